@@ -1,0 +1,94 @@
+// The sixteen input boxes, the leading-number rule and the 16-bit conversion.
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <string>
+
+#include "solver/solver.h"
+
+namespace kelvane {
+
+const std::array<InputField, kInputCount>& InputFields() {
+  static const std::array<InputField, kInputCount> fields = {{
+      {"Text1", "SteadyDischarge", "steady-discharge", "恒定泵流量", "m³/s", "41.6"},
+      {"Text2", "IntakeHeadLoss", "intake-head-loss", "取水头部水头损失", "m", ".153"},
+      {"Text3", "ReservoirLevel", "reservoir-level", "库水位", "m", "-4.34"},
+      {"Text4", "SegmentCount", "segment-count", "划分管段数", "", "5"},
+      {"Text5", "StepCount", "step-count", "计算时段数", "", "1500"},
+      {"Text6", "FrictionFactor", "friction-factor", "沿程水头损失系数", "", "0.01"},
+      {"Text7", "CulvertSlope", "culvert-slope", "箱涵坡降", "", "-0.0074"},
+      {"Text8", "HydraulicRadius", "hydraulic-radius", "水力半径", "m", "0.75"},
+      {"Text9", "ForebayArea", "forebay-area", "前池水面面积", "m²", "1287.414"},
+      {"Text10", "CulvertArea", "culvert-area", "箱涵断面面积", "m²", "18"},
+      {"Text11", "WaveSpeed", "wave-speed", "弹性波速", "m/s", "1000"},
+      {"Text12", "CulvertLength", "culvert-length", "箱涵总长", "m", "596.662"},
+      {"Text13", "FirstOutputStep", "first-output-step", "初始输出时段", "", "1"},
+      {"Text14", "LastOutputStep", "last-output-step", "终端输出时段", "", "100"},
+      {"Text15", "OutputInterval", "output-interval", "输出间隔", "", "5"},
+      {"Text16", "FinalPumpDischarge", "final-pump-discharge", "泵突启闭后流量", "m³/s", "0"},
+  }};
+  return fields;
+}
+
+InputTexts DefaultInputTexts() {
+  InputTexts texts;
+  for (int i = 0; i < kInputCount; ++i) texts[i] = InputFields()[i].defaultText;
+  return texts;
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// The "C" locale, so that the full stop is the decimal point whatever locale
+// the windows have set for the process.
+locale_t ClassicLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+}  // namespace
+
+double ReadLeadingNumber(std::string_view text) {
+  // Blanks go first, wherever they stand; then the longest prefix of the form
+  // [sign] digits [. digits] [e [sign] digits] is taken.
+  std::string clean;
+  clean.reserve(text.size());
+  for (char c : text)
+    if (!IsBlank(c)) clean.push_back(c);
+
+  std::size_t pos = 0;
+  if (pos < clean.size() && (clean[pos] == '+' || clean[pos] == '-')) ++pos;
+  bool digits = false;
+  while (pos < clean.size() && IsDigit(clean[pos])) ++pos, digits = true;
+  if (pos < clean.size() && clean[pos] == '.') {
+    ++pos;
+    while (pos < clean.size() && IsDigit(clean[pos])) ++pos, digits = true;
+  }
+  if (!digits) return 0.0;
+  // An exponent counts only with at least one digit: "1e" and "1e+" read as 1.
+  if (pos < clean.size() && (clean[pos] == 'e' || clean[pos] == 'E')) {
+    std::size_t exp = pos + 1;
+    if (exp < clean.size() && (clean[exp] == '+' || clean[exp] == '-')) ++exp;
+    if (exp < clean.size() && IsDigit(clean[exp])) {
+      while (exp < clean.size() && IsDigit(clean[exp])) ++exp;
+      pos = exp;
+    }
+  }
+  clean.resize(pos);
+  // strtod rounds correctly and gives +-HUGE_VAL (infinity) on overflow.
+  return strtod_l(clean.c_str(), nullptr, ClassicLocale());
+}
+
+std::int16_t ToInt16(double value, std::string_view where) {
+  // nearbyint rounds in the current mode, which the program never changes
+  // from round-to-nearest-even.
+  const double rounded = std::nearbyint(value);
+  if (!(rounded >= -32768.0 && rounded <= 32767.0))
+    throw RunError(ErrorCode::Overflow, std::string(where));
+  return static_cast<std::int16_t>(rounded);
+}
+
+}  // namespace kelvane

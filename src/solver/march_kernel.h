@@ -1,0 +1,121 @@
+// One time step of the transient march by the method of characteristics,
+// written once against an arithmetic policy (see checked_arith.h).
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "solver/checked_arith.h"
+
+namespace kelvane::detail {
+
+// The constants of the march, with the precision of the run's fields.
+struct MarchConstants {
+  float dt = 0;   // s, TimeStep
+  float B = 0;    // s, WaveCoefficient (a/g)
+  float F = 0;    // -, VelocityFrictionTerm
+  float G = 0;    // s, HeadFrictionTerm
+  float Z = 0;    // m, ReservoirLevel
+  float Q1 = 0;   // m³/s, FinalPumpDischarge
+  double J = 0;   // -, CulvertSlope
+  double Ac = 0;  // m², CulvertArea
+  double Af = 0;  // m², ForebayArea
+};
+
+// The quantities named in a report.
+inline constexpr const char* kWhatTime = "时间";
+inline constexpr const char* kWhatVelocity = "流速";
+inline constexpr const char* kWhatHead = "水位";
+inline constexpr const char* kWhatBackward = "反向特征线水头";
+inline constexpr const char* kWhatForward = "正向特征线水头";
+
+// True for infinity and NaN: all exponent bits set. An integer test, so that
+// an OR over a row vectorises.
+inline bool NonFinite(float x) {
+  return (std::bit_cast<std::uint32_t>(x) & 0x7f800000u) == 0x7f800000u;
+}
+
+// Step j from step j-1. `prevH`/`prevV` hold step j-1 and `h`/`v` step j,
+// nodes 1..n+1 at elements 0..n. Items run in the order of the algorithm:
+// the step time, the interior nodes ascending, the two characteristic heads,
+// node 1, node n+1. With kVerify the return value is true when any value
+// stored by the step is not finite; a fault anywhere in the step always
+// leaves one, because every intermediate flows into a stored value through
+// operations that keep infinity and NaN non-finite (the only divisors are the
+// constants B and Af).
+template <bool kVerify, class Arith>
+inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __restrict prevH,
+                      const float* __restrict prevV, float* __restrict h,
+                      float* __restrict v, float& time, Arith& a) {
+  const double B = k.B;
+  std::uint32_t bad = 0;
+
+  // Time of step j; (j-1)*dt is exact in double, then rounded once.
+  a.At({kWhatTime, j, 0});
+  time = a.S(a.D(static_cast<double>(j - 1) * k.dt));
+  if constexpr (kVerify) bad |= NonFinite(time);
+
+  // Interior nodes: forward characteristic from node i-1 (A), backward from
+  // node i+1 (B), both at step j-1.
+  for (int i = 1; i < n; ++i) {
+    const float HA = prevH[i - 1], VA = prevV[i - 1];
+    const float HB = prevH[i + 1], VB = prevV[i + 1];
+
+    a.At({kWhatVelocity, j, i + 1});
+    const float P1 = a.S(a.Div(a.D(static_cast<double>(HA) - HB), B));
+    const float P2 = a.F(VA + VB);
+    const float P3 = a.F(a.F(VA * std::fabs(VA)) + a.F(VB * std::fabs(VB)));
+    const float X = a.S(a.D(a.D(static_cast<double>(P2) + P1) - a.D(static_cast<double>(k.F) * P3)));
+    const float dV = a.F(VA - VB);
+    const double W = a.Div(a.D(a.D(static_cast<double>(k.dt) * k.J) * dV), B);
+    const float Vij = a.S(a.D(0.5 * a.D(X - W)));
+    v[i] = Vij;
+
+    a.At({kWhatHead, j, i + 1});
+    const float K1 = a.S(a.D(static_cast<double>(HB) + HA));
+    const float K2 = a.F(k.B * a.F(VA - VB));
+    const float K3 = a.F(a.F(VA * std::fabs(VA)) - a.F(VB * std::fabs(VB)));
+    const float Y = a.S(a.D(a.D(static_cast<double>(K2) + K1) - a.D(static_cast<double>(K3) * k.G)));
+    const double U = a.D(a.D(static_cast<double>(P2) * k.J) * k.dt);
+    const float Hij = a.S(a.D(0.5 * a.D(Y - U)));
+    h[i] = Hij;
+
+    if constexpr (kVerify) bad |= NonFinite(Vij) | NonFinite(Hij);
+  }
+
+  // Backward characteristic from node 2 to node 1.
+  a.At({kWhatBackward, j, 1});
+  const float H2 = prevH[1], V2 = prevV[1];
+  const float b = a.S(a.D(B - a.D(static_cast<double>(std::fabs(V2)) * k.G)));
+  const float CM =
+      a.S(a.D(H2 - a.D(static_cast<double>(V2) * a.D(b + a.D(static_cast<double>(k.dt) * k.J)))));
+
+  // Forward characteristic from node n to node n+1.
+  a.At({kWhatForward, j, n + 1});
+  const float Hn = prevH[n - 1], Vn = prevV[n - 1];
+  const float c = a.S(a.D(B - a.D(static_cast<double>(std::fabs(Vn)) * k.G)));
+  const float CP =
+      a.S(a.D(Hn + a.D(static_cast<double>(Vn) * a.D(c - a.D(static_cast<double>(k.dt) * k.J)))));
+
+  // Node 1: the reservoir holds its level.
+  h[0] = k.Z;
+  a.At({kWhatVelocity, j, 1});
+  const float V1 = a.S(a.Div(a.D(static_cast<double>(k.Z) - CM), B));
+  v[0] = V1;
+
+  // Node n+1: forebay storage balance over one step with the previous
+  // inflow and the new pump discharge, then the forward characteristic.
+  a.At({kWhatHead, j, n + 1});
+  const double inflow = a.D(a.D(a.D(static_cast<double>(prevV[n]) * k.Ac) - k.Q1) * k.dt);
+  const float Hf = a.S(a.D(prevH[n] + a.Div(inflow, k.Af)));
+  h[n] = Hf;
+  a.At({kWhatVelocity, j, n + 1});
+  const float Vf = a.S(a.Div(a.D(static_cast<double>(CP) - Hf), B));
+  v[n] = Vf;
+
+  if constexpr (kVerify) bad |= NonFinite(CM) | NonFinite(CP) | NonFinite(V1) | NonFinite(Hf) | NonFinite(Vf);
+  return bad != 0;
+}
+
+}  // namespace kelvane::detail

@@ -1,0 +1,271 @@
+// A whole Calculate: the default run to the digits shown to users, the
+// steady profile for other reach counts, and the march's physics and faults.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "solver/march.h"
+#include "solver/solver.h"
+
+namespace kelvane {
+namespace {
+
+std::string Digits(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+InputTexts With(std::initializer_list<std::pair<int, const char*>> boxes) {
+  InputTexts texts = DefaultInputTexts();
+  for (const auto& [box, text] : boxes) texts[box - 1] = text;
+  return texts;
+}
+
+TEST(DefaultRun, CoefficientsToTheDigitsShown) {
+  SurgeRun run;
+  const SolverCoefficients c = Calculate(DefaultInputTexts(), run).coefficients;
+  const std::pair<float, const char*> rows[] = {
+      {c.HydraulicDiameter, "3"},          {c.SteadyVelocity, "2.311111"},
+      {c.ReachLength, "119.3324"},         {c.TimeStep, "0.1193324"},
+      {c.WaveCoefficient, "102.0408"},     {c.VelocityFrictionTerm, "0.0001988873"},
+      {c.HeadFrictionTerm, "0.02029462"},  {c.ReachHeadLoss, "0.1083984"},
+  };
+  for (const auto& [value, digits] : rows) EXPECT_EQ(Digits("%.7g", value), digits);
+  EXPECT_EQ(c.LocalLossCoefficientA, 0.1825);
+  EXPECT_EQ(c.LocalLossCoefficientB, 0.0304);
+  EXPECT_EQ(run.SegmentCount, 5);
+  EXPECT_EQ(run.StepCount, 1500);
+  EXPECT_EQ(run.FirstOutputStep, 1);
+  EXPECT_EQ(run.LastOutputStep, 100);
+}
+
+TEST(DefaultRun, SteadyStateAndStepTimes) {
+  SurgeRun run;
+  Calculate(DefaultInputTexts(), run);
+  const char* heads[] = {"-4.340000", "-4.598105", "-4.706504",
+                         "-4.814902", "-4.931585", "-5.247774"};
+  for (int node = 1; node <= 6; ++node) {
+    EXPECT_EQ(Digits("%.6f", run.Head(node, 1)), heads[node - 1]) << node;
+    EXPECT_EQ(Digits("%.7g", run.Velocity(node, 1)), "2.311111") << node;
+  }
+  EXPECT_EQ(Digits("%.8g", run.StepTime(1500)), "178.87926");
+  EXPECT_EQ(run.StepTime(1), 0.0f);
+}
+
+TEST(DefaultRun, ForebayPeakAndFlowReversal) {
+  SurgeRun run;
+  Calculate(DefaultInputTexts(), run);
+  const int forebay = 6;
+  int peak = 1;
+  for (int step = 2; step <= 1500; ++step)
+    if (run.Head(forebay, step) > run.Head(forebay, peak)) peak = step;
+  EXPECT_EQ(peak, 1065);
+  EXPECT_EQ(Digits("%.3f", run.Head(forebay, peak)), "-2.531");
+  EXPECT_EQ(Digits("%.2f", run.StepTime(peak)), "126.97");
+  for (int step = 2; step <= 1065; ++step)
+    ASSERT_GT(run.Head(forebay, step), run.Head(forebay, step - 1)) << step;
+  EXPECT_LT(run.Head(forebay, 1066), run.Head(forebay, 1065));
+  for (int step = 1; step <= 1064; ++step) ASSERT_GT(run.Velocity(forebay, step), 0) << step;
+  for (int step = 1065; step <= 1100; ++step) ASSERT_LT(run.Velocity(forebay, step), 0) << step;
+  // The reservoir holds its level; the unwritten last column stays zero.
+  for (int step = 2; step <= 1500; ++step) ASSERT_EQ(run.Head(1, step), -4.34f);
+  for (int node = 1; node <= 6; ++node) {
+    EXPECT_EQ(run.Head(node, 1501), 0.0f);
+    EXPECT_EQ(run.Velocity(node, 1501), 0.0f);
+  }
+}
+
+TEST(March, StepTimesAreRoundedProducts) {
+  SurgeRun run;
+  const float dt = Calculate(DefaultInputTexts(), run).coefficients.TimeStep;
+  for (int step = 1; step <= 1500; ++step)
+    ASSERT_EQ(run.StepTime(step), static_cast<float>((step - 1) * static_cast<double>(dt)));
+}
+
+TEST(March, PumpsKeepingTheSteadyDischarge) {
+  SurgeRun run;
+  Calculate(With({{16, "41.6"}}), run);
+  EXPECT_EQ(run.Head(6, 2), run.Head(6, 1));
+  EXPECT_NEAR(run.Velocity(6, 1500), 2.411, 0.0005);
+  EXPECT_NEAR(run.Head(6, 1500), -4.754, 0.0005);
+  EXPECT_GT(run.Velocity(6, 1500), run.Velocity(6, 1));
+}
+
+TEST(March, ForebayRiseOfTheFirstStep) {
+  SurgeRun run;
+  const RunOutcome o = Calculate(DefaultInputTexts(), run);
+  const double rise = (18.0 * o.coefficients.SteadyVelocity - 0.0) * o.coefficients.TimeStep / 1287.414;
+  EXPECT_NEAR(rise, 0.00386, 0.000005);
+  EXPECT_EQ(run.Head(6, 2), static_cast<float>(run.Head(6, 1) + rise));
+}
+
+TEST(March, ShortRuns) {
+  for (const char* steps : {"1", "2"}) {
+    SurgeRun run;
+    Calculate(With({{5, steps}}), run);
+    const int n = std::stoi(steps);
+    EXPECT_EQ(run.TimeSteps(), n);
+    EXPECT_EQ(run.GridSteps(), n + 1);
+    EXPECT_EQ(run.StepTime(1), 0.0f);
+    for (int node = 1; node <= 6; ++node) {
+      EXPECT_EQ(run.Head(node, n + 1), 0.0f);
+      EXPECT_EQ(run.Velocity(node, n + 1), 0.0f);
+      if (n == 2) {
+        EXPECT_NE(run.Velocity(node, 2), 0.0f);
+      }
+    }
+  }
+}
+
+TEST(March, FlatFrictionlessWater) {
+  // Still water with no slope and no friction stays as it is.
+  SurgeRun still;
+  Calculate(With({{1, "0"}, {2, "0"}, {6, "0"}, {7, "0"}}), still);
+  for (int step = 1; step <= 1500; ++step) {
+    for (int node = 1; node <= 6; ++node) {
+      ASSERT_EQ(still.Head(node, step), -4.34f) << node << "," << step;
+      ASSERT_EQ(still.Velocity(node, step), 0.0f) << node << "," << step;
+    }
+  }
+  // Without friction nodes 2, 3 and 4 share one steady head: node 3 sits
+  // between equal neighbours and keeps their state at step 2.
+  SurgeRun moving;
+  Calculate(With({{6, "0"}, {7, "0"}}), moving);
+  ASSERT_EQ(moving.Head(2, 1), moving.Head(4, 1));
+  EXPECT_EQ(moving.Head(3, 2), moving.Head(2, 1));
+  EXPECT_EQ(moving.Velocity(3, 2), moving.Velocity(2, 1));
+}
+
+TEST(SteadyState, OtherReachCounts) {
+  SurgeRun five, seven, area;
+  const RunOutcome o5 = Calculate(DefaultInputTexts(), five);
+  const RunOutcome o7 = Calculate(With({{4, "7"}}), seven);
+  Calculate(With({{10, "36"}}), area);
+  EXPECT_LT(o7.coefficients.ReachHeadLoss, o5.coefficients.ReachHeadLoss);
+  const float hf = o7.coefficients.ReachHeadLoss;
+  EXPECT_EQ(seven.Head(3, 1), static_cast<float>(static_cast<double>(seven.Head(2, 1)) - hf));
+  EXPECT_EQ(seven.Head(4, 1), static_cast<float>(static_cast<double>(seven.Head(3, 1)) - hf));
+  for (int node = 7; node <= 8; ++node) {
+    EXPECT_EQ(seven.Head(node, 1), 0.0f);
+    EXPECT_EQ(seven.Velocity(node, 1), o7.coefficients.SteadyVelocity);
+  }
+  // The culvert area reaches only the forebay boundary of the march.
+  for (int node = 1; node <= 6; ++node) {
+    EXPECT_EQ(area.Head(node, 1), five.Head(node, 1));
+    EXPECT_EQ(area.Velocity(node, 1), five.Velocity(node, 1));
+  }
+  EXPECT_NE(area.Head(6, 2), five.Head(6, 2));
+}
+
+TEST(SteadyState, TooFewNodesStopAtTheFirstMissingOne) {
+  struct Row {
+    const char* reaches;
+    int node;
+  };
+  for (const Row row : {Row{"4", 6}, Row{"3", 5}, Row{"2", 4}, Row{"1", 3}}) {
+    SurgeRun run;
+    try {
+      Calculate(With({{4, row.reaches}}), run);
+      ADD_FAILURE() << row.reaches;
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.number(), 9);
+      EXPECT_EQ(e.where(), "第 1 时段，节点 " + std::to_string(row.node) + "（水位）");
+    }
+    // Nodes before the missing one are written, the march has not started.
+    EXPECT_EQ(run.Head(1, 1), -4.34f);
+    EXPECT_NE(run.Head(row.node - 1, 1), 0.0f);
+    EXPECT_EQ(run.Velocity(1, 2), 0.0f);
+  }
+}
+
+TEST(March, ZeroForebayAreaStopsAtTheFirstStep) {
+  struct Row {
+    const char* pump;
+    int number;
+  };
+  // 41.6 = 18 x 2.311111 is not exact, so both give a non-zero inflow change.
+  for (const Row row : {Row{"0", 11}, Row{"41.6", 11}}) {
+    SurgeRun run;
+    try {
+      Calculate(With({{9, "0"}, {16, row.pump}}), run);
+      ADD_FAILURE();
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.number(), row.number);
+      EXPECT_EQ(e.where(), "第 2 时段，节点 6（水位）");
+    }
+    // Everything of step 2 before the forebay was written.
+    EXPECT_NE(run.StepTime(2), 0.0f);
+    EXPECT_EQ(run.Head(1, 2), -4.34f);
+    EXPECT_NE(run.Velocity(1, 2), 0.0f);
+    EXPECT_EQ(run.Head(6, 2), 0.0f);
+  }
+}
+
+// A run that fails inside the march reports the same first fault, and leaves
+// the same grids, whether each step is verified once or every operation is
+// checked.
+TEST(March, VerifiedStepsReportTheSameFirstFault) {
+  const std::initializer_list<std::pair<int, const char*>> cases[] = {
+      {{9, "1e-30"}},                      // forebay level explodes
+      {{9, "1e-12"}, {5, "3000"}},
+      {{7, "1e38"}},                       // slope term beyond the single range
+      {{7, "1e300"}},                      // slope product beyond the single range
+      {{7, "1e308"}, {12, "5966620"}},     // dt * J beyond the double range
+      {{7, "-3e36"}, {4, "9"}},
+      {{10, "3e38"}, {16, "1"}},
+      {{6, "3e30"}, {4, "6"}},             // friction products overflow
+  };
+  int index = 0;
+  for (const auto& boxes : cases) {
+    ++index;
+    const InputTexts texts = With(boxes);
+    SurgeRun fast;
+    std::string fastWhere;
+    int fastNumber = 0;
+    RunOutcome outcome;
+    try {
+      Calculate(texts, fast);
+      ADD_FAILURE() << "case " << index << " did not fail";
+      continue;
+    } catch (const RunError& e) {
+      fastWhere = e.where();
+      fastNumber = e.number();
+    }
+    ASSERT_NE(fastWhere.rfind("第 ", 0), std::string::npos) << fastWhere;
+
+    // The reference: the same run with every operation of every step checked.
+    SurgeRun slow;
+    InputTexts oneStep = texts;
+    oneStep[4] = "1";
+    outcome = Calculate(oneStep, slow);
+    slow.StepCount = fast.StepCount;
+    slow.RecreateGrids(fast.GridNodes(), fast.GridSteps());
+    slow.RecreateStepTimes(fast.StepCount);
+    for (int node = 1; node <= fast.GridNodes(); ++node) {
+      slow.MutableHeadsAt(1)[node - 1] = fast.Head(node, 1);
+      slow.MutableVelocitiesAt(1)[node - 1] = fast.Velocity(node, 1);
+    }
+    try {
+      MarchTransient(outcome.parameters, outcome.coefficients, slow,
+                     MarchChecking::EveryOperation);
+      ADD_FAILURE() << "case " << index << ": reference did not fail";
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.where(), fastWhere) << "case " << index;
+      EXPECT_EQ(e.number(), fastNumber) << "case " << index;
+    }
+    bool same = true;
+    for (int step = 1; step <= fast.GridSteps(); ++step)
+      for (int node = 1; node <= fast.GridNodes(); ++node)
+        same = same && std::memcmp(&fast.HeadsAt(step)[node - 1], &slow.HeadsAt(step)[node - 1], 4) == 0 &&
+               std::memcmp(&fast.VelocitiesAt(step)[node - 1], &slow.VelocitiesAt(step)[node - 1], 4) == 0;
+    EXPECT_TRUE(same) << "case " << index;
+    std::printf("case %d: %d %s\n", index, fastNumber, fastWhere.c_str());
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
