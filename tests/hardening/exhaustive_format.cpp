@@ -1,0 +1,131 @@
+// FormatHundredths over every one of the 2^32 single values, against the slow
+// printf reference. The reference is computed once per magnitude and serves
+// both signs. Non-finite values have no settled text: they are only checked
+// to stay within the buffer bound and to agree between the two entry points.
+//
+//   kelvane-exhaustive-format [--threads N] [--stride K]
+// (--stride K checks every K-th magnitude only, for a quick run.)
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/output.h"
+#include "reference_models.h"
+
+namespace {
+
+float FromBits(std::uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+std::string Format(float value) {
+  char buffer[kelvane::kFormatHundredthsMax];
+  char* end = kelvane::FormatHundredthsTo(value, buffer);
+  return std::string(buffer, end);
+}
+
+struct Tally {
+  std::atomic<std::uint64_t> checked{0};
+  std::atomic<std::uint64_t> differences{0};
+  std::mutex printing;
+
+  void Difference(float value, const std::string& got, const std::string& expected) {
+    if (differences.fetch_add(1) < 50) {
+      std::lock_guard<std::mutex> lock(printing);
+      std::printf("DIFFERENCE %a (%.9g): \"%s\", reference \"%s\"\n", value, value, got.c_str(),
+                  expected.c_str());
+    }
+  }
+};
+
+// Checks the magnitudes [begin, end) with the given stride, both signs.
+void CheckRange(std::uint32_t begin, std::uint32_t end, std::uint32_t stride, Tally& tally) {
+  std::uint64_t checked = 0;
+  for (std::uint64_t bits = begin; bits < end; bits += stride) {
+    float positive = FromBits(static_cast<std::uint32_t>(bits));
+    float negative = -positive;
+    std::string expected = kelvane::reference::Hundredths(positive);
+    std::string negativeExpected = expected == "." ? expected : "-" + expected;
+
+    std::string got = Format(positive);
+    if (got != expected) tally.Difference(positive, got, expected);
+    got = Format(negative);
+    if (got != negativeExpected) tally.Difference(negative, got, negativeExpected);
+    // The string form shares the rule; sample it.
+    if ((bits & 0xFFF) == 0 && kelvane::FormatHundredths(positive) != expected)
+      tally.Difference(positive, kelvane::FormatHundredths(positive), expected);
+    checked += 2;
+  }
+  tally.checked += checked;
+}
+
+// Infinities and NaNs: bounded, and the two entry points agree.
+std::uint64_t CheckNonFinite(Tally& tally) {
+  std::uint64_t count = 0;
+  for (std::uint64_t bits = 0x7F800000u; bits <= 0xFFFFFFFFu; ++bits) {
+    if (bits == 0x80000000u) bits = 0xFF800000u;
+    float value = FromBits(static_cast<std::uint32_t>(bits));
+    char buffer[kelvane::kFormatHundredthsMax];
+    char* end = kelvane::FormatHundredthsTo(value, buffer);
+    std::size_t length = static_cast<std::size_t>(end - buffer);
+    if (length > kelvane::kFormatHundredthsMax ||
+        ((bits & 0xFFFF) == 0 && kelvane::FormatHundredths(value) != std::string(buffer, end)))
+      tally.Difference(value, std::string(buffer, std::min(length, kelvane::kFormatHundredthsMax)),
+                       "(bounded, same text from both entry points)");
+    ++count;
+  }
+  tally.checked += count;
+  return count;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  unsigned threads = 2;
+  std::uint32_t stride = 1;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--threads") == 0) threads = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--stride") == 0) stride = std::max(1, std::atoi(argv[i + 1]));
+  }
+
+  auto start = std::chrono::steady_clock::now();
+  Tally tally;
+  // Finite magnitudes are 0 .. 0x7F7FFFFF; hand them out in chunks.
+  constexpr std::uint32_t kFinite = 0x7F800000u;
+  constexpr std::uint32_t kChunk = 1u << 22;
+  std::atomic<std::uint32_t> next{0};
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&] {
+      for (;;) {
+        std::uint32_t begin = next.fetch_add(kChunk);
+        if (begin >= kFinite) return;
+        std::uint32_t end = std::min<std::uint64_t>(std::uint64_t{begin} + kChunk, kFinite);
+        // Keep the stride's phase across chunks.
+        std::uint32_t first = begin + (stride - begin % stride) % stride;
+        if (first < end) CheckRange(first, end, stride, tally);
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  std::uint64_t nonFinite = stride == 1 ? CheckNonFinite(tally) : 0;
+
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("checked %llu values (%llu finite, %llu non-finite) in %.1f s on %u threads: %llu "
+              "differences\n",
+              static_cast<unsigned long long>(tally.checked.load()),
+              static_cast<unsigned long long>(tally.checked.load() - nonFinite),
+              static_cast<unsigned long long>(nonFinite), seconds, threads,
+              static_cast<unsigned long long>(tally.differences.load()));
+  return tally.differences.load() == 0 ? 0 : 1;
+}

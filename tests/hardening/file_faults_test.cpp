@@ -1,0 +1,312 @@
+// Faults of the file system while the result file is written: the folder
+// removed, made read-only or immutable half-way, a full device, the process
+// killed mid-write. Whatever happens, the chosen name holds either the old
+// file or the complete new one, and nothing else is left in the folder.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "output/output.h"
+#include "solver/solver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kOldContent = "an older file that must survive\r\n";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::set<std::string> FolderEntries(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
+}
+
+// A run of 51 nodes by 2000 steps: written at interval 1 it is about 1 MB, so
+// the writer has flushed to disk several times before the fault strikes.
+const kelvane::SurgeRun& LargeRun() {
+  static const kelvane::SurgeRun run = [] {
+    kelvane::InputTexts texts = kelvane::DefaultInputTexts();
+    texts[3] = "50";
+    texts[4] = "2000";
+    kelvane::SurgeRun result;
+    kelvane::Calculate(texts, result);
+    return result;
+  }();
+  return run;
+}
+
+// A progress bar that injects a fault once the writer has reached a step.
+class FaultAtStep : public kelvane::ProgressSink {
+ public:
+  FaultAtStep(double step, std::function<void()> fault) : step_(step), fault_(std::move(fault)) {}
+  void SetMinimum(double) override {}
+  void SetMaximum(double) override {}
+  void SetValue(double value) override {
+    if (!fired_ && value >= step_) {
+      fired_ = true;
+      fault_();
+    }
+  }
+  bool fired() const { return fired_; }
+
+ private:
+  double step_;
+  std::function<void()> fault_;
+  bool fired_ = false;
+};
+
+// Writes LargeRun() to `path` at interval 1; the error number, or 0.
+int WriteLargeRun(const fs::path& path, kelvane::ProgressSink& progress) {
+  try {
+    kelvane::WriteResultFile(
+        LargeRun(), 1, [&](const kelvane::SaveDialogRequest&) { return path.string(); },
+        progress);
+  } catch (const kelvane::RunError& error) {
+    return error.number();
+  }
+  return 0;
+}
+
+// Runs `work` in a child process and gives back its exit status (or 200 + the
+// signal that ended it).
+int InChild(const std::function<int()>& work) {
+  LargeRun();  // computed before the fork, so the child only writes
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int status = 150;
+    try {
+      status = work();
+    } catch (...) {
+      status = 151;
+    }
+    ::_exit(status);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200 + WTERMSIG(status);
+}
+
+class FileFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("kelvane-faults-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    folder_ = root_ / "results";
+    fs::create_directories(folder_);
+    target_ = folder_ / "计算结果.txt";
+    WriteFile(target_, kOldContent);
+  }
+  void TearDown() override {
+    SetImmutable(folder_, false);
+    fs::permissions(folder_, fs::perms::owner_all, std::error_code());
+    fs::remove_all(root_);
+  }
+
+  static bool SetImmutable(const fs::path& folder, bool on) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+  }
+
+  // Only the old file, unchanged, is left in the folder.
+  void ExpectOldFileAlone() {
+    EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()});
+    EXPECT_EQ(ReadFile(target_), kOldContent);
+  }
+
+  fs::path root_, folder_, target_;
+};
+
+TEST_F(FileFaults, FolderRemovedDuringWriteIsPathNotFoundAndNothingReappears) {
+  FaultAtStep removeFolder(1000, [&] { fs::remove_all(folder_); });
+  EXPECT_EQ(WriteLargeRun(target_, removeFolder), 76);
+  EXPECT_TRUE(removeFolder.fired());
+  EXPECT_FALSE(fs::exists(folder_));
+}
+
+TEST_F(FileFaults, FolderRemovedAndRecreatedDuringWriteStaysEmpty) {
+  FaultAtStep replaceFolder(1000, [&] {
+    fs::remove_all(folder_);
+    fs::create_directory(folder_);
+  });
+  EXPECT_EQ(WriteLargeRun(target_, replaceFolder), 76);
+  EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+TEST_F(FileFaults, ImmutableFolderDuringWriteIsPermissionDeniedAndLeavesOldFile) {
+  if (!SetImmutable(folder_, false)) GTEST_SKIP() << "the file system has no immutable flag";
+  FaultAtStep freeze(1000, [&] { ASSERT_TRUE(SetImmutable(folder_, true)); });
+  EXPECT_EQ(WriteLargeRun(target_, freeze), 70);
+  SetImmutable(folder_, false);
+  ExpectOldFileAlone();
+}
+
+TEST_F(FileFaults, FolderMadeReadOnlyDuringWriteByItsOwnerIsPermissionDenied) {
+  // Root passes over permission bits, so an unprivileged child writes.
+  constexpr uid_t kNobody = 65534;
+  ASSERT_EQ(::chown(folder_.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chown(target_.c_str(), kNobody, kNobody), 0);
+  int status = InChild([&] {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 152;
+    FaultAtStep readOnly(1000, [&] { ::chmod(folder_.c_str(), 0555); });
+    return WriteLargeRun(target_, readOnly);
+  });
+  EXPECT_EQ(status, 70);
+  ExpectOldFileAlone();
+}
+
+TEST_F(FileFaults, ReadOnlyFileSystemIsPermissionDeniedAndLeavesOldFile) {
+  // The child mounts the folder read-only on itself in a mount namespace of its
+  // own, after the run and before the file is created (a mount that holds a
+  // file open for writing cannot be made read-only).
+  int status = InChild([&] {
+    if (::unshare(CLONE_NEWNS) != 0) return 153;
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 153;
+    if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) != 0) return 153;
+    try {
+      kelvane::WriteResultFile(
+          LargeRun(), 1,
+          [&](const kelvane::SaveDialogRequest&) {
+            if (::mount(nullptr, folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                        nullptr) != 0)
+              ::_exit(153);
+            return target_.string();
+          },
+          kelvane::NoProgress());
+    } catch (const kelvane::RunError& error) {
+      return error.number();
+    }
+    return 0;
+  });
+  if (status == 153) GTEST_SKIP() << "no mount namespaces here";
+  EXPECT_EQ(status, 70);
+  ExpectOldFileAlone();
+}
+
+TEST_F(FileFaults, FullDeviceIsDiskFullAndStaysADevice) {
+  fs::path device = folder_ / "full";
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "cannot create a device node here";
+  FaultAtStep none(1e9, [] {});
+  EXPECT_EQ(WriteLargeRun(device, none), 61);
+  struct stat info {};
+  ASSERT_EQ(::lstat(device.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  EXPECT_EQ(FolderEntries(folder_), (std::set<std::string>{"full", target_.filename()}));
+}
+
+// The batch mode as a process, killed at points spread over its writing.
+struct Child {
+  pid_t pid = -1;
+  int Wait() {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+  }
+};
+
+Child StartBatch(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  std::vector<std::string> words = {KELVANE_EXECUTABLE, "--batch"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  Child child;
+  child.pid = ::fork();
+  if (child.pid == 0) {
+    int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
+TEST_F(FileFaults, BatchOntoFullDeviceIsDiskFull) {
+  fs::path device = folder_ / "full";
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "cannot create a device node here";
+  for (const fs::path& name : {device, fs::path("/dev/full")}) {
+    int status = StartBatch({"--output", name.string()}).Wait();
+    ASSERT_TRUE(WIFEXITED(status)) << name;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << name;
+    struct stat info {};
+    ASSERT_EQ(::lstat(name.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode)) << name << " is no longer a device";
+  }
+}
+
+TEST_F(FileFaults, BatchKilledMidWriteLeavesOldOrCompleteFile) {
+  const std::vector<std::string> run = {"--segment-count", "50",  "--step-count",
+                                        "30000",           "--output-interval", "1",
+                                        "--output",        target_.string()};
+  // One whole run gives the complete file and how long a run takes.
+  fs::path complete = root_ / "complete.txt";
+  auto start = std::chrono::steady_clock::now();
+  std::vector<std::string> reference = run;
+  reference.back() = complete.string();
+  int status = StartBatch(reference).Wait();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::string newContent = ReadFile(complete);
+  ASSERT_GT(newContent.size(), 10'000'000u);
+
+  int killedOld = 0, killedNew = 0;
+  constexpr int kKills = 16;
+  for (int k = 1; k <= kKills; ++k) {
+    WriteFile(target_, kOldContent);
+    Child child = StartBatch(run);
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds * k / (kKills + 1)));
+    ::kill(child.pid, SIGKILL);
+    child.Wait();
+    std::string left = ReadFile(target_);
+    EXPECT_TRUE(left == kOldContent || left == newContent)
+        << "kill " << k << " left " << left.size() << " bytes";
+    (left == kOldContent ? killedOld : killedNew)++;
+    EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()})
+        << "kill " << k << " at " << seconds * k / (kKills + 1) << " s left other files";
+    for (const auto& entry : fs::directory_iterator(folder_))
+      if (entry.path() != target_) fs::remove(entry.path());
+  }
+  std::printf("complete run %.3f s, %zu bytes; killed before the rename %d, after %d\n", seconds,
+              newContent.size(), killedOld, killedNew);
+}
+
+}  // namespace
