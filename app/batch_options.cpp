@@ -1,0 +1,148 @@
+#include "batch_options.h"
+
+#include <array>
+#include <string_view>
+
+#include "report.h"
+
+namespace kelvane {
+namespace {
+
+struct OutputOption {
+  const char* name;
+  std::string BatchOptions::*target;
+  bool toStandardOutput;  // "-" writes to standard output
+  const char* placeholder;
+  const char* meaning;
+};
+
+const std::array<OutputOption, 5>& OutputOptions() {
+  static const std::array<OutputOption, 5> options{{
+      {"output", &BatchOptions::output, false, "文件",
+       "结果文件，与窗口保存的相同（GBK，CR LF）"},
+      {"table", &BatchOptions::table, true, "文件|-",
+       "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）"},
+      {"plot", &BatchOptions::plot, false, "文件.png", "前池水位变化线（PNG）"},
+      {"summary", &BatchOptions::summary, true, "文件|-",
+       "运行概要：网格、前池水位极值、各节点包络（UTF-8）"},
+      {"csv", &BatchOptions::csv, true, "文件|-",
+       "每个计算时段各节点的水头与流速（CSV，UTF-8）"},
+  }};
+  return options;
+}
+
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+}  // namespace
+
+bool BatchCanPlot() {
+#ifdef KELVANE_WITH_UI
+  return true;
+#else
+  return false;
+#endif
+}
+
+BatchOptions ParseBatchOptions(int argc, char** argv) {
+  BatchOptions options;
+  std::array<bool, kInputCount> inputGiven{};
+  std::array<bool, 5> outputGiven{};
+
+  for (int i = 1; i < argc; ++i) {
+    std::string_view word = argv[i];
+    if (word == "--batch") continue;
+    if (word == "--help" || word == "-h") {
+      options.help = true;
+      return options;
+    }
+    if (!word.starts_with("--") || word.size() == 2) {
+      throw UsageError("多余的参数 " + Quoted(word));
+    }
+    std::string_view name = word.substr(2);
+    std::string_view value;
+    bool hasValue = false;
+    if (auto equals = name.find('='); equals != std::string_view::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+      hasValue = true;
+    }
+    auto takeValue = [&] {
+      if (hasValue) return;
+      if (i + 1 >= argc) throw UsageError("选项 --" + std::string(name) + " 缺少值");
+      value = argv[++i];
+    };
+
+    bool known = false;
+    for (int box = 0; box < kInputCount && !known; ++box) {
+      if (name != InputFields()[box].option) continue;
+      known = true;
+      if (inputGiven[box]) throw UsageError("选项 --" + std::string(name) + " 给了两次");
+      inputGiven[box] = true;
+      takeValue();
+      options.texts[box] = value;  // the box's own text: the leading-number rule reads it
+    }
+    for (std::size_t k = 0; k < OutputOptions().size() && !known; ++k) {
+      const OutputOption& option = OutputOptions()[k];
+      if (name != option.name) continue;
+      known = true;
+      if (outputGiven[k]) throw UsageError("选项 --" + std::string(name) + " 给了两次");
+      outputGiven[k] = true;
+      takeValue();
+      if (value.empty()) throw UsageError("选项 --" + std::string(name) + " 缺少文件名");
+      if (value == "-" && !option.toStandardOutput) {
+        throw UsageError("选项 --" + std::string(name) + " 不能写到标准输出，需要文件名");
+      }
+      options.*option.target = value;
+    }
+    if (!known) throw UsageError("未知选项 " + Quoted(word));
+  }
+
+  if (!options.plot.empty() && !BatchCanPlot()) {
+    throw UsageError("此版本不含窗口，不能画图（--plot）");
+  }
+  // Two outputs into one file would leave only the last of them.
+  for (std::size_t a = 0; a < OutputOptions().size(); ++a) {
+    for (std::size_t b = a + 1; b < OutputOptions().size(); ++b) {
+      const std::string& first = options.*OutputOptions()[a].target;
+      const std::string& second = options.*OutputOptions()[b].target;
+      if (!first.empty() && first != "-" && first == second) {
+        throw UsageError(std::string("--") + OutputOptions()[a].name + " 与 --" +
+                         OutputOptions()[b].name + " 指向同一个文件 " + Quoted(first));
+      }
+    }
+  }
+  return options;
+}
+
+std::string BatchHelpText() {
+  std::string text =
+      "用法: kelvane --batch [选项]...\n"
+      "不开窗口完成一次计算，与主窗口的“计算”相同。\n"
+      "选项写作 --选项 值 或 --选项=值；选项后的一个词总是它的值，可以以 “-” 开头。\n"
+      "\n"
+      "输入框（取值按输入框的读法；未给出的取默认文本）:\n";
+  for (const InputField& field : InputFields()) {
+    std::string caption = field.caption;
+    if (*field.unit) caption += std::string(" (") + field.unit + ")";
+    text += "  " + PadRight(std::string("--") + field.option + " 值", 28) +
+            PadRight(caption, 30) + "默认 " + field.defaultText + "\n";
+  }
+  text +=
+      "\n"
+      "输出（依次：计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
+  for (const OutputOption& option : OutputOptions()) {
+    std::string meaning = option.meaning;
+    if (option.target == &BatchOptions::plot && !BatchCanPlot()) meaning += "；此版本不含";
+    text += "  " + PadRight(std::string("--") + option.name + " " + option.placeholder, 28) +
+            meaning + "\n";
+  }
+  text +=
+      "  " + PadRight("--help", 28) + "显示本说明\n" +
+      "\n"
+      "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
+      "成功时什么也不打印；标准错误是终端时显示进度条。\n"
+      "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；2 用法错误。\n";
+  return text;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,43 @@
+// The command line of the batch mode: one option per input box, the outputs
+// to write, and the help text.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "solver/solver.h"
+
+namespace kelvane {
+
+struct BatchOptions {
+  InputTexts texts = DefaultInputTexts();  // boxes not named keep their default
+  // Outputs; empty when not asked for, "-" for standard output where allowed.
+  std::string output;   // the result file (GBK)
+  std::string table;    // the results-table text (UTF-8, CR LF)
+  std::string plot;     // the forebay level plot (PNG)
+  std::string summary;  // the run summary (UTF-8)
+  std::string csv;      // every computed step (CSV)
+  bool help = false;
+};
+
+// An unknown option, a missing or empty value, a repeated option, an output
+// this build cannot make. The message is short, UTF-8, without the program
+// name.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads argv[1..argc-1]; "--batch" may stand anywhere and is passed over.
+// "--option VALUE" and "--option=VALUE" are both accepted; the word after an
+// option is always its value, even when it begins with "-". "--help" ends the
+// reading at once. Throws UsageError.
+BatchOptions ParseBatchOptions(int argc, char** argv);
+
+// Every option with its Chinese caption, unit and default text (UTF-8).
+std::string BatchHelpText();
+
+// Whether this build can draw the plot (it has the windows library).
+bool BatchCanPlot();
+
+}  // namespace kelvane

@@ -1,0 +1,221 @@
+#include "report.h"
+
+#include <charconv>
+#include <cstdint>
+#include <span>
+
+namespace kelvane {
+namespace {
+
+// Fixed-point text of a number, independent of the C locale (a plot drawn
+// earlier in the same process may have set one with a decimal comma).
+std::string Fixed(double value, int decimals) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                              decimals);
+  std::string text(buffer, result.ptr);
+  if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
+    text.erase(0, 1);  // -0.000 reads as a sign with no magnitude behind it
+  }
+  return text;
+}
+
+std::string PadLeft(std::string_view text, int width) {
+  int pad = width - DisplayWidth(text);
+  std::string out(pad > 0 ? pad : 0, ' ');
+  out += text;
+  return out;
+}
+
+void Extend(ExtremeAt& highest, ExtremeAt& lowest, float value, int step) {
+  if (value > highest.value) highest = {value, step};
+  if (value < lowest.value) lowest = {value, step};
+}
+
+int Sign(float value) { return (value > 0) - (value < 0); }
+
+// The first step at which `velocity(step)` runs against the direction of the
+// first non-zero velocity; 0 when it never does.
+int FirstReversal(const SurgeRun& run, int node, int steps) {
+  int direction = 0;
+  for (int step = 1; step <= steps; ++step) {
+    int sign = Sign(run.Velocity(node, step));
+    if (direction == 0) {
+      direction = sign;
+    } else if (sign == -direction) {
+      return step;
+    }
+  }
+  return 0;
+}
+
+bool IsWide(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+         (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+// One labelled line of the summary: the label padded to a fixed column.
+void Line(std::string& out, std::string_view label, std::string_view value) {
+  out += "  ";
+  out += PadRight(label, 16);
+  out += value;
+  out += '\n';
+}
+
+std::string StepAndTime(const SurgeRun& run, int step) {
+  return "时段 " + std::to_string(step) + "，" + Fixed(run.StepTime(step), 3) + " s";
+}
+
+std::string ExtremeLine(const SurgeRun& run, const ExtremeAt& extreme) {
+  return PadLeft(Fixed(extreme.value, 3), 8) + " m   " + StepAndTime(run, extreme.step);
+}
+
+}  // namespace
+
+int DisplayWidth(std::string_view utf8) {
+  int width = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    auto lead = static_cast<unsigned char>(utf8[i]);
+    int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (int k = 1; k < length && i + k < utf8.size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    width += IsWide(c) ? 2 : 1;
+    i += length;
+  }
+  return width;
+}
+
+std::string PadRight(std::string_view text, int width) {
+  std::string out(text);
+  int pad = width - DisplayWidth(text);
+  if (pad > 0) out.append(pad, ' ');
+  return out;
+}
+
+RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
+  RunSummary summary;
+  summary.reaches = run.SegmentCount;
+  summary.nodes = run.GridNodes();
+  summary.steps = run.StepCount;
+  summary.reachLength = outcome.coefficients.ReachLength;
+  summary.timeStep = outcome.coefficients.TimeStep;
+  summary.waveSpeed = outcome.parameters.WaveSpeed;
+  summary.simulatedTime = run.StepTime(summary.steps);
+  summary.waveRoundTrip =
+      2.0 * double(outcome.parameters.CulvertLength) / double(outcome.parameters.WaveSpeed);
+
+  // One pass over the grids, step by step along the contiguous node rows;
+  // strict comparisons keep the first step at which an extreme is reached.
+  auto& envelope = summary.envelope;
+  envelope.resize(summary.nodes);
+  std::span<const float> heads = run.HeadsAt(1);
+  std::span<const float> velocities = run.VelocitiesAt(1);
+  for (int k = 0; k < summary.nodes; ++k) {
+    envelope[k].highestHead = envelope[k].lowestHead = {heads[k], 1};
+    envelope[k].highestVelocity = envelope[k].lowestVelocity = {velocities[k], 1};
+  }
+  for (int step = 2; step <= summary.steps; ++step) {
+    heads = run.HeadsAt(step);
+    velocities = run.VelocitiesAt(step);
+    for (int k = 0; k < summary.nodes; ++k) {
+      Extend(envelope[k].highestHead, envelope[k].lowestHead, heads[k], step);
+      Extend(envelope[k].highestVelocity, envelope[k].lowestVelocity, velocities[k], step);
+    }
+  }
+
+  const NodeEnvelope& forebay = envelope.back();
+  summary.forebayInitial = run.Head(summary.nodes, 1);
+  summary.forebayHighest = forebay.highestHead;
+  summary.forebayLowest = forebay.lowestHead;
+  summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
+  return summary;
+}
+
+std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
+  std::string out = "运行概要\n\n网格\n";
+  Line(out, "管段数", std::to_string(s.reaches));
+  Line(out, "节点数", std::to_string(s.nodes));
+  Line(out, "计算时段数", std::to_string(s.steps));
+  Line(out, "管段长度", Fixed(s.reachLength, 3) + " m");
+  Line(out, "时间步长", Fixed(s.timeStep, 6) + " s");
+  Line(out, "弹性波速", Fixed(s.waveSpeed, 1) + " m/s");
+  Line(out, "模拟时长", Fixed(s.simulatedTime, 3) + " s（时段 1 至 " +
+                            std::to_string(s.steps) + "）");
+  Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3) + " s");
+
+  out += "\n前池水位（节点 " + std::to_string(s.nodes) + "）\n";
+  Line(out, "初始", PadLeft(Fixed(s.forebayInitial, 3), 8) + " m");
+  Line(out, "最高", ExtremeLine(run, s.forebayHighest));
+  Line(out, "最低", ExtremeLine(run, s.forebayLowest));
+  Line(out, "末端流速反向",
+       s.forebayReversalStep ? StepAndTime(run, s.forebayReversalStep) : std::string("无"));
+
+  out += "\n包络（时段 1 至 " + std::to_string(s.steps) + "；水头 m，流速 m/s）\n";
+  const char* headings[] = {"节点", "最高水头", "时段", "最低水头", "时段",
+                            "最大流速", "时段", "最小流速", "时段"};
+  out += PadLeft(headings[0], 6);
+  for (int c = 1; c < 9; ++c) out += PadLeft(headings[c], c % 2 ? 11 : 6);
+  out += '\n';
+  for (std::size_t k = 0; k < s.envelope.size(); ++k) {
+    const NodeEnvelope& e = s.envelope[k];
+    out += PadLeft(std::to_string(k + 1), 6);
+    for (const ExtremeAt* x :
+         {&e.highestHead, &e.lowestHead, &e.highestVelocity, &e.lowestVelocity}) {
+      out += PadLeft(Fixed(x->value, 3), 11);
+      out += PadLeft(std::to_string(x->step), 6);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+void WriteCsv(const SurgeRun& run, const ByteWriter& write) {
+  constexpr std::size_t kChunk = 1 << 20;
+  // A field is a comma and at most 15 characters ("-1.17549435e-38").
+  constexpr std::size_t kFieldMax = 24;
+  std::string buffer;
+  buffer.reserve(kChunk + kFieldMax);
+  auto flush = [&] {
+    write(buffer);
+    buffer.clear();
+  };
+  auto flushIfFull = [&] {
+    if (buffer.size() >= kChunk) flush();
+  };
+
+  const int nodes = run.GridNodes();
+  buffer += "step,time_s";
+  for (int k = 1; k <= nodes; ++k) {
+    buffer += ",H" + std::to_string(k) + "_m,V" + std::to_string(k) + "_m_per_s";
+    flushIfFull();
+  }
+  buffer += '\n';
+
+  char field[kFieldMax];
+  auto append = [&](float value) {
+    field[0] = ',';
+    auto result = std::to_chars(field + 1, field + kFieldMax, value);
+    buffer.append(field, result.ptr);
+    flushIfFull();
+  };
+  for (int step = 1; step <= run.StepCount; ++step) {
+    buffer += std::to_string(step);
+    append(run.StepTime(step));
+    std::span<const float> heads = run.HeadsAt(step);
+    std::span<const float> velocities = run.VelocitiesAt(step);
+    for (int k = 0; k < nodes; ++k) {
+      append(heads[k]);
+      append(velocities[k]);
+    }
+    buffer += '\n';
+  }
+  flush();
+}
+
+}  // namespace kelvane

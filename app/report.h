@@ -1,0 +1,73 @@
+// The reports of the batch mode drawn from the full grids of a run: the
+// summary (grid, forebay extremes, envelope per node) and the CSV of every
+// computed step. Qt-free; the texts are built in memory or appended through a
+// ByteWriter, so the caller chooses the file or the stream.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output/output.h"
+#include "solver/solver.h"
+
+namespace kelvane {
+
+// An extreme value and the first step (1-based) at which it is reached.
+struct ExtremeAt {
+  float value = 0;
+  int step = 0;
+};
+
+// The envelope of one node over steps 1..StepCount.
+struct NodeEnvelope {
+  ExtremeAt highestHead;      // m
+  ExtremeAt lowestHead;       // m
+  ExtremeAt highestVelocity;  // m/s
+  ExtremeAt lowestVelocity;   // m/s
+};
+
+struct RunSummary {
+  // The grid.
+  int reaches = 0;
+  int nodes = 0;
+  int steps = 0;                 // computed steps, 1..StepCount
+  float reachLength = 0;         // m
+  float timeStep = 0;            // s
+  float waveSpeed = 0;           // m/s
+  float simulatedTime = 0;       // s, the time of the last computed step
+  double waveRoundTrip = 0;      // s, 2L/a
+  // The forebay: the last node.
+  float forebayInitial = 0;      // m, the level at step 1
+  ExtremeAt forebayHighest;      // m
+  ExtremeAt forebayLowest;       // m
+  int forebayReversalStep = 0;   // first step at which the culvert flow at the
+                                 // forebay end runs against its first direction
+                                 // (that of the first non-zero velocity); 0 if
+                                 // it never does
+  // Node 1 first.
+  std::vector<NodeEnvelope> envelope;
+};
+
+// Every step from 1 to run.StepCount is considered; the grid column
+// StepCount+1 (allocated, never computed) never is. `run` must hold a
+// complete run (Calculate returned).
+RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome);
+
+// The summary as UTF-8 text with LF line ends, laid out for a terminal.
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run);
+
+// The CSV of every computed step: a header row
+//   step,time_s,H1_m,V1_m_per_s,H2_m,V2_m_per_s,...
+// then one row per step 1..StepCount; each value is the shortest text that
+// reads back to the same single. Comma-separated, "." as decimal mark, LF
+// line ends.
+void WriteCsv(const SurgeRun& run, const ByteWriter& write);
+
+// Columns a UTF-8 text takes in a terminal: East Asian wide characters
+// (CJK ideographs, full-width forms) count two, others one.
+int DisplayWidth(std::string_view utf8);
+// `text` followed by spaces up to `width` columns (nothing cut).
+std::string PadRight(std::string_view text, int width);
+
+}  // namespace kelvane

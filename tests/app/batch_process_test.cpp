@@ -1,0 +1,329 @@
+// The batch mode run as a user runs it: the built program as a child process,
+// judged by its exit status, its standard streams and the bytes it writes.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app_test_support.h"
+#include "report.h"
+
+namespace kelvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProcessResult {
+  int status = -1;  // exit status; -1 if it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class BatchProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kelvane-batch-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    work_ = dir_ / "work";
+    fs::create_directory(work_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs kelvane in the work folder; standard output goes to `stdoutPath`
+  // when given (a file or a device), otherwise it is captured.
+  ProcessResult Kelvane(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
+    fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
+    fs::path err = dir_ / "stderr";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(work_.c_str()) != 0) {
+        ::_exit(127);
+      }
+      std::vector<char*> argv{const_cast<char*>(KELVANE_EXE)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(KELVANE_EXE, argv.data());
+      ::_exit(127);
+    }
+    ProcessResult result;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    if (stdoutPath.empty()) result.out = ReadFile(out);
+    result.err = ReadFile(err);
+    return result;
+  }
+
+  // The names in the work folder: what a run left behind.
+  std::set<std::string> WorkFiles() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(work_)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  fs::path dir_;
+  fs::path work_;
+};
+
+std::vector<std::string> Args(std::initializer_list<std::string> words) {
+  std::vector<std::string> args{"--batch"};
+  args.insert(args.end(), words);
+  return args;
+}
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+int CountCrLf(const std::string& bytes) {
+  int lines = 0;
+  for (std::size_t i = bytes.find("\r\n"); i != std::string::npos; i = bytes.find("\r\n", i + 2)) {
+    ++lines;
+  }
+  return lines;
+}
+
+TEST_F(BatchProcess, DefaultRunWritesTheWindowsFileAndPrintsNothing) {
+  ProcessResult r = Kelvane(Args({"--output", "计算结果.txt"}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  std::string file = ReadFile(work_ / "计算结果.txt");
+  EXPECT_EQ(CountCrLf(file), 302);
+  EXPECT_EQ(file, ResultFileBytes(CalculateRun(DefaultInputTexts())));
+  EXPECT_EQ(WorkFiles(), std::set<std::string>{"计算结果.txt"});
+}
+
+TEST_F(BatchProcess, NoOutputOptionWritesNothing) {
+  ProcessResult r = Kelvane(Args({}));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(WorkFiles().empty());
+}
+
+// Each option reaches its own box, in both spellings, with values that begin
+// with "-" and texts that the leading-number rule reads.
+TEST_F(BatchProcess, InputOptionsReachTheirBoxes) {
+  struct Case {
+    std::vector<std::string> words;
+    BoxTexts boxes;
+  };
+  const Case cases[] = {
+      {{"--reservoir-level", "-3.5"}, {{2, "-3.5"}}},
+      {{"--reservoir-level=-3.5"}, {{2, "-3.5"}}},
+      {{"--culvert-slope", "-1e-3"}, {{6, "-1e-3"}}},
+      {{"--segment-count=7"}, {{3, "7"}}},
+      {{"--step-count", " 1 200"}, {{4, " 1 200"}}},
+      {{"--steady-discharge", "40m3/s"}, {{0, "40m3/s"}}},
+      {{"--output-interval", "2.5"}, {{14, "2.5"}}},
+      {{"--final-pump-discharge=41.6", "--forebay-area", "2000"}, {{15, "41.6"}, {8, "2000"}}},
+      {{"--wave-speed", "1200", "--culvert-length=600"}, {{10, "1200"}, {11, "600"}}},
+      {{"--friction-factor", ".02", "--hydraulic-radius", "1"}, {{5, ".02"}, {7, "1"}}},
+      {{"--intake-head-loss", "0.3", "--culvert-area", "20"}, {{1, "0.3"}, {9, "20"}}},
+  };
+  const std::string defaults = ResultFileBytes(CalculateRun(DefaultInputTexts()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words.front());
+    std::vector<std::string> args = Args({"--output", "out.txt"});
+    args.insert(args.end(), c.words.begin(), c.words.end());
+    ProcessResult r = Kelvane(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string expected = ResultFileBytes(CalculateRun(TextsWith(c.boxes)));
+    EXPECT_NE(expected, defaults);  // the option changes the run
+    EXPECT_EQ(ReadFile(work_ / "out.txt"), expected);
+  }
+}
+
+TEST_F(BatchProcess, UsageErrorsExitTwoAndWriteNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string fragment;
+  };
+  std::vector<Case> cases = {
+      {Args({"--frobnicate"}), "未知选项 “--frobnicate”"},
+      {Args({"--Step-Count", "5"}), "未知选项"},
+      {Args({"--output"}), "--output 缺少值"},
+      {Args({"--reservoir-level"}), "--reservoir-level 缺少值"},
+      {Args({"stray.txt"}), "多余的参数 “stray.txt”"},
+      {Args({"--step-count", "10", "--step-count=20"}), "--step-count 给了两次"},
+      {Args({"--output="}), "--output 缺少文件名"},
+      {Args({"--output", "-"}), "标准输出"},
+      {Args({"--output", "same.txt", "--csv", "same.txt"}), "同一个文件"},
+  };
+#ifndef KELVANE_TEST_WITH_UI
+  cases.push_back({Args({"--plot", "level.png"}), "不含窗口"});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    ProcessResult r = Kelvane(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.starts_with("kelvane: ")) << r.err;
+    EXPECT_NE(FirstLine(r.err).find(c.fragment), std::string::npos) << r.err;
+    EXPECT_TRUE(WorkFiles().empty());
+  }
+}
+
+// A run that fails reports the error's number, description and place, and
+// leaves an existing result file as it was, with nothing beside it.
+TEST_F(BatchProcess, RunErrorsExitOneAndLeaveTheFileUntouched) {
+  struct Case {
+    std::vector<std::string> words;
+    ErrorCode code;
+  };
+  const Case cases[] = {
+      {{"--forebay-area", "0"}, ErrorCode::DivisionByZero},
+      {{"--step-count", "40000"}, ErrorCode::Overflow},
+      {{"--step-count=0"}, ErrorCode::SubscriptOutOfRange},
+      {{"--segment-count", "4"}, ErrorCode::SubscriptOutOfRange},
+      {{"--output-interval", "1e6"}, ErrorCode::Overflow},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words.front());
+    WriteFile(work_ / "out.txt", "an earlier result\r\n");
+    std::vector<std::string> args = Args({"--output", "out.txt"});
+    args.insert(args.end(), c.words.begin(), c.words.end());
+    ProcessResult r = Kelvane(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    int number = static_cast<int>(c.code);
+    EXPECT_EQ(FirstLine(r.err),
+              "运行时错误 '" + std::to_string(number) + "': " + std::string(ErrorDescription(c.code)));
+    std::string where = r.err.substr(r.err.find('\n') + 1);
+    EXPECT_GT(where.size(), 1u) << "no second line saying where";
+    EXPECT_TRUE(where.ends_with('\n'));
+    EXPECT_EQ(ReadFile(work_ / "out.txt"), "an earlier result\r\n");
+    EXPECT_EQ(WorkFiles(), std::set<std::string>{"out.txt"});
+  }
+}
+
+// The result file comes first: a later output that fails leaves it whole.
+TEST_F(BatchProcess, LaterOutputErrorsLeaveTheResultFileWritten) {
+  struct Case {
+    std::vector<std::string> words;
+    int number;
+  };
+  const Case cases[] = {
+      {{"--table", "table.txt", "--first-output-step", "0"}, 9},
+      {{"--table", "table.txt", "--last-output-step", "1501"}, 9},
+      {{"--summary", "missing/summary.txt"}, 76},
+      {{"--csv", "missing/steps.csv"}, 76},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words.front());
+    fs::remove_all(work_);
+    fs::create_directory(work_);
+    std::vector<std::string> args = Args({"--output", "out.txt"});
+    args.insert(args.end(), c.words.begin(), c.words.end());
+    ProcessResult r = Kelvane(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("运行时错误 '" + std::to_string(c.number) + "': ")) << r.err;
+    InputTexts texts = DefaultInputTexts();
+    EXPECT_EQ(ReadFile(work_ / "out.txt"), ResultFileBytes(CalculateRun(texts)));
+    EXPECT_EQ(WorkFiles(), std::set<std::string>{"out.txt"});
+  }
+}
+
+// Each text output, to standard output and to a file, is what the in-process
+// builder gives for the same run.
+TEST_F(BatchProcess, TextOutputsToStandardOutputAndFiles) {
+  struct Case {
+    std::string option;
+    std::function<std::string(CompletedRun&)> expected;
+  };
+  const Case cases[] = {
+      {"--table",
+       [](CompletedRun& c) {
+         const InputTexts& t = DefaultInputTexts();
+         return ResultsTableText(c.run, t[12], t[13], t[14], NoProgress());
+       }},
+      {"--summary",
+       [](CompletedRun& c) { return SummaryText(SummarizeRun(c.run, c.outcome), c.run); }},
+      {"--csv",
+       [](CompletedRun& c) {
+         return Collect([&](const ByteWriter& write) { WriteCsv(c.run, write); });
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option);
+    CompletedRun run = CalculateRun(DefaultInputTexts());
+    std::string expected = c.expected(run);
+    ProcessResult toStdout = Kelvane(Args({c.option, "-"}));
+    EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.err, "");
+    EXPECT_EQ(toStdout.out, expected);
+    ProcessResult toFile = Kelvane(Args({c.option + "=report"}));
+    EXPECT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(ReadFile(work_ / "report"), expected);
+    fs::remove(work_ / "report");
+  }
+}
+
+TEST_F(BatchProcess, AllOutputsOfOneRun) {
+  ProcessResult r = Kelvane(Args({"--summary", "summary.txt", "--csv", "steps.csv", "--output",
+                                  "out.txt", "--table", "table.txt", "--segment-count", "7"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  CompletedRun c = CalculateRun(TextsWith({{3, "7"}}));
+  EXPECT_EQ(ReadFile(work_ / "out.txt"), ResultFileBytes(c));
+  EXPECT_EQ(ReadFile(work_ / "summary.txt"), SummaryText(SummarizeRun(c.run, c.outcome), c.run));
+  EXPECT_EQ(ReadFile(work_ / "steps.csv"),
+            Collect([&](const ByteWriter& write) { WriteCsv(c.run, write); }));
+  EXPECT_EQ(WorkFiles(), (std::set<std::string>{"out.txt", "summary.txt", "steps.csv", "table.txt"}));
+}
+
+TEST_F(BatchProcess, FullStandardOutputIsAnError) {
+  ProcessResult r = Kelvane(Args({"--table", "-"}), "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(FirstLine(r.err), "运行时错误 '61': " + std::string(ErrorDescription(ErrorCode::DiskFull)));
+}
+
+TEST_F(BatchProcess, HelpListsEveryBoxWithCaptionUnitAndDefault) {
+  ProcessResult r = Kelvane({"--batch", "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  for (const InputField& field : InputFields()) {
+    std::size_t at = r.out.find(std::string("--") + field.option + " ");
+    ASSERT_NE(at, std::string::npos) << field.option;
+    std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+    EXPECT_NE(line.find(field.caption), std::string::npos) << line;
+    EXPECT_NE(line.find(field.unit), std::string::npos) << line;
+    EXPECT_TRUE(line.ends_with(std::string("默认 ") + field.defaultText)) << line;
+  }
+  for (const char* option : {"--output ", "--table ", "--plot ", "--summary ", "--csv "}) {
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+  }
+  EXPECT_TRUE(WorkFiles().empty());
+}
+
+#ifdef KELVANE_TEST_WITH_UI
+TEST_F(BatchProcess, PlotIsSavedAsPng) {
+  ProcessResult r = Kelvane(Args({"--plot", "level.png"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(work_ / "level.png").starts_with("\x89PNG\r\n\x1a\n"));
+}
+#endif
+
+}  // namespace
+}  // namespace kelvane::test
