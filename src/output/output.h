@@ -21,6 +21,9 @@ std::string FormatHundredths(float value);
 // end of the text written.
 constexpr std::size_t kFormatHundredthsMax = 48;
 char* FormatHundredthsTo(float value, char* out);
+// The same rule through printf for every value: slow, the reference the fast
+// road is checked against. Infinity gives "inf"/"-inf", NaN "nan".
+std::string FormatHundredthsReference(float value);
 
 // ---------------------------------------------------------------------------
 // Platform pieces.

@@ -1,0 +1,52 @@
+// UTF-8 to GBK through glibc's iconv, and the silent progress sink.
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "output/output.h"
+
+namespace kelvane {
+
+std::string ToGbk(std::string_view utf8) {
+  iconv_t converter = iconv_open("GBK", "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    throw RunError(ErrorCode::PathFileAccess, "GBK 编码转换不可用");
+  }
+  std::string gbk;
+  gbk.resize(utf8.size() * 2 + 4);  // GBK never takes more bytes than UTF-8 here
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* out = gbk.data();
+  std::size_t outLeft = gbk.size();
+  while (inLeft > 0) {
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (errno == EILSEQ || errno == EINVAL) {
+      // A character GBK cannot hold (or broken UTF-8): write "?" and skip
+      // the rest of that UTF-8 sequence.
+      *out++ = '?';
+      --outLeft;
+      do {
+        ++in;
+        --inLeft;
+      } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xc0) == 0x80);
+    } else {
+      break;  // E2BIG cannot happen with the room reserved above
+    }
+  }
+  iconv_close(converter);
+  gbk.resize(gbk.size() - outLeft);
+  return gbk;
+}
+
+ProgressSink& NoProgress() {
+  class Silent final : public ProgressSink {
+   public:
+    void SetMinimum(double) override {}
+    void SetMaximum(double) override {}
+    void SetValue(double) override {}
+  };
+  static Silent silent;
+  return silent;
+}
+
+}  // namespace kelvane

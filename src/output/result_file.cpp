@@ -1,0 +1,152 @@
+// The result file: a GBK title line, a heading line with the seven position
+// labels, and for every interval-th step the time and the head at each node,
+// each head moved to column 11·k.
+#include <cstring>
+#include <vector>
+
+#include "output/output.h"
+
+namespace kelvane {
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+
+// Collects the text in large pieces and hands them to `write`; tracks the
+// number of bytes on the current line for the column rule (columns count
+// bytes of the GBK text, so a Chinese character takes two).
+class LineWriter {
+ public:
+  explicit LineWriter(const ByteWriter& write) : write_(write), buffer_(kCapacity) {}
+
+  // Room for `bytes` more bytes without a flush in between.
+  void Reserve(std::size_t bytes) {
+    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - end_) < bytes) {
+      Flush();
+      if (buffer_.size() < bytes) {
+        buffer_.resize(bytes);
+        end_ = buffer_.data();
+      }
+    }
+  }
+  void Append(std::string_view text) {
+    Reserve(text.size());
+    std::memcpy(end_, text.data(), text.size());
+    end_ += text.size();
+    used_ += static_cast<long>(text.size());
+  }
+  // Moving to column n (from 1): spaces up to it; nothing when the next byte
+  // falls on it; past it, a new line and n - 1 spaces.
+  void MoveToColumn(long column) {
+    Reserve(static_cast<std::size_t>(column) + 2);
+    if (used_ + 1 > column) {
+      std::memcpy(end_, kCrLf, 2);
+      end_ += 2;
+      used_ = 0;
+    }
+    const long spaces = column - 1 - used_;
+    std::memset(end_, ' ', static_cast<std::size_t>(spaces));
+    end_ += spaces;
+    used_ = column - 1;
+  }
+  void AppendNumber(float value) {
+    Reserve(kFormatHundredthsMax);
+    char* start = end_;
+    end_ = FormatHundredthsTo(value, end_);
+    used_ += end_ - start;
+  }
+  void EndLine(std::string_view ending) {
+    Append(ending);
+    used_ = 0;
+  }
+  void Flush() {
+    if (end_ != buffer_.data()) write_(std::string_view(buffer_.data(), end_ - buffer_.data()));
+    end_ = buffer_.data();
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 1 << 20;
+  const ByteWriter& write_;
+  std::vector<char> buffer_;
+  char* end_ = buffer_.data();
+  long used_ = 0;
+};
+
+// The heading labels (GBK) and the columns they start in.
+struct HeadingLabel {
+  std::string gbk;
+  long column;
+};
+const std::vector<HeadingLabel>& HeadingLabels() {
+  static const std::vector<HeadingLabel> labels = {
+      {ToGbk("时间(秒)"), 1}, {"0.0L", 10}, {"0.2L", 20}, {"0.4L", 30},
+      {"0.6L", 42},           {"0.8L", 53}, {"L", 64},
+  };
+  return labels;
+}
+
+}  // namespace
+
+void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWriter& write,
+                     ProgressSink& progress) {
+  LineWriter out(write);
+  static const std::string title = ToGbk("运算结果为：");
+  out.Append(title);
+  out.EndLine(kCrLf);
+  for (const HeadingLabel& label : HeadingLabels()) {
+    out.MoveToColumn(label.column);
+    out.Append(label.gbk);
+  }
+  out.EndLine(kCrLf);
+  out.Flush();  // the heading lines stand before the interval is converted
+
+  const InputField& field = InputFields()[14];
+  const std::string where = std::string("结果文件：") + field.caption + "（" + field.box + "）";
+  int interval = ToInt16(outputInterval, where);
+  if (interval == 0) interval = 1;  // an interval of 0 writes every step
+
+  const int stepCount = run.StepCount;
+  const long nodes = static_cast<long>(run.SegmentCount) + 1;
+  // Step counter and columns in full-width integers: every step and node a
+  // run can hold is written (no 16-bit overflow after the last line).
+  for (int step = 1; interval > 0 ? step <= stepCount : step >= stepCount; step += interval) {
+    const float time = run.StepTime(step);
+    const std::span<const float> heads = run.HeadsAt(step);
+    if (nodes < 1 || static_cast<std::size_t>(nodes) > heads.size()) {
+      throw RunError(ErrorCode::SubscriptOutOfRange,
+                     "结果文件：第 " + std::to_string(step) + " 步的节点 " +
+                         std::to_string(nodes));
+    }
+    if (time == 0.0f) {
+      out.Append("0.00");
+    } else {
+      out.AppendNumber(time);
+    }
+    for (long k = 1; k <= nodes; ++k) {
+      out.MoveToColumn(11 * k);
+      out.AppendNumber(heads[static_cast<std::size_t>(k - 1)]);
+    }
+    out.EndLine(" \r\n");
+    progress.SetValue(static_cast<double>(step));
+  }
+  out.Flush();
+}
+
+void WriteResultFile(const SurgeRun& run, double outputInterval,
+                     const FileNameProvider& chooseFile, ProgressSink& progress) {
+  progress.SetMinimum(0.0);
+  progress.SetMaximum(static_cast<double>(run.StepCount));
+
+  SaveDialogRequest request;
+  request.presetName = "计算结果.txt";
+  request.options = 4096;
+  request.filter = "all files|*.*|(*.txt)|*.txt|(*.dat)|*.dat|";
+  request.title = "保存输出结果";
+  const std::string name = chooseFile(request);
+  if (name.empty()) return;
+
+  WriteFileAtomically(name, [&](const ByteWriter& write) {
+    WriteResultText(run, outputInterval, write, progress);
+  });
+}
+
+}  // namespace kelvane
