@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <span>
@@ -27,9 +28,81 @@ std::string PadLeft(std::string_view text, int width) {
   return out;
 }
 
-void Extend(ExtremeAt& highest, ExtremeAt& lowest, float value, int step) {
-  if (value > highest.value) highest = {value, step};
-  if (value < lowest.value) lowest = {value, step};
+// The highest and lowest value of every node of one grid over steps
+// 1..steps, each with the first step that reaches it.
+//
+// The grids of a large run far exceed the caches, so the pass is built to
+// stream each row once at memory speed: steps are taken in blocks, a block's
+// extremes per node come from plain vector min/max over its rows, and only a
+// block that beats the running extreme of a node is remembered. The step
+// within that block is looked up at the end, for each node and extreme once.
+using GridRow = std::span<const float> (SurgeRun::*)(int step) const;
+constexpr int kStepBlock = 16;
+
+struct NodeExtremes {
+  std::vector<ExtremeAt> highest;
+  std::vector<ExtremeAt> lowest;
+};
+
+// Where `blockValue` beats `value` (above: higher, else lower), takes it and
+// the block's first step. Strict comparisons keep the earliest block.
+void Improve(std::vector<float>& value, std::vector<int>& block, const std::vector<float>& blockValue,
+             int blockStart, bool above) {
+  float* __restrict v = value.data();
+  int* __restrict b = block.data();
+  const float* __restrict candidate = blockValue.data();
+  for (std::size_t k = 0; k < value.size(); ++k) {
+    // All ones where the block's value is better, else zero.
+    const int better = -int(above ? candidate[k] > v[k] : candidate[k] < v[k]);
+    v[k] = better ? candidate[k] : v[k];
+    b[k] = (blockStart & better) | (b[k] & ~better);
+  }
+}
+
+// The first step of the block from `blockStart` at which node k holds `value`.
+ExtremeAt FirstStepAt(const SurgeRun& run, GridRow row, std::size_t k, float value, int blockStart,
+                      int steps) {
+  const int blockEnd = std::min(steps, blockStart + kStepBlock - 1);
+  for (int step = blockStart; step <= blockEnd; ++step) {
+    float v = (run.*row)(step)[k];
+    if (v == value) return {v, step};
+  }
+  return {value, blockStart};  // only a NaN at step 1 is never met again
+}
+
+NodeExtremes FindNodeExtremes(const SurgeRun& run, GridRow row, int steps) {
+  std::span<const float> first = (run.*row)(1);
+  const std::size_t n = first.size();
+  std::vector<float> highest(first.begin(), first.end()), lowest = highest;
+  std::vector<int> highestBlock(n, 1), lowestBlock(n, 1);
+  std::vector<float> blockHighest(n), blockLowest(n);
+
+  for (int blockStart = 1; blockStart <= steps; blockStart += kStepBlock) {
+    const int blockEnd = std::min(steps, blockStart + kStepBlock - 1);
+    std::span<const float> start = (run.*row)(blockStart);
+    std::copy(start.begin(), start.end(), blockHighest.begin());
+    std::copy(start.begin(), start.end(), blockLowest.begin());
+    for (int step = blockStart + 1; step <= blockEnd; ++step) {
+      const float* __restrict v = (run.*row)(step).data();
+      float* __restrict high = blockHighest.data();
+      float* __restrict low = blockLowest.data();
+      for (std::size_t k = 0; k < n; ++k) {
+        high[k] = high[k] < v[k] ? v[k] : high[k];
+        low[k] = v[k] < low[k] ? v[k] : low[k];
+      }
+    }
+    Improve(highest, highestBlock, blockHighest, blockStart, true);
+    Improve(lowest, lowestBlock, blockLowest, blockStart, false);
+  }
+
+  NodeExtremes extremes;
+  extremes.highest.resize(n);
+  extremes.lowest.resize(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    extremes.highest[k] = FirstStepAt(run, row, k, highest[k], highestBlock[k], steps);
+    extremes.lowest[k] = FirstStepAt(run, row, k, lowest[k], lowestBlock[k], steps);
+  }
+  return extremes;
 }
 
 int Sign(float value) { return (value > 0) - (value < 0); }
@@ -110,23 +183,13 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   summary.waveRoundTrip =
       2.0 * double(outcome.parameters.CulvertLength) / double(outcome.parameters.WaveSpeed);
 
-  // One pass over the grids, step by step along the contiguous node rows;
-  // strict comparisons keep the first step at which an extreme is reached.
+  NodeExtremes heads = FindNodeExtremes(run, &SurgeRun::HeadsAt, summary.steps);
+  NodeExtremes velocities = FindNodeExtremes(run, &SurgeRun::VelocitiesAt, summary.steps);
   auto& envelope = summary.envelope;
   envelope.resize(summary.nodes);
-  std::span<const float> heads = run.HeadsAt(1);
-  std::span<const float> velocities = run.VelocitiesAt(1);
   for (int k = 0; k < summary.nodes; ++k) {
-    envelope[k].highestHead = envelope[k].lowestHead = {heads[k], 1};
-    envelope[k].highestVelocity = envelope[k].lowestVelocity = {velocities[k], 1};
-  }
-  for (int step = 2; step <= summary.steps; ++step) {
-    heads = run.HeadsAt(step);
-    velocities = run.VelocitiesAt(step);
-    for (int k = 0; k < summary.nodes; ++k) {
-      Extend(envelope[k].highestHead, envelope[k].lowestHead, heads[k], step);
-      Extend(envelope[k].highestVelocity, envelope[k].lowestVelocity, velocities[k], step);
-    }
+    envelope[k] = {heads.highest[k], heads.lowest[k], velocities.highest[k],
+                   velocities.lowest[k]};
   }
 
   const NodeEnvelope& forebay = envelope.back();
@@ -153,8 +216,14 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   Line(out, "初始", PadLeft(Fixed(s.forebayInitial, 3), 8) + " m");
   Line(out, "最高", ExtremeLine(run, s.forebayHighest));
   Line(out, "最低", ExtremeLine(run, s.forebayLowest));
-  Line(out, "末端流速反向",
-       s.forebayReversalStep ? StepAndTime(run, s.forebayReversalStep) : std::string("无"));
+  if (s.forebayReversalStep) {
+    // The velocity of the reversing step, in the column of the levels above.
+    float velocity = run.Velocity(s.nodes, s.forebayReversalStep);
+    Line(out, "末端流速反向", PadLeft(Fixed(velocity, 3), 8) + " m/s " +
+                                  StepAndTime(run, s.forebayReversalStep));
+  } else {
+    Line(out, "末端流速反向", "无");
+  }
 
   out += "\n包络（时段 1 至 " + std::to_string(s.steps) + "；水头 m，流速 m/s）\n";
   const char* headings[] = {"节点", "最高水头", "时段", "最低水头", "时段",
