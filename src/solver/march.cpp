@@ -9,20 +9,6 @@ namespace kelvane {
 
 namespace {
 
-detail::MarchConstants ConstantsOf(const RunParameters& p, const SolverCoefficients& c) {
-  detail::MarchConstants k;
-  k.dt = c.TimeStep;
-  k.B = c.WaveCoefficient;
-  k.F = c.VelocityFrictionTerm;
-  k.G = c.HeadFrictionTerm;
-  k.Z = p.ReservoirLevel;
-  k.Q1 = p.FinalPumpDischarge;
-  k.J = p.CulvertSlope;
-  k.Ac = p.CulvertArea;
-  k.Af = p.ForebayArea;
-  return k;
-}
-
 // Step j with every operation checked. The row is cleared first, so that a
 // fault leaves what the plain order of work would: the values before the
 // fault written, the rest of the step still zero.
@@ -60,7 +46,7 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
                    "第 2 时段，节点 " + std::to_string(std::max(n + 1, 1)) + "（网格大小）");
   }
 
-  const detail::MarchConstants k = ConstantsOf(parameters, coefficients);
+  const detail::MarchConstants k = detail::MarchConstantsOf(parameters, coefficients);
   float* times = run.MutableStepTimes();
   float* prevH = run.MutableHeadsAt(1);
   float* prevV = run.MutableVelocitiesAt(1);

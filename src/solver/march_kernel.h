@@ -23,6 +23,20 @@ struct MarchConstants {
   double Af = 0;  // m², ForebayArea
 };
 
+inline MarchConstants MarchConstantsOf(const RunParameters& p, const SolverCoefficients& c) {
+  MarchConstants k;
+  k.dt = c.TimeStep;
+  k.B = c.WaveCoefficient;
+  k.F = c.VelocityFrictionTerm;
+  k.G = c.HeadFrictionTerm;
+  k.Z = p.ReservoirLevel;
+  k.Q1 = p.FinalPumpDischarge;
+  k.J = p.CulvertSlope;
+  k.Ac = p.CulvertArea;
+  k.Af = p.ForebayArea;
+  return k;
+}
+
 // The quantities named in a report.
 inline constexpr const char* kWhatTime = "时间";
 inline constexpr const char* kWhatVelocity = "流速";
@@ -30,11 +44,10 @@ inline constexpr const char* kWhatHead = "水位";
 inline constexpr const char* kWhatBackward = "反向特征线水头";
 inline constexpr const char* kWhatForward = "正向特征线水头";
 
-// True for infinity and NaN: all exponent bits set. An integer test, so that
-// an OR over a row vectorises.
-inline bool NonFinite(float x) {
-  return (std::bit_cast<std::uint32_t>(x) & 0x7f800000u) == 0x7f800000u;
-}
+// Zero for a finite value; the bits of a NaN for infinity and NaN (x - x is
+// +0 for every finite x in round-to-nearest). ORed over a row, the test costs
+// one subtraction and one OR per value and vectorises.
+inline std::uint32_t NonFiniteBits(float x) { return std::bit_cast<std::uint32_t>(x - x); }
 
 // Step j from step j-1. `prevH`/`prevV` hold step j-1 and `h`/`v` step j,
 // nodes 1..n+1 at elements 0..n. Items run in the order of the algorithm:
@@ -54,7 +67,7 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   // Time of step j; (j-1)*dt is exact in double, then rounded once.
   a.At({kWhatTime, j, 0});
   time = a.S(a.D(static_cast<double>(j - 1) * k.dt));
-  if constexpr (kVerify) bad |= NonFinite(time);
+  if constexpr (kVerify) bad |= NonFiniteBits(time);
 
   // Interior nodes: forward characteristic from node i-1 (A), backward from
   // node i+1 (B), both at step j-1.
@@ -81,7 +94,7 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
     const float Hij = a.S(a.D(0.5 * a.D(Y - U)));
     h[i] = Hij;
 
-    if constexpr (kVerify) bad |= NonFinite(Vij) | NonFinite(Hij);
+    if constexpr (kVerify) bad |= NonFiniteBits(Vij) | NonFiniteBits(Hij);
   }
 
   // Backward characteristic from node 2 to node 1.
@@ -114,7 +127,7 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   const float Vf = a.S(a.Div(a.D(static_cast<double>(CP) - Hf), B));
   v[n] = Vf;
 
-  if constexpr (kVerify) bad |= NonFinite(CM) | NonFinite(CP) | NonFinite(V1) | NonFinite(Hf) | NonFinite(Vf);
+  if constexpr (kVerify) bad |= NonFiniteBits(V1) | NonFiniteBits(Hf) | NonFiniteBits(Vf);
   return bad != 0;
 }
 

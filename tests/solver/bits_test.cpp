@@ -113,30 +113,51 @@ TEST(RoundingOrder, DefaultRunBitForBit) {
   }
 
   // Node 1 from the backward characteristic of node 2.
-  const float b = s(static_cast<double>(B) - static_cast<double>(std::fabs(V)) * G);
-  const float CM = s(static_cast<double>(h2) - static_cast<double>(V) * (static_cast<double>(b) + dtJ));
+  auto node1 = [&](float H2, float V2) {
+    const float b = s(static_cast<double>(B) - static_cast<double>(std::fabs(V2)) * G);
+    const float CM =
+        s(static_cast<double>(H2) - static_cast<double>(V2) * (static_cast<double>(b) + dtJ));
+    return s((static_cast<double>(Zr) - CM) / B);
+  };
   EXPECT_SAME_BITS(run.Head(1, 2), Zr);
-  EXPECT_SAME_BITS(run.Velocity(1, 2), s((static_cast<double>(Zr) - CM) / B));
+  EXPECT_SAME_BITS(run.Velocity(1, 2), node1(h2, V));
 
   // Node 6: forebay storage, then the forward characteristic of node 5.
-  double inflow = static_cast<double>(V) * Ac;
-  inflow = inflow - static_cast<double>(Q1);
-  inflow = inflow * static_cast<double>(dt);
-  const float H6 = s(static_cast<double>(h6) + inflow / Af);
-  const float cc = s(static_cast<double>(B) - static_cast<double>(std::fabs(V)) * G);
-  const float CP = s(static_cast<double>(h5) + static_cast<double>(V) * (static_cast<double>(cc) - dtJ));
-  EXPECT_SAME_BITS(run.Head(6, 2), H6);
-  EXPECT_SAME_BITS(run.Velocity(6, 2), s((static_cast<double>(CP) - H6) / B));
-
-  // Deep in the run, one interior step from the run's own previous step.
-  for (int step : {3, 700, 1500}) {
+  auto forebay = [&](float H6prev, float V6prev, float H5, float V5, float& Vout, float& Hout) {
+    double inflow = static_cast<double>(V6prev) * Ac;
+    inflow = inflow - static_cast<double>(Q1);
+    inflow = inflow * static_cast<double>(dt);
+    Hout = s(static_cast<double>(H6prev) + inflow / Af);
+    const float c = s(static_cast<double>(B) - static_cast<double>(std::fabs(V5)) * G);
+    const float CP =
+        s(static_cast<double>(H5) + static_cast<double>(V5) * (static_cast<double>(c) - dtJ));
+    Vout = s((static_cast<double>(CP) - Hout) / B);
+  };
+  {
     float v = 0, h = 0;
-    interior(run.Head(3, step - 1), run.Velocity(3, step - 1), run.Head(5, step - 1),
-             run.Velocity(5, step - 1), v, h);
-    EXPECT_SAME_BITS(run.Velocity(4, step), v);
-    EXPECT_SAME_BITS(run.Head(4, step), h);
+    forebay(h6, V, h5, V, v, h);
+    EXPECT_SAME_BITS(run.Head(6, 2), h);
+    EXPECT_SAME_BITS(run.Velocity(6, 2), v);
   }
-}
 
+  // Every later step, each value from the run's own previous step.
+  int mismatches = 0;
+  for (int step = 3; step <= 1500; ++step) {
+    auto H = [&](int node) { return run.Head(node, step - 1); };
+    auto Vp = [&](int node) { return run.Velocity(node, step - 1); };
+    float v = 0, h = 0;
+    for (int node = 2; node <= 5; ++node) {
+      interior(H(node - 1), Vp(node - 1), H(node + 1), Vp(node + 1), v, h);
+      mismatches += std::bit_cast<std::uint32_t>(v) != std::bit_cast<std::uint32_t>(run.Velocity(node, step));
+      mismatches += std::bit_cast<std::uint32_t>(h) != std::bit_cast<std::uint32_t>(run.Head(node, step));
+    }
+    mismatches += std::bit_cast<std::uint32_t>(node1(H(2), Vp(2))) !=
+                  std::bit_cast<std::uint32_t>(run.Velocity(1, step));
+    forebay(H(6), Vp(6), H(5), Vp(5), v, h);
+    mismatches += std::bit_cast<std::uint32_t>(v) != std::bit_cast<std::uint32_t>(run.Velocity(6, step));
+    mismatches += std::bit_cast<std::uint32_t>(h) != std::bit_cast<std::uint32_t>(run.Head(6, step));
+  }
+  EXPECT_EQ(mismatches, 0);
+}
 }  // namespace
 }  // namespace kelvane
