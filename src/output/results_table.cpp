@@ -1,5 +1,6 @@
 // The results-table text: a title, a fixed heading and one row per step of
 // the range typed in the boxes, each value in a left-justified field.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -59,6 +60,11 @@ int StepIndex(double counter) { return static_cast<int>(std::nearbyint(counter))
                                                      " 步）");
 }
 
+[[noreturn]] void ThrowTooLong(std::string_view interval) {
+  throw RunError(ErrorCode::OutOfMemory,
+                 "结果查询：表格行数过多（输出间隔 " + std::string(interval) + "）");
+}
+
 }  // namespace
 
 std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string_view text14,
@@ -78,13 +84,11 @@ std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string
   const double last = run.LastOutputStep;
   const int nodes = static_cast<int>(run.SegmentCount) + 1;
   const std::size_t rowBytes = 4 + 15 * static_cast<std::size_t>(nodes > 0 ? nodes : 0) + 2;
+  const std::size_t firstRowEnd = out.size() + rowBytes;
   try {
     for (double counter = run.FirstOutputStep; interval > 0 ? counter <= last : counter >= last;
          counter += interval) {
-      if (out.size() + rowBytes > kMaxTableBytes) {
-        throw RunError(ErrorCode::OutOfMemory, "结果查询：表格行数过多（步数间隔 " +
-                                                   std::string(text15) + "）");
-      }
+      if (out.size() + rowBytes > kMaxTableBytes) ThrowTooLong(text15);
       const int step = StepIndex(counter);
       // The time field: "0.00" only for a counter of exactly 1.
       if (counter == 1.0) {
@@ -108,6 +112,17 @@ std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string
       }
       out.append("\r\n");
       progress.SetValue(static_cast<double>(static_cast<float>(counter)));
+      // After the first row, foresee the rows still to come (up to the last
+      // step, or up to where a lookup would fail first): a table that would
+      // pass the limit fails now rather than after filling memory.
+      if (out.size() == firstRowEnd) {
+        const double stop = interval > 0 ? std::min(last, run.TimeSteps() + 0.5)
+                                         : std::max(last, 0.5);
+        const double rows = std::floor((stop - counter) / interval);
+        if (rows * static_cast<double>(rowBytes) > static_cast<double>(kMaxTableBytes - out.size())) {
+          ThrowTooLong(text15);
+        }
+      }
     }
   } catch (const std::bad_alloc&) {
     throw RunError(ErrorCode::OutOfMemory, "结果查询：表格文本");
