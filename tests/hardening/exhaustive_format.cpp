@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -26,12 +27,6 @@ float FromBits(std::uint32_t bits) {
   float value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
-}
-
-std::string Format(float value) {
-  char buffer[kelvane::kFormatHundredthsMax];
-  char* end = kelvane::FormatHundredthsTo(value, buffer);
-  return std::string(buffer, end);
 }
 
 struct Tally {
@@ -51,19 +46,24 @@ struct Tally {
 // Checks the magnitudes [begin, end) with the given stride, both signs.
 void CheckRange(std::uint32_t begin, std::uint32_t end, std::uint32_t stride, Tally& tally) {
   std::uint64_t checked = 0;
+  char expected[65];
+  char got[kelvane::kFormatHundredthsMax];
   for (std::uint64_t bits = begin; bits < end; bits += stride) {
     float positive = FromBits(static_cast<std::uint32_t>(bits));
-    float negative = -positive;
-    std::string expected = kelvane::reference::Hundredths(positive);
-    std::string negativeExpected = expected == "." ? expected : "-" + expected;
+    // The negative's text is the positive's with a minus, unless it is ".".
+    expected[0] = '-';
+    std::size_t length = kelvane::reference::HundredthsTo(positive, expected + 1);
+    std::string_view positiveText(expected + 1, length);
+    std::string_view negativeText =
+        positiveText == "." ? positiveText : std::string_view(expected, length + 1);
 
-    std::string got = Format(positive);
-    if (got != expected) tally.Difference(positive, got, expected);
-    got = Format(negative);
-    if (got != negativeExpected) tally.Difference(negative, got, negativeExpected);
+    std::string_view text(got, kelvane::FormatHundredthsTo(positive, got) - got);
+    if (text != positiveText) tally.Difference(positive, std::string(text), std::string(positiveText));
+    text = std::string_view(got, kelvane::FormatHundredthsTo(-positive, got) - got);
+    if (text != negativeText) tally.Difference(-positive, std::string(text), std::string(negativeText));
     // The string form shares the rule; sample it.
-    if ((bits & 0xFFF) == 0 && kelvane::FormatHundredths(positive) != expected)
-      tally.Difference(positive, kelvane::FormatHundredths(positive), expected);
+    if ((bits & 0xFFF) == 0 && kelvane::FormatHundredths(positive) != positiveText)
+      tally.Difference(positive, kelvane::FormatHundredths(positive), std::string(positiveText));
     checked += 2;
   }
   tally.checked += checked;

@@ -128,8 +128,8 @@ class FileFaults : public ::testing::Test {
   }
   void TearDown() override {
     SetImmutable(folder_, false);
-    fs::permissions(folder_, fs::perms::owner_all, std::error_code());
-    fs::remove_all(root_);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
   }
 
   static bool SetImmutable(const fs::path& folder, bool on) {
@@ -159,13 +159,24 @@ TEST_F(FileFaults, FolderRemovedDuringWriteIsPathNotFoundAndNothingReappears) {
   EXPECT_FALSE(fs::exists(folder_));
 }
 
-TEST_F(FileFaults, FolderRemovedAndRecreatedDuringWriteStaysEmpty) {
+TEST_F(FileFaults, FolderReplacedDuringWriteGetsNothingOrTheCompleteFile) {
   FaultAtStep replaceFolder(1000, [&] {
     fs::remove_all(folder_);
     fs::create_directory(folder_);
   });
-  EXPECT_EQ(WriteLargeRun(target_, replaceFolder), 76);
-  EXPECT_TRUE(fs::is_empty(folder_));
+  int error = WriteLargeRun(target_, replaceFolder);
+  // Either the write notices that its folder went away, or the complete file
+  // lands in the folder that now stands under that name; never a part of it.
+  if (error != 0) {
+    EXPECT_EQ(error, 76);
+    EXPECT_TRUE(fs::is_empty(folder_));
+  } else {
+    std::string complete;
+    kelvane::WriteResultText(
+        LargeRun(), 1, [&](std::string_view bytes) { complete += bytes; }, kelvane::NoProgress());
+    EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()});
+    EXPECT_EQ(ReadFile(target_), complete);
+  }
 }
 
 TEST_F(FileFaults, ImmutableFolderDuringWriteIsPermissionDeniedAndLeavesOldFile) {
@@ -273,40 +284,78 @@ TEST_F(FileFaults, BatchOntoFullDeviceIsDiskFull) {
   }
 }
 
+// Whether the child holds a file of `folder` open (named or unnamed), that is,
+// whether it has begun to write there; false once it has ended.
+bool IsWritingInto(pid_t pid, const fs::path& folder) {
+  std::error_code error;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    std::string link = fs::read_symlink(fd.path(), error).string();
+    if (link.rfind(folder.string() + "/", 0) == 0) return true;
+  }
+  return false;
+}
+
+bool HasEnded(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string pidText, name, state;
+  stat >> pidText >> name >> state;
+  return !stat || state == "Z";
+}
+
+// Starts the child and waits until it writes into `folder`; false if it
+// ended (or 10 s passed) first.
+bool WaitUntilWriting(const Child& child, const fs::path& folder) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (IsWritingInto(child.pid, folder)) return true;
+    if (HasEnded(child.pid)) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return false;
+}
+
 TEST_F(FileFaults, BatchKilledMidWriteLeavesOldOrCompleteFile) {
-  const std::vector<std::string> run = {"--segment-count", "50",  "--step-count",
-                                        "30000",           "--output-interval", "1",
-                                        "--output",        target_.string()};
-  // One whole run gives the complete file and how long a run takes.
-  fs::path complete = root_ / "complete.txt";
-  auto start = std::chrono::steady_clock::now();
-  std::vector<std::string> reference = run;
-  reference.back() = complete.string();
-  int status = StartBatch(reference).Wait();
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  auto runInto = [](const fs::path& output) {
+    return std::vector<std::string>{"--segment-count", "50",     "--step-count",
+                                    "30000",           "--output-interval", "1",
+                                    "--output",        output.string()};
+  };
+  // One whole run gives the complete file and how long its writing takes.
+  fs::path other = root_ / "complete";
+  fs::create_directory(other);
+  Child whole = StartBatch(runInto(other / "complete.txt"));
+  ASSERT_TRUE(WaitUntilWriting(whole, other));
+  auto writeStart = std::chrono::steady_clock::now();
+  int status = whole.Wait();
+  double writing = std::chrono::duration<double>(std::chrono::steady_clock::now() - writeStart).count();
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const std::string newContent = ReadFile(complete);
+  const std::string newContent = ReadFile(other / "complete.txt");
   ASSERT_GT(newContent.size(), 10'000'000u);
 
-  int killedOld = 0, killedNew = 0;
-  constexpr int kKills = 16;
-  for (int k = 1; k <= kKills; ++k) {
+  // Kills spread evenly from the start of the writing to its end.
+  int keptOld = 0, gotNew = 0;
+  constexpr int kKills = 24;
+  for (int k = 0; k < kKills; ++k) {
     WriteFile(target_, kOldContent);
-    Child child = StartBatch(run);
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds * k / (kKills + 1)));
+    Child child = StartBatch(runInto(target_));
+    bool writingSeen = WaitUntilWriting(child, folder_);
+    double delay = writing * k / (kKills - 1);
+    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
     ::kill(child.pid, SIGKILL);
     child.Wait();
     std::string left = ReadFile(target_);
     EXPECT_TRUE(left == kOldContent || left == newContent)
-        << "kill " << k << " left " << left.size() << " bytes";
-    (left == kOldContent ? killedOld : killedNew)++;
+        << "kill " << k << " at " << delay << " s into the writing left " << left.size()
+        << " bytes";
+    (left == kOldContent ? keptOld : gotNew)++;
     EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()})
-        << "kill " << k << " at " << seconds * k / (kKills + 1) << " s left other files";
+        << "kill " << k << " at " << delay << " s into the writing (seen: " << writingSeen
+        << ") left other files";
     for (const auto& entry : fs::directory_iterator(folder_))
       if (entry.path() != target_) fs::remove(entry.path());
   }
-  std::printf("complete run %.3f s, %zu bytes; killed before the rename %d, after %d\n", seconds,
-              newContent.size(), killedOld, killedNew);
+  std::printf("writing %zu bytes takes %.3f s; of %d kills, %d left the old file, %d the new\n",
+              newContent.size(), writing, kKills, keptOld, gotNew);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -55,43 +56,73 @@ inline double LeadingNumber(std::string_view text) {
 // significant digits by printf ("%.6e", ties to even), then that decimal
 // rounded to hundredths with halves away from zero, written with the point
 // always present, no leading zero, no trailing zeros, and no sign when the
-// result is zero. Only for finite values.
-inline std::string Hundredths(float value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.6e", std::fabs(static_cast<double>(value)));
-  // buffer is "d.dddddde+XX": the value is the 7 digits times 10^(XX - 6).
-  std::string digits = std::string(1, buffer[0]) + std::string(buffer + 2, 6);
-  int exponent = std::atoi(buffer + 9);
+// result is zero. Only for finite values. Writes into `out` (64 bytes at
+// least) and gives back the length; plain character arrays keep it quick
+// enough to run over every single value.
+inline std::size_t HundredthsTo(float value, char* out) {
+  char printed[32];
+  std::snprintf(printed, sizeof printed, "%.6e", std::fabs(static_cast<double>(value)));
+  // printed is "d.dddddde+XX": the value is the 7 digits times 10^(XX - 6).
+  const char digits[7] = {printed[0], printed[2], printed[3], printed[4],
+                          printed[5], printed[6], printed[7]};
+  const int exponent = std::atoi(printed + 9);
 
-  // The number of hundredths is digits * 10^(exponent - 4).
-  int shift = exponent - 4;
-  std::string hundredths;
+  // h[0..n) is the decimal count of hundredths: digits * 10^(exponent - 4),
+  // the dropped digits rounded half up.
+  char h[64];
+  int n;
+  const int shift = exponent - 4;
   if (shift >= 0) {
-    hundredths = digits + std::string(shift, '0');
+    std::memcpy(h, digits, 7);
+    std::memset(h + 7, '0', static_cast<std::size_t>(shift));
+    n = 7 + shift;
   } else {
-    int dropped = -shift;
-    bool roundUp = dropped <= 7 && digits[7 - dropped] >= '5';
-    hundredths = dropped < 7 ? digits.substr(0, 7 - dropped) : std::string("0");
+    const int dropped = -shift;
+    const bool roundUp = dropped <= 7 && digits[7 - dropped] >= '5';
+    if (dropped < 7) {
+      n = 7 - dropped;
+      std::memcpy(h, digits, static_cast<std::size_t>(n));
+    } else {
+      h[0] = '0';
+      n = 1;
+    }
     if (roundUp) {
-      int k = static_cast<int>(hundredths.size()) - 1;
-      while (k >= 0 && hundredths[k] == '9') hundredths[k--] = '0';
+      int k = n - 1;
+      while (k >= 0 && h[k] == '9') h[k--] = '0';
       if (k >= 0) {
-        ++hundredths[k];
+        ++h[k];
       } else {
-        hundredths.insert(hundredths.begin(), '1');
+        std::memmove(h + 1, h, static_cast<std::size_t>(n));
+        h[0] = '1';
+        ++n;
       }
     }
   }
+  if (n < 3) {  // at least one whole digit and two decimals
+    std::memmove(h + (3 - n), h, static_cast<std::size_t>(n));
+    std::memset(h, '0', static_cast<std::size_t>(3 - n));
+    n = 3;
+  }
 
-  while (hundredths.size() < 3) hundredths.insert(hundredths.begin(), '0');
-  std::string whole = hundredths.substr(0, hundredths.size() - 2);
-  std::string decimals = hundredths.substr(hundredths.size() - 2);
-  while (!whole.empty() && whole[0] == '0') whole.erase(whole.begin());
-  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  int wholeStart = 0;
+  while (wholeStart < n - 2 && h[wholeStart] == '0') ++wholeStart;
+  int decimals = 2;
+  while (decimals > 0 && h[n - 2 + decimals - 1] == '0') --decimals;
+  const bool zero = wholeStart == n - 2 && decimals == 0;
 
-  bool zero = whole.empty() && decimals.empty();
-  std::string text = (std::signbit(value) && !zero) ? "-" : "";
-  return text + whole + "." + decimals;
+  char* p = out;
+  if (std::signbit(value) && !zero) *p++ = '-';
+  std::memcpy(p, h + wholeStart, static_cast<std::size_t>(n - 2 - wholeStart));
+  p += n - 2 - wholeStart;
+  *p++ = '.';
+  std::memcpy(p, h + n - 2, static_cast<std::size_t>(decimals));
+  p += decimals;
+  return static_cast<std::size_t>(p - out);
+}
+
+inline std::string Hundredths(float value) {
+  char text[64];
+  return std::string(text, HundredthsTo(value, text));
 }
 
 }  // namespace kelvane::reference

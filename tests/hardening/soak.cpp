@@ -59,8 +59,13 @@ class Generator {
  public:
   explicit Generator(std::uint64_t seed) : random_(seed) {}
 
+  // Three kinds of case: valid (counts, interval and a mild change or two),
+  // borderline (several fields changed, some to edge values) and hostile.
   kelvane::InputTexts Texts() {
     kelvane::InputTexts texts = kelvane::DefaultInputTexts();
+    double kind = std::uniform_real_distribution<double>(0, 1)(random_);
+    double perturb = kind < 0.45 ? 0.08 : kind < 0.85 ? 0.3 : 0.4;
+    double hostile = kind < 0.45 ? 0.0 : kind < 0.85 ? 0.05 : 0.35;
     for (int box = 0; box < kelvane::kInputCount; ++box) {
       if (box == 3) {
         texts[box] = Count(50, 5);
@@ -68,15 +73,16 @@ class Generator {
         texts[box] = Count(2000, 1500);
       } else if (box == 14) {
         texts[box] = Interval();
-      } else if (Chance(0.45)) {
-        texts[box] = Perturbed(texts[box]);
-      } else if (Chance(0.15)) {
+      } else if (Chance(perturb)) {
+        texts[box] = kind < 0.45 ? Mild(texts[box]) : Perturbed(texts[box]);
+      } else if (Chance(hostile)) {
         texts[box] = Hostile();
       }
     }
     return texts;
   }
 
+  std::mt19937_64& random() { return random_; }
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
   int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
   template <typename T>
@@ -107,17 +113,26 @@ class Generator {
     return std::to_string(Between(1, 60));
   }
 
-  // A number near the default: scaled, signs flipped, zeroed, or written
-  // differently.
+  // A number near the default, written as a user might.
+  std::string Mild(const std::string& text) {
+    double value = kelvane::ReadLeadingNumber(text);
+    std::string number = Format(value * std::uniform_real_distribution<double>(0.5, 1.5)(random_));
+    switch (Between(0, 3)) {
+      case 0: return number + "m";
+      case 1: return " " + number + " ";
+      default: return number;
+    }
+  }
+
+  // A number far from the default: zeroed, sign flipped, scaled by powers of
+  // ten up to beyond the single range.
   std::string Perturbed(const std::string& text) {
     double value = kelvane::ReadLeadingNumber(text);
-    switch (Between(0, 6)) {
+    switch (Between(0, 4)) {
       case 0: return "0";
       case 1: return Format(-value);
       case 2: return Format(value * std::pow(10.0, Between(-3, 3)));
-      case 3: return Format(value * std::uniform_real_distribution<double>(0.5, 2)(random_));
-      case 4: return Format(value) + "m";
-      case 5: return " " + Format(value) + " ";
+      case 3: return Mild(text);
       default: return Format(value * std::pow(10.0, Between(-40, 40)));
     }
   }
@@ -157,17 +172,27 @@ class Generator {
 // ---------------------------------------------------------------------------
 // One case: its command line, the expected outcome, and the checks.
 
+// Where the result file is to go: a plain name in the case's folder, a name
+// in a folder that does not exist (76), or the name of a folder (75).
+enum class Target { Plain, MissingFolder, FolderAsName };
+
 struct Expected {
   int error = 0;        // catalogue number, or 0
   std::string bytes;    // the file, when no error
   int dataLines = 0;
 };
 
-Expected Expect(const kelvane::InputTexts& texts) {
+// What the library gives for the same texts: the run's error, else the file's
+// (it is created before its text is written), else the text's.
+Expected Expect(const kelvane::InputTexts& texts, Target target) {
   Expected expected;
   try {
     kelvane::SurgeRun run;
     kelvane::RunOutcome outcome = kelvane::Calculate(texts, run);
+    if (target != Target::Plain) {
+      expected.error = target == Target::MissingFolder ? 76 : 75;
+      return expected;
+    }
     kelvane::WriteResultText(
         run, outcome.parameters.OutputInterval,
         [&](std::string_view bytes) { expected.bytes += bytes; }, kelvane::NoProgress());
@@ -185,6 +210,7 @@ struct Case {
   kelvane::InputTexts texts;
   std::vector<std::string> arguments;
   fs::path folder, output;
+  Target target = Target::Plain;
   std::optional<std::string> oldContent;
   Expected expected;
 };
@@ -197,7 +223,15 @@ Case MakeCase(int index, std::uint64_t seed, const fs::path& folder) {
   c.folder = folder;
   c.output = folder / generator.Pick(std::vector<std::string>{"计算结果.txt", "out.txt", "a b.dat",
                                                               "r" + std::to_string(index)});
-  if (generator.Chance(0.3)) c.oldContent = "old file " + generator.Bytes(generator.Between(0, 300));
+  double where = std::uniform_real_distribution<double>(0, 1)(generator.random());
+  if (where < 0.04) {
+    c.target = Target::MissingFolder;
+    c.output = folder / "missing" / c.output.filename();
+  } else if (where < 0.07) {
+    c.target = Target::FolderAsName;
+  } else if (generator.Chance(0.3)) {
+    c.oldContent = "old file " + generator.Bytes(generator.Between(0, 300));
+  }
 
   const auto& fields = kelvane::InputFields();
   for (int box = 0; box < kelvane::kInputCount; ++box) {
@@ -215,7 +249,7 @@ Case MakeCase(int index, std::uint64_t seed, const fs::path& folder) {
   }
   c.arguments.push_back("--output");
   c.arguments.push_back(c.output.string());
-  c.expected = Expect(c.texts);
+  c.expected = Expect(c.texts, c.target);
   return c;
 }
 
@@ -265,14 +299,19 @@ void Judge(const Case& c, int status, bool timedOut, const std::string& out,
     return;
   }
 
-  // Whatever the outcome, the folder holds the chosen name at most.
-  bool exists = fs::exists(c.output);
+  // Whatever the outcome, the folder holds the chosen name at most (an
+  // empty folder of that name where one was given as the name).
   for (const auto& entry : fs::directory_iterator(c.folder)) {
     if (entry.path() != c.output) {
       ++totals.leftovers;
       Report(c, "left behind: " + entry.path().filename().string());
     }
   }
+  if (c.target == Target::FolderAsName && !(fs::is_directory(c.output) && fs::is_empty(c.output))) {
+    ++totals.damaged;
+    Report(c, "the folder given as the name was changed");
+  }
+  bool exists = c.target == Target::Plain && fs::exists(c.output);
   std::string left = exists ? ReadFile(c.output) : std::string();
 
   int code = WEXITSTATUS(status);
@@ -369,6 +408,7 @@ void Prepare(Slot& slot, Case c) {
   fs::remove_all(slot.folder);
   fs::create_directories(slot.folder);
   if (c.oldContent) std::ofstream(c.output, std::ios::binary) << *c.oldContent;
+  if (c.target == Target::FolderAsName) fs::create_directory(c.output);
   slot.current = std::move(c);
 }
 
