@@ -89,8 +89,7 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
             a.D(a.D(static_cast<double>(c.HydraulicDiameter) + c.HydraulicDiameter) * kGravity));
   const double E2 =
       a.D(a.D(a.D(static_cast<double>(p.ReservoirLevel) - p.IntakeHeadLoss) + friction31) - hf);
-  const float H2 =
-      a.S(a.D(E2 - a.Div(a.D(a.D(0.5 * c.LocalLossCoefficientA) * V2), kTwoGravity)));
+  const float H2 = a.S(a.D(E2 - a.Div(a.D(a.D(0.5 * c.LocalLossCoefficientA) * V2), kTwoGravity)));
   store(2, H2);
 
   a.At({"水位", 1, 3});
@@ -103,8 +102,8 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
 
   // Node 5: the friction step is rounded before local loss B is taken off.
   a.At({"水位", 1, 5});
-  const float H5 = a.S(a.D(a.S(a.D(H4 - hf)) -
-                           a.Div(a.D(c.LocalLossCoefficientB * V2), kTwoGravity)));
+  const float H5 =
+      a.S(a.D(a.S(a.D(H4 - hf)) - a.Div(a.D(c.LocalLossCoefficientB * V2), kTwoGravity)));
   store(5, H5);
 
   // Node 6: friction, the 0.58 outlet loss and local loss A, rounded once.

@@ -1,8 +1,9 @@
 // The sixteen input boxes, the leading-number rule and the 16-bit conversion.
+#include <locale.h>
+
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 
 #include "solver/solver.h"

@@ -20,8 +20,8 @@ void CheckedStep(const detail::MarchConstants& k, int n, int j, SurgeRun& run) {
   std::fill(v, v + n + 1, 0.0f);
   time = 0.0f;
   detail::CheckedArith arith;
-  detail::MarchStep<false>(k, n, j, run.MutableHeadsAt(j - 1), run.MutableVelocitiesAt(j - 1),
-                           h, v, time, arith);
+  detail::MarchStep<false>(k, n, j, run.MutableHeadsAt(j - 1), run.MutableVelocitiesAt(j - 1), h, v,
+                           time, arith);
 }
 
 }  // namespace
@@ -40,8 +40,7 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
   if (n + 1 > 32767 || last + 1 > 32767) {
     throw RunError(ErrorCode::Overflow, "第 " + std::to_string(last) + " 时段（时段计数）");
   }
-  if (n < 1 || run.GridNodes() != n + 1 || run.GridSteps() < last ||
-      run.TimeSteps() < last) {
+  if (n < 1 || run.GridNodes() != n + 1 || run.GridSteps() < last || run.TimeSteps() < last) {
     throw RunError(ErrorCode::SubscriptOutOfRange,
                    "第 2 时段，节点 " + std::to_string(std::max(n + 1, 1)) + "（网格大小）");
   }

@@ -59,8 +59,8 @@ inline std::uint32_t NonFiniteBits(float x) { return std::bit_cast<std::uint32_t
 // constants B and Af).
 template <bool kVerify, class Arith>
 inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __restrict prevH,
-                      const float* __restrict prevV, float* __restrict h,
-                      float* __restrict v, float& time, Arith& a) {
+                      const float* __restrict prevV, float* __restrict h, float* __restrict v,
+                      float& time, Arith& a) {
   const double B = k.B;
   std::uint32_t bad = 0;
 
@@ -79,7 +79,8 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
     const float P1 = a.S(a.Div(a.D(static_cast<double>(HA) - HB), B));
     const float P2 = a.F(VA + VB);
     const float P3 = a.F(a.F(VA * std::fabs(VA)) + a.F(VB * std::fabs(VB)));
-    const float X = a.S(a.D(a.D(static_cast<double>(P2) + P1) - a.D(static_cast<double>(k.F) * P3)));
+    const float X =
+        a.S(a.D(a.D(static_cast<double>(P2) + P1) - a.D(static_cast<double>(k.F) * P3)));
     const float dV = a.F(VA - VB);
     const double W = a.Div(a.D(a.D(static_cast<double>(k.dt) * k.J) * dV), B);
     const float Vij = a.S(a.D(0.5 * a.D(X - W)));
@@ -89,7 +90,8 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
     const float K1 = a.S(a.D(static_cast<double>(HB) + HA));
     const float K2 = a.F(k.B * a.F(VA - VB));
     const float K3 = a.F(a.F(VA * std::fabs(VA)) - a.F(VB * std::fabs(VB)));
-    const float Y = a.S(a.D(a.D(static_cast<double>(K2) + K1) - a.D(static_cast<double>(K3) * k.G)));
+    const float Y =
+        a.S(a.D(a.D(static_cast<double>(K2) + K1) - a.D(static_cast<double>(K3) * k.G)));
     const double U = a.D(a.D(static_cast<double>(P2) * k.J) * k.dt);
     const float Hij = a.S(a.D(0.5 * a.D(Y - U)));
     h[i] = Hij;

@@ -20,7 +20,7 @@ std::string Hex(float value) {
   return text.str();
 }
 
-#define EXPECT_SAME_BITS(actual, expected)                                           \
+#define EXPECT_SAME_BITS(actual, expected)                                                \
   EXPECT_EQ(std::bit_cast<std::uint32_t>(actual), std::bit_cast<std::uint32_t>(expected)) \
       << #actual << " = " << Hex(actual) << ", expected " << Hex(expected)
 
@@ -148,14 +148,18 @@ TEST(RoundingOrder, DefaultRunBitForBit) {
     float v = 0, h = 0;
     for (int node = 2; node <= 5; ++node) {
       interior(H(node - 1), Vp(node - 1), H(node + 1), Vp(node + 1), v, h);
-      mismatches += std::bit_cast<std::uint32_t>(v) != std::bit_cast<std::uint32_t>(run.Velocity(node, step));
-      mismatches += std::bit_cast<std::uint32_t>(h) != std::bit_cast<std::uint32_t>(run.Head(node, step));
+      mismatches +=
+          std::bit_cast<std::uint32_t>(v) != std::bit_cast<std::uint32_t>(run.Velocity(node, step));
+      mismatches +=
+          std::bit_cast<std::uint32_t>(h) != std::bit_cast<std::uint32_t>(run.Head(node, step));
     }
     mismatches += std::bit_cast<std::uint32_t>(node1(H(2), Vp(2))) !=
                   std::bit_cast<std::uint32_t>(run.Velocity(1, step));
     forebay(H(6), Vp(6), H(5), Vp(5), v, h);
-    mismatches += std::bit_cast<std::uint32_t>(v) != std::bit_cast<std::uint32_t>(run.Velocity(6, step));
-    mismatches += std::bit_cast<std::uint32_t>(h) != std::bit_cast<std::uint32_t>(run.Head(6, step));
+    mismatches +=
+        std::bit_cast<std::uint32_t>(v) != std::bit_cast<std::uint32_t>(run.Velocity(6, step));
+    mismatches +=
+        std::bit_cast<std::uint32_t>(h) != std::bit_cast<std::uint32_t>(run.Head(6, step));
   }
   EXPECT_EQ(mismatches, 0);
 }

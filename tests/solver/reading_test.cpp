@@ -20,13 +20,34 @@ TEST(LeadingNumber, ReadsTheLongestNumberAtTheStart) {
     double value;
   };
   const Row rows[] = {
-      {"41.6m3/s", 41.6},  {"0.0 1", 0.01},  {"1 500", 1500},   {"1,5", 1},
-      {".153", 0.153},     {"abc", 0},       {"", 0},           {".", 0},
-      {"-", 0},            {"+", 0},         {"-.5", -0.5},     {"+7", 7},
-      {"1e", 1},           {"1e+", 1},       {"1e5x", 1e5},     {"1E-2", 0.01},
-      {"2.5e 1", 25},      {"1.2.3", 1.2},   {"&H10", 0},       {"--5", 0},
-      {"\t-4.34\n", -4.34}, {"e5", 0},       {".e5", 0},        {"5.", 5},
-      {"12e3.5", 12000},   {"1e-400", 0},    {"0x1A", 0},       {"１２", 0},
+      {"41.6m3/s", 41.6},
+      {"0.0 1", 0.01},
+      {"1 500", 1500},
+      {"1,5", 1},
+      {".153", 0.153},
+      {"abc", 0},
+      {"", 0},
+      {".", 0},
+      {"-", 0},
+      {"+", 0},
+      {"-.5", -0.5},
+      {"+7", 7},
+      {"1e", 1},
+      {"1e+", 1},
+      {"1e5x", 1e5},
+      {"1E-2", 0.01},
+      {"2.5e 1", 25},
+      {"1.2.3", 1.2},
+      {"&H10", 0},
+      {"--5", 0},
+      {"\t-4.34\n", -4.34},
+      {"e5", 0},
+      {".e5", 0},
+      {"5.", 5},
+      {"12e3.5", 12000},
+      {"1e-400", 0},
+      {"0x1A", 0},
+      {"１２", 0},
       // Correct rounding of a long decimal (the double nearest 0.1).
       {"0.1000000000000000055511151231257827", 0.1},
   };
@@ -44,12 +65,16 @@ TEST(ToInt16, RoundsHalfToEvenWithinRange) {
     double in;
     int out;
   };
-  const Row rows[] = {{2.5, 2},         {3.5, 4},         {-2.5, -2},       {0.5, 0},
-                      {1.5, 2},         {5.5, 6},         {4.5, 4},         {-0.4, 0},
+  const Row rows[] = {{2.5, 2},         {3.5, 4},           {-2.5, -2},       {0.5, 0},
+                      {1.5, 2},         {5.5, 6},           {4.5, 4},         {-0.4, 0},
                       {32767.4, 32767}, {-32768.5, -32768}, {-32768, -32768}, {32766.5, 32766}};
   for (const Row& row : rows) EXPECT_EQ(ToInt16(row.in, "x"), row.out) << row.in;
 
-  const double bad[] = {32767.5, 32768, -32768.6, 40000, -1e9,
+  const double bad[] = {32767.5,
+                        32768,
+                        -32768.6,
+                        40000,
+                        -1e9,
                         std::numeric_limits<double>::infinity(),
                         std::numeric_limits<double>::quiet_NaN()};
   for (double in : bad) {
@@ -79,8 +104,8 @@ TEST(ErrorCatalogue, NumbersAndDescriptions) {
   for (const auto& [code, text] : rows) {
     const RunError e(code, "读取 Text5（计算时段数）");
     EXPECT_EQ(e.description(), text);
-    EXPECT_EQ(std::string(e.what()),
-              "运行时错误 " + std::to_string(e.number()) + "：" + text + "（读取 Text5（计算时段数））");
+    EXPECT_EQ(std::string(e.what()), "运行时错误 " + std::to_string(e.number()) + "：" + text +
+                                         "（读取 Text5（计算时段数））");
   }
 }
 

@@ -29,10 +29,10 @@ TEST(DefaultRun, CoefficientsToTheDigitsShown) {
   SurgeRun run;
   const SolverCoefficients c = Calculate(DefaultInputTexts(), run).coefficients;
   const std::pair<float, const char*> rows[] = {
-      {c.HydraulicDiameter, "3"},          {c.SteadyVelocity, "2.311111"},
-      {c.ReachLength, "119.3324"},         {c.TimeStep, "0.1193324"},
-      {c.WaveCoefficient, "102.0408"},     {c.VelocityFrictionTerm, "0.0001988873"},
-      {c.HeadFrictionTerm, "0.02029462"},  {c.ReachHeadLoss, "0.1083984"},
+      {c.HydraulicDiameter, "3"},         {c.SteadyVelocity, "2.311111"},
+      {c.ReachLength, "119.3324"},        {c.TimeStep, "0.1193324"},
+      {c.WaveCoefficient, "102.0408"},    {c.VelocityFrictionTerm, "0.0001988873"},
+      {c.HeadFrictionTerm, "0.02029462"}, {c.ReachHeadLoss, "0.1083984"},
   };
   for (const auto& [value, digits] : rows) EXPECT_EQ(Digits("%.7g", value), digits);
   EXPECT_EQ(c.LocalLossCoefficientA, 0.1825);
@@ -98,7 +98,8 @@ TEST(March, PumpsKeepingTheSteadyDischarge) {
 TEST(March, ForebayRiseOfTheFirstStep) {
   SurgeRun run;
   const RunOutcome o = Calculate(DefaultInputTexts(), run);
-  const double rise = (18.0 * o.coefficients.SteadyVelocity - 0.0) * o.coefficients.TimeStep / 1287.414;
+  const double rise =
+      (18.0 * o.coefficients.SteadyVelocity - 0.0) * o.coefficients.TimeStep / 1287.414;
   EXPECT_NEAR(rise, 0.00386, 0.000005);
   EXPECT_EQ(run.Head(6, 2), static_cast<float>(run.Head(6, 1) + rise));
 }
@@ -250,19 +251,47 @@ TEST(March, OverflowAtTheStepAndNodeWhereItHappens) {
   }
 }
 
+// Both grids, all steps and the step times, compared bit for bit.
+bool SameBits(const SurgeRun& x, const SurgeRun& y) {
+  if (x.GridNodes() != y.GridNodes() || x.GridSteps() != y.GridSteps() ||
+      x.TimeSteps() != y.TimeSteps())
+    return false;
+  auto same = [](std::span<const float> a, std::span<const float> b) {
+    return std::memcmp(a.data(), b.data(), a.size_bytes()) == 0;
+  };
+  for (int step = 1; step <= x.GridSteps(); ++step)
+    if (!same(x.HeadsAt(step), y.HeadsAt(step)) ||
+        !same(x.VelocitiesAt(step), y.VelocitiesAt(step)))
+      return false;
+  return same(x.StepTimes(), y.StepTimes());
+}
+
+TEST(March, CheckingEveryOperationGivesTheSameBits) {
+  const std::initializer_list<std::pair<int, const char*>> cases[] = {
+      {}, {{4, "7"}, {5, "900"}}, {{4, "12"}, {16, "41.6"}}, {{7, "0.3"}, {9, "20"}}};
+  for (const auto& boxes : cases) {
+    SurgeRun verified, checked;
+    Calculate(With(boxes), verified);
+    const RunOutcome outcome = Calculate(With(boxes), checked);
+    MarchTransient(outcome.parameters, outcome.coefficients, checked,
+                   MarchChecking::EveryOperation);
+    EXPECT_TRUE(SameBits(verified, checked));
+  }
+}
+
 // A run that fails inside the march reports the same first fault, and leaves
 // the same grids, whether each step is verified once or every operation is
 // checked.
 TEST(March, VerifiedStepsReportTheSameFirstFault) {
   const std::initializer_list<std::pair<int, const char*>> cases[] = {
-      {{9, "1e-30"}},                      // forebay level explodes
+      {{9, "1e-30"}},  // forebay level explodes
       {{9, "1e-12"}, {5, "3000"}},
-      {{7, "1e38"}},                       // slope term beyond the single range
-      {{7, "1e300"}},                      // slope product beyond the single range
-      {{7, "1e308"}, {12, "5966620"}},     // dt * J beyond the double range
+      {{7, "1e38"}},                    // slope term beyond the single range
+      {{7, "1e300"}},                   // slope product beyond the single range
+      {{7, "1e308"}, {12, "5966620"}},  // dt * J beyond the double range
       {{7, "-3e36"}, {4, "9"}},
       {{10, "3e38"}, {16, "1"}},
-      {{6, "3e30"}, {4, "6"}},             // friction products overflow
+      {{6, "3e30"}, {4, "6"}},  // friction products overflow
   };
   int index = 0;
   for (const auto& boxes : cases) {
@@ -295,19 +324,13 @@ TEST(March, VerifiedStepsReportTheSameFirstFault) {
       slow.MutableVelocitiesAt(1)[node - 1] = fast.Velocity(node, 1);
     }
     try {
-      MarchTransient(outcome.parameters, outcome.coefficients, slow,
-                     MarchChecking::EveryOperation);
+      MarchTransient(outcome.parameters, outcome.coefficients, slow, MarchChecking::EveryOperation);
       ADD_FAILURE() << "case " << index << ": reference did not fail";
     } catch (const RunError& e) {
       EXPECT_EQ(e.where(), fastWhere) << "case " << index;
       EXPECT_EQ(e.number(), fastNumber) << "case " << index;
     }
-    bool same = true;
-    for (int step = 1; step <= fast.GridSteps(); ++step)
-      for (int node = 1; node <= fast.GridNodes(); ++node)
-        same = same && std::memcmp(&fast.HeadsAt(step)[node - 1], &slow.HeadsAt(step)[node - 1], 4) == 0 &&
-               std::memcmp(&fast.VelocitiesAt(step)[node - 1], &slow.VelocitiesAt(step)[node - 1], 4) == 0;
-    EXPECT_TRUE(same) << "case " << index;
+    EXPECT_TRUE(SameBits(fast, slow)) << "case " << index;
   }
 }
 
