@@ -1,0 +1,291 @@
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QShortcut>
+#include <new>
+#include <optional>
+
+#include "ui/savedialog.h"
+#include "ui/twips.h"
+
+namespace kelvane::ui {
+
+namespace {
+
+struct Box {
+  int left, top, width, height;  // twips
+};
+
+// Label k and Text k (index k - 1) as they stand on the window.
+constexpr std::array<Box, kInputCount> kLabelBoxes = {{
+    {120, 360, 855, 375},   {3120, 960, 855, 375},  {3120, 360, 975, 375},
+    {6120, 3120, 1095, 375}, {6120, 360, 975, 375},  {120, 2160, 975, 375},
+    {120, 3120, 975, 375},  {120, 4080, 855, 375},  {3120, 2280, 1095, 375},
+    {3120, 3120, 1095, 375}, {3120, 4080, 1095, 375}, {6120, 2280, 975, 375},
+    {120, 4800, 855, 375},  {3000, 4800, 975, 375}, {6120, 1080, 975, 255},
+    {120, 960, 855, 375},
+}};
+constexpr int kTextWidth = 1095;
+constexpr int kTextHeight = 375;
+constexpr std::array<std::array<int, 2>, kInputCount> kTextCorners = {{
+    {1320, 360}, {4560, 960}, {4560, 240}, {7560, 3000}, {7560, 240}, {1320, 2160},
+    {1320, 3000}, {1320, 3960}, {4560, 2160}, {4560, 3000}, {4560, 3960}, {7560, 2160},
+    {1320, 4800}, {4560, 4800}, {7560, 960}, {1320, 960},
+}};
+
+const QColor kFormBackColor(0xFF, 0xC0, 0xFF);    // &H00FFC0FF&
+const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
+const QColor kLine2Color(0xFF, 0x00, 0x00);         // &H000000FF&
+
+QRect PixelRect(const Box& box) {
+  return QRect(Px(box.left), Px(box.top), Px(box.width), Px(box.height));
+}
+
+QString Name(const char* kind, int number) {
+  return QLatin1String(kind) + QString::number(number);
+}
+
+// A one-pixel horizontal line from (0, y) to (x2, y), in twips.
+QWidget* MakeLine(QWidget* parent, const char* name, int y, int x2, const QColor& color) {
+  auto* line = new QWidget(parent);
+  line->setObjectName(QLatin1String(name));
+  line->setGeometry(0, Px(y), Px(x2), 1);
+  QPalette palette = line->palette();
+  palette.setColor(QPalette::Window, color);
+  line->setPalette(palette);
+  line->setAutoFillBackground(true);
+  return line;
+}
+
+// Runs one step of a command; a run-time fault comes back as its error.
+template <class Step>
+std::optional<RunError> Attempt(Step&& step, const char* where) {
+  try {
+    step();
+    return std::nullopt;
+  } catch (const RunError& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return RunError(ErrorCode::OutOfMemory, where);
+  }
+}
+
+// The program-wide busy cursor for the length of a command.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { Release(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+  void Release() {
+    if (active_) QApplication::restoreOverrideCursor();
+    active_ = false;
+  }
+
+ private:
+  bool active_ = true;
+};
+
+}  // namespace
+
+QString RunErrorText(const RunError& error) {
+  return Form1::tr("运行时错误 '%1':").arg(error.number()) + QStringLiteral("\n\n") +
+         QString::fromUtf8(error.description().data(),
+                           static_cast<qsizetype>(error.description().size())) +
+         QLatin1Char('\n') + QString::fromStdString(error.where());
+}
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Kelvane"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(Px(9375), Px(6675));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kFormBackColor);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  const auto& fields = InputFields();
+  for (int i = 0; i < kInputCount; ++i) {
+    labels_[i] = new QLabel(QString::fromUtf8(fields[i].caption), this);
+    labels_[i]->setObjectName(Name("Label", i + 1));
+    labels_[i]->setGeometry(PixelRect(kLabelBoxes[i]));
+    labels_[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    labels_[i]->setWordWrap(true);
+
+    texts_[i] = new QLineEdit(QString::fromUtf8(fields[i].defaultText), this);
+    texts_[i]->setObjectName(Name("Text", i + 1));
+    texts_[i]->setGeometry(
+        PixelRect({kTextCorners[i][0], kTextCorners[i][1], kTextWidth, kTextHeight}));
+  }
+
+  MakeLine(this, "Line1", 1680, 9360, palette.color(QPalette::Highlight));
+  MakeLine(this, "Line2", 5400, 9360, kLine2Color);
+
+  auto makeButton = [this](const QString& caption, const char* name, const Box& box) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(PixelRect(box));
+    button->setAutoDefault(true);  // Enter presses the button that has the focus
+    return button;
+  };
+  command1_ = makeButton(tr("计算"), "Command1", {960, 5640, 1335, 375});
+  command2_ = makeButton(tr("退出"), "Command2", {6480, 5640, 1335, 375});
+  command3_ = makeButton(tr("输出图形"), "Command3", {3600, 5640, 1335, 375});
+  command4_ = makeButton(tr("结果查询"), "Command4", {6240, 4800, 1335, 375});
+  command1_->setDefault(true);
+  QPalette command3Palette = command3_->palette();
+  command3Palette.setColor(QPalette::Button, kCommand3BackColor);
+  command3Palette.setColor(QPalette::ButtonText, Qt::white);
+  command3_->setPalette(command3Palette);
+  command3_->setEnabled(false);
+  command4_->setEnabled(false);
+  command4_->setVisible(false);
+
+  progressBar1_ = new RealProgressBar(this);
+  progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+  progressBar1_->setGeometry(PixelRect({0, 6120, 9255, 495}));
+
+  // Focus order; Command3 and Command4 take part only while they can.
+  QWidget* order[] = {texts_[0],  texts_[1],  texts_[2],  texts_[3],  texts_[4],
+                      command1_,  command2_,  texts_[5],  texts_[6],  texts_[7],
+                      texts_[8],  texts_[9],  texts_[10], texts_[11], texts_[12],
+                      texts_[13], texts_[14], command3_,  command4_,  texts_[15]};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  texts_[0]->setFocus();
+
+  connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(command2_, &QPushButton::clicked, this, &Form1::Command2_Click);
+  connect(command3_, &QPushButton::clicked, this, &Form1::Command3_Click);
+  connect(command4_, &QPushButton::clicked, this, &Form1::Command4_Click);
+
+  // The results command's button stays hidden; Ctrl+R reaches it while it
+  // is enabled.
+  auto* results = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+  connect(results, &QShortcut::activated, this, [this] {
+    if (command4_->isEnabled()) Command4_Click();
+  });
+
+  chooseFile_ = [this](const SaveDialogRequest& request) { return ChooseSaveFile(this, request); };
+}
+
+Form1::~Form1() { delete form3_.data(); }
+
+void Form1::SetFileNameProvider(FileNameProvider provider) { chooseFile_ = std::move(provider); }
+
+InputTexts Form1::ReadInputs() const {
+  InputTexts inputs;
+  for (int i = 0; i < kInputCount; ++i) inputs[i] = texts_[i]->text().toStdString();
+  return inputs;
+}
+
+void Form1::SetOutputCommandsEnabled(bool enabled) {
+  command3_->setEnabled(enabled);
+  command4_->setEnabled(enabled);
+}
+
+void Form1::ReportError(const RunError& error) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorText(error),
+                  QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("RunErrorMessage"));
+  box.exec();
+}
+
+void Form1::Command1_Click() {
+  BusyCursor busy;
+  // The bar shows its old range and value until the result file sets them.
+  progressBar1_->show();
+  progressBar1_->repaint();
+  if (form2_) form2_->hide();
+
+  RunOutcome outcome;
+  if (auto error = Attempt([&] { outcome = Calculate(ReadInputs(), run_); }, "计算")) {
+    // The run state is incomplete: no output command may read it.
+    SetOutputCommandsEnabled(false);
+    progressBar1_->hide();
+    busy.Release();
+    ReportError(*error);
+    return;
+  }
+  auto error = Attempt(
+      [&] {
+        WriteResultFile(run_, outcome.parameters.OutputInterval, chooseFile_, *progressBar1_);
+      },
+      "输出结果文件");
+  // The run is complete whether or not its file was written.
+  progressBar1_->hide();
+  busy.Release();
+  SetOutputCommandsEnabled(true);
+  if (error) ReportError(*error);
+}
+
+void Form1::Command2_Click() { close(); }
+
+void Form1::Command3_Click() {
+  // Drawn on a copy first, so a fault leaves the plot window as it was.
+  PlotPicture picture = form3_ ? form3_->Picture1()->Picture() : PlotPicture();
+  if (auto error = Attempt([&] { DrawForebayPlot(picture, run_); }, "输出图形")) {
+    ReportError(*error);
+    return;
+  }
+  if (!form3_) form3_ = new Form3();
+  form3_->Picture1()->SetPicture(picture);
+  form3_->show();
+  form3_->raise();
+  form3_->activateWindow();
+  command3_->setEnabled(false);
+}
+
+void Form1::Command4_Click() {
+  BusyCursor busy;
+  const RealProgressBar::State before = progressBar1_->Snapshot();
+  std::string table;
+  const auto error = Attempt(
+      [&] {
+        table = ResultsTableText(run_, texts_[12]->text().toStdString(),
+                                 texts_[13]->text().toStdString(),
+                                 texts_[14]->text().toStdString(), *progressBar1_);
+      },
+      "结果查询");
+  if (error) {
+    progressBar1_->Restore(before);
+    busy.Release();
+    ReportError(*error);
+    return;
+  }
+  progressBar1_->hide();
+  busy.Release();
+  if (!form2_) form2_ = std::make_unique<Form2>();
+  form2_->SetTableText(QString::fromStdString(table));
+  form2_->show();
+  form2_->raise();
+  command3_->setEnabled(true);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+  // Command1 is the default and the cancel button. A focused button takes
+  // Enter itself; text boxes and other buttons pass Enter and Esc on to here.
+  switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (command1_->isEnabled() && command1_->isVisible()) Command1_Click();
+      event->accept();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // The other windows close with the main window.
+  if (form3_) form3_->close();
+  if (form2_) form2_->close();
+  event->accept();
+}
+
+}  // namespace kelvane::ui

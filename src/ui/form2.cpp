@@ -1,0 +1,37 @@
+#include "ui/form2.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+
+#include "ui/twips.h"
+
+namespace kelvane::ui {
+
+Form2::Form2(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(tr("输出"));
+  resize(Px(9105), Px(7800));
+
+  text1_ = new QPlainTextEdit(this);
+  text1_->setObjectName(QStringLiteral("Text1"));
+  text1_->setGeometry(0, 0, Px(9135), Px(7815));
+  text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // The table's columns are runs of spaces and fixed-width fields.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (!QFontInfo(font).fixedPitch()) {
+    font.setFamily(QStringLiteral("monospace"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+  }
+  text1_->setFont(font);
+}
+
+void Form2::SetTableText(const QString& text) {
+  QString lines = text;
+  lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text1_->setPlainText(lines);
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,23 @@
+// The results window: one multi-line text box that shows the results table.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QWidget>
+
+namespace kelvane::ui {
+
+class Form2 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form2(QWidget* parent = nullptr);
+
+  QPlainTextEdit* Text1() const { return text1_; }
+  // Replaces the text box's text; CR LF line ends are accepted.
+  void SetTableText(const QString& text);
+
+ private:
+  QPlainTextEdit* text1_;
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,469 @@
+// The main window: layout, focus and keys, the Calculate flow with its
+// states, the error rule, and the results command.
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <vector>
+
+#include "output/output.h"
+#include "ui/form1.h"
+#include "session.h"
+#include "watchdog.h"
+
+using namespace kelvane;
+using namespace kelvane::ui;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::array<QString, kInputCount> AllTexts(const Form1& form) {
+  std::array<QString, kInputCount> texts;
+  for (int i = 0; i < kInputCount; ++i) texts[i] = Text(form, i + 1)->text();
+  return texts;
+}
+
+// The table as the window's text box holds it: LF line ends.
+QString TableForWindow(const std::string& table) {
+  return QString::fromStdString(table).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+QStringList Lines(const QString& text) {
+  QStringList lines = text.split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void layout_data();
+  void layout();
+  void windowAndStartStates();
+  void tabOrder();
+  void keysStartCalculate_data();
+  void keysStartCalculate();
+  void calculateStates_data();
+  void calculateStates();
+  void secondRunStartsFromOldBar();
+  void realSaveDialog();
+  void solverErrorKeepsProgramGoing();
+  void fileErrorLeavesOutputEnabled();
+  void ctrlROnlyWhileEnabled();
+  void resultsWindowText();
+  void resultsErrorLeavesWindowsAsTheyWere();
+};
+
+void MainWindowTest::layout_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QRect>("pixels");
+  QTest::addColumn<QString>("text");
+  struct Row {
+    const char* name;
+    int x, y, w, h;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"Label1", 8, 24, 57, 25, "恒定泵流量"},         {"Text1", 88, 24, 73, 25, "41.6"},
+      {"Label3", 208, 24, 65, 25, "库水位"},           {"Text3", 304, 16, 73, 25, "-4.34"},
+      {"Label5", 408, 24, 65, 25, "计算时段数"},       {"Text5", 504, 16, 73, 25, "1500"},
+      {"Label16", 8, 64, 57, 25, "泵突启闭后流量"},    {"Text16", 88, 64, 73, 25, "0"},
+      {"Label2", 208, 64, 57, 25, "取水头部水头损失"}, {"Text2", 304, 64, 73, 25, ".153"},
+      {"Label15", 408, 72, 65, 17, "输出间隔"},        {"Text15", 504, 64, 73, 25, "5"},
+      {"Label6", 8, 144, 65, 25, "沿程水头损失系数"},  {"Text6", 88, 144, 73, 25, "0.01"},
+      {"Label9", 208, 152, 73, 25, "前池水面面积"},    {"Text9", 304, 144, 73, 25, "1287.414"},
+      {"Label12", 408, 152, 65, 25, "箱涵总长"},       {"Text12", 504, 144, 73, 25, "596.662"},
+      {"Label7", 8, 208, 65, 25, "箱涵坡降"},          {"Text7", 88, 200, 73, 25, "-0.0074"},
+      {"Label10", 208, 208, 73, 25, "箱涵断面面积"},   {"Text10", 304, 200, 73, 25, "18"},
+      {"Label4", 408, 208, 73, 25, "划分管段数"},      {"Text4", 504, 200, 73, 25, "5"},
+      {"Label8", 8, 272, 57, 25, "水力半径"},          {"Text8", 88, 264, 73, 25, "0.75"},
+      {"Label11", 208, 272, 73, 25, "弹性波速"},       {"Text11", 304, 264, 73, 25, "1000"},
+      {"Label13", 8, 320, 57, 25, "初始输出时段"},     {"Text13", 88, 320, 73, 25, "1"},
+      {"Label14", 200, 320, 65, 25, "终端输出时段"},   {"Text14", 304, 320, 73, 25, "100"},
+      {"Command4", 416, 320, 89, 25, "结果查询"},      {"Command1", 64, 376, 89, 25, "计算"},
+      {"Command3", 240, 376, 89, 25, "输出图形"},      {"Command2", 432, 376, 89, 25, "退出"},
+      {"Line1", 0, 112, 624, 1, ""},                   {"Line2", 0, 360, 624, 1, ""},
+      {"ProgressBar1", 0, 408, 617, 33, ""},
+  };
+  for (const Row& row : rows)
+    QTest::newRow(row.name) << QString::fromLatin1(row.name) << QRect(row.x, row.y, row.w, row.h)
+                            << QString::fromUtf8(row.text);
+}
+
+void MainWindowTest::layout() {
+  QFETCH(QString, name);
+  QFETCH(QRect, pixels);
+  QFETCH(QString, text);
+  Form1 form;
+  auto* widget = form.findChild<QWidget*>(name);
+  QVERIFY(widget);
+  QCOMPARE(widget->geometry(), pixels);
+  if (auto* label = qobject_cast<QLabel*>(widget)) QCOMPARE(label->text(), text);
+  if (auto* box = qobject_cast<QLineEdit*>(widget)) QCOMPARE(box->text(), text);
+  if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), text);
+}
+
+void MainWindowTest::windowAndStartStates() {
+  Session s;
+  const Form1& form = s.form;
+  QVERIFY(s.ShowActive());
+  QCOMPARE(form.windowTitle(), QStringLiteral("Kelvane"));
+  QCOMPARE(form.size(), QSize(625, 445));
+  QCOMPARE(form.minimumSize(), QSize(625, 445));
+  QCOMPARE(form.maximumSize(), QSize(625, 445));
+  const Qt::WindowFlags flags = form.windowFlags();
+  QVERIFY(flags & Qt::WindowCloseButtonHint);
+  QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+  QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+  QCOMPARE(form.palette().color(QPalette::Window), QColor(255, 192, 255));
+  QVERIFY(form.autoFillBackground());
+  QCOMPARE(form.findChild<QWidget*>(QStringLiteral("Line2"))->palette().color(QPalette::Window),
+           QColor(255, 0, 0));
+  QCOMPARE(form.findChild<QWidget*>(QStringLiteral("Line1"))->palette().color(QPalette::Window),
+           form.palette().color(QPalette::Highlight));
+  // Enter goes to Command1 unless another button has the focus.
+  QVERIFY(Button(form, 1)->isDefault());
+  for (int n = 1; n <= 4; ++n) QVERIFY(Button(form, n)->autoDefault());
+
+  QCOMPARE(QApplication::focusWidget(), Text(form, 1));
+  QCOMPARE(Observe(form), (Moment{false, false, false, true, 0, 100, 0, false}));
+  QCOMPARE(form.ProgressBar1()->value(), form.ProgressBar1()->minimum());  // drawn empty
+  QVERIFY(!form.ResultsWindow());
+  QVERIFY(!form.PlotWindow());
+}
+
+void MainWindowTest::tabOrder() {
+  Session s("20");
+  Form1& form = s.form;
+  QVERIFY(s.ShowActive());
+  auto walk = [&form] {
+    QStringList names;
+    for (int i = 0; i < 20; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      names << QApplication::focusWidget()->objectName();
+      if (QApplication::focusWidget() == Text(form, 1)) break;
+    }
+    return names;
+  };
+  QStringList expected = {"Text2",  "Text3",  "Text4",  "Text5",  "Command1", "Command2",
+                          "Text6",  "Text7",  "Text8",  "Text9",  "Text10",   "Text11",
+                          "Text12", "Text13", "Text14", "Text15", "Text16",   "Text1"};
+  QCOMPARE(walk(), expected);
+
+  form.Command1_Click();
+  Text(form, 1)->setFocus();
+  expected.insert(expected.indexOf(QStringLiteral("Text16")), QStringLiteral("Command3"));
+  QCOMPARE(walk(), expected);  // Command4 never: it stays hidden
+}
+
+void MainWindowTest::keysStartCalculate_data() {
+  QTest::addColumn<QString>("focus");
+  QTest::addColumn<int>("key");
+  QTest::newRow("Esc in a text box") << "Text3" << int(Qt::Key_Escape);
+  QTest::newRow("Esc on Exit") << "Command2" << int(Qt::Key_Escape);
+  QTest::newRow("Enter in a text box") << "Text12" << int(Qt::Key_Return);
+  QTest::newRow("keypad Enter in a text box") << "Text16" << int(Qt::Key_Enter);
+}
+
+void MainWindowTest::keysStartCalculate() {
+  QFETCH(QString, focus);
+  QFETCH(int, key);
+  Session s("20");
+  Form1& form = s.form;
+  QVERIFY(s.ShowActive());
+  auto* target = form.findChild<QWidget*>(focus);
+  target->setFocus();
+  QTest::keyClick(target, Qt::Key(key));
+  QCOMPARE(s.dialog.requests.size(), std::size_t{1});
+  QVERIFY(Button(form, 3)->isEnabled());
+  QVERIFY(form.isVisible());  // Esc on "退出" does not exit
+}
+
+void MainWindowTest::calculateStates_data() {
+  QTest::addColumn<bool>("chooseName");
+  QTest::newRow("a name") << true;
+  QTest::newRow("cancel") << false;
+}
+
+void MainWindowTest::calculateStates() {
+  QFETCH(bool, chooseName);
+  Session s("300");
+  Form1& form = s.form;
+  const ScriptedDialog& dialog = s.dialog;
+  const QString path = s.Path("结果.txt");
+  if (chooseName) s.AnswerWith("结果.txt");
+  QVERIFY(s.ShowActive());
+  BarPaints paints(form);
+
+  form.Command1_Click();
+
+  // Asked for the name: busy, bar shown with the new range and the old value.
+  QCOMPARE(dialog.requests.size(), std::size_t{1});
+  const SaveDialogRequest& request = dialog.requests[0];
+  QCOMPARE(QString::fromStdString(request.presetName), QStringLiteral("计算结果.txt"));
+  QCOMPARE(QString::fromStdString(request.title), QStringLiteral("保存输出结果"));
+  QCOMPARE(dialog.asked[0], (Moment{false, false, false, true, 0, 300, 0, true}));
+
+  // Before the dialog the bar was drawn with its old range and value.
+  QVERIFY(!paints.paints.empty());
+  QCOMPARE(paints.paints.front(), (Moment{false, false, false, true, 0, 100, 0, true}));
+
+  // While the file is written the bar is redrawn at every line: steps 1, 6,
+  // ..., 296, busy all along.
+  std::vector<float> written;
+  for (const Moment& m : paints.paints) {
+    if (m.barMaximum != 300) continue;
+    QVERIFY(m.busy && m.barVisible);
+    written.push_back(m.barValue);
+  }
+  if (chooseName) {
+    QCOMPARE(written.size(), std::size_t{60});
+    for (std::size_t i = 0; i < written.size(); ++i) QCOMPARE(written[i], float(1 + 5 * i));
+    const QByteArray file = ReadAll(path);
+    QCOMPARE(file.count("\r\n"), 2 + 60);
+  } else {
+    QVERIFY(written.empty());
+    QVERIFY(!QFile::exists(path));
+  }
+
+  // The end: bar hidden, cursor back, output commands enabled (Command4
+  // still hidden), the run complete in memory either way.
+  const float lastValue = chooseName ? 296 : 0;
+  QCOMPARE(Observe(form), (Moment{true, true, false, false, 0, 300, lastValue, false}));
+  QVERIFY(!QApplication::overrideCursor());
+  QCOMPARE(form.Run().StepCount, 300);
+  QCOMPARE(form.Run().TimeSteps(), 300);
+}
+
+void MainWindowTest::secondRunStartsFromOldBar() {
+  Session s("300");
+  Form1& form = s.form;
+  s.AnswerWith("a.txt");
+  QVERIFY(s.ShowActive());
+  form.Command1_Click();
+  QCOMPARE(form.ProgressBar1()->Value(), 296.0f);
+
+  // A shorter run: the bar first shows the old 296 of 300, then takes the
+  // range 0..100 below its value without failing.
+  Text(form, 5)->setText(QStringLiteral("100"));
+  BarPaints paints(form);
+  form.Command1_Click();
+  QVERIFY(!paints.paints.empty());
+  QCOMPARE(paints.paints.front(), (Moment{true, true, false, true, 0, 300, 296, true}));
+  QCOMPARE(s.dialog.asked.at(1), (Moment{true, true, false, true, 0, 100, 296, true}));
+  QCOMPARE(form.ProgressBar1()->Value(), 96.0f);
+  QVERIFY(!form.ProgressBar1()->isVisible());
+}
+
+void MainWindowTest::realSaveDialog() {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("existing.txt"));
+  {
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old content that is longer than nothing\r\n");
+  }
+  Form1 form;  // with the real save dialog
+  Text(form, 5)->setText(QStringLiteral("30"));
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
+  ModalWatchdog watchdog;
+  QString seen;
+  watchdog.Expect([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (!dialog) return modal->close(), void();
+    seen = dialog->windowTitle() + QLatin1Char('|') +
+           QFileInfo(dialog->selectedFiles().value(0)).fileName() + QLatin1Char('|') +
+           dialog->nameFilters().join(QLatin1Char(';')) + QLatin1Char('|') +
+           dialog->selectedNameFilter() + QLatin1Char('|') +
+           QString::number(dialog->acceptMode() == QFileDialog::AcceptSave) +
+           QString::number(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    // As the user would: the whole path typed into the name box, then Save.
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  form.Command1_Click();
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+  QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|all files (*);(*.txt);(*.dat)|"
+                                "all files (*)|11"));
+  // Replaced without a question: the GBK title "运算结果为：" starts it.
+  const QByteArray replaced = ReadAll(path);
+  QVERIFY(replaced.startsWith(QByteArray::fromHex("D4CBCBE3BDE1B9FBCEAAA3BA0D0A")));
+  QVERIFY(!replaced.contains("old content"));
+  QCOMPARE(replaced.count("\r\n"), 2 + 6);
+
+  // Cancel: the name is empty and nothing is written, the run still ends.
+  watchdog.Expect([](QWidget* modal) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+  });
+  Text(form, 15)->setText(QStringLiteral("1"));
+  form.Command1_Click();
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+  QCOMPARE(ReadAll(path), replaced);
+  QVERIFY(Button(form, 3)->isEnabled());
+  QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("existing.txt")});
+}
+
+void MainWindowTest::solverErrorKeepsProgramGoing() {
+  Session s("50");
+  Form1& form = s.form;
+  const ScriptedDialog& dialog = s.dialog;
+  QVERIFY(s.ShowActive());
+  form.Command1_Click();
+  QVERIFY(Button(form, 3)->isEnabled());
+
+  Text(form, 9)->setText(QStringLiteral("0"));  // forebay area
+  const auto typed = AllTexts(form);
+  ModalWatchdog watchdog;
+  QString title, text;
+  Moment whileShown{};
+  watchdog.Expect([&](QWidget* modal) {
+    whileShown = Observe(form);
+    RecordMessage(&title, &text)(modal);
+  });
+  form.Command1_Click();
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+
+  QCOMPARE(title, QStringLiteral("Kelvane"));
+  const QString head = QStringLiteral("运行时错误 '11':\n\n除数为零\n");
+  QVERIFY2(text.startsWith(head) && text.size() > head.size(), qPrintable(text));
+  QVERIFY(!text.mid(head.size()).contains(QLatin1Char('\n')));
+  // Cursor back and bar hidden already while the message shows; the output
+  // commands are off until a run completes; no file was asked for.
+  QCOMPARE(whileShown, (Moment{false, false, false, false, 0, 50, 0, false}));
+  QCOMPARE(Observe(form), whileShown);
+  QVERIFY(!QApplication::overrideCursor());
+  QCOMPARE(dialog.requests.size(), std::size_t{1});
+  QCOMPARE(AllTexts(form), typed);
+  QVERIFY(form.isVisible());
+
+  // The program goes on: the next good run enables them again.
+  Text(form, 9)->setText(QStringLiteral("1287.414"));
+  form.Command1_Click();
+  QCOMPARE(dialog.requests.size(), std::size_t{2});
+  QVERIFY(Button(form, 3)->isEnabled() && Button(form, 4)->isEnabled());
+}
+
+void MainWindowTest::fileErrorLeavesOutputEnabled() {
+  Session s("50");
+  Form1& form = s.form;
+  s.AnswerWith("no such folder/结果.txt");
+  QVERIFY(s.ShowActive());
+  ModalWatchdog watchdog;
+  QString title, text;
+  watchdog.Expect(RecordMessage(&title, &text));
+  form.Command1_Click();
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+  QCOMPARE(title, QStringLiteral("Kelvane"));
+  QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '76':\n\n路径未找到\n")) ||
+               text.startsWith(QStringLiteral("运行时错误 '75':\n\n路径/文件访问错误\n")),
+           qPrintable(text));
+  // The run itself is complete: as after a normal end.
+  QCOMPARE(Observe(form).command3Enabled, true);
+  QCOMPARE(Observe(form).command4Enabled, true);
+  QCOMPARE(Observe(form).barVisible, false);
+  QVERIFY(!QApplication::overrideCursor());
+}
+
+void MainWindowTest::ctrlROnlyWhileEnabled() {
+  Session s("200");
+  Form1& form = s.form;
+  QVERIFY(s.ShowActive());
+  QTest::keyClick(Text(form, 1), Qt::Key_R, Qt::ControlModifier);
+  QVERIFY(!form.ResultsWindow());
+
+  form.Command1_Click();
+  QVERIFY(form.isActiveWindow());
+  QTest::keyClick(Text(form, 4), Qt::Key_R, Qt::ControlModifier);
+  QVERIFY(form.ResultsWindow());
+  QVERIFY(form.ResultsWindow()->isVisible());
+  QVERIFY(!Button(form, 4)->isVisible());
+}
+
+void MainWindowTest::resultsWindowText() {
+  Session s;
+  Form1& form = s.form;
+  QVERIFY(s.ShowActive());
+  form.Command1_Click();  // the defaults
+  form.Command3_Click();
+  QVERIFY(!Button(form, 3)->isEnabled());
+  form.Command4_Click();
+
+  Form2* results = form.ResultsWindow();
+  QVERIFY(results && results->isVisible());
+  QVERIFY(Button(form, 3)->isEnabled());  // the results command enables the plot again
+  QVERIFY(!form.ProgressBar1()->isVisible());
+  QVERIFY(!QApplication::overrideCursor());
+  QCOMPARE(results->windowTitle(), QStringLiteral("输出"));
+  QCOMPARE(results->size(), QSize(607, 520));
+  QPlainTextEdit* box = results->Text1();
+  QCOMPARE(box->objectName(), QStringLiteral("Text1"));
+  QCOMPARE(box->geometry(), QRect(0, 0, 609, 521));
+  QCOMPARE(box->lineWrapMode(), QPlainTextEdit::NoWrap);
+  QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  // The fields line up: every character a row can hold is as wide as a space.
+  const QFontMetrics metrics(box->font());
+  for (QChar c : QStringLiteral("0123456789.-"))
+    QCOMPARE(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char(' ')));
+
+  SurgeRun copy = form.Run();
+  const QString defaults = box->toPlainText();
+  QCOMPARE(defaults, TableForWindow(ResultsTableText(copy, "1", "100", "5", NoProgress())));
+  QStringList lines = Lines(defaults);
+  QCOMPARE(lines.size(), 2 + 20);  // steps 1, 6, ..., 96
+  QCOMPARE(lines[0], QStringLiteral("计算结果为:"));
+  QVERIFY(lines[2].startsWith(QStringLiteral("0.00")));
+  QCOMPARE(lines[21].left(4),
+           QString::fromStdString(FormatHundredths(form.Run().StepTime(96))).leftJustified(4, QLatin1Char(' '), true));
+  QCOMPARE(form.Run().FirstOutputStep, 1);
+  QCOMPARE(form.Run().LastOutputStep, 100);
+
+  // The boxes are read afresh: a new range and a fractional interval.
+  Text(form, 13)->setText(QStringLiteral("2"));
+  Text(form, 14)->setText(QStringLiteral("40"));
+  Text(form, 15)->setText(QStringLiteral("2.5"));
+  form.Command4_Click();
+  const QString changed = box->toPlainText();
+  lines = Lines(changed);
+  QCOMPARE(lines.size(), 2 + 16);  // counters 2, 4.5, ..., 39.5
+  QCOMPARE(changed, TableForWindow(ResultsTableText(copy, "2", "40", "2.5", NoProgress())));
+  QCOMPARE(form.Run().LastOutputStep, 40);
+
+  // A new Calculate hides the results window.
+  Text(form, 5)->setText(QStringLiteral("40"));
+  form.Command1_Click();
+  QVERIFY(!results->isVisible());
+}
+
+void MainWindowTest::resultsErrorLeavesWindowsAsTheyWere() {
+  Session s("120");
+  Form1& form = s.form;
+  QVERIFY(s.ShowActive());
+  form.Command1_Click();
+  form.Command4_Click();
+  const QString before = form.ResultsWindow()->Text1()->toPlainText();
+  form.Command3_Click();
+  const Moment state = Observe(form);
+
+  Text(form, 14)->setText(QStringLiteral("500"));  // beyond the run's steps
+  ModalWatchdog watchdog;
+  QString title, text;
+  watchdog.Expect(RecordMessage(&title, &text));
+  form.Command4_Click();
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+  QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '9':\n\n下标越界\n")), qPrintable(text));
+  QCOMPARE(form.ResultsWindow()->Text1()->toPlainText(), before);
+  QVERIFY(form.ResultsWindow()->isVisible());
+  QCOMPARE(Observe(form), state);  // Command3 still off, the bar as it was
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,103 @@
+// What the window tests share: finding controls by name, the moment of the
+// main window's state table, a scripted save dialog and a main window set up
+// for a test.
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <string>
+#include <vector>
+
+#include "output/output.h"
+#include "ui/form1.h"
+
+namespace kelvane::ui {
+
+inline QLineEdit* Text(const Form1& form, int n) {
+  return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n));
+}
+inline QPushButton* Button(const Form1& form, int n) {
+  return form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
+}
+inline bool Busy() {
+  const QCursor* cursor = QApplication::overrideCursor();
+  return cursor && cursor->shape() == Qt::WaitCursor;
+}
+
+// What the state table of the main window tracks at one moment.
+struct Moment {
+  bool command3Enabled;
+  bool command4Enabled;
+  bool command4Visible;
+  bool barVisible;
+  float barMinimum, barMaximum, barValue;
+  bool busy;
+  bool operator==(const Moment&) const = default;
+};
+inline Moment Observe(const Form1& form) {
+  const RealProgressBar* bar = form.ProgressBar1();
+  return {Button(form, 3)->isEnabled(), Button(form, 4)->isEnabled(), Button(form, 4)->isVisible(),
+          bar->isVisible(), bar->Minimum(), bar->Maximum(), bar->Value(), Busy()};
+}
+inline char* toString(const Moment& m) {
+  return QTest::toString(QStringLiteral("C3 %1 C4 %2/%3 bar %4 %5..%6 = %7 busy %8")
+                             .arg(m.command3Enabled).arg(m.command4Enabled).arg(m.command4Visible)
+                             .arg(m.barVisible).arg(m.barMinimum).arg(m.barMaximum)
+                             .arg(m.barValue).arg(m.busy));
+}
+
+// Stands in for the save dialog: notes the moment it is asked and answers.
+struct ScriptedDialog {
+  std::string answer;
+  std::vector<Moment> asked;
+  std::vector<SaveDialogRequest> requests;
+  void Attach(Form1& form) {
+    form.SetFileNameProvider([this, &form](const SaveDialogRequest& request) {
+      requests.push_back(request);
+      asked.push_back(Observe(form));
+      return answer;
+    });
+  }
+};
+
+// Notes what the progress bar shows each time it is drawn.
+class BarPaints : public QObject {
+ public:
+  explicit BarPaints(Form1& form) : form_(form) { form.ProgressBar1()->installEventFilter(this); }
+  std::vector<Moment> paints;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) paints.push_back(Observe(form_));
+    return false;
+  }
+
+ private:
+  Form1& form_;
+};
+
+// A main window for one test: its save dialog scripted (cancel unless told
+// otherwise), a folder for result files, optionally a step count.
+struct Session {
+  QTemporaryDir folder;
+  Form1 form;
+  ScriptedDialog dialog;
+
+  explicit Session(const char* steps = nullptr) {
+    dialog.Attach(form);
+    if (steps) Text(form, 5)->setText(QString::fromLatin1(steps));
+  }
+  QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
+  void AnswerWith(const char* name) { dialog.answer = Path(name).toStdString(); }
+  // Shown and active, so the focus and the shortcuts work.
+  bool ShowActive() {
+    form.show();
+    form.activateWindow();
+    return QTest::qWaitForWindowActive(&form, 5000);
+  }
+};
+
+}  // namespace kelvane::ui
