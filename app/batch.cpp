@@ -74,8 +74,9 @@ void RunAndWrite(const BatchOptions& options, ProgressSink& progress) {
   RunOutcome outcome = Calculate(options.texts, run);
   // The save dialog's part: the file named on the command line, or the
   // empty name (no file) as when the dialog is cancelled.
-  WriteResultFile(run, outcome.parameters.OutputInterval,
-                  [&](const SaveDialogRequest&) { return options.output; }, progress);
+  WriteResultFile(
+      run, outcome.parameters.OutputInterval,
+      [&](const SaveDialogRequest&) { return options.output; }, progress);
   if (!options.table.empty()) {
     WriteReportText(options.table, ResultsTableText(run, options.texts[12], options.texts[13],
                                                     options.texts[14], progress));

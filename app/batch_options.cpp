@@ -18,15 +18,14 @@ struct OutputOption {
 
 const std::array<OutputOption, 5>& OutputOptions() {
   static const std::array<OutputOption, 5> options{{
-      {"output", &BatchOptions::output, false, "文件",
-       "结果文件，与窗口保存的相同（GBK，CR LF）"},
+      {"output", &BatchOptions::output, false, "文件", "结果文件，与窗口保存的相同（GBK，CR LF）"},
       {"table", &BatchOptions::table, true, "文件|-",
        "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）"},
       {"plot", &BatchOptions::plot, false, "文件.png", "前池水位变化线（PNG）"},
       {"summary", &BatchOptions::summary, true, "文件|-",
        "运行概要：网格、前池水位极值、各节点包络（UTF-8）"},
       {"csv", &BatchOptions::csv, true, "文件|-",
-       "每个计算时段各节点的水头与流速（CSV，UTF-8）"},
+       "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,..."},
   }};
   return options;
 }
@@ -124,8 +123,8 @@ std::string BatchHelpText() {
   for (const InputField& field : InputFields()) {
     std::string caption = field.caption;
     if (*field.unit) caption += std::string(" (") + field.unit + ")";
-    text += "  " + PadRight(std::string("--") + field.option + " 值", 28) +
-            PadRight(caption, 30) + "默认 " + field.defaultText + "\n";
+    text += "  " + PadRight(std::string("--") + field.option + " 值", 28) + PadRight(caption, 30) +
+            "默认 " + field.defaultText + "\n";
   }
   text +=
       "\n"
@@ -136,12 +135,11 @@ std::string BatchHelpText() {
     text += "  " + PadRight(std::string("--") + option.name + " " + option.placeholder, 28) +
             meaning + "\n";
   }
-  text +=
-      "  " + PadRight("--help", 28) + "显示本说明\n" +
-      "\n"
-      "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
-      "成功时什么也不打印；标准错误是终端时显示进度条。\n"
-      "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；2 用法错误。\n";
+  text += "  " + PadRight("--help", 28) + "显示本说明\n" +
+          "\n"
+          "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
+          "成功时什么也不打印；标准错误是终端时显示进度条。\n"
+          "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；2 用法错误。\n";
   return text;
 }
 

@@ -12,8 +12,8 @@ namespace {
 // earlier in the same process may have set one with a decimal comma).
 std::string Fixed(double value, int decimals) {
   char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                              decimals);
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   std::string text(buffer, result.ptr);
   if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
     text.erase(0, 1);  // -0.000 reads as a sign with no magnitude behind it
@@ -46,8 +46,8 @@ struct NodeExtremes {
 
 // Where `blockValue` beats `value` (above: higher, else lower), takes it and
 // the block's first step. Strict comparisons keep the earliest block.
-void Improve(std::vector<float>& value, std::vector<int>& block, const std::vector<float>& blockValue,
-             int blockStart, bool above) {
+void Improve(std::vector<float>& value, std::vector<int>& block,
+             const std::vector<float>& blockValue, int blockStart, bool above) {
   float* __restrict v = value.data();
   int* __restrict b = block.data();
   const float* __restrict candidate = blockValue.data();
@@ -188,8 +188,7 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   auto& envelope = summary.envelope;
   envelope.resize(summary.nodes);
   for (int k = 0; k < summary.nodes; ++k) {
-    envelope[k] = {heads.highest[k], heads.lowest[k], velocities.highest[k],
-                   velocities.lowest[k]};
+    envelope[k] = {heads.highest[k], heads.lowest[k], velocities.highest[k], velocities.lowest[k]};
   }
 
   const NodeEnvelope& forebay = envelope.back();
@@ -208,8 +207,8 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   Line(out, "管段长度", Fixed(s.reachLength, 3) + " m");
   Line(out, "时间步长", Fixed(s.timeStep, 6) + " s");
   Line(out, "弹性波速", Fixed(s.waveSpeed, 1) + " m/s");
-  Line(out, "模拟时长", Fixed(s.simulatedTime, 3) + " s（时段 1 至 " +
-                            std::to_string(s.steps) + "）");
+  Line(out, "模拟时长",
+       Fixed(s.simulatedTime, 3) + " s（时段 1 至 " + std::to_string(s.steps) + "）");
   Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3) + " s");
 
   out += "\n前池水位（节点 " + std::to_string(s.nodes) + "）\n";
@@ -219,15 +218,15 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   if (s.forebayReversalStep) {
     // The velocity of the reversing step, in the column of the levels above.
     float velocity = run.Velocity(s.nodes, s.forebayReversalStep);
-    Line(out, "末端流速反向", PadLeft(Fixed(velocity, 3), 8) + " m/s " +
-                                  StepAndTime(run, s.forebayReversalStep));
+    Line(out, "末端流速反向",
+         PadLeft(Fixed(velocity, 3), 8) + " m/s " + StepAndTime(run, s.forebayReversalStep));
   } else {
     Line(out, "末端流速反向", "无");
   }
 
   out += "\n包络（时段 1 至 " + std::to_string(s.steps) + "；水头 m，流速 m/s）\n";
-  const char* headings[] = {"节点", "最高水头", "时段", "最低水头", "时段",
-                            "最大流速", "时段", "最小流速", "时段"};
+  const char* headings[] = {"节点",     "最高水头", "时段",     "最低水头", "时段",
+                            "最大流速", "时段",     "最小流速", "时段"};
   out += PadLeft(headings[0], 6);
   for (int c = 1; c < 9; ++c) out += PadLeft(headings[c], c % 2 ? 11 : 6);
   out += '\n';

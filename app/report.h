@@ -31,20 +31,20 @@ struct RunSummary {
   // The grid.
   int reaches = 0;
   int nodes = 0;
-  int steps = 0;                 // computed steps, 1..StepCount
-  float reachLength = 0;         // m
-  float timeStep = 0;            // s
-  float waveSpeed = 0;           // m/s
-  float simulatedTime = 0;       // s, the time of the last computed step
-  double waveRoundTrip = 0;      // s, 2L/a
+  int steps = 0;             // computed steps, 1..StepCount
+  float reachLength = 0;     // m
+  float timeStep = 0;        // s
+  float waveSpeed = 0;       // m/s
+  float simulatedTime = 0;   // s, the time of the last computed step
+  double waveRoundTrip = 0;  // s, 2L/a
   // The forebay: the last node.
-  float forebayInitial = 0;      // m, the level at step 1
-  ExtremeAt forebayHighest;      // m
-  ExtremeAt forebayLowest;       // m
-  int forebayReversalStep = 0;   // first step at which the culvert flow at the
-                                 // forebay end runs against its first direction
-                                 // (that of the first non-zero velocity); 0 if
-                                 // it never does
+  float forebayInitial = 0;     // m, the level at step 1
+  ExtremeAt forebayHighest;     // m
+  ExtremeAt forebayLowest;      // m
+  int forebayReversalStep = 0;  // first step at which the culvert flow at the
+                                // forebay end runs against its first direction
+                                // (that of the first non-zero velocity); 0 if
+                                // it never does
   // Node 1 first.
   std::vector<NodeEnvelope> envelope;
 };

@@ -1,6 +1,7 @@
 // The batch mode run as a user runs it: the built program as a child process,
 // judged by its exit status, its standard streams and the bytes it writes.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "app_test_support.h"
 #include "report.h"
@@ -202,19 +201,22 @@ TEST_F(BatchProcess, RunErrorsExitOneAndLeaveTheFileUntouched) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.front());
     WriteFile(work_ / "out.txt", "an earlier result\r\n");
-    std::vector<std::string> args = Args({"--output", "out.txt"});
-    args.insert(args.end(), c.words.begin(), c.words.end());
-    ProcessResult r = Kelvane(args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    int number = static_cast<int>(c.code);
-    EXPECT_EQ(FirstLine(r.err),
-              "运行时错误 '" + std::to_string(number) + "': " + std::string(ErrorDescription(c.code)));
-    std::string where = r.err.substr(r.err.find('\n') + 1);
-    EXPECT_GT(where.size(), 1u) << "no second line saying where";
-    EXPECT_TRUE(where.ends_with('\n'));
-    EXPECT_EQ(ReadFile(work_ / "out.txt"), "an earlier result\r\n");
-    EXPECT_EQ(WorkFiles(), std::set<std::string>{"out.txt"});
+    // Once onto the existing file, once onto a new name.
+    for (const char* name : {"out.txt", "new.txt"}) {
+      std::vector<std::string> args = Args({"--output", name});
+      args.insert(args.end(), c.words.begin(), c.words.end());
+      ProcessResult r = Kelvane(args);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.out, "");
+      int number = static_cast<int>(c.code);
+      EXPECT_EQ(FirstLine(r.err), "运行时错误 '" + std::to_string(number) +
+                                      "': " + std::string(ErrorDescription(c.code)));
+      std::string where = r.err.substr(r.err.find('\n') + 1);
+      EXPECT_GT(where.size(), 1u) << "no second line saying where";
+      EXPECT_TRUE(where.ends_with('\n'));
+      EXPECT_EQ(ReadFile(work_ / "out.txt"), "an earlier result\r\n");
+      EXPECT_EQ(WorkFiles(), std::set<std::string>{"out.txt"});
+    }
   }
 }
 
@@ -290,13 +292,15 @@ TEST_F(BatchProcess, AllOutputsOfOneRun) {
   EXPECT_EQ(ReadFile(work_ / "summary.txt"), SummaryText(SummarizeRun(c.run, c.outcome), c.run));
   EXPECT_EQ(ReadFile(work_ / "steps.csv"),
             Collect([&](const ByteWriter& write) { WriteCsv(c.run, write); }));
-  EXPECT_EQ(WorkFiles(), (std::set<std::string>{"out.txt", "summary.txt", "steps.csv", "table.txt"}));
+  EXPECT_EQ(WorkFiles(),
+            (std::set<std::string>{"out.txt", "summary.txt", "steps.csv", "table.txt"}));
 }
 
 TEST_F(BatchProcess, FullStandardOutputIsAnError) {
   ProcessResult r = Kelvane(Args({"--table", "-"}), "/dev/full");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(FirstLine(r.err), "运行时错误 '61': " + std::string(ErrorDescription(ErrorCode::DiskFull)));
+  EXPECT_EQ(FirstLine(r.err),
+            "运行时错误 '61': " + std::string(ErrorDescription(ErrorCode::DiskFull)));
 }
 
 TEST_F(BatchProcess, HelpListsEveryBoxWithCaptionUnitAndDefault) {

@@ -1,4 +1,8 @@
 // The batch reports built in-process from runs whose extremes are known.
+#include "report.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -7,10 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "app_test_support.h"
-#include "report.h"
 
 namespace kelvane::test {
 namespace {
@@ -115,8 +116,8 @@ TEST(Summary, SevenReachRunShowsTheZeroHeadsItStartsFrom) {
 // the grid's value at its step, no step goes beyond it, no earlier one
 // reaches it.
 TEST(Summary, EnvelopeIsTheFirstReachedExtremeOfEveryNode) {
-  const BoxTexts runs[] = {{}, {{kFinalPumpDischargeBox, "41.6"}}, {{kSegmentCountBox, "7"}},
-                           {{kStepCountBox, "2"}}};
+  const BoxTexts runs[] = {
+      {}, {{kFinalPumpDischargeBox, "41.6"}}, {{kSegmentCountBox, "7"}}, {{kStepCountBox, "2"}}};
   for (const BoxTexts& boxes : runs) {
     CompletedRun c = CalculateRun(TextsWith(boxes));
     RunSummary s = SummarizeRun(c.run, c.outcome);
@@ -150,8 +151,9 @@ TEST(Summary, EnvelopeIsTheFirstReachedExtremeOfEveryNode) {
 TEST(Summary, EnvelopeRowsLineUpUnderTheirHeadings) {
   CompletedRun c = CalculateRun(TextsWith({{kSegmentCountBox, "7"}}));
   std::vector<std::string> lines = Split(SummaryText(SummarizeRun(c.run, c.outcome), c.run), '\n');
-  auto heading = std::find_if(lines.begin(), lines.end(),
-                              [](const std::string& l) { return l.starts_with("  节点   最高水头"); });
+  auto heading = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.starts_with("  节点   最高水头");
+  });
   ASSERT_NE(heading, lines.end());
   ASSERT_EQ(lines.end() - heading, 1 + 8);
   for (auto row = heading + 1; row != lines.end(); ++row) {
