@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QShortcut>
@@ -109,9 +111,18 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   setPalette(palette);
   setAutoFillBackground(true);
 
+  // The captions wrap into label boxes 25 pixels high: two lines fit only
+  // with a 12-pixel line pitch, which a 12-pixel bitmap-hinted CJK face
+  // gives; without one the toolkit's font stands.
+  QFont captionFont(QStringLiteral("WenQuanYi Zen Hei Sharp"));
+  captionFont.setPixelSize(12);
+  const bool captionFontFits = QFontInfo(captionFont).family() == captionFont.family() &&
+                               QFontMetrics(captionFont).lineSpacing() <= 12;
+
   const auto& fields = InputFields();
   for (int i = 0; i < kInputCount; ++i) {
     labels_[i] = new QLabel(QString::fromUtf8(fields[i].caption), this);
+    if (captionFontFits) labels_[i]->setFont(captionFont);
     labels_[i]->setObjectName(Name("Label", i + 1));
     labels_[i]->setGeometry(PixelRect(kLabelBoxes[i]));
     labels_[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);

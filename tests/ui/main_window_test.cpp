@@ -105,7 +105,14 @@ void MainWindowTest::layout() {
   auto* widget = form.findChild<QWidget*>(name);
   QVERIFY(widget);
   QCOMPARE(widget->geometry(), pixels);
-  if (auto* label = qobject_cast<QLabel*>(widget)) QCOMPARE(label->text(), text);
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    QCOMPARE(label->text(), text);
+    // The whole caption fits its box, wrapped as the label wraps it.
+    const QRect needed = label->fontMetrics().boundingRect(
+        QRect(QPoint(), pixels.size()), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    QVERIFY2(needed.height() <= pixels.height() && needed.width() <= pixels.width(),
+             qPrintable(QStringLiteral("needs %1x%2").arg(needed.width()).arg(needed.height())));
+  }
   if (auto* box = qobject_cast<QLineEdit*>(widget)) QCOMPARE(box->text(), text);
   if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), text);
 }
