@@ -51,51 +51,48 @@ inline double RoundHalfEven(double p) {
   return (p + kShift) - kShift;
 }
 
-// Writes "-"? integer "." decimals for `hundredths` (a count of 0.01).
-inline char* WriteHundredths(bool negative, std::uint64_t hundredths, char* out) {
-  if (negative && hundredths != 0) *out++ = '-';
-  std::uint64_t whole = hundredths / 100;
-  const unsigned fraction = static_cast<unsigned>(hundredths % 100);
-  if (whole != 0) {
-    char digits[20];
-    int n = 0;
-    while (whole != 0) {
-      digits[n++] = static_cast<char>('0' + whole % 10);
-      whole /= 10;
-    }
-    while (n > 0) *out++ = digits[--n];
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline std::uint64_t Pair(std::uint32_t n) {
+  std::uint16_t pair;
+  std::memcpy(&pair, kDigitPairs + 2 * n, 2);
+  return pair;
+}
+
+// Writes "-"? integer "." decimals for a count of hundredths below 10^9,
+// without data-dependent branches (the fast road's values come in any order).
+// May write up to 8 bytes past the end it returns.
+inline char* WriteHundredths(bool negative, std::uint32_t hundredths, char* out) {
+  *out = '-';
+  out += (negative && hundredths != 0) ? 1 : 0;
+  const std::uint32_t whole = hundredths / 100;
+  const std::uint32_t fraction = hundredths - whole * 100;
+  // The integer part as digits in one register (first digit in the lowest
+  // byte), shifted so that only the significant ones lead. Heads and times
+  // mostly stay below 10000: four digits do for them.
+  if (whole < 10000) {
+    const std::uint32_t digits =
+        static_cast<std::uint32_t>(Pair(whole / 100) | Pair(whole % 100) << 16);
+    const int length = (whole >= 1) + (whole >= 10) + (whole >= 100) + (whole >= 1000);
+    const std::uint32_t leading = digits >> ((32 - 8 * length) & 31);
+    std::memcpy(out, &leading, 4);
+    out += length;
+  } else {
+    const std::uint32_t high = whole / 10000, low = whole % 10000;
+    const std::uint64_t digits = Pair(high / 100) | Pair(high % 100) << 16 |
+                                 Pair(low / 100) << 32 | Pair(low % 100) << 48;
+    const int length = 5 + (whole >= 100000) + (whole >= 1000000) + (whole >= 10000000);
+    const std::uint64_t leading = digits >> (64 - 8 * length);
+    std::memcpy(out, &leading, 8);
+    out += length;
   }
   *out++ = '.';
-  if (fraction != 0) {
-    *out++ = static_cast<char>('0' + fraction / 10);
-    if (fraction % 10 != 0) *out++ = static_cast<char>('0' + fraction % 10);
-  }
-  return out;
-}
-
-// Seven-digit value n (scaled by 10^k, 3 <= k <= 9) to hundredths, halves
-// away from zero. Constant divisors keep the divisions cheap.
-template <std::uint64_t kDivisor>
-inline std::uint64_t DivideRoundingHalfUp(std::uint64_t n) {
-  const std::uint64_t q = n / kDivisor;
-  const std::uint64_t r = n - q * kDivisor;
-  return q + (2 * r >= kDivisor ? 1 : 0);
-}
-
-inline std::uint64_t ScaledToHundredths(std::uint64_t n, int k) {
-  switch (k) {
-    case 0: return n * 100;
-    case 1: return n * 10;
-    case 2: return n;
-    case 3: return DivideRoundingHalfUp<10>(n);
-    case 4: return DivideRoundingHalfUp<100>(n);
-    case 5: return DivideRoundingHalfUp<1000>(n);
-    case 6: return DivideRoundingHalfUp<10000>(n);
-    case 7: return DivideRoundingHalfUp<100000>(n);
-    case 8: return DivideRoundingHalfUp<1000000>(n);
-    case 9: return DivideRoundingHalfUp<10000000>(n);
-    default: return 0;  // k > 9 only below 0.001, which the caller keeps out
-  }
+  // Two decimals, of which a trailing zero (or both) are dropped.
+  std::memcpy(out, kDigitPairs + 2 * fraction, 2);
+  return out + (fraction != 0) + (fraction % 10 != 0);
 }
 
 // The printf road: any single, including huge values, infinity and NaN.
@@ -175,10 +172,20 @@ char* FormatHundredthsTo(float value, char* out) {
   if (!(magnitude < 1e7f)) return FormatSlow(value, out);  // also infinity, NaN
 
   int k = kScale[bits >> 23 & 0xff];
-  double scaled = static_cast<double>(magnitude) * kPow10[k];  // exact
-  if (scaled >= 1e7) scaled = static_cast<double>(magnitude) * kPow10[--k];
-  const auto sevenDigits = static_cast<std::uint64_t>(RoundHalfEven(scaled));
-  return WriteHundredths(negative, ScaledToHundredths(sevenDigits, k), out);
+  k -= (static_cast<double>(magnitude) * kPow10[k] >= 1e7) ? 1 : 0;
+  const double sevenDigits = RoundHalfEven(static_cast<double>(magnitude) * kPow10[k]);  // exact
+  // To hundredths, halves away from zero: floor((2n + d) / 2d) with d =
+  // 10^(k-2). Both are exact integers in double and the quotient is never
+  // within rounding of an integer it does not equal (its distance is at least
+  // 1/2d, far above the division's error), so the floor is exact.
+  std::uint32_t hundredths;
+  if (k <= 2) {
+    hundredths = static_cast<std::uint32_t>(sevenDigits * kPow10[2 - k]);
+  } else {
+    const double divisor = kPow10[k - 2];
+    hundredths = static_cast<std::uint32_t>((2 * sevenDigits + divisor) / (2 * divisor));
+  }
+  return WriteHundredths(negative, hundredths, out);
 }
 
 std::string FormatHundredths(float value) {

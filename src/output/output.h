@@ -15,10 +15,15 @@ namespace kelvane {
 // ---------------------------------------------------------------------------
 // Number to text: at most two decimals, the point always written, no leading
 // zero before it and no trailing zeros after it (0.5 -> ".5", 12 -> "12.").
+// Halves are judged on the single's value rounded to seven significant digits
+// (ties to even), then rounded to hundredths away from zero (the single
+// nearest 2.675 gives "2.68", 0.125 gives ".13"). A value that rounds to zero
+// has no sign ("."). Infinity gives "inf"/"-inf" and NaN "nan"; a complete
+// run never holds them, but the function never fails.
 
 std::string FormatHundredths(float value);
 // The same into `out`, which must hold kFormatHundredthsMax bytes; returns the
-// end of the text written.
+// end of the text written (bytes past it, within the buffer, may be changed).
 constexpr std::size_t kFormatHundredthsMax = 48;
 char* FormatHundredthsTo(float value, char* out);
 // The same rule through printf for every value: slow, the reference the fast
@@ -54,9 +59,13 @@ std::string ToGbk(std::string_view utf8);
 
 // Writes a file through a temporary file in the same folder that is renamed
 // over `path` only once `body` has returned and the file is closed. Any fault
-// throws RunError with the file catalogue's number, and leaves an existing
+// throws RunError with the file catalogue's number (permission or read-only
+// file system 70, missing folder 76, full disk 61, anything else such as a
+// folder as the name 75; `where` names the file), and leaves an existing
 // file of that name untouched and no temporary file behind. `body` appends
-// bytes through the given function (which may itself throw).
+// bytes through the given function (which may itself throw). An existing
+// name that is no regular file (a device such as /dev/full, a pipe) is
+// written in place; a symbolic link is followed.
 using ByteWriter = std::function<void(std::string_view bytes)>;
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const ByteWriter& write)>& body);
@@ -66,7 +75,9 @@ void WriteFileAtomically(const std::string& path,
 
 // The GBK text of the result file for a complete run (title, heading and the
 // data lines of every interval-th step), appended through `write`, moving
-// `progress` as lines are written. Throws RunError (the interval's overflow).
+// `progress` as lines are written. The interval is rounded to a 16-bit
+// integer after the heading lines (RunError overflow outside -32768..32767);
+// 0 is taken as 1; a negative one writes step 1 only when StepCount is 1.
 void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWriter& write,
                      ProgressSink& progress);
 
@@ -79,7 +90,8 @@ void WriteResultFile(const SurgeRun& run, double outputInterval,
 // The results-table text (UTF-8, CR LF line ends) for the step range and
 // interval typed in Text13, Text14, Text15. Sets run.FirstOutputStep and
 // run.LastOutputStep and moves `progress`. Throws RunError (subscript,
-// overflow).
+// overflow; out of memory for a table beyond 1 GiB of text). An interval of
+// 0 is taken as 1.
 std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string_view text14,
                              std::string_view text15, ProgressSink& progress);
 

@@ -37,16 +37,16 @@ class LineWriter {
   // Moving to column n (from 1): spaces up to it; nothing when the next byte
   // falls on it; past it, a new line and n - 1 spaces.
   void MoveToColumn(long column) {
-    Reserve(static_cast<std::size_t>(column) + 2);
-    if (used_ + 1 > column) {
-      std::memcpy(end_, kCrLf, 2);
-      end_ += 2;
-      used_ = 0;
-    }
-    const long spaces = column - 1 - used_;
-    std::memset(end_, ' ', static_cast<std::size_t>(spaces));
-    end_ += spaces;
-    used_ = column - 1;
+    Reserve(static_cast<std::size_t>(column) + 2 + kSpaceRun);
+    MoveToColumnReserved(column);
+  }
+  // A value moved to its column, in one reservation.
+  void AppendNumberAt(long column, float value) {
+    Reserve(static_cast<std::size_t>(column) + 2 + kSpaceRun + kFormatHundredthsMax);
+    MoveToColumnReserved(column);
+    char* start = end_;
+    end_ = FormatHundredthsTo(value, end_);
+    used_ += end_ - start;
   }
   void AppendNumber(float value) {
     Reserve(kFormatHundredthsMax);
@@ -65,6 +65,24 @@ class LineWriter {
 
  private:
   static constexpr std::size_t kCapacity = 1 << 20;
+  static constexpr long kSpaceRun = 16;
+
+  void MoveToColumnReserved(long column) {
+    if (used_ + 1 > column) {
+      std::memcpy(end_, kCrLf, 2);
+      end_ += 2;
+      used_ = 0;
+    }
+    const long spaces = column - 1 - used_;
+    if (spaces <= kSpaceRun) {
+      std::memcpy(end_, "                ", kSpaceRun);  // the usual gap, in one store
+    } else {
+      std::memset(end_, ' ', static_cast<std::size_t>(spaces));
+    }
+    end_ += spaces;
+    used_ = column - 1;
+  }
+
   const ByteWriter& write_;
   std::vector<char> buffer_;
   char* end_ = buffer_.data();
@@ -122,8 +140,7 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
       out.AppendNumber(time);
     }
     for (long k = 1; k <= nodes; ++k) {
-      out.MoveToColumn(11 * k);
-      out.AppendNumber(heads[static_cast<std::size_t>(k - 1)]);
+      out.AppendNumberAt(11 * k, heads[static_cast<std::size_t>(k - 1)]);
     }
     out.EndLine(" \r\n");
     progress.SetValue(static_cast<double>(step));
