@@ -187,10 +187,10 @@ void WriteFileAtomically(const std::string& path,
   try {
     // The new file takes the old one's mode (and owner where allowed).
     if (exists) {
-      ::fchmod(fd, info.st_mode & 07777);
       if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
         // Only a privileged writer may give the file away; keep ours.
       }
+      ::fchmod(fd, info.st_mode & 07777);  // after the owner, which clears set-id bits
     }
     RunBody(fd, path, body);
     if (unnamed) temporary = LinkUnnamed(fd, folder, path);
