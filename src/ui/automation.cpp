@@ -39,7 +39,9 @@ class ScreenshotTour : public QObject {
   ScreenshotTour(Form1& form, const QString& folder)
       : QObject(&form), form_(form), folder_(folder) {}
 
-  void Start() { QTimer::singleShot(300, this, [this] { Calculate(); }); }
+  void Start() {
+    QTimer::singleShot(300, this, [this] { Calculate(); });
+  }
 
  private:
   void Calculate() {

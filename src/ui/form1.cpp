@@ -23,22 +23,61 @@ struct Box {
 
 // Label k and Text k (index k - 1) as they stand on the window.
 constexpr std::array<Box, kInputCount> kLabelBoxes = {{
-    {120, 360, 855, 375},   {3120, 960, 855, 375},  {3120, 360, 975, 375},
-    {6120, 3120, 1095, 375}, {6120, 360, 975, 375},  {120, 2160, 975, 375},
-    {120, 3120, 975, 375},  {120, 4080, 855, 375},  {3120, 2280, 1095, 375},
-    {3120, 3120, 1095, 375}, {3120, 4080, 1095, 375}, {6120, 2280, 975, 375},
-    {120, 4800, 855, 375},  {3000, 4800, 975, 375}, {6120, 1080, 975, 255},
+    {120, 360, 855, 375},
+    {3120, 960, 855, 375},
+    {3120, 360, 975, 375},
+    {6120, 3120, 1095, 375},
+    {6120, 360, 975, 375},
+    {120, 2160, 975, 375},
+    {120, 3120, 975, 375},
+    {120, 4080, 855, 375},
+    {3120, 2280, 1095, 375},
+    {3120, 3120, 1095, 375},
+    {3120, 4080, 1095, 375},
+    {6120, 2280, 975, 375},
+    {120, 4800, 855, 375},
+    {3000, 4800, 975, 375},
+    {6120, 1080, 975, 255},
     {120, 960, 855, 375},
 }};
 constexpr int kTextWidth = 1095;
 constexpr int kTextHeight = 375;
 constexpr std::array<std::array<int, 2>, kInputCount> kTextCorners = {{
-    {1320, 360}, {4560, 960}, {4560, 240}, {7560, 3000}, {7560, 240}, {1320, 2160},
-    {1320, 3000}, {1320, 3960}, {4560, 2160}, {4560, 3000}, {4560, 3960}, {7560, 2160},
-    {1320, 4800}, {4560, 4800}, {7560, 960}, {1320, 960},
+    {1320, 360},
+    {4560, 960},
+    {4560, 240},
+    {7560, 3000},
+    {7560, 240},
+    {1320, 2160},
+    {1320, 3000},
+    {1320, 3960},
+    {4560, 2160},
+    {4560, 3000},
+    {4560, 3960},
+    {7560, 2160},
+    {1320, 4800},
+    {4560, 4800},
+    {7560, 960},
+    {1320, 960},
 }};
 
-const QColor kFormBackColor(0xFF, 0xC0, 0xFF);    // &H00FFC0FF&
+// The window's own texts (the input captions come with the input fields).
+struct ButtonText {
+  const char* name;
+  const char* caption;
+  Box box;
+};
+constexpr ButtonText kCommand1{
+    "Command1", QT_TRANSLATE_NOOP("Form1", "计算"), {960, 5640, 1335, 375}};
+constexpr ButtonText kCommand2{
+    "Command2", QT_TRANSLATE_NOOP("Form1", "退出"), {6480, 5640, 1335, 375}};
+constexpr ButtonText kCommand3{
+    "Command3", QT_TRANSLATE_NOOP("Form1", "输出图形"), {3600, 5640, 1335, 375}};
+constexpr ButtonText kCommand4{
+    "Command4", QT_TRANSLATE_NOOP("Form1", "结果查询"), {6240, 4800, 1335, 375}};
+constexpr const char* kErrorHeading = QT_TRANSLATE_NOOP("Form1", "运行时错误 '%1':");
+
+const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
 const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
 const QColor kLine2Color(0xFF, 0x00, 0x00);         // &H000000FF&
 
@@ -46,9 +85,7 @@ QRect PixelRect(const Box& box) {
   return QRect(Px(box.left), Px(box.top), Px(box.width), Px(box.height));
 }
 
-QString Name(const char* kind, int number) {
-  return QLatin1String(kind) + QString::number(number);
-}
+QString Name(const char* kind, int number) { return QLatin1String(kind) + QString::number(number); }
 
 // A one-pixel horizontal line from (0, y) to (x2, y), in twips.
 QWidget* MakeLine(QWidget* parent, const char* name, int y, int x2, const QColor& color) {
@@ -94,7 +131,7 @@ class BusyCursor {
 }  // namespace
 
 QString RunErrorText(const RunError& error) {
-  return Form1::tr("运行时错误 '%1':").arg(error.number()) + QStringLiteral("\n\n") +
+  return Form1::tr(kErrorHeading).arg(error.number()) + QStringLiteral("\n\n") +
          QString::fromUtf8(error.description().data(),
                            static_cast<qsizetype>(error.description().size())) +
          QLatin1Char('\n') + QString::fromStdString(error.where());
@@ -137,17 +174,17 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   MakeLine(this, "Line1", 1680, 9360, palette.color(QPalette::Highlight));
   MakeLine(this, "Line2", 5400, 9360, kLine2Color);
 
-  auto makeButton = [this](const QString& caption, const char* name, const Box& box) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(PixelRect(box));
+  auto makeButton = [this](const ButtonText& text) {
+    auto* button = new QPushButton(tr(text.caption), this);
+    button->setObjectName(QLatin1String(text.name));
+    button->setGeometry(PixelRect(text.box));
     button->setAutoDefault(true);  // Enter presses the button that has the focus
     return button;
   };
-  command1_ = makeButton(tr("计算"), "Command1", {960, 5640, 1335, 375});
-  command2_ = makeButton(tr("退出"), "Command2", {6480, 5640, 1335, 375});
-  command3_ = makeButton(tr("输出图形"), "Command3", {3600, 5640, 1335, 375});
-  command4_ = makeButton(tr("结果查询"), "Command4", {6240, 4800, 1335, 375});
+  command1_ = makeButton(kCommand1);
+  command2_ = makeButton(kCommand2);
+  command3_ = makeButton(kCommand3);
+  command4_ = makeButton(kCommand4);
   command1_->setDefault(true);
   QPalette command3Palette = command3_->palette();
   command3Palette.setColor(QPalette::Button, kCommand3BackColor);
@@ -258,8 +295,8 @@ void Form1::Command4_Click() {
   const auto error = Attempt(
       [&] {
         table = ResultsTableText(run_, texts_[12]->text().toStdString(),
-                                 texts_[13]->text().toStdString(),
-                                 texts_[14]->text().toStdString(), *progressBar1_);
+                                 texts_[13]->text().toStdString(), texts_[14]->text().toStdString(),
+                                 *progressBar1_);
       },
       "结果查询");
   if (error) {

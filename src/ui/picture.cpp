@@ -139,7 +139,8 @@ void DrawForebayPlot(PlotPicture& picture, const SurgeRun& run) {
   const float lower = CheckedSingle(-0.5 * outer, "输出图形：左边线下端");
   picture.Line(0.0f, upper, 0.0f, lower);
 
-  for (int step = 1; step <= steps; ++step) picture.PSet(run.StepTime(step), run.Head(forebay, step));
+  for (int step = 1; step <= steps; ++step)
+    picture.PSet(run.StepTime(step), run.Head(forebay, step));
 }
 
 }  // namespace kelvane::ui

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "output/output.h"
-#include "ui/form1.h"
 #include "session.h"
+#include "ui/form1.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -59,6 +59,7 @@ class MainWindowTest : public QObject {
   void ctrlROnlyWhileEnabled();
   void resultsWindowText();
   void resultsErrorLeavesWindowsAsTheyWere();
+  void exitClosesEveryWindow();
 };
 
 void MainWindowTest::layout_data() {
@@ -71,25 +72,44 @@ void MainWindowTest::layout_data() {
     const char* text;
   };
   const Row rows[] = {
-      {"Label1", 8, 24, 57, 25, "恒定泵流量"},         {"Text1", 88, 24, 73, 25, "41.6"},
-      {"Label3", 208, 24, 65, 25, "库水位"},           {"Text3", 304, 16, 73, 25, "-4.34"},
-      {"Label5", 408, 24, 65, 25, "计算时段数"},       {"Text5", 504, 16, 73, 25, "1500"},
-      {"Label16", 8, 64, 57, 25, "泵突启闭后流量"},    {"Text16", 88, 64, 73, 25, "0"},
-      {"Label2", 208, 64, 57, 25, "取水头部水头损失"}, {"Text2", 304, 64, 73, 25, ".153"},
-      {"Label15", 408, 72, 65, 17, "输出间隔"},        {"Text15", 504, 64, 73, 25, "5"},
-      {"Label6", 8, 144, 65, 25, "沿程水头损失系数"},  {"Text6", 88, 144, 73, 25, "0.01"},
-      {"Label9", 208, 152, 73, 25, "前池水面面积"},    {"Text9", 304, 144, 73, 25, "1287.414"},
-      {"Label12", 408, 152, 65, 25, "箱涵总长"},       {"Text12", 504, 144, 73, 25, "596.662"},
-      {"Label7", 8, 208, 65, 25, "箱涵坡降"},          {"Text7", 88, 200, 73, 25, "-0.0074"},
-      {"Label10", 208, 208, 73, 25, "箱涵断面面积"},   {"Text10", 304, 200, 73, 25, "18"},
-      {"Label4", 408, 208, 73, 25, "划分管段数"},      {"Text4", 504, 200, 73, 25, "5"},
-      {"Label8", 8, 272, 57, 25, "水力半径"},          {"Text8", 88, 264, 73, 25, "0.75"},
-      {"Label11", 208, 272, 73, 25, "弹性波速"},       {"Text11", 304, 264, 73, 25, "1000"},
-      {"Label13", 8, 320, 57, 25, "初始输出时段"},     {"Text13", 88, 320, 73, 25, "1"},
-      {"Label14", 200, 320, 65, 25, "终端输出时段"},   {"Text14", 304, 320, 73, 25, "100"},
-      {"Command4", 416, 320, 89, 25, "结果查询"},      {"Command1", 64, 376, 89, 25, "计算"},
-      {"Command3", 240, 376, 89, 25, "输出图形"},      {"Command2", 432, 376, 89, 25, "退出"},
-      {"Line1", 0, 112, 624, 1, ""},                   {"Line2", 0, 360, 624, 1, ""},
+      {"Label1", 8, 24, 57, 25, "恒定泵流量"},
+      {"Text1", 88, 24, 73, 25, "41.6"},
+      {"Label3", 208, 24, 65, 25, "库水位"},
+      {"Text3", 304, 16, 73, 25, "-4.34"},
+      {"Label5", 408, 24, 65, 25, "计算时段数"},
+      {"Text5", 504, 16, 73, 25, "1500"},
+      {"Label16", 8, 64, 57, 25, "泵突启闭后流量"},
+      {"Text16", 88, 64, 73, 25, "0"},
+      {"Label2", 208, 64, 57, 25, "取水头部水头损失"},
+      {"Text2", 304, 64, 73, 25, ".153"},
+      {"Label15", 408, 72, 65, 17, "输出间隔"},
+      {"Text15", 504, 64, 73, 25, "5"},
+      {"Label6", 8, 144, 65, 25, "沿程水头损失系数"},
+      {"Text6", 88, 144, 73, 25, "0.01"},
+      {"Label9", 208, 152, 73, 25, "前池水面面积"},
+      {"Text9", 304, 144, 73, 25, "1287.414"},
+      {"Label12", 408, 152, 65, 25, "箱涵总长"},
+      {"Text12", 504, 144, 73, 25, "596.662"},
+      {"Label7", 8, 208, 65, 25, "箱涵坡降"},
+      {"Text7", 88, 200, 73, 25, "-0.0074"},
+      {"Label10", 208, 208, 73, 25, "箱涵断面面积"},
+      {"Text10", 304, 200, 73, 25, "18"},
+      {"Label4", 408, 208, 73, 25, "划分管段数"},
+      {"Text4", 504, 200, 73, 25, "5"},
+      {"Label8", 8, 272, 57, 25, "水力半径"},
+      {"Text8", 88, 264, 73, 25, "0.75"},
+      {"Label11", 208, 272, 73, 25, "弹性波速"},
+      {"Text11", 304, 264, 73, 25, "1000"},
+      {"Label13", 8, 320, 57, 25, "初始输出时段"},
+      {"Text13", 88, 320, 73, 25, "1"},
+      {"Label14", 200, 320, 65, 25, "终端输出时段"},
+      {"Text14", 304, 320, 73, 25, "100"},
+      {"Command4", 416, 320, 89, 25, "结果查询"},
+      {"Command1", 64, 376, 89, 25, "计算"},
+      {"Command3", 240, 376, 89, 25, "输出图形"},
+      {"Command2", 432, 376, 89, 25, "退出"},
+      {"Line1", 0, 112, 624, 1, ""},
+      {"Line2", 0, 360, 624, 1, ""},
       {"ProgressBar1", 0, 408, 617, 33, ""},
   };
   for (const Row& row : rows)
@@ -428,8 +448,8 @@ void MainWindowTest::resultsWindowText() {
   QCOMPARE(lines.size(), 2 + 20);  // steps 1, 6, ..., 96
   QCOMPARE(lines[0], QStringLiteral("计算结果为:"));
   QVERIFY(lines[2].startsWith(QStringLiteral("0.00")));
-  QCOMPARE(lines[21].left(4),
-           QString::fromStdString(FormatHundredths(form.Run().StepTime(96))).leftJustified(4, QLatin1Char(' '), true));
+  QCOMPARE(lines[21].left(4), QString::fromStdString(FormatHundredths(form.Run().StepTime(96)))
+                                  .leftJustified(4, QLatin1Char(' '), true));
   QCOMPARE(form.Run().FirstOutputStep, 1);
   QCOMPARE(form.Run().LastOutputStep, 100);
 
@@ -470,6 +490,21 @@ void MainWindowTest::resultsErrorLeavesWindowsAsTheyWere() {
   QCOMPARE(form.ResultsWindow()->Text1()->toPlainText(), before);
   QVERIFY(form.ResultsWindow()->isVisible());
   QCOMPARE(Observe(form), state);  // Command3 still off, the bar as it was
+}
+
+void MainWindowTest::exitClosesEveryWindow() {
+  QApplication::setQuitOnLastWindowClosed(false);  // the test program goes on
+  Session s("120");
+  QVERIFY(s.ShowActive());
+  s.form.Command1_Click();
+  s.form.Command3_Click();
+  s.form.Command4_Click();
+  QPointer<Form3> plot = s.form.PlotWindow();
+  QVERIFY(plot && plot->isVisible() && s.form.ResultsWindow()->isVisible());
+  Button(s.form, 2)->click();  // "退出"
+  QVERIFY(!s.form.isVisible());
+  QVERIFY(!s.form.ResultsWindow()->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(plot.isNull(), 5000);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -6,10 +6,10 @@
 #include <QtTest>
 #include <cmath>
 
+#include "session.h"
 #include "ui/form1.h"
 #include "ui/picture.h"
 #include "ui/ui.h"
-#include "session.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -107,8 +107,7 @@ void PlotWindowTest::pixelOfPoint() {
   PlotPicture picture;
   picture.Scale(0, 297, 645, 0);
   picture.PSet(x, y);
-  const QSet<QPoint> expected =
-      pixel.x() < 0 ? QSet<QPoint>() : QSet<QPoint>{pixel};
+  const QSet<QPoint> expected = pixel.x() < 0 ? QSet<QPoint>() : QSet<QPoint>{pixel};
   QCOMPARE(Drawn(picture.Image()), expected);
 }
 
@@ -205,7 +204,8 @@ void PlotWindowTest::plotOfRun() {
   QCOMPARE(image.size(), QSize(645, 297));
   const QSet<QPoint> expected = ExpectedPlot(run);
   QCOMPARE(Drawn(image), expected);
-  for (QRgb pixel : {image.pixel(0, 0), image.pixel(0, 296)}) QCOMPARE(pixel, PlotPicture::Foreground());
+  for (QRgb pixel : {image.pixel(0, 0), image.pixel(0, 296)})
+    QCOMPARE(pixel, PlotPicture::Foreground());
   QCOMPARE(image.pixel(644, 0), PlotPicture::Background());
 
   // The dots of the first, a middle and the last step, and the reference

@@ -39,14 +39,25 @@ struct Moment {
 };
 inline Moment Observe(const Form1& form) {
   const RealProgressBar* bar = form.ProgressBar1();
-  return {Button(form, 3)->isEnabled(), Button(form, 4)->isEnabled(), Button(form, 4)->isVisible(),
-          bar->isVisible(), bar->Minimum(), bar->Maximum(), bar->Value(), Busy()};
+  return {Button(form, 3)->isEnabled(),
+          Button(form, 4)->isEnabled(),
+          Button(form, 4)->isVisible(),
+          bar->isVisible(),
+          bar->Minimum(),
+          bar->Maximum(),
+          bar->Value(),
+          Busy()};
 }
 inline char* toString(const Moment& m) {
   return QTest::toString(QStringLiteral("C3 %1 C4 %2/%3 bar %4 %5..%6 = %7 busy %8")
-                             .arg(m.command3Enabled).arg(m.command4Enabled).arg(m.command4Visible)
-                             .arg(m.barVisible).arg(m.barMinimum).arg(m.barMaximum)
-                             .arg(m.barValue).arg(m.busy));
+                             .arg(m.command3Enabled)
+                             .arg(m.command4Enabled)
+                             .arg(m.command4Visible)
+                             .arg(m.barVisible)
+                             .arg(m.barMinimum)
+                             .arg(m.barMaximum)
+                             .arg(m.barValue)
+                             .arg(m.busy));
 }
 
 // Stands in for the save dialog: notes the moment it is asked and answers.

@@ -43,7 +43,8 @@ class ModalWatchdog : public QObject {
     } else {
       QString text = modal->windowTitle();
       if (auto* box = qobject_cast<QMessageBox*>(modal)) text += QStringLiteral(": ") + box->text();
-      unexpected_ << QString::fromLatin1(modal->metaObject()->className()) + QLatin1Char(' ') + text;
+      unexpected_ << QString::fromLatin1(modal->metaObject()->className()) + QLatin1Char(' ') +
+                         text;
       if (auto* dialog = qobject_cast<QDialog*>(modal))
         dialog->reject();
       else
