@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 
 #include "output/output.h"
@@ -20,6 +19,8 @@ using testing::MakeRun;
 using testing::NumberedRun;
 using testing::RecordingProgress;
 using testing::SplitCrLf;
+using testing::FreshTestFolder;
+using testing::ReadFile;
 namespace fs = std::filesystem;
 
 std::string ResultText(const SurgeRun& run, double interval) {
@@ -176,19 +177,10 @@ TEST(ResultFile, NoSixteenBitOverflowInTheWriter) {
 // ---------------------------------------------------------------------------
 // Through the dialog onto the file system.
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class ResultFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("kelvane-output-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = FreshTestFolder("kelvane-output-");
     target_ = folder_ / "计算结果.txt";
     std::ofstream(target_, std::ios::binary) << kOld;
   }
