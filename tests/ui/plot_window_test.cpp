@@ -265,6 +265,9 @@ void PlotWindowTest::twoRunsDrawnOverEachOther() {
   s.form.Command3_Click();
   const QSet<QPoint> firstRun = Drawn(s.Picture());
   s.Calculate("300", "1000", "60");
+  // A Calculate leaves the plot window and its drawing as they are.
+  QVERIFY(s.form.PlotWindow()->isVisible());
+  QCOMPARE(Drawn(s.Picture()), firstRun);
   const QSet<QPoint> secondRun = ExpectedPlot(s.form.Run());
   QVERIFY(secondRun != firstRun);
   s.form.Command3_Click();
