@@ -9,7 +9,8 @@
 // Fast path: a single times 10^k for k <= 12 is exact in double (24 + 28
 // significant bits), so for 0.004 <= |x| < 1e7 one multiplication gives the
 // exact decimal scaled to [1e6, 1e7) and one round-half-even gives its seven
-// digits. Everything else (huge values, infinity, NaN) goes through printf.
+// digits; an integer division (done as a multiplication) takes them to
+// hundredths. Everything else (huge values, infinity, NaN) goes through printf.
 // Infinity is written "inf" or "-inf" and NaN "nan" (printf's words); a
 // complete run never holds them, but the function never fails.
 #include <array>
@@ -44,6 +45,30 @@ constexpr std::array<std::int8_t, 256> MakeScaleTable() {
   return table;
 }
 constexpr std::array<std::int8_t, 256> kScale = MakeScaleTable();
+
+constexpr std::array<std::uint64_t, 11> kPowersOfTen = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000, 10000000000};
+
+// Division by 2·10^(k-2) for k = 3..9 as a multiplication: with s = 25 +
+// ceil(log2 divisor) and factor = ceil(2^s / divisor), (x · factor) >> s is
+// floor(x / divisor) for every x below 2^25 (the factor's excess times x
+// stays below 2^s), and x · factor stays below 2^51.
+struct Reciprocal {
+  std::uint64_t factor;
+  int shift;
+};
+constexpr std::array<Reciprocal, 10> MakeReciprocals() {
+  std::array<Reciprocal, 10> table{};
+  for (int k = 3; k <= 9; ++k) {
+    const std::uint64_t divisor = 2 * kPowersOfTen[k - 2];
+    int bits = 0;
+    while ((std::uint64_t{1} << bits) < divisor) ++bits;
+    const int shift = 25 + bits;
+    table[k] = {((std::uint64_t{1} << shift) + divisor - 1) / divisor, shift};
+  }
+  return table;
+}
+constexpr std::array<Reciprocal, 10> kReciprocals = MakeReciprocals();
 
 // Round half to even of 0 <= p < 2^52 in the default rounding mode.
 inline double RoundHalfEven(double p) {
@@ -173,17 +198,16 @@ char* FormatHundredthsTo(float value, char* out) {
 
   int k = kScale[bits >> 23 & 0xff];
   k -= (static_cast<double>(magnitude) * kPow10[k] >= 1e7) ? 1 : 0;
-  const double sevenDigits = RoundHalfEven(static_cast<double>(magnitude) * kPow10[k]);  // exact
-  // To hundredths, halves away from zero: floor((2n + d) / 2d) with d =
-  // 10^(k-2). Both are exact integers in double and the quotient is never
-  // within rounding of an integer it does not equal (its distance is at least
-  // 1/2d, far above the division's error), so the floor is exact.
+  const auto sevenDigits = static_cast<std::uint64_t>(
+      static_cast<std::int64_t>(RoundHalfEven(static_cast<double>(magnitude) * kPow10[k])));
   std::uint32_t hundredths;
   if (k <= 2) {
-    hundredths = static_cast<std::uint32_t>(sevenDigits * kPow10[2 - k]);
+    hundredths = static_cast<std::uint32_t>(sevenDigits * kPowersOfTen[2 - k]);
   } else {
-    const double divisor = kPow10[k - 2];
-    hundredths = static_cast<std::uint32_t>((2 * sevenDigits + divisor) / (2 * divisor));
+    // Halves away from zero: floor((2n + d) / 2d) with d = 10^(k-2).
+    const Reciprocal& r = kReciprocals[k];
+    const std::uint64_t numerator = 2 * sevenDigits + kPowersOfTen[k - 2];
+    hundredths = static_cast<std::uint32_t>((numerator * r.factor) >> r.shift);
   }
   return WriteHundredths(negative, hundredths, out);
 }
