@@ -186,9 +186,13 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   command3_ = makeButton(kCommand3);
   command4_ = makeButton(kCommand4);
   command1_->setDefault(true);
+  // Command3's back colour while it can be pressed; disabled it looks like
+  // any disabled button, so the state stays readable.
   QPalette command3Palette = command3_->palette();
-  command3Palette.setColor(QPalette::Button, kCommand3BackColor);
-  command3Palette.setColor(QPalette::ButtonText, Qt::white);
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    command3Palette.setColor(group, QPalette::Button, kCommand3BackColor);
+    command3Palette.setColor(group, QPalette::ButtonText, Qt::white);
+  }
   command3_->setPalette(command3Palette);
   command3_->setEnabled(false);
   command4_->setEnabled(false);
