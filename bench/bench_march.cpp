@@ -4,7 +4,6 @@
 #include <string>
 
 #include "solver/march.h"
-#include "solver/march_kernel.h"
 #include "solver/solver.h"
 
 namespace {
@@ -40,18 +39,8 @@ BENCHMARK(BM_March)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMill
 void BM_MarchUnchecked(benchmark::State& state) {
   SurgeRun run;
   const kelvane::RunOutcome outcome = Prepare(state, run);
-  const kelvane::detail::MarchConstants k =
-      kelvane::detail::MarchConstantsOf(outcome.parameters, outcome.coefficients);
-  const int n = run.SegmentCount;
-  const int last = run.StepCount;
   for (auto _ : state) {
-    kelvane::detail::PlainArith arith;
-    float* times = run.MutableStepTimes();
-    for (int j = 2; j <= last; ++j) {
-      kelvane::detail::MarchStep<false>(k, n, j, run.MutableHeadsAt(j - 1),
-                                        run.MutableVelocitiesAt(j - 1), run.MutableHeadsAt(j),
-                                        run.MutableVelocitiesAt(j), times[j - 1], arith);
-    }
+    kelvane::MarchTransientUnchecked(outcome.parameters, outcome.coefficients, run);
     benchmark::ClobberMemory();
   }
   SetNodeUpdates(state);

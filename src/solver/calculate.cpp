@@ -116,6 +116,10 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
 }  // namespace
 
 RunOutcome Calculate(const InputTexts& texts, SurgeRun& run) {
+  return Calculate(texts, run, MarchChecking::VerifyEachStep);
+}
+
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking checking) {
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
@@ -170,7 +174,7 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run) {
   c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
 
   SteadyState(p, c, run);
-  MarchTransient(p, c, run);
+  MarchTransient(p, c, run, checking);
   return outcome;
 }
 

@@ -19,4 +19,12 @@ enum class MarchChecking {
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
                     SurgeRun& run, MarchChecking checking = MarchChecking::VerifyEachStep);
 
+// The same step loop with no check of any kind, built with the same flags:
+// the baseline that the checked march's speed is measured against.
+void MarchTransientUnchecked(const RunParameters& parameters,
+                             const SolverCoefficients& coefficients, SurgeRun& run);
+
+// Calculate with a chosen checking of the march.
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking checking);
+
 }  // namespace kelvane

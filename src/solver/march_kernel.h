@@ -52,11 +52,9 @@ inline std::uint32_t NonFiniteBits(float x) { return std::bit_cast<std::uint32_t
 // Step j from step j-1. `prevH`/`prevV` hold step j-1 and `h`/`v` step j,
 // nodes 1..n+1 at elements 0..n. Items run in the order of the algorithm:
 // the step time, the interior nodes ascending, the two characteristic heads,
-// node 1, node n+1. With kVerify the return value is true when any value
-// stored by the step is not finite; a fault anywhere in the step always
-// leaves one, because every intermediate flows into a stored value through
-// operations that keep infinity and NaN non-finite (the only divisors are the
-// constants B and Af).
+// node 1, node n+1. With kVerify the return value is true when the time or a
+// boundary value of the step (V at node 1, H and V at node n+1) is not
+// finite; the interior nodes are left to the caller (see march.cpp).
 template <bool kVerify, class Arith>
 inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __restrict prevH,
                       const float* __restrict prevV, float* __restrict h, float* __restrict v,
@@ -95,8 +93,6 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
     const double U = a.D(a.D(static_cast<double>(P2) * k.J) * k.dt);
     const float Hij = a.S(a.D(0.5 * a.D(Y - U)));
     h[i] = Hij;
-
-    if constexpr (kVerify) bad |= NonFiniteBits(Vij) | NonFiniteBits(Hij);
   }
 
   // Backward characteristic from node 2 to node 1.
