@@ -78,8 +78,9 @@ void RunAndWrite(const BatchOptions& options, ProgressSink& progress) {
       run, outcome.parameters.OutputInterval,
       [&](const SaveDialogRequest&) { return options.output; }, progress);
   if (!options.table.empty()) {
-    WriteReportText(options.table, ResultsTableText(run, options.texts[12], options.texts[13],
-                                                    options.texts[14], progress));
+    // The step range and interval of Text13, Text14 and Text15, read afresh.
+    const InputTexts& t = options.texts;
+    WriteReportText(options.table, ResultsTableText(run, t[12], t[13], t[14], progress));
   }
 #ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) ui::SavePlotPng(run, options.plot);
