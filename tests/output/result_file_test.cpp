@@ -41,6 +41,17 @@ std::vector<std::string> TimeColumn(const std::string& text) {
   return times;
 }
 
+TEST(ToGbk, ConvertsAndMarksWhatGbkCannotHold) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"L 0.2", "L 0.2"},
+      {"运算结果为：", "\xD4\xCB\xCB\xE3\xBD\xE1\xB9\xFB\xCE\xAA\xA3\xBA"},
+      {"a\xF0\x9F\x98\x80" "b", "a?b"},  // an emoji
+      {"a\xFF\xFE" "b", "a??b"},          // not UTF-8
+      {"", ""},
+  };
+  for (const auto& [utf8, gbk] : cases) EXPECT_EQ(ToGbk(utf8), gbk) << utf8;
+}
+
 TEST(ResultFile, DefaultRun) {
   SurgeRun run;
   Calculate(DefaultInputTexts(), run);
