@@ -19,7 +19,8 @@ std::vector<float> TypicalValues() {
   std::uniform_real_distribution<float> head(-12.0f, 250.0f);
   std::uniform_real_distribution<float> time(0.0f, 3600.0f);
   std::vector<float> values(1 << 14);
-  for (std::size_t i = 0; i < values.size(); ++i) values[i] = (i % 4 == 0) ? time(random) : head(random);
+  for (std::size_t i = 0; i < values.size(); ++i)
+    values[i] = (i % 4 == 0) ? time(random) : head(random);
   return values;
 }
 

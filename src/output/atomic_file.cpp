@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -116,7 +117,7 @@ int OpenUnnamed(const std::string& folder) {
 
 // Gives the unnamed file `fd` a fresh name in `folder`; the name, or throws.
 std::string LinkUnnamed(int fd, const std::string& folder, const std::string& path) {
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};
   const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = folder + ".kelvane-" + std::to_string(::getpid()) + "-" +

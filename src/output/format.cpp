@@ -25,7 +25,7 @@
 namespace kelvane {
 namespace {
 
-constexpr std::array<double, 13> kPow10 = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5, 1e6,
+constexpr std::array<double, 13> kPow10 = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
                                            1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
 
 // For each biased exponent of a single: the largest k with 2^e * 10^k < 1e7
@@ -107,8 +107,8 @@ inline char* WriteHundredths(bool negative, std::uint32_t hundredths, char* out)
     out += length;
   } else {
     const std::uint32_t high = whole / 10000, low = whole % 10000;
-    const std::uint64_t digits = Pair(high / 100) | Pair(high % 100) << 16 |
-                                 Pair(low / 100) << 32 | Pair(low % 100) << 48;
+    const std::uint64_t digits =
+        Pair(high / 100) | Pair(high % 100) << 16 | Pair(low / 100) << 32 | Pair(low % 100) << 48;
     const int length = 5 + (whole >= 100000) + (whole >= 1000000) + (whole >= 10000000);
     const std::uint64_t leading = digits >> (64 - 8 * length);
     std::memcpy(out, &leading, 8);
@@ -136,7 +136,8 @@ char* FormatSlow(float value, char* out) {
   // "d.dddddde[+-]xx": seven significant digits, rounded half to even.
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.6e", magnitude);
-  const char digits[7] = {buffer[0], buffer[2], buffer[3], buffer[4], buffer[5], buffer[6], buffer[7]};
+  const char digits[7] = {buffer[0], buffer[2], buffer[3], buffer[4],
+                          buffer[5], buffer[6], buffer[7]};
   const int exponent = std::atoi(buffer + 9);
   // The value is digits * 10^(exponent - 6); in hundredths the shift is:
   const int shift = exponent - 4;

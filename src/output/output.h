@@ -83,8 +83,8 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
 
 // The whole result-file step: progress range, save dialog, then the text
 // through WriteFileAtomically. An empty name writes nothing.
-void WriteResultFile(const SurgeRun& run, double outputInterval,
-                     const FileNameProvider& chooseFile, ProgressSink& progress);
+void WriteResultFile(const SurgeRun& run, double outputInterval, const FileNameProvider& chooseFile,
+                     ProgressSink& progress);
 
 // ---------------------------------------------------------------------------
 // The results-table text (UTF-8, CR LF line ends) for the step range and

@@ -131,8 +131,7 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
     const std::span<const float> heads = run.HeadsAt(step);
     if (nodes < 1 || static_cast<std::size_t>(nodes) > heads.size()) {
       throw RunError(ErrorCode::SubscriptOutOfRange,
-                     "结果文件：第 " + std::to_string(step) + " 步的节点 " +
-                         std::to_string(nodes));
+                     "结果文件：第 " + std::to_string(step) + " 步的节点 " + std::to_string(nodes));
     }
     if (time == 0.0f) {
       out.Append("0.00");
@@ -148,8 +147,8 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
   out.Flush();
 }
 
-void WriteResultFile(const SurgeRun& run, double outputInterval,
-                     const FileNameProvider& chooseFile, ProgressSink& progress) {
+void WriteResultFile(const SurgeRun& run, double outputInterval, const FileNameProvider& chooseFile,
+                     ProgressSink& progress) {
   progress.SetMinimum(0.0);
   progress.SetMaximum(static_cast<double>(run.StepCount));
 

@@ -116,10 +116,11 @@ std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string
       // step, or up to where a lookup would fail first): a table that would
       // pass the limit fails now rather than after filling memory.
       if (out.size() == firstRowEnd) {
-        const double stop = interval > 0 ? std::min(last, run.TimeSteps() + 0.5)
-                                         : std::max(last, 0.5);
+        const double stop =
+            interval > 0 ? std::min(last, run.TimeSteps() + 0.5) : std::max(last, 0.5);
         const double rows = std::floor((stop - counter) / interval);
-        if (rows * static_cast<double>(rowBytes) > static_cast<double>(kMaxTableBytes - out.size())) {
+        if (rows * static_cast<double>(rowBytes) >
+            static_cast<double>(kMaxTableBytes - out.size())) {
           ThrowTooLong(text15);
         }
       }

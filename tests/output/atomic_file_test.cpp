@@ -37,7 +37,8 @@ TEST_F(AtomicFile, PiecesOfAnySizeArriveInOrder) {
   std::string expected;
   WriteFileAtomically(target_.string(), [&](const ByteWriter& write) {
     for (int i = 0; i < 2000; ++i) {
-      const std::string piece(static_cast<std::size_t>(i % 500 == 0 ? 300000 : i % 13), 'a' + i % 26);
+      const std::string piece(static_cast<std::size_t>(i % 500 == 0 ? 300000 : i % 13),
+                              'a' + i % 26);
       expected += piece;
       write(piece);
     }

@@ -32,10 +32,10 @@ TEST(FormatHundredths, WritesTheRule) {
       {-4.34f, "-4.34"},
       {1287.414f, "1287.41"},
       // Halves are judged on seven significant digits, then go away from zero.
-      {2.675f, "2.68"},     // binary value 2.67499995...
+      {2.675f, "2.68"},  // binary value 2.67499995...
       {-2.675f, "-2.68"},
-      {1.005f, "1.01"},     // binary value 1.00499999...
-      {0.125f, ".13"},      // an exact binary half
+      {1.005f, "1.01"},  // binary value 1.00499999...
+      {0.125f, ".13"},   // an exact binary half
       {0.005f, ".01"},
       {-0.005f, "-.01"},
       {0.0049f, "."},
@@ -81,13 +81,15 @@ TEST(FormatHundredths, WritesTheRule) {
   const std::string fast(buffer, FormatHundredthsTo(value, buffer));
   const std::string reference = FormatHundredthsReference(value);
   if (fast == reference) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value)
-                                       << ": fast \"" << fast << "\", printf \"" << reference << "\"";
+  return ::testing::AssertionFailure()
+         << "bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value) << ": fast \"" << fast
+         << "\", printf \"" << reference << "\"";
 }
 
 TEST(FormatHundredths, FastRoadMatchesPrintfOnRandomBits) {
   std::mt19937 random(12345);
-  for (int i = 0; i < 2000000; ++i) ASSERT_TRUE(SameAsReference(std::bit_cast<float>(static_cast<std::uint32_t>(random()))));
+  for (int i = 0; i < 2000000; ++i)
+    ASSERT_TRUE(SameAsReference(std::bit_cast<float>(static_cast<std::uint32_t>(random()))));
 }
 
 TEST(FormatHundredths, FastRoadMatchesPrintfOnTypicalValues) {

@@ -15,17 +15,18 @@
 namespace kelvane {
 namespace {
 
+using testing::FreshTestFolder;
 using testing::MakeRun;
 using testing::NumberedRun;
+using testing::ReadFile;
 using testing::RecordingProgress;
 using testing::SplitCrLf;
-using testing::FreshTestFolder;
-using testing::ReadFile;
 namespace fs = std::filesystem;
 
 std::string ResultText(const SurgeRun& run, double interval) {
   std::string text;
-  WriteResultText(run, interval, [&](std::string_view bytes) { text.append(bytes); }, NoProgress());
+  WriteResultText(
+      run, interval, [&](std::string_view bytes) { text.append(bytes); }, NoProgress());
   return text;
 }
 
@@ -37,7 +38,8 @@ const std::string kHeadingLine =
 std::vector<std::string> TimeColumn(const std::string& text) {
   std::vector<std::string> times;
   const std::vector<std::string> lines = SplitCrLf(text);
-  for (std::size_t i = 2; i < lines.size(); ++i) times.push_back(lines[i].substr(0, lines[i].find(' ')));
+  for (std::size_t i = 2; i < lines.size(); ++i)
+    times.push_back(lines[i].substr(0, lines[i].find(' ')));
   return times;
 }
 
@@ -45,8 +47,12 @@ TEST(ToGbk, ConvertsAndMarksWhatGbkCannotHold) {
   const std::pair<const char*, const char*> cases[] = {
       {"L 0.2", "L 0.2"},
       {"运算结果为：", "\xD4\xCB\xCB\xE3\xBD\xE1\xB9\xFB\xCE\xAA\xA3\xBA"},
-      {"a\xF0\x9F\x98\x80" "b", "a?b"},  // an emoji
-      {"a\xFF\xFE" "b", "a??b"},          // not UTF-8
+      {"a\xF0\x9F\x98\x80"
+       "b",
+       "a?b"},  // an emoji
+      {"a\xFF\xFE"
+       "b",
+       "a??b"},  // not UTF-8
       {"", ""},
   };
   for (const auto& [utf8, gbk] : cases) EXPECT_EQ(ToGbk(utf8), gbk) << utf8;
@@ -58,7 +64,8 @@ TEST(ResultFile, DefaultRun) {
   RecordingProgress progress;
   const std::string text = [&] {
     std::string bytes;
-    WriteResultText(run, 5, [&](std::string_view b) { bytes.append(b); }, progress);
+    WriteResultText(
+        run, 5, [&](std::string_view b) { bytes.append(b); }, progress);
     return bytes;
   }();
   const std::vector<std::string> lines = SplitCrLf(text);
@@ -75,7 +82,8 @@ TEST(ResultFile, DefaultRun) {
     // Six heads, each starting in its column 11·k.
     for (int k = 1; k <= 6; ++k) {
       const std::string head = FormatHundredths(run.Head(k, step));
-      ASSERT_EQ(lines[i].substr(11 * k - 1, head.size()), head) << "line " << i + 1 << " node " << k;
+      ASSERT_EQ(lines[i].substr(11 * k - 1, head.size()), head)
+          << "line " << i + 1 << " node " << k;
       ASSERT_EQ(lines[i][11 * k - 2], ' ');
     }
   }
@@ -90,8 +98,8 @@ TEST(ResultFile, DefaultRun) {
 
 TEST(ResultFile, ExampleLayoutIs71Characters) {
   const float heads[] = {-4.34f, -4.35f, -4.37f, -4.38f, -4.4f, -4.41f};
-  const SurgeRun run =
-      MakeRun(5, 1, [](int) { return 0.0f; }, [&](int node, int) { return heads[node - 1]; });
+  const SurgeRun run = MakeRun(
+      5, 1, [](int) { return 0.0f; }, [&](int node, int) { return heads[node - 1]; });
   const std::vector<std::string> lines = SplitCrLf(ResultText(run, 1));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[2], "0.00      -4.34      -4.35      -4.37      -4.38      -4.4       -4.41 ");
@@ -116,7 +124,8 @@ TEST(ResultFile, ColumnRule) {
   };
   for (const Case& c : cases) {
     const SurgeRun run = MakeRun(
-        1, 1, [&](int) { return c.time; }, [&](int node, int) { return node == 1 ? c.head1 : c.head2; });
+        1, 1, [&](int) { return c.time; },
+        [&](int node, int) { return node == 1 ? c.head1 : c.head2; });
     const std::string text = ResultText(run, 1);
     EXPECT_EQ(text.substr(kTitleLine.size() + kHeadingLine.size() + 4),
               std::string(c.lines) + "\r\n");
@@ -131,16 +140,16 @@ TEST(ResultFile, WriteInterval) {
   };
   const Case cases[] = {
       {10, 5, {"0.00", "5."}},
-      {10, 2.5, {"0.00", "2.", "4.", "6.", "8."}},          // rounds to 2
-      {10, 3.5, {"0.00", "4.", "8."}},                      // rounds to 4
+      {10, 2.5, {"0.00", "2.", "4.", "6.", "8."}},  // rounds to 2
+      {10, 3.5, {"0.00", "4.", "8."}},              // rounds to 4
       {10, 0, {"0.00", "1.", "2.", "3.", "4.", "5.", "6.", "7.", "8.", "9."}},
       {10, 0.4, {"0.00", "1.", "2.", "3.", "4.", "5.", "6.", "7.", "8.", "9."}},
-      {10, 9, {"0.00", "9."}},                              // step StepCount itself
+      {10, 9, {"0.00", "9."}},  // step StepCount itself
       {10, 10, {"0.00"}},
       {10, 32767, {"0.00"}},
-      {10, -1, {}},                                         // heading only
+      {10, -1, {}},  // heading only
       {10, -32768, {}},
-      {1, -3, {"0.00"}},                                    // step 1, then stops
+      {1, -3, {"0.00"}},  // step 1, then stops
       {1, 1, {"0.00"}},
   };
   for (const Case& c : cases) {
@@ -153,8 +162,9 @@ TEST(ResultFile, IntervalOverflowIsError6AfterTheHeading) {
   for (double interval : {32767.5, -32768.6, 1e300}) {
     std::string written;
     try {
-      WriteResultText(NumberedRun(2, 10), interval, [&](std::string_view b) { written.append(b); },
-                      NoProgress());
+      WriteResultText(
+          NumberedRun(2, 10), interval, [&](std::string_view b) { written.append(b); },
+          NoProgress());
       ADD_FAILURE() << interval << " was accepted";
     } catch (const RunError& error) {
       EXPECT_EQ(error.number(), 6);
@@ -202,7 +212,8 @@ class ResultFileOnDisk : public ::testing::Test {
   // Writes `run` to `name` through the dialog; the error number or 0.
   static int Write(const SurgeRun& run, double interval, const std::string& name) {
     try {
-      WriteResultFile(run, interval, [&](const SaveDialogRequest&) { return name; }, NoProgress());
+      WriteResultFile(
+          run, interval, [&](const SaveDialogRequest&) { return name; }, NoProgress());
     } catch (const RunError& error) {
       if (error.number() != 6) {
         EXPECT_NE(error.where().find(name), std::string::npos) << error.where();
@@ -249,8 +260,8 @@ TEST_F(ResultFileOnDisk, DialogRequestProgressAndWholeReplacement) {
 
 TEST_F(ResultFileOnDisk, EmptyNameWritesNothing) {
   RecordingProgress progress;
-  WriteResultFile(NumberedRun(1, 3), 1, [](const SaveDialogRequest&) { return std::string(); },
-                  progress);
+  WriteResultFile(
+      NumberedRun(1, 3), 1, [](const SaveDialogRequest&) { return std::string(); }, progress);
   EXPECT_EQ(progress.calls, (std::vector<RecordingProgress::Call>{{'n', 0}, {'x', 3}}));
   ExpectOldFileAlone();
 }

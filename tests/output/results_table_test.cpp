@@ -24,7 +24,8 @@ struct Table {
   std::vector<double> progress;
 };
 
-Table Query(SurgeRun& run, std::string_view first, std::string_view last, std::string_view interval) {
+Table Query(SurgeRun& run, std::string_view first, std::string_view last,
+            std::string_view interval) {
   RecordingProgress progress;
   const std::string text = ResultsTableText(run, first, last, interval, progress);
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
@@ -73,15 +74,23 @@ TEST(ResultsTable, Fields) {
     const char* headField;
   };
   const Case cases[] = {
-      {0.596662f, ".6  ", ".6   "},     {1.193324f, "1.19", "1.19 "},
-      {11.93324f, "11.9", "11.93"},     {178.402f, "178.", "178.4"},
-      {1287.414f, "1287", "1287."},     {-4.34f, "-4.3", "-4.34"},
-      {-4.5f, "-4.5", "-4.5 "},         {-12.345f, "-12.", "-12.3"},
-      {-0.008f, "-.01", "0.00 "},       {0.0f, ".   ", "0.00 "},
+      {0.596662f, ".6  ", ".6   "},
+      {1.193324f, "1.19", "1.19 "},
+      {11.93324f, "11.9", "11.93"},
+      {178.402f, "178.", "178.4"},
+      {1287.414f, "1287", "1287."},
+      {-4.34f, "-4.3", "-4.34"},
+      {-4.5f, "-4.5", "-4.5 "},
+      {-12.345f, "-12.", "-12.3"},
+      {-0.008f, "-.01", "0.00 "},
+      {0.0f, ".   ", "0.00 "},
       // The single 0.01 itself is not below 0.01; the one under it is.
-      {0.01f, ".01 ", ".01  "},         {std::nextafter(0.01f, 0.0f), ".01 ", "0.00 "},
-      {-0.01f, "-.01", "-.01 "},        {-std::nextafter(0.01f, 0.0f), "-.01", "0.00 "},
-      {0.01000001f, ".01 ", ".01  "},   {-0.01000001f, "-.01", "-.01 "},
+      {0.01f, ".01 ", ".01  "},
+      {std::nextafter(0.01f, 0.0f), ".01 ", "0.00 "},
+      {-0.01f, "-.01", "-.01 "},
+      {-std::nextafter(0.01f, 0.0f), "-.01", "0.00 "},
+      {0.01000001f, ".01 ", ".01  "},
+      {-0.01000001f, "-.01", "-.01 "},
   };
   for (const Case& c : cases) {
     SurgeRun run = MakeRun(
@@ -136,7 +145,7 @@ TEST(ResultsTable, Errors) {
     std::int16_t firstStored, lastStored;
   };
   const Case cases[] = {
-      {"0", "5", "1", 9, "时间", 0, 5},        // a first step of 0 fails at once
+      {"0", "5", "1", 9, "时间", 0, 5},  // a first step of 0 fails at once
       {"-3", "5", "1", 9, "时间", -3, 5},
       {"1", "12", "1", 9, "第 11 步", 1, 12},  // beyond StepCount (10)
       {"1", "11", "5", 9, "第 11 步", 1, 11},

@@ -38,7 +38,9 @@ inline SurgeRun MakeRun(int reaches, int steps, const std::function<float(int)>&
 inline SurgeRun NumberedRun(int reaches, int steps) {
   return MakeRun(
       reaches, steps, [](int step) { return static_cast<float>(step - 1); },
-      [](int node, int step) { return -static_cast<float>(node) - static_cast<float>(step) / 100; });
+      [](int node, int step) {
+        return -static_cast<float>(node) - static_cast<float>(step) / 100;
+      });
 }
 
 class RecordingProgress : public ProgressSink {
