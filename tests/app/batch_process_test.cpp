@@ -2,10 +2,12 @@
 // judged by its exit status, its standard streams and the bytes it writes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -48,16 +50,12 @@ class BatchProcess : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs kelvane in the work folder; standard output goes to `stdoutPath`
-  // when given (a file or a device), otherwise it is captured.
-  ProcessResult Kelvane(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
-    fs::path err = dir_ / "stderr";
+  // Starts kelvane in the work folder with its standard output and error on
+  // the given descriptors.
+  pid_t Start(const std::vector<std::string>& args, int outFd, int errFd) {
     pid_t pid = ::fork();
     if (pid == 0) {
-      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(work_.c_str()) != 0) {
+      if (::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 || ::chdir(work_.c_str()) != 0) {
         ::_exit(127);
       }
       std::vector<char*> argv{const_cast<char*>(KELVANE_EXE)};
@@ -66,10 +64,29 @@ class BatchProcess : public ::testing::Test {
       ::execv(KELVANE_EXE, argv.data());
       ::_exit(127);
     }
-    ProcessResult result;
+    return pid;
+  }
+
+  // The exit status; -1 if the process did not exit normally.
+  static int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Runs kelvane; standard output goes to `stdoutPath` when given (a file or
+  // a device), otherwise it is captured.
+  ProcessResult Kelvane(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
+    fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
+    fs::path err = dir_ / "stderr";
+    int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_TRUE(o >= 0 && e >= 0);
+    pid_t pid = Start(args, o, e);
+    ::close(o);
+    ::close(e);
+    ProcessResult result;
+    result.status = Wait(pid);
     if (stdoutPath.empty()) result.out = ReadFile(out);
     result.err = ReadFile(err);
     return result;
@@ -321,6 +338,35 @@ TEST_F(BatchProcess, FullStandardOutputIsAnError) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(FirstLine(r.err),
             "运行时错误 '61': " + std::string(ErrorDescription(ErrorCode::DiskFull)));
+}
+
+// On a terminal the writing is followed by a bar that is wiped at the end;
+// elsewhere standard error stays empty (the other tests).
+TEST_F(BatchProcess, ProgressBarOnATerminalOnly) {
+  int master = -1, terminal = -1;
+  ASSERT_EQ(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  int null = ::open("/dev/null", O_WRONLY);
+  pid_t pid = Start(Args({"--output", "out.txt"}), null, terminal);
+  ::close(null);
+  ::close(terminal);
+  std::string drawn;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) != 0;) {
+    if (n > 0) {
+      drawn.append(buffer, n);
+    } else if (errno != EINTR) {
+      break;  // EIO once the child has closed the terminal
+    }
+  }
+  ::close(master);
+  EXPECT_EQ(Wait(pid), 0);
+  // The bar follows the steps written: the last line is step 1496 of 1500.
+  EXPECT_NE(drawn.find("进度 ["), std::string::npos) << drawn;
+  EXPECT_NE(drawn.find("] 99%"), std::string::npos) << drawn;
+  std::size_t wipe = drawn.rfind('\r', drawn.size() - 2);
+  ASSERT_NE(wipe, std::string::npos);
+  EXPECT_EQ(drawn.find_first_not_of(' ', wipe + 1), drawn.size() - 1) << "bar left on the line";
+  EXPECT_EQ(CountCrLf(ReadFile(work_ / "out.txt")), 302);
 }
 
 TEST_F(BatchProcess, HelpListsEveryBoxWithCaptionUnitAndDefault) {
