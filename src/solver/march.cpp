@@ -26,9 +26,9 @@ void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last, S
     ClearStep(run, n, j);
     detail::CheckedArith arith;
     try {
-      detail::MarchStep<false>(k, n, j, run.MutableHeadsAt(j - 1), run.MutableVelocitiesAt(j - 1),
-                               run.MutableHeadsAt(j), run.MutableVelocitiesAt(j),
-                               run.MutableStepTimes()[j - 1], arith);
+      detail::MarchStep<detail::Verify::None>(
+          k, n, j, run.MutableHeadsAt(j - 1), run.MutableVelocitiesAt(j - 1), run.MutableHeadsAt(j),
+          run.MutableVelocitiesAt(j), run.MutableStepTimes()[j - 1], arith);
     } catch (const RunError&) {
       for (int later = j + 1; later <= last; ++later) ClearStep(run, n, later);
       throw;
@@ -36,14 +36,34 @@ void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last, S
   }
 }
 
-bool RowsFinite(SurgeRun& run, int n, int first, int last) {
-  std::uint32_t bad = 0;
-  for (int j = first; j <= last; ++j) {
-    const float* h = run.MutableHeadsAt(j);
-    const float* v = run.MutableVelocitiesAt(j);
-    for (int i = 0; i <= n; ++i) bad |= detail::NonFiniteBits(h[i]) | detail::NonFiniteBits(v[i]);
+// Steps 2..last from step 1 with no per-operation checks, verifying each
+// step as far as `Verify::Boundaries` up to step `fullFrom` - 1 and in full
+// from there on. Returns the first step whose verified values are not all
+// finite, or 0.
+template <bool kChecked>
+int FastSteps(const detail::MarchConstants& k, int n, int last, int fullFrom, SurgeRun& run) {
+  using detail::Verify;
+  float* times = run.MutableStepTimes();
+  float* prevH = run.MutableHeadsAt(1);
+  float* prevV = run.MutableVelocitiesAt(1);
+  const std::size_t stride = static_cast<std::size_t>(n) + 1;
+  detail::PlainArith arith;
+  for (int j = 2; j <= last; ++j) {
+    float* h = prevH + stride;
+    float* v = prevV + stride;
+    if constexpr (kChecked) {
+      const bool bad = j < fullFrom ? detail::MarchStep<Verify::Boundaries>(
+                                          k, n, j, prevH, prevV, h, v, times[j - 1], arith)
+                                    : detail::MarchStep<Verify::All>(k, n, j, prevH, prevV, h, v,
+                                                                     times[j - 1], arith);
+      if (bad) return j;
+    } else {
+      detail::MarchStep<Verify::None>(k, n, j, prevH, prevV, h, v, times[j - 1], arith);
+    }
+    prevH = h;
+    prevV = v;
   }
-  return bad == 0;
+  return 0;
 }
 
 [[noreturn]] void Unexplained(int step) {
@@ -86,43 +106,21 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
   // both values of nodes i-1 and i+1 non-finite one step later, so it reaches
   // node 2 or node n within n-2 steps and the velocity of node 1 or n+1 one
   // step after that. Only the time and the boundary values are therefore
-  // tested each step: when they first fail at step m, the first fault lies in
-  // steps m-n..m, which are run again with every operation checked to report
-  // it exactly. The last n steps, whose faults may not have reached a
-  // boundary yet, are tested in full at the end.
-  float* times = run.MutableStepTimes();
-  float* prevH = run.MutableHeadsAt(1);
-  float* prevV = run.MutableVelocitiesAt(1);
-  const std::size_t stride = static_cast<std::size_t>(n) + 1;
-  detail::PlainArith arith;
-  for (int j = 2; j <= last; ++j) {
-    float* h = prevH + stride;
-    float* v = prevV + stride;
-    if (detail::MarchStep<true>(k, n, j, prevH, prevV, h, v, times[j - 1], arith)) {
-      CheckedSteps(k, n, std::max(2, j - n), j, run);
-      Unexplained(j);
-    }
-    prevH = h;
-    prevV = v;
-  }
-  const int tail = std::max(2, last - n);
-  if (!RowsFinite(run, n, tail, last)) {
-    CheckedSteps(k, n, tail, last, run);
-    Unexplained(last);
+  // tested each step: when a test first fails at step m, the first fault lies
+  // in steps m-n..m, which are run again with every operation checked to
+  // report it exactly. The last n steps, whose faults may not reach a
+  // boundary before the march ends, are tested in full as they are computed.
+  const int failed = FastSteps<true>(k, n, last, std::max(2, last - n), run);
+  if (failed != 0) {
+    CheckedSteps(k, n, std::max(2, failed - n), failed, run);
+    Unexplained(failed);
   }
 }
 
 void MarchTransientUnchecked(const RunParameters& parameters,
                              const SolverCoefficients& coefficients, SurgeRun& run) {
-  const detail::MarchConstants k = detail::MarchConstantsOf(parameters, coefficients);
-  const int n = run.SegmentCount;
-  float* times = run.MutableStepTimes();
-  detail::PlainArith arith;
-  for (int j = 2; j <= run.StepCount; ++j) {
-    detail::MarchStep<false>(k, n, j, run.MutableHeadsAt(j - 1), run.MutableVelocitiesAt(j - 1),
-                             run.MutableHeadsAt(j), run.MutableVelocitiesAt(j), times[j - 1],
-                             arith);
-  }
+  FastSteps<false>(detail::MarchConstantsOf(parameters, coefficients), run.SegmentCount,
+                   run.StepCount, 0, run);
 }
 
 }  // namespace kelvane

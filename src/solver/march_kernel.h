@@ -52,10 +52,16 @@ inline std::uint32_t NonFiniteBits(float x) { return std::bit_cast<std::uint32_t
 // Step j from step j-1. `prevH`/`prevV` hold step j-1 and `h`/`v` step j,
 // nodes 1..n+1 at elements 0..n. Items run in the order of the algorithm:
 // the step time, the interior nodes ascending, the two characteristic heads,
-// node 1, node n+1. With kVerify the return value is true when the time or a
-// boundary value of the step (V at node 1, H and V at node n+1) is not
-// finite; the interior nodes are left to the caller (see march.cpp).
-template <bool kVerify, class Arith>
+// node 1, node n+1. The return value tells whether a value of the step that
+// `verify` names is not finite; march.cpp says why testing the boundaries
+// mostly suffices.
+enum class Verify {
+  None,        // nothing
+  Boundaries,  // the time, V at node 1, H and V at node n+1
+  All,         // the boundaries and every interior node
+};
+
+template <Verify kVerify, class Arith>
 inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __restrict prevH,
                       const float* __restrict prevV, float* __restrict h, float* __restrict v,
                       float& time, Arith& a) {
@@ -65,7 +71,7 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   // Time of step j; (j-1)*dt is exact in double, then rounded once.
   a.At({kWhatTime, j, 0});
   time = a.S(a.D(static_cast<double>(j - 1) * k.dt));
-  if constexpr (kVerify) bad |= NonFiniteBits(time);
+  if constexpr (kVerify != Verify::None) bad |= NonFiniteBits(time);
 
   // Interior nodes: forward characteristic from node i-1 (A), backward from
   // node i+1 (B), both at step j-1.
@@ -93,6 +99,7 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
     const double U = a.D(a.D(static_cast<double>(P2) * k.J) * k.dt);
     const float Hij = a.S(a.D(0.5 * a.D(Y - U)));
     h[i] = Hij;
+    if constexpr (kVerify == Verify::All) bad |= NonFiniteBits(Vij) | NonFiniteBits(Hij);
   }
 
   // Backward characteristic from node 2 to node 1.
@@ -125,7 +132,8 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   const float Vf = a.S(a.Div(a.D(static_cast<double>(CP) - Hf), B));
   v[n] = Vf;
 
-  if constexpr (kVerify) bad |= NonFiniteBits(V1) | NonFiniteBits(Hf) | NonFiniteBits(Vf);
+  if constexpr (kVerify != Verify::None)
+    bad |= NonFiniteBits(V1) | NonFiniteBits(Hf) | NonFiniteBits(Vf);
   return bad != 0;
 }
 
