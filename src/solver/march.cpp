@@ -36,30 +36,21 @@ void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last, S
   }
 }
 
-// Steps 2..last from step 1 with no per-operation checks, verifying each
-// step as far as `Verify::Boundaries` up to step `fullFrom` - 1 and in full
-// from there on. Returns the first step whose verified values are not all
-// finite, or 0.
-template <bool kChecked>
-int FastSteps(const detail::MarchConstants& k, int n, int last, int fullFrom, SurgeRun& run) {
-  using detail::Verify;
+// Steps first..last with no per-operation checks, each verified as `kVerify`
+// says. Returns the first step whose verified values are not all finite, or
+// 0. The verified and the unchecked march run this same loop.
+template <detail::Verify kVerify>
+int FastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRun& run) {
+  if (first > last) return 0;
   float* times = run.MutableStepTimes();
-  float* prevH = run.MutableHeadsAt(1);
-  float* prevV = run.MutableVelocitiesAt(1);
+  float* prevH = run.MutableHeadsAt(first - 1);
+  float* prevV = run.MutableVelocitiesAt(first - 1);
   const std::size_t stride = static_cast<std::size_t>(n) + 1;
   detail::PlainArith arith;
-  for (int j = 2; j <= last; ++j) {
+  for (int j = first; j <= last; ++j) {
     float* h = prevH + stride;
     float* v = prevV + stride;
-    if constexpr (kChecked) {
-      const bool bad = j < fullFrom ? detail::MarchStep<Verify::Boundaries>(
-                                          k, n, j, prevH, prevV, h, v, times[j - 1], arith)
-                                    : detail::MarchStep<Verify::All>(k, n, j, prevH, prevV, h, v,
-                                                                     times[j - 1], arith);
-      if (bad) return j;
-    } else {
-      detail::MarchStep<Verify::None>(k, n, j, prevH, prevV, h, v, times[j - 1], arith);
-    }
+    if (detail::MarchStep<kVerify>(k, n, j, prevH, prevV, h, v, times[j - 1], arith)) return j;
     prevH = h;
     prevV = v;
   }
@@ -110,7 +101,9 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
   // in steps m-n..m, which are run again with every operation checked to
   // report it exactly. The last n steps, whose faults may not reach a
   // boundary before the march ends, are tested in full as they are computed.
-  const int failed = FastSteps<true>(k, n, last, std::max(2, last - n), run);
+  const int fullFrom = std::max(2, last - n);
+  int failed = FastSteps<detail::Verify::Boundaries>(k, n, 2, fullFrom - 1, run);
+  if (failed == 0) failed = FastSteps<detail::Verify::All>(k, n, fullFrom, last, run);
   if (failed != 0) {
     CheckedSteps(k, n, std::max(2, failed - n), failed, run);
     Unexplained(failed);
@@ -119,8 +112,8 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
 
 void MarchTransientUnchecked(const RunParameters& parameters,
                              const SolverCoefficients& coefficients, SurgeRun& run) {
-  FastSteps<false>(detail::MarchConstantsOf(parameters, coefficients), run.SegmentCount,
-                   run.StepCount, 0, run);
+  FastSteps<detail::Verify::None>(detail::MarchConstantsOf(parameters, coefficients),
+                                  run.SegmentCount, 2, run.StepCount, run);
 }
 
 }  // namespace kelvane
