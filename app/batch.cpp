@@ -71,7 +71,12 @@ void WriteReportText(const std::string& target, const std::string& text) {
 // results table, then the plot; the reports of the full grids last.
 void RunAndWrite(const BatchOptions& options, ProgressSink& progress) {
   SurgeRun run;
-  RunOutcome outcome = Calculate(options.texts, run);
+  // The summary's envelope is gathered as the march finishes each block of
+  // steps, while the block is still in the caches.
+  RunSummarizer summarizer;
+  const bool summarize = !options.summary.empty();
+  RunOutcome outcome = summarize ? Calculate(options.texts, run, summarizer.Observer(run))
+                                 : Calculate(options.texts, run);
   // The save dialog's part: the file named on the command line, or the
   // empty name (no file) as when the dialog is cancelled.
   WriteResultFile(
@@ -85,8 +90,8 @@ void RunAndWrite(const BatchOptions& options, ProgressSink& progress) {
 #ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) ui::SavePlotPng(run, options.plot);
 #endif
-  if (!options.summary.empty()) {
-    WriteReportText(options.summary, SummaryText(SummarizeRun(run, outcome), run));
+  if (summarize) {
+    WriteReportText(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
   }
   if (!options.csv.empty()) {
     WriteReport(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace kelvane {
@@ -28,21 +29,17 @@ std::string PadLeft(std::string_view text, int width) {
   return out;
 }
 
-// The highest and lowest value of every node of one grid over steps
-// 1..steps, each with the first step that reaches it.
+// The highest and lowest value of every node of one grid, each with the first
+// step that reaches it, gathered block of steps by block of steps.
 //
-// The grids of a large run far exceed the caches, so the pass is built to
-// stream each row once at memory speed: steps are taken in blocks, a block's
-// extremes per node come from plain vector min/max over its rows, and only a
-// block that beats the running extreme of a node is remembered. The step
-// within that block is looked up at the end, for each node and extreme once.
+// The grids of a large run far exceed the caches, so the pass is built to read
+// each row once, best while the march has just written it: steps are taken in
+// blocks, a block's extremes per node come from plain vector min/max over its
+// rows, and only a block that beats the running extreme of a node is
+// remembered. The step within that block is looked up at the end, for each
+// node and extreme once.
 using GridRow = std::span<const float> (SurgeRun::*)(int step) const;
 constexpr int kStepBlock = 16;
-
-struct NodeExtremes {
-  std::vector<ExtremeAt> highest;
-  std::vector<ExtremeAt> lowest;
-};
 
 // Where `blockValue` beats `value` (above: higher, else lower), takes it and
 // the block's first step. Strict comparisons keep the earliest block.
@@ -59,7 +56,8 @@ void Improve(std::vector<float>& value, std::vector<int>& block,
   }
 }
 
-// The first step of the block from `blockStart` at which node k holds `value`.
+// The first step from `blockStart` (at most kStepBlock steps on) at which node
+// k holds `value`. Blocks are never longer, so it is met inside its block.
 ExtremeAt FirstStepAt(const SurgeRun& run, GridRow row, std::size_t k, float value, int blockStart,
                       int steps) {
   const int blockEnd = std::min(steps, blockStart + kStepBlock - 1);
@@ -70,40 +68,53 @@ ExtremeAt FirstStepAt(const SurgeRun& run, GridRow row, std::size_t k, float val
   return {value, blockStart};  // only a NaN at step 1 is never met again
 }
 
-NodeExtremes FindNodeExtremes(const SurgeRun& run, GridRow row, int steps) {
-  std::span<const float> first = (run.*row)(1);
-  const std::size_t n = first.size();
-  std::vector<float> highest(first.begin(), first.end()), lowest = highest;
-  std::vector<int> highestBlock(n, 1), lowestBlock(n, 1);
-  std::vector<float> blockHighest(n), blockLowest(n);
+class GridExtremes {
+ public:
+  explicit GridExtremes(GridRow row) : row_(row) {}
 
-  for (int blockStart = 1; blockStart <= steps; blockStart += kStepBlock) {
-    const int blockEnd = std::min(steps, blockStart + kStepBlock - 1);
-    std::span<const float> start = (run.*row)(blockStart);
-    std::copy(start.begin(), start.end(), blockHighest.begin());
-    std::copy(start.begin(), start.end(), blockLowest.begin());
-    for (int step = blockStart + 1; step <= blockEnd; ++step) {
-      const float* __restrict v = (run.*row)(step).data();
-      float* __restrict high = blockHighest.data();
-      float* __restrict low = blockLowest.data();
-      for (std::size_t k = 0; k < n; ++k) {
-        high[k] = high[k] < v[k] ? v[k] : high[k];
-        low[k] = v[k] < low[k] ? v[k] : low[k];
-      }
+  // Steps first..last; calls come in ascending order of steps, step 1 first.
+  void Add(const SurgeRun& run, int first, int last) {
+    if (first == 1) {
+      std::span<const float> start = (run.*row_)(1);
+      highest_.assign(start.begin(), start.end());
+      lowest_ = highest_;
+      highestBlock_.assign(highest_.size(), 1);
+      lowestBlock_.assign(highest_.size(), 1);
+      blockHighest_.resize(highest_.size());
+      blockLowest_.resize(highest_.size());
     }
-    Improve(highest, highestBlock, blockHighest, blockStart, true);
-    Improve(lowest, lowestBlock, blockLowest, blockStart, false);
+    const std::size_t n = highest_.size();
+    for (int blockStart = first; blockStart <= last; blockStart += kStepBlock) {
+      const int blockEnd = std::min(last, blockStart + kStepBlock - 1);
+      std::span<const float> start = (run.*row_)(blockStart);
+      std::copy(start.begin(), start.end(), blockHighest_.begin());
+      std::copy(start.begin(), start.end(), blockLowest_.begin());
+      for (int step = blockStart + 1; step <= blockEnd; ++step) {
+        const float* __restrict v = (run.*row_)(step).data();
+        float* __restrict high = blockHighest_.data();
+        float* __restrict low = blockLowest_.data();
+        for (std::size_t k = 0; k < n; ++k) {
+          high[k] = high[k] < v[k] ? v[k] : high[k];
+          low[k] = v[k] < low[k] ? v[k] : low[k];
+        }
+      }
+      Improve(highest_, highestBlock_, blockHighest_, blockStart, true);
+      Improve(lowest_, lowestBlock_, blockLowest_, blockStart, false);
+    }
   }
 
-  NodeExtremes extremes;
-  extremes.highest.resize(n);
-  extremes.lowest.resize(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    extremes.highest[k] = FirstStepAt(run, row, k, highest[k], highestBlock[k], steps);
-    extremes.lowest[k] = FirstStepAt(run, row, k, lowest[k], lowestBlock[k], steps);
+  ExtremeAt Highest(const SurgeRun& run, std::size_t k, int steps) const {
+    return FirstStepAt(run, row_, k, highest_[k], highestBlock_[k], steps);
   }
-  return extremes;
-}
+  ExtremeAt Lowest(const SurgeRun& run, std::size_t k, int steps) const {
+    return FirstStepAt(run, row_, k, lowest_[k], lowestBlock_[k], steps);
+  }
+
+ private:
+  GridRow row_;
+  std::vector<float> highest_, lowest_, blockHighest_, blockLowest_;
+  std::vector<int> highestBlock_, lowestBlock_;
+};
 
 int Sign(float value) { return (value > 0) - (value < 0); }
 
@@ -171,7 +182,24 @@ std::string PadRight(std::string_view text, int width) {
   return out;
 }
 
-RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
+struct RunSummarizer::Envelope {
+  GridExtremes heads{&SurgeRun::HeadsAt};
+  GridExtremes velocities{&SurgeRun::VelocitiesAt};
+};
+
+RunSummarizer::RunSummarizer() : envelope_(std::make_unique<Envelope>()) {}
+RunSummarizer::~RunSummarizer() = default;
+
+StepBlockObserver RunSummarizer::Observer(const SurgeRun& run) {
+  return [this, &run](int first, int last) { AddSteps(run, first, last); };
+}
+
+void RunSummarizer::AddSteps(const SurgeRun& run, int first, int last) {
+  envelope_->heads.Add(run, first, last);
+  envelope_->velocities.Add(run, first, last);
+}
+
+RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {
   RunSummary summary;
   summary.reaches = run.SegmentCount;
   summary.nodes = run.GridNodes();
@@ -183,12 +211,13 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   summary.waveRoundTrip =
       2.0 * double(outcome.parameters.CulvertLength) / double(outcome.parameters.WaveSpeed);
 
-  NodeExtremes heads = FindNodeExtremes(run, &SurgeRun::HeadsAt, summary.steps);
-  NodeExtremes velocities = FindNodeExtremes(run, &SurgeRun::VelocitiesAt, summary.steps);
   auto& envelope = summary.envelope;
   envelope.resize(summary.nodes);
   for (int k = 0; k < summary.nodes; ++k) {
-    envelope[k] = {heads.highest[k], heads.lowest[k], velocities.highest[k], velocities.lowest[k]};
+    envelope[k] = {envelope_->heads.Highest(run, k, summary.steps),
+                   envelope_->heads.Lowest(run, k, summary.steps),
+                   envelope_->velocities.Highest(run, k, summary.steps),
+                   envelope_->velocities.Lowest(run, k, summary.steps)};
   }
 
   const NodeEnvelope& forebay = envelope.back();
@@ -197,6 +226,12 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   summary.forebayLowest = forebay.lowestHead;
   summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
   return summary;
+}
+
+RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
+  RunSummarizer summarizer;
+  summarizer.AddSteps(run, 1, run.StepCount);
+  return summarizer.Summary(run, outcome);
 }
 
 std::string SummaryText(const RunSummary& s, const SurgeRun& run) {

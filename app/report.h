@@ -4,6 +4,7 @@
 // ByteWriter, so the caller chooses the file or the stream.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,26 @@ struct RunSummary {
 // StepCount+1 (allocated, never computed) never is. `run` must hold a
 // complete run (Calculate returned).
 RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome);
+
+// The same summary, its envelope gathered while the march runs, so each
+// block of steps is read while it is still in the caches:
+//   RunSummarizer summarizer;
+//   RunOutcome outcome = Calculate(texts, run, summarizer.Observer(run));
+//   RunSummary summary = summarizer.Summary(run, outcome);
+class RunSummarizer {
+ public:
+  RunSummarizer();
+  ~RunSummarizer();
+  StepBlockObserver Observer(const SurgeRun& run);
+  // Steps first..last of `run`, in ascending order of steps, step 1 first.
+  void AddSteps(const SurgeRun& run, int first, int last);
+  // Once every step 1..StepCount has been added.
+  RunSummary Summary(const SurgeRun& run, const RunOutcome& outcome) const;
+
+ private:
+  struct Envelope;
+  std::unique_ptr<Envelope> envelope_;
+};
 
 // The summary as UTF-8 text with LF line ends, laid out for a terminal.
 std::string SummaryText(const RunSummary& summary, const SurgeRun& run);

@@ -119,7 +119,12 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run) {
   return Calculate(texts, run, MarchChecking::VerifyEachStep);
 }
 
-RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking checking) {
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const StepBlockObserver& observer) {
+  return Calculate(texts, run, MarchChecking::VerifyEachStep, &observer);
+}
+
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking checking,
+                     const StepBlockObserver* observer) {
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
@@ -174,7 +179,8 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking check
   c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
 
   SteadyState(p, c, run);
-  MarchTransient(p, c, run, checking);
+  if (observer != nullptr && *observer) (*observer)(1, 1);
+  MarchTransient(p, c, run, checking, observer);
   return outcome;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -17,7 +18,7 @@ namespace kelvane {
 // Run-time errors: the one numbered catalogue of the program.
 
 enum class ErrorCode : int {
-  Overflow = 6,              // also an invalid floating-point operation (0/0)
+  Overflow = 6,  // also an invalid floating-point operation (0/0)
   OutOfMemory = 7,
   SubscriptOutOfRange = 9,
   DivisionByZero = 11,
@@ -75,22 +76,22 @@ double ReadLeadingNumber(std::string_view text);
 std::int16_t ToInt16(double value, std::string_view where);
 
 struct RunParameters {
-  double SteadyDischarge = 0;    // m³/s   Text1
-  float IntakeHeadLoss = 0;      // m      Text2
-  float ReservoirLevel = 0;      // m      Text3
-  std::int16_t SegmentCount = 0; // reaches Text4
-  std::int16_t StepCount = 0;    // steps  Text5
-  float FrictionFactor = 0;      // -      Text6
-  double CulvertSlope = 0;       // -      Text7
-  double HydraulicRadius = 0;    // m      Text8
-  double ForebayArea = 0;        // m²     Text9
-  double CulvertArea = 0;        // m²     Text10
-  float WaveSpeed = 0;           // m/s    Text11
-  float CulvertLength = 0;       // m      Text12
-  std::int16_t FirstOutputStep = 0; // step Text13
-  std::int16_t LastOutputStep = 0;  // step Text14
-  double OutputInterval = 0;     // steps  Text15
-  float FinalPumpDischarge = 0;  // m³/s   Text16
+  double SteadyDischarge = 0;        // m³/s   Text1
+  float IntakeHeadLoss = 0;          // m      Text2
+  float ReservoirLevel = 0;          // m      Text3
+  std::int16_t SegmentCount = 0;     // reaches Text4
+  std::int16_t StepCount = 0;        // steps  Text5
+  float FrictionFactor = 0;          // -      Text6
+  double CulvertSlope = 0;           // -      Text7
+  double HydraulicRadius = 0;        // m      Text8
+  double ForebayArea = 0;            // m²     Text9
+  double CulvertArea = 0;            // m²     Text10
+  float WaveSpeed = 0;               // m/s    Text11
+  float CulvertLength = 0;           // m      Text12
+  std::int16_t FirstOutputStep = 0;  // step Text13
+  std::int16_t LastOutputStep = 0;   // step Text14
+  double OutputInterval = 0;         // steps  Text15
+  float FinalPumpDischarge = 0;      // m³/s   Text16
 };
 
 struct SolverCoefficients {
@@ -160,5 +161,13 @@ struct RunOutcome {
 // steady state and marches every step. The first fault throws RunError;
 // nothing is rolled back (the run state is then incomplete).
 RunOutcome Calculate(const InputTexts& texts, SurgeRun& run);
+
+// Told of each block of finished steps, in ascending order: step 1 once the
+// steady state stands, then the march's steps a few dozen at a time, so that
+// a caller can read each block while it is still in the caches. A step that
+// has been reported is not written again. A run that fails throws after the
+// blocks before the fault have been reported.
+using StepBlockObserver = std::function<void(int firstStep, int lastStep)>;
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const StepBlockObserver& observer);
 
 }  // namespace kelvane

@@ -116,35 +116,43 @@ TEST(Summary, SevenReachRunShowsTheZeroHeadsItStartsFrom) {
 // the grid's value at its step, no step goes beyond it, no earlier one
 // reaches it.
 TEST(Summary, EnvelopeIsTheFirstReachedExtremeOfEveryNode) {
-  const BoxTexts runs[] = {
-      {}, {{kFinalPumpDischargeBox, "41.6"}}, {{kSegmentCountBox, "7"}}, {{kStepCountBox, "2"}}};
+  const BoxTexts runs[] = {{},
+                           {{kFinalPumpDischargeBox, "41.6"}},
+                           {{kSegmentCountBox, "7"}},
+                           {{kStepCountBox, "2"}},
+                           {{kSegmentCountBox, "40"}, {kStepCountBox, "333"}}};
   for (const BoxTexts& boxes : runs) {
+    // Gathered after the run, and block by block as the march finishes them.
     CompletedRun c = CalculateRun(TextsWith(boxes));
-    RunSummary s = SummarizeRun(c.run, c.outcome);
-    for (int node = 1; node <= c.run.GridNodes(); ++node) {
-      const NodeEnvelope& e = s.envelope[node - 1];
-      struct Column {
-        ExtremeAt extreme;
-        bool highest;
-        float (SurgeRun::*value)(int, int) const;
-      };
-      for (const Column& col : {Column{e.highestHead, true, &SurgeRun::Head},
-                                Column{e.lowestHead, false, &SurgeRun::Head},
-                                Column{e.highestVelocity, true, &SurgeRun::Velocity},
-                                Column{e.lowestVelocity, false, &SurgeRun::Velocity}}) {
-        ASSERT_GE(col.extreme.step, 1);
-        ASSERT_LE(col.extreme.step, c.run.StepCount);
-        EXPECT_EQ((c.run.*col.value)(node, col.extreme.step), col.extreme.value);
-        for (int step = 1; step <= c.run.StepCount; ++step) {
-          float v = (c.run.*col.value)(node, step);
-          bool beyond = col.highest ? v > col.extreme.value : v < col.extreme.value;
-          ASSERT_FALSE(beyond) << "node " << node << " step " << step;
-          if (step < col.extreme.step) {
-            ASSERT_NE(v, col.extreme.value) << "step " << step;
+    SurgeRun observed;
+    RunSummarizer summarizer;
+    RunOutcome outcome = Calculate(TextsWith(boxes), observed, summarizer.Observer(observed));
+    for (const RunSummary& s :
+         {SummarizeRun(c.run, c.outcome), summarizer.Summary(observed, outcome)})
+      for (int node = 1; node <= c.run.GridNodes(); ++node) {
+        const NodeEnvelope& e = s.envelope[node - 1];
+        struct Column {
+          ExtremeAt extreme;
+          bool highest;
+          float (SurgeRun::*value)(int, int) const;
+        };
+        for (const Column& col : {Column{e.highestHead, true, &SurgeRun::Head},
+                                  Column{e.lowestHead, false, &SurgeRun::Head},
+                                  Column{e.highestVelocity, true, &SurgeRun::Velocity},
+                                  Column{e.lowestVelocity, false, &SurgeRun::Velocity}}) {
+          ASSERT_GE(col.extreme.step, 1);
+          ASSERT_LE(col.extreme.step, c.run.StepCount);
+          EXPECT_EQ((c.run.*col.value)(node, col.extreme.step), col.extreme.value);
+          for (int step = 1; step <= c.run.StepCount; ++step) {
+            float v = (c.run.*col.value)(node, step);
+            bool beyond = col.highest ? v > col.extreme.value : v < col.extreme.value;
+            ASSERT_FALSE(beyond) << "node " << node << " step " << step;
+            if (step < col.extreme.step) {
+              ASSERT_NE(v, col.extreme.value) << "step " << step;
+            }
           }
         }
       }
-    }
   }
 }
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "solver/march.h"
 #include "solver/solver.h"
@@ -105,6 +107,43 @@ TEST(March, ShortRuns) {
         EXPECT_NE(run.Velocity(node, 2), 0.0f);
       }
     }
+  }
+}
+
+TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
+  // (reaches, steps): one step, one march step, a block and one more, a long
+  // run whose last reaches are verified in full, many reaches.
+  const std::pair<const char*, const char*> runs[] = {
+      {"5", "1"}, {"5", "2"}, {"5", "66"}, {"5", "1500"}, {"300", "700"}};
+  for (const auto& [reaches, steps] : runs) {
+    SurgeRun plain;
+    Calculate(With({{4, reaches}, {5, steps}}), plain);
+
+    SurgeRun run;
+    std::vector<std::pair<int, int>> blocks;
+    std::vector<float> seen;  // the values of each step when it is reported
+    Calculate(With({{4, reaches}, {5, steps}}), run, [&](int first, int last) {
+      blocks.emplace_back(first, last);
+      for (int step = first; step <= last; ++step) {
+        for (float h : run.HeadsAt(step)) seen.push_back(h);
+        for (float v : run.VelocitiesAt(step)) seen.push_back(v);
+      }
+    });
+
+    int next = 1;
+    for (const auto& [first, last] : blocks) {
+      ASSERT_EQ(first, next) << reaches << " reaches, " << steps << " steps";
+      ASSERT_LE(first, last);
+      next = last + 1;
+    }
+    EXPECT_EQ(next, plain.StepCount + 1);
+    std::vector<float> expected;
+    for (int step = 1; step <= plain.StepCount; ++step) {
+      for (float h : plain.HeadsAt(step)) expected.push_back(h);
+      for (float v : plain.VelocitiesAt(step)) expected.push_back(v);
+    }
+    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(std::memcmp(seen.data(), expected.data(), seen.size() * sizeof(float)), 0);
   }
 }
 
