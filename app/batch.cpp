@@ -25,20 +25,6 @@ namespace {
 constexpr int kExitRunError = 1;
 constexpr int kExitUsage = 2;
 
-ErrorCode FileErrorCode(int error) {
-  switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-      return ErrorCode::DiskFull;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return ErrorCode::PermissionDenied;
-    default:
-      return ErrorCode::PathFileAccess;
-  }
-}
-
 // Standard output as a byte sink; a failed write (a full disk behind a
 // redirection, a closed stream) is a run-time error like a file's.
 void WriteStandardOutput(std::string_view bytes) {

@@ -24,25 +24,6 @@
 namespace kelvane {
 namespace {
 
-ErrorCode FileErrorCode(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return ErrorCode::PermissionDenied;
-    case ENOENT:
-    case ENOTDIR:
-      return ErrorCode::PathNotFound;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return ErrorCode::DiskFull;
-    default:
-      return ErrorCode::PathFileAccess;
-  }
-}
-
 [[noreturn]] void ThrowFileError(int error, const std::string& path, const char* action) {
   throw RunError(FileErrorCode(error), "文件“" + path + "”（" + action + "）");
 }
@@ -145,6 +126,25 @@ int OpenNamedTemporary(const std::string& folder, std::string& name) {
 }
 
 }  // namespace
+
+ErrorCode FileErrorCode(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      return ErrorCode::PermissionDenied;
+    case ENOENT:
+    case ENOTDIR:
+      return ErrorCode::PathNotFound;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return ErrorCode::DiskFull;
+    default:
+      return ErrorCode::PathFileAccess;
+  }
+}
 
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const ByteWriter& write)>& body) {

@@ -67,6 +67,11 @@ std::string ToGbk(std::string_view utf8);
 // name that is no regular file (a device such as /dev/full, a pipe) is
 // written in place; a symbolic link is followed.
 using ByteWriter = std::function<void(std::string_view bytes)>;
+
+// The catalogue number of a failed file operation's errno: permission
+// denied or a read-only file system 70, a missing folder 76, a full disk 61,
+// anything else 75.
+ErrorCode FileErrorCode(int error);
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const ByteWriter& write)>& body);
 
