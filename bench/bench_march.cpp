@@ -23,27 +23,27 @@ void SetNodeUpdates(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(updates * state.iterations()));
 }
 
-// The march as Calculate runs it: every fault checked.
-void BM_March(benchmark::State& state) {
+// Marches the prepared run again and again: `march` is the checked march as
+// Calculate runs it, or the baseline with no check of any kind.
+template <auto march>
+void MarchBenchmark(benchmark::State& state) {
   SurgeRun run;
   const kelvane::RunOutcome outcome = Prepare(state, run);
   for (auto _ : state) {
-    kelvane::MarchTransient(outcome.parameters, outcome.coefficients, run);
+    march(outcome.parameters, outcome.coefficients, run);
     benchmark::ClobberMemory();
   }
   SetNodeUpdates(state);
 }
+
+void BM_March(benchmark::State& state) {
+  MarchBenchmark<[](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c,
+                    SurgeRun& run) { kelvane::MarchTransient(p, c, run); }>(state);
+}
 BENCHMARK(BM_March)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
 
-// The baseline: the same step loop with no check of any kind.
 void BM_MarchUnchecked(benchmark::State& state) {
-  SurgeRun run;
-  const kelvane::RunOutcome outcome = Prepare(state, run);
-  for (auto _ : state) {
-    kelvane::MarchTransientUnchecked(outcome.parameters, outcome.coefficients, run);
-    benchmark::ClobberMemory();
-  }
-  SetNodeUpdates(state);
+  MarchBenchmark<kelvane::MarchTransientUnchecked>(state);
 }
 BENCHMARK(BM_MarchUnchecked)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
 
