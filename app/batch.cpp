@@ -11,7 +11,7 @@
 
 #include "batch_options.h"
 #include "output/output.h"
-#include "report.h"
+#include "report/report.h"
 #include "solver/solver.h"
 #include "terminal_progress.h"
 
@@ -32,7 +32,11 @@ void WriteStandardOutput(std::string_view bytes) {
     ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw RunError(FileErrorCode(errno), "写标准输出");
+      ErrorLocation at;
+      at.stage = Stage::Report;
+      at.file = "-";
+      at.fileAction = FileAction::Write;
+      throw RunError(FileErrorCode(errno), at);
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -40,8 +44,7 @@ void WriteStandardOutput(std::string_view bytes) {
 
 // A report goes to standard output for "-", otherwise through a temporary
 // file renamed over `target` once complete.
-void WriteReport(const std::string& target,
-                 const std::function<void(const ByteWriter& write)>& body) {
+void WriteReport(const std::string& target, const FileBody& body) {
   if (target == "-") {
     body(WriteStandardOutput);
   } else {
@@ -53,45 +56,79 @@ void WriteReportText(const std::string& target, const std::string& text) {
   WriteReport(target, [&](const ByteWriter& write) { write(text); });
 }
 
+// Runs one output; a fault is printed (after wiping the progress line) and
+// counted, and the next output still runs.
+class OutputRunner {
+ public:
+  explicit OutputRunner(TerminalProgress& terminal) : terminal_(terminal) {}
+  template <class Write>
+  void Run(Stage stage, Write&& write) {
+    try {
+      write();
+    } catch (...) {
+      Report(CurrentExceptionAsRunError(stage));
+    }
+  }
+  void Report(const RunError& error) {
+    terminal_.Clear();
+    std::fputs(RunErrorText(error, ErrorTextLayout::CommandLine).c_str(), stderr);
+    ++failures_;
+  }
+  int Failures() const { return failures_; }
+
+ private:
+  TerminalProgress& terminal_;
+  int failures_ = 0;
+};
+
 // The same order as at the window: the run and its result file, then the
-// results table, then the plot; the reports of the full grids last.
-void RunAndWrite(const BatchOptions& options, ProgressSink& progress) {
+// results table, then the plot; the reports of the full grids last. A run
+// that fails writes nothing; an output that fails costs none of the others.
+int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunner& outputs) {
   SurgeRun run;
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
   RunSummarizer summarizer;
   const bool summarize = !options.summary.empty();
-  RunOutcome outcome = summarize ? Calculate(options.texts, run, summarizer.Observer(run))
-                                 : Calculate(options.texts, run);
-  // The save dialog's part: the file named on the command line, or the
-  // empty name (no file) as when the dialog is cancelled.
-  WriteResultFile(
-      run, outcome.parameters.OutputInterval,
-      [&](const SaveDialogRequest&) { return options.output; }, progress);
+  CalculateOptions calculateOptions;
+  if (summarize) calculateOptions.observer = summarizer.Observer(run);
+  RunOutcome outcome;
+  try {
+    outcome = Calculate(options.texts, run, calculateOptions);
+  } catch (...) {
+    outputs.Report(CurrentExceptionAsRunError(Stage::Program));
+    return outputs.Failures();
+  }
+  // The file named on the command line, or none (as when the save dialog
+  // is cancelled).
+  outputs.Run(Stage::ResultFile, [&] {
+    WriteResultFile(run, outcome.parameters.OutputInterval, options.output, progress);
+  });
   if (!options.table.empty()) {
-    // The step range and interval of Text13, Text14 and Text15, read afresh.
-    const InputTexts& t = options.texts;
-    WriteReportText(options.table, ResultsTableText(run, t[12], t[13], t[14], progress));
+    outputs.Run(Stage::ResultsTable, [&] {
+      // The step range and interval as the boxes hold them, read afresh.
+      const InputTexts& t = options.texts;
+      const TableRange range = ReadTableRange(t[InputId::FirstOutputStep],
+                                              t[InputId::LastOutputStep], t[InputId::OutputInterval]);
+      WriteReportText(options.table, ResultsTableText(run, range, progress));
+    });
   }
 #ifdef KELVANE_WITH_UI
-  if (!options.plot.empty()) ui::SavePlotPng(run, options.plot);
+  if (!options.plot.empty()) {
+    outputs.Run(Stage::Plot, [&] { ui::SavePlotPng(run, options.plot); });
+  }
 #endif
   if (summarize) {
-    WriteReportText(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
+    outputs.Run(Stage::Report, [&] {
+      WriteReportText(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
+    });
   }
   if (!options.csv.empty()) {
-    WriteReport(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
+    outputs.Run(Stage::Report, [&] {
+      WriteReport(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
+    });
   }
-}
-
-void PrintRunError(int number, std::string_view description, std::string_view where) {
-  std::string text = "运行时错误 '" + std::to_string(number) + "': " + std::string(description);
-  text += '\n';
-  if (!where.empty()) {
-    text += where;
-    text += '\n';
-  }
-  std::fputs(text.c_str(), stderr);
+  return outputs.Failures();
 }
 
 }  // namespace
@@ -114,24 +151,14 @@ int RunBatch(int argc, char** argv) {
 
   TerminalProgress terminal;
   ProgressSink& progress = ::isatty(STDERR_FILENO) ? terminal : NoProgress();
-  try {
-    if (options.help) {
-      WriteStandardOutput(BatchHelpText());
-    } else {
-      RunAndWrite(options, progress);
-    }
-  } catch (const RunError& error) {
-    terminal.Clear();
-    PrintRunError(error.number(), error.description(), error.where());
-    return kExitRunError;
-  } catch (const std::bad_alloc&) {
-    terminal.Clear();
-    PrintRunError(static_cast<int>(ErrorCode::OutOfMemory),
-                  ErrorDescription(ErrorCode::OutOfMemory), "");
-    return kExitRunError;
+  OutputRunner outputs(terminal);
+  if (options.help) {
+    outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
+  } else {
+    RunAndWrite(options, progress, outputs);
   }
   terminal.Clear();
-  return 0;
+  return outputs.Failures() == 0 ? 0 : kExitRunError;
 }
 
 }  // namespace kelvane

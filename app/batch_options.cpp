@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "report.h"
+#include "report/report.h"
 
 namespace kelvane {
 namespace {
@@ -72,13 +72,14 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
     };
 
     bool known = false;
-    for (int box = 0; box < kInputCount && !known; ++box) {
-      if (name != InputFields()[box].option) continue;
+    for (const InputField& field : InputFields()) {
+      if (known || name != field.option) continue;
       known = true;
+      const auto box = static_cast<std::size_t>(field.id);
       if (inputGiven[box]) throw UsageError("选项 --" + std::string(name) + " 给了两次");
       inputGiven[box] = true;
       takeValue();
-      options.texts[box] = value;  // the box's own text: the leading-number rule reads it
+      options.texts[field.id] = value;  // the box's own text: the leading-number rule reads it
     }
     for (std::size_t k = 0; k < OutputOptions().size() && !known; ++k) {
       const OutputOption& option = OutputOptions()[k];

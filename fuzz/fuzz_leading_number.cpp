@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "reference_models.h"
+#include "checks/reference_models.h"
 #include "solver/solver.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "output/output.h"
-#include "run_checks.h"
+#include "checks/run_checks.h"
 #include "solver/solver.h"
 
 namespace {

@@ -20,7 +20,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/output.h"
+#include "output/number_format.h"
+
+// The fast road stores digits packed in an integer register with the first
+// digit in its lowest byte, which is the first byte in memory only on a
+// little-endian machine.
+static_assert(std::endian::native == std::endian::little,
+              "the digit packing of FormatHundredthsTo assumes a little-endian machine");
 
 namespace kelvane {
 namespace {
@@ -216,11 +222,6 @@ char* FormatHundredthsTo(float value, char* out) {
 std::string FormatHundredths(float value) {
   char buffer[kFormatHundredthsMax];
   return std::string(buffer, FormatHundredthsTo(value, buffer));
-}
-
-std::string FormatHundredthsReference(float value) {
-  char buffer[kFormatHundredthsMax];
-  return std::string(buffer, FormatSlow(value, buffer));
 }
 
 }  // namespace kelvane

@@ -4,7 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#include "output/output.h"
+#include "output/result_file.h"
+
+#include "output/gbk.h"
+#include "output/number_format.h"
+#include "solver/errors.h"
+#include "solver/inputs.h"
 
 namespace kelvane {
 namespace {
@@ -117,21 +122,30 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
   out.EndLine(kCrLf);
   out.Flush();  // the heading lines stand before the interval is converted
 
-  const InputField& field = InputFields()[14];
-  const std::string where = std::string("结果文件：") + field.caption + "（" + field.box + "）";
-  int interval = ToInt16(outputInterval, where);
+  std::int16_t interval16 = 0;
+  if (!ToInt16(outputInterval, interval16)) {
+    ErrorLocation at;
+    at.stage = Stage::ResultFile;
+    at.input = InputId::OutputInterval;
+    throw RunError(ErrorCode::Overflow, at);
+  }
+  int interval = interval16;
   if (interval == 0) interval = 1;  // an interval of 0 writes every step
 
-  const int stepCount = run.StepCount;
-  const long nodes = static_cast<long>(run.SegmentCount) + 1;
+  const int stepCount = run.StepCount();
+  const long nodes = static_cast<long>(run.SegmentCount()) + 1;
   // Step counter and columns in full-width integers: every step and node a
   // run can hold is written (no 16-bit overflow after the last line).
   for (int step = 1; interval > 0 ? step <= stepCount : step >= stepCount; step += interval) {
     const float time = run.StepTime(step);
     const std::span<const float> heads = run.HeadsAt(step);
     if (nodes < 1 || static_cast<std::size_t>(nodes) > heads.size()) {
-      throw RunError(ErrorCode::SubscriptOutOfRange,
-                     "结果文件：第 " + std::to_string(step) + " 步的节点 " + std::to_string(nodes));
+      ErrorLocation at;
+      at.stage = Stage::ResultFile;
+      at.step = step;
+      at.node = static_cast<int>(nodes);
+      at.quantity = Quantity::Head;
+      throw RunError(ErrorCode::SubscriptOutOfRange, at);
     }
     if (time == 0.0f) {
       out.Append("0.00");
@@ -147,20 +161,12 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
   out.Flush();
 }
 
-void WriteResultFile(const SurgeRun& run, double outputInterval, const FileNameProvider& chooseFile,
+void WriteResultFile(const SurgeRun& run, double outputInterval, const std::string& path,
                      ProgressSink& progress) {
   progress.SetMinimum(0.0);
-  progress.SetMaximum(static_cast<double>(run.StepCount));
-
-  SaveDialogRequest request;
-  request.presetName = "计算结果.txt";
-  request.options = 4096;
-  request.filter = "all files|*.*|(*.txt)|*.txt|(*.dat)|*.dat|";
-  request.title = "保存输出结果";
-  const std::string name = chooseFile(request);
-  if (name.empty()) return;
-
-  WriteFileAtomically(name, [&](const ByteWriter& write) {
+  progress.SetMaximum(static_cast<double>(run.StepCount()));
+  if (path.empty()) return;
+  WriteFileAtomically(path, [&](const ByteWriter& write) {
     WriteResultText(run, outputInterval, write, progress);
   });
 }

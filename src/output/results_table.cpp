@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <new>
 
-#include "output/output.h"
+#include "output/results_table.h"
+
+#include "output/number_format.h"
+#include "solver/errors.h"
+#include "solver/inputs.h"
 
 namespace kelvane {
 namespace {
@@ -43,62 +47,79 @@ void AppendFormatted(std::string& out, float value, std::size_t width) {
   AppendField(out, std::string_view(buffer, FormatHundredthsTo(value, buffer) - buffer), width);
 }
 
-std::string BoxWhere(int box) {
-  const InputField& field = InputFields()[static_cast<std::size_t>(box)];
-  return std::string("结果查询：") + field.caption + "（" + field.box + "）";
+std::int16_t ReadStep(std::string_view text, InputId box) {
+  std::int16_t step = 0;
+  if (!ToInt16(ReadLeadingNumber(text), step)) {
+    ErrorLocation at;
+    at.stage = Stage::ResultsTable;
+    at.input = box;
+    throw RunError(ErrorCode::Overflow, at);
+  }
+  return step;
 }
 
 // The counter as an array index: round to nearest, ties to even (3.5 -> 4,
 // 8.5 -> 8). The counter stays within -32768..32767 while rows are made.
 int StepIndex(double counter) { return static_cast<int>(std::nearbyint(counter)); }
 
-[[noreturn]] void ThrowSubscript(const char* what, double counter, int step) {
-  char counterText[32];
-  std::snprintf(counterText, sizeof counterText, "%.17g", counter);
-  throw RunError(ErrorCode::SubscriptOutOfRange, std::string("结果查询：") + what + "，步数计数 " +
-                                                     counterText + "（第 " + std::to_string(step) +
-                                                     " 步）");
+// A row whose step lies outside the run: `what` is the time, a head or a
+// node beyond the grids.
+[[noreturn]] void ThrowSubscript(Quantity what, double counter, int step) {
+  ErrorLocation at;
+  at.stage = Stage::ResultsTable;
+  at.quantity = what;
+  at.step = step;
+  at.value = counter;
+  throw RunError(ErrorCode::SubscriptOutOfRange, at);
 }
 
-[[noreturn]] void ThrowTooLong(std::string_view interval) {
-  throw RunError(ErrorCode::OutOfMemory,
-                 "结果查询：表格行数过多（输出间隔 " + std::string(interval) + "）");
+[[noreturn]] void ThrowTooLong() {
+  ErrorLocation at;
+  at.stage = Stage::ResultsTable;
+  at.input = InputId::OutputInterval;
+  throw RunError(ErrorCode::OutOfMemory, at);
 }
 
 }  // namespace
 
-std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string_view text14,
-                             std::string_view text15, ProgressSink& progress) {
+TableRange ReadTableRange(std::string_view first, std::string_view last,
+                          std::string_view interval) {
+  TableRange range;
+  range.first = ReadStep(first, InputId::FirstOutputStep);
+  range.last = ReadStep(last, InputId::LastOutputStep);
+  range.interval = ReadLeadingNumber(interval);
+  return range;
+}
+
+std::string ResultsTableText(const SurgeRun& run, const TableRange& range, ProgressSink& progress) {
   std::string out;
   out.append(kTitle);
   out.append(Heading());
 
-  run.FirstOutputStep = ToInt16(ReadLeadingNumber(text13), BoxWhere(12));
-  run.LastOutputStep = ToInt16(ReadLeadingNumber(text14), BoxWhere(13));
-  double interval = ReadLeadingNumber(text15);
+  double interval = range.interval;
   if (interval == 0.0) interval = 1.0;  // an interval of 0 lists every step
 
   progress.SetMinimum(0.0);
-  progress.SetMaximum(static_cast<double>(run.LastOutputStep));
+  progress.SetMaximum(static_cast<double>(range.last));
 
-  const double last = run.LastOutputStep;
-  const int nodes = static_cast<int>(run.SegmentCount) + 1;
+  const double last = range.last;
+  const int nodes = static_cast<int>(run.SegmentCount()) + 1;
   const std::size_t rowBytes = 4 + 15 * static_cast<std::size_t>(nodes > 0 ? nodes : 0) + 2;
   const std::size_t firstRowEnd = out.size() + rowBytes;
   try {
-    for (double counter = run.FirstOutputStep; interval > 0 ? counter <= last : counter >= last;
+    for (double counter = range.first; interval > 0 ? counter <= last : counter >= last;
          counter += interval) {
-      if (out.size() + rowBytes > kMaxTableBytes) ThrowTooLong(text15);
+      if (out.size() + rowBytes > kMaxTableBytes) ThrowTooLong();
       const int step = StepIndex(counter);
       // The time field: "0.00" only for a counter of exactly 1.
       if (counter == 1.0) {
         out.append(kZero);
       } else {
-        if (step < 1 || step > run.TimeSteps()) ThrowSubscript("时间", counter, step);
+        if (step < 1 || step > run.TimeSteps()) ThrowSubscript(Quantity::Time, counter, step);
         AppendFormatted(out, run.StepTimes()[static_cast<std::size_t>(step - 1)], 4);
       }
-      if (step < 1 || step > run.GridSteps()) ThrowSubscript("水位", counter, step);
-      if (nodes > run.GridNodes()) ThrowSubscript("节点", counter, step);
+      if (step < 1 || step > run.GridSteps()) ThrowSubscript(Quantity::Head, counter, step);
+      if (nodes > run.GridNodes()) ThrowSubscript(Quantity::Head, counter, step);
       const std::span<const float> heads = run.HeadsAt(step);
       for (int k = 0; k < nodes; ++k) {
         out.append(kGap);
@@ -121,12 +142,14 @@ std::string ResultsTableText(SurgeRun& run, std::string_view text13, std::string
         const double rows = std::floor((stop - counter) / interval);
         if (rows * static_cast<double>(rowBytes) >
             static_cast<double>(kMaxTableBytes - out.size())) {
-          ThrowTooLong(text15);
+          ThrowTooLong();
         }
       }
     }
   } catch (const std::bad_alloc&) {
-    throw RunError(ErrorCode::OutOfMemory, "结果查询：表格文本");
+    ErrorLocation at;
+    at.stage = Stage::ResultsTable;
+    throw RunError(ErrorCode::OutOfMemory, at);
   }
   return out;
 }

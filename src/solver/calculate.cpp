@@ -2,15 +2,18 @@
 // the transient march.
 #include <string>
 
+#include "solver/calculate.h"
 #include "solver/checked_arith.h"
+#include "solver/errors.h"
 #include "solver/march.h"
-#include "solver/solver.h"
+#include "solver/run_editor.h"
 
 namespace kelvane {
 
 namespace {
 
 using detail::CheckedArith;
+using detail::Site;
 
 // Gravity and twice gravity are single-precision constants.
 constexpr float kGravity = 9.8f;
@@ -21,37 +24,38 @@ class BoxReader {
  public:
   explicit BoxReader(const InputTexts& texts) : texts_(texts) {}
 
-  double Double(int box) const {
-    const double value = ReadLeadingNumber(texts_[box - 1]);
+  double Double(InputId box) const {
+    const double value = ReadLeadingNumber(texts_[box]);
     // A number beyond even the double range fails at its read.
-    if (!std::isfinite(value)) throw RunError(ErrorCode::Overflow, Where(box));
+    if (!std::isfinite(value)) Fail(box);
     return value;
   }
-  float Single(int box) const {
+  float Single(InputId box) const {
     const float value = static_cast<float>(Double(box));
-    if (!std::isfinite(value)) throw RunError(ErrorCode::Overflow, Where(box));
+    if (!std::isfinite(value)) Fail(box);
     return value;
   }
-  std::int16_t Int16(int box) const { return ToInt16(Double(box), Where(box)); }
+  std::int16_t Int16(InputId box) const {
+    std::int16_t value = 0;
+    if (!ToInt16(Double(box), value)) Fail(box);
+    return value;
+  }
 
  private:
-  static std::string Where(int box) {
-    const InputField& field = InputFields()[box - 1];
-    return std::string("读取 ") + field.box + "（" + field.caption + "）";
+  [[noreturn]] static void Fail(InputId box) {
+    ErrorLocation at;
+    at.stage = Stage::Reading;
+    at.input = box;
+    throw RunError(ErrorCode::Overflow, at);
   }
   const InputTexts& texts_;
 };
-
-std::int16_t PlusOne(std::int16_t count, const char* what) {
-  if (count == 32767) throw RunError(ErrorCode::Overflow, std::string("计算 ") + what + " + 1");
-  return static_cast<std::int16_t>(count + 1);
-}
 
 // The steady friction loss of one reach (formed by the steady state, after
 // the node-1 head).
 float ReachHeadLossOf(const RunParameters& p, const SolverCoefficients& c) {
   CheckedArith a;
-  a.At({"ReachHeadLoss"});
+  a.At(Site::Coefficient(Term::ReachHeadLoss, InputId::HydraulicRadius));
   const float ratio = a.DivF(c.ReachLength, c.HydraulicDiameter);
   const float length = a.F(p.FrictionFactor * ratio);
   const double velocityHead =
@@ -61,21 +65,22 @@ float ReachHeadLossOf(const RunParameters& p, const SolverCoefficients& c) {
 
 // Step 1: the steady velocity everywhere and the steady heads of nodes 1..6,
 // a profile laid out for five reaches.
-void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
-  const int nodes = run.GridNodes();
-  float* v = run.MutableVelocitiesAt(1);
-  for (int i = 1; i <= run.SegmentCount + 1; ++i) v[i - 1] = c.SteadyVelocity;
+void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state) {
+  SurgeRunEditor run(state);
+  const int nodes = state.GridNodes();
+  float* v = run.VelocitiesAt(1);
+  for (int i = 1; i <= state.SegmentCount() + 1; ++i) v[i - 1] = c.SteadyVelocity;
 
-  float* h = run.MutableHeadsAt(1);
+  float* h = run.HeadsAt(1);
   CheckedArith a;
   auto store = [&](int node, float head) {
     if (node > nodes) a.Fail(ErrorCode::SubscriptOutOfRange);
     h[node - 1] = head;
   };
-  a.At({"水位", 1, 1});
+  a.At({Quantity::Head, 1, 1});
   store(1, p.ReservoirLevel);
 
-  a.At({"ReachHeadLoss"});
+  a.At(Site::Coefficient(Term::ReachHeadLoss, InputId::HydraulicRadius));
   c.ReachHeadLoss = ReachHeadLossOf(p, c);
 
   const double V2 = static_cast<double>(c.SteadyVelocity) * c.SteadyVelocity;  // exact
@@ -83,7 +88,7 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
 
   // Node 2: intake loss, one reach of friction less a 31 m length of it, and
   // half of local loss A.
-  a.At({"水位", 1, 2});
+  a.At({Quantity::Head, 1, 2});
   const double friction31 =
       a.Div(a.D(V2 * a.D(static_cast<double>(p.FrictionFactor) * 31.0f)),
             a.D(a.D(static_cast<double>(c.HydraulicDiameter) + c.HydraulicDiameter) * kGravity));
@@ -92,22 +97,22 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
   const float H2 = a.S(a.D(E2 - a.Div(a.D(a.D(0.5 * c.LocalLossCoefficientA) * V2), kTwoGravity)));
   store(2, H2);
 
-  a.At({"水位", 1, 3});
+  a.At({Quantity::Head, 1, 3});
   const float H3 = a.S(a.D(H2 - hf));
   store(3, H3);
 
-  a.At({"水位", 1, 4});
+  a.At({Quantity::Head, 1, 4});
   const float H4 = a.S(a.D(H3 - hf));
   store(4, H4);
 
   // Node 5: the friction step is rounded before local loss B is taken off.
-  a.At({"水位", 1, 5});
+  a.At({Quantity::Head, 1, 5});
   const float H5 =
       a.S(a.D(a.S(a.D(H4 - hf)) - a.Div(a.D(c.LocalLossCoefficientB * V2), kTwoGravity)));
   store(5, H5);
 
   // Node 6: friction, the 0.58 outlet loss and local loss A, rounded once.
-  a.At({"水位", 1, 6});
+  a.At({Quantity::Head, 1, 6});
   const double E6 = a.D(a.D(H5 - hf) - a.Div(a.D(V2 * 0.58), kTwoGravity));
   const float H6 = a.S(a.D(E6 - a.Div(a.D(c.LocalLossCoefficientA * V2), kTwoGravity)));
   store(6, H6);
@@ -115,16 +120,7 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& run) {
 
 }  // namespace
 
-RunOutcome Calculate(const InputTexts& texts, SurgeRun& run) {
-  return Calculate(texts, run, MarchChecking::VerifyEachStep);
-}
-
-RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const StepBlockObserver& observer) {
-  return Calculate(texts, run, MarchChecking::VerifyEachStep, &observer);
-}
-
-RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking checking,
-                     const StepBlockObserver* observer) {
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
@@ -133,54 +129,55 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, MarchChecking check
 
   // The boxes in their fixed reading order; the coefficients that need only
   // what has been read are formed on the way.
-  p.FrictionFactor = box.Single(6);
-  p.HydraulicRadius = box.Double(8);
-  a.At({"HydraulicDiameter"});
+  p.FrictionFactor = box.Single(InputId::FrictionFactor);
+  p.HydraulicRadius = box.Double(InputId::HydraulicRadius);
+  a.At(Site::Coefficient(Term::HydraulicDiameter));
   c.HydraulicDiameter = a.S(a.D(p.HydraulicRadius * 4.0));
-  p.CulvertSlope = box.Double(7);
-  p.ForebayArea = box.Double(9);
-  p.CulvertArea = box.Double(10);
-  p.WaveSpeed = box.Single(11);
-  p.SteadyDischarge = box.Double(1);
-  p.FinalPumpDischarge = box.Single(16);
-  p.IntakeHeadLoss = box.Single(2);
-  p.ReservoirLevel = box.Single(3);
-  a.At({"SteadyVelocity"});
+  p.CulvertSlope = box.Double(InputId::CulvertSlope);
+  p.ForebayArea = box.Double(InputId::ForebayArea);
+  p.CulvertArea = box.Double(InputId::CulvertArea);
+  p.WaveSpeed = box.Single(InputId::WaveSpeed);
+  p.SteadyDischarge = box.Double(InputId::SteadyDischarge);
+  p.FinalPumpDischarge = box.Single(InputId::FinalPumpDischarge);
+  p.IntakeHeadLoss = box.Single(InputId::IntakeHeadLoss);
+  p.ReservoirLevel = box.Single(InputId::ReservoirLevel);
+  a.At(Site::Coefficient(Term::SteadyVelocity));
   c.SteadyVelocity = a.S(a.Div(p.SteadyDischarge, 18.0));
-  p.CulvertLength = box.Single(12);
-  p.SegmentCount = run.SegmentCount = box.Int16(4);
-  p.StepCount = run.StepCount = box.Int16(5);
+  p.CulvertLength = box.Single(InputId::CulvertLength);
+  p.SegmentCount = box.Int16(InputId::SegmentCount);
+  p.StepCount = box.Int16(InputId::StepCount);
 
-  // Sizing: both counts plus one in 16-bit arithmetic before any array.
-  const std::int16_t nodes = PlusOne(run.SegmentCount, "SegmentCount");
-  const std::int16_t steps = PlusOne(run.StepCount, "StepCount");
-  run.RecreateGrids(nodes, steps);
-  run.RecreateStepTimes(run.StepCount);
+  // Sizing: the grids and step times, all zero, before anything else.
+  SurgeRunEditor editor(run);
+  editor.Resize(p.SegmentCount, p.StepCount);
 
-  p.FirstOutputStep = run.FirstOutputStep = box.Int16(13);
-  p.LastOutputStep = run.LastOutputStep = box.Int16(14);
-  p.OutputInterval = box.Double(15);
+  p.FirstOutputStep = box.Int16(InputId::FirstOutputStep);
+  p.LastOutputStep = box.Int16(InputId::LastOutputStep);
+  editor.SetOutputSteps(p.FirstOutputStep, p.LastOutputStep);
+  p.OutputInterval = box.Double(InputId::OutputInterval);
 
   // The remaining coefficients, in order.
   const float n = p.SegmentCount;  // exact
-  a.At({"ReachLength"});
+  a.At(Site::Coefficient(Term::ReachLength, InputId::SegmentCount));
   c.ReachLength = a.DivF(p.CulvertLength, n);
   // The product of the count and the wave speed is exact in double and is
   // not rounded to single before the division.
-  a.At({"TimeStep"});
+  a.At(Site::Coefficient(Term::TimeStep,
+                         p.SegmentCount == 0 ? InputId::SegmentCount : InputId::WaveSpeed));
   c.TimeStep = a.S(a.Div(p.CulvertLength, a.D(static_cast<double>(p.SegmentCount) * p.WaveSpeed)));
-  a.At({"WaveCoefficient"});
+  a.At(Site::Coefficient(Term::WaveCoefficient));
   c.WaveCoefficient = a.DivF(p.WaveSpeed, kGravity);
-  a.At({"VelocityFrictionTerm"});
+  a.At(Site::Coefficient(Term::VelocityFrictionTerm, InputId::HydraulicRadius));
   const float frictionTime = a.F(p.FrictionFactor * c.TimeStep);
   c.VelocityFrictionTerm =
       a.S(a.Div(frictionTime, a.D(2.0 * static_cast<double>(c.HydraulicDiameter))));
-  a.At({"HeadFrictionTerm"});
+  a.At(Site::Coefficient(Term::HeadFrictionTerm));
   c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
 
   SteadyState(p, c, run);
-  if (observer != nullptr && *observer) (*observer)(1, 1);
-  MarchTransient(p, c, run, checking, observer);
+  const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
+  if (observer != nullptr) (*observer)(1, 1);
+  MarchTransient(p, c, run, options.checking, observer);
   return outcome;
 }
 

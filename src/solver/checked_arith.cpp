@@ -2,13 +2,29 @@
 
 namespace kelvane::detail {
 
-std::string Site::Text() const {
-  if (step == 0) return std::string("计算 ") + what;
-  std::string text = "第 " + std::to_string(step) + " 时段";
-  if (node != 0) text += "，节点 " + std::to_string(node);
-  return text + "（" + what + "）";
+ErrorLocation Site::Location(bool divisionByZero) const {
+  ErrorLocation at;
+  if (term != Term::None) {
+    at.stage = Stage::Coefficients;
+    at.term = term;
+    // The box is named when its zero value is the divisor.
+    if (divisionByZero && divisorBox) {
+      at.input = divisorBox;
+      at.zeroDivisor = true;
+    }
+    return at;
+  }
+  at.stage = step <= 1 ? Stage::SteadyState : Stage::March;
+  at.quantity = what;
+  at.step = step;
+  at.node = node;
+  return at;
 }
 
-void CheckedArith::Fail(ErrorCode code) const { throw RunError(code, site_.Text()); }
+void CheckedArith::Fail(ErrorCode code) const { throw RunError(code, site_.Location(false)); }
+
+void CheckedArith::FailDivision(ErrorCode code) const {
+  throw RunError(code, site_.Location(true));
+}
 
 }  // namespace kelvane::detail

@@ -7,19 +7,31 @@
 #pragma once
 
 #include <cmath>
-#include <string>
+#include <optional>
 
-#include "solver/solver.h"
+#include "solver/errors.h"
 
 namespace kelvane::detail {
 
-// Where an operation stands, for the report: a coefficient (step 0), a step's
-// time (node 0) or one quantity of one node at one step.
+// Where an operation stands, for the report: one quantity of one node at one
+// step (step 1 is the steady state, later steps the march; node 0 for the
+// step's time), or a coefficient with the input box whose value divides in it.
 struct Site {
-  const char* what = "";
+  Quantity what = Quantity::None;
   int step = 0;
   int node = 0;
-  std::string Text() const;
+  Term term = Term::None;
+  std::optional<InputId> divisorBox;
+
+  Site() = default;
+  Site(Quantity quantity, int atStep, int atNode) : what(quantity), step(atStep), node(atNode) {}
+  static Site Coefficient(Term coefficient, std::optional<InputId> box = std::nullopt) {
+    Site site;
+    site.term = coefficient;
+    site.divisorBox = box;
+    return site;
+  }
+  ErrorLocation Location(bool divisionByZero) const;
 };
 
 class CheckedArith {
@@ -41,15 +53,17 @@ class CheckedArith {
   // Division: a finite non-zero dividend over zero is a division by zero,
   // zero over zero an invalid operation.
   double Div(double a, double b) const {
-    if (b == 0) Fail(a == 0 ? ErrorCode::Overflow : ErrorCode::DivisionByZero);
+    if (b == 0) FailDivision(a == 0 ? ErrorCode::Overflow : ErrorCode::DivisionByZero);
     return D(a / b);
   }
   float DivF(float a, float b) const {
-    if (b == 0) Fail(a == 0 ? ErrorCode::Overflow : ErrorCode::DivisionByZero);
+    if (b == 0) FailDivision(a == 0 ? ErrorCode::Overflow : ErrorCode::DivisionByZero);
     return F(a / b);
   }
 
   [[noreturn]] void Fail(ErrorCode code) const;
+  // A fault of a division by zero (x/0 or 0/0).
+  [[noreturn]] void FailDivision(ErrorCode code) const;
 
  private:
   Site site_;

@@ -6,35 +6,37 @@
 #include <cstdlib>
 #include <string>
 
-#include "solver/solver.h"
+#include "solver/inputs.h"
 
 namespace kelvane {
 
 const std::array<InputField, kInputCount>& InputFields() {
   static const std::array<InputField, kInputCount> fields = {{
-      {"Text1", "SteadyDischarge", "steady-discharge", "恒定泵流量", "m³/s", "41.6"},
-      {"Text2", "IntakeHeadLoss", "intake-head-loss", "取水头部水头损失", "m", ".153"},
-      {"Text3", "ReservoirLevel", "reservoir-level", "库水位", "m", "-4.34"},
-      {"Text4", "SegmentCount", "segment-count", "划分管段数", "", "5"},
-      {"Text5", "StepCount", "step-count", "计算时段数", "", "1500"},
-      {"Text6", "FrictionFactor", "friction-factor", "沿程水头损失系数", "", "0.01"},
-      {"Text7", "CulvertSlope", "culvert-slope", "箱涵坡降", "", "-0.0074"},
-      {"Text8", "HydraulicRadius", "hydraulic-radius", "水力半径", "m", "0.75"},
-      {"Text9", "ForebayArea", "forebay-area", "前池水面面积", "m²", "1287.414"},
-      {"Text10", "CulvertArea", "culvert-area", "箱涵断面面积", "m²", "18"},
-      {"Text11", "WaveSpeed", "wave-speed", "弹性波速", "m/s", "1000"},
-      {"Text12", "CulvertLength", "culvert-length", "箱涵总长", "m", "596.662"},
-      {"Text13", "FirstOutputStep", "first-output-step", "初始输出时段", "", "1"},
-      {"Text14", "LastOutputStep", "last-output-step", "终端输出时段", "", "100"},
-      {"Text15", "OutputInterval", "output-interval", "输出间隔", "", "5"},
-      {"Text16", "FinalPumpDischarge", "final-pump-discharge", "泵突启闭后流量", "m³/s", "0"},
+      {InputId::SteadyDischarge, "Text1", "steady-discharge", "恒定泵流量", "m³/s", "41.6"},
+      {InputId::IntakeHeadLoss, "Text2", "intake-head-loss", "取水头部水头损失", "m", ".153"},
+      {InputId::ReservoirLevel, "Text3", "reservoir-level", "库水位", "m", "-4.34"},
+      {InputId::SegmentCount, "Text4", "segment-count", "划分管段数", "", "5"},
+      {InputId::StepCount, "Text5", "step-count", "计算时段数", "", "1500"},
+      {InputId::FrictionFactor, "Text6", "friction-factor", "沿程水头损失系数", "", "0.01"},
+      {InputId::CulvertSlope, "Text7", "culvert-slope", "箱涵坡降", "", "-0.0074"},
+      {InputId::HydraulicRadius, "Text8", "hydraulic-radius", "水力半径", "m", "0.75"},
+      {InputId::ForebayArea, "Text9", "forebay-area", "前池水面面积", "m²", "1287.414"},
+      {InputId::CulvertArea, "Text10", "culvert-area", "箱涵断面面积", "m²", "18"},
+      {InputId::WaveSpeed, "Text11", "wave-speed", "弹性波速", "m/s", "1000"},
+      {InputId::CulvertLength, "Text12", "culvert-length", "箱涵总长", "m", "596.662"},
+      {InputId::FirstOutputStep, "Text13", "first-output-step", "初始输出时段", "", "1"},
+      {InputId::LastOutputStep, "Text14", "last-output-step", "终端输出时段", "", "100"},
+      {InputId::OutputInterval, "Text15", "output-interval", "输出间隔", "", "5"},
+      {InputId::FinalPumpDischarge, "Text16", "final-pump-discharge", "泵突启闭后流量", "m³/s", "0"},
   }};
   return fields;
 }
 
+const InputField& Field(InputId id) { return InputFields()[static_cast<std::size_t>(id)]; }
+
 InputTexts DefaultInputTexts() {
   InputTexts texts;
-  for (int i = 0; i < kInputCount; ++i) texts[i] = InputFields()[i].defaultText;
+  for (const InputField& field : InputFields()) texts[field.id] = field.defaultText;
   return texts;
 }
 
@@ -83,13 +85,13 @@ double ReadLeadingNumber(std::string_view text) {
   return strtod_l(clean.c_str(), nullptr, ClassicLocale());
 }
 
-std::int16_t ToInt16(double value, std::string_view where) {
+bool ToInt16(double value, std::int16_t& result) {
   // nearbyint rounds in the current mode, which the program never changes
   // from round-to-nearest-even.
   const double rounded = std::nearbyint(value);
-  if (!(rounded >= -32768.0 && rounded <= 32767.0))
-    throw RunError(ErrorCode::Overflow, std::string(where));
-  return static_cast<std::int16_t>(rounded);
+  if (!(rounded >= -32768.0 && rounded <= 32767.0)) return false;
+  result = static_cast<std::int16_t>(rounded);
+  return true;
 }
 
 }  // namespace kelvane

@@ -1,37 +1,48 @@
 #include "solver/march.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "solver/march_kernel.h"
+#include "solver/run_editor.h"
 
 namespace kelvane {
 
 namespace {
 
-void ClearStep(SurgeRun& run, int n, int j) {
-  float* h = run.MutableHeadsAt(j);
-  float* v = run.MutableVelocitiesAt(j);
+void ClearStep(SurgeRunEditor& run, int n, int j) {
+  float* h = run.HeadsAt(j);
+  float* v = run.VelocitiesAt(j);
   std::fill(h, h + n + 1, 0.0f);
   std::fill(v, v + n + 1, 0.0f);
-  run.MutableStepTimes()[j - 1] = 0.0f;
+  run.StepTimes()[j - 1] = 0.0f;
+}
+
+// The fault of step j, with the step's time added to its location.
+[[noreturn]] void RethrowWithTime(const RunError& error, const detail::MarchConstants& k, int j) {
+  ErrorLocation at = error.location();
+  const double time = static_cast<double>(j - 1) * k.dt;
+  if (std::isfinite(static_cast<float>(time))) at.time = static_cast<float>(time);
+  throw RunError(error.code(), at);
 }
 
 // Steps first..last with every operation checked. The first fault throws;
 // the failing step keeps what was computed before the fault and every step
 // after it is cleared, which is what the plain order of work leaves.
-void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRun& run) {
+void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last,
+                  SurgeRunEditor& run) {
   for (int j = first; j <= last; ++j) {
     ClearStep(run, n, j);
     detail::CheckedArith arith;
     try {
       detail::MarchStep<detail::Verify::None>(
-          k, n, j, run.MutableHeadsAt(j - 1), run.MutableVelocitiesAt(j - 1), run.MutableHeadsAt(j),
-          run.MutableVelocitiesAt(j), run.MutableStepTimes()[j - 1], arith);
-    } catch (const RunError&) {
+          k, n, j, run.HeadsAt(j - 1), run.VelocitiesAt(j - 1), run.HeadsAt(j),
+          run.VelocitiesAt(j), run.StepTimes()[j - 1], arith);
+    } catch (const RunError& error) {
       for (int later = j + 1; later <= last; ++later) ClearStep(run, n, later);
-      throw;
+      RethrowWithTime(error, k, j);
     }
   }
 }
@@ -40,11 +51,11 @@ void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last, S
 // says. Returns the first step whose verified values are not all finite, or
 // 0. The verified and the unchecked march run this same loop.
 template <detail::Verify kVerify>
-int FastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRun& run) {
+int FastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRunEditor& run) {
   if (first > last) return 0;
-  float* times = run.MutableStepTimes();
-  float* prevH = run.MutableHeadsAt(first - 1);
-  float* prevV = run.MutableVelocitiesAt(first - 1);
+  float* times = run.StepTimes();
+  float* prevH = run.HeadsAt(first - 1);
+  float* prevV = run.VelocitiesAt(first - 1);
   const std::size_t stride = static_cast<std::size_t>(n) + 1;
   detail::PlainArith arith;
   for (int j = first; j <= last; ++j) {
@@ -65,7 +76,7 @@ constexpr int kObservedBlock = 64;
 // FastSteps over first..last, telling `observer` of each block that passed
 // its verification.
 template <detail::Verify kVerify>
-int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRun& run,
+int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRunEditor& run,
                       const StepBlockObserver* observer) {
   if (observer == nullptr || !*observer) return FastSteps<kVerify>(k, n, first, last, run);
   for (int from = first; from <= last; from += kObservedBlock) {
@@ -79,15 +90,19 @@ int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int las
 [[noreturn]] void Unexplained(int step) {
   // Not reached: a non-finite value always comes from a fault that the
   // checked steps report.
-  throw RunError(ErrorCode::Overflow, "第 " + std::to_string(step) + " 时段");
+  ErrorLocation at;
+  at.stage = Stage::March;
+  at.step = step;
+  throw RunError(ErrorCode::Overflow, at);
 }
 
 }  // namespace
 
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
-                    SurgeRun& run, MarchChecking checking, const StepBlockObserver* observer) {
-  const int n = run.SegmentCount;
-  const int last = run.StepCount;  // read once, when the loop starts
+                    SurgeRun& state, MarchChecking checking, const StepBlockObserver* observer) {
+  SurgeRunEditor run(state);
+  const int n = state.SegmentCount();
+  const int last = state.StepCount();  // read once, when the loop starts
   if (last < 2) return;
 
   // The indices of the march are affine in its 16-bit counters: node i-1..i+1
@@ -96,11 +111,20 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
   // and the 16-bit range exactly when these bounds hold, so they are checked
   // here once instead of at each access.
   if (n + 1 > 32767 || last + 1 > 32767) {
-    throw RunError(ErrorCode::Overflow, "第 " + std::to_string(last) + " 时段（时段计数）");
+    ErrorLocation at;
+    at.stage = Stage::March;
+    at.step = last;
+    at.input = InputId::StepCount;
+    throw RunError(ErrorCode::Overflow, at);
   }
-  if (n < 1 || run.GridNodes() != n + 1 || run.GridSteps() < last || run.TimeSteps() < last) {
-    throw RunError(ErrorCode::SubscriptOutOfRange,
-                   "第 2 时段，节点 " + std::to_string(std::max(n + 1, 1)) + "（网格大小）");
+  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last ||
+      state.TimeSteps() < last) {
+    ErrorLocation at;
+    at.stage = Stage::March;
+    at.step = 2;
+    at.node = std::max(n + 1, 1);
+    at.input = InputId::SegmentCount;
+    throw RunError(ErrorCode::SubscriptOutOfRange, at);
   }
 
   const detail::MarchConstants k = detail::MarchConstantsOf(parameters, coefficients);
@@ -133,9 +157,10 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
 }
 
 void MarchTransientUnchecked(const RunParameters& parameters,
-                             const SolverCoefficients& coefficients, SurgeRun& run) {
+                             const SolverCoefficients& coefficients, SurgeRun& state) {
+  SurgeRunEditor run(state);
   FastSteps<detail::Verify::None>(detail::MarchConstantsOf(parameters, coefficients),
-                                  run.SegmentCount, 2, run.StepCount, run);
+                                  state.SegmentCount(), 2, state.StepCount(), run);
 }
 
 }  // namespace kelvane

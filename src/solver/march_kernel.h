@@ -38,11 +38,11 @@ inline MarchConstants MarchConstantsOf(const RunParameters& p, const SolverCoeff
 }
 
 // The quantities named in a report.
-inline constexpr const char* kWhatTime = "时间";
-inline constexpr const char* kWhatVelocity = "流速";
-inline constexpr const char* kWhatHead = "水位";
-inline constexpr const char* kWhatBackward = "反向特征线水头";
-inline constexpr const char* kWhatForward = "正向特征线水头";
+inline constexpr Quantity kWhatTime = Quantity::Time;
+inline constexpr Quantity kWhatVelocity = Quantity::Velocity;
+inline constexpr Quantity kWhatHead = Quantity::Head;
+inline constexpr Quantity kWhatBackward = Quantity::BackwardCharacteristic;
+inline constexpr Quantity kWhatForward = Quantity::ForwardCharacteristic;
 
 // Zero for a finite value; the bits of a NaN for infinity and NaN (x - x is
 // +0 for every finite x in round-to-nearest). ORed over a row, the test costs

@@ -1,34 +1,26 @@
-// The shared run state: the head and velocity grids and the step times.
+// The run state: the head and velocity grids and the step times.
 #include <new>
 #include <stdexcept>
 #include <string>
 
-#include "solver/solver.h"
+#include "solver/errors.h"
+#include "solver/run_editor.h"
+#include "solver/run_state.h"
 
 namespace kelvane {
 
 namespace {
 
-[[noreturn]] void OutOfRange(const char* array, int node, int step) {
-  throw RunError(ErrorCode::SubscriptOutOfRange, std::string("访问 ") + array + "(" +
-                                                     std::to_string(node) + ", " +
-                                                     std::to_string(step) + ")");
+[[noreturn]] void OutOfRange(Quantity quantity, int node, int step) {
+  ErrorLocation at;
+  at.quantity = quantity;
+  at.node = node;
+  at.step = step;
+  throw RunError(ErrorCode::SubscriptOutOfRange, at);
 }
 
-[[noreturn]] void OutOfRange(const char* array, int step) {
-  throw RunError(ErrorCode::SubscriptOutOfRange,
-                 std::string("访问 ") + array + "(" + std::to_string(step) + ")");
-}
-
-[[noreturn]] void StepOutOfRange(const char* grid, int step) {
-  throw RunError(ErrorCode::SubscriptOutOfRange,
-                 std::string("访问 ") + grid + " 第 " + std::to_string(step) + " 时段");
-}
-
-// Re-creates one array of `count` zeros. The old contents are released first,
-// so a run never holds two generations of grids at once.
-void Recreate(std::vector<float>& array, std::size_t count, const std::string& where) {
-  std::vector<float>().swap(array);
+// Creates one array of `count` zeros; `where` names it in the fault.
+void Create(std::vector<float>& array, std::size_t count, const ErrorLocation& where) {
   try {
     array.assign(count, 0.0f);
   } catch (const std::bad_alloc&) {
@@ -38,75 +30,105 @@ void Recreate(std::vector<float>& array, std::size_t count, const std::string& w
   }
 }
 
+ErrorLocation GridSite(Term term, InputId box, double value) {
+  ErrorLocation at;
+  at.stage = Stage::Grid;
+  at.term = term;
+  at.input = box;
+  at.value = value;
+  return at;
+}
+
 }  // namespace
 
 float SurgeRun::Head(int node, int step) const {
   if (node < 1 || node > grid_nodes_ || step < 1 || step > grid_steps_)
-    OutOfRange("HeadGrid", node, step);
+    OutOfRange(Quantity::Head, node, step);
   return head_[static_cast<std::size_t>(step - 1) * grid_nodes_ + (node - 1)];
 }
 
 float SurgeRun::Velocity(int node, int step) const {
   if (node < 1 || node > grid_nodes_ || step < 1 || step > grid_steps_)
-    OutOfRange("VelocityGrid", node, step);
+    OutOfRange(Quantity::Velocity, node, step);
   return velocity_[static_cast<std::size_t>(step - 1) * grid_nodes_ + (node - 1)];
 }
 
 float SurgeRun::StepTime(int step) const {
-  if (step < 1 || step > TimeSteps()) OutOfRange("StepTimes", step);
+  if (step < 1 || step > TimeSteps()) OutOfRange(Quantity::Time, 0, step);
   return step_times_[step - 1];
 }
 
 std::span<const float> SurgeRun::HeadsAt(int step) const {
-  if (step < 1 || step > grid_steps_) StepOutOfRange("HeadGrid", step);
+  if (step < 1 || step > grid_steps_) OutOfRange(Quantity::Head, 0, step);
   return {head_.data() + static_cast<std::size_t>(step - 1) * grid_nodes_,
           static_cast<std::size_t>(grid_nodes_)};
 }
 
 std::span<const float> SurgeRun::VelocitiesAt(int step) const {
-  if (step < 1 || step > grid_steps_) StepOutOfRange("VelocityGrid", step);
+  if (step < 1 || step > grid_steps_) OutOfRange(Quantity::Velocity, 0, step);
   return {velocity_.data() + static_cast<std::size_t>(step - 1) * grid_nodes_,
           static_cast<std::size_t>(grid_nodes_)};
 }
 
-float* SurgeRun::MutableHeadsAt(int step) {
-  if (step < 1 || step > grid_steps_) StepOutOfRange("HeadGrid", step);
-  return head_.data() + static_cast<std::size_t>(step - 1) * grid_nodes_;
+float* SurgeRunEditor::HeadsAt(int step) {
+  if (step < 1 || step > run_.grid_steps_) OutOfRange(Quantity::Head, 0, step);
+  return run_.head_.data() + static_cast<std::size_t>(step - 1) * run_.grid_nodes_;
 }
 
-float* SurgeRun::MutableVelocitiesAt(int step) {
-  if (step < 1 || step > grid_steps_) StepOutOfRange("VelocityGrid", step);
-  return velocity_.data() + static_cast<std::size_t>(step - 1) * grid_nodes_;
+float* SurgeRunEditor::VelocitiesAt(int step) {
+  if (step < 1 || step > run_.grid_steps_) OutOfRange(Quantity::Velocity, 0, step);
+  return run_.velocity_.data() + static_cast<std::size_t>(step - 1) * run_.grid_nodes_;
 }
 
-void SurgeRun::RecreateGrids(int nodes, int steps) {
-  grid_nodes_ = 0;
-  grid_steps_ = 0;
-  std::vector<float>().swap(velocity_);
-  const std::string shape =
-      "（节点 1.." + std::to_string(nodes) + "，时段 1.." + std::to_string(steps) + "）";
+void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount) {
+  // The old arrays go first, so a run never holds two generations of grids.
+  SurgeRun& r = run_;
+  r.segment_count_ = 0;
+  r.step_count_ = 0;
+  r.grid_nodes_ = 0;
+  r.grid_steps_ = 0;
+  std::vector<float>().swap(r.head_);
+  std::vector<float>().swap(r.velocity_);
+  std::vector<float>().swap(r.step_times_);
+
+  // Both counts plus one, in 16-bit arithmetic, before any array.
+  if (segmentCount == 32767) {
+    throw RunError(ErrorCode::Overflow, GridSite(Term::NodeCount, InputId::SegmentCount, 32767));
+  }
+  if (stepCount == 32767) {
+    throw RunError(ErrorCode::Overflow, GridSite(Term::StepCount, InputId::StepCount, 32767));
+  }
+  const int nodes = segmentCount + 1;
+  const int steps = stepCount + 1;
   // An empty or reversed index range cannot be created.
-  if (nodes < 1 || steps < 1) {
-    std::vector<float>().swap(head_);
-    throw RunError(ErrorCode::SubscriptOutOfRange, "创建 HeadGrid" + shape);
+  if (nodes < 1) {
+    throw RunError(ErrorCode::SubscriptOutOfRange,
+                   GridSite(Term::Grids, InputId::SegmentCount, segmentCount));
+  }
+  if (steps < 1) {
+    throw RunError(ErrorCode::SubscriptOutOfRange,
+                   GridSite(Term::Grids, InputId::StepCount, stepCount));
   }
   const std::size_t count = static_cast<std::size_t>(nodes) * static_cast<std::size_t>(steps);
-  Recreate(head_, count, "创建 HeadGrid" + shape);
   try {
-    Recreate(velocity_, count, "创建 VelocityGrid" + shape);
+    Create(r.head_, count, GridSite(Term::Grids, InputId::StepCount, stepCount));
+    Create(r.velocity_, count, GridSite(Term::Grids, InputId::StepCount, stepCount));
+    if (stepCount < 1) {
+      throw RunError(ErrorCode::SubscriptOutOfRange,
+                     GridSite(Term::StepTimes, InputId::StepCount, stepCount));
+    }
+    Create(r.step_times_, static_cast<std::size_t>(stepCount),
+           GridSite(Term::StepTimes, InputId::StepCount, stepCount));
   } catch (...) {
-    std::vector<float>().swap(head_);
+    std::vector<float>().swap(r.head_);
+    std::vector<float>().swap(r.velocity_);
+    std::vector<float>().swap(r.step_times_);
     throw;
   }
-  grid_nodes_ = nodes;
-  grid_steps_ = steps;
-}
-
-void SurgeRun::RecreateStepTimes(int steps) {
-  std::vector<float>().swap(step_times_);
-  const std::string where = "创建 StepTimes（时段 1.." + std::to_string(steps) + "）";
-  if (steps < 1) throw RunError(ErrorCode::SubscriptOutOfRange, where);
-  Recreate(step_times_, static_cast<std::size_t>(steps), where);
+  r.segment_count_ = segmentCount;
+  r.step_count_ = stepCount;
+  r.grid_nodes_ = nodes;
+  r.grid_steps_ = steps;
 }
 
 }  // namespace kelvane

@@ -41,9 +41,16 @@ bool ClipToBox(double& x0, double& y0, double& x1, double& y1, double w, double 
   return true;
 }
 
-float CheckedSingle(double value, const char* where) {
+[[noreturn]] void ThrowPlotError(ErrorCode code, Term term) {
+  ErrorLocation at;
+  at.stage = Stage::Plot;
+  at.term = term;
+  throw RunError(code, at);
+}
+
+float CheckedSingle(double value, Term term) {
   const float single = static_cast<float>(value);
-  if (!std::isfinite(single)) throw RunError(ErrorCode::Overflow, where);
+  if (!std::isfinite(single)) ThrowPlotError(ErrorCode::Overflow, term);
   return single;
 }
 
@@ -54,13 +61,12 @@ PlotPicture::PlotPicture() : image_(kWidth, kHeight, QImage::Format_RGB32) {
 }
 
 void PlotPicture::Scale(float left, float top, float right, float bottom) {
-  const float width = CheckedSingle(static_cast<double>(right) - left, "前池水位变化线：坐标宽度");
-  const float height = CheckedSingle(static_cast<double>(bottom) - top, "前池水位变化线：坐标高度");
-  if (!std::isfinite(left) || !std::isfinite(top))
-    throw RunError(ErrorCode::Overflow, "前池水位变化线：坐标原点");
+  const float width = CheckedSingle(static_cast<double>(right) - left, Term::PlotWidth);
+  const float height = CheckedSingle(static_cast<double>(bottom) - top, Term::PlotHeight);
+  if (!std::isfinite(left) || !std::isfinite(top)) ThrowPlotError(ErrorCode::Overflow, Term::PlotOrigin);
   // The mapping divides by the extent: an empty one cannot be drawn in.
-  if (width == 0) throw RunError(ErrorCode::DivisionByZero, "前池水位变化线：坐标宽度为零");
-  if (height == 0) throw RunError(ErrorCode::DivisionByZero, "前池水位变化线：坐标高度为零");
+  if (width == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::PlotWidth);
+  if (height == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::PlotHeight);
   left_ = left;
   top_ = top;
   width_ = width;
@@ -71,7 +77,7 @@ void PlotPicture::SetPixel(int px, int py) {
   reinterpret_cast<QRgb*>(image_.scanLine(py))[px] = Foreground();
 }
 
-void PlotPicture::PSet(float x, float y) {
+void PlotPicture::DrawPoint(float x, float y) {
   const double px = PixelX(x);
   const double py = PixelY(y);
   if (!(px >= 0 && px < image_.width() && py >= 0 && py < image_.height())) return;
@@ -113,19 +119,19 @@ void PlotPicture::Line(float x1, float y1, float x2, float y2) {
   }
 }
 
-void PlotPicture::Cls() { image_.fill(Background()); }
+void PlotPicture::Clear() { image_.fill(Background()); }
 
 void DrawForebayPlot(PlotPicture& picture, const SurgeRun& run) {
-  const int forebay = run.SegmentCount + 1;
-  const int steps = run.StepCount;
+  const int forebay = run.SegmentCount() + 1;
+  const int steps = run.StepCount();
   const float h0 = run.Head(forebay, 1);
   const float lastTime = run.StepTime(steps);
 
   // Time from 0 to T + 1 across, level H0 + 3 at the top down to H0 - 3 at
   // the bottom; the three bounds are singles.
-  const float top = CheckedSingle(h0 + 3.0f, "输出图形：坐标上边界 H0 + 3");
-  const float bottom = CheckedSingle(h0 - 3.0f, "输出图形：坐标下边界 H0 - 3");
-  const float right = CheckedSingle(lastTime + 1.0f, "输出图形：坐标右边界 T + 1");
+  const float top = CheckedSingle(h0 + 3.0f, Term::PlotHeight);
+  const float bottom = CheckedSingle(h0 - 3.0f, Term::PlotHeight);
+  const float right = CheckedSingle(lastTime + 1.0f, Term::PlotWidth);
   picture.Scale(0.0f, top, right, bottom);
 
   // Reference line at the initial forebay level; its right end is the step
@@ -135,12 +141,12 @@ void DrawForebayPlot(PlotPicture& picture, const SurgeRun& run) {
   // The line at time 0 from half the picture's height in twips above zero
   // to half below, read as levels: it spans the picture's whole height.
   const double outer = picture.OuterHeightTwips();
-  const float upper = CheckedSingle(0.5 * outer, "输出图形：左边线上端");
-  const float lower = CheckedSingle(-0.5 * outer, "输出图形：左边线下端");
+  const float upper = CheckedSingle(0.5 * outer, Term::PlotHeight);
+  const float lower = CheckedSingle(-0.5 * outer, Term::PlotHeight);
   picture.Line(0.0f, upper, 0.0f, lower);
 
   for (int step = 1; step <= steps; ++step)
-    picture.PSet(run.StepTime(step), run.Head(forebay, step));
+    picture.DrawPoint(run.StepTime(step), run.Head(forebay, step));
 }
 
 }  // namespace kelvane::ui

@@ -25,9 +25,9 @@ class PlotPicture {
   // picture's edges.
   void Line(float x1, float y1, float x2, float y2);
   // One pixel at a user point; a point outside the picture draws nothing.
-  void PSet(float x, float y);
+  void DrawPoint(float x, float y);
   // Wipes the picture to its background colour (the scale stays).
-  void Cls();
+  void Clear();
   // The picture's outer height in twips (no border).
   int OuterHeightTwips() const { return image_.height() * kTwipsPerPixel; }
 

@@ -5,16 +5,14 @@
 #include <QByteArray>
 
 #include "output/output.h"
-#include "ui/automation.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/picture.h"
 
 namespace kelvane::ui {
 
 int RunMainWindow(int argc, char** argv) {
   QApplication app(argc, argv);
-  Form1 form;
-  InstallAutomation(form);
+  MainWindow form;
   form.show();
   return app.exec();
 }
@@ -25,7 +23,12 @@ void SavePlotPng(const SurgeRun& run, const std::string& path) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  if (!picture.Image().save(&buffer, "PNG")) throw RunError(ErrorCode::OutOfMemory, path);
+  if (!picture.Image().save(&buffer, "PNG")) {
+    ErrorLocation at;
+    at.stage = Stage::Plot;
+    at.file = path;
+    throw RunError(ErrorCode::OutOfMemory, at);
+  }
   WriteFileAtomically(path, [&png](const ByteWriter& write) {
     write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
   });

@@ -1,5 +1,5 @@
-// The windows: the main window Form1, the plot window Form3 and the results
-// window Form2. They only call the solver and output libraries.
+// The windows: the main window, the plot window and the results window.
+// They only call the solver and output libraries.
 #pragma once
 
 #include <string>

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app_test_support.h"
-#include "report.h"
+#include "report/report.h"
 
 namespace kelvane::test {
 namespace {

@@ -1,5 +1,5 @@
 // The batch reports built in-process from runs whose extremes are known.
-#include "report.h"
+#include "report/report.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reference_models.h"
+#include "checks/reference_models.h"
 
 namespace {
 

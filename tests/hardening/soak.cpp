@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "output/output.h"
-#include "run_checks.h"
+#include "checks/run_checks.h"
 #include "solver/solver.h"
 
 extern char** environ;

@@ -9,7 +9,7 @@
 
 #include "output/output.h"
 #include "session.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -22,7 +22,7 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::array<QString, kInputCount> AllTexts(const Form1& form) {
+std::array<QString, kInputCount> AllTexts(const MainWindow& form) {
   std::array<QString, kInputCount> texts;
   for (int i = 0; i < kInputCount; ++i) texts[i] = Text(form, i + 1)->text();
   return texts;
@@ -121,7 +121,7 @@ void MainWindowTest::layout() {
   QFETCH(QString, name);
   QFETCH(QRect, pixels);
   QFETCH(QString, text);
-  Form1 form;
+  MainWindow form;
   auto* widget = form.findChild<QWidget*>(name);
   QVERIFY(widget);
   QCOMPARE(widget->geometry(), pixels);
@@ -139,7 +139,7 @@ void MainWindowTest::layout() {
 
 void MainWindowTest::windowAndStartStates() {
   Session s;
-  const Form1& form = s.form;
+  const MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
   QCOMPARE(form.windowTitle(), QStringLiteral("Kelvane"));
   QCOMPARE(form.size(), QSize(625, 445));
@@ -162,13 +162,13 @@ void MainWindowTest::windowAndStartStates() {
   QCOMPARE(QApplication::focusWidget(), Text(form, 1));
   QCOMPARE(Observe(form), (Moment{false, false, false, true, 0, 100, 0, false}));
   QCOMPARE(form.ProgressBar1()->value(), form.ProgressBar1()->minimum());  // drawn empty
-  QVERIFY(!form.ResultsWindow());
-  QVERIFY(!form.PlotWindow());
+  QVERIFY(!form.resultsWindow());
+  QVERIFY(!form.plotWindow());
 }
 
 void MainWindowTest::tabOrder() {
   Session s("20");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
   auto walk = [&form] {
     QStringList names;
@@ -184,7 +184,7 @@ void MainWindowTest::tabOrder() {
                           "Text12", "Text13", "Text14", "Text15", "Text16",   "Text1"};
   QCOMPARE(walk(), expected);
 
-  form.Command1_Click();
+  form.calculate();
   Text(form, 1)->setFocus();
   expected.insert(expected.indexOf(QStringLiteral("Text16")), QStringLiteral("Command3"));
   QCOMPARE(walk(), expected);  // Command4 never: it stays hidden
@@ -203,7 +203,7 @@ void MainWindowTest::keysStartCalculate() {
   QFETCH(QString, focus);
   QFETCH(int, key);
   Session s("20");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
   auto* target = form.findChild<QWidget*>(focus);
   target->setFocus();
@@ -222,14 +222,14 @@ void MainWindowTest::calculateStates_data() {
 void MainWindowTest::calculateStates() {
   QFETCH(bool, chooseName);
   Session s("300");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   const ScriptedDialog& dialog = s.dialog;
   const QString path = s.Path("结果.txt");
   if (chooseName) s.AnswerWith("结果.txt");
   QVERIFY(s.ShowActive());
   BarPaints paints(form);
 
-  form.Command1_Click();
+  form.calculate();
 
   // Asked for the name: busy, bar shown with the new range and the old value.
   QCOMPARE(dialog.requests.size(), std::size_t{1});
@@ -271,17 +271,17 @@ void MainWindowTest::calculateStates() {
 
 void MainWindowTest::secondRunStartsFromOldBar() {
   Session s("300");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   s.AnswerWith("a.txt");
   QVERIFY(s.ShowActive());
-  form.Command1_Click();
+  form.calculate();
   QCOMPARE(form.ProgressBar1()->Value(), 296.0f);
 
   // A shorter run: the bar first shows the old 296 of 300, then takes the
   // range 0..100 below its value without failing.
   Text(form, 5)->setText(QStringLiteral("100"));
   BarPaints paints(form);
-  form.Command1_Click();
+  form.calculate();
   QVERIFY(!paints.paints.empty());
   QCOMPARE(paints.paints.front(), (Moment{true, true, false, true, 0, 300, 296, true}));
   QCOMPARE(s.dialog.asked.at(1), (Moment{true, true, false, true, 0, 100, 296, true}));
@@ -297,7 +297,7 @@ void MainWindowTest::realSaveDialog() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("old content that is longer than nothing\r\n");
   }
-  Form1 form;  // with the real save dialog
+  MainWindow form;  // with the real save dialog
   Text(form, 5)->setText(QStringLiteral("30"));
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
@@ -316,7 +316,7 @@ void MainWindowTest::realSaveDialog() {
     dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
     static_cast<QDialog*>(dialog)->accept();
   });
-  form.Command1_Click();
+  form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|all files (*);(*.txt);(*.dat)|"
                                 "all files (*)|11"));
@@ -331,7 +331,7 @@ void MainWindowTest::realSaveDialog() {
     if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
   });
   Text(form, 15)->setText(QStringLiteral("1"));
-  form.Command1_Click();
+  form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(ReadAll(path), replaced);
   QVERIFY(Button(form, 3)->isEnabled());
@@ -340,10 +340,10 @@ void MainWindowTest::realSaveDialog() {
 
 void MainWindowTest::solverErrorKeepsProgramGoing() {
   Session s("50");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   const ScriptedDialog& dialog = s.dialog;
   QVERIFY(s.ShowActive());
-  form.Command1_Click();
+  form.calculate();
   QVERIFY(Button(form, 3)->isEnabled());
 
   Text(form, 9)->setText(QStringLiteral("0"));  // forebay area
@@ -355,7 +355,7 @@ void MainWindowTest::solverErrorKeepsProgramGoing() {
     whileShown = Observe(form);
     RecordMessage(&title, &text)(modal);
   });
-  form.Command1_Click();
+  form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
 
   QCOMPARE(title, QStringLiteral("Kelvane"));
@@ -373,20 +373,20 @@ void MainWindowTest::solverErrorKeepsProgramGoing() {
 
   // The program goes on: the next good run enables them again.
   Text(form, 9)->setText(QStringLiteral("1287.414"));
-  form.Command1_Click();
+  form.calculate();
   QCOMPARE(dialog.requests.size(), std::size_t{2});
   QVERIFY(Button(form, 3)->isEnabled() && Button(form, 4)->isEnabled());
 }
 
 void MainWindowTest::fileErrorLeavesOutputEnabled() {
   Session s("50");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   s.AnswerWith("no such folder/结果.txt");
   QVERIFY(s.ShowActive());
   ModalWatchdog watchdog;
   QString title, text;
   watchdog.Expect(RecordMessage(&title, &text));
-  form.Command1_Click();
+  form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(title, QStringLiteral("Kelvane"));
   QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '76':\n\n路径未找到\n")) ||
@@ -401,29 +401,29 @@ void MainWindowTest::fileErrorLeavesOutputEnabled() {
 
 void MainWindowTest::ctrlROnlyWhileEnabled() {
   Session s("200");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
   QTest::keyClick(Text(form, 1), Qt::Key_R, Qt::ControlModifier);
-  QVERIFY(!form.ResultsWindow());
+  QVERIFY(!form.resultsWindow());
 
-  form.Command1_Click();
+  form.calculate();
   QVERIFY(form.isActiveWindow());
   QTest::keyClick(Text(form, 4), Qt::Key_R, Qt::ControlModifier);
-  QVERIFY(form.ResultsWindow());
-  QVERIFY(form.ResultsWindow()->isVisible());
+  QVERIFY(form.resultsWindow());
+  QVERIFY(form.resultsWindow()->isVisible());
   QVERIFY(!Button(form, 4)->isVisible());
 }
 
 void MainWindowTest::resultsWindowText() {
   Session s;
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
-  form.Command1_Click();  // the defaults
-  form.Command3_Click();
+  form.calculate();  // the defaults
+  form.showPlot();
   QVERIFY(!Button(form, 3)->isEnabled());
-  form.Command4_Click();
+  form.showResults();
 
-  Form2* results = form.ResultsWindow();
+  ResultsWindow* results = form.resultsWindow();
   QVERIFY(results && results->isVisible());
   QVERIFY(Button(form, 3)->isEnabled());  // the results command enables the plot again
   QVERIFY(!form.ProgressBar1()->isVisible());
@@ -457,7 +457,7 @@ void MainWindowTest::resultsWindowText() {
   Text(form, 13)->setText(QStringLiteral("2"));
   Text(form, 14)->setText(QStringLiteral("40"));
   Text(form, 15)->setText(QStringLiteral("2.5"));
-  form.Command4_Click();
+  form.showResults();
   const QString changed = box->toPlainText();
   lines = Lines(changed);
   QCOMPARE(lines.size(), 2 + 16);  // counters 2, 4.5, ..., 39.5
@@ -466,29 +466,29 @@ void MainWindowTest::resultsWindowText() {
 
   // A new Calculate hides the results window.
   Text(form, 5)->setText(QStringLiteral("40"));
-  form.Command1_Click();
+  form.calculate();
   QVERIFY(!results->isVisible());
 }
 
 void MainWindowTest::resultsErrorLeavesWindowsAsTheyWere() {
   Session s("120");
-  Form1& form = s.form;
+  MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
-  form.Command1_Click();
-  form.Command4_Click();
-  const QString before = form.ResultsWindow()->Text1()->toPlainText();
-  form.Command3_Click();
+  form.calculate();
+  form.showResults();
+  const QString before = form.resultsWindow()->Text1()->toPlainText();
+  form.showPlot();
   const Moment state = Observe(form);
 
   Text(form, 14)->setText(QStringLiteral("500"));  // beyond the run's steps
   ModalWatchdog watchdog;
   QString title, text;
   watchdog.Expect(RecordMessage(&title, &text));
-  form.Command4_Click();
+  form.showResults();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '9':\n\n下标越界\n")), qPrintable(text));
-  QCOMPARE(form.ResultsWindow()->Text1()->toPlainText(), before);
-  QVERIFY(form.ResultsWindow()->isVisible());
+  QCOMPARE(form.resultsWindow()->Text1()->toPlainText(), before);
+  QVERIFY(form.resultsWindow()->isVisible());
   QCOMPARE(Observe(form), state);  // Command3 still off, the bar as it was
 }
 
@@ -496,14 +496,14 @@ void MainWindowTest::exitClosesEveryWindow() {
   QApplication::setQuitOnLastWindowClosed(false);  // the test program goes on
   Session s("120");
   QVERIFY(s.ShowActive());
-  s.form.Command1_Click();
-  s.form.Command3_Click();
-  s.form.Command4_Click();
-  QPointer<Form3> plot = s.form.PlotWindow();
-  QVERIFY(plot && plot->isVisible() && s.form.ResultsWindow()->isVisible());
+  s.form.calculate();
+  s.form.showPlot();
+  s.form.showResults();
+  QPointer<PlotWindow> plot = s.form.plotWindow();
+  QVERIFY(plot && plot->isVisible() && s.form.resultsWindow()->isVisible());
   Button(s.form, 2)->click();  // "退出"
   QVERIFY(!s.form.isVisible());
-  QVERIFY(!s.form.ResultsWindow()->isVisible());
+  QVERIFY(!s.form.resultsWindow()->isVisible());
   QTRY_VERIFY_WITH_TIMEOUT(plot.isNull(), 5000);
 }
 

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "session.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/picture.h"
 #include "ui/ui.h"
 #include "watchdog.h"
@@ -59,11 +59,11 @@ struct PlotSession : Session {
     Text(form, 5)->setText(QString::fromLatin1(steps));
     Text(form, 11)->setText(QString::fromLatin1(waveSpeed));
     Text(form, 16)->setText(QString::fromLatin1(finalFlow));
-    form.Command1_Click();
+    form.calculate();
   }
-  QImage Picture() const { return form.PlotWindow()->Picture1()->Picture().Image(); }
+  QImage Picture() const { return form.plotWindow()->Picture1()->Picture().Image(); }
   QPushButton* PlotButton(int n) const {
-    return form.PlotWindow()->findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
+    return form.plotWindow()->findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
   }
 };
 
@@ -106,7 +106,7 @@ void PlotWindowTest::pixelOfPoint() {
   QFETCH(QPoint, pixel);
   PlotPicture picture;
   picture.Scale(0, 297, 645, 0);
-  picture.PSet(x, y);
+  picture.DrawPoint(x, y);
   const QSet<QPoint> expected = pixel.x() < 0 ? QSet<QPoint>() : QSet<QPoint>{pixel};
   QCOMPARE(Drawn(picture.Image()), expected);
 }
@@ -150,7 +150,7 @@ void PlotWindowTest::linesCutAtEdges() {
     for (const QPoint& p : drawn) columns.insert(p.x()), rows.insert(p.y());
     QCOMPARE(std::max(columns.size(), rows.size()), count);
   }
-  picture.Cls();
+  picture.Clear();
   QVERIFY(Drawn(picture.Image()).isEmpty());
 }
 
@@ -184,9 +184,9 @@ void PlotWindowTest::plotOfRun() {
   PlotSession s;
   s.form.show();
   s.Calculate(steps.constData(), waveSpeed.constData());
-  s.form.Command3_Click();
+  s.form.showPlot();
 
-  Form3* plot = s.form.PlotWindow();
+  PlotWindow* plot = s.form.plotWindow();
   QVERIFY(plot && plot->isVisible());
   QCOMPARE(plot->windowTitle(), QStringLiteral("前池水位变化线"));
   QCOMPARE(plot->size(), QSize(715, 338));
@@ -228,8 +228,8 @@ void PlotWindowTest::clearCloseAndCloseBox() {
   PlotSession s;
   s.form.show();
   s.Calculate("200");
-  s.form.Command3_Click();
-  QPointer<Form3> first = s.form.PlotWindow();
+  s.form.showPlot();
+  QPointer<PlotWindow> first = s.form.plotWindow();
   const QImage drawn = s.Picture();
   QVERIFY(!Drawn(drawn).isEmpty());
 
@@ -237,8 +237,8 @@ void PlotWindowTest::clearCloseAndCloseBox() {
   s.PlotButton(2)->click();
   QVERIFY(first && !first->isVisible());
   QCOMPARE(s.Picture(), drawn);
-  s.form.Command3_Click();
-  QCOMPARE(s.form.PlotWindow(), first.data());
+  s.form.showPlot();
+  QCOMPARE(s.form.plotWindow(), first.data());
   QVERIFY(first->isVisible());
   QCOMPARE(s.Picture(), drawn);  // the same run drawn again over itself
 
@@ -248,13 +248,13 @@ void PlotWindowTest::clearCloseAndCloseBox() {
   QVERIFY(first->isVisible());
 
   // The close box destroys the window: the next plot starts a fresh picture.
-  s.form.Command3_Click();
+  s.form.showPlot();
   s.Calculate("60");
   QVERIFY(first->close());
   QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 5000);
-  QVERIFY(!s.form.PlotWindow());
-  s.form.Command3_Click();
-  QVERIFY(s.form.PlotWindow() && s.form.PlotWindow()->isVisible());
+  QVERIFY(!s.form.plotWindow());
+  s.form.showPlot();
+  QVERIFY(s.form.plotWindow() && s.form.plotWindow()->isVisible());
   QCOMPARE(Drawn(s.Picture()), ExpectedPlot(s.form.Run()));
 }
 
@@ -262,15 +262,15 @@ void PlotWindowTest::twoRunsDrawnOverEachOther() {
   PlotSession s;
   s.form.show();
   s.Calculate("300", "1000", "0");
-  s.form.Command3_Click();
+  s.form.showPlot();
   const QSet<QPoint> firstRun = Drawn(s.Picture());
   s.Calculate("300", "1000", "60");
   // A Calculate leaves the plot window and its drawing as they are.
-  QVERIFY(s.form.PlotWindow()->isVisible());
+  QVERIFY(s.form.plotWindow()->isVisible());
   QCOMPARE(Drawn(s.Picture()), firstRun);
   const QSet<QPoint> secondRun = ExpectedPlot(s.form.Run());
   QVERIFY(secondRun != firstRun);
-  s.form.Command3_Click();
+  s.form.showPlot();
   QCOMPARE(Drawn(s.Picture()), firstRun | secondRun);
 }
 
@@ -278,7 +278,7 @@ void PlotWindowTest::pngMatchesWindow() {
   PlotSession s;
   s.form.show();
   s.Calculate("250");
-  s.form.Command3_Click();
+  s.form.showPlot();
   QTemporaryDir folder;
   const QString path = folder.filePath(QStringLiteral("plot.png"));
   SavePlotPng(s.form.Run(), path.toStdString());

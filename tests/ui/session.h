@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "output/output.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 namespace kelvane::ui {
 
-inline QLineEdit* Text(const Form1& form, int n) {
+inline QLineEdit* Text(const MainWindow& form, int n) {
   return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n));
 }
-inline QPushButton* Button(const Form1& form, int n) {
+inline QPushButton* Button(const MainWindow& form, int n) {
   return form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
 }
 inline bool Busy() {
@@ -37,7 +37,7 @@ struct Moment {
   bool busy;
   bool operator==(const Moment&) const = default;
 };
-inline Moment Observe(const Form1& form) {
+inline Moment Observe(const MainWindow& form) {
   const RealProgressBar* bar = form.ProgressBar1();
   return {Button(form, 3)->isEnabled(),
           Button(form, 4)->isEnabled(),
@@ -65,7 +65,7 @@ struct ScriptedDialog {
   std::string answer;
   std::vector<Moment> asked;
   std::vector<SaveDialogRequest> requests;
-  void Attach(Form1& form) {
+  void Attach(MainWindow& form) {
     form.SetFileNameProvider([this, &form](const SaveDialogRequest& request) {
       requests.push_back(request);
       asked.push_back(Observe(form));
@@ -77,7 +77,7 @@ struct ScriptedDialog {
 // Notes what the progress bar shows each time it is drawn.
 class BarPaints : public QObject {
  public:
-  explicit BarPaints(Form1& form) : form_(form) { form.ProgressBar1()->installEventFilter(this); }
+  explicit BarPaints(MainWindow& form) : form_(form) { form.ProgressBar1()->installEventFilter(this); }
   std::vector<Moment> paints;
 
  protected:
@@ -87,14 +87,14 @@ class BarPaints : public QObject {
   }
 
  private:
-  Form1& form_;
+  MainWindow& form_;
 };
 
 // A main window for one test: its save dialog scripted (cancel unless told
 // otherwise), a folder for result files, optionally a step count.
 struct Session {
   QTemporaryDir folder;
-  Form1 form;
+  MainWindow form;
   ScriptedDialog dialog;
 
   explicit Session(const char* steps = nullptr) {

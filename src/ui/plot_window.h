@@ -18,7 +18,7 @@ class PictureBox : public QWidget {
 
   const PlotPicture& Picture() const { return picture_; }
   void SetPicture(const PlotPicture& picture);
-  void Cls();
+  void Clear();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -27,17 +27,17 @@ class PictureBox : public QWidget {
   PlotPicture picture_;
 };
 
-class Form3 : public QWidget {
+class PlotWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Form3(QWidget* parent = nullptr);
+  explicit PlotWindow(QWidget* parent = nullptr);
 
   PictureBox* Picture1() const { return picture1_; }
 
  public slots:
-  void Command1_Click();  // "清除"
-  void Command2_Click();  // "关闭"
+  void clearPlot();  // "清除"
+  void closePlot();  // "关闭"
 
  private:
   PictureBox* picture1_;

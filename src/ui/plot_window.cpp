@@ -1,4 +1,4 @@
-#include "ui/form3.h"
+#include "ui/plot_window.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -17,8 +17,8 @@ void PictureBox::SetPicture(const PlotPicture& picture) {
   update();
 }
 
-void PictureBox::Cls() {
-  picture_.Cls();
+void PictureBox::Clear() {
+  picture_.Clear();
   update();
 }
 
@@ -27,7 +27,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.drawImage(event->rect(), picture_.Image(), event->rect());
 }
 
-Form3::Form3(QWidget* parent) : QWidget(parent) {
+PlotWindow::PlotWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(tr("前池水位变化线"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -45,12 +45,12 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
   command2_->setGeometry(Px(5640), Px(4560), Px(1935), Px(375));
   setTabOrder(command1_, command2_);
 
-  connect(command1_, &QPushButton::clicked, this, &Form3::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &Form3::Command2_Click);
+  connect(command1_, &QPushButton::clicked, this, &PlotWindow::clearPlot);
+  connect(command2_, &QPushButton::clicked, this, &PlotWindow::closePlot);
 }
 
-void Form3::Command1_Click() { picture1_->Cls(); }
+void PlotWindow::clearPlot() { picture1_->Clear(); }
 
-void Form3::Command2_Click() { hide(); }
+void PlotWindow::closePlot() { hide(); }
 
 }  // namespace kelvane::ui

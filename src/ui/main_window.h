@@ -10,34 +10,34 @@
 #include <array>
 #include <memory>
 
-#include "output/output.h"
 #include "solver/solver.h"
-#include "ui/form2.h"
-#include "ui/form3.h"
-#include "ui/progressbar.h"
+#include "ui/plot_window.h"
+#include "ui/progress_bar.h"
+#include "ui/results_window.h"
+#include "ui/save_dialog.h"
 
 namespace kelvane::ui {
 
-class Form1 : public QWidget {
+class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Form1(QWidget* parent = nullptr);
-  ~Form1() override;
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // Where the result file's name comes from; the save dialog by default.
-  void SetFileNameProvider(FileNameProvider provider);
+  void SetSaveFileChooser(SaveFileChooser chooser);
 
   const SurgeRun& Run() const { return run_; }
   RealProgressBar* ProgressBar1() const { return progressBar1_; }
-  Form2* ResultsWindow() const { return form2_.get(); }  // null until first used
-  Form3* PlotWindow() const { return form3_; }           // null when not existing
+  ResultsWindow* resultsWindow() const { return form2_.get(); }  // null until first used
+  PlotWindow* plotWindow() const { return form3_; }           // null when not existing
 
  public slots:
-  void Command1_Click();  // "计算"
-  void Command2_Click();  // "退出"
-  void Command3_Click();  // "输出图形"
-  void Command4_Click();  // "结果查询"
+  void calculate();  // "计算"
+  void exitProgram();  // "退出"
+  void showPlot();  // "输出图形"
+  void showResults();  // "结果查询"
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -45,11 +45,12 @@ class Form1 : public QWidget {
 
  private:
   InputTexts ReadInputs() const;
+  QLineEdit* Box(InputId id) const { return texts_[static_cast<std::size_t>(id)]; }
   void SetOutputCommandsEnabled(bool enabled);
   void ReportError(const RunError& error);
 
   std::array<QLabel*, kInputCount> labels_{};
-  std::array<QLineEdit*, kInputCount> texts_{};
+  std::array<QLineEdit*, kInputCount> texts_{};  // in box order
   QPushButton* command1_;
   QPushButton* command2_;
   QPushButton* command3_;
@@ -57,13 +58,12 @@ class Form1 : public QWidget {
   RealProgressBar* progressBar1_;
 
   SurgeRun run_;
-  FileNameProvider chooseFile_;
-  std::unique_ptr<Form2> form2_;
-  QPointer<Form3> form3_;
+  SaveFileChooser chooseFile_;
+  std::unique_ptr<ResultsWindow> form2_;
+  QPointer<PlotWindow> form3_;
 };
 
-// The run-time error message: "运行时错误 'N':", a blank line, the
-// description, and where it happened on the next line.
-QString RunErrorText(const RunError& error);
+// The run-time error message as the message box shows it.
+QString RunErrorMessage(const RunError& error);
 
 }  // namespace kelvane::ui

@@ -1,4 +1,4 @@
-#include "ui/form2.h"
+#include "ui/results_window.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -7,7 +7,7 @@
 
 namespace kelvane::ui {
 
-Form2::Form2(QWidget* parent) : QWidget(parent) {
+ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(tr("输出"));
   resize(Px(9105), Px(7800));
@@ -28,7 +28,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   text1_->setFont(font);
 }
 
-void Form2::SetTableText(const QString& text) {
+void ResultsWindow::SetTableText(const QString& text) {
   QString lines = text;
   lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text1_->setPlainText(lines);

@@ -1,4 +1,4 @@
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,7 +10,9 @@
 #include <new>
 #include <optional>
 
-#include "ui/savedialog.h"
+#include "output/output.h"
+#include "solver/run_editor.h"
+#include "ui/save_dialog.h"
 #include "ui/twips.h"
 
 namespace kelvane::ui {
@@ -68,14 +70,13 @@ struct ButtonText {
   Box box;
 };
 constexpr ButtonText kCommand1{
-    "Command1", QT_TRANSLATE_NOOP("Form1", "计算"), {960, 5640, 1335, 375}};
+    "Command1", QT_TRANSLATE_NOOP("MainWindow", "计算"), {960, 5640, 1335, 375}};
 constexpr ButtonText kCommand2{
-    "Command2", QT_TRANSLATE_NOOP("Form1", "退出"), {6480, 5640, 1335, 375}};
+    "Command2", QT_TRANSLATE_NOOP("MainWindow", "退出"), {6480, 5640, 1335, 375}};
 constexpr ButtonText kCommand3{
-    "Command3", QT_TRANSLATE_NOOP("Form1", "输出图形"), {3600, 5640, 1335, 375}};
+    "Command3", QT_TRANSLATE_NOOP("MainWindow", "输出图形"), {3600, 5640, 1335, 375}};
 constexpr ButtonText kCommand4{
-    "Command4", QT_TRANSLATE_NOOP("Form1", "结果查询"), {6240, 4800, 1335, 375}};
-constexpr const char* kErrorHeading = QT_TRANSLATE_NOOP("Form1", "运行时错误 '%1':");
+    "Command4", QT_TRANSLATE_NOOP("MainWindow", "结果查询"), {6240, 4800, 1335, 375}};
 
 const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
 const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
@@ -99,16 +100,15 @@ QWidget* MakeLine(QWidget* parent, const char* name, int y, int x2, const QColor
   return line;
 }
 
-// Runs one step of a command; a run-time fault comes back as its error.
+// Runs one step of a command; anything it throws comes back as a numbered
+// error of `stage`.
 template <class Step>
-std::optional<RunError> Attempt(Step&& step, const char* where) {
+std::optional<RunError> Attempt(Step&& step, Stage stage) {
   try {
     step();
     return std::nullopt;
-  } catch (const RunError& error) {
-    return error;
-  } catch (const std::bad_alloc&) {
-    return RunError(ErrorCode::OutOfMemory, where);
+  } catch (...) {
+    return CurrentExceptionAsRunError(stage);
   }
 }
 
@@ -130,14 +130,11 @@ class BusyCursor {
 
 }  // namespace
 
-QString RunErrorText(const RunError& error) {
-  return Form1::tr(kErrorHeading).arg(error.number()) + QStringLiteral("\n\n") +
-         QString::fromUtf8(error.description().data(),
-                           static_cast<qsizetype>(error.description().size())) +
-         QLatin1Char('\n') + QString::fromStdString(error.where());
+QString RunErrorMessage(const RunError& error) {
+  return QString::fromStdString(RunErrorText(error, ErrorTextLayout::MessageBox));
 }
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Kelvane"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -210,44 +207,46 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   texts_[0]->setFocus();
 
-  connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &Form1::Command2_Click);
-  connect(command3_, &QPushButton::clicked, this, &Form1::Command3_Click);
-  connect(command4_, &QPushButton::clicked, this, &Form1::Command4_Click);
+  connect(command1_, &QPushButton::clicked, this, &MainWindow::calculate);
+  connect(command2_, &QPushButton::clicked, this, &MainWindow::exitProgram);
+  connect(command3_, &QPushButton::clicked, this, &MainWindow::showPlot);
+  connect(command4_, &QPushButton::clicked, this, &MainWindow::showResults);
 
   // The results command's button stays hidden; Ctrl+R reaches it while it
   // is enabled.
   auto* results = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
   connect(results, &QShortcut::activated, this, [this] {
-    if (command4_->isEnabled()) Command4_Click();
+    if (command4_->isEnabled()) showResults();
   });
 
-  chooseFile_ = [this](const SaveDialogRequest& request) { return ChooseSaveFile(this, request); };
+  chooseFile_ = [this](const SaveDialogSettings& settings) {
+    return ChooseSaveFile(this, settings);
+  };
 }
 
-Form1::~Form1() { delete form3_.data(); }
+MainWindow::~MainWindow() { delete form3_.data(); }
 
-void Form1::SetFileNameProvider(FileNameProvider provider) { chooseFile_ = std::move(provider); }
+void MainWindow::SetSaveFileChooser(SaveFileChooser chooser) { chooseFile_ = std::move(chooser); }
 
-InputTexts Form1::ReadInputs() const {
+InputTexts MainWindow::ReadInputs() const {
   InputTexts inputs;
-  for (int i = 0; i < kInputCount; ++i) inputs[i] = texts_[i]->text().toStdString();
+  for (InputId id : AllInputs()) inputs[id] = Box(id)->text().toStdString();
   return inputs;
 }
 
-void Form1::SetOutputCommandsEnabled(bool enabled) {
+void MainWindow::SetOutputCommandsEnabled(bool enabled) {
   command3_->setEnabled(enabled);
   command4_->setEnabled(enabled);
 }
 
-void Form1::ReportError(const RunError& error) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorText(error),
+void MainWindow::ReportError(const RunError& error) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(error),
                   QMessageBox::Ok, this);
   box.setObjectName(QStringLiteral("RunErrorMessage"));
   box.exec();
 }
 
-void Form1::Command1_Click() {
+void MainWindow::calculate() {
   BusyCursor busy;
   // The bar shows its old range and value until the result file sets them.
   progressBar1_->show();
@@ -255,7 +254,7 @@ void Form1::Command1_Click() {
   if (form2_) form2_->hide();
 
   RunOutcome outcome;
-  if (auto error = Attempt([&] { outcome = Calculate(ReadInputs(), run_); }, "计算")) {
+  if (auto error = Attempt([&] { outcome = Calculate(ReadInputs(), run_); }, Stage::Program)) {
     // The run state is incomplete: no output command may read it.
     SetOutputCommandsEnabled(false);
     progressBar1_->hide();
@@ -263,11 +262,15 @@ void Form1::Command1_Click() {
     ReportError(*error);
     return;
   }
+  // The bar's range is set before the dialog asks for the name.
   auto error = Attempt(
       [&] {
-        WriteResultFile(run_, outcome.parameters.OutputInterval, chooseFile_, *progressBar1_);
+        progressBar1_->SetMinimum(0.0);
+        progressBar1_->SetMaximum(static_cast<double>(run_.StepCount()));
+        const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
+        WriteResultFile(run_, outcome.parameters.OutputInterval, path, *progressBar1_);
       },
-      "输出结果文件");
+      Stage::ResultFile);
   // The run is complete whether or not its file was written.
   progressBar1_->hide();
   busy.Release();
@@ -275,16 +278,16 @@ void Form1::Command1_Click() {
   if (error) ReportError(*error);
 }
 
-void Form1::Command2_Click() { close(); }
+void MainWindow::exitProgram() { close(); }
 
-void Form1::Command3_Click() {
+void MainWindow::showPlot() {
   // Drawn on a copy first, so a fault leaves the plot window as it was.
   PlotPicture picture = form3_ ? form3_->Picture1()->Picture() : PlotPicture();
-  if (auto error = Attempt([&] { DrawForebayPlot(picture, run_); }, "输出图形")) {
+  if (auto error = Attempt([&] { DrawForebayPlot(picture, run_); }, Stage::Plot)) {
     ReportError(*error);
     return;
   }
-  if (!form3_) form3_ = new Form3();
+  if (!form3_) form3_ = new PlotWindow();
   form3_->Picture1()->SetPicture(picture);
   form3_->show();
   form3_->raise();
@@ -292,17 +295,20 @@ void Form1::Command3_Click() {
   command3_->setEnabled(false);
 }
 
-void Form1::Command4_Click() {
+void MainWindow::showResults() {
   BusyCursor busy;
   const RealProgressBar::State before = progressBar1_->Snapshot();
   std::string table;
   const auto error = Attempt(
       [&] {
-        table = ResultsTableText(run_, texts_[12]->text().toStdString(),
-                                 texts_[13]->text().toStdString(), texts_[14]->text().toStdString(),
-                                 *progressBar1_);
+        // The range as the boxes hold it now; the run keeps it for later.
+        const TableRange range = ReadTableRange(Box(InputId::FirstOutputStep)->text().toStdString(),
+                                                Box(InputId::LastOutputStep)->text().toStdString(),
+                                                Box(InputId::OutputInterval)->text().toStdString());
+        SurgeRunEditor(run_).SetOutputSteps(range.first, range.last);
+        table = ResultsTableText(run_, range, *progressBar1_);
       },
-      "结果查询");
+      Stage::ResultsTable);
   if (error) {
     progressBar1_->Restore(before);
     busy.Release();
@@ -311,21 +317,21 @@ void Form1::Command4_Click() {
   }
   progressBar1_->hide();
   busy.Release();
-  if (!form2_) form2_ = std::make_unique<Form2>();
+  if (!form2_) form2_ = std::make_unique<ResultsWindow>();
   form2_->SetTableText(QString::fromStdString(table));
   form2_->show();
   form2_->raise();
   command3_->setEnabled(true);
 }
 
-void Form1::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
   // Command1 is the default and the cancel button. A focused button takes
   // Enter itself; text boxes and other buttons pass Enter and Esc on to here.
   switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (command1_->isEnabled() && command1_->isVisible()) Command1_Click();
+      if (command1_->isEnabled() && command1_->isVisible()) calculate();
       event->accept();
       return;
     default:
@@ -333,7 +339,7 @@ void Form1::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // The other windows close with the main window.
   if (form3_) form3_->close();
   if (form2_) form2_->close();

@@ -1,4 +1,4 @@
-#include "ui/progressbar.h"
+#include "ui/progress_bar.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "report.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <charconv>
@@ -201,9 +201,9 @@ void RunSummarizer::AddSteps(const SurgeRun& run, int first, int last) {
 
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {
   RunSummary summary;
-  summary.reaches = run.SegmentCount;
+  summary.reaches = run.SegmentCount();
   summary.nodes = run.GridNodes();
-  summary.steps = run.StepCount;
+  summary.steps = run.StepCount();
   summary.reachLength = outcome.coefficients.ReachLength;
   summary.timeStep = outcome.coefficients.TimeStep;
   summary.waveSpeed = outcome.parameters.WaveSpeed;
@@ -230,7 +230,7 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
 
 RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   RunSummarizer summarizer;
-  summarizer.AddSteps(run, 1, run.StepCount);
+  summarizer.AddSteps(run, 1, run.StepCount());
   return summarizer.Summary(run, outcome);
 }
 
@@ -307,7 +307,7 @@ void WriteCsv(const SurgeRun& run, const ByteWriter& write) {
     buffer.append(field, result.ptr);
     flushIfFull();
   };
-  for (int step = 1; step <= run.StepCount; ++step) {
+  for (int step = 1; step <= run.StepCount(); ++step) {
     buffer += std::to_string(step);
     append(run.StepTime(step));
     std::span<const float> heads = run.HeadsAt(step);

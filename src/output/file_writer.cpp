@@ -19,13 +19,17 @@
 #include <cstring>
 #include <string>
 
-#include "output/output.h"
+#include "output/file_writer.h"
+#include "solver/errors.h"
 
 namespace kelvane {
 namespace {
 
-[[noreturn]] void ThrowFileError(int error, const std::string& path, const char* action) {
-  throw RunError(FileErrorCode(error), "文件“" + path + "”（" + action + "）");
+[[noreturn]] void ThrowFileError(int error, const std::string& path, FileAction action) {
+  ErrorLocation at;
+  at.file = path;
+  at.fileAction = action;
+  throw RunError(FileErrorCode(error), at);
 }
 
 void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
@@ -33,9 +37,9 @@ void WriteAll(int fd, const char* data, std::size_t size, const std::string& pat
     const ssize_t written = ::write(fd, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      ThrowFileError(errno, path, "写入");
+      ThrowFileError(errno, path, FileAction::Write);
     }
-    if (written == 0) ThrowFileError(ENOSPC, path, "写入");
+    if (written == 0) ThrowFileError(ENOSPC, path, FileAction::Write);
     data += written;
     size -= static_cast<std::size_t>(written);
   }
@@ -68,7 +72,7 @@ class BufferedFile {
 };
 
 void RunBody(int fd, const std::string& path,
-             const std::function<void(const ByteWriter& write)>& body) {
+             const FileBody& body) {
   BufferedFile file(fd, path);
   body([&file](std::string_view bytes) { file.Append(bytes); });
   file.Flush();
@@ -76,9 +80,9 @@ void RunBody(int fd, const std::string& path,
 
 // Writes a device or pipe in place.
 void WriteInPlace(const std::string& path,
-                  const std::function<void(const ByteWriter& write)>& body) {
+                  const FileBody& body) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) ThrowFileError(errno, path, "打开");
+  if (fd < 0) ThrowFileError(errno, path, FileAction::Open);
   try {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     RunBody(fd, path, body);
@@ -86,7 +90,7 @@ void WriteInPlace(const std::string& path,
     ::close(fd);
     throw;
   }
-  if (::close(fd) != 0) ThrowFileError(errno, path, "关闭");
+  if (::close(fd) != 0) ThrowFileError(errno, path, FileAction::Close);
 }
 
 // An unnamed file in `folder` (O_TMPFILE): nothing is left behind if the
@@ -108,9 +112,9 @@ std::string LinkUnnamed(int fd, const std::string& folder, const std::string& pa
       result = ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);  // no /proc
     }
     if (result == 0) return name;
-    if (errno != EEXIST) ThrowFileError(errno, path, "创建");
+    if (errno != EEXIST) ThrowFileError(errno, path, FileAction::Create);
   }
-  ThrowFileError(EEXIST, path, "创建");
+  ThrowFileError(EEXIST, path, FileAction::Create);
 }
 
 // A named temporary file, where unnamed ones are not to be had.
@@ -127,27 +131,7 @@ int OpenNamedTemporary(const std::string& folder, std::string& name) {
 
 }  // namespace
 
-ErrorCode FileErrorCode(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return ErrorCode::PermissionDenied;
-    case ENOENT:
-    case ENOTDIR:
-      return ErrorCode::PathNotFound;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return ErrorCode::DiskFull;
-    default:
-      return ErrorCode::PathFileAccess;
-  }
-}
-
-void WriteFileAtomically(const std::string& path,
-                         const std::function<void(const ByteWriter& write)>& body) {
+void WriteFileAtomically(const std::string& path, const FileBody& body) {
   std::string target = path;
   struct stat info {};
   bool exists = false;
@@ -157,18 +141,18 @@ void WriteFileAtomically(const std::string& path,
   }
   if (::stat(target.c_str(), &info) == 0) {
     exists = true;
-    if (S_ISDIR(info.st_mode)) ThrowFileError(EISDIR, path, "是文件夹");
+    if (S_ISDIR(info.st_mode)) ThrowFileError(EISDIR, path, FileAction::IsFolder);
     if (!S_ISREG(info.st_mode)) return WriteInPlace(target, body);
     // Replacing by rename would pass over a file that may not be written.
-    if (::access(target.c_str(), W_OK) != 0) ThrowFileError(errno, path, "打开");
+    if (::access(target.c_str(), W_OK) != 0) ThrowFileError(errno, path, FileAction::Open);
   } else if (errno != ENOENT) {
-    ThrowFileError(errno, path, "打开");
+    ThrowFileError(errno, path, FileAction::Open);
   }
 
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
   if (slash != std::string::npos && slash + 1 == target.size()) {
-    ThrowFileError(EISDIR, path, "不是文件名");
+    ThrowFileError(EISDIR, path, FileAction::NotAFileName);
   }
   // The temporary file: unnamed until complete where the file system allows.
   std::string temporary;
@@ -176,10 +160,10 @@ void WriteFileAtomically(const std::string& path,
   const bool unnamed = fd >= 0;
   if (!unnamed) {
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      ThrowFileError(errno, path, "创建");
+      ThrowFileError(errno, path, FileAction::Create);
     }
     fd = OpenNamedTemporary(folder, temporary);
-    if (fd < 0) ThrowFileError(errno, path, "创建");
+    if (fd < 0) ThrowFileError(errno, path, FileAction::Create);
   }
   const auto discard = [&] {
     if (!temporary.empty()) ::unlink(temporary.c_str());
@@ -203,12 +187,12 @@ void WriteFileAtomically(const std::string& path,
   if (::close(fd) != 0) {
     const int error = errno;
     discard();
-    ThrowFileError(error, path, "关闭");
+    ThrowFileError(error, path, FileAction::Close);
   }
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
     const int error = errno;
     discard();
-    ThrowFileError(error, path, "替换");
+    ThrowFileError(error, path, FileAction::Replace);
   }
 }
 

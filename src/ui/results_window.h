@@ -6,11 +6,11 @@
 
 namespace kelvane::ui {
 
-class Form2 : public QWidget {
+class ResultsWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit Form2(QWidget* parent = nullptr);
+  explicit ResultsWindow(QWidget* parent = nullptr);
 
   QPlainTextEdit* Text1() const { return text1_; }
   // Replaces the text box's text; CR LF line ends are accepted.

@@ -1,0 +1,26 @@
+// Writing a file safely. One of the two pieces tied to the operating system
+// (POSIX here); a port replaces file_writer.cpp alone.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// Appends bytes to whatever is being written; may throw.
+using ByteWriter = std::function<void(std::string_view bytes)>;
+// Produces a file's bytes through the writer it is given.
+using FileBody = std::function<void(const ByteWriter& write)>;
+
+// Writes a file through a temporary file in the same folder that is renamed
+// over `path` only once `body` has returned and the file is closed. Any fault
+// throws RunError with the file catalogue's number (permission or read-only
+// file system 70, missing folder 76, full disk 61, anything else such as a
+// folder as the name 75; the location names the file), and leaves an
+// existing file of that name untouched and no temporary file behind. An
+// existing name that is no regular file (a device such as /dev/full, a pipe)
+// is written in place; a symbolic link is followed.
+void WriteFileAtomically(const std::string& path, const FileBody& body);
+
+}  // namespace kelvane

@@ -1,0 +1,138 @@
+// Run-time errors: the one numbered catalogue of the program, and the error
+// that carries a number and where it happened as data. One function turns an
+// error into the user's text, for the message box and the command line alike.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "solver/inputs.h"
+
+namespace kelvane {
+
+enum class ErrorCode : int {
+  Overflow = 6,  // also an invalid floating-point operation (0/0)
+  OutOfMemory = 7,
+  SubscriptOutOfRange = 9,
+  DivisionByZero = 11,
+  BadFileName = 52,
+  FileNotFound = 53,
+  DiskFull = 61,
+  PermissionDenied = 70,
+  PathFileAccess = 75,
+  PathNotFound = 76,
+};
+
+// The description shown to the user, in the interface language (UTF-8).
+std::string_view ErrorDescription(ErrorCode code);
+
+// What the program was doing when the fault happened.
+enum class Stage {
+  Program,        // outside any of the steps below
+  Reading,        // reading the text of an input box
+  Coefficients,   // forming the solver's coefficients from the inputs
+  Grid,           // sizing the head, velocity and time arrays
+  SteadyState,    // the initial profile (step 1)
+  March,          // the transient, steps 2..StepCount
+  ResultFile,     // the result file
+  ResultsTable,   // the results table
+  Plot,           // the forebay level plot
+  Report,         // a batch report: summary, CSV, standard output
+};
+
+// The coefficient or count being formed (Stage::Coefficients, Stage::Grid).
+enum class Term {
+  None,
+  HydraulicDiameter,     // D = 4R
+  SteadyVelocity,        // V0 = Q0 / Ac
+  ReachLength,           // dx = L / n
+  TimeStep,              // dt = L / (n a)
+  WaveCoefficient,       // a / g
+  VelocityFrictionTerm,  // f dt / 2D
+  HeadFrictionTerm,      // (f dt / 2D)(a / g)
+  ReachHeadLoss,         // the steady friction loss of one reach
+  NodeCount,             // reaches + 1
+  StepCount,             // steps + 1
+  Grids,                 // the head and velocity grids
+  StepTimes,             // the times of the steps
+  PlotWidth,             // the plot's coordinate extents and origin
+  PlotHeight,
+  PlotOrigin,
+};
+
+// The value of a node (or of a step's time) being computed.
+enum class Quantity {
+  None,
+  Time,
+  Head,
+  Velocity,
+  BackwardCharacteristic,  // the head carried from node 2 to the reservoir end
+  ForwardCharacteristic,   // the head carried from node n to the forebay end
+};
+
+// What was being done to a file.
+enum class FileAction { None, Open, Create, Write, Close, Replace, IsFolder, NotAFileName };
+
+// Where a fault happened. Every field but the stage is optional; a field
+// that does not apply keeps its empty value.
+struct ErrorLocation {
+  Stage stage = Stage::Program;
+  std::optional<InputId> input;  // the input box whose value is concerned
+  Term term = Term::None;
+  Quantity quantity = Quantity::None;
+  int step = 0;                  // 0: no step
+  int node = 0;                  // 0: no node
+  std::optional<double> time;    // s, of the step
+  std::optional<double> value;   // the value concerned (a count; a table's step counter)
+  bool zeroDivisor = false;      // the fault is a division by zero-valued input
+  std::string file;              // UTF-8 path, for file errors
+  FileAction fileAction = FileAction::None;
+  std::string detail;            // an unexpected library error's own message
+
+  bool operator==(const ErrorLocation&) const = default;
+};
+
+// The first fault of a command.
+class RunError : public std::runtime_error {
+ public:
+  RunError(ErrorCode code, ErrorLocation location);
+  ErrorCode code() const { return code_; }
+  int number() const { return static_cast<int>(code_); }
+  std::string_view description() const { return ErrorDescription(code_); }
+  const ErrorLocation& location() const { return location_; }
+  // The location in the user's words (see ErrorLocationText).
+  std::string where() const;
+
+ private:
+  ErrorCode code_;
+  ErrorLocation location_;
+};
+
+// Where it happened, as one line in the user's terms: the input box by its
+// caption and box name, the coefficient by its engineering name, the step,
+// node and time of the march, the file by its name. Empty for no location.
+std::string ErrorLocationText(const ErrorLocation& location);
+
+enum class ErrorTextLayout {
+  // "运行时错误 'N':", a blank line, the description, the location.
+  MessageBox,
+  // "运行时错误 'N': DESCRIPTION", the location on the next line; LF ends.
+  CommandLine,
+};
+// The whole message the user sees for `error`.
+std::string RunErrorText(const RunError& error, ErrorTextLayout layout);
+
+// The catalogue number of a failed file operation's errno: permission
+// denied or a read-only file system 70, a missing folder 76, a full disk 61,
+// anything else 75.
+ErrorCode FileErrorCode(int error);
+
+// Anything a command may throw, as a catalogue error: a RunError as it is,
+// running out of memory (or a length beyond any allocation) as 7, a failed
+// system call by its errno, any other exception as 6 at `stage` with its
+// message kept. Call only from inside a catch block.
+RunError CurrentExceptionAsRunError(Stage stage);
+
+}  // namespace kelvane

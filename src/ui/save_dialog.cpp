@@ -1,0 +1,36 @@
+#include "ui/save_dialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace kelvane::ui {
+
+SaveDialogSettings ResultFileDialogSettings() {
+  SaveDialogSettings settings;
+  settings.title = QObject::tr("保存输出结果");
+  settings.presetName = QObject::tr("计算结果.txt");
+  // "*" matches every file, also one without a dot.
+  settings.nameFilters = {QStringLiteral("all files (*)"), QStringLiteral("(*.txt)"),
+                          QStringLiteral("(*.dat)")};
+  return settings;
+}
+
+QString ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
+  QFileDialog dialog(parent, settings.title);
+  dialog.setObjectName(QStringLiteral("CommonDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setNameFilters(settings.nameFilters);
+  if (!settings.nameFilters.isEmpty()) dialog.selectNameFilter(settings.nameFilters.first());
+  dialog.selectFile(settings.presetName);
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  QApplication::restoreOverrideCursor();
+  if (!accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+}  // namespace kelvane::ui
