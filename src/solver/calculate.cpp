@@ -63,13 +63,18 @@ float ReachHeadLossOf(const RunParameters& p, const SolverCoefficients& c) {
   return a.S(a.D(static_cast<double>(length) * velocityHead));
 }
 
-// Step 1: the steady velocity everywhere and the steady heads of nodes 1..6,
-// a profile laid out for five reaches.
+// Step 1: the steady velocity everywhere and the steady head profile of
+// nodes 1..n+1 for n reaches. The head falls from the reservoir by the intake
+// loss and the local loss at the entrance (node 2), one reach of friction per
+// node, local loss B at the last node before the forebay end and the outlet
+// losses at the forebay end. Five reaches give nodes 2..6 the formulas they
+// have always had, so every five-reach run keeps its bits.
 void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state) {
   SurgeRunEditor run(state);
+  const int n = state.SegmentCount();
   const int nodes = state.GridNodes();
   float* v = run.VelocitiesAt(1);
-  for (int i = 1; i <= state.SegmentCount() + 1; ++i) v[i - 1] = c.SteadyVelocity;
+  for (int i = 1; i <= n + 1; ++i) v[i - 1] = c.SteadyVelocity;
 
   float* h = run.HeadsAt(1);
   CheckedArith a;
@@ -85,6 +90,17 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state)
 
   const double V2 = static_cast<double>(c.SteadyVelocity) * c.SteadyVelocity;  // exact
   const double hf = c.ReachHeadLoss;
+  // Local loss B (0.0304 velocity heads) at the last node before the forebay
+  // end, taken off a head already rounded to single.
+  auto lessLocalLossB = [&](float head) {
+    return a.S(a.D(head - a.Div(a.D(c.LocalLossCoefficientB * V2), kTwoGravity)));
+  };
+  // The forebay end: the 0.58 outlet loss and local loss A off `upstream`,
+  // which already carries the last reach's friction, rounded once.
+  auto lessOutletLosses = [&](double upstream) {
+    const double E = a.D(upstream - a.Div(a.D(V2 * 0.58), kTwoGravity));
+    return a.S(a.D(E - a.Div(a.D(c.LocalLossCoefficientA * V2), kTwoGravity)));
+  };
 
   // Node 2: intake loss, one reach of friction less a 31 m length of it, and
   // half of local loss A.
@@ -94,28 +110,27 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state)
             a.D(a.D(static_cast<double>(c.HydraulicDiameter) + c.HydraulicDiameter) * kGravity));
   const double E2 =
       a.D(a.D(a.D(static_cast<double>(p.ReservoirLevel) - p.IntakeHeadLoss) + friction31) - hf);
-  const float H2 = a.S(a.D(E2 - a.Div(a.D(a.D(0.5 * c.LocalLossCoefficientA) * V2), kTwoGravity)));
-  store(2, H2);
+  float head = a.S(a.D(E2 - a.Div(a.D(a.D(0.5 * c.LocalLossCoefficientA) * V2), kTwoGravity)));
+  if (n == 1) {
+    // Node 2 is the forebay end and its reach's friction is already in E2.
+    head = lessLocalLossB(head);
+    store(2, lessOutletLosses(head));
+    return;
+  }
+  if (n == 2) head = lessLocalLossB(head);
+  store(2, head);
 
-  a.At({Quantity::Head, 1, 3});
-  const float H3 = a.S(a.D(H2 - hf));
-  store(3, H3);
+  // Nodes 3..n: one reach of friction each, rounded to single.
+  for (int node = 3; node <= n; ++node) {
+    a.At({Quantity::Head, 1, node});
+    head = a.S(a.D(head - hf));
+    if (node == n) head = lessLocalLossB(head);
+    store(node, head);
+  }
 
-  a.At({Quantity::Head, 1, 4});
-  const float H4 = a.S(a.D(H3 - hf));
-  store(4, H4);
-
-  // Node 5: the friction step is rounded before local loss B is taken off.
-  a.At({Quantity::Head, 1, 5});
-  const float H5 =
-      a.S(a.D(a.S(a.D(H4 - hf)) - a.Div(a.D(c.LocalLossCoefficientB * V2), kTwoGravity)));
-  store(5, H5);
-
-  // Node 6: friction, the 0.58 outlet loss and local loss A, rounded once.
-  a.At({Quantity::Head, 1, 6});
-  const double E6 = a.D(a.D(H5 - hf) - a.Div(a.D(V2 * 0.58), kTwoGravity));
-  const float H6 = a.S(a.D(E6 - a.Div(a.D(c.LocalLossCoefficientA * V2), kTwoGravity)));
-  store(6, H6);
+  // The forebay end: the last reach's friction and the outlet losses.
+  a.At({Quantity::Head, 1, n + 1});
+  store(n + 1, lessOutletLosses(a.D(head - hf)));
 }
 
 }  // namespace
@@ -141,8 +156,8 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   p.FinalPumpDischarge = box.Single(InputId::FinalPumpDischarge);
   p.IntakeHeadLoss = box.Single(InputId::IntakeHeadLoss);
   p.ReservoirLevel = box.Single(InputId::ReservoirLevel);
-  a.At(Site::Coefficient(Term::SteadyVelocity));
-  c.SteadyVelocity = a.S(a.Div(p.SteadyDischarge, 18.0));
+  a.At(Site::Coefficient(Term::SteadyVelocity, InputId::CulvertArea));
+  c.SteadyVelocity = a.S(a.Div(p.SteadyDischarge, p.CulvertArea));
   p.CulvertLength = box.Single(InputId::CulvertLength);
   p.SegmentCount = box.Int16(InputId::SegmentCount);
   p.StepCount = box.Int16(InputId::StepCount);

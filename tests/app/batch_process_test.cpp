@@ -231,7 +231,7 @@ TEST_F(BatchProcess, RunErrorsExitOneAndLeaveTheFileUntouched) {
       {{"--forebay-area", "0"}, ErrorCode::DivisionByZero},
       {{"--step-count", "40000"}, ErrorCode::Overflow},
       {{"--step-count=0"}, ErrorCode::SubscriptOutOfRange},
-      {{"--segment-count", "4"}, ErrorCode::SubscriptOutOfRange},
+      {{"--segment-count", "-1"}, ErrorCode::SubscriptOutOfRange},
       {{"--output-interval", "1e6"}, ErrorCode::Overflow},
   };
   for (const Case& c : cases) {

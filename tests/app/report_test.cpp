@@ -97,19 +97,16 @@ TEST(Summary, OneStepRunHasOnlyItsSteadyState) {
   }
 }
 
-TEST(Summary, SevenReachRunShowsTheZeroHeadsItStartsFrom) {
+TEST(Summary, SevenReachRunStartsFromTheSteadyForebayLevel) {
   CompletedRun c = CalculateRun(TextsWith({{kSegmentCountBox, "7"}}));
   RunSummary s = SummarizeRun(c.run, c.outcome);
   ASSERT_EQ(s.nodes, 8);
-  // The steady state lays out six nodes; nodes 7 and 8 start at head 0 and
-  // the water falls from there towards the reservoir level.
-  for (int node : {7, 8}) {
-    SCOPED_TRACE(node);
-    EXPECT_EQ(c.run.Head(node, 1), 0);
-    EXPECT_GE(s.envelope[node - 1].highestHead.value, 0);
-    EXPECT_LT(s.envelope[node - 1].lowestHead.value, -1);
-  }
-  EXPECT_EQ(s.forebayInitial, 0);
+  // The steady profile reaches the forebay end, node 8, at the level of the
+  // five-reach profile; the pump stop then raises it.
+  EXPECT_EQ(s.forebayInitial, c.run.Head(8, 1));
+  EXPECT_NEAR(s.forebayInitial, -5.247774, 5e-6);
+  EXPECT_EQ(s.envelope[7].lowestHead.value, s.forebayInitial);
+  EXPECT_GT(s.envelope[7].highestHead.value, -3);
 }
 
 // Against a second reading of the grids, column by column: each extreme is

@@ -1,5 +1,5 @@
-// A whole Calculate: the default run to the digits shown to users, the
-// steady profile for other reach counts, and the march's physics and faults.
+// A whole Calculate: the default run to the digits shown to users and the
+// march's physics and faults.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -164,48 +164,6 @@ TEST(March, FlatFrictionlessWater) {
   ASSERT_EQ(moving.Head(2, 1), moving.Head(4, 1));
   EXPECT_EQ(moving.Head(3, 2), moving.Head(2, 1));
   EXPECT_EQ(moving.Velocity(3, 2), moving.Velocity(2, 1));
-}
-
-TEST(SteadyState, OtherReachCounts) {
-  SurgeRun five, seven, area;
-  const RunOutcome o5 = Calculate(DefaultInputTexts(), five);
-  const RunOutcome o7 = Calculate(With({{4, "7"}}), seven);
-  Calculate(With({{10, "36"}}), area);
-  EXPECT_LT(o7.coefficients.ReachHeadLoss, o5.coefficients.ReachHeadLoss);
-  const float hf = o7.coefficients.ReachHeadLoss;
-  EXPECT_EQ(seven.Head(3, 1), static_cast<float>(static_cast<double>(seven.Head(2, 1)) - hf));
-  EXPECT_EQ(seven.Head(4, 1), static_cast<float>(static_cast<double>(seven.Head(3, 1)) - hf));
-  for (int node = 7; node <= 8; ++node) {
-    EXPECT_EQ(seven.Head(node, 1), 0.0f);
-    EXPECT_EQ(seven.Velocity(node, 1), o7.coefficients.SteadyVelocity);
-  }
-  // The culvert area reaches only the forebay boundary of the march.
-  for (int node = 1; node <= 6; ++node) {
-    EXPECT_EQ(area.Head(node, 1), five.Head(node, 1));
-    EXPECT_EQ(area.Velocity(node, 1), five.Velocity(node, 1));
-  }
-  EXPECT_NE(area.Head(6, 2), five.Head(6, 2));
-}
-
-TEST(SteadyState, TooFewNodesStopAtTheFirstMissingOne) {
-  struct Row {
-    const char* reaches;
-    int node;
-  };
-  for (const Row row : {Row{"4", 6}, Row{"3", 5}, Row{"2", 4}, Row{"1", 3}}) {
-    SurgeRun run;
-    try {
-      Calculate(With({{4, row.reaches}}), run);
-      ADD_FAILURE() << row.reaches;
-    } catch (const RunError& e) {
-      EXPECT_EQ(e.number(), 9);
-      EXPECT_EQ(e.where(), "第 1 时段，节点 " + std::to_string(row.node) + "（水位）");
-    }
-    // Nodes before the missing one are written, the march has not started.
-    EXPECT_EQ(run.Head(1, 1), -4.34f);
-    EXPECT_NE(run.Head(row.node - 1, 1), 0.0f);
-    EXPECT_EQ(run.Velocity(1, 2), 0.0f);
-  }
 }
 
 TEST(March, ZeroForebayAreaStopsAtTheFirstStep) {
