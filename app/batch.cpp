@@ -108,8 +108,8 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
     outputs.Run(Stage::ResultsTable, [&] {
       // The step range and interval as the boxes hold them, read afresh.
       const InputTexts& t = options.texts;
-      const TableRange range = ReadTableRange(t[InputId::FirstOutputStep],
-                                              t[InputId::LastOutputStep], t[InputId::OutputInterval]);
+      const TableRange range = ReadTableRange(
+          t[InputId::FirstOutputStep], t[InputId::LastOutputStep], t[InputId::OutputInterval]);
       WriteReportText(options.table, ResultsTableText(run, range, progress));
     });
   }

@@ -8,6 +8,8 @@
 // without destroying it, so it is opened and written in place; its own write
 // errors then report (a full device gives 61). A symbolic link is followed:
 // the file it points to is replaced and the link stays.
+#include "output/file_writer.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +21,6 @@
 #include <cstring>
 #include <string>
 
-#include "output/file_writer.h"
 #include "solver/errors.h"
 
 namespace kelvane {
@@ -71,16 +72,14 @@ class BufferedFile {
   std::string buffer_;
 };
 
-void RunBody(int fd, const std::string& path,
-             const FileBody& body) {
+void RunBody(int fd, const std::string& path, const FileBody& body) {
   BufferedFile file(fd, path);
   body([&file](std::string_view bytes) { file.Append(bytes); });
   file.Flush();
 }
 
 // Writes a device or pipe in place.
-void WriteInPlace(const std::string& path,
-                  const FileBody& body) {
+void WriteInPlace(const std::string& path, const FileBody& body) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) ThrowFileError(errno, path, FileAction::Open);
   try {

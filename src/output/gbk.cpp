@@ -44,7 +44,8 @@ std::string ToGbk(std::string_view utf8) {
   char* out = gbk.data();
   std::size_t outLeft = gbk.size();
   while (inLeft > 0) {
-    if (iconv(converter.Handle(), &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (iconv(converter.Handle(), &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1))
+      break;
     if (errno == EILSEQ || errno == EINVAL) {
       // A character GBK cannot hold (or broken UTF-8): write "?" and skip
       // the rest of that UTF-8 sequence.

@@ -1,10 +1,10 @@
 // The result file: a GBK title line, a heading line with the seven position
 // labels, and for every interval-th step the time and the head at each node,
 // each head moved to column 11·k.
+#include "output/result_file.h"
+
 #include <cstring>
 #include <vector>
-
-#include "output/result_file.h"
 
 #include "output/gbk.h"
 #include "output/number_format.h"

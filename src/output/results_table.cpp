@@ -1,11 +1,11 @@
 // The results-table text: a title, a fixed heading and one row per step of
 // the range typed in the boxes, each value in a left-justified field.
+#include "output/results_table.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
-
-#include "output/results_table.h"
 
 #include "output/number_format.h"
 #include "solver/errors.h"

@@ -22,8 +22,7 @@ struct TableRange {
 // The range typed in 初始输出时段, 终端输出时段 and 输出间隔, read by the
 // leading-number rule. Throws RunError overflow (naming the box) for a step
 // beyond the 16-bit range.
-TableRange ReadTableRange(std::string_view first, std::string_view last,
-                          std::string_view interval);
+TableRange ReadTableRange(std::string_view first, std::string_view last, std::string_view interval);
 
 // The table for `range`, moving `progress`. Throws RunError (a subscript
 // beyond the run's steps, overflow; out of memory for a table beyond 1 GiB

@@ -1,8 +1,9 @@
 // One Calculate: the inputs and coefficients, the initial steady state, then
 // the transient march.
+#include "solver/calculate.h"
+
 #include <string>
 
-#include "solver/calculate.h"
 #include "solver/checked_arith.h"
 #include "solver/errors.h"
 #include "solver/march.h"
@@ -50,6 +51,15 @@ class BoxReader {
   }
   const InputTexts& texts_;
 };
+
+[[noreturn]] void ThrowCountOverflow(Term term, InputId box) {
+  ErrorLocation at;
+  at.stage = Stage::Grid;
+  at.term = term;
+  at.input = box;
+  at.value = 32767;
+  throw RunError(ErrorCode::Overflow, at);
+}
 
 // The steady friction loss of one reach (formed by the steady state, after
 // the node-1 head).
@@ -162,7 +172,10 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   p.SegmentCount = box.Int16(InputId::SegmentCount);
   p.StepCount = box.Int16(InputId::StepCount);
 
-  // Sizing: the grids and step times, all zero, before anything else.
+  // Sizing: both counts plus one in 16-bit arithmetic, then the grids and
+  // step times, all zero, before anything else.
+  if (p.SegmentCount == 32767) ThrowCountOverflow(Term::NodeCount, InputId::SegmentCount);
+  if (p.StepCount == 32767) ThrowCountOverflow(Term::StepCount, InputId::StepCount);
   SurgeRunEditor editor(run);
   editor.Resize(p.SegmentCount, p.StepCount);
 

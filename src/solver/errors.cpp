@@ -256,9 +256,10 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     text += "为 0";
   }
   if (!at.file.empty()) {
-    std::string file = at.file == "-" ? std::string("标准输出")
-                                      : std::string("文件“") + at.file + "”";
-    if (at.fileAction != FileAction::None) file += std::string("（") + FileActionName(at.fileAction) + "）";
+    std::string file =
+        at.file == "-" ? std::string("标准输出") : std::string("文件“") + at.file + "”";
+    if (at.fileAction != FileAction::None)
+      file += std::string("（") + FileActionName(at.fileAction) + "）";
     add(file);
   }
   if (!at.detail.empty()) add(at.detail);

@@ -30,16 +30,16 @@ std::string_view ErrorDescription(ErrorCode code);
 
 // What the program was doing when the fault happened.
 enum class Stage {
-  Program,        // outside any of the steps below
-  Reading,        // reading the text of an input box
-  Coefficients,   // forming the solver's coefficients from the inputs
-  Grid,           // sizing the head, velocity and time arrays
-  SteadyState,    // the initial profile (step 1)
-  March,          // the transient, steps 2..StepCount
-  ResultFile,     // the result file
-  ResultsTable,   // the results table
-  Plot,           // the forebay level plot
-  Report,         // a batch report: summary, CSV, standard output
+  Program,       // outside any of the steps below
+  Reading,       // reading the text of an input box
+  Coefficients,  // forming the solver's coefficients from the inputs
+  Grid,          // sizing the head, velocity and time arrays
+  SteadyState,   // the initial profile (step 1)
+  March,         // the transient, steps 2..StepCount
+  ResultFile,    // the result file
+  ResultsTable,  // the results table
+  Plot,          // the forebay level plot
+  Report,        // a batch report: summary, CSV, standard output
 };
 
 // The coefficient or count being formed (Stage::Coefficients, Stage::Grid).
@@ -82,14 +82,14 @@ struct ErrorLocation {
   std::optional<InputId> input;  // the input box whose value is concerned
   Term term = Term::None;
   Quantity quantity = Quantity::None;
-  int step = 0;                  // 0: no step
-  int node = 0;                  // 0: no node
-  std::optional<double> time;    // s, of the step
-  std::optional<double> value;   // the value concerned (a count; a table's step counter)
-  bool zeroDivisor = false;      // the fault is a division by zero-valued input
-  std::string file;              // UTF-8 path, for file errors
+  int step = 0;                 // 0: no step
+  int node = 0;                 // 0: no node
+  std::optional<double> time;   // s, of the step
+  std::optional<double> value;  // the value concerned (a count; a table's step counter)
+  bool zeroDivisor = false;     // the fault is a division by zero-valued input
+  std::string file;             // UTF-8 path, for file errors
   FileAction fileAction = FileAction::None;
-  std::string detail;            // an unexpected library error's own message
+  std::string detail;  // an unexpected library error's own message
 
   bool operator==(const ErrorLocation&) const = default;
 };

@@ -1,12 +1,12 @@
 // The sixteen input boxes, the leading-number rule and the 16-bit conversion.
+#include "solver/inputs.h"
+
 #include <locale.h>
 
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <string>
-
-#include "solver/inputs.h"
 
 namespace kelvane {
 
@@ -27,7 +27,8 @@ const std::array<InputField, kInputCount>& InputFields() {
       {InputId::FirstOutputStep, "Text13", "first-output-step", "初始输出时段", "", "1"},
       {InputId::LastOutputStep, "Text14", "last-output-step", "终端输出时段", "", "100"},
       {InputId::OutputInterval, "Text15", "output-interval", "输出间隔", "", "5"},
-      {InputId::FinalPumpDischarge, "Text16", "final-pump-discharge", "泵突启闭后流量", "m³/s", "0"},
+      {InputId::FinalPumpDischarge, "Text16", "final-pump-discharge", "泵突启闭后流量", "m³/s",
+       "0"},
   }};
   return fields;
 }

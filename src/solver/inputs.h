@@ -98,14 +98,14 @@ struct RunParameters {
 
 // The coefficients formed from the parameters before the steady state.
 struct SolverCoefficients {
-  float HydraulicDiameter = 0;     // m, 4R
-  float SteadyVelocity = 0;        // m/s
-  float ReachLength = 0;           // m
-  float TimeStep = 0;              // s
-  float WaveCoefficient = 0;       // s, a/g
-  float VelocityFrictionTerm = 0;  // -, f dt / 2D
-  float HeadFrictionTerm = 0;      // s, (f dt / 2D)(a/g)
-  float ReachHeadLoss = 0;         // m, steady friction loss of one reach
+  float HydraulicDiameter = 0;            // m, 4R
+  float SteadyVelocity = 0;               // m/s
+  float ReachLength = 0;                  // m
+  float TimeStep = 0;                     // s
+  float WaveCoefficient = 0;              // s, a/g
+  float VelocityFrictionTerm = 0;         // -, f dt / 2D
+  float HeadFrictionTerm = 0;             // s, (f dt / 2D)(a/g)
+  float ReachHeadLoss = 0;                // m, steady friction loss of one reach
   double LocalLossCoefficientA = 0.1825;  // -, entrance and outlet losses
   double LocalLossCoefficientB = 0.0304;  // -, the loss before the forebay end
 };

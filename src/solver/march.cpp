@@ -37,9 +37,9 @@ void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last,
     ClearStep(run, n, j);
     detail::CheckedArith arith;
     try {
-      detail::MarchStep<detail::Verify::None>(
-          k, n, j, run.HeadsAt(j - 1), run.VelocitiesAt(j - 1), run.HeadsAt(j),
-          run.VelocitiesAt(j), run.StepTimes()[j - 1], arith);
+      detail::MarchStep<detail::Verify::None>(k, n, j, run.HeadsAt(j - 1), run.VelocitiesAt(j - 1),
+                                              run.HeadsAt(j), run.VelocitiesAt(j),
+                                              run.StepTimes()[j - 1], arith);
     } catch (const RunError& error) {
       for (int later = j + 1; later <= last; ++later) ClearStep(run, n, later);
       RethrowWithTime(error, k, j);
@@ -76,8 +76,8 @@ constexpr int kObservedBlock = 64;
 // FastSteps over first..last, telling `observer` of each block that passed
 // its verification.
 template <detail::Verify kVerify>
-int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRunEditor& run,
-                      const StepBlockObserver* observer) {
+int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int last,
+                      SurgeRunEditor& run, const StepBlockObserver* observer) {
   if (observer == nullptr || !*observer) return FastSteps<kVerify>(k, n, first, last, run);
   for (int from = first; from <= last; from += kObservedBlock) {
     const int to = std::min(last, from + kObservedBlock - 1);
@@ -117,8 +117,7 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
     at.input = InputId::StepCount;
     throw RunError(ErrorCode::Overflow, at);
   }
-  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last ||
-      state.TimeSteps() < last) {
+  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last || state.TimeSteps() < last) {
     ErrorLocation at;
     at.stage = Stage::March;
     at.step = 2;

@@ -14,8 +14,7 @@ class SurgeRunEditor {
 
   // Releases the old arrays, then creates zero-filled grids of
   // segmentCount+1 nodes by stepCount+1 steps and stepCount step times, and
-  // sets both counts with them. The counts plus one are formed in 16-bit
-  // arithmetic (overflow at 32767); no nodes or steps is a subscript error,
+  // sets both counts with them. No nodes or steps is a subscript error,
   // memory that cannot be had an out-of-memory error. On any fault the run
   // is left empty (no grids, both counts 0).
   void Resize(std::int16_t segmentCount, std::int16_t stepCount);

@@ -91,13 +91,6 @@ void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount) {
   std::vector<float>().swap(r.velocity_);
   std::vector<float>().swap(r.step_times_);
 
-  // Both counts plus one, in 16-bit arithmetic, before any array.
-  if (segmentCount == 32767) {
-    throw RunError(ErrorCode::Overflow, GridSite(Term::NodeCount, InputId::SegmentCount, 32767));
-  }
-  if (stepCount == 32767) {
-    throw RunError(ErrorCode::Overflow, GridSite(Term::StepCount, InputId::StepCount, 32767));
-  }
   const int nodes = segmentCount + 1;
   const int steps = stepCount + 1;
   // An empty or reversed index range cannot be created.

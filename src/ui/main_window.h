@@ -31,12 +31,12 @@ class MainWindow : public QWidget {
   const SurgeRun& Run() const { return run_; }
   RealProgressBar* ProgressBar1() const { return progressBar1_; }
   ResultsWindow* resultsWindow() const { return form2_.get(); }  // null until first used
-  PlotWindow* plotWindow() const { return form3_; }           // null when not existing
+  PlotWindow* plotWindow() const { return form3_; }              // null when not existing
 
  public slots:
-  void calculate();  // "计算"
+  void calculate();    // "计算"
   void exitProgram();  // "退出"
-  void showPlot();  // "输出图形"
+  void showPlot();     // "输出图形"
   void showResults();  // "结果查询"
 
  protected:

@@ -63,7 +63,8 @@ PlotPicture::PlotPicture() : image_(kWidth, kHeight, QImage::Format_RGB32) {
 void PlotPicture::Scale(float left, float top, float right, float bottom) {
   const float width = CheckedSingle(static_cast<double>(right) - left, Term::PlotWidth);
   const float height = CheckedSingle(static_cast<double>(bottom) - top, Term::PlotHeight);
-  if (!std::isfinite(left) || !std::isfinite(top)) ThrowPlotError(ErrorCode::Overflow, Term::PlotOrigin);
+  if (!std::isfinite(left) || !std::isfinite(top))
+    ThrowPlotError(ErrorCode::Overflow, Term::PlotOrigin);
   // The mapping divides by the extent: an empty one cannot be drawn in.
   if (width == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::PlotWidth);
   if (height == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::PlotHeight);

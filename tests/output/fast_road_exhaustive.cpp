@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "checks/reference_models.h"
 #include "output/output.h"
 
 namespace kelvane {
@@ -21,9 +22,9 @@ TEST(FormatHundredthsExhaustive, FastRoadMatchesPrintfForEverySingle) {
     for (std::uint32_t sign : {0u, 0x80000000u}) {
       const float value = std::bit_cast<float>(bits | sign);
       const std::string fast(buffer, FormatHundredthsTo(value, buffer));
-      if (fast != FormatHundredthsReference(value) && ++differences <= 20) {
+      if (fast != reference::Hundredths(value) && ++differences <= 20) {
         ADD_FAILURE() << "bits 0x" << std::hex << (bits | sign) << ": \"" << fast << "\", printf \""
-                      << FormatHundredthsReference(value) << "\"";
+                      << reference::Hundredths(value) << "\"";
       }
     }
   }

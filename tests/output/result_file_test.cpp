@@ -212,11 +212,10 @@ class ResultFileOnDisk : public ::testing::Test {
   // Writes `run` to `name` through the dialog; the error number or 0.
   static int Write(const SurgeRun& run, double interval, const std::string& name) {
     try {
-      WriteResultFile(
-          run, interval, [&](const SaveDialogRequest&) { return name; }, NoProgress());
+      WriteResultFile(run, interval, name, NoProgress());
     } catch (const RunError& error) {
       if (error.number() != 6) {
-        EXPECT_NE(error.where().find(name), std::string::npos) << error.where();
+        EXPECT_EQ(error.location().file, name) << error.where();
       }
       return error.number();
     }
@@ -236,23 +235,12 @@ class ResultFileOnDisk : public ::testing::Test {
   fs::path folder_, target_;
 };
 
-TEST_F(ResultFileOnDisk, DialogRequestProgressAndWholeReplacement) {
+TEST_F(ResultFileOnDisk, ProgressAndWholeReplacement) {
   const SurgeRun run = NumberedRun(1, 3);
   RecordingProgress progress;
-  SaveDialogRequest asked;
-  WriteResultFile(
-      run, 1,
-      [&](const SaveDialogRequest& request) {
-        asked = request;
-        // The range is set before the dialog opens.
-        EXPECT_EQ(progress.calls, (std::vector<RecordingProgress::Call>{{'n', 0}, {'x', 3}}));
-        return target_.string();
-      },
-      progress);
-  EXPECT_EQ(asked.presetName, "计算结果.txt");
-  EXPECT_EQ(asked.options, 4096);
-  EXPECT_EQ(asked.filter, "all files|*.*|(*.txt)|*.txt|(*.dat)|*.dat|");
-  EXPECT_EQ(asked.title, "保存输出结果");
+  WriteResultFile(run, 1, target_.string(), progress);
+  EXPECT_EQ(progress.calls[0], (RecordingProgress::Call{'n', 0}));
+  EXPECT_EQ(progress.calls[1], (RecordingProgress::Call{'x', 3}));
   EXPECT_EQ(progress.Values(), (std::vector<double>{1, 2, 3}));
   EXPECT_EQ(ReadFile(target_), ResultText(run, 1));
   EXPECT_EQ(Entries(), std::set<std::string>{target_.filename()});
@@ -260,8 +248,7 @@ TEST_F(ResultFileOnDisk, DialogRequestProgressAndWholeReplacement) {
 
 TEST_F(ResultFileOnDisk, EmptyNameWritesNothing) {
   RecordingProgress progress;
-  WriteResultFile(
-      NumberedRun(1, 3), 1, [](const SaveDialogRequest&) { return std::string(); }, progress);
+  WriteResultFile(NumberedRun(1, 3), 1, "", progress);
   EXPECT_EQ(progress.calls, (std::vector<RecordingProgress::Call>{{'n', 0}, {'x', 3}}));
   ExpectOldFileAlone();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "output/output.h"
 #include "test_runs.h"
@@ -24,10 +25,16 @@ struct Table {
   std::vector<double> progress;
 };
 
-Table Query(SurgeRun& run, std::string_view first, std::string_view last,
+// The table for the range as the three boxes would hold it.
+std::string TableText(const SurgeRun& run, std::string_view first, std::string_view last,
+                      std::string_view interval, ProgressSink& progress) {
+  return ResultsTableText(run, ReadTableRange(first, last, interval), progress);
+}
+
+Table Query(const SurgeRun& run, std::string_view first, std::string_view last,
             std::string_view interval) {
   RecordingProgress progress;
-  const std::string text = ResultsTableText(run, first, last, interval, progress);
+  const std::string text = TableText(run, first, last, interval, progress);
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   std::vector<std::string> lines = SplitCrLf(text);
   EXPECT_GE(lines.size(), 2u);
@@ -53,15 +60,16 @@ TEST(ResultsTable, DefaultRunHasTwentyRows) {
   SurgeRun run;
   const InputTexts texts = DefaultInputTexts();
   Calculate(texts, run);
-  const Table table = Query(run, texts[12], texts[13], texts[14]);
+  const Table table = Query(run, texts[InputId::FirstOutputStep], texts[InputId::LastOutputStep],
+                            texts[InputId::OutputInterval]);
   ASSERT_EQ(table.rows.size(), 20u);
   EXPECT_EQ(table.rows[0],
             "0.00          -4.34          -4.6           -4.71          -4.81          -4.93"
             "          -5.25");
   for (const std::string& row : table.rows) EXPECT_EQ(row.size(), 94u);
   EXPECT_EQ(table.rows[19].substr(0, 4), FormatHundredths(run.StepTime(96)).substr(0, 4));
-  EXPECT_EQ(run.FirstOutputStep, 1);
-  EXPECT_EQ(run.LastOutputStep, 100);
+  EXPECT_EQ(run.FirstOutputStep(), 1);
+  EXPECT_EQ(run.LastOutputStep(), 100);
   EXPECT_EQ(table.progress.front(), 1.0);
   EXPECT_EQ(table.progress.back(), 96.0);
 }
@@ -141,31 +149,35 @@ TEST(ResultsTable, Errors) {
   struct Case {
     const char *first, *last, *interval;
     int number;
-    const char* whereHas;
-    std::int16_t firstStored, lastStored;
+    std::optional<InputId> box;  // the box named, for a step beyond 16 bits
+    int step;                    // the row's step that has no time
   };
   const Case cases[] = {
-      {"0", "5", "1", 9, "时间", 0, 5},  // a first step of 0 fails at once
-      {"-3", "5", "1", 9, "时间", -3, 5},
-      {"1", "12", "1", 9, "第 11 步", 1, 12},  // beyond StepCount (10)
-      {"1", "11", "5", 9, "第 11 步", 1, 11},
-      {"10", "12", ".5", 9, "第 11 步", 10, 12},  // 10.5 looks up step 10, 11 fails
+      {"0", "5", "1", 9, std::nullopt, 0},  // a first step of 0 fails at once
+      {"-3", "5", "1", 9, std::nullopt, -3},
+      {"1", "12", "1", 9, std::nullopt, 11},  // beyond StepCount (10)
+      {"1", "11", "5", 9, std::nullopt, 11},
+      {"10", "12", ".5", 9, std::nullopt, 11},  // 10.5 looks up step 10, 11 fails
       // A small interval still meets the end of the run before any limit.
-      {"10", "20", ".001", 9, "第 11 步", 10, 20},
-      {"40000", "5", "1", 6, "Text13", 0, 0},
-      {"1", "-32769", "1", 6, "Text14", 1, 0},
+      {"10", "20", ".001", 9, std::nullopt, 11},
+      {"40000", "5", "1", 6, InputId::FirstOutputStep, 0},
+      {"1", "-32769", "1", 6, InputId::LastOutputStep, 0},
   };
   for (const Case& c : cases) {
-    SurgeRun run = NumberedRun(2, 10);
+    const SurgeRun run = NumberedRun(2, 10);
     try {
-      ResultsTableText(run, c.first, c.last, c.interval, NoProgress());
+      TableText(run, c.first, c.last, c.interval, NoProgress());
       ADD_FAILURE() << c.first << " " << c.last << " accepted";
     } catch (const RunError& error) {
       EXPECT_EQ(error.number(), c.number) << c.first << " " << c.last;
-      EXPECT_NE(error.where().find(c.whereHas), std::string::npos) << error.where();
+      const ErrorLocation& at = error.location();
+      EXPECT_EQ(at.stage, Stage::ResultsTable) << error.where();
+      EXPECT_EQ(at.input, c.box) << error.where();
+      EXPECT_EQ(at.step, c.step) << error.where();
+      if (!c.box) {
+        EXPECT_EQ(at.quantity, Quantity::Time) << error.where();
+      }
     }
-    EXPECT_EQ(run.FirstOutputStep, c.firstStored) << c.first;
-    EXPECT_EQ(run.LastOutputStep, c.lastStored) << c.first;
   }
 }
 
@@ -174,7 +186,7 @@ TEST(ResultsTable, LastStepIsStepCountPlusOneFailsOnTheTime) {
   SurgeRun run = NumberedRun(2, 10);
   const Table table = Query(run, "10", "10", "1");
   EXPECT_EQ(TimeFields(table), std::vector<std::string>{"9.  "});
-  EXPECT_THROW(ResultsTableText(run, "11", "11", "1", NoProgress()), RunError);
+  EXPECT_THROW(TableText(run, "11", "11", "1", NoProgress()), RunError);
 }
 
 // A tiny interval would list rows without end: refused as out of memory
@@ -182,7 +194,7 @@ TEST(ResultsTable, LastStepIsStepCountPlusOneFailsOnTheTime) {
 TEST(ResultsTable, EndlessTableIsOutOfMemory) {
   SurgeRun run = NumberedRun(2, 10);
   try {
-    ResultsTableText(run, "1", "2", "1e-300", NoProgress());
+    TableText(run, "1", "2", "1e-300", NoProgress());
     ADD_FAILURE() << "no error";
   } catch (const RunError& error) {
     EXPECT_EQ(error.number(), 7);

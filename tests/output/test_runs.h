@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "solver/run_editor.h"
 #include "solver/solver.h"
 
 namespace kelvane::testing {
@@ -22,13 +23,11 @@ namespace kelvane::testing {
 inline SurgeRun MakeRun(int reaches, int steps, const std::function<float(int)>& time,
                         const std::function<float(int, int)>& head) {
   SurgeRun run;
-  run.SegmentCount = static_cast<std::int16_t>(reaches);
-  run.StepCount = static_cast<std::int16_t>(steps);
-  run.RecreateGrids(reaches + 1, steps + 1);
-  run.RecreateStepTimes(steps);
-  for (int step = 1; step <= steps; ++step) run.MutableStepTimes()[step - 1] = time(step);
+  SurgeRunEditor editor(run);
+  editor.Resize(static_cast<std::int16_t>(reaches), static_cast<std::int16_t>(steps));
+  for (int step = 1; step <= steps; ++step) editor.StepTimes()[step - 1] = time(step);
   for (int step = 1; step <= steps + 1; ++step) {
-    float* heads = run.MutableHeadsAt(step);
+    float* heads = editor.HeadsAt(step);
     for (int node = 1; node <= reaches + 1; ++node) heads[node - 1] = head(node, step);
   }
   return run;

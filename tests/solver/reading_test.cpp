@@ -8,6 +8,10 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
 
 #include "solver/solver.h"
 
@@ -68,7 +72,11 @@ TEST(ToInt16, RoundsHalfToEvenWithinRange) {
   const Row rows[] = {{2.5, 2},         {3.5, 4},           {-2.5, -2},       {0.5, 0},
                       {1.5, 2},         {5.5, 6},           {4.5, 4},         {-0.4, 0},
                       {32767.4, 32767}, {-32768.5, -32768}, {-32768, -32768}, {32766.5, 32766}};
-  for (const Row& row : rows) EXPECT_EQ(ToInt16(row.in, "x"), row.out) << row.in;
+  for (const Row& row : rows) {
+    std::int16_t value = 0;
+    EXPECT_TRUE(ToInt16(row.in, value)) << row.in;
+    EXPECT_EQ(value, row.out) << row.in;
+  }
 
   const double bad[] = {32767.5,
                         32768,
@@ -78,13 +86,9 @@ TEST(ToInt16, RoundsHalfToEvenWithinRange) {
                         std::numeric_limits<double>::infinity(),
                         std::numeric_limits<double>::quiet_NaN()};
   for (double in : bad) {
-    try {
-      ToInt16(in, "here");
-      ADD_FAILURE() << in << " converted";
-    } catch (const RunError& e) {
-      EXPECT_EQ(e.number(), 6) << in;
-      EXPECT_EQ(e.where(), "here");
-    }
+    std::int16_t value = 7;
+    EXPECT_FALSE(ToInt16(in, value)) << in;
+    EXPECT_EQ(value, 7) << in;
   }
 }
 
@@ -101,79 +105,188 @@ TEST(ErrorCatalogue, NumbersAndDescriptions) {
       {ErrorCode::PathFileAccess, "路径/文件访问错误"},
       {ErrorCode::PathNotFound, "路径未找到"},
   };
-  for (const auto& [code, text] : rows) {
-    const RunError e(code, "读取 Text5（计算时段数）");
-    EXPECT_EQ(e.description(), text);
-    EXPECT_EQ(std::string(e.what()), "运行时错误 " + std::to_string(e.number()) + "：" + text +
-                                         "（读取 Text5（计算时段数））");
+  for (const auto& [code, text] : rows) EXPECT_EQ(ErrorDescription(code), text);
+}
+
+using enum InputId;
+
+ErrorLocation Read(InputId box) {
+  ErrorLocation at;
+  at.stage = Stage::Reading;
+  at.input = box;
+  return at;
+}
+ErrorLocation Coefficient(Term term) {
+  ErrorLocation at;
+  at.stage = Stage::Coefficients;
+  at.term = term;
+  return at;
+}
+// A coefficient that divides by the zero value of `box`.
+ErrorLocation ZeroDivisor(Term term, InputId box) {
+  ErrorLocation at = Coefficient(term);
+  at.input = box;
+  at.zeroDivisor = true;
+  return at;
+}
+ErrorLocation Grid(Term term, InputId box, double value) {
+  ErrorLocation at;
+  at.stage = Stage::Grid;
+  at.term = term;
+  at.input = box;
+  at.value = value;
+  return at;
+}
+ErrorLocation March(int step, int node, Quantity quantity) {
+  ErrorLocation at;
+  at.stage = Stage::March;
+  at.step = step;
+  at.node = node;
+  at.quantity = quantity;
+  return at;
+}
+
+// The few places the wording itself is checked: the messages an engineer
+// meets most, as the batch mode prints them.
+TEST(ErrorText, NamesTheBoxAndTheTermInTheEngineersWords) {
+  struct Row {
+    InputId box;
+    const char* text;
+    const char* message;
+  };
+  const Row rows[] = {
+      {HydraulicRadius, "0",
+       "运行时错误 '11': 除数为零\n计算流速摩阻项：“水力半径”（Text8）为 "
+       "0，流速摩阻项以它为除数\n"},
+      {SegmentCount, "0",
+       "运行时错误 '11': 除数为零\n计算管段长度：“划分管段数”（Text4）为 0，管段长度以它为除数\n"},
+      {StepCount, "",
+       "运行时错误 '9': 下标越界\n建立计算网格（时段时间数组）：“计算时段数”（Text5）为 0\n"},
+      {ForebayArea, "1e-30", "运行时错误 '6': 溢出\n瞬变计算第 3 时段（0.239 s），节点 5，流速\n"},
+  };
+  for (const Row& row : rows) {
+    InputTexts texts = DefaultInputTexts();
+    texts[row.box] = row.text;
+    SurgeRun run;
+    try {
+      Calculate(texts, run);
+      ADD_FAILURE() << row.message;
+    } catch (const RunError& e) {
+      EXPECT_EQ(RunErrorText(e, ErrorTextLayout::CommandLine), row.message);
+    }
   }
+  ErrorLocation file;
+  file.stage = Stage::ResultFile;
+  file.file = "/no/such/计算结果.txt";
+  file.fileAction = FileAction::Create;
+  EXPECT_EQ(RunErrorText(RunError(ErrorCode::PathNotFound, file), ErrorTextLayout::MessageBox),
+            "运行时错误 '76':\n\n路径未找到\n写结果文件，文件“/no/such/计算结果.txt”（创建）");
+}
+
+// Whatever a command throws becomes a numbered error, never an abort.
+TEST(ErrorText, AnyExceptionBecomesACatalogueError) {
+  auto caught = [](auto&& thrower) {
+    try {
+      thrower();
+    } catch (...) {
+      return CurrentExceptionAsRunError(Stage::Report);
+    }
+    return RunError(ErrorCode::Overflow, {});
+  };
+  EXPECT_EQ(caught([] { throw std::bad_alloc(); }).code(), ErrorCode::OutOfMemory);
+  EXPECT_EQ(caught([] { throw std::length_error("x"); }).code(), ErrorCode::OutOfMemory);
+  EXPECT_EQ(caught([] { throw std::system_error(ENOSPC, std::generic_category()); }).code(),
+            ErrorCode::DiskFull);
+  const RunError other = caught([] { throw std::runtime_error("库内部错误"); });
+  EXPECT_EQ(other.code(), ErrorCode::Overflow);
+  EXPECT_EQ(other.location().stage, Stage::Report);
+  EXPECT_EQ(other.location().detail, "库内部错误");
+  ErrorLocation at;
+  at.step = 4;
+  EXPECT_EQ(caught([&] { throw RunError(ErrorCode::SubscriptOutOfRange, at); }).location(), at);
 }
 
 struct BadInputs {
-  std::vector<std::pair<int, const char*>> boxes;  // box number (1-based), text
+  std::vector<std::pair<InputId, const char*>> boxes;
   int number;
-  const char* where;
+  ErrorLocation where;
 };
 
 // Runs Calculate on the defaults with some boxes replaced.
-RunError FirstFault(const BadInputs& row, SurgeRun& run) {
+std::optional<RunError> FirstFault(const BadInputs& row, SurgeRun& run) {
   InputTexts texts = DefaultInputTexts();
-  for (const auto& [box, text] : row.boxes) texts[box - 1] = text;
+  for (const auto& [box, text] : row.boxes) texts[box] = text;
   try {
     Calculate(texts, run);
   } catch (const RunError& e) {
     return e;
   }
-  return RunError(ErrorCode::Overflow, "no fault");
+  return std::nullopt;
 }
 
 TEST(ReadingStage, FirstFaultInReadingOrder) {
   const BadInputs rows[] = {
-      // One bad input each.
-      {{{5, "40000"}}, 6, "读取 Text5（计算时段数）"},
-      {{{4, "-32769"}}, 6, "读取 Text4（划分管段数）"},
-      {{{13, "32767.5"}}, 6, "读取 Text13（初始输出时段）"},
-      {{{14, "-40000"}}, 6, "读取 Text14（终端输出时段）"},
-      {{{4, "32767"}}, 6, "计算 SegmentCount + 1"},
-      {{{5, "32767"}}, 6, "计算 StepCount + 1"},
-      {{{4, "-1"}}, 9, "创建 HeadGrid（节点 1..0，时段 1..1501）"},
-      {{{5, "-1"}}, 9, "创建 HeadGrid（节点 1..6，时段 1..0）"},
-      {{{5, "0"}}, 9, "创建 StepTimes（时段 1..0）"},
-      {{{5, ""}}, 9, "创建 StepTimes（时段 1..0）"},
-      {{{4, "abc"}}, 11, "计算 ReachLength"},
-      {{{4, "&H10"}}, 11, "计算 ReachLength"},
-      {{{4, "0"}, {12, "0"}}, 6, "计算 ReachLength"},
-      {{{11, "0"}}, 11, "计算 TimeStep"},
-      {{{11, "0"}, {12, "0"}}, 6, "计算 TimeStep"},
-      {{{8, "0"}}, 11, "计算 VelocityFrictionTerm"},
-      {{{8, "0"}, {6, "0"}}, 6, "计算 VelocityFrictionTerm"},
-      {{{1, "1e40"}}, 6, "计算 SteadyVelocity"},
-      {{{8, "1e38"}}, 6, "计算 HydraulicDiameter"},
-      {{{12, "3e38"}, {4, "1"}, {11, "1e-30"}}, 6, "计算 TimeStep"},
-      {{{6, "3e38"}, {12, "10000"}, {4, "1"}}, 6, "计算 VelocityFrictionTerm"},
-      {{{11, "3e38"}, {6, "3e38"}, {12, "3e38"}, {4, "1"}}, 6, "计算 HeadFrictionTerm"},
-      {{{6, "1e37"}}, 6, "计算 ReachHeadLoss"},
-      // Out of range for a single, or for a double, at the read.
-      {{{6, "1e39"}}, 6, "读取 Text6（沿程水头损失系数）"},
-      {{{3, "-3.5e38"}}, 6, "读取 Text3（库水位）"},
-      {{{7, "1e400"}}, 6, "读取 Text7（箱涵坡降）"},
-      {{{15, "-1e400"}}, 6, "读取 Text15（输出间隔）"},
-      {{{4, "1e400"}}, 6, "读取 Text4（划分管段数）"},
-      // Several bad inputs: the reading order decides.
-      {{{1, "1e400"}, {6, "1e39"}}, 6, "读取 Text6（沿程水头损失系数）"},
-      {{{8, "0"}, {11, "0"}, {4, "x"}}, 11, "计算 ReachLength"},
-      {{{8, "0"}, {11, "0"}}, 11, "计算 TimeStep"},
-      {{{5, "40000"}, {4, "40000"}}, 6, "读取 Text4（划分管段数）"},
-      {{{13, "1e9"}, {5, "0"}}, 9, "创建 StepTimes（时段 1..0）"},
-      {{{15, "1e400"}, {14, "1e9"}}, 6, "读取 Text14（终端输出时段）"},
-      {{{16, "1e39"}, {10, "1e400"}}, 6, "读取 Text10（箱涵断面面积）"},
-      {{{4, "4"}, {9, "0"}}, 11, "第 2 时段，节点 5（水位）"},
+      {{{StepCount, "40000"}}, 6, Read(StepCount)},
+      {{{SegmentCount, "-32769"}}, 6, Read(SegmentCount)},
+      {{{FirstOutputStep, "32767.5"}}, 6, Read(FirstOutputStep)},
+      {{{LastOutputStep, "-40000"}}, 6, Read(LastOutputStep)},
+      {{{SegmentCount, "32767"}}, 6, Grid(Term::NodeCount, SegmentCount, 32767)},
+      {{{StepCount, "32767"}}, 6, Grid(Term::StepCount, StepCount, 32767)},
+      {{{SegmentCount, "-1"}}, 9, Grid(Term::Grids, SegmentCount, -1)},
+      {{{StepCount, "-1"}}, 9, Grid(Term::Grids, StepCount, -1)},
+      {{{StepCount, "0"}}, 9, Grid(Term::StepTimes, StepCount, 0)},
+      {{{StepCount, ""}}, 9, Grid(Term::StepTimes, StepCount, 0)},
+      {{{SegmentCount, "abc"}}, 11, ZeroDivisor(Term::ReachLength, SegmentCount)},
+      {{{SegmentCount, "&H10"}}, 11, ZeroDivisor(Term::ReachLength, SegmentCount)},
+      {{{SegmentCount, "0"}, {CulvertLength, "0"}},
+       6,
+       ZeroDivisor(Term::ReachLength, SegmentCount)},
+      {{{WaveSpeed, "0"}}, 11, ZeroDivisor(Term::TimeStep, WaveSpeed)},
+      {{{WaveSpeed, "0"}, {CulvertLength, "0"}}, 6, ZeroDivisor(Term::TimeStep, WaveSpeed)},
+      {{{HydraulicRadius, "0"}}, 11, ZeroDivisor(Term::VelocityFrictionTerm, HydraulicRadius)},
+      {{{HydraulicRadius, "0"}, {FrictionFactor, "0"}},
+       6,
+       ZeroDivisor(Term::VelocityFrictionTerm, HydraulicRadius)},
+      {{{SteadyDischarge, "1e40"}}, 6, Coefficient(Term::SteadyVelocity)},
+      {{{HydraulicRadius, "1e38"}}, 6, Coefficient(Term::HydraulicDiameter)},
+      {{{CulvertLength, "3e38"}, {SegmentCount, "1"}, {WaveSpeed, "1e-30"}},
+       6,
+       Coefficient(Term::TimeStep)},
+      {{{FrictionFactor, "3e38"}, {CulvertLength, "10000"}, {SegmentCount, "1"}},
+       6,
+       Coefficient(Term::VelocityFrictionTerm)},
+      {{{WaveSpeed, "3e38"},
+        {FrictionFactor, "3e38"},
+        {CulvertLength, "3e38"},
+        {SegmentCount, "1"}},
+       6,
+       Coefficient(Term::HeadFrictionTerm)},
+      {{{FrictionFactor, "1e37"}}, 6, Coefficient(Term::ReachHeadLoss)},
+      {{{FrictionFactor, "1e39"}}, 6, Read(FrictionFactor)},
+      {{{ReservoirLevel, "-3.5e38"}}, 6, Read(ReservoirLevel)},
+      {{{CulvertSlope, "1e400"}}, 6, Read(CulvertSlope)},
+      {{{OutputInterval, "-1e400"}}, 6, Read(OutputInterval)},
+      {{{SegmentCount, "1e400"}}, 6, Read(SegmentCount)},
+      {{{SteadyDischarge, "1e400"}, {FrictionFactor, "1e39"}}, 6, Read(FrictionFactor)},
+      {{{HydraulicRadius, "0"}, {WaveSpeed, "0"}, {SegmentCount, "x"}},
+       11,
+       ZeroDivisor(Term::ReachLength, SegmentCount)},
+      {{{HydraulicRadius, "0"}, {WaveSpeed, "0"}}, 11, ZeroDivisor(Term::TimeStep, WaveSpeed)},
+      {{{StepCount, "40000"}, {SegmentCount, "40000"}}, 6, Read(SegmentCount)},
+      {{{FirstOutputStep, "1e9"}, {StepCount, "0"}}, 9, Grid(Term::StepTimes, StepCount, 0)},
+      {{{OutputInterval, "1e400"}, {LastOutputStep, "1e9"}}, 6, Read(LastOutputStep)},
+      {{{FinalPumpDischarge, "1e39"}, {CulvertArea, "1e400"}}, 6, Read(CulvertArea)},
+      {{{SegmentCount, "4"}, {ForebayArea, "0"}}, 11, March(2, 5, Quantity::Head)},
   };
   for (const BadInputs& row : rows) {
     SurgeRun run;
-    const RunError e = FirstFault(row, run);
-    EXPECT_EQ(e.number(), row.number) << row.where;
-    EXPECT_EQ(e.where(), row.where);
+    const std::optional<RunError> e = FirstFault(row, run);
+    ASSERT_TRUE(e.has_value()) << ErrorLocationText(row.where);
+    EXPECT_EQ(e->number(), row.number) << ErrorLocationText(row.where);
+    // March faults carry the step's time as well; the rest must match.
+    ErrorLocation got = e->location();
+    if (row.where.stage == Stage::March) got.time.reset();
+    EXPECT_EQ(got, row.where) << e->where() << " / expected " << ErrorLocationText(row.where);
   }
 }
 
@@ -184,10 +297,10 @@ TEST(ReadingStage, CountsRoundHalfToEven) {
   };
   for (const Row row : {Row{"4.5", 4}, Row{"5.5", 6}, Row{"6.5", 6}, Row{"7", 7}, Row{" 8 ", 8}}) {
     InputTexts texts = DefaultInputTexts();
-    texts[3] = row.text;
+    texts[InputId::SegmentCount] = row.text;
     SurgeRun run;
     Calculate(texts, run);
-    EXPECT_EQ(run.SegmentCount, row.segments) << row.text;
+    EXPECT_EQ(run.SegmentCount(), row.segments) << row.text;
     EXPECT_EQ(run.GridNodes(), row.segments + 1);
     EXPECT_EQ(run.GridSteps(), 1501);
     EXPECT_EQ(run.TimeSteps(), 1500);
@@ -196,13 +309,13 @@ TEST(ReadingStage, CountsRoundHalfToEven) {
 
 TEST(ReadingStage, OutputStepsAreNotCheckedAgainstTheRun) {
   InputTexts texts = DefaultInputTexts();
-  texts[4] = "100";
-  texts[12] = "200";
-  texts[13] = "-3";
+  texts[InputId::StepCount] = "100";
+  texts[InputId::FirstOutputStep] = "200";
+  texts[InputId::LastOutputStep] = "-3";
   SurgeRun run;
   const RunOutcome outcome = Calculate(texts, run);
-  EXPECT_EQ(run.FirstOutputStep, 200);
-  EXPECT_EQ(run.LastOutputStep, -3);
+  EXPECT_EQ(run.FirstOutputStep(), 200);
+  EXPECT_EQ(run.LastOutputStep(), -3);
   EXPECT_EQ(outcome.parameters.OutputInterval, 5.0);
 }
 
@@ -215,13 +328,13 @@ TEST(ReadingStage, GridTooLargeForMemoryIsErrorSeven) {
     const rlimit limit{512u << 20, 512u << 20};
     if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(100);
     InputTexts texts = DefaultInputTexts();
-    texts[3] = "32000";
-    texts[4] = "32000";
+    texts[InputId::SegmentCount] = "32000";
+    texts[InputId::StepCount] = "32000";
     SurgeRun run;
     try {
       Calculate(texts, run);
     } catch (const RunError& e) {
-      const bool named = e.where().rfind("创建 HeadGrid", 0) == 0 && !run.HasGrids();
+      const bool named = e.location().stage == Stage::Grid && !run.HasGrids();
       _exit(named ? e.number() : 101);
     } catch (...) {
       _exit(102);

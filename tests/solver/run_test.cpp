@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "solver/march.h"
+#include "solver/run_editor.h"
 #include "solver/solver.h"
 
 namespace kelvane {
@@ -22,9 +23,9 @@ std::string Digits(const char* format, double value) {
   return text;
 }
 
-InputTexts With(std::initializer_list<std::pair<int, const char*>> boxes) {
+InputTexts With(std::initializer_list<std::pair<InputId, const char*>> boxes) {
   InputTexts texts = DefaultInputTexts();
-  for (const auto& [box, text] : boxes) texts[box - 1] = text;
+  for (const auto& [box, text] : boxes) texts[box] = text;
   return texts;
 }
 
@@ -40,10 +41,10 @@ TEST(DefaultRun, CoefficientsToTheDigitsShown) {
   for (const auto& [value, digits] : rows) EXPECT_EQ(Digits("%.7g", value), digits);
   EXPECT_EQ(c.LocalLossCoefficientA, 0.1825);
   EXPECT_EQ(c.LocalLossCoefficientB, 0.0304);
-  EXPECT_EQ(run.SegmentCount, 5);
-  EXPECT_EQ(run.StepCount, 1500);
-  EXPECT_EQ(run.FirstOutputStep, 1);
-  EXPECT_EQ(run.LastOutputStep, 100);
+  EXPECT_EQ(run.SegmentCount(), 5);
+  EXPECT_EQ(run.StepCount(), 1500);
+  EXPECT_EQ(run.FirstOutputStep(), 1);
+  EXPECT_EQ(run.LastOutputStep(), 100);
 }
 
 TEST(DefaultRun, SteadyStateAndStepTimes) {
@@ -85,7 +86,7 @@ TEST(DefaultRun, ForebayPeakAndFlowReversal) {
 
 TEST(March, PumpsKeepingTheSteadyDischarge) {
   SurgeRun run;
-  Calculate(With({{16, "41.6"}}), run);
+  Calculate(With({{InputId::FinalPumpDischarge, "41.6"}}), run);
   EXPECT_EQ(run.Head(6, 2), run.Head(6, 1));
   EXPECT_NEAR(run.Velocity(6, 1500), 2.411, 0.0005);
   EXPECT_NEAR(run.Head(6, 1500), -4.754, 0.0005);
@@ -95,7 +96,7 @@ TEST(March, PumpsKeepingTheSteadyDischarge) {
 TEST(March, ShortRuns) {
   for (const char* steps : {"1", "2"}) {
     SurgeRun run;
-    Calculate(With({{5, steps}}), run);
+    Calculate(With({{InputId::StepCount, steps}}), run);
     const int n = std::stoi(steps);
     EXPECT_EQ(run.TimeSteps(), n);
     EXPECT_EQ(run.GridSteps(), n + 1);
@@ -117,18 +118,20 @@ TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
       {"5", "1"}, {"5", "2"}, {"5", "66"}, {"5", "1500"}, {"300", "700"}};
   for (const auto& [reaches, steps] : runs) {
     SurgeRun plain;
-    Calculate(With({{4, reaches}, {5, steps}}), plain);
+    Calculate(With({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}), plain);
 
     SurgeRun run;
     std::vector<std::pair<int, int>> blocks;
     std::vector<float> seen;  // the values of each step when it is reported
-    Calculate(With({{4, reaches}, {5, steps}}), run, [&](int first, int last) {
+    CalculateOptions options;
+    options.observer = [&](int first, int last) {
       blocks.emplace_back(first, last);
       for (int step = first; step <= last; ++step) {
         for (float h : run.HeadsAt(step)) seen.push_back(h);
         for (float v : run.VelocitiesAt(step)) seen.push_back(v);
       }
-    });
+    };
+    Calculate(With({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}), run, options);
 
     int next = 1;
     for (const auto& [first, last] : blocks) {
@@ -136,9 +139,9 @@ TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
       ASSERT_LE(first, last);
       next = last + 1;
     }
-    EXPECT_EQ(next, plain.StepCount + 1);
+    EXPECT_EQ(next, plain.StepCount() + 1);
     std::vector<float> expected;
-    for (int step = 1; step <= plain.StepCount; ++step) {
+    for (int step = 1; step <= plain.StepCount(); ++step) {
       for (float h : plain.HeadsAt(step)) expected.push_back(h);
       for (float v : plain.VelocitiesAt(step)) expected.push_back(v);
     }
@@ -150,7 +153,11 @@ TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
 TEST(March, FlatFrictionlessWater) {
   // Still water with no slope and no friction stays as it is.
   SurgeRun still;
-  Calculate(With({{1, "0"}, {2, "0"}, {6, "0"}, {7, "0"}}), still);
+  Calculate(With({{InputId::SteadyDischarge, "0"},
+                  {InputId::IntakeHeadLoss, "0"},
+                  {InputId::FrictionFactor, "0"},
+                  {InputId::CulvertSlope, "0"}}),
+            still);
   for (int step = 1; step <= 1500; ++step) {
     for (int node = 1; node <= 6; ++node) {
       ASSERT_EQ(still.Head(node, step), -4.34f) << node << "," << step;
@@ -160,7 +167,7 @@ TEST(March, FlatFrictionlessWater) {
   // Without friction nodes 2, 3 and 4 share one steady head: node 3 sits
   // between equal neighbours and keeps their state at step 2.
   SurgeRun moving;
-  Calculate(With({{6, "0"}, {7, "0"}}), moving);
+  Calculate(With({{InputId::FrictionFactor, "0"}, {InputId::CulvertSlope, "0"}}), moving);
   ASSERT_EQ(moving.Head(2, 1), moving.Head(4, 1));
   EXPECT_EQ(moving.Head(3, 2), moving.Head(2, 1));
   EXPECT_EQ(moving.Velocity(3, 2), moving.Velocity(2, 1));
@@ -169,11 +176,14 @@ TEST(March, FlatFrictionlessWater) {
 TEST(March, ZeroForebayAreaStopsAtTheFirstStep) {
   SurgeRun run;
   try {
-    Calculate(With({{9, "0"}}), run);
+    Calculate(With({{InputId::ForebayArea, "0"}}), run);
     ADD_FAILURE();
   } catch (const RunError& e) {
     EXPECT_EQ(e.number(), 11);
-    EXPECT_EQ(e.where(), "第 2 时段，节点 6（水位）");
+    EXPECT_EQ(e.location().stage, Stage::March);
+    EXPECT_EQ(e.location().step, 2);
+    EXPECT_EQ(e.location().node, 6);
+    EXPECT_EQ(e.location().quantity, Quantity::Head);
   }
   // Everything of step 2 before the forebay was written.
   EXPECT_NE(run.StepTime(2), 0.0f);
@@ -192,24 +202,34 @@ TEST(March, ZeroForebayAreaStopsAtTheFirstStep) {
 //   first slope term, the velocity of node 2 at step 2.
 TEST(March, OverflowAtTheStepAndNodeWhereItHappens) {
   struct Row {
-    std::initializer_list<std::pair<int, const char*>> boxes;
-    const char* where;
+    std::initializer_list<std::pair<InputId, const char*>> boxes;
+    Quantity what;
     int step, node;  // the failing value, left zero, and its node before
   };
   const Row rows[] = {
-      {{{7, "1e300"}}, "第 2 时段，节点 2（水位）", 2, 2},
-      {{{9, "1e-30"}}, "第 3 时段，节点 5（流速）", 3, 5},
-      {{{7, "1e308"}, {12, "5966620"}}, "第 2 时段，节点 2（流速）", 2, 2},
+      {{{InputId::CulvertSlope, "1e300"}}, Quantity::Head, 2, 2},
+      {{{InputId::ForebayArea, "1e-30"}}, Quantity::Velocity, 3, 5},
+      {{{InputId::CulvertSlope, "1e308"}, {InputId::CulvertLength, "5966620"}},
+       Quantity::Velocity,
+       2,
+       2},
   };
   for (const Row& row : rows) {
     SurgeRun run;
     try {
       Calculate(With(row.boxes), run);
-      ADD_FAILURE() << row.where;
+      ADD_FAILURE() << row.step << " " << row.node;
       continue;
     } catch (const RunError& e) {
       EXPECT_EQ(e.number(), 6);
-      EXPECT_EQ(e.where(), row.where);
+      const ErrorLocation& at = e.location();
+      EXPECT_EQ(at.stage, Stage::March);
+      EXPECT_EQ(at.quantity, row.what);
+      EXPECT_EQ(at.step, row.step);
+      EXPECT_EQ(at.node, row.node);
+      // The step's time: (step - 1) time steps.
+      ASSERT_TRUE(at.time.has_value());
+      EXPECT_EQ(*at.time, run.StepTime(row.step));
     }
     // Nothing is rolled back: earlier steps stay, the failing step holds
     // what was computed before the fault and zeros after it.
@@ -219,7 +239,7 @@ TEST(March, OverflowAtTheStepAndNodeWhereItHappens) {
     if (row.node > 2) {
       EXPECT_NE(run.Velocity(row.node - 1, row.step), 0.0f);
     }
-    const bool headFault = std::string(row.where).ends_with("（水位）");
+    const bool headFault = row.what == Quantity::Head;
     EXPECT_EQ(run.Velocity(row.node, row.step) != 0.0f, headFault);
     EXPECT_EQ(run.Head(row.node, row.step), 0.0f);
     EXPECT_EQ(run.Velocity(1, row.step), 0.0f);
@@ -271,12 +291,10 @@ TEST(March, VerifiedStepsMatchCheckedForEveryRowLength) {
                                          MarchChecking::EveryOperation};
       for (int k = 0; k < 2; ++k) {
         SurgeRun& run = runs[k];
-        run.SegmentCount = static_cast<std::int16_t>(reaches);
-        run.StepCount = static_cast<std::int16_t>(steps);
-        run.RecreateGrids(reaches + 1, steps + 1);
-        run.RecreateStepTimes(steps);
-        std::memcpy(run.MutableHeadsAt(1), heads, sizeof(float) * (reaches + 1));
-        std::memcpy(run.MutableVelocitiesAt(1), velocities, sizeof(float) * (reaches + 1));
+        SurgeRunEditor editor(run);
+        editor.Resize(static_cast<std::int16_t>(reaches), static_cast<std::int16_t>(steps));
+        std::memcpy(editor.HeadsAt(1), heads, sizeof(float) * (reaches + 1));
+        std::memcpy(editor.VelocitiesAt(1), velocities, sizeof(float) * (reaches + 1));
         try {
           MarchTransient(outcome.parameters, outcome.coefficients, run, checking[k]);
         } catch (const RunError& e) {
@@ -294,15 +312,17 @@ TEST(March, VerifiedStepsMatchCheckedForEveryRowLength) {
 // the same grids, whether each step is verified once or every operation is
 // checked.
 TEST(March, VerifiedStepsReportTheSameFirstFault) {
-  const std::initializer_list<std::pair<int, const char*>> cases[] = {
-      {{9, "1e-30"}},  // forebay level explodes
-      {{9, "1e-12"}, {5, "3000"}},
-      {{7, "1e38"}},                    // slope term beyond the single range
-      {{7, "1e300"}},                   // slope product beyond the single range
-      {{7, "1e308"}, {12, "5966620"}},  // dt * J beyond the double range
-      {{7, "-3e36"}, {4, "9"}},
-      {{10, "3e38"}, {16, "1"}},
-      {{6, "3e30"}, {4, "6"}},  // friction products overflow
+  const std::initializer_list<std::pair<InputId, const char*>> cases[] = {
+      {{InputId::ForebayArea, "1e-30"}},  // forebay level explodes
+      {{InputId::ForebayArea, "1e-12"}, {InputId::StepCount, "3000"}},
+      {{InputId::CulvertSlope, "1e38"}},   // slope term beyond the single range
+      {{InputId::CulvertSlope, "1e300"}},  // slope product beyond the single range
+      {{InputId::CulvertSlope, "1e308"},
+       {InputId::CulvertLength, "5966620"}},  // dt * J beyond the double range
+      {{InputId::CulvertSlope, "-3e36"}, {InputId::SegmentCount, "9"}},
+      {{InputId::CulvertArea, "3e38"}, {InputId::FinalPumpDischarge, "1"}},
+      {{InputId::FrictionFactor, "3e30"},
+       {InputId::SegmentCount, "6"}},  // friction products overflow
   };
   for (const auto& boxes : cases) {
     SurgeRun runs[2];
@@ -312,14 +332,16 @@ TEST(March, VerifiedStepsReportTheSameFirstFault) {
                                        MarchChecking::EveryOperation};
     for (int k = 0; k < 2; ++k) {
       try {
-        Calculate(With(boxes), runs[k], checking[k]);
+        CalculateOptions options;
+        options.checking = checking[k];
+        Calculate(With(boxes), runs[k], options);
         ADD_FAILURE() << "no fault";
       } catch (const RunError& e) {
         where[k] = e.where();
         number[k] = e.number();
       }
     }
-    EXPECT_TRUE(where[0].starts_with("第 ")) << where[0];
+    EXPECT_TRUE(where[0].starts_with("瞬变计算第 ")) << where[0];
     EXPECT_EQ(where[0], where[1]);
     EXPECT_EQ(number[0], number[1]);
     EXPECT_TRUE(SameBits(runs[0], runs[1])) << where[0];

@@ -15,9 +15,9 @@
 namespace kelvane {
 namespace {
 
-InputTexts With(std::initializer_list<std::pair<std::string, int>> boxes) {
+InputTexts With(std::initializer_list<std::pair<std::string, InputId>> boxes) {
   InputTexts texts = DefaultInputTexts();
-  for (const auto& [text, box] : boxes) texts[box - 1] = text;
+  for (const auto& [text, box] : boxes) texts[box] = text;
   return texts;
 }
 
@@ -63,7 +63,7 @@ TEST(SteadyProfile, AnyNumberOfReaches) {
   for (const int n : {1, 2, 3, 4, 5, 7, 20, 300}) {
     SCOPED_TRACE(std::to_string(n) + " reaches");
     SurgeRun run;
-    const RunOutcome o = Calculate(With({{std::to_string(n), 4}}), run);
+    const RunOutcome o = Calculate(With({{std::to_string(n), InputId::SegmentCount}}), run);
     const std::vector<float> expected = ExpectedProfile(o.parameters, o.coefficients, n);
     ASSERT_EQ(run.GridNodes(), n + 1);
     for (int node = 1; node <= n + 1; ++node) {
@@ -86,8 +86,8 @@ TEST(SteadyProfile, AnyNumberOfReaches) {
 // steady discharge, the first steps now barely move the forebay.
 TEST(SteadyProfile, SevenReachesStartFromTheSteadyForebayLevel) {
   SurgeRun five, seven;
-  Calculate(With({{"41.6", 16}}), five);
-  Calculate(With({{"41.6", 16}, {"7", 4}}), seven);
+  Calculate(With({{"41.6", InputId::FinalPumpDischarge}}), five);
+  Calculate(With({{"41.6", InputId::FinalPumpDischarge}, {"7", InputId::SegmentCount}}), seven);
   for (int step = 1; step <= 50; ++step)
     ASSERT_NEAR(seven.Head(8, step), five.Head(6, 1), 0.01) << step;
 }
@@ -98,7 +98,8 @@ TEST(SteadyVelocity, FromTheCulvertArea) {
   // any culvert area (18 m² is the default).
   for (const char* area : {"9", "18", "36", "20.5"}) {
     SurgeRun run;
-    const RunOutcome o = Calculate(With({{area, 10}, {"41.6", 16}}), run);
+    const RunOutcome o =
+        Calculate(With({{area, InputId::CulvertArea}, {"41.6", InputId::FinalPumpDischarge}}), run);
     EXPECT_EQ(o.coefficients.SteadyVelocity, s(41.6 / std::stod(area))) << area;
     EXPECT_EQ(run.Head(6, 2), run.Head(6, 1)) << area;
   }
@@ -110,11 +111,14 @@ TEST(SteadyVelocity, FromTheCulvertArea) {
   for (const Row row : {Row{"41.6", 11}, Row{"0", 6}}) {
     SurgeRun run;
     try {
-      Calculate(With({{"0", 10}, {row.discharge, 1}}), run);
+      Calculate(With({{"0", InputId::CulvertArea}, {row.discharge, InputId::SteadyDischarge}}),
+                run);
       ADD_FAILURE() << row.discharge;
     } catch (const RunError& e) {
       EXPECT_EQ(e.number(), row.number);
-      EXPECT_EQ(e.where(), "计算 SteadyVelocity");
+      EXPECT_EQ(e.location().stage, Stage::Coefficients);
+      EXPECT_EQ(e.location().term, Term::SteadyVelocity);
+      EXPECT_EQ(e.location().input, InputId::CulvertArea);
     }
     EXPECT_FALSE(run.HasGrids());
   }

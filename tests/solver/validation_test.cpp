@@ -18,16 +18,16 @@
 namespace kelvane {
 namespace {
 
-InputTexts With(std::initializer_list<std::pair<std::string, int>> boxes) {
+InputTexts With(std::initializer_list<std::pair<std::string, InputId>> boxes) {
   InputTexts texts = DefaultInputTexts();
-  for (const auto& [text, box] : boxes) texts[box - 1] = text;
+  for (const auto& [text, box] : boxes) texts[box] = text;
   return texts;
 }
 
 std::vector<float> Forebay(const SurgeRun& run) {
   std::vector<float> h;
-  for (int step = 1; step <= run.StepCount; ++step)
-    h.push_back(run.Head(run.SegmentCount + 1, step));
+  for (int step = 1; step <= run.StepCount(); ++step)
+    h.push_back(run.Head(run.SegmentCount() + 1, step));
   return h;
 }
 
@@ -58,7 +58,10 @@ constexpr double g = 9.8f, L = 596.662f, Ac = 18, Af = 1287.414, Z = -4.34f;
 // by centimetres at most: 0.5 %.
 TEST(Validation, RigidColumnPeriodAndAmplitude) {
   SurgeRun run;
-  const RunOutcome o = Calculate(With({{"0", 6}, {"0", 7}, {"8000", 5}}), run);
+  const RunOutcome o = Calculate(With({{"0", InputId::FrictionFactor},
+                                       {"0", InputId::CulvertSlope},
+                                       {"8000", InputId::StepCount}}),
+                                 run);
   const double V0 = o.coefficients.SteadyVelocity;
   const double T = 2 * std::numbers::pi * std::sqrt(L * Af / (g * Ac));
   const double Zstar = V0 * std::sqrt(L * Ac / (g * Af));
@@ -84,7 +87,8 @@ TEST(Validation, RigidColumnPeriodAndAmplitude) {
 // 0.1 %: 1 %.
 TEST(Validation, FirstUpsurgeWithFriction) {
   SurgeRun run;
-  const RunOutcome o = Calculate(With({{"0", 7}, {"3000", 5}}), run);
+  const RunOutcome o =
+      Calculate(With({{"0", InputId::CulvertSlope}, {"3000", InputId::StepCount}}), run);
   const double V0 = o.coefficients.SteadyVelocity, lambda = 0.01f, D = 3;
   const double c = lambda * L / (2 * g * D), beta = g * Af / (L * Ac);
   const double z0 = run.Head(6, 1) - Z, q = 1 / (2 * beta * c * c);
@@ -108,7 +112,8 @@ TEST(Validation, ClosedEndRiseWithinTheJoukowskyBound) {
   double previous = 0;
   for (const char* area : {"10", "1", "0.1", "0.05", "0.03", "0.022"}) {
     SurgeRun run;
-    const RunOutcome o = Calculate(With({{area, 9}, {"11", 5}}), run);
+    const RunOutcome o =
+        Calculate(With({{area, InputId::ForebayArea}, {"11", InputId::StepCount}}), run);
     const std::vector<float> h = Forebay(run);
     float top = h[0];
     for (float x : h) top = std::max(top, x);
@@ -147,12 +152,12 @@ TEST(Validation, ForebayStabilityLimit) {
     SCOPED_TRACE(std::string(row.reaches) + " reaches, a " + row.waveSpeed + ", Ac " +
                  row.culvertArea);
     auto boxes = [&](double area) {
-      return With({{row.reaches, 4},
-                   {row.waveSpeed, 11},
-                   {row.culvertArea, 10},
-                   {row.friction, 6},
-                   {std::to_string(area), 9},
-                   {"3000", 5}});
+      return With({{row.reaches, InputId::SegmentCount},
+                   {row.waveSpeed, InputId::WaveSpeed},
+                   {row.culvertArea, InputId::CulvertArea},
+                   {row.friction, InputId::FrictionFactor},
+                   {std::to_string(area), InputId::ForebayArea},
+                   {"3000", InputId::StepCount}});
     };
     SurgeRun probe;
     const RunOutcome o = Calculate(boxes(1287.414), probe);
@@ -175,7 +180,9 @@ TEST(Validation, GridConvergenceOfTheForebayPeak) {
   std::vector<double> peaks;
   for (int n : {5, 10, 20}) {
     SurgeRun run;
-    Calculate(With({{std::to_string(n), 4}, {std::to_string(300 * n), 5}}), run);
+    Calculate(With({{std::to_string(n), InputId::SegmentCount},
+                    {std::to_string(300 * n), InputId::StepCount}}),
+              run);
     const std::vector<float> h = Forebay(run);
     peaks.push_back(*std::max_element(h.begin(), h.end()));
   }
@@ -190,7 +197,8 @@ TEST(Validation, GridConvergenceOfTheForebayPeak) {
 // slope term and the rounding of the level to single remain: 2 mm.
 TEST(Validation, NoPumpChangeSettlesAtTheFrictionOnlyLevel) {
   SurgeRun run;
-  const RunOutcome o = Calculate(With({{"41.6", 16}, {"30000", 5}}), run);
+  const RunOutcome o =
+      Calculate(With({{"41.6", InputId::FinalPumpDischarge}, {"30000", InputId::StepCount}}), run);
   const double V0 = o.coefficients.SteadyVelocity;
   const double settled = Z - 0.01f * L / 3 * V0 * V0 / (2 * g);
   EXPECT_NEAR(run.Head(6, 30000), settled, 0.002);
