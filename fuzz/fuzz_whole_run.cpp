@@ -44,13 +44,14 @@ bool IsSolverError(int number) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kelvane::InputTexts texts = kelvane::DefaultInputTexts();
   std::string_view rest(reinterpret_cast<const char*>(data), size);
-  for (int box = 0; box < kelvane::kInputCount && !rest.empty(); ++box) {
+  for (kelvane::InputId box : kelvane::AllInputs()) {
+    if (rest.empty()) break;
     std::size_t end = rest.find('\0');
     texts[box] = std::string(rest.substr(0, end));
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
   }
-  FoldCount(texts[3], kMaxSegments);
-  FoldCount(texts[4], kMaxSteps);
+  FoldCount(texts[kelvane::InputId::SegmentCount], kMaxSegments);
+  FoldCount(texts[kelvane::InputId::StepCount], kMaxSteps);
 
   kelvane::SurgeRun run;
   kelvane::RunOutcome outcome;
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // A finished run holds numbers only, in every step the march filled.
-  for (int step = 1; step <= run.StepCount; ++step) {
+  for (int step = 1; step <= run.StepCount(); ++step) {
     for (float head : run.HeadsAt(step))
       if (!std::isfinite(head)) Fail("non-finite head at step " + std::to_string(step));
     for (float velocity : run.VelocitiesAt(step))
@@ -72,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!std::isfinite(time)) Fail("non-finite step time");
 
   std::optional<int> dataLines =
-      kelvane::checks::ExpectedDataLines(run.StepCount, outcome.parameters.OutputInterval);
+      kelvane::checks::ExpectedDataLines(run.StepCount(), outcome.parameters.OutputInterval);
   std::string file;
   try {
     kelvane::WriteResultText(
@@ -86,13 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Fail("result text threw error " + std::to_string(error.number()));
   }
 
-  double interval = kelvane::ReadLeadingNumber(texts[14]);
+  const std::string& first = texts[kelvane::InputId::FirstOutputStep];
+  const std::string& last = texts[kelvane::InputId::LastOutputStep];
+  const std::string& every = texts[kelvane::InputId::OutputInterval];
+  double interval = kelvane::ReadLeadingNumber(every);
   kelvane::checks::TableExpectation expected = kelvane::checks::ExpectedTable(
-      run.StepCount, run.FirstOutputStep, run.LastOutputStep, interval, kMaxTableRows);
+      run.StepCount(), run.FirstOutputStep(), run.LastOutputStep(), interval, kMaxTableRows);
   if (expected.kind == kelvane::checks::TableExpectation::TooLong) return 0;
   try {
     std::string table =
-        kelvane::ResultsTableText(run, texts[12], texts[13], texts[14], kelvane::NoProgress());
+        kelvane::ResultsTableText(run, kelvane::ReadTableRange(first, last, every),
+                                  kelvane::NoProgress());
     if (expected.kind != kelvane::checks::TableExpectation::Rows)
       Fail("table written although a step is out of range");
     std::string problem = kelvane::checks::CheckTableText(table, expected.rows, run.GridNodes());

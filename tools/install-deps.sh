@@ -3,12 +3,16 @@
 # root. Packages already present are left alone, so a second run is quick.
 set -euo pipefail
 
+# The compiler and build tools; Qt for the windows; the test and benchmark
+# libraries; a CJK font for the windows; Xvfb for tools/screenshots.sh;
+# python3 for tools/validation.sh; clang for the fuzz preset.
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
-  xvfb xauth x11-apps imagemagick time
+  xvfb xauth
+  python3
   clang libclang-rt-14-dev
 )
 
