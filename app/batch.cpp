@@ -14,10 +14,7 @@
 #include "report/report.h"
 #include "solver/solver.h"
 #include "terminal_progress.h"
-
-#ifdef KELVANE_WITH_UI
-#include "ui/ui.h"
-#endif
+#include "windows_loader.h"
 
 namespace kelvane {
 namespace {
@@ -115,7 +112,9 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
   }
 #ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) {
-    outputs.Run(Stage::Plot, [&] { ui::SavePlotPng(run, options.plot); });
+    outputs.Run(Stage::Plot, [&] {
+      if (auto error = WindowsModule().savePlotPng(run, options.plot)) throw *error;
+    });
   }
 #endif
   if (summarize) {
