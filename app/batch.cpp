@@ -88,7 +88,11 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
   RunSummarizer summarizer;
   const bool summarize = !options.summary.empty();
   CalculateOptions calculateOptions;
-  if (summarize) calculateOptions.observer = summarizer.Observer(run);
+  calculateOptions.observer = MarchProgress(run, progress);
+  if (summarize) {
+    calculateOptions.observer =
+        BothObservers(summarizer.Observer(run), std::move(calculateOptions.observer));
+  }
   RunOutcome outcome;
   try {
     outcome = Calculate(options.texts, run, calculateOptions);
