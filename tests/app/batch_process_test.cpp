@@ -266,7 +266,6 @@ TEST_F(BatchProcess, RunErrorsExitOneAndLeaveTheFileUntouched) {
       int number = static_cast<int>(c.code);
       EXPECT_EQ(r.err, "运行时错误 '" + std::to_string(number) + "': " +
                            std::string(ErrorDescription(c.code)) + "\n" + expected->where() + "\n");
-      EXPECT_EQ(r.err, RunErrorText(*expected, ErrorTextLayout::CommandLine));
       EXPECT_EQ(ReadFile(work_ / "out.txt"), "an earlier result\r\n");
       EXPECT_EQ(WorkFiles(), std::set<std::string>{"out.txt"});
     }
@@ -368,8 +367,9 @@ TEST_F(BatchProcess, EveryOutputThatCanBeWrittenIsWrittenWhenOthersFail) {
     // What is written is what the libraries give for the same texts.
     const InputTexts texts = TextsWith(c.boxes);
     CompletedRun run = CalculateRun(texts);
-    if (c.written.contains("out.txt"))
+    if (c.written.contains("out.txt")) {
       EXPECT_TRUE(SameBytes(ReadFile(work_ / "out.txt"), ResultFileBytes(run)));
+    }
     if (c.written.contains("table.txt")) {
       const TableRange range =
           ReadTableRange(texts[InputId::FirstOutputStep], texts[InputId::LastOutputStep],
@@ -377,12 +377,14 @@ TEST_F(BatchProcess, EveryOutputThatCanBeWrittenIsWrittenWhenOthersFail) {
       EXPECT_TRUE(
           SameBytes(ReadFile(work_ / "table.txt"), ResultsTableText(run.run, range, NoProgress())));
     }
-    if (c.written.contains("summary.txt"))
+    if (c.written.contains("summary.txt")) {
       EXPECT_TRUE(SameBytes(ReadFile(work_ / "summary.txt"),
                             SummaryText(SummarizeRun(run.run, run.outcome), run.run)));
-    if (c.written.contains("steps.csv"))
+    }
+    if (c.written.contains("steps.csv")) {
       EXPECT_TRUE(SameBytes(ReadFile(work_ / "steps.csv"),
                             Collect([&](const ByteWriter& write) { WriteCsv(run.run, write); })));
+    }
   }
 }
 
