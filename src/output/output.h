@@ -57,15 +57,31 @@ ProgressSink& NoProgress();
 // UTF-8 to GBK (code page 936).
 std::string ToGbk(std::string_view utf8);
 
-// Writes a file through a temporary file in the same folder that is renamed
-// over `path` only once `body` has returned and the file is closed. Any fault
-// throws RunError with the file catalogue's number (permission or read-only
-// file system 70, missing folder 76, full disk 61, anything else such as a
-// folder as the name 75; `where` names the file), and leaves an existing
-// file of that name untouched and no temporary file behind. `body` appends
-// bytes through the given function (which may itself throw). An existing
-// name that is no regular file (a device such as /dev/full, a pipe) is
-// written in place; a symbolic link is followed.
+// Writes a file through a temporary file in the same folder that is flushed
+// to the disk and renamed over `path` only once `body` has returned; the
+// folder is flushed after the rename, so a power cut leaves the old file or
+// the new one. Any fault throws RunError with the file catalogue's number
+// (permission or read-only file system 70, missing folder 76, full disk 61,
+// anything else such as a folder as the name 75; `where` names the file), and
+// leaves an existing file of that name untouched and no temporary file
+// behind. `body` appends bytes through the given function (which may itself
+// throw).
+//
+// Other targets:
+// - a symbolic link is followed, also when its target does not exist yet;
+//   the link stays;
+// - a name for a descriptor the process holds ("/dev/stdout", "/dev/fd/N",
+//   "/proc/self/fd/N") is written through that descriptor, at its position;
+// - an existing name that is no regular file (a device such as /dev/full, a
+//   pipe) is written in place;
+// - an existing writable file in a folder that refuses a new file or the
+//   rename (a read-only folder, another user's file in a sticky folder) is
+//   rewritten in place once the whole text is at hand, keeping its owner,
+//   mode and hard links; a disk fault during that rewrite can leave it part
+//   written (a full disk is found before the file is touched where the file
+//   system can reserve the space).
+// Before writing, temporary files left in the folder by writers that were
+// killed (processes that no longer run) are removed.
 using ByteWriter = std::function<void(std::string_view bytes)>;
 
 // The catalogue number of a failed file operation's errno: permission
@@ -74,6 +90,14 @@ using ByteWriter = std::function<void(std::string_view bytes)>;
 ErrorCode FileErrorCode(int error);
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const ByteWriter& write)>& body);
+
+// Whether two output names lead to one file, so that writing the second
+// would replace the first: the same existing regular file (by device and
+// inode: "a.txt" and "./a.txt", a symbolic or hard link), or the same new
+// file (by the resolved path of a name that does not exist yet). Devices and
+// pipes, and two descriptors ("/dev/stdout", "/dev/stderr"), are written in
+// place one after the other and are never the same here.
+bool SameOutputFile(const std::string& first, const std::string& second);
 
 // ---------------------------------------------------------------------------
 // The result file.
