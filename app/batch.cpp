@@ -120,6 +120,32 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
       if (auto error = WindowsModule().savePlotPng(run, options.plot)) throw *error;
     });
   }
+  if (!options.historyPlot.empty()) {
+    outputs.Run(Stage::Plot, [&] {
+      std::vector<int> nodes = options.nodes;
+      if (nodes.empty()) nodes.push_back(run.GridNodes());
+      for (int node : nodes) {
+        // A node beyond this run's grid: a subscript out of range.
+        if (node > run.GridNodes()) {
+          ErrorLocation at;
+          at.stage = Stage::Plot;
+          at.node = node;
+          throw RunError(ErrorCode::SubscriptOutOfRange, at);
+        }
+      }
+      if (auto error = WindowsModule().saveHistoryImage(run, outcome, nodes, options.quantity,
+                                                        options.historyPlot)) {
+        throw *error;
+      }
+    });
+  }
+  if (!options.envelopePlot.empty()) {
+    outputs.Run(Stage::Plot, [&] {
+      if (auto error = WindowsModule().saveEnvelopeImage(run, outcome, options.envelopePlot)) {
+        throw *error;
+      }
+    });
+  }
 #endif
   if (summarize) {
     outputs.Run(Stage::Report, [&] {

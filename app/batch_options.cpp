@@ -1,6 +1,8 @@
 #include "batch_options.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <string_view>
 
 #include "output/output.h"
@@ -17,12 +19,18 @@ struct OutputOption {
   const char* meaning;
 };
 
-const std::array<OutputOption, 5>& OutputOptions() {
-  static const std::array<OutputOption, 5> options{{
+constexpr std::size_t kOutputCount = 7;
+
+const std::array<OutputOption, kOutputCount>& OutputOptions() {
+  static const std::array<OutputOption, kOutputCount> options{{
       {"output", &BatchOptions::output, false, "文件", "结果文件，与窗口保存的相同（GBK，CR LF）"},
       {"table", &BatchOptions::table, true, "文件|-",
        "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）"},
       {"plot", &BatchOptions::plot, false, "文件.png", "前池水位变化线（PNG）"},
+      {"history-plot", &BatchOptions::historyPlot, false, "文件.png|.svg",
+       "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）"},
+      {"envelope-plot", &BatchOptions::envelopePlot, false, "文件.png|.svg",
+       "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）"},
       {"summary", &BatchOptions::summary, true, "文件|-",
        "运行概要：网格、前池水位极值、各节点包络（UTF-8）"},
       {"csv", &BatchOptions::csv, true, "文件|-",
@@ -32,6 +40,35 @@ const std::array<OutputOption, 5>& OutputOptions() {
 }
 
 std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+  if (text.size() < end.size()) return false;
+  for (std::size_t k = 0; k < end.size(); ++k) {
+    char c = text[text.size() - end.size() + k];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != end[k]) return false;
+  }
+  return true;
+}
+
+// "1,6": node numbers from 1, separated by commas.
+std::vector<int> ParseNodes(std::string_view value) {
+  std::vector<int> nodes;
+  std::size_t at = 0;
+  while (true) {
+    const std::size_t comma = std::min(value.find(',', at), value.size());
+    const std::string_view word = value.substr(at, comma - at);
+    int node = 0;
+    const auto result = std::from_chars(word.data(), word.data() + word.size(), node);
+    if (word.empty() || result.ec != std::errc() || result.ptr != word.data() + word.size() ||
+        node < 1) {
+      throw UsageError("选项 --nodes 的值 " + Quoted(value) + " 不是以逗号分隔的节点号（从 1 起）");
+    }
+    nodes.push_back(node);
+    if (comma == value.size()) return nodes;
+    at = comma + 1;
+  }
+}
 
 }  // namespace
 
@@ -46,7 +83,8 @@ bool BatchCanPlot() {
 BatchOptions ParseBatchOptions(int argc, char** argv) {
   BatchOptions options;
   std::array<bool, kInputCount> inputGiven{};
-  std::array<bool, 5> outputGiven{};
+  std::array<bool, kOutputCount> outputGiven{};
+  bool nodesGiven = false, quantityGiven = false;
 
   for (int i = 1; i < argc; ++i) {
     std::string_view word = argv[i];
@@ -95,11 +133,41 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
       options.*option.target = value;
     }
+    if (!known && (name == "nodes" || name == "quantity")) {
+      known = true;
+      bool& given = name == "nodes" ? nodesGiven : quantityGiven;
+      if (given) throw UsageError("选项 --" + std::string(name) + " 给了两次");
+      given = true;
+      takeValue();
+      if (name == "nodes") {
+        options.nodes = ParseNodes(value);
+      } else if (auto quantity = QuantityByOption(value)) {
+        options.quantity = *quantity;
+      } else {
+        throw UsageError("选项 --quantity 的值 " + Quoted(value) + " 应为 head、velocity 或 discharge");
+      }
+    }
     if (!known) throw UsageError("未知选项 " + Quoted(word));
   }
 
-  if (!options.plot.empty() && !BatchCanPlot()) {
-    throw UsageError("此版本不含窗口，不能画图（--plot）");
+  for (const char* option : {"plot", "history-plot", "envelope-plot"}) {
+    const std::string& file = option[0] == 'p'   ? options.plot
+                              : option[0] == 'h' ? options.historyPlot
+                                                 : options.envelopePlot;
+    if (!file.empty() && !BatchCanPlot()) {
+      throw UsageError(std::string("此版本不含窗口，不能画图（--") + option + "）");
+    }
+  }
+  for (const std::string* file : {&options.historyPlot, &options.envelopePlot}) {
+    if (!file->empty() && !EndsWithNoCase(*file, ".png") && !EndsWithNoCase(*file, ".svg")) {
+      throw UsageError(std::string("选项 --") +
+                       (file == &options.historyPlot ? "history-plot" : "envelope-plot") +
+                       " 的文件名应以 .png 或 .svg 结尾：" + Quoted(*file));
+    }
+  }
+  if ((nodesGiven || quantityGiven) && options.historyPlot.empty()) {
+    throw UsageError(std::string("选项 --") + (nodesGiven ? "nodes" : "quantity") +
+                     " 只用于 --history-plot");
   }
   // Two outputs into one file would leave only the last of them, whatever
   // the names ("a.txt" and "./a.txt", a link).
@@ -135,10 +203,17 @@ std::string BatchHelpText() {
       "输出（依次：计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
   for (const OutputOption& option : OutputOptions()) {
     std::string meaning = option.meaning;
-    if (option.target == &BatchOptions::plot && !BatchCanPlot()) meaning += "；此版本不含";
+    const bool image = option.target == &BatchOptions::plot ||
+                       option.target == &BatchOptions::historyPlot ||
+                       option.target == &BatchOptions::envelopePlot;
+    if (image && !BatchCanPlot()) meaning += "；此版本不含";
     text += "  " + PadRight(std::string("--") + option.name + " " + option.placeholder, 28) +
             meaning + "\n";
   }
+  text += "  " + PadRight("--nodes 节点,节点...", 28) +
+          "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）\n";
+  text += "  " + PadRight("--quantity 物理量", 28) +
+          "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)\n";
   text += "  " + PadRight("--help", 28) + "显示本说明\n" +
           "\n"
           "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"

@@ -4,7 +4,9 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "report/chart_data.h"
 #include "solver/solver.h"
 
 namespace kelvane {
@@ -15,8 +17,14 @@ struct BatchOptions {
   std::string output;   // the result file (GBK)
   std::string table;    // the results-table text (UTF-8, CR LF)
   std::string plot;     // the forebay level plot (PNG)
+  std::string historyPlot;   // the time-history chart (PNG or SVG)
+  std::string envelopePlot;  // the head envelope chart (PNG or SVG)
   std::string summary;  // the run summary (UTF-8)
   std::string csv;      // every computed step (CSV)
+  // The time-history chart's nodes (1-based; empty: the forebay) and
+  // quantity.
+  std::vector<int> nodes;
+  ChartQuantity quantity = ChartQuantity::Head;
   bool help = false;
 };
 

@@ -228,6 +228,10 @@ MainWindow::~MainWindow() { delete form3_.data(); }
 
 void MainWindow::SetSaveFileChooser(SaveFileChooser chooser) { chooseFile_ = std::move(chooser); }
 
+void MainWindow::SetInputs(const InputTexts& texts) {
+  for (InputId id : AllInputs()) Box(id)->setText(QString::fromStdString(texts[id]));
+}
+
 InputTexts MainWindow::ReadInputs() const {
   InputTexts inputs;
   for (InputId id : AllInputs()) inputs[id] = Box(id)->text().toStdString();
@@ -256,15 +260,20 @@ void MainWindow::calculate() {
   RunOutcome outcome;
   CalculateOptions options;
   options.observer = MarchProgress(run_, *progressBar1_);
+  completed_.reset();
+  emit runStarted();
   if (auto error =
           Attempt([&] { outcome = Calculate(ReadInputs(), run_, options); }, Stage::Program)) {
     // The run state is incomplete: no output command may read it.
     SetOutputCommandsEnabled(false);
     progressBar1_->hide();
     busy.Release();
+    emit runFinished(false);
     ReportError(*error);
     return;
   }
+  completed_ = outcome;
+  emit runFinished(true);
   // The bar's range is set before the dialog asks for the name.
   auto error = Attempt(
       [&] {
@@ -281,7 +290,25 @@ void MainWindow::calculate() {
   if (error) ReportError(*error);
 }
 
-void MainWindow::exitProgram() { close(); }
+void MainWindow::saveResultFile() {
+  if (!completed_) return;
+  BusyCursor busy;
+  progressBar1_->show();
+  const auto error = Attempt(
+      [&] {
+        progressBar1_->SetMinimum(0.0);
+        progressBar1_->SetMaximum(static_cast<double>(run_.StepCount()));
+        const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
+        WriteResultFile(run_, completed_->parameters.OutputInterval, path, *progressBar1_);
+      },
+      Stage::ResultFile);
+  progressBar1_->hide();
+  busy.Release();
+  if (error) ReportError(*error);
+}
+
+// Inside the frame with the menu bar, Exit closes the frame.
+void MainWindow::exitProgram() { window()->close(); }
 
 void MainWindow::showPlot() {
   // Drawn on a copy first, so a fault leaves the plot window as it was.
@@ -342,10 +369,14 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) {
-  // The other windows close with the main window.
+void MainWindow::CloseOtherWindows() {
   if (form3_) form3_->close();
   if (form2_) form2_->close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The other windows close with the main window.
+  CloseOtherWindows();
   event->accept();
 }
 

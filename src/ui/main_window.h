@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "solver/solver.h"
 #include "ui/plot_window.h"
@@ -29,6 +30,16 @@ class MainWindow : public QWidget {
   void SetSaveFileChooser(SaveFileChooser chooser);
 
   const SurgeRun& Run() const { return run_; }
+  // The parameters of the last complete run; null when the last Calculate
+  // failed or none has run.
+  const RunOutcome* CompletedRun() const { return completed_ ? &*completed_ : nullptr; }
+  InputTexts Inputs() const { return ReadInputs(); }
+  void SetInputs(const InputTexts& texts);
+  QLineEdit* InputBox(InputId id) const { return Box(id); }
+  QPushButton* PlotCommand() const { return command3_; }
+  QPushButton* ResultsCommand() const { return command4_; }
+  // Closes the plot and results windows.
+  void CloseOtherWindows();
   RealProgressBar* ProgressBar1() const { return progressBar1_; }
   ResultsWindow* resultsWindow() const { return form2_.get(); }  // null until first used
   PlotWindow* plotWindow() const { return form3_; }              // null when not existing
@@ -38,6 +49,15 @@ class MainWindow : public QWidget {
   void exitProgram();  // "退出"
   void showPlot();     // "输出图形"
   void showResults();  // "结果查询"
+  // Writes the result file of the last complete run again, through the
+  // same save dialog, without calculating.
+  void saveResultFile();
+
+ signals:
+  // A Calculate begins: the run state is about to be replaced.
+  void runStarted();
+  // Calculate has ended, with a complete run or without one.
+  void runFinished(bool complete);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -58,6 +78,7 @@ class MainWindow : public QWidget {
   RealProgressBar* progressBar1_;
 
   SurgeRun run_;
+  std::optional<RunOutcome> completed_;
   SaveFileChooser chooseFile_;
   std::unique_ptr<ResultsWindow> form2_;
   QPointer<PlotWindow> form3_;

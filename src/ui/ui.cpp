@@ -6,19 +6,39 @@
 #include <QTranslator>
 
 #include "output/output.h"
-#include "ui/main_window.h"
+#include "report/report.h"
+#include "ui/chart_view.h"
+#include "ui/main_frame.h"
 #include "ui/picture.h"
 #include "ui/translations.h"
 
 namespace kelvane::ui {
+
+namespace {
+
+// Image work needs an application object but no screen: the offscreen
+// platform, whatever QT_QPA_PLATFORM and DISPLAY say. Made once, kept for
+// the life of the process.
+void EnsureApplication() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 3;
+  static char name[] = "kelvane";
+  static char option[] = "-platform";
+  static char platform[] = "offscreen";
+  static char* argv[] = {name, option, platform, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  (void)app;
+}
+
+}  // namespace
 
 int RunMainWindow(int argc, char** argv) {
   QApplication app(argc, argv);
   // The interface is Chinese: the toolkit's own dialogs and buttons too.
   QTranslator toolkit;
   InstallToolkitTranslations(toolkit);
-  MainWindow form;
-  form.show();
+  MainFrame frame;
+  frame.show();
   return app.exec();
 }
 
@@ -37,6 +57,25 @@ void SavePlotPng(const SurgeRun& run, const std::string& path) {
   WriteFileAtomically(path, [&png](const ByteWriter& write) {
     write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
   });
+}
+
+void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
+                      ChartQuantity quantity, const std::string& path) {
+  EnsureApplication();
+  SaveChartImage(HistoryChart(run, GeometryOf(outcome), nodes, quantity),
+                 QSize(kImageWidth, kImageHeight), path);
+}
+
+void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path) {
+  EnsureApplication();
+  const RunSummary summary = SummarizeRun(run, outcome);
+  SaveChartImage(EnvelopeChart(summary, run, GeometryOf(outcome), EnvelopeOf::Head),
+                 QSize(kImageWidth, kImageHeight), path);
+}
+
+void SaveDataImage(const ChartData& chart, const std::string& path) {
+  EnsureApplication();
+  SaveChartImage(chart, QSize(kImageWidth, kImageHeight), path);
 }
 
 }  // namespace kelvane::ui

@@ -1,9 +1,12 @@
-// The windows: the main window, the plot window and the results window.
-// They only call the solver and output libraries.
+// The windows: the main window with its menu bar, the plot, results,
+// time-history and envelope windows, and the charts they draw as images.
+// They only call the solver, output and report libraries.
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "report/chart_data.h"
 #include "solver/solver.h"
 
 namespace kelvane::ui {
@@ -14,5 +17,19 @@ int RunMainWindow(int argc, char** argv);
 // Draws what the plot command draws after `run` on a fresh picture and saves
 // it as a PNG of the picture's size. Throws RunError.
 void SavePlotPng(const SurgeRun& run, const std::string& path);
+
+// The size of the charts the batch mode draws, in pixels.
+constexpr int kImageWidth = 1000;
+constexpr int kImageHeight = 600;
+
+// The time-history chart of `nodes` as the 过程线 window draws it, saved as a
+// PNG or (by the name's ending ".svg") an SVG. Needs no display: without an
+// application object one is made on the offscreen platform. Throws RunError.
+void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
+                      ChartQuantity quantity, const std::string& path);
+// The head envelope as the 包络线 window draws it. Throws RunError.
+void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path);
+// Any chart given as plain data (the sweep chart). Throws RunError.
+void SaveDataImage(const ChartData& chart, const std::string& path);
 
 }  // namespace kelvane::ui

@@ -6,13 +6,16 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "report/chart_data.h"
+#include "solver/calculate.h"
 #include "solver/errors.h"
 #include "solver/run_state.h"
 
 namespace kelvane::ui {
 
-constexpr int kWindowsModuleVersion = 1;
+constexpr int kWindowsModuleVersion = 2;
 
 struct WindowsModule {
   int version = kWindowsModuleVersion;
@@ -22,6 +25,16 @@ struct WindowsModule {
   // Draws the forebay level plot of `run` and saves it as a PNG at `path`;
   // the error, if any.
   std::optional<RunError> (*savePlotPng)(const SurgeRun& run, const std::string& path) = nullptr;
+  // The charts of the windows as images, PNG or SVG by the name's ending
+  // ".svg"; they need no display. The error, if any.
+  std::optional<RunError> (*saveHistoryImage)(const SurgeRun& run, const RunOutcome& outcome,
+                                              const std::vector<int>& nodes, ChartQuantity quantity,
+                                              const std::string& path) = nullptr;
+  std::optional<RunError> (*saveEnvelopeImage)(const SurgeRun& run, const RunOutcome& outcome,
+                                               const std::string& path) = nullptr;
+  // A chart of plain data, such as SweepChart's.
+  std::optional<RunError> (*saveChartImage)(const ChartData& chart,
+                                            const std::string& path) = nullptr;
 };
 
 }  // namespace kelvane::ui

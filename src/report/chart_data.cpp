@@ -1,0 +1,287 @@
+#include "report/chart_data.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace kelvane {
+namespace {
+
+// Shortest text that reads back to the same value; a head or velocity as the
+// single it is, a discharge as the double it is.
+void AppendShortest(std::string& out, double value, bool single) {
+  char buffer[32];
+  auto result = single ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value))
+                       : std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+std::string Shortest(double value, bool single) {
+  std::string text;
+  AppendShortest(text, value, single);
+  return text;
+}
+
+// Fixed-point text, independent of the C locale.
+std::string Fixed(double value, int decimals) {
+  char buffer[64];
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  return std::string(buffer, result.ptr);
+}
+
+void Widen(std::optional<ValueRange>& range, double value) {
+  if (std::isnan(value)) return;
+  if (!range) {
+    range = ValueRange{value, value};
+  } else {
+    range->low = std::min(range->low, value);
+    range->high = std::max(range->high, value);
+  }
+}
+
+}  // namespace
+
+std::vector<std::size_t> DecimateToColumns(std::span<const double> x, std::span<const double> y,
+                                           double from, double to, int columns) {
+  std::vector<std::size_t> kept;
+  const std::size_t n = std::min(x.size(), y.size());
+  const std::size_t begin = std::lower_bound(x.begin(), x.begin() + n, from) - x.begin();
+  const std::size_t end = std::upper_bound(x.begin(), x.begin() + n, to) - x.begin();
+  if (begin > 0) kept.push_back(begin - 1);
+  if (columns < 1) columns = 1;
+  const double width = to - from;
+  // Column of a point in range; all in column 0 when the range is empty.
+  auto columnOf = [&](std::size_t i) {
+    if (!(width > 0)) return 0;
+    const double c = std::floor((x[i] - from) / width * columns);
+    return static_cast<int>(std::clamp(c, 0.0, double(columns - 1)));
+  };
+  std::size_t i = begin;
+  while (i < end) {
+    // One column: the points i..j-1.
+    const int column = columnOf(i);
+    std::size_t j = i + 1;
+    while (j < end && columnOf(j) == column) ++j;
+    std::size_t low = i, high = i;
+    for (std::size_t k = i; k < j; ++k) {
+      if (y[k] < y[low] || std::isnan(y[low])) low = k;
+      if (y[k] > y[high] || std::isnan(y[high])) high = k;
+    }
+    std::array<std::size_t, 4> four = {i, low, high, j - 1};
+    std::sort(four.begin(), four.end());
+    for (std::size_t k : four) {
+      if (kept.empty() || kept.back() != k) kept.push_back(k);
+    }
+    i = j;
+  }
+  if (end < n) kept.push_back(end);
+  return kept;
+}
+
+std::size_t NearestIndex(std::span<const double> x, double at) {
+  const std::size_t i = std::lower_bound(x.begin(), x.end(), at) - x.begin();
+  if (i == 0) return 0;
+  if (i == x.size()) return x.size() - 1;
+  return at - x[i - 1] <= x[i] - at ? i - 1 : i;
+}
+
+std::optional<ValueRange> YRange(const ChartData& chart, double from, double to) {
+  std::optional<ValueRange> range;
+  for (const ChartLine& line : chart.lines) {
+    const std::size_t n = std::min(line.x.size(), line.y.size());
+    for (std::size_t k = 0; k < n; ++k) {
+      if (line.x[k] >= from && line.x[k] <= to) Widen(range, line.y[k]);
+    }
+  }
+  for (const ChartLimit& limit : chart.limits) Widen(range, limit.value);
+  return range;
+}
+
+std::optional<ValueRange> XRange(const ChartData& chart) {
+  std::optional<ValueRange> range;
+  for (const ChartLine& line : chart.lines) {
+    if (line.x.empty()) continue;
+    Widen(range, line.x.front());
+    Widen(range, line.x.back());
+  }
+  return range;
+}
+
+const QuantityText& TextOf(ChartQuantity quantity) {
+  static const std::array<QuantityText, 3> texts{{
+      {"head", "水头", "m", "H", "m"},
+      {"velocity", "流速", "m/s", "V", "m_per_s"},
+      {"discharge", "流量", "m³/s", "Q", "m3_per_s"},
+  }};
+  return texts[static_cast<std::size_t>(quantity)];
+}
+
+std::optional<ChartQuantity> QuantityByOption(std::string_view option) {
+  for (ChartQuantity q : {ChartQuantity::Head, ChartQuantity::Velocity, ChartQuantity::Discharge}) {
+    if (option == TextOf(q).option) return q;
+  }
+  return std::nullopt;
+}
+
+RunGeometry GeometryOf(const RunOutcome& outcome) {
+  return {double(outcome.coefficients.ReachLength), outcome.parameters.CulvertArea};
+}
+
+double NodeDistance(const RunGeometry& geometry, int node) {
+  return (node - 1) * geometry.reachLength;
+}
+
+std::string NodeLabel(const RunGeometry& geometry, int node) {
+  return "节点 " + std::to_string(node) + "（" + Fixed(NodeDistance(geometry, node), 3) + " m）";
+}
+
+std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry, int node,
+                                ChartQuantity quantity) {
+  const int steps = run.StepCount();
+  std::vector<double> values(steps);
+  for (int step = 1; step <= steps; ++step) {
+    switch (quantity) {
+      case ChartQuantity::Head:
+        values[step - 1] = run.Head(node, step);
+        break;
+      case ChartQuantity::Velocity:
+        values[step - 1] = run.Velocity(node, step);
+        break;
+      case ChartQuantity::Discharge:
+        values[step - 1] = double(run.Velocity(node, step)) * geometry.culvertArea;
+        break;
+    }
+  }
+  return values;
+}
+
+ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry,
+                       std::span<const int> nodes, ChartQuantity quantity) {
+  const QuantityText& text = TextOf(quantity);
+  ChartData chart;
+  chart.title = std::string(text.name) + "过程线";
+  chart.xTitle = "时间 (s)";
+  chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
+  const std::span<const float> times = run.StepTimes().first(run.StepCount());
+  const std::vector<double> x(times.begin(), times.end());
+  for (int node : nodes) {
+    ChartLine line;
+    line.name = NodeLabel(geometry, node);
+    line.x = x;
+    line.y = NodeHistory(run, geometry, node, quantity);
+    chart.lines.push_back(std::move(line));
+  }
+  return chart;
+}
+
+std::optional<StepSpan> StepsWithin(const SurgeRun& run, double from, double to) {
+  const std::span<const float> times = run.StepTimes().first(run.StepCount());
+  const auto first = std::lower_bound(times.begin(), times.end(), from,
+                                      [](float t, double v) { return double(t) < v; });
+  const auto last = std::upper_bound(times.begin(), times.end(), to,
+                                     [](double v, float t) { return v < double(t); });
+  if (first >= last) return std::nullopt;
+  return StepSpan{int(first - times.begin()) + 1, int(last - times.begin())};
+}
+
+std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry,
+                       std::span<const int> nodes, ChartQuantity quantity, StepSpan steps) {
+  const QuantityText& text = TextOf(quantity);
+  const bool single = quantity != ChartQuantity::Discharge;
+  std::string out = "step,time_s";
+  std::vector<std::vector<double>> columns;
+  for (int node : nodes) {
+    out += ',' + std::string(text.symbol) + std::to_string(node) + '_' + text.csvUnit;
+    columns.push_back(NodeHistory(run, geometry, node, quantity));
+  }
+  out += '\n';
+  for (int step = steps.first; step <= steps.last; ++step) {
+    out += std::to_string(step);
+    out += ',';
+    AppendShortest(out, run.StepTime(step), true);
+    for (const std::vector<double>& column : columns) {
+      out += ',';
+      AppendShortest(out, column[step - 1], single);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
+                        EnvelopeOf what) {
+  const bool head = what == EnvelopeOf::Head;
+  const QuantityText& text = TextOf(head ? ChartQuantity::Head : ChartQuantity::Velocity);
+  ChartData chart;
+  chart.title = std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) + "）";
+  chart.xTitle = "距水库 (m)";
+  chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
+  ChartLine highest, lowest, initial;
+  highest.name = head ? "最高水头" : "最大流速";
+  lowest.name = head ? "最低水头" : "最小流速";
+  initial.name = head ? "初始水头（时段 1）" : "初始流速（时段 1）";
+  initial.style = LineStyle::Dashed;
+  const std::span<const float> start = head ? run.HeadsAt(1) : run.VelocitiesAt(1);
+  for (std::size_t k = 0; k < summary.envelope.size(); ++k) {
+    const NodeEnvelope& e = summary.envelope[k];
+    const double distance = NodeDistance(geometry, int(k) + 1);
+    for (ChartLine* line : {&highest, &lowest, &initial}) line->x.push_back(distance);
+    highest.y.push_back(head ? e.highestHead.value : e.highestVelocity.value);
+    lowest.y.push_back(head ? e.lowestHead.value : e.lowestVelocity.value);
+    initial.y.push_back(start[k]);
+  }
+  for (ChartLine* line : {&highest, &lowest, &initial}) {
+    line->markers = true;
+    chart.lines.push_back(std::move(*line));
+  }
+  return chart;
+}
+
+std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
+                        const RunGeometry& geometry) {
+  std::string out =
+      "node,distance_m,initial_head_m,max_head_m,max_head_step,max_head_time_s,min_head_m,"
+      "min_head_step,min_head_time_s,initial_velocity_m_per_s,max_velocity_m_per_s,"
+      "max_velocity_step,max_velocity_time_s,min_velocity_m_per_s,min_velocity_step,"
+      "min_velocity_time_s\n";
+  auto extreme = [&](const ExtremeAt& at) {
+    out += ',';
+    AppendShortest(out, at.value, true);
+    out += ',' + std::to_string(at.step) + ',';
+    AppendShortest(out, run.StepTime(at.step), true);
+  };
+  for (std::size_t k = 0; k < summary.envelope.size(); ++k) {
+    const NodeEnvelope& e = summary.envelope[k];
+    out += std::to_string(k + 1) + ',' + Shortest(NodeDistance(geometry, int(k) + 1), false) + ',';
+    AppendShortest(out, run.HeadsAt(1)[k], true);
+    extreme(e.highestHead);
+    extreme(e.lowestHead);
+    out += ',';
+    AppendShortest(out, run.VelocitiesAt(1)[k], true);
+    extreme(e.highestVelocity);
+    extreme(e.lowestVelocity);
+    out += '\n';
+  }
+  return out;
+}
+
+ChartData SweepChart(const SweepChartInput& input) {
+  ChartData chart;
+  chart.title = input.title.empty() ? "前池最高与最低水位" : input.title;
+  chart.xTitle = input.xTitle;
+  chart.yTitle = "前池水位 (m)";
+  for (std::size_t c = 0; c < input.curves.size(); ++c) {
+    const SweepCurve& curve = input.curves[c];
+    const std::string suffix = curve.label.empty() ? "" : "，" + curve.label;
+    ChartLine highest{"最高" + suffix, curve.x, curve.highest, LineStyle::Solid, true, int(c)};
+    ChartLine lowest{"最低" + suffix, curve.x, curve.lowest, LineStyle::Dashed, true, int(c)};
+    chart.lines.push_back(std::move(highest));
+    chart.lines.push_back(std::move(lowest));
+  }
+  chart.limits = input.limits;
+  return chart;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,145 @@
+// The numbers the charts draw, Qt-free: a chart as plain series (ChartData),
+// the time history of nodes, the envelope along the culvert, the sweep
+// chart, the min/max decimation to pixel columns and the CSV of what a chart
+// shows. The windows and the batch mode's images draw ChartData as it is.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/report.h"
+#include "solver/solver.h"
+
+namespace kelvane {
+
+enum class LineStyle { Solid, Dashed, Dotted };
+
+// One line of a chart: points in axis units, x ascending.
+struct ChartLine {
+  std::string name;  // the legend's text (UTF-8)
+  std::vector<double> x, y;
+  LineStyle style = LineStyle::Solid;
+  bool markers = false;  // a marker at every point
+  int colour = -1;       // lines with the same number share a colour; -1: a colour of its own
+};
+
+// A horizontal line across the whole chart at `value` (a limit).
+struct ChartLimit {
+  std::string name;
+  double value = 0;
+};
+
+struct ChartData {
+  std::string title;
+  std::string xTitle;  // with its unit: "时间 (s)"
+  std::string yTitle;  // with its unit: "水头 (m)"
+  std::vector<ChartLine> lines;
+  std::vector<ChartLimit> limits;
+};
+
+// ---------------------------------------------------------------- drawing
+
+// The points of a line to draw over the x range [from, to] in `columns`
+// pixel columns of equal width: in every column its first and last point and
+// the points of its lowest and highest y, so no peak is lost however many
+// points a column covers; plus the nearest point outside each end, so the
+// line runs on to the chart's edges. Indices into x and y, ascending. A NaN
+// y is never a column's extreme.
+std::vector<std::size_t> DecimateToColumns(std::span<const double> x, std::span<const double> y,
+                                           double from, double to, int columns);
+
+// The index of the point whose x lies nearest `at` (x ascending, not empty).
+std::size_t NearestIndex(std::span<const double> x, double at);
+
+// The lowest and highest y of every line and limit whose point lies in
+// [from, to]; nullopt when none does.
+struct ValueRange {
+  double low, high;
+};
+std::optional<ValueRange> YRange(const ChartData& chart, double from, double to);
+// The x range of all lines; nullopt for a chart without points.
+std::optional<ValueRange> XRange(const ChartData& chart);
+
+// ---------------------------------------------------------------- the run
+
+enum class ChartQuantity { Head, Velocity, Discharge };
+
+struct QuantityText {
+  const char* option;   // "head", as --quantity names it
+  const char* name;     // "水头"
+  const char* unit;     // "m"
+  const char* symbol;   // "H"
+  const char* csvUnit;  // "m", as a CSV column ends: "H6_m"
+};
+const QuantityText& TextOf(ChartQuantity quantity);
+// "head", "velocity" or "discharge"; nullopt for any other word.
+std::optional<ChartQuantity> QuantityByOption(std::string_view option);
+
+// What the charts need of a run beyond its grids.
+struct RunGeometry {
+  double reachLength = 0;  // m
+  double culvertArea = 0;  // m²
+};
+RunGeometry GeometryOf(const RunOutcome& outcome);
+
+// Distance of `node` (1-based) from the reservoir, m.
+double NodeDistance(const RunGeometry& geometry, int node);
+// "节点 6（596.662 m）"
+std::string NodeLabel(const RunGeometry& geometry, int node);
+
+// A quantity at a node over steps 1..StepCount: the head or velocity as the
+// grid holds it, the discharge as velocity times the culvert area (a double
+// product, exact).
+std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry, int node,
+                                ChartQuantity quantity);
+
+// The time history of `nodes` (each 1..GridNodes) over every computed step:
+// x the step times (s), one line per node. `run` must hold a complete run.
+ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry,
+                       std::span<const int> nodes, ChartQuantity quantity);
+
+// The steps whose time lies in [from, to]; nullopt when none does.
+struct StepSpan {
+  int first, last;
+};
+std::optional<StepSpan> StepsWithin(const SurgeRun& run, double from, double to);
+
+// The CSV of a time history: "step,time_s,H1_m,H6_m", one row per step of
+// `steps`; shortest texts that read back to the same value, LF line ends.
+std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry,
+                       std::span<const int> nodes, ChartQuantity quantity, StepSpan steps);
+
+// The envelope along the culvert of a head or velocity: highest, lowest and
+// step 1 against the distance from the reservoir, markers at the nodes. The
+// extremes are the summary's own (SummarizeRun).
+enum class EnvelopeOf { Head, Velocity };
+ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
+                        EnvelopeOf what);
+
+// The envelope as CSV: per node its distance, the step-1 value, highest and
+// lowest with their steps and times, for heads and velocities.
+std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
+                        const RunGeometry& geometry);
+
+// A sweep over two options: for each value of the second option, the
+// forebay's highest and lowest level against the first option's value.
+struct SweepCurve {
+  std::string label;  // the second option's value, as the legend shows it: "f = 0.02"
+  std::vector<double> x;        // the first option's values, ascending
+  std::vector<double> highest;  // m
+  std::vector<double> lowest;   // m
+};
+struct SweepChartInput {
+  std::string title;   // "" for the default
+  std::string xTitle;  // the first option with its unit: "前池水面面积 (m²)"
+  std::vector<SweepCurve> curves;
+  std::vector<ChartLimit> limits;  // m
+};
+// Each curve gives two lines of one colour: highest solid, lowest dashed.
+ChartData SweepChart(const SweepChartInput& input);
+
+}  // namespace kelvane

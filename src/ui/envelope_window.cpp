@@ -1,0 +1,156 @@
+#include "ui/envelope_window.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "output/output.h"
+#include "ui/main_window.h"
+
+namespace kelvane::ui {
+
+EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("EnvelopeWindow"));
+  setWindowTitle(tr("包络线"));
+  resize(960, 720);
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("Tabs"));
+  const QString tabNames[] = {tr("水头"), tr("流速")};
+  const QString units[] = {tr("m"), tr("m/s")};
+  for (int k = 0; k < 2; ++k) {
+    auto* page = new QSplitter(Qt::Vertical, tabs_);
+    charts_[k] = new ChartView(page);
+    charts_[k]->setObjectName(k == 0 ? QStringLiteral("HeadChart") : QStringLiteral("VelocityChart"));
+    auto* lower = new QWidget(page);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    readOuts_[k] = new QLabel(lower);
+    tables_[k] = new QTableWidget(0, 9, lower);
+    tables_[k]->setHorizontalHeaderLabels(
+        {tr("节点"), tr("距水库 (m)"), tr("初始 (%1)").arg(units[k]), tr("最高 (%1)").arg(units[k]),
+         tr("时段"), tr("时间 (s)"), tr("最低 (%1)").arg(units[k]), tr("时段"), tr("时间 (s)")});
+    tables_[k]->verticalHeader()->hide();
+    tables_[k]->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tables_[k]->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    lowerLayout->addWidget(readOuts_[k]);
+    lowerLayout->addWidget(tables_[k]);
+    page->setStretchFactor(0, 3);
+    page->setStretchFactor(1, 2);
+    connect(charts_[k], &ChartView::readOut, readOuts_[k], &QLabel::setText);
+    tabs_->addTab(page, tabNames[k]);
+  }
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("Status"));
+  status_->setStyleSheet(QStringLiteral("color: #b00000"));
+  status_->hide();
+  image_ = new QPushButton(tr("导出图片…"), this);
+  csv_ = new QPushButton(tr("导出 CSV…"), this);
+  close_ = new QPushButton(tr("关闭"), this);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  for (QPushButton* b : {image_, csv_, close_}) buttons->addWidget(b);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(status_);
+  layout->addWidget(tabs_, 1);
+  layout->addLayout(buttons);
+
+  connect(image_, &QPushButton::clicked, this, &EnvelopeWindow::exportImage);
+  connect(csv_, &QPushButton::clicked, this, &EnvelopeWindow::exportCsv);
+  connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+  chooseFile_ = [this](const SaveDialogSettings& settings) {
+    return ChooseSaveFile(this, settings);
+  };
+  Detach(false);
+}
+
+void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const SurgeRun& run) {
+  QTableWidget* table = tables_[int(what)];
+  const bool head = what == EnvelopeOf::Head;
+  const std::span<const float> start = head ? run.HeadsAt(1) : run.VelocitiesAt(1);
+  table->setRowCount(int(summary.envelope.size()));
+  const double reachLength = summary.reachLength;
+  auto cell = [table](int row, int column, const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table->setItem(row, column, item);
+  };
+  auto number = [](double v) { return QString::number(v, 'f', 3); };
+  for (int k = 0; k < int(summary.envelope.size()); ++k) {
+    const NodeEnvelope& e = summary.envelope[k];
+    const ExtremeAt& high = head ? e.highestHead : e.highestVelocity;
+    const ExtremeAt& low = head ? e.lowestHead : e.lowestVelocity;
+    cell(k, 0, QString::number(k + 1));
+    cell(k, 1, number(k * reachLength));
+    cell(k, 2, number(start[k]));
+    cell(k, 3, number(high.value));
+    cell(k, 4, QString::number(high.step));
+    cell(k, 5, number(run.StepTime(high.step)));
+    cell(k, 6, number(low.value));
+    cell(k, 7, QString::number(low.step));
+    cell(k, 8, number(run.StepTime(low.step)));
+  }
+}
+
+void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome) {
+  const RunSummary summary = SummarizeRun(run, outcome);
+  const RunGeometry geometry = GeometryOf(outcome);
+  for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
+    charts_[int(what)]->SetData(EnvelopeChart(summary, run, geometry, what));
+    FillTable(what, summary, run);
+    readOuts_[int(what)]->clear();
+  }
+  csvText_ = EnvelopeCsv(summary, run, geometry);
+  status_->hide();
+  image_->setEnabled(true);
+  csv_->setEnabled(true);
+}
+
+void EnvelopeWindow::Detach(bool failed) {
+  const QString message = failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
+  for (int k = 0; k < 2; ++k) {
+    charts_[k]->ClearData(message);
+    tables_[k]->setRowCount(0);
+    readOuts_[k]->clear();
+  }
+  csvText_.clear();
+  status_->setText(message);
+  status_->setVisible(failed);
+  image_->setEnabled(false);
+  csv_->setEnabled(false);
+}
+
+void EnvelopeWindow::exportImage() { Export(true); }
+void EnvelopeWindow::exportCsv() { Export(false); }
+
+void EnvelopeWindow::Export(bool image) {
+  if (csvText_.empty()) return;
+  SaveDialogSettings settings;
+  settings.title = image ? tr("导出图片") : tr("导出 CSV");
+  settings.presetName = image ? tr("包络线.png") : tr("包络线.csv");
+  settings.nameFilters = image ? QStringList{tr("PNG 图片 (*.png)"), tr("SVG 图片 (*.svg)")}
+                               : QStringList{tr("CSV 文件 (*.csv)")};
+  const QString chosen = chooseFile_(settings);
+  if (chosen.isEmpty()) return;
+  const std::string path = chosen.toStdString();
+  std::optional<RunError> error;
+  try {
+    if (image) {
+      charts_[tabs_->currentIndex()]->SaveImage(path);
+    } else {
+      WriteFileAtomically(path, [this](const ByteWriter& write) { write(csvText_); });
+    }
+  } catch (...) {
+    error = CurrentExceptionAsRunError(Stage::Report);
+  }
+  if (error) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(*error),
+                    QMessageBox::Ok, this);
+    box.exec();
+  }
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,57 @@
+// The envelope window (包络线): the highest and lowest head and velocity of
+// every node over every computed step of the last complete run, against the
+// distance from the reservoir, with the step-1 profile and a table of each
+// node's values and the steps and times at which they occur.
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QWidget>
+#include <array>
+
+#include "report/chart_data.h"
+#include "ui/chart_view.h"
+#include "ui/save_dialog.h"
+
+namespace kelvane::ui {
+
+class EnvelopeWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit EnvelopeWindow(QWidget* parent = nullptr);
+
+  // Follows a complete run: its envelope is the batch summary's.
+  void ShowRun(const SurgeRun& run, const RunOutcome& outcome);
+  // The run is being replaced (or failed): reads it no more and says why.
+  void Detach(bool failed);
+
+  void SetSaveFileChooser(SaveFileChooser chooser) { chooseFile_ = std::move(chooser); }
+  ChartView* Chart(EnvelopeOf what) const { return charts_[int(what)]; }
+  QTableWidget* Table(EnvelopeOf what) const { return tables_[int(what)]; }
+  QTabWidget* Tabs() const { return tabs_; }
+  QLabel* Status() const { return status_; }
+
+ public slots:
+  void exportImage();  // "导出图片…", the chart of the tab shown
+  void exportCsv();    // "导出 CSV…", heads and velocities
+
+ private:
+  void Export(bool image);
+  void FillTable(EnvelopeOf what, const RunSummary& summary, const SurgeRun& run);
+
+  QTabWidget* tabs_;
+  std::array<ChartView*, 2> charts_{};
+  std::array<QTableWidget*, 2> tables_{};
+  std::array<QLabel*, 2> readOuts_{};
+  QLabel* status_;
+  QPushButton* image_;
+  QPushButton* csv_;
+  QPushButton* close_;
+  SaveFileChooser chooseFile_;
+  std::string csvText_;  // the envelope of the run shown, as CSV
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,173 @@
+#include "ui/history_window.h"
+
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "output/output.h"
+#include "ui/main_window.h"
+
+namespace kelvane::ui {
+
+HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("HistoryWindow"));
+  setWindowTitle(tr("过程线"));
+  resize(960, 600);
+
+  quantity_ = new QComboBox(this);
+  quantity_->setObjectName(QStringLiteral("Quantity"));
+  quantity_->addItem(tr("水头 (m)"), int(ChartQuantity::Head));
+  quantity_->addItem(tr("流速 (m/s)"), int(ChartQuantity::Velocity));
+  quantity_->addItem(tr("流量 (m³/s)"), int(ChartQuantity::Discharge));
+  nodes_ = new QListWidget(this);
+  nodes_->setObjectName(QStringLiteral("Nodes"));
+  nodes_->setMaximumWidth(200);
+  chart_ = new ChartView(this);
+  chart_->setObjectName(QStringLiteral("Chart"));
+  readOut_ = new QLabel(this);
+  readOut_->setObjectName(QStringLiteral("ReadOut"));
+  readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("Status"));
+  status_->setStyleSheet(QStringLiteral("color: #b00000"));
+  status_->hide();
+  reset_ = new QPushButton(tr("复位"), this);
+  reset_->setToolTip(tr("拖动鼠标框选放大；右键缩小；复位回到全图"));
+  image_ = new QPushButton(tr("导出图片…"), this);
+  csv_ = new QPushButton(tr("导出 CSV…"), this);
+  close_ = new QPushButton(tr("关闭"), this);
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(new QLabel(tr("物理量"), this));
+  side->addWidget(quantity_);
+  side->addWidget(new QLabel(tr("节点（距水库）"), this));
+  side->addWidget(nodes_, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(readOut_, 1);
+  for (QPushButton* b : {reset_, image_, csv_, close_}) buttons->addWidget(b);
+  auto* right = new QVBoxLayout;
+  right->addWidget(status_);
+  right->addWidget(chart_, 1);
+  right->addLayout(buttons);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(side);
+  layout->addLayout(right, 1);
+
+  connect(quantity_, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
+  connect(nodes_, &QListWidget::itemChanged, this, [this] { Redraw(); });
+  connect(chart_, &ChartView::readOut, readOut_, &QLabel::setText);
+  connect(reset_, &QPushButton::clicked, chart_, &ChartView::ResetZoom);
+  connect(image_, &QPushButton::clicked, this, &HistoryWindow::exportImage);
+  connect(csv_, &QPushButton::clicked, this, &HistoryWindow::exportCsv);
+  connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+
+  chooseFile_ = [this](const SaveDialogSettings& settings) {
+    return ChooseSaveFile(this, settings);
+  };
+  Detach(false);
+}
+
+void HistoryWindow::ShowRun(const SurgeRun& run, const RunGeometry& geometry) {
+  std::vector<int> chosen = Nodes();
+  run_ = &run;
+  geometry_ = geometry;
+  const int count = run.GridNodes();
+  std::erase_if(chosen, [count](int node) { return node > count; });
+  if (chosen.empty()) chosen.push_back(count);
+  {
+    const QSignalBlocker blocker(nodes_);
+    nodes_->clear();
+    for (int node = 1; node <= count; ++node) {
+      auto* item = new QListWidgetItem(QString::fromStdString(NodeLabel(geometry, node)), nodes_);
+      item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+      item->setCheckState(Qt::Unchecked);
+    }
+    for (int node : chosen) nodes_->item(node - 1)->setCheckState(Qt::Checked);
+  }
+  status_->hide();
+  for (QWidget* w : std::initializer_list<QWidget*>{quantity_, nodes_, reset_, image_, csv_})
+    w->setEnabled(true);
+  Redraw();
+}
+
+void HistoryWindow::Detach(bool failed) {
+  run_ = nullptr;
+  for (QWidget* w : std::initializer_list<QWidget*>{quantity_, nodes_, reset_, image_, csv_})
+    w->setEnabled(false);
+  const QString message = failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
+  status_->setText(message);
+  status_->setVisible(failed);
+  readOut_->clear();
+  chart_->ClearData(message);
+}
+
+void HistoryWindow::SetQuantity(ChartQuantity quantity) {
+  quantity_->setCurrentIndex(quantity_->findData(int(quantity)));
+}
+
+void HistoryWindow::SetNodes(const std::vector<int>& nodes) {
+  {
+    const QSignalBlocker blocker(nodes_);
+    for (int k = 0; k < nodes_->count(); ++k) nodes_->item(k)->setCheckState(Qt::Unchecked);
+    for (int node : nodes) {
+      if (node >= 1 && node <= nodes_->count())
+        nodes_->item(node - 1)->setCheckState(Qt::Checked);
+    }
+  }
+  Redraw();
+}
+
+std::vector<int> HistoryWindow::Nodes() const {
+  std::vector<int> nodes;
+  for (int k = 0; k < nodes_->count(); ++k) {
+    if (nodes_->item(k)->checkState() == Qt::Checked) nodes.push_back(k + 1);
+  }
+  return nodes;
+}
+
+void HistoryWindow::Redraw() {
+  if (!run_) return;
+  const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
+  const std::vector<int> nodes = Nodes();
+  readOut_->clear();
+  chart_->SetData(HistoryChart(*run_, geometry_, nodes, quantity));
+}
+
+void HistoryWindow::exportImage() { Export(true); }
+void HistoryWindow::exportCsv() { Export(false); }
+
+void HistoryWindow::Export(bool image) {
+  if (!run_) return;
+  SaveDialogSettings settings;
+  settings.title = image ? tr("导出图片") : tr("导出 CSV");
+  settings.presetName = image ? tr("过程线.png") : tr("过程线.csv");
+  settings.nameFilters = image ? QStringList{tr("PNG 图片 (*.png)"), tr("SVG 图片 (*.svg)")}
+                               : QStringList{tr("CSV 文件 (*.csv)")};
+  const QString chosen = chooseFile_(settings);
+  if (chosen.isEmpty()) return;
+  const std::string path = chosen.toStdString();
+  std::optional<RunError> error;
+  try {
+    if (image) {
+      chart_->SaveImage(path);
+    } else {
+      // Every step in the time range shown, for the nodes shown.
+      const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
+      const auto steps = StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo());
+      const std::string text =
+          HistoryCsv(*run_, geometry_, Nodes(), quantity, steps.value_or(StepSpan{1, 0}));
+      WriteFileAtomically(path, [&text](const ByteWriter& write) { write(text); });
+    }
+  } catch (...) {
+    error = CurrentExceptionAsRunError(Stage::Report);
+  }
+  if (error) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(*error),
+                    QMessageBox::Ok, this);
+    box.exec();
+  }
+}
+
+}  // namespace kelvane::ui

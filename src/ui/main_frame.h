@@ -1,0 +1,114 @@
+// The program's top window: the menu bar above the main window, which stays
+// the client area (625×445, its colours and tab order). It owns the caption
+// and the case file shown in it, the time-history and envelope windows and
+// the help.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <functional>
+#include <string>
+
+#include "ui/envelope_window.h"
+#include "ui/history_window.h"
+#include "ui/main_window.h"
+
+namespace kelvane::ui {
+
+// A case as the window keeps it: the sixteen texts, the title and notes.
+struct CaseTexts {
+  InputTexts texts = DefaultInputTexts();
+  std::string title;
+  std::string notes;
+};
+
+// How case files are read and written. Both may throw: RunError, or any
+// std::exception whose what() is the user's message (UTF-8). Until both are
+// set, the open and save commands are disabled.
+struct CaseFileAccess {
+  std::function<CaseTexts(const std::string& path)> read;
+  std::function<void(const std::string& path, const CaseTexts& texts)> write;
+};
+
+// Asks for a case file to open; the empty string when cancelled.
+using OpenFileChooser = std::function<QString()>;
+
+class MainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainFrame(QWidget* parent = nullptr);
+  ~MainFrame() override;
+
+  MainWindow* Form() const { return form_; }
+  HistoryWindow* historyWindow() const { return history_; }    // null until first shown
+  EnvelopeWindow* envelopeWindow() const { return envelope_; }  // null until first shown
+
+  void SetCaseFileAccess(CaseFileAccess access);
+  // The save dialog of every command (result file, case file, exports).
+  void SetSaveFileChooser(const SaveFileChooser& chooser);
+  void SetOpenFileChooser(OpenFileChooser chooser) { chooseOpen_ = std::move(chooser); }
+
+  // The case file shown in the caption; empty when none is open.
+  const QString& CaseFile() const { return caseFile_; }
+
+ public slots:
+  void newCase();      // "新建"
+  void openCase();     // "打开算例…"
+  void openCase(const QString& path);
+  bool saveCase();     // "保存算例"
+  bool saveCaseAs();   // "另存为…"
+  void showHistory();  // "过程线…"
+  void showEnvelope(); // "包络线…"
+  void showHelp();     // "使用说明"
+  void showAbout();    // "关于 Kelvane"
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void RunStarted();
+  void RunFinished(bool complete);
+  void InputsEdited();
+  void UpdateCaption();
+  void UpdateCaseActions();
+  void UpdateRecentMenu();
+  void RememberRecent(const QString& path);
+  bool SaveTo(const QString& path);
+  // Asks 保存 / 不保存 / 取消 when a case file is open and modified; false
+  // when the user cancels (or saving fails).
+  bool MaybeSave();
+  void ShowFailure(const QString& message);
+
+  MainWindow* form_;
+  QPointer<HistoryWindow> history_;
+  QPointer<EnvelopeWindow> envelope_;
+  QPointer<QWidget> help_;
+  SaveFileChooser chooseSave_;
+  OpenFileChooser chooseOpen_;
+  CaseFileAccess cases_;
+
+  QString caseFile_;
+  CaseTexts saved_;  // the open case file's contents as last read or written
+  bool runComplete_ = false;
+
+  QAction* newAction_;
+  QAction* openAction_;
+  QAction* saveAction_;
+  QAction* saveAsAction_;
+  QAction* saveResultAction_;
+  QAction* resultsAction_;
+  QAction* plotAction_;
+  QAction* historyAction_;
+  QAction* envelopeAction_;
+  QMenu* recentMenu_;
+};
+
+// The caption: "Kelvane" without a case file, "NAME[*] - Kelvane" with one
+// (the toolkit shows "[*]" as "*" while the window is marked modified).
+QString CaptionFor(const QString& caseFile);
+
+}  // namespace kelvane::ui

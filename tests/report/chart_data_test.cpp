@@ -1,0 +1,179 @@
+// The numbers the charts draw: decimation keeps every column's extremes, the
+// time history and envelope read the run's own grids, the CSV of a chart.
+#include "report/chart_data.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+struct Completed {
+  SurgeRun run;
+  RunOutcome outcome;
+};
+Completed RunWith(const char* reaches, const char* steps) {
+  InputTexts texts = DefaultInputTexts();
+  texts[InputId::SegmentCount] = reaches;
+  texts[InputId::StepCount] = steps;
+  Completed c;
+  c.outcome = Calculate(texts, c.run);
+  return c;
+}
+
+// Each column [from + c w, from + (c+1) w) of the range keeps its true lowest
+// and highest y, every kept point is a point of the line, and the line runs on
+// past both ends.
+TEST(Decimation, EveryColumnKeepsItsTrueMinimumAndMaximum) {
+  struct Row {
+    const char* name;
+    int points;
+    double from, to;
+    int columns;
+  };
+  const Row rows[] = {
+      {"30000 points, 700 columns", 30000, 0.0, 29999.0, 700},
+      {"fewer points than columns", 50, 0.0, 49.0, 700},
+      {"zoomed into the middle", 30000, 1234.5, 2345.5, 333},
+      {"one column", 1000, 0.0, 999.0, 1},
+      {"columns not dividing evenly", 1001, 0.0, 1000.0, 7},
+  };
+  std::mt19937 random(12);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<double> x(row.points), y(row.points);
+    for (int i = 0; i < row.points; ++i) {
+      x[i] = i;
+      y[i] = std::sin(i * 0.01) + noise(random);
+    }
+    y[row.points / 3] = 50;  // lone spikes of one point
+    y[row.points / 3 + 1] = -50;
+
+    const std::vector<std::size_t> kept = DecimateToColumns(x, y, row.from, row.to, row.columns);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()));
+    EXPECT_EQ(std::adjacent_find(kept.begin(), kept.end()), kept.end());
+    EXPECT_LE(kept.size(), 4u * row.columns + 2);
+
+    const double width = (row.to - row.from) / row.columns;
+    std::vector<double> trueLow(row.columns, INFINITY), trueHigh(row.columns, -INFINITY);
+    std::vector<double> keptLow = trueLow, keptHigh = trueHigh;
+    auto column = [&](std::size_t i) {
+      return std::min(row.columns - 1, int(std::floor((x[i] - row.from) / width)));
+    };
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      if (x[i] < row.from || x[i] > row.to) continue;
+      trueLow[column(i)] = std::min(trueLow[column(i)], y[i]);
+      trueHigh[column(i)] = std::max(trueHigh[column(i)], y[i]);
+    }
+    for (std::size_t i : kept) {
+      if (x[i] < row.from || x[i] > row.to) continue;
+      keptLow[column(i)] = std::min(keptLow[column(i)], y[i]);
+      keptHigh[column(i)] = std::max(keptHigh[column(i)], y[i]);
+    }
+    EXPECT_EQ(keptLow, trueLow);
+    EXPECT_EQ(keptHigh, trueHigh);
+    if (row.from > 0) {
+      EXPECT_LT(x[kept.front()], row.from);
+    }
+    if (row.to < x.back()) {
+      EXPECT_GT(x[kept.back()], row.to);
+    }
+    if (row.points <= row.columns) {
+      EXPECT_EQ(kept.size(), std::size_t(row.points));
+    }
+  }
+}
+
+// The history is the grid itself, node by node and step by step, and the
+// discharge is velocity times the culvert area; the CSV writes exactly those
+// numbers for the steps in the time range asked for.
+TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
+  Completed c = RunWith("5", "40");
+  const RunGeometry geometry = GeometryOf(c.outcome);
+  EXPECT_EQ(geometry.culvertArea, 18.0);
+  const int nodes[] = {1, 6};
+  for (ChartQuantity q : {ChartQuantity::Head, ChartQuantity::Velocity, ChartQuantity::Discharge}) {
+    SCOPED_TRACE(TextOf(q).option);
+    const ChartData chart = HistoryChart(c.run, geometry, nodes, q);
+    ASSERT_EQ(chart.lines.size(), 2u);
+    for (std::size_t n = 0; n < 2; ++n) {
+      const ChartLine& line = chart.lines[n];
+      ASSERT_EQ(line.x.size(), 40u);
+      ASSERT_EQ(line.y.size(), 40u);
+      for (int step = 1; step <= 40; ++step) {
+        EXPECT_EQ(line.x[step - 1], c.run.StepTime(step));
+        const double v = c.run.Velocity(nodes[n], step);
+        const double expected = q == ChartQuantity::Head       ? c.run.Head(nodes[n], step)
+                                : q == ChartQuantity::Velocity ? v
+                                                          : v * 18.0;
+        EXPECT_EQ(line.y[step - 1], expected) << "step " << step;
+      }
+    }
+    EXPECT_EQ(chart.lines[1].name, "节点 6（596.662 m）");
+  }
+
+  // Steps 3..5 by their times, the ends included.
+  const auto steps = StepsWithin(c.run, c.run.StepTime(3), c.run.StepTime(5));
+  ASSERT_TRUE(steps);
+  EXPECT_EQ(steps->first, 3);
+  EXPECT_EQ(steps->last, 5);
+  EXPECT_FALSE(StepsWithin(c.run, -2.0, -1.0));
+  const std::string csv = HistoryCsv(c.run, geometry, nodes, ChartQuantity::Head, *steps);
+  const std::string header = "step,time_s,H1_m,H6_m\n";
+  ASSERT_EQ(csv.substr(0, header.size()), header);
+  std::vector<std::string> rows;
+  for (std::size_t at = header.size(); at < csv.size();) {
+    const std::size_t end = csv.find('\n', at);
+    rows.push_back(csv.substr(at, end - at));
+    at = end + 1;
+  }
+  ASSERT_EQ(rows.size(), 3u);
+  for (int k = 0; k < 3; ++k) {
+    const int step = 3 + k;
+    float time, h1, h6;
+    int readStep;
+    ASSERT_EQ(std::sscanf(rows[k].c_str(), "%d,%f,%f,%f", &readStep, &time, &h1, &h6), 4);
+    EXPECT_EQ(readStep, step);
+    EXPECT_EQ(time, c.run.StepTime(step));
+    EXPECT_EQ(h1, c.run.Head(1, step));
+    EXPECT_EQ(h6, c.run.Head(6, step));
+  }
+}
+
+// The envelope chart against a plain scan of the grids: highest, lowest and
+// step 1 of every node, at its distance from the reservoir.
+TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
+  Completed c = RunWith("4", "300");
+  const RunGeometry geometry = GeometryOf(c.outcome);
+  const RunSummary summary = SummarizeRun(c.run, c.outcome);
+  for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
+    const ChartData chart = EnvelopeChart(summary, c.run, geometry, what);
+    ASSERT_EQ(chart.lines.size(), 3u);
+    for (int node = 1; node <= 5; ++node) {
+      float high = -INFINITY, low = INFINITY;
+      for (int step = 1; step <= 300; ++step) {
+        const float v = what == EnvelopeOf::Head ? c.run.Head(node, step)
+                                                 : c.run.Velocity(node, step);
+        high = std::max(high, v);
+        low = std::min(low, v);
+      }
+      const float start = what == EnvelopeOf::Head ? c.run.Head(node, 1) : c.run.Velocity(node, 1);
+      for (const ChartLine& line : chart.lines) {
+        EXPECT_EQ(line.x[node - 1], (node - 1) * double(c.outcome.coefficients.ReachLength));
+      }
+      EXPECT_EQ(chart.lines[0].y[node - 1], high) << node;
+      EXPECT_EQ(chart.lines[1].y[node - 1], low) << node;
+      EXPECT_EQ(chart.lines[2].y[node - 1], start) << node;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
