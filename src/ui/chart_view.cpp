@@ -109,8 +109,12 @@ void ChartView::SetData(ChartData replacement) {
   xAxis_->setTitleText(Text(data_.xTitle));
   yAxis_->setTitleText(Text(data_.yTitle));
   const ValueRange x = XRange(data_).value_or(ValueRange{0, 1});
-  const double xFrom = x.low;
-  const double xTo = x.high > x.low ? x.high : x.low + 1;
+  // Markers at the ends keep their whole disc inside the plot.
+  const bool markers = std::any_of(data_.lines.begin(), data_.lines.end(),
+                                   [](const ChartLine& line) { return line.markers; });
+  const double xPad = markers ? 0.02 * (x.high - x.low) : 0;
+  const double xFrom = x.low - xPad;
+  const double xTo = x.high > x.low ? x.high + xPad : x.low + 1;
   ValueRange y = YRange(data_, xFrom, xTo).value_or(ValueRange{0, 1});
   const double margin = y.high > y.low ? 0.05 * (y.high - y.low) : std::max(1.0, std::abs(y.low));
   xAxis_->setRange(xFrom, xTo);
@@ -120,13 +124,13 @@ void ChartView::SetData(ChartData replacement) {
   for (const ChartLine& line : data_.lines) {
     auto* series = new QLineSeries(this);
     series->setName(Text(line.name));
-    const int colour = line.colour >= 0 ? line.colour : 100 + nextColour++;
+    const int colour = line.colour >= 0 ? line.colour : nextColour++;
     QPen pen(kColours[colour % std::size(kColours)]);
     pen.setWidthF(1.5);
     pen.setStyle(PenStyle(line.style));
     series->setPen(pen);
+    series->setMarkerSize(6);
     series->setPointsVisible(line.markers);
-    series->setMarkerSize(7);
     chart()->addSeries(series);
     series->attachAxis(xAxis_);
     series->attachAxis(yAxis_);

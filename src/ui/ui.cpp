@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QTranslator>
+#include <cstdio>
 
 #include "output/output.h"
 #include "report/report.h"
@@ -16,11 +17,20 @@ namespace kelvane::ui {
 
 namespace {
 
+// The batch mode prints nothing on success: the toolkit's notes about the
+// offscreen platform are dropped, its critical messages kept.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  }
+}
+
 // Image work needs an application object but no screen: the offscreen
 // platform, whatever QT_QPA_PLATFORM and DISPLAY say. Made once, kept for
 // the life of the process.
 void EnsureApplication() {
   if (QCoreApplication::instance()) return;
+  qInstallMessageHandler(QuietMessages);
   static int argc = 3;
   static char name[] = "kelvane";
   static char option[] = "-platform";

@@ -1,0 +1,250 @@
+// The menu bar and the chart windows: the menu's states through a Calculate,
+// the drawn series against the run's grids, following runs and failures, the
+// saved result file without calculating, the caption of a case file.
+#include "ui/main_frame.h"
+
+#include <QFile>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QtTest>
+#include <map>
+
+#include "output/output.h"
+#include "session.h"
+#include "watchdog.h"
+
+using namespace kelvane;
+using namespace kelvane::ui;
+
+namespace {
+
+QAction* Action(const MainFrame& frame, const char* name) {
+  return frame.findChild<QAction*>(QLatin1String(name));
+}
+
+// A frame whose save dialog answers with a file in a temporary folder, or
+// cancels.
+struct FrameSession {
+  QTemporaryDir folder;
+  MainFrame frame;
+  QString answer;
+  int asked = 0;
+  explicit FrameSession(const char* steps = nullptr) {
+    frame.SetSaveFileChooser([this](const SaveDialogSettings&) {
+      ++asked;
+      return answer;
+    });
+    if (steps) Text(*frame.Form(), InputId::StepCount)->setText(QString::fromLatin1(steps));
+  }
+  QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
+  // A Calculate that fails on a forebay of no area; its message box is
+  // answered.
+  void FailingCalculate() {
+    QLineEdit* area = Text(*frame.Form(), InputId::ForebayArea);
+    const QString kept = area->text();
+    area->setText(QStringLiteral("0"));
+    ModalWatchdog watchdog;
+    QString title, text;
+    watchdog.Expect(RecordMessage(&title, &text));
+    frame.Form()->calculate();
+    QTRY_VERIFY_WITH_TIMEOUT(watchdog.Clean(), 5000);
+    area->setText(kept);
+  }
+};
+
+struct MenuState {
+  bool results, plot, history, envelope, saveResult;
+  bool operator==(const MenuState&) const = default;
+};
+MenuState Menu(const MainFrame& f) {
+  return {Action(f, "ShowResults")->isEnabled(), Action(f, "ShowPlot")->isEnabled(),
+          Action(f, "ShowHistory")->isEnabled(), Action(f, "ShowEnvelope")->isEnabled(),
+          Action(f, "SaveResultFile")->isEnabled()};
+}
+
+}  // namespace
+
+namespace QTest {
+template <>
+char* toString(const MenuState& m) {
+  return QTest::toString(QStringLiteral("results %1 plot %2 history %3 envelope %4 save %5")
+                             .arg(m.results)
+                             .arg(m.plot)
+                             .arg(m.history)
+                             .arg(m.envelope)
+                             .arg(m.saveResult));
+}
+}  // namespace QTest
+
+class ChartsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+  void clientAreaKeepsItsSize();
+  void menuStatesFollowTheCommands();
+  void historySeriesAreTheRunsGrids();
+  void windowsFollowRunsAndFailures();
+  void resultFileSavedAgainWithoutCalculating();
+  void captionAndSaveQuestionOfACaseFile();
+};
+
+void ChartsTest::clientAreaKeepsItsSize() {
+  FrameSession s;
+  s.frame.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&s.frame));
+  QCOMPARE(s.frame.Form()->size(), QSize(625, 445));
+  QCOMPARE(s.frame.Form()->geometry().top(), s.frame.menuBar()->geometry().bottom() + 1);
+  QVERIFY(!s.frame.Form()->isWindow());
+  QCOMPARE(s.frame.windowTitle(), QStringLiteral("Kelvane"));
+}
+
+void ChartsTest::menuStatesFollowTheCommands() {
+  FrameSession s("50");
+  QCOMPARE(Menu(s.frame), (MenuState{false, false, false, false, false}));
+  s.frame.Form()->calculate();  // the save dialog cancelled
+  QCOMPARE(Menu(s.frame), (MenuState{true, true, true, true, true}));
+  s.frame.Form()->showPlot();  // the plot command disables itself
+  QCOMPARE(Menu(s.frame), (MenuState{true, false, true, true, true}));
+  s.FailingCalculate();
+  QCOMPARE(Menu(s.frame), (MenuState{false, false, false, false, false}));
+  s.frame.Form()->calculate();
+  QCOMPARE(Menu(s.frame), (MenuState{true, true, true, true, true}));
+  s.frame.Form()->plotWindow()->close();
+}
+
+// Fewer steps than pixels: every step is drawn, at its own time, with the
+// grid's own value; several nodes overlaid; discharge is velocity × area.
+void ChartsTest::historySeriesAreTheRunsGrids() {
+  FrameSession s("60");
+  s.frame.Form()->calculate();
+  s.frame.showHistory();
+  HistoryWindow* window = s.frame.historyWindow();
+  QVERIFY(window);
+  QVERIFY(QTest::qWaitForWindowExposed(window));
+  QCOMPARE(window->Nodes(), std::vector<int>{6});  // the forebay first
+  window->SetNodes({1, 6});
+  const SurgeRun& run = s.frame.Form()->Run();
+  const double area = s.frame.Form()->CompletedRun()->parameters.CulvertArea;
+  for (ChartQuantity q : {ChartQuantity::Head, ChartQuantity::Discharge}) {
+    window->SetQuantity(q);
+    QCoreApplication::processEvents();
+    const auto& series = window->Chart()->LineSeries();
+    QCOMPARE(series.size(), std::size_t(2));
+    const int nodes[] = {1, 6};
+    for (int n = 0; n < 2; ++n) {
+      const QList<QPointF> points = series[n]->points();
+      QCOMPARE(points.size(), 60);
+      for (int step = 1; step <= 60; ++step) {
+        const double value = q == ChartQuantity::Head ? run.Head(nodes[n], step)
+                                                      : double(run.Velocity(nodes[n], step)) * area;
+        QCOMPARE(points[step - 1].x(), double(run.StepTime(step)));
+        QCOMPARE(points[step - 1].y(), value);
+      }
+    }
+    QVERIFY(series[1]->name().contains(QStringLiteral("节点 6")));
+  }
+}
+
+// After a failed Calculate both windows say so and draw nothing; the next
+// complete run is drawn again (here with more reaches: the forebay moves).
+void ChartsTest::windowsFollowRunsAndFailures() {
+  FrameSession s("40");
+  s.frame.Form()->calculate();
+  s.frame.showHistory();
+  s.frame.showEnvelope();
+  HistoryWindow* history = s.frame.historyWindow();
+  EnvelopeWindow* envelope = s.frame.envelopeWindow();
+  QCOMPARE(envelope->Chart(EnvelopeOf::Head)->LineSeries().size(), std::size_t(3));
+  QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 6);
+
+  s.FailingCalculate();
+  for (QLabel* status : {history->Status(), envelope->Status()}) {
+    QVERIFY(status->isVisibleTo(status->window()));
+    QVERIFY(status->text().contains(QStringLiteral("上次计算未完成")));
+  }
+  QVERIFY(history->Chart()->LineSeries().empty());
+  QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->LineSeries().empty());
+
+  Text(*s.frame.Form(), InputId::SegmentCount)->setText(QStringLiteral("8"));
+  s.frame.Form()->calculate();
+  QVERIFY(!history->Status()->isVisibleTo(history));
+  QCOMPARE(history->Nodes(), std::vector<int>{6});  // node 6 still exists
+  const SurgeRun& run = s.frame.Form()->Run();
+  const QList<QPointF> points = history->Chart()->LineSeries()[0]->points();
+  QCOMPARE(points.size(), 40);
+  QCOMPARE(points[39].y(), double(run.Head(6, 40)));
+  QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 9);
+  // The table's highest head of the forebay is the summary's.
+  const RunSummary summary = SummarizeRun(run, *s.frame.Form()->CompletedRun());
+  QCOMPARE(envelope->Table(EnvelopeOf::Head)->item(8, 4)->text(),
+           QString::number(summary.envelope[8].highestHead.step));
+  history->close();
+  envelope->close();
+}
+
+void ChartsTest::resultFileSavedAgainWithoutCalculating() {
+  FrameSession s("30");
+  s.frame.Form()->calculate();  // cancelled: no file
+  QCOMPARE(s.asked, 1);
+  s.answer = s.Path("again.txt");
+  Action(s.frame, "SaveResultFile")->trigger();
+  QCOMPARE(s.asked, 2);
+  const RunOutcome* outcome = s.frame.Form()->CompletedRun();
+  std::string expected;
+  WriteResultText(s.frame.Form()->Run(), outcome->parameters.OutputInterval,
+                  [&](std::string_view bytes) { expected += bytes; }, NoProgress());
+  QFile file(s.answer);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QCOMPARE(file.readAll(), QByteArray::fromStdString(expected));
+}
+
+// Through an in-memory stand-in for the case-file library: the caption names
+// the file and marks it while the inputs differ from it; closing asks only
+// then, and cancelling keeps the window.
+void ChartsTest::captionAndSaveQuestionOfACaseFile() {
+  FrameSession s;
+  std::map<std::string, CaseTexts> files;
+  CaseTexts stored;
+  stored.texts[InputId::StepCount] = " 1 500 ";
+  stored.title = "t";
+  files["/cases/a.toml"] = stored;
+  QVERIFY(!Action(s.frame, "OpenCase")->isEnabled());
+  s.frame.SetCaseFileAccess({[&](const std::string& path) { return files.at(path); },
+                             [&](const std::string& path, const CaseTexts& texts) {
+                               files[path] = texts;
+                             }});
+  QVERIFY(Action(s.frame, "OpenCase")->isEnabled());
+  s.frame.openCase(QStringLiteral("/cases/a.toml"));
+  QCOMPARE(Text(*s.frame.Form(), InputId::StepCount)->text(), QStringLiteral(" 1 500 "));
+  QCOMPARE(s.frame.windowTitle(), QStringLiteral("a.toml[*] - Kelvane"));
+  QVERIFY(!s.frame.isWindowModified());
+
+  QLineEdit* steps = Text(*s.frame.Form(), InputId::StepCount);
+  steps->setText(QStringLiteral("100"));
+  QVERIFY(s.frame.isWindowModified());
+  steps->setText(QStringLiteral(" 1 500 "));
+  QVERIFY(!s.frame.isWindowModified());  // the texts equal the file's again
+
+  steps->setText(QStringLiteral("100"));
+  s.frame.show();
+  {
+    ModalWatchdog watchdog;
+    watchdog.Expect([](QWidget* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      box->escapeButton()->click();  // 取消
+    });
+    QVERIFY(!s.frame.close());
+    QVERIFY(watchdog.Clean());
+  }
+  QVERIFY(s.frame.isVisible());
+  QVERIFY(s.frame.saveCase());
+  QCOMPARE(files["/cases/a.toml"].texts[InputId::StepCount], std::string("100"));
+  QCOMPARE(files["/cases/a.toml"].title, std::string("t"));  // kept
+  QVERIFY(!s.frame.isWindowModified());
+  QVERIFY(s.frame.close());  // nothing to ask
+}
+
+QTEST_MAIN(ChartsTest)
+#include "charts_test.moc"
