@@ -215,7 +215,15 @@ TEST_F(BatchProcess, UsageErrorsExitTwoAndWriteNothing) {
   };
 #ifndef KELVANE_TEST_WITH_UI
   cases.push_back({Args({"--plot", "level.png"}), "不含窗口"});
+  cases.push_back({Args({"--envelope-plot", "e.svg"}), "不含窗口"});
+#else
+  cases.push_back({Args({"--history-plot", "h.jpg"}), ".png 或 .svg"});
+  cases.push_back({Args({"--history-plot", "h.png", "--nodes", "1,,6"}), "节点号"});
+  cases.push_back({Args({"--history-plot", "h.png", "--nodes", "0"}), "节点号"});
+  cases.push_back({Args({"--history-plot", "h.png", "--quantity", "level"}), "discharge"});
+  cases.push_back({Args({"--envelope-plot", "a.svg", "--history-plot", "./a.svg"}), "同一个文件"});
 #endif
+  cases.push_back({Args({"--nodes", "1,6"}), "只用于 --history-plot"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fragment);
     ProcessResult r = Kelvane(c.args);
@@ -507,13 +515,39 @@ TEST_F(BatchProcess, HelpListsEveryBoxWithCaptionUnitAndDefault) {
     EXPECT_NE(line.find(field.unit), std::string::npos) << line;
     EXPECT_TRUE(line.ends_with(std::string("默认 ") + field.defaultText)) << line;
   }
-  for (const char* option : {"--output ", "--table ", "--plot ", "--summary ", "--csv "}) {
+  for (const char* option : {"--output ", "--table ", "--plot ", "--history-plot ", "--envelope-plot ",
+                             "--nodes ", "--quantity ", "--summary ", "--csv "}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
   EXPECT_TRUE(WorkFiles().empty());
 }
 
 #ifdef KELVANE_TEST_WITH_UI
+// The charts of the windows as images: PNG or SVG by the name, complete
+// files, nothing printed; a node beyond the grid is error 9 and writes no
+// file, while the other image still is written.
+TEST_F(BatchProcess, ChartImagesArePngOrSvgByTheirNames) {
+  ProcessResult r = Kelvane(Args({"--history-plot", "h.png", "--nodes", "1,6", "--quantity",
+                                  "discharge", "--envelope-plot", "e.svg"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string png = ReadFile(work_ / "h.png");
+  EXPECT_TRUE(png.starts_with("\x89PNG\r\n\x1a\n"));
+  EXPECT_NE(png.find("IEND"), std::string::npos);
+  const std::string svg = ReadFile(work_ / "e.svg");
+  EXPECT_TRUE(svg.starts_with("<?xml")) << svg.substr(0, 80);
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_TRUE(svg.ends_with("</svg>\n")) << svg.substr(svg.size() - 40);
+  EXPECT_NE(svg.find("最高水头"), std::string::npos);  // the legend, as text
+
+  fs::remove(work_ / "h.png");
+  r = Kelvane(Args({"--history-plot", "h.png", "--nodes", "7", "--envelope-plot", "e2.png"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("运行时错误 '9'")) << r.err;
+  EXPECT_FALSE(fs::exists(work_ / "h.png"));
+  EXPECT_TRUE(ReadFile(work_ / "e2.png").starts_with("\x89PNG"));
+}
+
 TEST_F(BatchProcess, PlotIsSavedAsPng) {
   ProcessResult r = Kelvane(Args({"--plot", "level.png"}));
   EXPECT_EQ(r.status, 0) << r.err;

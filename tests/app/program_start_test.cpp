@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -77,6 +78,32 @@ TEST(ProgramStart, WithoutADisplayItExplainsAndExitsTwo) {
     EXPECT_NE(text.find(row.says), std::string::npos) << args << "\n" << text;
   }
 }
+
+#ifdef KELVANE_TEST_WITH_UI
+// Images need no display: the charts are drawn on the offscreen platform
+// whatever the environment says, and nothing is printed.
+TEST(ProgramStart, ChartImagesWithoutADisplay) {
+  char folder[] = "/tmp/kelvane-start-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string png = std::string(folder) + "/h.png";
+  const std::string svg = std::string(folder) + "/e.svg";
+  const Outcome o = RunWithoutDisplay(
+      {"--batch", "--step-count", "200", "--history-plot", png, "--envelope-plot", svg});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  std::ifstream image(png, std::ios::binary);
+  std::string head(8, '\0');
+  image.read(head.data(), 8);
+  EXPECT_EQ(head, "\x89PNG\r\n\x1a\n");
+  std::ifstream vector(svg);
+  std::string first;
+  std::getline(vector, first);
+  EXPECT_TRUE(first.starts_with("<?xml")) << first;
+  std::remove(png.c_str());
+  std::remove(svg.c_str());
+  ::rmdir(folder);
+}
+#endif
 
 // The result file goes to a pipe nobody reads yet, so the program stops in
 // the middle of writing it: while it waits there, its memory map shows
