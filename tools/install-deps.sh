@@ -9,6 +9,10 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  # Qt Charts and Qt SVG for the time-history and envelope charts and their
+  # SVG export; with --no-install-recommends find_package(Qt6 Charts) also
+  # needs the OpenGL development files.
+  qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth

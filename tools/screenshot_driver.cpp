@@ -1,16 +1,36 @@
-// Drives the windows for the README's screenshots: a main window on the
-// default inputs, a Calculate (the result file goes to a temporary folder),
-// the plot and the results window, each saved as a PNG into the folder named
-// on the command line. Linked against the windows library like the window
-// tests; the program itself carries no automation.
+// Drives the windows for the README's screenshots: the main window with its
+// menu bar on the default inputs, a Calculate (the result file goes to a
+// temporary folder), the plot and the results window, the 结果 menu open, the
+// time-history window (forebay and node 1 overlaid, a cursor read-out) and
+// the envelope window, each saved as a PNG into the folder named on the
+// command line. Linked against the windows library like the window tests; the
+// program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
-#include "ui/main_window.h"
+#include "ui/main_frame.h"
+
+using namespace kelvane::ui;
+
+namespace {
+
+// Moves the cursor over a chart without a real mouse: the read-out follows.
+void PointAt(ChartView* view, double fractionX, double fractionY) {
+  const QRectF plot = view->chart()->plotArea();
+  const QPointF at(plot.left() + fractionX * plot.width(), plot.top() + fractionY * plot.height());
+  QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &move);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -20,24 +40,59 @@ int main(int argc, char** argv) {
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   QTemporaryDir results;
-  kelvane::ui::MainWindow window;
-  window.SetSaveFileChooser([&results](const kelvane::ui::SaveDialogSettings& settings) {
+  MainFrame frame;
+  frame.SetSaveFileChooser([&results](const SaveDialogSettings& settings) {
     return results.filePath(settings.presetName);
   });
-  window.show();
+  frame.move(20, 20);
+  frame.show();
+  MainWindow& window = *frame.Form();
+  bool saved = true;
+  auto save = [&](QWidget* widget, const char* name) {
+    saved = widget && widget->grab().save(folder.filePath(QLatin1String(name))) && saved;
+  };
 
-  QTimer::singleShot(300, &window, [&] {
+  QTimer::singleShot(300, &frame, [&] {
     window.calculate();
     window.showPlot();
     window.showResults();
-    if (auto* plot = window.plotWindow()) plot->move(window.frameGeometry().topRight());
-    QTimer::singleShot(500, &window, [&] {
-      bool saved = window.grab().save(folder.filePath(QStringLiteral("main-window.png")));
-      if (auto* plot = window.plotWindow())
-        saved = plot->grab().save(folder.filePath(QStringLiteral("plot-window.png"))) && saved;
-      if (auto* table = window.resultsWindow())
-        saved = table->grab().save(folder.filePath(QStringLiteral("results-window.png"))) && saved;
-      QApplication::exit(saved ? 0 : 1);
+    if (auto* plot = window.plotWindow()) plot->move(frame.frameGeometry().topRight());
+    QTimer::singleShot(500, &frame, [&] {
+      save(&frame, "main-window.png");
+      save(window.plotWindow(), "plot-window.png");
+      save(window.resultsWindow(), "results-window.png");
+      if (window.plotWindow()) window.plotWindow()->hide();
+      if (window.resultsWindow()) window.resultsWindow()->hide();
+
+      // The 结果 menu, open: a grab of the screen, since the menu is a
+      // window of its own.
+      QAction* resultsMenu = frame.menuBar()->actions().at(1);
+      frame.menuBar()->setActiveAction(resultsMenu);
+      QTimer::singleShot(500, &frame, [&, resultsMenu] {
+        const QRect area = frame.frameGeometry().united(resultsMenu->menu()->geometry());
+        saved = QApplication::primaryScreen()
+                    ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                    .save(folder.filePath(QStringLiteral("menu.png"))) &&
+                saved;
+        resultsMenu->menu()->close();
+
+        frame.showHistory();
+        HistoryWindow* history = frame.historyWindow();
+        history->SetNodes({1, 6});
+        history->move(40, 40);
+        frame.showEnvelope();
+        EnvelopeWindow* envelope = frame.envelopeWindow();
+        envelope->move(80, 80);
+        QTimer::singleShot(700, &frame, [&, history, envelope] {
+          PointAt(history->Chart(), 0.7, 0.3);
+          PointAt(envelope->Chart(kelvane::EnvelopeOf::Head), 0.8, 0.3);
+          QTimer::singleShot(300, &frame, [&, history, envelope] {
+            save(history, "history-window.png");
+            save(envelope, "envelope-window.png");
+            QApplication::exit(saved ? 0 : 1);
+          });
+        });
+      });
     });
   });
   return app.exec();

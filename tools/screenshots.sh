@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the screenshot driver under Xvfb: a Calculate on the default inputs,
-# the plot and the results window, saved as PNGs into docs/.
+# the plot and the results window, the 结果 menu, the time-history and
+# envelope windows, saved as PNGs into docs/; then a chart exported by the
+# batch mode.
 #   tools/screenshots.sh [build folder, default build/default]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +21,6 @@ for _ in $(seq 50); do
 done
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
-ls -l docs/main-window.png docs/plot-window.png docs/results-window.png
+"$build/app/kelvane" --batch --history-plot docs/batch-history.png --nodes 1,3,6
+ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/menu.png \
+  docs/history-window.png docs/envelope-window.png docs/batch-history.png

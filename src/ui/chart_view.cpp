@@ -129,7 +129,7 @@ void ChartView::SetData(ChartData replacement) {
     pen.setWidthF(1.5);
     pen.setStyle(PenStyle(line.style));
     series->setPen(pen);
-    series->setMarkerSize(6);
+    series->setMarkerSize(5);
     series->setPointsVisible(line.markers);
     chart()->addSeries(series);
     series->attachAxis(xAxis_);

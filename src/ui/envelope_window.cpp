@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QSplitter>
 #include <QVBoxLayout>
 #include <optional>
 
@@ -22,8 +21,10 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
   const QString tabNames[] = {tr("水头"), tr("流速")};
   const QString units[] = {tr("m"), tr("m/s")};
   for (int k = 0; k < 2; ++k) {
-    auto* page = new QSplitter(Qt::Vertical, tabs_);
+    auto* page = new QWidget(tabs_);
+    auto* pageLayout = new QVBoxLayout(page);
     charts_[k] = new ChartView(page);
+    charts_[k]->setMinimumHeight(300);
     charts_[k]->setObjectName(k == 0 ? QStringLiteral("HeadChart") : QStringLiteral("VelocityChart"));
     auto* lower = new QWidget(page);
     auto* lowerLayout = new QVBoxLayout(lower);
@@ -38,8 +39,8 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
     tables_[k]->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     lowerLayout->addWidget(readOuts_[k]);
     lowerLayout->addWidget(tables_[k]);
-    page->setStretchFactor(0, 3);
-    page->setStretchFactor(1, 2);
+    pageLayout->addWidget(charts_[k], 3);
+    pageLayout->addWidget(lower, 2);
     connect(charts_[k], &ChartView::readOut, readOuts_[k], &QLabel::setText);
     tabs_->addTab(page, tabNames[k]);
   }

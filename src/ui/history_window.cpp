@@ -23,7 +23,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   quantity_->addItem(tr("流量 (m³/s)"), int(ChartQuantity::Discharge));
   nodes_ = new QListWidget(this);
   nodes_->setObjectName(QStringLiteral("Nodes"));
-  nodes_->setMaximumWidth(200);
+  nodes_->setFixedWidth(190);
   chart_ = new ChartView(this);
   chart_->setObjectName(QStringLiteral("Chart"));
   readOut_ = new QLabel(this);
@@ -44,12 +44,14 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   side->addWidget(quantity_);
   side->addWidget(new QLabel(tr("节点（距水库）"), this));
   side->addWidget(nodes_, 1);
+  readOut_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(readOut_, 1);
+  buttons->addStretch(1);
   for (QPushButton* b : {reset_, image_, csv_, close_}) buttons->addWidget(b);
   auto* right = new QVBoxLayout;
   right->addWidget(status_);
   right->addWidget(chart_, 1);
+  right->addWidget(readOut_);
   right->addLayout(buttons);
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(side);
