@@ -271,9 +271,10 @@ void MainWindow::ShowInputFlags() {
         tr(kToolTipReading)
             .arg(QString::fromStdString(InputValueText(ReadLeadingNumber(inputs[id]))))};
     if (flag != flags.end()) lines << QString::fromStdString(InputFlagText(*flag));
-    // Rich text, so that a typed "<" shows as itself.
+    // Rich text, so that a typed "<" shows as itself; lines are not wrapped.
     for (QString& line : lines) line = line.toHtmlEscaped();
-    Box(id)->setToolTip(QStringLiteral("<qt>") + lines.join(QStringLiteral("<br>")));
+    Box(id)->setToolTip(QStringLiteral("<qt><nobr>") + lines.join(QStringLiteral("<br>")) +
+                        QStringLiteral("</nobr>"));
     // Only the base colour is set, so everything else stays inherited.
     Box(id)->setPalette(flag != flags.end() ? tinted : QPalette());
   }

@@ -43,16 +43,17 @@ void InputFlagsTest::flaggedBoxIsTintedAndSaysWhy() {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
   for (int n = 1; n <= kInputCount; ++n) QVERIFY2(!Tinted(form, n), qPrintable(QString::number(n)));
-  QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt>库水位（m）<br>读作 -4.34"));
-  QCOMPARE(Text(form, 5)->toolTip(), QStringLiteral("<qt>计算时段数（无量纲）<br>读作 1500"));
+  QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt><nobr>库水位（m）<br>读作 -4.34</nobr>"));
+  QCOMPARE(Text(form, 5)->toolTip(),
+           QStringLiteral("<qt><nobr>计算时段数（无量纲）<br>读作 1500</nobr>"));
 
   // A typographic minus reads as 0; only its box is flagged.
   Type(form, 3, "−4.34");
   QCOMPARE(Text(form, 3)->text(), QStringLiteral("−4.34"));
   QVERIFY(Tinted(form, 3));
   QCOMPARE(Text(form, 3)->toolTip(),
-           QStringLiteral("<qt>库水位（m）<br>读作 0<br>看起来是全角数字或非 ASCII "
-                          "减号（从 “−4.34” 起未读入）"));
+           QStringLiteral("<qt><nobr>库水位（m）<br>读作 0<br>看起来是全角数字或非 ASCII "
+                          "减号（从 “−4.34” 起未读入）</nobr>"));
   for (int n = 1; n <= kInputCount; ++n) QVERIFY(n == 3 || !Tinted(form, n));
 
   // Another box's change flags a box the user did not touch; mending the
@@ -65,7 +66,7 @@ void InputFlagsTest::flaggedBoxIsTintedAndSaysWhy() {
   QVERIFY(Text(form, 3)->toolTip().contains(QStringLiteral("从 “&lt;b&gt;” 起未读入")));
   Type(form, 3, "-4.34");
   for (int n = 1; n <= kInputCount; ++n) QVERIFY(!Tinted(form, n));
-  QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt>库水位（m）<br>读作 -4.34"));
+  QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt><nobr>库水位（m）<br>读作 -4.34</nobr>"));
 }
 
 QTEST_MAIN(InputFlagsTest)
