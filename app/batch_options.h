@@ -18,6 +18,7 @@ struct BatchOptions {
   std::string summary;  // the run summary (UTF-8)
   std::string csv;      // every computed step (CSV)
   bool help = false;
+  bool strict = false;  // an input warning is a usage error
 };
 
 // An unknown option, a missing or empty value, a repeated option, an output
@@ -31,7 +32,7 @@ class UsageError : public std::runtime_error {
 // Reads argv[1..argc-1]; "--batch" may stand anywhere and is passed over.
 // "--option VALUE" and "--option=VALUE" are both accepted; the word after an
 // option is always its value, even when it begins with "-". "--help" ends the
-// reading at once. Throws UsageError.
+// reading at once; "--strict" takes no value. Throws UsageError.
 BatchOptions ParseBatchOptions(int argc, char** argv);
 
 // Every option with its Chinese caption, unit and default text (UTF-8).
