@@ -8,10 +8,12 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch_options.h"
 #include "output/output.h"
 #include "report/report.h"
+#include "solver/input_check.h"
 #include "solver/solver.h"
 #include "terminal_progress.h"
 #include "windows_loader.h"
@@ -160,6 +162,20 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
   return outputs.Failures();
 }
 
+// One line on standard error per flagged option; the number of lines. The
+// results-table steps count only when a table is written.
+std::size_t WarnAboutInputs(const BatchOptions& options) {
+  const std::vector<InputFlag> flags =
+      CheckInputs(options.texts, {.outputSteps = !options.table.empty()});
+  for (const InputFlag& flag : flags) {
+    const std::string line = std::string("kelvane: 警告: --") + Field(flag.input).option +
+                             " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +
+                             "\n";
+    std::fputs(line.c_str(), stderr);
+  }
+  return flags.size();
+}
+
 }  // namespace
 
 bool IsBatchCommandLine(int argc, char** argv) {
@@ -175,6 +191,11 @@ int RunBatch(int argc, char** argv) {
     options = ParseBatchOptions(argc, argv);
   } catch (const UsageError& error) {
     std::fprintf(stderr, "kelvane: %s\n（kelvane --batch --help 列出全部选项）\n", error.what());
+    return kExitUsage;
+  }
+
+  if (!options.help && WarnAboutInputs(options) > 0 && options.strict) {
+    std::fputs("kelvane: --strict: 输入有警告，不计算\n", stderr);
     return kExitUsage;
   }
 

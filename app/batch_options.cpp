@@ -93,6 +93,10 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       options.help = true;
       return options;
     }
+    if (word == "--strict") {
+      options.strict = true;
+      continue;
+    }
     if (!word.starts_with("--") || word.size() == 2) {
       throw UsageError("多余的参数 " + Quoted(word));
     }
@@ -214,11 +218,15 @@ std::string BatchHelpText() {
           "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）\n";
   text += "  " + PadRight("--quantity 物理量", 28) +
           "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)\n";
+  text += "  " + PadRight("--strict", 28) + "输入有警告时不计算，什么也不写，按用法错误退出\n";
   text += "  " + PadRight("--help", 28) + "显示本说明\n" +
           "\n"
           "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
+          "输入未读完（如 41.6m3/s 读作 41.6）、没有读到数字、数值不可能或低于前池稳定下限时，\n"
+          "每个这样的选项在标准错误上打印一行警告，照常计算。\n"
           "成功时什么也不打印；标准错误是终端时显示进度条。\n"
-          "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；2 用法错误。\n";
+          "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
+          "2 用法错误（--strict 下也包括输入警告）。\n";
   return text;
 }
 

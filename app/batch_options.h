@@ -26,6 +26,7 @@ struct BatchOptions {
   std::vector<int> nodes;
   ChartQuantity quantity = ChartQuantity::Head;
   bool help = false;
+  bool strict = false;  // an input warning is a usage error
 };
 
 // An unknown option, a missing or empty value, a repeated option, an output
@@ -39,7 +40,7 @@ class UsageError : public std::runtime_error {
 // Reads argv[1..argc-1]; "--batch" may stand anywhere and is passed over.
 // "--option VALUE" and "--option=VALUE" are both accepted; the word after an
 // option is always its value, even when it begins with "-". "--help" ends the
-// reading at once. Throws UsageError.
+// reading at once; "--strict" takes no value. Throws UsageError.
 BatchOptions ParseBatchOptions(int argc, char** argv);
 
 // Every option with its Chinese caption, unit and default text (UTF-8).

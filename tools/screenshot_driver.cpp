@@ -3,11 +3,15 @@
 // temporary folder), the plot and the results window, the 结果 menu open, the
 // time-history window (forebay and node 1 overlaid, a cursor read-out) and
 // the envelope window, each saved as a PNG into the folder named on the
-// command line. Linked against the windows library like the window tests; the
+// command line; then a flagged input box (a typographic minus typed into
+// 库水位) with the tooltip that hovering over it shows, grabbed from the
+// screen. Linked against the windows library like the window tests; the
 // program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
@@ -52,6 +56,26 @@ int main(int argc, char** argv) {
     saved = widget && widget->grab().save(folder.filePath(QLatin1String(name))) && saved;
   };
 
+  // The flagged box: the other windows closed, the text typed, the pointer
+  // resting on the box (the tooltip event a hover sends).
+  auto showFlaggedBox = [&] {
+    auto* level = window.findChild<QLineEdit*>(QStringLiteral("Text3"));
+    level->setFocus();
+    level->setText(QString::fromUtf8("−4.34"));
+    const QPoint at = level->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
+    QApplication::sendEvent(level, &hover);
+    QTimer::singleShot(800, &frame, [&] {
+      QRect area = frame.frameGeometry();
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
+      const QPixmap screen =
+          frame.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+      saved = screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) && saved;
+      QApplication::exit(saved ? 0 : 1);
+    });
+  };
+
   QTimer::singleShot(300, &frame, [&] {
     window.calculate();
     window.showPlot();
@@ -89,7 +113,9 @@ int main(int argc, char** argv) {
           QTimer::singleShot(300, &frame, [&, history, envelope] {
             save(history, "history-window.png");
             save(envelope, "envelope-window.png");
-            QApplication::exit(saved ? 0 : 1);
+            history->close();
+            envelope->close();
+            showFlaggedBox();
           });
         });
       });
