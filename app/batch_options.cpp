@@ -148,7 +148,8 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       } else if (auto quantity = QuantityByOption(value)) {
         options.quantity = *quantity;
       } else {
-        throw UsageError("选项 --quantity 的值 " + Quoted(value) + " 应为 head、velocity 或 discharge");
+        throw UsageError("选项 --quantity 的值 " + Quoted(value) +
+                         " 应为 head、velocity 或 discharge");
       }
     }
     if (!known) throw UsageError("未知选项 " + Quoted(word));

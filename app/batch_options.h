@@ -14,13 +14,13 @@ namespace kelvane {
 struct BatchOptions {
   InputTexts texts = DefaultInputTexts();  // boxes not named keep their default
   // Outputs; empty when not asked for, "-" for standard output where allowed.
-  std::string output;   // the result file (GBK)
-  std::string table;    // the results-table text (UTF-8, CR LF)
-  std::string plot;     // the forebay level plot (PNG)
+  std::string output;        // the result file (GBK)
+  std::string table;         // the results-table text (UTF-8, CR LF)
+  std::string plot;          // the forebay level plot (PNG)
   std::string historyPlot;   // the time-history chart (PNG or SVG)
   std::string envelopePlot;  // the head envelope chart (PNG or SVG)
-  std::string summary;  // the run summary (UTF-8)
-  std::string csv;      // every computed step (CSV)
+  std::string summary;       // the run summary (UTF-8)
+  std::string csv;           // every computed step (CSV)
   // The time-history chart's nodes (1-based; empty: the forebay) and
   // quantity.
   std::vector<int> nodes;

@@ -157,8 +157,8 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
   return values;
 }
 
-ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry,
-                       std::span<const int> nodes, ChartQuantity quantity) {
+ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
+                       ChartQuantity quantity) {
   const QuantityText& text = TextOf(quantity);
   ChartData chart;
   chart.title = std::string(text.name) + "过程线";
@@ -186,8 +186,8 @@ std::optional<StepSpan> StepsWithin(const SurgeRun& run, double from, double to)
   return StepSpan{int(first - times.begin()) + 1, int(last - times.begin())};
 }
 
-std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry,
-                       std::span<const int> nodes, ChartQuantity quantity, StepSpan steps) {
+std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
+                       ChartQuantity quantity, StepSpan steps) {
   const QuantityText& text = TextOf(quantity);
   const bool single = quantity != ChartQuantity::Discharge;
   std::string out = "step,time_s";
@@ -215,7 +215,8 @@ ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const Ru
   const bool head = what == EnvelopeOf::Head;
   const QuantityText& text = TextOf(head ? ChartQuantity::Head : ChartQuantity::Velocity);
   ChartData chart;
-  chart.title = std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) + "）";
+  chart.title =
+      std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) + "）";
   chart.xTitle = "距水库 (m)";
   chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
   ChartLine highest, lowest, initial;

@@ -99,8 +99,8 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
 
 // The time history of `nodes` (each 1..GridNodes) over every computed step:
 // x the step times (s), one line per node. `run` must hold a complete run.
-ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry,
-                       std::span<const int> nodes, ChartQuantity quantity);
+ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
+                       ChartQuantity quantity);
 
 // The steps whose time lies in [from, to]; nullopt when none does.
 struct StepSpan {
@@ -110,8 +110,8 @@ std::optional<StepSpan> StepsWithin(const SurgeRun& run, double from, double to)
 
 // The CSV of a time history: "step,time_s,H1_m,H6_m", one row per step of
 // `steps`; shortest texts that read back to the same value, LF line ends.
-std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry,
-                       std::span<const int> nodes, ChartQuantity quantity, StepSpan steps);
+std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
+                       ChartQuantity quantity, StepSpan steps);
 
 // The envelope along the culvert of a head or velocity: highest, lowest and
 // step 1 against the distance from the reservoir, markers at the nodes. The
@@ -128,7 +128,7 @@ std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
 // A sweep over two options: for each value of the second option, the
 // forebay's highest and lowest level against the first option's value.
 struct SweepCurve {
-  std::string label;  // the second option's value, as the legend shows it: "f = 0.02"
+  std::string label;            // the second option's value, as the legend shows it: "f = 0.02"
   std::vector<double> x;        // the first option's values, ascending
   std::vector<double> highest;  // m
   std::vector<double> lowest;   // m

@@ -25,7 +25,8 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
     auto* pageLayout = new QVBoxLayout(page);
     charts_[k] = new ChartView(page);
     charts_[k]->setMinimumHeight(300);
-    charts_[k]->setObjectName(k == 0 ? QStringLiteral("HeadChart") : QStringLiteral("VelocityChart"));
+    charts_[k]->setObjectName(k == 0 ? QStringLiteral("HeadChart")
+                                     : QStringLiteral("VelocityChart"));
     auto* lower = new QWidget(page);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
@@ -111,7 +112,8 @@ void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome) {
 }
 
 void EnvelopeWindow::Detach(bool failed) {
-  const QString message = failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
+  const QString message =
+      failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
   for (int k = 0; k < 2; ++k) {
     charts_[k]->ClearData(message);
     tables_[k]->setRowCount(0);

@@ -98,7 +98,8 @@ void HistoryWindow::Detach(bool failed) {
   run_ = nullptr;
   for (QWidget* w : std::initializer_list<QWidget*>{quantity_, nodes_, reset_, image_, csv_})
     w->setEnabled(false);
-  const QString message = failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
+  const QString message =
+      failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
   status_->setText(message);
   status_->setVisible(failed);
   readOut_->clear();
@@ -114,8 +115,7 @@ void HistoryWindow::SetNodes(const std::vector<int>& nodes) {
     const QSignalBlocker blocker(nodes_);
     for (int k = 0; k < nodes_->count(); ++k) nodes_->item(k)->setCheckState(Qt::Unchecked);
     for (int node : nodes) {
-      if (node >= 1 && node <= nodes_->count())
-        nodes_->item(node - 1)->setCheckState(Qt::Checked);
+      if (node >= 1 && node <= nodes_->count()) nodes_->item(node - 1)->setCheckState(Qt::Checked);
     }
   }
   Redraw();

@@ -71,10 +71,11 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
 
   QMenu* file = menuBar()->addMenu(tr("文件(&F)"));
   newAction_ = action(file, tr("新建"), "NewCase", [this] { newCase(); });
-  openAction_ = action(file, tr("打开算例…"), "OpenCase", [this] { openCase(); },
-                       QKeySequence(Qt::CTRL | Qt::Key_O));
-  saveAction_ = action(file, tr("保存算例"), "SaveCase", [this] { saveCase(); },
-                       QKeySequence(Qt::CTRL | Qt::Key_S));
+  openAction_ = action(
+      file, tr("打开算例…"), "OpenCase", [this] { openCase(); },
+      QKeySequence(Qt::CTRL | Qt::Key_O));
+  saveAction_ = action(
+      file, tr("保存算例"), "SaveCase", [this] { saveCase(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
   saveAsAction_ = action(file, tr("另存为…"), "SaveCaseAs", [this] { saveCaseAs(); });
   file->addSeparator();
   saveResultAction_ =
@@ -91,10 +92,12 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
                           [this] { form_->showResults(); });
   plotAction_ = action(results, tr("输出图形"), "ShowPlot", [this] { form_->showPlot(); });
   results->addSeparator();
-  historyAction_ = action(results, tr("过程线…"), "ShowHistory", [this] { showHistory(); },
-                          QKeySequence(Qt::CTRL | Qt::Key_T));
-  envelopeAction_ = action(results, tr("包络线…"), "ShowEnvelope", [this] { showEnvelope(); },
-                           QKeySequence(Qt::CTRL | Qt::Key_E));
+  historyAction_ = action(
+      results, tr("过程线…"), "ShowHistory", [this] { showHistory(); },
+      QKeySequence(Qt::CTRL | Qt::Key_T));
+  envelopeAction_ = action(
+      results, tr("包络线…"), "ShowEnvelope", [this] { showEnvelope(); },
+      QKeySequence(Qt::CTRL | Qt::Key_E));
 
   QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
   action(help, tr("使用说明"), "ShowHelp", [this] { showHelp(); });
@@ -251,8 +254,7 @@ void MainFrame::RememberRecent(const QString& path) {
 }
 
 void MainFrame::ShowFailure(const QString& message) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), message, QMessageBox::Ok,
-                  this);
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), message, QMessageBox::Ok, this);
   box.setObjectName(QStringLiteral("CaseFileMessage"));
   box.exec();
 }
@@ -363,8 +365,9 @@ void MainFrame::showHelp() {
     browser->setObjectName(QStringLiteral("HelpWindow"));
     browser->setWindowTitle(tr("使用说明"));
     browser->resize(720, 640);
-    QString html = tr("<h3>输入</h3><p>在十六个输入框中输入数值后按“计算”（或 Enter）。"
-                      "输入框按其文本开头的数字读取。</p>");
+    QString html =
+        tr("<h3>输入</h3><p>在十六个输入框中输入数值后按“计算”（或 Enter）。"
+           "输入框按其文本开头的数字读取。</p>");
     html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr><th>") +
             tr("输入框") + QStringLiteral("</th><th>") + tr("单位") + QStringLiteral("</th><th>") +
             tr("含义") + QStringLiteral("</th></tr>");
@@ -376,18 +379,19 @@ void MainFrame::showHelp() {
               QStringLiteral("</td><td>") + tr(kBoxMeanings[k]) + QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
-    html += tr(
-        "<h3>窗口</h3><ul>"
-        "<li><b>计算</b>：完成一次计算，并询问结果文件的保存位置（取消则不保存）。"
-        "“文件 → 保存结果文件…”可随时再次保存上次完整计算的结果文件，无需重新计算。</li>"
-        "<li><b>输出图形</b>：前池水位随时间的变化线。</li>"
-        "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
-        "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 (m³/s，流速乘箱涵断面面积)"
-        "随时间 (s) 的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键缩小，"
-        "“复位”回到全图；鼠标处显示最近时段的数值。可导出 PNG、SVG 图片和所显示范围的 CSV。</li>"
-        "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
-        "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。</li>"
-        "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
+    html +=
+        tr("<h3>窗口</h3><ul>"
+           "<li><b>计算</b>：完成一次计算，并询问结果文件的保存位置（取消则不保存）。"
+           "“文件 → 保存结果文件…”可随时再次保存上次完整计算的结果文件，无需重新计算。</li>"
+           "<li><b>输出图形</b>：前池水位随时间的变化线。</li>"
+           "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
+           "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 "
+           "(m³/s，流速乘箱涵断面面积)"
+           "随时间 (s) 的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键缩小，"
+           "“复位”回到全图；鼠标处显示最近时段的数值。可导出 PNG、SVG 图片和所显示范围的 CSV。</li>"
+           "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
+           "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。</li>"
+           "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
     browser->setHtml(html);
     help_ = browser;
   }

@@ -43,7 +43,7 @@ class MainFrame : public QMainWindow {
   ~MainFrame() override;
 
   MainWindow* Form() const { return form_; }
-  HistoryWindow* historyWindow() const { return history_; }    // null until first shown
+  HistoryWindow* historyWindow() const { return history_; }     // null until first shown
   EnvelopeWindow* envelopeWindow() const { return envelope_; }  // null until first shown
 
   void SetCaseFileAccess(CaseFileAccess access);
@@ -55,15 +55,15 @@ class MainFrame : public QMainWindow {
   const QString& CaseFile() const { return caseFile_; }
 
  public slots:
-  void newCase();      // "新建"
-  void openCase();     // "打开算例…"
+  void newCase();   // "新建"
+  void openCase();  // "打开算例…"
   void openCase(const QString& path);
-  bool saveCase();     // "保存算例"
-  bool saveCaseAs();   // "另存为…"
-  void showHistory();  // "过程线…"
-  void showEnvelope(); // "包络线…"
-  void showHelp();     // "使用说明"
-  void showAbout();    // "关于 Kelvane"
+  bool saveCase();      // "保存算例"
+  bool saveCaseAs();    // "另存为…"
+  void showHistory();   // "过程线…"
+  void showEnvelope();  // "包络线…"
+  void showHelp();      // "使用说明"
+  void showAbout();     // "关于 Kelvane"
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -42,8 +42,11 @@ std::optional<kelvane::RunError> SaveChartImage(const kelvane::ChartData& chart,
 }  // namespace
 
 extern "C" const kelvane::ui::WindowsModule* KelvaneWindowsModule() {
-  static const kelvane::ui::WindowsModule module{
-      kelvane::ui::kWindowsModuleVersion, &kelvane::ui::RunMainWindow, &SavePlotPng,
-      &SaveHistoryImage, &SaveEnvelopeImage, &SaveChartImage};
+  static const kelvane::ui::WindowsModule module{kelvane::ui::kWindowsModuleVersion,
+                                                 &kelvane::ui::RunMainWindow,
+                                                 &SavePlotPng,
+                                                 &SaveHistoryImage,
+                                                 &SaveEnvelopeImage,
+                                                 &SaveChartImage};
   return &module;
 }

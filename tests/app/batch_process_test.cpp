@@ -529,8 +529,9 @@ TEST_F(BatchProcess, HelpListsEveryBoxWithCaptionUnitAndDefault) {
     EXPECT_NE(line.find(field.unit), std::string::npos) << line;
     EXPECT_TRUE(line.ends_with(std::string("默认 ") + field.defaultText)) << line;
   }
-  for (const char* option : {"--output ", "--table ", "--plot ", "--history-plot ", "--envelope-plot ",
-                             "--nodes ", "--quantity ", "--summary ", "--csv "}) {
+  for (const char* option :
+       {"--output ", "--table ", "--plot ", "--history-plot ", "--envelope-plot ", "--nodes ",
+        "--quantity ", "--summary ", "--csv "}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
   EXPECT_TRUE(WorkFiles().empty());

@@ -112,7 +112,7 @@ TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
         const double v = c.run.Velocity(nodes[n], step);
         const double expected = q == ChartQuantity::Head       ? c.run.Head(nodes[n], step)
                                 : q == ChartQuantity::Velocity ? v
-                                                          : v * 18.0;
+                                                               : v * 18.0;
         EXPECT_EQ(line.y[step - 1], expected) << "step " << step;
       }
     }
@@ -159,8 +159,8 @@ TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
     for (int node = 1; node <= 5; ++node) {
       float high = -INFINITY, low = INFINITY;
       for (int step = 1; step <= 300; ++step) {
-        const float v = what == EnvelopeOf::Head ? c.run.Head(node, step)
-                                                 : c.run.Velocity(node, step);
+        const float v =
+            what == EnvelopeOf::Head ? c.run.Head(node, step) : c.run.Velocity(node, step);
         high = std::max(high, v);
         low = std::min(low, v);
       }

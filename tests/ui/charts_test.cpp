@@ -1,8 +1,6 @@
 // The menu bar and the chart windows: the menu's states through a Calculate,
 // the drawn series against the run's grids, following runs and failures, the
 // saved result file without calculating, the caption of a case file.
-#include "ui/main_frame.h"
-
 #include <QFile>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -12,6 +10,7 @@
 
 #include "output/output.h"
 #include "session.h"
+#include "ui/main_frame.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -193,8 +192,9 @@ void ChartsTest::resultFileSavedAgainWithoutCalculating() {
   QCOMPARE(s.asked, 2);
   const RunOutcome* outcome = s.frame.Form()->CompletedRun();
   std::string expected;
-  WriteResultText(s.frame.Form()->Run(), outcome->parameters.OutputInterval,
-                  [&](std::string_view bytes) { expected += bytes; }, NoProgress());
+  WriteResultText(
+      s.frame.Form()->Run(), outcome->parameters.OutputInterval,
+      [&](std::string_view bytes) { expected += bytes; }, NoProgress());
   QFile file(s.answer);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), QByteArray::fromStdString(expected));
@@ -211,10 +211,9 @@ void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   stored.title = "t";
   files["/cases/a.toml"] = stored;
   QVERIFY(!Action(s.frame, "OpenCase")->isEnabled());
-  s.frame.SetCaseFileAccess({[&](const std::string& path) { return files.at(path); },
-                             [&](const std::string& path, const CaseTexts& texts) {
-                               files[path] = texts;
-                             }});
+  s.frame.SetCaseFileAccess(
+      {[&](const std::string& path) { return files.at(path); },
+       [&](const std::string& path, const CaseTexts& texts) { files[path] = texts; }});
   QVERIFY(Action(s.frame, "OpenCase")->isEnabled());
   s.frame.openCase(QStringLiteral("/cases/a.toml"));
   QCOMPARE(Text(*s.frame.Form(), InputId::StepCount)->text(), QStringLiteral(" 1 500 "));
