@@ -206,9 +206,10 @@ void ChartsTest::resultFileSavedAgainWithoutCalculating() {
 void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   FrameSession s;
   std::map<std::string, CaseTexts> files;
-  CaseTexts stored;
-  stored.texts[InputId::StepCount] = " 1 500 ";
-  stored.title = "t";
+  // Built, not assigned: assigning short literals trips GCC 12's -Wrestrict.
+  CaseTexts stored{DefaultInputTexts(), std::string("t"), std::string()};
+  std::string oddSteps(" 1 500 ");
+  stored.texts[InputId::StepCount].swap(oddSteps);
   files["/cases/a.toml"] = stored;
   QVERIFY(!Action(s.frame, "OpenCase")->isEnabled());
   s.frame.SetCaseFileAccess(
