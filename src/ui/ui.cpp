@@ -26,18 +26,27 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 }
 
 // Image work needs an application object but no screen: the offscreen
-// platform, whatever QT_QPA_PLATFORM and DISPLAY say. Made once, kept for
-// the life of the process.
-void EnsureApplication() {
-  if (QCoreApplication::instance()) return;
-  qInstallMessageHandler(QuietMessages);
-  static int argc = 3;
-  static char name[] = "kelvane";
-  static char option[] = "-platform";
-  static char platform[] = "offscreen";
-  static char* argv[] = {name, option, platform, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  (void)app;
+// platform, whatever QT_QPA_PLATFORM and DISPLAY say. Where none exists (the
+// batch mode), one is made for the drawing and destroyed after it, so that
+// the toolkit releases what it holds (the font caches) before the program
+// ends.
+template <class Draw>
+void WithApplication(Draw&& draw) {
+  if (QCoreApplication::instance()) {
+    draw();
+    return;
+  }
+  struct QuietScope {
+    QtMessageHandler previous = qInstallMessageHandler(QuietMessages);
+    ~QuietScope() { qInstallMessageHandler(previous); }
+  } quiet;
+  int argc = 3;
+  char name[] = "kelvane";
+  char option[] = "-platform";
+  char platform[] = "offscreen";
+  char* argv[] = {name, option, platform, nullptr};
+  QApplication app(argc, argv);
+  draw();
 }
 
 }  // namespace
@@ -71,21 +80,22 @@ void SavePlotPng(const SurgeRun& run, const std::string& path) {
 
 void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
                       ChartQuantity quantity, const std::string& path) {
-  EnsureApplication();
-  SaveChartImage(HistoryChart(run, GeometryOf(outcome), nodes, quantity),
-                 QSize(kImageWidth, kImageHeight), path);
+  WithApplication([&] {
+    SaveChartImage(HistoryChart(run, GeometryOf(outcome), nodes, quantity),
+                   QSize(kImageWidth, kImageHeight), path);
+  });
 }
 
 void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path) {
-  EnsureApplication();
   const RunSummary summary = SummarizeRun(run, outcome);
-  SaveChartImage(EnvelopeChart(summary, run, GeometryOf(outcome), EnvelopeOf::Head),
-                 QSize(kImageWidth, kImageHeight), path);
+  WithApplication([&] {
+    SaveChartImage(EnvelopeChart(summary, run, GeometryOf(outcome), EnvelopeOf::Head),
+                   QSize(kImageWidth, kImageHeight), path);
+  });
 }
 
 void SaveDataImage(const ChartData& chart, const std::string& path) {
-  EnsureApplication();
-  SaveChartImage(chart, QSize(kImageWidth, kImageHeight), path);
+  WithApplication([&] { SaveChartImage(chart, QSize(kImageWidth, kImageHeight), path); });
 }
 
 }  // namespace kelvane::ui
