@@ -7,6 +7,12 @@
 
 #include "solver/march_kernel.h"
 
+// The AVX2 and AVX-512 variants of the step loop exist on x86-64 only;
+// elsewhere every MarchIsa runs the baseline build.
+#if defined(__x86_64__)
+#define KELVANE_MARCH_X86 1
+#endif
+
 namespace kelvane {
 
 namespace {
@@ -64,10 +70,12 @@ template <detail::Verify kVerify>
 // function built for its instruction set by GCC's target attribute; the rest
 // of the program, the inline functions that FastSteps calls included, keeps
 // the baseline flags, so an instruction of a wider set can run only inside
-// these functions, which are called only when the processor has the set. The
-// compiler flags of this file apply to each (no contraction, no basic-block
-// vectoriser); the target attribute adds instruction sets only, so nothing
-// can be fused: with -ffp-contract=off every lane rounds as the scalar code.
+// these functions, which are called only when the processor has the set
+// (separate objects built with -mavx2 would also hold AVX2 copies of shared
+// inline functions, of which the linker may keep any one for every caller).
+// The flags of this file apply to each: the attribute only adds instruction
+// sets (AVX-512F brings FMA), and -ffp-contract=off keeps any product from
+// being fused, so every lane rounds as the scalar code does.
 using FastStepsFunction = int (*)(const detail::MarchConstants&, int, int, int, SurgeRun&);
 
 template <detail::Verify kVerify>
@@ -76,9 +84,7 @@ template <detail::Verify kVerify>
   return FastSteps<kVerify>(k, n, first, last, run);
 }
 
-#if defined(__x86_64__)
-#define KELVANE_MARCH_X86 1
-
+#ifdef KELVANE_MARCH_X86
 template <detail::Verify kVerify>
 [[gnu::target("avx2"), gnu::flatten]] int FastStepsAvx2(const detail::MarchConstants& k, int n,
                                                         int first, int last, SurgeRun& run) {
