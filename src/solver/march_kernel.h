@@ -140,7 +140,7 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   // Node n+1: forebay storage balance over one step with the previous
   // inflow and the new pump discharge, Hf = H + (V*Ac - Q1)*dt/Af, then the
   // forward characteristic, Vf = (CP - Hf)/B.
-  a.At({kWhatHead, j, n + 1});
+  a.At({kWhatHead, j, n + 1, InputId::ForebayArea});
   const double inflow = a.D(
       a.D(a.D(static_cast<double>(prevV[n]) * k.culvertArea) - k.finalPumpDischarge) * k.timeStep);
   const float Hf = a.S(a.D(prevH[n] + a.Div(inflow, k.forebayArea)));
