@@ -13,6 +13,7 @@
 #include "output/output.h"
 #include "report/report.h"
 #include "solver/solver.h"
+#include "study_command.h"
 #include "terminal_progress.h"
 
 #ifdef KELVANE_WITH_UI
@@ -42,8 +43,8 @@ void WriteStandardOutput(std::string_view bytes) {
   }
 }
 
-// A report goes to standard output for "-", otherwise through a temporary
-// file renamed over `target` once complete.
+}  // namespace
+
 void WriteReport(const std::string& target, const FileBody& body) {
   if (target == "-") {
     body(WriteStandardOutput);
@@ -51,6 +52,8 @@ void WriteReport(const std::string& target, const FileBody& body) {
     WriteFileAtomically(target, body);
   }
 }
+
+namespace {
 
 void WriteReportText(const std::string& target, const std::string& text) {
   WriteReport(target, [&](const ByteWriter& write) { write(text); });
@@ -154,6 +157,8 @@ int RunBatch(int argc, char** argv) {
   OutputRunner outputs(terminal);
   if (options.help) {
     outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
+  } else if (options.study.Active()) {
+    return RunStudyCommand(options);
   } else {
     RunAndWrite(options, progress, outputs);
   }

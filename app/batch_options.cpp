@@ -94,8 +94,14 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
       options.*option.target = value;
     }
+    if (!known && IsStudyOption(name)) {
+      known = true;
+      takeValue();
+      TakeStudyOption(name, value, options.study);
+    }
     if (!known) throw UsageError("未知选项 " + Quoted(word));
   }
+  CheckStudyOptions(options, inputGiven);
 
   if (!options.plot.empty() && !BatchCanPlot()) {
     throw UsageError("此版本不含窗口，不能画图（--plot）");
@@ -141,7 +147,7 @@ std::string BatchHelpText() {
           "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
           "成功时什么也不打印；标准错误是终端时显示进度条。\n"
           "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；2 用法错误。\n";
-  return text;
+  return text + StudyHelpText();
 }
 
 }  // namespace kelvane
