@@ -357,9 +357,12 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
     const std::vector<std::uint32_t> passing = tally.PassingValues(c);
     std::string values;
     for (std::size_t i = 0; i < passing.size();) {
-      // A run of consecutive values of a range sweep.
+      // A run of consecutive values of one FROM:TO:STEP.
       std::size_t j = i;
-      while (plan.IsRange(c) && j + 1 < passing.size() && passing[j + 1] == passing[j] + 1) ++j;
+      while (j + 1 < passing.size() && passing[j + 1] == passing[j] + 1 &&
+             plan.NextInRange(c, passing[j])) {
+        ++j;
+      }
       if (!values.empty()) values += "、";
       values += plan.ValueText(c, passing[i]);
       if (j >= i + 2) {

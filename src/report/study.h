@@ -108,7 +108,7 @@ class StudyTally {
 };
 
 // The report as UTF-8 text with LF line ends. Consecutive passing values of
-// a FROM:TO:STEP sweep are written as one range.
+// one FROM:TO:STEP are written as one range.
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally);
 

@@ -148,17 +148,6 @@ std::vector<std::string> RangeValues(std::string_view option, std::string_view f
   return values;
 }
 
-// A sweep's values, each its own value of the one column.
-StudyFactor SweepFactor(InputId input, std::vector<std::string> values, bool range) {
-  StudyFactor factor;
-  factor.inputs = {input};
-  factor.cells.resize(values.size());
-  for (std::size_t k = 0; k < values.size(); ++k) factor.cells[k] = static_cast<std::uint32_t>(k);
-  factor.values = {std::move(values)};
-  factor.range = range;
-  return factor;
-}
-
 // The rows of a CSV text as libcsv reads it, each with the line on which it
 // begins.
 class CsvRows {
@@ -229,32 +218,40 @@ StudyFactor ParseSweep(std::string_view spec) {
         "--sweep 须写作 输入选项=起点:终点:步长 或 输入选项=文本1,文本2,...，而不是 " +
         Quoted(spec));
   }
-  const std::string_view values = spec.substr(equals + 1);
-  if (values.find(':') != std::string_view::npos && values.find(',') == std::string_view::npos) {
-    const std::size_t a = values.find(':'), b = values.find(':', a + 1);
-    if (b == std::string_view::npos || values.find(':', b + 1) != std::string_view::npos) {
-      throw StudyInputError("--sweep " + std::string(option) + "= 的范围须写作 起点:终点:步长");
+  const std::string where = "--sweep " + std::string(option) + "=";
+  StudyFactor factor;
+  factor.inputs = {*input};
+  factor.values.resize(1);
+  std::vector<std::string>& values = factor.values[0];
+  const std::string_view items = spec.substr(equals + 1);
+  for (std::size_t start = 0, ranges = 0;;) {
+    const std::size_t comma = std::min(items.find(',', start), items.size());
+    const std::string_view item = items.substr(start, comma - start);
+    if (item.empty()) throw StudyInputError(where + " 的取值列表中有空值");
+    if (item.find(':') == std::string_view::npos) {
+      values.emplace_back(item);
+      factor.rangeOf.push_back(0);
+    } else {
+      const std::size_t a = item.find(':'), b = item.find(':', a + 1);
+      if (b == std::string_view::npos || item.find(':', b + 1) != std::string_view::npos) {
+        throw StudyInputError(where + " 的范围须写作 起点:终点:步长，而不是 " + Quoted(item));
+      }
+      ++ranges;
+      for (std::string& value : RangeValues(option, item.substr(0, a),
+                                            item.substr(a + 1, b - a - 1), item.substr(b + 1))) {
+        values.push_back(std::move(value));
+        factor.rangeOf.push_back(static_cast<std::uint32_t>(ranges));
+      }
     }
-    return SweepFactor(*input,
-                       RangeValues(option, values.substr(0, a), values.substr(a + 1, b - a - 1),
-                                   values.substr(b + 1)),
-                       true);
-  }
-  std::vector<std::string> texts;
-  for (std::size_t start = 0;;) {
-    const std::size_t comma = std::min(values.find(',', start), values.size());
-    texts.emplace_back(values.substr(start, comma - start));
-    if (texts.back().empty()) {
-      throw StudyInputError("--sweep " + std::string(option) + "= 的取值列表中有空值");
+    if (static_cast<std::int64_t>(values.size()) > kMaxSweepValues) {
+      throw StudyInputError(where + " 的取值超过 " + std::to_string(kMaxSweepValues) + " 个");
     }
-    if (comma == values.size()) break;
+    if (comma == items.size()) break;
     start = comma + 1;
   }
-  if (static_cast<std::int64_t>(texts.size()) > kMaxSweepValues) {
-    throw StudyInputError("--sweep " + std::string(option) + "= 的取值超过 " +
-                          std::to_string(kMaxSweepValues) + " 个");
-  }
-  return SweepFactor(*input, std::move(texts), false);
+  for (std::size_t k = 0; k < values.size(); ++k)
+    factor.cells.push_back(static_cast<std::uint32_t>(k));
+  return factor;
 }
 
 StudyFactor ReadCaseTable(std::string_view csv) {
@@ -329,7 +326,11 @@ const std::string& StudyPlan::ValueText(std::size_t column, std::uint32_t value)
   return factors_[where_[column].factor].values[where_[column].column][value];
 }
 
-bool StudyPlan::IsRange(std::size_t column) const { return factors_[where_[column].factor].range; }
+bool StudyPlan::NextInRange(std::size_t column, std::uint32_t a) const {
+  const StudyFactor& factor = factors_[where_[column].factor];
+  return a + 1u < factor.rangeOf.size() && factor.rangeOf[a] != 0 &&
+         factor.rangeOf[a] == factor.rangeOf[a + 1];
+}
 
 void StudyPlan::CaseValues(std::int64_t number, std::vector<std::uint32_t>& values) const {
   values.resize(columns_.size());

@@ -33,7 +33,10 @@ struct StudyFactor {
   std::vector<InputId> inputs;                   // the columns
   std::vector<std::vector<std::string>> values;  // per column, its values
   std::vector<std::uint32_t> cells;              // row by row, a value index per column
-  bool range = false;  // a FROM:TO:STEP sweep: its values are in numeric order
+  // A sweep's values by the item that gave them: values of one FROM:TO:STEP
+  // item share a number above 0 and follow each other in numeric order; a
+  // single text has 0. Empty for a case table.
+  std::vector<std::uint32_t> rangeOf;
 
   std::size_t RowCount() const { return inputs.empty() ? 0 : cells.size() / inputs.size(); }
 };
@@ -41,7 +44,8 @@ struct StudyFactor {
 // The most values one sweep may have.
 constexpr std::int64_t kMaxSweepValues = 1'000'000;
 
-// "OPTION=FROM:TO:STEP" or "OPTION=TEXT1,TEXT2,...". A range is computed in
+// "OPTION=ITEM,ITEM,...": each item a text, or a range FROM:TO:STEP that
+// stands for its values in order ("0.004,600:2000:350"). A range is computed in
 // decimal, exactly: value k is FROM + k*STEP, and TO is included when it is
 // such a value (TO - FROM an exact multiple of STEP); otherwise the last value
 // is the last one short of TO. No rounding ever accumulates or decides the end.
@@ -72,7 +76,8 @@ class StudyPlan {
   const std::vector<InputId>& Columns() const { return columns_; }
   std::size_t ValueCount(std::size_t column) const;
   const std::string& ValueText(std::size_t column, std::uint32_t value) const;
-  bool IsRange(std::size_t column) const;
+  // Whether values `a` and `a + 1` of a column come from one FROM:TO:STEP.
+  bool NextInRange(std::size_t column, std::uint32_t a) const;
 
   // The value index of every column for case `number` (1..CaseCount()).
   void CaseValues(std::int64_t number, std::vector<std::uint32_t>& values) const;

@@ -56,6 +56,7 @@ TEST(Sweep, RangesAreExactDecimalsWithTheEndIncludedOnlyWhenMet) {
       {"forebay-area=0:2e-4:1e-4", {"0", "1e-04", "2e-04"}},
       {"forebay-area=99999:100001:1", {"99999", "1e+05", "100001"}},
       {"forebay-area=5:5:1", {"5"}},
+      {"forebay-area=0.004,600:2000:700,x", {"0.004", "600", "1300", "2000", "x"}},
       {"final-pump-discharge=0,20,41.6", {"0", "20", "41.6"}},
       {"step-count= 1 500,15e2,x", {" 1 500", "15e2", "x"}},  // texts kept as typed
   };
@@ -230,11 +231,13 @@ TEST(Study, ShardsConcatenateToTheWholeStudy) {
   }
 }
 
-// The README's example: forebay 600..2000 m² by 700, pumps to 0, 20, 41.6
-// m³/s, crest -2.0 m, minimum -6.0 m. The pump stop lifts the 600 m² forebay
-// to -1.548 m; every other case stays within both limits.
+// Near the README's example: forebay 0.004 m² (below the update's stability
+// limit), 600..2000 m² by 350 and 2500 m²; pumps to 0, 20, 41.6 m³/s; crest
+// -2.0 m, minimum -6.0 m. The pump stop lifts the 600 m² forebay to -1.548 m;
+// every other complete case stays within both limits.
 TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
-  const StudyPlan plan = PlanOf({"forebay-area=600:2000:700", "final-pump-discharge=0,20,41.6"});
+  const StudyPlan plan =
+      PlanOf({"forebay-area=0.004,600:2000:350,2500", "final-pump-discharge=0,20,41.6"});
   StudySettings settings;
   settings.limits = {-2.0, -6.0};
   StudyTally tally(plan);
@@ -243,35 +246,41 @@ TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
     tally.Add(r);
     results.push_back(r);
   });
-  ASSERT_EQ(results.size(), 9u);
+  ASSERT_EQ(results.size(), 21u);
   for (const CaseResult& r : results) {
     SCOPED_TRACE(r.number);
+    if (r.number <= 3) {  // 0.004 m²: no levels, no verdict, not passed
+      EXPECT_EQ(r.status, 6);
+      EXPECT_FALSE(r.passMax.has_value() || r.passMin.has_value() || r.Passed());
+      continue;
+    }
     ASSERT_TRUE(r.extremes);
     EXPECT_EQ(*r.passMax, r.extremes->forebayHighest.value <= -2.0f);
     EXPECT_EQ(*r.passMin, r.extremes->forebayLowest.value >= -6.0f);
-    EXPECT_EQ(r.Passed(), r.number != 1);
+    EXPECT_EQ(r.Passed(), r.number != 4);
   }
-  EXPECT_EQ(results[0].extremes->forebayHighest.value, -1.5481334f);
-  EXPECT_EQ(tally.Cases(), 9);
-  EXPECT_EQ(tally.Failed(), 0);
-  EXPECT_EQ(tally.Passed(), 8);
-  EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{1, 2}));  // 1300, 2000
-  EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{1, 2}));  // 20, 41.6
+  EXPECT_EQ(results[3].extremes->forebayHighest.value, -1.5481334f);
+  EXPECT_EQ(tally.Cases(), 21);
+  EXPECT_EQ(tally.Failed(), 3);
+  EXPECT_EQ(tally.Passed(), 17);
+  EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{2, 3, 4, 5, 6}));
+  EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{}));
 
   // A level exactly at the crest passes; a hair above it does not.
-  const float peak = results[4].extremes->forebayHighest.value;
+  const float peak = results[7].extremes->forebayHighest.value;
   for (auto [limit, passes] :
        {std::pair{double(peak), true}, {std::nextafter(double(peak), -10.0), false}}) {
     settings.limits = {limit, std::nullopt};
-    const CaseResult r = RunCase(plan, settings, 5);
+    const CaseResult r = RunCase(plan, settings, 8);
     EXPECT_EQ(r.passMax, passes);
     EXPECT_FALSE(r.passMin.has_value());
   }
 
   const std::string report = StudyReportText(plan, StudySettings{.limits = {-2.0, -6.0}}, tally);
-  EXPECT_NE(report.find("全部限值通过          8\n"), std::string::npos) << report;
-  EXPECT_NE(report.find("forebay-area          1300、2000\n"), std::string::npos) << report;
-  EXPECT_NE(report.find("final-pump-discharge  20、41.6\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("运行失败              3\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("全部限值通过          17\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("forebay-area          950 至 2000、2500\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("final-pump-discharge  无\n"), std::string::npos) << report;
 }
 
 }  // namespace
