@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "output/output.h"
 #include "report/report.h"
 
 namespace kelvane {
@@ -106,12 +107,14 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
   if (!options.plot.empty() && !BatchCanPlot()) {
     throw UsageError("此版本不含窗口，不能画图（--plot）");
   }
-  // Two outputs into one file would leave only the last of them.
+  // Two outputs into one file would leave only the last of them, whatever
+  // the names ("a.txt" and "./a.txt", a link).
   for (std::size_t a = 0; a < OutputOptions().size(); ++a) {
     for (std::size_t b = a + 1; b < OutputOptions().size(); ++b) {
       const std::string& first = options.*OutputOptions()[a].target;
       const std::string& second = options.*OutputOptions()[b].target;
-      if (!first.empty() && first != "-" && first == second) {
+      if (first.empty() || first == "-" || second.empty() || second == "-") continue;
+      if (first == second || SameOutputFile(first, second)) {
         throw UsageError(std::string("--") + OutputOptions()[a].name + " 与 --" +
                          OutputOptions()[b].name + " 指向同一个文件 " + Quoted(first));
       }
