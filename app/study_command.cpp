@@ -151,7 +151,10 @@ void CheckStudyOptions(const BatchOptions& options,
       throw UsageError(std::string("输入选项 --") + Field(input).option + " 既给出又扫描");
     }
   }
-  if (!study.csv.empty() && study.csv == options.summary) {
+  const std::string& summary = options.summary;
+  if (!study.csv.empty() && !summary.empty() &&
+      (study.csv == summary ||
+       (summary != "-" && study.csv != "-" && SameOutputFile(study.csv, summary)))) {
     throw UsageError("--sweep-csv 与 --summary 指向同一处 " + Quoted(study.csv));
   }
 }
