@@ -26,7 +26,7 @@ struct StudyOption {
 };
 
 constexpr StudyOption kStudyOptions[] = {
-    {"sweep", "选项=起:止:步|选项=文本,...",
+    {"sweep", "选项=值,起:止:步",
      "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢", true},
     {"cases", "文件.csv", "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", true},
     {"sweep-csv", "文件|-", "每个案例一行（CSV），按案例号顺序", false},
