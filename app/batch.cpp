@@ -15,6 +15,7 @@
 #include "report/report.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
+#include "study_command.h"
 #include "terminal_progress.h"
 #include "windows_loader.h"
 
@@ -41,8 +42,8 @@ void WriteStandardOutput(std::string_view bytes) {
   }
 }
 
-// A report goes to standard output for "-", otherwise through a temporary
-// file renamed over `target` once complete.
+}  // namespace
+
 void WriteReport(const std::string& target, const FileBody& body) {
   if (target == "-") {
     body(WriteStandardOutput);
@@ -50,6 +51,8 @@ void WriteReport(const std::string& target, const FileBody& body) {
     WriteFileAtomically(target, body);
   }
 }
+
+namespace {
 
 void WriteReportText(const std::string& target, const std::string& text) {
   WriteReport(target, [&](const ByteWriter& write) { write(text); });
@@ -178,6 +181,8 @@ int RunBatch(int argc, char** argv) {
   OutputRunner outputs(terminal);
   if (options.help) {
     outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
+  } else if (options.study.Active()) {
+    return RunStudyCommand(options);
   } else {
     RunAndWrite(options, progress, outputs);
   }

@@ -99,8 +99,14 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
       options.*option.target = value;
     }
+    if (!known && IsStudyOption(name)) {
+      known = true;
+      takeValue();
+      TakeStudyOption(name, value, options.study);
+    }
     if (!known) throw UsageError("未知选项 " + Quoted(word));
   }
+  CheckStudyOptions(options, inputGiven);
 
   if (!options.plot.empty() && !BatchCanPlot()) {
     throw UsageError("此版本不含窗口，不能画图（--plot）");
@@ -152,7 +158,7 @@ std::string BatchHelpText() {
           "成功时什么也不打印；标准错误是终端时显示进度条。\n"
           "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
           "2 用法错误（--strict 下也包括输入警告）。\n";
-  return text;
+  return text + StudyHelpText();
 }
 
 }  // namespace kelvane

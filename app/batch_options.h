@@ -6,6 +6,7 @@
 #include <string>
 
 #include "solver/solver.h"
+#include "study_command.h"
 
 namespace kelvane {
 
@@ -17,6 +18,7 @@ struct BatchOptions {
   std::string plot;     // the forebay level plot (PNG)
   std::string summary;  // the run summary (UTF-8)
   std::string csv;      // every computed step (CSV)
+  StudyCommand study;   // a design study: --sweep, --cases and their options
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };

@@ -5,7 +5,8 @@ set -euo pipefail
 
 # The compiler and build tools; Qt for the windows; the test and benchmark
 # libraries; a CJK font for the windows; Xvfb for tools/screenshots.sh;
-# python3 for tools/validation.sh; clang for the fuzz preset.
+# python3 for tools/validation.sh; clang for the fuzz preset; libcsv for the
+# case tables of design studies (kelvane --batch --cases).
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
@@ -14,6 +15,7 @@ packages=(
   xvfb xauth
   python3
   clang libclang-rt-14-dev
+  libcsv-dev
 )
 
 missing=()
