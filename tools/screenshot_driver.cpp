@@ -3,10 +3,16 @@
 // the plot and the results window, each saved as a PNG into the folder named
 // on the command line; then a flagged input box (a typographic minus typed
 // into 库水位) with the tooltip that hovering over it shows, grabbed from the
-// screen. Linked against the windows library like the window tests; the
-// program itself carries no automation.
+// screen; last the save dialog in Chinese and the question it asks before it
+// replaces an existing file. Linked against the windows library like the
+// window tests; the program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QDir>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -16,6 +22,8 @@
 #include <cstdio>
 
 #include "ui/main_window.h"
+#include "ui/save_dialog.h"
+#include "ui/translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -24,12 +32,46 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
+  QTranslator toolkit;
+  kelvane::ui::InstallToolkitTranslations(toolkit);
   QTemporaryDir results;
   kelvane::ui::MainWindow window;
   window.SetSaveFileChooser([&results](const kelvane::ui::SaveDialogSettings& settings) {
     return results.filePath(settings.presetName);
   });
   window.show();
+
+  // The save dialog on a folder that holds the preset name already: the
+  // dialog, then the question its Save asks; no keeps the file, and the
+  // dialog is cancelled.
+  bool dialogsSaved = false;
+  auto showSaveDialog = [&] {
+    QFile existing(results.filePath(QStringLiteral("计算结果.txt")));
+    existing.open(QIODevice::WriteOnly);
+    existing.close();
+    QDir::setCurrent(results.path());
+    auto grabModal = [&](const QString& name) {
+      QWidget* modal = QApplication::activeModalWidget();
+      return modal && modal->grab().save(folder.filePath(name));
+    };
+    QTimer::singleShot(800, &window, [&] {
+      dialogsSaved = grabModal(QStringLiteral("save-dialog.png"));
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      dialog->selectFile(existing.fileName());
+      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+      QTimer::singleShot(800, &window, [&] {
+        dialogsSaved = grabModal(QStringLiteral("overwrite-question.png")) && dialogsSaved;
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+          box->button(QMessageBox::No)->click();
+        QTimer::singleShot(300, &window, [] {
+          if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+        });
+      });
+    });
+    kelvane::ui::ChooseSaveFile(&window, kelvane::ui::ResultFileDialogSettings());
+    QApplication::exit(dialogsSaved ? 0 : 1);
+  };
 
   // The flagged box: the other windows closed, the text typed, the pointer
   // resting on the box (the tooltip event a hover sends).
@@ -48,7 +90,11 @@ int main(int argc, char** argv) {
         if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
       const QPixmap screen =
           window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-      QApplication::exit(screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) ? 0 : 1);
+      if (!screen.save(folder.filePath(QStringLiteral("flagged-input.png")))) {
+        QApplication::exit(1);
+        return;
+      }
+      showSaveDialog();
     });
   };
 

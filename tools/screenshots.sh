@@ -20,4 +20,5 @@ for _ in $(seq 50); do
 done
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
-ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/flagged-input.png
+ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/flagged-input.png \
+  docs/save-dialog.png docs/overwrite-question.png
