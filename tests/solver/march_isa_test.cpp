@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "same_bits.h"
 #include "solver/march.h"
 #include "solver/run_editor.h"
 #include "solver/solver.h"
@@ -50,20 +51,7 @@ TEST(MarchIsaSelection, ForcedVariantNeverWiderThanTheProcessor) {
   EXPECT_EQ(SelectedMarchIsa(), ResolveMarchIsa(forced ? forced : "", supported.back()));
 }
 
-// Both grids, all steps and the step times, compared bit for bit.
-bool SameBits(const SurgeRun& x, const SurgeRun& y) {
-  if (x.GridNodes() != y.GridNodes() || x.GridSteps() != y.GridSteps() ||
-      x.TimeSteps() != y.TimeSteps())
-    return false;
-  auto same = [](std::span<const float> a, std::span<const float> b) {
-    return std::memcmp(a.data(), b.data(), a.size_bytes()) == 0;
-  };
-  for (int step = 1; step <= x.GridSteps(); ++step)
-    if (!same(x.HeadsAt(step), y.HeadsAt(step)) ||
-        !same(x.VelocitiesAt(step), y.VelocitiesAt(step)))
-      return false;
-  return same(x.StepTimes(), y.StepTimes());
-}
+using test::SameBits;
 
 // A run of `steps` steps over `heads.size() - 1` reaches, zero-filled but for
 // step 1.
