@@ -17,12 +17,18 @@ struct BatchOptions {
   std::string plot;     // the forebay level plot (PNG)
   std::string summary;  // the run summary (UTF-8)
   std::string csv;      // every computed step (CSV)
+  // The case file of the texts used ("-" allowed).
+  std::string saveCase;
+  // --case: the case file the texts start from; options given on the
+  // command line override its texts. Its title and notes go into --save-case.
+  std::string caseFile;
+  std::string caseTitle, caseNotes;
   bool help = false;
 };
 
 // An unknown option, a missing or empty value, a repeated option, an output
-// this build cannot make. The message is short, UTF-8, without the program
-// name.
+// this build cannot make, a case file that cannot be read (with its file and
+// line). The message is short, UTF-8, without the program name.
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
