@@ -74,6 +74,9 @@ TEST(CaseFile, MissingKeysTakeTheDefaultTexts) {
   EXPECT_EQ(ParseCaseFile("", "empty.toml"), CaseFile{});
   // A dotted key is the same key as in an [inputs] table.
   EXPECT_EQ(ParseCaseFile("inputs.step-count = \"200\"", "a.toml"), expected);
+  // Chinese punctuation after a line-ending backslash (toml++ 3.3 mistook
+  // such characters in its blank test).
+  EXPECT_EQ(ParseCaseFile("notes = \"\"\"a\\\n  。、é\"\"\"", "a.toml").notes, "a。、é");
 }
 
 TEST(CaseFile, NumbersStandForTheirShortestText) {
@@ -135,6 +138,8 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
       // A newer file is reported as newer even when it has keys unknown here.
       {"pump-curve = 3\n\nformat-version = 2\n", CaseProblem::NewerVersion, 3, "format-version"},
       {"format-version = 0\n", CaseProblem::BadVersion, 1, "format-version"},
+      {"title = \"a\"\n[inputs]\nforebay-area = 12。\n", CaseProblem::NotToml, 3, ""},
+      {"\xef\xbb\xb7[inputs]\n", CaseProblem::NotToml, 1, ""},
       {std::string(kMaxCaseFileBytes + 1, '#'), CaseProblem::TooLarge, 0, ""},
   };
   for (const Row& row : rows) {
