@@ -15,10 +15,7 @@
 #include "report/report.h"
 #include "solver/solver.h"
 #include "terminal_progress.h"
-
-#ifdef KELVANE_WITH_UI
-#include "ui/ui.h"
-#endif
+#include "windows_loader.h"
 
 namespace kelvane {
 namespace {
@@ -105,7 +102,11 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
   RunSummarizer summarizer;
   const bool summarize = !options.summary.empty();
   CalculateOptions calculateOptions;
-  if (summarize) calculateOptions.observer = summarizer.Observer(run);
+  calculateOptions.observer = MarchProgress(run, progress);
+  if (summarize) {
+    calculateOptions.observer =
+        BothObservers(summarizer.Observer(run), std::move(calculateOptions.observer));
+  }
   RunOutcome outcome;
   try {
     outcome = Calculate(options.texts, run, calculateOptions);
@@ -129,7 +130,9 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
   }
 #ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) {
-    outputs.Run(Stage::Plot, [&] { ui::SavePlotPng(run, options.plot); });
+    outputs.Run(Stage::Plot, [&] {
+      if (auto error = WindowsModule().savePlotPng(run, options.plot)) throw *error;
+    });
   }
 #endif
   if (summarize) {

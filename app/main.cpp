@@ -1,15 +1,68 @@
 // The program's entry: the batch mode when asked for, the windows otherwise.
-#include "batch.h"
+// It links no part of the window toolkit; the windows come from a module
+// loaded only when they are needed, so `kelvane --batch` starts quickly and
+// works without a display.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
 
-#ifdef KELVANE_WITH_UI
-#include "ui/ui.h"
-#endif
+#include "batch.h"
+#include "display.h"
+#include "windows_loader.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+constexpr const char* kHelp =
+    "用法: kelvane             打开主窗口\n"
+    "      kelvane --batch ... 不开窗口完成一次计算（kelvane --batch --help 列出全部选项）\n"
+    "      kelvane --help      显示本说明\n"
+    "      kelvane --version   显示版本\n";
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "kelvane: %s\n%s", problem.c_str(), kHelp);
+  return kExitUsage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (kelvane::IsBatchCommandLine(argc, argv)) return kelvane::RunBatch(argc, argv);
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--help" || word == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (word == "--version") {
+      std::printf("Kelvane %s\n", KELVANE_VERSION);
+      return 0;
+    }
+  }
+  if (argc > 1) {
+    const std::string word = argv[1];
+    if (word.rfind("--batch", 0) == 0) {
+      return Usage("未知选项 “" + word + "”：批处理模式写作 --batch");
+    }
+    return Usage("未知选项 “" + word + "”");
+  }
+
 #ifdef KELVANE_WITH_UI
-  return kelvane::ui::RunMainWindow(argc, argv);
+  std::string why;
+  if (!kelvane::DisplayAvailable(why)) {
+    return Usage(why +
+                 "\n不开窗口的计算请用 kelvane --batch（kelvane --batch --help 列出全部选项）。");
+  }
+  try {
+    return kelvane::WindowsModule().runMainWindow(argc, argv);
+  } catch (const kelvane::RunError& error) {
+    std::fputs(kelvane::RunErrorText(error, kelvane::ErrorTextLayout::CommandLine).c_str(), stderr);
+    return 1;
+  }
 #else
-  return kelvane::RunBatch(argc, argv);
+  return Usage("此版本不含窗口；请用 kelvane --batch（kelvane --batch --help 列出全部选项）。");
 #endif
 }

@@ -13,8 +13,8 @@ using kelvane::SurgeRun;
 // A default run with `reaches` reaches and `steps` steps, grids filled.
 kelvane::RunOutcome Prepare(benchmark::State& state, SurgeRun& run) {
   kelvane::InputTexts texts = kelvane::DefaultInputTexts();
-  texts[3] = std::to_string(state.range(0));
-  texts[4] = std::to_string(state.range(1));
+  texts[kelvane::InputId::SegmentCount] = std::to_string(state.range(0));
+  texts[kelvane::InputId::StepCount] = std::to_string(state.range(1));
   return kelvane::Calculate(texts, run);
 }
 

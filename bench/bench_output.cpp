@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "solver/run_editor.h"
 
 namespace {
 
@@ -43,14 +44,12 @@ void BM_WriteResultFile(benchmark::State& state) {
   constexpr int kReaches = 1000;
   constexpr int kSteps = 30000;
   kelvane::SurgeRun run;
-  run.SegmentCount = kReaches;
-  run.StepCount = kSteps;
-  run.RecreateGrids(kReaches + 1, kSteps + 1);
-  run.RecreateStepTimes(kSteps);
-  float* times = run.MutableStepTimes();
+  kelvane::SurgeRunEditor editor(run);
+  editor.Resize(kReaches, kSteps);
+  float* times = editor.StepTimes();
   for (int step = 1; step <= kSteps; ++step) {
     times[step - 1] = static_cast<float>(step - 1) * 0.1193324f;
-    float* heads = run.MutableHeadsAt(step);
+    float* heads = editor.HeadsAt(step);
     for (int node = 0; node <= kReaches; ++node) {
       heads[node] = -4.34f - 0.00731f * static_cast<float>(node) +
                     0.37f * static_cast<float>((step * 7 + node * 3) % 101) / 101.0f;
@@ -63,10 +62,9 @@ void BM_WriteResultFile(benchmark::State& state) {
     return;
   }
   const std::string path = std::string(folder) + "/result.txt";
-  const kelvane::FileNameProvider choose = [&](const kelvane::SaveDialogRequest&) { return path; };
   std::int64_t bytes = 0;
   for (auto _ : state) {
-    kelvane::WriteResultFile(run, 1.0, choose, kelvane::NoProgress());
+    kelvane::WriteResultFile(run, 1.0, path, kelvane::NoProgress());
     struct stat info {};
     ::stat(path.c_str(), &info);
     bytes += info.st_size;

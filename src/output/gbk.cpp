@@ -1,11 +1,10 @@
-// UTF-8 to GBK through glibc's iconv, and the silent progress sink.
+// UTF-8 to GBK through glibc's iconv.
 #include "output/gbk.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 
-#include "output/progress.h"
 #include "solver/errors.h"
 
 namespace kelvane {
@@ -61,17 +60,6 @@ std::string ToGbk(std::string_view utf8) {
   }
   gbk.resize(gbk.size() - outLeft);
   return gbk;
-}
-
-ProgressSink& NoProgress() {
-  class Silent final : public ProgressSink {
-   public:
-    void SetMinimum(double) override {}
-    void SetMaximum(double) override {}
-    void SetValue(double) override {}
-  };
-  static Silent silent;
-  return silent;
 }
 
 }  // namespace kelvane

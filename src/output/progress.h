@@ -2,6 +2,9 @@
 // value. The window passes its bar, the batch mode a terminal line or nothing.
 #pragma once
 
+#include "solver/calculate.h"
+#include "solver/run_state.h"
+
 namespace kelvane {
 
 class ProgressSink {
@@ -14,5 +17,13 @@ class ProgressSink {
 
 // A sink that shows nothing.
 ProgressSink& NoProgress();
+
+// A step observer that moves `progress` through the march: the range
+// 0..StepCount once step 1 stands, then the last step of each block, set only
+// when the whole percent changes (a long run does not spend its time drawing).
+StepBlockObserver MarchProgress(const SurgeRun& run, ProgressSink& progress);
+
+// Both observers, `first` first; an empty one is left out.
+StepBlockObserver BothObservers(StepBlockObserver first, StepBlockObserver second);
 
 }  // namespace kelvane

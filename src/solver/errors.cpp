@@ -303,7 +303,12 @@ RunError CurrentExceptionAsRunError(Stage stage) {
   try {
     throw;
   } catch (const RunError& error) {
-    return error;
+    // A fault that did not know its stage (a file, an array access) takes
+    // the stage of the command it ended.
+    if (error.location().stage != Stage::Program || stage == Stage::Program) return error;
+    ErrorLocation located = error.location();
+    located.stage = stage;
+    return RunError(error.code(), located);
   } catch (const std::bad_alloc&) {
     return RunError(ErrorCode::OutOfMemory, at);
   } catch (const std::length_error&) {

@@ -129,9 +129,9 @@ std::string RunErrorText(const RunError& error, ErrorTextLayout layout);
 // anything else 75.
 ErrorCode FileErrorCode(int error);
 
-// Anything a command may throw, as a catalogue error: a RunError as it is,
-// running out of memory (or a length beyond any allocation) as 7, a failed
-// system call by its errno, any other exception as 6 at `stage` with its
+// Anything a command may throw, as a catalogue error: a RunError as it is
+// (given `stage` when it has none of its own), running out of memory (or a length beyond any
+// allocation) as 7, a failed system call by its errno, any other exception as 6 at `stage` with its
 // message kept. Call only from inside a catch block.
 RunError CurrentExceptionAsRunError(Stage stage);
 

@@ -248,13 +248,16 @@ void MainWindow::ReportError(const RunError& error) {
 
 void MainWindow::calculate() {
   BusyCursor busy;
-  // The bar shows its old range and value until the result file sets them.
+  // The bar follows the march, then the result file.
   progressBar1_->show();
   progressBar1_->repaint();
   if (form2_) form2_->hide();
 
   RunOutcome outcome;
-  if (auto error = Attempt([&] { outcome = Calculate(ReadInputs(), run_); }, Stage::Program)) {
+  CalculateOptions options;
+  options.observer = MarchProgress(run_, *progressBar1_);
+  if (auto error =
+          Attempt([&] { outcome = Calculate(ReadInputs(), run_, options); }, Stage::Program)) {
     // The run state is incomplete: no output command may read it.
     SetOutputCommandsEnabled(false);
     progressBar1_->hide();

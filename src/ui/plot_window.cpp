@@ -9,7 +9,9 @@ namespace kelvane::ui {
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setFocusPolicy(Qt::NoFocus);
+  // First in the tab order: the window opens with the focus on the picture,
+  // not on "清除", so a stray space bar wipes nothing.
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void PictureBox::SetPicture(const PlotPicture& picture) {
@@ -43,7 +45,9 @@ PlotWindow::PlotWindow(QWidget* parent) : QWidget(parent) {
   command2_ = new QPushButton(tr("关闭"), this);
   command2_->setObjectName(QStringLiteral("Command2"));
   command2_->setGeometry(Px(5640), Px(4560), Px(1935), Px(375));
+  setTabOrder(picture1_, command1_);
   setTabOrder(command1_, command2_);
+  picture1_->setFocus();
 
   connect(command1_, &QPushButton::clicked, this, &PlotWindow::clearPlot);
   connect(command2_, &QPushButton::clicked, this, &PlotWindow::closePlot);

@@ -28,6 +28,14 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent) {
   text1_->setFont(font);
 }
 
+void ResultsWindow::resizeEvent(QResizeEvent* event) {
+  // The text box keeps its margins to the window's edges as the window is
+  // resized, so its scroll bars stay in view and a wider window shows more
+  // columns.
+  text1_->setGeometry(0, 0, width() + kBoxOverhangX, height() + kBoxOverhangY);
+  QWidget::resizeEvent(event);
+}
+
 void ResultsWindow::SetTableText(const QString& text) {
   QString lines = text;
   lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

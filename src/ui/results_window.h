@@ -16,7 +16,13 @@ class ResultsWindow : public QWidget {
   // Replaces the text box's text; CR LF line ends are accepted.
   void SetTableText(const QString& text);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  // The text box is laid out 2 pixels wider and 1 higher than the window.
+  static constexpr int kBoxOverhangX = 2;
+  static constexpr int kBoxOverhangY = 1;
   QPlainTextEdit* text1_;
 };
 

@@ -20,7 +20,6 @@ QString ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(settings.nameFilters);
   if (!settings.nameFilters.isEmpty()) dialog.selectNameFilter(settings.nameFilters.first());

@@ -24,7 +24,9 @@ SaveDialogSettings ResultFileDialogSettings();
 using SaveFileChooser = std::function<QString(const SaveDialogSettings&)>;
 
 // Shows the modal save dialog (object name "CommonDialog1") with the normal
-// pointer even inside a busy command.
+// pointer even inside a busy command. Choosing an existing file asks the
+// toolkit's question before replacing it; answering no returns to the
+// dialog, and cancelling there writes nothing.
 QString ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings);
 
 }  // namespace kelvane::ui

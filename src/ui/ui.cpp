@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QByteArray>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "output/output.h"
 #include "ui/main_window.h"
@@ -12,6 +15,12 @@ namespace kelvane::ui {
 
 int RunMainWindow(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The interface is Chinese: the toolkit's own dialogs and buttons too.
+  QTranslator toolkit;
+  if (toolkit.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&toolkit);
+  }
   MainWindow form;
   form.show();
   return app.exec();

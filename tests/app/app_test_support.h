@@ -10,8 +10,8 @@
 
 namespace kelvane::test {
 
-// Default texts with some boxes changed: {box index (Text1 is 0), text}.
-using BoxTexts = std::vector<std::pair<int, std::string>>;
+// Default texts with some boxes changed: {box, text}.
+using BoxTexts = std::vector<std::pair<InputId, std::string>>;
 
 inline InputTexts TextsWith(const BoxTexts& changes) {
   InputTexts texts = DefaultInputTexts();

@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -165,17 +167,21 @@ TEST_F(BatchProcess, InputOptionsReachTheirBoxes) {
     BoxTexts boxes;
   };
   const Case cases[] = {
-      {{"--reservoir-level", "-3.5"}, {{2, "-3.5"}}},
-      {{"--reservoir-level=-3.5"}, {{2, "-3.5"}}},
-      {{"--culvert-slope", "-1e-3"}, {{6, "-1e-3"}}},
-      {{"--segment-count=7"}, {{3, "7"}}},
-      {{"--step-count", " 1 200"}, {{4, " 1 200"}}},
-      {{"--steady-discharge", "40m3/s"}, {{0, "40m3/s"}}},
-      {{"--output-interval", "2.5"}, {{14, "2.5"}}},
-      {{"--final-pump-discharge=41.6", "--forebay-area", "2000"}, {{15, "41.6"}, {8, "2000"}}},
-      {{"--wave-speed", "1200", "--culvert-length=600"}, {{10, "1200"}, {11, "600"}}},
-      {{"--friction-factor", ".02", "--hydraulic-radius", "1"}, {{5, ".02"}, {7, "1"}}},
-      {{"--intake-head-loss", "0.3", "--culvert-area", "20"}, {{1, "0.3"}, {9, "20"}}},
+      {{"--reservoir-level", "-3.5"}, {{InputId::ReservoirLevel, "-3.5"}}},
+      {{"--reservoir-level=-3.5"}, {{InputId::ReservoirLevel, "-3.5"}}},
+      {{"--culvert-slope", "-1e-3"}, {{InputId::CulvertSlope, "-1e-3"}}},
+      {{"--segment-count=7"}, {{InputId::SegmentCount, "7"}}},
+      {{"--step-count", " 1 200"}, {{InputId::StepCount, " 1 200"}}},
+      {{"--steady-discharge", "40m3/s"}, {{InputId::SteadyDischarge, "40m3/s"}}},
+      {{"--output-interval", "2.5"}, {{InputId::OutputInterval, "2.5"}}},
+      {{"--final-pump-discharge=41.6", "--forebay-area", "2000"},
+       {{InputId::FinalPumpDischarge, "41.6"}, {InputId::ForebayArea, "2000"}}},
+      {{"--wave-speed", "1200", "--culvert-length=600"},
+       {{InputId::WaveSpeed, "1200"}, {InputId::CulvertLength, "600"}}},
+      {{"--friction-factor", ".02", "--hydraulic-radius", "1"},
+       {{InputId::FrictionFactor, ".02"}, {InputId::HydraulicRadius, "1"}}},
+      {{"--intake-head-loss", "0.3", "--culvert-area", "20"},
+       {{InputId::IntakeHeadLoss, "0.3"}, {InputId::CulvertArea, "20"}}},
   };
   const std::string defaults = ResultFileBytes(CalculateRun(DefaultInputTexts()));
   for (const Case& c : cases) {
@@ -225,17 +231,30 @@ TEST_F(BatchProcess, UsageErrorsExitTwoAndWriteNothing) {
 TEST_F(BatchProcess, RunErrorsExitOneAndLeaveTheFileUntouched) {
   struct Case {
     std::vector<std::string> words;
+    BoxTexts boxes;
     ErrorCode code;
   };
   const Case cases[] = {
-      {{"--forebay-area", "0"}, ErrorCode::DivisionByZero},
-      {{"--step-count", "40000"}, ErrorCode::Overflow},
-      {{"--step-count=0"}, ErrorCode::SubscriptOutOfRange},
-      {{"--segment-count", "-1"}, ErrorCode::SubscriptOutOfRange},
-      {{"--output-interval", "1e6"}, ErrorCode::Overflow},
+      {{"--forebay-area", "0"}, {{InputId::ForebayArea, "0"}}, ErrorCode::DivisionByZero},
+      {{"--step-count", "40000"}, {{InputId::StepCount, "40000"}}, ErrorCode::Overflow},
+      {{"--step-count=0"}, {{InputId::StepCount, "0"}}, ErrorCode::SubscriptOutOfRange},
+      {{"--segment-count", "-1"}, {{InputId::SegmentCount, "-1"}}, ErrorCode::SubscriptOutOfRange},
+      // The run completes; its result file cannot take the interval.
+      {{"--output-interval", "1e6"}, {{InputId::OutputInterval, "1e6"}}, ErrorCode::Overflow},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.front());
+    // The error the libraries give for the same texts, where it happened
+    // included, is what the process prints.
+    std::optional<RunError> expected;
+    try {
+      ResultFileBytes(CalculateRun(TextsWith(c.boxes)));
+    } catch (const RunError& error) {
+      expected = error;
+    }
+    ASSERT_TRUE(expected.has_value());
+    ASSERT_EQ(expected->code(), c.code);
+    ASSERT_FALSE(expected->where().empty());
     WriteFile(work_ / "out.txt", "an earlier result\r\n");
     // Once onto the existing file, once onto a new name.
     for (const char* name : {"out.txt", "new.txt"}) {
@@ -245,11 +264,8 @@ TEST_F(BatchProcess, RunErrorsExitOneAndLeaveTheFileUntouched) {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.out, "");
       int number = static_cast<int>(c.code);
-      EXPECT_EQ(FirstLine(r.err), "运行时错误 '" + std::to_string(number) +
-                                      "': " + std::string(ErrorDescription(c.code)));
-      std::string where = r.err.substr(r.err.find('\n') + 1);
-      EXPECT_GT(where.size(), 1u) << "no second line saying where";
-      EXPECT_TRUE(where.ends_with('\n'));
+      EXPECT_EQ(r.err, "运行时错误 '" + std::to_string(number) + "': " +
+                           std::string(ErrorDescription(c.code)) + "\n" + expected->where() + "\n");
       EXPECT_EQ(ReadFile(work_ / "out.txt"), "an earlier result\r\n");
       EXPECT_EQ(WorkFiles(), std::set<std::string>{"out.txt"});
     }
@@ -283,6 +299,95 @@ TEST_F(BatchProcess, LaterOutputErrorsLeaveTheResultFileWritten) {
   }
 }
 
+// The catalogue numbers of the errors on standard error, in order; each
+// error takes two lines (what, then where).
+std::vector<int> ErrorNumbers(const std::string& err) {
+  std::vector<int> numbers;
+  const std::string heading = "运行时错误 '";
+  std::size_t lines = 0;
+  for (std::size_t at = 0; at < err.size(); at = err.find('\n', at) + 1) {
+    if (err.find('\n', at) == std::string::npos) return {-1};  // an unfinished line
+    if (lines++ % 2 == 0) {
+      if (err.compare(at, heading.size(), heading) != 0) return {-1};
+      numbers.push_back(std::atoi(err.c_str() + at + heading.size()));
+    }
+  }
+  if (lines % 2 != 0) return {-1};
+  return numbers;
+}
+
+// An output that fails costs none of the others: every output that can be
+// written is written, complete, each failure is printed in the order of the
+// outputs (result file, table, summary, CSV), and the exit status is 1.
+TEST_F(BatchProcess, EveryOutputThatCanBeWrittenIsWrittenWhenOthersFail) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> words;
+    BoxTexts boxes;
+    std::set<std::string> written;  // out.txt, table.txt, summary.txt, steps.csv
+    std::vector<int> errors;
+  };
+  const Case cases[] = {
+      {"table beyond the run",
+       {"--last-output-step", "1501", "--output", "out.txt", "--table", "table.txt", "--summary",
+        "summary.txt"},
+       {{InputId::LastOutputStep, "1501"}},
+       {"out.txt", "summary.txt"},
+       {9}},
+      {"result file into a missing folder",
+       {"--output", "missing/out.txt", "--table", "table.txt", "--csv", "steps.csv"},
+       {},
+       {"table.txt", "steps.csv"},
+       {76}},
+      {"result file interval overflows",
+       {"--output-interval", "1e6", "--output", "out.txt", "--table", "table.txt", "--summary",
+        "summary.txt"},
+       {{InputId::OutputInterval, "1e6"}},
+       {"table.txt", "summary.txt"},
+       {6}},
+      {"three of four fail",
+       {"--output", "missing/out.txt", "--first-output-step", "0", "--table", "table.txt",
+        "--summary", "missing/summary.txt", "--csv", "steps.csv"},
+       {{InputId::FirstOutputStep, "0"}},
+       {"steps.csv"},
+       {76, 9, 76}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(work_);
+    fs::create_directory(work_);
+    std::vector<std::string> args = Args({});
+    args.insert(args.end(), c.words.begin(), c.words.end());
+    ProcessResult r = Kelvane(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ErrorNumbers(r.err), c.errors) << r.err;
+    EXPECT_EQ(WorkFiles(), c.written);
+
+    // What is written is what the libraries give for the same texts.
+    const InputTexts texts = TextsWith(c.boxes);
+    CompletedRun run = CalculateRun(texts);
+    if (c.written.contains("out.txt")) {
+      EXPECT_TRUE(SameBytes(ReadFile(work_ / "out.txt"), ResultFileBytes(run)));
+    }
+    if (c.written.contains("table.txt")) {
+      const TableRange range =
+          ReadTableRange(texts[InputId::FirstOutputStep], texts[InputId::LastOutputStep],
+                         texts[InputId::OutputInterval]);
+      EXPECT_TRUE(
+          SameBytes(ReadFile(work_ / "table.txt"), ResultsTableText(run.run, range, NoProgress())));
+    }
+    if (c.written.contains("summary.txt")) {
+      EXPECT_TRUE(SameBytes(ReadFile(work_ / "summary.txt"),
+                            SummaryText(SummarizeRun(run.run, run.outcome), run.run)));
+    }
+    if (c.written.contains("steps.csv")) {
+      EXPECT_TRUE(SameBytes(ReadFile(work_ / "steps.csv"),
+                            Collect([&](const ByteWriter& write) { WriteCsv(run.run, write); })));
+    }
+  }
+}
+
 // Each text output, to standard output and to a file, is what the in-process
 // builder gives for the same run.
 TEST_F(BatchProcess, TextOutputsToStandardOutputAndFiles) {
@@ -293,8 +398,10 @@ TEST_F(BatchProcess, TextOutputsToStandardOutputAndFiles) {
   const Case cases[] = {
       {"--table",
        [](CompletedRun& c) {
-         const InputTexts& t = DefaultInputTexts();
-         return ResultsTableText(c.run, t[12], t[13], t[14], NoProgress());
+         const InputTexts t = DefaultInputTexts();
+         const TableRange range = ReadTableRange(
+             t[InputId::FirstOutputStep], t[InputId::LastOutputStep], t[InputId::OutputInterval]);
+         return ResultsTableText(c.run, range, NoProgress());
        }},
       {"--summary",
        [](CompletedRun& c) { return SummaryText(SummarizeRun(c.run, c.outcome), c.run); }},
@@ -323,7 +430,7 @@ TEST_F(BatchProcess, AllOutputsOfOneRun) {
   ProcessResult r = Kelvane(Args({"--summary", "summary.txt", "--csv", "steps.csv", "--output",
                                   "out.txt", "--table", "table.txt", "--segment-count", "7"}));
   EXPECT_EQ(r.status, 0) << r.err;
-  CompletedRun c = CalculateRun(TextsWith({{3, "7"}}));
+  CompletedRun c = CalculateRun(TextsWith({{InputId::SegmentCount, "7"}}));
   EXPECT_TRUE(SameBytes(ReadFile(work_ / "out.txt"), ResultFileBytes(c)));
   EXPECT_TRUE(SameBytes(ReadFile(work_ / "summary.txt"),
                         SummaryText(SummarizeRun(c.run, c.outcome), c.run)));

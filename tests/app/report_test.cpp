@@ -16,11 +16,6 @@
 namespace kelvane::test {
 namespace {
 
-// Text15 is box 14, Text16 box 15 and so on (Text1 is box 0).
-constexpr int kSegmentCountBox = 3;
-constexpr int kStepCountBox = 4;
-constexpr int kFinalPumpDischargeBox = 15;
-
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::stringstream in(text);
@@ -62,7 +57,7 @@ TEST(Summary, DefaultRunForebayRisesToItsPeakAndTheFlowReverses) {
 }
 
 TEST(Summary, PumpsKeepingTheirDischargeNeverReverseTheFlow) {
-  CompletedRun c = CalculateRun(TextsWith({{kFinalPumpDischargeBox, "41.6"}}));
+  CompletedRun c = CalculateRun(TextsWith({{InputId::FinalPumpDischarge, "41.6"}}));
   RunSummary s = SummarizeRun(c.run, c.outcome);
   // The forebay does not move at the first step, so its lowest level is
   // reached first at step 1; the culvert flow then speeds up (the march has
@@ -79,7 +74,7 @@ TEST(Summary, PumpsKeepingTheirDischargeNeverReverseTheFlow) {
 }
 
 TEST(Summary, OneStepRunHasOnlyItsSteadyState) {
-  CompletedRun c = CalculateRun(TextsWith({{kStepCountBox, "1"}}));
+  CompletedRun c = CalculateRun(TextsWith({{InputId::StepCount, "1"}}));
   RunSummary s = SummarizeRun(c.run, c.outcome);
   EXPECT_EQ(s.steps, 1);
   EXPECT_EQ(s.simulatedTime, 0);
@@ -98,7 +93,7 @@ TEST(Summary, OneStepRunHasOnlyItsSteadyState) {
 }
 
 TEST(Summary, SevenReachRunStartsFromTheSteadyForebayLevel) {
-  CompletedRun c = CalculateRun(TextsWith({{kSegmentCountBox, "7"}}));
+  CompletedRun c = CalculateRun(TextsWith({{InputId::SegmentCount, "7"}}));
   RunSummary s = SummarizeRun(c.run, c.outcome);
   ASSERT_EQ(s.nodes, 8);
   // The steady profile reaches the forebay end, node 8, at the level of the
@@ -114,16 +109,16 @@ TEST(Summary, SevenReachRunStartsFromTheSteadyForebayLevel) {
 // reaches it.
 TEST(Summary, EnvelopeIsTheFirstReachedExtremeOfEveryNode) {
   const BoxTexts runs[] = {{},
-                           {{kFinalPumpDischargeBox, "41.6"}},
-                           {{kSegmentCountBox, "7"}},
-                           {{kStepCountBox, "2"}},
-                           {{kSegmentCountBox, "40"}, {kStepCountBox, "333"}}};
+                           {{InputId::FinalPumpDischarge, "41.6"}},
+                           {{InputId::SegmentCount, "7"}},
+                           {{InputId::StepCount, "2"}},
+                           {{InputId::SegmentCount, "40"}, {InputId::StepCount, "333"}}};
   for (const BoxTexts& boxes : runs) {
     // Gathered after the run, and block by block as the march finishes them.
     CompletedRun c = CalculateRun(TextsWith(boxes));
     SurgeRun observed;
     RunSummarizer summarizer;
-    RunOutcome outcome = Calculate(TextsWith(boxes), observed, summarizer.Observer(observed));
+    RunOutcome outcome = Calculate(TextsWith(boxes), observed, {summarizer.Observer(observed)});
     for (const RunSummary& s :
          {SummarizeRun(c.run, c.outcome), summarizer.Summary(observed, outcome)})
       for (int node = 1; node <= c.run.GridNodes(); ++node) {
@@ -138,9 +133,9 @@ TEST(Summary, EnvelopeIsTheFirstReachedExtremeOfEveryNode) {
                                   Column{e.highestVelocity, true, &SurgeRun::Velocity},
                                   Column{e.lowestVelocity, false, &SurgeRun::Velocity}}) {
           ASSERT_GE(col.extreme.step, 1);
-          ASSERT_LE(col.extreme.step, c.run.StepCount);
+          ASSERT_LE(col.extreme.step, c.run.StepCount());
           EXPECT_EQ((c.run.*col.value)(node, col.extreme.step), col.extreme.value);
-          for (int step = 1; step <= c.run.StepCount; ++step) {
+          for (int step = 1; step <= c.run.StepCount(); ++step) {
             float v = (c.run.*col.value)(node, step);
             bool beyond = col.highest ? v > col.extreme.value : v < col.extreme.value;
             ASSERT_FALSE(beyond) << "node " << node << " step " << step;
@@ -154,7 +149,7 @@ TEST(Summary, EnvelopeIsTheFirstReachedExtremeOfEveryNode) {
 }
 
 TEST(Summary, EnvelopeRowsLineUpUnderTheirHeadings) {
-  CompletedRun c = CalculateRun(TextsWith({{kSegmentCountBox, "7"}}));
+  CompletedRun c = CalculateRun(TextsWith({{InputId::SegmentCount, "7"}}));
   std::vector<std::string> lines = Split(SummaryText(SummarizeRun(c.run, c.outcome), c.run), '\n');
   auto heading = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
     return l.starts_with("  节点   最高水头");
@@ -168,13 +163,13 @@ TEST(Summary, EnvelopeRowsLineUpUnderTheirHeadings) {
 
 // The CSV read back with strtof gives the run's singles bit for bit.
 TEST(Csv, ReadsBackToTheGridsBitForBit) {
-  const BoxTexts runs[] = {{}, {{kSegmentCountBox, "7"}}, {{kStepCountBox, "1"}}};
+  const BoxTexts runs[] = {{}, {{InputId::SegmentCount, "7"}}, {{InputId::StepCount, "1"}}};
   for (const BoxTexts& boxes : runs) {
     CompletedRun c = CalculateRun(TextsWith(boxes));
     std::string csv = Collect([&](const ByteWriter& write) { WriteCsv(c.run, write); });
     std::vector<std::string> rows = Split(csv, '\n');
     ASSERT_TRUE(csv.ends_with('\n'));
-    ASSERT_EQ(rows.size(), std::size_t(c.run.StepCount) + 1);
+    ASSERT_EQ(rows.size(), std::size_t(c.run.StepCount()) + 1);
 
     const int nodes = c.run.GridNodes();
     std::vector<std::string> header = Split(rows[0], ',');
@@ -185,7 +180,7 @@ TEST(Csv, ReadsBackToTheGridsBitForBit) {
     EXPECT_EQ(header[2 * nodes + 1], "V" + std::to_string(nodes).append("_m_per_s"));
 
     auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
-    for (int step = 1; step <= c.run.StepCount; ++step) {
+    for (int step = 1; step <= c.run.StepCount(); ++step) {
       std::vector<std::string> fields = Split(rows[step], ',');
       ASSERT_EQ(fields.size(), header.size()) << "step " << step;
       ASSERT_EQ(fields[0], std::to_string(step));

@@ -54,8 +54,8 @@ std::set<std::string> FolderEntries(const fs::path& folder) {
 const kelvane::SurgeRun& LargeRun() {
   static const kelvane::SurgeRun run = [] {
     kelvane::InputTexts texts = kelvane::DefaultInputTexts();
-    texts[3] = "50";
-    texts[4] = "2000";
+    texts[kelvane::InputId::SegmentCount] = "50";
+    texts[kelvane::InputId::StepCount] = "2000";
     kelvane::SurgeRun result;
     kelvane::Calculate(texts, result);
     return result;
@@ -83,13 +83,14 @@ class FaultAtStep : public kelvane::ProgressSink {
   bool fired_ = false;
 };
 
-// Writes LargeRun() to `path` at interval 1; the error number, or 0.
-int WriteLargeRun(const fs::path& path, kelvane::ProgressSink& progress) {
+// Writes LargeRun() to `path` at interval 1; the error number, or 0. The
+// error's location goes to `where` when given.
+int WriteLargeRun(const fs::path& path, kelvane::ProgressSink& progress,
+                  kelvane::ErrorLocation* where = nullptr) {
   try {
-    kelvane::WriteResultFile(
-        LargeRun(), 1, [&](const kelvane::SaveDialogRequest&) { return path.string(); },
-        progress);
+    kelvane::WriteResultFile(LargeRun(), 1, path.string(), progress);
   } catch (const kelvane::RunError& error) {
+    if (where) *where = error.location();
     return error.number();
   }
   return 0;
@@ -154,7 +155,9 @@ class FileFaults : public ::testing::Test {
 
 TEST_F(FileFaults, FolderRemovedDuringWriteIsPathNotFoundAndNothingReappears) {
   FaultAtStep removeFolder(1000, [&] { fs::remove_all(folder_); });
-  EXPECT_EQ(WriteLargeRun(target_, removeFolder), 76);
+  kelvane::ErrorLocation where;
+  EXPECT_EQ(WriteLargeRun(target_, removeFolder, &where), 76);
+  EXPECT_EQ(where.file, target_.string());  // the name chosen, not a temporary one
   EXPECT_TRUE(removeFolder.fired());
   EXPECT_FALSE(fs::exists(folder_));
 }
@@ -203,22 +206,18 @@ TEST_F(FileFaults, FolderMadeReadOnlyDuringWriteByItsOwnerIsPermissionDenied) {
 
 TEST_F(FileFaults, ReadOnlyFileSystemIsPermissionDeniedAndLeavesOldFile) {
   // The child mounts the folder read-only on itself in a mount namespace of its
-  // own, after the run and before the file is created (a mount that holds a
-  // file open for writing cannot be made read-only).
+  // own; the run is made before the fork, the remount comes before the file is
+  // created (a mount that holds a file open for writing cannot be made
+  // read-only).
   int status = InChild([&] {
     if (::unshare(CLONE_NEWNS) != 0) return 153;
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 153;
     if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) != 0) return 153;
+    if (::mount(nullptr, folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) !=
+        0)
+      return 153;
     try {
-      kelvane::WriteResultFile(
-          LargeRun(), 1,
-          [&](const kelvane::SaveDialogRequest&) {
-            if (::mount(nullptr, folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
-                        nullptr) != 0)
-              ::_exit(153);
-            return target_.string();
-          },
-          kelvane::NoProgress());
+      kelvane::WriteResultFile(LargeRun(), 1, target_.string(), kelvane::NoProgress());
     } catch (const kelvane::RunError& error) {
       return error.number();
     }
@@ -234,7 +233,9 @@ TEST_F(FileFaults, FullDeviceIsDiskFullAndStaysADevice) {
   if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
     GTEST_SKIP() << "cannot create a device node here";
   FaultAtStep none(1e9, [] {});
-  EXPECT_EQ(WriteLargeRun(device, none), 61);
+  kelvane::ErrorLocation where;
+  EXPECT_EQ(WriteLargeRun(device, none, &where), 61);
+  EXPECT_EQ(where.file, device.string());
   struct stat info {};
   ASSERT_EQ(::lstat(device.c_str(), &info), 0);
   EXPECT_TRUE(S_ISCHR(info.st_mode));

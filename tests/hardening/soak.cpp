@@ -4,7 +4,8 @@
 // and checked: exit 0 with nothing printed and a complete file (the bytes the
 // library writes for the same texts, with the line count of the interval
 // rule), or exit 1 with one catalogue error on two lines of standard error
-// and no file; an existing file of that name untouched by a failed run and
+// (for a fault of the run or of the file's text, the library's own text of
+// it, place included) and no file; an existing file of that name untouched by a failed run and
 // replaced whole by a good one; nothing else left in the folder.
 //
 //   kelvane-soak --kelvane PATH [--cases N] [--seed S] [--jobs J] [--timeout SECONDS]
@@ -66,12 +67,13 @@ class Generator {
     double kind = std::uniform_real_distribution<double>(0, 1)(random_);
     double perturb = kind < 0.45 ? 0.08 : kind < 0.85 ? 0.3 : 0.4;
     double hostile = kind < 0.45 ? 0.0 : kind < 0.85 ? 0.05 : 0.35;
-    for (int box = 0; box < kelvane::kInputCount; ++box) {
-      if (box == 3) {
+    using kelvane::InputId;
+    for (InputId box : kelvane::AllInputs()) {
+      if (box == InputId::SegmentCount) {
         texts[box] = Count(50, 5);
-      } else if (box == 4) {
+      } else if (box == InputId::StepCount) {
         texts[box] = Count(2000, 1500);
-      } else if (box == 14) {
+      } else if (box == InputId::OutputInterval) {
         texts[box] = Interval();
       } else if (Chance(perturb)) {
         texts[box] = kind < 0.45 ? Mild(texts[box]) : Perturbed(texts[box]);
@@ -178,6 +180,7 @@ enum class Target { Plain, MissingFolder, FolderAsName };
 
 struct Expected {
   int error = 0;        // catalogue number, or 0
+  std::string message;  // the whole error text, for an error of the run or its text
   std::string bytes;    // the file, when no error
   int dataLines = 0;
 };
@@ -197,10 +200,11 @@ Expected Expect(const kelvane::InputTexts& texts, Target target) {
         run, outcome.parameters.OutputInterval,
         [&](std::string_view bytes) { expected.bytes += bytes; }, kelvane::NoProgress());
     expected.dataLines =
-        kelvane::checks::ExpectedDataLines(run.StepCount, outcome.parameters.OutputInterval)
+        kelvane::checks::ExpectedDataLines(run.StepCount(), outcome.parameters.OutputInterval)
             .value_or(-1);
   } catch (const kelvane::RunError& error) {
     expected.error = error.number();
+    expected.message = kelvane::RunErrorText(error, kelvane::ErrorTextLayout::CommandLine);
   }
   return expected;
 }
@@ -233,12 +237,12 @@ Case MakeCase(int index, std::uint64_t seed, const fs::path& folder) {
     c.oldContent = "old file " + generator.Bytes(generator.Between(0, 300));
   }
 
-  const auto& fields = kelvane::InputFields();
-  for (int box = 0; box < kelvane::kInputCount; ++box) {
+  for (kelvane::InputId box : kelvane::AllInputs()) {
     const std::string& text = c.texts[box];
-    bool given = text != fields[box].defaultText || generator.Chance(0.3);
+    const kelvane::InputField& field = kelvane::Field(box);
+    bool given = text != field.defaultText || generator.Chance(0.3);
     if (!given) continue;
-    std::string option = std::string("--") + fields[box].option;
+    std::string option = std::string("--") + field.option;
     // The separate form takes any value, even one that begins with "-".
     if (generator.Chance(0.5)) {
       c.arguments.push_back(option);
@@ -365,6 +369,10 @@ void Judge(const Case& c, int status, bool timedOut, const std::string& out,
     ++totals.mismatches;
     Report(c, "error " + std::to_string(number) + ", the library gives " +
                   std::to_string(c.expected.error));
+  } else if (!c.expected.message.empty() && err != c.expected.message) {
+    // The place too: the same formatter over the same location.
+    ++totals.mismatches;
+    Report(c, "error text:\n" + err + "the library gives:\n" + c.expected.message);
   }
   if (c.oldContent ? left != *c.oldContent : exists) {
     ++totals.damaged;

@@ -1,5 +1,7 @@
 // The main window: layout, focus and keys, the Calculate flow with its
 // states, the error rule, and the results command.
+#include "ui/main_window.h"
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -9,7 +11,6 @@
 
 #include "output/output.h"
 #include "session.h"
-#include "ui/main_window.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -20,12 +21,6 @@ namespace {
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-std::array<QString, kInputCount> AllTexts(const MainWindow& form) {
-  std::array<QString, kInputCount> texts;
-  for (int i = 0; i < kInputCount; ++i) texts[i] = Text(form, i + 1)->text();
-  return texts;
 }
 
 // The table as the window's text box holds it: LF line ends.
@@ -159,7 +154,7 @@ void MainWindowTest::windowAndStartStates() {
   QVERIFY(Button(form, 1)->isDefault());
   for (int n = 1; n <= 4; ++n) QVERIFY(Button(form, n)->autoDefault());
 
-  QCOMPARE(QApplication::focusWidget(), Text(form, 1));
+  QCOMPARE(QApplication::focusWidget(), Text(form, InputId::SteadyDischarge));
   QCOMPARE(Observe(form), (Moment{false, false, false, true, 0, 100, 0, false}));
   QCOMPARE(form.ProgressBar1()->value(), form.ProgressBar1()->minimum());  // drawn empty
   QVERIFY(!form.resultsWindow());
@@ -175,7 +170,7 @@ void MainWindowTest::tabOrder() {
     for (int i = 0; i < 20; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       names << QApplication::focusWidget()->objectName();
-      if (QApplication::focusWidget() == Text(form, 1)) break;
+      if (QApplication::focusWidget() == Text(form, InputId::SteadyDischarge)) break;
     }
     return names;
   };
@@ -185,7 +180,7 @@ void MainWindowTest::tabOrder() {
   QCOMPARE(walk(), expected);
 
   form.calculate();
-  Text(form, 1)->setFocus();
+  Text(form, InputId::SteadyDischarge)->setFocus();
   expected.insert(expected.indexOf(QStringLiteral("Text16")), QStringLiteral("Command3"));
   QCOMPARE(walk(), expected);  // Command4 never: it stays hidden
 }
@@ -233,9 +228,9 @@ void MainWindowTest::calculateStates() {
 
   // Asked for the name: busy, bar shown with the new range and the old value.
   QCOMPARE(dialog.requests.size(), std::size_t{1});
-  const SaveDialogRequest& request = dialog.requests[0];
-  QCOMPARE(QString::fromStdString(request.presetName), QStringLiteral("计算结果.txt"));
-  QCOMPARE(QString::fromStdString(request.title), QStringLiteral("保存输出结果"));
+  const SaveDialogSettings& request = dialog.requests[0];
+  QCOMPARE(request.presetName, QStringLiteral("计算结果.txt"));
+  QCOMPARE(request.title, QStringLiteral("保存输出结果"));
   QCOMPARE(dialog.asked[0], (Moment{false, false, false, true, 0, 300, 0, true}));
 
   // Before the dialog the bar was drawn with its old range and value.
@@ -265,7 +260,7 @@ void MainWindowTest::calculateStates() {
   const float lastValue = chooseName ? 296 : 0;
   QCOMPARE(Observe(form), (Moment{true, true, false, false, 0, 300, lastValue, false}));
   QVERIFY(!QApplication::overrideCursor());
-  QCOMPARE(form.Run().StepCount, 300);
+  QCOMPARE(int(form.Run().StepCount()), 300);
   QCOMPARE(form.Run().TimeSteps(), 300);
 }
 
@@ -279,7 +274,7 @@ void MainWindowTest::secondRunStartsFromOldBar() {
 
   // A shorter run: the bar first shows the old 296 of 300, then takes the
   // range 0..100 below its value without failing.
-  Text(form, 5)->setText(QStringLiteral("100"));
+  Text(form, InputId::StepCount)->setText(QStringLiteral("100"));
   BarPaints paints(form);
   form.calculate();
   QVERIFY(!paints.paints.empty());
@@ -298,7 +293,7 @@ void MainWindowTest::realSaveDialog() {
     old.write("old content that is longer than nothing\r\n");
   }
   MainWindow form;  // with the real save dialog
-  Text(form, 5)->setText(QStringLiteral("30"));
+  Text(form, InputId::StepCount)->setText(QStringLiteral("30"));
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
   ModalWatchdog watchdog;
@@ -330,7 +325,7 @@ void MainWindowTest::realSaveDialog() {
   watchdog.Expect([](QWidget* modal) {
     if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
   });
-  Text(form, 15)->setText(QStringLiteral("1"));
+  Text(form, InputId::OutputInterval)->setText(QStringLiteral("1"));
   form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(ReadAll(path), replaced);
@@ -346,8 +341,8 @@ void MainWindowTest::solverErrorKeepsProgramGoing() {
   form.calculate();
   QVERIFY(Button(form, 3)->isEnabled());
 
-  Text(form, 9)->setText(QStringLiteral("0"));  // forebay area
-  const auto typed = AllTexts(form);
+  Text(form, InputId::ForebayArea)->setText(QStringLiteral("0"));
+  const InputTexts typed = TypedTexts(form);
   ModalWatchdog watchdog;
   QString title, text;
   Moment whileShown{};
@@ -362,17 +357,31 @@ void MainWindowTest::solverErrorKeepsProgramGoing() {
   const QString head = QStringLiteral("运行时错误 '11':\n\n除数为零\n");
   QVERIFY2(text.startsWith(head) && text.size() > head.size(), qPrintable(text));
   QVERIFY(!text.mid(head.size()).contains(QLatin1Char('\n')));
+  // The library's message for the error these texts give: the forebay level
+  // of the first marched step divides by the area.
+  try {
+    SurgeRun run;
+    Calculate(typed, run);
+    QFAIL("the texts calculate");
+  } catch (const RunError& error) {
+    QCOMPARE(text, RunErrorMessage(error));
+    const ErrorLocation& at = error.location();
+    QVERIFY(at.stage == Stage::March);
+    QCOMPARE(at.step, 2);
+    QCOMPARE(at.node, 6);  // the forebay end of five reaches
+    QVERIFY(at.quantity == Quantity::Head);
+  }
   // Cursor back and bar hidden already while the message shows; the output
   // commands are off until a run completes; no file was asked for.
   QCOMPARE(whileShown, (Moment{false, false, false, false, 0, 50, 0, false}));
   QCOMPARE(Observe(form), whileShown);
   QVERIFY(!QApplication::overrideCursor());
   QCOMPARE(dialog.requests.size(), std::size_t{1});
-  QCOMPARE(AllTexts(form), typed);
+  QVERIFY(TypedTexts(form) == typed);
   QVERIFY(form.isVisible());
 
   // The program goes on: the next good run enables them again.
-  Text(form, 9)->setText(QStringLiteral("1287.414"));
+  Text(form, InputId::ForebayArea)->setText(QStringLiteral("1287.414"));
   form.calculate();
   QCOMPARE(dialog.requests.size(), std::size_t{2});
   QVERIFY(Button(form, 3)->isEnabled() && Button(form, 4)->isEnabled());
@@ -382,6 +391,7 @@ void MainWindowTest::fileErrorLeavesOutputEnabled() {
   Session s("50");
   MainWindow& form = s.form;
   s.AnswerWith("no such folder/结果.txt");
+  const QString path = s.dialog.answer;
   QVERIFY(s.ShowActive());
   ModalWatchdog watchdog;
   QString title, text;
@@ -392,6 +402,14 @@ void MainWindowTest::fileErrorLeavesOutputEnabled() {
   QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '76':\n\n路径未找到\n")) ||
                text.startsWith(QStringLiteral("运行时错误 '75':\n\n路径/文件访问错误\n")),
            qPrintable(text));
+  // The library's message for writing this run there: it names the file.
+  try {
+    WriteResultFile(form.Run(), 5, path.toStdString(), NoProgress());
+    QFAIL("the file was written");
+  } catch (const RunError& error) {
+    QCOMPARE(text, RunErrorMessage(error));
+    QCOMPARE(QString::fromStdString(error.location().file), path);
+  }
   // The run itself is complete: as after a normal end.
   QCOMPARE(Observe(form).command3Enabled, true);
   QCOMPARE(Observe(form).command4Enabled, true);
@@ -403,12 +421,12 @@ void MainWindowTest::ctrlROnlyWhileEnabled() {
   Session s("200");
   MainWindow& form = s.form;
   QVERIFY(s.ShowActive());
-  QTest::keyClick(Text(form, 1), Qt::Key_R, Qt::ControlModifier);
+  QTest::keyClick(Text(form, InputId::SteadyDischarge), Qt::Key_R, Qt::ControlModifier);
   QVERIFY(!form.resultsWindow());
 
   form.calculate();
   QVERIFY(form.isActiveWindow());
-  QTest::keyClick(Text(form, 4), Qt::Key_R, Qt::ControlModifier);
+  QTest::keyClick(Text(form, InputId::SegmentCount), Qt::Key_R, Qt::ControlModifier);
   QVERIFY(form.resultsWindow());
   QVERIFY(form.resultsWindow()->isVisible());
   QVERIFY(!Button(form, 4)->isVisible());
@@ -443,29 +461,29 @@ void MainWindowTest::resultsWindowText() {
 
   SurgeRun copy = form.Run();
   const QString defaults = box->toPlainText();
-  QCOMPARE(defaults, TableForWindow(ResultsTableText(copy, "1", "100", "5", NoProgress())));
+  QCOMPARE(defaults, TableForWindow(ResultsTableText(copy, TableRange{1, 100, 5}, NoProgress())));
   QStringList lines = Lines(defaults);
   QCOMPARE(lines.size(), 2 + 20);  // steps 1, 6, ..., 96
   QCOMPARE(lines[0], QStringLiteral("计算结果为:"));
   QVERIFY(lines[2].startsWith(QStringLiteral("0.00")));
   QCOMPARE(lines[21].left(4), QString::fromStdString(FormatHundredths(form.Run().StepTime(96)))
                                   .leftJustified(4, QLatin1Char(' '), true));
-  QCOMPARE(form.Run().FirstOutputStep, 1);
-  QCOMPARE(form.Run().LastOutputStep, 100);
+  QCOMPARE(int(form.Run().FirstOutputStep()), 1);
+  QCOMPARE(int(form.Run().LastOutputStep()), 100);
 
   // The boxes are read afresh: a new range and a fractional interval.
-  Text(form, 13)->setText(QStringLiteral("2"));
-  Text(form, 14)->setText(QStringLiteral("40"));
-  Text(form, 15)->setText(QStringLiteral("2.5"));
+  Text(form, InputId::FirstOutputStep)->setText(QStringLiteral("2"));
+  Text(form, InputId::LastOutputStep)->setText(QStringLiteral("40"));
+  Text(form, InputId::OutputInterval)->setText(QStringLiteral("2.5"));
   form.showResults();
   const QString changed = box->toPlainText();
   lines = Lines(changed);
   QCOMPARE(lines.size(), 2 + 16);  // counters 2, 4.5, ..., 39.5
-  QCOMPARE(changed, TableForWindow(ResultsTableText(copy, "2", "40", "2.5", NoProgress())));
-  QCOMPARE(form.Run().LastOutputStep, 40);
+  QCOMPARE(changed, TableForWindow(ResultsTableText(copy, TableRange{2, 40, 2.5}, NoProgress())));
+  QCOMPARE(int(form.Run().LastOutputStep()), 40);
 
   // A new Calculate hides the results window.
-  Text(form, 5)->setText(QStringLiteral("40"));
+  Text(form, InputId::StepCount)->setText(QStringLiteral("40"));
   form.calculate();
   QVERIFY(!results->isVisible());
 }
@@ -480,13 +498,26 @@ void MainWindowTest::resultsErrorLeavesWindowsAsTheyWere() {
   form.showPlot();
   const Moment state = Observe(form);
 
-  Text(form, 14)->setText(QStringLiteral("500"));  // beyond the run's steps
+  Text(form, InputId::LastOutputStep)->setText(QStringLiteral("500"));  // beyond the run's steps
   ModalWatchdog watchdog;
   QString title, text;
   watchdog.Expect(RecordMessage(&title, &text));
   form.showResults();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '9':\n\n下标越界\n")), qPrintable(text));
+  // The library's message for this table: the row of counter 121, the first
+  // step beyond the run, has no time.
+  try {
+    ResultsTableText(form.Run(), TableRange{1, 500, 5}, NoProgress());
+    QFAIL("the table was made");
+  } catch (const RunError& error) {
+    QCOMPARE(text, RunErrorMessage(error));
+    const ErrorLocation& at = error.location();
+    QVERIFY(at.stage == Stage::ResultsTable);
+    QVERIFY(at.quantity == Quantity::Time);
+    QCOMPARE(at.step, 121);
+    QCOMPARE(at.value, std::optional<double>(121));
+  }
   QCOMPARE(form.resultsWindow()->Text1()->toPlainText(), before);
   QVERIFY(form.resultsWindow()->isVisible());
   QCOMPARE(Observe(form), state);  // Command3 still off, the bar as it was

@@ -32,8 +32,8 @@ QSet<QPoint> Drawn(const QImage& image) {
 // run: the cell holding each point of the coordinate system (0, H0 + 3) -
 // (T + 1, H0 - 3).
 QSet<QPoint> ExpectedPlot(const SurgeRun& run) {
-  const int node = run.SegmentCount + 1;
-  const int steps = run.StepCount;
+  const int node = run.SegmentCount() + 1;
+  const int steps = run.StepCount();
   const float h0 = run.Head(node, 1);
   const float top = h0 + 3.0f;
   const float height = (h0 - 3.0f) - top;
@@ -56,9 +56,9 @@ QSet<QPoint> ExpectedPlot(const SurgeRun& run) {
 // A main window whose runs are plotted; its save dialog cancels.
 struct PlotSession : Session {
   void Calculate(const char* steps, const char* waveSpeed = "1000", const char* finalFlow = "0") {
-    Text(form, 5)->setText(QString::fromLatin1(steps));
-    Text(form, 11)->setText(QString::fromLatin1(waveSpeed));
-    Text(form, 16)->setText(QString::fromLatin1(finalFlow));
+    Text(form, InputId::StepCount)->setText(QString::fromLatin1(steps));
+    Text(form, InputId::WaveSpeed)->setText(QString::fromLatin1(waveSpeed));
+    Text(form, InputId::FinalPumpDischarge)->setText(QString::fromLatin1(finalFlow));
     form.calculate();
   }
   QImage Picture() const { return form.plotWindow()->Picture1()->Picture().Image(); }
@@ -210,11 +210,11 @@ void PlotWindowTest::plotOfRun() {
 
   // The dots of the first, a middle and the last step, and the reference
   // line's right end.
-  const int node = run.SegmentCount + 1;
+  const int node = run.SegmentCount() + 1;
   const float h0 = run.Head(node, 1);
-  const double width = run.StepTime(run.StepCount) + 1.0f;
+  const double width = run.StepTime(run.StepCount()) + 1.0f;
   const double height = (h0 - 3.0f) - (h0 + 3.0f);
-  for (int step : {1, run.StepCount / 2, int(run.StepCount)}) {
+  for (int step : {1, run.StepCount() / 2, int(run.StepCount())}) {
     const int x = int(std::floor(run.StepTime(step) * kW / width));
     const int y = int(std::floor((run.Head(node, step) - (h0 + 3.0f)) * kH / height));
     if (y >= 0 && y < kH) QCOMPARE(image.pixel(x, y), PlotPicture::Foreground());

@@ -12,12 +12,21 @@
 #include <vector>
 
 #include "output/output.h"
+#include "solver/solver.h"
 #include "ui/main_window.h"
+#include "ui/save_dialog.h"
 
 namespace kelvane::ui {
 
-inline QLineEdit* Text(const MainWindow& form, int n) {
-  return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n));
+// The box of an input, found by its object name ("Text5").
+inline QLineEdit* Text(const MainWindow& form, InputId id) {
+  return form.findChild<QLineEdit*>(QString::fromLatin1(Field(id).box));
+}
+// The texts the boxes hold, as Calculate reads them.
+inline InputTexts TypedTexts(const MainWindow& form) {
+  InputTexts texts;
+  for (InputId id : AllInputs()) texts[id] = Text(form, id)->text().toStdString();
+  return texts;
 }
 inline QPushButton* Button(const MainWindow& form, int n) {
   return form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
@@ -60,14 +69,15 @@ inline char* toString(const Moment& m) {
                              .arg(m.busy));
 }
 
-// Stands in for the save dialog: notes the moment it is asked and answers.
+// Stands in for the save dialog: notes the moment it is asked and what it
+// would show, and answers (the empty name: cancelled).
 struct ScriptedDialog {
-  std::string answer;
+  QString answer;
   std::vector<Moment> asked;
-  std::vector<SaveDialogRequest> requests;
+  std::vector<SaveDialogSettings> requests;
   void Attach(MainWindow& form) {
-    form.SetFileNameProvider([this, &form](const SaveDialogRequest& request) {
-      requests.push_back(request);
+    form.SetSaveFileChooser([this, &form](const SaveDialogSettings& settings) {
+      requests.push_back(settings);
       asked.push_back(Observe(form));
       return answer;
     });
@@ -77,7 +87,9 @@ struct ScriptedDialog {
 // Notes what the progress bar shows each time it is drawn.
 class BarPaints : public QObject {
  public:
-  explicit BarPaints(MainWindow& form) : form_(form) { form.ProgressBar1()->installEventFilter(this); }
+  explicit BarPaints(MainWindow& form) : form_(form) {
+    form.ProgressBar1()->installEventFilter(this);
+  }
   std::vector<Moment> paints;
 
  protected:
@@ -99,10 +111,10 @@ struct Session {
 
   explicit Session(const char* steps = nullptr) {
     dialog.Attach(form);
-    if (steps) Text(form, 5)->setText(QString::fromLatin1(steps));
+    if (steps) Text(form, InputId::StepCount)->setText(QString::fromLatin1(steps));
   }
   QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
-  void AnswerWith(const char* name) { dialog.answer = Path(name).toStdString(); }
+  void AnswerWith(const char* name) { dialog.answer = Path(name); }
   // Shown and active, so the focus and the shortcuts work.
   bool ShowActive() {
     form.show();

@@ -1,0 +1,30 @@
+// The windows as a module the program loads at run time, so that the batch
+// mode never loads the window toolkit unless it draws an image. The program
+// and the module are built together from one tree with one compiler, so the
+// table passes C++ types; its version guards against a stale module.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "solver/errors.h"
+#include "solver/run_state.h"
+
+namespace kelvane::ui {
+
+constexpr int kWindowsModuleVersion = 1;
+
+struct WindowsModule {
+  int version = kWindowsModuleVersion;
+  // Shows the main window and runs the event loop until the program ends;
+  // the program's exit status.
+  int (*runMainWindow)(int argc, char** argv) = nullptr;
+  // Draws the forebay level plot of `run` and saves it as a PNG at `path`;
+  // the error, if any.
+  std::optional<RunError> (*savePlotPng)(const SurgeRun& run, const std::string& path) = nullptr;
+};
+
+}  // namespace kelvane::ui
+
+// The one symbol the module exports.
+extern "C" const kelvane::ui::WindowsModule* KelvaneWindowsModule();
