@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cases/case_file.h"
+#include "output/output.h"
 #include "report/report.h"
 
 namespace kelvane {
@@ -125,15 +126,29 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
   if (!options.plot.empty() && !BatchCanPlot()) {
     throw UsageError("此版本不含窗口，不能画图（--plot）");
   }
-  // Two outputs into one file would leave only the last of them.
+  // Two outputs into one file would leave only the last of them, whatever
+  // the names ("a.txt" and "./a.txt", a link).
   for (std::size_t a = 0; a < OutputOptions().size(); ++a) {
     for (std::size_t b = a + 1; b < OutputOptions().size(); ++b) {
       const std::string& first = options.*OutputOptions()[a].target;
       const std::string& second = options.*OutputOptions()[b].target;
-      if (!first.empty() && first != "-" && first == second) {
+      if (first.empty() || first == "-" || second.empty() || second == "-") continue;
+      if (first == second || SameOutputFile(first, second)) {
         throw UsageError(std::string("--") + OutputOptions()[a].name + " 与 --" +
                          OutputOptions()[b].name + " 指向同一个文件 " + Quoted(first));
       }
+    }
+  }
+  // An output over the case file read would lose it; --save-case may
+  // rewrite it.
+  for (const OutputOption& option : OutputOptions()) {
+    const std::string& target = options.*option.target;
+    if (!caseGiven || option.target == &BatchOptions::saveCase || target.empty() || target == "-") {
+      continue;
+    }
+    if (target == options.caseFile || SameOutputFile(target, options.caseFile)) {
+      throw UsageError(std::string("--") + option.name + " 会覆盖 --case 的算例文件 " +
+                       Quoted(options.caseFile));
     }
   }
   return options;

@@ -75,4 +75,29 @@ void BM_WriteResultFile(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteResultFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The file a user gets most often: every box at its default text (5 reaches,
+// 1500 steps, every fifth written), saved over the previous one. Dominated by
+// the file system's own work (creating, flushing, renaming), not by the text.
+void BM_WriteDefaultResultFile(benchmark::State& state) {
+  kelvane::SurgeRun run;
+  const kelvane::RunOutcome outcome = kelvane::Calculate(kelvane::DefaultInputTexts(), run);
+  char folder[] = "/tmp/kelvane-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const std::string path = std::string(folder) + "/result.txt";
+  std::int64_t bytes = 0;
+  for (auto _ : state) {
+    kelvane::WriteResultFile(run, outcome.parameters.OutputInterval, path, kelvane::NoProgress());
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    bytes += info.st_size;
+  }
+  state.SetBytesProcessed(bytes);
+  ::unlink(path.c_str());
+  ::rmdir(folder);
+}
+BENCHMARK(BM_WriteDefaultResultFile)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 }  // namespace

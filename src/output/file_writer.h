@@ -23,4 +23,12 @@ using FileBody = std::function<void(const ByteWriter& write)>;
 // is written in place; a symbolic link is followed.
 void WriteFileAtomically(const std::string& path, const FileBody& body);
 
+// Whether two output names lead to one file, so that writing the second
+// would replace the first: the same existing regular file (by device and
+// inode: "a.txt" and "./a.txt", a symbolic or hard link), or the same new
+// file (by the resolved path of a name that does not exist yet). Devices and
+// pipes, and two descriptors ("/dev/stdout", "/dev/stderr"), are written in
+// place one after the other and are never the same here.
+bool SameOutputFile(const std::string& first, const std::string& second);
+
 }  // namespace kelvane

@@ -122,6 +122,8 @@ const char* FileActionName(FileAction action) {
       return "打开";
     case FileAction::Create:
       return "创建";
+    case FileAction::Read:
+      return "读取";
     case FileAction::Write:
       return "写入";
     case FileAction::Close:

@@ -73,7 +73,7 @@ enum class Quantity {
 };
 
 // What was being done to a file.
-enum class FileAction { None, Open, Create, Write, Close, Replace, IsFolder, NotAFileName };
+enum class FileAction { None, Open, Create, Read, Write, Close, Replace, IsFolder, NotAFileName };
 
 // Where a fault happened. Every field but the stage is optional; a field
 // that does not apply keeps its empty value.

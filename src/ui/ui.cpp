@@ -3,13 +3,12 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QByteArray>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 
 #include "output/output.h"
 #include "ui/main_window.h"
 #include "ui/picture.h"
+#include "ui/translations.h"
 
 namespace kelvane::ui {
 
@@ -17,10 +16,7 @@ int RunMainWindow(int argc, char** argv) {
   QApplication app(argc, argv);
   // The interface is Chinese: the toolkit's own dialogs and buttons too.
   QTranslator toolkit;
-  if (toolkit.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&toolkit);
-  }
+  InstallToolkitTranslations(toolkit);
   MainWindow form;
   form.show();
   return app.exec();

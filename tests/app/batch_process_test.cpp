@@ -211,6 +211,7 @@ TEST_F(BatchProcess, UsageErrorsExitTwoAndWriteNothing) {
       {Args({"--output="}), "--output 缺少文件名"},
       {Args({"--output", "-"}), "标准输出"},
       {Args({"--output", "same.txt", "--csv", "same.txt"}), "同一个文件"},
+      {Args({"--output", "same.txt", "--csv", "./same.txt"}), "同一个文件"},
   };
 #ifndef KELVANE_TEST_WITH_UI
   cases.push_back({Args({"--plot", "level.png"}), "不含窗口"});
@@ -438,6 +439,24 @@ TEST_F(BatchProcess, AllOutputsOfOneRun) {
                         Collect([&](const ByteWriter& write) { WriteCsv(c.run, write); })));
   EXPECT_EQ(WorkFiles(),
             (std::set<std::string>{"out.txt", "summary.txt", "steps.csv", "table.txt"}));
+}
+
+// Standard output redirected by the shell to a file that holds a line, and
+// named as a file: the result file and the summary follow that line, in
+// order; the file is neither replaced nor cut.
+TEST_F(BatchProcess, StandardOutputNamedAsAFileIsWrittenInPlaceInOrder) {
+  CompletedRun c = CalculateRun(DefaultInputTexts());
+  const std::string expected =
+      "header\n" + ResultFileBytes(c) + SummaryText(SummarizeRun(c.run, c.outcome), c.run);
+  for (const std::string name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    SCOPED_TRACE(name);
+    const std::string command = "cd '" + work_.string() + "' && echo header > log && '" +
+                                KELVANE_EXE + "' --batch --output " + name + " --summary - >> log";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(SameBytes(ReadFile(work_ / "log"), expected));
+    EXPECT_EQ(WorkFiles(), std::set<std::string>{"log"});
+  }
 }
 
 TEST_F(BatchProcess, FullStandardOutputIsAnError) {

@@ -95,6 +95,10 @@ TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
   EXPECT_EQ(Parse({"--case", file}).caseTitle, "t");
   EXPECT_THROW(Parse({"--case", file, "--case", file}), UsageError);
   EXPECT_THROW(Parse({"--case", Path("missing.toml")}), UsageError);
+  // An output over the case file read would lose it; saving the case over it
+  // is allowed.
+  EXPECT_THROW(Parse({"--case", file, "--csv", dir_.string() + "/./a.toml"}), UsageError);
+  EXPECT_EQ(Parse({"--case", file, "--save-case", file}).saveCase, file);
 }
 
 TEST_F(BatchCase, SavedCaseRunsToTheSameResultFile) {

@@ -3,6 +3,7 @@
 // killed mid-write. Whatever happens, the chosen name holds either the old
 // file or the complete new one, and nothing else is left in the folder.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sched.h>
 #include <signal.h>
@@ -22,8 +23,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "output/output.h"
 #include "solver/solver.h"
@@ -128,13 +127,14 @@ class FileFaults : public ::testing::Test {
     WriteFile(target_, kOldContent);
   }
   void TearDown() override {
+    SetImmutable(target_, false);
     SetImmutable(folder_, false);
     std::error_code ignored;
     fs::remove_all(root_, ignored);
   }
 
-  static bool SetImmutable(const fs::path& folder, bool on) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  static bool SetImmutable(const fs::path& path, bool on) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) return false;
     int flags = 0;
     bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
@@ -182,26 +182,84 @@ TEST_F(FileFaults, FolderReplacedDuringWriteGetsNothingOrTheCompleteFile) {
   }
 }
 
-TEST_F(FileFaults, ImmutableFolderDuringWriteIsPermissionDeniedAndLeavesOldFile) {
+// Folder and file frozen: neither a rename nor a rewrite in place may be done.
+TEST_F(FileFaults, ImmutableFolderAndFileDuringWriteIsPermissionDeniedAndLeavesOldFile) {
   if (!SetImmutable(folder_, false)) GTEST_SKIP() << "the file system has no immutable flag";
-  FaultAtStep freeze(1000, [&] { ASSERT_TRUE(SetImmutable(folder_, true)); });
+  FaultAtStep freeze(1000, [&] {
+    ASSERT_TRUE(SetImmutable(folder_, true));
+    ASSERT_TRUE(SetImmutable(target_, true));
+  });
   EXPECT_EQ(WriteLargeRun(target_, freeze), 70);
+  SetImmutable(target_, false);
   SetImmutable(folder_, false);
   ExpectOldFileAlone();
 }
 
-TEST_F(FileFaults, FolderMadeReadOnlyDuringWriteByItsOwnerIsPermissionDenied) {
-  // Root passes over permission bits, so an unprivileged child writes.
+// A folder that refuses a new file or the rename, holding a file the writer
+// may write: the file is rewritten in place, keeping its inode, owner, mode
+// and hard links; where the file may not be written either, 70 and the old
+// file. Root passes over permission bits, so an unprivileged child (nobody)
+// writes.
+TEST_F(FileFaults, FolderRefusingNewFilesRewritesAWritableFileInPlace) {
   constexpr uid_t kNobody = 65534;
-  ASSERT_EQ(::chown(folder_.c_str(), kNobody, kNobody), 0);
-  ASSERT_EQ(::chown(target_.c_str(), kNobody, kNobody), 0);
-  int status = InChild([&] {
-    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 152;
-    FaultAtStep readOnly(1000, [&] { ::chmod(folder_.c_str(), 0555); });
-    return WriteLargeRun(target_, readOnly);
-  });
-  EXPECT_EQ(status, 70);
-  ExpectOldFileAlone();
+  struct Case {
+    const char* what;
+    uid_t owner;  // of the folder and the file
+    mode_t folderMode, fileMode;
+    std::function<void()> fault;  // at step 1000 of the writing, in the child
+    int status;
+  };
+  const Case cases[] = {
+      {"read-only folder", kNobody, 0555, 0640, [] {}, 0},
+      {"folder made read-only while writing", kNobody, 0755, 0640,
+       [&] { ::chmod(folder_.c_str(), 0555); }, 0},
+      {"another user's writable file in a sticky shared folder", 0, 01777, 0666, [] {}, 0},
+      {"read-only folder, read-only file", kNobody, 0555, 0440, [] {}, 70},
+      {"folder and file made read-only while writing", kNobody, 0755, 0640,
+       [&] {
+         ::chmod(folder_.c_str(), 0555);
+         ::chmod(target_.c_str(), 0440);
+       },
+       70},
+  };
+  std::string complete;
+  kelvane::WriteResultText(
+      LargeRun(), 1, [&](std::string_view bytes) { complete += bytes; }, kelvane::NoProgress());
+  const fs::path link = folder_ / "hard link.txt";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::chmod(folder_.c_str(), 0755);
+    fs::remove(link);
+    fs::remove(target_);
+    WriteFile(target_, kOldContent);
+    fs::create_hard_link(target_, link);
+    ASSERT_EQ(::chown(target_.c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(::chmod(target_.c_str(), c.fileMode), 0);
+    ASSERT_EQ(::chown(folder_.c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), c.folderMode), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(target_.c_str(), &before), 0);
+    const int status = InChild([&] {
+      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 152;
+      FaultAtStep fault(1000, c.fault);
+      return WriteLargeRun(target_, fault);
+    });
+    EXPECT_EQ(status, c.status);
+    struct stat after {};
+    ASSERT_EQ(::stat(target_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, c.owner);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(FolderEntries(folder_), (std::set<std::string>{target_.filename(), link.filename()}));
+    const std::string left = ReadFile(target_);
+    EXPECT_TRUE(left == (c.status == 0 ? complete : std::string(kOldContent)))
+        << left.size() << " bytes";
+    EXPECT_EQ(ReadFile(link), left);
+    if (c.status == 0) {
+      EXPECT_EQ(after.st_mode & 07777, c.fileMode);
+    }
+  }
+  ::chmod(folder_.c_str(), 0755);
 }
 
 TEST_F(FileFaults, ReadOnlyFileSystemIsPermissionDeniedAndLeavesOldFile) {
@@ -317,9 +375,8 @@ bool WaitUntilWriting(const Child& child, const fs::path& folder) {
 
 TEST_F(FileFaults, BatchKilledMidWriteLeavesOldOrCompleteFile) {
   auto runInto = [](const fs::path& output) {
-    return std::vector<std::string>{"--segment-count", "50",     "--step-count",
-                                    "30000",           "--output-interval", "1",
-                                    "--output",        output.string()};
+    return std::vector<std::string>{"--segment-count",   "50", "--step-count", "30000",
+                                    "--output-interval", "1",  "--output",     output.string()};
   };
   // One whole run gives the complete file and how long its writing takes.
   fs::path other = root_ / "complete";
@@ -328,16 +385,26 @@ TEST_F(FileFaults, BatchKilledMidWriteLeavesOldOrCompleteFile) {
   ASSERT_TRUE(WaitUntilWriting(whole, other));
   auto writeStart = std::chrono::steady_clock::now();
   int status = whole.Wait();
-  double writing = std::chrono::duration<double>(std::chrono::steady_clock::now() - writeStart).count();
+  double writing =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - writeStart).count();
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   const std::string newContent = ReadFile(other / "complete.txt");
   ASSERT_GT(newContent.size(), 10'000'000u);
 
-  // Kills spread evenly from the start of the writing to its end.
-  int keptOld = 0, gotNew = 0;
+  // Kills spread evenly from the start of the writing to its end. A kill
+  // between naming the finished temporary file and renaming it leaves that
+  // file, under the killed child's process id; the next write into the folder
+  // (here the one that puts the old content back) removes it.
+  const auto writeOld = [&] {
+    kelvane::WriteFileAtomically(target_.string(),
+                                 [](const kelvane::ByteWriter& write) { write(kOldContent); });
+  };
+  int keptOld = 0, gotNew = 0, leftovers = 0;
   constexpr int kKills = 24;
   for (int k = 0; k < kKills; ++k) {
-    WriteFile(target_, kOldContent);
+    writeOld();
+    ASSERT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()})
+        << "the write before kill " << k << " left other files";
     Child child = StartBatch(runInto(target_));
     bool writingSeen = WaitUntilWriting(child, folder_);
     double delay = writing * k / (kKills - 1);
@@ -349,14 +416,21 @@ TEST_F(FileFaults, BatchKilledMidWriteLeavesOldOrCompleteFile) {
         << "kill " << k << " at " << delay << " s into the writing left " << left.size()
         << " bytes";
     (left == kOldContent ? keptOld : gotNew)++;
-    EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()})
-        << "kill " << k << " at " << delay << " s into the writing (seen: " << writingSeen
-        << ") left other files";
-    for (const auto& entry : fs::directory_iterator(folder_))
-      if (entry.path() != target_) fs::remove(entry.path());
+    const std::string childsPrefix = ".kelvane-" + std::to_string(child.pid) + "-";
+    for (const std::string& name : FolderEntries(folder_)) {
+      if (name == target_.filename()) continue;
+      ++leftovers;
+      EXPECT_TRUE(name.starts_with(childsPrefix) && name.ends_with(".tmp"))
+          << "kill " << k << " at " << delay << " s into the writing (seen: " << writingSeen
+          << ") left " << name;
+    }
   }
-  std::printf("writing %zu bytes takes %.3f s; of %d kills, %d left the old file, %d the new\n",
-              newContent.size(), writing, kKills, keptOld, gotNew);
+  writeOld();
+  EXPECT_EQ(FolderEntries(folder_), std::set<std::string>{target_.filename()});
+  std::printf(
+      "writing %zu bytes takes %.3f s; of %d kills, %d left the old file, %d the new, %d a "
+      "temporary file that the next write removed\n",
+      newContent.size(), writing, kKills, keptOld, gotNew, leftovers);
 }
 
 }  // namespace

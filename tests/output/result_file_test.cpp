@@ -284,12 +284,15 @@ TEST_F(ResultFileOnDisk, FaultsLeaveTheOldFile) {
   ExpectOldFileAlone();
 }
 
-TEST_F(ResultFileOnDisk, ReadOnlyFolderIsPermissionDenied) {
+TEST_F(ResultFileOnDisk, ReadOnlyFolderAndFileArePermissionDenied) {
   // Root passes over permission bits: a child that has dropped them writes.
+  // (A writable file in a read-only folder is rewritten in place: the file
+  // fault tests.)
   constexpr uid_t kNobody = 65534;
   ASSERT_EQ(::chown(folder_.c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(::chown(target_.c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(target_.c_str(), 0444), 0);
   const SurgeRun run = NumberedRun(1, 3);
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -304,7 +307,6 @@ TEST_F(ResultFileOnDisk, ReadOnlyFolderIsPermissionDenied) {
   ::chmod(folder_.c_str(), 0755);
   ExpectOldFileAlone();
   // A read-only file in a writable folder is not replaced behind its back.
-  ::chmod(target_.c_str(), 0444);
   const pid_t second = ::fork();
   if (second == 0) {
     if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(200);

@@ -128,9 +128,9 @@ TEST(RoundingOrder, DefaultRunBitForBit) {
     inflow = inflow - static_cast<double>(Q1);
     inflow = inflow * static_cast<double>(dt);
     Hout = s(static_cast<double>(H6prev) + inflow / Af);
-    const float c = s(static_cast<double>(B) - static_cast<double>(std::fabs(V5)) * G);
+    const float cp = s(static_cast<double>(B) - static_cast<double>(std::fabs(V5)) * G);
     const float CP =
-        s(static_cast<double>(H5) + static_cast<double>(V5) * (static_cast<double>(c) - dtJ));
+        s(static_cast<double>(H5) + static_cast<double>(V5) * (static_cast<double>(cp) - dtJ));
     Vout = s((static_cast<double>(CP) - Hout) / B);
   };
   {

@@ -201,9 +201,17 @@ TEST(ErrorText, AnyExceptionBecomesACatalogueError) {
   EXPECT_EQ(other.code(), ErrorCode::Overflow);
   EXPECT_EQ(other.location().stage, Stage::Report);
   EXPECT_EQ(other.location().detail, "库内部错误");
+  // A fault that knows its stage keeps it; one that does not takes the
+  // stage of the command it ended.
   ErrorLocation at;
+  at.stage = Stage::March;
   at.step = 4;
   EXPECT_EQ(caught([&] { throw RunError(ErrorCode::SubscriptOutOfRange, at); }).location(), at);
+  ErrorLocation file;
+  file.file = "a.txt";
+  const RunError located = caught([&] { throw RunError(ErrorCode::DiskFull, file); });
+  EXPECT_EQ(located.location().stage, Stage::Report);
+  EXPECT_EQ(located.location().file, "a.txt");
 }
 
 struct BadInputs {

@@ -11,6 +11,7 @@
 
 #include "output/output.h"
 #include "session.h"
+#include "ui/translations.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -47,8 +48,9 @@ class MainWindowTest : public QObject {
   void keysStartCalculate();
   void calculateStates_data();
   void calculateStates();
-  void secondRunStartsFromOldBar();
+  void secondRunBarFollowsItsOwnMarch();
   void realSaveDialog();
+  void toolkitSpeaksChinese();
   void solverErrorKeepsProgramGoing();
   void fileErrorLeavesOutputEnabled();
   void ctrlROnlyWhileEnabled();
@@ -226,22 +228,32 @@ void MainWindowTest::calculateStates() {
 
   form.calculate();
 
-  // Asked for the name: busy, bar shown with the new range and the old value.
+  // Asked for the name: busy, the bar at the end of the march it followed.
   QCOMPARE(dialog.requests.size(), std::size_t{1});
   const SaveDialogSettings& request = dialog.requests[0];
   QCOMPARE(request.presetName, QStringLiteral("计算结果.txt"));
   QCOMPARE(request.title, QStringLiteral("保存输出结果"));
-  QCOMPARE(dialog.asked[0], (Moment{false, false, false, true, 0, 300, 0, true}));
+  QCOMPARE(dialog.asked[0], (Moment{false, false, false, true, 0, 300, 300, true}));
 
-  // Before the dialog the bar was drawn with its old range and value.
-  QVERIFY(!paints.paints.empty());
+  // Before the dialog the bar was drawn with its old range and value, then
+  // followed the march step by step.
+  QVERIFY(paints.paints.size() > 3);
   QCOMPARE(paints.paints.front(), (Moment{false, false, false, true, 0, 100, 0, true}));
+  QCOMPARE(paints.paints[1], (Moment{false, false, false, true, 0, 300, 1, true}));
+  for (std::size_t i = 2; i < paints.paints.size(); ++i) {
+    if (paints.paints[i].barValue == 300) break;
+    QVERIFY(paints.paints[i].barValue > paints.paints[i - 1].barValue);
+  }
 
-  // While the file is written the bar is redrawn at every line: steps 1, 6,
-  // ..., 296, busy all along.
+  // While the file is written (after the march has reached its last step)
+  // the bar is redrawn at every line: steps 1, 6, ..., 296, busy all along.
   std::vector<float> written;
+  bool marched = false;
   for (const Moment& m : paints.paints) {
-    if (m.barMaximum != 300) continue;
+    if (!marched) {
+      marched = m.barValue == 300;
+      continue;
+    }
     QVERIFY(m.busy && m.barVisible);
     written.push_back(m.barValue);
   }
@@ -257,14 +269,14 @@ void MainWindowTest::calculateStates() {
 
   // The end: bar hidden, cursor back, output commands enabled (Command4
   // still hidden), the run complete in memory either way.
-  const float lastValue = chooseName ? 296 : 0;
+  const float lastValue = chooseName ? 296 : 300;  // the last line written, or the march's end
   QCOMPARE(Observe(form), (Moment{true, true, false, false, 0, 300, lastValue, false}));
   QVERIFY(!QApplication::overrideCursor());
   QCOMPARE(int(form.Run().StepCount()), 300);
   QCOMPARE(form.Run().TimeSteps(), 300);
 }
 
-void MainWindowTest::secondRunStartsFromOldBar() {
+void MainWindowTest::secondRunBarFollowsItsOwnMarch() {
   Session s("300");
   MainWindow& form = s.form;
   s.AnswerWith("a.txt");
@@ -272,14 +284,15 @@ void MainWindowTest::secondRunStartsFromOldBar() {
   form.calculate();
   QCOMPARE(form.ProgressBar1()->Value(), 296.0f);
 
-  // A shorter run: the bar first shows the old 296 of 300, then takes the
-  // range 0..100 below its value without failing.
+  // A shorter run: the bar first shows the old 296 of 300, then the new
+  // range from the march's first step; never the old run's value.
   Text(form, InputId::StepCount)->setText(QStringLiteral("100"));
   BarPaints paints(form);
   form.calculate();
   QVERIFY(!paints.paints.empty());
   QCOMPARE(paints.paints.front(), (Moment{true, true, false, true, 0, 300, 296, true}));
-  QCOMPARE(s.dialog.asked.at(1), (Moment{true, true, false, true, 0, 100, 296, true}));
+  QCOMPARE(paints.paints.at(1), (Moment{true, true, false, true, 0, 100, 1, true}));
+  QCOMPARE(s.dialog.asked.at(1), (Moment{true, true, false, true, 0, 100, 100, true}));
   QCOMPARE(form.ProgressBar1()->Value(), 96.0f);
   QVERIFY(!form.ProgressBar1()->isVisible());
 }
@@ -298,7 +311,9 @@ void MainWindowTest::realSaveDialog() {
   QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
   ModalWatchdog watchdog;
   QString seen;
-  watchdog.Expect([&](QWidget* modal) {
+  // As the user would: the whole path typed into the name box, then Save
+  // (after the watchdog's turn, so that the question it asks can be seen).
+  auto typePath = [&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     if (!dialog) return modal->close(), void();
     seen = dialog->windowTitle() + QLatin1Char('|') +
@@ -307,21 +322,36 @@ void MainWindowTest::realSaveDialog() {
            dialog->selectedNameFilter() + QLatin1Char('|') +
            QString::number(dialog->acceptMode() == QFileDialog::AcceptSave) +
            QString::number(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-    // As the user would: the whole path typed into the name box, then Save.
     dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-    static_cast<QDialog*>(dialog)->accept();
-  });
+    QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+  };
+  QString question;
+  auto answer = [&](QMessageBox::StandardButton button) {
+    return [&question, button](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      if (!box) return modal->close(), void();
+      question = box->text();
+      box->button(button)->click();
+    };
+  };
+
+  // The existing file: the toolkit asks before replacing it; yes replaces.
+  watchdog.Expect(typePath);
+  watchdog.Expect(answer(QMessageBox::Yes));
   form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|all files (*);(*.txt);(*.dat)|"
-                                "all files (*)|11"));
-  // Replaced without a question: the GBK title "运算结果为：" starts it.
+                                "all files (*)|10"));
+  QVERIFY2(question.contains(QStringLiteral("existing.txt")), qPrintable(question));
   const QByteArray replaced = ReadAll(path);
   QVERIFY(replaced.startsWith(QByteArray::fromHex("D4CBCBE3BDE1B9FBCEAAA3BA0D0A")));
   QVERIFY(!replaced.contains("old content"));
   QCOMPARE(replaced.count("\r\n"), 2 + 6);
 
-  // Cancel: the name is empty and nothing is written, the run still ends.
+  // No to the question goes back to the dialog; cancelling there writes
+  // nothing, and the run still ends.
+  watchdog.Expect(typePath);
+  watchdog.Expect(answer(QMessageBox::No));
   watchdog.Expect([](QWidget* modal) {
     if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
   });
@@ -331,6 +361,13 @@ void MainWindowTest::realSaveDialog() {
   QCOMPARE(ReadAll(path), replaced);
   QVERIFY(Button(form, 3)->isEnabled());
   QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("existing.txt")});
+}
+
+void MainWindowTest::toolkitSpeaksChinese() {
+  QTranslator translator;
+  QVERIFY(InstallToolkitTranslations(translator));
+  QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+  QVERIFY(QCoreApplication::removeTranslator(&translator));
 }
 
 void MainWindowTest::solverErrorKeepsProgramGoing() {
@@ -373,7 +410,7 @@ void MainWindowTest::solverErrorKeepsProgramGoing() {
   }
   // Cursor back and bar hidden already while the message shows; the output
   // commands are off until a run completes; no file was asked for.
-  QCOMPARE(whileShown, (Moment{false, false, false, false, 0, 50, 0, false}));
+  QCOMPARE(whileShown, (Moment{false, false, false, false, 0, 50, 1, false}));
   QCOMPARE(Observe(form), whileShown);
   QVERIFY(!QApplication::overrideCursor());
   QCOMPARE(dialog.requests.size(), std::size_t{1});
@@ -402,12 +439,15 @@ void MainWindowTest::fileErrorLeavesOutputEnabled() {
   QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '76':\n\n路径未找到\n")) ||
                text.startsWith(QStringLiteral("运行时错误 '75':\n\n路径/文件访问错误\n")),
            qPrintable(text));
-  // The library's message for writing this run there: it names the file.
+  // The library's message for writing this run there: it names the file,
+  // and the window adds its stage.
   try {
     WriteResultFile(form.Run(), 5, path.toStdString(), NoProgress());
     QFAIL("the file was written");
   } catch (const RunError& error) {
-    QCOMPARE(text, RunErrorMessage(error));
+    ErrorLocation at = error.location();
+    at.stage = Stage::ResultFile;
+    QCOMPARE(text, RunErrorMessage(RunError(error.code(), at)));
     QCOMPARE(QString::fromStdString(error.location().file), path);
   }
   // The run itself is complete: as after a normal end.
@@ -451,6 +491,13 @@ void MainWindowTest::resultsWindowText() {
   QPlainTextEdit* box = results->Text1();
   QCOMPARE(box->objectName(), QStringLiteral("Text1"));
   QCOMPARE(box->geometry(), QRect(0, 0, 609, 521));
+  // The box follows the window: wider shows more columns, narrower keeps
+  // its scroll bars in view.
+  for (const QSize size : {QSize(900, 700), QSize(300, 200)}) {
+    results->resize(size);
+    QCOMPARE(box->geometry(), QRect(0, 0, size.width() + 2, size.height() + 1));
+  }
+  results->resize(607, 520);
   QCOMPARE(box->lineWrapMode(), QPlainTextEdit::NoWrap);
   QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);

@@ -233,6 +233,14 @@ void PlotWindowTest::clearCloseAndCloseBox() {
   const QImage drawn = s.Picture();
   QVERIFY(!Drawn(drawn).isEmpty());
 
+  // The window opens with the focus on the picture: the space bar wipes
+  // nothing.
+  first->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(first.data(), 5000));
+  QCOMPARE(first->focusWidget(), static_cast<QWidget*>(first->Picture1()));
+  QTest::keyClick(first.data(), Qt::Key_Space);
+  QCOMPARE(s.Picture(), drawn);
+
   // "关闭" hides and keeps the drawing; the next plot shows the same window.
   s.PlotButton(2)->click();
   QVERIFY(first && !first->isVisible());
