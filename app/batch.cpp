@@ -8,12 +8,15 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch_options.h"
 #include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
+#include "solver/input_check.h"
 #include "solver/solver.h"
+#include "study_command.h"
 #include "terminal_progress.h"
 #include "windows_loader.h"
 
@@ -40,8 +43,8 @@ void WriteStandardOutput(std::string_view bytes) {
   }
 }
 
-// A report goes to standard output for "-", otherwise through a temporary
-// file renamed over `target` once complete.
+}  // namespace
+
 void WriteReport(const std::string& target, const FileBody& body) {
   if (target == "-") {
     body(WriteStandardOutput);
@@ -49,6 +52,8 @@ void WriteReport(const std::string& target, const FileBody& body) {
     WriteFileAtomically(target, body);
   }
 }
+
+namespace {
 
 void WriteReportText(const std::string& target, const std::string& text) {
   WriteReport(target, [&](const ByteWriter& write) { write(text); });
@@ -148,6 +153,20 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
   return outputs.Failures();
 }
 
+// One line on standard error per flagged option; the number of lines. The
+// results-table steps count only when a table is written.
+std::size_t WarnAboutInputs(const BatchOptions& options) {
+  const std::vector<InputFlag> flags =
+      CheckInputs(options.texts, {.outputSteps = !options.table.empty()});
+  for (const InputFlag& flag : flags) {
+    const std::string line = std::string("kelvane: 警告: --") + Field(flag.input).option +
+                             " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +
+                             "\n";
+    std::fputs(line.c_str(), stderr);
+  }
+  return flags.size();
+}
+
 }  // namespace
 
 bool IsBatchCommandLine(int argc, char** argv) {
@@ -166,11 +185,18 @@ int RunBatch(int argc, char** argv) {
     return kExitUsage;
   }
 
+  if (!options.help && WarnAboutInputs(options) > 0 && options.strict) {
+    std::fputs("kelvane: --strict: 输入有警告，不计算\n", stderr);
+    return kExitUsage;
+  }
+
   TerminalProgress terminal;
   ProgressSink& progress = ::isatty(STDERR_FILENO) ? terminal : NoProgress();
   OutputRunner outputs(terminal);
   if (options.help) {
     outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
+  } else if (options.study.Active()) {
+    return RunStudyCommand(options);
   } else {
     RunAndWrite(options, progress, outputs);
   }

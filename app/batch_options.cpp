@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "cases/case_file.h"
 #include "output/output.h"
@@ -60,6 +61,10 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       options.help = true;
       return options;
     }
+    if (word == "--strict") {
+      options.strict = true;
+      continue;
+    }
     if (!word.starts_with("--") || word.size() == 2) {
       throw UsageError("多余的参数 " + Quoted(word));
     }
@@ -107,8 +112,14 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
       options.*option.target = value;
     }
+    if (!known && IsStudyOption(name)) {
+      known = true;
+      takeValue();
+      TakeStudyOption(name, value, options.study);
+    }
     if (!known) throw UsageError("未知选项 " + Quoted(word));
   }
+  CheckStudyOptions(options, inputGiven);
 
   if (caseGiven) {
     // The case's texts, then the boxes named on the command line over them.
@@ -141,14 +152,16 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
   }
   // An output over the case file read would lose it; --save-case may
   // rewrite it.
+  std::vector<std::pair<std::string, const std::string*>> outputs{
+      {"sweep-csv", &options.study.csv}};
   for (const OutputOption& option : OutputOptions()) {
-    const std::string& target = options.*option.target;
-    if (!caseGiven || option.target == &BatchOptions::saveCase || target.empty() || target == "-") {
-      continue;
-    }
-    if (target == options.caseFile || SameOutputFile(target, options.caseFile)) {
-      throw UsageError(std::string("--") + option.name + " 会覆盖 --case 的算例文件 " +
-                       Quoted(options.caseFile));
+    if (option.target != &BatchOptions::saveCase)
+      outputs.emplace_back(option.name, &(options.*option.target));
+  }
+  for (const auto& [name, target] : outputs) {
+    if (!caseGiven || target->empty() || *target == "-") continue;
+    if (*target == options.caseFile || SameOutputFile(*target, options.caseFile)) {
+      throw UsageError("--" + name + " 会覆盖 --case 的算例文件 " + Quoted(options.caseFile));
     }
   }
   return options;
@@ -177,14 +190,17 @@ std::string BatchHelpText() {
             meaning + "\n";
   }
   text += "  " + PadRight("--case 文件", 28) +
-          "从算例文件（TOML）读入输入文本，命令行给出的输入框优先\n" + "  " +
-          PadRight("--help", 28) + "显示本说明\n" +
+          "从算例文件（TOML）读入输入文本，命令行给出的输入框优先\n";
+  text += "  " + PadRight("--strict", 28) + "输入有警告时不计算，什么也不写，按用法错误退出\n";
+  text += "  " + PadRight("--help", 28) + "显示本说明\n" +
           "\n"
           "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
+          "输入未读完（如 41.6m3/s 读作 41.6）、没有读到数字、数值不可能或低于前池稳定下限时，\n"
+          "每个这样的选项在标准错误上打印一行警告，照常计算。\n"
           "成功时什么也不打印；标准错误是终端时显示进度条。\n"
-          "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；2 "
-          "用法错误（含算例文件错误，指明文件与行）。\n";
-  return text;
+          "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
+          "2 用法错误（--strict 下也包括输入警告；算例文件的错误指明文件与行）。\n";
+  return text + StudyHelpText();
 }
 
 }  // namespace kelvane

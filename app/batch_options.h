@@ -6,6 +6,7 @@
 #include <string>
 
 #include "solver/solver.h"
+#include "study_command.h"
 
 namespace kelvane {
 
@@ -17,6 +18,7 @@ struct BatchOptions {
   std::string plot;     // the forebay level plot (PNG)
   std::string summary;  // the run summary (UTF-8)
   std::string csv;      // every computed step (CSV)
+  StudyCommand study;   // a design study: --sweep, --cases and their options
   // The case file of the texts used ("-" allowed).
   std::string saveCase;
   // --case: the case file the texts start from; options given on the
@@ -24,6 +26,7 @@ struct BatchOptions {
   std::string caseFile;
   std::string caseTitle, caseNotes;
   bool help = false;
+  bool strict = false;  // an input warning is a usage error
 };
 
 // An unknown option, a missing or empty value, a repeated option, an output
@@ -37,7 +40,7 @@ class UsageError : public std::runtime_error {
 // Reads argv[1..argc-1]; "--batch" may stand anywhere and is passed over.
 // "--option VALUE" and "--option=VALUE" are both accepted; the word after an
 // option is always its value, even when it begins with "-". "--help" ends the
-// reading at once. Throws UsageError.
+// reading at once; "--strict" takes no value. Throws UsageError.
 BatchOptions ParseBatchOptions(int argc, char** argv);
 
 // Every option with its Chinese caption, unit and default text (UTF-8).

@@ -5,9 +5,10 @@ set -euo pipefail
 
 # The compiler and build tools; Qt for the windows; the test and benchmark
 # libraries; a CJK font for the windows; Xvfb for tools/screenshots.sh;
-# python3 for tools/validation.sh; clang for the fuzz preset; toml++ for
-# case files; dpkg-dev for `cpack -G DEB` (dpkg-shlibdeps); librsvg2-bin for
-# tools/render-icons.sh; debootstrap and desktop-file-utils for
+# python3 for tools/validation.sh; clang for the fuzz preset; libcsv for the
+# case tables of design studies (kelvane --batch --cases); toml++ for case
+# files (--case); dpkg-dev for `cpack -G DEB` (dpkg-shlibdeps); librsvg2-bin
+# for tools/render-icons.sh; debootstrap and desktop-file-utils for
 # tools/check-deb.sh.
 packages=(
   g++ cmake ninja-build pkg-config
@@ -19,6 +20,7 @@ packages=(
   xvfb xauth
   python3
   clang libclang-rt-14-dev
+  libcsv-dev
 )
 
 missing=()

@@ -1,11 +1,16 @@
 // Drives the windows for the README's screenshots: a main window on the
 // default inputs, a Calculate (the result file goes to a temporary folder),
 // the plot and the results window, each saved as a PNG into the folder named
-// on the command line. Linked against the windows library like the window
-// tests; the program itself carries no automation.
+// on the command line; then a flagged input box (a typographic minus typed
+// into 库水位) with the tooltip that hovering over it shows, grabbed from the
+// screen. Linked against the windows library like the window tests; the
+// program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -26,6 +31,27 @@ int main(int argc, char** argv) {
   });
   window.show();
 
+  // The flagged box: the other windows closed, the text typed, the pointer
+  // resting on the box (the tooltip event a hover sends).
+  auto showFlaggedBox = [&] {
+    if (auto* plot = window.plotWindow()) plot->close();
+    if (auto* table = window.resultsWindow()) table->close();
+    auto* level = window.findChild<QLineEdit*>(QStringLiteral("Text3"));
+    level->setFocus();
+    level->setText(QString::fromUtf8("−4.34"));
+    const QPoint at = level->rect().center();
+    QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
+    QApplication::sendEvent(level, &hover);
+    QTimer::singleShot(800, &window, [&] {
+      QRect area = window.frameGeometry();
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
+      const QPixmap screen =
+          window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+      QApplication::exit(screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) ? 0 : 1);
+    });
+  };
+
   QTimer::singleShot(300, &window, [&] {
     window.calculate();
     window.showPlot();
@@ -37,8 +63,13 @@ int main(int argc, char** argv) {
         saved = plot->grab().save(folder.filePath(QStringLiteral("plot-window.png"))) && saved;
       if (auto* table = window.resultsWindow())
         saved = table->grab().save(folder.filePath(QStringLiteral("results-window.png"))) && saved;
-      QApplication::exit(saved ? 0 : 1);
+      if (!saved) {
+        QApplication::exit(1);
+        return;
+      }
+      showFlaggedBox();
     });
   });
+
   return app.exec();
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the screenshot driver under Xvfb: a Calculate on the default inputs,
-# the plot and the results window, saved as PNGs into docs/.
+# the plot and the results window, and a flagged input box with its tooltip,
+# saved as PNGs into docs/.
 #   tools/screenshots.sh [build folder, default build/default]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +20,4 @@ for _ in $(seq 50); do
 done
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
-ls -l docs/main-window.png docs/plot-window.png docs/results-window.png
+ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/flagged-input.png

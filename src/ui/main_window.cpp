@@ -7,10 +7,14 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QShortcut>
+#include <QStringList>
+#include <algorithm>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "output/output.h"
+#include "solver/input_check.h"
 #include "solver/run_editor.h"
 #include "ui/save_dialog.h"
 #include "ui/twips.h"
@@ -78,7 +82,14 @@ constexpr ButtonText kCommand3{
 constexpr ButtonText kCommand4{
     "Command4", QT_TRANSLATE_NOOP("MainWindow", "结果查询"), {6240, 4800, 1335, 375}};
 
+// A box's tooltip: its caption and unit, what its text reads as, and for a
+// flagged box why it is flagged (worded by the input check).
+constexpr const char* kToolTipCaption = QT_TRANSLATE_NOOP("MainWindow", "%1（%2）");
+constexpr const char* kToolTipNoUnit = QT_TRANSLATE_NOOP("MainWindow", "无量纲");
+constexpr const char* kToolTipReading = QT_TRANSLATE_NOOP("MainWindow", "读作 %1");
+
 const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
+const QColor kFlaggedBackColor(0xFF, 0xE0, 0x80);   // a flagged input box
 const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
 const QColor kLine2Color(0xFF, 0x00, 0x00);         // &H000000FF&
 
@@ -222,6 +233,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   chooseFile_ = [this](const SaveDialogSettings& settings) {
     return ChooseSaveFile(this, settings);
   };
+
+  // The flags follow every change of any box: the output steps depend on
+  // the step count, the stability limit on most of the boxes.
+  for (QLineEdit* box : texts_)
+    connect(box, &QLineEdit::textChanged, this, &MainWindow::ShowInputFlags);
+  ShowInputFlags();
 }
 
 MainWindow::~MainWindow() { delete form3_.data(); }
@@ -237,6 +254,30 @@ InputTexts MainWindow::ReadInputs() const {
 void MainWindow::SetOutputCommandsEnabled(bool enabled) {
   command3_->setEnabled(enabled);
   command4_->setEnabled(enabled);
+}
+
+void MainWindow::ShowInputFlags() {
+  const InputTexts inputs = ReadInputs();
+  const std::vector<InputFlag> flags = CheckInputs(inputs);
+  QPalette tinted;
+  tinted.setColor(QPalette::Base, kFlaggedBackColor);
+  for (InputId id : AllInputs()) {
+    const InputField& field = Field(id);
+    const auto flag = std::find_if(flags.begin(), flags.end(),
+                                   [id](const InputFlag& f) { return f.input == id; });
+    const QString unit = *field.unit ? QString::fromUtf8(field.unit) : tr(kToolTipNoUnit);
+    QStringList lines{
+        tr(kToolTipCaption).arg(QString::fromUtf8(field.caption), unit),
+        tr(kToolTipReading)
+            .arg(QString::fromStdString(InputValueText(ReadLeadingNumber(inputs[id]))))};
+    if (flag != flags.end()) lines << QString::fromStdString(InputFlagText(*flag));
+    // Rich text, so that a typed "<" shows as itself; lines are not wrapped.
+    for (QString& line : lines) line = line.toHtmlEscaped();
+    Box(id)->setToolTip(QStringLiteral("<qt><nobr>") + lines.join(QStringLiteral("<br>")) +
+                        QStringLiteral("</nobr>"));
+    // Only the base colour is set, so everything else stays inherited.
+    Box(id)->setPalette(flag != flags.end() ? tinted : QPalette());
+  }
 }
 
 void MainWindow::ReportError(const RunError& error) {

@@ -47,6 +47,8 @@ class MainWindow : public QWidget {
   InputTexts ReadInputs() const;
   QLineEdit* Box(InputId id) const { return texts_[static_cast<std::size_t>(id)]; }
   void SetOutputCommandsEnabled(bool enabled);
+  // Tints the flagged boxes and gives every box its reading as a tooltip.
+  void ShowInputFlags();
   void ReportError(const RunError& error);
 
   std::array<QLabel*, kInputCount> labels_{};

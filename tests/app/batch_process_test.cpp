@@ -32,6 +32,20 @@ struct ProcessResult {
   std::string err;
 };
 
+// Standard error without the input warnings ("kelvane: 警告: ..." lines,
+// one per flagged option, before the run); the warnings have their own tests.
+std::string WithoutInputWarnings(const std::string& err) {
+  const std::string warning = "kelvane: 警告: ";
+  std::string kept;
+  for (std::size_t at = 0; at < err.size();) {
+    std::size_t end = err.find('\n', at);
+    end = end == std::string::npos ? err.size() : end + 1;
+    if (err.compare(at, warning.size(), warning) != 0) kept.append(err, at, end - at);
+    at = end;
+  }
+  return kept;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -90,7 +104,7 @@ class BatchProcess : public ::testing::Test {
     ProcessResult result;
     result.status = Wait(pid);
     if (stdoutPath.empty()) result.out = ReadFile(out);
-    result.err = ReadFile(err);
+    result.err = WithoutInputWarnings(ReadFile(err));
     return result;
   }
 

@@ -98,7 +98,14 @@ TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
   // An output over the case file read would lose it; saving the case over it
   // is allowed.
   EXPECT_THROW(Parse({"--case", file, "--csv", dir_.string() + "/./a.toml"}), UsageError);
+  EXPECT_THROW(Parse({"--case", file, "--sweep", "wave-speed=900,1000", "--sweep-csv", file}),
+               UsageError);
   EXPECT_EQ(Parse({"--case", file, "--save-case", file}).saveCase, file);
+  // A design study starts from the case's texts; it saves no case.
+  EXPECT_EQ(Parse({"--case", file, "--sweep", "wave-speed=900,1000"}).texts[InputId::StepCount],
+            "200");
+  EXPECT_THROW(Parse({"--sweep", "wave-speed=900,1000", "--save-case", Path("b.toml")}),
+               UsageError);
 }
 
 TEST_F(BatchCase, SavedCaseRunsToTheSameResultFile) {

@@ -48,6 +48,20 @@ const std::map<int, std::string> kCatalogue = {
     {61, "磁盘已满"},    {70, "没有权限"},           {75, "路径/文件访问错误"},
     {76, "路径未找到"}};
 
+// Standard error without the input warnings ("kelvane: 警告: ..." lines,
+// one per flagged option, before the run); the warnings have their own tests.
+std::string WithoutInputWarnings(const std::string& err) {
+  const std::string warning = "kelvane: 警告: ";
+  std::string kept;
+  for (std::size_t at = 0; at < err.size();) {
+    std::size_t end = err.find('\n', at);
+    end = end == std::string::npos ? err.size() : end + 1;
+    if (err.compare(at, warning.size(), warning) != 0) kept.append(err, at, end - at);
+    at = end;
+  }
+  return kept;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -475,7 +489,8 @@ int main(int argc, char** argv) {
         }
         continue;
       }
-      Judge(slot.current, status, slot.killed, ReadFile(slot.out), ReadFile(slot.err), totals);
+      Judge(slot.current, status, slot.killed, ReadFile(slot.out),
+            WithoutInputWarnings(ReadFile(slot.err)), totals);
       slot.pid = -1;
       --running;
     }

@@ -1,0 +1,213 @@
+// The input check: where the leading-number rule stopped, and the values
+// no culvert can have.
+#include "solver/input_check.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string_view>
+
+#include "solver/calculate.h"
+#include "solver/stability.h"
+
+namespace kelvane {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// How far the leading-number rule reads a text: the text with its blanks
+// dropped, the length of the number at its start, and whether it has a
+// digit. The same grammar as ReadLeadingNumber (solver/inputs.cpp); the value
+// itself is always taken from there.
+struct Reading {
+  std::string clean;
+  std::size_t length = 0;  // 0 when no digit was read
+  bool digits = false;
+};
+
+Reading Scan(std::string_view text) {
+  Reading r;
+  for (char c : text)
+    if (!IsBlank(c)) r.clean.push_back(c);
+  const std::string& s = r.clean;
+  std::size_t pos = 0;
+  if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) ++pos;
+  while (pos < s.size() && IsDigit(s[pos])) ++pos, r.digits = true;
+  if (pos < s.size() && s[pos] == '.') {
+    ++pos;
+    while (pos < s.size() && IsDigit(s[pos])) ++pos, r.digits = true;
+  }
+  if (!r.digits) return r;
+  if (pos < s.size() && (s[pos] == 'e' || s[pos] == 'E')) {
+    std::size_t exp = pos + 1;
+    if (exp < s.size() && (s[exp] == '+' || s[exp] == '-')) ++exp;
+    if (exp < s.size() && IsDigit(s[exp])) {
+      while (exp < s.size() && IsDigit(s[exp])) ++exp;
+      pos = exp;
+    }
+  }
+  r.length = pos;
+  return r;
+}
+
+// The next code point of UTF-8 text, advancing `pos`; a byte that does not
+// start a valid sequence is returned alone.
+char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
+  const auto lead = static_cast<unsigned char>(s[pos]);
+  const std::size_t more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  char32_t code = lead & (0x3F >> more);
+  for (std::size_t k = 1; k <= more; ++k) {
+    if (pos + k >= s.size() || (static_cast<unsigned char>(s[pos + k]) & 0xC0) != 0x80) {
+      ++pos;
+      return lead;
+    }
+    code = (code << 6) | (static_cast<unsigned char>(s[pos + k]) & 0x3F);
+  }
+  pos += more + 1;
+  return code;
+}
+
+// Characters of a number typed with a Chinese input method or copied from a
+// typeset document: full-width digits, signs, point, exponent letter and
+// space, the ideographic full stop, and the minus signs and dashes that are
+// not the ASCII hyphen-minus.
+bool LooksLikeNonAsciiNumber(char32_t c) {
+  return (c >= U'\uFF10' && c <= U'\uFF19') || c == U'\uFF0B' || c == U'\uFF0D' || c == U'\uFF0E' ||
+         c == U'\uFF25' || c == U'\uFF45' || c == U'\u3000' || c == U'\u3002' ||
+         (c >= U'\u2010' && c <= U'\u2015') || c == U'\u2212' || c == U'\uFE62' || c == U'\uFE63';
+}
+
+bool HasNonAsciiNumber(std::string_view s) {
+  for (std::size_t pos = 0; pos < s.size();)
+    if (LooksLikeNonAsciiNumber(NextCodePoint(s, pos))) return true;
+  return false;
+}
+
+// At most `limit` code points of `s`, "…" marking a cut.
+std::string Shortened(std::string_view s, int limit) {
+  std::size_t pos = 0;
+  for (int n = 0; n < limit && pos < s.size(); ++n) NextCodePoint(s, pos);
+  return pos < s.size() ? std::string(s.substr(0, pos)) + "…" : std::string(s);
+}
+
+std::string NumberText(double value, int precision) {
+  char buffer[64];
+  const auto result = precision > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
+                                                    std::chars_format::general, precision)
+                                    : std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+bool MustBePositive(InputId id) {
+  return id == InputId::WaveSpeed || id == InputId::CulvertLength ||
+         id == InputId::HydraulicRadius || id == InputId::ForebayArea || id == InputId::CulvertArea;
+}
+
+bool MustNotBeNegative(InputId id) {
+  return id == InputId::FrictionFactor || id == InputId::OutputInterval;
+}
+
+// The run's step count when the texts give one that sizes a run, else 0.
+int RunStepCount(const InputTexts& texts) {
+  std::int16_t steps = 0;
+  if (!ToInt16(ReadLeadingNumber(texts[InputId::StepCount]), steps)) return 0;
+  return steps >= 1 && steps < 32767 ? steps : 0;
+}
+
+// The forebay stability limit of the run the texts give, in m²; none when
+// they give no run up to its steady state. Calculate reads the boxes and
+// forms the coefficients exactly as for the run; with one step it stops
+// after the steady state, and the time step does not depend on the count.
+std::optional<double> StabilityLimit(const InputTexts& texts) {
+  if (RunStepCount(texts) == 0) return std::nullopt;
+  InputTexts probe = texts;
+  probe[InputId::StepCount] = std::string(1, '1');
+  try {
+    SurgeRun run;
+    const RunOutcome outcome = Calculate(probe, run);
+    return ForebayStabilityLimit(outcome.parameters, outcome.coefficients);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options) {
+  const int steps = RunStepCount(texts);
+  std::vector<InputFlag> flags;
+  for (InputId id : AllInputs()) {
+    InputFlag flag{id, ReadLeadingNumber(texts[id]), {}, {}, 0};
+    const double v = flag.value;
+
+    const Reading reading = Scan(texts[id]);
+    if (reading.length < reading.clean.size()) {
+      flag.unread = reading.clean.substr(reading.length);
+      if (HasNonAsciiNumber(flag.unread)) {
+        flag.reasons.push_back(InputFlagReason::NonAsciiNumber);
+      } else {
+        flag.reasons.push_back(reading.digits ? InputFlagReason::TextNotReadWhole
+                                              : InputFlagReason::NoDigitRead);
+      }
+    }
+
+    if (MustBePositive(id) && !(v > 0)) flag.reasons.push_back(InputFlagReason::NotPositive);
+    if (MustNotBeNegative(id) && v < 0) flag.reasons.push_back(InputFlagReason::Negative);
+    if ((id == InputId::FirstOutputStep || id == InputId::LastOutputStep) && options.outputSteps &&
+        steps > 0) {
+      std::int16_t step = 0;
+      if (!ToInt16(v, step) || step < 1 || step > steps) {
+        flag.reasons.push_back(InputFlagReason::StepOutsideRun);
+        flag.bound = steps;
+      }
+    }
+    if (id == InputId::ForebayArea && v > 0) {
+      const std::optional<double> limit = StabilityLimit(texts);
+      if (limit && std::isfinite(*limit) && v < *limit) {
+        flag.reasons.push_back(InputFlagReason::BelowForebayStabilityLimit);
+        flag.bound = *limit;
+      }
+    }
+    if (!flag.reasons.empty()) flags.push_back(std::move(flag));
+  }
+  return flags;
+}
+
+std::string InputValueText(double value) { return NumberText(value, 0); }
+
+std::string InputFlagText(const InputFlag& flag) {
+  const std::string unread = "“" + Shortened(flag.unread, 16) + "”";
+  std::string text;
+  for (InputFlagReason reason : flag.reasons) {
+    if (!text.empty()) text += "；";
+    switch (reason) {
+      case InputFlagReason::TextNotReadWhole:
+        text += "从 " + unread + " 起未读入";
+        break;
+      case InputFlagReason::NoDigitRead:
+        text += "没有读到数字";
+        break;
+      case InputFlagReason::NonAsciiNumber:
+        text += "看起来是全角数字或非 ASCII 减号（从 " + unread + " 起未读入）";
+        break;
+      case InputFlagReason::NotPositive:
+        text += "应大于 0";
+        break;
+      case InputFlagReason::Negative:
+        text += "不应为负";
+        break;
+      case InputFlagReason::StepOutsideRun:
+        text += "不在计算时段 1 至 " + NumberText(flag.bound, 0) + " 之内";
+        break;
+      case InputFlagReason::BelowForebayStabilityLimit:
+        text += "低于稳定下限 " + NumberText(flag.bound, 4) + " m²，前池水位计算会发散";
+        break;
+    }
+  }
+  return text;
+}
+
+}  // namespace kelvane

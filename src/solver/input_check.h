@@ -1,0 +1,57 @@
+// The input check: which boxes hold a text that is not read as typed, or a
+// value no culvert can have. It only tells; the reading rule and Calculate
+// read every box exactly as before.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "solver/inputs.h"
+
+namespace kelvane {
+
+enum class InputFlagReason {
+  // How the text was read (at most one of these per box).
+  TextNotReadWhole,  // the reading stopped before the end ("41.6m3/s", "1,5")
+  NoDigitRead,       // a text that is not empty, with no digit read ("abc", ".")
+  NonAsciiNumber,    // not read whole, and holds full-width digits or signs or a
+                     // typographic minus ("−4.34", "－４.３４")
+  // What the value is.
+  NotPositive,                // wave speed, culvert length, hydraulic radius or an area <= 0
+  Negative,                   // friction factor or output interval < 0
+  StepOutsideRun,             // an output step outside 1..StepCount
+  BelowForebayStabilityLimit  // forebay area below ForebayStabilityLimit
+};
+
+struct InputFlag {
+  InputId input;
+  double value = 0;  // what the text reads as (ReadLeadingNumber)
+  std::vector<InputFlagReason> reasons;
+  std::string unread;  // the text from where the reading stopped, blanks dropped
+  // StepOutsideRun: the run's StepCount; BelowForebayStabilityLimit: the
+  // limit in m².
+  double bound = 0;
+
+  bool operator==(const InputFlag&) const = default;
+};
+
+struct InputCheckOptions {
+  // Whether 初始输出时段 and 终端输出时段 are in use: always at the window
+  // (the results table), in the batch mode only when a table is written.
+  bool outputSteps = true;
+};
+
+// The flagged boxes, in box order; none for texts that are all read whole
+// and plausible. The forebay stability limit is checked only when the other
+// inputs give a run (reading, coefficients, sizing and steady state pass).
+std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options = {});
+
+// The value a box reads as, in the shortest text that reads back to it
+// ("41.6", "0", "-4.34").
+std::string InputValueText(double value);
+
+// Why a box is flagged, in the user's words (UTF-8): every reason, joined by
+// "；". The one place that words a flag, for the window and the batch mode.
+std::string InputFlagText(const InputFlag& flag);
+
+}  // namespace kelvane

@@ -1,0 +1,158 @@
+// The batch mode's input warnings and --strict, run as a user runs them: the
+// built program as a child process, judged by its exit status, its standard
+// error and the files it leaves.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "output/output.h"
+#include "solver/solver.h"
+
+namespace kelvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    lines.push_back(text.substr(at, end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+// The result file of a run made in-process, as the window would save it.
+std::string ResultFileOf(const InputTexts& texts) {
+  SurgeRun run;
+  const RunOutcome outcome = Calculate(texts, run);
+  std::string bytes;
+  WriteResultText(
+      run, outcome.parameters.OutputInterval, [&](std::string_view more) { bytes += more; },
+      NoProgress());
+  return bytes;
+}
+
+class StrictBatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kelvane-strict-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    work_ = dir_ / "work";
+    fs::create_directory(work_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs `kelvane --batch ARGS` in the work folder; the exit status (-1 if
+  // it did not exit normally), standard error into `err_`.
+  int Kelvane(const std::vector<std::string>& args) {
+    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_TRUE(o >= 0 && e >= 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(work_.c_str()) != 0) ::_exit(127);
+      std::vector<char*> argv{const_cast<char*>(KELVANE_EXE), const_cast<char*>("--batch")};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(KELVANE_EXE, argv.data());
+      ::_exit(127);
+    }
+    ::close(o);
+    ::close(e);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    err_ = ReadFile(err);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::set<std::string> WorkFiles() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(work_))
+      names.insert(entry.path().filename().string());
+    return names;
+  }
+
+  fs::path dir_, work_;
+  std::string err_;
+};
+
+// Warnings leave the run and its exit status as they are; --strict turns
+// them into a usage error before anything runs or is written.
+TEST_F(StrictBatch, WarningsTellAndStrictStops) {
+  const std::vector<std::string> outputs = {"--output", "out.txt", "--csv", "steps.csv"};
+  const std::set<std::string> written = {"out.txt", "steps.csv"};
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> warned;  // the options of the warning lines, in order
+    std::set<std::string> files;
+  };
+  const Case cases[] = {
+      {{"--strict"}, 0, {}, written},
+      {{"--reservoir-level", "−4.34"}, 0, {"--reservoir-level 读作 0："}, written},
+      {{"--strict", "--reservoir-level", "−4.34"}, 2, {"--reservoir-level 读作 0："}, {}},
+      {{"--steady-discharge=41.6m3/s", "--strict", "--wave-speed", "-1000"},
+       2,
+       {"--steady-discharge 读作 41.6：", "--wave-speed 读作 -1000："},
+       {}},
+      // A run-time error keeps its status after the warnings.
+      {{"--wave-speed", "0"}, 1, {"--wave-speed 读作 0："}, {}},
+      // The output steps matter only to a results table.
+      {{"--strict", "--step-count", "50"}, 0, {}, written},
+      {{"--strict", "--step-count", "50", "--table", "t.txt"},
+       2,
+       {"--last-output-step 读作 100："},
+       {}},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const std::string& a : c.args) trace += a + " ";
+    SCOPED_TRACE(trace);
+    for (const std::string& name : WorkFiles()) fs::remove(work_ / name);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), outputs.begin(), outputs.end());
+    EXPECT_EQ(Kelvane(args), c.status) << err_;
+    EXPECT_EQ(WorkFiles(), c.files);
+
+    const std::vector<std::string> lines = Lines(err_);
+    ASSERT_GE(lines.size(), c.warned.size()) << err_;
+    for (std::size_t k = 0; k < c.warned.size(); ++k) {
+      EXPECT_EQ(lines[k].rfind("kelvane: 警告: " + c.warned[k], 0), 0u) << lines[k];
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(lines.size(), c.warned.size()) << err_;
+    } else if (c.status == 2) {
+      EXPECT_EQ(lines.back(), "kelvane: --strict: 输入有警告，不计算");
+    }
+  }
+}
+
+// A warned run computes exactly what the same texts compute at the window.
+TEST_F(StrictBatch, WarnedRunIsUnchanged) {
+  ASSERT_EQ(Kelvane({"--reservoir-level", "-4.3４", "--output", "out.txt"}), 0) << err_;
+  InputTexts texts = DefaultInputTexts();
+  texts[InputId::ReservoirLevel] = "-4.3４";
+  const std::string file = ReadFile(work_ / "out.txt");
+  EXPECT_EQ(file, ResultFileOf(texts));
+  EXPECT_NE(file, ResultFileOf(DefaultInputTexts()));
+}
+
+}  // namespace
+}  // namespace kelvane

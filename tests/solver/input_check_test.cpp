@@ -1,0 +1,186 @@
+// The input check: which texts are flagged, what they read as and why.
+#include "solver/input_check.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+using R = InputFlagReason;
+
+std::string Describe(const std::vector<InputFlag>& flags) {
+  std::string text;
+  for (const InputFlag& flag : flags)
+    text += std::string(Field(flag.input).option) + ": " + InputFlagText(flag) + "\n";
+  return text;
+}
+
+// Default texts with some boxes changed: at most `flagged` is flagged, with
+// exactly these reasons.
+TEST(InputCheck, FlagsTextsNotReadWholeAndImpossibleValues) {
+  struct Row {
+    std::vector<std::pair<InputId, const char*>> boxes;
+    InputId flagged;
+    std::vector<R> reasons;  // empty: nothing flagged
+    double value = 0;
+    const char* unread = "";
+    double bound = 0;
+  };
+  const Row rows[] = {
+      // How the text is read.
+      {{}, InputId::ReservoirLevel, {}},
+      {{{InputId::SteadyDischarge, "41.6m3/s"}},
+       InputId::SteadyDischarge,
+       {R::TextNotReadWhole},
+       41.6,
+       "m3/s"},
+      {{{InputId::SteadyDischarge, "1,5"}},
+       InputId::SteadyDischarge,
+       {R::TextNotReadWhole},
+       1,
+       ",5"},
+      {{{InputId::StepCount, " 1 500"}}, InputId::StepCount, {}},
+      {{{InputId::ReservoirLevel, " -4.34 \t"}}, InputId::ReservoirLevel, {}},
+      {{{InputId::ReservoirLevel, "5."}}, InputId::ReservoirLevel, {}},
+      {{{InputId::ReservoirLevel, "1e-3"}}, InputId::ReservoirLevel, {}},
+      {{{InputId::ReservoirLevel, ""}}, InputId::ReservoirLevel, {}},
+      {{{InputId::ReservoirLevel, "1e"}}, InputId::ReservoirLevel, {R::TextNotReadWhole}, 1, "e"},
+      {{{InputId::ReservoirLevel, "abc"}}, InputId::ReservoirLevel, {R::NoDigitRead}, 0, "abc"},
+      {{{InputId::ReservoirLevel, " . "}}, InputId::ReservoirLevel, {R::NoDigitRead}, 0, "."},
+      {{{InputId::ReservoirLevel, "−4.34"}},
+       InputId::ReservoirLevel,
+       {R::NonAsciiNumber},
+       0,
+       "−4.34"},
+      {{{InputId::ReservoirLevel, "－４.３４"}},
+       InputId::ReservoirLevel,
+       {R::NonAsciiNumber},
+       0,
+       "－４.３４"},
+      {{{InputId::ReservoirLevel, "-4.3４"}},
+       InputId::ReservoirLevel,
+       {R::NonAsciiNumber},
+       -4.3,
+       "４"},
+      {{{InputId::CulvertLength, "596　662"}},
+       InputId::CulvertLength,
+       {R::NonAsciiNumber},
+       596,
+       "　662"},
+      // Values no culvert can have.
+      {{{InputId::WaveSpeed, "0"}}, InputId::WaveSpeed, {R::NotPositive}, 0},
+      {{{InputId::WaveSpeed, "-1000m/s"}},
+       InputId::WaveSpeed,
+       {R::TextNotReadWhole, R::NotPositive},
+       -1000,
+       "m/s"},
+      {{{InputId::CulvertLength, ""}}, InputId::CulvertLength, {R::NotPositive}, 0},
+      {{{InputId::HydraulicRadius, "-0.75"}}, InputId::HydraulicRadius, {R::NotPositive}, -0.75},
+      {{{InputId::CulvertArea, "0"}}, InputId::CulvertArea, {R::NotPositive}, 0},
+      {{{InputId::ForebayArea, "abc"}},
+       InputId::ForebayArea,
+       {R::NoDigitRead, R::NotPositive},
+       0,
+       "abc"},
+      {{{InputId::FrictionFactor, "0"}}, InputId::FrictionFactor, {}},
+      {{{InputId::FrictionFactor, "-0.01"}}, InputId::FrictionFactor, {R::Negative}, -0.01},
+      {{{InputId::OutputInterval, "-5"}}, InputId::OutputInterval, {R::Negative}, -5},
+      // Output steps against the run's steps; none without a run to size.
+      {{{InputId::StepCount, "50"}}, InputId::LastOutputStep, {R::StepOutsideRun}, 100, "", 50},
+      {{{InputId::FirstOutputStep, "0.5"}},
+       InputId::FirstOutputStep,
+       {R::StepOutsideRun},
+       0.5,
+       "",
+       1500},
+      {{{InputId::LastOutputStep, "1500.4"}}, InputId::LastOutputStep, {}},
+      {{{InputId::LastOutputStep, "1501"}},
+       InputId::LastOutputStep,
+       {R::StepOutsideRun},
+       1501,
+       "",
+       1500},
+      {{{InputId::LastOutputStep, "1e9"}},
+       InputId::LastOutputStep,
+       {R::StepOutsideRun},
+       1e9,
+       "",
+       1500},
+      {{{InputId::StepCount, "0"}}, InputId::LastOutputStep, {}},
+      // The forebay stability limit of the run the texts give (0.0105 m² by
+      // default, halved by ten reaches), none when they give no run.
+      {{{InputId::ForebayArea, "0.01"}},
+       InputId::ForebayArea,
+       {R::BelowForebayStabilityLimit},
+       0.01,
+       "",
+       0.0105251},
+      {{{InputId::ForebayArea, "0.011"}}, InputId::ForebayArea, {}},
+      {{{InputId::ForebayArea, "0.01"}, {InputId::SegmentCount, "10"}}, InputId::ForebayArea, {}},
+      {{{InputId::ForebayArea, "0.01"}, {InputId::SegmentCount, "abc"}},
+       InputId::SegmentCount,
+       {R::NoDigitRead},
+       0,
+       "abc"},
+      {{{InputId::ForebayArea, "0.01"}, {InputId::CulvertArea, "-18"}},
+       InputId::CulvertArea,
+       {R::NotPositive},
+       -18},
+  };
+  for (const Row& row : rows) {
+    InputTexts texts = DefaultInputTexts();
+    std::string trace;
+    for (const auto& [id, text] : row.boxes) {
+      texts[id] = text;
+      trace += std::string(Field(id).option) + "=\"" + text + "\" ";
+    }
+    SCOPED_TRACE(trace);
+    const std::vector<InputFlag> flags = CheckInputs(texts);
+    if (row.reasons.empty()) {
+      EXPECT_TRUE(flags.empty()) << Describe(flags);
+      continue;
+    }
+    ASSERT_EQ(flags.size(), 1u) << Describe(flags);
+    const InputFlag& flag = flags.front();
+    EXPECT_EQ(flag.input, row.flagged);
+    EXPECT_EQ(flag.reasons, row.reasons);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(flag.value), std::bit_cast<std::uint64_t>(row.value))
+        << flag.value;
+    EXPECT_EQ(flag.unread, row.unread);
+    EXPECT_NEAR(flag.bound, row.bound, 1e-7);
+  }
+}
+
+// Output steps do not matter to a batch run without a results table.
+TEST(InputCheck, OutputStepsOnlyWhenInUse) {
+  InputTexts texts = DefaultInputTexts();
+  texts[InputId::StepCount] = "50";
+  EXPECT_EQ(CheckInputs(texts).size(), 1u);
+  EXPECT_TRUE(CheckInputs(texts, {.outputSteps = false}).empty());
+}
+
+TEST(InputCheck, Wording) {
+  InputTexts texts = DefaultInputTexts();
+  texts[InputId::ReservoirLevel] = "−4.34";
+  texts[InputId::ForebayArea] = "0.01";
+  texts[InputId::LastOutputStep] = "１００００";
+  const std::vector<InputFlag> flags = CheckInputs(texts);
+  ASSERT_EQ(flags.size(), 3u);
+  EXPECT_EQ(InputFlagText(flags[0]), "看起来是全角数字或非 ASCII 减号（从 “−4.34” 起未读入）");
+  EXPECT_EQ(InputFlagText(flags[1]), "低于稳定下限 0.01053 m²，前池水位计算会发散");
+  EXPECT_EQ(
+      InputFlagText(flags[2]),
+      "看起来是全角数字或非 ASCII 减号（从 “１００００” 起未读入）；不在计算时段 1 至 1500 之内");
+  EXPECT_EQ(InputValueText(flags[0].value), "0");
+  EXPECT_EQ(InputValueText(-4.34), "-4.34");
+  EXPECT_EQ(InputValueText(1500), "1500");
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,73 @@
+// The main window's input flags: a box whose text is not read as typed is
+// tinted and its tooltip says what it reads as and why, as the user types.
+#include <QLineEdit>
+#include <QtTest>
+
+#include "ui/main_window.h"
+
+using namespace kelvane;
+using namespace kelvane::ui;
+
+namespace {
+
+QLineEdit* Text(const MainWindow& form, int n) {
+  return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n));
+}
+
+// Types `text` into box `n` over what it holds, key by key (as an input
+// method delivers a character that has no key of its own).
+void Type(const MainWindow& form, int n, const char* text) {
+  QLineEdit* box = Text(form, n);
+  box->setFocus();
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_Delete);
+  for (QChar c : QString::fromUtf8(text))
+    QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+bool Tinted(const MainWindow& form, int n) {
+  return Text(form, n)->palette().color(QPalette::Base) != form.palette().color(QPalette::Base);
+}
+
+}  // namespace
+
+class InputFlagsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void flaggedBoxIsTintedAndSaysWhy();
+};
+
+void InputFlagsTest::flaggedBoxIsTintedAndSaysWhy() {
+  MainWindow form;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
+  for (int n = 1; n <= kInputCount; ++n) QVERIFY2(!Tinted(form, n), qPrintable(QString::number(n)));
+  QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt><nobr>库水位（m）<br>读作 -4.34</nobr>"));
+  QCOMPARE(Text(form, 5)->toolTip(),
+           QStringLiteral("<qt><nobr>计算时段数（无量纲）<br>读作 1500</nobr>"));
+
+  // A typographic minus reads as 0; only its box is flagged.
+  Type(form, 3, "−4.34");
+  QCOMPARE(Text(form, 3)->text(), QStringLiteral("−4.34"));
+  QVERIFY(Tinted(form, 3));
+  QCOMPARE(Text(form, 3)->toolTip(),
+           QStringLiteral("<qt><nobr>库水位（m）<br>读作 0<br>看起来是全角数字或非 ASCII "
+                          "减号（从 “−4.34” 起未读入）</nobr>"));
+  for (int n = 1; n <= kInputCount; ++n) QVERIFY(n == 3 || !Tinted(form, n));
+
+  // Another box's change flags a box the user did not touch; mending the
+  // text clears the flag.
+  Type(form, 5, "50");
+  QVERIFY(Tinted(form, 14));
+  QVERIFY(Text(form, 14)->toolTip().contains(QStringLiteral("不在计算时段 1 至 50 之内")));
+  Type(form, 5, "1500");
+  Type(form, 3, "-4.34<b>");
+  QVERIFY(Text(form, 3)->toolTip().contains(QStringLiteral("从 “&lt;b&gt;” 起未读入")));
+  Type(form, 3, "-4.34");
+  for (int n = 1; n <= kInputCount; ++n) QVERIFY(!Tinted(form, n));
+  QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt><nobr>库水位（m）<br>读作 -4.34</nobr>"));
+}
+
+QTEST_MAIN(InputFlagsTest)
+#include "input_flags_test.moc"
