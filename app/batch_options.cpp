@@ -2,7 +2,10 @@
 
 #include <array>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
 
@@ -17,8 +20,8 @@ struct OutputOption {
   const char* meaning;
 };
 
-const std::array<OutputOption, 5>& OutputOptions() {
-  static const std::array<OutputOption, 5> options{{
+const std::array<OutputOption, 6>& OutputOptions() {
+  static const std::array<OutputOption, 6> options{{
       {"output", &BatchOptions::output, false, "文件", "结果文件，与窗口保存的相同（GBK，CR LF）"},
       {"table", &BatchOptions::table, true, "文件|-",
        "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）"},
@@ -27,6 +30,8 @@ const std::array<OutputOption, 5>& OutputOptions() {
        "运行概要：网格、前池水位极值、各节点包络（UTF-8）"},
       {"csv", &BatchOptions::csv, true, "文件|-",
        "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,..."},
+      {"save-case", &BatchOptions::saveCase, true, "文件|-",
+       "算例文件：本次所用的十六个输入文本（TOML），计算之前写出，计算出错也保留"},
   }};
   return options;
 }
@@ -46,7 +51,8 @@ bool BatchCanPlot() {
 BatchOptions ParseBatchOptions(int argc, char** argv) {
   BatchOptions options;
   std::array<bool, kInputCount> inputGiven{};
-  std::array<bool, 5> outputGiven{};
+  std::array<bool, 6> outputGiven{};
+  bool caseGiven = false;
 
   for (int i = 1; i < argc; ++i) {
     std::string_view word = argv[i];
@@ -86,6 +92,13 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       takeValue();
       options.texts[field.id] = value;  // the box's own text: the leading-number rule reads it
     }
+    if (!known && name == "case") {
+      known = true;
+      if (std::exchange(caseGiven, true)) throw UsageError("选项 --case 给了两次");
+      takeValue();
+      if (value.empty()) throw UsageError("选项 --case 缺少文件名");
+      options.caseFile = value;
+    }
     for (std::size_t k = 0; k < OutputOptions().size() && !known; ++k) {
       const OutputOption& option = OutputOptions()[k];
       if (name != option.name) continue;
@@ -108,6 +121,19 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
   }
   CheckStudyOptions(options, inputGiven);
 
+  if (caseGiven) {
+    // The case's texts, then the boxes named on the command line over them.
+    try {
+      CaseFile caseFile = ReadCaseFile(options.caseFile);
+      for (InputId id : AllInputs()) {
+        if (!inputGiven[static_cast<std::size_t>(id)]) options.texts[id] = caseFile.texts[id];
+      }
+      options.caseTitle = caseFile.title;
+      options.caseNotes = caseFile.notes;
+    } catch (const CaseFileError& error) {
+      throw UsageError(error.what());
+    }
+  }
   if (!options.plot.empty() && !BatchCanPlot()) {
     throw UsageError("此版本不含窗口，不能画图（--plot）");
   }
@@ -124,6 +150,20 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
     }
   }
+  // An output over the case file read would lose it; --save-case may
+  // rewrite it.
+  std::vector<std::pair<std::string, const std::string*>> outputs{
+      {"sweep-csv", &options.study.csv}};
+  for (const OutputOption& option : OutputOptions()) {
+    if (option.target != &BatchOptions::saveCase)
+      outputs.emplace_back(option.name, &(options.*option.target));
+  }
+  for (const auto& [name, target] : outputs) {
+    if (!caseGiven || target->empty() || *target == "-") continue;
+    if (*target == options.caseFile || SameOutputFile(*target, options.caseFile)) {
+      throw UsageError("--" + name + " 会覆盖 --case 的算例文件 " + Quoted(options.caseFile));
+    }
+  }
   return options;
 }
 
@@ -133,7 +173,7 @@ std::string BatchHelpText() {
       "不开窗口完成一次计算，与主窗口的“计算”相同。\n"
       "选项写作 --选项 值 或 --选项=值；选项后的一个词总是它的值，可以以 “-” 开头。\n"
       "\n"
-      "输入框（取值按输入框的读法；未给出的取默认文本）:\n";
+      "输入框（取值按输入框的读法；未给出的取 --case 算例文件中的文本，再无则取默认文本）:\n";
   for (const InputField& field : InputFields()) {
     std::string caption = field.caption;
     if (*field.unit) caption += std::string(" (") + field.unit + ")";
@@ -142,13 +182,15 @@ std::string BatchHelpText() {
   }
   text +=
       "\n"
-      "输出（依次：计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
+      "输出（依次：算例文件，计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
   for (const OutputOption& option : OutputOptions()) {
     std::string meaning = option.meaning;
     if (option.target == &BatchOptions::plot && !BatchCanPlot()) meaning += "；此版本不含";
     text += "  " + PadRight(std::string("--") + option.name + " " + option.placeholder, 28) +
             meaning + "\n";
   }
+  text += "  " + PadRight("--case 文件", 28) +
+          "从算例文件（TOML）读入输入文本，命令行给出的输入框优先\n";
   text += "  " + PadRight("--strict", 28) + "输入有警告时不计算，什么也不写，按用法错误退出\n";
   text += "  " + PadRight("--help", 28) + "显示本说明\n" +
           "\n"
@@ -157,7 +199,7 @@ std::string BatchHelpText() {
           "每个这样的选项在标准错误上打印一行警告，照常计算。\n"
           "成功时什么也不打印；标准错误是终端时显示进度条。\n"
           "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
-          "2 用法错误（--strict 下也包括输入警告）。\n";
+          "2 用法错误（--strict 下也包括输入警告；算例文件的错误指明文件与行）。\n";
   return text + StudyHelpText();
 }
 

@@ -140,7 +140,8 @@ void CheckStudyOptions(const BatchOptions& options,
   for (auto [single, name] : {std::pair{&options.output, "output"},
                               {&options.table, "table"},
                               {&options.plot, "plot"},
-                              {&options.csv, "csv"}}) {
+                              {&options.csv, "csv"},
+                              {&options.saveCase, "save-case"}}) {
     if (!single->empty()) {
       throw UsageError(std::string("设计研究不写单次运行的输出 --") + name +
                        "（每个案例一行见 --sweep-csv）");

@@ -6,10 +6,15 @@ set -euo pipefail
 # The compiler and build tools; Qt for the windows; the test and benchmark
 # libraries; a CJK font for the windows; Xvfb for tools/screenshots.sh;
 # python3 for tools/validation.sh; clang for the fuzz preset; libcsv for the
-# case tables of design studies (kelvane --batch --cases).
+# case tables of design studies (kelvane --batch --cases); toml++ for case
+# files (--case); dpkg-dev for `cpack -G DEB` (dpkg-shlibdeps); librsvg2-bin
+# for tools/render-icons.sh; debootstrap and desktop-file-utils for
+# tools/check-deb.sh.
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  libtomlplusplus-dev
+  dpkg-dev librsvg2-bin debootstrap desktop-file-utils
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth
