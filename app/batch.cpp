@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "batch_options.h"
+#include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
+#include "study_command.h"
 #include "terminal_progress.h"
 #include "windows_loader.h"
 
@@ -41,8 +43,8 @@ void WriteStandardOutput(std::string_view bytes) {
   }
 }
 
-// A report goes to standard output for "-", otherwise through a temporary
-// file renamed over `target` once complete.
+}  // namespace
+
 void WriteReport(const std::string& target, const FileBody& body) {
   if (target == "-") {
     body(WriteStandardOutput);
@@ -50,6 +52,8 @@ void WriteReport(const std::string& target, const FileBody& body) {
     WriteFileAtomically(target, body);
   }
 }
+
+namespace {
 
 void WriteReportText(const std::string& target, const std::string& text) {
   WriteReport(target, [&](const ByteWriter& write) { write(text); });
@@ -64,13 +68,18 @@ class OutputRunner {
   void Run(Stage stage, Write&& write) {
     try {
       write();
+    } catch (const CaseFileError& error) {
+      ReportText(error.what() + std::string("\n"));
     } catch (...) {
       Report(CurrentExceptionAsRunError(stage));
     }
   }
   void Report(const RunError& error) {
+    ReportText(RunErrorText(error, ErrorTextLayout::CommandLine));
+  }
+  void ReportText(const std::string& text) {
     terminal_.Clear();
-    std::fputs(RunErrorText(error, ErrorTextLayout::CommandLine).c_str(), stderr);
+    std::fputs(text.c_str(), stderr);
     ++failures_;
   }
   int Failures() const { return failures_; }
@@ -83,7 +92,15 @@ class OutputRunner {
 // The same order as at the window: the run and its result file, then the
 // results table, then the plot; the reports of the full grids last. A run
 // that fails writes nothing; an output that fails costs none of the others.
+// The case file holds only the texts: it is written before the run, so that
+// a run that fails can be repeated from it.
 int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunner& outputs) {
+  if (!options.saveCase.empty()) {
+    outputs.Run(Stage::Report, [&] {
+      const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts};
+      WriteReportText(options.saveCase, CaseFileBytes(caseFile, options.saveCase));
+    });
+  }
   SurgeRun run;
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
@@ -204,6 +221,8 @@ int RunBatch(int argc, char** argv) {
   OutputRunner outputs(terminal);
   if (options.help) {
     outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
+  } else if (options.study.Active()) {
+    return RunStudyCommand(options);
   } else {
     RunAndWrite(options, progress, outputs);
   }

@@ -4,7 +4,10 @@
 #include <array>
 #include <charconv>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
 
@@ -19,7 +22,7 @@ struct OutputOption {
   const char* meaning;
 };
 
-constexpr std::size_t kOutputCount = 7;
+constexpr std::size_t kOutputCount = 8;
 
 const std::array<OutputOption, kOutputCount>& OutputOptions() {
   static const std::array<OutputOption, kOutputCount> options{{
@@ -35,6 +38,8 @@ const std::array<OutputOption, kOutputCount>& OutputOptions() {
        "运行概要：网格、前池水位极值、各节点包络（UTF-8）"},
       {"csv", &BatchOptions::csv, true, "文件|-",
        "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,..."},
+      {"save-case", &BatchOptions::saveCase, true, "文件|-",
+       "算例文件：本次所用的十六个输入文本（TOML），计算之前写出，计算出错也保留"},
   }};
   return options;
 }
@@ -84,6 +89,7 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
   BatchOptions options;
   std::array<bool, kInputCount> inputGiven{};
   std::array<bool, kOutputCount> outputGiven{};
+  bool caseGiven = false;
   bool nodesGiven = false, quantityGiven = false;
 
   for (int i = 1; i < argc; ++i) {
@@ -124,6 +130,13 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       takeValue();
       options.texts[field.id] = value;  // the box's own text: the leading-number rule reads it
     }
+    if (!known && name == "case") {
+      known = true;
+      if (std::exchange(caseGiven, true)) throw UsageError("选项 --case 给了两次");
+      takeValue();
+      if (value.empty()) throw UsageError("选项 --case 缺少文件名");
+      options.caseFile = value;
+    }
     for (std::size_t k = 0; k < OutputOptions().size() && !known; ++k) {
       const OutputOption& option = OutputOptions()[k];
       if (name != option.name) continue;
@@ -152,9 +165,28 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
                          " 应为 head、velocity 或 discharge");
       }
     }
+    if (!known && IsStudyOption(name)) {
+      known = true;
+      takeValue();
+      TakeStudyOption(name, value, options.study);
+    }
     if (!known) throw UsageError("未知选项 " + Quoted(word));
   }
+  CheckStudyOptions(options, inputGiven);
 
+  if (caseGiven) {
+    // The case's texts, then the boxes named on the command line over them.
+    try {
+      CaseFile caseFile = ReadCaseFile(options.caseFile);
+      for (InputId id : AllInputs()) {
+        if (!inputGiven[static_cast<std::size_t>(id)]) options.texts[id] = caseFile.texts[id];
+      }
+      options.caseTitle = caseFile.title;
+      options.caseNotes = caseFile.notes;
+    } catch (const CaseFileError& error) {
+      throw UsageError(error.what());
+    }
+  }
   for (const char* option : {"plot", "history-plot", "envelope-plot"}) {
     const std::string& file = option[0] == 'p'   ? options.plot
                               : option[0] == 'h' ? options.historyPlot
@@ -187,6 +219,20 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
     }
   }
+  // An output over the case file read would lose it; --save-case may
+  // rewrite it.
+  std::vector<std::pair<std::string, const std::string*>> outputs{
+      {"sweep-csv", &options.study.csv}};
+  for (const OutputOption& option : OutputOptions()) {
+    if (option.target != &BatchOptions::saveCase)
+      outputs.emplace_back(option.name, &(options.*option.target));
+  }
+  for (const auto& [name, target] : outputs) {
+    if (!caseGiven || target->empty() || *target == "-") continue;
+    if (*target == options.caseFile || SameOutputFile(*target, options.caseFile)) {
+      throw UsageError("--" + name + " 会覆盖 --case 的算例文件 " + Quoted(options.caseFile));
+    }
+  }
   return options;
 }
 
@@ -196,7 +242,7 @@ std::string BatchHelpText() {
       "不开窗口完成一次计算，与主窗口的“计算”相同。\n"
       "选项写作 --选项 值 或 --选项=值；选项后的一个词总是它的值，可以以 “-” 开头。\n"
       "\n"
-      "输入框（取值按输入框的读法；未给出的取默认文本）:\n";
+      "输入框（取值按输入框的读法；未给出的取 --case 算例文件中的文本，再无则取默认文本）:\n";
   for (const InputField& field : InputFields()) {
     std::string caption = field.caption;
     if (*field.unit) caption += std::string(" (") + field.unit + ")";
@@ -205,7 +251,7 @@ std::string BatchHelpText() {
   }
   text +=
       "\n"
-      "输出（依次：计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
+      "输出（依次：算例文件，计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
   for (const OutputOption& option : OutputOptions()) {
     std::string meaning = option.meaning;
     const bool image = option.target == &BatchOptions::plot ||
@@ -219,6 +265,8 @@ std::string BatchHelpText() {
           "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）\n";
   text += "  " + PadRight("--quantity 物理量", 28) +
           "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)\n";
+  text += "  " + PadRight("--case 文件", 28) +
+          "从算例文件（TOML）读入输入文本，命令行给出的输入框优先\n";
   text += "  " + PadRight("--strict", 28) + "输入有警告时不计算，什么也不写，按用法错误退出\n";
   text += "  " + PadRight("--help", 28) + "显示本说明\n" +
           "\n"
@@ -227,8 +275,8 @@ std::string BatchHelpText() {
           "每个这样的选项在标准错误上打印一行警告，照常计算。\n"
           "成功时什么也不打印；标准错误是终端时显示进度条。\n"
           "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
-          "2 用法错误（--strict 下也包括输入警告）。\n";
-  return text;
+          "2 用法错误（--strict 下也包括输入警告；算例文件的错误指明文件与行）。\n";
+  return text + StudyHelpText();
 }
 
 }  // namespace kelvane

@@ -8,6 +8,7 @@
 
 #include "report/chart_data.h"
 #include "solver/solver.h"
+#include "study_command.h"
 
 namespace kelvane {
 
@@ -25,13 +26,20 @@ struct BatchOptions {
   // quantity.
   std::vector<int> nodes;
   ChartQuantity quantity = ChartQuantity::Head;
+  StudyCommand study;  // a design study: --sweep, --cases and their options
+  // The case file of the texts used ("-" allowed).
+  std::string saveCase;
+  // --case: the case file the texts start from; options given on the
+  // command line override its texts. Its title and notes go into --save-case.
+  std::string caseFile;
+  std::string caseTitle, caseNotes;
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };
 
 // An unknown option, a missing or empty value, a repeated option, an output
-// this build cannot make. The message is short, UTF-8, without the program
-// name.
+// this build cannot make, a case file that cannot be read (with its file and
+// line). The message is short, UTF-8, without the program name.
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

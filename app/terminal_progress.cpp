@@ -1,8 +1,12 @@
 #include "terminal_progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <string_view>
+
+#include "report/report.h"
 
 namespace kelvane {
 namespace {
@@ -34,6 +38,39 @@ void TerminalProgress::Clear() {
   std::string blank = "\r" + std::string(6 + kBarWidth + 6, ' ') + "\r";
   std::fputs(blank.c_str(), stderr);
   std::fflush(stderr);
+}
+
+StudyProgress::StudyProgress(std::int64_t total, bool draw) : total_(total), draw_(draw) {}
+
+void StudyProgress::Done(std::int64_t done) {
+  const Clock::time_point now = Clock::now();
+  if (!draw_ || (done < total_ && now - drawn_ < std::chrono::milliseconds(100))) return;
+  drawn_ = now;
+  const double seconds = std::chrono::duration<double>(now - start_).count();
+  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+  std::string line = "\r案例 " + std::to_string(done) + "/" + std::to_string(total_) + "  ";
+  if (rate > 0) {
+    const auto left =
+        static_cast<std::int64_t>(std::ceil(static_cast<double>(total_ - done) / rate));
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f 个/秒  剩余 %lld:%02lld", rate,
+                  static_cast<long long>(left / 60), static_cast<long long>(left % 60));
+    line += text;
+  }
+  const int width = DisplayWidth(std::string_view(line).substr(1));
+  if (width < width_) line.append(width_ - width, ' ');
+  width_ = std::max(width_, width);
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void StudyProgress::Clear() {
+  if (width_ == 0) return;
+  std::string blank(width_ + 2, ' ');
+  blank.front() = blank.back() = '\r';
+  std::fputs(blank.c_str(), stderr);
+  std::fflush(stderr);
+  width_ = 0;
 }
 
 }  // namespace kelvane

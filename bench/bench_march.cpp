@@ -1,5 +1,17 @@
-// The transient march: node updates per second, checked and unchecked.
+// The transient march: node updates per second, checked and unchecked, for
+// each instruction-set variant of its step loop.
+//
+//   BM_March               the checked march as Calculate runs it (the variant
+//                          KELVANE_ISA or the processor selects)
+//   BM_March_<variant>     the checked march with each variant this processor
+//                          can run
+//   BM_MarchUnchecked      the step loop with no check of any kind, built for
+//                          the selected variant: the baseline of BM_March
+//
+// The label names the variant that ran. peak_rss_MiB is the process's peak
+// resident size so far and grids_MiB what the run's grids hold.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <string>
 
@@ -8,6 +20,7 @@
 
 namespace {
 
+using kelvane::MarchIsa;
 using kelvane::SurgeRun;
 
 // A default run with `reaches` reaches and `steps` steps, grids filled.
@@ -18,33 +31,62 @@ kelvane::RunOutcome Prepare(benchmark::State& state, SurgeRun& run) {
   return kelvane::Calculate(texts, run);
 }
 
-void SetNodeUpdates(benchmark::State& state) {
+void SetCounters(benchmark::State& state, const SurgeRun& run) {
   const double updates = static_cast<double>(state.range(0) + 1) * (state.range(1) - 1);
   state.SetItemsProcessed(static_cast<std::int64_t>(updates * state.iterations()));
+  constexpr double kMiB = 1024.0 * 1024.0;
+  const double gridValues =
+      2.0 * run.GridNodes() * static_cast<double>(run.GridSteps()) + run.TimeSteps();
+  state.counters["grids_MiB"] = gridValues * sizeof(float) / kMiB;
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) * 1024.0 / kMiB;
 }
 
-// Marches the prepared run again and again: `march` is the checked march as
-// Calculate runs it, or the baseline with no check of any kind.
-template <auto march>
-void MarchBenchmark(benchmark::State& state) {
+// Marches the prepared run again and again with `march`.
+template <class March>
+void MarchBenchmark(benchmark::State& state, MarchIsa isa, March march) {
   SurgeRun run;
   const kelvane::RunOutcome outcome = Prepare(state, run);
   for (auto _ : state) {
     march(outcome.parameters, outcome.coefficients, run);
     benchmark::ClobberMemory();
   }
-  SetNodeUpdates(state);
+  SetCounters(state, run);
+  state.SetLabel(std::string(kelvane::MarchIsaName(isa)));
 }
 
 void BM_March(benchmark::State& state) {
-  MarchBenchmark<[](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c,
-                    SurgeRun& run) { kelvane::MarchTransient(p, c, run); }>(state);
+  MarchBenchmark(state, kelvane::SelectedMarchIsa(),
+                 [](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c,
+                    SurgeRun& run) { kelvane::MarchTransient(p, c, run); });
 }
 BENCHMARK(BM_March)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
 
 void BM_MarchUnchecked(benchmark::State& state) {
-  MarchBenchmark<kelvane::MarchTransientUnchecked>(state);
+  const MarchIsa isa = kelvane::SelectedMarchIsa();
+  MarchBenchmark(state, isa,
+                 [isa](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c,
+                       SurgeRun& run) { kelvane::MarchTransientUnchecked(p, c, run, isa); });
 }
 BENCHMARK(BM_MarchUnchecked)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
+
+// BM_March_<variant> for each variant this processor can run.
+const bool kVariantsRegistered = [] {
+  for (const MarchIsa isa : kelvane::SupportedMarchIsas()) {
+    const std::string name = "BM_March_" + std::string(kelvane::MarchIsaName(isa));
+    benchmark::RegisterBenchmark(
+        name.c_str(),
+        [isa](benchmark::State& state) {
+          MarchBenchmark(
+              state, isa,
+              [isa](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c,
+                    SurgeRun& run) { kelvane::MarchTransient(p, c, run, isa); });
+        })
+        ->Args({1000, 30000})
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
 
 }  // namespace

@@ -5,10 +5,16 @@ set -euo pipefail
 
 # The compiler and build tools; Qt for the windows; the test and benchmark
 # libraries; a CJK font for the windows; Xvfb for tools/screenshots.sh;
-# python3 for tools/validation.sh; clang for the fuzz preset.
+# python3 for tools/validation.sh; clang for the fuzz preset; libcsv for the
+# case tables of design studies (kelvane --batch --cases); toml++ for case
+# files (--case); dpkg-dev for `cpack -G DEB` (dpkg-shlibdeps); librsvg2-bin
+# for tools/render-icons.sh; debootstrap and desktop-file-utils for
+# tools/check-deb.sh.
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  libtomlplusplus-dev
+  dpkg-dev librsvg2-bin debootstrap desktop-file-utils
   # Qt Charts and Qt SVG for the time-history and envelope charts and their
   # SVG export; with --no-install-recommends find_package(Qt6 Charts) also
   # needs the OpenGL development files.
@@ -18,6 +24,7 @@ packages=(
   xvfb xauth
   python3
   clang libclang-rt-14-dev
+  libcsv-dev
 )
 
 missing=()

@@ -5,21 +5,29 @@
 // the envelope window, each saved as a PNG into the folder named on the
 // command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
-// screen. Linked against the windows library like the window tests; the
+// screen; last the save dialog in Chinese and the question it asks before it
+// replaces an existing file. Linked against the windows library like the window tests; the
 // program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 
 #include "ui/main_frame.h"
+#include "ui/save_dialog.h"
+#include "ui/translations.h"
 
 using namespace kelvane::ui;
 
@@ -43,6 +51,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
+  QTranslator toolkit;
+  InstallToolkitTranslations(toolkit);
   QTemporaryDir results;
   MainFrame frame;
   frame.SetSaveFileChooser([&results](const SaveDialogSettings& settings) {
@@ -54,6 +64,38 @@ int main(int argc, char** argv) {
   bool saved = true;
   auto save = [&](QWidget* widget, const char* name) {
     saved = widget && widget->grab().save(folder.filePath(QLatin1String(name))) && saved;
+  };
+
+  // The save dialog on a folder that holds the preset name already: the
+  // dialog, then the question its Save asks; no keeps the file, and the
+  // dialog is cancelled.
+  auto showSaveDialog = [&] {
+    QFile existing(results.filePath(QStringLiteral("计算结果.txt")));
+    existing.open(QIODevice::WriteOnly);
+    existing.close();
+    QDir::setCurrent(results.path());
+    auto grabModal = [&](const QString& name) {
+      QWidget* modal = QApplication::activeModalWidget();
+      return modal && modal->grab().save(folder.filePath(name));
+    };
+    QTimer::singleShot(800, &frame, [&] {
+      saved = grabModal(QStringLiteral("save-dialog.png")) && saved;
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      dialog->selectFile(existing.fileName());
+      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+      QTimer::singleShot(800, &frame, [&] {
+        saved = grabModal(QStringLiteral("overwrite-question.png")) && saved;
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+          box->button(QMessageBox::No)->click();
+        QTimer::singleShot(300, &frame, [] {
+          if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            open->reject();
+        });
+      });
+    });
+    ChooseSaveFile(&frame, ResultFileDialogSettings());
+    QApplication::exit(saved ? 0 : 1);
   };
 
   // The flagged box: the other windows closed, the text typed, the pointer
@@ -72,7 +114,7 @@ int main(int argc, char** argv) {
       const QPixmap screen =
           frame.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
       saved = screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) && saved;
-      QApplication::exit(saved ? 0 : 1);
+      showSaveDialog();
     });
   };
 

@@ -23,4 +23,5 @@ done
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
 "$build/app/kelvane" --batch --history-plot docs/batch-history.png --nodes 1,3,6
 ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/menu.png \
-  docs/history-window.png docs/envelope-window.png docs/batch-history.png docs/flagged-input.png
+  docs/history-window.png docs/envelope-window.png docs/batch-history.png docs/flagged-input.png \
+  docs/save-dialog.png docs/overwrite-question.png

@@ -18,6 +18,10 @@ ErrorLocation Site::Location(bool divisionByZero) const {
   at.quantity = what;
   at.step = step;
   at.node = node;
+  if (divisionByZero && divisorBox) {
+    at.input = divisorBox;
+    at.zeroDivisor = true;
+  }
   return at;
 }
 

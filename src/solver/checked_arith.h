@@ -15,7 +15,8 @@ namespace kelvane::detail {
 
 // Where an operation stands, for the report: one quantity of one node at one
 // step (step 1 is the steady state, later steps the march; node 0 for the
-// step's time), or a coefficient with the input box whose value divides in it.
+// step's time), or a coefficient; either with the input box whose value
+// divides in it.
 struct Site {
   Quantity what = Quantity::None;
   int step = 0;
@@ -24,7 +25,8 @@ struct Site {
   std::optional<InputId> divisorBox;
 
   Site() = default;
-  Site(Quantity quantity, int atStep, int atNode) : what(quantity), step(atStep), node(atNode) {}
+  Site(Quantity quantity, int atStep, int atNode, std::optional<InputId> box = std::nullopt)
+      : what(quantity), step(atStep), node(atNode), divisorBox(box) {}
   static Site Coefficient(Term coefficient, std::optional<InputId> box = std::nullopt) {
     Site site;
     site.term = coefficient;

@@ -238,7 +238,7 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     default: {
       text = StageName(at.stage);
       std::string detail;
-      if (at.input) detail = BoxName(*at.input);
+      if (at.input && !at.zeroDivisor) detail = BoxName(*at.input);
       if (at.term != Term::None) detail += TermName(at.term);
       const std::string place = StepNodeQuantity(at);
       if (!place.empty()) {
@@ -255,7 +255,7 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     }
   }
   if (at.zeroDivisor && at.stage != Stage::Coefficients && at.input) {
-    text += "为 0";
+    text += "：" + BoxName(*at.input) + "为 0，计算以它为除数";
   }
   if (!at.file.empty()) {
     std::string file =

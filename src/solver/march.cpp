@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "solver/march_kernel.h"
 #include "solver/run_editor.h"
+
+// The AVX2 and AVX-512 variants of the step loop exist on x86-64 only;
+// elsewhere every MarchIsa runs the baseline build.
+#if defined(__x86_64__)
+#define KELVANE_MARCH_X86 1
+#endif
 
 namespace kelvane {
 
@@ -23,7 +30,7 @@ void ClearStep(SurgeRunEditor& run, int n, int j) {
 // The fault of step j, with the step's time added to its location.
 [[noreturn]] void RethrowWithTime(const RunError& error, const detail::MarchConstants& k, int j) {
   ErrorLocation at = error.location();
-  const double time = static_cast<double>(j - 1) * k.dt;
+  const double time = static_cast<double>(j - 1) * k.timeStep;
   if (std::isfinite(static_cast<float>(time))) at.time = static_cast<float>(time);
   throw RunError(error.code(), at);
 }
@@ -49,9 +56,11 @@ void CheckedSteps(const detail::MarchConstants& k, int n, int first, int last,
 
 // Steps first..last with no per-operation checks, each verified as `kVerify`
 // says. Returns the first step whose verified values are not all finite, or
-// 0. The verified and the unchecked march run this same loop.
+// 0. The verified and the unchecked march run this same loop, in every
+// instruction-set variant below.
 template <detail::Verify kVerify>
-int FastSteps(const detail::MarchConstants& k, int n, int first, int last, SurgeRunEditor& run) {
+[[gnu::always_inline]] inline int FastSteps(const detail::MarchConstants& k, int n, int first,
+                                            int last, SurgeRunEditor& run) {
   if (first > last) return 0;
   float* times = run.StepTimes();
   float* prevH = run.HeadsAt(first - 1);
@@ -68,20 +77,93 @@ int FastSteps(const detail::MarchConstants& k, int n, int first, int last, Surge
   return 0;
 }
 
+// The variants of FastSteps. Each is FastSteps inlined whole (flatten) into a
+// function built for its instruction set by GCC's target attribute; the rest
+// of the program, the inline functions that FastSteps calls included, keeps
+// the baseline flags, so an instruction of a wider set can run only inside
+// these functions, which are called only when the processor has the set
+// (separate objects built with -mavx2 would also hold AVX2 copies of shared
+// inline functions, of which the linker may keep any one for every caller).
+// The flags of this file apply to each: the attribute only adds instruction
+// sets (AVX-512F brings FMA), and -ffp-contract=off keeps any product from
+// being fused, so every lane rounds as the scalar code does.
+using FastStepsFunction = int (*)(const detail::MarchConstants&, int, int, int, SurgeRunEditor&);
+
+template <detail::Verify kVerify>
+[[gnu::flatten]] int FastStepsBaseline(const detail::MarchConstants& k, int n, int first, int last,
+                                       SurgeRunEditor& run) {
+  return FastSteps<kVerify>(k, n, first, last, run);
+}
+
+#ifdef KELVANE_MARCH_X86
+template <detail::Verify kVerify>
+[[gnu::target("avx2"), gnu::flatten]] int FastStepsAvx2(const detail::MarchConstants& k, int n,
+                                                        int first, int last, SurgeRunEditor& run) {
+  return FastSteps<kVerify>(k, n, first, last, run);
+}
+
+template <detail::Verify kVerify>
+[[gnu::target("avx2,avx512f,avx512cd,avx512bw,avx512dq,avx512vl"), gnu::flatten]] int
+FastStepsAvx512(const detail::MarchConstants& k, int n, int first, int last, SurgeRunEditor& run) {
+  return FastSteps<kVerify>(k, n, first, last, run);
+}
+#endif
+
+// One variant's FastSteps for each verification.
+struct FastStepsVariant {
+  FastStepsFunction none;
+  FastStepsFunction boundaries;
+  FastStepsFunction all;
+};
+
+// The widest variant this processor and its operating system can run (the
+// checks include the operating system's saving of the wider registers).
+MarchIsa WidestSupported() {
+#ifdef KELVANE_MARCH_X86
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("avx2")) return MarchIsa::Baseline;
+  if (!(__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512cd") &&
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("avx512vl")))
+    return MarchIsa::Avx2;
+  return MarchIsa::Avx512;
+#else
+  return MarchIsa::Baseline;
+#endif
+}
+
+// The functions of variant `isa`, replaced by the widest supported variant
+// when the processor cannot run it.
+FastStepsVariant VariantOf(MarchIsa isa) {
+  switch (std::min(isa, WidestSupported())) {
+#ifdef KELVANE_MARCH_X86
+    case MarchIsa::Avx512:
+      return {FastStepsAvx512<detail::Verify::None>, FastStepsAvx512<detail::Verify::Boundaries>,
+              FastStepsAvx512<detail::Verify::All>};
+    case MarchIsa::Avx2:
+      return {FastStepsAvx2<detail::Verify::None>, FastStepsAvx2<detail::Verify::Boundaries>,
+              FastStepsAvx2<detail::Verify::All>};
+#endif
+    default:
+      return {FastStepsBaseline<detail::Verify::None>,
+              FastStepsBaseline<detail::Verify::Boundaries>,
+              FastStepsBaseline<detail::Verify::All>};
+  }
+}
+
 // Steps of a block: 64 steps of a 1000-reach grid (512 KiB of heads and
 // velocities) still sit in the second-level cache when the observer reads
 // them.
 constexpr int kObservedBlock = 64;
 
-// FastSteps over first..last, telling `observer` of each block that passed
-// its verification.
-template <detail::Verify kVerify>
-int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int last,
-                      SurgeRunEditor& run, const StepBlockObserver* observer) {
-  if (observer == nullptr || !*observer) return FastSteps<kVerify>(k, n, first, last, run);
+// `steps` (one of a variant's FastSteps) over first..last, telling
+// `observer` of each block that passed its verification.
+int ObservedFastSteps(FastStepsFunction steps, const detail::MarchConstants& k, int n, int first,
+                      int last, SurgeRunEditor& run, const StepBlockObserver* observer) {
+  if (observer == nullptr || !*observer) return steps(k, n, first, last, run);
   for (int from = first; from <= last; from += kObservedBlock) {
     const int to = std::min(last, from + kObservedBlock - 1);
-    if (const int failed = FastSteps<kVerify>(k, n, from, to, run)) return failed;
+    if (const int failed = steps(k, n, from, to, run)) return failed;
     (*observer)(from, to);
   }
   return 0;
@@ -98,8 +180,45 @@ int ObservedFastSteps(const detail::MarchConstants& k, int n, int first, int las
 
 }  // namespace
 
+std::string_view MarchIsaName(MarchIsa isa) {
+  switch (isa) {
+    case MarchIsa::Baseline:
+      return "baseline";
+    case MarchIsa::Avx2:
+      return "avx2";
+    case MarchIsa::Avx512:
+      return "avx512";
+  }
+  return "";
+}
+
+std::vector<MarchIsa> SupportedMarchIsas() {
+  std::vector<MarchIsa> isas;
+  const MarchIsa widest = WidestSupported();
+  for (MarchIsa isa : {MarchIsa::Baseline, MarchIsa::Avx2, MarchIsa::Avx512})
+    if (isa <= widest) isas.push_back(isa);
+  return isas;
+}
+
+MarchIsa ResolveMarchIsa(std::string_view requested, MarchIsa best) {
+  for (MarchIsa isa : {MarchIsa::Baseline, MarchIsa::Avx2, MarchIsa::Avx512})
+    if (requested == MarchIsaName(isa)) return std::min(isa, best);
+  return best;
+}
+
+MarchIsa SelectedMarchIsa() {
+  const char* requested = std::getenv("KELVANE_ISA");
+  return ResolveMarchIsa(requested != nullptr ? requested : "", WidestSupported());
+}
+
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
-                    SurgeRun& state, MarchChecking checking, const StepBlockObserver* observer) {
+                    SurgeRun& run, MarchChecking checking, const StepBlockObserver* observer) {
+  MarchTransient(parameters, coefficients, run, SelectedMarchIsa(), checking, observer);
+}
+
+void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
+                    SurgeRun& state, MarchIsa isa, MarchChecking checking,
+                    const StepBlockObserver* observer) {
   SurgeRunEditor run(state);
   const int n = state.SegmentCount();
   const int last = state.StepCount();  // read once, when the loop starts
@@ -144,11 +263,10 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
   // in steps m-n..m, which are run again with every operation checked to
   // report it exactly. The last n steps, whose faults may not reach a
   // boundary before the march ends, are tested in full as they are computed.
+  const FastStepsVariant fast = VariantOf(isa);
   const int fullFrom = std::max(2, last - n);
-  int failed = ObservedFastSteps<detail::Verify::Boundaries>(k, n, 2, fullFrom - 1, run, observer);
-  if (failed == 0) {
-    failed = ObservedFastSteps<detail::Verify::All>(k, n, fullFrom, last, run, observer);
-  }
+  int failed = ObservedFastSteps(fast.boundaries, k, n, 2, fullFrom - 1, run, observer);
+  if (failed == 0) failed = ObservedFastSteps(fast.all, k, n, fullFrom, last, run, observer);
   if (failed != 0) {
     CheckedSteps(k, n, std::max(2, failed - n), failed, run);
     Unexplained(failed);
@@ -156,10 +274,11 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
 }
 
 void MarchTransientUnchecked(const RunParameters& parameters,
-                             const SolverCoefficients& coefficients, SurgeRun& state) {
+                             const SolverCoefficients& coefficients, SurgeRun& state,
+                             MarchIsa isa) {
   SurgeRunEditor run(state);
-  FastSteps<detail::Verify::None>(detail::MarchConstantsOf(parameters, coefficients),
-                                  state.SegmentCount(), 2, state.StepCount(), run);
+  VariantOf(isa).none(detail::MarchConstantsOf(parameters, coefficients), state.SegmentCount(), 2,
+                      state.StepCount(), run);
 }
 
 }  // namespace kelvane

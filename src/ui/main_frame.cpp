@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "cases/case_file.h"
+
 namespace kelvane::ui {
 
 namespace {
@@ -43,6 +45,20 @@ const char* const kBoxMeanings[kInputCount] = {
 };
 
 }  // namespace
+
+CaseFileAccess CaseFileLibrary() {
+  return {[](const std::string& path) {
+            const CaseFile file = ReadCaseFile(path);
+            return CaseTexts{file.texts, file.title, file.notes};
+          },
+          [](const std::string& path, const CaseTexts& texts) {
+            CaseFile file;
+            file.texts = texts.texts;
+            file.title = texts.title;
+            file.notes = texts.notes;
+            WriteCaseFile(path, file);
+          }};
+}
 
 QString CaptionFor(const QString& caseFile) {
   if (caseFile.isEmpty()) return QStringLiteral("Kelvane");
@@ -126,6 +142,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     return dialog.selectedFiles().first();
   };
 
+  cases_ = CaseFileLibrary();
   RunFinished(false);
   UpdateCaseActions();
   UpdateCaption();

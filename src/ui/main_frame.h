@@ -32,6 +32,9 @@ struct CaseFileAccess {
   std::function<void(const std::string& path, const CaseTexts& texts)> write;
 };
 
+// The case-file library (cases/case_file.h) behind CaseFileAccess.
+CaseFileAccess CaseFileLibrary();
+
 // Asks for a case file to open; the empty string when cancelled.
 using OpenFileChooser = std::function<QString()>;
 

@@ -214,6 +214,13 @@ TEST(ErrorText, AnyExceptionBecomesACatalogueError) {
   EXPECT_EQ(located.location().file, "a.txt");
 }
 
+// The forebay update divides by the forebay area.
+ErrorLocation ZeroForebay(ErrorLocation at) {
+  at.input = ForebayArea;
+  at.zeroDivisor = true;
+  return at;
+}
+
 struct BadInputs {
   std::vector<std::pair<InputId, const char*>> boxes;
   int number;
@@ -284,7 +291,7 @@ TEST(ReadingStage, FirstFaultInReadingOrder) {
       {{{FirstOutputStep, "1e9"}, {StepCount, "0"}}, 9, Grid(Term::StepTimes, StepCount, 0)},
       {{{OutputInterval, "1e400"}, {LastOutputStep, "1e9"}}, 6, Read(LastOutputStep)},
       {{{FinalPumpDischarge, "1e39"}, {CulvertArea, "1e400"}}, 6, Read(CulvertArea)},
-      {{{SegmentCount, "4"}, {ForebayArea, "0"}}, 11, March(2, 5, Quantity::Head)},
+      {{{SegmentCount, "4"}, {ForebayArea, "0"}}, 11, ZeroForebay(March(2, 5, Quantity::Head))},
   };
   for (const BadInputs& row : rows) {
     SurgeRun run;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "same_bits.h"
 #include "solver/march.h"
 #include "solver/run_editor.h"
 #include "solver/solver.h"
@@ -247,20 +248,7 @@ TEST(March, OverflowAtTheStepAndNodeWhereItHappens) {
   }
 }
 
-// Both grids, all steps and the step times, compared bit for bit.
-bool SameBits(const SurgeRun& x, const SurgeRun& y) {
-  if (x.GridNodes() != y.GridNodes() || x.GridSteps() != y.GridSteps() ||
-      x.TimeSteps() != y.TimeSteps())
-    return false;
-  auto same = [](std::span<const float> a, std::span<const float> b) {
-    return std::memcmp(a.data(), b.data(), a.size_bytes()) == 0;
-  };
-  for (int step = 1; step <= x.GridSteps(); ++step)
-    if (!same(x.HeadsAt(step), y.HeadsAt(step)) ||
-        !same(x.VelocitiesAt(step), y.VelocitiesAt(step)))
-      return false;
-  return same(x.StepTimes(), y.StepTimes());
-}
+using test::SameBits;
 
 // The fast road against the fully checked march, on random step-1 states for
 // 1 to 60 reaches: the same bits, and the same first fault when a value too

@@ -87,6 +87,7 @@ class ChartsTest : public QObject {
   void windowsFollowRunsAndFailures();
   void resultFileSavedAgainWithoutCalculating();
   void captionAndSaveQuestionOfACaseFile();
+  void caseFilesThroughTheLibrary();
 };
 
 void ChartsTest::clientAreaKeepsItsSize() {
@@ -211,6 +212,7 @@ void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   std::string oddSteps(" 1 500 ");
   stored.texts[InputId::StepCount].swap(oddSteps);
   files["/cases/a.toml"] = stored;
+  s.frame.SetCaseFileAccess({});
   QVERIFY(!Action(s.frame, "OpenCase")->isEnabled());
   s.frame.SetCaseFileAccess(
       {[&](const std::string& path) { return files.at(path); },
@@ -244,6 +246,40 @@ void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   QCOMPARE(files["/cases/a.toml"].title, std::string("t"));  // kept
   QVERIFY(!s.frame.isWindowModified());
   QVERIFY(s.frame.close());  // nothing to ask
+}
+
+// The window's case files through the library: saved as typed, opened back
+// as typed; a bad file changes nothing and names the file.
+void ChartsTest::caseFilesThroughTheLibrary() {
+  FrameSession s;
+  const QString path = s.Path("odd.toml");
+  s.answer = path;
+  const char* odd[] = {"41.6m3/s", "", "－４", " 1 500 "};
+  const InputId boxes[] = {InputId::SteadyDischarge, InputId::IntakeHeadLoss,
+                           InputId::ReservoirLevel, InputId::StepCount};
+  for (int k = 0; k < 4; ++k) Text(*s.frame.Form(), boxes[k])->setText(QString::fromUtf8(odd[k]));
+  const InputTexts typed = TypedTexts(*s.frame.Form());
+  QVERIFY(s.frame.saveCaseAs());
+  QCOMPARE(s.frame.windowTitle(), QStringLiteral("odd.toml[*] - Kelvane"));
+
+  s.frame.newCase();
+  QVERIFY(TypedTexts(*s.frame.Form()) == DefaultInputTexts());
+  QCOMPARE(s.frame.windowTitle(), QStringLiteral("Kelvane"));
+  s.frame.openCase(path);
+  QVERIFY(TypedTexts(*s.frame.Form()) == typed);
+
+  QFile bad(s.Path("bad.toml"));
+  QVERIFY(bad.open(QIODevice::WriteOnly));
+  bad.write("[inputs]\nnot-a-box = \"1\"\n");
+  bad.close();
+  ModalWatchdog watchdog;
+  QString title, text;
+  watchdog.Expect(RecordMessage(&title, &text));
+  s.frame.openCase(bad.fileName());
+  QTRY_VERIFY_WITH_TIMEOUT(watchdog.Clean(), 5000);
+  QVERIFY2(text.contains(QStringLiteral("bad.toml")), qPrintable(text));
+  QVERIFY(TypedTexts(*s.frame.Form()) == typed);
+  QCOMPARE(s.frame.CaseFile(), path);
 }
 
 QTEST_MAIN(ChartsTest)

@@ -1,0 +1,238 @@
+#include "study_command.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "batch.h"
+#include "batch_options.h"
+#include "terminal_progress.h"
+
+namespace kelvane {
+namespace {
+
+struct StudyOption {
+  const char* name;
+  const char* placeholder;
+  const char* meaning;
+  bool repeatable;
+};
+
+constexpr StudyOption kStudyOptions[] = {
+    {"sweep", "选项=值,起:止:步",
+     "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢", true},
+    {"cases", "文件.csv", "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", true},
+    {"sweep-csv", "文件|-", "每个案例一行（CSV），按案例号顺序", false},
+    {"forebay-max-level", "X", "限值：前池最高水位 ≤ X (m) 为通过", false},
+    {"forebay-min-level", "Y", "限值：前池最低水位 ≥ Y (m) 为通过", false},
+    {"jobs", "N", "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关", false},
+    {"shard", "K/N", "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片", false},
+};
+
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+[[noreturn]] void Bad(std::string_view option, const std::string& why) {
+  throw UsageError("选项 --" + std::string(option) + " " + why);
+}
+
+// The whole text as one number of type T, nothing before or after it.
+template <typename T>
+bool ReadWhole(std::string_view text, T& value) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+double ReadLevel(std::string_view option, std::string_view text) {
+  double level = 0;
+  if (!ReadWhole(text, level) || !std::isfinite(level))
+    Bad(option, "的值 " + Quoted(text) + " 不是数");
+  return level;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError("无法读取案例文件 " + Quoted(path));
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throw UsageError("无法读取案例文件 " + Quoted(path));
+  return bytes;
+}
+
+// The processors this process may run on.
+int UsableCores() {
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+bool Given(const StudyCommand& study, std::string_view name) {
+  return std::find(study.given.begin(), study.given.end(), name) != study.given.end();
+}
+
+void PrintError(const RunError& error) {
+  std::fputs(RunErrorText(error, ErrorTextLayout::CommandLine).c_str(), stderr);
+}
+
+}  // namespace
+
+bool IsStudyOption(std::string_view name) {
+  return std::any_of(std::begin(kStudyOptions), std::end(kStudyOptions),
+                     [&](const StudyOption& option) { return name == option.name; });
+}
+
+void TakeStudyOption(std::string_view name, std::string_view value, StudyCommand& study) {
+  const StudyOption& option = *std::find_if(std::begin(kStudyOptions), std::end(kStudyOptions),
+                                            [&](const StudyOption& o) { return name == o.name; });
+  if (!option.repeatable && Given(study, name)) Bad(name, "给了两次");
+  study.given.emplace_back(name);
+  try {
+    if (name == "sweep") {
+      study.plan.Add(ParseSweep(value));
+    } else if (name == "cases") {
+      const std::string path(value);
+      try {
+        study.plan.Add(ReadCaseTable(ReadWholeFile(path)));
+      } catch (const StudyInputError& error) {
+        if (error.line() == 0) throw;
+        throw UsageError("案例文件 " + Quoted(path) + " 第 " + std::to_string(error.line()) +
+                         " 行：" + error.what());
+      }
+    } else if (name == "sweep-csv") {
+      if (value.empty()) Bad(name, "缺少文件名");
+      study.csv = value;
+    } else if (name == "forebay-max-level") {
+      study.limits.forebayMaxLevel = ReadLevel(name, value);
+    } else if (name == "forebay-min-level") {
+      study.limits.forebayMinLevel = ReadLevel(name, value);
+    } else if (name == "jobs") {
+      if (!ReadWhole(value, study.jobs) || study.jobs < 1 || study.jobs > 4096) {
+        Bad(name, "须是 1 至 4096 的整数，而不是 " + Quoted(value));
+      }
+    } else if (name == "shard") {
+      const std::size_t slash = value.find('/');
+      if (slash == std::string_view::npos || !ReadWhole(value.substr(0, slash), study.shardIndex) ||
+          !ReadWhole(value.substr(slash + 1), study.shardCount) || study.shardCount < 1 ||
+          study.shardCount > StudyPlan::kMaxCases || study.shardIndex < 0 ||
+          study.shardIndex >= study.shardCount) {
+        Bad(name, "须写作 K/N，0 ≤ K < N，而不是 " + Quoted(value));
+      }
+    }
+  } catch (const StudyInputError& error) {
+    throw UsageError(error.what());
+  }
+}
+
+void CheckStudyOptions(const BatchOptions& options,
+                       const std::array<bool, kInputCount>& inputGiven) {
+  const StudyCommand& study = options.study;
+  if (!study.Active()) {
+    if (!study.given.empty()) {
+      throw UsageError("选项 --" + study.given.front() + " 只用于设计研究（--sweep 或 --cases）");
+    }
+    return;
+  }
+  for (auto [single, name] : {std::pair{&options.output, "output"},
+                              {&options.table, "table"},
+                              {&options.plot, "plot"},
+                              {&options.historyPlot, "history-plot"},
+                              {&options.envelopePlot, "envelope-plot"},
+                              {&options.csv, "csv"},
+                              {&options.saveCase, "save-case"}}) {
+    if (!single->empty()) {
+      throw UsageError(std::string("设计研究不写单次运行的输出 --") + name +
+                       "（每个案例一行见 --sweep-csv）");
+    }
+  }
+  for (InputId input : study.plan.Columns()) {
+    if (inputGiven[static_cast<std::size_t>(input)]) {
+      throw UsageError(std::string("输入选项 --") + Field(input).option + " 既给出又扫描");
+    }
+  }
+  const std::string& summary = options.summary;
+  if (!study.csv.empty() && !summary.empty() &&
+      (study.csv == summary ||
+       (summary != "-" && study.csv != "-" && SameOutputFile(study.csv, summary)))) {
+    throw UsageError("--sweep-csv 与 --summary 指向同一处 " + Quoted(study.csv));
+  }
+}
+
+std::string StudyHelpText() {
+  std::string text =
+      "\n"
+      "设计研究（给出 --sweep 或 --cases 时；每个案例是一次完整的计算，与单独运行相同）:\n";
+  for (const StudyOption& option : kStudyOptions) {
+    text += "  " + PadRight(std::string("--") + option.name + " " + option.placeholder, 28) +
+            option.meaning + "\n";
+  }
+  text += "  " + PadRight("--summary 文件|-", 28) +
+          "研究概要：案例数、失败数、全部限值通过数、各扫描选项全部通过的取值（默认写到标准错误）\n"
+          "出错的案例也是一行（status 为错误号，error 为错误说明），研究照常进行。\n";
+  return text;
+}
+
+int RunStudyCommand(const BatchOptions& options) {
+  const StudyCommand& study = options.study;
+  StudySettings settings;
+  settings.base = options.texts;
+  settings.limits = study.limits;
+  settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
+  settings.shardIndex = study.shardIndex;
+  settings.shardCount = study.shardCount;
+
+  const std::int64_t total =
+      ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
+  StudyProgress progress(total, ::isatty(STDERR_FILENO) == 1);
+  StudyTally tally(study.plan);
+  // Rows go out as they come: at once to standard output, in large blocks to
+  // a file (which is renamed into place only when complete).
+  const std::size_t flushAt = study.csv == "-" ? 1 : std::size_t{1} << 16;
+  auto run = [&](const ByteWriter* write) {
+    std::string rows = write ? StudyCsvHeader(study.plan, study.limits) : "";
+    std::int64_t done = 0;
+    RunStudy(study.plan, settings, [&](const CaseResult& result) {
+      tally.Add(result);
+      if (write) {
+        AppendStudyCsvRow(study.plan, study.limits, result, rows);
+        if (rows.size() >= flushAt) {
+          (*write)(rows);
+          rows.clear();
+        }
+      }
+      progress.Done(++done);
+    });
+    if (write && !rows.empty()) (*write)(rows);
+  };
+  try {
+    if (study.csv.empty()) {
+      run(nullptr);
+    } else {
+      WriteReport(study.csv, [&](const ByteWriter& write) { run(&write); });
+    }
+  } catch (...) {
+    progress.Clear();
+    PrintError(CurrentExceptionAsRunError(Stage::Report));
+    return 1;
+  }
+  progress.Clear();
+
+  const std::string report = StudyReportText(study.plan, settings, tally);
+  if (options.summary.empty()) {
+    std::fputs(report.c_str(), stderr);
+    return 0;
+  }
+  try {
+    WriteReport(options.summary, [&](const ByteWriter& write) { write(report); });
+  } catch (...) {
+    PrintError(CurrentExceptionAsRunError(Stage::Report));
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,102 @@
+// Case files: the sixteen input texts exactly as typed, with an optional
+// title and notes, in a small TOML file (UTF-8):
+//
+//   format-version = 1
+//   title = "..."            # optional
+//   notes = "..."            # optional
+//   [inputs]
+//   forebay-area = "1287.414"
+//
+// The keys of [inputs] are the batch options. A key left out takes its box's
+// default text. A TOML number stands for a text: an integer for its decimal
+// digits ("1500", "-5"), a float for the shortest text that reads back as the
+// same double (C++ std::to_chars: 1287.414 gives "1287.414", 1.0 gives "1",
+// 0.00001 gives "1e-05"); infinity and NaN are refused. A file without
+// format-version is read as version 1.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "solver/inputs.h"
+
+namespace kelvane {
+
+// The format this program writes and the newest it reads.
+constexpr int kCaseFormatVersion = 1;
+
+struct CaseFile {
+  std::string title;  // "" when none
+  std::string notes;  // "" when none; may hold line breaks
+  InputTexts texts = DefaultInputTexts();
+
+  bool operator==(const CaseFile&) const = default;
+};
+
+// What is wrong with a case file.
+enum class CaseProblem {
+  CannotRead,    // the file cannot be opened or read (systemError says why)
+  TooLarge,      // larger than any case file (kMaxCaseFileBytes)
+  NotToml,       // not a TOML document (or not UTF-8); detail: the parser's words
+  UnknownKey,    // a key that is not part of the format
+  WrongType,     // a value of the wrong type (expected says which)
+  NotFinite,     // an input given as the number inf or nan
+  NewerVersion,  // format-version beyond kCaseFormatVersion
+  BadVersion,    // format-version below 1
+  TextNotUtf8,   // writing: an input text that is not UTF-8 cannot be stored
+};
+
+// The type a value must have (CaseProblem::WrongType).
+enum class CaseValueType { None, Text, TextOrNumber, Integer, Table };
+
+constexpr std::size_t kMaxCaseFileBytes = 1 << 20;
+
+// A faulty case file as data; CaseFileErrorText words it.
+struct CaseFileProblem {
+  CaseProblem problem = CaseProblem::NotToml;
+  std::string file;  // UTF-8 path as given
+  int line = 0;      // 1-based; 0 when no line applies
+  int column = 0;    // 1-based; 0 when not known
+  std::string key;   // dotted key concerned: "inputs.forebay-area", "format-version"
+  CaseValueType expected = CaseValueType::None;
+  std::int64_t version = 0;  // the file's format-version (NewerVersion, BadVersion)
+  int systemError = 0;       // errno (CannotRead)
+  std::string detail;        // the TOML parser's own description (NotToml)
+
+  bool operator==(const CaseFileProblem&) const = default;
+};
+
+class CaseFileError : public std::runtime_error {
+ public:
+  explicit CaseFileError(CaseFileProblem problem);
+  const CaseFileProblem& problem() const { return problem_; }
+
+ private:
+  CaseFileProblem problem_;
+};
+
+// The one wording of a case-file error, in Chinese, one line without a line
+// break at the end: "算例文件 “a.toml” 第 3 行：未知的键 “inputs.area”".
+std::string CaseFileErrorText(const CaseFileProblem& problem);
+
+// Reads a case from its bytes; `file` only names it in errors. Throws
+// CaseFileError and nothing else.
+CaseFile ParseCaseFile(std::string_view bytes, const std::string& file);
+
+// Reads a case file. Throws CaseFileError and nothing else.
+CaseFile ReadCaseFile(const std::string& path);
+
+// The bytes of a case file: every input written as a TOML string, so that
+// reading them back gives exactly the same texts. Throws CaseFileError
+// (TextNotUtf8, naming the key; `file` names the file) when a text, the title
+// or the notes is not UTF-8, which TOML cannot hold.
+std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file = "");
+
+// Writes a case file through WriteFileAtomically. The bytes are formed first:
+// an unstorable text throws CaseFileError and touches no file; a file fault
+// throws RunError as every other written file does.
+void WriteCaseFile(const std::string& path, const CaseFile& caseFile);
+
+}  // namespace kelvane

@@ -1,0 +1,129 @@
+// A design study: every case of a StudyPlan run as one whole Calculate, on
+// any number of threads, its rows handed on in case order; the study's CSV,
+// its design limits and closing report, and the numbers its chart draws.
+// Qt-free; prints nothing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/report.h"
+#include "report/study_plan.h"
+
+namespace kelvane {
+
+struct StudyLimits {
+  std::optional<double> forebayMaxLevel;  // m, passes when the highest level <= it
+  std::optional<double> forebayMinLevel;  // m, passes when the lowest level >= it
+};
+
+struct StudySettings {
+  InputTexts base = DefaultInputTexts();  // the boxes no factor sweeps
+  StudyLimits limits;
+  int jobs = 1;  // threads running cases
+  // Only the cases whose number is shardIndex modulo shardCount.
+  std::int64_t shardIndex = 0;
+  std::int64_t shardCount = 1;
+};
+
+// A value over the whole grid and where it is first reached: the earliest
+// step, then the lowest node.
+struct GridExtreme {
+  float value = 0;  // m or m/s
+  int node = 0;
+  float time = 0;  // s, of the step
+};
+
+// What the study keeps of one complete run: no grid.
+struct CaseExtremes {
+  float forebayInitial = 0;                  // m
+  GridExtreme forebayHighest;                // m, at the last node
+  GridExtreme forebayLowest;                 // m
+  std::optional<float> forebayReversalTime;  // s
+  GridExtreme headMax, headMin;              // m
+  GridExtreme velocityMax, velocityMin;      // m/s
+};
+
+struct CaseResult {
+  std::int64_t number = 0;               // 1-based, in the whole study
+  std::vector<std::uint32_t> values;     // the value index of each swept column
+  int status = 0;                        // 0, or the error's catalogue number
+  std::string error;                     // the error on one line; empty when none
+  std::optional<CaseExtremes> extremes;  // a complete run only
+  // Per limit given, for a complete run only.
+  std::optional<bool> passMax, passMin;
+
+  // Complete, and within every limit given.
+  bool Passed() const { return status == 0 && passMax != false && passMin != false; }
+};
+
+// Case `number` exactly as `kelvane --batch` runs its texts: the study's
+// base texts with the case's swept texts, one whole Calculate with the
+// summary's envelope gathered block by block. A fault is the row's error.
+CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
+
+// Receives the rows in ascending case order, one call at a time (from any of
+// the study's threads). A throw ends the study and is rethrown by RunStudy.
+using CaseSink = std::function<void(const CaseResult&)>;
+
+// Runs every case of the shard on settings.jobs threads (the calling thread
+// one of them). Each thread holds at most one run's grids; finished rows wait
+// for the earlier ones in a window of a few rows per thread, so memory does
+// not grow with the number of cases, and what the sink sees never depends on
+// the number of threads.
+void RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink);
+
+// The number of cases in the shard.
+std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::int64_t shardCount);
+
+// The study's CSV: the header
+//   case,<swept options>,status,error,forebay_initial_m,...,velocity_min_time_s
+// then pass_forebay_max_level and pass_forebay_min_level for the limits
+// given; one row per case. Numbers are the shortest text that reads back to
+// the same single; cells with a comma, quote or line break are quoted; a
+// value a failed case lacks is empty. LF line ends.
+std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits);
+void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& result,
+                       std::string& out);
+
+// The closing report, gathered row by row: how many cases ran, failed and
+// passed every limit, and for each swept column the values at which every
+// case that ran passed.
+class StudyTally {
+ public:
+  explicit StudyTally(const StudyPlan& plan);
+  void Add(const CaseResult& result);
+  std::int64_t Cases() const { return cases_; }
+  std::int64_t Failed() const { return failed_; }
+  std::int64_t Passed() const { return passed_; }
+  // The value indices of `column` met by some case, every one of which passed.
+  std::vector<std::uint32_t> PassingValues(std::size_t column) const;
+
+ private:
+  std::vector<std::vector<std::uint8_t>> seen_, failing_;  // per column, per value
+  std::int64_t cases_ = 0, failed_ = 0, passed_ = 0;
+};
+
+// The report as UTF-8 text with LF line ends. Consecutive passing values of
+// one FROM:TO:STEP are written as one range.
+std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
+                            const StudyTally& tally);
+
+// What the study's chart draws: the forebay's highest and lowest level of
+// each complete case, by its values of the first two swept columns (the
+// second 0 when there is only one), in case order.
+struct ForebayExtremesPoint {
+  std::uint32_t firstValue = 0;
+  std::uint32_t secondValue = 0;
+  float highest = 0;  // m
+  float lowest = 0;   // m
+};
+std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result);
+
+// The shortest text that reads back to the same single.
+std::string ShortestText(float value);
+
+}  // namespace kelvane

@@ -1,0 +1,360 @@
+#include "report/study_plan.h"
+
+#include <csv.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace kelvane {
+namespace {
+
+using Int = __int128;
+
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+std::optional<InputId> InputByOption(std::string_view option) {
+  for (const InputField& field : InputFields()) {
+    if (option == field.option) return field.id;
+  }
+  return std::nullopt;
+}
+
+// A decimal number read exactly: mantissa * 10^exponent.
+struct Decimal {
+  Int mantissa = 0;
+  int exponent = 0;
+};
+
+constexpr int kMaxDigits = 30;     // significant digits of one bound or step
+constexpr int kMaxExponent = 400;  // beyond the double range either way
+constexpr int kMaxScaledDigits = 36;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// [sign] digits [. digits] [e [sign] digits], the whole text, nothing else.
+std::optional<Decimal> ParseDecimal(std::string_view s) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  Int mantissa = 0;
+  int significant = 0, fraction = 0;
+  bool anyDigit = false, point = false;
+  for (; i < s.size(); ++i) {
+    if (s[i] == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (!IsDigit(s[i])) break;
+    anyDigit = true;
+    if (mantissa != 0 || s[i] != '0') {
+      if (++significant > kMaxDigits) return std::nullopt;
+    }
+    mantissa = mantissa * 10 + (s[i] - '0');
+    if (point) ++fraction;
+  }
+  if (!anyDigit) return std::nullopt;
+  int exponent = 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    bool negativeExponent = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negativeExponent = s[i++] == '-';
+    if (i == s.size()) return std::nullopt;
+    for (; i < s.size() && IsDigit(s[i]); ++i) {
+      exponent = std::min(exponent * 10 + (s[i] - '0'), 10 * kMaxExponent);
+    }
+    if (negativeExponent) exponent = -exponent;
+  }
+  if (i != s.size()) return std::nullopt;
+  exponent -= fraction;
+  if (mantissa != 0 && (exponent > kMaxExponent || exponent < -kMaxExponent)) return std::nullopt;
+  return Decimal{negative ? -mantissa : mantissa, mantissa == 0 ? 0 : exponent};
+}
+
+// `value` scaled to 10^`exponent` (not above its own), or nothing when it
+// would take more than kMaxScaledDigits digits.
+std::optional<Int> Scaled(const Decimal& value, int exponent) {
+  Int m = value.mantissa;
+  Int limit = 1;
+  for (int k = 0; k < kMaxScaledDigits; ++k) limit *= 10;
+  for (int shift = value.exponent - exponent; shift > 0; --shift) {
+    if (m >= limit / 10 || m <= -limit / 10) return std::nullopt;
+    m *= 10;
+  }
+  return m;
+}
+
+// The shortest text of value * 10^exponent: fixed or exponent notation,
+// whichever has fewer characters, fixed on a tie.
+std::string DecimalText(Int value, int exponent) {
+  if (value == 0) return "0";
+  const bool negative = value < 0;
+  unsigned __int128 magnitude = negative ? -static_cast<unsigned __int128>(value) : value;
+  std::string digits;
+  for (; magnitude != 0; magnitude /= 10) digits.push_back(char('0' + int(magnitude % 10)));
+  std::reverse(digits.begin(), digits.end());
+  while (digits.back() == '0') {
+    digits.pop_back();
+    ++exponent;
+  }
+  const int n = static_cast<int>(digits.size());
+  std::string fixed;
+  if (exponent >= 0) {
+    fixed.append(digits).append(exponent, '0');
+  } else if (n > -exponent) {
+    fixed.append(digits, 0, n + exponent).append(1, '.').append(digits, n + exponent);
+  } else {
+    fixed.append("0.").append(-exponent - n, '0').append(digits);
+  }
+  const int power = exponent + n - 1;
+  std::string scientific(1, digits[0]);
+  if (n > 1) scientific.append(1, '.').append(digits, 1);
+  scientific.append(power < 0 ? "e-" : "e+");
+  const std::string powerText = std::to_string(power < 0 ? -power : power);
+  scientific.append(2 - std::min<std::size_t>(2, powerText.size()), '0').append(powerText);
+  std::string text = negative ? "-" : "";
+  return text.append(scientific.size() < fixed.size() ? scientific : fixed);
+}
+
+std::vector<std::string> RangeValues(std::string_view option, std::string_view from,
+                                     std::string_view to, std::string_view step) {
+  const std::string where = "--sweep " + std::string(option) + "=";
+  const std::string_view parts[3] = {from, to, step};
+  std::optional<Decimal> bounds[3];
+  for (int k = 0; k < 3; ++k) {
+    bounds[k] = ParseDecimal(parts[k]);
+    if (!bounds[k]) {
+      throw StudyInputError(where + " 中的 " + Quoted(parts[k]) + " 不是数（至多 30 位有效数字）");
+    }
+  }
+  const int exponent = std::min({bounds[0]->exponent, bounds[1]->exponent, bounds[2]->exponent});
+  std::optional<Int> first = Scaled(*bounds[0], exponent), last = Scaled(*bounds[1], exponent),
+                     stride = Scaled(*bounds[2], exponent);
+  if (!first || !last || !stride) throw StudyInputError(where + " 的起点、终点与步长位数相差太多");
+  if (*stride == 0) throw StudyInputError(where + " 的步长为 0");
+  const Int span = *last - *first;
+  if ((span > 0 && *stride < 0) || (span < 0 && *stride > 0)) {
+    throw StudyInputError(where + " 的步长方向与起点到终点相反");
+  }
+  // Both of one sign: the quotient truncates towards zero, the last value is
+  // TO itself or the last one short of it.
+  const Int steps = span / *stride;
+  if (steps >= kMaxSweepValues) {
+    throw StudyInputError(where + " 的取值超过 " + std::to_string(kMaxSweepValues) + " 个");
+  }
+  std::vector<std::string> values;
+  for (Int k = 0; k <= steps; ++k) values.push_back(DecimalText(*first + k * *stride, exponent));
+  return values;
+}
+
+// The rows of a CSV text as libcsv reads it, each with the line on which it
+// begins.
+class CsvRows {
+ public:
+  struct Row {
+    int line;
+    std::vector<std::string> cells;
+  };
+
+  explicit CsvRows(std::string_view text) {
+    if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) throw std::bad_alloc();
+    std::unique_ptr<csv_parser, void (*)(csv_parser*)> free(&parser_, csv_free);
+    // Cells are kept exactly: blanks are part of a box's text.
+    csv_set_space_func(&parser_, [](unsigned char) { return 0; });
+    // Line by line, so that a fault and each row's first line are known.
+    while (!text.empty()) {
+      ++line_;
+      const std::size_t end = std::min(text.find('\n'), text.size() - 1) + 1;
+      const std::string_view chunk = text.substr(0, end);
+      if (rowLine_ == 0 && chunk.find_first_not_of("\r\n") != std::string_view::npos) {
+        rowLine_ = line_;
+      }
+      if (csv_parse(&parser_, chunk.data(), chunk.size(), &CsvRows::Cell, &CsvRows::End, this) !=
+          chunk.size()) {
+        Fail(csv_error(&parser_));
+      }
+      text.remove_prefix(end);
+    }
+    if (csv_fini(&parser_, &CsvRows::Cell, &CsvRows::End, this) != 0) Fail(csv_error(&parser_));
+  }
+  std::vector<Row>& rows() { return rows_; }
+
+ private:
+  [[noreturn]] void Fail(int error) {
+    if (error == CSV_ENOMEM || error == CSV_ETOOBIG) throw std::bad_alloc();
+    // In strict mode: a quote inside an unquoted cell, text after a closing
+    // quote, or a quoted cell never closed.
+    throw StudyInputError("引号不配对（带逗号、引号或换行的单元格须整格加引号，格内引号写两次）",
+                          rowLine_ ? rowLine_ : line_);
+  }
+  static void Cell(void* bytes, std::size_t size, void* self) {
+    auto* rows = static_cast<CsvRows*>(self);
+    if (rows->rowLine_ == 0) rows->rowLine_ = rows->line_;
+    rows->cells_.emplace_back(static_cast<const char*>(bytes), size);
+  }
+  static void End(int, void* self) {
+    auto* rows = static_cast<CsvRows*>(self);
+    rows->rows_.push_back({rows->rowLine_ ? rows->rowLine_ : rows->line_, std::move(rows->cells_)});
+    rows->cells_.clear();
+    rows->rowLine_ = 0;
+  }
+
+  csv_parser parser_{};
+  int line_ = 0;     // the line being read
+  int rowLine_ = 0;  // the first line of the row being read, 0 between rows
+  std::vector<std::string> cells_;
+  std::vector<Row> rows_;
+};
+
+}  // namespace
+
+StudyFactor ParseSweep(std::string_view spec) {
+  const std::size_t equals = spec.find('=');
+  const std::string_view option = spec.substr(0, equals);
+  const std::optional<InputId> input = InputByOption(option);
+  if (equals == std::string_view::npos || !input) {
+    throw StudyInputError(
+        "--sweep 须写作 输入选项=起点:终点:步长 或 输入选项=文本1,文本2,...，而不是 " +
+        Quoted(spec));
+  }
+  const std::string where = "--sweep " + std::string(option) + "=";
+  StudyFactor factor;
+  factor.inputs = {*input};
+  factor.values.resize(1);
+  std::vector<std::string>& values = factor.values[0];
+  const std::string_view items = spec.substr(equals + 1);
+  for (std::size_t start = 0, ranges = 0;;) {
+    const std::size_t comma = std::min(items.find(',', start), items.size());
+    const std::string_view item = items.substr(start, comma - start);
+    if (item.empty()) throw StudyInputError(where + " 的取值列表中有空值");
+    if (item.find(':') == std::string_view::npos) {
+      values.emplace_back(item);
+      factor.rangeOf.push_back(0);
+    } else {
+      const std::size_t a = item.find(':'), b = item.find(':', a + 1);
+      if (b == std::string_view::npos || item.find(':', b + 1) != std::string_view::npos) {
+        throw StudyInputError(where + " 的范围须写作 起点:终点:步长，而不是 " + Quoted(item));
+      }
+      ++ranges;
+      for (std::string& value : RangeValues(option, item.substr(0, a),
+                                            item.substr(a + 1, b - a - 1), item.substr(b + 1))) {
+        values.push_back(std::move(value));
+        factor.rangeOf.push_back(static_cast<std::uint32_t>(ranges));
+      }
+    }
+    if (static_cast<std::int64_t>(values.size()) > kMaxSweepValues) {
+      throw StudyInputError(where + " 的取值超过 " + std::to_string(kMaxSweepValues) + " 个");
+    }
+    if (comma == items.size()) break;
+    start = comma + 1;
+  }
+  for (std::size_t k = 0; k < values.size(); ++k)
+    factor.cells.push_back(static_cast<std::uint32_t>(k));
+  return factor;
+}
+
+StudyFactor ReadCaseTable(std::string_view csv) {
+  if (csv.starts_with("\xEF\xBB\xBF")) csv.remove_prefix(3);
+  CsvRows reader(csv);
+  std::vector<CsvRows::Row>& rows = reader.rows();
+  if (rows.empty()) throw StudyInputError("案例文件是空的", 1);
+
+  StudyFactor factor;
+  const CsvRows::Row& header = rows.front();
+  for (const std::string& cell : header.cells) {
+    const std::size_t first = cell.find_first_not_of(" \t");
+    const std::string name = first == std::string::npos
+                                 ? ""
+                                 : cell.substr(first, cell.find_last_not_of(" \t") + 1 - first);
+    const std::optional<InputId> input = InputByOption(name);
+    if (!input) {
+      throw StudyInputError("表头 " + Quoted(name) + " 不是输入选项（如 forebay-area）",
+                            header.line);
+    }
+    if (std::find(factor.inputs.begin(), factor.inputs.end(), *input) != factor.inputs.end()) {
+      throw StudyInputError("表头 " + Quoted(name) + " 出现两次", header.line);
+    }
+    factor.inputs.push_back(*input);
+  }
+  if (rows.size() == 1) throw StudyInputError("案例文件只有表头，没有案例", header.line);
+
+  const std::size_t columns = factor.inputs.size();
+  factor.values.resize(columns);
+  std::vector<std::map<std::string, std::uint32_t, std::less<>>> index(columns);
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const CsvRows::Row& row = rows[r];
+    if (row.cells.size() != columns) {
+      throw StudyInputError("有 " + std::to_string(row.cells.size()) + " 个单元格，表头有 " +
+                                std::to_string(columns) + " 个",
+                            row.line);
+    }
+    for (std::size_t c = 0; c < columns; ++c) {
+      auto [at, added] =
+          index[c].try_emplace(row.cells[c], static_cast<std::uint32_t>(factor.values[c].size()));
+      if (added) factor.values[c].push_back(row.cells[c]);
+      factor.cells.push_back(at->second);
+    }
+  }
+  return factor;
+}
+
+void StudyPlan::Add(StudyFactor factor) {
+  for (InputId input : factor.inputs) {
+    if (std::find(columns_.begin(), columns_.end(), input) != columns_.end()) {
+      throw StudyInputError(std::string("输入选项 ") + Field(input).option + " 扫描了两次");
+    }
+  }
+  const auto rows = static_cast<std::int64_t>(factor.RowCount());
+  const std::int64_t before = cases_ == 0 ? 1 : cases_;
+  if (rows == 0 || rows > kMaxCases / before) {
+    throw StudyInputError("案例太多（至多 " + std::to_string(kMaxCases) + " 个）");
+  }
+  cases_ = before * rows;
+  for (std::size_t c = 0; c < factor.inputs.size(); ++c) {
+    columns_.push_back(factor.inputs[c]);
+    where_.push_back({factors_.size(), c});
+  }
+  factors_.push_back(std::move(factor));
+}
+
+std::size_t StudyPlan::ValueCount(std::size_t column) const {
+  return factors_[where_[column].factor].values[where_[column].column].size();
+}
+
+const std::string& StudyPlan::ValueText(std::size_t column, std::uint32_t value) const {
+  return factors_[where_[column].factor].values[where_[column].column][value];
+}
+
+bool StudyPlan::NextInRange(std::size_t column, std::uint32_t a) const {
+  const StudyFactor& factor = factors_[where_[column].factor];
+  return a + 1u < factor.rangeOf.size() && factor.rangeOf[a] != 0 &&
+         factor.rangeOf[a] == factor.rangeOf[a + 1];
+}
+
+void StudyPlan::CaseValues(std::int64_t number, std::vector<std::uint32_t>& values) const {
+  values.resize(columns_.size());
+  // Mixed radix over the factors' rows, the last factor varying fastest.
+  std::int64_t index = number - 1;
+  std::size_t column = columns_.size();
+  for (std::size_t f = factors_.size(); f-- > 0;) {
+    const StudyFactor& factor = factors_[f];
+    const auto rows = static_cast<std::int64_t>(factor.RowCount());
+    const std::size_t row = static_cast<std::size_t>(index % rows);
+    index /= rows;
+    column -= factor.inputs.size();
+    for (std::size_t c = 0; c < factor.inputs.size(); ++c) {
+      values[column + c] = factor.cells[row * factor.inputs.size() + c];
+    }
+  }
+}
+
+InputTexts StudyPlan::CaseTexts(const InputTexts& base, std::int64_t number) const {
+  std::vector<std::uint32_t> values;
+  CaseValues(number, values);
+  InputTexts texts = base;
+  for (std::size_t c = 0; c < columns_.size(); ++c) texts[columns_[c]] = ValueText(c, values[c]);
+  return texts;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,267 @@
+// Design studies as a user runs them: the built program as a child process.
+// A sample of a study's rows is recomputed from single batch runs of the same
+// texts; the bytes do not depend on --jobs; shards joined as the README says
+// give the whole file; bad case files and option mixes are usage errors.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProcessResult {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.push_back("");
+  return parts;
+}
+
+float Number(const std::string& text) {
+  float value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  EXPECT_TRUE(error == std::errc() && end == text.data() + text.size()) << text;
+  return value;
+}
+
+class SweepProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kelvane-sweep-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // `command` run by /bin/sh in the test's folder, with $KELVANE set.
+  ProcessResult Shell(const std::string& command) {
+    const fs::path out = dir_ / ".out", err = dir_ / ".err";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(dir_.c_str()) != 0 ||
+          ::setenv("KELVANE", KELVANE_EXE, 1) != 0) {
+        ::_exit(127);
+      }
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+  }
+
+  fs::path dir_;
+};
+
+// The study's columns from a single run's step CSV (step,time_s,H1_m,V1,...):
+// forebay initial, highest and lowest with their times, reversal time, and
+// each grid extreme with its node and time, first reached by step then node.
+std::vector<std::string> ExtremesFromSteps(const std::string& stepCsv) {
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& line : Split(stepCsv, '\n')) {
+    if (!line.empty()) rows.push_back(Split(line, ','));
+  }
+  const std::size_t nodes = (rows[0].size() - 2) / 2;
+  auto cell = [&](std::size_t step, std::size_t node, bool velocity) {
+    return rows[step][2 + 2 * (node - 1) + velocity];
+  };
+  struct Best {
+    float value;
+    std::size_t node, step;
+  };
+  auto extreme = [&](bool velocity, bool highest, std::size_t firstNode, std::size_t lastNode) {
+    Best best{Number(cell(1, firstNode, velocity)), firstNode, 1};
+    for (std::size_t step = 1; step < rows.size(); ++step) {
+      for (std::size_t node = firstNode; node <= lastNode; ++node) {
+        const float v = Number(cell(step, node, velocity));
+        if (highest ? v > best.value : v < best.value) best = {v, node, step};
+      }
+    }
+    return best;
+  };
+  std::vector<std::string> out{cell(1, nodes, false)};
+  for (bool highest : {true, false}) {
+    Best b = extreme(false, highest, nodes, nodes);
+    out.push_back(cell(b.step, nodes, false));
+    out.push_back(rows[b.step][1]);
+  }
+  int direction = 0;
+  std::string reversal;
+  for (std::size_t step = 1; step < rows.size() && reversal.empty(); ++step) {
+    const float v = Number(cell(step, nodes, true));
+    const int sign = (v > 0) - (v < 0);
+    if (direction == 0) {
+      direction = sign;
+    } else if (sign == -direction) {
+      reversal = rows[step][1];
+    }
+  }
+  out.push_back(reversal);
+  for (bool velocity : {false, true}) {
+    for (bool highest : {true, false}) {
+      Best b = extreme(velocity, highest, 1, nodes);
+      out.push_back(cell(b.step, b.node, velocity));
+      out.push_back(std::to_string(b.node));
+      out.push_back(rows[b.step][1]);
+    }
+  }
+  return out;
+}
+
+TEST_F(SweepProcess, SampledRowsEqualSingleBatchRunsOfTheSameTexts) {
+  const std::vector<std::string> areas{"0.004", "0.02", "600", "950", "1300", "1650", "2000"};
+  const std::vector<std::string> discharges{"0", "20", "41.6"};
+  const std::vector<std::string> reaches{"1", "5", "x"};
+  ProcessResult study = Shell(
+      "$KELVANE --batch --sweep forebay-area=0.004,0.02,600:2000:350 "
+      "--sweep final-pump-discharge=0,20,41.6 --sweep segment-count=1,5,x --jobs 2 "
+      "--sweep-csv - --summary report.txt");
+  ASSERT_EQ(study.status, 0) << study.err;
+  EXPECT_EQ(study.err, "");
+  const std::vector<std::string> lines = Split(study.out, '\n');
+  ASSERT_EQ(lines.size(), 1 + 63 + 1u);
+
+  std::mt19937 random(20260213);
+  std::set<std::size_t> sample;
+  while (sample.size() < 8) sample.insert(1 + random() % 63);
+  int failed = 0;
+  for (std::size_t number : sample) {
+    const std::vector<std::string> row = Split(lines[number], ',');
+    SCOPED_TRACE(lines[number]);
+    ASSERT_EQ(row[0], std::to_string(number));
+    const std::size_t i = number - 1;
+    ASSERT_EQ(row[1], areas[i / 9]);
+    ASSERT_EQ(row[2], discharges[i / 3 % 3]);
+    ASSERT_EQ(row[3], reaches[i % 3]);
+    ProcessResult single =
+        Shell("$KELVANE --batch --forebay-area " + row[1] + " --final-pump-discharge " + row[2] +
+              " --segment-count " + row[3] + " --csv -");
+    if (single.status != 0) {
+      ++failed;
+      ASSERT_EQ(single.status, 1);
+      // "运行时错误 'N': DESCRIPTION\nWHERE\n" as one line, and N; the single
+      // run's input warnings before it are not part of a study's row.
+      std::vector<std::string> message;
+      for (const std::string& line : Split(single.err, '\n'))
+        if (line.rfind("kelvane: 警告: ", 0) != 0) message.push_back(line);
+      EXPECT_EQ(row[5], message[0] + "；" + message[1]);
+      EXPECT_EQ(row[4], message[0].substr(message[0].find('\'') + 1,
+                                          message[0].rfind('\'') - message[0].find('\'') - 1));
+      continue;
+    }
+    EXPECT_EQ(row[4], "0");
+    EXPECT_EQ(row[5], "");
+    const std::vector<std::string> expected = ExtremesFromSteps(single.out);
+    EXPECT_EQ(std::vector<std::string>(row.begin() + 6, row.end()), expected);
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_LT(failed, 8);
+}
+
+TEST_F(SweepProcess, TheSameBytesForOneAndTwoJobs) {
+  const std::string study =
+      "$KELVANE --batch --sweep step-count=3000,20,1500 --sweep forebay-area=0.004,600,2000 "
+      "--forebay-max-level -2.0 --forebay-min-level -6.0 ";
+  ASSERT_EQ(Shell(study + "--jobs 1 --sweep-csv one.csv --summary one.txt").status, 0);
+  ProcessResult two = Shell(study + "--jobs 2 --sweep-csv two.csv");
+  ASSERT_EQ(two.status, 0);
+  EXPECT_EQ(ReadFile(dir_ / "two.csv"), ReadFile(dir_ / "one.csv"));
+  EXPECT_EQ(two.err, ReadFile(dir_ / "one.txt"));  // the report goes to standard error
+  EXPECT_NE(two.err.find("运行失败        3\n"), std::string::npos) << two.err;
+}
+
+// The README's recipe for joining the shards of a job array.
+TEST_F(SweepProcess, ShardsJoinedAsTheReadmeSaysGiveTheWholeFile) {
+  const std::string study =
+      "$KELVANE --batch --sweep forebay-area=0.004,600:2000:200 --sweep "
+      "final-pump-discharge=0,41.6 ";
+  ASSERT_EQ(Shell(study + "--sweep-csv whole.csv").status, 0);
+  ProcessResult shards =
+      Shell("for k in 0 1 2 3; do " + study +
+            "--shard $k/4 --sweep-csv shard-$k.csv --summary /dev/null; done && "
+            "{ head -n 1 shard-0.csv; tail -q -n +2 shard-*.csv | sort -t, -k1,1n; }"
+            " > joined.csv");
+  ASSERT_EQ(shards.status, 0) << shards.err;
+  EXPECT_EQ(ReadFile(dir_ / "joined.csv"), ReadFile(dir_ / "whole.csv"));
+  EXPECT_EQ(Split(ReadFile(dir_ / "whole.csv"), '\n').size(), 1 + 18 + 1u);
+}
+
+TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
+  std::ofstream(dir_ / "cases.csv") << "final-pump-discharge,forebay-area\n"
+                                       "0,\"1 287.414\"\n"
+                                       "\"41.6\",\"6,00\"\n";
+  ProcessResult cases = Shell(
+      "$KELVANE --batch --cases cases.csv --sweep step-count=300,1500 "
+      "--sweep-csv - --summary /dev/null");
+  ASSERT_EQ(cases.status, 0) << cases.err;
+  const std::vector<std::string> lines = Split(cases.out, '\n');
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0].substr(0, 48), "case,final-pump-discharge,forebay-area,step-coun");
+  EXPECT_EQ(lines[2].substr(0, 23), "2,0,1 287.414,1500,0,,-");
+  EXPECT_EQ(lines[4].substr(0, 23), "4,41.6,\"6,00\",1500,0,,-");
+  // "1 287.414" is the default area, blanks dropped: the values of a study of
+  // the defaults alone.
+  ProcessResult defaults = Shell("$KELVANE --batch --sweep final-pump-discharge=0 --sweep-csv -");
+  auto after = [](const std::string& line, int commas) {
+    std::size_t at = 0;
+    for (int k = 0; k < commas; ++k) at = line.find(',', at) + 1;
+    return line.substr(at);
+  };
+  EXPECT_EQ(after(lines[2], 4), after(Split(defaults.out, '\n')[1], 2));
+
+  std::ofstream(dir_ / "bad.csv") << "forebay-area,step-count\n600,300\n\n700\n";
+  struct Usage {
+    std::string options;
+    std::string fragment;
+  };
+  const Usage usages[] = {
+      {"--cases bad.csv", "案例文件 “bad.csv” 第 4 行：有 1 个单元格，表头有 2 个"},
+      {"--cases nosuch.csv", "无法读取案例文件 “nosuch.csv”"},
+      {"--sweep forebay-area=1:2:0", "步长为 0"},
+      {"--sweep forebay-area=1,2 --forebay-area 3", "--forebay-area 既给出又扫描"},
+      {"--sweep forebay-area=1,2 --sweep forebay-area=3", "forebay-area 扫描了两次"},
+      {"--sweep forebay-area=1,2 --csv steps.csv", "--csv"},
+      {"--jobs 2", "--jobs 只用于设计研究"},
+      {"--sweep forebay-area=1,2 --shard 2/2", "--shard"},
+      {"--sweep forebay-area=1,2 --forebay-max-level x", "--forebay-max-level"},
+      {"--sweep forebay-area=1,2 --sweep-csv - --summary -", "同一处"},
+  };
+  for (const Usage& u : usages) {
+    SCOPED_TRACE(u.options);
+    ProcessResult r = Shell("$KELVANE --batch " + u.options);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(u.fragment), std::string::npos) << r.err;
+  }
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir_)) left.insert(entry.path().filename());
+  EXPECT_EQ(left, (std::set<std::string>{".err", ".out", "bad.csv", "cases.csv"}));
+}
+
+}  // namespace

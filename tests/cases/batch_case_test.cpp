@@ -1,0 +1,143 @@
+// --case and --save-case: the command line over the case file in any order,
+// and a saved case that runs to the same result file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "batch_options.h"
+#include "cases/case_file.h"
+
+namespace kelvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BatchCase : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kelvane-batch-case-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  static BatchOptions Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "kelvane");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    return ParseBatchOptions(static_cast<int>(argv.size()), argv.data());
+  }
+
+  // Runs the built program; its exit status, standard error in `err`.
+  int Kelvane(const std::vector<std::string>& args, std::string* err = nullptr) {
+    const std::string errPath = Path("stderr");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int fd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || ::dup2(fd, 2) < 0) ::_exit(127);
+      std::vector<char*> argv{const_cast<char*>(KELVANE_EXE), const_cast<char*>("--batch")};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(KELVANE_EXE, argv.data());
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (err) *err = Read(errPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
+  CaseFile saved;
+  saved.title = "t";
+  saved.notes = "n";
+  saved.texts[InputId::ForebayArea] = "1000";
+  saved.texts[InputId::StepCount] = "200";
+  const std::string file = Path("a.toml");
+  WriteCaseFile(file, saved);
+
+  struct Row {
+    std::vector<std::string> args;
+    std::string forebayArea, stepCount, waveSpeed;
+  };
+  const std::vector<Row> rows = {
+      {{"--case", file}, "1000", "200", "1000"},
+      {{"--forebay-area", "5", "--case", file}, "5", "200", "1000"},
+      {{"--case", file, "--forebay-area", "5"}, "5", "200", "1000"},
+      {{"--case=" + file, "--forebay-area="}, "", "200", "1000"},
+      {{"--step-count", "7", "--case", file, "--wave-speed", "900"}, "1000", "7", "900"},
+      {{"--step-count", "7"}, "1287.414", "7", "1000"},
+  };
+  for (const Row& row : rows) {
+    const BatchOptions options = Parse(row.args);
+    EXPECT_EQ(options.texts[InputId::ForebayArea], row.forebayArea) << row.args[1];
+    EXPECT_EQ(options.texts[InputId::StepCount], row.stepCount) << row.args[1];
+    EXPECT_EQ(options.texts[InputId::WaveSpeed], row.waveSpeed) << row.args[1];
+    EXPECT_EQ(options.texts[InputId::CulvertLength], "596.662");
+  }
+  EXPECT_EQ(Parse({"--case", file}).caseTitle, "t");
+  EXPECT_THROW(Parse({"--case", file, "--case", file}), UsageError);
+  EXPECT_THROW(Parse({"--case", Path("missing.toml")}), UsageError);
+  // An output over the case file read would lose it; saving the case over it
+  // is allowed.
+  EXPECT_THROW(Parse({"--case", file, "--csv", dir_.string() + "/./a.toml"}), UsageError);
+  EXPECT_THROW(Parse({"--case", file, "--sweep", "wave-speed=900,1000", "--sweep-csv", file}),
+               UsageError);
+  EXPECT_EQ(Parse({"--case", file, "--save-case", file}).saveCase, file);
+  // A design study starts from the case's texts; it saves no case.
+  EXPECT_EQ(Parse({"--case", file, "--sweep", "wave-speed=900,1000"}).texts[InputId::StepCount],
+            "200");
+  EXPECT_THROW(Parse({"--sweep", "wave-speed=900,1000", "--save-case", Path("b.toml")}),
+               UsageError);
+}
+
+TEST_F(BatchCase, SavedCaseRunsToTheSameResultFile) {
+  const std::string caseFile = Path("run.toml");
+  ASSERT_EQ(Kelvane({"--steady-discharge", "30.5m3/s", "--segment-count", " 7 ", "--step-count",
+                     "1 200", "--reservoir-level", "－４", "--save-case", caseFile, "--output",
+                     Path("first.txt")}),
+            0);
+  ASSERT_EQ(Kelvane({"--case", caseFile, "--output", Path("second.txt")}), 0);
+  const std::string bytes = Read(Path("first.txt"));
+  EXPECT_GT(bytes.size(), 1000u);
+  EXPECT_EQ(Read(Path("second.txt")), bytes);
+  EXPECT_EQ(ReadCaseFile(caseFile).texts[InputId::StepCount], "1 200");
+
+  // A case that cannot be saved is reported; the result file is still written.
+  std::string err;
+  EXPECT_EQ(Kelvane({"--case", caseFile, "--save-case", Path("no/such/folder.toml"), "--output",
+                     Path("third.txt")},
+                    &err),
+            1);
+  EXPECT_NE(err.find("no/such/folder.toml"), std::string::npos) << err;
+  EXPECT_EQ(Read(Path("third.txt")), bytes);
+}
+
+TEST_F(BatchCase, BadCaseFileIsAUsageErrorWithFileAndLine) {
+  const std::string file = Path("bad.toml");
+  std::ofstream(file) << "[inputs]\nforebay-area = \"1\"\nforbay-area = \"2\"\n";
+  std::string err;
+  EXPECT_EQ(Kelvane({"--case", file, "--output", Path("r.txt")}, &err), 2);
+  EXPECT_NE(err.find("“" + file + "” 第 3 行"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(Path("r.txt")));
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,202 @@
+// Case files: texts come back exactly, numbers become the texts promised,
+// and every bad file is reported with its kind and line.
+#include "cases/case_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "kelvane-case-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~TempFolder() { fs::remove_all(path_); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Texts a user can type that TOML must quote or escape, one per box.
+CaseFile OddCase() {
+  const std::vector<std::string> odd = {"41.6m3/s",
+                                        "",
+                                        "－４",
+                                        " 1 500 ",
+                                        "say \"hi\"",
+                                        "back\\slash\\",
+                                        "two\nlines",
+                                        "tab\tcr\r",
+                                        "\x01\x1f\x7f",
+                                        "\u0085\u00a0",
+                                        "中文 # not a comment",
+                                        "'''",
+                                        "\"\"\"",
+                                        "\ufeff1e3",
+                                        "\\u0041 \\n",
+                                        "[inputs]\nforebay-area = 1"};
+  CaseFile caseFile;
+  caseFile.title = "泵站 \"A\" \\ 1";
+  caseFile.notes = "first line\nsecond line\r\n\tthird";
+  for (InputId id : AllInputs()) caseFile.texts[id] = odd[static_cast<std::size_t>(id)];
+  return caseFile;
+}
+
+TEST(CaseFile, OddTextsComeBackExactly) {
+  const CaseFile odd = OddCase();
+  EXPECT_EQ(ParseCaseFile(CaseFileBytes(odd), "odd.toml"), odd);
+
+  // Through the file system too, and with nothing but defaults.
+  TempFolder folder;
+  const std::string path = (folder.path() / "odd.toml").string();
+  WriteCaseFile(path, odd);
+  EXPECT_EQ(ReadCaseFile(path), odd);
+  WriteCaseFile(path, CaseFile{});
+  EXPECT_EQ(ReadCaseFile(path), CaseFile{});
+}
+
+TEST(CaseFile, MissingKeysTakeTheDefaultTexts) {
+  CaseFile expected;
+  expected.texts[InputId::StepCount] = "200";
+  EXPECT_EQ(ParseCaseFile("[inputs]\nstep-count = \"200\"\n", "a.toml"), expected);
+  EXPECT_EQ(ParseCaseFile("", "empty.toml"), CaseFile{});
+  // A dotted key is the same key as in an [inputs] table.
+  EXPECT_EQ(ParseCaseFile("inputs.step-count = \"200\"", "a.toml"), expected);
+  // Chinese punctuation after a line-ending backslash (toml++ 3.3 mistook
+  // such characters in its blank test).
+  EXPECT_EQ(ParseCaseFile("notes = \"\"\"a\\\n  。、é\"\"\"", "a.toml").notes, "a。、é");
+}
+
+TEST(CaseFile, NumbersStandForTheirShortestText) {
+  struct Row {
+    const char* toml;
+    const char* text;
+    double value;  // what the text reads as: the number the file holds
+  };
+  const Row rows[] = {
+      {"1287.414", "1287.414", 1287.414},
+      {"1500", "1500", 1500},
+      {"-5", "-5", -5},
+      {"+0.153", "0.153", 0.153},
+      {"1.0", "1", 1},
+      {"0.00001", "1e-05", 0.00001},
+      {"1e300", "1e+300", 1e300},
+      {"-0.0", "-0", -0.0},
+      {"0.1", "0.1", 0.1},
+      {"1_000.5", "1000.5", 1000.5},
+      {"0x10", "16", 16},
+      {"-0.0074", "-0.0074", -0.0074},
+      {"5e-324", "5e-324", 5e-324},
+      {"0.30000000000000004", "0.30000000000000004", 0.1 + 0.2},
+      {"9007199254740993", "9007199254740993", 9007199254740992.0},
+  };
+  for (const Row& row : rows) {
+    const std::string source = std::string("[inputs]\nforebay-area = ") + row.toml;
+    const std::string text = ParseCaseFile(source, "n.toml").texts[InputId::ForebayArea];
+    EXPECT_EQ(text, row.text) << row.toml;
+    EXPECT_EQ(ReadLeadingNumber(text), row.value) << row.toml;
+  }
+}
+
+TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
+  struct Row {
+    std::string bytes;
+    CaseProblem problem;
+    int line;
+    std::string key;
+  };
+  const std::vector<Row> rows = {
+      {"format-version = 1\n[inputs]\nforebay-area = \"1\"\nwave-speed = 1000 m/s\n",
+       CaseProblem::NotToml, 4, ""},
+      {"[inputs]\nforebay-area = \"1\"\nforebay-area = \"2\"\n", CaseProblem::NotToml, 3, ""},
+      {"[inputs]\nforebay-area = \"\xff\"\n", CaseProblem::NotToml, 2, ""},
+      {"\n\nfromat-version = 1\n", CaseProblem::UnknownKey, 3, "fromat-version"},
+      {"[inputs]\nforebay-area = \"1\"\n\nforbay-area = \"2\"\n", CaseProblem::UnknownKey, 4,
+       "inputs.forbay-area"},
+      {"[inputs]\n[inputs.more]\nx = 1\n", CaseProblem::UnknownKey, 2, "inputs.more"},
+      {"[inputs]\nstep-count = true\n", CaseProblem::WrongType, 2, "inputs.step-count"},
+      {"[inputs]\nstep-count = [\"1\", \"2\"]\n", CaseProblem::WrongType, 2, "inputs.step-count"},
+      {"[inputs]\nstep-count = 2024-05-01\n", CaseProblem::WrongType, 2, "inputs.step-count"},
+      {"title = 3\n", CaseProblem::WrongType, 1, "title"},
+      {"[inputs]\nstep-count = { a = 1 }\n", CaseProblem::WrongType, 2, "inputs.step-count"},
+      {"inputs = \"all\"\n", CaseProblem::WrongType, 1, "inputs"},
+      {"format-version = \"1\"\n", CaseProblem::WrongType, 1, "format-version"},
+      {"[inputs]\nwave-speed = nan\n", CaseProblem::NotFinite, 2, "inputs.wave-speed"},
+      {"[inputs]\nwave-speed = -inf\n", CaseProblem::NotFinite, 2, "inputs.wave-speed"},
+      // A newer file is reported as newer even when it has keys unknown here.
+      {"pump-curve = 3\n\nformat-version = 2\n", CaseProblem::NewerVersion, 3, "format-version"},
+      {"format-version = 0\n", CaseProblem::BadVersion, 1, "format-version"},
+      {"title = \"a\"\n[inputs]\nforebay-area = 12。\n", CaseProblem::NotToml, 3, ""},
+      {"\xef\xbb\xb7[inputs]\n", CaseProblem::NotToml, 1, ""},
+      {std::string(kMaxCaseFileBytes + 1, '#'), CaseProblem::TooLarge, 0, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.bytes.substr(0, 80));
+    try {
+      ParseCaseFile(row.bytes, "dir/a.toml");
+      ADD_FAILURE() << "read without error";
+    } catch (const CaseFileError& error) {
+      EXPECT_EQ(error.problem().problem, row.problem);
+      EXPECT_EQ(error.problem().line, row.line);
+      EXPECT_EQ(error.problem().key, row.key);
+      EXPECT_EQ(error.problem().file, "dir/a.toml");
+    }
+  }
+  // The wording names the file and the line.
+  try {
+    ParseCaseFile("format-version = 7", "dir/a.toml");
+  } catch (const CaseFileError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "算例文件 “dir/a.toml” 第 1 行：格式版本 7 比本程序能读的 1 新，请用新版程序打开");
+  }
+}
+
+TEST(CaseFile, UnreadableFilesSayWhy) {
+  TempFolder folder;
+  struct Row {
+    fs::path path;
+    int systemError;
+  };
+  for (const Row& row : {Row{folder.path() / "missing.toml", ENOENT}, Row{folder.path(), EISDIR}}) {
+    try {
+      ReadCaseFile(row.path.string());
+      ADD_FAILURE() << row.path;
+    } catch (const CaseFileError& error) {
+      EXPECT_EQ(error.problem().problem, CaseProblem::CannotRead);
+      EXPECT_EQ(error.problem().systemError, row.systemError);
+      EXPECT_EQ(error.problem().file, row.path.string());
+    }
+  }
+}
+
+TEST(CaseFile, TextThatIsNotUtf8IsRefusedAndNoFileWritten) {
+  TempFolder folder;
+  const std::string path = (folder.path() / "bad.toml").string();
+  for (std::string text : {"\xff", "1\xe4\xb8", "\xed\xa0\x80" /* a surrogate */, "\xc0\xb1"}) {
+    CaseFile caseFile;
+    caseFile.texts[InputId::WaveSpeed] = text;
+    try {
+      WriteCaseFile(path, caseFile);
+      ADD_FAILURE() << "written";
+    } catch (const CaseFileError& error) {
+      EXPECT_EQ(error.problem().problem, CaseProblem::TextNotUtf8);
+      EXPECT_EQ(error.problem().key, "inputs.wave-speed");
+    }
+    EXPECT_FALSE(fs::exists(path));
+  }
+}
+
+}  // namespace
+}  // namespace kelvane

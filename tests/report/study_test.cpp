@@ -1,0 +1,287 @@
+// Design studies in-process: the values of a sweep, the case table reader,
+// the order and product of cases, failing cases as rows, rows independent of
+// the number of threads and of sharding, the limits and the passing values.
+#include "report/study.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.push_back("");
+  return parts;
+}
+
+StudyPlan PlanOf(std::initializer_list<const char*> sweeps) {
+  StudyPlan plan;
+  for (const char* sweep : sweeps) plan.Add(ParseSweep(sweep));
+  return plan;
+}
+
+// The whole CSV the study writes.
+std::string StudyCsv(const StudyPlan& plan, const StudySettings& settings) {
+  std::string csv = StudyCsvHeader(plan, settings.limits);
+  RunStudy(plan, settings,
+           [&](const CaseResult& r) { AppendStudyCsvRow(plan, settings.limits, r, csv); });
+  return csv;
+}
+
+TEST(Sweep, RangesAreExactDecimalsWithTheEndIncludedOnlyWhenMet) {
+  struct Row {
+    const char* spec;
+    std::vector<std::string> values;
+  };
+  const Row rows[] = {
+      {"forebay-area=600:2000:700", {"600", "1300", "2000"}},
+      // (0.3 - 0) / 0.1 is 2.9999999999999996 in doubles, and 0.1 + 0.2 is
+      // 0.30000000000000004: neither decides the end nor the text here.
+      {"forebay-area=0:0.3:0.1", {"0", "0.1", "0.2", "0.3"}},
+      {"forebay-area=0.1:0.3:0.1", {"0.1", "0.2", "0.3"}},
+      {"forebay-area=0:1:0.3", {"0", "0.3", "0.6", "0.9"}},
+      {"forebay-area=2000:600:-700", {"2000", "1300", "600"}},
+      {"reservoir-level=-1:1:1", {"-1", "0", "1"}},
+      {"forebay-area=1e3:2e3:5e2", {"1000", "1500", "2000"}},
+      {"forebay-area=0:2e-4:1e-4", {"0", "1e-04", "2e-04"}},
+      {"forebay-area=99999:100001:1", {"99999", "1e+05", "100001"}},
+      {"forebay-area=5:5:1", {"5"}},
+      {"forebay-area=0.004,600:2000:700,x", {"0.004", "600", "1300", "2000", "x"}},
+      {"final-pump-discharge=0,20,41.6", {"0", "20", "41.6"}},
+      {"step-count= 1 500,15e2,x", {" 1 500", "15e2", "x"}},  // texts kept as typed
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.spec);
+    StudyPlan plan = PlanOf({row.spec});
+    ASSERT_EQ(plan.CaseCount(), static_cast<std::int64_t>(row.values.size()));
+    for (std::size_t k = 0; k < row.values.size(); ++k)
+      EXPECT_EQ(plan.ValueText(0, k), row.values[k]);
+  }
+  for (const char* bad :
+       {"forebay-area=1:2", "forebay-area=1:2:0", "forebay-area=2:1:1", "forebay-area=1:2:3:4",
+        "forebay-area=a:2:1", "forebay-area=1:2:1e", "forebay-area=0:1:1e-7", "forebay-area=1,,2",
+        "frobnicate=1", "forebay-area"}) {
+    EXPECT_THROW(ParseSweep(bad), StudyInputError) << bad;
+  }
+}
+
+TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
+  const StudyFactor table = ReadCaseTable(
+      "\xEF\xBB\xBF"
+      "forebay-area, final-pump-discharge\r\n"
+      "\" 1,287.414\",0\r\n"
+      "\r\n"
+      "600,\"4\"\"1\"\r\n"
+      "\"6\n00\",20");
+  ASSERT_EQ(table.inputs,
+            (std::vector<InputId>{InputId::ForebayArea, InputId::FinalPumpDischarge}));
+  ASSERT_EQ(table.RowCount(), 3u);
+  auto cell = [&](std::size_t row, std::size_t column) {
+    return table.values[column][table.cells[row * 2 + column]];
+  };
+  EXPECT_EQ(cell(0, 0), " 1,287.414");
+  EXPECT_EQ(cell(1, 1), "4\"1");
+  EXPECT_EQ(cell(2, 0), "6\n00");
+  EXPECT_EQ(cell(2, 1), "20");
+
+  struct Bad {
+    const char* csv;
+    int line;
+  };
+  const Bad bad[] = {
+      {"", 1},
+      {"forebay-area\n", 1},
+      {"forebay-area,nosuch\n1,2\n", 1},
+      {"forebay-area,forebay-area\n1,2\n", 1},
+      {"forebay-area,step-count\n1,2\n\n3\n", 4},
+      {"forebay-area,step-count\n1,2\n3,4,5\n", 3},
+      {"forebay-area,step-count\n1,2\n3,4\"\n", 3},
+      {"forebay-area,step-count\n1,2\n\"3\nx,4\n", 3},  // never closed
+  };
+  for (const Bad& b : bad) {
+    SCOPED_TRACE(b.csv);
+    try {
+      ReadCaseTable(b.csv);
+      ADD_FAILURE() << "read without a fault";
+    } catch (const StudyInputError& error) {
+      EXPECT_EQ(error.line(), b.line) << error.what();
+    }
+  }
+}
+
+TEST(Study, CasesAreTheProductInOrderTheFirstFactorSlowest) {
+  StudyPlan plan = PlanOf({"forebay-area=600:800:100", "final-pump-discharge=0,20"});
+  plan.Add(ReadCaseTable("step-count,segment-count\n300,2\n600,4\n"));
+  ASSERT_EQ(plan.CaseCount(), 12);
+  const InputTexts base = DefaultInputTexts();
+  std::int64_t number = 0;
+  for (const char* area : {"600", "700", "800"}) {
+    for (const char* discharge : {"0", "20"}) {
+      for (auto [steps, reaches] : {std::pair{"300", "2"}, {"600", "4"}}) {
+        InputTexts expected = base;
+        expected[InputId::ForebayArea] = area;
+        expected[InputId::FinalPumpDischarge] = discharge;
+        expected[InputId::StepCount] = steps;
+        expected[InputId::SegmentCount] = reaches;
+        EXPECT_EQ(plan.CaseTexts(base, ++number), expected) << "case " << number;
+      }
+    }
+  }
+  StudySettings settings;
+  settings.jobs = 3;
+  std::vector<std::int64_t> order;
+  RunStudy(plan, settings, [&](const CaseResult& r) { order.push_back(r.number); });
+  EXPECT_EQ(order, (std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_THROW(plan.Add(ParseSweep("step-count=5")), StudyInputError);  // swept twice
+}
+
+// A forebay below the update's stability limit overflows; an empty step count
+// has no grid. Each is a row with the batch mode's error text, and the study
+// goes on.
+TEST(Study, AFailingCaseIsARowWithItsErrorAndEmptyValues) {
+  const StudyPlan plan = PlanOf({"forebay-area=0.004,1287.414", "step-count=x,1500"});
+  StudySettings settings;
+  settings.limits.forebayMaxLevel = 0;
+  const std::vector<std::string> lines = Split(StudyCsv(plan, settings), '\n');
+  ASSERT_EQ(lines.size(), 6u);  // the header, four rows, the final line end
+  const std::size_t columns = Split(lines[0], ',').size();
+  for (std::int64_t number = 1; number <= 4; ++number) {
+    SCOPED_TRACE(lines[number]);
+    InputTexts texts = plan.CaseTexts(settings.base, number);
+    SurgeRun run;
+    std::string status = "0", error;
+    try {
+      Calculate(texts, run);
+    } catch (const RunError& e) {
+      status = std::to_string(e.number());
+      error = RunErrorText(e, ErrorTextLayout::CommandLine);
+      error.pop_back();
+      std::replace(error.begin(), error.end(), '\n', '\x01');
+      error.replace(error.find('\x01'), 1, "；");
+    }
+    const std::vector<std::string> cells = Split(lines[number], ',');
+    ASSERT_EQ(cells.size(), columns);
+    EXPECT_EQ(cells[3], status);
+    EXPECT_EQ(cells[4], error);
+    const bool failed = status != "0";
+    for (std::size_t c = 5; c < columns; ++c) {
+      if (c == 10) continue;  // the reversal time may be empty either way
+      EXPECT_EQ(cells[c].empty(), failed) << "column " << c;
+    }
+  }
+  EXPECT_EQ(Split(lines[1], ',')[3], "9");  // no grid before any step is marched
+  EXPECT_EQ(Split(lines[2], ',')[3], "6");  // 0.004 m² overflows
+  EXPECT_EQ(Split(lines[3], ',')[3], "9");
+  EXPECT_EQ(Split(lines[4], ',')[3], "0");
+}
+
+// Cases of very different cost (20 to 6000 steps), so that rows finish out of
+// order on several threads.
+TEST(Study, TheSameBytesWhateverTheNumberOfThreads) {
+  const StudyPlan plan =
+      PlanOf({"step-count=6000,20,1500,20,3000", "forebay-area=0.004,300,700,1100,1500"});
+  StudySettings settings;
+  settings.limits.forebayMaxLevel = -2.5;
+  settings.jobs = 1;
+  const std::string one = StudyCsv(plan, settings);
+  EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 1 + 25);
+  for (int jobs : {2, 3, 8}) {
+    settings.jobs = jobs;
+    EXPECT_EQ(StudyCsv(plan, settings), one) << jobs << " threads";
+  }
+}
+
+TEST(Study, ShardsConcatenateToTheWholeStudy) {
+  const StudyPlan plan = PlanOf({"forebay-area=0.004,600:2000:350", "final-pump-discharge=0,41.6"});
+  StudySettings settings;
+  settings.jobs = 2;
+  const std::string whole = StudyCsv(plan, settings);
+  const std::vector<std::string> wholeLines = Split(whole, '\n');
+  for (std::int64_t shards : {1, 2, 3, 5, 13}) {
+    std::map<std::int64_t, std::string> rows;
+    std::int64_t count = 0;
+    for (std::int64_t k = 0; k < shards; ++k) {
+      settings.shardIndex = k;
+      settings.shardCount = shards;
+      const std::vector<std::string> lines = Split(StudyCsv(plan, settings), '\n');
+      EXPECT_EQ(lines.front(), wholeLines.front());
+      EXPECT_EQ(static_cast<std::int64_t>(lines.size()) - 2,
+                ShardCaseCount(plan.CaseCount(), k, shards));
+      for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        const std::int64_t number = std::stoll(lines[i]);
+        EXPECT_EQ(number % shards, k);
+        rows[number] = lines[i];
+        ++count;
+      }
+    }
+    EXPECT_EQ(count, plan.CaseCount()) << shards << " shards";  // no case twice
+    std::string joined = wholeLines.front() + "\n";
+    for (const auto& [number, row] : rows) joined += row + "\n";
+    EXPECT_EQ(joined, whole) << shards << " shards";
+  }
+}
+
+// Near the README's example: forebay 0.004 m² (below the update's stability
+// limit), 600..2000 m² by 350 and 2500 m²; pumps to 0, 20, 41.6 m³/s; crest
+// -2.0 m, minimum -6.0 m. The pump stop lifts the 600 m² forebay to -1.548 m;
+// every other complete case stays within both limits.
+TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
+  const StudyPlan plan =
+      PlanOf({"forebay-area=0.004,600:2000:350,2500", "final-pump-discharge=0,20,41.6"});
+  StudySettings settings;
+  settings.limits = {-2.0, -6.0};
+  StudyTally tally(plan);
+  std::vector<CaseResult> results;
+  RunStudy(plan, settings, [&](const CaseResult& r) {
+    tally.Add(r);
+    results.push_back(r);
+  });
+  ASSERT_EQ(results.size(), 21u);
+  for (const CaseResult& r : results) {
+    SCOPED_TRACE(r.number);
+    if (r.number <= 3) {  // 0.004 m²: no levels, no verdict, not passed
+      EXPECT_EQ(r.status, 6);
+      EXPECT_FALSE(r.passMax.has_value() || r.passMin.has_value() || r.Passed());
+      continue;
+    }
+    ASSERT_TRUE(r.extremes);
+    EXPECT_EQ(*r.passMax, r.extremes->forebayHighest.value <= -2.0f);
+    EXPECT_EQ(*r.passMin, r.extremes->forebayLowest.value >= -6.0f);
+    EXPECT_EQ(r.Passed(), r.number != 4);
+  }
+  EXPECT_EQ(results[3].extremes->forebayHighest.value, -1.5481334f);
+  EXPECT_EQ(tally.Cases(), 21);
+  EXPECT_EQ(tally.Failed(), 3);
+  EXPECT_EQ(tally.Passed(), 17);
+  EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{2, 3, 4, 5, 6}));
+  EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{}));
+
+  // A level exactly at the crest passes; a hair above it does not.
+  const float peak = results[7].extremes->forebayHighest.value;
+  for (auto [limit, passes] :
+       {std::pair{double(peak), true}, {std::nextafter(double(peak), -10.0), false}}) {
+    settings.limits = {limit, std::nullopt};
+    const CaseResult r = RunCase(plan, settings, 8);
+    EXPECT_EQ(r.passMax, passes);
+    EXPECT_FALSE(r.passMin.has_value());
+  }
+
+  const std::string report = StudyReportText(plan, StudySettings{.limits = {-2.0, -6.0}}, tally);
+  EXPECT_NE(report.find("运行失败              3\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("全部限值通过          17\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("forebay-area          950 至 2000、2500\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("final-pump-discharge  无\n"), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace kelvane
