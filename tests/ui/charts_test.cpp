@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QtTest>
+#include <cmath>
 #include <map>
 
 #include "output/output.h"
@@ -84,6 +85,7 @@ class ChartsTest : public QObject {
   void clientAreaKeepsItsSize();
   void menuStatesFollowTheCommands();
   void historySeriesAreTheRunsGrids();
+  void manyStepsKeepEveryPeak();
   void windowsFollowRunsAndFailures();
   void resultFileSavedAgainWithoutCalculating();
   void captionAndSaveQuestionOfACaseFile();
@@ -145,6 +147,34 @@ void ChartsTest::historySeriesAreTheRunsGrids() {
     }
     QVERIFY(series[1]->name().contains(QStringLiteral("节点 6")));
   }
+}
+
+// More steps than pixels: the line holds a few points per pixel column, yet
+// its lowest and highest are the node's over every step.
+void ChartsTest::manyStepsKeepEveryPeak() {
+  FrameSession s("6000");
+  s.frame.Form()->calculate();
+  s.frame.showHistory();
+  HistoryWindow* window = s.frame.historyWindow();
+  QVERIFY(QTest::qWaitForWindowExposed(window));
+  window->SetNodes({3});  // the water hammer rings here: a peak every few steps
+  QCoreApplication::processEvents();
+  const QList<QPointF> points = window->Chart()->LineSeries()[0]->points();
+  const int columns = int(window->Chart()->chart()->plotArea().width() + 0.5);
+  QVERIFY2(points.size() <= 4 * columns + 2, qPrintable(QString::number(points.size())));
+  const SurgeRun& run = s.frame.Form()->Run();
+  double low = INFINITY, high = -INFINITY, drawnLow = INFINITY, drawnHigh = -INFINITY;
+  for (int step = 1; step <= 6000; ++step) {
+    low = std::min(low, double(run.Head(3, step)));
+    high = std::max(high, double(run.Head(3, step)));
+  }
+  for (const QPointF& p : points) {
+    drawnLow = std::min(drawnLow, p.y());
+    drawnHigh = std::max(drawnHigh, p.y());
+  }
+  QCOMPARE(drawnLow, low);
+  QCOMPARE(drawnHigh, high);
+  window->close();
 }
 
 // After a failed Calculate both windows say so and draw nothing; the next
