@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QTextBrowser>
 #include <QtTest>
 #include <cmath>
 #include <map>
@@ -90,6 +91,7 @@ class ChartsTest : public QObject {
   void resultFileSavedAgainWithoutCalculating();
   void captionAndSaveQuestionOfACaseFile();
   void caseFilesThroughTheLibrary();
+  void helpNamesEveryBoxWithItsUnit();
 };
 
 void ChartsTest::clientAreaKeepsItsSize() {
@@ -310,6 +312,26 @@ void ChartsTest::caseFilesThroughTheLibrary() {
   QVERIFY2(text.contains(QStringLiteral("bad.toml")), qPrintable(text));
   QVERIFY(TypedTexts(*s.frame.Form()) == typed);
   QCOMPARE(s.frame.CaseFile(), path);
+}
+
+void ChartsTest::helpNamesEveryBoxWithItsUnit() {
+  FrameSession s;
+  Action(s.frame, "ShowHelp")->trigger();
+  QTextBrowser* help = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->objectName() == QStringLiteral("HelpWindow")) help = qobject_cast<QTextBrowser*>(top);
+  }
+  QVERIFY(help && help->isVisible());
+  const QString text = help->toPlainText();
+  for (const InputField& field : InputFields()) {
+    const QString row =
+        QString::fromUtf8(field.caption) + QLatin1Char('\n') +
+        (*field.unit ? QString::fromUtf8(field.unit) : QStringLiteral("（无量纲）"));
+    QVERIFY2(text.contains(row), qPrintable(row));
+  }
+  for (const char* window : {"过程线", "包络线", "结果查询", "输出图形"})
+    QVERIFY(text.contains(QString::fromUtf8(window)));
+  help->close();
 }
 
 QTEST_MAIN(ChartsTest)
