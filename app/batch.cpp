@@ -136,7 +136,9 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
 #ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) {
     outputs.Run(Stage::Plot, [&] {
-      if (auto error = WindowsModule().savePlotPng(run, options.plot)) throw *error;
+      ErrorCode code{};
+      ErrorLocation where;
+      if (!WindowsModule().savePlotPng(run, options.plot, code, where)) throw RunError(code, where);
     });
   }
 #endif

@@ -4,13 +4,16 @@
 
 namespace {
 
-std::optional<kelvane::RunError> SavePlotPng(const kelvane::SurgeRun& run,
-                                             const std::string& path) {
+bool SavePlotPng(const kelvane::SurgeRun& run, const std::string& path, kelvane::ErrorCode& code,
+                 kelvane::ErrorLocation& where) {
   try {
     kelvane::ui::SavePlotPng(run, path);
-    return std::nullopt;
+    return true;
   } catch (...) {
-    return kelvane::CurrentExceptionAsRunError(kelvane::Stage::Plot);
+    const kelvane::RunError error = kelvane::CurrentExceptionAsRunError(kelvane::Stage::Plot);
+    code = error.code();
+    where = error.location();
+    return false;
   }
 }
 
