@@ -136,7 +136,9 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
 #ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) {
     outputs.Run(Stage::Plot, [&] {
-      if (auto error = WindowsModule().savePlotPng(run, options.plot)) throw *error;
+      ErrorCode code{};
+      ErrorLocation where;
+      if (!WindowsModule().savePlotPng(run, options.plot, code, where)) throw RunError(code, where);
     });
   }
   if (!options.historyPlot.empty()) {
@@ -152,16 +154,20 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
           throw RunError(ErrorCode::SubscriptOutOfRange, at);
         }
       }
-      if (auto error = WindowsModule().saveHistoryImage(run, outcome, nodes, options.quantity,
-                                                        options.historyPlot)) {
-        throw *error;
+      ErrorCode code{};
+      ErrorLocation where;
+      if (!WindowsModule().saveHistoryImage(run, outcome, nodes, options.quantity,
+                                            options.historyPlot, code, where)) {
+        throw RunError(code, where);
       }
     });
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Plot, [&] {
-      if (auto error = WindowsModule().saveEnvelopeImage(run, outcome, options.envelopePlot)) {
-        throw *error;
+      ErrorCode code{};
+      ErrorLocation where;
+      if (!WindowsModule().saveEnvelopeImage(run, outcome, options.envelopePlot, code, where)) {
+        throw RunError(code, where);
       }
     });
   }

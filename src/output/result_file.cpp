@@ -4,6 +4,7 @@
 #include "output/result_file.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "output/gbk.h"
@@ -12,6 +13,14 @@
 #include "solver/inputs.h"
 
 namespace kelvane {
+
+// The file's two Chinese texts are fixed: written as GBK bytes here, so that a
+// run does not load the system's converter for them (a test checks them
+// against ToGbk).
+const std::string_view kTitleGbk =
+    "\xd4\xcb\xcb\xe3\xbd\xe1\xb9\xfb\xce\xaa\xa3\xba";               // 运算结果为：
+const std::string_view kTimeLabelGbk = "\xca\xb1\xbc\xe4(\xc3\xeb)";  // 时间(秒)
+
 namespace {
 
 constexpr char kCrLf[] = "\r\n";
@@ -21,15 +30,19 @@ constexpr char kCrLf[] = "\r\n";
 // bytes of the GBK text, so a Chinese character takes two).
 class LineWriter {
  public:
-  explicit LineWriter(const ByteWriter& write) : write_(write), buffer_(kCapacity) {}
+  // The buffer is left uninitialised: a small file touches only the pages it
+  // fills (zeroing a megabyte costs a short run more than all its writing).
+  explicit LineWriter(const ByteWriter& write)
+      : write_(write), buffer_(new char[kCapacity]), capacity_(kCapacity) {}
 
   // Room for `bytes` more bytes without a flush in between.
   void Reserve(std::size_t bytes) {
-    if (static_cast<std::size_t>(buffer_.data() + buffer_.size() - end_) < bytes) {
+    if (static_cast<std::size_t>(buffer_.get() + capacity_ - end_) < bytes) {
       Flush();
-      if (buffer_.size() < bytes) {
-        buffer_.resize(bytes);
-        end_ = buffer_.data();
+      if (capacity_ < bytes) {
+        buffer_.reset(new char[bytes]);
+        capacity_ = bytes;
+        end_ = buffer_.get();
       }
     }
   }
@@ -64,8 +77,8 @@ class LineWriter {
     used_ = 0;
   }
   void Flush() {
-    if (end_ != buffer_.data()) write_(std::string_view(buffer_.data(), end_ - buffer_.data()));
-    end_ = buffer_.data();
+    if (end_ != buffer_.get()) write_(std::string_view(buffer_.get(), end_ - buffer_.get()));
+    end_ = buffer_.get();
   }
 
  private:
@@ -89,8 +102,9 @@ class LineWriter {
   }
 
   const ByteWriter& write_;
-  std::vector<char> buffer_;
-  char* end_ = buffer_.data();
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  char* end_ = buffer_.get();
   long used_ = 0;
 };
 
@@ -101,8 +115,13 @@ struct HeadingLabel {
 };
 const std::vector<HeadingLabel>& HeadingLabels() {
   static const std::vector<HeadingLabel> labels = {
-      {ToGbk("时间(秒)"), 1}, {"0.0L", 10}, {"0.2L", 20}, {"0.4L", 30},
-      {"0.6L", 42},           {"0.8L", 53}, {"L", 64},
+      {std::string(kTimeLabelGbk), 1},
+      {"0.0L", 10},
+      {"0.2L", 20},
+      {"0.4L", 30},
+      {"0.6L", 42},
+      {"0.8L", 53},
+      {"L", 64},
   };
   return labels;
 }
@@ -112,8 +131,7 @@ const std::vector<HeadingLabel>& HeadingLabels() {
 void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWriter& write,
                      ProgressSink& progress) {
   LineWriter out(write);
-  static const std::string title = ToGbk("运算结果为：");
-  out.Append(title);
+  out.Append(kTitleGbk);
   out.EndLine(kCrLf);
   for (const HeadingLabel& label : HeadingLabels()) {
     out.MoveToColumn(label.column);

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "output/file_writer.h"
 #include "output/progress.h"
 #include "solver/run_state.h"
 
 namespace kelvane {
+
+// The title line's text "运算结果为：" and the heading's "时间(秒)", in GBK.
+extern const std::string_view kTitleGbk;
+extern const std::string_view kTimeLabelGbk;
 
 // The text of the result file for a complete run, appended through `write`,
 // moving `progress` as lines are written. The interval is rounded to a 16-bit

@@ -4,39 +4,43 @@
 
 namespace {
 
-// Runs an image output; anything it throws becomes the plot stage's error.
+// Runs an image output; a fault comes back as the plot stage's error number
+// and location, never as an exception.
 template <class Draw>
-std::optional<kelvane::RunError> Attempt(Draw&& draw) {
+bool Attempt(Draw&& draw, kelvane::ErrorCode& code, kelvane::ErrorLocation& where) {
   try {
     draw();
-    return std::nullopt;
+    return true;
   } catch (...) {
-    return kelvane::CurrentExceptionAsRunError(kelvane::Stage::Plot);
+    const kelvane::RunError error = kelvane::CurrentExceptionAsRunError(kelvane::Stage::Plot);
+    code = error.code();
+    where = error.location();
+    return false;
   }
 }
 
-std::optional<kelvane::RunError> SavePlotPng(const kelvane::SurgeRun& run,
-                                             const std::string& path) {
-  return Attempt([&] { kelvane::ui::SavePlotPng(run, path); });
+bool SavePlotPng(const kelvane::SurgeRun& run, const std::string& path, kelvane::ErrorCode& code,
+                 kelvane::ErrorLocation& where) {
+  return Attempt([&] { kelvane::ui::SavePlotPng(run, path); }, code, where);
 }
 
-std::optional<kelvane::RunError> SaveHistoryImage(const kelvane::SurgeRun& run,
-                                                  const kelvane::RunOutcome& outcome,
-                                                  const std::vector<int>& nodes,
-                                                  kelvane::ChartQuantity quantity,
-                                                  const std::string& path) {
-  return Attempt([&] { kelvane::ui::SaveHistoryImage(run, outcome, nodes, quantity, path); });
+bool SaveHistoryImage(const kelvane::SurgeRun& run, const kelvane::RunOutcome& outcome,
+                      const std::vector<int>& nodes, kelvane::ChartQuantity quantity,
+                      const std::string& path, kelvane::ErrorCode& code,
+                      kelvane::ErrorLocation& where) {
+  return Attempt([&] { kelvane::ui::SaveHistoryImage(run, outcome, nodes, quantity, path); }, code,
+                 where);
 }
 
-std::optional<kelvane::RunError> SaveEnvelopeImage(const kelvane::SurgeRun& run,
-                                                   const kelvane::RunOutcome& outcome,
-                                                   const std::string& path) {
-  return Attempt([&] { kelvane::ui::SaveEnvelopeImage(run, outcome, path); });
+bool SaveEnvelopeImage(const kelvane::SurgeRun& run, const kelvane::RunOutcome& outcome,
+                       const std::string& path, kelvane::ErrorCode& code,
+                       kelvane::ErrorLocation& where) {
+  return Attempt([&] { kelvane::ui::SaveEnvelopeImage(run, outcome, path); }, code, where);
 }
 
-std::optional<kelvane::RunError> SaveChartImage(const kelvane::ChartData& chart,
-                                                const std::string& path) {
-  return Attempt([&] { kelvane::ui::SaveDataImage(chart, path); });
+bool SaveChartImage(const kelvane::ChartData& chart, const std::string& path,
+                    kelvane::ErrorCode& code, kelvane::ErrorLocation& where) {
+  return Attempt([&] { kelvane::ui::SaveDataImage(chart, path); }, code, where);
 }
 
 }  // namespace

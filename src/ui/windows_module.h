@@ -1,10 +1,10 @@
 // The windows as a module the program loads at run time, so that the batch
 // mode never loads the window toolkit unless it draws an image. The program
 // and the module are built together from one tree with one compiler, so the
-// table passes C++ types; its version guards against a stale module.
+// table passes plain C++ data (no exception crosses it); its version guards
+// against a stale module.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,26 +15,29 @@
 
 namespace kelvane::ui {
 
-constexpr int kWindowsModuleVersion = 2;
+constexpr int kWindowsModuleVersion = 3;
 
 struct WindowsModule {
   int version = kWindowsModuleVersion;
   // Shows the main window and runs the event loop until the program ends;
   // the program's exit status.
   int (*runMainWindow)(int argc, char** argv) = nullptr;
-  // Draws the forebay level plot of `run` and saves it as a PNG at `path`;
-  // the error, if any.
-  std::optional<RunError> (*savePlotPng)(const SurgeRun& run, const std::string& path) = nullptr;
+  // Draws the forebay level plot of `run` and saves it as a PNG at `path`.
+  // False on a fault, with its number and location filled in (plain data:
+  // the program and the module may each carry their own C++ runtime).
+  bool (*savePlotPng)(const SurgeRun& run, const std::string& path, ErrorCode& code,
+                      ErrorLocation& where) = nullptr;
   // The charts of the windows as images, PNG or SVG by the name's ending
-  // ".svg"; they need no display. The error, if any.
-  std::optional<RunError> (*saveHistoryImage)(const SurgeRun& run, const RunOutcome& outcome,
-                                              const std::vector<int>& nodes, ChartQuantity quantity,
-                                              const std::string& path) = nullptr;
-  std::optional<RunError> (*saveEnvelopeImage)(const SurgeRun& run, const RunOutcome& outcome,
-                                               const std::string& path) = nullptr;
+  // ".svg"; they need no display. False on a fault, as above.
+  bool (*saveHistoryImage)(const SurgeRun& run, const RunOutcome& outcome,
+                           const std::vector<int>& nodes, ChartQuantity quantity,
+                           const std::string& path, ErrorCode& code,
+                           ErrorLocation& where) = nullptr;
+  bool (*saveEnvelopeImage)(const SurgeRun& run, const RunOutcome& outcome, const std::string& path,
+                            ErrorCode& code, ErrorLocation& where) = nullptr;
   // A chart of plain data, such as SweepChart's.
-  std::optional<RunError> (*saveChartImage)(const ChartData& chart,
-                                            const std::string& path) = nullptr;
+  bool (*saveChartImage)(const ChartData& chart, const std::string& path, ErrorCode& code,
+                         ErrorLocation& where) = nullptr;
 };
 
 }  // namespace kelvane::ui

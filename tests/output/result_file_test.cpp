@@ -56,6 +56,9 @@ TEST(ToGbk, ConvertsAndMarksWhatGbkCannotHold) {
       {"", ""},
   };
   for (const auto& [utf8, gbk] : cases) EXPECT_EQ(ToGbk(utf8), gbk) << utf8;
+  // The result file's fixed texts, stored as GBK bytes.
+  EXPECT_EQ(kTitleGbk, ToGbk("运算结果为："));
+  EXPECT_EQ(kTimeLabelGbk, ToGbk("时间(秒)"));
 }
 
 TEST(ResultFile, DefaultRun) {
