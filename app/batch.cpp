@@ -142,14 +142,14 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
     });
   }
   if (!options.historyPlot.empty()) {
-    outputs.Run(Stage::Plot, [&] {
+    outputs.Run(Stage::Chart, [&] {
       std::vector<int> nodes = options.nodes;
       if (nodes.empty()) nodes.push_back(run.GridNodes());
       for (int node : nodes) {
         // A node beyond this run's grid: a subscript out of range.
         if (node > run.GridNodes()) {
           ErrorLocation at;
-          at.stage = Stage::Plot;
+          at.stage = Stage::Chart;
           at.node = node;
           throw RunError(ErrorCode::SubscriptOutOfRange, at);
         }
@@ -163,7 +163,7 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
     });
   }
   if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Plot, [&] {
+    outputs.Run(Stage::Chart, [&] {
       ErrorCode code{};
       ErrorLocation where;
       if (!WindowsModule().saveEnvelopeImage(run, outcome, options.envelopePlot, code, where)) {

@@ -160,6 +160,8 @@ const char* StageName(Stage stage) {
       return "前池水位变化线";
     case Stage::Report:
       return "写报告";
+    case Stage::Chart:
+      return "图表";
   }
   return "";
 }

@@ -40,6 +40,7 @@ enum class Stage {
   ResultsTable,  // the results table
   Plot,          // the forebay level plot
   Report,        // a batch report: summary, CSV, standard output
+  Chart,         // a time-history, envelope or sweep chart and its image
 };
 
 // The coefficient or count being formed (Stage::Coefficients, Stage::Grid).

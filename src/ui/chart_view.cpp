@@ -51,7 +51,7 @@ QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 [[noreturn]] void ThrowImageError(const std::string& path) {
   ErrorLocation at;
-  at.stage = Stage::Plot;
+  at.stage = Stage::Chart;
   at.file = path;
   throw RunError(ErrorCode::OutOfMemory, at);
 }

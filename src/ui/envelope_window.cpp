@@ -147,7 +147,7 @@ void EnvelopeWindow::Export(bool image) {
       WriteFileAtomically(path, [this](const ByteWriter& write) { write(csvText_); });
     }
   } catch (...) {
-    error = CurrentExceptionAsRunError(Stage::Report);
+    error = CurrentExceptionAsRunError(image ? Stage::Chart : Stage::Report);
   }
   if (error) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(*error),

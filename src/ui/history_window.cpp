@@ -163,7 +163,7 @@ void HistoryWindow::Export(bool image) {
       WriteFileAtomically(path, [&text](const ByteWriter& write) { write(text); });
     }
   } catch (...) {
-    error = CurrentExceptionAsRunError(Stage::Report);
+    error = CurrentExceptionAsRunError(image ? Stage::Chart : Stage::Report);
   }
   if (error) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(*error),

@@ -7,12 +7,13 @@ namespace {
 // Runs an image output; a fault comes back as the plot stage's error number
 // and location, never as an exception.
 template <class Draw>
-bool Attempt(Draw&& draw, kelvane::ErrorCode& code, kelvane::ErrorLocation& where) {
+bool Attempt(Draw&& draw, kelvane::ErrorCode& code, kelvane::ErrorLocation& where,
+             kelvane::Stage stage = kelvane::Stage::Chart) {
   try {
     draw();
     return true;
   } catch (...) {
-    const kelvane::RunError error = kelvane::CurrentExceptionAsRunError(kelvane::Stage::Plot);
+    const kelvane::RunError error = kelvane::CurrentExceptionAsRunError(stage);
     code = error.code();
     where = error.location();
     return false;
@@ -21,7 +22,7 @@ bool Attempt(Draw&& draw, kelvane::ErrorCode& code, kelvane::ErrorLocation& wher
 
 bool SavePlotPng(const kelvane::SurgeRun& run, const std::string& path, kelvane::ErrorCode& code,
                  kelvane::ErrorLocation& where) {
-  return Attempt([&] { kelvane::ui::SavePlotPng(run, path); }, code, where);
+  return Attempt([&] { kelvane::ui::SavePlotPng(run, path); }, code, where, kelvane::Stage::Plot);
 }
 
 bool SaveHistoryImage(const kelvane::SurgeRun& run, const kelvane::RunOutcome& outcome,
