@@ -9,11 +9,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <thread>
 
 #include "batch.h"
 #include "batch_options.h"
+#include "report/chart_data.h"
 #include "terminal_progress.h"
+#include "windows_loader.h"
 
 namespace kelvane {
 namespace {
@@ -30,6 +33,8 @@ constexpr StudyOption kStudyOptions[] = {
      "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢", true},
     {"cases", "文件.csv", "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", true},
     {"sweep-csv", "文件|-", "每个案例一行（CSV），按案例号顺序", false},
+    {"sweep-plot", "文件.png|.svg",
+     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线，限值为水平线", false},
     {"forebay-max-level", "X", "限值：前池最高水位 ≤ X (m) 为通过", false},
     {"forebay-min-level", "Y", "限值：前池最低水位 ≥ Y (m) 为通过", false},
     {"jobs", "N", "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关", false},
@@ -106,6 +111,18 @@ void TakeStudyOption(std::string_view name, std::string_view value, StudyCommand
     } else if (name == "sweep-csv") {
       if (value.empty()) Bad(name, "缺少文件名");
       study.csv = value;
+    } else if (name == "sweep-plot") {
+      const std::string file(value);
+      auto endsWith = [&file](std::string_view end) {
+        if (file.size() < end.size()) return false;
+        for (std::size_t i = 0; i < end.size(); ++i) {
+          const char c = file[file.size() - end.size() + i];
+          if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != end[i]) return false;
+        }
+        return true;
+      };
+      if (!endsWith(".png") && !endsWith(".svg")) Bad(name, "的文件名应以 .png 或 .svg 结尾");
+      study.plot = file;
     } else if (name == "forebay-max-level") {
       study.limits.forebayMaxLevel = ReadLevel(name, value);
     } else if (name == "forebay-min-level") {
@@ -160,7 +177,83 @@ void CheckStudyOptions(const BatchOptions& options,
        (summary != "-" && study.csv != "-" && SameOutputFile(study.csv, summary)))) {
     throw UsageError("--sweep-csv 与 --summary 指向同一处 " + Quoted(study.csv));
   }
+  if (!study.plot.empty() && !BatchCanPlot()) {
+    throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
+  }
+  for (const std::string* other : {&study.csv, &summary}) {
+    if (!study.plot.empty() && !other->empty() && *other != "-" &&
+        (*other == study.plot || SameOutputFile(*other, study.plot))) {
+      throw UsageError("--sweep-plot 与其他输出指向同一个文件 " + Quoted(study.plot));
+    }
+  }
 }
+
+// The study's chart: for each value of the second swept column, the forebay's
+// highest and lowest level against the first column's value. Where more
+// columns are swept, the cases that share those two values are drawn by
+// their extremes (the highest of the highest, the lowest of the lowest).
+class SweepChartPoints {
+ public:
+  void Add(const CaseResult& result) {
+    const std::optional<ForebayExtremesPoint> point = ChartPoint(result);
+    if (!point) return;
+    auto [at, fresh] = points_.try_emplace({point->secondValue, point->firstValue},
+                                           Extremes{point->highest, point->lowest});
+    if (!fresh) {
+      at->second.highest = std::max(at->second.highest, point->highest);
+      at->second.lowest = std::min(at->second.lowest, point->lowest);
+    }
+  }
+
+  ChartData Chart(const StudyPlan& plan, const StudyLimits& limits) const {
+    SweepChartInput input;
+    const InputField& first = Field(plan.Columns()[0]);
+    input.xTitle = first.caption;
+    if (*first.unit) input.xTitle += std::string(" (") + first.unit + ")";
+    std::map<std::uint32_t, SweepCurve> curves;
+    for (const auto& [key, extremes] : points_) {
+      SweepCurve& curve = curves[key.first];
+      if (curve.x.empty() && plan.Columns().size() > 1) {
+        // The legend names the value; the title names the option.
+        const InputField& second = Field(plan.Columns()[1]);
+        curve.label = plan.ValueText(1, key.first);
+        if (*second.unit) curve.label += std::string(" ") + second.unit;
+        input.title = std::string("前池最高与最低水位（各线为") + second.caption + "的取值）";
+      }
+      curve.x.push_back(ReadLeadingNumber(plan.ValueText(0, key.second)));
+      curve.highest.push_back(extremes.highest);
+      curve.lowest.push_back(extremes.lowest);
+    }
+    for (auto& [value, curve] : curves) {
+      // By the first column's value as a box reads it, ascending.
+      std::vector<std::size_t> order(curve.x.size());
+      for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+      std::stable_sort(order.begin(), order.end(),
+                       [&](std::size_t a, std::size_t b) { return curve.x[a] < curve.x[b]; });
+      SweepCurve sorted;
+      sorted.label = curve.label;
+      for (std::size_t i : order) {
+        sorted.x.push_back(curve.x[i]);
+        sorted.highest.push_back(curve.highest[i]);
+        sorted.lowest.push_back(curve.lowest[i]);
+      }
+      input.curves.push_back(std::move(sorted));
+    }
+    if (limits.forebayMaxLevel) {
+      input.limits.push_back({"前池最高水位限值", *limits.forebayMaxLevel});
+    }
+    if (limits.forebayMinLevel) {
+      input.limits.push_back({"前池最低水位限值", *limits.forebayMinLevel});
+    }
+    return SweepChart(input);
+  }
+
+ private:
+  struct Extremes {
+    float highest, lowest;  // m
+  };
+  std::map<std::pair<std::uint32_t, std::uint32_t>, Extremes> points_;  // (second, first)
+};
 
 std::string StudyHelpText() {
   std::string text =
@@ -189,6 +282,7 @@ int RunStudyCommand(const BatchOptions& options) {
       ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
   StudyProgress progress(total, ::isatty(STDERR_FILENO) == 1);
   StudyTally tally(study.plan);
+  SweepChartPoints chartPoints;
   // Rows go out as they come: at once to standard output, in large blocks to
   // a file (which is renamed into place only when complete).
   const std::size_t flushAt = study.csv == "-" ? 1 : std::size_t{1} << 16;
@@ -197,6 +291,7 @@ int RunStudyCommand(const BatchOptions& options) {
     std::int64_t done = 0;
     RunStudy(study.plan, settings, [&](const CaseResult& result) {
       tally.Add(result);
+      if (!study.plot.empty()) chartPoints.Add(result);
       if (write) {
         AppendStudyCsvRow(study.plan, study.limits, result, rows);
         if (rows.size() >= flushAt) {
@@ -221,10 +316,25 @@ int RunStudyCommand(const BatchOptions& options) {
   }
   progress.Clear();
 
+  int status = 0;
+  if (!study.plot.empty()) {
+    try {
+      ErrorCode code{};
+      ErrorLocation where;
+      if (!WindowsModule().saveChartImage(chartPoints.Chart(study.plan, study.limits), study.plot,
+                                          code, where)) {
+        throw RunError(code, where);
+      }
+    } catch (...) {
+      PrintError(CurrentExceptionAsRunError(Stage::Chart));
+      status = 1;
+    }
+  }
+
   const std::string report = StudyReportText(study.plan, settings, tally);
   if (options.summary.empty()) {
     std::fputs(report.c_str(), stderr);
-    return 0;
+    return status;
   }
   try {
     WriteReport(options.summary, [&](const ByteWriter& write) { write(report); });
@@ -232,7 +342,7 @@ int RunStudyCommand(const BatchOptions& options) {
     PrintError(CurrentExceptionAsRunError(Stage::Report));
     return 1;
   }
-  return 0;
+  return status;
 }
 
 }  // namespace kelvane

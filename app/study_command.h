@@ -22,6 +22,7 @@ struct StudyCommand {
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;
   std::string csv;                 // --sweep-csv FILE or "-"
+  std::string plot;                // --sweep-plot FILE.png|.svg
   std::vector<std::string> given;  // the study options met, in order
 
   bool Active() const { return plan.CaseCount() > 0; }

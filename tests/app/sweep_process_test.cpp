@@ -212,6 +212,36 @@ TEST_F(SweepProcess, ShardsJoinedAsTheReadmeSaysGiveTheWholeFile) {
   EXPECT_EQ(Split(ReadFile(dir_ / "whole.csv"), '\n').size(), 1 + 18 + 1u);
 }
 
+#ifdef KELVANE_TEST_WITH_UI
+// The study's chart: one line of highest and one of lowest levels per value
+// of the second sweep, the limits as lines, drawn without a display.
+TEST_F(SweepProcess, SweepPlotDrawsEachCurveAndTheLimits) {
+  const ProcessResult study = Shell(
+      "env -u DISPLAY -u QT_QPA_PLATFORM $KELVANE --batch --sweep forebay-area=600:1200:200 "
+      "--sweep final-pump-discharge=0,20 --forebay-max-level -2 --sweep-plot chart.svg");
+  ASSERT_EQ(study.status, 0) << study.err;
+  const std::string svg = ReadFile(dir_ / "chart.svg");
+  ASSERT_NE(svg.find("<svg"), std::string::npos);
+  // The drawn texts, without the markup and the blanks between pieces.
+  std::string text;
+  bool inTag = false;
+  for (char c : svg) {
+    if (c == '<' || c == '>')
+      inTag = c == '<';
+    else if (!inTag && c != ' ' && c != '\n' && c != '\t')
+      text += c;
+  }
+  for (const char* label : {"最高，0m³/s", "最低，0m³/s", "最高，20m³/s", "最低，20m³/s",
+                            "前池最高水位限值", "前池水面面积(m²)"}) {
+    EXPECT_NE(text.find(label), std::string::npos) << label << " in " << text;
+  }
+  const ProcessResult wrong =
+      Shell("$KELVANE --batch --sweep forebay-area=600,700 --sweep-plot c.jpg");
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_NE(wrong.err.find("--sweep-plot"), std::string::npos) << wrong.err;
+}
+#endif
+
 TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
   std::ofstream(dir_ / "cases.csv") << "final-pump-discharge,forebay-area\n"
                                        "0,\"1 287.414\"\n"
