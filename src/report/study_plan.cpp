@@ -209,21 +209,21 @@ class CsvRows {
 
 }  // namespace
 
-StudyFactor ParseSweep(std::string_view spec) {
-  const std::size_t equals = spec.find('=');
-  const std::string_view option = spec.substr(0, equals);
+StudyFactor ParseSweep(std::string_view sweepText) {
+  const std::size_t equals = sweepText.find('=');
+  const std::string_view option = sweepText.substr(0, equals);
   const std::optional<InputId> input = InputByOption(option);
   if (equals == std::string_view::npos || !input) {
     throw StudyInputError(
         "--sweep 须写作 输入选项=起点:终点:步长 或 输入选项=文本1,文本2,...，而不是 " +
-        Quoted(spec));
+        Quoted(sweepText));
   }
   const std::string where = "--sweep " + std::string(option) + "=";
   StudyFactor factor;
   factor.inputs = {*input};
   factor.values.resize(1);
   std::vector<std::string>& values = factor.values[0];
-  const std::string_view items = spec.substr(equals + 1);
+  const std::string_view items = sweepText.substr(equals + 1);
   for (std::size_t start = 0, ranges = 0;;) {
     const std::size_t comma = std::min(items.find(',', start), items.size());
     const std::string_view item = items.substr(start, comma - start);

@@ -52,7 +52,7 @@ constexpr std::int64_t kMaxSweepValues = 1'000'000;
 // Each value is written as its shortest text (fixed or exponent notation,
 // whichever is shorter, fixed on a tie: as std::to_chars writes a number).
 // List texts are kept exactly as given, as a box would hold them.
-StudyFactor ParseSweep(std::string_view spec);
+StudyFactor ParseSweep(std::string_view sweepText);
 
 // A case table in CSV: a header of option names, then one case per row, each
 // cell the text of that option's box. Quoted cells may hold commas, quotes and

@@ -40,7 +40,7 @@ std::string StudyCsv(const StudyPlan& plan, const StudySettings& settings) {
 
 TEST(Sweep, RangesAreExactDecimalsWithTheEndIncludedOnlyWhenMet) {
   struct Row {
-    const char* spec;
+    const char* sweepText;
     std::vector<std::string> values;
   };
   const Row rows[] = {
@@ -61,8 +61,8 @@ TEST(Sweep, RangesAreExactDecimalsWithTheEndIncludedOnlyWhenMet) {
       {"step-count= 1 500,15e2,x", {" 1 500", "15e2", "x"}},  // texts kept as typed
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.spec);
-    StudyPlan plan = PlanOf({row.spec});
+    SCOPED_TRACE(row.sweepText);
+    StudyPlan plan = PlanOf({row.sweepText});
     ASSERT_EQ(plan.CaseCount(), static_cast<std::int64_t>(row.values.size()));
     for (std::size_t k = 0; k < row.values.size(); ++k)
       EXPECT_EQ(plan.ValueText(0, k), row.values[k]);
