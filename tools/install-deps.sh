@@ -19,6 +19,8 @@ packages=(
   # SVG export; with --no-install-recommends find_package(Qt6 Charts) also
   # needs the OpenGL development files.
   qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
+  # The toolkit's own Chinese texts (standard buttons, file dialogs).
+  qt6-translations-l10n
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth
