@@ -40,6 +40,28 @@ void BM_FormatHundredths(benchmark::State& state) {
 BENCHMARK(BM_FormatHundredths);
 
 // 1000 reaches by 30000 steps, every step written.
+// Saves the result file of `run` over itself in a fresh folder, once per
+// iteration, counting the bytes written.
+void WriteResultFileRepeatedly(benchmark::State& state, const kelvane::SurgeRun& run,
+                               double interval) {
+  char folder[] = "/tmp/kelvane-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const std::string path = std::string(folder) + "/result.txt";
+  std::int64_t bytes = 0;
+  for (auto _ : state) {
+    kelvane::WriteResultFile(run, interval, path, kelvane::NoProgress());
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    bytes += info.st_size;
+  }
+  state.SetBytesProcessed(bytes);
+  ::unlink(path.c_str());
+  ::rmdir(folder);
+}
+
 void BM_WriteResultFile(benchmark::State& state) {
   constexpr int kReaches = 1000;
   constexpr int kSteps = 30000;
@@ -56,22 +78,7 @@ void BM_WriteResultFile(benchmark::State& state) {
     }
   }
 
-  char folder[] = "/tmp/kelvane-bench-XXXXXX";
-  if (mkdtemp(folder) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string path = std::string(folder) + "/result.txt";
-  std::int64_t bytes = 0;
-  for (auto _ : state) {
-    kelvane::WriteResultFile(run, 1.0, path, kelvane::NoProgress());
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    bytes += info.st_size;
-  }
-  state.SetBytesProcessed(bytes);
-  ::unlink(path.c_str());
-  ::rmdir(folder);
+  WriteResultFileRepeatedly(state, run, 1.0);
 }
 BENCHMARK(BM_WriteResultFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -81,22 +88,7 @@ BENCHMARK(BM_WriteResultFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Use
 void BM_WriteDefaultResultFile(benchmark::State& state) {
   kelvane::SurgeRun run;
   const kelvane::RunOutcome outcome = kelvane::Calculate(kelvane::DefaultInputTexts(), run);
-  char folder[] = "/tmp/kelvane-bench-XXXXXX";
-  if (mkdtemp(folder) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string path = std::string(folder) + "/result.txt";
-  std::int64_t bytes = 0;
-  for (auto _ : state) {
-    kelvane::WriteResultFile(run, outcome.parameters.OutputInterval, path, kelvane::NoProgress());
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    bytes += info.st_size;
-  }
-  state.SetBytesProcessed(bytes);
-  ::unlink(path.c_str());
-  ::rmdir(folder);
+  WriteResultFileRepeatedly(state, run, outcome.parameters.OutputInterval);
 }
 BENCHMARK(BM_WriteDefaultResultFile)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -43,8 +43,7 @@ inline std::vector<std::string_view> SplitCrLf(std::string_view text) {
 }
 
 // The GBK title "运算结果为：" of the result file.
-inline constexpr std::string_view kResultTitle =
-    "\xD4\xCB\xCB\xE3\xBD\xE1\xB9\xFB\xCE\xAA\xA3\xBA";
+inline constexpr std::string_view kResultTitle = "\xD4\xCB\xCB\xE3\xBD\xE1\xB9\xFB\xCE\xAA\xA3\xBA";
 
 // Checks a whole result file: CR LF everywhere, the title, a heading line,
 // `dataLines` data lines each ending in a space (a line wrapped by the column
@@ -112,6 +111,21 @@ inline std::string CheckTableText(std::string_view text, long rows, int nodes) {
       return "row " + std::to_string(i - 1) + " is " + std::to_string(lines[i].size()) +
              " characters long";
   return {};
+}
+
+// Standard error of the batch mode without its input warnings ("kelvane:
+// 警告: ..." lines, one per flagged option, before the run): what is left is
+// the run's own messages.
+inline std::string WithoutInputWarnings(const std::string& err) {
+  const std::string warning = "kelvane: 警告: ";
+  std::string kept;
+  for (std::size_t at = 0; at < err.size();) {
+    std::size_t end = err.find('\n', at);
+    end = end == std::string::npos ? err.size() : end + 1;
+    if (err.compare(at, warning.size(), warning) != 0) kept.append(err, at, end - at);
+    at = end;
+  }
+  return kept;
 }
 
 }  // namespace kelvane::checks

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "output/output.h"
+#include "ui/main_window.h"
 
 namespace kelvane::ui {
 
@@ -235,6 +236,30 @@ void SaveChartImage(const ChartData& data, QSize size, const std::string& path) 
   QApplication::processEvents();
   QApplication::processEvents();
   view.SaveImage(path);
+}
+
+void ExportChart(QWidget* parent, const SaveFileChooser& choose, bool image, const QString& name,
+                 const std::function<void(const std::string& path)>& saveImage,
+                 const std::function<std::string()>& csvText) {
+  SaveDialogSettings settings;
+  settings.title = image ? QObject::tr("导出图片") : QObject::tr("导出 CSV");
+  settings.presetName = name + (image ? QStringLiteral(".png") : QStringLiteral(".csv"));
+  settings.nameFilters =
+      image ? QStringList{QObject::tr("PNG 图片 (*.png)"), QObject::tr("SVG 图片 (*.svg)")}
+            : QStringList{QObject::tr("CSV 文件 (*.csv)")};
+  const QString chosen = choose(settings);
+  if (chosen.isEmpty()) return;
+  const std::string path = chosen.toStdString();
+  try {
+    if (image) {
+      saveImage(path);
+    } else {
+      const std::string text = csvText();
+      WriteFileAtomically(path, [&text](const ByteWriter& write) { write(text); });
+    }
+  } catch (...) {
+    ShowRunError(parent, CurrentExceptionAsRunError(image ? Stage::Chart : Stage::Report));
+  }
 }
 
 }  // namespace kelvane::ui

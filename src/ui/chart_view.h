@@ -9,10 +9,12 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QValueAxis>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "report/chart_data.h"
+#include "ui/save_dialog.h"
 
 namespace kelvane::ui {
 
@@ -65,5 +67,13 @@ void SaveChartImage(const ChartData& data, QSize size, const std::string& path);
 
 // Whether `path` names an SVG image (ends in ".svg", any case).
 bool IsSvgPath(const std::string& path);
+
+// The export commands of the chart windows: the save dialog for an image
+// (PNG or SVG) or a CSV file preset to `name`.png / .csv, then `saveImage`
+// or the text `csvText` gives through the safe writer; a fault is shown in
+// the run-time error box.
+void ExportChart(QWidget* parent, const SaveFileChooser& choose, bool image, const QString& name,
+                 const std::function<void(const std::string& path)>& saveImage,
+                 const std::function<std::string()>& csvText);
 
 }  // namespace kelvane::ui

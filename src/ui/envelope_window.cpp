@@ -2,9 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMessageBox>
 #include <QVBoxLayout>
-#include <optional>
 
 #include "output/output.h"
 #include "ui/main_window.h"
@@ -131,29 +129,10 @@ void EnvelopeWindow::exportCsv() { Export(false); }
 
 void EnvelopeWindow::Export(bool image) {
   if (csvText_.empty()) return;
-  SaveDialogSettings settings;
-  settings.title = image ? tr("导出图片") : tr("导出 CSV");
-  settings.presetName = image ? tr("包络线.png") : tr("包络线.csv");
-  settings.nameFilters = image ? QStringList{tr("PNG 图片 (*.png)"), tr("SVG 图片 (*.svg)")}
-                               : QStringList{tr("CSV 文件 (*.csv)")};
-  const QString chosen = chooseFile_(settings);
-  if (chosen.isEmpty()) return;
-  const std::string path = chosen.toStdString();
-  std::optional<RunError> error;
-  try {
-    if (image) {
-      charts_[tabs_->currentIndex()]->SaveImage(path);
-    } else {
-      WriteFileAtomically(path, [this](const ByteWriter& write) { write(csvText_); });
-    }
-  } catch (...) {
-    error = CurrentExceptionAsRunError(image ? Stage::Chart : Stage::Report);
-  }
-  if (error) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(*error),
-                    QMessageBox::Ok, this);
-    box.exec();
-  }
+  ExportChart(
+      this, chooseFile_, image, tr("包络线"),
+      [this](const std::string& path) { charts_[tabs_->currentIndex()]->SaveImage(path); },
+      [this] { return csvText_; });
 }
 
 }  // namespace kelvane::ui

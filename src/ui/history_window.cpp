@@ -1,10 +1,8 @@
 #include "ui/history_window.h"
 
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <optional>
 
 #include "output/output.h"
 #include "ui/main_window.h"
@@ -142,34 +140,15 @@ void HistoryWindow::exportCsv() { Export(false); }
 
 void HistoryWindow::Export(bool image) {
   if (!run_) return;
-  SaveDialogSettings settings;
-  settings.title = image ? tr("导出图片") : tr("导出 CSV");
-  settings.presetName = image ? tr("过程线.png") : tr("过程线.csv");
-  settings.nameFilters = image ? QStringList{tr("PNG 图片 (*.png)"), tr("SVG 图片 (*.svg)")}
-                               : QStringList{tr("CSV 文件 (*.csv)")};
-  const QString chosen = chooseFile_(settings);
-  if (chosen.isEmpty()) return;
-  const std::string path = chosen.toStdString();
-  std::optional<RunError> error;
-  try {
-    if (image) {
-      chart_->SaveImage(path);
-    } else {
-      // Every step in the time range shown, for the nodes shown.
-      const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
-      const auto steps = StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo());
-      const std::string text =
-          HistoryCsv(*run_, geometry_, Nodes(), quantity, steps.value_or(StepSpan{1, 0}));
-      WriteFileAtomically(path, [&text](const ByteWriter& write) { write(text); });
-    }
-  } catch (...) {
-    error = CurrentExceptionAsRunError(image ? Stage::Chart : Stage::Report);
-  }
-  if (error) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(*error),
-                    QMessageBox::Ok, this);
-    box.exec();
-  }
+  ExportChart(
+      this, chooseFile_, image, tr("过程线"),
+      [this](const std::string& path) { chart_->SaveImage(path); },
+      [this] {
+        // Every step in the time range shown, for the nodes shown.
+        const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
+        const auto steps = StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo());
+        return HistoryCsv(*run_, geometry_, Nodes(), quantity, steps.value_or(StepSpan{1, 0}));
+      });
 }
 
 }  // namespace kelvane::ui

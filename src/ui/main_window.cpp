@@ -284,12 +284,14 @@ void MainWindow::ShowInputFlags() {
   }
 }
 
-void MainWindow::ReportError(const RunError& error) {
+void ShowRunError(QWidget* parent, const RunError& error) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(error),
-                  QMessageBox::Ok, this);
+                  QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("RunErrorMessage"));
   box.exec();
 }
+
+void MainWindow::ReportError(const RunError& error) { ShowRunError(this, error); }
 
 void MainWindow::calculate() {
   BusyCursor busy;

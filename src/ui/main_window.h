@@ -88,5 +88,7 @@ class MainWindow : public QWidget {
 
 // The run-time error message as the message box shows it.
 QString RunErrorMessage(const RunError& error);
+// The modal message box of a run-time error ("RunErrorMessage"), over `parent`.
+void ShowRunError(QWidget* parent, const RunError& error);
 
 }  // namespace kelvane::ui

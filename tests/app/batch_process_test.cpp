@@ -19,32 +19,20 @@
 #include <vector>
 
 #include "app_test_support.h"
+#include "checks/run_checks.h"
 #include "report/report.h"
 
 namespace kelvane::test {
 namespace {
 
 namespace fs = std::filesystem;
+using checks::WithoutInputWarnings;
 
 struct ProcessResult {
   int status = -1;  // exit status; -1 if it did not exit normally
   std::string out;
   std::string err;
 };
-
-// Standard error without the input warnings ("kelvane: 警告: ..." lines,
-// one per flagged option, before the run); the warnings have their own tests.
-std::string WithoutInputWarnings(const std::string& err) {
-  const std::string warning = "kelvane: 警告: ";
-  std::string kept;
-  for (std::size_t at = 0; at < err.size();) {
-    std::size_t end = err.find('\n', at);
-    end = end == std::string::npos ? err.size() : end + 1;
-    if (err.compare(at, warning.size(), warning) != 0) kept.append(err, at, end - at);
-    at = end;
-  }
-  return kept;
-}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

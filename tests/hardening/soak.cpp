@@ -31,36 +31,28 @@
 #include <thread>
 #include <vector>
 
-#include "output/output.h"
 #include "checks/run_checks.h"
+#include "output/output.h"
 #include "solver/solver.h"
 
 extern char** environ;
 
 namespace fs = std::filesystem;
+using kelvane::checks::WithoutInputWarnings;
 
 namespace {
 
 // The error catalogue as the user reads it.
-const std::map<int, std::string> kCatalogue = {
-    {6, "溢出"},         {7, "内存不够"},           {9, "下标越界"},
-    {11, "除数为零"},    {52, "文件名或文件号错误"}, {53, "文件未找到"},
-    {61, "磁盘已满"},    {70, "没有权限"},           {75, "路径/文件访问错误"},
-    {76, "路径未找到"}};
-
-// Standard error without the input warnings ("kelvane: 警告: ..." lines,
-// one per flagged option, before the run); the warnings have their own tests.
-std::string WithoutInputWarnings(const std::string& err) {
-  const std::string warning = "kelvane: 警告: ";
-  std::string kept;
-  for (std::size_t at = 0; at < err.size();) {
-    std::size_t end = err.find('\n', at);
-    end = end == std::string::npos ? err.size() : end + 1;
-    if (err.compare(at, warning.size(), warning) != 0) kept.append(err, at, end - at);
-    at = end;
-  }
-  return kept;
-}
+const std::map<int, std::string> kCatalogue = {{6, "溢出"},
+                                               {7, "内存不够"},
+                                               {9, "下标越界"},
+                                               {11, "除数为零"},
+                                               {52, "文件名或文件号错误"},
+                                               {53, "文件未找到"},
+                                               {61, "磁盘已满"},
+                                               {70, "没有权限"},
+                                               {75, "路径/文件访问错误"},
+                                               {76, "路径未找到"}};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -134,9 +126,12 @@ class Generator {
     double value = kelvane::ReadLeadingNumber(text);
     std::string number = Format(value * std::uniform_real_distribution<double>(0.5, 1.5)(random_));
     switch (Between(0, 3)) {
-      case 0: return number + "m";
-      case 1: return " " + number + " ";
-      default: return number;
+      case 0:
+        return number + "m";
+      case 1:
+        return " " + number + " ";
+      default:
+        return number;
     }
   }
 
@@ -145,11 +140,16 @@ class Generator {
   std::string Perturbed(const std::string& text) {
     double value = kelvane::ReadLeadingNumber(text);
     switch (Between(0, 4)) {
-      case 0: return "0";
-      case 1: return Format(-value);
-      case 2: return Format(value * std::pow(10.0, Between(-3, 3)));
-      case 3: return Mild(text);
-      default: return Format(value * std::pow(10.0, Between(-40, 40)));
+      case 0:
+        return "0";
+      case 1:
+        return Format(-value);
+      case 2:
+        return Format(value * std::pow(10.0, Between(-3, 3)));
+      case 3:
+        return Mild(text);
+      default:
+        return Format(value * std::pow(10.0, Between(-40, 40)));
     }
   }
 
@@ -161,28 +161,59 @@ class Generator {
 
   std::string Hostile() {
     switch (Between(0, 4)) {
-      case 0: return Bytes(Between(1, 40));
-      case 1: return std::string(static_cast<std::size_t>(Between(100, 20000)), '9');
-      case 2: return "0." + std::string(static_cast<std::size_t>(Between(300, 5000)), '0') + "1";
-      default: return Pick(kHostile);
+      case 0:
+        return Bytes(Between(1, 40));
+      case 1:
+        return std::string(static_cast<std::size_t>(Between(100, 20000)), '9');
+      case 2:
+        return "0." + std::string(static_cast<std::size_t>(Between(300, 5000)), '0') + "1";
+      default:
+        return Pick(kHostile);
     }
   }
 
   std::mt19937_64 random_;
   const std::vector<std::string> kCountEdges = {
-      "0",    "-1",    "",     "32767", "32766", "40000", "-32768", "-32769", "1e5",
-      "abc",  "1",     "2",    "4",     "4.5",   "5.5",   "1e400",  "-0",     "&H10",
-      "1,5",  "2 0",   "\t7\n"};
+      "0", "-1", "",    "32767", "32766", "40000", "-32768", "-32769", "1e5", "abc",  "1",
+      "2", "4",  "4.5", "5.5",   "1e400", "-0",    "&H10",   "1,5",    "2 0", "\t7\n"};
   const std::vector<std::string> kIntervalEdges = {
-      "0",     "-1",   "-5",    "2.5",   "3.5",    "0.4",  "-0.5", "",        "abc",
-      "1e6",   "32767", "32767.5", "-32768", "-32768.5", "5000", "1e400", "-1e400", "1e-300"};
-  const std::vector<std::string> kHostile = {
-      "",        " ",           "abc",        "1e400",    "-1e400",     "1e39",
-      "-1e39",   "3.4028235e38", "3.5e38",    "1e-45",    "1e-400",     "-0",
-      "&H7FFF",  "1,5",         "nan",        "inf",      "--1",        "+-1",
-      "1e",      ".",           "-",          "\xef\xbc\x94\xef\xbc\x91", "\xff\xfe\xfd",
-      "\xe8\xae", "%s%n%x",     "$(true)",    "'\"\\",    "\t\n 1 2 \n", "1e-30",
-      "-1e-30",  "=",           "--reservoir-level", "1e38", "-1e38", "0.0000001"};
+      "0",   "-1",    "-5",      "2.5",    "3.5",      "0.4",  "-0.5",  "",       "abc",
+      "1e6", "32767", "32767.5", "-32768", "-32768.5", "5000", "1e400", "-1e400", "1e-300"};
+  const std::vector<std::string> kHostile = {"",
+                                             " ",
+                                             "abc",
+                                             "1e400",
+                                             "-1e400",
+                                             "1e39",
+                                             "-1e39",
+                                             "3.4028235e38",
+                                             "3.5e38",
+                                             "1e-45",
+                                             "1e-400",
+                                             "-0",
+                                             "&H7FFF",
+                                             "1,5",
+                                             "nan",
+                                             "inf",
+                                             "--1",
+                                             "+-1",
+                                             "1e",
+                                             ".",
+                                             "-",
+                                             "\xef\xbc\x94\xef\xbc\x91",
+                                             "\xff\xfe\xfd",
+                                             "\xe8\xae",
+                                             "%s%n%x",
+                                             "$(true)",
+                                             "'\"\\",
+                                             "\t\n 1 2 \n",
+                                             "1e-30",
+                                             "-1e-30",
+                                             "=",
+                                             "--reservoir-level",
+                                             "1e38",
+                                             "-1e38",
+                                             "0.0000001"};
 };
 
 // ---------------------------------------------------------------------------
@@ -298,10 +329,11 @@ void Report(const Case& c, const std::string& problem) {
   std::printf("\n");
 }
 
-void Judge(const Case& c, int status, bool timedOut, const std::string& out,
-           const std::string& err, Totals& totals) {
+void Judge(const Case& c, int status, bool timedOut, const std::string& out, const std::string& err,
+           Totals& totals) {
   ++totals.cases;
-  if (err.find("Sanitizer") != std::string::npos || err.find("runtime error:") != std::string::npos) {
+  if (err.find("Sanitizer") != std::string::npos ||
+      err.find("runtime error:") != std::string::npos) {
     ++totals.sanitizerReports;
     Report(c, "sanitizer report:\n" + err);
     return;
@@ -414,8 +446,10 @@ pid_t Spawn(const std::string& kelvane, const Case& c, const Slot& slot) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, slot.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, slot.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, slot.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, slot.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   pid_t pid = -1;
   int failed = posix_spawn(&pid, kelvane.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -499,17 +533,18 @@ int main(int argc, char** argv) {
   fs::remove_all(work);
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%ld cases in %.1f s (%d jobs, seed %llu): %ld complete files, %ld refused with an "
-              "error\n",
-              totals.cases, seconds, jobs, static_cast<unsigned long long>(seed), totals.completed,
-              totals.refused);
+  std::printf(
+      "%ld cases in %.1f s (%d jobs, seed %llu): %ld complete files, %ld refused with an "
+      "error\n",
+      totals.cases, seconds, jobs, static_cast<unsigned long long>(seed), totals.completed,
+      totals.refused);
   std::printf("errors by number:");
   for (const auto& [number, count] : totals.errors) std::printf(" %d:%ld", number, count);
-  std::printf("\ncrashes %ld, sanitizer reports %ld, hangs %ld, damaged files %ld, partial files "
-              "%ld, files left behind %ld, wrong exit status %ld, wrong messages %ld, outcomes "
-              "unlike the library's %ld\n",
-              totals.crashes, totals.sanitizerReports, totals.hangs, totals.damaged,
-              totals.partial, totals.leftovers, totals.wrongStatus, totals.wrongMessage,
-              totals.mismatches);
+  std::printf(
+      "\ncrashes %ld, sanitizer reports %ld, hangs %ld, damaged files %ld, partial files "
+      "%ld, files left behind %ld, wrong exit status %ld, wrong messages %ld, outcomes "
+      "unlike the library's %ld\n",
+      totals.crashes, totals.sanitizerReports, totals.hangs, totals.damaged, totals.partial,
+      totals.leftovers, totals.wrongStatus, totals.wrongMessage, totals.mismatches);
   return totals.failures() == 0 && totals.cases == cases ? 0 : 1;
 }
