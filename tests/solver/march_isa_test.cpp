@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "same_bits.h"
+#include "march_test_support.h"
 #include "solver/march.h"
 #include "solver/run_editor.h"
 #include "solver/solver.h"
@@ -88,11 +88,7 @@ void ExpectSameAsChecked(MarchIsa variant, const RunOutcome& outcome, const Surg
   }
 }
 
-InputTexts With(std::initializer_list<std::pair<InputId, const char*>> boxes) {
-  InputTexts texts = DefaultInputTexts();
-  for (const auto& [box, text] : boxes) texts[box] = text;
-  return texts;
-}
+using test::With;
 
 // Each variant, whether or not the processor has it (a missing one is skipped).
 class MarchVariant : public testing::TestWithParam<MarchIsa> {
@@ -134,24 +130,15 @@ TEST_P(MarchVariant, RandomRowsGiveTheCheckedMarchsBits) {
 // Whole runs from their steady state: the default run, long rows, and runs
 // that fault inside the march.
 TEST_P(MarchVariant, RunsGiveTheCheckedMarchsBits) {
-  const std::initializer_list<std::pair<InputId, const char*>> cases[] = {
+  std::vector<test::BoxTexts> cases = {
       {},
       {{InputId::SegmentCount, "500"},
        {InputId::StepCount, "520"}},  // steps beyond the reach count: boundaries verified
       {{InputId::SegmentCount, "997"},
        {InputId::StepCount, "40"},
        {InputId::FinalPumpDischarge, "0"}},
-      {{InputId::ForebayArea, "1e-30"}},  // forebay level explodes
-      {{InputId::ForebayArea, "1e-12"}, {InputId::StepCount, "3000"}},
-      {{InputId::CulvertSlope, "1e38"}},   // slope term beyond the single range
-      {{InputId::CulvertSlope, "1e300"}},  // slope product beyond the single range
-      {{InputId::CulvertSlope, "1e308"},
-       {InputId::CulvertLength, "5966620"}},  // dt * J beyond the double range
-      {{InputId::CulvertSlope, "-3e36"}, {InputId::SegmentCount, "9"}},
-      {{InputId::CulvertArea, "3e38"}, {InputId::FinalPumpDischarge, "1"}},
-      {{InputId::FrictionFactor, "3e30"},
-       {InputId::SegmentCount, "6"}},  // friction products overflow
   };
+  for (const test::BoxTexts& boxes : test::FaultingMarchInputs()) cases.push_back(boxes);
   for (const auto& boxes : cases) {
     std::string what;
     for (const auto& [box, text] : boxes)

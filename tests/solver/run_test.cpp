@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "same_bits.h"
+#include "march_test_support.h"
 #include "solver/march.h"
 #include "solver/run_editor.h"
 #include "solver/solver.h"
@@ -24,11 +24,7 @@ std::string Digits(const char* format, double value) {
   return text;
 }
 
-InputTexts With(std::initializer_list<std::pair<InputId, const char*>> boxes) {
-  InputTexts texts = DefaultInputTexts();
-  for (const auto& [box, text] : boxes) texts[box] = text;
-  return texts;
-}
+using test::With;
 
 TEST(DefaultRun, CoefficientsToTheDigitsShown) {
   SurgeRun run;
@@ -203,7 +199,7 @@ TEST(March, ZeroForebayAreaStopsAtTheFirstStep) {
 //   first slope term, the velocity of node 2 at step 2.
 TEST(March, OverflowAtTheStepAndNodeWhereItHappens) {
   struct Row {
-    std::initializer_list<std::pair<InputId, const char*>> boxes;
+    test::BoxTexts boxes;
     Quantity what;
     int step, node;  // the failing value, left zero, and its node before
   };
@@ -300,19 +296,7 @@ TEST(March, VerifiedStepsMatchCheckedForEveryRowLength) {
 // the same grids, whether each step is verified once or every operation is
 // checked.
 TEST(March, VerifiedStepsReportTheSameFirstFault) {
-  const std::initializer_list<std::pair<InputId, const char*>> cases[] = {
-      {{InputId::ForebayArea, "1e-30"}},  // forebay level explodes
-      {{InputId::ForebayArea, "1e-12"}, {InputId::StepCount, "3000"}},
-      {{InputId::CulvertSlope, "1e38"}},   // slope term beyond the single range
-      {{InputId::CulvertSlope, "1e300"}},  // slope product beyond the single range
-      {{InputId::CulvertSlope, "1e308"},
-       {InputId::CulvertLength, "5966620"}},  // dt * J beyond the double range
-      {{InputId::CulvertSlope, "-3e36"}, {InputId::SegmentCount, "9"}},
-      {{InputId::CulvertArea, "3e38"}, {InputId::FinalPumpDischarge, "1"}},
-      {{InputId::FrictionFactor, "3e30"},
-       {InputId::SegmentCount, "6"}},  // friction products overflow
-  };
-  for (const auto& boxes : cases) {
+  for (const test::BoxTexts& boxes : test::FaultingMarchInputs()) {
     SurgeRun runs[2];
     std::string where[2];
     int number[2] = {0, 0};
