@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch_options.h"
+#include "image_outputs.h"
 #include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
@@ -18,7 +19,7 @@
 #include "solver/solver.h"
 #include "study_command.h"
 #include "terminal_progress.h"
-#include "windows_loader.h"
+#include "windows_program.h"
 
 namespace kelvane {
 namespace {
@@ -94,7 +95,8 @@ class OutputRunner {
 // that fails writes nothing; an output that fails costs none of the others.
 // The case file holds only the texts: it is written before the run, so that
 // a run that fails can be repeated from it.
-int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunner& outputs) {
+int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink& progress,
+                OutputRunner& outputs) {
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report, [&] {
       const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts};
@@ -133,13 +135,8 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
       WriteReportText(options.table, ResultsTableText(run, range, progress));
     });
   }
-#ifdef KELVANE_WITH_UI
   if (!options.plot.empty()) {
-    outputs.Run(Stage::Plot, [&] {
-      ErrorCode code{};
-      ErrorLocation where;
-      if (!WindowsModule().savePlotPng(run, options.plot, code, where)) throw RunError(code, where);
-    });
+    outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
   }
   if (!options.historyPlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
@@ -154,24 +151,14 @@ int RunAndWrite(const BatchOptions& options, ProgressSink& progress, OutputRunne
           throw RunError(ErrorCode::SubscriptOutOfRange, at);
         }
       }
-      ErrorCode code{};
-      ErrorLocation where;
-      if (!WindowsModule().saveHistoryImage(run, outcome, nodes, options.quantity,
-                                            options.historyPlot, code, where)) {
-        throw RunError(code, where);
-      }
+      images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
     });
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
-      ErrorCode code{};
-      ErrorLocation where;
-      if (!WindowsModule().saveEnvelopeImage(run, outcome, options.envelopePlot, code, where)) {
-        throw RunError(code, where);
-      }
+      images.Get().envelope(run, outcome, options.envelopePlot);
     });
   }
-#endif
   if (summarize) {
     outputs.Run(Stage::Report, [&] {
       WriteReportText(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
@@ -199,6 +186,11 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
   return flags.size();
 }
 
+bool DrawsImages(const BatchOptions& options) {
+  return !options.plot.empty() || !options.historyPlot.empty() || !options.envelopePlot.empty() ||
+         (options.study.Active() && !options.study.plot.empty());
+}
+
 }  // namespace
 
 bool IsBatchCommandLine(int argc, char** argv) {
@@ -208,7 +200,7 @@ bool IsBatchCommandLine(int argc, char** argv) {
   return false;
 }
 
-int RunBatch(int argc, char** argv) {
+int RunBatch(int argc, char** argv, const ImageOutputs* linkedImages) {
   BatchOptions options;
   try {
     options = ParseBatchOptions(argc, argv);
@@ -216,6 +208,11 @@ int RunBatch(int argc, char** argv) {
     std::fprintf(stderr, "kelvane: %s\n（kelvane --batch --help 列出全部选项）\n", error.what());
     return kExitUsage;
   }
+
+  // A command with an image runs whole in the windows program; where that
+  // cannot start, its images fail and everything else is written.
+  Images images(linkedImages);
+  if (linkedImages == nullptr && DrawsImages(options)) images = Images(RunInWindowsProgram(argv));
 
   if (!options.help && WarnAboutInputs(options) > 0 && options.strict) {
     std::fputs("kelvane: --strict: 输入有警告，不计算\n", stderr);
@@ -228,9 +225,9 @@ int RunBatch(int argc, char** argv) {
   if (options.help) {
     outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
   } else if (options.study.Active()) {
-    return RunStudyCommand(options);
+    return RunStudyCommand(options, images);
   } else {
-    RunAndWrite(options, progress, outputs);
+    RunAndWrite(options, images, progress, outputs);
   }
   terminal.Clear();
   return outputs.Failures() == 0 ? 0 : kExitRunError;

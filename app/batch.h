@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "image_outputs.h"
 #include "output/file_writer.h"
 
 namespace kelvane {
@@ -11,8 +12,10 @@ namespace kelvane {
 bool IsBatchCommandLine(int argc, char** argv);
 
 // Runs the batch mode; returns the process exit status (0 success, 1 a
-// run-time error, 2 a usage error).
-int RunBatch(int argc, char** argv);
+// run-time error, 2 a usage error). `images` is null in the program without
+// the windows: a command that draws an image is then passed on to the
+// windows program before it runs.
+int RunBatch(int argc, char** argv, const ImageOutputs* images);
 
 // A report goes to standard output for "-", otherwise through a temporary
 // file renamed over `target` once complete.

@@ -1,15 +1,21 @@
-// The program's entry: the batch mode when asked for, the windows otherwise.
-// It links no part of the window toolkit; the windows come from a module
-// loaded only when they are needed, so `kelvane --batch` starts quickly and
-// works without a display.
+// The entry of both programs: the batch mode when asked for, the main window
+// otherwise. Built twice: as `kelvane`, which links no part of the window
+// toolkit, so that `kelvane --batch` starts in a moment and works without a
+// display, and passes a command that needs a window or an image on to the
+// windows program; and as that program, `kelvane-windows`
+// (KELVANE_WINDOWS_PROGRAM), which has the windows and the images linked in.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "batch.h"
+#include "image_outputs.h"
+#include "windows_program.h"
+#ifdef KELVANE_WINDOWS_PROGRAM
 #include "display.h"
-#include "windows_loader.h"
+#include "ui/ui.h"
+#endif
 
 namespace {
 
@@ -26,10 +32,18 @@ int Usage(const std::string& problem) {
   return kExitUsage;
 }
 
+#ifdef KELVANE_WINDOWS_PROGRAM
+const kelvane::ImageOutputs kImages{&kelvane::ui::SavePlotPng, &kelvane::ui::SaveHistoryImage,
+                                    &kelvane::ui::SaveEnvelopeImage, &kelvane::ui::SaveDataImage};
+const kelvane::ImageOutputs* const kLinkedImages = &kImages;
+#else
+const kelvane::ImageOutputs* const kLinkedImages = nullptr;
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (kelvane::IsBatchCommandLine(argc, argv)) return kelvane::RunBatch(argc, argv);
+  if (kelvane::IsBatchCommandLine(argc, argv)) return kelvane::RunBatch(argc, argv, kLinkedImages);
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view word = argv[i];
@@ -50,18 +64,17 @@ int main(int argc, char** argv) {
     return Usage("未知选项 “" + word + "”");
   }
 
-#ifdef KELVANE_WITH_UI
+#if defined(KELVANE_WINDOWS_PROGRAM)
   std::string why;
   if (!kelvane::DisplayAvailable(why)) {
     return Usage(why +
                  "\n不开窗口的计算请用 kelvane --batch（kelvane --batch --help 列出全部选项）。");
   }
-  try {
-    return kelvane::WindowsModule().runMainWindow(argc, argv);
-  } catch (const kelvane::RunError& error) {
-    std::fputs(kelvane::RunErrorText(error, kelvane::ErrorTextLayout::CommandLine).c_str(), stderr);
-    return 1;
-  }
+  return kelvane::ui::RunMainWindow(argc, argv);
+#elif defined(KELVANE_WITH_UI)
+  const kelvane::RunError error = kelvane::RunInWindowsProgram(argv);
+  std::fputs(kelvane::RunErrorText(error, kelvane::ErrorTextLayout::CommandLine).c_str(), stderr);
+  return 1;
 #else
   return Usage("此版本不含窗口；请用 kelvane --batch（kelvane --batch --help 列出全部选项）。");
 #endif

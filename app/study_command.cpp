@@ -16,7 +16,7 @@
 #include "batch_options.h"
 #include "report/chart_data.h"
 #include "terminal_progress.h"
-#include "windows_loader.h"
+#include "image_outputs.h"
 
 namespace kelvane {
 namespace {
@@ -269,7 +269,7 @@ std::string StudyHelpText() {
   return text;
 }
 
-int RunStudyCommand(const BatchOptions& options) {
+int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const StudyCommand& study = options.study;
   StudySettings settings;
   settings.base = options.texts;
@@ -319,12 +319,7 @@ int RunStudyCommand(const BatchOptions& options) {
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      ErrorCode code{};
-      ErrorLocation where;
-      if (!WindowsModule().saveChartImage(chartPoints.Chart(study.plan, study.limits), study.plot,
-                                          code, where)) {
-        throw RunError(code, where);
-      }
+      images.Get().chart(chartPoints.Chart(study.plan, study.limits), study.plot);
     } catch (...) {
       PrintError(CurrentExceptionAsRunError(Stage::Chart));
       status = 1;

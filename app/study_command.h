@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image_outputs.h"
 #include "report/study.h"
 
 namespace kelvane {
@@ -44,6 +45,6 @@ std::string StudyHelpText();
 // standard error. 0 when the study ran to its end and every output was
 // written (cases that fail are rows, counted in the report); 1 when an
 // output could not be written.
-int RunStudyCommand(const BatchOptions& options);
+int RunStudyCommand(const BatchOptions& options, const Images& images);
 
 }  // namespace kelvane

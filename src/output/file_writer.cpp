@@ -23,8 +23,10 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -47,32 +49,42 @@ namespace {
   throw RunError(FileErrorCode(error), at);
 }
 
-void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
+// Writes `first` then `second` whole, in as few calls as the kernel allows.
+void WriteAll(int fd, std::string_view first, std::string_view second, const std::string& path) {
+  while (!first.empty() || !second.empty()) {
+    iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
+                       {const_cast<char*>(second.data()), second.size()}};
+    const ssize_t written = ::writev(fd, pieces, 2);
     if (written < 0) {
       if (errno == EINTR) continue;
       ThrowFileError(errno, path, FileAction::Write);
     }
     if (written == 0) ThrowFileError(ENOSPC, path, FileAction::Write);
-    data += written;
-    size -= static_cast<std::size_t>(written);
+    const std::size_t done = static_cast<std::size_t>(written);
+    const std::size_t fromFirst = std::min(done, first.size());
+    first.remove_prefix(fromFirst);
+    second.remove_prefix(done - fromFirst);
   }
 }
 
-// Collects small pieces into large writes.
+void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
+  WriteAll(fd, std::string_view(data, size), std::string_view(), path);
+}
+
+// Collects small pieces into large writes. A large piece goes out as it is,
+// with what was collected before it, in one call and without a copy; the
+// buffer grows only as far as small pieces need it.
 class BufferedFile {
  public:
-  BufferedFile(int fd, const std::string& path) : fd_(fd), path_(path) {
-    buffer_.reserve(kCapacity);
-  }
+  BufferedFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
   void Append(std::string_view bytes) {
-    if (buffer_.size() + bytes.size() > kCapacity) Flush();
-    if (bytes.size() >= kCapacity) {
-      WriteAll(fd_, bytes.data(), bytes.size(), path_);
-    } else {
-      buffer_.append(bytes);
+    if (bytes.size() >= kLargePiece) {
+      WriteAll(fd_, buffer_, bytes, path_);
+      buffer_.clear();
+      return;
     }
+    if (buffer_.size() + bytes.size() > kCapacity) Flush();
+    buffer_.append(bytes);
   }
   void Flush() {
     WriteAll(fd_, buffer_.data(), buffer_.size(), path_);
@@ -81,6 +93,7 @@ class BufferedFile {
 
  private:
   static constexpr std::size_t kCapacity = 1 << 18;
+  static constexpr std::size_t kLargePiece = 1 << 12;
   int fd_;
   const std::string& path_;
   std::string buffer_;

@@ -3,6 +3,7 @@
 // each head moved to column 11·k.
 #include "output/result_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -31,17 +32,19 @@ constexpr char kCrLf[] = "\r\n";
 class LineWriter {
  public:
   // The buffer is left uninitialised: a small file touches only the pages it
-  // fills (zeroing a megabyte costs a short run more than all its writing).
+  // fills. It starts small and doubles at each flush up to kMaxCapacity, so a
+  // short run maps no large block and a long one writes in large pieces.
   explicit LineWriter(const ByteWriter& write)
-      : write_(write), buffer_(new char[kCapacity]), capacity_(kCapacity) {}
+      : write_(write), buffer_(new char[kFirstCapacity]), capacity_(kFirstCapacity) {}
 
   // Room for `bytes` more bytes without a flush in between.
   void Reserve(std::size_t bytes) {
     if (static_cast<std::size_t>(buffer_.get() + capacity_ - end_) < bytes) {
       Flush();
-      if (capacity_ < bytes) {
-        buffer_.reset(new char[bytes]);
-        capacity_ = bytes;
+      const std::size_t wanted = std::max(bytes, std::min(capacity_ * 2, kMaxCapacity));
+      if (capacity_ < wanted) {
+        buffer_.reset(new char[wanted]);
+        capacity_ = wanted;
         end_ = buffer_.get();
       }
     }
@@ -82,7 +85,8 @@ class LineWriter {
   }
 
  private:
-  static constexpr std::size_t kCapacity = 1 << 20;
+  static constexpr std::size_t kFirstCapacity = 1 << 16;
+  static constexpr std::size_t kMaxCapacity = 1 << 20;
   static constexpr long kSpaceRun = 16;
 
   void MoveToColumnReserved(long column) {

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,8 +22,9 @@ struct Outcome {
   std::string out, err;
 };
 
-// Runs the program with `args` in an environment without any display.
-Outcome RunWithoutDisplay(const std::vector<std::string>& args) {
+// Runs `program` with `args` in an environment without any display.
+Outcome RunWithoutDisplay(const std::vector<std::string>& args,
+                          const std::string& program = KELVANE_EXE) {
   int out[2], err[2];
   EXPECT_EQ(::pipe(out), 0);
   EXPECT_EQ(::pipe(err), 0);
@@ -33,10 +35,10 @@ Outcome RunWithoutDisplay(const std::vector<std::string>& args) {
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     ::unsetenv("QT_QPA_PLATFORM");
-    std::vector<char*> argv{const_cast<char*>(KELVANE_EXE)};
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    ::execv(KELVANE_EXE, argv.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
   ::close(out[1]);
@@ -80,6 +82,43 @@ TEST(ProgramStart, WithoutADisplayItExplainsAndExitsTwo) {
 }
 
 #ifdef KELVANE_TEST_WITH_UI
+// The program copied alone into a folder, without the windows program it
+// passes windows and images to (a broken installation): those fail with a
+// clear error and the other outputs are still written; a copy of the program
+// under the windows program's name is refused, not started over and over.
+TEST(ProgramStart, WithoutTheWindowsProgram) {
+  namespace fs = std::filesystem;
+  char folderName[] = "/tmp/kelvane-alone-XXXXXX";
+  ASSERT_NE(::mkdtemp(folderName), nullptr);
+  const fs::path folder(folderName);
+  const std::string program = folder / "kelvane";
+  fs::copy_file(KELVANE_EXE, program);
+  const std::string result = folder / "r.txt", png = folder / "p.png";
+  struct Row {
+    bool copyAsWindows;
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const Row rows[] = {
+      {false, {"--batch", "--output", result, "--plot", png}, "运行时错误 '53'"},
+      {false, {}, "未找到窗口程序"},
+      {true, {"--batch", "--output", result, "--plot", png}, "运行时错误 '75'"},
+  };
+  for (const Row& row : rows) {
+    fs::remove(result);
+    if (row.copyAsWindows) fs::copy_file(program, folder / "kelvane-windows");
+    const Outcome o = RunWithoutDisplay(row.args, program);
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find(row.says), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("kelvane-windows"), std::string::npos) << o.err;
+    if (!row.args.empty()) {
+      EXPECT_TRUE(fs::exists(result)) << "the result file is written all the same";
+      EXPECT_FALSE(fs::exists(png));
+    }
+  }
+  fs::remove_all(folder);
+}
+
 // Images need no display: the charts are drawn on the offscreen platform
 // whatever the environment says, and nothing is printed.
 TEST(ProgramStart, ChartImagesWithoutADisplay) {
@@ -129,10 +168,10 @@ TEST(ProgramStart, BatchModeLoadsNoWindowToolkit) {
     std::stringstream text;
     text << file.rdbuf();
     maps = text.str();
-    if (maps.find("libc.so") != std::string::npos) break;
+    if (maps.find(KELVANE_EXE) != std::string::npos) break;
     ::usleep(20000);
   }
-  EXPECT_NE(maps.find("libc.so"), std::string::npos) << "no memory map read";
+  EXPECT_NE(maps.find(KELVANE_EXE), std::string::npos) << "no memory map read";
   EXPECT_EQ(maps.find("libQt6"), std::string::npos) << maps;
   EXPECT_EQ(maps.find("kelvane-windows"), std::string::npos) << maps;
 

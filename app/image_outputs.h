@@ -1,0 +1,45 @@
+// The images of the batch mode, drawn by the windows library. The batch code
+// is free of the window toolkit: the windows program, which links both,
+// hands it this table; the command-line program has none and passes a
+// command that asks for an image on to the windows program.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/chart_data.h"
+#include "solver/calculate.h"
+#include "solver/errors.h"
+#include "solver/run_state.h"
+
+namespace kelvane {
+
+// Each draws a chart and saves it at `path`, as PNG, or as SVG where the
+// name ends in ".svg" (the forebay plot is always PNG). Throws RunError.
+struct ImageOutputs {
+  void (*plot)(const SurgeRun& run, const std::string& path);
+  void (*history)(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
+                  ChartQuantity quantity, const std::string& path);
+  void (*envelope)(const SurgeRun& run, const RunOutcome& outcome, const std::string& path);
+  void (*chart)(const ChartData& chart, const std::string& path);  // such as the sweep chart
+};
+
+// The image outputs a command may draw: those linked in, or the reason there
+// are none, which each image output then reports (the other outputs are
+// written all the same).
+class Images {
+ public:
+  explicit Images(const ImageOutputs* linked) : linked_(linked) {}
+  explicit Images(RunError missing) : missing_(std::move(missing)) {}
+  const ImageOutputs& Get() const {
+    if (linked_ == nullptr) throw missing_.value();
+    return *linked_;
+  }
+
+ private:
+  const ImageOutputs* linked_ = nullptr;
+  std::optional<RunError> missing_;
+};
+
+}  // namespace kelvane
