@@ -2,6 +2,8 @@
 // from process start to exit, against starting /bin/true. The two are run in
 // turn, so that a change in the machine's load falls on both alike; the
 // counters are the medians of each and their difference, in milliseconds.
+// KELVANE_BENCH_PROGRAM names another build of the program to time instead
+// (an earlier one, for a before-and-after).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -52,8 +54,9 @@ void BM_BatchStart(benchmark::State& state) {
   }
   const std::filesystem::path folder(folderName);
   const std::vector<std::string> baseline = {"/bin/true"};
-  const std::vector<std::string> batch = {KELVANE_EXE, "--batch", "--output",
-                                          (folder / "r.txt").string()};
+  const char* other = std::getenv("KELVANE_BENCH_PROGRAM");
+  const std::vector<std::string> batch = {other != nullptr ? other : KELVANE_EXE, "--batch",
+                                          "--output", (folder / "r.txt").string()};
   std::vector<double> baselineTimes, batchTimes;
   for (auto _ : state) {
     baselineTimes.push_back(TimeProcess(baseline));
