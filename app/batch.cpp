@@ -186,11 +186,6 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
   return flags.size();
 }
 
-bool DrawsImages(const BatchOptions& options) {
-  return !options.plot.empty() || !options.historyPlot.empty() || !options.envelopePlot.empty() ||
-         (options.study.Active() && !options.study.plot.empty());
-}
-
 }  // namespace
 
 bool IsBatchCommandLine(int argc, char** argv) {
@@ -201,6 +196,14 @@ bool IsBatchCommandLine(int argc, char** argv) {
 }
 
 int RunBatch(int argc, char** argv, const ImageOutputs* linkedImages) {
+  // A command with an image runs whole in the windows program, handed on
+  // before any file is read (a case file may come through a pipe); where
+  // that program cannot start, the images fail and the rest is written.
+  Images images(linkedImages);
+  if (linkedImages == nullptr && CommandDrawsImages(argc, argv)) {
+    images = Images(RunInWindowsProgram(argv));
+  }
+
   BatchOptions options;
   try {
     options = ParseBatchOptions(argc, argv);
@@ -208,11 +211,6 @@ int RunBatch(int argc, char** argv, const ImageOutputs* linkedImages) {
     std::fprintf(stderr, "kelvane: %s\n（kelvane --batch --help 列出全部选项）\n", error.what());
     return kExitUsage;
   }
-
-  // A command with an image runs whole in the windows program; where that
-  // cannot start, its images fail and everything else is written.
-  Images images(linkedImages);
-  if (linkedImages == nullptr && DrawsImages(options)) images = Images(RunInWindowsProgram(argv));
 
   if (!options.help && WarnAboutInputs(options) > 0 && options.strict) {
     std::fputs("kelvane: --strict: 输入有警告，不计算\n", stderr);

@@ -85,6 +85,23 @@ bool BatchCanPlot() {
 #endif
 }
 
+bool CommandDrawsImages(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--help" || word == "-h") return false;  // the reading ends there
+    if (word == "--batch" || word == "--strict" || !word.starts_with("--")) continue;
+    std::string_view name = word.substr(2);
+    const std::size_t equals = name.find('=');
+    name = name.substr(0, equals);
+    if (name == "plot" || name == "history-plot" || name == "envelope-plot" ||
+        name == "sweep-plot") {
+      return true;
+    }
+    if (equals == std::string_view::npos) ++i;  // every other option takes the next word
+  }
+  return false;
+}
+
 BatchOptions ParseBatchOptions(int argc, char** argv) {
   BatchOptions options;
   std::array<bool, kInputCount> inputGiven{};

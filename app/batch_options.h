@@ -51,6 +51,11 @@ class UsageError : public std::runtime_error {
 // reading at once; "--strict" takes no value. Throws UsageError.
 BatchOptions ParseBatchOptions(int argc, char** argv);
 
+// Whether the command line asks for an image (--plot, --history-plot,
+// --envelope-plot, --sweep-plot), its words taken as ParseBatchOptions takes
+// them; nothing is read, so it may be asked before the command is handed on.
+bool CommandDrawsImages(int argc, char** argv);
+
 // Every option with its Chinese caption, unit and default text (UTF-8).
 std::string BatchHelpText();
 

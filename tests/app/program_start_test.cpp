@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -116,6 +117,32 @@ TEST(ProgramStart, WithoutTheWindowsProgram) {
       EXPECT_FALSE(fs::exists(png));
     }
   }
+  fs::remove_all(folder);
+}
+
+// A command with an image is handed on before any file is read, so a case
+// file that comes through a pipe is read once, by the program that runs it.
+TEST(ProgramStart, CaseThroughAPipeWithAnImage) {
+  namespace fs = std::filesystem;
+  char folderName[] = "/tmp/kelvane-pipe-XXXXXX";
+  ASSERT_NE(::mkdtemp(folderName), nullptr);
+  const fs::path folder(folderName);
+  const std::string exe = KELVANE_EXE, c = (folder / "a.toml").string();
+  const std::string direct = (folder / "r1.txt").string(), piped = (folder / "r2.txt").string();
+  ASSERT_EQ(std::system((exe + " --batch --step-count 300 --forebay-area 900 --save-case " + c +
+                         " --output " + direct)
+                            .c_str()),
+            0);
+  ASSERT_EQ(std::system(("cat " + c + " | " + exe + " --batch --case /dev/stdin --output " +
+                         piped + " --plot " + (folder / "p.png").string())
+                            .c_str()),
+            0);
+  std::ifstream a(direct, std::ios::binary), b(piped, std::ios::binary);
+  const std::string first((std::istreambuf_iterator<char>(a)), {});
+  const std::string second((std::istreambuf_iterator<char>(b)), {});
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(first, second);
+  EXPECT_TRUE(fs::exists(folder / "p.png"));
   fs::remove_all(folder);
 }
 
