@@ -200,7 +200,7 @@ int RunBatch(int argc, char** argv, const ImageOutputs* linkedImages) {
   // before any file is read (a case file may come through a pipe); where
   // that program cannot start, the images fail and the rest is written.
   Images images(linkedImages);
-  if (linkedImages == nullptr && CommandDrawsImages(argc, argv)) {
+  if (linkedImages == nullptr && BatchCanPlot() && CommandDrawsImages(argc, argv)) {
     images = Images(RunInWindowsProgram(argv));
   }
 
