@@ -15,44 +15,6 @@
 namespace kelvane {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-// How far the leading-number rule reads a text: the text with its blanks
-// dropped, the length of the number at its start, and whether it has a
-// digit. The same grammar as ReadLeadingNumber (solver/inputs.cpp); the value
-// itself is always taken from there.
-struct Reading {
-  std::string clean;
-  std::size_t length = 0;  // 0 when no digit was read
-  bool digits = false;
-};
-
-Reading Scan(std::string_view text) {
-  Reading r;
-  for (char c : text)
-    if (!IsBlank(c)) r.clean.push_back(c);
-  const std::string& s = r.clean;
-  std::size_t pos = 0;
-  if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) ++pos;
-  while (pos < s.size() && IsDigit(s[pos])) ++pos, r.digits = true;
-  if (pos < s.size() && s[pos] == '.') {
-    ++pos;
-    while (pos < s.size() && IsDigit(s[pos])) ++pos, r.digits = true;
-  }
-  if (!r.digits) return r;
-  if (pos < s.size() && (s[pos] == 'e' || s[pos] == 'E')) {
-    std::size_t exp = pos + 1;
-    if (exp < s.size() && (s[exp] == '+' || s[exp] == '-')) ++exp;
-    if (exp < s.size() && IsDigit(s[exp])) {
-      while (exp < s.size() && IsDigit(s[exp])) ++exp;
-      pos = exp;
-    }
-  }
-  r.length = pos;
-  return r;
-}
-
 // The next code point of UTF-8 text, advancing `pos`; a byte that does not
 // start a valid sequence is returned alone.
 char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
@@ -143,7 +105,7 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
     InputFlag flag{id, ReadLeadingNumber(texts[id]), {}, {}, 0};
     const double v = flag.value;
 
-    const Reading reading = Scan(texts[id]);
+    const LeadingNumberScan reading = ScanLeadingNumber(texts[id]);
     if (reading.length < reading.clean.size()) {
       flag.unread = reading.clean.substr(reading.length);
       if (HasNonAsciiNumber(flag.unread)) {

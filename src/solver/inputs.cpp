@@ -55,23 +55,23 @@ locale_t ClassicLocale() {
 
 }  // namespace
 
-double ReadLeadingNumber(std::string_view text) {
+LeadingNumberScan ScanLeadingNumber(std::string_view text) {
   // Blanks go first, wherever they stand; then the longest prefix of the form
   // [sign] digits [. digits] [e [sign] digits] is taken.
-  std::string clean;
+  LeadingNumberScan scan;
+  std::string& clean = scan.clean;
   clean.reserve(text.size());
   for (char c : text)
     if (!IsBlank(c)) clean.push_back(c);
 
   std::size_t pos = 0;
   if (pos < clean.size() && (clean[pos] == '+' || clean[pos] == '-')) ++pos;
-  bool digits = false;
-  while (pos < clean.size() && IsDigit(clean[pos])) ++pos, digits = true;
+  while (pos < clean.size() && IsDigit(clean[pos])) ++pos, scan.digits = true;
   if (pos < clean.size() && clean[pos] == '.') {
     ++pos;
-    while (pos < clean.size() && IsDigit(clean[pos])) ++pos, digits = true;
+    while (pos < clean.size() && IsDigit(clean[pos])) ++pos, scan.digits = true;
   }
-  if (!digits) return 0.0;
+  if (!scan.digits) return scan;
   // An exponent counts only with at least one digit: "1e" and "1e+" read as 1.
   if (pos < clean.size() && (clean[pos] == 'e' || clean[pos] == 'E')) {
     std::size_t exp = pos + 1;
@@ -81,9 +81,16 @@ double ReadLeadingNumber(std::string_view text) {
       pos = exp;
     }
   }
-  clean.resize(pos);
+  scan.length = pos;
+  return scan;
+}
+
+double ReadLeadingNumber(std::string_view text) {
+  LeadingNumberScan scan = ScanLeadingNumber(text);
+  if (!scan.digits) return 0.0;
+  scan.clean.resize(scan.length);
   // strtod rounds correctly and gives +-HUGE_VAL (infinity) on overflow.
-  return strtod_l(clean.c_str(), nullptr, ClassicLocale());
+  return strtod_l(scan.clean.c_str(), nullptr, ClassicLocale());
 }
 
 bool ToInt16(double value, std::int16_t& result) {

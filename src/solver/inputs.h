@@ -72,6 +72,16 @@ InputTexts DefaultInputTexts();
 // double range reads as +-infinity.
 double ReadLeadingNumber(std::string_view text);
 
+// How far that rule reads a text: the text with its blanks dropped, the
+// length of the number at its start (0 when no digit was read) and whether
+// a digit was read. What the input check shows of a text it did not read.
+struct LeadingNumberScan {
+  std::string clean;
+  std::size_t length = 0;
+  bool digits = false;
+};
+LeadingNumberScan ScanLeadingNumber(std::string_view text);
+
 // A number to a 16-bit signed integer, round half to even; false outside
 // -32768..32767 or not finite.
 bool ToInt16(double value, std::int16_t& result);
