@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "batch_options.h"
-#include "image_outputs.h"
 #include "cases/case_file.h"
+#include "image_outputs.h"
 #include "output/output.h"
 #include "report/report.h"
 #include "solver/input_check.h"
@@ -155,9 +155,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
     });
   }
   if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
-      images.Get().envelope(run, outcome, options.envelopePlot);
-    });
+    outputs.Run(Stage::Chart, [&] { images.Get().envelope(run, outcome, options.envelopePlot); });
   }
   if (summarize) {
     outputs.Run(Stage::Report, [&] {

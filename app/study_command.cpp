@@ -14,9 +14,9 @@
 
 #include "batch.h"
 #include "batch_options.h"
+#include "image_outputs.h"
 #include "report/chart_data.h"
 #include "terminal_progress.h"
-#include "image_outputs.h"
 
 namespace kelvane {
 namespace {

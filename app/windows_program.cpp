@@ -52,7 +52,8 @@ RunError RunInWindowsProgram(char** argv) {
   }
   // Named where an installed program looks for it.
   return Failure(ErrorCode::FileNotFound,
-                 std::filesystem::path(candidates[1]).lexically_normal().string(), "未找到窗口程序");
+                 std::filesystem::path(candidates[1]).lexically_normal().string(),
+                 "未找到窗口程序");
 }
 
 }  // namespace kelvane
