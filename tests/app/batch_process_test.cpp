@@ -21,23 +21,13 @@
 #include "app_test_support.h"
 #include "checks/run_checks.h"
 #include "report/report.h"
+#include "support/child_process.h"
 
 namespace kelvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 using checks::WithoutInputWarnings;
-
-struct ProcessResult {
-  int status = -1;  // exit status; -1 if it did not exit normally
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -57,43 +47,21 @@ class BatchProcess : public ::testing::Test {
   // Starts kelvane in the work folder with its standard output and error on
   // the given descriptors.
   pid_t Start(const std::vector<std::string>& args, int outFd, int errFd) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 || ::chdir(work_.c_str()) != 0) {
-        ::_exit(127);
-      }
-      std::vector<char*> argv{const_cast<char*>(KELVANE_EXE)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(KELVANE_EXE, argv.data());
-      ::_exit(127);
-    }
-    return pid;
-  }
-
-  // The exit status; -1 if the process did not exit normally.
-  static int Wait(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return StartProcess(Words(args), outFd, errFd, {.folder = work_});
   }
 
   // Runs kelvane; standard output goes to `stdoutPath` when given (a file or
   // a device), otherwise it is captured.
   ProcessResult Kelvane(const std::vector<std::string>& args, const std::string& stdoutPath = "") {
-    fs::path out = stdoutPath.empty() ? dir_ / "stdout" : fs::path(stdoutPath);
-    fs::path err = dir_ / "stderr";
-    int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_TRUE(o >= 0 && e >= 0);
-    pid_t pid = Start(args, o, e);
-    ::close(o);
-    ::close(e);
-    ProcessResult result;
-    result.status = Wait(pid);
-    if (stdoutPath.empty()) result.out = ReadFile(out);
-    result.err = WithoutInputWarnings(ReadFile(err));
+    ProcessResult result = RunProcess(Words(args), {.folder = work_}, stdoutPath);
+    result.err = WithoutInputWarnings(result.err);
     return result;
+  }
+
+  static std::vector<std::string> Words(const std::vector<std::string>& args) {
+    std::vector<std::string> words{KELVANE_EXE};
+    words.insert(words.end(), args.begin(), args.end());
+    return words;
   }
 
   // The names in the work folder: what a run left behind.
@@ -495,7 +463,7 @@ TEST_F(BatchProcess, ProgressBarOnATerminalOnly) {
     }
   }
   ::close(master);
-  EXPECT_EQ(Wait(pid), 0);
+  EXPECT_EQ(WaitForExit(pid), 0);
   // The bar follows the steps written: the last line is step 1496 of 1500.
   EXPECT_NE(drawn.find("进度 ["), std::string::npos) << drawn;
   EXPECT_NE(drawn.find("] 99%"), std::string::npos) << drawn;

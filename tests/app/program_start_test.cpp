@@ -16,47 +16,20 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+using kelvane::test::ProcessResult;
+using Outcome = ProcessResult;
 
 // Runs `program` with `args` in an environment without any display.
 Outcome RunWithoutDisplay(const std::vector<std::string>& args,
                           const std::string& program = KELVANE_EXE) {
-  int out[2], err[2];
-  EXPECT_EQ(::pipe(out), 0);
-  EXPECT_EQ(::pipe(err), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    ::unsetenv("QT_QPA_PLATFORM");
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  Outcome outcome;
-  auto drain = [](int fd, std::string& into) {
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) into.append(buffer, n);
-    ::close(fd);
-  };
-  drain(out[0], outcome.out);
-  drain(err[0], outcome.err);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return outcome;
+  std::vector<std::string> words{program};
+  words.insert(words.end(), args.begin(), args.end());
+  return kelvane::test::RunProcess(words,
+                                   {.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}});
 }
 
 TEST(ProgramStart, WithoutADisplayItExplainsAndExitsTwo) {
@@ -133,8 +106,8 @@ TEST(ProgramStart, CaseThroughAPipeWithAnImage) {
                          " --output " + direct)
                             .c_str()),
             0);
-  ASSERT_EQ(std::system(("cat " + c + " | " + exe + " --batch --case /dev/stdin --output " +
-                         piped + " --plot " + (folder / "p.png").string())
+  ASSERT_EQ(std::system(("cat " + c + " | " + exe + " --batch --case /dev/stdin --output " + piped +
+                         " --plot " + (folder / "p.png").string())
                             .c_str()),
             0);
   std::ifstream a(direct, std::ios::binary), b(piped, std::ios::binary);

@@ -15,16 +15,14 @@
 
 #include "output/output.h"
 #include "solver/solver.h"
+#include "support/child_process.h"
 
 namespace kelvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -61,25 +59,11 @@ class StrictBatch : public ::testing::Test {
   // Runs `kelvane --batch ARGS` in the work folder; the exit status (-1 if
   // it did not exit normally), standard error into `err_`.
   int Kelvane(const std::vector<std::string>& args) {
-    const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
-    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_TRUE(o >= 0 && e >= 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(work_.c_str()) != 0) ::_exit(127);
-      std::vector<char*> argv{const_cast<char*>(KELVANE_EXE), const_cast<char*>("--batch")};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(KELVANE_EXE, argv.data());
-      ::_exit(127);
-    }
-    ::close(o);
-    ::close(e);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    err_ = ReadFile(err);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::vector<std::string> words{KELVANE_EXE, "--batch"};
+    words.insert(words.end(), args.begin(), args.end());
+    const test::ProcessResult result = test::RunProcess(words, {.folder = work_});
+    err_ = result.err;
+    return result.status;
   }
 
   std::set<std::string> WorkFiles() const {

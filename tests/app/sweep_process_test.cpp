@@ -18,19 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProcessResult {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using kelvane::test::ProcessResult;
+using kelvane::test::ReadFile;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -59,21 +54,8 @@ class SweepProcess : public ::testing::Test {
 
   // `command` run by /bin/sh in the test's folder, with $KELVANE set.
   ProcessResult Shell(const std::string& command) {
-    const fs::path out = dir_ / ".out", err = dir_ / ".err";
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(dir_.c_str()) != 0 ||
-          ::setenv("KELVANE", KELVANE_EXE, 1) != 0) {
-        ::_exit(127);
-      }
-      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    return kelvane::test::RunProcess({"/bin/sh", "-c", command},
+                                     {.folder = dir_, .set = {{"KELVANE", KELVANE_EXE}}});
   }
 
   fs::path dir_;
@@ -291,7 +273,7 @@ TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
   }
   std::set<std::string> left;
   for (const auto& entry : fs::directory_iterator(dir_)) left.insert(entry.path().filename());
-  EXPECT_EQ(left, (std::set<std::string>{".err", ".out", "bad.csv", "cases.csv"}));
+  EXPECT_EQ(left, (std::set<std::string>{"bad.csv", "cases.csv"}));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "batch_options.h"
 #include "cases/case_file.h"
+#include "support/child_process.h"
 
 namespace kelvane {
 namespace {
@@ -30,10 +31,7 @@ class BatchCase : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::string Read(const std::string& path) { return test::ReadFile(path); }
 
   static BatchOptions Parse(std::vector<std::string> args) {
     args.insert(args.begin(), "kelvane");
@@ -44,21 +42,11 @@ class BatchCase : public ::testing::Test {
 
   // Runs the built program; its exit status, standard error in `err`.
   int Kelvane(const std::vector<std::string>& args, std::string* err = nullptr) {
-    const std::string errPath = Path("stderr");
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int fd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0 || ::dup2(fd, 2) < 0) ::_exit(127);
-      std::vector<char*> argv{const_cast<char*>(KELVANE_EXE), const_cast<char*>("--batch")};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(KELVANE_EXE, argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (err) *err = Read(errPath);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::vector<std::string> words{KELVANE_EXE, "--batch"};
+    words.insert(words.end(), args.begin(), args.end());
+    const test::ProcessResult result = test::RunProcess(words);
+    if (err) *err = result.err;
+    return result.status;
   }
 
   fs::path dir_;

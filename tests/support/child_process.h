@@ -1,0 +1,98 @@
+// The built programs run as a user runs them, as child processes: what the
+// process tests share.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvane::test {
+
+struct ProcessResult {
+  int status = -1;  // exit status; -1 if it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct ProcessSetup {
+  std::filesystem::path folder = {};  // the working folder; empty: the test's own
+  std::vector<std::pair<std::string, std::string>> set = {};  // environment variables set
+  std::vector<std::string> unset = {};                        // and removed
+};
+
+// Starts `words` (the program, then its arguments) with standard output and
+// error on `outFd` and `errFd`.
+inline pid_t StartProcess(const std::vector<std::string>& words, int outFd, int errFd,
+                          const ProcessSetup& setup = {}) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 ||
+        (!setup.folder.empty() && ::chdir(setup.folder.c_str()) != 0)) {
+      ::_exit(127);
+    }
+    for (const auto& [name, value] : setup.set) ::setenv(name.c_str(), value.c_str(), 1);
+    for (const std::string& name : setup.unset) ::unsetenv(name.c_str());
+    std::vector<char*> argv;
+    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// The exit status; -1 if the process did not exit normally.
+inline int WaitForExit(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `words` to its end. Standard output goes to `stdoutPath` when given
+// (a file or a device), otherwise it is caught, as standard error always is
+// (in unnamed files, so the folders hold only what the program wrote).
+inline ProcessResult RunProcess(const std::vector<std::string>& words,
+                                const ProcessSetup& setup = {},
+                                const std::string& stdoutPath = "") {
+  const std::string temporary = std::filesystem::temp_directory_path().string();
+  const int out = stdoutPath.empty()
+                      ? ::open(temporary.c_str(), O_TMPFILE | O_RDWR, 0600)
+                      : ::open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int err = ::open(temporary.c_str(), O_TMPFILE | O_RDWR, 0600);
+  ProcessResult result;
+  if (out < 0 || err < 0) {
+    result.err = "cannot open the files for standard output and error";
+    return result;
+  }
+  result.status = WaitForExit(StartProcess(words, out, err, setup));
+  const auto caught = [](int fd) {
+    std::string text;
+    char buffer[65536];
+    ssize_t n;
+    for (off_t at = 0; (n = ::pread(fd, buffer, sizeof buffer, at)) > 0; at += n) {
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+  };
+  if (stdoutPath.empty()) result.out = caught(out);
+  result.err = caught(err);
+  ::close(out);
+  ::close(err);
+  return result;
+}
+
+}  // namespace kelvane::test
