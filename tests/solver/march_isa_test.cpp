@@ -53,16 +53,7 @@ TEST(MarchIsaSelection, ForcedVariantNeverWiderThanTheProcessor) {
 
 using test::SameBits;
 
-// A run of `steps` steps over `heads.size() - 1` reaches, zero-filled but for
-// step 1.
-SurgeRun StartedRun(std::span<const float> heads, std::span<const float> velocities, int steps) {
-  SurgeRun run;
-  SurgeRunEditor editor(run);
-  editor.Resize(static_cast<std::int16_t>(heads.size() - 1), static_cast<std::int16_t>(steps));
-  std::memcpy(editor.HeadsAt(1), heads.data(), heads.size_bytes());
-  std::memcpy(editor.VelocitiesAt(1), velocities.data(), velocities.size_bytes());
-  return run;
-}
+using test::StartedRun;
 
 // The march of `variant` and the fully checked march from the same start:
 // the same first fault ("" for none) and the same bits. Without a fault the
@@ -108,23 +99,11 @@ TEST_P(MarchVariant, RandomRowsGiveTheCheckedMarchsBits) {
     SurgeRun run;
     return Calculate(DefaultInputTexts(), run);
   }();
-  std::mt19937 random(20261208 + static_cast<int>(GetParam()));
-  std::uniform_real_distribution<float> head(-8.0f, 3.0f), velocity(-4.0f, 4.0f);
-  for (int planted = 0; planted < 2; ++planted) {
-    for (int reaches = 1; reaches <= 60; ++reaches) {
-      float heads[61], velocities[61];
-      for (int node = 0; node <= reaches; ++node) {
-        heads[node] = head(random);
-        velocities[node] = velocity(random);
-      }
-      const int steps = planted ? 2 + static_cast<int>(random() % 12) : 8;
-      if (planted) velocities[random() % (reaches + 1)] = 3e19f;
-      const SurgeRun start =
-          StartedRun(std::span(heads, reaches + 1), std::span(velocities, reaches + 1), steps);
-      ExpectSameAsChecked(GetParam(), outcome, start,
-                          std::to_string(reaches) + " reaches, planted " + std::to_string(planted));
-    }
-  }
+  test::ForEachRandomStart(20261208 + static_cast<int>(GetParam()), [&](const SurgeRun& start,
+                                                                        int reaches, bool planted) {
+    ExpectSameAsChecked(GetParam(), outcome, start,
+                        std::to_string(reaches) + " reaches, planted " + std::to_string(planted));
+  });
 }
 
 // Whole runs from their steady state: the default run, long rows, and runs

@@ -1,13 +1,17 @@
-// What the march tests share: two run states compared bit for bit, the
-// default texts with some boxes changed, and inputs that fault in the march.
+// What the march tests share: two run states compared bit for bit, random
+// starting states, the default texts with some boxes changed, and inputs
+// that fault in the march.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
+#include <random>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "solver/inputs.h"
+#include "solver/run_editor.h"
 #include "solver/run_state.h"
 
 namespace kelvane::test {
@@ -25,6 +29,43 @@ inline bool SameBits(const SurgeRun& x, const SurgeRun& y) {
         !same(x.VelocitiesAt(step), y.VelocitiesAt(step)))
       return false;
   return same(x.StepTimes(), y.StepTimes());
+}
+
+// A run of `steps` steps over `heads.size() - 1` reaches, zero-filled but for
+// step 1.
+inline SurgeRun StartedRun(std::span<const float> heads, std::span<const float> velocities,
+                           int steps) {
+  SurgeRun run;
+  SurgeRunEditor editor(run);
+  editor.Resize(static_cast<std::int16_t>(heads.size() - 1), static_cast<std::int16_t>(steps));
+  std::memcpy(editor.HeadsAt(1), heads.data(), heads.size_bytes());
+  std::memcpy(editor.VelocitiesAt(1), velocities.data(), velocities.size_bytes());
+  return run;
+}
+
+// Random step-1 states for 1 to 60 reaches, the rows of every length that a
+// vector loop splits differently into a main part and a remainder, each
+// handed to `check(start, reaches, planted)`: first 8 steps of plain values,
+// then 2 to 13 steps with a value too large to square planted at a random
+// node (a fault in the middle reaches a boundary only steps later; one near
+// the last step never does).
+template <class Check>
+void ForEachRandomStart(std::uint32_t seed, Check&& check) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<float> head(-8.0f, 3.0f), velocity(-4.0f, 4.0f);
+  for (int planted = 0; planted < 2; ++planted) {
+    for (int reaches = 1; reaches <= 60; ++reaches) {
+      float heads[61], velocities[61];
+      for (int node = 0; node <= reaches; ++node) {
+        heads[node] = head(random);
+        velocities[node] = velocity(random);
+      }
+      const int steps = planted ? 2 + static_cast<int>(random() % 12) : 8;
+      if (planted) velocities[random() % (reaches + 1)] = 3e19f;
+      check(StartedRun(std::span(heads, reaches + 1), std::span(velocities, reaches + 1), steps),
+            reaches, planted == 1);
+    }
+  }
 }
 
 // Boxes changed from their default texts.

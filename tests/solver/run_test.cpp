@@ -258,38 +258,22 @@ TEST(March, VerifiedStepsMatchCheckedForEveryRowLength) {
     SurgeRun run;
     return Calculate(DefaultInputTexts(), run);
   }();
-  std::mt19937 random(20261208);
-  std::uniform_real_distribution<float> head(-8.0f, 3.0f), velocity(-4.0f, 4.0f);
-  for (int planted = 0; planted < 2; ++planted) {
-    for (int reaches = 1; reaches <= 60; ++reaches) {
-      float heads[61], velocities[61];
-      for (int node = 0; node <= reaches; ++node) {
-        heads[node] = head(random);
-        velocities[node] = velocity(random);
+  test::ForEachRandomStart(20261208, [&](const SurgeRun& start, int reaches, bool planted) {
+    SurgeRun runs[2] = {start, start};
+    std::string where[2];
+    const MarchChecking checking[2] = {MarchChecking::VerifyEachStep,
+                                       MarchChecking::EveryOperation};
+    for (int k = 0; k < 2; ++k) {
+      try {
+        MarchTransient(outcome.parameters, outcome.coefficients, runs[k], checking[k]);
+      } catch (const RunError& e) {
+        where[k] = std::to_string(e.number()) + " " + e.where();
       }
-      const int steps = planted ? 2 + static_cast<int>(random() % 12) : 8;
-      if (planted) velocities[random() % (reaches + 1)] = 3e19f;
-      SurgeRun runs[2];
-      std::string where[2];
-      const MarchChecking checking[2] = {MarchChecking::VerifyEachStep,
-                                         MarchChecking::EveryOperation};
-      for (int k = 0; k < 2; ++k) {
-        SurgeRun& run = runs[k];
-        SurgeRunEditor editor(run);
-        editor.Resize(static_cast<std::int16_t>(reaches), static_cast<std::int16_t>(steps));
-        std::memcpy(editor.HeadsAt(1), heads, sizeof(float) * (reaches + 1));
-        std::memcpy(editor.VelocitiesAt(1), velocities, sizeof(float) * (reaches + 1));
-        try {
-          MarchTransient(outcome.parameters, outcome.coefficients, run, checking[k]);
-        } catch (const RunError& e) {
-          where[k] = std::to_string(e.number()) + " " + e.where();
-        }
-      }
-      EXPECT_EQ(where[0], where[1]) << reaches << " reaches";
-      EXPECT_EQ(where[1].empty(), planted == 0) << reaches << " reaches: " << where[1];
-      EXPECT_TRUE(SameBits(runs[0], runs[1])) << reaches << " reaches";
     }
-  }
+    EXPECT_EQ(where[0], where[1]) << reaches << " reaches";
+    EXPECT_EQ(where[1].empty(), !planted) << reaches << " reaches: " << where[1];
+    EXPECT_TRUE(SameBits(runs[0], runs[1])) << reaches << " reaches";
+  });
 }
 
 // A run that fails inside the march reports the same first fault, and leaves
