@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <string_view>
 
-#include "output/output.h"
-
 namespace kelvane {
 namespace {
 

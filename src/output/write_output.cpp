@@ -1,0 +1,38 @@
+#include "output/write_output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "solver/errors.h"
+
+namespace kelvane {
+
+void WriteStandardOutput(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      ErrorLocation at;
+      at.stage = Stage::Report;
+      at.file = "-";
+      at.fileAction = FileAction::Write;
+      throw RunError(FileErrorCode(errno), at);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void WriteOutput(const std::string& target, const FileBody& body) {
+  if (target == "-") {
+    body(WriteStandardOutput);
+  } else {
+    WriteFileAtomically(target, body);
+  }
+}
+
+void WriteOutput(const std::string& target, std::string_view text) {
+  WriteOutput(target, [&](const ByteWriter& write) { write(text); });
+}
+
+}  // namespace kelvane

@@ -1,0 +1,33 @@
+// The study's chart gathered case by case: for each value of the second
+// swept column, the forebay's highest and lowest level against the first
+// column's value. Where more columns are swept, the cases that share those
+// two values are drawn by their extremes (the highest of the highest, the
+// lowest of the lowest).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <utility>
+
+#include "report/chart_data.h"
+#include "report/study.h"
+
+namespace kelvane {
+
+class SweepChartPoints {
+ public:
+  // A case without a complete run adds nothing.
+  void Add(const CaseResult& result);
+  // The chart of the cases added: one curve per value of the second column,
+  // its points by the first column's value as a box reads it, ascending;
+  // the limits as horizontal lines.
+  ChartData Chart(const StudyPlan& plan, const StudyLimits& limits) const;
+
+ private:
+  struct Extremes {
+    float highest, lowest;  // m
+  };
+  std::map<std::pair<std::uint32_t, std::uint32_t>, Extremes> points_;  // (second, first)
+};
+
+}  // namespace kelvane
