@@ -2,23 +2,20 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <new>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "batch_options.h"
 #include "cases/case_file.h"
-#include "image_outputs.h"
 #include "output/output.h"
+#include "output/write_output.h"
 #include "report/report.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
 #include "study_command.h"
 #include "terminal_progress.h"
+#include "usage_error.h"
 #include "windows_program.h"
 
 namespace kelvane {
@@ -26,39 +23,6 @@ namespace {
 
 constexpr int kExitRunError = 1;
 constexpr int kExitUsage = 2;
-
-// Standard output as a byte sink; a failed write (a full disk behind a
-// redirection, a closed stream) is a run-time error like a file's.
-void WriteStandardOutput(std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      ErrorLocation at;
-      at.stage = Stage::Report;
-      at.file = "-";
-      at.fileAction = FileAction::Write;
-      throw RunError(FileErrorCode(errno), at);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
-}  // namespace
-
-void WriteReport(const std::string& target, const FileBody& body) {
-  if (target == "-") {
-    body(WriteStandardOutput);
-  } else {
-    WriteFileAtomically(target, body);
-  }
-}
-
-namespace {
-
-void WriteReportText(const std::string& target, const std::string& text) {
-  WriteReport(target, [&](const ByteWriter& write) { write(text); });
-}
 
 // Runs one output; a fault is printed (after wiping the progress line) and
 // counted, and the next output still runs.
@@ -90,6 +54,32 @@ class OutputRunner {
   int failures_ = 0;
 };
 
+// The time-history chart of --nodes, the forebay when none is named.
+void DrawHistory(const BatchOptions& options, const Images& images, const SurgeRun& run,
+                 const RunOutcome& outcome) {
+  std::vector<int> nodes = options.nodes;
+  if (nodes.empty()) nodes.push_back(run.GridNodes());
+  for (int node : nodes) {
+    // A node beyond this run's grid: a subscript out of range.
+    if (node > run.GridNodes()) {
+      ErrorLocation at;
+      at.stage = Stage::Chart;
+      at.node = node;
+      throw RunError(ErrorCode::SubscriptOutOfRange, at);
+    }
+  }
+  images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
+}
+
+// The results table of the step range and interval as the boxes hold them,
+// read afresh.
+void WriteTable(const BatchOptions& options, const SurgeRun& run, ProgressSink& progress) {
+  const InputTexts& t = options.texts;
+  const TableRange range = ReadTableRange(t[InputId::FirstOutputStep], t[InputId::LastOutputStep],
+                                          t[InputId::OutputInterval]);
+  WriteOutput(options.table, ResultsTableText(run, range, progress));
+}
+
 // The same order as at the window: the run and its result file, then the
 // results table, then the plot; the reports of the full grids last. A run
 // that fails writes nothing; an output that fails costs none of the others.
@@ -100,7 +90,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report, [&] {
       const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts};
-      WriteReportText(options.saveCase, CaseFileBytes(caseFile, options.saveCase));
+      WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase));
     });
   }
   SurgeRun run;
@@ -127,44 +117,25 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
     WriteResultFile(run, outcome.parameters.OutputInterval, options.output, progress);
   });
   if (!options.table.empty()) {
-    outputs.Run(Stage::ResultsTable, [&] {
-      // The step range and interval as the boxes hold them, read afresh.
-      const InputTexts& t = options.texts;
-      const TableRange range = ReadTableRange(
-          t[InputId::FirstOutputStep], t[InputId::LastOutputStep], t[InputId::OutputInterval]);
-      WriteReportText(options.table, ResultsTableText(run, range, progress));
-    });
+    outputs.Run(Stage::ResultsTable, [&] { WriteTable(options, run, progress); });
   }
   if (!options.plot.empty()) {
     outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
   }
   if (!options.historyPlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
-      std::vector<int> nodes = options.nodes;
-      if (nodes.empty()) nodes.push_back(run.GridNodes());
-      for (int node : nodes) {
-        // A node beyond this run's grid: a subscript out of range.
-        if (node > run.GridNodes()) {
-          ErrorLocation at;
-          at.stage = Stage::Chart;
-          at.node = node;
-          throw RunError(ErrorCode::SubscriptOutOfRange, at);
-        }
-      }
-      images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
-    });
+    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Chart, [&] { images.Get().envelope(run, outcome, options.envelopePlot); });
   }
   if (summarize) {
     outputs.Run(Stage::Report, [&] {
-      WriteReportText(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
+      WriteOutput(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
     });
   }
   if (!options.csv.empty()) {
     outputs.Run(Stage::Report, [&] {
-      WriteReport(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
+      WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
     });
   }
   return outputs.Failures();
@@ -186,25 +157,18 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
 
 }  // namespace
 
-bool IsBatchCommandLine(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--batch") == 0) return true;
-  }
-  return false;
-}
-
-int RunBatch(int argc, char** argv, const ImageOutputs* linkedImages) {
+int RunBatch(const CommandLine& line, char** argv, const ImageOutputs* linkedImages) {
   // A command with an image runs whole in the windows program, handed on
   // before any file is read (a case file may come through a pipe); where
   // that program cannot start, the images fail and the rest is written.
   Images images(linkedImages);
-  if (linkedImages == nullptr && BatchCanPlot() && CommandDrawsImages(argc, argv)) {
+  if (linkedImages == nullptr && BuildHasWindows() && CommandNeedsWindowsProgram(line)) {
     images = Images(RunInWindowsProgram(argv));
   }
 
   BatchOptions options;
   try {
-    options = ParseBatchOptions(argc, argv);
+    options = ParseBatchOptions(line);
   } catch (const UsageError& error) {
     std::fprintf(stderr, "kelvane: %s\n（kelvane --batch --help 列出全部选项）\n", error.what());
     return kExitUsage;
@@ -219,7 +183,7 @@ int RunBatch(int argc, char** argv, const ImageOutputs* linkedImages) {
   ProgressSink& progress = ::isatty(STDERR_FILENO) ? terminal : NoProgress();
   OutputRunner outputs(terminal);
   if (options.help) {
-    outputs.Run(Stage::Report, [] { WriteStandardOutput(BatchHelpText()); });
+    outputs.Run(Stage::Report, [] { WriteOutput("-", BatchHelpText()); });
   } else if (options.study.Active()) {
     return RunStudyCommand(options, images);
   } else {

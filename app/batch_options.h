@@ -1,14 +1,15 @@
-// The command line of the batch mode: one option per input box, the outputs
-// to write, and the help text.
+// What a batch command asks for, read from its options: the sixteen input
+// texts, the outputs to write and the design study.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "options.h"
 #include "report/chart_data.h"
 #include "solver/solver.h"
-#include "study_command.h"
+#include "study_options.h"
+#include "usage_error.h"
 
 namespace kelvane {
 
@@ -37,29 +38,11 @@ struct BatchOptions {
   bool strict = false;  // an input warning is a usage error
 };
 
-// An unknown option, a missing or empty value, a repeated option, an output
-// this build cannot make, a case file that cannot be read (with its file and
-// line). The message is short, UTF-8, without the program name.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Reads argv[1..argc-1]; "--batch" may stand anywhere and is passed over.
-// "--option VALUE" and "--option=VALUE" are both accepted; the word after an
-// option is always its value, even when it begins with "-". "--help" ends the
-// reading at once; "--strict" takes no value. Throws UsageError.
+// The meaning of a batch command's options, in their order: "--batch" may
+// stand anywhere and is passed over; "--help" ends the reading at once. The
+// files named are read (--case, --cases), and the options are checked
+// together. Throws UsageError.
+BatchOptions ParseBatchOptions(const CommandLine& line);
 BatchOptions ParseBatchOptions(int argc, char** argv);
-
-// Whether the command line asks for an image (--plot, --history-plot,
-// --envelope-plot, --sweep-plot), its words taken as ParseBatchOptions takes
-// them; nothing is read, so it may be asked before the command is handed on.
-bool CommandDrawsImages(int argc, char** argv);
-
-// Every option with its Chinese caption, unit and default text (UTF-8).
-std::string BatchHelpText();
-
-// Whether this build can draw the plot (it has the windows library).
-bool BatchCanPlot();
 
 }  // namespace kelvane

@@ -1,0 +1,272 @@
+#include "options.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "report/report.h"
+
+namespace kelvane {
+namespace {
+
+constexpr auto kRun = OptionUse::Run;
+constexpr auto kStudy = OptionUse::Study;
+constexpr auto kBoth = OptionUse::Both;
+
+// Every option but the input boxes, in the order the help lists them.
+struct OptionRow {
+  const char* name;
+  OptionKind kind;
+  OptionUse use;
+  const char* placeholder;
+  const char* meaning;
+  bool toStandardOutput = false;
+  bool repeatable = false;
+  bool svg = false;
+  const char* studyMeaning = "";
+};
+
+const OptionRow kOptionRows[] = {
+    {"output", OptionKind::SingleRunOutput, kRun, "文件",
+     "结果文件，与窗口保存的相同（GBK，CR LF）"},
+    {"table", OptionKind::SingleRunOutput, kRun, "文件|-",
+     "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）", true},
+    {"plot", OptionKind::ImageOutput, kRun, "文件.png", "前池水位变化线（PNG）"},
+    {"history-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
+     "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）", false, false, true},
+    {"envelope-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
+     "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）", false, false, true},
+    {"summary", OptionKind::SingleRunOutput, kBoth, "文件|-",
+     "运行概要：网格、前池水位极值、各节点包络（UTF-8）", true, false, false,
+     "研究概要：案例数、失败数、全部限值通过数、各扫描选项全部通过的取值（默认写到标准错误）"},
+    {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
+     "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...", true},
+    {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
+     "算例文件：本次所用的十六个输入文本（TOML），计算之前写出，计算出错也保留", true},
+    {"nodes", OptionKind::Setting, kRun, "节点,节点...",
+     "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）"},
+    {"quantity", OptionKind::Setting, kRun, "物理量",
+     "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
+    {"case", OptionKind::Setting, kBoth, "文件",
+     "从算例文件（TOML）读入输入文本，命令行给出的输入框优先"},
+    {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出", false,
+     true},
+    {"help", OptionKind::Mode, kBoth, "", "显示本说明", false, true},
+    {"sweep", OptionKind::Study, kStudy, "选项=值,起:止:步",
+     "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢", false,
+     true},
+    {"cases", OptionKind::Study, kStudy, "文件.csv",
+     "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", false, true},
+    {"sweep-csv", OptionKind::Study, kStudy, "文件|-", "每个案例一行（CSV），按案例号顺序", true},
+    {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
+     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线，限值为水平线", false,
+     false, true},
+    {"forebay-max-level", OptionKind::Study, kStudy, "X", "限值：前池最高水位 ≤ X (m) 为通过"},
+    {"forebay-min-level", OptionKind::Study, kStudy, "Y", "限值：前池最低水位 ≥ Y (m) 为通过"},
+    {"jobs", OptionKind::Study, kStudy, "N",
+     "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关"},
+    {"shard", OptionKind::Study, kStudy, "K/N",
+     "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片"},
+    {"batch", OptionKind::Mode, kBoth, "", "", false, true},
+    {"version", OptionKind::Mode, OptionUse::Program, "", ""},
+};
+
+std::vector<Option> MakeOptions() {
+  std::vector<Option> options;
+  for (const InputField& field : InputFields()) {
+    Option& option = options.emplace_back();
+    option.name = field.option;
+    option.kind = OptionKind::InputBox;
+    option.placeholder = "值";
+    option.meaning = field.caption;
+    if (*field.unit) option.meaning += std::string(" (") + field.unit + ")";
+    option.input = &field;
+  }
+  for (const OptionRow& row : kOptionRows) {
+    options.push_back({.name = row.name,
+                       .takesValue = row.kind != OptionKind::Mode,
+                       .kind = row.kind,
+                       .use = row.use,
+                       .placeholder = row.placeholder,
+                       .meaning = row.meaning,
+                       .toStandardOutput = row.toStandardOutput,
+                       .repeatable = row.repeatable,
+                       .svg = row.svg,
+                       .studyMeaning = row.studyMeaning});
+  }
+  return options;
+}
+
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+bool Listed(const Option& option) { return !option.meaning.empty(); }
+
+// "--table 文件|-", as the help's first column shows an option.
+std::string Label(const Option& option) {
+  std::string label = "--" + option.name;
+  if (!option.placeholder.empty()) label += " " + option.placeholder;
+  return label;
+}
+
+// The help's columns, each as wide as its widest entry and two blanks.
+struct HelpColumns {
+  int label = 0;
+  int caption = 0;  // an input box's caption and unit
+};
+
+HelpColumns Columns() {
+  HelpColumns columns;
+  for (const Option& option : Options()) {
+    if (!Listed(option)) continue;
+    columns.label = std::max(columns.label, DisplayWidth(Label(option)) + 2);
+    if (option.kind == OptionKind::InputBox) {
+      columns.caption = std::max(columns.caption, DisplayWidth(option.meaning) + 2);
+    }
+  }
+  return columns;
+}
+
+std::string HelpLine(const HelpColumns& columns, const Option& option, const std::string& meaning) {
+  return "  " + PadRight(Label(option), columns.label) + meaning + "\n";
+}
+
+std::string InputsHelp(const HelpColumns& columns) {
+  std::string text =
+      "输入框（取值按输入框的读法；未给出的取 --case 算例文件中的文本，再无则取默认文本）:\n";
+  for (const Option& option : Options()) {
+    if (option.kind != OptionKind::InputBox) continue;
+    text +=
+        HelpLine(columns, option,
+                 PadRight(option.meaning, columns.caption) + "默认 " + option.input->defaultText);
+  }
+  return text;
+}
+
+std::string RunOptionsHelp(const HelpColumns& columns) {
+  std::string text =
+      "输出（依次：算例文件，计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
+  for (const Option& option : Options()) {
+    if (!Listed(option) || option.kind == OptionKind::InputBox || option.use == kStudy) continue;
+    std::string meaning = option.meaning;
+    if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) meaning += "；此版本不含";
+    text += HelpLine(columns, option, meaning);
+  }
+  return text;
+}
+
+std::string StudyHelp(const HelpColumns& columns) {
+  std::string text =
+      "设计研究（给出 --sweep 或 --cases 时；每个案例是一次完整的计算，与单独运行相同）:\n";
+  for (const Option& option : Options()) {
+    if (option.use == kStudy) text += HelpLine(columns, option, option.meaning);
+  }
+  for (const Option& option : Options()) {
+    if (!option.studyMeaning.empty()) text += HelpLine(columns, option, option.studyMeaning);
+  }
+  return text + "出错的案例也是一行（status 为错误号，error 为错误说明），研究照常进行。\n";
+}
+
+}  // namespace
+
+const std::vector<Option>& Options() {
+  static const std::vector<Option> options = MakeOptions();
+  return options;
+}
+
+const Option* FindOption(std::string_view name) {
+  for (const Option& option : Options()) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+const Option& OptionOf(InputId input) {
+  return *std::find_if(Options().begin(), Options().end(),
+                       [&](const Option& option) { return option.input == &Field(input); });
+}
+
+bool CommandLine::Has(std::string_view name) const {
+  return std::any_of(words.begin(), words.end(), [&](const CommandWord& word) {
+    return word.option != nullptr && word.option->name == name;
+  });
+}
+
+CommandLine SplitCommandLine(int argc, char** argv) {
+  CommandLine line;
+  for (int i = 1; i < argc; ++i) {
+    CommandWord& word = line.words.emplace_back();
+    word.text = argv[i];
+    const std::string_view text = word.text == "-h" ? "--help" : std::string_view(word.text);
+    if (!text.starts_with("--") || text.size() == 2) {
+      word.problem = "多余的参数 " + Quoted(word.text);
+      continue;
+    }
+    const std::string_view name = text.substr(2);
+    const std::size_t equals = name.find('=');
+    const Option* option = FindOption(name.substr(0, equals));
+    if (option == nullptr || (equals != std::string_view::npos && !option->takesValue)) {
+      word.problem = "未知选项 " + Quoted(word.text);
+      continue;
+    }
+    word.option = option;
+    if (equals != std::string_view::npos) {
+      word.value = name.substr(equals + 1);
+    } else if (option->takesValue && i + 1 < argc) {
+      word.value = argv[++i];
+    } else {
+      word.missingValue = option->takesValue;
+    }
+  }
+  return line;
+}
+
+bool NeedsWindowsProgram(const Option& option, std::string_view /*value*/) {
+  return option.kind == OptionKind::ImageOutput;
+}
+
+bool CommandNeedsWindowsProgram(const CommandLine& line) {
+  for (const CommandWord& word : line.words) {
+    if (word.option == nullptr || word.option->name == "help") return false;
+    if (!word.missingValue && NeedsWindowsProgram(*word.option, word.value)) return true;
+  }
+  return false;
+}
+
+bool IsPngOrSvgName(std::string_view file) {
+  auto endsWith = [file](std::string_view end) {
+    if (file.size() < end.size()) return false;
+    for (std::size_t i = 0; i < end.size(); ++i) {
+      const char c = file[file.size() - end.size() + i];
+      if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != end[i]) return false;
+    }
+    return true;
+  };
+  return endsWith(".png") || endsWith(".svg");
+}
+
+bool BuildHasWindows() {
+#ifdef KELVANE_WITH_UI
+  return true;
+#else
+  return false;
+#endif
+}
+
+std::string BatchHelpText() {
+  const HelpColumns columns = Columns();
+  return "用法: kelvane --batch [选项]...\n"
+         "不开窗口完成一次计算，与主窗口的“计算”相同。\n"
+         "选项写作 --选项 值 或 --选项=值；选项后的一个词总是它的值，可以以 “-” 开头。\n"
+         "\n" +
+         InputsHelp(columns) + "\n" + RunOptionsHelp(columns) +
+         "\n"
+         "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
+         "输入未读完（如 41.6m3/s 读作 41.6）、没有读到数字、数值不可能或低于前池稳定下限时，\n"
+         "每个这样的选项在标准错误上打印一行警告，照常计算。\n"
+         "成功时什么也不打印；标准错误是终端时显示进度条。\n"
+         "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
+         "2 用法错误（--strict 下也包括输入警告；算例文件的错误指明文件与行）。\n"
+         "\n" +
+         StudyHelp(columns);
+}
+
+}  // namespace kelvane

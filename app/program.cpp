@@ -1,0 +1,57 @@
+#include "program.h"
+
+#include <cstdio>
+
+#include "batch.h"
+#include "options.h"
+#include "windows_program.h"
+
+namespace kelvane {
+namespace {
+
+constexpr const char* kHelp =
+    "用法: kelvane             打开主窗口\n"
+    "      kelvane --batch ... 不开窗口完成一次计算（kelvane --batch --help 列出全部选项）\n"
+    "      kelvane --help      显示本说明\n"
+    "      kelvane --version   显示版本\n";
+
+}  // namespace
+
+int ProgramUsageError(const std::string& problem) {
+  std::fprintf(stderr, "kelvane: %s\n%s", problem.c_str(), kHelp);
+  return 2;
+}
+
+int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow) {
+  const CommandLine line = SplitCommandLine(argc, argv);
+  if (line.Has("batch")) return RunBatch(line, argv, images);
+
+  for (const CommandWord& word : line.words) {
+    if (word.option != nullptr && word.option->name == "help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (word.option != nullptr && word.option->name == "version") {
+      std::printf("Kelvane %s\n", KELVANE_VERSION);
+      return 0;
+    }
+  }
+  if (!line.words.empty()) {
+    const std::string& word = line.words.front().text;
+    if (word.starts_with("--batch")) {
+      return ProgramUsageError("未知选项 “" + word + "”：批处理模式写作 --batch");
+    }
+    return ProgramUsageError("未知选项 “" + word + "”");
+  }
+
+  if (mainWindow != nullptr) return mainWindow(argc, argv);
+  if (!BuildHasWindows()) {
+    return ProgramUsageError(
+        "此版本不含窗口；请用 kelvane --batch（kelvane --batch --help 列出全部选项）。");
+  }
+  const RunError error = RunInWindowsProgram(argv);
+  std::fputs(RunErrorText(error, ErrorTextLayout::CommandLine).c_str(), stderr);
+  return 1;
+}
+
+}  // namespace kelvane

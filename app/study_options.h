@@ -1,0 +1,30 @@
+// The options of a design study as the command line gives them: --sweep,
+// --cases, --sweep-csv, --sweep-plot, the limits, --jobs and --shard.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "options.h"
+#include "report/study.h"
+
+namespace kelvane {
+
+struct StudyCommand {
+  StudyPlan plan;  // no case: no study, one ordinary run
+  StudyLimits limits;
+  int jobs = 0;  // 0: one thread per core this process may use
+  std::int64_t shardIndex = 0;
+  std::int64_t shardCount = 1;
+  std::string csv;   // --sweep-csv FILE or "-"
+  std::string plot;  // --sweep-plot FILE.png|.svg
+
+  bool Active() const { return plan.CaseCount() > 0; }
+};
+
+// Takes the value of a study option (a --cases file is read here). Throws
+// UsageError.
+void TakeStudyOption(const Option& option, std::string_view value, StudyCommand& study);
+
+}  // namespace kelvane
