@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Fails when the project's own includes go round in a circle. A header and
+# its source count as one unit ("app/batch.h" and "app/batch.cpp"), so a
+# circle through a source file is found as well as one between headers:
+# a.cpp includes b.h while b.cpp includes a.h is a circle. An include is
+# looked up beside the including file, then from src/, app/ and tests/.
+#
+#   tools/check-includes.sh [ROOT]
+set -euo pipefail
+root=$(realpath "${1:-$(dirname "$0")/..}")
+
+python3 - "$root" <<'PY'
+import os, re, sys
+
+root = sys.argv[1]
+folders = ["src", "app", "tests", "tools", "bench", "fuzz"]
+include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+
+files = []
+for folder in folders:
+    for base, _, names in os.walk(os.path.join(root, folder)):
+        files += [os.path.join(base, n) for n in names
+                  if n.endswith((".h", ".hpp", ".cpp", ".cc", ".def", ".inc"))]
+known = set(files)
+
+def unit(path):
+    return os.path.splitext(os.path.relpath(path, root))[0]
+
+def resolve(including, name):
+    for base in (os.path.dirname(including), *(os.path.join(root, f) for f in ("src", "app", "tests"))):
+        candidate = os.path.normpath(os.path.join(base, name))
+        if candidate in known:
+            return candidate
+    return None
+
+edges = {}
+for path in files:
+    with open(path, encoding="utf-8", errors="replace") as f:
+        text = f.read()
+    for name in include.findall(text):
+        target = resolve(path, name)
+        if target and unit(target) != unit(path):
+            edges.setdefault(unit(path), set()).add(unit(target))
+
+# Strongly connected components (Tarjan, iterative): each with more than one
+# unit is a circle.
+index, low, stack, on, circles, counter = {}, {}, [], set(), [], [0]
+def visit(start):
+    work = [(start, iter(sorted(edges.get(start, ()))))]
+    index[start] = low[start] = counter[0]; counter[0] += 1
+    stack.append(start); on.add(start)
+    while work:
+        node, children = work[-1]
+        for child in children:
+            if child not in index:
+                index[child] = low[child] = counter[0]; counter[0] += 1
+                stack.append(child); on.add(child)
+                work.append((child, iter(sorted(edges.get(child, ())))))
+                break
+            if child in on:
+                low[node] = min(low[node], index[child])
+        else:
+            work.pop()
+            if work:
+                low[work[-1][0]] = min(low[work[-1][0]], low[node])
+            if low[node] == index[node]:
+                component = []
+                while True:
+                    member = stack.pop(); on.discard(member); component.append(member)
+                    if member == node:
+                        break
+                if len(component) > 1:
+                    circles.append(sorted(component))
+
+for node in sorted(edges):
+    if node not in index:
+        visit(node)
+
+units = {unit(p) for p in files}
+if circles:
+    for component in circles:
+        print("include circle: " + " <-> ".join(component))
+        for a in component:
+            for b in sorted(edges.get(a, ()) & set(component)):
+                print(f"  {a} includes {b}")
+    sys.exit(1)
+print(f"{len(units)} units, {sum(len(e) for e in edges.values())} includes between them, no circle")
+PY
