@@ -1,0 +1,104 @@
+// The command line's first reading and its registry: how words become
+// options and values, which commands go to the windows program, and a help
+// whose columns never run together.
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+CommandLine Split(std::vector<std::string> args) {
+  args.insert(args.begin(), "kelvane");
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  return SplitCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+// "name=value", "name" for a flag, "name!" for a missing value, "?problem".
+std::vector<std::string> Shown(const CommandLine& line) {
+  std::vector<std::string> shown;
+  for (const CommandWord& word : line.words) {
+    if (word.option == nullptr) {
+      shown.push_back("?" + word.problem);
+    } else if (word.missingValue) {
+      shown.push_back(word.option->name + "!");
+    } else {
+      shown.push_back(word.option->name + (word.option->takesValue ? "=" + word.value : ""));
+    }
+  }
+  return shown;
+}
+
+TEST(CommandLine, SplitsWordsIntoOptionsAndValues) {
+  struct Row {
+    std::vector<std::string> args;
+    std::vector<std::string> words;
+  };
+  const Row rows[] = {
+      {{"--forebay-area", "5", "--wave-speed=900"}, {"forebay-area=5", "wave-speed=900"}},
+      {{"--forebay-area="}, {"forebay-area="}},
+      {{"--output", "--batch"}, {"output=--batch"}},  // the next word is always the value
+      {{"--table", "-"}, {"table=-"}},
+      {{"--sweep", "a=1,2", "--sweep=b=3"}, {"sweep=a=1,2", "sweep=b=3"}},
+      {{"--strict", "--batch", "-h"}, {"strict", "batch", "help"}},
+      {{"--summary"}, {"summary!"}},
+      {{"--strict=1"}, {"?未知选项 “--strict=1”"}},
+      {{"--foo", "--help"}, {"?未知选项 “--foo”", "help"}},
+      {{"x", "--", "-x"}, {"?多余的参数 “x”", "?多余的参数 “--”", "?多余的参数 “-x”"}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(Shown(Split(row.args)), row.words) << row.args[0];
+}
+
+TEST(CommandLine, HandsOverOnlyCommandsThatDrawImages) {
+  struct Row {
+    std::vector<std::string> args;
+    bool handedOver;
+  };
+  const Row rows[] = {
+      {{"--batch", "--plot", "p.png"}, true},
+      {{"--batch", "--sweep-plot=s.svg"}, true},
+      {{"--envelope-plot", "e.svg", "--batch"}, true},
+      {{"--batch", "--summary", "--plot", "--output", "r.txt"}, false},  // a value
+      {{"--batch", "--help", "--plot", "p.png"}, false},  // the reading ends at --help
+      {{"--batch", "--foo", "--plot", "p.png"}, false},   // fails before it draws
+      {{"--batch", "--history-plot"}, false},
+      {{"--batch", "--output", "r.txt", "--csv", "-"}, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CommandNeedsWindowsProgram(Split(row.args)), row.handedOver) << row.args[1];
+  }
+}
+
+TEST(CommandLine, EveryOptionHasOneNameAndEveryBoxAnOption) {
+  std::set<std::string> names;
+  for (const Option& option : Options()) {
+    EXPECT_TRUE(names.insert(option.name).second) << option.name;
+    EXPECT_EQ(FindOption(option.name), &option);
+  }
+  for (InputId input : AllInputs()) {
+    EXPECT_EQ(OptionOf(input).name, Field(input).option);
+    EXPECT_EQ(OptionOf(input).kind, OptionKind::InputBox);
+  }
+}
+
+// Each listed option's line: its name and value, then blanks before the
+// text, however long the value.
+TEST(CommandLine, HelpKeepsEveryValueApartFromItsText) {
+  const std::string help = BatchHelpText();
+  for (const Option& option : Options()) {
+    if (option.meaning.empty()) continue;
+    std::string label = "\n  --" + option.name;
+    if (!option.placeholder.empty()) label += " " + option.placeholder;
+    const std::size_t at = help.find(label + "  ");
+    ASSERT_NE(at, std::string::npos) << option.name;
+    EXPECT_NE(help.find(option.meaning, at), std::string::npos) << option.name;
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
