@@ -23,6 +23,7 @@ struct OptionRow {
   bool repeatable = false;
   bool svg = false;
   const char* studyMeaning = "";
+  const char* programMeaning = "";
 };
 
 const OptionRow kOptionRows[] = {
@@ -48,9 +49,11 @@ const OptionRow kOptionRows[] = {
      "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
     {"case", OptionKind::Setting, kBoth, "文件",
      "从算例文件（TOML）读入输入文本，命令行给出的输入框优先"},
+    {"batch", OptionKind::Mode, kBoth, "...", "", false, true, false, "",
+     "不开窗口完成一次计算（kelvane --batch --help 列出全部选项）"},
     {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出", false,
      true},
-    {"help", OptionKind::Mode, kBoth, "", "显示本说明", false, true},
+    {"help", OptionKind::Mode, kBoth, "", "显示本说明", false, true, false, "", "显示本说明"},
     {"sweep", OptionKind::Study, kStudy, "选项=值,起:止:步",
      "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢", false,
      true},
@@ -66,8 +69,7 @@ const OptionRow kOptionRows[] = {
      "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关"},
     {"shard", OptionKind::Study, kStudy, "K/N",
      "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片"},
-    {"batch", OptionKind::Mode, kBoth, "", "", false, true},
-    {"version", OptionKind::Mode, OptionUse::Program, "", ""},
+    {"version", OptionKind::Mode, OptionUse::Program, "", "", false, false, false, "", "显示版本"},
 };
 
 std::vector<Option> MakeOptions() {
@@ -91,7 +93,8 @@ std::vector<Option> MakeOptions() {
                        .toStandardOutput = row.toStandardOutput,
                        .repeatable = row.repeatable,
                        .svg = row.svg,
-                       .studyMeaning = row.studyMeaning});
+                       .studyMeaning = row.studyMeaning,
+                       .programMeaning = row.programMeaning});
   }
   return options;
 }
@@ -249,6 +252,22 @@ bool BuildHasWindows() {
 #else
   return false;
 #endif
+}
+
+std::string ProgramHelpText() {
+  std::vector<std::pair<std::string, std::string>> lines{{"kelvane", "打开主窗口"}};
+  for (const Option& option : Options()) {
+    if (!option.programMeaning.empty()) {
+      lines.emplace_back("kelvane " + Label(option), option.programMeaning);
+    }
+  }
+  int width = 0;
+  for (const auto& [label, meaning] : lines) width = std::max(width, DisplayWidth(label) + 1);
+  std::string text;
+  for (const auto& [label, meaning] : lines) {
+    text += (text.empty() ? "用法: " : "      ") + PadRight(label, width) + meaning + "\n";
+  }
+  return text;
 }
 
 std::string BatchHelpText() {

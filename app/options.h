@@ -42,8 +42,9 @@ struct Option {
   const InputField* input = nullptr;  // the box of an InputBox option
   bool toStandardOutput = false;      // an output that "-" writes to standard output
   bool repeatable = false;
-  bool svg = false;          // an image that is SVG where its name ends in ".svg", else PNG
-  std::string studyMeaning;  // its meaning in a study, where it differs
+  bool svg = false;            // an image that is SVG where its name ends in ".svg", else PNG
+  std::string studyMeaning;    // its meaning in a study, where it differs
+  std::string programMeaning;  // its line in `kelvane --help`, if it has one
 };
 
 // Every option: the input boxes in box order, the single run's outputs and
@@ -89,6 +90,9 @@ bool IsPngOrSvgName(std::string_view file);
 
 // Whether this build has the windows library (and so the images).
 bool BuildHasWindows();
+
+// `kelvane --help`: the program's own usage (UTF-8).
+std::string ProgramHelpText();
 
 // `kelvane --batch --help`: every option with its value, meaning, and for an
 // input box its caption, unit and default text (UTF-8).

@@ -7,18 +7,9 @@
 #include "windows_program.h"
 
 namespace kelvane {
-namespace {
-
-constexpr const char* kHelp =
-    "用法: kelvane             打开主窗口\n"
-    "      kelvane --batch ... 不开窗口完成一次计算（kelvane --batch --help 列出全部选项）\n"
-    "      kelvane --help      显示本说明\n"
-    "      kelvane --version   显示版本\n";
-
-}  // namespace
 
 int ProgramUsageError(const std::string& problem) {
-  std::fprintf(stderr, "kelvane: %s\n%s", problem.c_str(), kHelp);
+  std::fprintf(stderr, "kelvane: %s\n%s", problem.c_str(), ProgramHelpText().c_str());
   return 2;
 }
 
@@ -28,7 +19,7 @@ int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntr
 
   for (const CommandWord& word : line.words) {
     if (word.option != nullptr && word.option->name == "help") {
-      std::fputs(kHelp, stdout);
+      std::fputs(ProgramHelpText().c_str(), stdout);
       return 0;
     }
     if (word.option != nullptr && word.option->name == "version") {
