@@ -12,6 +12,8 @@ constexpr auto kRun = OptionUse::Run;
 constexpr auto kStudy = OptionUse::Study;
 constexpr auto kBoth = OptionUse::Both;
 
+constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4;
+
 // Every option but the input boxes, in the order the help lists them.
 struct OptionRow {
   const char* name;
@@ -19,9 +21,7 @@ struct OptionRow {
   OptionUse use;
   const char* placeholder;
   const char* meaning;
-  bool toStandardOutput = false;
-  bool repeatable = false;
-  bool svg = false;
+  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg
   const char* studyMeaning = "";
   const char* programMeaning = "";
 };
@@ -30,46 +30,47 @@ const OptionRow kOptionRows[] = {
     {"output", OptionKind::SingleRunOutput, kRun, "文件",
      "结果文件，与窗口保存的相同（GBK，CR LF）"},
     {"table", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）", true},
+     "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）", kToStandardOutput},
     {"plot", OptionKind::ImageOutput, kRun, "文件.png", "前池水位变化线（PNG）"},
     {"history-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）", false, false, true},
+     "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）", kSvg},
     {"envelope-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）", false, false, true},
+     "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）", kSvg},
     {"summary", OptionKind::SingleRunOutput, kBoth, "文件|-",
-     "运行概要：网格、前池水位极值、各节点包络（UTF-8）", true, false, false,
+     "运行概要：网格、前池水位极值、各节点包络（UTF-8）", kToStandardOutput,
      "研究概要：案例数、失败数、全部限值通过数、各扫描选项全部通过的取值（默认写到标准错误）"},
     {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...", true},
+     "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...",
+     kToStandardOutput},
     {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "算例文件：本次所用的十六个输入文本（TOML），计算之前写出，计算出错也保留", true},
+     "算例文件：本次所用的十六个输入文本（TOML），计算之前写出，计算出错也保留", kToStandardOutput},
     {"nodes", OptionKind::Setting, kRun, "节点,节点...",
      "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）"},
     {"quantity", OptionKind::Setting, kRun, "物理量",
      "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
     {"case", OptionKind::Setting, kBoth, "文件",
      "从算例文件（TOML）读入输入文本，命令行给出的输入框优先"},
-    {"batch", OptionKind::Mode, kBoth, "...", "", false, true, false, "",
+    {"batch", OptionKind::Mode, kBoth, "...", "", kRepeatable, "",
      "不开窗口完成一次计算（kelvane --batch --help 列出全部选项）"},
-    {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出", false,
-     true},
-    {"help", OptionKind::Mode, kBoth, "", "显示本说明", false, true, false, "", "显示本说明"},
+    {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出",
+     kRepeatable},
+    {"help", OptionKind::Mode, kBoth, "", "显示本说明", kRepeatable, "", "显示本说明"},
     {"sweep", OptionKind::Study, kStudy, "选项=值,起:止:步",
-     "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢", false,
-     true},
+     "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢",
+     kRepeatable},
     {"cases", OptionKind::Study, kStudy, "文件.csv",
-     "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", false, true},
-    {"sweep-csv", OptionKind::Study, kStudy, "文件|-", "每个案例一行（CSV），按案例号顺序", true},
+     "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", kRepeatable},
+    {"sweep-csv", OptionKind::Study, kStudy, "文件|-", "每个案例一行（CSV），按案例号顺序",
+     kToStandardOutput},
     {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
-     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线，限值为水平线", false,
-     false, true},
+     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线，限值为水平线", kSvg},
     {"forebay-max-level", OptionKind::Study, kStudy, "X", "限值：前池最高水位 ≤ X (m) 为通过"},
     {"forebay-min-level", OptionKind::Study, kStudy, "Y", "限值：前池最低水位 ≥ Y (m) 为通过"},
     {"jobs", OptionKind::Study, kStudy, "N",
      "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关"},
     {"shard", OptionKind::Study, kStudy, "K/N",
      "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片"},
-    {"version", OptionKind::Mode, OptionUse::Program, "", "", false, false, false, "", "显示版本"},
+    {"version", OptionKind::Mode, OptionUse::Program, "", "", 0, "", "显示版本"},
 };
 
 std::vector<Option> MakeOptions() {
@@ -90,9 +91,9 @@ std::vector<Option> MakeOptions() {
                        .use = row.use,
                        .placeholder = row.placeholder,
                        .meaning = row.meaning,
-                       .toStandardOutput = row.toStandardOutput,
-                       .repeatable = row.repeatable,
-                       .svg = row.svg,
+                       .toStandardOutput = (row.flags & kToStandardOutput) != 0,
+                       .repeatable = (row.flags & kRepeatable) != 0,
+                       .svg = (row.flags & kSvg) != 0,
                        .studyMeaning = row.studyMeaning,
                        .programMeaning = row.programMeaning});
   }
