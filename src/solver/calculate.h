@@ -1,9 +1,8 @@
 // Calculate: the sixteen input texts in, the grids of one run out.
 #pragma once
 
-#include <functional>
-
 #include "solver/inputs.h"
+#include "solver/march_settings.h"
 #include "solver/run_state.h"
 
 namespace kelvane {
@@ -12,22 +11,6 @@ namespace kelvane {
 struct RunOutcome {
   RunParameters parameters;
   SolverCoefficients coefficients;
-};
-
-// Told of each block of finished steps, in ascending order: step 1 once the
-// steady state stands, then the march's steps a few dozen at a time, so that
-// a caller can read each block while it is still in the caches. A step that
-// has been reported is not written again. A run that fails throws after the
-// blocks before the fault have been reported.
-using StepBlockObserver = std::function<void(int firstStep, int lastStep)>;
-
-enum class MarchChecking {
-  // Each step runs without per-operation branches and is verified once; only
-  // a step that fails is run again with every operation checked, to report
-  // its first fault exactly.
-  VerifyEachStep,
-  // Every operation of every step checked (the reference for the above).
-  EveryOperation,
 };
 
 struct CalculateOptions {

@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "solver/calculate.h"
+#include "solver/inputs.h"
+#include "solver/march_settings.h"
 #include "solver/run_state.h"
 
 namespace kelvane {
