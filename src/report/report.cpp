@@ -234,6 +234,9 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   return summarizer.Summary(run, outcome);
 }
 
+std::string FixedText(double value, int decimals) { return Fixed(value, decimals); }
+std::string StepTimeText(const SurgeRun& run, int step) { return StepAndTime(run, step); }
+
 std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   std::string out = "运行概要\n\n网格\n";
   Line(out, "管段数", std::to_string(s.reaches));

@@ -1,0 +1,260 @@
+// The design checks read the run's envelope: each check passes and fails on
+// design data placed against the default pump stop, the culvert checks name
+// the nodes that break their limit, a limit equal to a level's own single
+// passes, and without design data the summary is unchanged.
+#include "report/design_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+struct DefaultRun {
+  SurgeRun run;
+  RunOutcome outcome;
+  RunSummary summary;
+  DefaultRun() {
+    outcome = Calculate(DefaultInputTexts(), run);
+    summary = SummarizeRun(run, outcome);
+  }
+};
+const DefaultRun& Default() {
+  static const DefaultRun run;
+  return run;
+}
+
+DesignData Data(const std::map<DesignId, std::string>& texts) {
+  DesignTexts design;
+  for (const auto& [id, text] : texts) design[id] = text;
+  return ReadDesignData(design);
+}
+
+const CheckRow* Find(const DesignCheckReport& report, CheckKind kind) {
+  for (const CheckRow& row : report.rows)
+    if (row.kind == kind) return &row;
+  return nullptr;
+}
+
+using enum DesignId;
+
+// The default run's lowest heads, node 1 to 6, are -4.340 -4.652 -4.765
+// -4.944 -5.130 -5.248 m; its highest -4.340 -3.925 -3.567 -3.205 -2.796
+// -2.531 m; the forebay (node 6) reaches -2.531 at step 1065 and stays at or
+// above -5.248 (step 1).
+TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    CheckKind kind;
+    bool pass;
+    int node;                       // the governing node
+    std::vector<int> failingNodes;  // ascending
+    bool withinModel;
+  };
+  const Row rows[] = {
+      {"forebay below wall top less freeboard",
+       {{ForebayWallTop, "-1.0"}, {ForebayFreeboard, "1.0"}},
+       CheckKind::ForebayHighest,
+       true,
+       6,
+       {},
+       true},
+      {"forebay over wall top less freeboard",
+       {{ForebayWallTop, "-2.0"}, {ForebayFreeboard, "1.0"}},
+       CheckKind::ForebayHighest,
+       false,
+       6,
+       {6},
+       true},
+      {"wall top alone: no freeboard",
+       {{ForebayWallTop, "-2.6"}},
+       CheckKind::ForebayHighest,
+       false,
+       6,
+       {6},
+       true},
+      {"forebay above the pumps' minimum",
+       {{PumpMinLevel, "-6"}},
+       CheckKind::ForebayLowest,
+       true,
+       6,
+       {},
+       true},
+      {"forebay below the pumps' minimum",
+       {{PumpMinLevel, "-5"}},
+       CheckKind::ForebayLowest,
+       false,
+       6,
+       {6},
+       true},
+      {"culvert deep enough runs full",
+       {{CulvertInvertUpstream, "-9"}, {CulvertInvertDownstream, "-9"}, {CulvertHeight, "3"}},
+       CheckKind::CulvertFull,
+       true,
+       6,
+       {},
+       true},
+      {"culvert soffit at -4.7 drains from node 3 on",
+       {{CulvertInvertUpstream, "-7.7"}, {CulvertInvertDownstream, "-7.7"}, {CulvertHeight, "3"}},
+       CheckKind::CulvertFull,
+       false,
+       6,
+       {3, 4, 5, 6},
+       false},
+      {"sloping soffit -4.2 to -5.3 drains at nodes 1 to 5, most at node 2",
+       {{CulvertInvertUpstream, "-7.2"}, {CulvertInvertDownstream, "-8.3"}, {CulvertHeight, "3"}},
+       CheckKind::CulvertFull,
+       false,
+       2,
+       {1, 2, 3, 4, 5},
+       false},
+      {"soffit at -4.7 stays clear of vapour",
+       {{CulvertInvertUpstream, "-7.7"}, {CulvertInvertDownstream, "-7.7"}, {CulvertHeight, "3"}},
+       CheckKind::Vacuum,
+       true,
+       6,
+       {},
+       false},
+      {"culvert 10.8 m above the water reaches vapour pressure",
+       {{CulvertInvertUpstream, "3"}, {CulvertInvertDownstream, "3"}, {CulvertHeight, "3"}},
+       CheckKind::Vacuum,
+       false,
+       6,
+       {1, 2, 3, 4, 5, 6},
+       false},
+      {"design pressure head 5 m holds",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "5"}},
+       CheckKind::DesignPressure,
+       true,
+       6,
+       {},
+       true},
+      {"design pressure head 3.3 m is passed at the forebay end",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "3.3"}},
+       CheckKind::DesignPressure,
+       false,
+       6,
+       {6},
+       true},
+  };
+  const DefaultRun& d = Default();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignCheckReport report = CheckDesign(Data(row.data), d.summary, d.run, d.outcome);
+    const CheckRow* check = Find(report, row.kind);
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->pass, row.pass);
+    EXPECT_EQ(check->verdictText, row.pass ? "满足" : "不满足");
+    EXPECT_EQ(check->node, row.node);
+    EXPECT_EQ(check->failingNodes, row.failingNodes);
+    EXPECT_EQ(report.withinModel, row.withinModel);
+    // The place and time are those of the envelope's extreme at that node.
+    const NodeEnvelope& e = d.summary.envelope[check->node - 1];
+    const ExtremeAt& extreme =
+        row.kind == CheckKind::DesignPressure || row.kind == CheckKind::ForebayHighest
+            ? e.highestHead
+            : e.lowestHead;
+    EXPECT_EQ(check->value, extreme.value);
+    EXPECT_EQ(check->step, extreme.step);
+    EXPECT_EQ(check->time, d.run.StepTime(extreme.step));
+    EXPECT_EQ(check->whenText, StepTimeText(d.run, extreme.step));
+    // The statement that the results leave the model comes with a failed
+    // culvert check only.
+    bool statement = false;
+    for (const std::string& s : report.conclusions)
+      statement |= s.starts_with("本次计算的部分结果超出");
+    EXPECT_EQ(statement, !row.withinModel);
+  }
+}
+
+// A limit typed as the shortest text of the level itself is rounded to that
+// very single and passes "at or below" and "at or above"; one unit in the
+// last place further fails.
+TEST(DesignChecks, LimitsCompareAtTheLevelsPrecision) {
+  const DefaultRun& d = Default();
+  auto text = [](float value) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  };
+  const float highest = d.summary.forebayHighest.value;
+  const float lowest = d.summary.forebayLowest.value;
+  struct Row {
+    float wallTop, pumpMin;
+    bool passHigh, passLow;
+  };
+  const Row rows[] = {
+      {highest, lowest, true, true},
+      {std::nextafter(highest, -10.0f), std::nextafter(lowest, 10.0f), false, false},
+  };
+  for (const Row& row : rows) {
+    const DesignData data =
+        Data({{ForebayWallTop, text(row.wallTop)}, {PumpMinLevel, text(row.pumpMin)}});
+    const DesignCheckReport report = CheckDesign(data, d.summary, d.run, d.outcome);
+    EXPECT_EQ(Find(report, CheckKind::ForebayHighest)->pass, row.passHigh) << text(row.wallTop);
+    EXPECT_EQ(Find(report, CheckKind::ForebayLowest)->pass, row.passLow) << text(row.pumpMin);
+  }
+}
+
+TEST(DesignChecks, OnlyTheChecksWhoseDataIsGivenRun) {
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    std::vector<CheckKind> kinds;
+    std::vector<DesignId> missing;
+  };
+  const Row rows[] = {
+      {"nothing", {}, {}, {}},
+      {"freeboard without wall top", {{ForebayFreeboard, "0.5"}}, {}, {ForebayWallTop}},
+      {"height alone",
+       {{CulvertHeight, "3"}},
+       {},
+       {CulvertInvertUpstream, CulvertInvertDownstream}},
+      {"pressure head without the culvert",
+       {{CulvertDesignPressureHead, "10"}, {PumpMinLevel, "-6"}},
+       {CheckKind::ForebayLowest},
+       {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight}},
+      {"everything",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "10"},
+        {ForebayWallTop, "0"},
+        {ForebayFreeboard, "0.5"},
+        {PumpMinLevel, "-6"}},
+       {CheckKind::ForebayHighest, CheckKind::ForebayLowest, CheckKind::CulvertFull,
+        CheckKind::Vacuum, CheckKind::DesignPressure},
+       {}},
+  };
+  const DefaultRun& d = Default();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignCheckReport report = CheckDesign(Data(row.data), d.summary, d.run, d.outcome);
+    std::vector<CheckKind> kinds;
+    for (const CheckRow& check : report.rows) kinds.push_back(check.kind);
+    EXPECT_EQ(kinds, row.kinds);
+    EXPECT_EQ(report.missing, row.missing);
+  }
+}
+
+TEST(DesignChecks, SoffitRunsLinearlyFromEndToEnd) {
+  const DesignData data = Data(
+      {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-10"}, {CulvertHeight, "3.5"}});
+  EXPECT_EQ(SoffitAt(data, 1, 4), -4.5);
+  EXPECT_EQ(SoffitAt(data, 3, 4), -5.5);
+  EXPECT_EQ(SoffitAt(data, 5, 4), -6.5);
+}
+
+}  // namespace
+}  // namespace kelvane
