@@ -256,5 +256,41 @@ TEST(DesignChecks, SoffitRunsLinearlyFromEndToEnd) {
   EXPECT_EQ(SoffitAt(data, 5, 4), -6.5);
 }
 
+// The words of the summary: the sentences the calculation report repeats,
+// and no section at all without design data.
+TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
+  const DefaultRun& d = Default();
+  const std::string plain = SummaryText(d.summary, d.run);
+  const DesignCheckReport none = CheckDesign({}, d.summary, d.run, d.outcome);
+  EXPECT_EQ(SummaryText(d.summary, d.run, &none), plain);
+
+  const DesignCheckReport report =
+      CheckDesign(Data({{ForebayWallTop, "-1.0"}, {ForebayFreeboard, "1.0"}, {PumpMinLevel, "-5"}}),
+                  d.summary, d.run, d.outcome);
+  const std::string text = SummaryText(d.summary, d.run, &report);
+  ASSERT_TRUE(text.starts_with(plain));
+  const std::vector<std::string> expected = {
+      "前池最高水位 -2.531 m（时段 1065，126.970 s），不高于墙顶高程减安全超高 -2.000 "
+      "m，满足要求。",
+      "前池最低水位 -5.248 m（时段 1，0.000 s），低于水泵最低运行水位 -5.000 m，不满足要求。",
+      "共 2 项校核，其中 1 项不满足要求。",
+  };
+  EXPECT_EQ(report.conclusions, expected);
+  for (const std::string& sentence : expected) {
+    EXPECT_NE(text.find("  " + sentence + "\n"), std::string::npos) << sentence;
+  }
+  EXPECT_NE(text.find("前池墙顶高程"), std::string::npos);
+
+  // A culvert above the water: the sentence names the nodes, the worst one,
+  // the vapour head used and that the results no longer hold.
+  const DesignCheckReport high = CheckDesign(
+      Data({{CulvertInvertUpstream, "3"}, {CulvertInvertDownstream, "3"}, {CulvertHeight, "3"}}),
+      d.summary, d.run, d.outcome);
+  EXPECT_EQ(Find(high, CheckKind::Vacuum)->sentence,
+            "箱涵节点 1 至 6 的最低水头低于洞顶高程减汽化压力水头（10.33 - 0.24 = 10.09 m，水温 20 "
+            "°C），最不利为节点 6（596.662 m），最低水头 -5.248 m（时段 1，0.000 s），限值 -4.090 "
+            "m：水在此汽化、水柱分离，计算结果无效，不满足要求。");
+}
+
 }  // namespace
 }  // namespace kelvane
