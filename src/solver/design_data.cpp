@@ -33,7 +33,10 @@ bool DesignData::Any() const {
 DesignData ReadDesignData(const DesignTexts& texts) {
   DesignData data;
   for (const DesignField& field : DesignFields()) {
-    if (texts[field.id]) data[field.id] = ReadLeadingNumber(*texts[field.id]);
+    // A text of blanks alone is an item left empty, not a level of 0.
+    if (texts[field.id] && !ScanLeadingNumber(*texts[field.id]).clean.empty()) {
+      data[field.id] = ReadLeadingNumber(*texts[field.id]);
+    }
   }
   return data;
 }

@@ -52,7 +52,8 @@ class DesignTexts {
   std::array<std::optional<std::string>, kDesignCount> texts_;
 };
 
-// The values read from the texts given (m); nullopt where no text is given.
+// The values read from the texts given (m); nullopt where no text is given
+// or the text holds nothing but blanks (a box left empty).
 struct DesignData {
   std::array<std::optional<double>, kDesignCount> values;
 
@@ -63,7 +64,8 @@ struct DesignData {
   bool Any() const;
 };
 
-// Each text given read by the leading-number rule, as a box reads its text.
+// Each text given read by the leading-number rule, as a box reads its text;
+// an empty or blank text is no item.
 DesignData ReadDesignData(const DesignTexts& texts);
 
 }  // namespace kelvane

@@ -216,6 +216,8 @@ TEST(DesignChecks, OnlyTheChecksWhoseDataIsGivenRun) {
   };
   const Row rows[] = {
       {"nothing", {}, {}, {}},
+      {"texts left empty are no data", {{PumpMinLevel, ""}, {ForebayWallTop, " \t"}}, {}, {}},
+      {"a text that reads as 0 is data", {{PumpMinLevel, "x"}}, {CheckKind::ForebayLowest}, {}},
       {"freeboard without wall top", {{ForebayFreeboard, "0.5"}}, {}, {ForebayWallTop}},
       {"height alone",
        {{CulvertHeight, "3"}},
