@@ -479,7 +479,10 @@ QByteArray CalculationReportPdf(const ReportInput& input) {
     painter.save();
     painter.translate(body.left(), body.top() - pageIndex * body.height());
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, pageIndex * body.height(), body.width(), body.height());
+    // The clip ends one unit short of the next page, so that a line drawn
+    // exactly on the page boundary (the top of a chart beginning the next
+    // page) is drawn there only.
+    context.clip = QRectF(0, pageIndex * body.height(), body.width(), body.height() - 1);
     painter.setClipRect(context.clip);
     document.documentLayout()->draw(&painter, context);
     painter.restore();
