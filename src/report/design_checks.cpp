@@ -1,7 +1,5 @@
 #include "report/design_checks.h"
 
-#include "report/chart_data.h"
-
 namespace kelvane {
 namespace {
 
@@ -162,6 +160,51 @@ double SoffitAt(const DesignData& data, int node, int reaches) {
   return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
 }
 
+std::optional<double> ForebayHighestAllowed(const DesignData& data) {
+  if (!data[DesignId::ForebayWallTop]) return std::nullopt;
+  return *data[DesignId::ForebayWallTop] - data[DesignId::ForebayFreeboard].value_or(0);
+}
+
+std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
+                                          const RunGeometry& geometry) {
+  using enum DesignId;
+  std::vector<ChartLine> lines;
+  if (!data[CulvertInvertUpstream] || !data[CulvertInvertDownstream] || !data[CulvertHeight]) {
+    return lines;
+  }
+  const double height = *data[CulvertHeight];
+  const double vapour = kAtmosphericHead - kVapourPressureHead;
+  struct Line {
+    const char* name;
+    double offset;  // m above the soffit
+    LineStyle style;
+  };
+  std::vector<Line> wanted = {{"箱涵底板", -height, LineStyle::Solid},
+                              {"箱涵洞顶", 0, LineStyle::Solid},
+                              {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed}};
+  if (data[CulvertDesignPressureHead]) {
+    wanted.push_back({"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed});
+  }
+  for (const Line& want : wanted) {
+    ChartLine line;
+    line.name = want.name;
+    line.style = want.style;
+    for (int node = 1; node <= reaches + 1; ++node) {
+      line.x.push_back(NodeDistance(geometry, node));
+      line.y.push_back(SoffitAt(data, node, reaches) + want.offset);
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data) {
+  std::vector<ChartLimit> limits;
+  if (auto high = ForebayHighestAllowed(data)) limits.push_back({"墙顶高程减安全超高", *high});
+  if (auto low = data[DesignId::PumpMinLevel]) limits.push_back({"水泵最低运行水位", *low});
+  return limits;
+}
+
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                               const SurgeRun& run, const RunOutcome& outcome) {
   DesignCheckReport report;
@@ -171,9 +214,8 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
 
   NoteMissing(data, {ForebayWallTop}, {ForebayFreeboard}, report.missing);
   if (Given(data, ForebayWallTop)) {
-    const double limit = *data[ForebayWallTop] - data[ForebayFreeboard].value_or(0);
-    report.rows.push_back(
-        ForebayRow(CheckKind::ForebayHighest, summary.forebayHighest, limit, true, c));
+    report.rows.push_back(ForebayRow(CheckKind::ForebayHighest, summary.forebayHighest,
+                                     *ForebayHighestAllowed(data), true, c));
   }
   if (Given(data, PumpMinLevel)) {
     report.rows.push_back(

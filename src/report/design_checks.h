@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "report/chart_data.h"
 #include "report/report.h"
 #include "solver/design_data.h"
 #include "solver/solver.h"
@@ -80,6 +81,20 @@ double SoffitAt(const DesignData& data, int node, int reaches);
 // `run` holds the same complete run.
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                               const SurgeRun& run, const RunOutcome& outcome);
+
+// The highest forebay level allowed: the wall top less the freeboard (none
+// when not given); nullopt without a wall top.
+std::optional<double> ForebayHighestAllowed(const DesignData& data);
+
+// The design data drawn with the charts. Along the culvert (x the distance
+// from the reservoir, m; one point per node of `reaches`): the invert and the
+// soffit, the vapour limit and, when given, the design pressure limit, each
+// a line of its own (limits dashed). Empty without the culvert's invert and
+// height.
+std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
+                                          const RunGeometry& geometry);
+// Against time: the forebay's highest allowed and lowest level as limits.
+std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data);
 
 // The summary's 校核 section: the design data, the rows as a table and the
 // conclusions (UTF-8, LF line ends, starting with a blank line).

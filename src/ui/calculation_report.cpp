@@ -387,18 +387,32 @@ QFont ReportFont(double points) {
 
 }  // namespace
 
+ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
+  const RunGeometry geometry = GeometryOf(input.outcome);
+  const DesignData design = ReadDesignData(input.design);
+  if (chart == ReportChart::ForebayLevel) {
+    const int forebay[] = {input.summary.nodes};
+    ChartData data = HistoryChart(*input.run, geometry, forebay, ChartQuantity::Head);
+    data.limits = ForebayDesignLimits(design);
+    return data;
+  }
+  ChartData data = EnvelopeChart(input.summary, *input.run, geometry, EnvelopeOf::Head);
+  for (ChartLine& line : CulvertDesignLines(design, input.summary.reaches, geometry)) {
+    data.lines.push_back(std::move(line));
+  }
+  return data;
+}
+
 void DrawReportChart(QPainter& painter, const QRectF& area, ReportChart chart,
                      const ReportInput& input) {
   // Until the chart scene's painter renderer is joined here: the area framed,
   // with the chart's title, so the layout shows where each chart stands.
+  const ChartData data = ReportChartData(input, chart);
   painter.save();
   painter.setPen(QPen(Qt::gray, 0));
   painter.drawRect(area.adjusted(0, 0, -1, -1));
   painter.setFont(ReportFont(10));
-  const QString title = chart == ReportChart::ForebayLevel
-                            ? u"前池水位过程线（节点 %1）"_s.arg(input.summary.nodes)
-                            : u"沿程水头包络线"_s;
-  painter.drawText(area, Qt::AlignCenter, title);
+  painter.drawText(area, Qt::AlignCenter, Q(data.title));
   painter.restore();
 }
 

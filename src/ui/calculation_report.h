@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <string>
 
+#include "report/chart_data.h"
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "solver/design_data.h"
@@ -42,10 +43,15 @@ enum class ReportChart {
   HeadEnvelope,  // highest, lowest and initial head along the culvert
 };
 
+// What a chart of the report shows: the forebay level (the last node) with
+// the forebay's design limits; the head envelope with the culvert's invert,
+// soffit and limit lines when the design data gives them.
+ChartData ReportChartData(const ReportInput& input, ReportChart chart);
+
 // Draws one chart of the report into `area` (the PDF's device units) as
 // vector graphics. The hook where the program's chart scene and its painter
-// renderer draw the same charts as the windows; until they are joined here
-// it frames the area and names the chart.
+// renderer draw ReportChartData as the windows draw their charts; until they
+// are joined here it frames the area and names the chart.
 void DrawReportChart(QPainter& painter, const QRectF& area, ReportChart chart,
                      const ReportInput& input);
 

@@ -258,6 +258,53 @@ TEST(DesignChecks, SoffitRunsLinearlyFromEndToEnd) {
   EXPECT_EQ(SoffitAt(data, 5, 4), -6.5);
 }
 
+// The lines drawn with the envelope follow the soffit node by node; the
+// forebay's limits are those the checks use.
+TEST(DesignChecks, ChartLinesFollowTheDesignData) {
+  const RunGeometry geometry{100, 18};
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    std::vector<std::string> lines;
+    std::vector<double> limits;
+  };
+  const Row rows[] = {
+      {"nothing", {}, {}, {}},
+      {"forebay only",
+       {{ForebayWallTop, "-1"}, {ForebayFreeboard, "0.5"}, {PumpMinLevel, "-6"}},
+       {},
+       {-1.5, -6}},
+      {"culvert",
+       {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-10"}, {CulvertHeight, "3"}},
+       {"箱涵底板", "箱涵洞顶", "汽化限值（洞顶 - 汽化压力水头）"},
+       {}},
+      {"culvert with design pressure",
+       {{CulvertInvertUpstream, "-8"},
+        {CulvertInvertDownstream, "-10"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "20"}},
+       {"箱涵底板", "箱涵洞顶", "汽化限值（洞顶 - 汽化压力水头）", "设计内水压力限值"},
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignData data = Data(row.data);
+    const std::vector<ChartLine> lines = CulvertDesignLines(data, 2, geometry);
+    std::vector<std::string> names;
+    for (const ChartLine& line : lines) names.push_back(line.name);
+    EXPECT_EQ(names, row.lines);
+    const double offsets[] = {-3, 0, -(kAtmosphericHead - kVapourPressureHead), 20};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_EQ(lines[i].x, (std::vector<double>{0, 100, 200}));
+      EXPECT_EQ(lines[i].y,
+                (std::vector<double>{-5 + offsets[i], -6 + offsets[i], -7 + offsets[i]}));
+    }
+    std::vector<double> limits;
+    for (const ChartLimit& limit : ForebayDesignLimits(data)) limits.push_back(limit.value);
+    EXPECT_EQ(limits, row.limits);
+  }
+}
+
 // The words of the summary: the sentences the calculation report repeats,
 // and no section at all without design data.
 TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
