@@ -249,8 +249,9 @@ std::string Inputs(const Facts& f) {
   design.Head({"名称", "单位", "输入文字", "读入值"});
   for (const DesignField& field : DesignFields()) {
     if (!f.in.design[field.id]) continue;
+    const std::optional<double>& value = f.checks.data[field.id];
     design.Row({field.caption, field.unit, "“" + *f.in.design[field.id] + "”",
-                Right(Shortest(*f.checks.data[field.id]))});
+                Right(value ? Shortest(*value) : "空，不计")});
   }
   if (!f.checks.vapourHeadText.empty()) {
     design.Row(
@@ -305,7 +306,8 @@ std::string Results(const Facts& f) {
 std::string Checks(const Facts& f) {
   std::string out = Heading("5  校核");
   if (f.checks.rows.empty()) {
-    out += Paragraph(f.in.design.Any() ? "设计资料不全，未作校核。" : "未给出设计资料，未作校核。");
+    out +=
+        Paragraph(f.checks.data.Any() ? "设计资料不全，未作校核。" : "未给出设计资料，未作校核。");
   } else {
     Table table;
     table.Head({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"});

@@ -144,6 +144,23 @@ class CalculationReportTest : public QObject {
     QVERIFY(rendered >= 2);
   }
 
+  // An item left blank is listed as typed and checks nothing.
+  void blankDesignItemChecksNothing() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("blank.pdf")).toStdString();
+    DesignTexts design;
+    design[DesignId::PumpMinLevel] = " ";
+    const Report report(design);
+    WriteCalculationReport(report.input, path);
+    const test::ProcessResult text =
+        test::RunProcess({Tool("pdftotext"), "-enc", "UTF-8", path, "-"});
+    QCOMPARE(text.status, 0);
+    const std::string pdf = Squeezed(text.out);
+    for (const char* piece : {"“”", "空，不计", "未给出设计资料，未作校核。"}) {
+      QVERIFY2(pdf.find(piece) != std::string::npos, piece);
+    }
+  }
+
   void failedWriteLeavesNothing() {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("missing/report.pdf")).toStdString();
