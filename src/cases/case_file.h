@@ -34,7 +34,7 @@ struct CaseFile {
   std::string title;  // "" when none
   std::string notes;  // "" when none; may hold line breaks
   InputTexts texts = DefaultInputTexts();
-  DesignTexts design;  // the design data given ([design]); none by default
+  DesignTexts design = {};  // the design data given ([design]); none by default
 
   bool operator==(const CaseFile&) const = default;
 };
