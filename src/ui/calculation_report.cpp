@@ -118,9 +118,22 @@ struct Table {
   std::string html =
       "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" width=\"100%\" "
       "style=\"border-collapse: collapse; border-color: #606060;\">";
-  void Head(std::initializer_list<std::string> cells) {
+  // The heading row; `widths` in per cent of the table, none for the
+  // layout's own choice.
+  void Head(std::initializer_list<std::string> cells, std::initializer_list<int> widths = {}) {
     html += "<thead><tr>";
-    for (const std::string& cell : cells) html += "<th bgcolor=\"#e8e8e8\">" + Html(cell) + "</th>";
+    const int* width = widths.begin();
+    for (const std::string& cell : cells) {
+      html += "<th bgcolor=\"#e8e8e8\"";
+      if (width != widths.end()) {
+        html += " width=\"";
+        html += std::to_string(*width++);
+        html += "%\"";
+      }
+      html += '>';
+      html += Html(cell);
+      html += "</th>";
+    }
     html += "</tr></thead>";
   }
   // Cells given as text; a cell starting with '>' is a number, aligned
@@ -310,7 +323,8 @@ std::string Checks(const Facts& f) {
         Paragraph(f.checks.data.Any() ? "设计资料不全，未作校核。" : "未给出设计资料，未作校核。");
   } else {
     Table table;
-    table.Head({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"});
+    table.Head({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"},
+               {11, 17, 9, 9, 22, 24, 8});
     for (const CheckRow& row : f.checks.rows) {
       table.Row({row.item, row.rule, Right(row.limitText), Right(row.valueText),
                  OneLine(row.whereText), OneLine(row.whenText), OneLine(row.verdictText)});
