@@ -27,6 +27,9 @@ packages=(
   python3
   clang libclang-rt-14-dev
   libcsv-dev
+  # pdftotext, pdffonts and pdftoppm: the calculation report's test reads the
+  # PDF's text and fonts and renders its pages.
+  poppler-utils
 )
 
 missing=()

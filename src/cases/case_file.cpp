@@ -42,6 +42,7 @@ namespace {
 
 constexpr std::string_view kVersionKey = "format-version";
 constexpr std::string_view kInputsKey = "inputs";
+constexpr std::string_view kDesignKey = "design";
 
 std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
@@ -105,6 +106,27 @@ void ReadInputs(const toml::table& inputs, const std::string& file, CaseFile& ca
   }
 }
 
+// [design]: the items given, by the same text-or-number rule as [inputs].
+void ReadDesign(const toml::table& design, const std::string& file, CaseFile& caseFile) {
+  for (auto&& [key, value] : design) {
+    const std::string dotted = std::string(kDesignKey) + "." + std::string(key.str());
+    const DesignField* field = nullptr;
+    for (const DesignField& candidate : DesignFields()) {
+      if (key.str() == candidate.option) field = &candidate;
+    }
+    if (field == nullptr) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
+    if (const auto* text = value.as_string()) {
+      caseFile.design[field->id] = text->get();
+    } else if (value.is_integer() || value.is_floating_point()) {
+      std::optional<std::string> number = NumberText(value);
+      if (!number) Fail(At(CaseProblem::NotFinite, file, Where(key, value), dotted));
+      caseFile.design[field->id] = *number;
+    } else {
+      FailType(file, key, value, dotted, CaseValueType::TextOrNumber);
+    }
+  }
+}
+
 CaseFile ReadDocument(const toml::table& document, const std::string& file) {
   CaseFile caseFile;
   // The version first: a newer file is reported as newer, not for the keys
@@ -136,6 +158,10 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
       const auto* inputs = value.as_table();
       if (inputs == nullptr) FailType(file, key, value, name, CaseValueType::Table);
       ReadInputs(*inputs, file, caseFile);
+    } else if (name == kDesignKey) {
+      const auto* design = value.as_table();
+      if (design == nullptr) FailType(file, key, value, name, CaseValueType::Table);
+      ReadDesign(*design, file, caseFile);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), name));
     }
@@ -235,7 +261,12 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[inputs] 的键为批处理选项名，如 forebay-area）";
       }
-      return text + "未知的键 " + Quoted(p.key) + "（可用 format-version、title、notes、[inputs]）";
+      if (p.key.starts_with("design.")) {
+        return text + "未知的键 " + Quoted(p.key) +
+               "（[design] 的键为批处理选项名，如 forebay-wall-top）";
+      }
+      return text + "未知的键 " + Quoted(p.key) +
+             "（可用 format-version、title、notes、[inputs]、[design]）";
     case CaseProblem::WrongType: {
       const char* type = "";
       switch (p.expected) {
@@ -249,7 +280,7 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
           type = "整数";
           break;
         case CaseValueType::Table:
-          type = "表（[inputs]）";
+          type = p.key == kDesignKey ? "表（[design]）" : "表（[inputs]）";
           break;
         case CaseValueType::None:
           break;
@@ -341,6 +372,15 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
     if (*field.unit) comment += std::string(" (") + field.unit + ")";
     bytes += std::string(field.option) + " = " + string(caseFile.texts[field.id], key) + "  # " +
              comment + "\n";
+  }
+  if (caseFile.design.Any()) {
+    bytes += "\n[" + std::string(kDesignKey) + "]\n";
+    for (const DesignField& field : DesignFields()) {
+      if (!caseFile.design[field.id]) continue;
+      const std::string key = std::string(kDesignKey) + "." + field.option;
+      bytes += std::string(field.option) + " = " + string(*caseFile.design[field.id], key) +
+               "  # " + field.caption + " (" + field.unit + ")\n";
+    }
   }
   return bytes;
 }

@@ -6,8 +6,10 @@
 //   notes = "..."            # optional
 //   [inputs]
 //   forebay-area = "1287.414"
+//   [design]                 # optional, only the items given
+//   forebay-wall-top = "-1.5"
 //
-// The keys of [inputs] are the batch options. A key left out takes its box's
+// The keys of [inputs] and [design] are the batch options. A key left out takes its box's
 // default text. A TOML number stands for a text: an integer for its decimal
 // digits ("1500", "-5"), a float for the shortest text that reads back as the
 // same double (C++ std::to_chars: 1287.414 gives "1287.414", 1.0 gives "1",
@@ -20,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "solver/design_data.h"
 #include "solver/inputs.h"
 
 namespace kelvane {
@@ -31,6 +34,7 @@ struct CaseFile {
   std::string title;  // "" when none
   std::string notes;  // "" when none; may hold line breaks
   InputTexts texts = DefaultInputTexts();
+  DesignTexts design = {};  // the design data given ([design]); none by default
 
   bool operator==(const CaseFile&) const = default;
 };

@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 
+#include "report/design_checks.h"
+
 namespace kelvane {
 namespace {
 
@@ -234,7 +236,10 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   return summarizer.Summary(run, outcome);
 }
 
-std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
+std::string FixedText(double value, int decimals) { return Fixed(value, decimals); }
+std::string StepTimeText(const SurgeRun& run, int step) { return StepAndTime(run, step); }
+
+std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCheckReport* checks) {
   std::string out = "运行概要\n\n网格\n";
   Line(out, "管段数", std::to_string(s.reaches));
   Line(out, "节点数", std::to_string(s.nodes));
@@ -275,6 +280,7 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
     }
     out += '\n';
   }
+  if (checks != nullptr && checks->data.Any()) out += CheckSectionText(*checks);
   return out;
 }
 

@@ -75,8 +75,18 @@ class RunSummarizer {
   std::unique_ptr<Envelope> envelope_;
 };
 
-// The summary as UTF-8 text with LF line ends, laid out for a terminal.
-std::string SummaryText(const RunSummary& summary, const SurgeRun& run);
+struct DesignCheckReport;
+
+// The summary as UTF-8 text with LF line ends, laid out for a terminal; with
+// `checks` (design data given), its 校核 section at the end.
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
+                        const DesignCheckReport* checks = nullptr);
+
+// The summary's number texts, for every text that shows the same values (the
+// design checks, the calculation report): fixed-point digits independent of
+// the C locale, no "-" before a zero; "时段 1065，126.970 s".
+std::string FixedText(double value, int decimals);
+std::string StepTimeText(const SurgeRun& run, int step);
 
 // The CSV of every computed step: a header row
 //   step,time_s,H1_m,V1_m_per_s,H2_m,V2_m_per_s,...

@@ -110,6 +110,45 @@ TEST(CaseFile, NumbersStandForTheirShortestText) {
   }
 }
 
+// [design]: only the items given are written, after [inputs]; texts and
+// numbers read as [inputs] reads them; the bytes survive a round trip.
+TEST(CaseFile, DesignDataComesBackExactly) {
+  CaseFile caseFile;
+  EXPECT_EQ(CaseFileBytes(caseFile).find("[design]"), std::string::npos);
+
+  caseFile.design[DesignId::ForebayWallTop] = "-1.5";
+  caseFile.design[DesignId::CulvertHeight] = "3.2m";
+  caseFile.design[DesignId::PumpMinLevel] = "";
+  const std::string bytes = CaseFileBytes(caseFile);
+  EXPECT_TRUE(
+      bytes.ends_with("\n[design]\n"
+                      "culvert-height = \"3.2m\"  # 箱涵净高 (m)\n"
+                      "forebay-wall-top = \"-1.5\"  # 前池墙顶高程 (m)\n"
+                      "pump-min-level = \"\"  # 水泵最低运行水位 (m)\n"))
+      << bytes;
+  const CaseFile read = ParseCaseFile(bytes, "d.toml");
+  EXPECT_EQ(read, caseFile);
+  EXPECT_EQ(CaseFileBytes(read), bytes);
+
+  struct Row {
+    const char* toml;
+    DesignId id;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"[design]\nforebay-freeboard = 0.5", DesignId::ForebayFreeboard, "0.5"},
+      {"[design]\nculvert-invert-upstream = -9", DesignId::CulvertInvertUpstream, "-9"},
+      {"design.culvert-design-pressure-head = 1e1", DesignId::CulvertDesignPressureHead, "10"},
+      {"[design]\nculvert-invert-downstream = \" -9.5 \"", DesignId::CulvertInvertDownstream,
+       " -9.5 "},
+  };
+  for (const Row& row : rows) {
+    const CaseFile parsed = ParseCaseFile(row.toml, "d.toml");
+    EXPECT_EQ(parsed.design[row.id], std::optional<std::string>(row.text)) << row.toml;
+    EXPECT_EQ(parsed.texts, DefaultInputTexts());
+  }
+}
+
 TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
   struct Row {
     std::string bytes;
@@ -138,6 +177,10 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
       // A newer file is reported as newer even when it has keys unknown here.
       {"pump-curve = 3\n\nformat-version = 2\n", CaseProblem::NewerVersion, 3, "format-version"},
       {"format-version = 0\n", CaseProblem::BadVersion, 1, "format-version"},
+      {"[design]\nforebay-wall = \"1\"\n", CaseProblem::UnknownKey, 2, "design.forebay-wall"},
+      {"[design]\nculvert-height = true\n", CaseProblem::WrongType, 2, "design.culvert-height"},
+      {"[design]\npump-min-level = nan\n", CaseProblem::NotFinite, 2, "design.pump-min-level"},
+      {"design = 1\n", CaseProblem::WrongType, 1, "design"},
       {"title = \"a\"\n[inputs]\nforebay-area = 12。\n", CaseProblem::NotToml, 3, ""},
       {"\xef\xbb\xb7[inputs]\n", CaseProblem::NotToml, 1, ""},
       {std::string(kMaxCaseFileBytes + 1, '#'), CaseProblem::TooLarge, 0, ""},

@@ -1,0 +1,305 @@
+#include "report/design_checks.h"
+
+namespace kelvane {
+namespace {
+
+std::string Level(float value) { return FixedText(value, 3); }
+
+// "节点 3、5 至 6": nodes ascending, consecutive ones as a span.
+std::string NodeList(const std::vector<int>& nodes) {
+  std::string text = "节点 ";
+  for (std::size_t i = 0; i < nodes.size();) {
+    std::size_t j = i;
+    while (j + 1 < nodes.size() && nodes[j + 1] == nodes[j] + 1) ++j;
+    if (i > 0) text += "、";
+    text += std::to_string(nodes[i]);
+    if (j > i) text += " 至 " + std::to_string(nodes[j]);
+    i = j + 1;
+  }
+  return text;
+}
+
+bool Given(const DesignData& data, DesignId id) { return bool(data[id]); }
+
+// The items of `needed` not given, when at least one of `needed` or of
+// `alsoGiven` is given (so the user meant the check).
+void NoteMissing(const DesignData& data, std::initializer_list<DesignId> needed,
+                 std::initializer_list<DesignId> alsoGiven, std::vector<DesignId>& missing) {
+  bool meant = false;
+  for (DesignId id : needed) meant = meant || Given(data, id);
+  for (DesignId id : alsoGiven) meant = meant || Given(data, id);
+  if (!meant) return;
+  for (DesignId id : needed) {
+    if (!Given(data, id)) {
+      bool listed = false;
+      for (DesignId m : missing) listed = listed || m == id;
+      if (!listed) missing.push_back(id);
+    }
+  }
+}
+
+struct Context {
+  const RunSummary& summary;
+  const SurgeRun& run;
+  RunGeometry geometry;
+};
+
+// Fills the row's place, time and texts once its numbers stand.
+void Describe(CheckRow& row, const Context& c) {
+  row.distance = NodeDistance(c.geometry, row.node);
+  row.time = c.run.StepTime(row.step);
+  row.limitText = Level(row.limit);
+  row.valueText = Level(row.value);
+  row.whereText = NodeLabel(c.geometry, row.node);
+  row.whenText = StepTimeText(c.run, row.step);
+  row.verdictText = row.pass ? "满足" : "不满足";
+}
+
+// A check of one forebay extreme against a fixed limit.
+CheckRow ForebayRow(CheckKind kind, const ExtremeAt& extreme, double limit, bool atMost,
+                    const Context& c) {
+  CheckRow row;
+  row.kind = kind;
+  row.limit = float(limit);
+  row.value = extreme.value;
+  row.pass = atMost ? row.value <= row.limit : row.value >= row.limit;
+  row.node = c.summary.nodes;
+  row.step = extreme.step;
+  if (!row.pass) row.failingNodes = {row.node};
+  Describe(row, c);
+  return row;
+}
+
+// A check along the culvert: at every node the extreme `of` against
+// `limitAt(node)`, at most (highest heads) or at least (lowest heads).
+template <class LimitAt>
+CheckRow CulvertRow(CheckKind kind, ExtremeAt NodeEnvelope::*of, LimitAt limitAt, bool atMost,
+                    const Context& c) {
+  CheckRow row;
+  row.kind = kind;
+  double leastMargin = 0;
+  for (int node = 1; node <= c.summary.nodes; ++node) {
+    const ExtremeAt& extreme = c.summary.envelope[node - 1].*of;
+    const float limit = float(limitAt(node));
+    const bool pass = atMost ? extreme.value <= limit : extreme.value >= limit;
+    if (!pass) row.failingNodes.push_back(node);
+    const double margin =
+        atMost ? double(limit) - double(extreme.value) : double(extreme.value) - double(limit);
+    if (node == 1 || margin < leastMargin) {
+      leastMargin = margin;
+      row.node = node;
+      row.limit = limit;
+      row.value = extreme.value;
+      row.step = extreme.step;
+    }
+  }
+  row.pass = row.failingNodes.empty();
+  Describe(row, c);
+  return row;
+}
+
+std::string Worst(const CheckRow& row, const char* quantity, const char* limitName) {
+  return "最不利为" + row.whereText + "，" + quantity + " " + row.valueText + " m（" +
+         row.whenText + "），" + limitName + " " + row.limitText + " m";
+}
+
+void Word(CheckRow& row, const std::string& vapourHead) {
+  const std::string at = row.valueText + " m（" + row.whenText + "），";
+  switch (row.kind) {
+    case CheckKind::ForebayHighest:
+      row.item = "前池最高水位";
+      row.rule = "≤ 墙顶高程 - 安全超高";
+      row.sentence = "前池最高水位 " + at + (row.pass ? "不高于" : "高于") + "墙顶高程减安全超高 " +
+                     row.limitText + " m，" + (row.pass ? "满足要求。" : "不满足要求。");
+      break;
+    case CheckKind::ForebayLowest:
+      row.item = "前池最低水位";
+      row.rule = "≥ 水泵最低运行水位";
+      row.sentence = "前池最低水位 " + at + (row.pass ? "不低于" : "低于") + "水泵最低运行水位 " +
+                     row.limitText + " m，" + (row.pass ? "满足要求。" : "不满足要求。");
+      break;
+    case CheckKind::CulvertFull:
+      row.item = "箱涵满流";
+      row.rule = "最低水头 ≥ 洞顶高程";
+      row.sentence = row.pass
+                         ? "箱涵各节点最低水头均不低于洞顶高程，" +
+                               Worst(row, "最低水头", "洞顶高程") + "，箱涵保持满流，满足要求。"
+                         : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于洞顶高程，" +
+                               Worst(row, "最低水头", "洞顶高程") +
+                               "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
+      break;
+    case CheckKind::Vacuum:
+      row.item = "水柱分离";
+      row.rule = "最低水头 ≥ 洞顶高程 - 汽化压力水头";
+      row.sentence =
+          row.pass
+              ? "箱涵各节点最低水头均不低于洞顶高程减汽化压力水头（" + vapourHead + "），" +
+                    Worst(row, "最低水头", "限值") + "，不发生水柱分离，满足要求。"
+              : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于洞顶高程减汽化压力水头（" +
+                    vapourHead + "），" + Worst(row, "最低水头", "限值") +
+                    "：水在此汽化、水柱分离，计算结果无效，不满足要求。";
+      break;
+    case CheckKind::DesignPressure:
+      row.item = "设计内水压力";
+      row.rule = "最高水头 ≤ 洞顶高程 + 设计内水压力水头";
+      row.sentence =
+          (row.pass ? std::string("箱涵各节点最高水头均不高于洞顶高程加设计内水压力水头，")
+                    : "箱涵" + NodeList(row.failingNodes) +
+                          " 的最高水头高于洞顶高程加设计内水压力水头，") +
+          Worst(row, "最高水头", "限值") + (row.pass ? "，满足要求。" : "，不满足要求。");
+      break;
+  }
+}
+
+}  // namespace
+
+double SoffitAt(const DesignData& data, int node, int reaches) {
+  const double upstream = data[DesignId::CulvertInvertUpstream].value_or(0);
+  const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
+  const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
+  return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
+}
+
+std::optional<double> ForebayHighestAllowed(const DesignData& data) {
+  if (!data[DesignId::ForebayWallTop]) return std::nullopt;
+  return *data[DesignId::ForebayWallTop] - data[DesignId::ForebayFreeboard].value_or(0);
+}
+
+std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
+                                          const RunGeometry& geometry) {
+  using enum DesignId;
+  std::vector<ChartLine> lines;
+  if (!data[CulvertInvertUpstream] || !data[CulvertInvertDownstream] || !data[CulvertHeight]) {
+    return lines;
+  }
+  const double height = *data[CulvertHeight];
+  const double vapour = kAtmosphericHead - kVapourPressureHead;
+  struct Line {
+    const char* name;
+    double offset;  // m above the soffit
+    LineStyle style;
+  };
+  std::vector<Line> wanted = {{"箱涵底板", -height, LineStyle::Solid},
+                              {"箱涵洞顶", 0, LineStyle::Solid},
+                              {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed}};
+  if (data[CulvertDesignPressureHead]) {
+    wanted.push_back({"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed});
+  }
+  for (const Line& want : wanted) {
+    ChartLine line;
+    line.name = want.name;
+    line.style = want.style;
+    for (int node = 1; node <= reaches + 1; ++node) {
+      line.x.push_back(NodeDistance(geometry, node));
+      line.y.push_back(SoffitAt(data, node, reaches) + want.offset);
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data) {
+  std::vector<ChartLimit> limits;
+  if (auto high = ForebayHighestAllowed(data)) limits.push_back({"墙顶高程减安全超高", *high});
+  if (auto low = data[DesignId::PumpMinLevel]) limits.push_back({"水泵最低运行水位", *low});
+  return limits;
+}
+
+DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
+                              const SurgeRun& run, const RunOutcome& outcome) {
+  DesignCheckReport report;
+  report.data = data;
+  const Context c{summary, run, GeometryOf(outcome)};
+  using enum DesignId;
+
+  NoteMissing(data, {ForebayWallTop}, {ForebayFreeboard}, report.missing);
+  if (Given(data, ForebayWallTop)) {
+    report.rows.push_back(ForebayRow(CheckKind::ForebayHighest, summary.forebayHighest,
+                                     *ForebayHighestAllowed(data), true, c));
+  }
+  if (Given(data, PumpMinLevel)) {
+    report.rows.push_back(
+        ForebayRow(CheckKind::ForebayLowest, summary.forebayLowest, *data[PumpMinLevel], false, c));
+  }
+
+  NoteMissing(data, {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight},
+              {CulvertDesignPressureHead}, report.missing);
+  const bool culvert = Given(data, CulvertInvertUpstream) && Given(data, CulvertInvertDownstream) &&
+                       Given(data, CulvertHeight);
+  if (culvert) {
+    const int reaches = summary.reaches;
+    auto soffit = [&](int node) { return SoffitAt(data, node, reaches); };
+    report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
+                            FixedText(kVapourPressureHead, 2) + " = " +
+                            FixedText(kAtmosphericHead - kVapourPressureHead, 2) + " m，水温 " +
+                            FixedText(kWaterTemperature, 0) + " °C";
+    report.rows.push_back(
+        CulvertRow(CheckKind::CulvertFull, &NodeEnvelope::lowestHead, soffit, false, c));
+    report.rows.push_back(CulvertRow(
+        CheckKind::Vacuum, &NodeEnvelope::lowestHead,
+        [&](int node) { return soffit(node) - (kAtmosphericHead - kVapourPressureHead); }, false,
+        c));
+    if (Given(data, CulvertDesignPressureHead)) {
+      const double pressure = *data[CulvertDesignPressureHead];
+      report.rows.push_back(CulvertRow(
+          CheckKind::DesignPressure, &NodeEnvelope::highestHead,
+          [&](int node) { return soffit(node) + pressure; }, true, c));
+    }
+  }
+
+  int failed = 0;
+  for (CheckRow& row : report.rows) {
+    Word(row, report.vapourHeadText);
+    report.conclusions.push_back(row.sentence);
+    if (!row.pass) ++failed;
+    if (!row.pass && (row.kind == CheckKind::CulvertFull || row.kind == CheckKind::Vacuum)) {
+      report.withinModel = false;
+    }
+  }
+  if (!report.withinModel) {
+    report.conclusions.push_back(
+        "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
+        "水柱分离，其后的水位、水头和流速不能作为设计依据。");
+  }
+  if (!report.rows.empty()) {
+    report.conclusions.push_back(
+        failed == 0 ? "全部 " + std::to_string(report.rows.size()) + " 项校核均满足要求。"
+                    : "共 " + std::to_string(report.rows.size()) + " 项校核，其中 " +
+                          std::to_string(failed) + " 项不满足要求。");
+  }
+  return report;
+}
+
+std::string CheckSectionText(const DesignCheckReport& report) {
+  std::string out = "\n校核\n";
+  for (const DesignField& field : DesignFields()) {
+    if (!report.data[field.id]) continue;
+    out += "  " + PadRight(field.caption, 22) + FixedText(*report.data[field.id], 3) + " " +
+           field.unit + "\n";
+  }
+  if (!report.vapourHeadText.empty()) {
+    out += "  " + PadRight("汽化压力水头", 22) + report.vapourHeadText + "\n";
+  }
+  if (!report.missing.empty()) {
+    std::string names;
+    for (DesignId id : report.missing) {
+      names += (names.empty() ? "" : "、") + std::string(Field(id).caption);
+    }
+    out += "  " + PadRight("未校核", 22) + "缺少" + names + "\n";
+  }
+  if (!report.rows.empty()) {
+    out += '\n';
+    out += "  " + PadRight("项目", 14) + PadRight("限值 m", 10) + PadRight("计算值 m", 10) +
+           PadRight("位置", 22) + PadRight("时刻", 24) + "结论\n";
+    for (const CheckRow& row : report.rows) {
+      out += "  " + PadRight(row.item, 14) + PadRight(row.limitText, 10) +
+             PadRight(row.valueText, 10) + PadRight(row.whereText, 22) +
+             PadRight(row.whenText, 24) + row.verdictText + "\n";
+    }
+    out += "\n结论\n";
+    for (const std::string& sentence : report.conclusions) out += "  " + sentence + "\n";
+  }
+  return out;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,103 @@
+// The design checks of a run against the structure: the forebay between its
+// wall top (less the freeboard) and the pumps' minimum level, the culvert
+// running full, no column separation, and the culvert's design internal
+// pressure. Each check reads the envelope of the run (RunSummary) and its step
+// times; nothing is computed again. Each result is a row of data with the
+// texts that the summary and the calculation report print, so that both show
+// the same words and digits. Qt-free.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/chart_data.h"
+#include "report/report.h"
+#include "solver/design_data.h"
+#include "solver/solver.h"
+
+namespace kelvane {
+
+// The head at which water boils at the soffit, counted down from the soffit:
+// the atmosphere's head less the vapour pressure head of water at 20 °C
+// (101.325 kPa and 2.34 kPa over the unit weight of water, 9.79 kN/m³).
+constexpr double kAtmosphericHead = 10.33;    // m of water
+constexpr double kVapourPressureHead = 0.24;  // m of water, at kWaterTemperature
+constexpr double kWaterTemperature = 20;      // °C
+
+enum class CheckKind {
+  ForebayHighest,  // highest forebay level <= wall top - freeboard
+  ForebayLowest,   // lowest forebay level >= the pumps' minimum level
+  CulvertFull,     // lowest head >= soffit, at every node
+  Vacuum,          // lowest head >= soffit - (atmospheric head - vapour head), at every node
+  DesignPressure,  // highest head <= soffit + design pressure head, at every node
+};
+
+// One check. For the checks along the culvert the row is that of the node
+// with the least margin (the first such node on a tie), where the limit is
+// that node's own.
+struct CheckRow {
+  CheckKind kind = CheckKind::ForebayHighest;
+  bool pass = false;
+  float limit = 0;                // m, rounded to single: levels compare at their own precision
+  float value = 0;                // m, the extreme the check reads
+  int node = 0;                   // 1-based
+  double distance = 0;            // m from the reservoir
+  int step = 0;                   // the first step at which `value` is reached
+  float time = 0;                 // s, of that step
+  std::vector<int> failingNodes;  // every node that breaks its limit, ascending
+
+  // The texts, built by the summary's own number functions.
+  std::string item;         // "前池最高水位"
+  std::string rule;         // "≤ 墙顶高程 - 安全超高"
+  std::string limitText;    // "-2.000"
+  std::string valueText;    // "-2.531"
+  std::string whereText;    // "节点 6（596.662 m）"
+  std::string whenText;     // "时段 1065，126.970 s"
+  std::string verdictText;  // "满足" or "不满足"
+  std::string sentence;     // the conclusion, one sentence
+};
+
+struct DesignCheckReport {
+  DesignData data;
+  std::vector<CheckRow> rows;  // in CheckKind order, only the checks whose data is given
+  // Items a check needs whose other items are given (the check is left out).
+  std::vector<DesignId> missing;
+  // Whether the run stays within the model: the culvert full and no column
+  // separation wherever those were checked.
+  bool withinModel = true;
+  // "10.33 - 0.24 = 10.09 m，水温 20 °C"; empty when no culvert check runs.
+  std::string vapourHeadText;
+  // The conclusions: each row's sentence, then a plain statement when a
+  // result lies outside the model, then the overall verdict.
+  std::vector<std::string> conclusions;
+};
+
+// The soffit elevation at `node` (1-based) of `reaches`: the invert linear
+// between the two ends plus the clear height, m (double).
+double SoffitAt(const DesignData& data, int node, int reaches);
+
+// Every check whose data is given. `summary` is the run's (SummarizeRun);
+// `run` holds the same complete run.
+DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
+                              const SurgeRun& run, const RunOutcome& outcome);
+
+// The highest forebay level allowed: the wall top less the freeboard (none
+// when not given); nullopt without a wall top.
+std::optional<double> ForebayHighestAllowed(const DesignData& data);
+
+// The design data drawn with the charts. Along the culvert (x the distance
+// from the reservoir, m; one point per node of `reaches`): the invert and the
+// soffit, the vapour limit and, when given, the design pressure limit, each
+// a line of its own (limits dashed). Empty without the culvert's invert and
+// height.
+std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
+                                          const RunGeometry& geometry);
+// Against time: the forebay's highest allowed and lowest level as limits.
+std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data);
+
+// The summary's 校核 section: the design data, the rows as a table and the
+// conclusions (UTF-8, LF line ends, starting with a blank line).
+std::string CheckSectionText(const DesignCheckReport& report);
+
+}  // namespace kelvane

@@ -1,0 +1,71 @@
+// The design data of the structure: the culvert's invert and clear height,
+// its design internal pressure, the forebay's wall top and freeboard and the
+// pumps' minimum operating level. Every item is optional and absent by
+// default; the run does not use them, only the design checks of its results
+// do. Like the input boxes, each item is kept as the text typed and read by
+// the leading-number rule.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace kelvane {
+
+enum class DesignId {
+  CulvertInvertUpstream,      // invert elevation at the reservoir end
+  CulvertInvertDownstream,    // invert elevation at the forebay end
+  CulvertHeight,              // clear height of the culvert section
+  CulvertDesignPressureHead,  // design internal pressure, as a head above the soffit
+  ForebayWallTop,             // crest of the forebay wall
+  ForebayFreeboard,           // freeboard kept below the wall top
+  PumpMinLevel,               // the pumps' minimum operating level
+};
+constexpr int kDesignCount = 7;
+
+struct DesignField {
+  DesignId id;
+  const char* option;   // batch option and case-file key, "culvert-height"
+  const char* caption;  // "箱涵净高"
+  const char* unit;     // "m"
+};
+// The seven items in the order above.
+const std::array<DesignField, kDesignCount>& DesignFields();
+const DesignField& Field(DesignId id);
+
+// The texts of the items given, exactly as typed (UTF-8); an item not given
+// holds no text.
+class DesignTexts {
+ public:
+  std::optional<std::string>& operator[](DesignId id) {
+    return texts_[static_cast<std::size_t>(id)];
+  }
+  const std::optional<std::string>& operator[](DesignId id) const {
+    return texts_[static_cast<std::size_t>(id)];
+  }
+  // Whether any item is given.
+  bool Any() const;
+  bool operator==(const DesignTexts&) const = default;
+
+ private:
+  std::array<std::optional<std::string>, kDesignCount> texts_;
+};
+
+// The values read from the texts given (m); nullopt where no text is given
+// or the text holds nothing but blanks (a box left empty).
+struct DesignData {
+  std::array<std::optional<double>, kDesignCount> values;
+
+  const std::optional<double>& operator[](DesignId id) const {
+    return values[static_cast<std::size_t>(id)];
+  }
+  std::optional<double>& operator[](DesignId id) { return values[static_cast<std::size_t>(id)]; }
+  bool Any() const;
+};
+
+// Each text given read by the leading-number rule, as a box reads its text;
+// an empty or blank text is no item.
+DesignData ReadDesignData(const DesignTexts& texts);
+
+}  // namespace kelvane

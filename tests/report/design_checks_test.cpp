@@ -1,0 +1,345 @@
+// The design checks read the run's envelope: each check passes and fails on
+// design data placed against the default pump stop, the culvert checks name
+// the nodes that break their limit, a limit equal to a level's own single
+// passes, and without design data the summary is unchanged.
+#include "report/design_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+struct DefaultRun {
+  SurgeRun run;
+  RunOutcome outcome;
+  RunSummary summary;
+  DefaultRun() {
+    outcome = Calculate(DefaultInputTexts(), run);
+    summary = SummarizeRun(run, outcome);
+  }
+};
+const DefaultRun& Default() {
+  static const DefaultRun run;
+  return run;
+}
+
+DesignData Data(const std::map<DesignId, std::string>& texts) {
+  DesignTexts design;
+  for (const auto& [id, text] : texts) design[id] = text;
+  return ReadDesignData(design);
+}
+
+const CheckRow* Find(const DesignCheckReport& report, CheckKind kind) {
+  for (const CheckRow& row : report.rows)
+    if (row.kind == kind) return &row;
+  return nullptr;
+}
+
+using enum DesignId;
+
+// The default run's lowest heads, node 1 to 6, are -4.340 -4.652 -4.765
+// -4.944 -5.130 -5.248 m; its highest -4.340 -3.925 -3.567 -3.205 -2.796
+// -2.531 m; the forebay (node 6) reaches -2.531 at step 1065 and stays at or
+// above -5.248 (step 1).
+TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    CheckKind kind;
+    bool pass;
+    int node;                       // the governing node
+    std::vector<int> failingNodes;  // ascending
+    bool withinModel;
+  };
+  const Row rows[] = {
+      {"forebay below wall top less freeboard",
+       {{ForebayWallTop, "-1.0"}, {ForebayFreeboard, "1.0"}},
+       CheckKind::ForebayHighest,
+       true,
+       6,
+       {},
+       true},
+      {"forebay over wall top less freeboard",
+       {{ForebayWallTop, "-2.0"}, {ForebayFreeboard, "1.0"}},
+       CheckKind::ForebayHighest,
+       false,
+       6,
+       {6},
+       true},
+      {"wall top alone: no freeboard",
+       {{ForebayWallTop, "-2.6"}},
+       CheckKind::ForebayHighest,
+       false,
+       6,
+       {6},
+       true},
+      {"forebay above the pumps' minimum",
+       {{PumpMinLevel, "-6"}},
+       CheckKind::ForebayLowest,
+       true,
+       6,
+       {},
+       true},
+      {"forebay below the pumps' minimum",
+       {{PumpMinLevel, "-5"}},
+       CheckKind::ForebayLowest,
+       false,
+       6,
+       {6},
+       true},
+      {"culvert deep enough runs full",
+       {{CulvertInvertUpstream, "-9"}, {CulvertInvertDownstream, "-9"}, {CulvertHeight, "3"}},
+       CheckKind::CulvertFull,
+       true,
+       6,
+       {},
+       true},
+      {"culvert soffit at -4.7 drains from node 3 on",
+       {{CulvertInvertUpstream, "-7.7"}, {CulvertInvertDownstream, "-7.7"}, {CulvertHeight, "3"}},
+       CheckKind::CulvertFull,
+       false,
+       6,
+       {3, 4, 5, 6},
+       false},
+      {"sloping soffit -4.2 to -5.3 drains at nodes 1 to 5, most at node 2",
+       {{CulvertInvertUpstream, "-7.2"}, {CulvertInvertDownstream, "-8.3"}, {CulvertHeight, "3"}},
+       CheckKind::CulvertFull,
+       false,
+       2,
+       {1, 2, 3, 4, 5},
+       false},
+      {"soffit at -4.7 stays clear of vapour",
+       {{CulvertInvertUpstream, "-7.7"}, {CulvertInvertDownstream, "-7.7"}, {CulvertHeight, "3"}},
+       CheckKind::Vacuum,
+       true,
+       6,
+       {},
+       false},
+      {"culvert 10.8 m above the water reaches vapour pressure",
+       {{CulvertInvertUpstream, "3"}, {CulvertInvertDownstream, "3"}, {CulvertHeight, "3"}},
+       CheckKind::Vacuum,
+       false,
+       6,
+       {1, 2, 3, 4, 5, 6},
+       false},
+      {"design pressure head 5 m holds",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "5"}},
+       CheckKind::DesignPressure,
+       true,
+       6,
+       {},
+       true},
+      {"design pressure head 3.3 m is passed at the forebay end",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "3.3"}},
+       CheckKind::DesignPressure,
+       false,
+       6,
+       {6},
+       true},
+  };
+  const DefaultRun& d = Default();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignCheckReport report = CheckDesign(Data(row.data), d.summary, d.run, d.outcome);
+    const CheckRow* check = Find(report, row.kind);
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->pass, row.pass);
+    EXPECT_EQ(check->verdictText, row.pass ? "满足" : "不满足");
+    EXPECT_EQ(check->node, row.node);
+    EXPECT_EQ(check->failingNodes, row.failingNodes);
+    EXPECT_EQ(report.withinModel, row.withinModel);
+    // The place and time are those of the envelope's extreme at that node.
+    const NodeEnvelope& e = d.summary.envelope[check->node - 1];
+    const ExtremeAt& extreme =
+        row.kind == CheckKind::DesignPressure || row.kind == CheckKind::ForebayHighest
+            ? e.highestHead
+            : e.lowestHead;
+    EXPECT_EQ(check->value, extreme.value);
+    EXPECT_EQ(check->step, extreme.step);
+    EXPECT_EQ(check->time, d.run.StepTime(extreme.step));
+    EXPECT_EQ(check->whenText, StepTimeText(d.run, extreme.step));
+    // The statement that the results leave the model comes with a failed
+    // culvert check only.
+    bool statement = false;
+    for (const std::string& s : report.conclusions)
+      statement |= s.starts_with("本次计算的部分结果超出");
+    EXPECT_EQ(statement, !row.withinModel);
+  }
+}
+
+// A limit typed as the shortest text of the level itself is rounded to that
+// very single and passes "at or below" and "at or above"; one unit in the
+// last place further fails.
+TEST(DesignChecks, LimitsCompareAtTheLevelsPrecision) {
+  const DefaultRun& d = Default();
+  auto text = [](float value) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  };
+  const float highest = d.summary.forebayHighest.value;
+  const float lowest = d.summary.forebayLowest.value;
+  struct Row {
+    float wallTop, pumpMin;
+    bool passHigh, passLow;
+  };
+  const Row rows[] = {
+      {highest, lowest, true, true},
+      {std::nextafter(highest, -10.0f), std::nextafter(lowest, 10.0f), false, false},
+  };
+  for (const Row& row : rows) {
+    const DesignData data =
+        Data({{ForebayWallTop, text(row.wallTop)}, {PumpMinLevel, text(row.pumpMin)}});
+    const DesignCheckReport report = CheckDesign(data, d.summary, d.run, d.outcome);
+    EXPECT_EQ(Find(report, CheckKind::ForebayHighest)->pass, row.passHigh) << text(row.wallTop);
+    EXPECT_EQ(Find(report, CheckKind::ForebayLowest)->pass, row.passLow) << text(row.pumpMin);
+  }
+}
+
+TEST(DesignChecks, OnlyTheChecksWhoseDataIsGivenRun) {
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    std::vector<CheckKind> kinds;
+    std::vector<DesignId> missing;
+  };
+  const Row rows[] = {
+      {"nothing", {}, {}, {}},
+      {"texts left empty are no data", {{PumpMinLevel, ""}, {ForebayWallTop, " \t"}}, {}, {}},
+      {"a text that reads as 0 is data", {{PumpMinLevel, "x"}}, {CheckKind::ForebayLowest}, {}},
+      {"freeboard without wall top", {{ForebayFreeboard, "0.5"}}, {}, {ForebayWallTop}},
+      {"height alone",
+       {{CulvertHeight, "3"}},
+       {},
+       {CulvertInvertUpstream, CulvertInvertDownstream}},
+      {"pressure head without the culvert",
+       {{CulvertDesignPressureHead, "10"}, {PumpMinLevel, "-6"}},
+       {CheckKind::ForebayLowest},
+       {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight}},
+      {"everything",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "10"},
+        {ForebayWallTop, "0"},
+        {ForebayFreeboard, "0.5"},
+        {PumpMinLevel, "-6"}},
+       {CheckKind::ForebayHighest, CheckKind::ForebayLowest, CheckKind::CulvertFull,
+        CheckKind::Vacuum, CheckKind::DesignPressure},
+       {}},
+  };
+  const DefaultRun& d = Default();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignCheckReport report = CheckDesign(Data(row.data), d.summary, d.run, d.outcome);
+    std::vector<CheckKind> kinds;
+    for (const CheckRow& check : report.rows) kinds.push_back(check.kind);
+    EXPECT_EQ(kinds, row.kinds);
+    EXPECT_EQ(report.missing, row.missing);
+  }
+}
+
+TEST(DesignChecks, SoffitRunsLinearlyFromEndToEnd) {
+  const DesignData data = Data(
+      {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-10"}, {CulvertHeight, "3.5"}});
+  EXPECT_EQ(SoffitAt(data, 1, 4), -4.5);
+  EXPECT_EQ(SoffitAt(data, 3, 4), -5.5);
+  EXPECT_EQ(SoffitAt(data, 5, 4), -6.5);
+}
+
+// The lines drawn with the envelope follow the soffit node by node; the
+// forebay's limits are those the checks use.
+TEST(DesignChecks, ChartLinesFollowTheDesignData) {
+  const RunGeometry geometry{100, 18};
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    std::vector<std::string> lines;
+    std::vector<double> limits;
+  };
+  const Row rows[] = {
+      {"nothing", {}, {}, {}},
+      {"forebay only",
+       {{ForebayWallTop, "-1"}, {ForebayFreeboard, "0.5"}, {PumpMinLevel, "-6"}},
+       {},
+       {-1.5, -6}},
+      {"culvert",
+       {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-10"}, {CulvertHeight, "3"}},
+       {"箱涵底板", "箱涵洞顶", "汽化限值（洞顶 - 汽化压力水头）"},
+       {}},
+      {"culvert with design pressure",
+       {{CulvertInvertUpstream, "-8"},
+        {CulvertInvertDownstream, "-10"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "20"}},
+       {"箱涵底板", "箱涵洞顶", "汽化限值（洞顶 - 汽化压力水头）", "设计内水压力限值"},
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignData data = Data(row.data);
+    const std::vector<ChartLine> lines = CulvertDesignLines(data, 2, geometry);
+    std::vector<std::string> names;
+    for (const ChartLine& line : lines) names.push_back(line.name);
+    EXPECT_EQ(names, row.lines);
+    const double offsets[] = {-3, 0, -(kAtmosphericHead - kVapourPressureHead), 20};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_EQ(lines[i].x, (std::vector<double>{0, 100, 200}));
+      EXPECT_EQ(lines[i].y,
+                (std::vector<double>{-5 + offsets[i], -6 + offsets[i], -7 + offsets[i]}));
+    }
+    std::vector<double> limits;
+    for (const ChartLimit& limit : ForebayDesignLimits(data)) limits.push_back(limit.value);
+    EXPECT_EQ(limits, row.limits);
+  }
+}
+
+// The words of the summary: the sentences the calculation report repeats,
+// and no section at all without design data.
+TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
+  const DefaultRun& d = Default();
+  const std::string plain = SummaryText(d.summary, d.run);
+  const DesignCheckReport none = CheckDesign({}, d.summary, d.run, d.outcome);
+  EXPECT_EQ(SummaryText(d.summary, d.run, &none), plain);
+
+  const DesignCheckReport report =
+      CheckDesign(Data({{ForebayWallTop, "-1.0"}, {ForebayFreeboard, "1.0"}, {PumpMinLevel, "-5"}}),
+                  d.summary, d.run, d.outcome);
+  const std::string text = SummaryText(d.summary, d.run, &report);
+  ASSERT_TRUE(text.starts_with(plain));
+  const std::vector<std::string> expected = {
+      "前池最高水位 -2.531 m（时段 1065，126.970 s），不高于墙顶高程减安全超高 -2.000 "
+      "m，满足要求。",
+      "前池最低水位 -5.248 m（时段 1，0.000 s），低于水泵最低运行水位 -5.000 m，不满足要求。",
+      "共 2 项校核，其中 1 项不满足要求。",
+  };
+  EXPECT_EQ(report.conclusions, expected);
+  for (const std::string& sentence : expected) {
+    EXPECT_NE(text.find("  " + sentence + "\n"), std::string::npos) << sentence;
+  }
+  EXPECT_NE(text.find("前池墙顶高程"), std::string::npos);
+
+  // A culvert above the water: the sentence names the nodes, the worst one,
+  // the vapour head used and that the results no longer hold.
+  const DesignCheckReport high = CheckDesign(
+      Data({{CulvertInvertUpstream, "3"}, {CulvertInvertDownstream, "3"}, {CulvertHeight, "3"}}),
+      d.summary, d.run, d.outcome);
+  EXPECT_EQ(Find(high, CheckKind::Vacuum)->sentence,
+            "箱涵节点 1 至 6 的最低水头低于洞顶高程减汽化压力水头（10.33 - 0.24 = 10.09 m，水温 20 "
+            "°C），最不利为节点 6（596.662 m），最低水头 -5.248 m（时段 1，0.000 s），限值 -4.090 "
+            "m：水在此汽化、水柱分离，计算结果无效，不满足要求。");
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,179 @@
+// The calculation report as a reader gets it: the text poppler extracts holds
+// every input, the summary's extremes and the design checks' sentences word
+// for word; its fonts are embedded; its pages render with ink; a report that
+// cannot be written leaves nothing behind.
+#include "ui/calculation_report.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "report/design_checks.h"
+#include "support/child_process.h"
+
+using namespace kelvane;
+
+namespace {
+
+// Without blanks and line breaks: the PDF wraps lines where it likes.
+std::string Squeezed(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != ' ' && c != '\n' && c != '\r' && c != '\f' && c != '\t') out += c;
+  }
+  return out;
+}
+
+struct Report {
+  SurgeRun run;
+  ReportInput input;
+  explicit Report(const DesignTexts& design) {
+    input.title = "某泵站 全部停泵";
+    input.notes = "第一行\n第二行";
+    input.design = design;
+    input.outcome = Calculate(input.texts, run);
+    input.run = &run;
+    input.summary = SummarizeRun(run, input.outcome);
+    input.date = "2026-01-31";
+  }
+  DesignCheckReport Checks() const {
+    return CheckDesign(ReadDesignData(input.design), input.summary, run, input.outcome);
+  }
+};
+
+// Design data whose checks pass and fail on the default pump stop.
+DesignTexts MixedDesign() {
+  DesignTexts design;
+  design[DesignId::ForebayWallTop] = "-1";
+  design[DesignId::ForebayFreeboard] = "1";
+  design[DesignId::PumpMinLevel] = "-5";
+  design[DesignId::CulvertInvertUpstream] = "-7.2";
+  design[DesignId::CulvertInvertDownstream] = "-8.3";
+  design[DesignId::CulvertHeight] = "3";
+  design[DesignId::CulvertDesignPressureHead] = "3.3";
+  return design;
+}
+
+std::string Tool(const char* name) { return std::string("/usr/bin/") + name; }
+
+}  // namespace
+
+class CalculationReportTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void textHoldsInputsExtremesAndVerdicts() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("计算书.pdf")).toStdString();
+    const Report report(MixedDesign());
+    WriteCalculationReport(report.input, path);
+
+    const test::ProcessResult text =
+        test::RunProcess({Tool("pdftotext"), "-enc", "UTF-8", path, "-"});
+    QCOMPARE(text.status, 0);
+    const std::string pdf = Squeezed(text.out);
+    std::vector<std::string> expected = {"某泵站全部停泵", "第一行", "第二行", "2026-01-31",
+                                         "“.153”",         "0.153",  "第1页共"};
+    for (const InputField& field : InputFields()) {
+      expected.push_back(field.caption);
+      expected.push_back("“" + std::string(field.defaultText) + "”");
+    }
+    for (const DesignField& field : DesignFields()) expected.push_back(field.caption);
+    // The summary's own texts of the extremes.
+    const RunSummary& s = report.input.summary;
+    for (const ExtremeAt& extreme : {s.forebayHighest, s.forebayLowest}) {
+      expected.push_back(FixedText(extreme.value, 3) + "m");
+      expected.push_back(StepTimeText(report.run, extreme.step));
+    }
+    for (const NodeEnvelope& node : s.envelope) {
+      expected.push_back(FixedText(node.highestHead.value, 3));
+      expected.push_back(FixedText(node.lowestVelocity.value, 3));
+    }
+    // Every check's row and verdict, and every conclusion, word for word.
+    const DesignCheckReport checks = report.Checks();
+    QCOMPARE(checks.rows.size(), std::size_t(5));
+    for (const CheckRow& row : checks.rows) {
+      expected.push_back(row.item);
+      expected.push_back(row.limitText);
+      expected.push_back(row.whereText);
+    }
+    for (const std::string& sentence : checks.conclusions) expected.push_back(sentence);
+    for (const std::string& piece : expected) {
+      QVERIFY2(pdf.find(Squeezed(piece)) != std::string::npos, piece.c_str());
+    }
+  }
+
+  void fontsAreEmbeddedAndPagesHaveInk() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("report.pdf")).toStdString();
+    const Report report{DesignTexts{}};
+    WriteCalculationReport(report.input, path);
+
+    // Every font, the Chinese one included, embedded ("emb" column "yes").
+    const test::ProcessResult fonts = test::RunProcess({Tool("pdffonts"), path});
+    QCOMPARE(fonts.status, 0);
+    const std::size_t emb = fonts.out.find(" emb ");
+    QVERIFY(emb != std::string::npos);
+    int fontCount = 0;
+    std::size_t line = fonts.out.find('\n', fonts.out.find("\n---") + 1) + 1;
+    for (; line < fonts.out.size(); line = fonts.out.find('\n', line) + 1) {
+      if (line == 0) break;
+      QCOMPARE(fonts.out.substr(line + emb + 1, 3), std::string("yes"));
+      ++fontCount;
+    }
+    QVERIFY(fontCount >= 1);
+
+    const std::string prefix = folder.filePath(QStringLiteral("page")).toStdString();
+    const test::ProcessResult pages =
+        test::RunProcess({Tool("pdftoppm"), "-r", "30", "-png", path, prefix});
+    QCOMPARE(pages.status, 0);
+    int rendered = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path().toStdString())) {
+      if (entry.path().extension() != ".png") continue;
+      const QImage page(QString::fromStdString(entry.path().string()));
+      QVERIFY(!page.isNull());
+      int ink = 0;
+      for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 128;
+      QVERIFY2(ink > 100, entry.path().c_str());
+      ++rendered;
+    }
+    QVERIFY(rendered >= 2);
+  }
+
+  // An item left blank is listed as typed and checks nothing.
+  void blankDesignItemChecksNothing() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("blank.pdf")).toStdString();
+    DesignTexts design;
+    design[DesignId::PumpMinLevel] = " ";
+    const Report report(design);
+    WriteCalculationReport(report.input, path);
+    const test::ProcessResult text =
+        test::RunProcess({Tool("pdftotext"), "-enc", "UTF-8", path, "-"});
+    QCOMPARE(text.status, 0);
+    const std::string pdf = Squeezed(text.out);
+    for (const char* piece : {"“”", "空，不计", "未给出设计资料，未作校核。"}) {
+      QVERIFY2(pdf.find(piece) != std::string::npos, piece);
+    }
+  }
+
+  void failedWriteLeavesNothing() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("missing/report.pdf")).toStdString();
+    const Report report{DesignTexts{}};
+    try {
+      WriteCalculationReport(report.input, path);
+      QFAIL("written into a missing folder");
+    } catch (const RunError& error) {
+      QCOMPARE(error.code(), ErrorCode::PathNotFound);
+    }
+    QVERIFY(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+  }
+};
+
+QTEST_MAIN(CalculationReportTest)
+#include "calculation_report_test.moc"
