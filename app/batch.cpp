@@ -14,6 +14,7 @@
 #include "cases/case_file.h"
 #include "image_outputs.h"
 #include "output/output.h"
+#include "report/chart_scene.h"
 #include "report/report.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
@@ -151,11 +152,25 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
           throw RunError(ErrorCode::SubscriptOutOfRange, at);
         }
       }
-      images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
+      // SVG is written here, without the windows.
+      if (IsSvgPath(options.historyPlot)) {
+        SaveChartSvg(HistoryChart(run, GeometryOf(outcome), nodes, options.quantity),
+                     options.historyPlot);
+      } else {
+        images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
+      }
     });
   }
   if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] { images.Get().envelope(run, outcome, options.envelopePlot); });
+    outputs.Run(Stage::Chart, [&] {
+      if (IsSvgPath(options.envelopePlot)) {
+        SaveChartSvg(
+            EnvelopeChart(SummarizeRun(run, outcome), run, GeometryOf(outcome), EnvelopeOf::Head),
+            options.envelopePlot);
+      } else {
+        images.Get().envelope(run, outcome, options.envelopePlot);
+      }
+    });
   }
   if (summarize) {
     outputs.Run(Stage::Report, [&] {

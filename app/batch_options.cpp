@@ -9,6 +9,7 @@
 
 #include "cases/case_file.h"
 #include "output/output.h"
+#include "report/chart_scene.h"
 #include "report/report.h"
 
 namespace kelvane {
@@ -93,8 +94,15 @@ bool CommandDrawsImages(int argc, char** argv) {
     std::string_view name = word.substr(2);
     const std::size_t equals = name.find('=');
     name = name.substr(0, equals);
-    if (name == "plot" || name == "history-plot" || name == "envelope-plot" ||
-        name == "sweep-plot") {
+    const bool hasNext = equals == std::string_view::npos && i + 1 < argc;
+    const std::string_view value = equals != std::string_view::npos ? word.substr(2 + equals + 1)
+                                   : hasNext                        ? std::string_view(argv[i + 1])
+                                                                    : std::string_view();
+    // The charts as SVG are written here; the PNG images and the plot need
+    // the windows program.
+    if (name == "plot" ||
+        ((name == "history-plot" || name == "envelope-plot" || name == "sweep-plot") &&
+         !IsSvgPath(value))) {
       return true;
     }
     if (equals == std::string_view::npos) ++i;  // every other option takes the next word
@@ -208,7 +216,7 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
     const std::string& file = option[0] == 'p'   ? options.plot
                               : option[0] == 'h' ? options.historyPlot
                                                  : options.envelopePlot;
-    if (!file.empty() && !BatchCanPlot()) {
+    if (!file.empty() && !BatchCanPlot() && (file == options.plot || !IsSvgPath(file))) {
       throw UsageError(std::string("此版本不含窗口，不能画图（--") + option + "）");
     }
   }

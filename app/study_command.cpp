@@ -16,6 +16,7 @@
 #include "batch_options.h"
 #include "image_outputs.h"
 #include "report/chart_data.h"
+#include "report/chart_scene.h"
 #include "terminal_progress.h"
 
 namespace kelvane {
@@ -177,7 +178,7 @@ void CheckStudyOptions(const BatchOptions& options,
        (summary != "-" && study.csv != "-" && SameOutputFile(study.csv, summary)))) {
     throw UsageError("--sweep-csv 与 --summary 指向同一处 " + Quoted(study.csv));
   }
-  if (!study.plot.empty() && !BatchCanPlot()) {
+  if (!study.plot.empty() && !IsSvgPath(study.plot) && !BatchCanPlot()) {
     throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
   }
   for (const std::string* other : {&study.csv, &summary}) {
@@ -319,7 +320,12 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      images.Get().chart(chartPoints.Chart(study.plan, study.limits), study.plot);
+      const ChartData chart = chartPoints.Chart(study.plan, study.limits);
+      if (IsSvgPath(study.plot)) {
+        SaveChartSvg(chart, study.plot);  // without the windows
+      } else {
+        images.Get().chart(chart, study.plot);
+      }
     } catch (...) {
       PrintError(CurrentExceptionAsRunError(Stage::Chart));
       status = 1;
