@@ -10,22 +10,24 @@
 namespace kelvane {
 namespace {
 
-constexpr double kMargin = 10;        // px around everything
-constexpr double kTickLength = 5;     // px
-constexpr double kLegendRow = 18;     // px per legend row
-constexpr double kLegendGap = 18;     // px between legend entries
-constexpr double kXTickSpacing = 90;  // px per x interval, about
-constexpr double kYTickSpacing = 50;  // px per y interval, about
+constexpr double kMargin = 10;         // px around everything
+constexpr double kTickLength = 5;      // px
+constexpr double kLegendRow = 18;      // px per legend row
+constexpr double kLegendGap = 18;      // px between legend entries
+constexpr double kXTickSpacing = 110;  // px per x interval, about
+constexpr double kYTickSpacing = 60;   // px per y interval, about
 
-// The step of the ticks: 1, 2 or 5 times a power of ten, the smallest that
-// gives at most `target` intervals over `span`.
+// The step of the ticks: 1, 2 or 5 times a power of ten whose number of
+// intervals over `span` lies nearest `target` (by ratio).
 double NiceStep(double span, int target) {
   const double rough = span / std::max(target, 1);
   const double power = std::pow(10.0, std::floor(std::log10(rough)));
-  for (double m : {1.0, 2.0, 5.0}) {
-    if (rough <= m * power * (1 + 1e-9)) return m * power;
+  double best = power;
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    const double step = m * power;
+    if (std::abs(std::log(step / rough)) < std::abs(std::log(best / rough))) best = step;
   }
-  return 10 * power;
+  return best;
 }
 
 // The point where the segment a-b crosses x = at.
@@ -193,8 +195,10 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
   const double plotTop = top;
   const double plotHeight = std::max(1.0, bottom - plotTop);
   if (drawn) {
-    scene.yTicks = NiceTicks(scene.range.yFrom, scene.range.yTo,
-                             std::max(2, int(std::lround(plotHeight / kYTickSpacing))));
+    // At least five intervals where they find room: a short plot still reads.
+    const int target = std::max(
+        {2, std::min(5, int(plotHeight / 25)), int(std::lround(plotHeight / kYTickSpacing))});
+    scene.yTicks = NiceTicks(scene.range.yFrom, scene.range.yTo, target);
   }
   double labelWidth = 0;
   for (const AxisTick& tick : scene.yTicks)
