@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPolygonF>
 #include <QStringList>
+#include <deque>
 
 #include "output/output.h"
 
@@ -46,14 +47,40 @@ void SetLimitDashes(QPen& pen) {
   pen.setDashPattern({8 / w, 3 / w, 2 / w, 3 / w});
 }
 
-void Text(QPainter& painter, const SceneText& text,
+// The fonts of one drawing, each made and measured once.
+class Fonts {
+ public:
+  const QFont& Get(double size, bool bold, const QFontMetricsF** metrics) {
+    for (Entry& entry : entries_) {
+      if (entry.size == size && entry.bold == bold) {
+        *metrics = &entry.metrics;
+        return entry.font;
+      }
+    }
+    const QFont font = ChartFont(size, bold);
+    entries_.push_back({size, bold, font, QFontMetricsF(font)});
+    *metrics = &entries_.back().metrics;
+    return entries_.back().font;
+  }
+
+ private:
+  struct Entry {
+    double size;
+    bool bold;
+    QFont font;
+    QFontMetricsF metrics;
+  };
+  std::deque<Entry> entries_;
+};
+
+void Text(QPainter& painter, Fonts& fonts, const SceneText& text,
           const QColor& colour = QColor(0x20, 0x20, 0x20)) {
   if (text.text.empty()) return;
   const QString string = QString::fromStdString(text.text);
-  const QFont font = ChartFont(text.size, text.bold);
-  painter.setFont(font);
+  const QFontMetricsF* metrics = nullptr;
+  painter.setFont(fonts.Get(text.size, text.bold, &metrics));
   painter.setPen(colour);
-  const double width = QFontMetricsF(font).horizontalAdvance(string);
+  const double width = metrics->horizontalAdvance(string);
   const double shift = text.anchor == TextAnchor::Start ? 0
                        : text.anchor == TextAnchor::End ? -width
                                                         : -width / 2;
@@ -83,6 +110,7 @@ void Markers(QPainter& painter, const std::vector<ScenePoint>& points, unsigned 
 void PaintChart(QPainter& painter, const ChartScene& scene) {
   painter.save();
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+  Fonts fonts;
   painter.fillRect(QRectF(0, 0, scene.width, scene.height), Qt::white);
   const SceneRect& p = scene.plot;
   const QRectF plot(p.left, p.top, p.width, p.height);
@@ -96,8 +124,8 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
     painter.drawLine(QPointF(x, p.Bottom()), QPointF(x, p.Bottom() + 5));
   for (double y : scene.yTickAt) painter.drawLine(QPointF(p.left - 5, y), QPointF(p.left, y));
   painter.drawRect(plot);
-  for (const SceneText& label : scene.xLabels) Text(painter, label);
-  for (const SceneText& label : scene.yLabels) Text(painter, label);
+  for (const SceneText& label : scene.xLabels) Text(painter, fonts, label);
+  for (const SceneText& label : scene.yLabels) Text(painter, fonts, label);
 
   // The limits and lines, clipped to the plot.
   painter.save();
@@ -121,10 +149,10 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
   }
   painter.restore();
 
-  Text(painter, scene.title);
-  Text(painter, scene.xTitle);
-  Text(painter, scene.yTitle);
-  Text(painter, scene.note, QColor(0x60, 0x60, 0x60));
+  Text(painter, fonts, scene.title);
+  Text(painter, fonts, scene.xTitle);
+  Text(painter, fonts, scene.yTitle);
+  Text(painter, fonts, scene.note, QColor(0x60, 0x60, 0x60));
   for (const LegendEntry& entry : scene.legend) {
     QPen pen(Rgb(entry.colour), 1.5);
     if (entry.limit) {
@@ -136,7 +164,7 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
     painter.drawLine(Point(entry.swatch), QPointF(entry.swatch.x + kLegendSwatch, entry.swatch.y));
     if (entry.markers)
       Markers(painter, {{entry.swatch.x + kLegendSwatch / 2, entry.swatch.y}}, entry.colour);
-    Text(painter, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize});
+    Text(painter, fonts, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize});
   }
   painter.restore();
 }
