@@ -156,17 +156,42 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
   const double rowWidth = std::max(1.0, width - 2 * kMargin);
   std::vector<std::vector<std::size_t>> rows;
   std::vector<double> rowWidths;
-  for (std::size_t k = 0; k < entries.size(); ++k) {
-    const double w = kLegendSwatch + 6 + TextWidth(entries[k].text, kLabelSize);
-    entries[k].box.width = w;
-    entries[k].box.height = kLegendRow;
-    if (rows.empty() || rowWidths.back() + kLegendGap + w > rowWidth) {
-      rows.push_back({});
-      rowWidths.push_back(w);
-    } else {
-      rowWidths.back() += kLegendGap + w;
+  auto flow = [&] {
+    rows.clear();
+    rowWidths.clear();
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+      const double w =
+          (entries[k].more ? 0 : kLegendSwatch + 6) + TextWidth(entries[k].text, kLabelSize);
+      entries[k].box.width = w;
+      entries[k].box.height = kLegendRow;
+      if (rows.empty() || rowWidths.back() + kLegendGap + w > rowWidth) {
+        rows.push_back({});
+        rowWidths.push_back(w);
+      } else {
+        rowWidths.back() += kLegendGap + w;
+      }
+      rows.back().push_back(k);
     }
-    rows.back().push_back(k);
+  };
+  flow();
+  // The legend takes at most about a quarter of the height; the entries
+  // that would not fit are counted in a last one ("另有 12 条").
+  const std::size_t maxRows = std::max<std::size_t>(1, std::size_t(0.25 * height / kLegendRow));
+  if (rows.size() > maxRows) {
+    // Lines are left out from the last; the limits stay.
+    const std::vector<LegendEntry> all = std::move(entries);
+    const std::size_t lines = data.lines.size();
+    std::size_t kept = std::min(lines, rows[maxRows - 1].back() + 1);
+    do {
+      --kept;
+      entries.assign(all.begin(), all.begin() + std::ptrdiff_t(kept));
+      LegendEntry more;
+      more.more = true;
+      more.text = "另有 " + std::to_string(lines - kept) + " 条";
+      entries.push_back(more);
+      entries.insert(entries.end(), all.begin() + std::ptrdiff_t(lines), all.end());
+      flow();
+    } while (rows.size() > maxRows && kept > 0);
   }
   const double legendTop = height - kMargin - kLegendRow * double(rows.size());
   for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -177,7 +202,8 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
       entry.box.left = left;
       entry.box.top = rowTop;
       entry.swatch = {left, rowTop + kLegendRow / 2};
-      entry.textAt = {left + kLegendSwatch + 6, rowTop + kLegendRow / 2 + 0.35 * kLabelSize};
+      entry.textAt = {left + (entry.more ? 0 : kLegendSwatch + 6),
+                      rowTop + kLegendRow / 2 + 0.35 * kLabelSize};
       left += entry.box.width + kLegendGap;
     }
   }
@@ -453,6 +479,10 @@ std::string ChartSvg(const ChartScene& scene) {
   Text(out, scene.note, " fill=\"#606060\"");
   out += "</g>\n";
   for (const LegendEntry& entry : scene.legend) {
+    if (entry.more) {
+      Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
+      continue;
+    }
     const ScenePoint end{entry.swatch.x + kLegendSwatch, entry.swatch.y};
     out += "<g stroke=\"" + Colour(entry.colour) + "\" stroke-width=\"1.5\"" +
            (entry.limit ? kLimitDashes : DashArray(entry.style)) + ">";

@@ -98,6 +98,7 @@ struct LegendEntry {
   LineStyle style = LineStyle::Solid;
   bool markers = false;
   bool limit = false;  // drawn as a limit: dash-dotted
+  bool more = false;   // text only: how many entries did not fit
 };
 constexpr double kLegendSwatch = 24;  // px
 

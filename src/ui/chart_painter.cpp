@@ -154,6 +154,10 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
   Text(painter, fonts, scene.yTitle);
   Text(painter, fonts, scene.note, QColor(0x60, 0x60, 0x60));
   for (const LegendEntry& entry : scene.legend) {
+    if (entry.more) {
+      Text(painter, fonts, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize});
+      continue;
+    }
     QPen pen(Rgb(entry.colour), 1.5);
     if (entry.limit) {
       SetLimitDashes(pen);

@@ -34,7 +34,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   status_->setStyleSheet(QStringLiteral("color: #b00000"));
   status_->hide();
   reset_ = new QPushButton(tr("复位"), this);
-  reset_->setToolTip(tr("拖动鼠标框选放大；右键缩小；复位回到全图"));
+  reset_->setToolTip(tr("拖动鼠标框选放大；右键退回上一次放大；复位回到全图"));
   image_ = new QPushButton(tr("导出图片…"), this);
   csv_ = new QPushButton(tr("导出 CSV…"), this);
   close_ = new QPushButton(tr("关闭"), this);

@@ -194,6 +194,19 @@ TEST(Scene, LegendOfOneSixAndTwentyLines) {
     // Every line has its colour in the legend and on the plot.
     for (int n = 0; n < lines; ++n) EXPECT_EQ(scene.legend[n].colour, scene.lines[n].colour);
   }
+  // Two hundred lines: the legend keeps to its share of the height, counts
+  // the lines it leaves out and keeps the limit.
+  ChartData many = Chart(200, 10);
+  many.limits.push_back({"限值", 3});
+  const ChartScene crowded = LayoutChart(many, 800, 500);
+  EXPECT_GT(crowded.plot.height, 0.5 * 500);
+  ASSERT_GE(crowded.legend.size(), 3u);
+  const LegendEntry& more = crowded.legend[crowded.legend.size() - 2];
+  ASSERT_TRUE(more.more);
+  const std::size_t shown = crowded.legend.size() - 2;
+  EXPECT_EQ(more.text, "另有 " + std::to_string(200 - shown) + " 条");
+  EXPECT_EQ(crowded.legend[shown - 1].text, many.lines[shown - 1].name);
+  EXPECT_TRUE(crowded.legend.back().limit);
   // Twenty lines take more rows than one.
   EXPECT_LT(LayoutChart(Chart(20, 10), 800, 500).plot.height,
             LayoutChart(Chart(1, 10), 800, 500).plot.height);
