@@ -22,6 +22,8 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth
+  # A window manager on the Xvfb display of tools/screenshots.sh.
+  openbox
   python3
   clang libclang-rt-14-dev
   libcsv-dev
