@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "report/chart_scene.h"
 #include "report/report.h"
 
 namespace kelvane {
@@ -151,7 +152,9 @@ std::string RunOptionsHelp(const HelpColumns& columns) {
   for (const Option& option : Options()) {
     if (!Listed(option) || option.kind == OptionKind::InputBox || option.use == kStudy) continue;
     std::string meaning = option.meaning;
-    if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) meaning += "；此版本不含";
+    if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) {
+      meaning += option.svg ? "；此版本只写 SVG" : "；此版本不含";
+    }
     text += HelpLine(columns, option, meaning);
   }
   return text;
@@ -223,8 +226,10 @@ CommandLine SplitCommandLine(int argc, char** argv) {
   return line;
 }
 
-bool NeedsWindowsProgram(const Option& option, std::string_view /*value*/) {
-  return option.kind == OptionKind::ImageOutput;
+bool NeedsWindowsProgram(const Option& option, std::string_view value) {
+  // The charts as SVG are written without the windows; the PNG images and
+  // the plot need them.
+  return option.kind == OptionKind::ImageOutput && !(option.svg && IsSvgPath(value));
 }
 
 bool CommandNeedsWindowsProgram(const CommandLine& line) {
