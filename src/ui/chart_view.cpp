@@ -11,7 +11,7 @@
 #include <cmath>
 
 #include "output/output.h"
-#include "ui/main_window.h"
+#include "ui/run_error_box.h"
 
 namespace kelvane::ui {
 

@@ -9,7 +9,7 @@
 #include "output/output.h"
 #include "report/report.h"
 #include "ui/chart_view.h"
-#include "ui/main_frame.h"
+#include "ui/main_window.h"
 #include "ui/picture.h"
 #include "ui/translations.h"
 
@@ -56,8 +56,8 @@ int RunMainWindow(int argc, char** argv) {
   // The interface is Chinese: the toolkit's own dialogs and buttons too.
   QTranslator toolkit;
   InstallToolkitTranslations(toolkit);
-  MainFrame frame;
-  frame.show();
+  MainWindow window;
+  window.show();
   return app.exec();
 }
 
