@@ -45,6 +45,7 @@ void PointAt(ChartView* view, double fractionX, double fractionY) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseInterfaceLocale();
   QApplication app(argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: kelvane-screenshots FOLDER\n");

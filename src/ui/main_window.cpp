@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <exception>
 
@@ -19,6 +21,11 @@ namespace kelvane::ui {
 namespace {
 
 constexpr int kRecentCount = 5;
+
+void CloseOnEscape(QWidget* window) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+  QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+}
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
 
@@ -80,6 +87,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     QAction* a = menu->addAction(text);
     a->setObjectName(QLatin1String(name));
     a->setShortcut(keys);
+    // The menus' shortcuts work in every window of the program (not over a
+    // modal dialog).
+    a->setShortcutContext(Qt::ApplicationShortcut);
     connect(a, &QAction::triggered, this, slot);
     return a;
   };
@@ -117,9 +127,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
       QKeySequence(Qt::CTRL | Qt::Key_E));
 
   QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
-  action(help, tr("使用说明"), "ShowHelp", [this] { showHelp(); });
+  action(
+      help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
   action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
 
+  // A box's own key bindings (Ctrl+E: end of line) give way to the menus'.
+  QApplication::instance()->installEventFilter(this);
   // The results and plot commands follow their buttons' states.
   inputForm_->PlotButton()->installEventFilter(this);
   inputForm_->ResultsButton()->installEventFilter(this);
@@ -154,7 +167,20 @@ MainWindow::~MainWindow() {
   delete helpWindow_.data();
 }
 
+bool MainWindow::IsMenuShortcut(const QKeyEvent& key) const {
+  const QKeySequence typed(key.keyCombination());
+  for (const QAction* a : findChildren<QAction*>()) {
+    if (a->isEnabled() && !a->shortcut().isEmpty() && a->shortcut() == typed) return true;
+  }
+  return false;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && !QApplication::activeModalWidget() &&
+      IsMenuShortcut(*static_cast<QKeyEvent*>(event))) {
+    event->ignore();  // not the widget's: the shortcut goes to the menu's action
+    return true;
+  }
   if (event->type() == QEvent::EnabledChange) {
     resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
     plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
@@ -219,6 +245,7 @@ void MainWindow::showHistory() {
   if (!historyWindow_) {
     historyWindow_ = new HistoryWindow();
     historyWindow_->SetSaveFileChooser(ChooserFor(historyWindow_));
+    CloseOnEscape(historyWindow_);
     historyWindow_->ShowRun(inputForm_->Run(), GeometryOf(*outcome));
   }
   historyWindow_->show();
@@ -232,6 +259,7 @@ void MainWindow::showEnvelope() {
   if (!envelopeWindow_) {
     envelopeWindow_ = new EnvelopeWindow();
     envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
+    CloseOnEscape(envelopeWindow_);
     envelopeWindow_->ShowRun(inputForm_->Run(), *outcome);
   }
   envelopeWindow_->show();
@@ -377,10 +405,13 @@ bool MainWindow::saveCaseAs() {
 }
 
 bool MainWindow::MaybeSave() {
-  if (caseFile_.isEmpty() || !isWindowModified()) return true;
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvane"),
-                  tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName()),
-                  QMessageBox::NoButton, this);
+  // Without a case file the typed inputs are compared with the default texts.
+  if (inputForm_->Inputs() == saved_.texts) return true;
+  const QString question =
+      caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")
+                          : tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName());
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvane"), question, QMessageBox::NoButton,
+                  this);
   box.setObjectName(QStringLiteral("SaveCaseQuestion"));
   QPushButton* save = box.addButton(tr("保存"), QMessageBox::AcceptRole);
   QPushButton* discard = box.addButton(tr("不保存"), QMessageBox::DestructiveRole);
@@ -443,6 +474,7 @@ void MainWindow::showHelp() {
            "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。</li>"
            "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
     browser->setHtml(html);
+    CloseOnEscape(browser);
     helpWindow_ = browser;
   }
   helpWindow_->show();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
@@ -90,8 +91,11 @@ class MainWindow : public QMainWindow {
   void UpdateRecentMenu();
   void RememberRecent(const QString& path);
   bool SaveTo(const QString& path);
-  // Asks 保存 / 不保存 / 取消 when a case file is open and modified; false
-  // when the user cancels (or saving fails).
+  // Whether `key` is the shortcut of an enabled menu command.
+  bool IsMenuShortcut(const QKeyEvent& key) const;
+  // Asks 保存 / 不保存 / 取消 when the boxes differ from the open case file
+  // as last read or written or, with none open, from the default texts;
+  // false when the user cancels (or saving fails).
   bool MaybeSave();
   void ShowFailure(const QString& message);
 
@@ -109,7 +113,7 @@ class MainWindow : public QMainWindow {
   CaseFileAccess cases_;
 
   QString caseFile_;
-  CaseTexts saved_;  // the open case file's contents as last read or written
+  CaseTexts saved_;  // the open case file as last read or written; else the defaults
   bool runComplete_ = false;
 
   QAction* newAction_;

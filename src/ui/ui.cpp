@@ -52,6 +52,7 @@ void WithApplication(Draw&& draw) {
 }  // namespace
 
 int RunMainWindow(int argc, char** argv) {
+  UseInterfaceLocale();
   QApplication app(argc, argv);
   // The interface is Chinese: the toolkit's own dialogs and buttons too.
   QTranslator toolkit;

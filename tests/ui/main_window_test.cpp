@@ -340,8 +340,8 @@ void MainWindowTest::realSaveDialog() {
   watchdog.Expect(answer(QMessageBox::Yes));
   form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
-  QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|all files (*);(*.txt);(*.dat)|"
-                                "all files (*)|10"));
+  QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|所有文件 (*);(*.txt);(*.dat)|"
+                                "所有文件 (*)|10"));
   QVERIFY2(question.contains(QStringLiteral("existing.txt")), qPrintable(question));
   const QByteArray replaced = ReadAll(path);
   QVERIFY(replaced.startsWith(QByteArray::fromHex("D4CBCBE3BDE1B9FBCEAAA3BA0D0A")));
@@ -579,7 +579,12 @@ void MainWindowTest::exitClosesEveryWindow() {
   s.window.showResults();
   QPointer<PlotWindow> plot = s.window.plotWindow();
   QVERIFY(plot && plot->isVisible() && s.window.resultsWindow()->isVisible());
+  // The typed step count is not kept: the question is answered 不保存.
+  ModalWatchdog watchdog;
+  QString question;
+  watchdog.Expect(Press(QStringLiteral("不保存"), &question));
   Button(s.form, 2)->click();  // "退出"
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QVERIFY(!s.form.isVisible());
   QVERIFY(!s.window.resultsWindow()->isVisible());
   QTRY_VERIFY_WITH_TIMEOUT(plot.isNull(), 5000);
