@@ -10,10 +10,13 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTextBrowser>
+#include <cmath>
 #include <exception>
 
 #include "cases/case_file.h"
+#include "solver/run_preview.h"
 #include "ui/run_error_box.h"
 
 namespace kelvane::ui {
@@ -25,6 +28,12 @@ constexpr int kRecentCount = 5;
 void CloseOnEscape(QWidget* window) {
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
   QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+}
+
+// A figure of the status line: four significant digits, whole numbers from
+// 1000 on.
+QString Figure(double value) {
+  return std::abs(value) >= 1000 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 4);
 }
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
@@ -131,6 +140,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
       help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
   action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
 
+  runPreview_ = new QLabel(this);
+  runPreview_->setObjectName(QStringLiteral("RunPreview"));
+  statusBar()->addWidget(runPreview_, 1);
+  statusBar()->setSizeGripEnabled(false);
+
   // A box's own key bindings (Ctrl+E: end of line) give way to the menus'.
   QApplication::instance()->installEventFilter(this);
   // The results and plot commands follow their buttons' states.
@@ -155,6 +169,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   };
 
   cases_ = CaseFileLibrary();
+  ShowRunPreview();
   RunFinished(false);
   UpdateCaseActions();
   UpdateCaption();
@@ -297,7 +312,24 @@ void MainWindow::UpdateCaption() {
   setWindowModified(!caseFile_.isEmpty() && inputForm_->Inputs() != saved_.texts);
 }
 
-void MainWindow::InputsEdited() { UpdateCaption(); }
+void MainWindow::InputsEdited() {
+  UpdateCaption();
+  ShowRunPreview();
+}
+
+void MainWindow::ShowRunPreview() {
+  const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs());
+  if (!preview) {
+    runPreview_->setText(tr("这些输入构不成一次计算：时间步长无从得出"));
+    return;
+  }
+  QString limit = std::isfinite(preview->stabilityLimit)
+                      ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
+                      : tr("无（前池水位不稳定）");
+  runPreview_->setText(tr("时间步长 %1 s　计算历时 %2 s　2L/a %3 s　前池面积稳定下限 %4")
+                           .arg(Figure(preview->timeStep), Figure(preview->duration),
+                                Figure(preview->waveReturn), limit));
+}
 
 void MainWindow::UpdateCaseActions() {
   const bool wired = cases_.read && cases_.write;

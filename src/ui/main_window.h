@@ -86,6 +86,9 @@ class MainWindow : public QMainWindow {
   void RunStarted();
   void RunFinished(bool complete);
   void InputsEdited();
+  // The status line: time step, duration, 2L/a and the forebay stability
+  // limit of the run the boxes give.
+  void ShowRunPreview();
   void UpdateCaption();
   void UpdateCaseActions();
   void UpdateRecentMenu();
@@ -126,6 +129,7 @@ class MainWindow : public QMainWindow {
   QAction* historyAction_;
   QAction* envelopeAction_;
   QMenu* recentMenu_;
+  QLabel* runPreview_;
 };
 
 // The caption: "Kelvane" without a case file, "NAME[*] - Kelvane" with one
