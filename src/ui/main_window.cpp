@@ -361,6 +361,14 @@ void MainWindow::RememberRecent(const QString& path) {
   UpdateRecentMenu();
 }
 
+void MainWindow::ForgetRecent(const QString& path) {
+  QSettings settings = Settings();
+  QStringList recent = settings.value(QStringLiteral("recentCaseFiles")).toStringList();
+  if (recent.removeAll(QFileInfo(path).absoluteFilePath()) == 0) return;
+  settings.setValue(QStringLiteral("recentCaseFiles"), recent);
+  UpdateRecentMenu();
+}
+
 void MainWindow::ShowFailure(const QString& message) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), message, QMessageBox::Ok, this);
   box.setObjectName(QStringLiteral("CaseFileMessage"));
@@ -388,10 +396,13 @@ void MainWindow::openCase(const QString& path) {
     read = cases_.read(path.toStdString());
   } catch (const RunError& error) {
     ShowFailure(RunErrorMessage(error));
+    ForgetRecent(path);
     return;
   } catch (const std::exception& error) {
-    // Nothing in the window changes when opening fails.
+    // Nothing in the window changes when opening fails; a recent file that
+    // no longer opens leaves the list.
     ShowFailure(QString::fromUtf8(error.what()));
+    ForgetRecent(path);
     return;
   }
   caseFile_ = path;

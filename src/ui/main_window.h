@@ -93,6 +93,7 @@ class MainWindow : public QMainWindow {
   void UpdateCaseActions();
   void UpdateRecentMenu();
   void RememberRecent(const QString& path);
+  void ForgetRecent(const QString& path);
   bool SaveTo(const QString& path);
   // Whether `key` is the shortcut of an enabled menu command.
   bool IsMenuShortcut(const QKeyEvent& key) const;
