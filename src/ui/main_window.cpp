@@ -489,20 +489,48 @@ void MainWindow::showHelp() {
     browser->setObjectName(QStringLiteral("HelpWindow"));
     browser->setWindowTitle(tr("使用说明"));
     browser->resize(720, 640);
-    QString html =
-        tr("<h3>输入</h3><p>在十六个输入框中输入数值后按“计算”（或 Enter）。"
-           "输入框按其文本开头的数字读取。</p>");
+    QString html = tr(
+        "<h3>输入</h3><p>在十六个输入框中输入数值后按“计算”。"
+        "输入框按其文本开头的数字读取（空格忽略，读到第一个其他字符为止，没有数字读作 0）。</p>");
     html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr><th>") +
             tr("输入框") + QStringLiteral("</th><th>") + tr("单位") + QStringLiteral("</th><th>") +
-            tr("含义") + QStringLiteral("</th></tr>");
+            tr("默认值") + QStringLiteral("</th><th>") + tr("含义") + QStringLiteral("</th></tr>");
     for (int k = 0; k < kInputCount; ++k) {
       const InputField& field = InputFields()[k];
       html += QStringLiteral("<tr><td>") + QString::fromUtf8(field.caption) +
               QStringLiteral("</td><td>") +
               (*field.unit ? QString::fromUtf8(field.unit) : tr("（无量纲）")) +
+              QStringLiteral("</td><td>") + QString::fromUtf8(field.defaultText) +
               QStringLiteral("</td><td>") + tr(kBoxMeanings[k]) + QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
+    html += tr(
+        "<h3>输入检查</h3><p>读取结果与所输文本不一致的输入框（如“41.6m3/s”、全角数字、"
+        "“−4.34”中的非 ASCII 减号），以及不可能的数值（波速、长度、水力半径、面积不大于 0，"
+        "沿程水头损失系数或输出间隔为负，计算时段数不在 1 至 32766 之内，输出时段超出计算时段，"
+        "初始输出时段晚于终端输出时段，前池水面面积低于稳定下限）会以浅黄色底色标出。"
+        "鼠标停在输入框上，提示框给出名称、单位、读作的数值和标出的原因。"
+        "检查只作提示，“计算”照常按原文读取。</p>"
+        "<h3>时间步长与计算历时</h3><p>窗口底部的状态栏随每次输入显示："
+        "时间步长 Δt = 箱涵总长 ÷（划分管段数 × 弹性波速）；"
+        "计算历时 =（计算时段数 − 1）× Δt，第 1 时段为恒定流；"
+        "2L/a 为水击波在箱涵中往返一次的时间；以及前池面积稳定下限。"
+        "管段数加倍，Δt 减半，同样的计算时段数所覆盖的时间也减半。</p>"
+        "<h3>前池面积稳定下限</h3><p>前池水位按上一时段的流量逐时段推算。"
+        "前池水面面积小于下限（箱涵断面面积 × Δt × 重力加速度 ÷ 2 ÷ 弹性波速）时，"
+        "前池水位一正一负交替放大，几百个时段内即溢出；面积略大于下限时计算虽不发散，"
+        "仍可能出现虚假的大幅振荡。下限随 Δt 变小而变小。</p>"
+        "<h3>按键</h3><ul>"
+        "<li>Enter（焦点不在其他按钮上时）或 Esc：计算。Tab 按固定顺序在输入框和按钮间移动。</li>"
+        "<li>Ctrl+O 打开算例，Ctrl+S 保存算例，Ctrl+R 结果查询，Ctrl+T 过程线，Ctrl+E 包络线，"
+        "F1 使用说明：光标在输入框中、焦点在按钮上或在图表窗口中均可使用。</li>"
+        "<li>Esc 关闭使用说明、关于和过程线、包络线窗口。</li></ul>"
+        "<h3>算例文件</h3><p>“文件”菜单中：新建（全部输入恢复默认值）、打开算例（Ctrl+O）、"
+        "保存算例（Ctrl+S）、另存为、最近的五个算例。算例文件是 .toml 文本，保存十六个输入以及"
+        "文件中的标题与说明；只输入文件名时自动加上 .toml。打开的算例名显示在标题栏，"
+        "输入与文件不同时标题带“*”。新建、打开、退出或关闭窗口时，若输入与打开的算例"
+        "（或未打开算例时与默认值）不同，会询问保存、不保存或取消。"
+        "打不开的最近算例在提示后从列表中删除。</p>");
     html +=
         tr("<h3>窗口</h3><ul>"
            "<li><b>计算</b>：完成一次计算，并询问结果文件的保存位置（取消则不保存）。"
@@ -514,8 +542,29 @@ void MainWindow::showHelp() {
            "随时间 (s) 的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键缩小，"
            "“复位”回到全图；鼠标处显示最近时段的数值。可导出 PNG、SVG 图片和所显示范围的 CSV。</li>"
            "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
-           "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。</li>"
+           "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。"
+           "图表同样可以框选放大、右键缩小。</li>"
            "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
+    html +=
+        tr("<h3>错误</h3><p>计算中出错时，提示框给出“运行时错误 '编号'”、错误说明和出错位置"
+           "（计算阶段、输入框名称、时段与节点、文件），关闭提示框后可修改输入再算。"
+           "错误编号：</p><ul>");
+    // The catalogue's numbers all lie below 100; the others have no description.
+    const std::string_view unknown = ErrorDescription(ErrorCode(0));
+    for (int number = 1; number < 100; ++number) {
+      const std::string_view description = ErrorDescription(ErrorCode(number));
+      if (description == unknown) continue;
+      html += QStringLiteral("<li>%1：%2</li>")
+                  .arg(number)
+                  .arg(QString::fromUtf8(description.data(), qsizetype(description.size())));
+    }
+    html += QStringLiteral("</ul>");
+    html +=
+        tr("<h3>设计研究</h3><p>多个算例的参数扫描与算例表在命令行中运行，例如"
+           "<br><code>kelvane --batch --sweep forebay-area=600:2000:100 "
+           "--sweep-csv study.csv --sweep-plot study.png</code><br>"
+           "每个算例一行，列出前池最高、最低水位等结果；<code>kelvane --help</code> "
+           "列出全部选项。</p>");
     browser->setHtml(html);
     CloseOnEscape(browser);
     helpWindow_ = browser;
