@@ -2,8 +2,8 @@
 // menu bar on the default inputs, a Calculate (the result file goes to a
 // temporary folder), the plot and the results window, the 结果 menu open, the
 // time-history window (forebay and node 1 overlaid, a cursor read-out) and
-// the envelope window, each saved as a PNG into the folder named on the
-// command line; then a flagged input box (a typographic minus typed into
+// the envelope window and the help, each saved as a PNG into the folder
+// named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
 // screen; last the save dialog in Chinese and the question it asks before it
 // replaces an existing file. Linked against the windows library like the window tests; the
@@ -105,10 +105,16 @@ int main(int argc, char** argv) {
     auto* level = form.findChild<QLineEdit*>(QStringLiteral("Text3"));
     level->setFocus();
     level->setText(QString::fromUtf8("−4.34"));
-    const QPoint at = level->rect().center();
-    QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
-    QApplication::sendEvent(level, &hover);
-    QTimer::singleShot(800, &window, [&] {
+    // Tooltips show over the active window only: under a window manager the
+    // main window is activated again after the other windows closed.
+    window.raise();
+    window.activateWindow();
+    QTimer::singleShot(500, &window, [&, level] {
+      const QPoint at = level->rect().center();
+      QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
+      QApplication::sendEvent(level, &hover);
+    });
+    QTimer::singleShot(1300, &window, [&] {
       QRect area = window.frameGeometry();
       for (QWidget* top : QApplication::topLevelWidgets())
         if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
@@ -158,7 +164,16 @@ int main(int argc, char** argv) {
             save(envelope, "envelope-window.png");
             history->close();
             envelope->close();
-            showFlaggedBox();
+            // The help, opened as F1 opens it.
+            window.showHelp();
+            QTimer::singleShot(500, &window, [&] {
+              QWidget* help = nullptr;
+              for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->objectName() == QStringLiteral("HelpWindow")) help = top;
+              save(help, "help-window.png");
+              if (help) help->close();
+              showFlaggedBox();
+            });
           });
         });
       });
