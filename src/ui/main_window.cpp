@@ -196,7 +196,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     event->ignore();  // not the widget's: the shortcut goes to the menu's action
     return true;
   }
-  if (event->type() == QEvent::EnabledChange) {
+  if (event->type() == QEvent::EnabledChange &&
+      (watched == inputForm_->ResultsButton() || watched == inputForm_->PlotButton())) {
     resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
     plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
   }
