@@ -182,10 +182,8 @@ std::string Seconds(double seconds) {
   return std::string(buffer, result.ptr) + " s";
 }
 
-std::string BoxName(InputId id) {
-  const InputField& field = Field(id);
-  return std::string("“") + field.caption + "”（" + field.box + "）";
-}
+// A box in the user's words: its caption as the window shows it.
+std::string BoxName(InputId id) { return std::string("“") + Field(id).caption + "”"; }
 
 // "第 12 时段（1.313 s），节点 6，水位"
 std::string StepNodeQuantity(const ErrorLocation& at) {

@@ -126,6 +126,18 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
         flag.bound = steps;
       }
     }
+    if (id == InputId::StepCount && reading.digits && steps == 0)
+      flag.reasons.push_back(InputFlagReason::StepCountOutOfRange);
+    // With an interval that counts upwards (0 lists every step), a first
+    // step after the last gives a table of no rows.
+    if (id == InputId::FirstOutputStep && options.outputSteps &&
+        ReadLeadingNumber(texts[InputId::OutputInterval]) >= 0) {
+      const double last = ReadLeadingNumber(texts[InputId::LastOutputStep]);
+      if (v > last) {
+        flag.reasons.push_back(InputFlagReason::FirstAfterLastOutputStep);
+        flag.bound = last;
+      }
+    }
     if (id == InputId::ForebayArea && v > 0) {
       const std::optional<double> limit = StabilityLimit(texts);
       if (limit && std::isfinite(*limit) && v < *limit) {
@@ -163,6 +175,12 @@ std::string InputFlagText(const InputFlag& flag) {
         break;
       case InputFlagReason::StepOutsideRun:
         text += "不在计算时段 1 至 " + NumberText(flag.bound, 0) + " 之内";
+        break;
+      case InputFlagReason::StepCountOutOfRange:
+        text += "不在 1 至 32766 之内，无法计算";
+        break;
+      case InputFlagReason::FirstAfterLastOutputStep:
+        text += "晚于终端输出时段 " + NumberText(flag.bound, 0) + "，结果查询表将没有任何一行";
         break;
       case InputFlagReason::BelowForebayStabilityLimit:
         text += "低于稳定下限 " + NumberText(flag.bound, 4) + " m²，前池水位计算会发散";

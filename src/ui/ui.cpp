@@ -9,7 +9,8 @@
 #include "output/output.h"
 #include "report/report.h"
 #include "ui/chart_painter.h"
-#include "ui/main_frame.h"
+#include "ui/chart_view.h"
+#include "ui/main_window.h"
 #include "ui/picture.h"
 #include "ui/translations.h"
 
@@ -52,12 +53,13 @@ void WithApplication(Draw&& draw) {
 }  // namespace
 
 int RunMainWindow(int argc, char** argv) {
+  UseInterfaceLocale();
   QApplication app(argc, argv);
   // The interface is Chinese: the toolkit's own dialogs and buttons too.
   QTranslator toolkit;
   InstallToolkitTranslations(toolkit);
-  MainFrame frame;
-  frame.show();
+  MainWindow window;
+  window.show();
   return app.exec();
 }
 

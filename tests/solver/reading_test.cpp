@@ -156,12 +156,11 @@ TEST(ErrorText, NamesTheBoxAndTheTermInTheEngineersWords) {
   };
   const Row rows[] = {
       {HydraulicRadius, "0",
-       "运行时错误 '11': 除数为零\n计算流速摩阻项：“水力半径”（Text8）为 "
+       "运行时错误 '11': 除数为零\n计算流速摩阻项：“水力半径”为 "
        "0，流速摩阻项以它为除数\n"},
       {SegmentCount, "0",
-       "运行时错误 '11': 除数为零\n计算管段长度：“划分管段数”（Text4）为 0，管段长度以它为除数\n"},
-      {StepCount, "",
-       "运行时错误 '9': 下标越界\n建立计算网格（时段时间数组）：“计算时段数”（Text5）为 0\n"},
+       "运行时错误 '11': 除数为零\n计算管段长度：“划分管段数”为 0，管段长度以它为除数\n"},
+      {StepCount, "", "运行时错误 '9': 下标越界\n建立计算网格（时段时间数组）：“计算时段数”为 0\n"},
       {ForebayArea, "1e-30", "运行时错误 '6': 溢出\n瞬变计算第 3 时段（0.239 s），节点 5，流速\n"},
   };
   for (const Row& row : rows) {
