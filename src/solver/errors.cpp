@@ -13,26 +13,10 @@ namespace kelvane {
 
 std::string_view ErrorDescription(ErrorCode code) {
   switch (code) {
-    case ErrorCode::Overflow:
-      return "溢出";
-    case ErrorCode::OutOfMemory:
-      return "内存不够";
-    case ErrorCode::SubscriptOutOfRange:
-      return "下标越界";
-    case ErrorCode::DivisionByZero:
-      return "除数为零";
-    case ErrorCode::BadFileName:
-      return "文件名或文件号错误";
-    case ErrorCode::FileNotFound:
-      return "文件未找到";
-    case ErrorCode::DiskFull:
-      return "磁盘已满";
-    case ErrorCode::PermissionDenied:
-      return "没有权限";
-    case ErrorCode::PathFileAccess:
-      return "路径/文件访问错误";
-    case ErrorCode::PathNotFound:
-      return "路径未找到";
+#define KELVANE_ERROR(name, number, description) \
+  case ErrorCode::name:                          \
+    return description;
+#include "solver/errors.def"
   }
   return "未知错误";
 }
