@@ -63,15 +63,6 @@ std::string NumberText(double value, int precision) {
   return std::string(buffer, result.ptr);
 }
 
-bool MustBePositive(InputId id) {
-  return id == InputId::WaveSpeed || id == InputId::CulvertLength ||
-         id == InputId::HydraulicRadius || id == InputId::ForebayArea || id == InputId::CulvertArea;
-}
-
-bool MustNotBeNegative(InputId id) {
-  return id == InputId::FrictionFactor || id == InputId::OutputInterval;
-}
-
 // The run's step count when the texts give one that sizes a run, else 0.
 int RunStepCount(const InputTexts& texts) {
   std::int16_t steps = 0;
@@ -116,8 +107,11 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
       }
     }
 
-    if (MustBePositive(id) && !(v > 0)) flag.reasons.push_back(InputFlagReason::NotPositive);
-    if (MustNotBeNegative(id) && v < 0) flag.reasons.push_back(InputFlagReason::Negative);
+    const ImpossibleValues impossible = Field(id).impossible;
+    if (impossible == ImpossibleValues::NotPositive && !(v > 0))
+      flag.reasons.push_back(InputFlagReason::NotPositive);
+    if (impossible == ImpossibleValues::Negative && v < 0)
+      flag.reasons.push_back(InputFlagReason::Negative);
     if ((id == InputId::FirstOutputStep || id == InputId::LastOutputStep) && options.outputSteps &&
         steps > 0) {
       std::int16_t step = 0;
