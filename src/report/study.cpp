@@ -1,11 +1,12 @@
 #include "report/study.h"
 
 #include <algorithm>
-#include <charconv>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
+
+#include "output/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -56,11 +57,6 @@ void SetError(CaseResult& result, const RunError& error) {
   result.error = std::move(line);
 }
 
-std::string NumberText(double value) {
-  char buffer[32];
-  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
-}
-
 void AppendCell(std::string& out, std::string_view text) {
   out += ',';
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -76,9 +72,8 @@ void AppendCell(std::string& out, std::string_view text) {
 }
 
 void AppendNumber(std::string& out, float value) {
-  char buffer[24];
-  buffer[0] = ',';
-  out.append(buffer, std::to_chars(buffer + 1, buffer + sizeof buffer, value).ptr);
+  out += ',';
+  AppendShortest(out, value);
 }
 
 void AppendExtreme(std::string& out, const GridExtreme& e) {
@@ -183,11 +178,6 @@ class StudyRunner {
 constexpr std::size_t kWindowPerThread = 16;
 
 }  // namespace
-
-std::string ShortestText(float value) {
-  char buffer[24];
-  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
-}
 
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
   CaseResult result;
@@ -344,10 +334,10 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
   line(out, "运行失败", std::to_string(tally.Failed()));
   std::string limits;
   const StudyLimits& l = settings.limits;
-  if (l.forebayMaxLevel) limits = "前池最高水位 ≤ " + NumberText(*l.forebayMaxLevel) + " m";
+  if (l.forebayMaxLevel) limits = "前池最高水位 ≤ " + ShortestText(*l.forebayMaxLevel) + " m";
   if (l.forebayMinLevel) {
     limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
-              NumberText(*l.forebayMinLevel) + " m";
+              ShortestText(*l.forebayMinLevel) + " m";
   }
   line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
   line(out, "全部限值通过", std::to_string(tally.Passed()));

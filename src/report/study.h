@@ -123,7 +123,4 @@ struct ForebayExtremesPoint {
 };
 std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result);
 
-// The shortest text that reads back to the same single.
-std::string ShortestText(float value);
-
 }  // namespace kelvane

@@ -2,12 +2,13 @@
 #include "solver/errors.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+
+#include "output/number_format.h"
 
 namespace kelvane {
 
@@ -150,21 +151,10 @@ const char* StageName(Stage stage) {
   return "";
 }
 
-// A number as the user would write it: integers without a point, others
-// with up to seventeen significant digits and no trailing zeros.
-std::string Number(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
-// Seconds with three decimals ("1.313 s").
-std::string Seconds(double seconds) {
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 3);
-  return std::string(buffer, result.ptr) + " s";
-}
+// A number as the user would write it ("12", "0.25"), and seconds with three
+// decimals ("1.313 s").
+std::string Number(double value) { return ShortestText(value); }
+std::string Seconds(double seconds) { return Fixed(seconds, 3, NegativeZero::Keep) + " s"; }
 
 std::string BoxName(InputId id) {
   const InputField& field = Field(id);

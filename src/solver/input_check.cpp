@@ -2,13 +2,13 @@
 // no culvert can have.
 #include "solver/input_check.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <string_view>
 
+#include "output/number_format.h"
 #include "solver/calculate.h"
 #include "solver/stability.h"
 
@@ -53,14 +53,6 @@ std::string Shortened(std::string_view s, int limit) {
   std::size_t pos = 0;
   for (int n = 0; n < limit && pos < s.size(); ++n) NextCodePoint(s, pos);
   return pos < s.size() ? std::string(s.substr(0, pos)) + "…" : std::string(s);
-}
-
-std::string NumberText(double value, int precision) {
-  char buffer[64];
-  const auto result = precision > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
-                                                    std::chars_format::general, precision)
-                                    : std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
 }
 
 // The run's step count when the texts give one that sizes a run, else 0.
@@ -132,7 +124,7 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
   return flags;
 }
 
-std::string InputValueText(double value) { return NumberText(value, 0); }
+std::string InputValueText(double value) { return ShortestText(value); }
 
 std::string InputFlagText(const InputFlag& flag) {
   const std::string unread = "“" + Shortened(flag.unread, 16) + "”";
@@ -156,10 +148,10 @@ std::string InputFlagText(const InputFlag& flag) {
         text += "不应为负";
         break;
       case InputFlagReason::StepOutsideRun:
-        text += "不在计算时段 1 至 " + NumberText(flag.bound, 0) + " 之内";
+        text += "不在计算时段 1 至 " + ShortestText(flag.bound) + " 之内";
         break;
       case InputFlagReason::BelowForebayStabilityLimit:
-        text += "低于稳定下限 " + NumberText(flag.bound, 4) + " m²，前池水位计算会发散";
+        text += "低于稳定下限 " + SignificantText(flag.bound, 4) + " m²，前池水位计算会发散";
         break;
     }
   }

@@ -1,4 +1,4 @@
-// FormatHundredths: the one number-to-text rule of the program.
+// FormatHundredths: the hundredths rule of the result file and the results table.
 //
 // The halfway test is made on the single's decimal value rounded to seven
 // significant digits (ties to even, as "%.6e" rounds), so the single nearest
