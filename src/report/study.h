@@ -1,7 +1,8 @@
 // A design study: every case of a StudyPlan run as one whole Calculate, on
 // any number of threads, its rows handed on in case order; the study's CSV,
 // its design limits and closing report, and the numbers its chart draws.
-// Qt-free; prints nothing.
+// Qt-free; prints nothing. study.cpp runs the cases, study_csv.cpp writes
+// the CSV and study_report.cpp the closing report.
 #pragma once
 
 #include <cstdint>
