@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "image_outputs.h"
-#include "report/study.h"
+#include "study/study.h"
 
 namespace kelvane {
 

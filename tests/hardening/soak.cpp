@@ -31,9 +31,9 @@
 #include <thread>
 #include <vector>
 
-#include "checks/run_checks.h"
 #include "output/output.h"
 #include "solver/solver.h"
+#include "support/run_checks.h"
 
 extern char** environ;
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "checks/reference_models.h"
 #include "output/output.h"
+#include "support/reference_models.h"
 
 namespace kelvane {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "report/report.h"
-#include "report/study_plan.h"
+#include "study/study_plan.h"
 
 namespace kelvane {
 

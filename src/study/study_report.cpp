@@ -3,7 +3,7 @@
 #include <string>
 
 #include "output/number_format.h"
-#include "report/study.h"
+#include "study/study.h"
 
 namespace kelvane {
 

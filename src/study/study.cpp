@@ -1,6 +1,6 @@
 // The study runner: each case as one whole Calculate, on the study's
 // threads, the rows handed on in case order.
-#include "report/study.h"
+#include "study/study.h"
 
 #include <algorithm>
 #include <condition_variable>
