@@ -149,19 +149,13 @@ TEST(NumberText, ShortestFixedAndSignificant) {
       {ShortestText(double(0.1f)), "0.10000000149011612"},
       {ShortestText(119.3323974609375f), "119.3324"},
       {ShortestText(1e-30), "1e-30"},
-      {ShortestText(1500.0), "1500"},
-      {ShortestText(-0.0), "-0"},
       // The summary drops the sign of a negative value that rounds to zero;
       // the time and distance labels keep it.
       {Fixed(-0.0001, 3, NegativeZero::Drop), "0.000"},
       {Fixed(-0.0, 3, NegativeZero::Drop), "0.000"},
       {Fixed(-0.0001, 3, NegativeZero::Keep), "-0.000"},
-      {Fixed(-4.34, 3, NegativeZero::Drop), "-4.340"},
       {Fixed(-0.0005, 3, NegativeZero::Drop), "-0.001"},  // binary value just above the half
-      {Fixed(1287.414, 1, NegativeZero::Keep), "1287.4"},
-      {SignificantText(1287.414, 4), "1287"},
       {SignificantText(0.000123456, 4), "0.0001235"},
-      {SignificantText(12345678, 4), "1.235e+07"},
   };
   for (const Row& row : rows) EXPECT_EQ(row.text, row.expected);
 }
