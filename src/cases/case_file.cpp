@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "output/file_writer.h"
-#include "output/number_format.h"
+#include "solver/number_format.h"
 
 // The parser is compiled into this file alone (header-only mode), so that
 // the fuzz and sanitizer builds instrument it too and the program needs no

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "output/gbk.h"
-#include "output/number_format.h"
 #include "solver/errors.h"
 #include "solver/inputs.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 

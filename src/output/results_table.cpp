@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <new>
 
-#include "output/number_format.h"
 #include "solver/errors.h"
 #include "solver/inputs.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {

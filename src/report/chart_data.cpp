@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "output/number_format.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {

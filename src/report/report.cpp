@@ -5,7 +5,7 @@
 #include <memory>
 #include <span>
 
-#include "output/number_format.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {

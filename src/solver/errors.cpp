@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "output/number_format.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
-#include "output/number_format.h"
 #include "solver/calculate.h"
+#include "solver/number_format.h"
 #include "solver/stability.h"
 
 namespace kelvane {

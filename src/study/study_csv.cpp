@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/number_format.h"
+#include "solver/number_format.h"
 #include "study/study.h"
 
 namespace kelvane {

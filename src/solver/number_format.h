@@ -1,9 +1,8 @@
-// Number to text: every rule by which the program writes a number.
-//
-// The shortest, fixed and significant-digit rules are inline here, with no
-// part in the output library's objects, so the solver's error and input-check
-// texts use them too; the hundredths rule of the result file and the results
-// table is in number_format.cpp. All of them ignore the C locale.
+// Number to text: every rule by which the program writes a number, beside
+// the rule that reads one (inputs.h). The shortest, fixed and
+// significant-digit rules are inline; the hundredths rule of the result file
+// and the results table is in number_format.cpp. All of them ignore the C
+// locale.
 #pragma once
 
 #include <charconv>
