@@ -9,9 +9,9 @@
 #include <new>
 
 #include "output/node_labels.h"
-#include "output/number_format.h"
 #include "solver/errors.h"
 #include "solver/inputs.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {

@@ -38,27 +38,6 @@ QString Figure(double value) {
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
 
-// What each box means, in box order (the captions and units come with the
-// input fields).
-const char* const kBoxMeanings[kInputCount] = {
-    QT_TRANSLATE_NOOP("MainWindow", "泵站抽水的恒定流量，泵启闭前的流量"),
-    QT_TRANSLATE_NOOP("MainWindow", "水库进水口（取水头部）的水头损失"),
-    QT_TRANSLATE_NOOP("MainWindow", "水库水位，箱涵进口（节点 1）的水位保持此值"),
-    QT_TRANSLATE_NOOP("MainWindow", "箱涵沿长度划分的管段数，节点数为管段数加 1"),
-    QT_TRANSLATE_NOOP("MainWindow", "计算的时段数，第 1 时段为恒定流状态"),
-    QT_TRANSLATE_NOOP("MainWindow", "达西沿程水头损失系数 f"),
-    QT_TRANSLATE_NOOP("MainWindow", "箱涵底坡"),
-    QT_TRANSLATE_NOOP("MainWindow", "箱涵过水断面的水力半径 R"),
-    QT_TRANSLATE_NOOP("MainWindow", "前池的水面面积"),
-    QT_TRANSLATE_NOOP("MainWindow", "箱涵过水断面面积"),
-    QT_TRANSLATE_NOOP("MainWindow", "水击波在箱涵中的传播速度"),
-    QT_TRANSLATE_NOOP("MainWindow", "水库至前池的箱涵总长度"),
-    QT_TRANSLATE_NOOP("MainWindow", "结果查询表的第一个时段"),
-    QT_TRANSLATE_NOOP("MainWindow", "结果查询表的最后一个时段"),
-    QT_TRANSLATE_NOOP("MainWindow", "结果文件与结果查询表每隔多少时段输出一行"),
-    QT_TRANSLATE_NOOP("MainWindow", "水泵突然启动或停机后的流量（停机为 0）"),
-};
-
 }  // namespace
 
 CaseFileAccess CaseFileLibrary() {
@@ -502,7 +481,7 @@ void MainWindow::showHelp() {
               QStringLiteral("</td><td>") +
               (*field.unit ? QString::fromUtf8(field.unit) : tr("（无量纲）")) +
               QStringLiteral("</td><td>") + QString::fromUtf8(field.defaultText) +
-              QStringLiteral("</td><td>") + tr(kBoxMeanings[k]) + QStringLiteral("</td></tr>");
+              QStringLiteral("</td><td>") + QString::fromUtf8(field.meaning) + QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
     html += tr(
