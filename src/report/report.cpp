@@ -5,7 +5,6 @@
 #include <memory>
 #include <span>
 
-#include "report/design_checks.h"
 #include "solver/number_format.h"
 
 namespace kelvane {
@@ -230,7 +229,7 @@ std::string FixedText(double value, int decimals) {
 }
 std::string StepTimeText(const SurgeRun& run, int step) { return StepAndTime(run, step); }
 
-std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCheckReport* checks) {
+std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   std::string out = "运行概要\n\n网格\n";
   Line(out, "管段数", std::to_string(s.reaches));
   Line(out, "节点数", std::to_string(s.nodes));
@@ -273,7 +272,6 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCh
     }
     out += '\n';
   }
-  if (checks != nullptr && checks->data.Any()) out += CheckSectionText(*checks);
   return out;
 }
 

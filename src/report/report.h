@@ -75,12 +75,9 @@ class RunSummarizer {
   std::unique_ptr<Envelope> envelope_;
 };
 
-struct DesignCheckReport;
-
-// The summary as UTF-8 text with LF line ends, laid out for a terminal; with
-// `checks` (design data given), its 校核 section at the end.
-std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
-                        const DesignCheckReport* checks = nullptr);
+// The summary as UTF-8 text with LF line ends, laid out for a terminal
+// (design_checks.h adds its 校核 section when design data is given).
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run);
 
 // The summary's number texts, for every text that shows the same values (the
 // design checks, the calculation report): fixed-point digits independent of
