@@ -99,7 +99,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
                 OutputRunner& outputs) {
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report, [&] {
-      const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts};
+      const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, options.events};
       WriteReportText(options.saveCase, CaseFileBytes(caseFile, options.saveCase));
     });
   }
@@ -110,6 +110,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
   const bool summarize = !options.summary.empty();
   CalculateOptions calculateOptions;
   calculateOptions.observer = MarchProgress(run, progress);
+  calculateOptions.extras = ReadModelExtras(options.events);
   if (summarize) {
     calculateOptions.observer =
         BothObservers(summarizer.Observer(run), std::move(calculateOptions.observer));
@@ -180,6 +181,10 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                              " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +
                              "\n";
     std::fputs(line.c_str(), stderr);
+  }
+  const EventTexts& events = options.events;
+  if (events.schedule || events.units) {
+    std::fputs("kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n", stderr);
   }
   return flags.size();
 }

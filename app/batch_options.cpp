@@ -200,8 +200,12 @@ BatchOptions ParseBatchOptions(int argc, char** argv) {
       }
       options.caseTitle = caseFile.title;
       options.caseNotes = caseFile.notes;
+      options.events = caseFile.events;
+      ReadModelExtras(options.events);  // a table that cannot be used: nothing runs
     } catch (const CaseFileError& error) {
       throw UsageError(error.what());
+    } catch (const RunError& error) {
+      throw UsageError("算例文件 " + Quoted(options.caseFile) + "：" + error.where());
     }
   }
   for (const char* option : {"plot", "history-plot", "envelope-plot"}) {

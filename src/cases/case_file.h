@@ -6,12 +6,18 @@
 //   notes = "..."            # optional
 //   [inputs]
 //   forebay-area = "1287.414"
+//   [pump]                   # optional: the pump event
+//   ramp-time = "30"         # or schedule = [["0", "41.6"], ["10", "0"]],
+//   ramp-exponent = "1"      # or units = "4:-10.4:0:30:10"
+//   [forebay]                # optional: the level–area table
+//   area-table = [["-10", "450"], ["0", "2700"]]
 //
 // The keys of [inputs] are the batch options. A key left out takes its box's
 // default text. A TOML number stands for a text: an integer for its decimal
 // digits ("1500", "-5"), a float for the shortest text that reads back as the
 // same double (C++ std::to_chars: 1287.414 gives "1287.414", 1.0 gives "1",
-// 0.00001 gives "1e-05"); infinity and NaN are refused. A file without
+// 0.00001 gives "1e-05"); infinity and NaN are refused. The same rule holds
+// for every value of [pump] and every cell of its tables. A file without
 // format-version is read as version 1.
 #pragma once
 
@@ -20,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "solver/event_texts.h"
 #include "solver/inputs.h"
 
 namespace kelvane {
@@ -31,6 +38,7 @@ struct CaseFile {
   std::string title;  // "" when none
   std::string notes;  // "" when none; may hold line breaks
   InputTexts texts = DefaultInputTexts();
+  EventTexts events = {};  // [pump] and [forebay]; none when the file has neither
 
   bool operator==(const CaseFile&) const = default;
 };
@@ -49,7 +57,7 @@ enum class CaseProblem {
 };
 
 // The type a value must have (CaseProblem::WrongType).
-enum class CaseValueType { None, Text, TextOrNumber, Integer, Table };
+enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs };
 
 constexpr std::size_t kMaxCaseFileBytes = 1 << 20;
 

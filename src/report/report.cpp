@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 
+#include "solver/event_texts.h"
+
 namespace kelvane {
 namespace {
 
@@ -225,6 +227,8 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.forebayHighest = forebay.highestHead;
   summary.forebayLowest = forebay.lowestHead;
   summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
+  summary.eventLines = ModelExtrasLines(outcome.extras);
+  summary.forebayAreaUse = outcome.forebayAreaUse;
   return summary;
 }
 
@@ -245,6 +249,16 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   Line(out, "模拟时长",
        Fixed(s.simulatedTime, 3) + " s（时段 1 至 " + std::to_string(s.steps) + "）");
   Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3) + " s");
+
+  if (!s.eventLines.empty()) {
+    out += "\n工况\n";
+    for (const std::string& line : s.eventLines) out += "  " + line + "\n";
+    if (const auto& use = s.forebayAreaUse; use && use->step != 0) {
+      out += "  所用最小前池面积 " + Fixed(use->smallestArea, 3) + " m²（" +
+             StepAndTime(run, use->step) + "），稳定限 " + Fixed(use->limit, 6) + " m²\n";
+      if (use->BelowLimit()) out += "  警告：有时段所用前池面积小于稳定限，结果不可信\n";
+    }
+  }
 
   out += "\n前池水位（节点 " + std::to_string(s.nodes) + "）\n";
   Line(out, "初始", PadLeft(Fixed(s.forebayInitial, 3), 8) + " m");

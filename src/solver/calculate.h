@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "solver/inputs.h"
+#include "solver/pump_event.h"
 #include "solver/run_state.h"
 
 namespace kelvane {
@@ -12,6 +14,10 @@ namespace kelvane {
 struct RunOutcome {
   RunParameters parameters;
   SolverCoefficients coefficients;
+  ModelExtras extras;  // the pump event and area table of the run, as given
+  // With an area table: the smallest area a march step used, against the
+  // stability limit of the forebay update.
+  std::optional<ForebayAreaUse> forebayAreaUse;
 };
 
 // Told of each block of finished steps, in ascending order: step 1 once the
@@ -33,6 +39,9 @@ enum class MarchChecking {
 struct CalculateOptions {
   StepBlockObserver observer;  // none when empty
   MarchChecking checking = MarchChecking::VerifyEachStep;
+  // The pump event and the forebay area table; empty: the sudden change to
+  // FinalPumpDischarge and the constant ForebayArea.
+  ModelExtras extras = {};
 };
 
 // Reads the sixteen texts in a fixed order, forms the coefficients, sizes

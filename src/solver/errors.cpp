@@ -9,10 +9,14 @@
 #include <string>
 #include <system_error>
 
+#include "solver/event_texts.h"
+
 namespace kelvane {
 
 std::string_view ErrorDescription(ErrorCode code) {
   switch (code) {
+    case ErrorCode::InvalidInput:
+      return "输入无效";
     case ErrorCode::Overflow:
       return "溢出";
     case ErrorCode::OutOfMemory:
@@ -162,6 +166,8 @@ const char* StageName(Stage stage) {
       return "写报告";
     case Stage::Chart:
       return "图表";
+    case Stage::EventInput:
+      return "";
   }
   return "";
 }
@@ -215,6 +221,9 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     text += part;
   };
   switch (at.stage) {
+    case Stage::EventInput:
+      text = EventLocationText(at);
+      break;
     case Stage::Reading:
       text = "读取";
       if (at.input) text += BoxName(*at.input);
@@ -266,7 +275,7 @@ std::string ErrorLocationText(const ErrorLocation& at) {
       file += std::string("（") + FileActionName(at.fileAction) + "）";
     add(file);
   }
-  if (!at.detail.empty()) add(at.detail);
+  if (!at.detail.empty() && at.stage != Stage::EventInput) add(at.detail);
   return text;
 }
 

@@ -104,6 +104,7 @@ TEST(ErrorCatalogue, NumbersAndDescriptions) {
       {ErrorCode::PermissionDenied, "没有权限"},
       {ErrorCode::PathFileAccess, "路径/文件访问错误"},
       {ErrorCode::PathNotFound, "路径未找到"},
+      {ErrorCode::InvalidInput, "输入无效"},
   };
   for (const auto& [code, text] : rows) EXPECT_EQ(ErrorDescription(code), text);
 }
