@@ -174,8 +174,12 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
 // One line on standard error per flagged option; the number of lines. The
 // results-table steps count only when a table is written.
 std::size_t WarnAboutInputs(const BatchOptions& options) {
-  const std::vector<InputFlag> flags =
-      CheckInputs(options.texts, {.outputSteps = !options.table.empty()});
+  InputCheckOptions check{.outputSteps = !options.table.empty()};
+  if (options.events.areaTable) {
+    check.forebaySmallestArea =
+        SmallestForebayArea(ReadModelExtras(options.events).forebay.areaTable);
+  }
+  const std::vector<InputFlag> flags = CheckInputs(options.texts, check);
   for (const InputFlag& flag : flags) {
     const std::string line = std::string("kelvane: 警告: --") + Field(flag.input).option +
                              " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +
@@ -184,7 +188,9 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
   }
   const EventTexts& events = options.events;
   if (events.schedule || events.units) {
-    std::fputs("kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n", stderr);
+    std::fputs(events.rampTime ? "kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n"
+                               : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
+               stderr);
   }
   return flags.size();
 }
