@@ -15,8 +15,9 @@ struct RunParameters;
 struct SolverCoefficients;
 class SurgeRun;
 
-// One point of a pump schedule. Time 0 is the first march step (the time of
-// step 1), when the pump change begins.
+// One point of a pump schedule. Time 0 is the time of step 1, the steady
+// state: the change begins with the first march step, whose storage balance
+// covers the times 0 to dt.
 struct PumpPoint {
   double time = 0;       // s
   double discharge = 0;  // m³/s
