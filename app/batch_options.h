@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "report/chart_data.h"
+#include "solver/event_texts.h"
 #include "solver/solver.h"
 #include "study_options.h"
 #include "usage_error.h"
@@ -34,6 +35,8 @@ struct BatchOptions {
   // command line override its texts. Its title and notes go into --save-case.
   std::string caseFile;
   std::string caseTitle, caseNotes;
+  // The case file's pump event and area table, checked as they were read.
+  EventTexts events;
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };

@@ -75,6 +75,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const StudyCommand& study = options.study;
   StudySettings settings;
   settings.base = options.texts;
+  settings.extras = ReadModelExtras(options.events);
   settings.limits = study.limits;
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
   settings.shardIndex = study.shardIndex;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ struct RunSummary {
                                 // it never does
   // Node 1 first.
   std::vector<NodeEnvelope> envelope;
+  // The pump event and area table in force (ModelExtrasLines), and how the
+  // table's areas were used; both empty for the sixteen boxes alone.
+  std::vector<std::string> eventLines;
+  std::optional<ForebayAreaUse> forebayAreaUse;
 };
 
 // Every step from 1 to run.StepCount is considered; the grid column
