@@ -146,6 +146,15 @@ class RunError : public std::runtime_error {
 // node and time of the march, the file by its name. Empty for no location.
 std::string ErrorLocationText(const ErrorLocation& location);
 
+// Names in the user's words: "泵流量过程", and a column's caption with its
+// unit, "时间 (s)" (column 1-based).
+std::string_view EventFieldName(EventField field);
+std::string_view EventColumnName(EventField field, int column);
+
+// The location of a Stage::EventInput error, as ErrorLocationText words it:
+// "泵流量过程第 3 行“时间 (s)”列：时间 5 早于上一行的 10".
+std::string EventLocationText(const ErrorLocation& location);
+
 enum class ErrorTextLayout {
   // "运行时错误 'N':", a blank line, the description, the location.
   MessageBox,

@@ -2,20 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
 
 // A number as the user would write it (the shortest text that reads back).
-std::string Number(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+std::string Number(double value) { return ShortestText(value); }
 
 std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
@@ -276,91 +273,6 @@ std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& ta
   if (field == EventField::PumpSchedule) CheckSchedule(table, faults, false);
   if (field == EventField::ForebayAreaTable) CheckAreaTable(table, faults, false);
   return faults;
-}
-
-std::string_view EventFieldName(EventField field) {
-  switch (field) {
-    case EventField::None:
-      return "";
-    case EventField::RampTime:
-      return "泵流量变化历时";
-    case EventField::RampExponent:
-      return "泵流量变化指数";
-    case EventField::PumpSchedule:
-      return "泵流量过程";
-    case EventField::PumpUnits:
-      return "机组启闭序列";
-    case EventField::ForebayAreaTable:
-      return "前池水位–面积表";
-  }
-  return "";
-}
-
-std::string_view EventColumnName(EventField field, int column) {
-  static constexpr std::string_view kSchedule[] = {"时间 (s)", "流量 (m³/s)"};
-  static constexpr std::string_view kArea[] = {"水位 (m)", "面积 (m²)"};
-  static constexpr std::string_view kUnits[] = {"台数", "单机流量 (m³/s)", "首台时刻 (s)",
-                                                "间隔 (s)", "历时 (s)"};
-  const auto pick = [column](auto& names) -> std::string_view {
-    return column >= 1 && column <= static_cast<int>(std::size(names)) ? names[column - 1] : "";
-  };
-  switch (field) {
-    case EventField::PumpSchedule:
-      return pick(kSchedule);
-    case EventField::ForebayAreaTable:
-      return pick(kArea);
-    case EventField::PumpUnits:
-      return pick(kUnits);
-    default:
-      return "";
-  }
-}
-
-std::string EventLocationText(const ErrorLocation& at) {
-  std::string text(EventFieldName(at.eventField));
-  if (at.row > 0) text += "第 " + std::to_string(at.row) + " 行";
-  const std::string_view column = EventColumnName(at.eventField, at.column);
-  const bool units = at.eventField == EventField::PumpUnits;
-  if (!column.empty()) text += Quoted(column) + (units ? "项" : "列");
-  text += "：";
-  const std::string cell = Quoted(at.detail);
-  switch (at.eventFault) {
-    case EventFault::None:
-      break;
-    case EventFault::NotANumber:
-      text += at.detail.empty() ? "空白，应为数" : cell + "不是数";
-      break;
-    case EventFault::MissingCell:
-      text += units ? "缺少此项（格式为 台数:单机流量:首台时刻:间隔:历时）" : "缺少此列的数";
-      break;
-    case EventFault::ExtraCell:
-      text += "多出" + cell + (units ? "（只有 5 项）" : "（每行只有 2 列）");
-      break;
-    case EventFault::EmptyTable:
-      text += "表中没有数据";
-      break;
-    case EventFault::TimeGoesBack:
-      text += "时间 " + at.detail + " 早于上一行的 " + Number(at.value.value_or(0)) +
-              "（时间不能倒退；同一时间两行表示突变）";
-      break;
-    case EventFault::LevelNotRising:
-      text += "水位 " + at.detail + " 不高于上一行的 " + Number(at.value.value_or(0)) +
-              "（水位须逐行升高，不能重复）";
-      break;
-    case EventFault::NotPositive:
-      text += cell + "应大于 0";
-      break;
-    case EventFault::Negative:
-      text += cell + "不能为负";
-      break;
-    case EventFault::NotWhole:
-      text += cell + "应为 1 至 1000 的整数";
-      break;
-    case EventFault::ScheduleAndUnits:
-      text += "与泵流量过程只能给出一个";
-      break;
-  }
-  return text;
 }
 
 std::vector<std::string> ModelExtrasLines(const ModelExtras& extras) {

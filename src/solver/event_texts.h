@@ -70,14 +70,6 @@ ModelExtras ReadModelExtras(const EventTexts& texts);
 // fault with no row. `field` is PumpSchedule or ForebayAreaTable.
 std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& table);
 
-// Names in the user's words: "泵流量过程", and a column's caption with its
-// unit, "时间 (s)" (column 1-based).
-std::string_view EventFieldName(EventField field);
-std::string_view EventColumnName(EventField field, int column);
-
-// The location of a Stage::EventInput error, as ErrorLocationText words it:
-// "泵流量过程第 3 行“时间 (s)”列：时间 5 早于上一行的 10".
-std::string EventLocationText(const ErrorLocation& location);
 
 // A short description of the extras in force, one line each, for reports:
 // "斜坡：历时 30 s，指数 1", "前池水位–面积表：5 点，...". None when not given.

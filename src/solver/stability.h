@@ -1,7 +1,7 @@
 // The smallest forebay area for which the march's forebay boundary is stable.
 #pragma once
 
-#include "solver/solver.h"
+#include "solver/inputs.h"
 
 namespace kelvane {
 
