@@ -10,20 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "support/texts.h"
+
 namespace kelvane {
 namespace {
 
-struct Completed {
-  SurgeRun run;
-  RunOutcome outcome;
-};
-Completed RunWith(const char* reaches, const char* steps) {
-  InputTexts texts = DefaultInputTexts();
-  texts[InputId::SegmentCount] = reaches;
-  texts[InputId::StepCount] = steps;
-  Completed c;
-  c.outcome = Calculate(texts, c.run);
-  return c;
+using test::CompletedRun;
+
+CompletedRun RunWith(const char* reaches, const char* steps) {
+  return test::CalculateRun(
+      test::TextsWith({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}));
 }
 
 // Each column [from + c w, from + (c+1) w) of the range keeps its true lowest
@@ -95,7 +91,7 @@ TEST(Decimation, EveryColumnKeepsItsTrueMinimumAndMaximum) {
 // discharge is velocity times the culvert area; the CSV writes exactly those
 // numbers for the steps in the time range asked for.
 TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
-  Completed c = RunWith("5", "40");
+  CompletedRun c = RunWith("5", "40");
   const RunGeometry geometry = GeometryOf(c.outcome);
   EXPECT_EQ(geometry.culvertArea, 18.0);
   const int nodes[] = {1, 6};
@@ -150,7 +146,7 @@ TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
 // The envelope chart against a plain scan of the grids: highest, lowest and
 // step 1 of every node, at its distance from the reservoir.
 TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
-  Completed c = RunWith("4", "300");
+  CompletedRun c = RunWith("4", "300");
   const RunGeometry geometry = GeometryOf(c.outcome);
   const RunSummary summary = SummarizeRun(c.run, c.outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
