@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "output/output.h"
 #include "checks/reference_models.h"
+#include "output/output.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
