@@ -229,7 +229,7 @@ class SweepChartPoints {
       std::vector<std::size_t> order(curve.x.size());
       for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
       std::stable_sort(order.begin(), order.end(),
-                       [&](std::size_t a, std::size_t b) { return curve.x[a] < curve.x[b]; });
+                       [&xs = curve.x](std::size_t a, std::size_t b) { return xs[a] < xs[b]; });
       SweepCurve sorted;
       sorted.label = curve.label;
       for (std::size_t i : order) {
