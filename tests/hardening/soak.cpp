@@ -35,6 +35,7 @@
 #include "solver/solver.h"
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using kelvane::checks::WithoutInputWarnings;
@@ -478,7 +479,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  fs::path work = fs::temp_directory_path() / ("kelvane-soak-" + std::to_string(::getpid()));
+  const kelvane::test::TempDir work("kelvane-soak");
   std::vector<Slot> slots(static_cast<std::size_t>(jobs));
   for (std::size_t k = 0; k < slots.size(); ++k) {
     fs::path base = work / ("slot" + std::to_string(k));
@@ -520,7 +521,6 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  fs::remove_all(work);
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf(
