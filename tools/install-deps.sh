@@ -26,6 +26,9 @@ packages=(
   xvfb xauth
   python3
   clang libclang-rt-14-dev
+  # The test command's format and tidy stages (tools/check-format.sh,
+  # tools/tidy.sh, which uses run-clang-tidy).
+  clang-format clang-tidy
   libcsv-dev
 )
 
