@@ -35,9 +35,7 @@ void FoldCount(std::string& text, int limit) {
     text = std::to_string(static_cast<long>(rounded) % limit + 1);
 }
 
-bool IsSolverError(int number) {
-  return number == 6 || number == 7 || number == 9 || number == 11;
-}
+bool IsSolverError(int number) { return number == 6 || number == 7 || number == 9 || number == 11; }
 
 }  // namespace
 
@@ -58,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     outcome = kelvane::Calculate(texts, run);
   } catch (const kelvane::RunError& error) {
-    if (!IsSolverError(error.number())) Fail("Calculate threw error " + std::to_string(error.number()));
+    if (!IsSolverError(error.number()))
+      Fail("Calculate threw error " + std::to_string(error.number()));
     return 0;
   }
 
@@ -95,9 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       run.StepCount(), run.FirstOutputStep(), run.LastOutputStep(), interval, kMaxTableRows);
   if (expected.kind == kelvane::checks::TableExpectation::TooLong) return 0;
   try {
-    std::string table =
-        kelvane::ResultsTableText(run, kelvane::ReadTableRange(first, last, every),
-                                  kelvane::NoProgress());
+    std::string table = kelvane::ResultsTableText(run, kelvane::ReadTableRange(first, last, every),
+                                                  kelvane::NoProgress());
     if (expected.kind != kelvane::checks::TableExpectation::Rows)
       Fail("table written although a step is out of range");
     std::string problem = kelvane::checks::CheckTableText(table, expected.rows, run.GridNodes());

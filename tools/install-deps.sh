@@ -30,6 +30,9 @@ packages=(
   locales
   python3
   clang libclang-rt-14-dev
+  # The test command's format and tidy stages (tools/check-format.sh,
+  # tools/tidy.sh, which uses run-clang-tidy).
+  clang-format clang-tidy
   libcsv-dev
   # pdftotext, pdffonts and pdftoppm: the calculation report's test reads the
   # PDF's text and fonts and renders its pages.

@@ -14,8 +14,6 @@ namespace {
 // A number as the user would write it (the shortest text that reads back).
 std::string Number(double value) { return ShortestText(value); }
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
-
 // A cell that is a number as a whole: the reading rule of the boxes (blanks
 // dropped anywhere), but nothing may be left unread and the value must be
 // finite.

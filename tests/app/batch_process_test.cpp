@@ -18,10 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "app_test_support.h"
 #include "report/report.h"
 #include "support/child_process.h"
+#include "support/files.h"
+#include "support/result_bytes.h"
 #include "support/run_checks.h"
+#include "support/temp_dir.h"
 
 namespace kelvane::test {
 namespace {
@@ -29,20 +31,9 @@ namespace {
 namespace fs = std::filesystem;
 using checks::WithoutInputWarnings;
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 class BatchProcess : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kelvane-batch-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    work_ = dir_ / "work";
-    fs::create_directory(work_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directory(work_); }
 
   // Starts kelvane in the work folder with its standard output and error on
   // the given descriptors.
@@ -73,8 +64,8 @@ class BatchProcess : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
-  fs::path work_;
+  TempDir dir_{"kelvane-batch"};
+  fs::path work_ = dir_ / "work";
 };
 
 std::vector<std::string> Args(std::initializer_list<std::string> words) {

@@ -16,6 +16,9 @@
 #include "output/output.h"
 #include "solver/solver.h"
 #include "support/child_process.h"
+#include "support/files.h"
+#include "support/result_bytes.h"
+#include "support/temp_dir.h"
 
 namespace kelvane {
 namespace {
@@ -34,27 +37,9 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The result file of a run made in-process, as the window would save it.
-std::string ResultFileOf(const InputTexts& texts) {
-  SurgeRun run;
-  const RunOutcome outcome = Calculate(texts, run);
-  std::string bytes;
-  WriteResultText(
-      run, outcome.parameters.OutputInterval, [&](std::string_view more) { bytes += more; },
-      NoProgress());
-  return bytes;
-}
-
 class StrictBatch : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kelvane-strict-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    work_ = dir_ / "work";
-    fs::create_directory(work_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directory(work_); }
 
   // Runs `kelvane --batch ARGS` in the work folder; the exit status (-1 if
   // it did not exit normally), standard error into `err_`.
@@ -73,7 +58,8 @@ class StrictBatch : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_, work_;
+  test::TempDir dir_{"kelvane-strict"};
+  fs::path work_ = dir_ / "work";
   std::string err_;
 };
 
@@ -134,8 +120,8 @@ TEST_F(StrictBatch, WarnedRunIsUnchanged) {
   InputTexts texts = DefaultInputTexts();
   texts[InputId::ReservoirLevel] = "-4.3４";
   const std::string file = ReadFile(work_ / "out.txt");
-  EXPECT_EQ(file, ResultFileOf(texts));
-  EXPECT_NE(file, ResultFileOf(DefaultInputTexts()));
+  EXPECT_EQ(file, test::ResultFileBytes(test::CalculateRun(texts)));
+  EXPECT_NE(file, test::ResultFileBytes(test::CalculateRun(DefaultInputTexts())));
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -45,20 +47,13 @@ float Number(const std::string& text) {
 
 class SweepProcess : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kelvane-sweep-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // `command` run by /bin/sh in the test's folder, with $KELVANE set.
   ProcessResult Shell(const std::string& command) {
     return kelvane::test::RunProcess({"/bin/sh", "-c", command},
                                      {.folder = dir_, .set = {{"KELVANE", KELVANE_EXE}}});
   }
 
-  fs::path dir_;
+  kelvane::test::TempDir dir_{"kelvane-sweep"};
 };
 
 // The study's columns from a single run's step CSV (step,time_s,H1_m,V1,...):

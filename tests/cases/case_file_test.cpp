@@ -11,23 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace kelvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kelvane-case-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using TempFolder = test::TempDir;
 
 // Texts a user can type that TOML must quote or escape, one per box.
 CaseFile OddCase() {

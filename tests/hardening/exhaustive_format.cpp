@@ -70,9 +70,11 @@ void CheckRange(std::uint32_t begin, std::uint32_t end, std::uint32_t stride,
         positiveText == "." ? positiveText : std::string_view(expected, length + 1);
 
     std::string_view text(got, kelvane::FormatHundredthsTo(positive, got) - got);
-    if (text != positiveText) tally.Difference(positive, std::string(text), std::string(positiveText));
+    if (text != positiveText)
+      tally.Difference(positive, std::string(text), std::string(positiveText));
     text = std::string_view(got, kelvane::FormatHundredthsTo(-positive, got) - got);
-    if (text != negativeText) tally.Difference(-positive, std::string(text), std::string(negativeText));
+    if (text != negativeText)
+      tally.Difference(-positive, std::string(text), std::string(negativeText));
     // The string form shares the rule; sample it.
     if ((bits & 0xFFF) == 0 && kelvane::FormatHundredths(positive) != positiveText)
       tally.Difference(positive, kelvane::FormatHundredths(positive), std::string(positiveText));
@@ -144,11 +146,12 @@ int main(int argc, char** argv) {
   std::uint64_t nonFinite = stride == 1 ? CheckNonFinite(tally) : 0;
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("checked %llu values (%llu finite, %llu non-finite) in %.1f s on %u threads: %llu "
-              "differences\n",
-              static_cast<unsigned long long>(tally.checked.load()),
-              static_cast<unsigned long long>(tally.checked.load() - nonFinite),
-              static_cast<unsigned long long>(nonFinite), seconds, threads,
-              static_cast<unsigned long long>(tally.differences.load()));
+  std::printf(
+      "checked %llu values (%llu finite, %llu non-finite) in %.1f s on %u threads: %llu "
+      "differences\n",
+      static_cast<unsigned long long>(tally.checked.load()),
+      static_cast<unsigned long long>(tally.checked.load() - nonFinite),
+      static_cast<unsigned long long>(nonFinite), seconds, threads,
+      static_cast<unsigned long long>(tally.differences.load()));
   return tally.differences.load() == 0 ? 0 : 1;
 }

@@ -16,9 +16,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -26,6 +24,8 @@
 
 #include "output/output.h"
 #include "solver/solver.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -33,14 +33,8 @@ namespace {
 
 constexpr const char* kOldContent = "an older file that must survive\r\n";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using kelvane::test::ReadFile;
+using kelvane::test::WriteFile;
 
 std::set<std::string> FolderEntries(const fs::path& folder) {
   std::set<std::string> names;
@@ -117,20 +111,16 @@ int InChild(const std::function<int()>& work) {
 class FileFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("kelvane-faults-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    folder_ = root_ / "results";
+    // Open to the other users the tests run as (mkdtemp makes it 0700).
+    fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
     fs::create_directories(folder_);
-    target_ = folder_ / "计算结果.txt";
     WriteFile(target_, kOldContent);
   }
+  // Before the folder goes: nothing in it may stay immutable.
   void TearDown() override {
     SetImmutable(target_, false);
     SetImmutable(folder_, false);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   static bool SetImmutable(const fs::path& path, bool on) {
@@ -150,7 +140,9 @@ class FileFaults : public ::testing::Test {
     EXPECT_EQ(ReadFile(target_), kOldContent);
   }
 
-  fs::path root_, folder_, target_;
+  kelvane::test::TempDir root_{"kelvane-faults"};
+  fs::path folder_ = root_ / "results";
+  fs::path target_ = folder_ / "计算结果.txt";
 };
 
 TEST_F(FileFaults, FolderRemovedDuringWriteIsPathNotFoundAndNothingReappears) {
@@ -271,8 +263,7 @@ TEST_F(FileFaults, ReadOnlyFileSystemIsPermissionDeniedAndLeavesOldFile) {
     if (::unshare(CLONE_NEWNS) != 0) return 153;
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 153;
     if (::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) != 0) return 153;
-    if (::mount(nullptr, folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) !=
-        0)
+    if (::mount(nullptr, folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0)
       return 153;
     try {
       kelvane::WriteResultFile(LargeRun(), 1, target_.string(), kelvane::NoProgress());

@@ -11,11 +11,11 @@
 //   kelvane-soak --kelvane PATH [--cases N] [--seed S] [--jobs J] [--timeout SECONDS]
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,7 +23,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -33,9 +32,10 @@
 
 #include "output/output.h"
 #include "solver/solver.h"
+#include "support/child_process.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 #include "support/run_checks.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using kelvane::checks::WithoutInputWarnings;
@@ -51,10 +51,7 @@ std::map<int, std::string> Catalogue() {
 }
 const std::map<int, std::string> kCatalogue = Catalogue();
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using kelvane::test::ReadFile;
 
 // ---------------------------------------------------------------------------
 // Generating input sets.
@@ -437,23 +434,17 @@ struct Slot {
 pid_t Spawn(const std::string& kelvane, const Case& c, const Slot& slot) {
   std::vector<std::string> words = {kelvane, "--batch"};
   words.insert(words.end(), c.arguments.begin(), c.arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, slot.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, slot.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  pid_t pid = -1;
-  int failed = posix_spawn(&pid, kelvane.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) {
-    std::fprintf(stderr, "cannot start %s: %s\n", kelvane.c_str(), std::strerror(failed));
+  const int out = ::open(slot.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = ::open(slot.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const pid_t pid = out < 0 || err < 0
+                        ? -1
+                        : kelvane::test::StartProcess(words, out, err, {.input = "/dev/null"});
+  if (pid < 0) {
+    std::fprintf(stderr, "cannot start %s: %s\n", kelvane.c_str(), std::strerror(errno));
     std::exit(3);
   }
+  ::close(out);
+  ::close(err);
   return pid;
 }
 
@@ -485,7 +476,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  fs::path work = fs::temp_directory_path() / ("kelvane-soak-" + std::to_string(::getpid()));
+  const kelvane::test::TempDir work("kelvane-soak");
   std::vector<Slot> slots(static_cast<std::size_t>(jobs));
   for (std::size_t k = 0; k < slots.size(); ++k) {
     fs::path base = work / ("slot" + std::to_string(k));
@@ -527,7 +518,6 @@ int main(int argc, char** argv) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  fs::remove_all(work);
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf(

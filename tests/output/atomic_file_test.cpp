@@ -19,17 +19,11 @@ namespace kelvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FreshTestFolder;
-using testing::ReadFile;
+using test::ReadFile;
 
 class AtomicFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = FreshTestFolder("kelvane-atomic-");
-    target_ = folder_ / "out.txt";
-    std::ofstream(target_, std::ios::binary) << "old";
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  void SetUp() override { std::ofstream(target_, std::ios::binary) << "old"; }
   std::size_t EntryCount() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), {}));
   }
@@ -40,7 +34,8 @@ class AtomicFile : public ::testing::Test {
     }
     return names;
   }
-  fs::path folder_, target_;
+  test::TempDir folder_{"kelvane-atomic"};
+  fs::path target_ = folder_ / "out.txt";
 };
 
 // Small pieces, and pieces larger than the writer's own buffer.

@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(SameOutputFile, ByIdentityForFilesAndByResolvedPathForNewOnes) {
-  const fs::path folder = testing::FreshTestFolder("kelvane-target-");
+  const test::TempDir folder("kelvane-target");
   fs::create_directory(folder / "sub");
   std::ofstream(folder / "a.txt") << "a";
   std::ofstream(folder / "b.txt") << "b";
@@ -58,7 +58,6 @@ TEST(SameOutputFile, ByIdentityForFilesAndByResolvedPathForNewOnes) {
     EXPECT_EQ(SameOutputFile(name(c.second), name(c.first)), c.same);
   }
   ::close(fd);
-  fs::remove_all(folder);
 }
 
 }  // namespace

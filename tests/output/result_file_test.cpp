@@ -15,10 +15,9 @@
 namespace kelvane {
 namespace {
 
-using testing::FreshTestFolder;
+using test::ReadFile;
 using testing::MakeRun;
 using testing::NumberedRun;
-using testing::ReadFile;
 using testing::RecordingProgress;
 using testing::SplitCrLf;
 namespace fs = std::filesystem;
@@ -208,15 +207,8 @@ TEST(ResultFile, NoSixteenBitOverflowInTheWriter) {
 
 class ResultFileOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = FreshTestFolder("kelvane-output-");
-    target_ = folder_ / "计算结果.txt";
-    std::ofstream(target_, std::ios::binary) << kOld;
-  }
-  void TearDown() override {
-    ::chmod(folder_.c_str(), 0755);
-    fs::remove_all(folder_);
-  }
+  void SetUp() override { std::ofstream(target_, std::ios::binary) << kOld; }
+  void TearDown() override { ::chmod(folder_.path().c_str(), 0755); }
   // Writes `run` to `name` through the dialog; the error number or 0.
   static int Write(const SurgeRun& run, double interval, const std::string& name) {
     try {
@@ -240,7 +232,8 @@ class ResultFileOnDisk : public ::testing::Test {
   }
 
   static constexpr const char* kOld = "an older and rather longer file than the new one ......\r\n";
-  fs::path folder_, target_;
+  test::TempDir folder_{"kelvane-output"};
+  fs::path target_ = folder_ / "计算结果.txt";
 };
 
 TEST_F(ResultFileOnDisk, ProgressAndWholeReplacement) {
@@ -284,7 +277,7 @@ TEST_F(ResultFileOnDisk, FaultsLeaveTheOldFile) {
   EXPECT_EQ(Write(NumberedRun(1, 3), 40000, target_.string()), 6);
   ExpectOldFileAlone();
   // A folder as the name.
-  EXPECT_EQ(Write(NumberedRun(1, 3), 1, folder_.string()), 75);
+  EXPECT_EQ(Write(NumberedRun(1, 3), 1, folder_.path().string()), 75);
   ExpectOldFileAlone();
   // A missing folder, and a file standing where a folder should be.
   EXPECT_EQ(Write(NumberedRun(1, 3), 1, (folder_ / "missing" / "a.txt").string()), 76);
@@ -297,9 +290,9 @@ TEST_F(ResultFileOnDisk, ReadOnlyFolderAndFileArePermissionDenied) {
   // (A writable file in a read-only folder is rewritten in place: the file
   // fault tests.)
   constexpr uid_t kNobody = 65534;
-  ASSERT_EQ(::chown(folder_.c_str(), kNobody, kNobody), 0);
+  ASSERT_EQ(::chown(folder_.path().c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(::chown(target_.c_str(), kNobody, kNobody), 0);
-  ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(folder_.path().c_str(), 0555), 0);
   ASSERT_EQ(::chmod(target_.c_str(), 0444), 0);
   const SurgeRun run = NumberedRun(1, 3);
   const pid_t pid = ::fork();
@@ -312,7 +305,7 @@ TEST_F(ResultFileOnDisk, ReadOnlyFolderAndFileArePermissionDenied) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 200) GTEST_SKIP() << "cannot drop privileges here";
   EXPECT_EQ(WEXITSTATUS(status), 70);
-  ::chmod(folder_.c_str(), 0755);
+  ::chmod(folder_.path().c_str(), 0755);
   ExpectOldFileAlone();
   // A read-only file in a writable folder is not replaced behind its back.
   const pid_t second = ::fork();

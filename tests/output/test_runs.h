@@ -1,20 +1,16 @@
-// Run states built by hand for the output tests, a progress bar that records
-// what it is told, and file helpers.
+// Run states built by hand for the output tests, and a progress bar that
+// records what it is told.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "output/output.h"
 #include "solver/run_editor.h"
 #include "solver/solver.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace kelvane::testing {
 
@@ -71,22 +67,6 @@ inline std::vector<std::string> SplitCrLf(const std::string& text) {
   }
   if (start != text.size()) lines.push_back(text.substr(start) + "<no CR LF>");
   return lines;
-}
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A fresh, empty folder named after the running test.
-inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() /
-      (prefix + std::to_string(::getpid()) + "-" +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
 }
 
 }  // namespace kelvane::testing

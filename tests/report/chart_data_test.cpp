@@ -11,20 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "support/texts.h"
+
 namespace kelvane {
 namespace {
 
-struct Completed {
-  SurgeRun run;
-  RunOutcome outcome;
-};
-Completed RunWith(const char* reaches, const char* steps) {
-  InputTexts texts = DefaultInputTexts();
-  texts[InputId::SegmentCount] = reaches;
-  texts[InputId::StepCount] = steps;
-  Completed c;
-  c.outcome = Calculate(texts, c.run);
-  return c;
+using test::CompletedRun;
+
+CompletedRun RunWith(const char* reaches, const char* steps) {
+  return test::CalculateRun(
+      test::TextsWith({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}));
 }
 
 // Each column [from + c w, from + (c+1) w) of the range keeps its true lowest
@@ -96,7 +92,7 @@ TEST(Decimation, EveryColumnKeepsItsTrueMinimumAndMaximum) {
 // discharge is velocity times the culvert area; the CSV writes exactly those
 // numbers for the steps in the time range asked for.
 TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
-  Completed c = RunWith("5", "40");
+  CompletedRun c = RunWith("5", "40");
   const RunGeometry geometry = GeometryOf(c.outcome);
   EXPECT_EQ(geometry.culvertArea, 18.0);
   const int nodes[] = {1, 6};
@@ -151,7 +147,7 @@ TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
 // The envelope chart against a plain scan of the grids: highest, lowest and
 // step 1 of every node, at its distance from the reservoir.
 TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
-  Completed c = RunWith("4", "300");
+  CompletedRun c = RunWith("4", "300");
   const RunGeometry geometry = GeometryOf(c.outcome);
   const RunSummary summary = SummarizeRun(c.run, c.outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
@@ -179,7 +175,7 @@ TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
 // The envelope CSV writes each distance as the shortest text of the single,
 // as it writes every other number ("119.3324", not "119.3323974609375").
 TEST(Envelope, CsvWritesDistancesAsSingles) {
-  Completed c = RunWith("5", "20");
+  CompletedRun c = RunWith("5", "20");
   const RunGeometry geometry = GeometryOf(c.outcome);
   std::istringstream csv(EnvelopeCsv(SummarizeRun(c.run, c.outcome), c.run, geometry));
   std::string line;

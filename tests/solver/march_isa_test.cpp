@@ -80,7 +80,7 @@ void ExpectSameAsChecked(MarchIsa variant, const RunOutcome& outcome, const Surg
   }
 }
 
-using test::With;
+using test::TextsWith;
 
 // Each variant, whether or not the processor has it (a missing one is skipped).
 class MarchVariant : public testing::TestWithParam<MarchIsa> {
@@ -124,7 +124,7 @@ TEST_P(MarchVariant, RunsGiveTheCheckedMarchsBits) {
     for (const auto& [box, text] : boxes)
       what.append(" --").append(Field(box).option).append("=").append(text);
     // The steady state alone: the same texts with one step.
-    InputTexts texts = With(boxes);
+    InputTexts texts = TextsWith(boxes);
     const int steps = static_cast<int>(ReadLeadingNumber(texts[InputId::StepCount]));
     texts[InputId::StepCount].assign(1, '1');  // not = "1": GCC 12 warns falsely (-Wrestrict)
     SurgeRun steady;
@@ -143,7 +143,7 @@ TEST_P(MarchVariant, EventRunsGiveTheCheckedMarchsBits) {
   ModelExtras tiny = extras;
   tiny.forebay.areaTable = {{-6, 1e-6}, {-2, 2e-6}};
   for (const char* reaches : {"1", "7", "64"}) {
-    InputTexts texts = With({{InputId::SegmentCount, reaches}});
+    InputTexts texts = TextsWith({{InputId::SegmentCount, reaches}});
     texts[InputId::StepCount].assign(1, '1');
     SurgeRun steady;
     const RunOutcome outcome = Calculate(texts, steady);

@@ -1,6 +1,5 @@
 // What the march tests share: two run states compared bit for bit, random
-// starting states, the default texts with some boxes changed, and inputs
-// that fault in the march.
+// starting states, and inputs that fault in the march.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "solver/inputs.h"
 #include "solver/run_editor.h"
 #include "solver/run_state.h"
+#include "support/texts.h"
 
 namespace kelvane::test {
 
@@ -66,15 +66,6 @@ void ForEachRandomStart(std::uint32_t seed, Check&& check) {
             reaches, planted == 1);
     }
   }
-}
-
-// Boxes changed from their default texts.
-using BoxTexts = std::vector<std::pair<InputId, const char*>>;
-
-inline InputTexts With(const BoxTexts& boxes) {
-  InputTexts texts = DefaultInputTexts();
-  for (const auto& [box, text] : boxes) texts[box] = text;
-  return texts;
 }
 
 // Runs that fail inside the march, each by another road.

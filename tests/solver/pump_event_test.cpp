@@ -225,7 +225,7 @@ TEST(PumpEventRuns, TheSuddenChangeKeepsItsBits) {
   same[2].forebay.areaTable = {{-100, 1287.414}, {100, 1287.414}};
   same[3].pump.rampExponent = 3;  // without a ramp time: no ramp
   for (const char* reaches : {"1", "5", "17"}) {
-    const InputTexts texts = test::With({{InputId::SegmentCount, reaches}});
+    const InputTexts texts = test::TextsWith({{InputId::SegmentCount, reaches}});
     SurgeRun today;
     Calculate(texts, today);
     for (std::size_t k = 0; k < same.size(); ++k) {
@@ -241,7 +241,7 @@ TEST(PumpEventRuns, TheSuddenChangeKeepsItsBits) {
 // A ramp much shorter than the period gives the sudden stop's peak; ramps
 // much longer than it lower the peak towards the reservoir level.
 TEST(PumpEventRuns, LongerRampsLowerThePeak) {
-  const InputTexts texts = test::With({{InputId::StepCount, "6000"}});
+  const InputTexts texts = test::TextsWith({{InputId::StepCount, "6000"}});
   auto peak = [&](double rampTime) {
     SurgeRun run;
     CalculateOptions options;
@@ -275,7 +275,7 @@ TEST(PumpEventRuns, AnAreaBelowTheStabilityLimitIsReported) {
     options.extras.forebay.areaTable = row.table;
     RunOutcome outcome;
     try {
-      outcome = Calculate(test::With({{InputId::StepCount, "40"}}), run, options);
+      outcome = Calculate(test::TextsWith({{InputId::StepCount, "40"}}), run, options);
     } catch (const RunError&) {
       ASSERT_TRUE(row.below) << "only a run below the limit may fail";
       continue;

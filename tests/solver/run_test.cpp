@@ -24,7 +24,7 @@ std::string Digits(const char* format, double value) {
   return text;
 }
 
-using test::With;
+using test::TextsWith;
 
 TEST(DefaultRun, CoefficientsToTheDigitsShown) {
   SurgeRun run;
@@ -83,7 +83,7 @@ TEST(DefaultRun, ForebayPeakAndFlowReversal) {
 
 TEST(March, PumpsKeepingTheSteadyDischarge) {
   SurgeRun run;
-  Calculate(With({{InputId::FinalPumpDischarge, "41.6"}}), run);
+  Calculate(TextsWith({{InputId::FinalPumpDischarge, "41.6"}}), run);
   EXPECT_EQ(run.Head(6, 2), run.Head(6, 1));
   EXPECT_NEAR(run.Velocity(6, 1500), 2.411, 0.0005);
   EXPECT_NEAR(run.Head(6, 1500), -4.754, 0.0005);
@@ -93,7 +93,7 @@ TEST(March, PumpsKeepingTheSteadyDischarge) {
 TEST(March, ShortRuns) {
   for (const char* steps : {"1", "2"}) {
     SurgeRun run;
-    Calculate(With({{InputId::StepCount, steps}}), run);
+    Calculate(TextsWith({{InputId::StepCount, steps}}), run);
     const int n = std::stoi(steps);
     EXPECT_EQ(run.TimeSteps(), n);
     EXPECT_EQ(run.GridSteps(), n + 1);
@@ -115,7 +115,7 @@ TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
       {"5", "1"}, {"5", "2"}, {"5", "66"}, {"5", "1500"}, {"300", "700"}};
   for (const auto& [reaches, steps] : runs) {
     SurgeRun plain;
-    Calculate(With({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}), plain);
+    Calculate(TextsWith({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}), plain);
 
     SurgeRun run;
     std::vector<std::pair<int, int>> blocks;
@@ -128,7 +128,8 @@ TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
         for (float v : run.VelocitiesAt(step)) seen.push_back(v);
       }
     };
-    Calculate(With({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}), run, options);
+    Calculate(TextsWith({{InputId::SegmentCount, reaches}, {InputId::StepCount, steps}}), run,
+              options);
 
     int next = 1;
     for (const auto& [first, last] : blocks) {
@@ -150,10 +151,10 @@ TEST(March, ObserverIsToldOfEveryFinishedStepOnce) {
 TEST(March, FlatFrictionlessWater) {
   // Still water with no slope and no friction stays as it is.
   SurgeRun still;
-  Calculate(With({{InputId::SteadyDischarge, "0"},
-                  {InputId::IntakeHeadLoss, "0"},
-                  {InputId::FrictionFactor, "0"},
-                  {InputId::CulvertSlope, "0"}}),
+  Calculate(TextsWith({{InputId::SteadyDischarge, "0"},
+                       {InputId::IntakeHeadLoss, "0"},
+                       {InputId::FrictionFactor, "0"},
+                       {InputId::CulvertSlope, "0"}}),
             still);
   for (int step = 1; step <= 1500; ++step) {
     for (int node = 1; node <= 6; ++node) {
@@ -164,7 +165,7 @@ TEST(March, FlatFrictionlessWater) {
   // Without friction nodes 2, 3 and 4 share one steady head: node 3 sits
   // between equal neighbours and keeps their state at step 2.
   SurgeRun moving;
-  Calculate(With({{InputId::FrictionFactor, "0"}, {InputId::CulvertSlope, "0"}}), moving);
+  Calculate(TextsWith({{InputId::FrictionFactor, "0"}, {InputId::CulvertSlope, "0"}}), moving);
   ASSERT_EQ(moving.Head(2, 1), moving.Head(4, 1));
   EXPECT_EQ(moving.Head(3, 2), moving.Head(2, 1));
   EXPECT_EQ(moving.Velocity(3, 2), moving.Velocity(2, 1));
@@ -173,7 +174,7 @@ TEST(March, FlatFrictionlessWater) {
 TEST(March, ZeroForebayAreaStopsAtTheFirstStep) {
   SurgeRun run;
   try {
-    Calculate(With({{InputId::ForebayArea, "0"}}), run);
+    Calculate(TextsWith({{InputId::ForebayArea, "0"}}), run);
     ADD_FAILURE();
   } catch (const RunError& e) {
     EXPECT_EQ(e.number(), 11);
@@ -214,7 +215,7 @@ TEST(March, OverflowAtTheStepAndNodeWhereItHappens) {
   for (const Row& row : rows) {
     SurgeRun run;
     try {
-      Calculate(With(row.boxes), run);
+      Calculate(TextsWith(row.boxes), run);
       ADD_FAILURE() << row.step << " " << row.node;
       continue;
     } catch (const RunError& e) {
@@ -290,7 +291,7 @@ TEST(March, VerifiedStepsReportTheSameFirstFault) {
       try {
         CalculateOptions options;
         options.checking = checking[k];
-        Calculate(With(boxes), runs[k], options);
+        Calculate(TextsWith(boxes), runs[k], options);
         ADD_FAILURE() << "no fault";
       } catch (const RunError& e) {
         where[k] = e.where();

@@ -11,15 +11,12 @@
 #include <vector>
 
 #include "solver/solver.h"
+#include "support/texts.h"
 
 namespace kelvane {
 namespace {
 
-InputTexts With(std::initializer_list<std::pair<std::string, InputId>> boxes) {
-  InputTexts texts = DefaultInputTexts();
-  for (const auto& [text, box] : boxes) texts[box] = text;
-  return texts;
-}
+using test::TextsWith;
 
 float s(double x) { return static_cast<float>(x); }
 
@@ -63,7 +60,7 @@ TEST(SteadyProfile, AnyNumberOfReaches) {
   for (const int n : {1, 2, 3, 4, 5, 7, 20, 300}) {
     SCOPED_TRACE(std::to_string(n) + " reaches");
     SurgeRun run;
-    const RunOutcome o = Calculate(With({{std::to_string(n), InputId::SegmentCount}}), run);
+    const RunOutcome o = Calculate(TextsWith({{InputId::SegmentCount, std::to_string(n)}}), run);
     const std::vector<float> expected = ExpectedProfile(o.parameters, o.coefficients, n);
     ASSERT_EQ(run.GridNodes(), n + 1);
     for (int node = 1; node <= n + 1; ++node) {
@@ -86,8 +83,9 @@ TEST(SteadyProfile, AnyNumberOfReaches) {
 // steady discharge, the first steps now barely move the forebay.
 TEST(SteadyProfile, SevenReachesStartFromTheSteadyForebayLevel) {
   SurgeRun five, seven;
-  Calculate(With({{"41.6", InputId::FinalPumpDischarge}}), five);
-  Calculate(With({{"41.6", InputId::FinalPumpDischarge}, {"7", InputId::SegmentCount}}), seven);
+  Calculate(TextsWith({{InputId::FinalPumpDischarge, "41.6"}}), five);
+  Calculate(TextsWith({{InputId::FinalPumpDischarge, "41.6"}, {InputId::SegmentCount, "7"}}),
+            seven);
   for (int step = 1; step <= 50; ++step)
     ASSERT_NEAR(seven.Head(8, step), five.Head(6, 1), 0.01) << step;
 }
@@ -98,8 +96,8 @@ TEST(SteadyVelocity, FromTheCulvertArea) {
   // any culvert area (18 m² is the default).
   for (const char* area : {"9", "18", "36", "20.5"}) {
     SurgeRun run;
-    const RunOutcome o =
-        Calculate(With({{area, InputId::CulvertArea}, {"41.6", InputId::FinalPumpDischarge}}), run);
+    const RunOutcome o = Calculate(
+        TextsWith({{InputId::CulvertArea, area}, {InputId::FinalPumpDischarge, "41.6"}}), run);
     EXPECT_EQ(o.coefficients.SteadyVelocity, s(41.6 / std::stod(area))) << area;
     EXPECT_EQ(run.Head(6, 2), run.Head(6, 1)) << area;
   }
@@ -111,7 +109,7 @@ TEST(SteadyVelocity, FromTheCulvertArea) {
   for (const Row row : {Row{"41.6", 11}, Row{"0", 6}}) {
     SurgeRun run;
     try {
-      Calculate(With({{"0", InputId::CulvertArea}, {row.discharge, InputId::SteadyDischarge}}),
+      Calculate(TextsWith({{InputId::CulvertArea, "0"}, {InputId::SteadyDischarge, row.discharge}}),
                 run);
       ADD_FAILURE() << row.discharge;
     } catch (const RunError& e) {

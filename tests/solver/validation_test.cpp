@@ -14,15 +14,12 @@
 
 #include "solver/solver.h"
 #include "solver/stability.h"
+#include "support/texts.h"
 
 namespace kelvane {
 namespace {
 
-InputTexts With(std::initializer_list<std::pair<std::string, InputId>> boxes) {
-  InputTexts texts = DefaultInputTexts();
-  for (const auto& [text, box] : boxes) texts[box] = text;
-  return texts;
-}
+using test::TextsWith;
 
 std::vector<float> Forebay(const SurgeRun& run) {
   std::vector<float> h;
@@ -58,9 +55,9 @@ constexpr double g = 9.8f, L = 596.662f, Ac = 18, Af = 1287.414, Z = -4.34f;
 // by centimetres at most: 0.5 %.
 TEST(Validation, RigidColumnPeriodAndAmplitude) {
   SurgeRun run;
-  const RunOutcome o = Calculate(With({{"0", InputId::FrictionFactor},
-                                       {"0", InputId::CulvertSlope},
-                                       {"8000", InputId::StepCount}}),
+  const RunOutcome o = Calculate(TextsWith({{InputId::FrictionFactor, "0"},
+                                            {InputId::CulvertSlope, "0"},
+                                            {InputId::StepCount, "8000"}}),
                                  run);
   const double V0 = o.coefficients.SteadyVelocity;
   const double T = 2 * std::numbers::pi * std::sqrt(L * Af / (g * Ac));
@@ -88,7 +85,7 @@ TEST(Validation, RigidColumnPeriodAndAmplitude) {
 TEST(Validation, FirstUpsurgeWithFriction) {
   SurgeRun run;
   const RunOutcome o =
-      Calculate(With({{"0", InputId::CulvertSlope}, {"3000", InputId::StepCount}}), run);
+      Calculate(TextsWith({{InputId::CulvertSlope, "0"}, {InputId::StepCount, "3000"}}), run);
   const double V0 = o.coefficients.SteadyVelocity, lambda = 0.01f, D = 3;
   const double c = lambda * L / (2 * g * D), beta = g * Af / (L * Ac);
   const double z0 = run.Head(6, 1) - Z, q = 1 / (2 * beta * c * c);
@@ -113,7 +110,7 @@ TEST(Validation, ClosedEndRiseWithinTheJoukowskyBound) {
   for (const char* area : {"10", "1", "0.1", "0.05", "0.03", "0.022"}) {
     SurgeRun run;
     const RunOutcome o =
-        Calculate(With({{area, InputId::ForebayArea}, {"11", InputId::StepCount}}), run);
+        Calculate(TextsWith({{InputId::ForebayArea, area}, {InputId::StepCount, "11"}}), run);
     const std::vector<float> h = Forebay(run);
     float top = h[0];
     for (float x : h) top = std::max(top, x);
@@ -152,12 +149,12 @@ TEST(Validation, ForebayStabilityLimit) {
     SCOPED_TRACE(std::string(row.reaches) + " reaches, a " + row.waveSpeed + ", Ac " +
                  row.culvertArea);
     auto boxes = [&](double area) {
-      return With({{row.reaches, InputId::SegmentCount},
-                   {row.waveSpeed, InputId::WaveSpeed},
-                   {row.culvertArea, InputId::CulvertArea},
-                   {row.friction, InputId::FrictionFactor},
-                   {std::to_string(area), InputId::ForebayArea},
-                   {"3000", InputId::StepCount}});
+      return TextsWith({{InputId::SegmentCount, row.reaches},
+                        {InputId::WaveSpeed, row.waveSpeed},
+                        {InputId::CulvertArea, row.culvertArea},
+                        {InputId::FrictionFactor, row.friction},
+                        {InputId::ForebayArea, std::to_string(area)},
+                        {InputId::StepCount, "3000"}});
     };
     SurgeRun probe;
     const RunOutcome o = Calculate(boxes(1287.414), probe);
@@ -180,8 +177,8 @@ TEST(Validation, GridConvergenceOfTheForebayPeak) {
   std::vector<double> peaks;
   for (int n : {5, 10, 20}) {
     SurgeRun run;
-    Calculate(With({{std::to_string(n), InputId::SegmentCount},
-                    {std::to_string(300 * n), InputId::StepCount}}),
+    Calculate(TextsWith({{InputId::SegmentCount, std::to_string(n)},
+                         {InputId::StepCount, std::to_string(300 * n)}}),
               run);
     const std::vector<float> h = Forebay(run);
     peaks.push_back(*std::max_element(h.begin(), h.end()));
@@ -197,8 +194,8 @@ TEST(Validation, GridConvergenceOfTheForebayPeak) {
 // slope term and the rounding of the level to single remain: 2 mm.
 TEST(Validation, NoPumpChangeSettlesAtTheFrictionOnlyLevel) {
   SurgeRun run;
-  const RunOutcome o =
-      Calculate(With({{"41.6", InputId::FinalPumpDischarge}, {"30000", InputId::StepCount}}), run);
+  const RunOutcome o = Calculate(
+      TextsWith({{InputId::FinalPumpDischarge, "41.6"}, {InputId::StepCount, "30000"}}), run);
   const double V0 = o.coefficients.SteadyVelocity;
   const double settled = Z - 0.01f * L / 3 * V0 * V0 / (2 * g);
   EXPECT_NEAR(run.Head(6, 30000), settled, 0.002);

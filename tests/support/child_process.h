@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,15 +21,11 @@ struct ProcessResult {
   std::string err;
 };
 
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct ProcessSetup {
   std::filesystem::path folder = {};  // the working folder; empty: the test's own
   std::vector<std::pair<std::string, std::string>> set = {};  // environment variables set
   std::vector<std::string> unset = {};                        // and removed
+  std::filesystem::path input = {};  // the file on standard input; empty: the test's own
 };
 
 // Starts `words` (the program, then its arguments) with standard output and
@@ -40,7 +34,8 @@ inline pid_t StartProcess(const std::vector<std::string>& words, int outFd, int 
                           const ProcessSetup& setup = {}) {
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 ||
+    const int inFd = setup.input.empty() ? 0 : ::open(setup.input.c_str(), O_RDONLY);
+    if (inFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0 ||
         (!setup.folder.empty() && ::chdir(setup.folder.c_str()) != 0)) {
       ::_exit(127);
     }

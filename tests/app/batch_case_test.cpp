@@ -1,19 +1,17 @@
 // --case and --save-case: the command line over the case file in any order,
 // and a saved case that runs to the same result file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "batch_options.h"
 #include "cases/case_file.h"
 #include "support/child_process.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace kelvane {
 namespace {
@@ -22,16 +20,7 @@ namespace fs = std::filesystem;
 
 class BatchCase : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kelvane-batch-case-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-  static std::string Read(const std::string& path) { return test::ReadFile(path); }
 
   static BatchOptions Parse(std::vector<std::string> args) {
     args.insert(args.begin(), "kelvane");
@@ -49,7 +38,7 @@ class BatchCase : public ::testing::Test {
     return result.status;
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"kelvane-batch-case"};
 };
 
 TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
@@ -85,7 +74,7 @@ TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
   EXPECT_THROW(Parse({"--case", Path("missing.toml")}), UsageError);
   // An output over the case file read would lose it; saving the case over it
   // is allowed.
-  EXPECT_THROW(Parse({"--case", file, "--csv", dir_.string() + "/./a.toml"}), UsageError);
+  EXPECT_THROW(Parse({"--case", file, "--csv", dir_.path().string() + "/./a.toml"}), UsageError);
   EXPECT_THROW(Parse({"--case", file, "--sweep", "wave-speed=900,1000", "--sweep-csv", file}),
                UsageError);
   EXPECT_EQ(Parse({"--case", file, "--save-case", file}).saveCase, file);
@@ -103,9 +92,9 @@ TEST_F(BatchCase, SavedCaseRunsToTheSameResultFile) {
                      Path("first.txt")}),
             0);
   ASSERT_EQ(Kelvane({"--case", caseFile, "--output", Path("second.txt")}), 0);
-  const std::string bytes = Read(Path("first.txt"));
+  const std::string bytes = test::ReadFile(Path("first.txt"));
   EXPECT_GT(bytes.size(), 1000u);
-  EXPECT_EQ(Read(Path("second.txt")), bytes);
+  EXPECT_EQ(test::ReadFile(Path("second.txt")), bytes);
   EXPECT_EQ(ReadCaseFile(caseFile).texts[InputId::StepCount], "1 200");
 
   // A case that cannot be saved is reported; the result file is still written.
@@ -115,7 +104,7 @@ TEST_F(BatchCase, SavedCaseRunsToTheSameResultFile) {
                     &err),
             1);
   EXPECT_NE(err.find("no/such/folder.toml"), std::string::npos) << err;
-  EXPECT_EQ(Read(Path("third.txt")), bytes);
+  EXPECT_EQ(test::ReadFile(Path("third.txt")), bytes);
 }
 
 TEST_F(BatchCase, BadCaseFileIsAUsageErrorWithFileAndLine) {
@@ -139,10 +128,10 @@ TEST_F(BatchCase, PumpEventAndAreaTableRunThroughTheCase) {
                      Path("saved.toml"), "--summary", Path("summary.txt")}),
             0);
   ASSERT_EQ(Kelvane({"--case", Path("saved.toml"), "--output", Path("second.txt")}), 0);
-  EXPECT_NE(Read(Path("first.txt")), Read(Path("boxes.txt")));
-  EXPECT_EQ(Read(Path("second.txt")), Read(Path("first.txt")));
+  EXPECT_NE(test::ReadFile(Path("first.txt")), test::ReadFile(Path("boxes.txt")));
+  EXPECT_EQ(test::ReadFile(Path("second.txt")), test::ReadFile(Path("first.txt")));
   EXPECT_EQ(ReadCaseFile(Path("saved.toml")).events, ReadCaseFile(event).events);
-  EXPECT_NE(Read(Path("summary.txt")).find("泵流量斜坡：历时 30 s"), std::string::npos);
+  EXPECT_NE(test::ReadFile(Path("summary.txt")).find("泵流量斜坡：历时 30 s"), std::string::npos);
 
   const std::string bad = Path("bad-schedule.toml");
   std::ofstream(bad) << "[pump]\nschedule = [[0, 41.6], [10, \"20\"], [5, 0]]\n";

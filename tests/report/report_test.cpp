@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app_test_support.h"
+#include "support/result_bytes.h"
 
 namespace kelvane::test {
 namespace {
