@@ -27,6 +27,11 @@ packages=(
   python3
   clang libclang-rt-14-dev
   libcsv-dev
+  # The Windows build (cmake --preset windows, tools/windows-deps.sh): the
+  # MinGW-w64 cross compiler with posix threads, and Wine to run its tests
+  # and programs here (Wine finds fonts-wqy-zenhei above through fontconfig
+  # for the Chinese captions). zip packs kelvane-VERSION-win64.zip.
+  g++-mingw-w64-x86-64-posix wine wine64 zip
 )
 
 missing=()
