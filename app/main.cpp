@@ -11,6 +11,7 @@
 
 #include "batch.h"
 #include "image_outputs.h"
+#include "utf16_entry.h"
 #include "windows_program.h"
 #ifdef KELVANE_WINDOWS_PROGRAM
 #include "display.h"
@@ -43,6 +44,7 @@ const kelvane::ImageOutputs* const kLinkedImages = nullptr;
 }  // namespace
 
 int main(int argc, char** argv) {
+  kelvane::TakeUtf16CommandLine(argc, argv);
   if (kelvane::IsBatchCommandLine(argc, argv)) return kelvane::RunBatch(argc, argv, kLinkedImages);
 
   for (int i = 1; i < argc; ++i) {

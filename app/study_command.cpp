@@ -1,15 +1,17 @@
 #include "study_command.h"
 
+#ifndef _WIN32
 #include <sched.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "batch.h"
@@ -62,17 +64,22 @@ double ReadLevel(std::string_view option, std::string_view text) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
   if (!in) throw UsageError("无法读取案例文件 " + Quoted(path));
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw UsageError("无法读取案例文件 " + Quoted(path));
+  std::string bytes;
+  char buffer[1 << 16];
+  while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get()))
+    bytes.append(buffer, got);
+  if (std::ferror(in.get())) throw UsageError("无法读取案例文件 " + Quoted(path));
   return bytes;
 }
 
 // The processors this process may run on.
 int UsableCores() {
+#ifndef _WIN32
   cpu_set_t set;
   if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
