@@ -32,6 +32,8 @@ packages=(
   # and programs here (Wine finds fonts-wqy-zenhei above through fontconfig
   # for the Chinese captions). zip packs kelvane-VERSION-win64.zip.
   g++-mingw-w64-x86-64-posix wine wine64 zip
+  # tools/render-icons.sh: the Windows icon (.ico) from the PNG sizes.
+  imagemagick
 )
 
 missing=()

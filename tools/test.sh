@@ -19,3 +19,7 @@ ctest --preset default
 cmake --preset sanitize
 cmake --build --preset sanitize
 ctest --preset sanitize
+
+# The Windows build under Wine (skipped, and said so, without MinGW-w64 and
+# Wine; see tools/windows-stage.sh).
+bash tools/windows-stage.sh
