@@ -112,6 +112,31 @@ TEST_F(WindowsFiles, FaultsAreNumberedAndLeaveTheOldFile) {
   EXPECT_EQ(Entries(), (std::set<std::wstring>{L"旧.txt", L"文件夹", L"只读.txt"}));
 }
 
+// A file another program holds open cannot be renamed over: it is rewritten
+// in place when that program lets others write it, else the run ends with
+// 70; the old bytes stay then, and no temporary file is left either way.
+TEST_F(WindowsFiles, FileHeldOpenElsewhereIsRewrittenInPlaceOrRefused) {
+  const struct {
+    DWORD sharing;
+    int number;
+    const char* after;
+  } cases[] = {
+      {FILE_SHARE_READ | FILE_SHARE_WRITE, 0, "new\r\n"},
+      {FILE_SHARE_READ, 70, "old, longer than the new text\r\n"},
+  };
+  for (const auto& c : cases) {
+    const fs::path path = folder_ / L"打开的.csv";
+    Put(path, "old, longer than the new text\r\n");
+    const HANDLE held =
+        ::CreateFileW(path.c_str(), GENERIC_READ, c.sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Write(WideToUtf8(path.wstring()), "new\r\n"), c.number);
+    ::CloseHandle(held);
+    EXPECT_EQ(ReadWholeFile(path), c.after);
+    EXPECT_EQ(Entries(), std::set<std::wstring>{L"打开的.csv"});
+  }
+}
+
 // A leftover of a process that no longer runs is removed by the next write
 // in its folder; one that a writer still holds open stays.
 TEST_F(WindowsFiles, StaleTemporaryFilesGoOnesHeldOpenStay) {
