@@ -26,18 +26,7 @@ bool Identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info, bool& o
 
 // The full name of a file that does not exist yet, in one case.
 std::wstring FullName(const std::string& name) {
-  const std::wstring wide = Utf8ToWide(name);
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) return wide;
-    if (length < full.size()) {
-      full.resize(length);
-      break;
-    }
-    full.resize(length);
-  }
+  std::wstring full = FullPathName(Utf8ToWide(name));
   for (wchar_t& c : full)
     if (c == L'/') c = L'\\';
   ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
@@ -64,6 +53,8 @@ bool SameOutputFile(const std::string& first, const std::string& second) {
   const bool existsA = Identify(a.path, infoA, diskA);
   const bool existsB = Identify(b.path, infoB, diskB);
   if (existsA != existsB) return false;
+  // NUL, CON, COM1, ... anywhere: written in place, one after the other.
+  if (IsDeviceName(Utf8ToWide(a.path)) || IsDeviceName(Utf8ToWide(b.path))) return false;
   if (existsA) {
     // Devices (NUL, CON) are written in place, in order: nothing is replaced.
     return diskA && infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&

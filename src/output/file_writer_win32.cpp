@@ -18,6 +18,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -249,6 +250,9 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
     ThrowFileError(EISDIR, path, FileAction::NotAFileName);
   }
 
+  // A reserved device name is no file, whether or not the system says it
+  // exists.
+  if (IsDeviceName(target)) return WriteInPlace(FullPathName(target), path, body);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   bool exists = false;
   if (attributes != INVALID_FILE_ATTRIBUTES) {

@@ -25,6 +25,22 @@ std::string WideToUtf8(std::wstring_view wide) {
   return utf8;
 }
 
+std::wstring FullPathName(const std::wstring& name) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return name;
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);
+  }
+}
+
+bool IsDeviceName(const std::wstring& name) { return FullPathName(name).starts_with(L"\\\\.\\"); }
+
 int ErrnoOfWindowsError(unsigned long error) {
   switch (error) {
     case ERROR_ACCESS_DENIED:

@@ -170,10 +170,18 @@ TEST_F(WindowsFiles, SameOutputFileKnowsNamesOfOneFile) {
       {Name(L"新.csv"), Name(L"新2.csv"), false},
       {Name(L"结果.txt"), Name(L"新.csv"), false},  // one exists, one not
       {"/dev/stdout", "/dev/stdout", false},        // written one after the other
+      {"NUL", "nul", false},                        // a device, in place
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SameOutputFile(c.first, c.second), c.same) << c.first << " | " << c.second;
   }
+}
+
+// A device is written in place, never renamed over.
+TEST_F(WindowsFiles, DeviceNamesAreWrittenInPlace) {
+  EXPECT_EQ(Write("NUL", "discarded\r\n"), 0);
+  EXPECT_EQ(Write(Name(L"NUL"), "discarded\r\n"), 0);
+  EXPECT_TRUE(Entries().empty());
 }
 
 TEST_F(WindowsFiles, ReadingByChineseName) {
