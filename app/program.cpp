@@ -4,6 +4,7 @@
 
 #include "batch.h"
 #include "options.h"
+#include "utf16_entry.h"
 #include "windows_program.h"
 
 namespace kelvane {
@@ -14,6 +15,7 @@ int ProgramUsageError(const std::string& problem) {
 }
 
 int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow) {
+  TakeUtf16CommandLine(argc, argv);
   const CommandLine line = SplitCommandLine(argc, argv);
   if (line.Has("batch")) return RunBatch(line, argv, images);
 

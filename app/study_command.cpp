@@ -1,6 +1,8 @@
 #include "study_command.h"
 
+#ifndef _WIN32
 #include <sched.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,8 +19,10 @@ namespace {
 
 // The processors this process may run on.
 int UsableCores() {
+#ifndef _WIN32
   cpu_set_t set;
   if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
   return std::max(1u, std::thread::hardware_concurrency());
 }
 

@@ -2,9 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
 
+#include "output/file_writer.h"
 #include "usage_error.h"
 
 namespace kelvane {
@@ -31,10 +32,13 @@ double ReadLevel(std::string_view option, std::string_view text) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
   if (!in) throw UsageError("无法读取案例文件 " + Quoted(path));
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw UsageError("无法读取案例文件 " + Quoted(path));
+  std::string bytes;
+  char buffer[1 << 16];
+  while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get()))
+    bytes.append(buffer, got);
+  if (std::ferror(in.get())) throw UsageError("无法读取案例文件 " + Quoted(path));
   return bytes;
 }
 

@@ -9,7 +9,9 @@
 # 18, every other input varied over the values an engineer could type, a few
 # of them odd (an unread tail, a zero, a negative). Each set writes the result
 # file, the table, the summary and the CSV. Extra outputs for both builds can
-# be given in KELVANE_COMPARE_EXTRA (for instance "--history-plot h.svg").
+# be given in KELVANE_COMPARE_EXTRA (for instance "--history-plot h.svg"). A
+# build that runs through another program (the Windows build under Wine) names
+# it in KELVANE_COMPARE_OLD_RUNNER or KELVANE_COMPARE_NEW_RUNNER.
 set -euo pipefail
 
 old=$(realpath "$1") new=$(realpath "$2") count=${3:-200} seed=${4:-1}
@@ -59,12 +61,14 @@ while IFS= read -r line; do
   for side in old new; do
     dir="$work/$side/$n"
     mkdir -p "$dir"
-    bin=$old
-    [ "$side" = new ] && bin=$new
+    bin=$old runner=${KELVANE_COMPARE_OLD_RUNNER:-}
+    [ "$side" = new ] && bin=$new runner=${KELVANE_COMPARE_NEW_RUNNER:-}
+    run=()
+    [ -n "$runner" ] && read -r -a run <<<"$runner"
     extra=()
     [ -n "${KELVANE_COMPARE_EXTRA:-}" ] && read -r -a extra <<<"$KELVANE_COMPARE_EXTRA"
     set +e
-    (cd "$dir" && "$bin" --batch "${args[@]}" --output result.txt --table table.txt \
+    (cd "$dir" && "${run[@]}" "$bin" --batch "${args[@]}" --output result.txt --table table.txt \
       --summary summary.txt --csv run.csv "${extra[@]}" > stdout 2> stderr)
     echo $? > "$dir/status"
     set -e

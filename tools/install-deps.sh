@@ -37,6 +37,13 @@ packages=(
   # pdftotext, pdffonts and pdftoppm: the calculation report's test reads the
   # PDF's text and fonts and renders its pages.
   poppler-utils
+  # The Windows build (cmake --preset windows, tools/windows-deps.sh): the
+  # MinGW-w64 cross compiler with posix threads, and Wine to run its tests
+  # and programs here (Wine finds fonts-wqy-zenhei above through fontconfig
+  # for the Chinese captions). zip packs kelvane-VERSION-win64.zip.
+  g++-mingw-w64-x86-64-posix wine wine64 zip
+  # tools/render-icons.sh: the Windows icon (.ico) from the PNG sizes.
+  imagemagick
 )
 
 missing=()

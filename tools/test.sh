@@ -34,8 +34,11 @@ stage_fuzz() {
   bash tools/fuzz.sh
 }
 stage_sanitize() { build_and_test sanitize; }
+# The Windows build under Wine (skipped, and said so, without MinGW-w64,
+# Wine and the Qt for Windows; see tools/windows-stage.sh).
+stage_windows() { bash tools/windows-stage.sh; }
 
-all=(format default tidy noui fuzz sanitize)
+all=(format default tidy noui fuzz sanitize windows)
 stages=("${@:-${all[@]}}")
 times=()
 report() {

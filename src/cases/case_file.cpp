@@ -388,7 +388,7 @@ CaseFile ReadCaseFile(const std::string& path) {
   CaseFileProblem problem;
   problem.problem = CaseProblem::CannotRead;
   problem.file = path;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
   if (!in) {
     problem.systemError = errno;
     Fail(std::move(problem));

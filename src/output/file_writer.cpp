@@ -368,4 +368,6 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
   SyncFolder(folder, path);
 }
 
+std::FILE* OpenFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
 }  // namespace kelvane

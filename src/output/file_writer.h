@@ -1,7 +1,8 @@
-// Writing a file safely. One of the two pieces tied to the operating system
-// (POSIX here); a port replaces file_writer.cpp alone.
+// Writing a file safely. One of the pieces tied to the operating system:
+// file_writer.cpp (POSIX) or file_writer_win32.cpp (Windows).
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -30,5 +31,9 @@ void WriteFileAtomically(const std::string& path, const FileBody& body);
 // pipes, and two descriptors ("/dev/stdout", "/dev/stderr"), are written in
 // place one after the other and are never the same here.
 bool SameOutputFile(const std::string& first, const std::string& second);
+
+// Opens a file to read its bytes, by its UTF-8 name (also on a system whose
+// file names are UTF-16); null with errno set when it cannot be opened.
+std::FILE* OpenFileForReading(const std::string& path);
 
 }  // namespace kelvane

@@ -1,5 +1,6 @@
-// UTF-8 to GBK (code page 936). One of the two pieces tied to the operating
-// system (glibc's iconv here); a port replaces gbk.cpp alone.
+// UTF-8 to GBK (code page 936). One of the pieces tied to the operating
+// system: gbk.cpp (glibc's iconv) or gbk_win32.cpp (the system's code page
+// 936, which writes the same bytes).
 #pragma once
 
 #include <string>

@@ -124,7 +124,9 @@ ErrorCode FileErrorCode(int error) {
     case ENOTDIR:
       return ErrorCode::PathNotFound;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG:
       return ErrorCode::DiskFull;
     default:

@@ -32,12 +32,14 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+#ifndef _WIN32
 // The "C" locale, so that the full stop is the decimal point whatever locale
 // the windows have set for the process.
 locale_t ClassicLocale() {
   static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
   return locale;
 }
+#endif
 
 }  // namespace
 
@@ -76,7 +78,13 @@ double ReadLeadingNumber(std::string_view text) {
   if (!scan.digits) return 0.0;
   scan.clean.resize(scan.length);
   // strtod rounds correctly and gives +-HUGE_VAL (infinity) on overflow.
+#ifdef _WIN32
+  // MinGW's own strtod (not the system library's), which rounds correctly
+  // and reads the full stop whatever the process's locale.
+  return std::strtod(scan.clean.c_str(), nullptr);
+#else
   return strtod_l(scan.clean.c_str(), nullptr, ClassicLocale());
+#endif
 }
 
 bool ToInt16(double value, std::int16_t& result) {

@@ -1,9 +1,11 @@
 // Reading the boxes: the leading-number rule, the 16-bit conversion and the
 // faults of the reading and sizing stage.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <bit>
 #include <cctype>
@@ -341,6 +343,7 @@ TEST(ReadingStage, OutputStepsAreNotCheckedAgainstTheRun) {
   EXPECT_EQ(outcome.parameters.OutputInterval, 5.0);
 }
 
+#ifndef _WIN32
 // A grid that cannot be allocated stops the run with error 7, and nothing
 // crashes: run in a child process whose address space is limited.
 TEST(ReadingStage, GridTooLargeForMemoryIsErrorSeven) {
@@ -368,6 +371,7 @@ TEST(ReadingStage, GridTooLargeForMemoryIsErrorSeven) {
   ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 7);
 }
+#endif
 
 }  // namespace
 }  // namespace kelvane

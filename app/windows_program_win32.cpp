@@ -1,0 +1,105 @@
+// The hand-over to the windows program on Windows, which has no execv that
+// keeps the process: kelvane-windows.exe is started with the same command
+// line and this program's standard handles, waited for, and its exit status
+// becomes this program's.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "output/utf16_win32.h"
+#include "windows_program.h"
+
+namespace kelvane {
+namespace {
+
+// The full name of the running program.
+std::wstring ProgramName() {
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) return L"";
+    if (length < name.size()) {
+      name.resize(length);
+      return name;
+    }
+    name.resize(name.size() * 2);
+  }
+}
+
+RunError Failure(ErrorCode code, const std::string& file, const std::string& detail) {
+  ErrorLocation at;
+  at.file = file;
+  at.fileAction = FileAction::Open;
+  at.detail = detail;
+  return RunError(code, at);
+}
+
+// The command line after the program's own name, as the system handed it
+// over: the arguments keep their quoting exactly. The name ends at the
+// closing quote when it is quoted, else at the first blank.
+std::wstring ArgumentsOfCommandLine(const wchar_t* line) {
+  const wchar_t* p = line;
+  if (*p == L'"') {
+    ++p;
+    while (*p != L'\0' && *p != L'"') ++p;
+    if (*p == L'"') ++p;
+  } else {
+    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
+  }
+  return p;
+}
+
+// Makes a standard handle inheritable; the child gets it through STARTUPINFO.
+HANDLE Inheritable(DWORD which) {
+  const HANDLE handle = ::GetStdHandle(which);
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+    ::SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  }
+  return handle;
+}
+
+}  // namespace
+
+RunError RunInWindowsProgram(char** /*argv: the UTF-16 command line is passed on as it is*/) {
+  const std::wstring self = ProgramName();
+  const std::wstring program =
+      self.substr(0, self.find_last_of(L"\\/") + 1) + L"kelvane-windows.exe";
+  const std::string programUtf8 = WideToUtf8(program);
+  const DWORD attributes = ::GetFileAttributesW(program.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return Failure(ErrorCode::FileNotFound, programUtf8, "未找到窗口程序");
+  }
+  if (::CompareStringOrdinal(self.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL) {
+    return Failure(ErrorCode::PathFileAccess, programUtf8, "窗口程序即本程序");
+  }
+
+  std::wstring commandLine = L"\"" + program + L"\"" + ArgumentsOfCommandLine(::GetCommandLineW());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = Inheritable(STD_INPUT_HANDLE);
+  startup.hStdOutput = Inheritable(STD_OUTPUT_HANDLE);
+  startup.hStdError = Inheritable(STD_ERROR_HANDLE);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  PROCESS_INFORMATION child{};
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &child)) {
+    return Failure(ErrorCode::PathFileAccess, programUtf8,
+                   "无法启动窗口程序（错误 " + std::to_string(::GetLastError()) + "）");
+  }
+  ::CloseHandle(child.hThread);
+  // Ctrl+C reaches the child on the same console; this process waits for
+  // the child's answer to it.
+  ::SetConsoleCtrlHandler(nullptr, TRUE);
+  ::WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD status = 1;
+  ::GetExitCodeProcess(child.hProcess, &status);
+  ::CloseHandle(child.hProcess);
+  std::exit(static_cast<int>(status));
+}
+
+}  // namespace kelvane

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The cross-platform byte-identity check: the same generated input sets
+# through the Linux program and through the Windows build under Wine, every
+# output file, standard stream and exit status compared byte for byte.
+#   tools/compare-windows.sh [LINUX_KELVANE] [WINDOWS_KELVANE_EXE] [COUNT] [SEED]
+# Defaults: build/default/app/kelvane, build/windows/app/kelvane.exe, 200, 1.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+linux=${1:-$root/build/default/app/kelvane}
+windows=${2:-$root/build/windows/app/kelvane.exe}
+export WINEPREFIX=${WINEPREFIX:-$root/build/windows-wine}
+export KELVANE_COMPARE_NEW_RUNNER="$root/tools/wine-run.sh"
+# One Wine server for all the runs instead of one for each.
+"$KELVANE_COMPARE_NEW_RUNNER" cmd /c exit 0 >/dev/null 2>&1 || true
+WINEDEBUG=-all wineserver -p 120 2>/dev/null || true
+exec "$root/tools/compare-builds.sh" "$linux" "$windows" "${3:-200}" "${4:-1}"
