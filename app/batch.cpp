@@ -95,7 +95,8 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
                 OutputRunner& outputs) {
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report, [&] {
-      const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, {}, options.events};
+      const CaseFile caseFile{
+          options.caseTitle, options.caseNotes, options.texts, {}, options.events};
       WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase));
     });
   }

@@ -42,7 +42,7 @@ struct CaseFile {
   std::string notes;  // "" when none; may hold line breaks
   InputTexts texts = DefaultInputTexts();
   DesignTexts design = {};  // the design data given ([design]); none by default
-  EventTexts events = {};  // [pump] and [forebay]; none when the file has neither
+  EventTexts events = {};   // [pump] and [forebay]; none when the file has neither
 
   bool operator==(const CaseFile&) const = default;
 };

@@ -5,8 +5,8 @@
 #include <memory>
 #include <span>
 
-#include "solver/number_format.h"
 #include "solver/event_texts.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -250,7 +250,8 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
     for (const std::string& line : s.eventLines) out += "  " + line + "\n";
     if (const auto& use = s.forebayAreaUse; use && use->step != 0) {
       out += "  所用最小前池面积 " + Fixed(use->smallestArea, 3, NegativeZero::Drop) + " m²（" +
-             StepAndTime(run, use->step) + "），稳定限 " + Fixed(use->limit, 6, NegativeZero::Drop) + " m²\n";
+             StepAndTime(run, use->step) + "），稳定限 " +
+             Fixed(use->limit, 6, NegativeZero::Drop) + " m²\n";
       if (use->BelowLimit()) out += "  警告：有时段所用前池面积小于稳定限，结果不可信\n";
     }
   }

@@ -70,7 +70,6 @@ ModelExtras ReadModelExtras(const EventTexts& texts);
 // fault with no row. `field` is PumpSchedule or ForebayAreaTable.
 std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& table);
 
-
 // A short description of the extras in force, one line each, for reports:
 // "斜坡：历时 30 s，指数 1", "前池水位–面积表：5 点，...". None when not given.
 std::vector<std::string> ModelExtrasLines(const ModelExtras& extras);

@@ -481,7 +481,8 @@ void MainWindow::showHelp() {
               QStringLiteral("</td><td>") +
               (*field.unit ? QString::fromUtf8(field.unit) : tr("（无量纲）")) +
               QStringLiteral("</td><td>") + QString::fromUtf8(field.defaultText) +
-              QStringLiteral("</td><td>") + QString::fromUtf8(field.meaning) + QStringLiteral("</td></tr>");
+              QStringLiteral("</td><td>") + QString::fromUtf8(field.meaning) +
+              QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
     html += tr(
@@ -519,7 +520,8 @@ void MainWindow::showHelp() {
            "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
            "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 "
            "(m³/s，流速乘箱涵断面面积)"
-           "随时间 (s) 的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键退回上一次放大，"
+           "随时间 (s) "
+           "的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键退回上一次放大，"
            "“复位”回到全图；鼠标处显示最近时段的数值。可导出 PNG、SVG 图片和所显示范围的 CSV。</li>"
            "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
            "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。"

@@ -34,8 +34,8 @@
 #include "solver/solver.h"
 #include "support/child_process.h"
 #include "support/files.h"
-#include "support/temp_dir.h"
 #include "support/run_checks.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using kelvane::checks::WithoutInputWarnings;
