@@ -68,6 +68,11 @@ TEST(CommandLine, HandsOverOnlyCommandsThatDrawImages) {
       {{"--batch", "--foo", "--plot", "p.png"}, false},   // fails before it draws
       {{"--batch", "--history-plot"}, false},
       {{"--batch", "--output", "r.txt", "--csv", "-"}, false},
+      {{"--batch", "--report", "计算书.pdf"}, true},
+      {{"--batch", "--report=R.PDF", "--summary", "-"}, true},
+      {{"--batch", "--report", "r.txt"}, false},  // refused before anything is drawn
+      {{"--batch", "--report", "r.txt", "--plot", "p.png"}, true},
+      {{"--batch", "--culvert-height", "3", "--summary", "-"}, false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(CommandNeedsWindowsProgram(Split(row.args)), row.handedOver) << row.args[1];
@@ -83,6 +88,12 @@ TEST(CommandLine, EveryOptionHasOneNameAndEveryBoxAnOption) {
   for (InputId input : AllInputs()) {
     EXPECT_EQ(OptionOf(input).name, Field(input).option);
     EXPECT_EQ(OptionOf(input).kind, OptionKind::InputBox);
+  }
+  for (const DesignField& field : DesignFields()) {
+    const Option* option = FindOption(field.option);
+    ASSERT_NE(option, nullptr) << field.option;
+    EXPECT_EQ(option->kind, OptionKind::DesignItem);
+    EXPECT_EQ(option->design, &field);
   }
 }
 
