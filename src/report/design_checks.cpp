@@ -205,6 +205,19 @@ std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data) {
   return limits;
 }
 
+std::vector<CheckKind> ChecksGiven(const DesignData& data) {
+  using enum DesignId;
+  std::vector<CheckKind> kinds;
+  if (Given(data, ForebayWallTop)) kinds.push_back(CheckKind::ForebayHighest);
+  if (Given(data, PumpMinLevel)) kinds.push_back(CheckKind::ForebayLowest);
+  if (Given(data, CulvertInvertUpstream) && Given(data, CulvertInvertDownstream) &&
+      Given(data, CulvertHeight)) {
+    kinds.insert(kinds.end(), {CheckKind::CulvertFull, CheckKind::Vacuum});
+    if (Given(data, CulvertDesignPressureHead)) kinds.push_back(CheckKind::DesignPressure);
+  }
+  return kinds;
+}
+
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                               const SurgeRun& run, const RunOutcome& outcome) {
   DesignCheckReport report;

@@ -77,6 +77,10 @@ struct DesignCheckReport {
 // between the two ends plus the clear height, m (double).
 double SoffitAt(const DesignData& data, int node, int reaches);
 
+// The checks whose data is given, in CheckKind order: the rows CheckDesign
+// gives for `data`, whatever the run.
+std::vector<CheckKind> ChecksGiven(const DesignData& data);
+
 // Every check whose data is given. `summary` is the run's (SummarizeRun);
 // `run` holds the same complete run.
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
