@@ -111,5 +111,23 @@ TEST(CommandLine, HelpKeepsEveryValueApartFromItsText) {
   }
 }
 
+// The design items in a group of their own, between the boxes and the
+// outputs, each with its caption and unit.
+TEST(CommandLine, HelpListsTheDesignItemsInTheirOwnGroup) {
+  const std::string help = BatchHelpText();
+  const std::size_t group = help.find("\n设计资料");
+  const std::size_t outputs = help.find("\n输出");
+  ASSERT_NE(group, std::string::npos);
+  ASSERT_NE(outputs, std::string::npos);
+  EXPECT_LT(help.find("--final-pump-discharge "), group);
+  for (const DesignField& field : DesignFields()) {
+    const std::size_t at = help.find(std::string("\n  --") + field.option + " ");
+    EXPECT_GT(at, group) << field.option;
+    EXPECT_LT(at, outputs) << field.option;
+    const std::string line = help.substr(at + 1, help.find('\n', at + 1) - at - 1);
+    EXPECT_TRUE(line.ends_with(std::string(field.caption) + " (" + field.unit + ")")) << line;
+  }
+}
+
 }  // namespace
 }  // namespace kelvane
