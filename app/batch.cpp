@@ -11,6 +11,7 @@
 #include "cases/case_file.h"
 #include "output/output.h"
 #include "output/write_output.h"
+#include "report/chart_scene.h"
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "solver/input_check.h"
@@ -70,7 +71,12 @@ void DrawHistory(const BatchOptions& options, const Images& images, const SurgeR
       throw RunError(ErrorCode::SubscriptOutOfRange, at);
     }
   }
-  images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
+  if (IsSvgPath(options.historyPlot)) {  // written here, without the windows
+    SaveChartSvg(HistoryChart(run, GeometryOf(outcome), nodes, options.quantity),
+                 options.historyPlot);
+  } else {
+    images.Get().history(run, outcome, nodes, options.quantity, options.historyPlot);
+  }
 }
 
 // The results table of the step range and interval as the boxes hold them,
@@ -137,7 +143,15 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
     outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
   }
   if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] { images.Get().envelope(run, outcome, options.envelopePlot); });
+    outputs.Run(Stage::Chart, [&] {
+      if (IsSvgPath(options.envelopePlot)) {
+        SaveChartSvg(
+            EnvelopeChart(SummarizeRun(run, outcome), run, GeometryOf(outcome), EnvelopeOf::Head),
+            options.envelopePlot);
+      } else {
+        images.Get().envelope(run, outcome, options.envelopePlot);
+      }
+    });
   }
   std::optional<RunSummary> summary;
   if (summarize) outputs.Run(Stage::Report, [&] { summary = summarizer.Summary(run, outcome); });

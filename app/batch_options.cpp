@@ -8,6 +8,7 @@
 
 #include "cases/case_file.h"
 #include "output/file_writer.h"
+#include "report/chart_scene.h"
 #include "usage_error.h"
 
 namespace kelvane {
@@ -180,7 +181,7 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
        (summary != "-" && study.csv != "-" && SamePlace(study.csv, summary)))) {
     throw UsageError("--sweep-csv 与 --summary 指向同一处 " + Quoted(study.csv));
   }
-  if (!study.plot.empty() && !BuildHasWindows()) {
+  if (!study.plot.empty() && !BuildHasWindows() && !IsSvgPath(study.plot)) {
     throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
   }
   for (const std::string* other : {&study.csv, &summary}) {
@@ -212,8 +213,8 @@ void ReadCase(BatchOptions& options, const Given& given) {
 // chart settings only with the chart they set.
 void CheckImages(const BatchOptions& options, const Given& given) {
   for (const Option* output : RunOutputs()) {
-    if (output->kind == OptionKind::ImageOutput && !OutputField(options, *output).empty() &&
-        !BuildHasWindows()) {
+    const std::string& file = OutputField(options, *output);
+    if (!file.empty() && !BuildHasWindows() && NeedsWindowsProgram(*output, file)) {
       throw UsageError("此版本不含窗口，不能" + std::string(output->pdf ? "写计算书" : "画图") +
                        "（--" + output->name + "）");
     }

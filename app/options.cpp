@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "report/chart_scene.h"
 #include "report/report.h"
 
 namespace kelvane {
@@ -177,7 +178,9 @@ std::string RunOptionsHelp(const HelpColumns& columns) {
       continue;
     }
     std::string meaning = option.meaning;
-    if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) meaning += "；此版本不含";
+    if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) {
+      meaning += option.svg ? "；此版本只写 SVG" : "；此版本不含";
+    }
     text += HelpLine(columns, option, meaning);
   }
   return text;
@@ -250,7 +253,11 @@ CommandLine SplitCommandLine(int argc, char** argv) {
 }
 
 bool NeedsWindowsProgram(const Option& option, std::string_view value) {
-  return option.kind == OptionKind::ImageOutput && (!option.pdf || IsPdfName(value));
+  // The charts as SVG are written without the windows; the PNG images, the
+  // plot and the report (under a PDF's name: any other is refused) need them.
+  if (option.kind != OptionKind::ImageOutput) return false;
+  if (option.pdf) return IsPdfName(value);
+  return !(option.svg && IsSvgPath(value));
 }
 
 bool CommandNeedsWindowsProgram(const CommandLine& line) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "output/write_output.h"
+#include "report/chart_scene.h"
 #include "report/sweep_chart_points.h"
 #include "terminal_progress.h"
 
@@ -86,7 +87,12 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      images.Get().chart(chartPoints.Chart(study.plan, study.limits), study.plot);
+      const ChartData chart = chartPoints.Chart(study.plan, study.limits);
+      if (IsSvgPath(study.plot)) {
+        SaveChartSvg(chart, study.plot);  // without the windows
+      } else {
+        images.Get().chart(chart, study.plot);
+      }
     } catch (...) {
       PrintError(CurrentExceptionAsRunError(Stage::Chart));
       status = 1;

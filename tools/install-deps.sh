@@ -12,18 +12,18 @@ set -euo pipefail
 # tools/check-deb.sh.
 packages=(
   g++ cmake ninja-build pkg-config
+  # Qt's base modules only (Core, Gui, Widgets; the charts are drawn by the
+  # program itself); Qt6Gui's CMake files ask for the OpenGL headers.
   qt6-base-dev libgl-dev
   libtomlplusplus-dev
   dpkg-dev librsvg2-bin debootstrap desktop-file-utils
-  # Qt Charts and Qt SVG for the time-history and envelope charts and their
-  # SVG export; with --no-install-recommends find_package(Qt6 Charts) also
-  # needs the OpenGL development files.
-  qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   # The toolkit's own Chinese texts (standard buttons, file dialogs).
   qt6-translations-l10n
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth
+  # A window manager on the Xvfb display of tools/screenshots.sh.
+  openbox
   python3
   clang libclang-rt-14-dev
   libcsv-dev

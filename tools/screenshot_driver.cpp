@@ -35,11 +35,11 @@ namespace {
 
 // Moves the cursor over a chart without a real mouse: the read-out follows.
 void PointAt(ChartView* view, double fractionX, double fractionY) {
-  const QRectF plot = view->chart()->plotArea();
-  const QPointF at(plot.left() + fractionX * plot.width(), plot.top() + fractionY * plot.height());
-  QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
-                   Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(view->viewport(), &move);
+  const kelvane::SceneRect& plot = view->Scene().plot;
+  const QPointF at(plot.left + fractionX * plot.width, plot.top + fractionY * plot.height);
+  QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(view, &move);
 }
 
 }  // namespace

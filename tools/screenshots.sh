@@ -20,6 +20,13 @@ for _ in $(seq 50); do
   [ -e "/tmp/.X11-unix/X${display#:}" ] && break
   sleep 0.1
 done
+# A window manager, so that stacking and focus are those of a desktop.
+if command -v openbox >/dev/null; then
+  DISPLAY=$display openbox >/dev/null 2>&1 &
+  wm=$!
+  trap 'kill "$wm" "$xvfb" 2>/dev/null || true' EXIT
+  sleep 0.5
+fi
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
 "$build/app/kelvane" --batch --history-plot docs/batch-history.png --nodes 1,3,6

@@ -20,4 +20,9 @@ std::string FormatHundredths(float value);
 constexpr std::size_t kFormatHundredthsMax = 48;
 char* FormatHundredthsTo(float value, char* out);
 
+// `value` with exactly `decimals` decimals (0 to 17), the point a '.' whatever
+// the locale, a value that rounds to zero without its sign ("0.00", never
+// "-0.00"); the axis labels of the charts. NaN and infinity as "nan", "inf".
+std::string FormatFixed(double value, int decimals);
+
 }  // namespace kelvane

@@ -166,9 +166,12 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
   chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
   const std::span<const float> times = run.StepTimes().first(run.StepCount());
   const std::vector<double> x(times.begin(), times.end());
+  if (nodes.empty()) chart.note = "未勾选节点：请在左侧列表中勾选要画的节点";
+  const int forebay = run.GridNodes();
   for (int node : nodes) {
     ChartLine line;
     line.name = NodeLabel(geometry, node);
+    line.colour = node == forebay ? 0 : node == 1 ? 1 : 2 + (node - 2) % 8;
     line.x = x;
     line.y = NodeHistory(run, geometry, node, quantity);
     chart.lines.push_back(std::move(line));

@@ -39,6 +39,7 @@ struct ChartData {
   std::string yTitle;  // with its unit: "水头 (m)"
   std::vector<ChartLine> lines;
   std::vector<ChartLimit> limits;
+  std::string note;  // shown in the plot's middle when no line has a point
 };
 
 // ---------------------------------------------------------------- drawing
@@ -98,7 +99,10 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
                                 ChartQuantity quantity);
 
 // The time history of `nodes` (each 1..GridNodes) over every computed step:
-// x the step times (s), one line per node. `run` must hold a complete run.
+// x the step times (s), one line per node, each node in a colour of its own
+// whichever others are shown (the forebay's first, the reservoir end's
+// second); with no node, a note that asks for one. `run` must hold a
+// complete run.
 ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity);
 

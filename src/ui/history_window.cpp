@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "output/output.h"
 #include "ui/main_window.h"
@@ -32,7 +34,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   status_->setStyleSheet(QStringLiteral("color: #b00000"));
   status_->hide();
   reset_ = new QPushButton(tr("复位"), this);
-  reset_->setToolTip(tr("拖动鼠标框选放大；右键缩小；复位回到全图"));
+  reset_->setToolTip(tr("拖动鼠标框选放大；右键退回上一次放大；复位回到全图"));
   image_ = new QPushButton(tr("导出图片…"), this);
   csv_ = new QPushButton(tr("导出 CSV…"), this);
   close_ = new QPushButton(tr("关闭"), this);
@@ -70,17 +72,33 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
 }
 
 void HistoryWindow::ShowRun(const SurgeRun& run, const RunGeometry& geometry) {
-  std::vector<int> chosen = Nodes();
+  // The ticks carry over by role: the reservoir end and the forebay stay
+  // ticked as such whatever the reach count, any other node goes to the
+  // nearest node at its distance from the reservoir.
+  const int oldCount = nodes_->count();
+  const int count = run.GridNodes();
+  std::vector<int> chosen;
+  for (int node : Nodes()) {
+    int now = node;
+    if (node == oldCount) {
+      now = count;
+    } else if (node > 1) {
+      const double distance = NodeDistance(geometry_, node);
+      now = std::clamp(int(std::lround(distance / geometry.reachLength)) + 1, 1, count);
+    }
+    chosen.push_back(now);
+  }
+  if (chosen.empty()) chosen.push_back(count);
   run_ = &run;
   geometry_ = geometry;
-  const int count = run.GridNodes();
-  std::erase_if(chosen, [count](int node) { return node > count; });
-  if (chosen.empty()) chosen.push_back(count);
   {
     const QSignalBlocker blocker(nodes_);
     nodes_->clear();
     for (int node = 1; node <= count; ++node) {
-      auto* item = new QListWidgetItem(QString::fromStdString(NodeLabel(geometry, node)), nodes_);
+      QString label = QString::fromStdString(NodeLabel(geometry, node));
+      if (node == 1) label += tr(" 水库");
+      if (node == count) label += tr(" 前池");
+      auto* item = new QListWidgetItem(label, nodes_);
       item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
       item->setCheckState(Qt::Unchecked);
     }
@@ -148,7 +166,10 @@ void HistoryWindow::Export(bool image) {
         const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
         const auto steps = StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo());
         return HistoryCsv(*run_, geometry_, Nodes(), quantity, steps.value_or(StepSpan{1, 0}));
-      });
+      },
+      // A CSV of the times alone would be no export of a chart.
+      !image && Nodes().empty() ? tr("未勾选节点，没有可导出的数据：请先在左侧列表中勾选节点。")
+                                : QString());
 }
 
 }  // namespace kelvane::ui

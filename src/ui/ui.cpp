@@ -10,7 +10,7 @@
 #include "output/output.h"
 #include "report/report.h"
 #include "ui/calculation_report.h"
-#include "ui/chart_view.h"
+#include "ui/chart_painter.h"
 #include "ui/main_frame.h"
 #include "ui/picture.h"
 #include "ui/translations.h"
@@ -83,21 +83,21 @@ void SavePlotPng(const SurgeRun& run, const std::string& path) {
 void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
                       ChartQuantity quantity, const std::string& path) {
   WithApplication([&] {
-    SaveChartImage(HistoryChart(run, GeometryOf(outcome), nodes, quantity),
-                   QSize(kImageWidth, kImageHeight), path);
+    SaveChartImage(HistoryChart(run, GeometryOf(outcome), nodes, quantity), kImageWidth,
+                   kImageHeight, path);
   });
 }
 
 void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path) {
   const RunSummary summary = SummarizeRun(run, outcome);
   WithApplication([&] {
-    SaveChartImage(EnvelopeChart(summary, run, GeometryOf(outcome), EnvelopeOf::Head),
-                   QSize(kImageWidth, kImageHeight), path);
+    SaveChartImage(EnvelopeChart(summary, run, GeometryOf(outcome), EnvelopeOf::Head), kImageWidth,
+                   kImageHeight, path);
   });
 }
 
 void SaveDataImage(const ChartData& chart, const std::string& path) {
-  WithApplication([&] { SaveChartImage(chart, QSize(kImageWidth, kImageHeight), path); });
+  WithApplication([&] { SaveChartImage(chart, kImageWidth, kImageHeight, path); });
 }
 
 void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "report/chart_data.h"
+#include "report/chart_scene.h"
 #include "solver/solver.h"
 
 namespace kelvane {
@@ -24,8 +25,8 @@ int RunMainWindow(int argc, char** argv);
 void SavePlotPng(const SurgeRun& run, const std::string& path);
 
 // The size of the charts the batch mode draws, in pixels.
-constexpr int kImageWidth = 1000;
-constexpr int kImageHeight = 600;
+constexpr int kImageWidth = kChartImageWidth;
+constexpr int kImageHeight = kChartImageHeight;
 
 // The time-history chart of `nodes` as the 过程线 window draws it, saved as a
 // PNG or (by the name's ending ".svg") an SVG. Needs no display: without an

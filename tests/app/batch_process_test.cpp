@@ -185,7 +185,7 @@ TEST_F(BatchProcess, UsageErrorsExitTwoAndWriteNothing) {
   };
 #ifndef KELVANE_TEST_WITH_UI
   cases.push_back({Args({"--plot", "level.png"}), "不含窗口"});
-  cases.push_back({Args({"--envelope-plot", "e.svg"}), "不含窗口"});
+  cases.push_back({Args({"--envelope-plot", "e.png"}), "不含窗口"});  // SVG needs no windows
 #else
   cases.push_back({Args({"--history-plot", "h.jpg"}), ".png 或 .svg"});
   cases.push_back({Args({"--history-plot", "h.png", "--nodes", "1,,6"}), "节点号"});

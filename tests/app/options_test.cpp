@@ -61,8 +61,10 @@ TEST(CommandLine, HandsOverOnlyCommandsThatDrawImages) {
   };
   const Row rows[] = {
       {{"--batch", "--plot", "p.png"}, true},
-      {{"--batch", "--sweep-plot=s.svg"}, true},
-      {{"--envelope-plot", "e.svg", "--batch"}, true},
+      {{"--batch", "--sweep-plot=s.png"}, true},
+      {{"--envelope-plot", "e.PNG", "--batch"}, true},
+      {{"--batch", "--sweep-plot=s.svg"}, false},  // SVG is written without the windows
+      {{"--batch", "--history-plot", "h.SVG", "--envelope-plot", "e.svg"}, false},
       {{"--batch", "--summary", "--plot", "--output", "r.txt"}, false},  // a value
       {{"--batch", "--help", "--plot", "p.png"}, false},  // the reading ends at --help
       {{"--batch", "--foo", "--plot", "p.png"}, false},   // fails before it draws

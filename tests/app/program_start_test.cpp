@@ -93,6 +93,44 @@ TEST(ProgramStart, WithoutTheWindowsProgram) {
   fs::remove_all(folder);
 }
 
+// The charts as SVG are written by the program itself: alone in a folder,
+// without the windows program, it writes them (either way of giving the
+// name, any case of ".svg"); a PNG of the same chart still needs the windows
+// program.
+TEST(ProgramStart, ChartsAsSvgNeedNoWindowsProgram) {
+  namespace fs = std::filesystem;
+  char folderName[] = "/tmp/kelvane-svg-XXXXXX";
+  ASSERT_NE(::mkdtemp(folderName), nullptr);
+  const fs::path folder(folderName);
+  const std::string program = folder / "kelvane";
+  fs::copy_file(KELVANE_EXE, program);
+  const std::string h = folder / "h.svg", e = folder / "e.SVG", s = folder / "s.svg";
+  struct Row {
+    std::vector<std::string> args;
+    std::string file;
+  };
+  const Row rows[] = {
+      {{"--batch", "--step-count", "100", "--history-plot", h, "--nodes", "1,6",
+        "--envelope-plot=" + e},
+       h},
+      {{"--batch", "--sweep", "forebay-area=600,900", "--sweep-plot", s}, s},
+  };
+  for (const Row& row : rows) {
+    const Outcome o = RunWithoutDisplay(row.args, program);
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::ifstream svg(row.file);
+    std::string first;
+    std::getline(svg, first);
+    EXPECT_TRUE(first.starts_with("<?xml")) << row.file;
+  }
+  EXPECT_TRUE(fs::exists(e));
+  const Outcome png =
+      RunWithoutDisplay({"--batch", "--history-plot", (folder / "h.png").string()}, program);
+  EXPECT_EQ(png.status, 1);
+  EXPECT_NE(png.err.find("kelvane-windows"), std::string::npos) << png.err;
+  fs::remove_all(folder);
+}
+
 // A command with an image is handed on before any file is read, so a case
 // file that comes through a pipe is read once, by the program that runs it.
 TEST(ProgramStart, CaseThroughAPipeWithAnImage) {

@@ -2,6 +2,7 @@
 // the drawn series against the run's grids, following runs and failures, the
 // saved result file without calculating, the caption of a case file.
 #include <QFile>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -88,6 +89,8 @@ class ChartsTest : public QObject {
   void historySeriesAreTheRunsGrids();
   void manyStepsKeepEveryPeak();
   void windowsFollowRunsAndFailures();
+  void historyTicksKeepTheirRoles();
+  void historyWithoutNodesAndOfOneStep();
   void resultFileSavedAgainWithoutCalculating();
   void captionAndSaveQuestionOfACaseFile();
   void caseFilesThroughTheLibrary();
@@ -134,20 +137,22 @@ void ChartsTest::historySeriesAreTheRunsGrids() {
   for (ChartQuantity q : {ChartQuantity::Head, ChartQuantity::Discharge}) {
     window->SetQuantity(q);
     QCoreApplication::processEvents();
-    const auto& series = window->Chart()->LineSeries();
-    QCOMPARE(series.size(), std::size_t(2));
+    const ChartData& data = window->Chart()->Data();
+    const ChartScene& scene = window->Chart()->Scene();
+    QCOMPARE(scene.lines.size(), std::size_t(2));
     const int nodes[] = {1, 6};
     for (int n = 0; n < 2; ++n) {
-      const QList<QPointF> points = series[n]->points();
-      QCOMPARE(points.size(), 60);
+      const std::vector<std::size_t>& drawn = scene.lines[n].indices;
+      QCOMPARE(drawn.size(), std::size_t(60));
       for (int step = 1; step <= 60; ++step) {
         const double value = q == ChartQuantity::Head ? run.Head(nodes[n], step)
                                                       : double(run.Velocity(nodes[n], step)) * area;
-        QCOMPARE(points[step - 1].x(), double(run.StepTime(step)));
-        QCOMPARE(points[step - 1].y(), value);
+        QCOMPARE(drawn[step - 1], std::size_t(step - 1));
+        QCOMPARE(data.lines[n].x[step - 1], double(run.StepTime(step)));
+        QCOMPARE(data.lines[n].y[step - 1], value);
       }
     }
-    QVERIFY(series[1]->name().contains(QStringLiteral("节点 6")));
+    QVERIFY(QString::fromStdString(data.lines[1].name).contains(QStringLiteral("节点 6")));
   }
 }
 
@@ -161,18 +166,19 @@ void ChartsTest::manyStepsKeepEveryPeak() {
   QVERIFY(QTest::qWaitForWindowExposed(window));
   window->SetNodes({3});  // the water hammer rings here: a peak every few steps
   QCoreApplication::processEvents();
-  const QList<QPointF> points = window->Chart()->LineSeries()[0]->points();
-  const int columns = int(window->Chart()->chart()->plotArea().width() + 0.5);
-  QVERIFY2(points.size() <= 4 * columns + 2, qPrintable(QString::number(points.size())));
+  const std::vector<std::size_t>& drawn = window->Chart()->Scene().lines[0].indices;
+  const std::vector<double>& values = window->Chart()->Data().lines[0].y;
+  const int columns = int(window->Chart()->Scene().plot.width + 0.5);
+  QVERIFY2(drawn.size() <= std::size_t(4 * columns + 2), qPrintable(QString::number(drawn.size())));
   const SurgeRun& run = s.frame.Form()->Run();
   double low = INFINITY, high = -INFINITY, drawnLow = INFINITY, drawnHigh = -INFINITY;
   for (int step = 1; step <= 6000; ++step) {
     low = std::min(low, double(run.Head(3, step)));
     high = std::max(high, double(run.Head(3, step)));
   }
-  for (const QPointF& p : points) {
-    drawnLow = std::min(drawnLow, p.y());
-    drawnHigh = std::max(drawnHigh, p.y());
+  for (std::size_t k : drawn) {
+    drawnLow = std::min(drawnLow, values[k]);
+    drawnHigh = std::max(drawnHigh, values[k]);
   }
   QCOMPARE(drawnLow, low);
   QCOMPARE(drawnHigh, high);
@@ -188,7 +194,7 @@ void ChartsTest::windowsFollowRunsAndFailures() {
   s.frame.showEnvelope();
   HistoryWindow* history = s.frame.historyWindow();
   EnvelopeWindow* envelope = s.frame.envelopeWindow();
-  QCOMPARE(envelope->Chart(EnvelopeOf::Head)->LineSeries().size(), std::size_t(3));
+  QCOMPARE(envelope->Chart(EnvelopeOf::Head)->Scene().lines.size(), std::size_t(3));
   QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 6);
 
   s.FailingCalculate();
@@ -196,17 +202,17 @@ void ChartsTest::windowsFollowRunsAndFailures() {
     QVERIFY(status->isVisibleTo(status->window()));
     QVERIFY(status->text().contains(QStringLiteral("上次计算未完成")));
   }
-  QVERIFY(history->Chart()->LineSeries().empty());
-  QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->LineSeries().empty());
+  QVERIFY(history->Chart()->Scene().lines.empty());
+  QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->Scene().lines.empty());
+  QVERIFY(!history->Chart()->Scene().note.text.empty());
 
   Text(*s.frame.Form(), InputId::SegmentCount)->setText(QStringLiteral("8"));
   s.frame.Form()->calculate();
   QVERIFY(!history->Status()->isVisibleTo(history));
-  QCOMPARE(history->Nodes(), std::vector<int>{6});  // node 6 still exists
+  QCOMPARE(history->Nodes(), std::vector<int>{9});  // the forebay, wherever it is now
   const SurgeRun& run = s.frame.Form()->Run();
-  const QList<QPointF> points = history->Chart()->LineSeries()[0]->points();
-  QCOMPARE(points.size(), 40);
-  QCOMPARE(points[39].y(), double(run.Head(6, 40)));
+  QCOMPARE(history->Chart()->Scene().lines[0].indices.size(), std::size_t(40));
+  QCOMPARE(history->Chart()->Data().lines[0].y[39], double(run.Head(9, 40)));
   QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 9);
   // The table's highest head of the forebay is the summary's.
   const RunSummary summary = SummarizeRun(run, *s.frame.Form()->CompletedRun());
@@ -214,6 +220,75 @@ void ChartsTest::windowsFollowRunsAndFailures() {
            QString::number(summary.envelope[8].highestHead.step));
   history->close();
   envelope->close();
+}
+
+// A new reach count: the reservoir end and the forebay stay ticked as such,
+// another node goes to the node nearest its distance; the list names the two
+// ends.
+void ChartsTest::historyTicksKeepTheirRoles() {
+  FrameSession s("30");
+  s.frame.Form()->calculate();
+  s.frame.showHistory();
+  HistoryWindow* history = s.frame.historyWindow();
+  auto* list = history->findChild<QListWidget*>(QStringLiteral("Nodes"));
+  history->SetNodes({1, 3, 6});
+  struct Row {
+    const char* reaches;
+    std::vector<int> nodes;
+  };
+  // Node 3 of 5 reaches lies at 0.4 L: node 5 of 10 reaches, then 1.2 reaches
+  // of 3 (node 2), which lies at 1.67 reaches of 5 (node 3).
+  const Row rows[] = {{"10", {1, 5, 11}}, {"3", {1, 2, 4}}, {"5", {1, 3, 6}}};
+  for (const Row& row : rows) {
+    Text(*s.frame.Form(), InputId::SegmentCount)->setText(QString::fromLatin1(row.reaches));
+    s.frame.Form()->calculate();
+    QCOMPARE(history->Nodes(), row.nodes);
+    QCOMPARE(history->Chart()->Scene().lines.size(), row.nodes.size());
+    QVERIFY(list->item(0)->text().endsWith(QStringLiteral("水库")));
+    QVERIFY(list->item(list->count() - 1)->text().endsWith(QStringLiteral("前池")));
+    for (int k = 1; k + 1 < list->count(); ++k) {
+      QVERIFY(!list->item(k)->text().contains(QStringLiteral("水库")) &&
+              !list->item(k)->text().contains(QStringLiteral("前池")));
+    }
+  }
+  history->close();
+}
+
+// No node ticked: the chart says so and the CSV export is refused with a
+// message (no file dialog); a node keeps its colour whatever else is
+// ticked; a run of one step draws its point.
+void ChartsTest::historyWithoutNodesAndOfOneStep() {
+  FrameSession s("30");
+  s.frame.Form()->calculate();
+  s.frame.showHistory();
+  HistoryWindow* history = s.frame.historyWindow();
+  const unsigned forebay = history->Chart()->Scene().lines.at(0).colour;
+  history->SetNodes({1, 3, 6});
+  QCOMPARE(history->Chart()->Scene().lines.at(2).colour, forebay);
+  const unsigned node3 = history->Chart()->Scene().lines.at(1).colour;
+  history->SetNodes({3});
+  QCOMPARE(history->Chart()->Scene().lines.at(0).colour, node3);
+
+  history->SetNodes({});
+  QVERIFY(history->Chart()->Scene().note.text.find("未勾选节点") != std::string::npos);
+  const int asked = s.asked;
+  ModalWatchdog watchdog;
+  QString title, text;
+  watchdog.Expect(RecordMessage(&title, &text));
+  history->exportCsv();
+  QTRY_VERIFY_WITH_TIMEOUT(watchdog.Clean(), 5000);
+  QVERIFY2(text.contains(QStringLiteral("未勾选节点")), qPrintable(text));
+  QCOMPARE(s.asked, asked);  // no file asked for, none written
+
+  Text(*s.frame.Form(), InputId::StepCount)->setText(QStringLiteral("1"));
+  history->SetNodes({6});
+  s.frame.Form()->calculate();
+  QVERIFY(s.frame.Form()->CompletedRun());
+  const SceneLine& line = history->Chart()->Scene().lines.at(0);
+  QCOMPARE(line.points.size(), std::size_t(1));
+  QVERIFY(line.markers);
+  QVERIFY(history->Chart()->Scene().plot.Contains(line.points[0]));
+  history->close();
 }
 
 void ChartsTest::resultFileSavedAgainWithoutCalculating() {
