@@ -165,14 +165,9 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
                        "（每个案例一行见 --sweep-csv）");
     }
   }
-  for (const DesignField& field : DesignFields()) {
-    if (given.Has(field.option)) {
-      throw UsageError("设计资料 --" + std::string(field.option) + " 只用于单次运行");
-    }
-  }
-  for (InputId input : study.plan.Columns()) {
-    if (given.Has(OptionOf(input))) {
-      throw UsageError("输入选项 --" + OptionOf(input).name + " 既给出又扫描");
+  for (const StudyItem& item : study.plan.Columns()) {
+    if (given.Has(item.Option())) {
+      throw UsageError("输入选项 --" + std::string(item.Option()) + " 既给出又扫描");
     }
   }
   const std::string& summary = options.summary;

@@ -87,6 +87,29 @@ void AppendExtreme(std::string& out, const GridExtreme& e) {
   AppendNumber(out, e.time);
 }
 
+// A design check's name in the study's CSV.
+const char* CheckKey(CheckKind kind) {
+  switch (kind) {
+    case CheckKind::ForebayHighest:
+      return "forebay_highest";
+    case CheckKind::ForebayLowest:
+      return "forebay_lowest";
+    case CheckKind::CulvertFull:
+      return "culvert_full";
+    case CheckKind::Vacuum:
+      return "vacuum";
+    case CheckKind::DesignPressure:
+      return "design_pressure";
+  }
+  return "";
+}
+
+// Whether a check reads every node of the culvert (and so has a first
+// failing node).
+bool AlongCulvert(CheckKind kind) {
+  return kind != CheckKind::ForebayHighest && kind != CheckKind::ForebayLowest;
+}
+
 // Case numbers of a shard: shardIndex modulo shardCount, ascending.
 std::int64_t FirstOfShard(std::int64_t shardIndex, std::int64_t shardCount) {
   return shardIndex == 0 ? shardCount : shardIndex;
@@ -189,14 +212,22 @@ std::string ShortestText(float value) {
   return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
 }
 
+std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings) {
+  DesignData given = ReadDesignData(settings.design);
+  for (const StudyItem& item : plan.Columns()) {
+    if (item.design) given[*item.design] = 0;
+  }
+  return ChecksGiven(given);
+}
+
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
   CaseResult result;
   result.number = number;
   plan.CaseValues(number, result.values);
   InputTexts texts = settings.base;
-  for (std::size_t c = 0; c < result.values.size(); ++c) {
-    texts[plan.Columns()[c]] = plan.ValueText(c, result.values[c]);
-  }
+  DesignTexts design = settings.design;
+  plan.SetCaseTexts(number, texts, design);
+  for (CheckKind kind : StudyChecks(plan, settings)) result.checks.push_back({.kind = kind});
 
   // As the batch mode runs one case with its summary asked for.
   SurgeRun run;
@@ -211,7 +242,19 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     return result;
   }
   try {
-    result.extremes = ExtremesOf(summarizer.Summary(run, outcome), run);
+    const RunSummary summary = summarizer.Summary(run, outcome);
+    result.extremes = ExtremesOf(summary, run);
+    const DesignData data = ReadDesignData(design);
+    if (data.Any()) {
+      const DesignCheckReport report = CheckDesign(data, summary, run, outcome);
+      for (CaseResult::Check& check : result.checks) {
+        for (const CheckRow& row : report.rows) {
+          if (row.kind != check.kind) continue;
+          check.pass = row.pass;
+          if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
+        }
+      }
+    }
   } catch (...) {
     SetError(result, CurrentExceptionAsRunError(Stage::Report));
     return result;
@@ -250,9 +293,10 @@ void RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSi
   runner.Rethrow();
 }
 
-std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits) {
+std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
+                           const std::vector<CheckKind>& checks) {
   std::string out = "case";
-  for (InputId input : plan.Columns()) out += std::string(",") + Field(input).option;
+  for (const StudyItem& item : plan.Columns()) out += std::string(",") + item.Option();
   out +=
       ",status,error,forebay_initial_m,forebay_highest_m,forebay_highest_time_s,"
       "forebay_lowest_m,forebay_lowest_time_s,forebay_reversal_time_s,"
@@ -261,6 +305,10 @@ std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits) {
       "velocity_min_m_per_s,velocity_min_node,velocity_min_time_s";
   if (limits.forebayMaxLevel) out += ",pass_forebay_max_level";
   if (limits.forebayMinLevel) out += ",pass_forebay_min_level";
+  for (CheckKind kind : checks) {
+    out += std::string(",pass_") + CheckKey(kind);
+    if (AlongCulvert(kind)) out += std::string(",") + CheckKey(kind) + "_first_failing_node";
+  }
   out += '\n';
   return out;
 }
@@ -294,6 +342,13 @@ void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const C
     out += ',';
     if (pass->has_value()) out += **pass ? '1' : '0';
   }
+  for (const CaseResult::Check& check : r.checks) {
+    out += ',';
+    if (check.pass) out += *check.pass ? '1' : '0';
+    if (!AlongCulvert(check.kind)) continue;
+    out += ',';
+    if (check.firstFailingNode > 0) out += std::to_string(check.firstFailingNode);
+  }
   out += '\n';
 }
 
@@ -326,9 +381,12 @@ std::vector<std::uint32_t> StudyTally::PassingValues(std::size_t column) const {
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally) {
   int labelWidth = 16;
-  for (InputId input : plan.Columns()) {
-    labelWidth = std::max(labelWidth, DisplayWidth(Field(input).option) + 2);
+  for (const StudyItem& item : plan.Columns()) {
+    labelWidth = std::max(labelWidth, DisplayWidth(item.Option()) + 2);
   }
+  const std::vector<CheckKind> checks = StudyChecks(plan, settings);
+  const std::string passedLabel = checks.empty() ? "全部限值通过" : "全部限值与校核通过";
+  labelWidth = std::max(labelWidth, DisplayWidth(passedLabel) + 2);
   auto line = [&](std::string& out, std::string_view label, std::string_view value) {
     out += "  " + PadRight(label, labelWidth) + std::string(value) + "\n";
   };
@@ -349,8 +407,18 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
     limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
               NumberText(*l.forebayMinLevel) + " m";
   }
-  line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
-  line(out, "全部限值通过", std::to_string(tally.Passed()));
+  if (checks.empty()) {
+    line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
+  } else {
+    // The design checks count as limits: a case passes when every one its
+    // data gives is met.
+    std::string names;
+    for (CheckKind kind : checks)
+      names += (names.empty() ? "" : "、") + std::string(CheckItemName(kind));
+    line(out, "限值", limits.empty() ? "无" : limits);
+    line(out, "设计校核", names);
+  }
+  line(out, passedLabel, std::to_string(tally.Passed()));
 
   out += "\n各扫描选项全部案例通过的取值\n";
   for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
@@ -372,7 +440,7 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
         ++i;
       }
     }
-    line(out, Field(plan.Columns()[c]).option, values.empty() ? "无" : values);
+    line(out, plan.Columns()[c].Option(), values.empty() ? "无" : values);
   }
   return out;
 }

@@ -197,8 +197,8 @@ TEST_F(DesignProcess, ReportNameMustBeAPdfAndOnlyInASingleRun) {
       {{"--report", "-"}, "选项 --report 不能写到标准输出"},
       {{"--report", "r.pdf", "--sweep", "culvert-length=600,700"},
        "设计研究不写单次运行的输出 --report"},
-      {{"--culvert-height", "3", "--sweep", "culvert-length=600,700"},
-       "设计资料 --culvert-height 只用于单次运行"},
+      {{"--culvert-height", "3", "--sweep", "culvert-height=3,4"},
+       "输入选项 --culvert-height 既给出又扫描"},
       {{"--report", "r.pdf", "--summary", "r.pdf"}, "指向同一个文件"},
   };
   for (const Row& row : rows) {
