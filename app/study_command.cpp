@@ -9,7 +9,7 @@
 
 #include "output/write_output.h"
 #include "report/chart_scene.h"
-#include "report/sweep_chart_points.h"
+#include "study/sweep_chart_points.h"
 #include "terminal_progress.h"
 
 namespace kelvane {

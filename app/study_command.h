@@ -4,6 +4,7 @@
 
 #include "batch_options.h"
 #include "image_outputs.h"
+#include "study/study.h"
 
 namespace kelvane {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "options.h"
-#include "report/study.h"
+#include "study/study.h"
 
 namespace kelvane {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "report/report.h"
-#include "report/study.h"
 #include "solver/solver.h"
+#include "study/study.h"
 
 namespace {
 

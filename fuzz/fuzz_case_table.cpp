@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/study_plan.h"
+#include "study/study_plan.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "output/output.h"
-#include "checks/reference_models.h"
+#include "support/reference_models.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;

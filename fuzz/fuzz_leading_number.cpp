@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "checks/reference_models.h"
 #include "solver/solver.h"
+#include "support/reference_models.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "output/output.h"
-#include "checks/run_checks.h"
 #include "solver/solver.h"
+#include "support/run_checks.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/main_frame.h"
+#include "ui/main_window.h"
 
 using namespace kelvane;
 using namespace kelvane::ui;
@@ -17,18 +17,18 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const char* reaches = argc >= 3 ? argv[1] : "1000";
   const char* steps = argc >= 3 ? argv[2] : "30000";
-  MainFrame frame;
-  frame.SetSaveFileChooser([](const SaveDialogSettings&) { return QString(); });
-  frame.Form()->InputBox(InputId::SegmentCount)->setText(QString::fromLatin1(reaches));
-  frame.Form()->InputBox(InputId::StepCount)->setText(QString::fromLatin1(steps));
-  frame.show();
+  MainWindow window;
+  window.SetSaveFileChooser([](const SaveDialogSettings&) { return QString(); });
+  window.inputForm()->InputBox(InputId::SegmentCount)->setText(QString::fromLatin1(reaches));
+  window.inputForm()->InputBox(InputId::StepCount)->setText(QString::fromLatin1(steps));
+  window.show();
   QApplication::processEvents();
 
   QElapsedTimer timer;
   timer.start();
-  frame.Form()->calculate();
+  window.inputForm()->calculate();
   const qint64 calculated = timer.restart();
-  if (!frame.Form()->CompletedRun()) {
+  if (!window.inputForm()->CompletedRun()) {
     std::fprintf(stderr, "the run did not complete\n");
     return 1;
   }
@@ -37,21 +37,21 @@ int main(int argc, char** argv) {
   // Opening: the window made, the run's series taken and decimated, the
   // window laid out and drawn (grab() paints it whole, synchronously).
   timer.restart();
-  frame.showHistory();
+  window.showHistory();
   QApplication::processEvents();
-  frame.historyWindow()->grab();
+  window.historyWindow()->grab();
   std::printf("过程线 window open and drawn: %lld ms\n", timer.elapsed());
 
   // Following a new node choice: all nodes 1 and the forebay.
   timer.restart();
-  frame.historyWindow()->SetNodes({1, std::atoi(reaches) + 1});
-  frame.historyWindow()->grab();
+  window.historyWindow()->SetNodes({1, std::atoi(reaches) + 1});
+  window.historyWindow()->grab();
   std::printf("two nodes drawn: %lld ms\n", timer.elapsed());
 
   timer.restart();
-  frame.showEnvelope();
+  window.showEnvelope();
   QApplication::processEvents();
-  frame.envelopeWindow()->grab();
+  window.envelopeWindow()->grab();
   std::printf("包络线 window open and drawn: %lld ms\n", timer.elapsed());
   return 0;
 }

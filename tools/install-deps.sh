@@ -22,8 +22,12 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth
-  # A window manager on the Xvfb display of tools/screenshots.sh.
-  openbox
+  # tools/screenshots.sh: a window manager, so that stacking and focus are a
+  # desktop's, and the screen grab.
+  openbox xdotool imagemagick
+  # The Chinese locale (generated below), for the toolkit's file dialogs on
+  # a desktop whose language is Chinese.
+  locales
   python3
   clang libclang-rt-14-dev
   libcsv-dev
@@ -43,4 +47,15 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# zh_CN.UTF-8 among the generated locales; generating it again is skipped.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf8'; then
+  echo "Generating the zh_CN.UTF-8 locale"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN\.UTF-8 UTF-8' /etc/locale.gen ||
+    echo 'zh_CN.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo_cmd[@]}" locale-gen
 fi

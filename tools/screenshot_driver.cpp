@@ -2,8 +2,8 @@
 // menu bar on the default inputs, a Calculate (the result file goes to a
 // temporary folder), the plot and the results window, the 结果 menu open, the
 // time-history window (forebay and node 1 overlaid, a cursor read-out) and
-// the envelope window, each saved as a PNG into the folder named on the
-// command line; then a flagged input box (a typographic minus typed into
+// the envelope window and the help, each saved as a PNG into the folder
+// named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
 // screen; last the save dialog in Chinese and the question it asks before it
 // replaces an existing file. Linked against the windows library like the window tests; the
@@ -25,7 +25,7 @@
 #include <QTranslator>
 #include <cstdio>
 
-#include "ui/main_frame.h"
+#include "ui/main_window.h"
 #include "ui/save_dialog.h"
 #include "ui/translations.h"
 
@@ -45,6 +45,7 @@ void PointAt(ChartView* view, double fractionX, double fractionY) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseInterfaceLocale();
   QApplication app(argc, argv);
   if (argc != 2) {
     std::fprintf(stderr, "usage: kelvane-screenshots FOLDER\n");
@@ -54,13 +55,13 @@ int main(int argc, char** argv) {
   QTranslator toolkit;
   InstallToolkitTranslations(toolkit);
   QTemporaryDir results;
-  MainFrame frame;
-  frame.SetSaveFileChooser([&results](const SaveDialogSettings& settings) {
+  MainWindow window;
+  window.SetSaveFileChooser([&results](const SaveDialogSettings& settings) {
     return results.filePath(settings.presetName);
   });
-  frame.move(20, 20);
-  frame.show();
-  MainWindow& window = *frame.Form();
+  window.move(20, 20);
+  window.show();
+  InputForm& form = *window.inputForm();
   bool saved = true;
   auto save = [&](QWidget* widget, const char* name) {
     saved = widget && widget->grab().save(folder.filePath(QLatin1String(name))) && saved;
@@ -78,53 +79,59 @@ int main(int argc, char** argv) {
       QWidget* modal = QApplication::activeModalWidget();
       return modal && modal->grab().save(folder.filePath(name));
     };
-    QTimer::singleShot(800, &frame, [&] {
+    QTimer::singleShot(800, &window, [&] {
       saved = grabModal(QStringLiteral("save-dialog.png")) && saved;
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (!dialog) return;
       dialog->selectFile(existing.fileName());
       QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
-      QTimer::singleShot(800, &frame, [&] {
+      QTimer::singleShot(800, &window, [&] {
         saved = grabModal(QStringLiteral("overwrite-question.png")) && saved;
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
           box->button(QMessageBox::No)->click();
-        QTimer::singleShot(300, &frame, [] {
+        QTimer::singleShot(300, &window, [] {
           if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             open->reject();
         });
       });
     });
-    ChooseSaveFile(&frame, ResultFileDialogSettings());
+    ChooseSaveFile(&window, ResultFileDialogSettings());
     QApplication::exit(saved ? 0 : 1);
   };
 
   // The flagged box: the other windows closed, the text typed, the pointer
   // resting on the box (the tooltip event a hover sends).
   auto showFlaggedBox = [&] {
-    auto* level = window.findChild<QLineEdit*>(QStringLiteral("Text3"));
+    auto* level = form.findChild<QLineEdit*>(QStringLiteral("Text3"));
     level->setFocus();
     level->setText(QString::fromUtf8("−4.34"));
-    const QPoint at = level->rect().center();
-    QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
-    QApplication::sendEvent(level, &hover);
-    QTimer::singleShot(800, &frame, [&] {
-      QRect area = frame.frameGeometry();
+    // Tooltips show over the active window only: under a window manager the
+    // main window is activated again after the other windows closed.
+    window.raise();
+    window.activateWindow();
+    QTimer::singleShot(500, &window, [&, level] {
+      const QPoint at = level->rect().center();
+      QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
+      QApplication::sendEvent(level, &hover);
+    });
+    QTimer::singleShot(1300, &window, [&] {
+      QRect area = window.frameGeometry();
       for (QWidget* top : QApplication::topLevelWidgets())
         if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
       const QPixmap screen =
-          frame.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+          window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
       saved = screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) && saved;
       showSaveDialog();
     });
   };
 
-  QTimer::singleShot(300, &frame, [&] {
-    window.calculate();
+  QTimer::singleShot(300, &window, [&] {
+    form.calculate();
     window.showPlot();
     window.showResults();
-    if (auto* plot = window.plotWindow()) plot->move(frame.frameGeometry().topRight());
-    QTimer::singleShot(500, &frame, [&] {
-      save(&frame, "main-window.png");
+    if (auto* plot = window.plotWindow()) plot->move(window.frameGeometry().topRight());
+    QTimer::singleShot(500, &window, [&] {
+      save(&window, "main-window.png");
       save(window.plotWindow(), "plot-window.png");
       save(window.resultsWindow(), "results-window.png");
       if (window.plotWindow()) window.plotWindow()->hide();
@@ -132,32 +139,41 @@ int main(int argc, char** argv) {
 
       // The 结果 menu, open: a grab of the screen, since the menu is a
       // window of its own.
-      QAction* resultsMenu = frame.menuBar()->actions().at(1);
-      frame.menuBar()->setActiveAction(resultsMenu);
-      QTimer::singleShot(500, &frame, [&, resultsMenu] {
-        const QRect area = frame.frameGeometry().united(resultsMenu->menu()->geometry());
+      QAction* resultsMenu = window.menuBar()->actions().at(1);
+      window.menuBar()->setActiveAction(resultsMenu);
+      QTimer::singleShot(500, &window, [&, resultsMenu] {
+        const QRect area = window.frameGeometry().united(resultsMenu->menu()->geometry());
         saved = QApplication::primaryScreen()
                     ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                     .save(folder.filePath(QStringLiteral("menu.png"))) &&
                 saved;
         resultsMenu->menu()->close();
 
-        frame.showHistory();
-        HistoryWindow* history = frame.historyWindow();
+        window.showHistory();
+        HistoryWindow* history = window.historyWindow();
         history->SetNodes({1, 6});
         history->move(40, 40);
-        frame.showEnvelope();
-        EnvelopeWindow* envelope = frame.envelopeWindow();
+        window.showEnvelope();
+        EnvelopeWindow* envelope = window.envelopeWindow();
         envelope->move(80, 80);
-        QTimer::singleShot(700, &frame, [&, history, envelope] {
+        QTimer::singleShot(700, &window, [&, history, envelope] {
           PointAt(history->Chart(), 0.7, 0.3);
           PointAt(envelope->Chart(kelvane::EnvelopeOf::Head), 0.8, 0.3);
-          QTimer::singleShot(300, &frame, [&, history, envelope] {
+          QTimer::singleShot(300, &window, [&, history, envelope] {
             save(history, "history-window.png");
             save(envelope, "envelope-window.png");
             history->close();
             envelope->close();
-            showFlaggedBox();
+            // The help, opened as F1 opens it.
+            window.showHelp();
+            QTimer::singleShot(500, &window, [&] {
+              QWidget* help = nullptr;
+              for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->objectName() == QStringLiteral("HelpWindow")) help = top;
+              save(help, "help-window.png");
+              if (help) help->close();
+              showFlaggedBox();
+            });
           });
         });
       });

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the screenshot driver under Xvfb: a Calculate on the default inputs,
 # the plot and the results window, the 结果 menu, the time-history and
-# envelope windows, and a flagged input box with its tooltip, saved as PNGs
-# into docs/; then a chart exported by the batch mode and the first two pages
-# of the default calculation report.
+# envelope windows, the help, and a flagged input box with its tooltip, saved
+# as PNGs into docs/, under openbox; then a chart exported by the batch mode
+# and the first two pages of the default calculation report.
 #   tools/screenshots.sh [build folder, default build/default]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,13 +20,12 @@ for _ in $(seq 50); do
   [ -e "/tmp/.X11-unix/X${display#:}" ] && break
   sleep 0.1
 done
-# A window manager, so that stacking and focus are those of a desktop.
-if command -v openbox >/dev/null; then
-  DISPLAY=$display openbox >/dev/null 2>&1 &
-  wm=$!
-  trap 'kill "$wm" "$xvfb" 2>/dev/null || true' EXIT
-  sleep 0.5
-fi
+# A window manager, so that stacking, focus and the window frames are those
+# of a desktop.
+DISPLAY=$display openbox >/dev/null 2>&1 &
+wm=$!
+trap 'kill "$wm" "$xvfb" 2>/dev/null || true' EXIT
+sleep 0.5
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
 "$build/app/kelvane" --batch --history-plot docs/batch-history.png --nodes 1,3,6
@@ -38,4 +37,5 @@ cp "$report/page-2.png" docs/report-page-2.png
 rm -rf "$report"
 ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/menu.png \
   docs/history-window.png docs/envelope-window.png docs/batch-history.png docs/flagged-input.png \
-  docs/save-dialog.png docs/overwrite-question.png docs/report-page-1.png docs/report-page-2.png
+  docs/save-dialog.png docs/overwrite-question.png docs/help-window.png \
+  docs/report-page-1.png docs/report-page-2.png

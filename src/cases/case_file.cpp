@@ -2,7 +2,6 @@
 #include "cases/case_file.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <utility>
 
 #include "output/file_writer.h"
+#include "solver/number_format.h"
 
 // The parser is compiled into this file alone (header-only mode), so that
 // the fuzz and sanitizer builds instrument it too and the program needs no
@@ -73,17 +73,12 @@ const toml::source_region& Where(const toml::key& key, const toml::node& value) 
 
 // A TOML number as the text it stands for (see case_file.h).
 std::optional<std::string> NumberText(const toml::node& value) {
-  char buffer[64];
-  std::to_chars_result end{};
-  if (const auto* integer = value.as_integer()) {
-    end = std::to_chars(buffer, buffer + sizeof buffer, integer->get());
-  } else if (const auto* real = value.as_floating_point()) {
+  if (const auto* integer = value.as_integer()) return std::to_string(integer->get());
+  if (const auto* real = value.as_floating_point()) {
     if (!std::isfinite(real->get())) return std::nullopt;
-    end = std::to_chars(buffer, buffer + sizeof buffer, real->get());
-  } else {
-    return std::nullopt;
+    return ShortestText(real->get());
   }
-  return std::string(buffer, end.ptr);
+  return std::nullopt;
 }
 
 void ReadInputs(const toml::table& inputs, const std::string& file, CaseFile& caseFile) {

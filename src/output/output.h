@@ -5,7 +5,7 @@
 
 #include "output/file_writer.h"
 #include "output/gbk.h"
-#include "output/number_format.h"
 #include "output/progress.h"
 #include "output/result_file.h"
 #include "output/results_table.h"
+#include "solver/number_format.h"

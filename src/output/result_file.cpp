@@ -1,6 +1,7 @@
-// The result file: a GBK title line, a heading line with the seven position
-// labels, and for every interval-th step the time and the head at each node,
-// each head moved to column 11·k.
+// The result file: a GBK title line, a heading line (for five reaches the
+// seven fixed position labels, for any other count one label per node over
+// its column), and for every interval-th step the time and the head at each
+// node, each head moved to column 11·k.
 #include "output/result_file.h"
 
 #include <algorithm>
@@ -9,9 +10,10 @@
 #include <vector>
 
 #include "output/gbk.h"
-#include "output/number_format.h"
+#include "output/node_labels.h"
 #include "solver/errors.h"
 #include "solver/inputs.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 
@@ -137,9 +139,21 @@ void WriteResultText(const SurgeRun& run, double outputInterval, const ByteWrite
   LineWriter out(write);
   out.Append(kTitleGbk);
   out.EndLine(kCrLf);
-  for (const HeadingLabel& label : HeadingLabels()) {
-    out.MoveToColumn(label.column);
-    out.Append(label.gbk);
+  if (run.SegmentCount() == 5) {
+    for (const HeadingLabel& label : HeadingLabels()) {
+      out.MoveToColumn(label.column);
+      out.Append(label.gbk);
+    }
+  } else {
+    // Any other reach count: each node's position over the column where its
+    // values start.
+    out.Append(kTimeLabelGbk);
+    long column = 0;
+    for (const std::string& label : NodePositionLabels(run.SegmentCount())) {
+      column += 11;
+      out.MoveToColumn(column);
+      out.Append(label);
+    }
   }
   out.EndLine(kCrLf);
   out.Flush();  // the heading lines stand before the interval is converted

@@ -1,5 +1,6 @@
-// The results-table text: a title, a fixed heading and one row per step of
-// the range typed in the boxes, each value in a left-justified field.
+// The results-table text: a title, a heading (fixed for five reaches, one
+// position label per node otherwise) and one row per step of the range typed
+// in the boxes, each value in a left-justified field.
 #include "output/results_table.h"
 
 #include <algorithm>
@@ -7,9 +8,10 @@
 #include <cstdio>
 #include <new>
 
-#include "output/number_format.h"
+#include "output/node_labels.h"
 #include "solver/errors.h"
 #include "solver/inputs.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -94,7 +96,23 @@ TableRange ReadTableRange(std::string_view first, std::string_view last,
 std::string ResultsTableText(const SurgeRun& run, const TableRange& range, ProgressSink& progress) {
   std::string out;
   out.append(kTitle);
-  out.append(Heading());
+  if (run.SegmentCount() == 5) {
+    out.append(Heading());
+  } else {
+    // Any other reach count: each node's position over the field where its
+    // values start (character 15k of the row).
+    const std::string_view time = "时间(秒)";
+    out.append(time);
+    std::size_t used = 5;  // characters of the time label
+    std::size_t start = 0;
+    for (const std::string& label : NodePositionLabels(run.SegmentCount())) {
+      start += 15;
+      if (used < start - 1) out.append(start - 1 - used, ' ');
+      out.append(label);
+      used = std::max(used, start - 1) + label.size();
+    }
+    out.append("\r\n");
+  }
 
   double interval = range.interval;
   if (interval == 0.0) interval = 1.0;  // an interval of 0 lists every step

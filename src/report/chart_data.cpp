@@ -2,34 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
+
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
-
-// Shortest text that reads back to the same value; a head or velocity as the
-// single it is, a discharge as the double it is.
-void AppendShortest(std::string& out, double value, bool single) {
-  char buffer[32];
-  auto result = single ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value))
-                       : std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
-std::string Shortest(double value, bool single) {
-  std::string text;
-  AppendShortest(text, value, single);
-  return text;
-}
-
-// Fixed-point text, independent of the C locale.
-std::string Fixed(double value, int decimals) {
-  char buffer[64];
-  auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  return std::string(buffer, result.ptr);
-}
 
 void Widen(std::optional<ValueRange>& range, double value) {
   if (std::isnan(value)) return;
@@ -134,7 +112,8 @@ double NodeDistance(const RunGeometry& geometry, int node) {
 }
 
 std::string NodeLabel(const RunGeometry& geometry, int node) {
-  return "节点 " + std::to_string(node) + "（" + Fixed(NodeDistance(geometry, node), 3) + " m）";
+  return "节点 " + std::to_string(node) + "（" +
+         Fixed(NodeDistance(geometry, node), 3, NegativeZero::Keep) + " m）";
 }
 
 std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry, int node,
@@ -203,10 +182,15 @@ std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::sp
   for (int step = steps.first; step <= steps.last; ++step) {
     out += std::to_string(step);
     out += ',';
-    AppendShortest(out, run.StepTime(step), true);
+    AppendShortest(out, run.StepTime(step));
     for (const std::vector<double>& column : columns) {
       out += ',';
-      AppendShortest(out, column[step - 1], single);
+      // a head or velocity as the single it is, a discharge as the double it is
+      if (single) {
+        AppendShortest(out, static_cast<float>(column[step - 1]));
+      } else {
+        AppendShortest(out, column[step - 1]);
+      }
     }
     out += '\n';
   }
@@ -252,18 +236,19 @@ std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
       "min_velocity_time_s\n";
   auto extreme = [&](const ExtremeAt& at) {
     out += ',';
-    AppendShortest(out, at.value, true);
+    AppendShortest(out, at.value);
     out += ',' + std::to_string(at.step) + ',';
-    AppendShortest(out, run.StepTime(at.step), true);
+    AppendShortest(out, run.StepTime(at.step));
   };
   for (std::size_t k = 0; k < summary.envelope.size(); ++k) {
     const NodeEnvelope& e = summary.envelope[k];
-    out += std::to_string(k + 1) + ',' + Shortest(NodeDistance(geometry, int(k) + 1), false) + ',';
-    AppendShortest(out, run.HeadsAt(1)[k], true);
+    out += std::to_string(k + 1) + ',' +
+           ShortestText(static_cast<float>(NodeDistance(geometry, int(k) + 1))) + ',';
+    AppendShortest(out, run.HeadsAt(1)[k]);
     extreme(e.highestHead);
     extreme(e.lowestHead);
     out += ',';
-    AppendShortest(out, run.VelocitiesAt(1)[k], true);
+    AppendShortest(out, run.VelocitiesAt(1)[k]);
     extreme(e.highestVelocity);
     extreme(e.lowestVelocity);
     out += '\n';

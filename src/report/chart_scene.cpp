@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "output/file_writer.h"
-#include "output/number_format.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -89,7 +89,7 @@ std::vector<AxisTick> NiceTicks(double from, double to, int target) {
   if (last - first > 1000) return ticks;
   for (double k = first; k <= last; ++k) {
     const double value = k * step;
-    ticks.push_back({value, FormatFixed(value, decimals)});
+    ticks.push_back({value, Fixed(value, decimals, NegativeZero::Drop)});
   }
   return ticks;
 }
@@ -302,7 +302,7 @@ namespace {
 
 void Number(std::string& out, double value) {
   // Two decimals: a hundredth of a pixel, and the same text on every machine.
-  out += FormatFixed(value, 2);
+  out += Fixed(value, 2, NegativeZero::Drop);
 }
 
 void Escaped(std::string& out, std::string_view text) {

@@ -1,28 +1,15 @@
 #include "report/report.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <span>
 
 #include "report/design_checks.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
-
-// Fixed-point text of a number, independent of the C locale (a plot drawn
-// earlier in the same process may have set one with a decimal comma).
-std::string Fixed(double value, int decimals) {
-  char buffer[64];
-  auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  std::string text(buffer, result.ptr);
-  if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
-    text.erase(0, 1);  // -0.000 reads as a sign with no magnitude behind it
-  }
-  return text;
-}
 
 std::string PadLeft(std::string_view text, int width) {
   int pad = width - DisplayWidth(text);
@@ -153,11 +140,13 @@ void Line(std::string& out, std::string_view label, std::string_view value) {
 }
 
 std::string StepAndTime(const SurgeRun& run, int step) {
-  return "时段 " + std::to_string(step) + "，" + Fixed(run.StepTime(step), 3) + " s";
+  return "时段 " + std::to_string(step) + "，" + Fixed(run.StepTime(step), 3, NegativeZero::Drop) +
+         " s";
 }
 
 std::string ExtremeLine(const SurgeRun& run, const ExtremeAt& extreme) {
-  return PadLeft(Fixed(extreme.value, 3), 8) + " m   " + StepAndTime(run, extreme.step);
+  return PadLeft(Fixed(extreme.value, 3, NegativeZero::Drop), 8) + " m   " +
+         StepAndTime(run, extreme.step);
 }
 
 }  // namespace
@@ -236,7 +225,9 @@ RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
   return summarizer.Summary(run, outcome);
 }
 
-std::string FixedText(double value, int decimals) { return Fixed(value, decimals); }
+std::string FixedText(double value, int decimals) {
+  return Fixed(value, decimals, NegativeZero::Drop);
+}
 std::string StepTimeText(const SurgeRun& run, int step) { return StepAndTime(run, step); }
 
 std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCheckReport* checks) {
@@ -244,22 +235,24 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCh
   Line(out, "管段数", std::to_string(s.reaches));
   Line(out, "节点数", std::to_string(s.nodes));
   Line(out, "计算时段数", std::to_string(s.steps));
-  Line(out, "管段长度", Fixed(s.reachLength, 3) + " m");
-  Line(out, "时间步长", Fixed(s.timeStep, 6) + " s");
-  Line(out, "弹性波速", Fixed(s.waveSpeed, 1) + " m/s");
+  Line(out, "管段长度", Fixed(s.reachLength, 3, NegativeZero::Drop) + " m");
+  Line(out, "时间步长", Fixed(s.timeStep, 6, NegativeZero::Drop) + " s");
+  Line(out, "弹性波速", Fixed(s.waveSpeed, 1, NegativeZero::Drop) + " m/s");
   Line(out, "模拟时长",
-       Fixed(s.simulatedTime, 3) + " s（时段 1 至 " + std::to_string(s.steps) + "）");
-  Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3) + " s");
+       Fixed(s.simulatedTime, 3, NegativeZero::Drop) + " s（时段 1 至 " + std::to_string(s.steps) +
+           "）");
+  Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3, NegativeZero::Drop) + " s");
 
   out += "\n前池水位（节点 " + std::to_string(s.nodes) + "）\n";
-  Line(out, "初始", PadLeft(Fixed(s.forebayInitial, 3), 8) + " m");
+  Line(out, "初始", PadLeft(Fixed(s.forebayInitial, 3, NegativeZero::Drop), 8) + " m");
   Line(out, "最高", ExtremeLine(run, s.forebayHighest));
   Line(out, "最低", ExtremeLine(run, s.forebayLowest));
   if (s.forebayReversalStep) {
     // The velocity of the reversing step, in the column of the levels above.
     float velocity = run.Velocity(s.nodes, s.forebayReversalStep);
     Line(out, "末端流速反向",
-         PadLeft(Fixed(velocity, 3), 8) + " m/s " + StepAndTime(run, s.forebayReversalStep));
+         PadLeft(Fixed(velocity, 3, NegativeZero::Drop), 8) + " m/s " +
+             StepAndTime(run, s.forebayReversalStep));
   } else {
     Line(out, "末端流速反向", "无");
   }
@@ -275,7 +268,7 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCh
     out += PadLeft(std::to_string(k + 1), 6);
     for (const ExtremeAt* x :
          {&e.highestHead, &e.lowestHead, &e.highestVelocity, &e.lowestVelocity}) {
-      out += PadLeft(Fixed(x->value, 3), 11);
+      out += PadLeft(Fixed(x->value, 3, NegativeZero::Drop), 11);
       out += PadLeft(std::to_string(x->step), 6);
     }
     out += '\n';
@@ -306,11 +299,9 @@ void WriteCsv(const SurgeRun& run, const ByteWriter& write) {
   }
   buffer += '\n';
 
-  char field[kFieldMax];
   auto append = [&](float value) {
-    field[0] = ',';
-    auto result = std::to_chars(field + 1, field + kFieldMax, value);
-    buffer.append(field, result.ptr);
+    buffer += ',';
+    AppendShortest(buffer, value);
     flushIfFull();
   };
   for (int step = 1; step <= run.StepCount(); ++step) {

@@ -2,37 +2,22 @@
 #include "solver/errors.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
+#include "solver/number_format.h"
+
 namespace kelvane {
 
 std::string_view ErrorDescription(ErrorCode code) {
   switch (code) {
-    case ErrorCode::Overflow:
-      return "溢出";
-    case ErrorCode::OutOfMemory:
-      return "内存不够";
-    case ErrorCode::SubscriptOutOfRange:
-      return "下标越界";
-    case ErrorCode::DivisionByZero:
-      return "除数为零";
-    case ErrorCode::BadFileName:
-      return "文件名或文件号错误";
-    case ErrorCode::FileNotFound:
-      return "文件未找到";
-    case ErrorCode::DiskFull:
-      return "磁盘已满";
-    case ErrorCode::PermissionDenied:
-      return "没有权限";
-    case ErrorCode::PathFileAccess:
-      return "路径/文件访问错误";
-    case ErrorCode::PathNotFound:
-      return "路径未找到";
+#define KELVANE_ERROR(name, number, description) \
+  case ErrorCode::name:                          \
+    return description;
+#include "solver/errors.def"
   }
   return "未知错误";
 }
@@ -166,26 +151,13 @@ const char* StageName(Stage stage) {
   return "";
 }
 
-// A number as the user would write it: integers without a point, others
-// with up to seventeen significant digits and no trailing zeros.
-std::string Number(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+// A number as the user would write it ("12", "0.25"), and seconds with three
+// decimals ("1.313 s").
+std::string Number(double value) { return ShortestText(value); }
+std::string Seconds(double seconds) { return Fixed(seconds, 3, NegativeZero::Keep) + " s"; }
 
-// Seconds with three decimals ("1.313 s").
-std::string Seconds(double seconds) {
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 3);
-  return std::string(buffer, result.ptr) + " s";
-}
-
-std::string BoxName(InputId id) {
-  const InputField& field = Field(id);
-  return std::string("“") + field.caption + "”（" + field.box + "）";
-}
+// A box in the user's words: its caption as the window shows it.
+std::string BoxName(InputId id) { return std::string("“") + Field(id).caption + "”"; }
 
 // "第 12 时段（1.313 s），节点 6，水位"
 std::string StepNodeQuantity(const ErrorLocation& at) {

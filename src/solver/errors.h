@@ -13,16 +13,14 @@
 namespace kelvane {
 
 enum class ErrorCode : int {
-  Overflow = 6,  // also an invalid floating-point operation (0/0)
-  OutOfMemory = 7,
-  SubscriptOutOfRange = 9,
-  DivisionByZero = 11,
-  BadFileName = 52,
-  FileNotFound = 53,
-  DiskFull = 61,
-  PermissionDenied = 70,
-  PathFileAccess = 75,
-  PathNotFound = 76,
+#define KELVANE_ERROR(name, number, description) name = number,
+#include "solver/errors.def"
+};
+
+// Every catalogue error in number order, for code that lists them all.
+inline constexpr ErrorCode kAllErrorCodes[] = {
+#define KELVANE_ERROR(name, number, description) ErrorCode::name,
+#include "solver/errors.def"
 };
 
 // The description shown to the user, in the interface language (UTF-8).

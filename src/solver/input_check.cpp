@@ -2,7 +2,6 @@
 // no culvert can have.
 #include "solver/input_check.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "solver/calculate.h"
+#include "solver/number_format.h"
 #include "solver/stability.h"
 
 namespace kelvane {
@@ -53,23 +53,6 @@ std::string Shortened(std::string_view s, int limit) {
   std::size_t pos = 0;
   for (int n = 0; n < limit && pos < s.size(); ++n) NextCodePoint(s, pos);
   return pos < s.size() ? std::string(s.substr(0, pos)) + "…" : std::string(s);
-}
-
-std::string NumberText(double value, int precision) {
-  char buffer[64];
-  const auto result = precision > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value,
-                                                    std::chars_format::general, precision)
-                                    : std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
-bool MustBePositive(InputId id) {
-  return id == InputId::WaveSpeed || id == InputId::CulvertLength ||
-         id == InputId::HydraulicRadius || id == InputId::ForebayArea || id == InputId::CulvertArea;
-}
-
-bool MustNotBeNegative(InputId id) {
-  return id == InputId::FrictionFactor || id == InputId::OutputInterval;
 }
 
 // The run's step count when the texts give one that sizes a run, else 0.
@@ -116,14 +99,29 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
       }
     }
 
-    if (MustBePositive(id) && !(v > 0)) flag.reasons.push_back(InputFlagReason::NotPositive);
-    if (MustNotBeNegative(id) && v < 0) flag.reasons.push_back(InputFlagReason::Negative);
+    const ImpossibleValues impossible = Field(id).impossible;
+    if (impossible == ImpossibleValues::NotPositive && !(v > 0))
+      flag.reasons.push_back(InputFlagReason::NotPositive);
+    if (impossible == ImpossibleValues::Negative && v < 0)
+      flag.reasons.push_back(InputFlagReason::Negative);
     if ((id == InputId::FirstOutputStep || id == InputId::LastOutputStep) && options.outputSteps &&
         steps > 0) {
       std::int16_t step = 0;
       if (!ToInt16(v, step) || step < 1 || step > steps) {
         flag.reasons.push_back(InputFlagReason::StepOutsideRun);
         flag.bound = steps;
+      }
+    }
+    if (id == InputId::StepCount && reading.digits && steps == 0)
+      flag.reasons.push_back(InputFlagReason::StepCountOutOfRange);
+    // With an interval that counts upwards (0 lists every step), a first
+    // step after the last gives a table of no rows.
+    if (id == InputId::FirstOutputStep && options.outputSteps &&
+        ReadLeadingNumber(texts[InputId::OutputInterval]) >= 0) {
+      const double last = ReadLeadingNumber(texts[InputId::LastOutputStep]);
+      if (v > last) {
+        flag.reasons.push_back(InputFlagReason::FirstAfterLastOutputStep);
+        flag.bound = last;
       }
     }
     if (id == InputId::ForebayArea && v > 0) {
@@ -138,7 +136,7 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
   return flags;
 }
 
-std::string InputValueText(double value) { return NumberText(value, 0); }
+std::string InputValueText(double value) { return ShortestText(value); }
 
 std::string InputFlagText(const InputFlag& flag) {
   const std::string unread = "“" + Shortened(flag.unread, 16) + "”";
@@ -162,10 +160,16 @@ std::string InputFlagText(const InputFlag& flag) {
         text += "不应为负";
         break;
       case InputFlagReason::StepOutsideRun:
-        text += "不在计算时段 1 至 " + NumberText(flag.bound, 0) + " 之内";
+        text += "不在计算时段 1 至 " + ShortestText(flag.bound) + " 之内";
+        break;
+      case InputFlagReason::StepCountOutOfRange:
+        text += "不在 1 至 32766 之内，无法计算";
+        break;
+      case InputFlagReason::FirstAfterLastOutputStep:
+        text += "晚于终端输出时段 " + ShortestText(flag.bound) + "，结果查询表将没有任何一行";
         break;
       case InputFlagReason::BelowForebayStabilityLimit:
-        text += "低于稳定下限 " + NumberText(flag.bound, 4) + " m²，前池水位计算会发散";
+        text += "低于稳定下限 " + SignificantText(flag.bound, 4) + " m²，前池水位计算会发散";
         break;
     }
   }

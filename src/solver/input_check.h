@@ -17,9 +17,11 @@ enum class InputFlagReason {
   NonAsciiNumber,    // not read whole, and holds full-width digits or signs or a
                      // typographic minus ("−4.34", "－４.３４")
   // What the value is.
-  NotPositive,                // wave speed, culvert length, hydraulic radius or an area <= 0
-  Negative,                   // friction factor or output interval < 0
+  NotPositive,                // <= 0 where the input's row says ImpossibleValues::NotPositive
+  Negative,                   // < 0 where the row says ImpossibleValues::Negative
   StepOutsideRun,             // an output step outside 1..StepCount
+  StepCountOutOfRange,        // a step count outside 1..32766: no run is sized
+  FirstAfterLastOutputStep,   // 初始输出时段 after 终端输出时段: an empty table
   BelowForebayStabilityLimit  // forebay area below ForebayStabilityLimit
 };
 
@@ -28,8 +30,8 @@ struct InputFlag {
   double value = 0;  // what the text reads as (ReadLeadingNumber)
   std::vector<InputFlagReason> reasons;
   std::string unread;  // the text from where the reading stopped, blanks dropped
-  // StepOutsideRun: the run's StepCount; BelowForebayStabilityLimit: the
-  // limit in m².
+  // StepOutsideRun: the run's StepCount; FirstAfterLastOutputStep: the last
+  // output step; BelowForebayStabilityLimit: the limit in m².
   double bound = 0;
 
   bool operator==(const InputFlag&) const = default;

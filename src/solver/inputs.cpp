@@ -1,4 +1,4 @@
-// The sixteen input boxes, the leading-number rule and the 16-bit conversion.
+// The input boxes, the leading-number rule and the 16-bit conversion.
 #include "solver/inputs.h"
 
 #include <locale.h>
@@ -12,23 +12,9 @@ namespace kelvane {
 
 const std::array<InputField, kInputCount>& InputFields() {
   static const std::array<InputField, kInputCount> fields = {{
-      {InputId::SteadyDischarge, "Text1", "steady-discharge", "恒定泵流量", "m³/s", "41.6"},
-      {InputId::IntakeHeadLoss, "Text2", "intake-head-loss", "取水头部水头损失", "m", ".153"},
-      {InputId::ReservoirLevel, "Text3", "reservoir-level", "库水位", "m", "-4.34"},
-      {InputId::SegmentCount, "Text4", "segment-count", "划分管段数", "", "5"},
-      {InputId::StepCount, "Text5", "step-count", "计算时段数", "", "1500"},
-      {InputId::FrictionFactor, "Text6", "friction-factor", "沿程水头损失系数", "", "0.01"},
-      {InputId::CulvertSlope, "Text7", "culvert-slope", "箱涵坡降", "", "-0.0074"},
-      {InputId::HydraulicRadius, "Text8", "hydraulic-radius", "水力半径", "m", "0.75"},
-      {InputId::ForebayArea, "Text9", "forebay-area", "前池水面面积", "m²", "1287.414"},
-      {InputId::CulvertArea, "Text10", "culvert-area", "箱涵断面面积", "m²", "18"},
-      {InputId::WaveSpeed, "Text11", "wave-speed", "弹性波速", "m/s", "1000"},
-      {InputId::CulvertLength, "Text12", "culvert-length", "箱涵总长", "m", "596.662"},
-      {InputId::FirstOutputStep, "Text13", "first-output-step", "初始输出时段", "", "1"},
-      {InputId::LastOutputStep, "Text14", "last-output-step", "终端输出时段", "", "100"},
-      {InputId::OutputInterval, "Text15", "output-interval", "输出间隔", "", "5"},
-      {InputId::FinalPumpDischarge, "Text16", "final-pump-discharge", "泵突启闭后流量", "m³/s",
-       "0"},
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) \
+  {InputId::id, box, option, caption, unit, defaultText, ImpossibleValues::impossible, meaning},
+#include "solver/inputs.def"
   }};
   return fields;
 }

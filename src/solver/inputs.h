@@ -11,26 +11,15 @@
 namespace kelvane {
 
 // The input boxes in the order they are numbered on the main window
-// (Text1..Text16).
+// (Text1..Text16); the rows are in solver/inputs.def.
 enum class InputId {
-  SteadyDischarge,     // Text1
-  IntakeHeadLoss,      // Text2
-  ReservoirLevel,      // Text3
-  SegmentCount,        // Text4
-  StepCount,           // Text5
-  FrictionFactor,      // Text6
-  CulvertSlope,        // Text7
-  HydraulicRadius,     // Text8
-  ForebayArea,         // Text9
-  CulvertArea,         // Text10
-  WaveSpeed,           // Text11
-  CulvertLength,       // Text12
-  FirstOutputStep,     // Text13
-  LastOutputStep,      // Text14
-  OutputInterval,      // Text15
-  FinalPumpDischarge,  // Text16
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) id,
+#include "solver/inputs.def"
 };
-constexpr int kInputCount = 16;
+constexpr int kInputCount = 0
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) +1
+#include "solver/inputs.def"
+    ;
 
 // Every input, in box order.
 constexpr std::array<InputId, kInputCount> AllInputs() {
@@ -41,6 +30,13 @@ constexpr std::array<InputId, kInputCount> AllInputs() {
 // The number of the box on the main window: 1 for Text1.
 constexpr int BoxNumber(InputId id) { return static_cast<int>(id) + 1; }
 
+// The values no culvert can have, which the input check flags.
+enum class ImpossibleValues {
+  None,
+  NotPositive,  // zero and below
+  Negative,     // below zero
+};
+
 struct InputField {
   InputId id;
   const char* box;      // object name of the box, "Text1"
@@ -48,6 +44,8 @@ struct InputField {
   const char* caption;  // "恒定泵流量"
   const char* unit;     // "m³/s", "" when none
   const char* defaultText;
+  ImpossibleValues impossible;
+  const char* meaning;  // what the box means, one line for the window's help
 };
 const InputField& Field(InputId id);
 // The sixteen fields in box order.

@@ -23,7 +23,7 @@ class SurgeRunEditor {
 
   float* HeadsAt(int step);
   float* VelocitiesAt(int step);
-  float* StepTimes() { return run_.step_times_.data(); }
+  float* StepTimes() { return run_.stepTimes_.data(); }
 
  private:
   SurgeRun& run_;

@@ -18,20 +18,20 @@ class SurgeRunEditor;
 class SurgeRun {
  public:
   // Whether grids of at least one node and one step exist.
-  bool HasGrids() const { return grid_nodes_ > 0; }
-  std::int16_t SegmentCount() const { return segment_count_; }
-  std::int16_t StepCount() const { return step_count_; }
-  int GridNodes() const { return grid_nodes_; }  // SegmentCount()+1, 0 without grids
-  int GridSteps() const { return grid_steps_; }  // StepCount()+1, 0 without grids
-  int TimeSteps() const { return static_cast<int>(step_times_.size()); }
+  bool HasGrids() const { return gridNodes_ > 0; }
+  std::int16_t SegmentCount() const { return segmentCount_; }
+  std::int16_t StepCount() const { return stepCount_; }
+  int GridNodes() const { return gridNodes_; }  // SegmentCount()+1, 0 without grids
+  int GridSteps() const { return gridSteps_; }  // StepCount()+1, 0 without grids
+  int TimeSteps() const { return static_cast<int>(stepTimes_.size()); }
 
   // The step range of the results table: read from the boxes by Calculate,
   // set again by the results command.
-  std::int16_t FirstOutputStep() const { return first_output_step_; }
-  std::int16_t LastOutputStep() const { return last_output_step_; }
+  std::int16_t FirstOutputStep() const { return firstOutputStep_; }
+  std::int16_t LastOutputStep() const { return lastOutputStep_; }
   void SetOutputSteps(std::int16_t first, std::int16_t last) {
-    first_output_step_ = first;
-    last_output_step_ = last;
+    firstOutputStep_ = first;
+    lastOutputStep_ = last;
   }
 
   float Head(int node, int step) const;      // m
@@ -42,20 +42,20 @@ class SurgeRun {
   std::span<const float> HeadsAt(int step) const;
   std::span<const float> VelocitiesAt(int step) const;
   // Steps 1..TimeSteps() (element 0 is step 1).
-  std::span<const float> StepTimes() const { return step_times_; }
+  std::span<const float> StepTimes() const { return stepTimes_; }
 
  private:
   friend class SurgeRunEditor;
 
-  std::int16_t segment_count_ = 0;
-  std::int16_t step_count_ = 0;
-  std::int16_t first_output_step_ = 0;
-  std::int16_t last_output_step_ = 0;
-  int grid_nodes_ = 0;
-  int grid_steps_ = 0;
+  std::int16_t segmentCount_ = 0;
+  std::int16_t stepCount_ = 0;
+  std::int16_t firstOutputStep_ = 0;
+  std::int16_t lastOutputStep_ = 0;
+  int gridNodes_ = 0;
+  int gridSteps_ = 0;
   std::vector<float> head_;
   std::vector<float> velocity_;
-  std::vector<float> step_times_;
+  std::vector<float> stepTimes_;
 };
 
 }  // namespace kelvane

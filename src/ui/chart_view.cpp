@@ -8,7 +8,7 @@
 
 #include "output/output.h"
 #include "ui/chart_painter.h"
-#include "ui/main_window.h"
+#include "ui/run_error_box.h"
 
 namespace kelvane::ui {
 

@@ -5,7 +5,6 @@
 #include <QVBoxLayout>
 
 #include "output/output.h"
-#include "ui/main_window.h"
 
 namespace kelvane::ui {
 

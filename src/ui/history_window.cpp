@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "output/output.h"
-#include "ui/main_window.h"
 
 namespace kelvane::ui {
 

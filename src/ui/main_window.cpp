@@ -2,425 +2,565 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontInfo>
-#include <QFontMetrics>
-#include <QKeyEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
-#include <QStringList>
-#include <algorithm>
-#include <new>
-#include <optional>
-#include <vector>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <cmath>
+#include <exception>
 
-#include "output/output.h"
-#include "solver/input_check.h"
-#include "solver/run_editor.h"
-#include "ui/save_dialog.h"
-#include "ui/twips.h"
+#include "cases/case_file.h"
+#include "solver/run_preview.h"
+#include "ui/run_error_box.h"
 
 namespace kelvane::ui {
 
 namespace {
 
-struct Box {
-  int left, top, width, height;  // twips
-};
+constexpr int kRecentCount = 5;
 
-// Label k and Text k (index k - 1) as they stand on the window.
-constexpr std::array<Box, kInputCount> kLabelBoxes = {{
-    {120, 360, 855, 375},
-    {3120, 960, 855, 375},
-    {3120, 360, 975, 375},
-    {6120, 3120, 1095, 375},
-    {6120, 360, 975, 375},
-    {120, 2160, 975, 375},
-    {120, 3120, 975, 375},
-    {120, 4080, 855, 375},
-    {3120, 2280, 1095, 375},
-    {3120, 3120, 1095, 375},
-    {3120, 4080, 1095, 375},
-    {6120, 2280, 975, 375},
-    {120, 4800, 855, 375},
-    {3000, 4800, 975, 375},
-    {6120, 1080, 975, 255},
-    {120, 960, 855, 375},
-}};
-constexpr int kTextWidth = 1095;
-constexpr int kTextHeight = 375;
-constexpr std::array<std::array<int, 2>, kInputCount> kTextCorners = {{
-    {1320, 360},
-    {4560, 960},
-    {4560, 240},
-    {7560, 3000},
-    {7560, 240},
-    {1320, 2160},
-    {1320, 3000},
-    {1320, 3960},
-    {4560, 2160},
-    {4560, 3000},
-    {4560, 3960},
-    {7560, 2160},
-    {1320, 4800},
-    {4560, 4800},
-    {7560, 960},
-    {1320, 960},
-}};
-
-// The window's own texts (the input captions come with the input fields).
-struct ButtonText {
-  const char* name;
-  const char* caption;
-  Box box;
-};
-constexpr ButtonText kCommand1{
-    "Command1", QT_TRANSLATE_NOOP("MainWindow", "计算"), {960, 5640, 1335, 375}};
-constexpr ButtonText kCommand2{
-    "Command2", QT_TRANSLATE_NOOP("MainWindow", "退出"), {6480, 5640, 1335, 375}};
-constexpr ButtonText kCommand3{
-    "Command3", QT_TRANSLATE_NOOP("MainWindow", "输出图形"), {3600, 5640, 1335, 375}};
-constexpr ButtonText kCommand4{
-    "Command4", QT_TRANSLATE_NOOP("MainWindow", "结果查询"), {6240, 4800, 1335, 375}};
-
-// A box's tooltip: its caption and unit, what its text reads as, and for a
-// flagged box why it is flagged (worded by the input check).
-constexpr const char* kToolTipCaption = QT_TRANSLATE_NOOP("MainWindow", "%1（%2）");
-constexpr const char* kToolTipNoUnit = QT_TRANSLATE_NOOP("MainWindow", "无量纲");
-constexpr const char* kToolTipReading = QT_TRANSLATE_NOOP("MainWindow", "读作 %1");
-
-const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
-const QColor kFlaggedBackColor(0xFF, 0xE0, 0x80);   // a flagged input box
-const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
-const QColor kLine2Color(0xFF, 0x00, 0x00);         // &H000000FF&
-
-QRect PixelRect(const Box& box) {
-  return QRect(Px(box.left), Px(box.top), Px(box.width), Px(box.height));
+void CloseOnEscape(QWidget* window) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+  QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }
 
-QString Name(const char* kind, int number) { return QLatin1String(kind) + QString::number(number); }
-
-// A one-pixel horizontal line from (0, y) to (x2, y), in twips.
-QWidget* MakeLine(QWidget* parent, const char* name, int y, int x2, const QColor& color) {
-  auto* line = new QWidget(parent);
-  line->setObjectName(QLatin1String(name));
-  line->setGeometry(0, Px(y), Px(x2), 1);
-  QPalette palette = line->palette();
-  palette.setColor(QPalette::Window, color);
-  line->setPalette(palette);
-  line->setAutoFillBackground(true);
-  return line;
+// A figure of the status line: four significant digits, whole numbers from
+// 1000 on.
+QString Figure(double value) {
+  return std::abs(value) >= 1000 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 4);
 }
 
-// Runs one step of a command; anything it throws comes back as a numbered
-// error of `stage`.
-template <class Step>
-std::optional<RunError> Attempt(Step&& step, Stage stage) {
-  try {
-    step();
-    return std::nullopt;
-  } catch (...) {
-    return CurrentExceptionAsRunError(stage);
-  }
-}
-
-// The program-wide busy cursor for the length of a command.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { Release(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-  void Release() {
-    if (active_) QApplication::restoreOverrideCursor();
-    active_ = false;
-  }
-
- private:
-  bool active_ = true;
-};
+QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
 
 }  // namespace
 
-QString RunErrorMessage(const RunError& error) {
-  return QString::fromStdString(RunErrorText(error, ErrorTextLayout::MessageBox));
+CaseFileAccess CaseFileLibrary() {
+  return {[](const std::string& path) {
+            const CaseFile file = ReadCaseFile(path);
+            return CaseTexts{file.texts, file.title, file.notes};
+          },
+          [](const std::string& path, const CaseTexts& texts) {
+            CaseFile file;
+            file.texts = texts.texts;
+            file.title = texts.title;
+            file.notes = texts.notes;
+            WriteCaseFile(path, file);
+          }};
 }
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Kelvane"));
+QString CaptionFor(const QString& caseFile) {
+  if (caseFile.isEmpty()) return QStringLiteral("Kelvane");
+  return QFileInfo(caseFile).fileName() + QStringLiteral("[*] - Kelvane");
+}
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("MainWindow"));
+  inputForm_ = new InputForm();
+  inputForm_->setParent(this, Qt::Widget);  // the client area, no window of its own
+  setCentralWidget(inputForm_);
+  // The frame is as large as the client area and the menu bar, no larger.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(Px(9375), Px(6675));
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kFormBackColor);
-  setPalette(palette);
-  setAutoFillBackground(true);
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::WindowMinimizeButtonHint);
 
-  // The captions wrap into label boxes 25 pixels high: two lines fit only
-  // with a 12-pixel line pitch, which a 12-pixel bitmap-hinted CJK face
-  // gives; without one the toolkit's font stands.
-  QFont captionFont(QStringLiteral("WenQuanYi Zen Hei Sharp"));
-  captionFont.setPixelSize(12);
-  const bool captionFontFits = QFontInfo(captionFont).family() == captionFont.family() &&
-                               QFontMetrics(captionFont).lineSpacing() <= 12;
-
-  const auto& fields = InputFields();
-  for (int i = 0; i < kInputCount; ++i) {
-    labels_[i] = new QLabel(QString::fromUtf8(fields[i].caption), this);
-    if (captionFontFits) labels_[i]->setFont(captionFont);
-    labels_[i]->setObjectName(Name("Label", i + 1));
-    labels_[i]->setGeometry(PixelRect(kLabelBoxes[i]));
-    labels_[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    labels_[i]->setWordWrap(true);
-
-    texts_[i] = new QLineEdit(QString::fromUtf8(fields[i].defaultText), this);
-    texts_[i]->setObjectName(Name("Text", i + 1));
-    texts_[i]->setGeometry(
-        PixelRect({kTextCorners[i][0], kTextCorners[i][1], kTextWidth, kTextHeight}));
-  }
-
-  MakeLine(this, "Line1", 1680, 9360, palette.color(QPalette::Highlight));
-  MakeLine(this, "Line2", 5400, 9360, kLine2Color);
-
-  auto makeButton = [this](const ButtonText& text) {
-    auto* button = new QPushButton(tr(text.caption), this);
-    button->setObjectName(QLatin1String(text.name));
-    button->setGeometry(PixelRect(text.box));
-    button->setAutoDefault(true);  // Enter presses the button that has the focus
-    return button;
+  auto action = [this](QMenu* menu, const QString& text, const char* name, auto slot,
+                       QKeySequence keys = {}) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(keys);
+    // The menus' shortcuts work in every window of the program (not over a
+    // modal dialog).
+    a->setShortcutContext(Qt::ApplicationShortcut);
+    connect(a, &QAction::triggered, this, slot);
+    return a;
   };
-  command1_ = makeButton(kCommand1);
-  command2_ = makeButton(kCommand2);
-  command3_ = makeButton(kCommand3);
-  command4_ = makeButton(kCommand4);
-  command1_->setDefault(true);
-  // Command3's back colour while it can be pressed; disabled it looks like
-  // any disabled button, so the state stays readable.
-  QPalette command3Palette = command3_->palette();
-  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-    command3Palette.setColor(group, QPalette::Button, kCommand3BackColor);
-    command3Palette.setColor(group, QPalette::ButtonText, Qt::white);
-  }
-  command3_->setPalette(command3Palette);
-  command3_->setEnabled(false);
-  command4_->setEnabled(false);
-  command4_->setVisible(false);
 
-  progressBar1_ = new RealProgressBar(this);
-  progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-  progressBar1_->setGeometry(PixelRect({0, 6120, 9255, 495}));
+  QMenu* file = menuBar()->addMenu(tr("文件(&F)"));
+  newAction_ = action(file, tr("新建"), "NewCase", [this] { newCase(); });
+  openAction_ = action(
+      file, tr("打开算例…"), "OpenCase", [this] { openCase(); },
+      QKeySequence(Qt::CTRL | Qt::Key_O));
+  saveAction_ = action(
+      file, tr("保存算例"), "SaveCase", [this] { saveCase(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
+  saveAsAction_ = action(file, tr("另存为…"), "SaveCaseAs", [this] { saveCaseAs(); });
+  file->addSeparator();
+  saveResultAction_ =
+      action(file, tr("保存结果文件…"), "SaveResultFile", [this] { inputForm_->saveResultFile(); });
+  file->addSeparator();
+  recentMenu_ = file->addMenu(tr("最近的算例"));
+  recentMenu_->setObjectName(QStringLiteral("RecentCases"));
+  file->addSeparator();
+  action(file, tr("退出"), "Exit", [this] { close(); });
 
-  // Focus order; Command3 and Command4 take part only while they can.
-  QWidget* order[] = {texts_[0],  texts_[1],  texts_[2],  texts_[3],  texts_[4],
-                      command1_,  command2_,  texts_[5],  texts_[6],  texts_[7],
-                      texts_[8],  texts_[9],  texts_[10], texts_[11], texts_[12],
-                      texts_[13], texts_[14], command3_,  command4_,  texts_[15]};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-  texts_[0]->setFocus();
-
-  connect(command1_, &QPushButton::clicked, this, &MainWindow::calculate);
-  connect(command2_, &QPushButton::clicked, this, &MainWindow::exitProgram);
-  connect(command3_, &QPushButton::clicked, this, &MainWindow::showPlot);
-  connect(command4_, &QPushButton::clicked, this, &MainWindow::showResults);
-
+  QMenu* results = menuBar()->addMenu(tr("结果(&R)"));
   // The results command's button stays hidden; Ctrl+R reaches it while it
   // is enabled.
-  auto* results = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
-  connect(results, &QShortcut::activated, this, [this] {
-    if (command4_->isEnabled()) showResults();
-  });
+  resultsAction_ = action(
+      results, tr("结果查询"), "ShowResults", [this] { showResults(); },
+      QKeySequence(Qt::CTRL | Qt::Key_R));
+  plotAction_ = action(results, tr("输出图形"), "ShowPlot", [this] { showPlot(); });
+  results->addSeparator();
+  historyAction_ = action(
+      results, tr("过程线…"), "ShowHistory", [this] { showHistory(); },
+      QKeySequence(Qt::CTRL | Qt::Key_T));
+  envelopeAction_ = action(
+      results, tr("包络线…"), "ShowEnvelope", [this] { showEnvelope(); },
+      QKeySequence(Qt::CTRL | Qt::Key_E));
 
-  chooseFile_ = [this](const SaveDialogSettings& settings) {
-    return ChooseSaveFile(this, settings);
+  QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
+  action(
+      help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
+  action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
+
+  runPreview_ = new QLabel(this);
+  runPreview_->setObjectName(QStringLiteral("RunPreview"));
+  statusBar()->addWidget(runPreview_, 1);
+  statusBar()->setSizeGripEnabled(false);
+
+  // A box's own key bindings (Ctrl+E: end of line) give way to the menus'.
+  QApplication::instance()->installEventFilter(this);
+  // The results and plot commands follow their buttons' states.
+  inputForm_->PlotButton()->installEventFilter(this);
+  inputForm_->ResultsButton()->installEventFilter(this);
+  connect(inputForm_, &InputForm::runStarted, this, &MainWindow::RunStarted);
+  connect(inputForm_, &InputForm::runFinished, this, &MainWindow::RunFinished);
+  for (InputId id : AllInputs()) {
+    connect(inputForm_->InputBox(id), &QLineEdit::textChanged, this, &MainWindow::InputsEdited);
+  }
+
+  connect(inputForm_->PlotButton(), &QPushButton::clicked, this, &MainWindow::showPlot);
+  connect(inputForm_->ResultsButton(), &QPushButton::clicked, this, &MainWindow::showResults);
+  chooseOpen_ = [this] {
+    QFileDialog dialog(this, tr("打开算例"));
+    dialog.setObjectName(QStringLiteral("OpenCaseDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({tr("算例文件 (*.toml)"), tr("所有文件 (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
   };
 
-  // The flags follow every change of any box: the output steps depend on
-  // the step count, the stability limit on most of the boxes.
-  for (QLineEdit* box : texts_)
-    connect(box, &QLineEdit::textChanged, this, &MainWindow::ShowInputFlags);
-  ShowInputFlags();
+  cases_ = CaseFileLibrary();
+  ShowRunPreview();
+  RunFinished(false);
+  UpdateCaseActions();
+  UpdateCaption();
 }
 
-MainWindow::~MainWindow() { delete form3_.data(); }
-
-void MainWindow::SetSaveFileChooser(SaveFileChooser chooser) { chooseFile_ = std::move(chooser); }
-
-void MainWindow::SetInputs(const InputTexts& texts) {
-  for (InputId id : AllInputs()) Box(id)->setText(QString::fromStdString(texts[id]));
+MainWindow::~MainWindow() {
+  delete plotWindow_.data();
+  delete historyWindow_.data();
+  delete envelopeWindow_.data();
+  delete helpWindow_.data();
 }
 
-InputTexts MainWindow::ReadInputs() const {
-  InputTexts inputs;
-  for (InputId id : AllInputs()) inputs[id] = Box(id)->text().toStdString();
-  return inputs;
+bool MainWindow::IsMenuShortcut(const QKeyEvent& key) const {
+  const QKeySequence typed(key.keyCombination());
+  for (const QAction* a : findChildren<QAction*>()) {
+    if (a->isEnabled() && !a->shortcut().isEmpty() && a->shortcut() == typed) return true;
+  }
+  return false;
 }
 
-void MainWindow::SetOutputCommandsEnabled(bool enabled) {
-  command3_->setEnabled(enabled);
-  command4_->setEnabled(enabled);
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && !QApplication::activeModalWidget() &&
+      IsMenuShortcut(*static_cast<QKeyEvent*>(event))) {
+    event->ignore();  // not the widget's: the shortcut goes to the menu's action
+    return true;
+  }
+  if (event->type() == QEvent::EnabledChange &&
+      (watched == inputForm_->ResultsButton() || watched == inputForm_->PlotButton())) {
+    resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
+    plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::ShowInputFlags() {
-  const InputTexts inputs = ReadInputs();
-  const std::vector<InputFlag> flags = CheckInputs(inputs);
-  QPalette tinted;
-  tinted.setColor(QPalette::Base, kFlaggedBackColor);
-  for (InputId id : AllInputs()) {
-    const InputField& field = Field(id);
-    const auto flag = std::find_if(flags.begin(), flags.end(),
-                                   [id](const InputFlag& f) { return f.input == id; });
-    const QString unit = *field.unit ? QString::fromUtf8(field.unit) : tr(kToolTipNoUnit);
-    QStringList lines{
-        tr(kToolTipCaption).arg(QString::fromUtf8(field.caption), unit),
-        tr(kToolTipReading)
-            .arg(QString::fromStdString(InputValueText(ReadLeadingNumber(inputs[id]))))};
-    if (flag != flags.end()) lines << QString::fromStdString(InputFlagText(*flag));
-    // Rich text, so that a typed "<" shows as itself; lines are not wrapped.
-    for (QString& line : lines) line = line.toHtmlEscaped();
-    Box(id)->setToolTip(QStringLiteral("<qt><nobr>") + lines.join(QStringLiteral("<br>")) +
-                        QStringLiteral("</nobr>"));
-    // Only the base colour is set, so everything else stays inherited.
-    Box(id)->setPalette(flag != flags.end() ? tinted : QPalette());
+void MainWindow::SetCaseFileAccess(CaseFileAccess access) {
+  cases_ = std::move(access);
+  UpdateCaseActions();
+}
+
+void MainWindow::SetSaveFileChooser(const SaveFileChooser& chooser) {
+  chooseSave_ = chooser;
+  inputForm_->SetSaveFileChooser(ChooserFor(inputForm_));
+  if (historyWindow_) historyWindow_->SetSaveFileChooser(ChooserFor(historyWindow_));
+  if (envelopeWindow_) envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
+}
+
+SaveFileChooser MainWindow::ChooserFor(QWidget* owner) const {
+  if (chooseSave_) return chooseSave_;
+  // Parented to the window that asks, so that the main window does not come
+  // to the front over a chart while its export dialog is open, nor after.
+  return [owner](const SaveDialogSettings& settings) { return ChooseSaveFile(owner, settings); };
+}
+
+void MainWindow::RunStarted() {
+  if (resultsWindow_) resultsWindow_->hide();
+  // The run state is about to be rewritten: nothing may read it meanwhile.
+  runComplete_ = false;
+  if (historyWindow_) historyWindow_->Detach(false);
+  if (envelopeWindow_) envelopeWindow_->Detach(false);
+}
+
+void MainWindow::RunFinished(bool complete) {
+  runComplete_ = complete;
+  historyAction_->setEnabled(complete);
+  envelopeAction_->setEnabled(complete);
+  saveResultAction_->setEnabled(complete);
+  resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
+  plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (historyWindow_) {
+    if (outcome) {
+      historyWindow_->ShowRun(inputForm_->Run(), GeometryOf(*outcome));
+    } else {
+      historyWindow_->Detach(true);
+    }
+  }
+  if (envelopeWindow_) {
+    if (outcome) {
+      envelopeWindow_->ShowRun(inputForm_->Run(), *outcome);
+    } else {
+      envelopeWindow_->Detach(true);
+    }
   }
 }
 
-void ShowRunError(QWidget* parent, const RunError& error) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), RunErrorMessage(error),
-                  QMessageBox::Ok, parent);
-  box.setObjectName(QStringLiteral("RunErrorMessage"));
-  box.exec();
-}
-
-void MainWindow::ReportError(const RunError& error) { ShowRunError(this, error); }
-
-void MainWindow::calculate() {
-  BusyCursor busy;
-  // The bar follows the march, then the result file.
-  progressBar1_->show();
-  progressBar1_->repaint();
-  if (form2_) form2_->hide();
-
-  RunOutcome outcome;
-  CalculateOptions options;
-  options.observer = MarchProgress(run_, *progressBar1_);
-  completed_.reset();
-  emit runStarted();
-  if (auto error =
-          Attempt([&] { outcome = Calculate(ReadInputs(), run_, options); }, Stage::Program)) {
-    // The run state is incomplete: no output command may read it.
-    SetOutputCommandsEnabled(false);
-    progressBar1_->hide();
-    busy.Release();
-    emit runFinished(false);
-    ReportError(*error);
-    return;
+void MainWindow::showHistory() {
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (!outcome) return;
+  if (!historyWindow_) {
+    historyWindow_ = new HistoryWindow();
+    historyWindow_->SetSaveFileChooser(ChooserFor(historyWindow_));
+    CloseOnEscape(historyWindow_);
+    historyWindow_->ShowRun(inputForm_->Run(), GeometryOf(*outcome));
   }
-  completed_ = outcome;
-  emit runFinished(true);
-  // The bar's range is set before the dialog asks for the name.
-  auto error = Attempt(
-      [&] {
-        progressBar1_->SetMinimum(0.0);
-        progressBar1_->SetMaximum(static_cast<double>(run_.StepCount()));
-        const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
-        WriteResultFile(run_, outcome.parameters.OutputInterval, path, *progressBar1_);
-      },
-      Stage::ResultFile);
-  // The run is complete whether or not its file was written.
-  progressBar1_->hide();
-  busy.Release();
-  SetOutputCommandsEnabled(true);
-  if (error) ReportError(*error);
+  historyWindow_->show();
+  historyWindow_->raise();
+  historyWindow_->activateWindow();
 }
 
-void MainWindow::saveResultFile() {
-  if (!completed_) return;
-  BusyCursor busy;
-  progressBar1_->show();
-  const auto error = Attempt(
-      [&] {
-        progressBar1_->SetMinimum(0.0);
-        progressBar1_->SetMaximum(static_cast<double>(run_.StepCount()));
-        const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
-        WriteResultFile(run_, completed_->parameters.OutputInterval, path, *progressBar1_);
-      },
-      Stage::ResultFile);
-  progressBar1_->hide();
-  busy.Release();
-  if (error) ReportError(*error);
+void MainWindow::showEnvelope() {
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (!outcome) return;
+  if (!envelopeWindow_) {
+    envelopeWindow_ = new EnvelopeWindow();
+    envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
+    CloseOnEscape(envelopeWindow_);
+    envelopeWindow_->ShowRun(inputForm_->Run(), *outcome);
+  }
+  envelopeWindow_->show();
+  envelopeWindow_->raise();
+  envelopeWindow_->activateWindow();
 }
-
-// Inside the frame with the menu bar, Exit closes the frame.
-void MainWindow::exitProgram() { window()->close(); }
 
 void MainWindow::showPlot() {
   // Drawn on a copy first, so a fault leaves the plot window as it was.
-  PlotPicture picture = form3_ ? form3_->Picture1()->Picture() : PlotPicture();
-  if (auto error = Attempt([&] { DrawForebayPlot(picture, run_); }, Stage::Plot)) {
-    ReportError(*error);
-    return;
-  }
-  if (!form3_) form3_ = new PlotWindow();
-  form3_->Picture1()->SetPicture(picture);
-  form3_->show();
-  form3_->raise();
-  form3_->activateWindow();
-  command3_->setEnabled(false);
+  PlotPicture picture = plotWindow_ ? plotWindow_->Picture1()->Picture() : PlotPicture();
+  if (!inputForm_->DrawPlot(picture)) return;
+  if (!plotWindow_) plotWindow_ = new PlotWindow();
+  plotWindow_->Picture1()->SetPicture(picture);
+  plotWindow_->show();
+  plotWindow_->raise();
+  plotWindow_->activateWindow();
+  inputForm_->PlotButton()->setEnabled(false);
 }
 
 void MainWindow::showResults() {
-  BusyCursor busy;
-  const RealProgressBar::State before = progressBar1_->Snapshot();
-  std::string table;
-  const auto error = Attempt(
-      [&] {
-        // The range as the boxes hold it now; the run keeps it for later.
-        const TableRange range = ReadTableRange(Box(InputId::FirstOutputStep)->text().toStdString(),
-                                                Box(InputId::LastOutputStep)->text().toStdString(),
-                                                Box(InputId::OutputInterval)->text().toStdString());
-        SurgeRunEditor(run_).SetOutputSteps(range.first, range.last);
-        table = ResultsTableText(run_, range, *progressBar1_);
-      },
-      Stage::ResultsTable);
-  if (error) {
-    progressBar1_->Restore(before);
-    busy.Release();
-    ReportError(*error);
+  if (!inputForm_->ResultsButton()->isEnabled()) return;
+  const std::optional<std::string> table = inputForm_->ResultsTable();
+  if (!table) return;
+  if (!resultsWindow_) resultsWindow_ = std::make_unique<ResultsWindow>();
+  resultsWindow_->SetTableText(QString::fromStdString(*table));
+  resultsWindow_->show();
+  resultsWindow_->raise();
+  inputForm_->PlotButton()->setEnabled(true);
+}
+
+// ------------------------------------------------------------ case files
+
+void MainWindow::UpdateCaption() {
+  setWindowTitle(CaptionFor(caseFile_));
+  setWindowModified(!caseFile_.isEmpty() && inputForm_->Inputs() != saved_.texts);
+}
+
+void MainWindow::InputsEdited() {
+  UpdateCaption();
+  ShowRunPreview();
+}
+
+void MainWindow::ShowRunPreview() {
+  const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs());
+  if (!preview) {
+    runPreview_->setText(tr("这些输入构不成一次计算：时间步长无从得出"));
     return;
   }
-  progressBar1_->hide();
-  busy.Release();
-  if (!form2_) form2_ = std::make_unique<ResultsWindow>();
-  form2_->SetTableText(QString::fromStdString(table));
-  form2_->show();
-  form2_->raise();
-  command3_->setEnabled(true);
+  QString limit = std::isfinite(preview->stabilityLimit)
+                      ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
+                      : tr("无（前池水位不稳定）");
+  runPreview_->setText(tr("时间步长 %1 s　计算历时 %2 s　2L/a %3 s　前池面积稳定下限 %4")
+                           .arg(Figure(preview->timeStep), Figure(preview->duration),
+                                Figure(preview->waveReturn), limit));
 }
 
-void MainWindow::keyPressEvent(QKeyEvent* event) {
-  // Command1 is the default and the cancel button. A focused button takes
-  // Enter itself; text boxes and other buttons pass Enter and Esc on to here.
-  switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      if (command1_->isEnabled() && command1_->isVisible()) calculate();
-      event->accept();
-      return;
-    default:
-      QWidget::keyPressEvent(event);
+void MainWindow::UpdateCaseActions() {
+  const bool wired = cases_.read && cases_.write;
+  openAction_->setEnabled(wired);
+  saveAction_->setEnabled(wired);
+  saveAsAction_->setEnabled(wired);
+  UpdateRecentMenu();
+}
+
+void MainWindow::UpdateRecentMenu() {
+  recentMenu_->clear();
+  const QStringList recent = Settings().value(QStringLiteral("recentCaseFiles")).toStringList();
+  for (int k = 0; k < recent.size() && k < kRecentCount; ++k) {
+    const QString path = recent[k];
+    QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(k + 1).arg(path));
+    connect(a, &QAction::triggered, this, [this, path] { openCase(path); });
   }
+  recentMenu_->setEnabled(cases_.read && !recent.isEmpty());
 }
 
-void MainWindow::CloseOtherWindows() {
-  if (form3_) form3_->close();
-  if (form2_) form2_->close();
+void MainWindow::RememberRecent(const QString& path) {
+  QSettings settings = Settings();
+  QStringList recent = settings.value(QStringLiteral("recentCaseFiles")).toStringList();
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  recent.removeAll(absolute);
+  recent.prepend(absolute);
+  while (recent.size() > kRecentCount) recent.removeLast();
+  settings.setValue(QStringLiteral("recentCaseFiles"), recent);
+  UpdateRecentMenu();
+}
+
+void MainWindow::ForgetRecent(const QString& path) {
+  QSettings settings = Settings();
+  QStringList recent = settings.value(QStringLiteral("recentCaseFiles")).toStringList();
+  if (recent.removeAll(QFileInfo(path).absoluteFilePath()) == 0) return;
+  settings.setValue(QStringLiteral("recentCaseFiles"), recent);
+  UpdateRecentMenu();
+}
+
+void MainWindow::ShowFailure(const QString& message) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), message, QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("CaseFileMessage"));
+  box.exec();
+}
+
+void MainWindow::newCase() {
+  if (!MaybeSave()) return;
+  caseFile_.clear();
+  saved_ = CaseTexts();
+  inputForm_->SetInputs(DefaultInputTexts());
+  UpdateCaption();
+}
+
+void MainWindow::openCase() {
+  if (!cases_.read) return;
+  const QString path = chooseOpen_();
+  if (!path.isEmpty()) openCase(path);
+}
+
+void MainWindow::openCase(const QString& path) {
+  if (!cases_.read || !MaybeSave()) return;
+  CaseTexts read;
+  try {
+    read = cases_.read(path.toStdString());
+  } catch (const RunError& error) {
+    ShowFailure(RunErrorMessage(error));
+    ForgetRecent(path);
+    return;
+  } catch (const std::exception& error) {
+    // Nothing in the window changes when opening fails; a recent file that
+    // no longer opens leaves the list.
+    ShowFailure(QString::fromUtf8(error.what()));
+    ForgetRecent(path);
+    return;
+  }
+  caseFile_ = path;
+  saved_ = read;
+  inputForm_->SetInputs(read.texts);
+  RememberRecent(path);
+  UpdateCaption();
+}
+
+bool MainWindow::SaveTo(const QString& path) {
+  CaseTexts texts = saved_;  // the title and notes stay as the file had them
+  texts.texts = inputForm_->Inputs();
+  try {
+    cases_.write(path.toStdString(), texts);
+  } catch (const RunError& error) {
+    ShowFailure(RunErrorMessage(error));
+    return false;
+  } catch (const std::exception& error) {
+    ShowFailure(QString::fromUtf8(error.what()));
+    return false;
+  }
+  caseFile_ = path;
+  saved_ = texts;
+  RememberRecent(path);
+  UpdateCaption();
+  return true;
+}
+
+bool MainWindow::saveCase() {
+  if (!cases_.write) return false;
+  if (caseFile_.isEmpty()) return saveCaseAs();
+  return SaveTo(caseFile_);
+}
+
+bool MainWindow::saveCaseAs() {
+  if (!cases_.write) return false;
+  SaveDialogSettings settings;
+  settings.title = tr("保存算例");
+  settings.presetName = caseFile_.isEmpty() ? tr("算例.toml") : QFileInfo(caseFile_).fileName();
+  settings.nameFilters = {tr("算例文件 (*.toml)"), tr("所有文件 (*)")};
+  const QString path = ChooserFor(this)(settings);
+  return !path.isEmpty() && SaveTo(path);
+}
+
+bool MainWindow::MaybeSave() {
+  // Without a case file the typed inputs are compared with the default texts.
+  if (inputForm_->Inputs() == saved_.texts) return true;
+  const QString question =
+      caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")
+                          : tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName());
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvane"), question, QMessageBox::NoButton,
+                  this);
+  box.setObjectName(QStringLiteral("SaveCaseQuestion"));
+  QPushButton* save = box.addButton(tr("保存"), QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton(tr("不保存"), QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(tr("取消"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == save) return saveCase();
+  return box.clickedButton() == discard;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!MaybeSave()) {
+    event->ignore();
+    return;
+  }
   // The other windows close with the main window.
-  CloseOtherWindows();
+  for (QWidget* w :
+       {static_cast<QWidget*>(plotWindow_.data()), static_cast<QWidget*>(resultsWindow_.get()),
+        static_cast<QWidget*>(historyWindow_.data()), static_cast<QWidget*>(envelopeWindow_.data()),
+        helpWindow_.data()}) {
+    if (w) w->close();
+  }
   event->accept();
+}
+
+// ------------------------------------------------------------ help
+
+void MainWindow::showHelp() {
+  if (!helpWindow_) {
+    auto* browser = new QTextBrowser();
+    browser->setObjectName(QStringLiteral("HelpWindow"));
+    browser->setWindowTitle(tr("使用说明"));
+    browser->resize(720, 640);
+    QString html = tr(
+        "<h3>输入</h3><p>在十六个输入框中输入数值后按“计算”。"
+        "输入框按其文本开头的数字读取（空格忽略，读到第一个其他字符为止，没有数字读作 0）。</p>");
+    html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr><th>") +
+            tr("输入框") + QStringLiteral("</th><th>") + tr("单位") + QStringLiteral("</th><th>") +
+            tr("默认值") + QStringLiteral("</th><th>") + tr("含义") + QStringLiteral("</th></tr>");
+    for (int k = 0; k < kInputCount; ++k) {
+      const InputField& field = InputFields()[k];
+      html += QStringLiteral("<tr><td>") + QString::fromUtf8(field.caption) +
+              QStringLiteral("</td><td>") +
+              (*field.unit ? QString::fromUtf8(field.unit) : tr("（无量纲）")) +
+              QStringLiteral("</td><td>") + QString::fromUtf8(field.defaultText) +
+              QStringLiteral("</td><td>") + QString::fromUtf8(field.meaning) + QStringLiteral("</td></tr>");
+    }
+    html += QStringLiteral("</table>");
+    html += tr(
+        "<h3>输入检查</h3><p>读取结果与所输文本不一致的输入框（如“41.6m3/s”、全角数字、"
+        "“−4.34”中的非 ASCII 减号），以及不可能的数值（波速、长度、水力半径、面积不大于 0，"
+        "沿程水头损失系数或输出间隔为负，计算时段数不在 1 至 32766 之内，输出时段超出计算时段，"
+        "初始输出时段晚于终端输出时段，前池水面面积低于稳定下限）会以浅黄色底色标出。"
+        "鼠标停在输入框上，提示框给出名称、单位、读作的数值和标出的原因。"
+        "检查只作提示，“计算”照常按原文读取。</p>"
+        "<h3>时间步长与计算历时</h3><p>窗口底部的状态栏随每次输入显示："
+        "时间步长 Δt = 箱涵总长 ÷（划分管段数 × 弹性波速）；"
+        "计算历时 =（计算时段数 − 1）× Δt，第 1 时段为恒定流；"
+        "2L/a 为水击波在箱涵中往返一次的时间；以及前池面积稳定下限。"
+        "管段数加倍，Δt 减半，同样的计算时段数所覆盖的时间也减半。</p>"
+        "<h3>前池面积稳定下限</h3><p>前池水位按上一时段的流量逐时段推算。"
+        "前池水面面积小于下限（箱涵断面面积 × Δt × 重力加速度 ÷ 2 ÷ 弹性波速）时，"
+        "前池水位一正一负交替放大，几百个时段内即溢出；面积略大于下限时计算虽不发散，"
+        "仍可能出现虚假的大幅振荡。下限随 Δt 变小而变小。</p>"
+        "<h3>按键</h3><ul>"
+        "<li>Enter（焦点不在其他按钮上时）或 Esc：计算。Tab 按固定顺序在输入框和按钮间移动。</li>"
+        "<li>Ctrl+O 打开算例，Ctrl+S 保存算例，Ctrl+R 结果查询，Ctrl+T 过程线，Ctrl+E 包络线，"
+        "F1 使用说明：光标在输入框中、焦点在按钮上或在图表窗口中均可使用。</li>"
+        "<li>Esc 关闭使用说明、关于和过程线、包络线窗口。</li></ul>"
+        "<h3>算例文件</h3><p>“文件”菜单中：新建（全部输入恢复默认值）、打开算例（Ctrl+O）、"
+        "保存算例（Ctrl+S）、另存为、最近的五个算例。算例文件是 .toml 文本，保存十六个输入以及"
+        "文件中的标题与说明；只输入文件名时自动加上 .toml。打开的算例名显示在标题栏，"
+        "输入与文件不同时标题带“*”。新建、打开、退出或关闭窗口时，若输入与打开的算例"
+        "（或未打开算例时与默认值）不同，会询问保存、不保存或取消。"
+        "打不开的最近算例在提示后从列表中删除。</p>");
+    html +=
+        tr("<h3>窗口</h3><ul>"
+           "<li><b>计算</b>：完成一次计算，并询问结果文件的保存位置（取消则不保存）。"
+           "“文件 → 保存结果文件…”可随时再次保存上次完整计算的结果文件，无需重新计算。</li>"
+           "<li><b>输出图形</b>：前池水位随时间的变化线。</li>"
+           "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
+           "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 "
+           "(m³/s，流速乘箱涵断面面积)"
+           "随时间 (s) 的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键退回上一次放大，"
+           "“复位”回到全图；鼠标处显示最近时段的数值。可导出 PNG、SVG 图片和所显示范围的 CSV。</li>"
+           "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
+           "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。"
+           "图表同样可以框选放大、右键退回。</li>"
+           "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
+    html +=
+        tr("<h3>错误</h3><p>计算中出错时，提示框给出“运行时错误 '编号'”、错误说明和出错位置"
+           "（计算阶段、输入框名称、时段与节点、文件），关闭提示框后可修改输入再算。"
+           "错误编号：</p><ul>");
+    // The catalogue's numbers all lie below 100; the others have no description.
+    const std::string_view unknown = ErrorDescription(ErrorCode(0));
+    for (int number = 1; number < 100; ++number) {
+      const std::string_view description = ErrorDescription(ErrorCode(number));
+      if (description == unknown) continue;
+      html += QStringLiteral("<li>%1：%2</li>")
+                  .arg(number)
+                  .arg(QString::fromUtf8(description.data(), qsizetype(description.size())));
+    }
+    html += QStringLiteral("</ul>");
+    html +=
+        tr("<h3>设计研究</h3><p>多个算例的参数扫描与算例表在命令行中运行，例如"
+           "<br><code>kelvane --batch --sweep forebay-area=600:2000:100 "
+           "--sweep-csv study.csv --sweep-plot study.png</code><br>"
+           "每个算例一行，列出前池最高、最低水位等结果；<code>kelvane --help</code> "
+           "列出全部选项。</p>");
+    browser->setHtml(html);
+    CloseOnEscape(browser);
+    helpWindow_ = browser;
+  }
+  helpWindow_->show();
+  helpWindow_->raise();
+}
+
+void MainWindow::showAbout() {
+  QMessageBox box(QMessageBox::NoIcon, tr("关于 Kelvane"),
+                  tr("<b>Kelvane %1</b><p>泵站进水建筑物水力过渡过程计算：水击与水库—前池间的"
+                     "质量振荡。</p>")
+                      .arg(QStringLiteral(KELVANE_VERSION)),
+                  QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("AboutBox"));
+  box.exec();
 }
 
 }  // namespace kelvane::ui

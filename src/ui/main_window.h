@@ -1,94 +1,140 @@
-// The main window: the sixteen input boxes, the commands Calculate, Exit,
-// plot and results, and the progress bar. It owns the run state.
+// The program's main window: the menu bar above the input form, which stays
+// the client area (625×445, its colours and tab order), and the status bar
+// below it. It owns the caption and the case file shown in it, and every
+// window that shows a run: the plot, the results table, the time history,
+// the envelope, and the help.
 #pragma once
 
-#include <QLabel>
-#include <QLineEdit>
+#include <QAction>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMenu>
 #include <QPointer>
-#include <QPushButton>
-#include <QWidget>
-#include <array>
+#include <functional>
 #include <memory>
-#include <optional>
+#include <string>
 
-#include "solver/solver.h"
+#include "ui/envelope_window.h"
+#include "ui/history_window.h"
+#include "ui/input_form.h"
 #include "ui/plot_window.h"
-#include "ui/progress_bar.h"
 #include "ui/results_window.h"
-#include "ui/save_dialog.h"
 
 namespace kelvane::ui {
 
-class MainWindow : public QWidget {
+// A case as the window keeps it: the sixteen texts, the title and notes.
+struct CaseTexts {
+  InputTexts texts = DefaultInputTexts();
+  std::string title;
+  std::string notes;
+};
+
+// How case files are read and written. Both may throw: RunError, or any
+// std::exception whose what() is the user's message (UTF-8). Until both are
+// set, the open and save commands are disabled.
+struct CaseFileAccess {
+  std::function<CaseTexts(const std::string& path)> read;
+  std::function<void(const std::string& path, const CaseTexts& texts)> write;
+};
+
+// The case-file library (cases/case_file.h) behind CaseFileAccess.
+CaseFileAccess CaseFileLibrary();
+
+// Asks for a case file to open; the empty string when cancelled.
+using OpenFileChooser = std::function<QString()>;
+
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Where the result file's name comes from; the save dialog by default.
-  void SetSaveFileChooser(SaveFileChooser chooser);
+  InputForm* inputForm() const { return inputForm_; }
+  PlotWindow* plotWindow() const { return plotWindow_; }                 // null when not existing
+  ResultsWindow* resultsWindow() const { return resultsWindow_.get(); }  // null until first used
+  HistoryWindow* historyWindow() const { return historyWindow_; }        // null until first shown
+  EnvelopeWindow* envelopeWindow() const { return envelopeWindow_; }     // null until first shown
 
-  const SurgeRun& Run() const { return run_; }
-  // The parameters of the last complete run; null when the last Calculate
-  // failed or none has run.
-  const RunOutcome* CompletedRun() const { return completed_ ? &*completed_ : nullptr; }
-  InputTexts Inputs() const { return ReadInputs(); }
-  void SetInputs(const InputTexts& texts);
-  QLineEdit* InputBox(InputId id) const { return Box(id); }
-  QPushButton* PlotCommand() const { return command3_; }
-  QPushButton* ResultsCommand() const { return command4_; }
-  // Closes the plot and results windows.
-  void CloseOtherWindows();
-  RealProgressBar* ProgressBar1() const { return progressBar1_; }
-  ResultsWindow* resultsWindow() const { return form2_.get(); }  // null until first used
-  PlotWindow* plotWindow() const { return form3_; }              // null when not existing
+  void SetCaseFileAccess(CaseFileAccess access);
+  // Stands in for the save dialog of every command (result file, case
+  // file, exports); without it each window asks with its own dialog.
+  void SetSaveFileChooser(const SaveFileChooser& chooser);
+  void SetOpenFileChooser(OpenFileChooser chooser) { chooseOpen_ = std::move(chooser); }
+
+  // The case file shown in the caption; empty when none is open.
+  const QString& CaseFile() const { return caseFile_; }
 
  public slots:
-  void calculate();    // "计算"
-  void exitProgram();  // "退出"
-  void showPlot();     // "输出图形"
-  void showResults();  // "结果查询"
-  // Writes the result file of the last complete run again, through the
-  // same save dialog, without calculating.
-  void saveResultFile();
-
- signals:
-  // A Calculate begins: the run state is about to be replaced.
-  void runStarted();
-  // Calculate has ended, with a complete run or without one.
-  void runFinished(bool complete);
+  void newCase();   // "新建"
+  void openCase();  // "打开算例…"
+  void openCase(const QString& path);
+  bool saveCase();      // "保存算例"
+  bool saveCaseAs();    // "另存为…"
+  void showPlot();      // "输出图形"
+  void showResults();   // "结果查询"
+  void showHistory();   // "过程线…"
+  void showEnvelope();  // "包络线…"
+  void showHelp();      // "使用说明"
+  void showAbout();     // "关于 Kelvane"
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  InputTexts ReadInputs() const;
-  QLineEdit* Box(InputId id) const { return texts_[static_cast<std::size_t>(id)]; }
-  void SetOutputCommandsEnabled(bool enabled);
-  // Tints the flagged boxes and gives every box its reading as a tooltip.
-  void ShowInputFlags();
-  void ReportError(const RunError& error);
+  void RunStarted();
+  void RunFinished(bool complete);
+  void InputsEdited();
+  // The status line: time step, duration, 2L/a and the forebay stability
+  // limit of the run the boxes give.
+  void ShowRunPreview();
+  void UpdateCaption();
+  void UpdateCaseActions();
+  void UpdateRecentMenu();
+  void RememberRecent(const QString& path);
+  void ForgetRecent(const QString& path);
+  bool SaveTo(const QString& path);
+  // Whether `key` is the shortcut of an enabled menu command.
+  bool IsMenuShortcut(const QKeyEvent& key) const;
+  // Asks 保存 / 不保存 / 取消 when the boxes differ from the open case file
+  // as last read or written or, with none open, from the default texts;
+  // false when the user cancels (or saving fails).
+  bool MaybeSave();
+  void ShowFailure(const QString& message);
 
-  std::array<QLabel*, kInputCount> labels_{};
-  std::array<QLineEdit*, kInputCount> texts_{};  // in box order
-  QPushButton* command1_;
-  QPushButton* command2_;
-  QPushButton* command3_;
-  QPushButton* command4_;
-  RealProgressBar* progressBar1_;
+  InputForm* inputForm_;
+  QPointer<PlotWindow> plotWindow_;
+  std::unique_ptr<ResultsWindow> resultsWindow_;
+  QPointer<HistoryWindow> historyWindow_;
+  QPointer<EnvelopeWindow> envelopeWindow_;
+  QPointer<QWidget> helpWindow_;
+  // The dialog of `owner`, or the one set for every command.
+  SaveFileChooser ChooserFor(QWidget* owner) const;
 
-  SurgeRun run_;
-  std::optional<RunOutcome> completed_;
-  SaveFileChooser chooseFile_;
-  std::unique_ptr<ResultsWindow> form2_;
-  QPointer<PlotWindow> form3_;
+  SaveFileChooser chooseSave_;  // empty: each window's own dialog
+  OpenFileChooser chooseOpen_;
+  CaseFileAccess cases_;
+
+  QString caseFile_;
+  CaseTexts saved_;  // the open case file as last read or written; else the defaults
+  bool runComplete_ = false;
+
+  QAction* newAction_;
+  QAction* openAction_;
+  QAction* saveAction_;
+  QAction* saveAsAction_;
+  QAction* saveResultAction_;
+  QAction* resultsAction_;
+  QAction* plotAction_;
+  QAction* historyAction_;
+  QAction* envelopeAction_;
+  QMenu* recentMenu_;
+  QLabel* runPreview_;
 };
 
-// The run-time error message as the message box shows it.
-QString RunErrorMessage(const RunError& error);
-// The modal message box of a run-time error ("RunErrorMessage"), over `parent`.
-void ShowRunError(QWidget* parent, const RunError& error);
+// The caption: "Kelvane" without a case file, "NAME[*] - Kelvane" with one
+// (the toolkit shows "[*]" as "*" while the window is marked modified).
+QString CaptionFor(const QString& caseFile);
 
 }  // namespace kelvane::ui

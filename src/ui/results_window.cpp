@@ -2,6 +2,12 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/twips.h"
 
@@ -40,6 +46,19 @@ void ResultsWindow::SetTableText(const QString& text) {
   QString lines = text;
   lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text1_->setPlainText(lines);
+  // Wide enough for every column (the forebay's is the last), within the
+  // screen; a window the user has made wider stays so.
+  const QFontMetrics metrics(text1_->font());
+  int widest = 0;
+  for (const QString& line : lines.split(QLatin1Char('\n')))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  const int frame = 2 * text1_->frameWidth();
+  const int margins = static_cast<int>(std::ceil(2 * text1_->document()->documentMargin()));
+  const int needed = widest + margins + frame + text1_->verticalScrollBar()->sizeHint().width() +
+                     metrics.averageCharWidth() - kBoxOverhangX;
+  int limit = needed;
+  if (const QScreen* shown = screen()) limit = shown->availableGeometry().width() - 40;
+  if (needed > width()) resize(std::min(needed, std::max(limit, width())), height());
 }
 
 }  // namespace kelvane::ui

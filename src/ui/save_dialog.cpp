@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace kelvane::ui {
 
@@ -10,9 +11,15 @@ SaveDialogSettings ResultFileDialogSettings() {
   settings.title = QObject::tr("保存输出结果");
   settings.presetName = QObject::tr("计算结果.txt");
   // "*" matches every file, also one without a dot.
-  settings.nameFilters = {QStringLiteral("all files (*)"), QStringLiteral("(*.txt)"),
+  settings.nameFilters = {QObject::tr("所有文件 (*)"), QStringLiteral("(*.txt)"),
                           QStringLiteral("(*.dat)")};
   return settings;
+}
+
+QString FilterSuffix(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([^ )*?]+)"));
+  const QRegularExpressionMatch match = pattern.match(filter);
+  return match.hasMatch() ? match.captured(1) : QString();
 }
 
 QString ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
@@ -22,7 +29,15 @@ QString ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(settings.nameFilters);
-  if (!settings.nameFilters.isEmpty()) dialog.selectNameFilter(settings.nameFilters.first());
+  if (!settings.nameFilters.isEmpty()) {
+    dialog.selectNameFilter(settings.nameFilters.first());
+    dialog.setDefaultSuffix(FilterSuffix(settings.nameFilters.first()));
+  }
+  // A name typed without a type gets the chosen filter's, before the
+  // question about replacing an existing file is asked.
+  QObject::connect(
+      &dialog, &QFileDialog::filterSelected, &dialog,
+      [&dialog](const QString& filter) { dialog.setDefaultSuffix(FilterSuffix(filter)); });
   dialog.selectFile(settings.presetName);
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   const bool accepted = dialog.exec() == QDialog::Accepted;

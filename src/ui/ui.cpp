@@ -11,7 +11,8 @@
 #include "report/report.h"
 #include "ui/calculation_report.h"
 #include "ui/chart_painter.h"
-#include "ui/main_frame.h"
+#include "ui/chart_view.h"
+#include "ui/main_window.h"
 #include "ui/picture.h"
 #include "ui/translations.h"
 
@@ -54,12 +55,13 @@ void WithApplication(Draw&& draw) {
 }  // namespace
 
 int RunMainWindow(int argc, char** argv) {
+  UseInterfaceLocale();
   QApplication app(argc, argv);
   // The interface is Chinese: the toolkit's own dialogs and buttons too.
   QTranslator toolkit;
   InstallToolkitTranslations(toolkit);
-  MainFrame frame;
-  frame.show();
+  MainWindow window;
+  window.show();
   return app.exec();
 }
 

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app_test_support.h"
-#include "checks/run_checks.h"
 #include "report/report.h"
 #include "support/child_process.h"
+#include "support/run_checks.h"
 
 namespace kelvane::test {
 namespace {

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "output/output.h"
-#include "checks/reference_models.h"
+#include "support/reference_models.h"
 
 namespace {
 

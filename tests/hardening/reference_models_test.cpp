@@ -1,11 +1,11 @@
 // The slow models the fuzz targets and the exhaustive check rely on must
 // themselves give the documented answers.
-#include <cmath>
-#include <string>
+#include "support/reference_models.h"
 
 #include <gtest/gtest.h>
 
-#include "checks/reference_models.h"
+#include <cmath>
+#include <string>
 
 namespace {
 

@@ -31,9 +31,9 @@
 #include <thread>
 #include <vector>
 
-#include "checks/run_checks.h"
 #include "output/output.h"
 #include "solver/solver.h"
+#include "support/run_checks.h"
 
 extern char** environ;
 
@@ -43,16 +43,13 @@ using kelvane::checks::WithoutInputWarnings;
 namespace {
 
 // The error catalogue as the user reads it.
-const std::map<int, std::string> kCatalogue = {{6, "溢出"},
-                                               {7, "内存不够"},
-                                               {9, "下标越界"},
-                                               {11, "除数为零"},
-                                               {52, "文件名或文件号错误"},
-                                               {53, "文件未找到"},
-                                               {61, "磁盘已满"},
-                                               {70, "没有权限"},
-                                               {75, "路径/文件访问错误"},
-                                               {76, "路径未找到"}};
+std::map<int, std::string> Catalogue() {
+  std::map<int, std::string> catalogue;
+  for (kelvane::ErrorCode code : kelvane::kAllErrorCodes)
+    catalogue[static_cast<int>(code)] = kelvane::ErrorDescription(code);
+  return catalogue;
+}
+const std::map<int, std::string> kCatalogue = Catalogue();
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

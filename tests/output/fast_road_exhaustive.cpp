@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "checks/reference_models.h"
 #include "output/output.h"
+#include "support/reference_models.h"
 
 namespace kelvane {
 namespace {

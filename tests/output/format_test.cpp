@@ -1,14 +1,16 @@
-// The number-to-text rule.
+// The number-to-text rules.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <random>
+#include <string>
 
-#include "checks/reference_models.h"
 #include "output/output.h"
+#include "support/reference_models.h"
 
 namespace kelvane {
 namespace {
@@ -133,6 +135,37 @@ TEST(FormatHundredths, NeverOverrunsItsBuffer) {
     longest = std::max(longest, FormatHundredths(v).size());
   }
   EXPECT_LT(longest, kFormatHundredthsMax);
+}
+
+// The other rules, each row a number the program writes somewhere.
+TEST(NumberText, ShortestFixedAndSignificant) {
+  struct Row {
+    std::string text;
+    const char* expected;
+  };
+  const Row rows[] = {
+      // A single as the single it is, a double as the double it is.
+      {ShortestText(0.1f), "0.1"},
+      {ShortestText(double(0.1f)), "0.10000000149011612"},
+      {ShortestText(119.3323974609375f), "119.3324"},
+      {ShortestText(1e-30), "1e-30"},
+      // The summary drops the sign of a negative value that rounds to zero;
+      // the time and distance labels keep it.
+      {Fixed(-0.0001, 3, NegativeZero::Drop), "0.000"},
+      {Fixed(-0.0, 3, NegativeZero::Drop), "0.000"},
+      {Fixed(-0.0001, 3, NegativeZero::Keep), "-0.000"},
+      {Fixed(-0.0005, 3, NegativeZero::Drop), "-0.001"},  // binary value just above the half
+      {SignificantText(0.000123456, 4), "0.0001235"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.text, row.expected);
+}
+
+// The longest double still gets all its digits.
+TEST(NumberText, FixedWritesTheWholeOfAHugeValue) {
+  const std::string text = Fixed(-1.7976931348623157e308, 3, NegativeZero::Keep);
+  EXPECT_EQ(text.size(), 314u);
+  EXPECT_TRUE(text.ends_with(".000")) << text;
+  EXPECT_EQ(std::strtod(text.c_str(), nullptr), -1.7976931348623157e308);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,23 @@ TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
       EXPECT_EQ(chart.lines[2].y[node - 1], start) << node;
     }
   }
+}
+
+// The envelope CSV writes each distance as the shortest text of the single,
+// as it writes every other number ("119.3324", not "119.3323974609375").
+TEST(Envelope, CsvWritesDistancesAsSingles) {
+  Completed c = RunWith("5", "20");
+  const RunGeometry geometry = GeometryOf(c.outcome);
+  std::istringstream csv(EnvelopeCsv(SummarizeRun(c.run, c.outcome), c.run, geometry));
+  std::string line;
+  std::getline(csv, line);
+  const char* const distances[] = {"0", "119.3324", "238.6648", "357.9972", "477.3296", "596.662"};
+  for (const char* distance : distances) {
+    ASSERT_TRUE(std::getline(csv, line));
+    const std::size_t first = line.find(',');
+    EXPECT_EQ(line.substr(first + 1, line.find(',', first + 1) - first - 1), distance) << line;
+  }
+  EXPECT_FALSE(std::getline(csv, line));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "output/number_format.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -113,7 +113,7 @@ TEST(Ticks, FixedTextsNeverShowANegativeZero) {
   const Row rows[] = {{-1e-17, 1, "0.0"}, {-0.004, 2, "0.00"}, {-0.005, 1, "0.0"},
                       {-0.05, 1, "-0.1"}, {2.5e4, 0, "25000"}, {0.30000000000000004, 1, "0.3"},
                       {-0.0, 0, "0"},     {1e-3, 4, "0.0010"}};
-  for (const Row& row : rows) EXPECT_EQ(FormatFixed(row.value, row.decimals), row.text);
+  for (const Row& row : rows) EXPECT_EQ(Fixed(row.value, row.decimals, NegativeZero::Drop), row.text);
 }
 
 // Zoomed into a part of a 30,000-point line: every pixel column of the plot

@@ -112,7 +112,16 @@ TEST(InputCheck, FlagsTextsNotReadWholeAndImpossibleValues) {
        1e9,
        "",
        1500},
-      {{{InputId::StepCount, "0"}}, InputId::LastOutputStep, {}},
+      {{{InputId::StepCount, "0"}}, InputId::StepCount, {R::StepCountOutOfRange}},
+      {{{InputId::StepCount, "40000"}}, InputId::StepCount, {R::StepCountOutOfRange}, 40000},
+      // A range that lists no row.
+      {{{InputId::FirstOutputStep, "200"}},
+       InputId::FirstOutputStep,
+       {R::FirstAfterLastOutputStep},
+       200,
+       "",
+       100},
+      {{{InputId::FirstOutputStep, "100"}}, InputId::FirstOutputStep, {}},
       // The forebay stability limit of the run the texts give (0.0105 m² by
       // default, halved by ten reaches), none when they give no run.
       {{{InputId::ForebayArea, "0.01"}},
@@ -171,11 +180,13 @@ TEST(InputCheck, Wording) {
   texts[InputId::ForebayArea] = "0.01";
   texts[InputId::LastOutputStep] = "１００００";
   const std::vector<InputFlag> flags = CheckInputs(texts);
-  ASSERT_EQ(flags.size(), 3u);
+  // The last output step reads as 0, so the first comes after it.
+  ASSERT_EQ(flags.size(), 4u);
   EXPECT_EQ(InputFlagText(flags[0]), "看起来是全角数字或非 ASCII 减号（从 “−4.34” 起未读入）");
   EXPECT_EQ(InputFlagText(flags[1]), "低于稳定下限 0.01053 m²，前池水位计算会发散");
+  EXPECT_EQ(InputFlagText(flags[2]), "晚于终端输出时段 0，结果查询表将没有任何一行");
   EXPECT_EQ(
-      InputFlagText(flags[2]),
+      InputFlagText(flags[3]),
       "看起来是全角数字或非 ASCII 减号（从 “１００００” 起未读入）；不在计算时段 1 至 1500 之内");
   EXPECT_EQ(InputValueText(flags[0].value), "0");
   EXPECT_EQ(InputValueText(-4.34), "-4.34");

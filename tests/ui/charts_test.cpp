@@ -13,7 +13,7 @@
 
 #include "output/output.h"
 #include "session.h"
-#include "ui/main_frame.h"
+#include "ui/main_window.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -21,35 +21,35 @@ using namespace kelvane::ui;
 
 namespace {
 
-QAction* Action(const MainFrame& frame, const char* name) {
-  return frame.findChild<QAction*>(QLatin1String(name));
+QAction* Action(const MainWindow& window, const char* name) {
+  return window.findChild<QAction*>(QLatin1String(name));
 }
 
-// A frame whose save dialog answers with a file in a temporary folder, or
+// A window whose save dialog answers with a file in a temporary folder, or
 // cancels.
-struct FrameSession {
+struct WindowSession {
   QTemporaryDir folder;
-  MainFrame frame;
+  MainWindow window;
   QString answer;
   int asked = 0;
-  explicit FrameSession(const char* steps = nullptr) {
-    frame.SetSaveFileChooser([this](const SaveDialogSettings&) {
+  explicit WindowSession(const char* steps = nullptr) {
+    window.SetSaveFileChooser([this](const SaveDialogSettings&) {
       ++asked;
       return answer;
     });
-    if (steps) Text(*frame.Form(), InputId::StepCount)->setText(QString::fromLatin1(steps));
+    if (steps) Text(*window.inputForm(), InputId::StepCount)->setText(QString::fromLatin1(steps));
   }
   QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
   // A Calculate that fails on a forebay of no area; its message box is
   // answered.
   void FailingCalculate() {
-    QLineEdit* area = Text(*frame.Form(), InputId::ForebayArea);
+    QLineEdit* area = Text(*window.inputForm(), InputId::ForebayArea);
     const QString kept = area->text();
     area->setText(QStringLiteral("0"));
     ModalWatchdog watchdog;
     QString title, text;
     watchdog.Expect(RecordMessage(&title, &text));
-    frame.Form()->calculate();
+    window.inputForm()->calculate();
     QTRY_VERIFY_WITH_TIMEOUT(watchdog.Clean(), 5000);
     area->setText(kept);
   }
@@ -59,7 +59,7 @@ struct MenuState {
   bool results, plot, history, envelope, saveResult;
   bool operator==(const MenuState&) const = default;
 };
-MenuState Menu(const MainFrame& f) {
+MenuState Menu(const MainWindow& f) {
   return {Action(f, "ShowResults")->isEnabled(), Action(f, "ShowPlot")->isEnabled(),
           Action(f, "ShowHistory")->isEnabled(), Action(f, "ShowEnvelope")->isEnabled(),
           Action(f, "SaveResultFile")->isEnabled()};
@@ -98,42 +98,42 @@ class ChartsTest : public QObject {
 };
 
 void ChartsTest::clientAreaKeepsItsSize() {
-  FrameSession s;
-  s.frame.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&s.frame));
-  QCOMPARE(s.frame.Form()->size(), QSize(625, 445));
-  QCOMPARE(s.frame.Form()->geometry().top(), s.frame.menuBar()->geometry().bottom() + 1);
-  QVERIFY(!s.frame.Form()->isWindow());
-  QCOMPARE(s.frame.windowTitle(), QStringLiteral("Kelvane"));
+  WindowSession s;
+  s.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+  QCOMPARE(s.window.inputForm()->size(), QSize(625, 445));
+  QCOMPARE(s.window.inputForm()->geometry().top(), s.window.menuBar()->geometry().bottom() + 1);
+  QVERIFY(!s.window.inputForm()->isWindow());
+  QCOMPARE(s.window.windowTitle(), QStringLiteral("Kelvane"));
 }
 
 void ChartsTest::menuStatesFollowTheCommands() {
-  FrameSession s("50");
-  QCOMPARE(Menu(s.frame), (MenuState{false, false, false, false, false}));
-  s.frame.Form()->calculate();  // the save dialog cancelled
-  QCOMPARE(Menu(s.frame), (MenuState{true, true, true, true, true}));
-  s.frame.Form()->showPlot();  // the plot command disables itself
-  QCOMPARE(Menu(s.frame), (MenuState{true, false, true, true, true}));
+  WindowSession s("50");
+  QCOMPARE(Menu(s.window), (MenuState{false, false, false, false, false}));
+  s.window.inputForm()->calculate();  // the save dialog cancelled
+  QCOMPARE(Menu(s.window), (MenuState{true, true, true, true, true}));
+  s.window.showPlot();  // the plot command disables itself
+  QCOMPARE(Menu(s.window), (MenuState{true, false, true, true, true}));
   s.FailingCalculate();
-  QCOMPARE(Menu(s.frame), (MenuState{false, false, false, false, false}));
-  s.frame.Form()->calculate();
-  QCOMPARE(Menu(s.frame), (MenuState{true, true, true, true, true}));
-  s.frame.Form()->plotWindow()->close();
+  QCOMPARE(Menu(s.window), (MenuState{false, false, false, false, false}));
+  s.window.inputForm()->calculate();
+  QCOMPARE(Menu(s.window), (MenuState{true, true, true, true, true}));
+  s.window.plotWindow()->close();
 }
 
 // Fewer steps than pixels: every step is drawn, at its own time, with the
 // grid's own value; several nodes overlaid; discharge is velocity × area.
 void ChartsTest::historySeriesAreTheRunsGrids() {
-  FrameSession s("60");
-  s.frame.Form()->calculate();
-  s.frame.showHistory();
-  HistoryWindow* window = s.frame.historyWindow();
+  WindowSession s("60");
+  s.window.inputForm()->calculate();
+  s.window.showHistory();
+  HistoryWindow* window = s.window.historyWindow();
   QVERIFY(window);
   QVERIFY(QTest::qWaitForWindowExposed(window));
   QCOMPARE(window->Nodes(), std::vector<int>{6});  // the forebay first
   window->SetNodes({1, 6});
-  const SurgeRun& run = s.frame.Form()->Run();
-  const double area = s.frame.Form()->CompletedRun()->parameters.CulvertArea;
+  const SurgeRun& run = s.window.inputForm()->Run();
+  const double area = s.window.inputForm()->CompletedRun()->parameters.CulvertArea;
   for (ChartQuantity q : {ChartQuantity::Head, ChartQuantity::Discharge}) {
     window->SetQuantity(q);
     QCoreApplication::processEvents();
@@ -159,10 +159,10 @@ void ChartsTest::historySeriesAreTheRunsGrids() {
 // More steps than pixels: the line holds a few points per pixel column, yet
 // its lowest and highest are the node's over every step.
 void ChartsTest::manyStepsKeepEveryPeak() {
-  FrameSession s("6000");
-  s.frame.Form()->calculate();
-  s.frame.showHistory();
-  HistoryWindow* window = s.frame.historyWindow();
+  WindowSession s("6000");
+  s.window.inputForm()->calculate();
+  s.window.showHistory();
+  HistoryWindow* window = s.window.historyWindow();
   QVERIFY(QTest::qWaitForWindowExposed(window));
   window->SetNodes({3});  // the water hammer rings here: a peak every few steps
   QCoreApplication::processEvents();
@@ -170,7 +170,7 @@ void ChartsTest::manyStepsKeepEveryPeak() {
   const std::vector<double>& values = window->Chart()->Data().lines[0].y;
   const int columns = int(window->Chart()->Scene().plot.width + 0.5);
   QVERIFY2(drawn.size() <= std::size_t(4 * columns + 2), qPrintable(QString::number(drawn.size())));
-  const SurgeRun& run = s.frame.Form()->Run();
+  const SurgeRun& run = s.window.inputForm()->Run();
   double low = INFINITY, high = -INFINITY, drawnLow = INFINITY, drawnHigh = -INFINITY;
   for (int step = 1; step <= 6000; ++step) {
     low = std::min(low, double(run.Head(3, step)));
@@ -188,12 +188,12 @@ void ChartsTest::manyStepsKeepEveryPeak() {
 // After a failed Calculate both windows say so and draw nothing; the next
 // complete run is drawn again (here with more reaches: the forebay moves).
 void ChartsTest::windowsFollowRunsAndFailures() {
-  FrameSession s("40");
-  s.frame.Form()->calculate();
-  s.frame.showHistory();
-  s.frame.showEnvelope();
-  HistoryWindow* history = s.frame.historyWindow();
-  EnvelopeWindow* envelope = s.frame.envelopeWindow();
+  WindowSession s("40");
+  s.window.inputForm()->calculate();
+  s.window.showHistory();
+  s.window.showEnvelope();
+  HistoryWindow* history = s.window.historyWindow();
+  EnvelopeWindow* envelope = s.window.envelopeWindow();
   QCOMPARE(envelope->Chart(EnvelopeOf::Head)->Scene().lines.size(), std::size_t(3));
   QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 6);
 
@@ -206,16 +206,16 @@ void ChartsTest::windowsFollowRunsAndFailures() {
   QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->Scene().lines.empty());
   QVERIFY(!history->Chart()->Scene().note.text.empty());
 
-  Text(*s.frame.Form(), InputId::SegmentCount)->setText(QStringLiteral("8"));
-  s.frame.Form()->calculate();
+  Text(*s.window.inputForm(), InputId::SegmentCount)->setText(QStringLiteral("8"));
+  s.window.inputForm()->calculate();
   QVERIFY(!history->Status()->isVisibleTo(history));
   QCOMPARE(history->Nodes(), std::vector<int>{9});  // the forebay, wherever it is now
-  const SurgeRun& run = s.frame.Form()->Run();
+  const SurgeRun& run = s.window.inputForm()->Run();
   QCOMPARE(history->Chart()->Scene().lines[0].indices.size(), std::size_t(40));
   QCOMPARE(history->Chart()->Data().lines[0].y[39], double(run.Head(9, 40)));
   QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 9);
   // The table's highest head of the forebay is the summary's.
-  const RunSummary summary = SummarizeRun(run, *s.frame.Form()->CompletedRun());
+  const RunSummary summary = SummarizeRun(run, *s.window.inputForm()->CompletedRun());
   QCOMPARE(envelope->Table(EnvelopeOf::Head)->item(8, 4)->text(),
            QString::number(summary.envelope[8].highestHead.step));
   history->close();
@@ -226,10 +226,10 @@ void ChartsTest::windowsFollowRunsAndFailures() {
 // another node goes to the node nearest its distance; the list names the two
 // ends.
 void ChartsTest::historyTicksKeepTheirRoles() {
-  FrameSession s("30");
-  s.frame.Form()->calculate();
-  s.frame.showHistory();
-  HistoryWindow* history = s.frame.historyWindow();
+  WindowSession s("30");
+  s.window.inputForm()->calculate();
+  s.window.showHistory();
+  HistoryWindow* history = s.window.historyWindow();
   auto* list = history->findChild<QListWidget*>(QStringLiteral("Nodes"));
   history->SetNodes({1, 3, 6});
   struct Row {
@@ -240,8 +240,8 @@ void ChartsTest::historyTicksKeepTheirRoles() {
   // of 3 (node 2), which lies at 1.67 reaches of 5 (node 3).
   const Row rows[] = {{"10", {1, 5, 11}}, {"3", {1, 2, 4}}, {"5", {1, 3, 6}}};
   for (const Row& row : rows) {
-    Text(*s.frame.Form(), InputId::SegmentCount)->setText(QString::fromLatin1(row.reaches));
-    s.frame.Form()->calculate();
+    Text(*s.window.inputForm(), InputId::SegmentCount)->setText(QString::fromLatin1(row.reaches));
+    s.window.inputForm()->calculate();
     QCOMPARE(history->Nodes(), row.nodes);
     QCOMPARE(history->Chart()->Scene().lines.size(), row.nodes.size());
     QVERIFY(list->item(0)->text().endsWith(QStringLiteral("水库")));
@@ -258,10 +258,10 @@ void ChartsTest::historyTicksKeepTheirRoles() {
 // message (no file dialog); a node keeps its colour whatever else is
 // ticked; a run of one step draws its point.
 void ChartsTest::historyWithoutNodesAndOfOneStep() {
-  FrameSession s("30");
-  s.frame.Form()->calculate();
-  s.frame.showHistory();
-  HistoryWindow* history = s.frame.historyWindow();
+  WindowSession s("30");
+  s.window.inputForm()->calculate();
+  s.window.showHistory();
+  HistoryWindow* history = s.window.historyWindow();
   const unsigned forebay = history->Chart()->Scene().lines.at(0).colour;
   history->SetNodes({1, 3, 6});
   QCOMPARE(history->Chart()->Scene().lines.at(2).colour, forebay);
@@ -280,10 +280,10 @@ void ChartsTest::historyWithoutNodesAndOfOneStep() {
   QVERIFY2(text.contains(QStringLiteral("未勾选节点")), qPrintable(text));
   QCOMPARE(s.asked, asked);  // no file asked for, none written
 
-  Text(*s.frame.Form(), InputId::StepCount)->setText(QStringLiteral("1"));
+  Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("1"));
   history->SetNodes({6});
-  s.frame.Form()->calculate();
-  QVERIFY(s.frame.Form()->CompletedRun());
+  s.window.inputForm()->calculate();
+  QVERIFY(s.window.inputForm()->CompletedRun());
   const SceneLine& line = history->Chart()->Scene().lines.at(0);
   QCOMPARE(line.points.size(), std::size_t(1));
   QVERIFY(line.markers);
@@ -292,16 +292,16 @@ void ChartsTest::historyWithoutNodesAndOfOneStep() {
 }
 
 void ChartsTest::resultFileSavedAgainWithoutCalculating() {
-  FrameSession s("30");
-  s.frame.Form()->calculate();  // cancelled: no file
+  WindowSession s("30");
+  s.window.inputForm()->calculate();  // cancelled: no file
   QCOMPARE(s.asked, 1);
   s.answer = s.Path("again.txt");
-  Action(s.frame, "SaveResultFile")->trigger();
+  Action(s.window, "SaveResultFile")->trigger();
   QCOMPARE(s.asked, 2);
-  const RunOutcome* outcome = s.frame.Form()->CompletedRun();
+  const RunOutcome* outcome = s.window.inputForm()->CompletedRun();
   std::string expected;
   WriteResultText(
-      s.frame.Form()->Run(), outcome->parameters.OutputInterval,
+      s.window.inputForm()->Run(), outcome->parameters.OutputInterval,
       [&](std::string_view bytes) { expected += bytes; }, NoProgress());
   QFile file(s.answer);
   QVERIFY(file.open(QIODevice::ReadOnly));
@@ -312,68 +312,69 @@ void ChartsTest::resultFileSavedAgainWithoutCalculating() {
 // the file and marks it while the inputs differ from it; closing asks only
 // then, and cancelling keeps the window.
 void ChartsTest::captionAndSaveQuestionOfACaseFile() {
-  FrameSession s;
+  WindowSession s;
   std::map<std::string, CaseTexts> files;
   // Built, not assigned: assigning short literals trips GCC 12's -Wrestrict.
   CaseTexts stored{DefaultInputTexts(), std::string("t"), std::string()};
   std::string oddSteps(" 1 500 ");
   stored.texts[InputId::StepCount].swap(oddSteps);
   files["/cases/a.toml"] = stored;
-  s.frame.SetCaseFileAccess({});
-  QVERIFY(!Action(s.frame, "OpenCase")->isEnabled());
-  s.frame.SetCaseFileAccess(
+  s.window.SetCaseFileAccess({});
+  QVERIFY(!Action(s.window, "OpenCase")->isEnabled());
+  s.window.SetCaseFileAccess(
       {[&](const std::string& path) { return files.at(path); },
        [&](const std::string& path, const CaseTexts& texts) { files[path] = texts; }});
-  QVERIFY(Action(s.frame, "OpenCase")->isEnabled());
-  s.frame.openCase(QStringLiteral("/cases/a.toml"));
-  QCOMPARE(Text(*s.frame.Form(), InputId::StepCount)->text(), QStringLiteral(" 1 500 "));
-  QCOMPARE(s.frame.windowTitle(), QStringLiteral("a.toml[*] - Kelvane"));
-  QVERIFY(!s.frame.isWindowModified());
+  QVERIFY(Action(s.window, "OpenCase")->isEnabled());
+  s.window.openCase(QStringLiteral("/cases/a.toml"));
+  QCOMPARE(Text(*s.window.inputForm(), InputId::StepCount)->text(), QStringLiteral(" 1 500 "));
+  QCOMPARE(s.window.windowTitle(), QStringLiteral("a.toml[*] - Kelvane"));
+  QVERIFY(!s.window.isWindowModified());
 
-  QLineEdit* steps = Text(*s.frame.Form(), InputId::StepCount);
+  QLineEdit* steps = Text(*s.window.inputForm(), InputId::StepCount);
   steps->setText(QStringLiteral("100"));
-  QVERIFY(s.frame.isWindowModified());
+  QVERIFY(s.window.isWindowModified());
   steps->setText(QStringLiteral(" 1 500 "));
-  QVERIFY(!s.frame.isWindowModified());  // the texts equal the file's again
+  QVERIFY(!s.window.isWindowModified());  // the texts equal the file's again
 
   steps->setText(QStringLiteral("100"));
-  s.frame.show();
+  s.window.show();
   {
     ModalWatchdog watchdog;
     watchdog.Expect([](QWidget* dialog) {
       auto* box = qobject_cast<QMessageBox*>(dialog);
       box->escapeButton()->click();  // 取消
     });
-    QVERIFY(!s.frame.close());
+    QVERIFY(!s.window.close());
     QVERIFY(watchdog.Clean());
   }
-  QVERIFY(s.frame.isVisible());
-  QVERIFY(s.frame.saveCase());
+  QVERIFY(s.window.isVisible());
+  QVERIFY(s.window.saveCase());
   QCOMPARE(files["/cases/a.toml"].texts[InputId::StepCount], std::string("100"));
   QCOMPARE(files["/cases/a.toml"].title, std::string("t"));  // kept
-  QVERIFY(!s.frame.isWindowModified());
-  QVERIFY(s.frame.close());  // nothing to ask
+  QVERIFY(!s.window.isWindowModified());
+  QVERIFY(s.window.close());  // nothing to ask
 }
 
 // The window's case files through the library: saved as typed, opened back
 // as typed; a bad file changes nothing and names the file.
 void ChartsTest::caseFilesThroughTheLibrary() {
-  FrameSession s;
+  WindowSession s;
   const QString path = s.Path("odd.toml");
   s.answer = path;
   const char* odd[] = {"41.6m3/s", "", "－４", " 1 500 "};
   const InputId boxes[] = {InputId::SteadyDischarge, InputId::IntakeHeadLoss,
                            InputId::ReservoirLevel, InputId::StepCount};
-  for (int k = 0; k < 4; ++k) Text(*s.frame.Form(), boxes[k])->setText(QString::fromUtf8(odd[k]));
-  const InputTexts typed = TypedTexts(*s.frame.Form());
-  QVERIFY(s.frame.saveCaseAs());
-  QCOMPARE(s.frame.windowTitle(), QStringLiteral("odd.toml[*] - Kelvane"));
+  for (int k = 0; k < 4; ++k)
+    Text(*s.window.inputForm(), boxes[k])->setText(QString::fromUtf8(odd[k]));
+  const InputTexts typed = TypedTexts(*s.window.inputForm());
+  QVERIFY(s.window.saveCaseAs());
+  QCOMPARE(s.window.windowTitle(), QStringLiteral("odd.toml[*] - Kelvane"));
 
-  s.frame.newCase();
-  QVERIFY(TypedTexts(*s.frame.Form()) == DefaultInputTexts());
-  QCOMPARE(s.frame.windowTitle(), QStringLiteral("Kelvane"));
-  s.frame.openCase(path);
-  QVERIFY(TypedTexts(*s.frame.Form()) == typed);
+  s.window.newCase();
+  QVERIFY(TypedTexts(*s.window.inputForm()) == DefaultInputTexts());
+  QCOMPARE(s.window.windowTitle(), QStringLiteral("Kelvane"));
+  s.window.openCase(path);
+  QVERIFY(TypedTexts(*s.window.inputForm()) == typed);
 
   QFile bad(s.Path("bad.toml"));
   QVERIFY(bad.open(QIODevice::WriteOnly));
@@ -382,16 +383,16 @@ void ChartsTest::caseFilesThroughTheLibrary() {
   ModalWatchdog watchdog;
   QString title, text;
   watchdog.Expect(RecordMessage(&title, &text));
-  s.frame.openCase(bad.fileName());
+  s.window.openCase(bad.fileName());
   QTRY_VERIFY_WITH_TIMEOUT(watchdog.Clean(), 5000);
   QVERIFY2(text.contains(QStringLiteral("bad.toml")), qPrintable(text));
-  QVERIFY(TypedTexts(*s.frame.Form()) == typed);
-  QCOMPARE(s.frame.CaseFile(), path);
+  QVERIFY(TypedTexts(*s.window.inputForm()) == typed);
+  QCOMPARE(s.window.CaseFile(), path);
 }
 
 void ChartsTest::helpNamesEveryBoxWithItsUnit() {
-  FrameSession s;
-  Action(s.frame, "ShowHelp")->trigger();
+  WindowSession s;
+  Action(s.window, "ShowHelp")->trigger();
   QTextBrowser* help = nullptr;
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (top->objectName() == QStringLiteral("HelpWindow")) help = qobject_cast<QTextBrowser*>(top);

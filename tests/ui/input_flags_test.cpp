@@ -3,20 +3,20 @@
 #include <QLineEdit>
 #include <QtTest>
 
-#include "ui/main_window.h"
+#include "ui/input_form.h"
 
 using namespace kelvane;
 using namespace kelvane::ui;
 
 namespace {
 
-QLineEdit* Text(const MainWindow& form, int n) {
+QLineEdit* Text(const InputForm& form, int n) {
   return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n));
 }
 
 // Types `text` into box `n` over what it holds, key by key (as an input
 // method delivers a character that has no key of its own).
-void Type(const MainWindow& form, int n, const char* text) {
+void Type(const InputForm& form, int n, const char* text) {
   QLineEdit* box = Text(form, n);
   box->setFocus();
   box->selectAll();
@@ -25,7 +25,7 @@ void Type(const MainWindow& form, int n, const char* text) {
     QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-bool Tinted(const MainWindow& form, int n) {
+bool Tinted(const InputForm& form, int n) {
   return Text(form, n)->palette().color(QPalette::Base) != form.palette().color(QPalette::Base);
 }
 
@@ -39,7 +39,7 @@ class InputFlagsTest : public QObject {
 };
 
 void InputFlagsTest::flaggedBoxIsTintedAndSaysWhy() {
-  MainWindow form;
+  InputForm form;
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
   for (int n = 1; n <= kInputCount; ++n) QVERIFY2(!Tinted(form, n), qPrintable(QString::number(n)));

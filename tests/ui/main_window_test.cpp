@@ -5,12 +5,14 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <vector>
 
 #include "output/output.h"
 #include "session.h"
+#include "ui/run_error_box.h"
 #include "ui/translations.h"
 #include "watchdog.h"
 
@@ -118,7 +120,7 @@ void MainWindowTest::layout() {
   QFETCH(QString, name);
   QFETCH(QRect, pixels);
   QFETCH(QString, text);
-  MainWindow form;
+  InputForm form;
   auto* widget = form.findChild<QWidget*>(name);
   QVERIFY(widget);
   QCOMPARE(widget->geometry(), pixels);
@@ -136,15 +138,14 @@ void MainWindowTest::layout() {
 
 void MainWindowTest::windowAndStartStates() {
   Session s;
-  const MainWindow& form = s.form;
+  const InputForm& form = s.form;
   QVERIFY(s.ShowActive());
-  QCOMPARE(form.windowTitle(), QStringLiteral("Kelvane"));
+  QCOMPARE(s.window.windowTitle(), QStringLiteral("Kelvane"));
   QCOMPARE(form.size(), QSize(625, 445));
   QCOMPARE(form.minimumSize(), QSize(625, 445));
   QCOMPARE(form.maximumSize(), QSize(625, 445));
-  const Qt::WindowFlags flags = form.windowFlags();
+  const Qt::WindowFlags flags = s.window.windowFlags();
   QVERIFY(flags & Qt::WindowCloseButtonHint);
-  QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
   QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
   QCOMPARE(form.palette().color(QPalette::Window), QColor(255, 192, 255));
   QVERIFY(form.autoFillBackground());
@@ -158,14 +159,14 @@ void MainWindowTest::windowAndStartStates() {
 
   QCOMPARE(QApplication::focusWidget(), Text(form, InputId::SteadyDischarge));
   QCOMPARE(Observe(form), (Moment{false, false, false, true, 0, 100, 0, false}));
-  QCOMPARE(form.ProgressBar1()->value(), form.ProgressBar1()->minimum());  // drawn empty
-  QVERIFY(!form.resultsWindow());
-  QVERIFY(!form.plotWindow());
+  QCOMPARE(form.ProgressBar()->value(), form.ProgressBar()->minimum());  // drawn empty
+  QVERIFY(!s.window.resultsWindow());
+  QVERIFY(!s.window.plotWindow());
 }
 
 void MainWindowTest::tabOrder() {
   Session s("20");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   QVERIFY(s.ShowActive());
   auto walk = [&form] {
     QStringList names;
@@ -200,7 +201,7 @@ void MainWindowTest::keysStartCalculate() {
   QFETCH(QString, focus);
   QFETCH(int, key);
   Session s("20");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   QVERIFY(s.ShowActive());
   auto* target = form.findChild<QWidget*>(focus);
   target->setFocus();
@@ -219,7 +220,7 @@ void MainWindowTest::calculateStates_data() {
 void MainWindowTest::calculateStates() {
   QFETCH(bool, chooseName);
   Session s("300");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   const ScriptedDialog& dialog = s.dialog;
   const QString path = s.Path("结果.txt");
   if (chooseName) s.AnswerWith("结果.txt");
@@ -278,11 +279,11 @@ void MainWindowTest::calculateStates() {
 
 void MainWindowTest::secondRunBarFollowsItsOwnMarch() {
   Session s("300");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   s.AnswerWith("a.txt");
   QVERIFY(s.ShowActive());
   form.calculate();
-  QCOMPARE(form.ProgressBar1()->Value(), 296.0f);
+  QCOMPARE(form.ProgressBar()->Value(), 296.0f);
 
   // A shorter run: the bar first shows the old 296 of 300, then the new
   // range from the march's first step; never the old run's value.
@@ -293,8 +294,8 @@ void MainWindowTest::secondRunBarFollowsItsOwnMarch() {
   QCOMPARE(paints.paints.front(), (Moment{true, true, false, true, 0, 300, 296, true}));
   QCOMPARE(paints.paints.at(1), (Moment{true, true, false, true, 0, 100, 1, true}));
   QCOMPARE(s.dialog.asked.at(1), (Moment{true, true, false, true, 0, 100, 100, true}));
-  QCOMPARE(form.ProgressBar1()->Value(), 96.0f);
-  QVERIFY(!form.ProgressBar1()->isVisible());
+  QCOMPARE(form.ProgressBar()->Value(), 96.0f);
+  QVERIFY(!form.ProgressBar()->isVisible());
 }
 
 void MainWindowTest::realSaveDialog() {
@@ -305,7 +306,7 @@ void MainWindowTest::realSaveDialog() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("old content that is longer than nothing\r\n");
   }
-  MainWindow form;  // with the real save dialog
+  InputForm form;  // with the real save dialog
   Text(form, InputId::StepCount)->setText(QStringLiteral("30"));
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
@@ -340,8 +341,8 @@ void MainWindowTest::realSaveDialog() {
   watchdog.Expect(answer(QMessageBox::Yes));
   form.calculate();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
-  QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|all files (*);(*.txt);(*.dat)|"
-                                "all files (*)|10"));
+  QCOMPARE(seen, QStringLiteral("保存输出结果|计算结果.txt|所有文件 (*);(*.txt);(*.dat)|"
+                                "所有文件 (*)|10"));
   QVERIFY2(question.contains(QStringLiteral("existing.txt")), qPrintable(question));
   const QByteArray replaced = ReadAll(path);
   QVERIFY(replaced.startsWith(QByteArray::fromHex("D4CBCBE3BDE1B9FBCEAAA3BA0D0A")));
@@ -372,7 +373,7 @@ void MainWindowTest::toolkitSpeaksChinese() {
 
 void MainWindowTest::solverErrorKeepsProgramGoing() {
   Session s("50");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   const ScriptedDialog& dialog = s.dialog;
   QVERIFY(s.ShowActive());
   form.calculate();
@@ -426,7 +427,7 @@ void MainWindowTest::solverErrorKeepsProgramGoing() {
 
 void MainWindowTest::fileErrorLeavesOutputEnabled() {
   Session s("50");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   s.AnswerWith("no such folder/结果.txt");
   const QString path = s.dialog.answer;
   QVERIFY(s.ShowActive());
@@ -459,38 +460,42 @@ void MainWindowTest::fileErrorLeavesOutputEnabled() {
 
 void MainWindowTest::ctrlROnlyWhileEnabled() {
   Session s("200");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   QVERIFY(s.ShowActive());
   QTest::keyClick(Text(form, InputId::SteadyDischarge), Qt::Key_R, Qt::ControlModifier);
-  QVERIFY(!form.resultsWindow());
+  QVERIFY(!s.window.resultsWindow());
 
   form.calculate();
   QVERIFY(form.isActiveWindow());
   QTest::keyClick(Text(form, InputId::SegmentCount), Qt::Key_R, Qt::ControlModifier);
-  QVERIFY(form.resultsWindow());
-  QVERIFY(form.resultsWindow()->isVisible());
+  QVERIFY(s.window.resultsWindow());
+  QVERIFY(s.window.resultsWindow()->isVisible());
   QVERIFY(!Button(form, 4)->isVisible());
 }
 
 void MainWindowTest::resultsWindowText() {
   Session s;
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   QVERIFY(s.ShowActive());
   form.calculate();  // the defaults
-  form.showPlot();
+  s.window.showPlot();
   QVERIFY(!Button(form, 3)->isEnabled());
-  form.showResults();
+  s.window.showResults();
 
-  ResultsWindow* results = form.resultsWindow();
+  ResultsWindow* results = s.window.resultsWindow();
   QVERIFY(results && results->isVisible());
   QVERIFY(Button(form, 3)->isEnabled());  // the results command enables the plot again
-  QVERIFY(!form.ProgressBar1()->isVisible());
+  QVERIFY(!form.ProgressBar()->isVisible());
   QVERIFY(!QApplication::overrideCursor());
   QCOMPARE(results->windowTitle(), QStringLiteral("输出"));
-  QCOMPARE(results->size(), QSize(607, 520));
   QPlainTextEdit* box = results->Text1();
   QCOMPARE(box->objectName(), QStringLiteral("Text1"));
-  QCOMPARE(box->geometry(), QRect(0, 0, 609, 521));
+  // As high as laid out, and wide enough for every column: nothing to
+  // scroll sideways.
+  QCOMPARE(results->height(), 520);
+  QVERIFY(results->width() >= 607);
+  QCOMPARE(box->geometry(), QRect(0, 0, results->width() + 2, 521));
+  QCOMPARE(box->horizontalScrollBar()->maximum(), 0);
   // The box follows the window: wider shows more columns, narrower keeps
   // its scroll bars in view.
   for (const QSize size : {QSize(900, 700), QSize(300, 200)}) {
@@ -522,7 +527,7 @@ void MainWindowTest::resultsWindowText() {
   Text(form, InputId::FirstOutputStep)->setText(QStringLiteral("2"));
   Text(form, InputId::LastOutputStep)->setText(QStringLiteral("40"));
   Text(form, InputId::OutputInterval)->setText(QStringLiteral("2.5"));
-  form.showResults();
+  s.window.showResults();
   const QString changed = box->toPlainText();
   lines = Lines(changed);
   QCOMPARE(lines.size(), 2 + 16);  // counters 2, 4.5, ..., 39.5
@@ -537,19 +542,19 @@ void MainWindowTest::resultsWindowText() {
 
 void MainWindowTest::resultsErrorLeavesWindowsAsTheyWere() {
   Session s("120");
-  MainWindow& form = s.form;
+  InputForm& form = s.form;
   QVERIFY(s.ShowActive());
   form.calculate();
-  form.showResults();
-  const QString before = form.resultsWindow()->Text1()->toPlainText();
-  form.showPlot();
+  s.window.showResults();
+  const QString before = s.window.resultsWindow()->Text1()->toPlainText();
+  s.window.showPlot();
   const Moment state = Observe(form);
 
   Text(form, InputId::LastOutputStep)->setText(QStringLiteral("500"));  // beyond the run's steps
   ModalWatchdog watchdog;
   QString title, text;
   watchdog.Expect(RecordMessage(&title, &text));
-  form.showResults();
+  s.window.showResults();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QVERIFY2(text.startsWith(QStringLiteral("运行时错误 '9':\n\n下标越界\n")), qPrintable(text));
   // The library's message for this table: the row of counter 121, the first
@@ -565,8 +570,8 @@ void MainWindowTest::resultsErrorLeavesWindowsAsTheyWere() {
     QCOMPARE(at.step, 121);
     QCOMPARE(at.value, std::optional<double>(121));
   }
-  QCOMPARE(form.resultsWindow()->Text1()->toPlainText(), before);
-  QVERIFY(form.resultsWindow()->isVisible());
+  QCOMPARE(s.window.resultsWindow()->Text1()->toPlainText(), before);
+  QVERIFY(s.window.resultsWindow()->isVisible());
   QCOMPARE(Observe(form), state);  // Command3 still off, the bar as it was
 }
 
@@ -575,13 +580,18 @@ void MainWindowTest::exitClosesEveryWindow() {
   Session s("120");
   QVERIFY(s.ShowActive());
   s.form.calculate();
-  s.form.showPlot();
-  s.form.showResults();
-  QPointer<PlotWindow> plot = s.form.plotWindow();
-  QVERIFY(plot && plot->isVisible() && s.form.resultsWindow()->isVisible());
+  s.window.showPlot();
+  s.window.showResults();
+  QPointer<PlotWindow> plot = s.window.plotWindow();
+  QVERIFY(plot && plot->isVisible() && s.window.resultsWindow()->isVisible());
+  // The typed step count is not kept: the question is answered 不保存.
+  ModalWatchdog watchdog;
+  QString question;
+  watchdog.Expect(Press(QStringLiteral("不保存"), &question));
   Button(s.form, 2)->click();  // "退出"
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QVERIFY(!s.form.isVisible());
-  QVERIFY(!s.form.resultsWindow()->isVisible());
+  QVERIFY(!s.window.resultsWindow()->isVisible());
   QTRY_VERIFY_WITH_TIMEOUT(plot.isNull(), 5000);
 }
 

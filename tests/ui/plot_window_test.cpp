@@ -61,9 +61,9 @@ struct PlotSession : Session {
     Text(form, InputId::FinalPumpDischarge)->setText(QString::fromLatin1(finalFlow));
     form.calculate();
   }
-  QImage Picture() const { return form.plotWindow()->Picture1()->Picture().Image(); }
+  QImage Picture() const { return window.plotWindow()->Picture1()->Picture().Image(); }
   QPushButton* PlotButton(int n) const {
-    return form.plotWindow()->findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
+    return window.plotWindow()->findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
   }
 };
 
@@ -182,11 +182,11 @@ void PlotWindowTest::plotOfRun() {
   QFETCH(bool, lineReachesRightEdge);
   ModalWatchdog watchdog;
   PlotSession s;
-  s.form.show();
+  s.window.show();
   s.Calculate(steps.constData(), waveSpeed.constData());
-  s.form.showPlot();
+  s.window.showPlot();
 
-  PlotWindow* plot = s.form.plotWindow();
+  PlotWindow* plot = s.window.plotWindow();
   QVERIFY(plot && plot->isVisible());
   QCOMPARE(plot->windowTitle(), QStringLiteral("前池水位变化线"));
   QCOMPARE(plot->size(), QSize(715, 338));
@@ -226,10 +226,10 @@ void PlotWindowTest::plotOfRun() {
 
 void PlotWindowTest::clearCloseAndCloseBox() {
   PlotSession s;
-  s.form.show();
+  s.window.show();
   s.Calculate("200");
-  s.form.showPlot();
-  QPointer<PlotWindow> first = s.form.plotWindow();
+  s.window.showPlot();
+  QPointer<PlotWindow> first = s.window.plotWindow();
   const QImage drawn = s.Picture();
   QVERIFY(!Drawn(drawn).isEmpty());
 
@@ -245,8 +245,8 @@ void PlotWindowTest::clearCloseAndCloseBox() {
   s.PlotButton(2)->click();
   QVERIFY(first && !first->isVisible());
   QCOMPARE(s.Picture(), drawn);
-  s.form.showPlot();
-  QCOMPARE(s.form.plotWindow(), first.data());
+  s.window.showPlot();
+  QCOMPARE(s.window.plotWindow(), first.data());
   QVERIFY(first->isVisible());
   QCOMPARE(s.Picture(), drawn);  // the same run drawn again over itself
 
@@ -256,37 +256,37 @@ void PlotWindowTest::clearCloseAndCloseBox() {
   QVERIFY(first->isVisible());
 
   // The close box destroys the window: the next plot starts a fresh picture.
-  s.form.showPlot();
+  s.window.showPlot();
   s.Calculate("60");
   QVERIFY(first->close());
   QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 5000);
-  QVERIFY(!s.form.plotWindow());
-  s.form.showPlot();
-  QVERIFY(s.form.plotWindow() && s.form.plotWindow()->isVisible());
+  QVERIFY(!s.window.plotWindow());
+  s.window.showPlot();
+  QVERIFY(s.window.plotWindow() && s.window.plotWindow()->isVisible());
   QCOMPARE(Drawn(s.Picture()), ExpectedPlot(s.form.Run()));
 }
 
 void PlotWindowTest::twoRunsDrawnOverEachOther() {
   PlotSession s;
-  s.form.show();
+  s.window.show();
   s.Calculate("300", "1000", "0");
-  s.form.showPlot();
+  s.window.showPlot();
   const QSet<QPoint> firstRun = Drawn(s.Picture());
   s.Calculate("300", "1000", "60");
   // A Calculate leaves the plot window and its drawing as they are.
-  QVERIFY(s.form.plotWindow()->isVisible());
+  QVERIFY(s.window.plotWindow()->isVisible());
   QCOMPARE(Drawn(s.Picture()), firstRun);
   const QSet<QPoint> secondRun = ExpectedPlot(s.form.Run());
   QVERIFY(secondRun != firstRun);
-  s.form.showPlot();
+  s.window.showPlot();
   QCOMPARE(Drawn(s.Picture()), firstRun | secondRun);
 }
 
 void PlotWindowTest::pngMatchesWindow() {
   PlotSession s;
-  s.form.show();
+  s.window.show();
   s.Calculate("250");
-  s.form.showPlot();
+  s.window.showPlot();
   QTemporaryDir folder;
   const QString path = folder.filePath(QStringLiteral("plot.png"));
   SavePlotPng(s.form.Run(), path.toStdString());

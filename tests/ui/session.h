@@ -19,16 +19,16 @@
 namespace kelvane::ui {
 
 // The box of an input, found by its object name ("Text5").
-inline QLineEdit* Text(const MainWindow& form, InputId id) {
+inline QLineEdit* Text(const InputForm& form, InputId id) {
   return form.findChild<QLineEdit*>(QString::fromLatin1(Field(id).box));
 }
 // The texts the boxes hold, as Calculate reads them.
-inline InputTexts TypedTexts(const MainWindow& form) {
+inline InputTexts TypedTexts(const InputForm& form) {
   InputTexts texts;
   for (InputId id : AllInputs()) texts[id] = Text(form, id)->text().toStdString();
   return texts;
 }
-inline QPushButton* Button(const MainWindow& form, int n) {
+inline QPushButton* Button(const InputForm& form, int n) {
   return form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
 }
 inline bool Busy() {
@@ -46,8 +46,8 @@ struct Moment {
   bool busy;
   bool operator==(const Moment&) const = default;
 };
-inline Moment Observe(const MainWindow& form) {
-  const RealProgressBar* bar = form.ProgressBar1();
+inline Moment Observe(const InputForm& form) {
+  const RealProgressBar* bar = form.ProgressBar();
   return {Button(form, 3)->isEnabled(),
           Button(form, 4)->isEnabled(),
           Button(form, 4)->isVisible(),
@@ -75,7 +75,7 @@ struct ScriptedDialog {
   QString answer;
   std::vector<Moment> asked;
   std::vector<SaveDialogSettings> requests;
-  void Attach(MainWindow& form) {
+  void Attach(InputForm& form) {
     form.SetSaveFileChooser([this, &form](const SaveDialogSettings& settings) {
       requests.push_back(settings);
       asked.push_back(Observe(form));
@@ -87,8 +87,8 @@ struct ScriptedDialog {
 // Notes what the progress bar shows each time it is drawn.
 class BarPaints : public QObject {
  public:
-  explicit BarPaints(MainWindow& form) : form_(form) {
-    form.ProgressBar1()->installEventFilter(this);
+  explicit BarPaints(InputForm& form) : form_(form) {
+    form.ProgressBar()->installEventFilter(this);
   }
   std::vector<Moment> paints;
 
@@ -99,14 +99,15 @@ class BarPaints : public QObject {
   }
 
  private:
-  MainWindow& form_;
+  InputForm& form_;
 };
 
-// A main window for one test: its save dialog scripted (cancel unless told
-// otherwise), a folder for result files, optionally a step count.
+// A main window for one test: its result file's save dialog scripted (cancel
+// unless told otherwise), a folder for result files, optionally a step count.
 struct Session {
   QTemporaryDir folder;
-  MainWindow form;
+  MainWindow window;
+  InputForm& form = *window.inputForm();
   ScriptedDialog dialog;
 
   explicit Session(const char* steps = nullptr) {
@@ -117,9 +118,9 @@ struct Session {
   void AnswerWith(const char* name) { dialog.answer = Path(name); }
   // Shown and active, so the focus and the shortcuts work.
   bool ShowActive() {
-    form.show();
-    form.activateWindow();
-    return QTest::qWaitForWindowActive(&form, 5000);
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window, 5000);
   }
 };
 

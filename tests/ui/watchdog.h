@@ -2,6 +2,7 @@
 // any other one, so a stray dialog fails the test instead of hanging it.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
@@ -72,5 +73,19 @@ inline ModalWatchdog::Answer RecordMessage(QString* title, QString* text) {
     *title = box->windowTitle();
     *text = box->text();
     box->accept();
+  };
+}
+
+// Answers a message box by pressing the button that reads `caption`, and
+// records its text.
+inline ModalWatchdog::Answer Press(const QString& caption, QString* text) {
+  return [caption, text](QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    if (!box) return dialog->close(), void();
+    *text = box->text();
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text() == caption) return button->click();
+    }
+    box->reject();
   };
 }

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "report/chart_data.h"
-#include "report/study.h"
+#include "study/study.h"
 
 namespace kelvane {
 

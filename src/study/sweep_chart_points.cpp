@@ -1,4 +1,4 @@
-#include "report/sweep_chart_points.h"
+#include "study/sweep_chart_points.h"
 
 #include <algorithm>
 #include <string>

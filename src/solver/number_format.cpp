@@ -1,4 +1,4 @@
-// FormatHundredths: the one number-to-text rule of the program.
+// FormatHundredths: the hundredths rule of the result file and the results table.
 //
 // The halfway test is made on the single's decimal value rounded to seven
 // significant digits (ties to even, as "%.6e" rounds), so the single nearest
@@ -13,14 +13,14 @@
 // hundredths. Everything else (huge values, infinity, NaN) goes through printf.
 // Infinity is written "inf" or "-inf" and NaN "nan" (printf's words); a
 // complete run never holds them, but the function never fails.
+#include "solver/number_format.h"
+
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-
-#include "output/number_format.h"
 
 // The fast road stores digits packed in an integer register with the first
 // digit in its lowest byte, which is the first byte in memory only on a

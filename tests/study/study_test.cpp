@@ -1,7 +1,7 @@
 // Design studies in-process: the values of a sweep, the case table reader,
 // the order and product of cases, failing cases as rows, rows independent of
 // the number of threads and of sharding, the limits and the passing values.
-#include "report/study.h"
+#include "study/study.h"
 
 #include <gtest/gtest.h>
 

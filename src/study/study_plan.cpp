@@ -1,4 +1,4 @@
-#include "report/study_plan.h"
+#include "study/study_plan.h"
 
 #include <csv.h>
 

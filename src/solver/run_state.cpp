@@ -1,11 +1,12 @@
 // The run state: the head and velocity grids and the step times.
+#include "solver/run_state.h"
+
 #include <new>
 #include <stdexcept>
 #include <string>
 
 #include "solver/errors.h"
 #include "solver/run_editor.h"
-#include "solver/run_state.h"
 
 namespace kelvane {
 
@@ -42,54 +43,54 @@ ErrorLocation GridSite(Term term, InputId box, double value) {
 }  // namespace
 
 float SurgeRun::Head(int node, int step) const {
-  if (node < 1 || node > grid_nodes_ || step < 1 || step > grid_steps_)
+  if (node < 1 || node > gridNodes_ || step < 1 || step > gridSteps_)
     OutOfRange(Quantity::Head, node, step);
-  return head_[static_cast<std::size_t>(step - 1) * grid_nodes_ + (node - 1)];
+  return head_[static_cast<std::size_t>(step - 1) * gridNodes_ + (node - 1)];
 }
 
 float SurgeRun::Velocity(int node, int step) const {
-  if (node < 1 || node > grid_nodes_ || step < 1 || step > grid_steps_)
+  if (node < 1 || node > gridNodes_ || step < 1 || step > gridSteps_)
     OutOfRange(Quantity::Velocity, node, step);
-  return velocity_[static_cast<std::size_t>(step - 1) * grid_nodes_ + (node - 1)];
+  return velocity_[static_cast<std::size_t>(step - 1) * gridNodes_ + (node - 1)];
 }
 
 float SurgeRun::StepTime(int step) const {
   if (step < 1 || step > TimeSteps()) OutOfRange(Quantity::Time, 0, step);
-  return step_times_[step - 1];
+  return stepTimes_[step - 1];
 }
 
 std::span<const float> SurgeRun::HeadsAt(int step) const {
-  if (step < 1 || step > grid_steps_) OutOfRange(Quantity::Head, 0, step);
-  return {head_.data() + static_cast<std::size_t>(step - 1) * grid_nodes_,
-          static_cast<std::size_t>(grid_nodes_)};
+  if (step < 1 || step > gridSteps_) OutOfRange(Quantity::Head, 0, step);
+  return {head_.data() + static_cast<std::size_t>(step - 1) * gridNodes_,
+          static_cast<std::size_t>(gridNodes_)};
 }
 
 std::span<const float> SurgeRun::VelocitiesAt(int step) const {
-  if (step < 1 || step > grid_steps_) OutOfRange(Quantity::Velocity, 0, step);
-  return {velocity_.data() + static_cast<std::size_t>(step - 1) * grid_nodes_,
-          static_cast<std::size_t>(grid_nodes_)};
+  if (step < 1 || step > gridSteps_) OutOfRange(Quantity::Velocity, 0, step);
+  return {velocity_.data() + static_cast<std::size_t>(step - 1) * gridNodes_,
+          static_cast<std::size_t>(gridNodes_)};
 }
 
 float* SurgeRunEditor::HeadsAt(int step) {
-  if (step < 1 || step > run_.grid_steps_) OutOfRange(Quantity::Head, 0, step);
-  return run_.head_.data() + static_cast<std::size_t>(step - 1) * run_.grid_nodes_;
+  if (step < 1 || step > run_.gridSteps_) OutOfRange(Quantity::Head, 0, step);
+  return run_.head_.data() + static_cast<std::size_t>(step - 1) * run_.gridNodes_;
 }
 
 float* SurgeRunEditor::VelocitiesAt(int step) {
-  if (step < 1 || step > run_.grid_steps_) OutOfRange(Quantity::Velocity, 0, step);
-  return run_.velocity_.data() + static_cast<std::size_t>(step - 1) * run_.grid_nodes_;
+  if (step < 1 || step > run_.gridSteps_) OutOfRange(Quantity::Velocity, 0, step);
+  return run_.velocity_.data() + static_cast<std::size_t>(step - 1) * run_.gridNodes_;
 }
 
 void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount) {
   // The old arrays go first, so a run never holds two generations of grids.
   SurgeRun& r = run_;
-  r.segment_count_ = 0;
-  r.step_count_ = 0;
-  r.grid_nodes_ = 0;
-  r.grid_steps_ = 0;
+  r.segmentCount_ = 0;
+  r.stepCount_ = 0;
+  r.gridNodes_ = 0;
+  r.gridSteps_ = 0;
   std::vector<float>().swap(r.head_);
   std::vector<float>().swap(r.velocity_);
-  std::vector<float>().swap(r.step_times_);
+  std::vector<float>().swap(r.stepTimes_);
 
   const int nodes = segmentCount + 1;
   const int steps = stepCount + 1;
@@ -110,18 +111,18 @@ void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount) {
       throw RunError(ErrorCode::SubscriptOutOfRange,
                      GridSite(Term::StepTimes, InputId::StepCount, stepCount));
     }
-    Create(r.step_times_, static_cast<std::size_t>(stepCount),
+    Create(r.stepTimes_, static_cast<std::size_t>(stepCount),
            GridSite(Term::StepTimes, InputId::StepCount, stepCount));
   } catch (...) {
     std::vector<float>().swap(r.head_);
     std::vector<float>().swap(r.velocity_);
-    std::vector<float>().swap(r.step_times_);
+    std::vector<float>().swap(r.stepTimes_);
     throw;
   }
-  r.segment_count_ = segmentCount;
-  r.step_count_ = stepCount;
-  r.grid_nodes_ = nodes;
-  r.grid_steps_ = steps;
+  r.segmentCount_ = segmentCount;
+  r.stepCount_ = stepCount;
+  r.gridNodes_ = nodes;
+  r.gridSteps_ = steps;
 }
 
 }  // namespace kelvane

@@ -1,7 +1,8 @@
 // A design study: every case of a StudyPlan run as one whole Calculate, on
 // any number of threads, its rows handed on in case order; the study's CSV,
 // its design limits and closing report, and the numbers its chart draws.
-// Qt-free; prints nothing.
+// Qt-free; prints nothing. study.cpp runs the cases, study_csv.cpp writes
+// the CSV and study_report.cpp the closing report.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 #include "report/design_checks.h"
 #include "report/report.h"
-#include "report/study_plan.h"
+#include "study/study_plan.h"
 
 namespace kelvane {
 
@@ -146,8 +147,5 @@ struct ForebayExtremesPoint {
   float lowest = 0;   // m
 };
 std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result);
-
-// The shortest text that reads back to the same single.
-std::string ShortestText(float value);
 
 }  // namespace kelvane

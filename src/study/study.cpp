@@ -1,7 +1,8 @@
-#include "report/study.h"
+// The study runner: each case as one whole Calculate, on the study's
+// threads, the rows handed on in case order.
+#include "study/study.h"
 
 #include <algorithm>
-#include <charconv>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -54,60 +55,6 @@ void SetError(CaseResult& result, const RunError& error) {
     }
   }
   result.error = std::move(line);
-}
-
-std::string NumberText(double value) {
-  char buffer[32];
-  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
-}
-
-void AppendCell(std::string& out, std::string_view text) {
-  out += ',';
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
-
-void AppendNumber(std::string& out, float value) {
-  char buffer[24];
-  buffer[0] = ',';
-  out.append(buffer, std::to_chars(buffer + 1, buffer + sizeof buffer, value).ptr);
-}
-
-void AppendExtreme(std::string& out, const GridExtreme& e) {
-  AppendNumber(out, e.value);
-  out += ',' + std::to_string(e.node);
-  AppendNumber(out, e.time);
-}
-
-// A design check's name in the study's CSV.
-const char* CheckKey(CheckKind kind) {
-  switch (kind) {
-    case CheckKind::ForebayHighest:
-      return "forebay_highest";
-    case CheckKind::ForebayLowest:
-      return "forebay_lowest";
-    case CheckKind::CulvertFull:
-      return "culvert_full";
-    case CheckKind::Vacuum:
-      return "vacuum";
-    case CheckKind::DesignPressure:
-      return "design_pressure";
-  }
-  return "";
-}
-
-// Whether a check reads every node of the culvert (and so has a first
-// failing node).
-bool AlongCulvert(CheckKind kind) {
-  return kind != CheckKind::ForebayHighest && kind != CheckKind::ForebayLowest;
 }
 
 // Case numbers of a shard: shardIndex modulo shardCount, ascending.
@@ -207,11 +154,6 @@ constexpr std::size_t kWindowPerThread = 16;
 
 }  // namespace
 
-std::string ShortestText(float value) {
-  char buffer[24];
-  return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr};
-}
-
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings) {
   DesignData given = ReadDesignData(settings.design);
   for (const StudyItem& item : plan.Columns()) {
@@ -291,158 +233,6 @@ void RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSi
   runner.Work();
   for (std::thread& t : threads) t.join();
   runner.Rethrow();
-}
-
-std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
-                           const std::vector<CheckKind>& checks) {
-  std::string out = "case";
-  for (const StudyItem& item : plan.Columns()) out += std::string(",") + item.Option();
-  out +=
-      ",status,error,forebay_initial_m,forebay_highest_m,forebay_highest_time_s,"
-      "forebay_lowest_m,forebay_lowest_time_s,forebay_reversal_time_s,"
-      "head_max_m,head_max_node,head_max_time_s,head_min_m,head_min_node,head_min_time_s,"
-      "velocity_max_m_per_s,velocity_max_node,velocity_max_time_s,"
-      "velocity_min_m_per_s,velocity_min_node,velocity_min_time_s";
-  if (limits.forebayMaxLevel) out += ",pass_forebay_max_level";
-  if (limits.forebayMinLevel) out += ",pass_forebay_min_level";
-  for (CheckKind kind : checks) {
-    out += std::string(",pass_") + CheckKey(kind);
-    if (AlongCulvert(kind)) out += std::string(",") + CheckKey(kind) + "_first_failing_node";
-  }
-  out += '\n';
-  return out;
-}
-
-void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& r,
-                       std::string& out) {
-  out += std::to_string(r.number);
-  for (std::size_t c = 0; c < r.values.size(); ++c) AppendCell(out, plan.ValueText(c, r.values[c]));
-  out += ',' + std::to_string(r.status);
-  AppendCell(out, r.error);
-  if (r.extremes) {
-    const CaseExtremes& x = *r.extremes;
-    AppendNumber(out, x.forebayInitial);
-    for (const GridExtreme* e : {&x.forebayHighest, &x.forebayLowest}) {
-      AppendNumber(out, e->value);
-      AppendNumber(out, e->time);
-    }
-    if (x.forebayReversalTime) {
-      AppendNumber(out, *x.forebayReversalTime);
-    } else {
-      out += ',';
-    }
-    for (const GridExtreme* e : {&x.headMax, &x.headMin, &x.velocityMax, &x.velocityMin}) {
-      AppendExtreme(out, *e);
-    }
-  } else {
-    out.append(18, ',');
-  }
-  for (const std::optional<bool>* pass : {&r.passMax, &r.passMin}) {
-    if (pass == &r.passMax ? !limits.forebayMaxLevel : !limits.forebayMinLevel) continue;
-    out += ',';
-    if (pass->has_value()) out += **pass ? '1' : '0';
-  }
-  for (const CaseResult::Check& check : r.checks) {
-    out += ',';
-    if (check.pass) out += *check.pass ? '1' : '0';
-    if (!AlongCulvert(check.kind)) continue;
-    out += ',';
-    if (check.firstFailingNode > 0) out += std::to_string(check.firstFailingNode);
-  }
-  out += '\n';
-}
-
-StudyTally::StudyTally(const StudyPlan& plan) {
-  for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
-    seen_.emplace_back(plan.ValueCount(c));
-    failing_.emplace_back(plan.ValueCount(c));
-  }
-}
-
-void StudyTally::Add(const CaseResult& result) {
-  ++cases_;
-  failed_ += result.status != 0;
-  const bool passed = result.Passed();
-  passed_ += passed;
-  for (std::size_t c = 0; c < result.values.size(); ++c) {
-    seen_[c][result.values[c]] = 1;
-    if (!passed) failing_[c][result.values[c]] = 1;
-  }
-}
-
-std::vector<std::uint32_t> StudyTally::PassingValues(std::size_t column) const {
-  std::vector<std::uint32_t> values;
-  for (std::size_t v = 0; v < seen_[column].size(); ++v) {
-    if (seen_[column][v] && !failing_[column][v]) values.push_back(static_cast<std::uint32_t>(v));
-  }
-  return values;
-}
-
-std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
-                            const StudyTally& tally) {
-  int labelWidth = 16;
-  for (const StudyItem& item : plan.Columns()) {
-    labelWidth = std::max(labelWidth, DisplayWidth(item.Option()) + 2);
-  }
-  const std::vector<CheckKind> checks = StudyChecks(plan, settings);
-  const std::string passedLabel = checks.empty() ? "全部限值通过" : "全部限值与校核通过";
-  labelWidth = std::max(labelWidth, DisplayWidth(passedLabel) + 2);
-  auto line = [&](std::string& out, std::string_view label, std::string_view value) {
-    out += "  " + PadRight(label, labelWidth) + std::string(value) + "\n";
-  };
-  std::string out = "设计研究概要\n\n";
-  line(out, "案例", std::to_string(tally.Cases()));
-  if (settings.shardCount > 1) {
-    line(out, "分片",
-         std::to_string(settings.shardIndex) + "/" + std::to_string(settings.shardCount) +
-             "（案例号除以 " + std::to_string(settings.shardCount) + " 余 " +
-             std::to_string(settings.shardIndex) + " 的案例，共 " +
-             std::to_string(plan.CaseCount()) + " 个中）");
-  }
-  line(out, "运行失败", std::to_string(tally.Failed()));
-  std::string limits;
-  const StudyLimits& l = settings.limits;
-  if (l.forebayMaxLevel) limits = "前池最高水位 ≤ " + NumberText(*l.forebayMaxLevel) + " m";
-  if (l.forebayMinLevel) {
-    limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
-              NumberText(*l.forebayMinLevel) + " m";
-  }
-  if (checks.empty()) {
-    line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
-  } else {
-    // The design checks count as limits: a case passes when every one its
-    // data gives is met.
-    std::string names;
-    for (CheckKind kind : checks)
-      names += (names.empty() ? "" : "、") + std::string(CheckItemName(kind));
-    line(out, "限值", limits.empty() ? "无" : limits);
-    line(out, "设计校核", names);
-  }
-  line(out, passedLabel, std::to_string(tally.Passed()));
-
-  out += "\n各扫描选项全部案例通过的取值\n";
-  for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
-    const std::vector<std::uint32_t> passing = tally.PassingValues(c);
-    std::string values;
-    for (std::size_t i = 0; i < passing.size();) {
-      // A run of consecutive values of one FROM:TO:STEP.
-      std::size_t j = i;
-      while (j + 1 < passing.size() && passing[j + 1] == passing[j] + 1 &&
-             plan.NextInRange(c, passing[j])) {
-        ++j;
-      }
-      if (!values.empty()) values += "、";
-      values += plan.ValueText(c, passing[i]);
-      if (j >= i + 2) {
-        values += " 至 " + plan.ValueText(c, passing[j]);
-        i = j + 1;
-      } else {
-        ++i;
-      }
-    }
-    line(out, plan.Columns()[c].Option(), values.empty() ? "无" : values);
-  }
-  return out;
 }
 
 std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result) {

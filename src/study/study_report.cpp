@@ -1,0 +1,104 @@
+// The study's closing report: the tally of its rows and the report text.
+#include <algorithm>
+#include <string>
+
+#include "solver/number_format.h"
+#include "study/study.h"
+
+namespace kelvane {
+
+StudyTally::StudyTally(const StudyPlan& plan) {
+  for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
+    seen_.emplace_back(plan.ValueCount(c));
+    failing_.emplace_back(plan.ValueCount(c));
+  }
+}
+
+void StudyTally::Add(const CaseResult& result) {
+  ++cases_;
+  failed_ += result.status != 0;
+  const bool passed = result.Passed();
+  passed_ += passed;
+  for (std::size_t c = 0; c < result.values.size(); ++c) {
+    seen_[c][result.values[c]] = 1;
+    if (!passed) failing_[c][result.values[c]] = 1;
+  }
+}
+
+std::vector<std::uint32_t> StudyTally::PassingValues(std::size_t column) const {
+  std::vector<std::uint32_t> values;
+  for (std::size_t v = 0; v < seen_[column].size(); ++v) {
+    if (seen_[column][v] && !failing_[column][v]) values.push_back(static_cast<std::uint32_t>(v));
+  }
+  return values;
+}
+
+std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
+                            const StudyTally& tally) {
+  int labelWidth = 16;
+  for (const StudyItem& item : plan.Columns()) {
+    labelWidth = std::max(labelWidth, DisplayWidth(item.Option()) + 2);
+  }
+  const std::vector<CheckKind> checks = StudyChecks(plan, settings);
+  const std::string passedLabel = checks.empty() ? "全部限值通过" : "全部限值与校核通过";
+  labelWidth = std::max(labelWidth, DisplayWidth(passedLabel) + 2);
+  auto line = [&](std::string& out, std::string_view label, std::string_view value) {
+    out += "  " + PadRight(label, labelWidth) + std::string(value) + "\n";
+  };
+  std::string out = "设计研究概要\n\n";
+  line(out, "案例", std::to_string(tally.Cases()));
+  if (settings.shardCount > 1) {
+    line(out, "分片",
+         std::to_string(settings.shardIndex) + "/" + std::to_string(settings.shardCount) +
+             "（案例号除以 " + std::to_string(settings.shardCount) + " 余 " +
+             std::to_string(settings.shardIndex) + " 的案例，共 " +
+             std::to_string(plan.CaseCount()) + " 个中）");
+  }
+  line(out, "运行失败", std::to_string(tally.Failed()));
+  std::string limits;
+  const StudyLimits& l = settings.limits;
+  if (l.forebayMaxLevel) limits = "前池最高水位 ≤ " + ShortestText(*l.forebayMaxLevel) + " m";
+  if (l.forebayMinLevel) {
+    limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
+              ShortestText(*l.forebayMinLevel) + " m";
+  }
+  if (checks.empty()) {
+    line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
+  } else {
+    // The design checks count as limits: a case passes when every one its
+    // data gives is met.
+    std::string names;
+    for (CheckKind kind : checks) {
+      names += (names.empty() ? "" : "、") + std::string(CheckItemName(kind));
+    }
+    line(out, "限值", limits.empty() ? "无" : limits);
+    line(out, "设计校核", names);
+  }
+  line(out, passedLabel, std::to_string(tally.Passed()));
+
+  out += "\n各扫描选项全部案例通过的取值\n";
+  for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
+    const std::vector<std::uint32_t> passing = tally.PassingValues(c);
+    std::string values;
+    for (std::size_t i = 0; i < passing.size();) {
+      // A run of consecutive values of one FROM:TO:STEP.
+      std::size_t j = i;
+      while (j + 1 < passing.size() && passing[j + 1] == passing[j] + 1 &&
+             plan.NextInRange(c, passing[j])) {
+        ++j;
+      }
+      if (!values.empty()) values += "、";
+      values += plan.ValueText(c, passing[i]);
+      if (j >= i + 2) {
+        values += " 至 " + plan.ValueText(c, passing[j]);
+        i = j + 1;
+      } else {
+        ++i;
+      }
+    }
+    line(out, plan.Columns()[c].Option(), values.empty() ? "无" : values);
+  }
+  return out;
+}
+
+}  // namespace kelvane

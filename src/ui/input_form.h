@@ -1,0 +1,85 @@
+// The input form, the main window's client area: the sixteen input boxes,
+// the commands Calculate, Exit, plot and results, and the progress bar. It
+// owns the run state; the windows that show a run belong to the main window.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <string>
+
+#include "solver/solver.h"
+#include "ui/picture.h"
+#include "ui/progress_bar.h"
+#include "ui/save_dialog.h"
+
+namespace kelvane::ui {
+
+class InputForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit InputForm(QWidget* parent = nullptr);
+
+  // Where the result file's name comes from; the save dialog by default.
+  void SetSaveFileChooser(SaveFileChooser chooser);
+
+  const SurgeRun& Run() const { return run_; }
+  // The parameters of the last complete run; null when the last Calculate
+  // failed or none has run.
+  const RunOutcome* CompletedRun() const { return completed_ ? &*completed_ : nullptr; }
+  InputTexts Inputs() const { return ReadInputs(); }
+  void SetInputs(const InputTexts& texts);
+  QLineEdit* InputBox(InputId id) const { return Box(id); }
+  QPushButton* CalculateButton() const { return calculateButton_; }
+  QPushButton* PlotButton() const { return plotButton_; }
+  QPushButton* ResultsButton() const { return resultsButton_; }
+  RealProgressBar* ProgressBar() const { return progressBar_; }
+
+  // The plot of the run on `picture` (the plot window's picture or a fresh
+  // one); false after the error's message when drawing fails.
+  bool DrawPlot(PlotPicture& picture);
+  // The results table for the range the boxes hold now, which the run keeps
+  // for later; nullopt after the error's message when it cannot be made.
+  std::optional<std::string> ResultsTable();
+
+ public slots:
+  void calculate();    // "计算"
+  void exitProgram();  // "退出"
+  // Writes the result file of the last complete run again, through the
+  // same save dialog, without calculating.
+  void saveResultFile();
+
+ signals:
+  // A Calculate begins: the run state is about to be replaced.
+  void runStarted();
+  // Calculate has ended, with a complete run or without one.
+  void runFinished(bool complete);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  InputTexts ReadInputs() const;
+  QLineEdit* Box(InputId id) const { return boxes_[static_cast<std::size_t>(id)]; }
+  void SetOutputCommandsEnabled(bool enabled);
+  // Tints the flagged boxes and gives every box its reading as a tooltip.
+  void ShowInputFlags();
+
+  std::array<QLabel*, kInputCount> captions_{};
+  std::array<QLineEdit*, kInputCount> boxes_{};  // in box order
+  QPushButton* calculateButton_;
+  QPushButton* exitButton_;
+  QPushButton* plotButton_;
+  QPushButton* resultsButton_;
+  RealProgressBar* progressBar_;
+
+  SurgeRun run_;
+  std::optional<RunOutcome> completed_;
+  SaveFileChooser chooseFile_;
+};
+
+}  // namespace kelvane::ui
