@@ -101,11 +101,12 @@ std::string SummaryWithChecks(const BatchOptions& options, const RunSummary& sum
 // results table, then the plot; the reports of the full grids last, the
 // calculation report at the very end. A run that fails writes nothing; an
 // output that fails costs none of the others. The case file holds only the
-// texts and the design data: it is written before the run, so that a run
-// that fails can be repeated from it.
+// texts, the design data and the pump event and area table: it is written
+// before the run, so that a run that fails can be repeated from it.
 int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink& progress,
                 OutputRunner& outputs) {
-  const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, options.design};
+  const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, options.design,
+                          options.events};
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report,
                 [&] { WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase)); });
@@ -117,6 +118,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
   const bool summarize = !options.summary.empty() || !options.report.empty();
   CalculateOptions calculateOptions;
   calculateOptions.observer = MarchProgress(run, progress);
+  calculateOptions.extras = ReadModelExtras(options.events);
   if (summarize) {
     calculateOptions.observer =
         BothObservers(summarizer.Observer(run), std::move(calculateOptions.observer));
@@ -175,13 +177,23 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
 // One line on standard error per flagged option; the number of lines. The
 // results-table steps count only when a table is written.
 std::size_t WarnAboutInputs(const BatchOptions& options) {
-  const std::vector<InputFlag> flags =
-      CheckInputs(options.texts, {.outputSteps = !options.table.empty()});
+  InputCheckOptions check{.outputSteps = !options.table.empty()};
+  if (options.events.areaTable) {
+    check.forebaySmallestArea =
+        SmallestForebayArea(ReadModelExtras(options.events).forebay.areaTable);
+  }
+  const std::vector<InputFlag> flags = CheckInputs(options.texts, check);
   for (const InputFlag& flag : flags) {
     const std::string line = std::string("kelvane: 警告: --") + Field(flag.input).option +
                              " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +
                              "\n";
     std::fputs(line.c_str(), stderr);
+  }
+  const EventTexts& events = options.events;
+  if (events.schedule || events.units) {
+    std::fputs(events.rampTime ? "kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n"
+                               : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
+               stderr);
   }
   return flags.size();
 }

@@ -199,8 +199,12 @@ void ReadCase(BatchOptions& options, const Given& given) {
     }
     options.caseTitle = caseFile.title;
     options.caseNotes = caseFile.notes;
+    options.events = caseFile.events;
+    ReadModelExtras(options.events);  // a table that cannot be used: nothing runs
   } catch (const CaseFileError& error) {
     throw UsageError(error.what());
+  } catch (const RunError& error) {
+    throw UsageError("算例文件 " + Quoted(options.caseFile) + "：" + error.where());
   }
 }
 

@@ -8,6 +8,7 @@
 #include "options.h"
 #include "report/chart_data.h"
 #include "solver/design_data.h"
+#include "solver/event_texts.h"
 #include "solver/solver.h"
 #include "study_options.h"
 #include "usage_error.h"
@@ -38,6 +39,8 @@ struct BatchOptions {
   // go into --save-case and the report.
   std::string caseFile;
   std::string caseTitle, caseNotes;
+  // The case file's pump event and area table, checked as they were read.
+  EventTexts events;
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };

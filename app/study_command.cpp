@@ -77,6 +77,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   StudySettings settings;
   settings.base = options.texts;
   settings.design = options.design;
+  settings.extras = ReadModelExtras(options.events);
   settings.limits = study.limits;
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
   settings.shardIndex = study.shardIndex;

@@ -7,6 +7,10 @@
 //                          can run
 //   BM_MarchUnchecked      the step loop with no check of any kind, built for
 //                          the selected variant: the baseline of BM_March
+//   BM_MarchScheduled      BM_March with a pump schedule (four units stopping
+//                          one after another), the mean discharge of every
+//                          step included
+//   BM_MarchScheduledTable the same with a forebay level–area table too
 //
 // The label names the variant that ran. peak_rss_MiB is the process's peak
 // resident size so far and grids_MiB what the run's grids hold.
@@ -70,6 +74,39 @@ void BM_MarchUnchecked(benchmark::State& state) {
                        SurgeRun& run) { kelvane::MarchTransientUnchecked(p, c, run, isa); });
 }
 BENCHMARK(BM_MarchUnchecked)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
+
+kelvane::ModelExtras FourUnitsStopping(bool areaTable) {
+  kelvane::ModelExtras extras;
+  extras.pump.units = kelvane::UnitSequence{4, -10.4, 0, 30, 10};
+  if (areaTable)
+    extras.forebay.areaTable = {{-10, 450}, {-8, 720}, {-6, 1080}, {-4, 1530}, {-2, 2070}};
+  return extras;
+}
+
+void BM_MarchScheduled(benchmark::State& state) {
+  const kelvane::ModelExtras extras = FourUnitsStopping(false);
+  MarchBenchmark(
+      state, kelvane::SelectedMarchIsa(),
+      [&](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c, SurgeRun& run) {
+        kelvane::MarchTransient(p, c, run, kelvane::MarchChecking::VerifyEachStep, nullptr,
+                                &extras);
+      });
+}
+BENCHMARK(BM_MarchScheduled)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
+
+void BM_MarchScheduledTable(benchmark::State& state) {
+  const kelvane::ModelExtras extras = FourUnitsStopping(true);
+  MarchBenchmark(
+      state, kelvane::SelectedMarchIsa(),
+      [&](const kelvane::RunParameters& p, const kelvane::SolverCoefficients& c, SurgeRun& run) {
+        kelvane::MarchTransient(p, c, run, kelvane::MarchChecking::VerifyEachStep, nullptr,
+                                &extras);
+      });
+}
+BENCHMARK(BM_MarchScheduledTable)
+    ->Args({5, 1500})
+    ->Args({1000, 30000})
+    ->Unit(benchmark::kMillisecond);
 
 // BM_March_<variant> for each variant this processor can run.
 const bool kVariantsRegistered = [] {

@@ -43,6 +43,8 @@ namespace {
 constexpr std::string_view kVersionKey = "format-version";
 constexpr std::string_view kInputsKey = "inputs";
 constexpr std::string_view kDesignKey = "design";
+constexpr std::string_view kPumpKey = "pump";
+constexpr std::string_view kForebayKey = "forebay";
 
 std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
@@ -122,6 +124,56 @@ void ReadDesign(const toml::table& design, const std::string& file, CaseFile& ca
   }
 }
 
+// A value of [pump] or [forebay] or a cell of their tables, as a text.
+std::string TextOrNumber(const toml::node& value, const std::string& file, const toml::key& key,
+                         const std::string& dotted) {
+  if (const auto* text = value.as_string()) return text->get();
+  if (value.is_integer() || value.is_floating_point()) {
+    std::optional<std::string> number = NumberText(value);
+    if (!number) Fail(At(CaseProblem::NotFinite, file, value.source(), dotted));
+    return *number;
+  }
+  FailType(file, key, value, dotted, CaseValueType::TextOrNumber);
+}
+
+// An array of rows, each an array of cells: the rows numbered from 1.
+TextTable Rows(const toml::node& value, const std::string& file, const toml::key& key,
+               const std::string& dotted) {
+  const auto* rows = value.as_array();
+  if (rows == nullptr) FailType(file, key, value, dotted, CaseValueType::Pairs);
+  TextTable table;
+  for (const toml::node& row : *rows) {
+    const auto* cells = row.as_array();
+    if (cells == nullptr) FailType(file, key, row, dotted, CaseValueType::Pairs);
+    TextRow text{static_cast<int>(table.size()) + 1, {}};
+    for (const toml::node& cell : *cells)
+      text.cells.push_back(TextOrNumber(cell, file, key, dotted));
+    table.push_back(std::move(text));
+  }
+  return table;
+}
+
+void ReadEvents(const toml::table& section, std::string_view name, const std::string& file,
+                EventTexts& events) {
+  for (auto&& [key, value] : section) {
+    const std::string dotted = std::string(name) + "." + std::string(key.str());
+    const std::string_view k = key.str();
+    if (name == kPumpKey && k == "ramp-time") {
+      events.rampTime = TextOrNumber(value, file, key, dotted);
+    } else if (name == kPumpKey && k == "ramp-exponent") {
+      events.rampExponent = TextOrNumber(value, file, key, dotted);
+    } else if (name == kPumpKey && k == "schedule") {
+      events.schedule = Rows(value, file, key, dotted);
+    } else if (name == kPumpKey && k == "units") {
+      events.units = TextOrNumber(value, file, key, dotted);
+    } else if (name == kForebayKey && k == "area-table") {
+      events.areaTable = Rows(value, file, key, dotted);
+    } else {
+      Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
+    }
+  }
+}
+
 CaseFile ReadDocument(const toml::table& document, const std::string& file) {
   CaseFile caseFile;
   // The version first: a newer file is reported as newer, not for the keys
@@ -157,6 +209,10 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
       const auto* design = value.as_table();
       if (design == nullptr) FailType(file, key, value, name, CaseValueType::Table);
       ReadDesign(*design, file, caseFile);
+    } else if (name == kPumpKey || name == kForebayKey) {
+      const auto* section = value.as_table();
+      if (section == nullptr) FailType(file, key, value, name, CaseValueType::Table);
+      ReadEvents(*section, name, file, caseFile.events);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), name));
     }
@@ -260,8 +316,13 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[design] 的键为批处理选项名，如 forebay-wall-top）";
       }
+      if (p.key.starts_with("pump.") || p.key.starts_with("forebay.")) {
+        return text + "未知的键 " + Quoted(p.key) +
+               "（[pump] 可用 ramp-time、ramp-exponent、schedule、units；[forebay] 可用 "
+               "area-table）";
+      }
       return text + "未知的键 " + Quoted(p.key) +
-             "（可用 format-version、title、notes、[inputs]、[design]）";
+             "（可用 format-version、title、notes、[inputs]、[design]、[pump]、[forebay]）";
     case CaseProblem::WrongType: {
       const char* type = "";
       switch (p.expected) {
@@ -275,7 +336,10 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
           type = "整数";
           break;
         case CaseValueType::Table:
-          type = p.key == kDesignKey ? "表（[design]）" : "表（[inputs]）";
+          type = p.key == kDesignKey ? "表（[design]）" : "表（[inputs]、[pump]、[forebay]）";
+          break;
+        case CaseValueType::Pairs:
+          type = "数对的数组（如 [[\"0\", \"41.6\"], [\"10\", \"0\"]]）";
           break;
         case CaseValueType::None:
           break;
@@ -376,6 +440,38 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
       bytes += std::string(field.option) + " = " + string(*caseFile.design[field.id], key) +
                "  # " + field.caption + " (" + field.unit + ")\n";
     }
+  }
+  const EventTexts& events = caseFile.events;
+  const auto scalar = [&](const char* section, const char* name,
+                          const std::optional<std::string>& text, const char* comment) {
+    if (text) {
+      bytes += std::string(name) + " = " + string(*text, std::string(section) + "." + name) +
+               "  # " + comment + "\n";
+    }
+  };
+  const auto table = [&](const char* section, const char* name,
+                         const std::optional<TextTable>& rows, const char* comment) {
+    if (!rows) return;
+    const std::string key = std::string(section) + "." + name;
+    bytes += std::string(name) + " = [  # " + comment + "\n";
+    for (const TextRow& row : *rows) {
+      bytes += "  [";
+      for (std::size_t k = 0; k < row.cells.size(); ++k)
+        bytes += (k ? ", " : "") + string(row.cells[k], key);
+      bytes += "],\n";
+    }
+    bytes += "]\n";
+  };
+  if (events.rampTime || events.rampExponent || events.schedule || events.units) {
+    bytes += "\n[" + std::string(kPumpKey) + "]\n";
+    scalar("pump", "ramp-time", events.rampTime, "泵流量变化历时 (s)");
+    scalar("pump", "ramp-exponent", events.rampExponent, "变化指数");
+    table("pump", "schedule", events.schedule, "泵流量过程：[时间 (s), 流量 (m³/s)]");
+    scalar("pump", "units", events.units, "机组启闭序列：台数:单机流量:首台时刻:间隔:历时");
+  }
+  if (events.areaTable) {
+    bytes += "\n[" + std::string(kForebayKey) + "]\n";
+    table("forebay", "area-table", events.areaTable, "前池水位–面积表：[水位 (m), 面积 (m²)]");
   }
   return bytes;
 }

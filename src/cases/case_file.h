@@ -8,12 +8,18 @@
 //   forebay-area = "1287.414"
 //   [design]                 # optional, only the items given
 //   forebay-wall-top = "-1.5"
+//   [pump]                   # optional: the pump event
+//   ramp-time = "30"         # or schedule = [["0", "41.6"], ["10", "0"]],
+//   ramp-exponent = "1"      # or units = "4:-10.4:0:30:10"
+//   [forebay]                # optional: the level–area table
+//   area-table = [["-10", "450"], ["0", "2700"]]
 //
 // The keys of [inputs] and [design] are the batch options. A key left out takes its box's
 // default text. A TOML number stands for a text: an integer for its decimal
 // digits ("1500", "-5"), a float for the shortest text that reads back as the
 // same double (C++ std::to_chars: 1287.414 gives "1287.414", 1.0 gives "1",
-// 0.00001 gives "1e-05"); infinity and NaN are refused. A file without
+// 0.00001 gives "1e-05"); infinity and NaN are refused. The same rule holds
+// for every value of [pump] and every cell of its tables. A file without
 // format-version is read as version 1.
 #pragma once
 
@@ -23,6 +29,7 @@
 #include <string_view>
 
 #include "solver/design_data.h"
+#include "solver/event_texts.h"
 #include "solver/inputs.h"
 
 namespace kelvane {
@@ -35,6 +42,7 @@ struct CaseFile {
   std::string notes;  // "" when none; may hold line breaks
   InputTexts texts = DefaultInputTexts();
   DesignTexts design = {};  // the design data given ([design]); none by default
+  EventTexts events = {};  // [pump] and [forebay]; none when the file has neither
 
   bool operator==(const CaseFile&) const = default;
 };
@@ -53,7 +61,7 @@ enum class CaseProblem {
 };
 
 // The type a value must have (CaseProblem::WrongType).
-enum class CaseValueType { None, Text, TextOrNumber, Integer, Table };
+enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs };
 
 constexpr std::size_t kMaxCaseFileBytes = 1 << 20;
 

@@ -300,6 +300,13 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
   return report;
 }
 
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
+                        const DesignCheckReport* checks) {
+  std::string text = SummaryText(summary, run);
+  if (checks != nullptr && checks->data.Any()) text += CheckSectionText(*checks);
+  return text;
+}
+
 std::string CheckSectionText(const DesignCheckReport& report) {
   std::string out = "\n校核\n";
   for (const DesignField& field : DesignFields()) {

@@ -107,4 +107,9 @@ std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data);
 // conclusions (UTF-8, LF line ends, starting with a blank line).
 std::string CheckSectionText(const DesignCheckReport& report);
 
+// The summary (report.h) with, when `checks` holds design data, its 校核
+// section at the end.
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
+                        const DesignCheckReport* checks);
+
 }  // namespace kelvane

@@ -5,8 +5,8 @@
 #include <memory>
 #include <span>
 
-#include "report/design_checks.h"
 #include "solver/number_format.h"
+#include "solver/event_texts.h"
 
 namespace kelvane {
 namespace {
@@ -216,6 +216,8 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.forebayHighest = forebay.highestHead;
   summary.forebayLowest = forebay.lowestHead;
   summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
+  summary.eventLines = ModelExtrasLines(outcome.extras);
+  summary.forebayAreaUse = outcome.forebayAreaUse;
   return summary;
 }
 
@@ -230,7 +232,7 @@ std::string FixedText(double value, int decimals) {
 }
 std::string StepTimeText(const SurgeRun& run, int step) { return StepAndTime(run, step); }
 
-std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCheckReport* checks) {
+std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
   std::string out = "运行概要\n\n网格\n";
   Line(out, "管段数", std::to_string(s.reaches));
   Line(out, "节点数", std::to_string(s.nodes));
@@ -242,6 +244,16 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCh
        Fixed(s.simulatedTime, 3, NegativeZero::Drop) + " s（时段 1 至 " + std::to_string(s.steps) +
            "）");
   Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3, NegativeZero::Drop) + " s");
+
+  if (!s.eventLines.empty()) {
+    out += "\n工况\n";
+    for (const std::string& line : s.eventLines) out += "  " + line + "\n";
+    if (const auto& use = s.forebayAreaUse; use && use->step != 0) {
+      out += "  所用最小前池面积 " + Fixed(use->smallestArea, 3, NegativeZero::Drop) + " m²（" +
+             StepAndTime(run, use->step) + "），稳定限 " + Fixed(use->limit, 6, NegativeZero::Drop) + " m²\n";
+      if (use->BelowLimit()) out += "  警告：有时段所用前池面积小于稳定限，结果不可信\n";
+    }
+  }
 
   out += "\n前池水位（节点 " + std::to_string(s.nodes) + "）\n";
   Line(out, "初始", PadLeft(Fixed(s.forebayInitial, 3, NegativeZero::Drop), 8) + " m");
@@ -273,7 +285,6 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, const DesignCh
     }
     out += '\n';
   }
-  if (checks != nullptr && checks->data.Any()) out += CheckSectionText(*checks);
   return out;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ struct RunSummary {
                                 // it never does
   // Node 1 first.
   std::vector<NodeEnvelope> envelope;
+  // The pump event and area table in force (ModelExtrasLines), and how the
+  // table's areas were used; both empty for the sixteen boxes alone.
+  std::vector<std::string> eventLines;
+  std::optional<ForebayAreaUse> forebayAreaUse;
 };
 
 // Every step from 1 to run.StepCount is considered; the grid column
@@ -75,12 +80,9 @@ class RunSummarizer {
   std::unique_ptr<Envelope> envelope_;
 };
 
-struct DesignCheckReport;
-
-// The summary as UTF-8 text with LF line ends, laid out for a terminal; with
-// `checks` (design data given), its 校核 section at the end.
-std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
-                        const DesignCheckReport* checks = nullptr);
+// The summary as UTF-8 text with LF line ends, laid out for a terminal
+// (design_checks.h adds its 校核 section when design data is given).
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run);
 
 // The summary's number texts, for every text that shows the same values (the
 // design checks, the calculation report): fixed-point digits independent of

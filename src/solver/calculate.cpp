@@ -205,7 +205,13 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   SteadyState(p, c, run);
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
   if (observer != nullptr) (*observer)(1, 1);
-  MarchTransient(p, c, run, options.checking, observer);
+  const ModelExtras* extras = options.extras.Given() ? &options.extras : nullptr;
+  MarchTransient(p, c, run, options.checking, observer, extras);
+  if (extras != nullptr) {
+    outcome.extras = *extras;
+    if (extras->forebay.Given())
+      outcome.forebayAreaUse = ForebayAreaUsed(run, extras->forebay.areaTable, p, c);
+  }
   return outcome;
 }
 

@@ -1,8 +1,11 @@
 // Calculate: the sixteen input texts in, the grids of one run out.
 #pragma once
 
+#include <optional>
+
 #include "solver/inputs.h"
 #include "solver/march_settings.h"
+#include "solver/pump_event.h"
 #include "solver/run_state.h"
 
 namespace kelvane {
@@ -11,11 +14,18 @@ namespace kelvane {
 struct RunOutcome {
   RunParameters parameters;
   SolverCoefficients coefficients;
+  ModelExtras extras;  // the pump event and area table of the run, as given
+  // With an area table: the smallest area a march step used, against the
+  // stability limit of the forebay update.
+  std::optional<ForebayAreaUse> forebayAreaUse;
 };
 
 struct CalculateOptions {
   StepBlockObserver observer;  // none when empty
   MarchChecking checking = MarchChecking::VerifyEachStep;
+  // The pump event and the forebay area table; empty: the sudden change to
+  // FinalPumpDischarge and the constant ForebayArea.
+  ModelExtras extras = {};
 };
 
 // Reads the sixteen texts in a fixed order, forms the coefficients, sizes

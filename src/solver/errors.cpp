@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "solver/number_format.h"
+#include "solver/event_texts.h"
 
 namespace kelvane {
 
@@ -147,6 +148,8 @@ const char* StageName(Stage stage) {
       return "写报告";
     case Stage::Chart:
       return "图表";
+    case Stage::EventInput:
+      return "";
   }
   return "";
 }
@@ -187,6 +190,9 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     text += part;
   };
   switch (at.stage) {
+    case Stage::EventInput:
+      text = EventLocationText(at);
+      break;
     case Stage::Reading:
       text = "读取";
       if (at.input) text += BoxName(*at.input);
@@ -238,7 +244,7 @@ std::string ErrorLocationText(const ErrorLocation& at) {
       file += std::string("（") + FileActionName(at.fileAction) + "）";
     add(file);
   }
-  if (!at.detail.empty()) add(at.detail);
+  if (!at.detail.empty() && at.stage != Stage::EventInput) add(at.detail);
   return text;
 }
 

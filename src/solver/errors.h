@@ -39,6 +39,7 @@ enum class Stage {
   Plot,          // the forebay level plot
   Report,        // a batch report: summary, CSV, standard output
   Chart,         // a time-history, envelope or sweep chart and its image
+  EventInput,    // reading the pump event and the forebay area table
 };
 
 // The coefficient or count being formed (Stage::Coefficients, Stage::Grid).
@@ -71,6 +72,31 @@ enum class Quantity {
   ForwardCharacteristic,   // the head carried from node n to the forebay end
 };
 
+// The inputs of the pump event and the forebay shape (Stage::EventInput).
+enum class EventField {
+  None,
+  RampTime,          // 泵流量变化历时, s
+  RampExponent,      // 变化指数
+  PumpSchedule,      // 泵流量过程: time s, discharge m³/s
+  PumpUnits,         // 机组启闭序列: K:Q:T0:INTERVAL:RAMP
+  ForebayAreaTable,  // 前池水位–面积表: level m, area m²
+};
+
+// What is wrong with one of them; the row and column are in ErrorLocation.
+enum class EventFault {
+  None,
+  NotANumber,        // a cell that is not a number as a whole
+  MissingCell,       // a row with fewer cells than the table has columns
+  ExtraCell,         // a row with more cells
+  EmptyTable,        // no row at all
+  TimeGoesBack,      // a time before the previous row's (value: that time)
+  LevelNotRising,    // a level equal to or below the previous row's (value: that level)
+  NotPositive,       // must be > 0: an area, the exponent, the unit count
+  Negative,          // must be >= 0: a time, the ramp time, the interval
+  NotWhole,          // the unit count is not a whole number
+  ScheduleAndUnits,  // a schedule and a unit sequence given together
+};
+
 // What was being done to a file.
 enum class FileAction { None, Open, Create, Read, Write, Close, Replace, IsFolder, NotAFileName };
 
@@ -88,7 +114,13 @@ struct ErrorLocation {
   bool zeroDivisor = false;     // the fault is a division by zero-valued input
   std::string file;             // UTF-8 path, for file errors
   FileAction fileAction = FileAction::None;
-  std::string detail;  // an unexpected library error's own message
+  std::string detail;  // an unexpected library error's own message; a table's cell text
+  // Stage::EventInput: the input, its row and column (1-based, 0 when none)
+  // and what is wrong.
+  EventField eventField = EventField::None;
+  int row = 0;
+  int column = 0;
+  EventFault eventFault = EventFault::None;
 
   bool operator==(const ErrorLocation&) const = default;
 };

@@ -124,9 +124,10 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
         flag.bound = last;
       }
     }
-    if (id == InputId::ForebayArea && v > 0) {
+    const double area = options.forebaySmallestArea.value_or(v);
+    if (id == InputId::ForebayArea && area > 0) {
       const std::optional<double> limit = StabilityLimit(texts);
-      if (limit && std::isfinite(*limit) && v < *limit) {
+      if (limit && std::isfinite(*limit) && area < *limit) {
         flag.reasons.push_back(InputFlagReason::BelowForebayStabilityLimit);
         flag.bound = *limit;
       }

@@ -3,6 +3,7 @@
 // read every box exactly as before.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct InputCheckOptions {
   // Whether 初始输出时段 and 终端输出时段 are in use: always at the window
   // (the results table), in the batch mode only when a table is written.
   bool outputSteps = true;
+  // With a forebay level–area table: its smallest area (m²), which the
+  // stability check of 前池水面面积 takes in place of the box's value.
+  std::optional<double> forebaySmallestArea = std::nullopt;
 };
 
 // The flagged boxes, in box order; none for texts that are all read whole

@@ -169,6 +169,28 @@ int ObservedFastSteps(FastStepsFunction steps, const detail::MarchConstants& k, 
   return 0;
 }
 
+// The march's constants with the pump event and the area table of `extras`:
+// the mean pump discharge of every step 2..last goes into `pumpDischarges`
+// (step j covers the times (j-2)dt to (j-1)dt, exact in double), unless the
+// event is the sudden change.
+detail::MarchConstants ConstantsWith(const RunParameters& p, const SolverCoefficients& c,
+                                     const ModelExtras* extras, int last,
+                                     std::vector<double>& pumpDischarges) {
+  detail::MarchConstants k = detail::MarchConstantsOf(p, c);
+  if (extras == nullptr) return k;
+  const PumpDischarge law(extras->pump, p.SteadyDischarge, p.FinalPumpDischarge);
+  if (!law.Sudden()) {
+    pumpDischarges.assign(static_cast<std::size_t>(last) + 1, 0.0);
+    for (int j = 2; j <= last; ++j) {
+      pumpDischarges[j] = law.MeanOver(static_cast<double>(j - 2) * k.timeStep,
+                                       static_cast<double>(j - 1) * k.timeStep);
+    }
+    k.pumpDischarges = pumpDischarges.data();
+  }
+  k.areaTable = extras->forebay.areaTable;
+  return k;
+}
+
 [[noreturn]] void Unexplained(int step) {
   // Not reached: a non-finite value always comes from a fault that the
   // checked steps report.
@@ -212,13 +234,14 @@ MarchIsa SelectedMarchIsa() {
 }
 
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
-                    SurgeRun& run, MarchChecking checking, const StepBlockObserver* observer) {
-  MarchTransient(parameters, coefficients, run, SelectedMarchIsa(), checking, observer);
+                    SurgeRun& run, MarchChecking checking, const StepBlockObserver* observer,
+                    const ModelExtras* extras) {
+  MarchTransient(parameters, coefficients, run, SelectedMarchIsa(), checking, observer, extras);
 }
 
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
                     SurgeRun& state, MarchIsa isa, MarchChecking checking,
-                    const StepBlockObserver* observer) {
+                    const StepBlockObserver* observer, const ModelExtras* extras) {
   SurgeRunEditor run(state);
   const int n = state.SegmentCount();
   const int last = state.StepCount();  // read once, when the loop starts
@@ -245,17 +268,20 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
     throw RunError(ErrorCode::SubscriptOutOfRange, at);
   }
 
-  const detail::MarchConstants k = detail::MarchConstantsOf(parameters, coefficients);
+  std::vector<double> pumpDischarges;
+  const detail::MarchConstants k =
+      ConstantsWith(parameters, coefficients, extras, last, pumpDischarges);
   if (checking == MarchChecking::EveryOperation) {
     CheckedSteps(k, n, 2, last, run);
     if (observer != nullptr && *observer) (*observer)(2, last);
     return;
   }
 
-  // The fast road. The only divisors of a step are the constants B and Af,
-  // so a fault (overflow, division by zero, invalid operation) always leaves
-  // an infinity or a NaN, and every operation of the step carries it on into
-  // a stored value. A non-finite head or velocity at interior node i makes
+  // The fast road. The only divisors of a step are the constant B and the
+  // forebay area (Af, or a table's area, which is > 0 and finite), so a
+  // fault (overflow, division by zero, invalid operation) always leaves an
+  // infinity or a NaN, and every operation of the step carries it on into a
+  // stored value. A non-finite head or velocity at interior node i makes
   // both values of nodes i-1 and i+1 non-finite one step later, so it reaches
   // node 2 or node n within n-2 steps and the velocity of node 1 or n+1 one
   // step after that. Only the time and the boundary values are therefore
@@ -274,11 +300,13 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
 }
 
 void MarchTransientUnchecked(const RunParameters& parameters,
-                             const SolverCoefficients& coefficients, SurgeRun& state,
-                             MarchIsa isa) {
+                             const SolverCoefficients& coefficients, SurgeRun& state, MarchIsa isa,
+                             const ModelExtras* extras) {
   SurgeRunEditor run(state);
-  VariantOf(isa).none(detail::MarchConstantsOf(parameters, coefficients), state.SegmentCount(), 2,
-                      state.StepCount(), run);
+  std::vector<double> pumpDischarges;
+  VariantOf(isa).none(
+      ConstantsWith(parameters, coefficients, extras, state.StepCount(), pumpDischarges),
+      state.SegmentCount(), 2, state.StepCount(), run);
 }
 
 }  // namespace kelvane

@@ -6,6 +6,7 @@
 
 #include "solver/inputs.h"
 #include "solver/march_settings.h"
+#include "solver/pump_event.h"
 #include "solver/run_state.h"
 
 namespace kelvane {
@@ -40,11 +41,13 @@ MarchIsa SelectedMarchIsa();
 
 // Fills steps 2..StepCount of both grids and of StepTimes. The grids must be
 // sized for `run.SegmentCount()` and `run.StepCount()`, with step 1 filled.
-// `observer`, when set, is told of each block of finished steps. Runs the
+// `observer`, when set, is told of each block of finished steps; `extras`,
+// when set, gives the pump event and the forebay area table. Runs the
 // variant SelectedMarchIsa() names.
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
                     SurgeRun& run, MarchChecking checking = MarchChecking::VerifyEachStep,
-                    const StepBlockObserver* observer = nullptr);
+                    const StepBlockObserver* observer = nullptr,
+                    const ModelExtras* extras = nullptr);
 
 // The same with the fast step loop of variant `isa`, for tests and
 // benchmarks; a variant wider than the processor can run is replaced by the
@@ -52,12 +55,14 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
 void MarchTransient(const RunParameters& parameters, const SolverCoefficients& coefficients,
                     SurgeRun& run, MarchIsa isa,
                     MarchChecking checking = MarchChecking::VerifyEachStep,
-                    const StepBlockObserver* observer = nullptr);
+                    const StepBlockObserver* observer = nullptr,
+                    const ModelExtras* extras = nullptr);
 
 // The same step loop with no check of any kind, built with the same flags
 // for variant `isa` (replaced as above): the baseline that the checked
 // march's speed is measured against.
 void MarchTransientUnchecked(const RunParameters& parameters,
-                             const SolverCoefficients& coefficients, SurgeRun& run, MarchIsa isa);
+                             const SolverCoefficients& coefficients, SurgeRun& run, MarchIsa isa,
+                             const ModelExtras* extras = nullptr);
 
 }  // namespace kelvane

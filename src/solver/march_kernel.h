@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "solver/checked_arith.h"
+#include "solver/pump_event.h"
 
 namespace kelvane::detail {
 
@@ -22,6 +23,12 @@ struct MarchConstants {
   double culvertSlope = 0;         // J, -
   double culvertArea = 0;          // Ac, m²
   double forebayArea = 0;          // Af, m²
+  // With a pump event: the mean pump discharge over each step (element j
+  // for step j), in place of Q1; none for the sudden change.
+  const double* pumpDischarges = nullptr;  // m³/s
+  // With a level–area table: the area at the previous step's level, in place
+  // of Af; empty without one.
+  std::span<const ForebayPoint> areaTable;
 };
 
 inline MarchConstants MarchConstantsOf(const RunParameters& p, const SolverCoefficients& c) {
@@ -139,11 +146,17 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
 
   // Node n+1: forebay storage balance over one step with the previous
   // inflow and the new pump discharge, Hf = H + (V*Ac - Q1)*dt/Af, then the
-  // forward characteristic, Vf = (CP - Hf)/B.
+  // forward characteristic, Vf = (CP - Hf)/B. A pump event puts the step's
+  // mean discharge in place of Q1 and an area table the area at the previous
+  // level in place of Af; both are scalar per step, and without them the
+  // operands and their order are those of the sudden change.
+  const double pump =
+      k.pumpDischarges != nullptr ? k.pumpDischarges[j] : double{k.finalPumpDischarge};
+  const double area = k.areaTable.empty() ? k.forebayArea : ForebayAreaAt(k.areaTable, prevH[n]);
   a.At({kWhatHead, j, n + 1, InputId::ForebayArea});
-  const double inflow = a.D(
-      a.D(a.D(static_cast<double>(prevV[n]) * k.culvertArea) - k.finalPumpDischarge) * k.timeStep);
-  const float Hf = a.S(a.D(prevH[n] + a.Div(inflow, k.forebayArea)));
+  const double inflow =
+      a.D(a.D(a.D(static_cast<double>(prevV[n]) * k.culvertArea) - pump) * k.timeStep);
+  const float Hf = a.S(a.D(prevH[n] + a.Div(inflow, area)));
   h[n] = Hf;
   a.At({kWhatVelocity, j, n + 1});
   const float Vf = a.S(a.Div(a.D(static_cast<double>(CP) - Hf), waveCoefficient));

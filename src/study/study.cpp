@@ -176,6 +176,7 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
   RunSummarizer summarizer;
   CalculateOptions options;
   options.observer = summarizer.Observer(run);
+  options.extras = settings.extras;
   RunOutcome outcome;
   try {
     outcome = Calculate(texts, run, options);

@@ -25,6 +25,7 @@ struct StudyLimits {
 struct StudySettings {
   InputTexts base = DefaultInputTexts();  // the boxes no factor sweeps
   DesignTexts design;                     // the design data no factor sweeps
+  ModelExtras extras = {};                // the pump event and area table of every case
   StudyLimits limits;
   int jobs = 1;  // threads running cases
   // Only the cases whose number is shardIndex modulo shardCount.

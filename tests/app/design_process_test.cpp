@@ -254,6 +254,27 @@ TEST_F(DesignProcess, ReportHoldsTheSummarysExtremesAndVerdicts) {
   }
 }
 
+// A case with a pump event: the report states the event the run used, in
+// the summary's words, and not the sudden change of the boxes.
+TEST_F(DesignProcess, ReportStatesThePumpEventOfTheCase) {
+  std::ofstream(dir_ / "ramp.toml", std::ios::binary)
+      << "[inputs]\nfinal-pump-discharge = \"0\"\n[pump]\nramp-time = 30\n";
+  const ProcessResult r =
+      Kelvane({"--case", "ramp.toml", "--report", "r.pdf", "--summary", "s.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string summary = ReadFile(dir_ / "s.txt");
+  const std::size_t section = summary.find("\n工况\n");
+  ASSERT_NE(section, std::string::npos) << summary;
+  const std::size_t first = section + std::string("\n工况\n  ").size();
+  const std::string eventLine = summary.substr(first, summary.find('\n', first) - first);
+  const ProcessResult text =
+      RunProcess({"/usr/bin/pdftotext", "-enc", "UTF-8", (dir_ / "r.pdf").string(), "-"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  const std::string pdf = Squeezed(text.out);
+  EXPECT_NE(pdf.find(Squeezed(eventLine)), std::string::npos) << eventLine;
+  EXPECT_EQ(pdf.find("突然变为"), std::string::npos);
+}
+
 // A report that cannot be written is an output fault like the others:
 // numbered, the file named, exit 1, the other outputs written.
 TEST_F(DesignProcess, ReportIntoAMissingFolderIsARunError) {

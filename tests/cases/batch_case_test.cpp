@@ -127,5 +127,30 @@ TEST_F(BatchCase, BadCaseFileIsAUsageErrorWithFileAndLine) {
   EXPECT_FALSE(fs::exists(Path("r.txt")));
 }
 
+// A case with a pump ramp and an area table: the run uses them (another
+// result file than the boxes alone), --save-case keeps them, and the saved
+// case runs to the same bytes. A schedule that cannot be used runs nothing.
+TEST_F(BatchCase, PumpEventAndAreaTableRunThroughTheCase) {
+  const std::string event = Path("event.toml");
+  std::ofstream(event) << "[pump]\nramp-time = 30\n[forebay]\n"
+                          "area-table = [[-10, 450], [-5, 1350], [0, 2700]]\n";
+  ASSERT_EQ(Kelvane({"--output", Path("boxes.txt")}), 0);
+  ASSERT_EQ(Kelvane({"--case", event, "--output", Path("first.txt"), "--save-case",
+                     Path("saved.toml"), "--summary", Path("summary.txt")}),
+            0);
+  ASSERT_EQ(Kelvane({"--case", Path("saved.toml"), "--output", Path("second.txt")}), 0);
+  EXPECT_NE(Read(Path("first.txt")), Read(Path("boxes.txt")));
+  EXPECT_EQ(Read(Path("second.txt")), Read(Path("first.txt")));
+  EXPECT_EQ(ReadCaseFile(Path("saved.toml")).events, ReadCaseFile(event).events);
+  EXPECT_NE(Read(Path("summary.txt")).find("泵流量斜坡：历时 30 s"), std::string::npos);
+
+  const std::string bad = Path("bad-schedule.toml");
+  std::ofstream(bad) << "[pump]\nschedule = [[0, 41.6], [10, \"20\"], [5, 0]]\n";
+  std::string err;
+  EXPECT_EQ(Kelvane({"--case", bad, "--output", Path("r.txt")}, &err), 2);
+  EXPECT_NE(err.find("泵流量过程第 3 行“时间 (s)”列"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(Path("r.txt")));
+}
+
 }  // namespace
 }  // namespace kelvane

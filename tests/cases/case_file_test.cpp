@@ -184,6 +184,13 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
       {"title = \"a\"\n[inputs]\nforebay-area = 12。\n", CaseProblem::NotToml, 3, ""},
       {"\xef\xbb\xb7[inputs]\n", CaseProblem::NotToml, 1, ""},
       {std::string(kMaxCaseFileBytes + 1, '#'), CaseProblem::TooLarge, 0, ""},
+      {"[pump]\nramp = 3\n", CaseProblem::UnknownKey, 2, "pump.ramp"},
+      {"[forebay]\narea-table = \"-5:1000\"\n", CaseProblem::WrongType, 2, "forebay.area-table"},
+      {"[pump]\nschedule = [1, 2]\n", CaseProblem::WrongType, 2, "pump.schedule"},
+      {"[pump]\nschedule = [\n  [0, 41.6],\n  [1, true],\n]\n", CaseProblem::WrongType, 2,
+       "pump.schedule"},
+      {"[pump]\nschedule = [[0, nan]]\n", CaseProblem::NotFinite, 2, "pump.schedule"},
+      {"pump = 3\n", CaseProblem::WrongType, 1, "pump"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.bytes.substr(0, 80));
@@ -204,6 +211,36 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
     EXPECT_EQ(std::string(error.what()),
               "算例文件 “dir/a.toml” 第 1 行：格式版本 7 比本程序能读的 1 新，请用新版程序打开");
   }
+}
+
+// [pump] and [forebay]: texts and numbers as for [inputs], rows numbered
+// from 1; saved and read again, the same bytes.
+TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
+  const std::string bytes =
+      "[pump]\nramp-time = 30\nramp-exponent = \"1.5\"\n"
+      "schedule = [[0, 41.6], [\"10\", 2e1], [10, \"0 \"]]\n"
+      "[forebay]\narea-table = [[-10, 450], [0.5, 2700]]\n";
+  const CaseFile read = ParseCaseFile(bytes, "a.toml");
+  EventTexts expected;
+  expected.rampTime = "30";
+  expected.rampExponent = "1.5";
+  expected.schedule = TextTable{{1, {"0", "41.6"}}, {2, {"10", "20"}}, {3, {"10", "0 "}}};
+  expected.areaTable = TextTable{{1, {"-10", "450"}}, {2, {"0.5", "2700"}}};
+  EXPECT_EQ(read.events, expected);
+  EXPECT_EQ(read.texts, DefaultInputTexts());
+
+  CaseFile units;
+  units.events.units = "4:-10.4:0:30:10";
+  units.events.areaTable = TextTable{};
+  for (const CaseFile& caseFile : {read, units, OddCase()}) {
+    const std::string saved = CaseFileBytes(caseFile);
+    const CaseFile again = ParseCaseFile(saved, "a.toml");
+    EXPECT_EQ(again, caseFile);
+    EXPECT_EQ(CaseFileBytes(again), saved);
+  }
+  // Without either section the file has neither.
+  EXPECT_EQ(CaseFileBytes(OddCase()).find("[pump]"), std::string::npos);
+  EXPECT_NE(CaseFileBytes(units).find("\n[pump]\nunits = \"4:-10.4:0:30:10\""), std::string::npos);
 }
 
 TEST(CaseFile, UnreadableFilesSayWhy) {

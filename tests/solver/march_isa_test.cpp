@@ -59,13 +59,14 @@ using test::StartedRun;
 // the same first fault ("" for none) and the same bits. Without a fault the
 // unchecked loop of `variant` must give the same bits too.
 void ExpectSameAsChecked(MarchIsa variant, const RunOutcome& outcome, const SurgeRun& start,
-                         const std::string& what) {
+                         const std::string& what, const ModelExtras* extras = nullptr) {
   SurgeRun runs[2] = {start, start};
   std::string where[2];
   const MarchChecking checking[2] = {MarchChecking::VerifyEachStep, MarchChecking::EveryOperation};
   for (int k = 0; k < 2; ++k) {
     try {
-      MarchTransient(outcome.parameters, outcome.coefficients, runs[k], variant, checking[k]);
+      MarchTransient(outcome.parameters, outcome.coefficients, runs[k], variant, checking[k],
+                     nullptr, extras);
     } catch (const RunError& e) {
       where[k] = std::to_string(e.number()) + " " + e.where();
     }
@@ -74,7 +75,7 @@ void ExpectSameAsChecked(MarchIsa variant, const RunOutcome& outcome, const Surg
   EXPECT_TRUE(SameBits(runs[0], runs[1])) << what;
   if (where[1].empty()) {
     SurgeRun unchecked = start;
-    MarchTransientUnchecked(outcome.parameters, outcome.coefficients, unchecked, variant);
+    MarchTransientUnchecked(outcome.parameters, outcome.coefficients, unchecked, variant, extras);
     EXPECT_TRUE(SameBits(unchecked, runs[1])) << what << ", unchecked";
   }
 }
@@ -130,6 +131,25 @@ TEST_P(MarchVariant, RunsGiveTheCheckedMarchsBits) {
     const RunOutcome outcome = Calculate(texts, steady);
     const SurgeRun start = StartedRun(steady.HeadsAt(1), steady.VelocitiesAt(1), steps);
     ExpectSameAsChecked(GetParam(), outcome, start, what);
+  }
+}
+
+// A pump schedule and a level–area table: the same bits in every variant,
+// and the same first fault when the table's areas are far too small.
+TEST_P(MarchVariant, EventRunsGiveTheCheckedMarchsBits) {
+  ModelExtras extras;
+  extras.pump.schedule = {{0, 41.6}, {3, 20}, {3, 10}, {20, 0}};
+  extras.forebay.areaTable = {{-6, 900}, {-5, 1300}, {-2, 2500}};
+  ModelExtras tiny = extras;
+  tiny.forebay.areaTable = {{-6, 1e-6}, {-2, 2e-6}};
+  for (const char* reaches : {"1", "7", "64"}) {
+    InputTexts texts = With({{InputId::SegmentCount, reaches}});
+    texts[InputId::StepCount].assign(1, '1');
+    SurgeRun steady;
+    const RunOutcome outcome = Calculate(texts, steady);
+    const SurgeRun start = StartedRun(steady.HeadsAt(1), steady.VelocitiesAt(1), 400);
+    ExpectSameAsChecked(GetParam(), outcome, start, std::string(reaches) + " reaches", &extras);
+    ExpectSameAsChecked(GetParam(), outcome, start, std::string(reaches) + " reaches, tiny", &tiny);
   }
 }
 

@@ -1,0 +1,398 @@
+#include "solver/event_texts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace kelvane {
+namespace {
+
+// A number as the user would write it (the shortest text that reads back).
+std::string Number(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+// A cell that is a number as a whole: the reading rule of the boxes (blanks
+// dropped anywhere), but nothing may be left unread and the value must be
+// finite.
+std::optional<double> CellNumber(std::string_view text) {
+  const LeadingNumberScan scan = ScanLeadingNumber(text);
+  if (!scan.digits || scan.length != scan.clean.size()) return std::nullopt;
+  const double value = ReadLeadingNumber(text);
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+ErrorLocation Fault(EventField field, int row, int column, EventFault fault,
+                    std::string_view text = {}) {
+  ErrorLocation at;
+  at.stage = Stage::EventInput;
+  at.eventField = field;
+  at.row = row;
+  at.column = column;
+  at.eventFault = fault;
+  at.detail = std::string(text);
+  return at;
+}
+
+[[noreturn]] void Throw(ErrorLocation at) {
+  throw RunError(ErrorCode::InvalidInput, std::move(at));
+}
+
+// Checks the rows of a two-column table; `order` checks a row's values
+// against the previous row's. Faults go to `faults`; with `firstOnly` the
+// check stops at the first.
+template <class Row, class Make, class Order>
+std::vector<Row> CheckRows(EventField field, const TextTable& table, Make make, Order order,
+                           std::vector<ErrorLocation>& faults, bool firstOnly) {
+  std::vector<Row> rows;
+  if (table.empty()) {
+    faults.push_back(Fault(field, 0, 0, EventFault::EmptyTable));
+    return rows;
+  }
+  std::optional<Row> previous;
+  for (const TextRow& text : table) {
+    std::optional<ErrorLocation> fault;
+    double values[2] = {0, 0};
+    for (int column = 1; column <= 2 && !fault; ++column) {
+      if (text.cells.size() < static_cast<std::size_t>(column)) {
+        fault = Fault(field, text.row, column, EventFault::MissingCell);
+      } else if (const auto value = CellNumber(text.cells[column - 1])) {
+        values[column - 1] = *value;
+      } else {
+        fault = Fault(field, text.row, column, EventFault::NotANumber, text.cells[column - 1]);
+      }
+    }
+    if (!fault && text.cells.size() > 2)
+      fault = Fault(field, text.row, 3, EventFault::ExtraCell, text.cells[2]);
+    if (!fault) {
+      const Row row = make(values[0], values[1]);
+      fault = order(row, previous, text);
+      if (!fault) {
+        rows.push_back(row);
+        previous = row;
+      }
+    }
+    if (fault) {
+      faults.push_back(*fault);
+      if (firstOnly) break;
+    }
+  }
+  return rows;
+}
+
+std::vector<PumpPoint> CheckSchedule(const TextTable& table, std::vector<ErrorLocation>& faults,
+                                     bool firstOnly) {
+  constexpr EventField kField = EventField::PumpSchedule;
+  return CheckRows<PumpPoint>(
+      kField, table,
+      [](double t, double q) {
+        return PumpPoint{t, q};
+      },
+      [](const PumpPoint& p, const std::optional<PumpPoint>& previous,
+         const TextRow& text) -> std::optional<ErrorLocation> {
+        if (p.time < 0) return Fault(kField, text.row, 1, EventFault::Negative, text.cells[0]);
+        if (previous && p.time < previous->time) {
+          ErrorLocation at = Fault(kField, text.row, 1, EventFault::TimeGoesBack, text.cells[0]);
+          at.value = previous->time;
+          return at;
+        }
+        return std::nullopt;
+      },
+      faults, firstOnly);
+}
+
+std::vector<ForebayPoint> CheckAreaTable(const TextTable& table, std::vector<ErrorLocation>& faults,
+                                         bool firstOnly) {
+  constexpr EventField kField = EventField::ForebayAreaTable;
+  return CheckRows<ForebayPoint>(
+      kField, table,
+      [](double level, double area) {
+        return ForebayPoint{level, area};
+      },
+      [](const ForebayPoint& p, const std::optional<ForebayPoint>& previous,
+         const TextRow& text) -> std::optional<ErrorLocation> {
+        if (previous && !(p.level > previous->level)) {
+          ErrorLocation at = Fault(kField, text.row, 1, EventFault::LevelNotRising, text.cells[0]);
+          at.value = previous->level;
+          return at;
+        }
+        if (!(p.area > 0))
+          return Fault(kField, text.row, 2, EventFault::NotPositive, text.cells[1]);
+        return std::nullopt;
+      },
+      faults, firstOnly);
+}
+
+template <class T>
+T FirstOrThrow(T value, std::vector<ErrorLocation>& faults, const std::string& file) {
+  if (!faults.empty()) {
+    faults.front().file = file;
+    if (!file.empty()) faults.front().fileAction = FileAction::Read;
+    Throw(faults.front());
+  }
+  return value;
+}
+
+// Cells of `text` separated by `separator`, as typed.
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> cells;
+  for (;;) {
+    const std::size_t end = text.find(separator);
+    cells.emplace_back(text.substr(0, end));
+    if (end == std::string_view::npos) return cells;
+    text.remove_prefix(end + 1);
+  }
+}
+
+bool Blank(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+TextTable SplitPairsText(std::string_view text) {
+  TextTable table;
+  int row = 0;
+  for (const std::string& item : Split(text, ',')) {
+    ++row;
+    if (!Blank(item)) table.push_back({row, Split(item, ':')});
+  }
+  return table;
+}
+
+TextTable SplitCsv(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  TextTable table;
+  int line = 0;
+  bool headingSeen = false;
+  for (std::string text : Split(bytes, '\n')) {
+    ++line;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (Blank(text)) continue;
+    const char separator = text.find('\t') != std::string::npos  ? '\t'
+                           : text.find(';') != std::string::npos ? ';'
+                                                                 : ',';
+    TextRow row{line, Split(text, separator)};
+    const bool heading = table.empty() && std::none_of(row.cells.begin(), row.cells.end(),
+                                                       [](const std::string& cell) {
+                                                         return CellNumber(cell).has_value();
+                                                       });
+    if (heading && !headingSeen) {
+      headingSeen = true;
+      continue;
+    }
+    table.push_back(std::move(row));
+  }
+  return table;
+}
+
+TextTable ReadTableFile(const std::string& path) {
+  ErrorLocation at;
+  at.stage = Stage::EventInput;
+  at.file = path;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!in) {
+    at.fileAction = FileAction::Open;
+    throw RunError(errno == ENOENT ? ErrorCode::FileNotFound : FileErrorCode(errno), at);
+  }
+  std::string bytes;
+  char buffer[16384];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) bytes.append(buffer, got);
+  if (std::ferror(in.get())) {
+    at.fileAction = FileAction::Read;
+    throw RunError(FileErrorCode(errno), at);
+  }
+  return SplitCsv(bytes);
+}
+
+double ReadRampTime(std::string_view text) {
+  const std::optional<double> value = CellNumber(text);
+  if (!value) Throw(Fault(EventField::RampTime, 0, 0, EventFault::NotANumber, text));
+  if (*value < 0) Throw(Fault(EventField::RampTime, 0, 0, EventFault::Negative, text));
+  return *value;
+}
+
+double ReadRampExponent(std::string_view text) {
+  const std::optional<double> value = CellNumber(text);
+  if (!value) Throw(Fault(EventField::RampExponent, 0, 0, EventFault::NotANumber, text));
+  if (!(*value > 0)) Throw(Fault(EventField::RampExponent, 0, 0, EventFault::NotPositive, text));
+  return *value;
+}
+
+std::vector<PumpPoint> ReadPumpSchedule(const TextTable& table, const std::string& file) {
+  std::vector<ErrorLocation> faults;
+  return FirstOrThrow(CheckSchedule(table, faults, true), faults, file);
+}
+
+std::vector<ForebayPoint> ReadForebayAreaTable(const TextTable& table, const std::string& file) {
+  std::vector<ErrorLocation> faults;
+  return FirstOrThrow(CheckAreaTable(table, faults, true), faults, file);
+}
+
+UnitSequence ReadUnitSequence(std::string_view text) {
+  constexpr EventField kField = EventField::PumpUnits;
+  const std::vector<std::string> cells = Split(text, ':');
+  double values[5] = {};
+  for (int column = 1; column <= 5; ++column) {
+    if (cells.size() < static_cast<std::size_t>(column) || (cells.size() == 1 && Blank(cells[0])))
+      Throw(Fault(kField, 0, column, EventFault::MissingCell));
+    const std::string& cell = cells[column - 1];
+    const std::optional<double> value = CellNumber(cell);
+    if (!value) Throw(Fault(kField, 0, column, EventFault::NotANumber, cell));
+    if (column == 1 && !(*value >= 1)) Throw(Fault(kField, 0, 1, EventFault::NotPositive, cell));
+    if (column == 1 && (*value != std::floor(*value) || *value > 1000))
+      Throw(Fault(kField, 0, 1, EventFault::NotWhole, cell));
+    if (column >= 3 && *value < 0) Throw(Fault(kField, 0, column, EventFault::Negative, cell));
+    values[column - 1] = *value;
+  }
+  if (cells.size() > 5) Throw(Fault(kField, 0, 6, EventFault::ExtraCell, cells[5]));
+  return {static_cast<int>(values[0]), values[1], values[2], values[3], values[4]};
+}
+
+ModelExtras ReadModelExtras(const EventTexts& texts) {
+  ModelExtras extras;
+  PumpEvent& pump = extras.pump;
+  if (texts.rampTime) pump.rampTime = ReadRampTime(*texts.rampTime);
+  if (texts.rampExponent) pump.rampExponent = ReadRampExponent(*texts.rampExponent);
+  if (texts.schedule && texts.units)
+    Throw(Fault(EventField::PumpUnits, 0, 0, EventFault::ScheduleAndUnits));
+  if (texts.schedule) pump.schedule = ReadPumpSchedule(*texts.schedule);
+  if (texts.units) pump.units = ReadUnitSequence(*texts.units);
+  if (texts.areaTable) extras.forebay.areaTable = ReadForebayAreaTable(*texts.areaTable);
+  return extras;
+}
+
+std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& table) {
+  std::vector<ErrorLocation> faults;
+  if (field == EventField::PumpSchedule) CheckSchedule(table, faults, false);
+  if (field == EventField::ForebayAreaTable) CheckAreaTable(table, faults, false);
+  return faults;
+}
+
+std::string_view EventFieldName(EventField field) {
+  switch (field) {
+    case EventField::None:
+      return "";
+    case EventField::RampTime:
+      return "泵流量变化历时";
+    case EventField::RampExponent:
+      return "泵流量变化指数";
+    case EventField::PumpSchedule:
+      return "泵流量过程";
+    case EventField::PumpUnits:
+      return "机组启闭序列";
+    case EventField::ForebayAreaTable:
+      return "前池水位–面积表";
+  }
+  return "";
+}
+
+std::string_view EventColumnName(EventField field, int column) {
+  static constexpr std::string_view kSchedule[] = {"时间 (s)", "流量 (m³/s)"};
+  static constexpr std::string_view kArea[] = {"水位 (m)", "面积 (m²)"};
+  static constexpr std::string_view kUnits[] = {"台数", "单机流量 (m³/s)", "首台时刻 (s)",
+                                                "间隔 (s)", "历时 (s)"};
+  const auto pick = [column](auto& names) -> std::string_view {
+    return column >= 1 && column <= static_cast<int>(std::size(names)) ? names[column - 1] : "";
+  };
+  switch (field) {
+    case EventField::PumpSchedule:
+      return pick(kSchedule);
+    case EventField::ForebayAreaTable:
+      return pick(kArea);
+    case EventField::PumpUnits:
+      return pick(kUnits);
+    default:
+      return "";
+  }
+}
+
+std::string EventLocationText(const ErrorLocation& at) {
+  std::string text(EventFieldName(at.eventField));
+  if (at.row > 0) text += "第 " + std::to_string(at.row) + " 行";
+  const std::string_view column = EventColumnName(at.eventField, at.column);
+  const bool units = at.eventField == EventField::PumpUnits;
+  if (!column.empty()) text += Quoted(column) + (units ? "项" : "列");
+  text += "：";
+  const std::string cell = Quoted(at.detail);
+  switch (at.eventFault) {
+    case EventFault::None:
+      break;
+    case EventFault::NotANumber:
+      text += at.detail.empty() ? "空白，应为数" : cell + "不是数";
+      break;
+    case EventFault::MissingCell:
+      text += units ? "缺少此项（格式为 台数:单机流量:首台时刻:间隔:历时）" : "缺少此列的数";
+      break;
+    case EventFault::ExtraCell:
+      text += "多出" + cell + (units ? "（只有 5 项）" : "（每行只有 2 列）");
+      break;
+    case EventFault::EmptyTable:
+      text += "表中没有数据";
+      break;
+    case EventFault::TimeGoesBack:
+      text += "时间 " + at.detail + " 早于上一行的 " + Number(at.value.value_or(0)) +
+              "（时间不能倒退；同一时间两行表示突变）";
+      break;
+    case EventFault::LevelNotRising:
+      text += "水位 " + at.detail + " 不高于上一行的 " + Number(at.value.value_or(0)) +
+              "（水位须逐行升高，不能重复）";
+      break;
+    case EventFault::NotPositive:
+      text += cell + "应大于 0";
+      break;
+    case EventFault::Negative:
+      text += cell + "不能为负";
+      break;
+    case EventFault::NotWhole:
+      text += cell + "应为 1 至 1000 的整数";
+      break;
+    case EventFault::ScheduleAndUnits:
+      text += "与泵流量过程只能给出一个";
+      break;
+  }
+  return text;
+}
+
+std::vector<std::string> ModelExtrasLines(const ModelExtras& extras) {
+  std::vector<std::string> lines;
+  const PumpEvent& pump = extras.pump;
+  if (pump.units) {
+    const UnitSequence& u = *pump.units;
+    lines.push_back("机组启闭序列：" + std::to_string(u.units) + " 台 × " + Number(u.discharge) +
+                    " m³/s，首台 " + Number(u.firstTime) + " s，间隔 " + Number(u.interval) +
+                    " s，历时 " + Number(u.rampTime) + " s");
+  } else if (!pump.schedule.empty()) {
+    const auto [low, high] = std::minmax_element(
+        pump.schedule.begin(), pump.schedule.end(),
+        [](const PumpPoint& a, const PumpPoint& b) { return a.discharge < b.discharge; });
+    lines.push_back("泵流量过程：" + std::to_string(pump.schedule.size()) + " 点，" +
+                    Number(pump.schedule.front().time) + " 至 " +
+                    Number(pump.schedule.back().time) + " s，流量 " + Number(low->discharge) +
+                    " 至 " + Number(high->discharge) + " m³/s");
+  } else if (pump.rampTime != 0) {
+    lines.push_back("泵流量斜坡：历时 " + Number(pump.rampTime) + " s，指数 " +
+                    Number(pump.rampExponent));
+  }
+  if (pump.HasSchedule())
+    lines.push_back("（流量过程取代泵突启闭后流量" +
+                    std::string(pump.rampTime != 0 ? "与斜坡" : "") + "）");
+  const std::vector<ForebayPoint>& table = extras.forebay.areaTable;
+  if (!table.empty()) {
+    lines.push_back("前池水位–面积表：" + std::to_string(table.size()) + " 点，水位 " +
+                    Number(table.front().level) + " 至 " + Number(table.back().level) +
+                    " m，最小面积 " + Number(SmallestForebayArea(table)) + " m²");
+  }
+  return lines;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,86 @@
+// The pump event and the forebay area table as the user types them: option
+// texts ("0:41.6,10:20.8", "K:Q:T0:INTERVAL:RAMP", "LEVEL:AREA,..."), CSV
+// files and the rows of a case file, and the readers that turn them into a
+// ModelExtras. A text that cannot be used is a RunError (InvalidInput,
+// Stage::EventInput) naming the input, its row and column and what is wrong;
+// nothing is read past it. Qt-free: the batch mode, the case files and the
+// window dialogs share these readers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "solver/errors.h"
+#include "solver/pump_event.h"
+
+namespace kelvane {
+
+// One row of a table as typed. `row` is its number in the user's terms: the
+// item of an option text, the line of a file, the element of a case file's
+// array (1-based).
+struct TextRow {
+  int row = 0;
+  std::vector<std::string> cells;
+  bool operator==(const TextRow&) const = default;
+};
+using TextTable = std::vector<TextRow>;
+
+// The texts of the extras; each left out (nullopt) when not given.
+struct EventTexts {
+  std::optional<std::string> rampTime;      // s, "30"
+  std::optional<std::string> rampExponent;  // "1"
+  std::optional<TextTable> schedule;        // time s, discharge m³/s
+  std::optional<std::string> units;         // "K:Q:T0:INTERVAL:RAMP"
+  std::optional<TextTable> areaTable;       // level m, area m²
+
+  bool Given() const { return rampTime || rampExponent || schedule || units || areaTable; }
+  bool operator==(const EventTexts&) const = default;
+};
+
+// "0:41.6,10:20.8": rows separated by commas, cells by colons. An item that
+// is blank is passed over; rows keep the number of their item.
+TextTable SplitPairsText(std::string_view text);
+
+// A CSV file's bytes (UTF-8): a row per line, cells separated by tabs when
+// the line holds one (a spreadsheet's copy), else by semicolons when it holds
+// one, else by commas. Blank lines are passed over, a byte-order mark too, and
+// so is a first row in which no cell is a number (a heading). Rows keep their
+// line numbers.
+TextTable SplitCsv(std::string_view bytes);
+
+// A CSV file read and split as above. A file that cannot be read is a
+// RunError of the file catalogue naming it.
+TextTable ReadTableFile(const std::string& path);
+
+// The readers. Each throws the first fault as a RunError; `file`, when not
+// empty, is named in it.
+double ReadRampTime(std::string_view text);      // a number >= 0
+double ReadRampExponent(std::string_view text);  // a number > 0
+std::vector<PumpPoint> ReadPumpSchedule(const TextTable& table, const std::string& file = "");
+UnitSequence ReadUnitSequence(std::string_view text);
+std::vector<ForebayPoint> ReadForebayAreaTable(const TextTable& table,
+                                               const std::string& file = "");
+// All of them; a schedule and a unit sequence together are a fault.
+ModelExtras ReadModelExtras(const EventTexts& texts);
+
+// Every row of `table` that cannot be used, one fault per row (its first),
+// for a dialog that marks each row as it is typed; an empty table is one
+// fault with no row. `field` is PumpSchedule or ForebayAreaTable.
+std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& table);
+
+// Names in the user's words: "泵流量过程", and a column's caption with its
+// unit, "时间 (s)" (column 1-based).
+std::string_view EventFieldName(EventField field);
+std::string_view EventColumnName(EventField field, int column);
+
+// The location of a Stage::EventInput error, as ErrorLocationText words it:
+// "泵流量过程第 3 行“时间 (s)”列：时间 5 早于上一行的 10".
+std::string EventLocationText(const ErrorLocation& location);
+
+// A short description of the extras in force, one line each, for reports:
+// "斜坡：历时 30 s，指数 1", "前池水位–面积表：5 点，...". None when not given.
+std::vector<std::string> ModelExtrasLines(const ModelExtras& extras);
+
+}  // namespace kelvane
