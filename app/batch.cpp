@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "output/output.h"
 #include "output/write_output.h"
 #include "report/chart_scene.h"
+#include "report/design_checks.h"
 #include "report/report.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
@@ -86,25 +88,34 @@ void WriteTable(const BatchOptions& options, const SurgeRun& run, ProgressSink& 
   WriteOutput(options.table, ResultsTableText(run, range, progress));
 }
 
+// The summary, with its 校核 section when design data is given.
+std::string SummaryWithChecks(const BatchOptions& options, const RunSummary& summary,
+                              const SurgeRun& run, const RunOutcome& outcome) {
+  const DesignData design = ReadDesignData(options.design);
+  if (!design.Any()) return SummaryText(summary, run);
+  const DesignCheckReport checks = CheckDesign(design, summary, run, outcome);
+  return SummaryText(summary, run, &checks);
+}
+
 // The same order as at the window: the run and its result file, then the
-// results table, then the plot; the reports of the full grids last. A run
-// that fails writes nothing; an output that fails costs none of the others.
-// The case file holds only the texts: it is written before the run, so that
-// a run that fails can be repeated from it.
+// results table, then the plot; the reports of the full grids last, the
+// calculation report at the very end. A run that fails writes nothing; an
+// output that fails costs none of the others. The case file holds only the
+// texts, the design data and the pump event and area table: it is written
+// before the run, so that a run that fails can be repeated from it.
 int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink& progress,
                 OutputRunner& outputs) {
+  const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, options.design,
+                          options.events};
   if (!options.saveCase.empty()) {
-    outputs.Run(Stage::Report, [&] {
-      const CaseFile caseFile{
-          options.caseTitle, options.caseNotes, options.texts, {}, options.events};
-      WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase));
-    });
+    outputs.Run(Stage::Report,
+                [&] { WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase)); });
   }
   SurgeRun run;
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
   RunSummarizer summarizer;
-  const bool summarize = !options.summary.empty();
+  const bool summarize = !options.summary.empty() || !options.report.empty();
   CalculateOptions calculateOptions;
   calculateOptions.observer = MarchProgress(run, progress);
   calculateOptions.extras = ReadModelExtras(options.events);
@@ -144,15 +155,21 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
       }
     });
   }
-  if (summarize) {
+  std::optional<RunSummary> summary;
+  if (summarize) outputs.Run(Stage::Report, [&] { summary = summarizer.Summary(run, outcome); });
+  if (summary && !options.summary.empty()) {
     outputs.Run(Stage::Report, [&] {
-      WriteOutput(options.summary, SummaryText(summarizer.Summary(run, outcome), run));
+      WriteOutput(options.summary, SummaryWithChecks(options, *summary, run, outcome));
     });
   }
   if (!options.csv.empty()) {
     outputs.Run(Stage::Report, [&] {
       WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
     });
+  }
+  if (summary && !options.report.empty()) {
+    outputs.Run(Stage::Report,
+                [&] { images.Get().report(caseFile, run, outcome, *summary, options.report); });
   }
   return outputs.Failures();
 }

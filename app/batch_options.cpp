@@ -29,6 +29,7 @@ constexpr std::pair<std::string_view, std::string BatchOptions::*> kOutputFields
     {"envelope-plot", &BatchOptions::envelopePlot},
     {"summary", &BatchOptions::summary},
     {"csv", &BatchOptions::csv},
+    {"report", &BatchOptions::report},
     {"save-case", &BatchOptions::saveCase},
 };
 
@@ -123,6 +124,9 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
     case OptionKind::InputBox:
       options.texts[option.input->id] = word.value;  // the leading-number rule reads it
       break;
+    case OptionKind::DesignItem:
+      options.design[option.design->id] = word.value;  // read as a box is, when checked
+      break;
     case OptionKind::SingleRunOutput:
     case OptionKind::ImageOutput:
       TakeOutput(option, word.value, options);
@@ -161,9 +165,9 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
                        "（每个案例一行见 --sweep-csv）");
     }
   }
-  for (InputId input : study.plan.Columns()) {
-    if (given.Has(OptionOf(input))) {
-      throw UsageError("输入选项 --" + OptionOf(input).name + " 既给出又扫描");
+  for (const StudyItem& item : study.plan.Columns()) {
+    if (given.Has(item.Option())) {
+      throw UsageError("输入选项 --" + std::string(item.Option()) + " 既给出又扫描");
     }
   }
   const std::string& summary = options.summary;
@@ -182,12 +186,16 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
   }
 }
 
-// The case's texts, then the boxes named on the command line over them.
+// The case's texts and design data, then the boxes and items named on the
+// command line over them.
 void ReadCase(BatchOptions& options, const Given& given) {
   try {
     CaseFile caseFile = ReadCaseFile(options.caseFile);
     for (InputId id : AllInputs()) {
       if (!given.Has(OptionOf(id))) options.texts[id] = caseFile.texts[id];
+    }
+    for (const DesignField& field : DesignFields()) {
+      if (!given.Has(field.option)) options.design[field.id] = caseFile.design[field.id];
     }
     options.caseTitle = caseFile.title;
     options.caseNotes = caseFile.notes;
@@ -206,13 +214,17 @@ void CheckImages(const BatchOptions& options, const Given& given) {
   for (const Option* output : RunOutputs()) {
     const std::string& file = OutputField(options, *output);
     if (!file.empty() && !BuildHasWindows() && NeedsWindowsProgram(*output, file)) {
-      throw UsageError("此版本不含窗口，不能画图（--" + output->name + "）");
+      throw UsageError("此版本不含窗口，不能" + std::string(output->pdf ? "写计算书" : "画图") +
+                       "（--" + output->name + "）");
     }
   }
   for (const Option* output : RunOutputs()) {
     const std::string& file = OutputField(options, *output);
     if (output->svg && !file.empty() && !IsPngOrSvgName(file)) {
       Bad(*output, "的文件名应以 .png 或 .svg 结尾：" + Quoted(file));
+    }
+    if (output->pdf && !file.empty() && !IsPdfName(file)) {
+      Bad(*output, "的文件名应以 .pdf 结尾：" + Quoted(file));
     }
   }
   if ((given.Has("nodes") || given.Has("quantity")) && options.historyPlot.empty()) {

@@ -1,5 +1,5 @@
 // What a batch command asks for, read from its options: the sixteen input
-// texts, the outputs to write and the design study.
+// texts, the design data, the outputs to write and the design study.
 #pragma once
 
 #include <string>
@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "report/chart_data.h"
+#include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "solver/solver.h"
 #include "study_options.h"
@@ -16,6 +17,7 @@ namespace kelvane {
 
 struct BatchOptions {
   InputTexts texts = DefaultInputTexts();  // boxes not named keep their default
+  DesignTexts design;                      // the design data given, as typed; none by default
   // Outputs; empty when not asked for, "-" for standard output where allowed.
   std::string output;        // the result file (GBK)
   std::string table;         // the results-table text (UTF-8, CR LF)
@@ -24,15 +26,17 @@ struct BatchOptions {
   std::string envelopePlot;  // the head envelope chart (PNG or SVG)
   std::string summary;       // the run summary (UTF-8)
   std::string csv;           // every computed step (CSV)
+  std::string report;        // the calculation report (PDF)
   // The time-history chart's nodes (1-based; empty: the forebay) and
   // quantity.
   std::vector<int> nodes;
   ChartQuantity quantity = ChartQuantity::Head;
   StudyCommand study;  // a design study: --sweep, --cases and their options
-  // The case file of the texts used ("-" allowed).
+  // The case file of the texts and design data used ("-" allowed).
   std::string saveCase;
   // --case: the case file the texts start from; options given on the
-  // command line override its texts. Its title and notes go into --save-case.
+  // command line override its texts and design items. Its title and notes
+  // go into --save-case and the report.
   std::string caseFile;
   std::string caseTitle, caseNotes;
   // The case file's pump event and area table, checked as they were read.

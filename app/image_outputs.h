@@ -1,4 +1,5 @@
-// The images of the batch mode, drawn by the windows library. The batch code
+// The images and the calculation report of the batch mode, drawn by the
+// windows library. The batch code
 // is free of the window toolkit: the windows program, which links both,
 // hands it this table; the command-line program has none and passes a
 // command that asks for an image on to the windows program.
@@ -8,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "cases/case_file.h"
 #include "report/chart_data.h"
+#include "report/report.h"
 #include "solver/calculate.h"
 #include "solver/errors.h"
 #include "solver/run_state.h"
@@ -23,6 +26,10 @@ struct ImageOutputs {
                   ChartQuantity quantity, const std::string& path);
   void (*envelope)(const SurgeRun& run, const RunOutcome& outcome, const std::string& path);
   void (*chart)(const ChartData& chart, const std::string& path);  // such as the sweep chart
+  // The calculation report of the case's run as a PDF (title, notes, texts
+  // and design data from `caseFile`; `summary` that of `run`).
+  void (*report)(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
+                 const RunSummary& summary, const std::string& path);
 };
 
 // The image outputs a command may draw: those linked in, or the reason there

@@ -13,7 +13,7 @@ constexpr auto kRun = OptionUse::Run;
 constexpr auto kStudy = OptionUse::Study;
 constexpr auto kBoth = OptionUse::Both;
 
-constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4;
+constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4, kPdf = 8;
 
 // Every option but the input boxes, in the order the help lists them.
 struct OptionRow {
@@ -22,7 +22,7 @@ struct OptionRow {
   OptionUse use;
   const char* placeholder;
   const char* meaning;
-  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg
+  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg, kPdf
   const char* studyMeaning = "";
   const char* programMeaning = "";
 };
@@ -43,24 +43,27 @@ const OptionRow kOptionRows[] = {
     {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
      "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...",
      kToStandardOutput},
+    {"report", OptionKind::ImageOutput, kRun, "文件.pdf",
+     "计算书（PDF，A4）：概况、方法、基本资料、结果与图、校核、结论", kPdf},
     {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "算例文件：本次所用的十六个输入文本（TOML），计算之前写出，计算出错也保留", kToStandardOutput},
+     "算例文件：本次所用的十六个输入文本与设计资料（TOML），计算之前写出，计算出错也保留",
+     kToStandardOutput},
     {"nodes", OptionKind::Setting, kRun, "节点,节点...",
      "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）"},
     {"quantity", OptionKind::Setting, kRun, "物理量",
      "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
     {"case", OptionKind::Setting, kBoth, "文件",
-     "从算例文件（TOML）读入输入文本，命令行给出的输入框优先"},
+     "从算例文件（TOML）读入输入文本与设计资料，命令行给出的选项优先"},
     {"batch", OptionKind::Mode, kBoth, "...", "", kRepeatable, "",
      "不开窗口完成一次计算（kelvane --batch --help 列出全部选项）"},
     {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出",
      kRepeatable},
     {"help", OptionKind::Mode, kBoth, "", "显示本说明", kRepeatable, "", "显示本说明"},
     {"sweep", OptionKind::Study, kStudy, "选项=值,起:止:步",
-     "扫描一个输入（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢",
+     "扫描一个输入或设计资料（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢",
      kRepeatable},
     {"cases", OptionKind::Study, kStudy, "文件.csv",
-     "案例表：表头为输入选项名，每行一个案例，单元格为输入框文本", kRepeatable},
+     "案例表：表头为输入或设计资料的选项名，每行一个案例，单元格为其文本", kRepeatable},
     {"sweep-csv", OptionKind::Study, kStudy, "文件|-", "每个案例一行（CSV），按案例号顺序",
      kToStandardOutput},
     {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
@@ -85,6 +88,14 @@ std::vector<Option> MakeOptions() {
     if (*field.unit) option.meaning += std::string(" (") + field.unit + ")";
     option.input = &field;
   }
+  for (const DesignField& field : DesignFields()) {
+    Option& option = options.emplace_back();
+    option.name = field.option;
+    option.kind = OptionKind::DesignItem;
+    option.placeholder = "值";
+    option.meaning = std::string(field.caption) + " (" + field.unit + ")";
+    option.design = &field;
+  }
   for (const OptionRow& row : kOptionRows) {
     options.push_back({.name = row.name,
                        .takesValue = row.kind != OptionKind::Mode,
@@ -95,6 +106,7 @@ std::vector<Option> MakeOptions() {
                        .toStandardOutput = (row.flags & kToStandardOutput) != 0,
                        .repeatable = (row.flags & kRepeatable) != 0,
                        .svg = (row.flags & kSvg) != 0,
+                       .pdf = (row.flags & kPdf) != 0,
                        .studyMeaning = row.studyMeaning,
                        .programMeaning = row.programMeaning});
   }
@@ -146,11 +158,25 @@ std::string InputsHelp(const HelpColumns& columns) {
   return text;
 }
 
+std::string DesignHelp(const HelpColumns& columns) {
+  std::string text =
+      "设计资料（可选，读法同输入框；未给出的取 --case 算例文件 [design] 中的文本，再无则不校核；\n"
+      "给出时概要与计算书加“校核”一节）:\n";
+  for (const Option& option : Options()) {
+    if (option.kind == OptionKind::DesignItem) text += HelpLine(columns, option, option.meaning);
+  }
+  return text;
+}
+
 std::string RunOptionsHelp(const HelpColumns& columns) {
   std::string text =
-      "输出（依次：算例文件，计算，结果文件，结果查询表，图形，概要，CSV；“-” 为标准输出）:\n";
+      "输出（依次：算例文件，计算，结果文件，结果查询表，图形，概要，CSV，计算书；“-” "
+      "为标准输出）:\n";
   for (const Option& option : Options()) {
-    if (!Listed(option) || option.kind == OptionKind::InputBox || option.use == kStudy) continue;
+    if (!Listed(option) || option.kind == OptionKind::InputBox ||
+        option.kind == OptionKind::DesignItem || option.use == kStudy) {
+      continue;
+    }
     std::string meaning = option.meaning;
     if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) {
       meaning += option.svg ? "；此版本只写 SVG" : "；此版本不含";
@@ -227,9 +253,11 @@ CommandLine SplitCommandLine(int argc, char** argv) {
 }
 
 bool NeedsWindowsProgram(const Option& option, std::string_view value) {
-  // The charts as SVG are written without the windows; the PNG images and
-  // the plot need them.
-  return option.kind == OptionKind::ImageOutput && !(option.svg && IsSvgPath(value));
+  // The charts as SVG are written without the windows; the PNG images, the
+  // plot and the report (under a PDF's name: any other is refused) need them.
+  if (option.kind != OptionKind::ImageOutput) return false;
+  if (option.pdf) return IsPdfName(value);
+  return !(option.svg && IsSvgPath(value));
 }
 
 bool CommandNeedsWindowsProgram(const CommandLine& line) {
@@ -240,17 +268,25 @@ bool CommandNeedsWindowsProgram(const CommandLine& line) {
   return false;
 }
 
-bool IsPngOrSvgName(std::string_view file) {
-  auto endsWith = [file](std::string_view end) {
-    if (file.size() < end.size()) return false;
-    for (std::size_t i = 0; i < end.size(); ++i) {
-      const char c = file[file.size() - end.size() + i];
-      if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != end[i]) return false;
-    }
-    return true;
-  };
-  return endsWith(".png") || endsWith(".svg");
+namespace {
+
+// Whether `file` ends in `end` (lower case), in any case.
+bool EndsWithAnyCase(std::string_view file, std::string_view end) {
+  if (file.size() < end.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    const char c = file[file.size() - end.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != end[i]) return false;
+  }
+  return true;
 }
+
+}  // namespace
+
+bool IsPngOrSvgName(std::string_view file) {
+  return EndsWithAnyCase(file, ".png") || EndsWithAnyCase(file, ".svg");
+}
+
+bool IsPdfName(std::string_view file) { return EndsWithAnyCase(file, ".pdf"); }
 
 bool BuildHasWindows() {
 #ifdef KELVANE_WITH_UI
@@ -282,7 +318,7 @@ std::string BatchHelpText() {
          "不开窗口完成一次计算，与主窗口的“计算”相同。\n"
          "选项写作 --选项 值 或 --选项=值；选项后的一个词总是它的值，可以以 “-” 开头。\n"
          "\n" +
-         InputsHelp(columns) + "\n" + RunOptionsHelp(columns) +
+         InputsHelp(columns) + "\n" + DesignHelp(columns) + "\n" + RunOptionsHelp(columns) +
          "\n"
          "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
          "输入未读完（如 41.6m3/s 读作 41.6）、没有读到数字、数值不可能或低于前池稳定下限时，\n"

@@ -8,14 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "solver/design_data.h"
 #include "solver/solver.h"
 
 namespace kelvane {
 
 enum class OptionKind {
   InputBox,         // the text of one input box
+  DesignItem,       // the text of one item of the design data
   SingleRunOutput,  // a file a run writes (--summary: a study's report too)
-  ImageOutput,      // an image, drawn by the windows library
+  ImageOutput,      // drawn by the windows library: an image, or the report (PDF)
   Setting,          // where the inputs come from, what a chart shows
   Study,            // a design study's cases, outputs and limits
   Mode,             // a flag without a value
@@ -39,15 +41,18 @@ struct Option {
   // is not listed.
   std::string placeholder;
   std::string meaning;
-  const InputField* input = nullptr;  // the box of an InputBox option
-  bool toStandardOutput = false;      // an output that "-" writes to standard output
+  const InputField* input = nullptr;    // the box of an InputBox option
+  const DesignField* design = nullptr;  // the item of a DesignItem option
+  bool toStandardOutput = false;        // an output that "-" writes to standard output
   bool repeatable = false;
   bool svg = false;            // an image that is SVG where its name ends in ".svg", else PNG
+  bool pdf = false;            // a document whose name must end in ".pdf"
   std::string studyMeaning;    // its meaning in a study, where it differs
   std::string programMeaning;  // its line in `kelvane --help`, if it has one
 };
 
-// Every option: the input boxes in box order, the single run's outputs and
+// Every option: the input boxes in box order, the design data's items in
+// their order, the single run's outputs and
 // settings in the order the help lists them, the study's, then the flags.
 const std::vector<Option>& Options();
 // The option of that name, or null.
@@ -78,7 +83,9 @@ struct CommandLine {
 CommandLine SplitCommandLine(int argc, char** argv);
 
 // Whether this option, with this value, is written by the windows program.
-// Every image is: the command-line program links no drawing code.
+// Every image is, and the report under a name it can be written as (a name
+// that is no PDF's is refused by either program): the command-line program
+// links no drawing code.
 bool NeedsWindowsProgram(const Option& option, std::string_view value);
 // Whether a batch command needs the windows program: an option that does
 // before the first word that is no option and before "--help", which end
@@ -87,6 +94,8 @@ bool CommandNeedsWindowsProgram(const CommandLine& line);
 
 // Whether a file name ends in ".png" or ".svg", in any case.
 bool IsPngOrSvgName(std::string_view file);
+// Whether a file name ends in ".pdf", in any case.
+bool IsPdfName(std::string_view file);
 
 // Whether this build has the windows library (and so the images).
 bool BuildHasWindows();

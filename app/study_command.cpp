@@ -42,7 +42,8 @@ bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTal
   // a file (which is renamed into place only when complete).
   const std::size_t flushAt = study.csv == "-" ? 1 : std::size_t{1} << 16;
   auto run = [&](const ByteWriter* write) {
-    std::string rows = write ? StudyCsvHeader(study.plan, study.limits) : "";
+    std::string rows =
+        write ? StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings)) : "";
     std::int64_t done = 0;
     RunStudy(study.plan, settings, [&](const CaseResult& result) {
       tally.Add(result);
@@ -79,6 +80,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const StudyCommand& study = options.study;
   StudySettings settings;
   settings.base = options.texts;
+  settings.design = options.design;
   settings.extras = ReadModelExtras(options.events);
   settings.limits = study.limits;
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();

@@ -2,7 +2,8 @@
 # Runs the screenshot driver under Xvfb: a Calculate on the default inputs,
 # the plot and the results window, the 结果 menu, the time-history and
 # envelope windows, the help, and a flagged input box with its tooltip, saved
-# as PNGs into docs/, under openbox; then a chart exported by the batch mode.
+# as PNGs into docs/, under openbox; then a chart exported by the batch mode
+# and the first two pages of the default calculation report.
 #   tools/screenshots.sh [build folder, default build/default]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +29,13 @@ sleep 0.5
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
 "$build/app/kelvane" --batch --history-plot docs/batch-history.png --nodes 1,3,6
+report=$(mktemp -d)
+"$build/app/kelvane" --batch --report "$report/report.pdf"
+pdftoppm -r 60 -png -f 1 -l 2 "$report/report.pdf" "$report/page"
+cp "$report/page-1.png" docs/report-page-1.png
+cp "$report/page-2.png" docs/report-page-2.png
+rm -rf "$report"
 ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/menu.png \
   docs/history-window.png docs/envelope-window.png docs/batch-history.png docs/flagged-input.png \
-  docs/save-dialog.png docs/overwrite-question.png docs/help-window.png
+  docs/save-dialog.png docs/overwrite-question.png docs/help-window.png \
+  docs/report-page-1.png docs/report-page-2.png

@@ -1,6 +1,23 @@
 #include "report/design_checks.h"
 
 namespace kelvane {
+
+const char* CheckItemName(CheckKind kind) {
+  switch (kind) {
+    case CheckKind::ForebayHighest:
+      return "前池最高水位";
+    case CheckKind::ForebayLowest:
+      return "前池最低水位";
+    case CheckKind::CulvertFull:
+      return "箱涵满流";
+    case CheckKind::Vacuum:
+      return "水柱分离";
+    case CheckKind::DesignPressure:
+      return "设计内水压力";
+  }
+  return "";
+}
+
 namespace {
 
 std::string Level(float value) { return FixedText(value, 3); }
@@ -107,19 +124,19 @@ void Word(CheckRow& row, const std::string& vapourHead) {
   const std::string at = row.valueText + " m（" + row.whenText + "），";
   switch (row.kind) {
     case CheckKind::ForebayHighest:
-      row.item = "前池最高水位";
+      row.item = CheckItemName(row.kind);
       row.rule = "≤ 墙顶高程 - 安全超高";
       row.sentence = "前池最高水位 " + at + (row.pass ? "不高于" : "高于") + "墙顶高程减安全超高 " +
                      row.limitText + " m，" + (row.pass ? "满足要求。" : "不满足要求。");
       break;
     case CheckKind::ForebayLowest:
-      row.item = "前池最低水位";
+      row.item = CheckItemName(row.kind);
       row.rule = "≥ 水泵最低运行水位";
       row.sentence = "前池最低水位 " + at + (row.pass ? "不低于" : "低于") + "水泵最低运行水位 " +
                      row.limitText + " m，" + (row.pass ? "满足要求。" : "不满足要求。");
       break;
     case CheckKind::CulvertFull:
-      row.item = "箱涵满流";
+      row.item = CheckItemName(row.kind);
       row.rule = "最低水头 ≥ 洞顶高程";
       row.sentence = row.pass
                          ? "箱涵各节点最低水头均不低于洞顶高程，" +
@@ -129,7 +146,7 @@ void Word(CheckRow& row, const std::string& vapourHead) {
                                "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
       break;
     case CheckKind::Vacuum:
-      row.item = "水柱分离";
+      row.item = CheckItemName(row.kind);
       row.rule = "最低水头 ≥ 洞顶高程 - 汽化压力水头";
       row.sentence =
           row.pass
@@ -140,7 +157,7 @@ void Word(CheckRow& row, const std::string& vapourHead) {
                     "：水在此汽化、水柱分离，计算结果无效，不满足要求。";
       break;
     case CheckKind::DesignPressure:
-      row.item = "设计内水压力";
+      row.item = CheckItemName(row.kind);
       row.rule = "最高水头 ≤ 洞顶高程 + 设计内水压力水头";
       row.sentence =
           (row.pass ? std::string("箱涵各节点最高水头均不高于洞顶高程加设计内水压力水头，")
@@ -203,6 +220,19 @@ std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data) {
   if (auto high = ForebayHighestAllowed(data)) limits.push_back({"墙顶高程减安全超高", *high});
   if (auto low = data[DesignId::PumpMinLevel]) limits.push_back({"水泵最低运行水位", *low});
   return limits;
+}
+
+std::vector<CheckKind> ChecksGiven(const DesignData& data) {
+  using enum DesignId;
+  std::vector<CheckKind> kinds;
+  if (Given(data, ForebayWallTop)) kinds.push_back(CheckKind::ForebayHighest);
+  if (Given(data, PumpMinLevel)) kinds.push_back(CheckKind::ForebayLowest);
+  if (Given(data, CulvertInvertUpstream) && Given(data, CulvertInvertDownstream) &&
+      Given(data, CulvertHeight)) {
+    kinds.insert(kinds.end(), {CheckKind::CulvertFull, CheckKind::Vacuum});
+    if (Given(data, CulvertDesignPressureHead)) kinds.push_back(CheckKind::DesignPressure);
+  }
+  return kinds;
 }
 
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,

@@ -77,6 +77,13 @@ struct DesignCheckReport {
 // between the two ends plus the clear height, m (double).
 double SoffitAt(const DesignData& data, int node, int reaches);
 
+// A check's name, as its row shows it: "前池最高水位".
+const char* CheckItemName(CheckKind kind);
+
+// The checks whose data is given, in CheckKind order: the rows CheckDesign
+// gives for `data`, whatever the run.
+std::vector<CheckKind> ChecksGiven(const DesignData& data);
+
 // Every check whose data is given. `summary` is the run's (SummarizeRun);
 // `run` holds the same complete run.
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,

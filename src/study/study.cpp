@@ -154,13 +154,25 @@ constexpr std::size_t kWindowPerThread = 16;
 
 }  // namespace
 
+std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings) {
+  DesignData given = ReadDesignData(settings.design);
+  for (const StudyItem& item : plan.Columns()) {
+    if (item.design) given[*item.design] = 0;
+  }
+  return ChecksGiven(given);
+}
+
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
   CaseResult result;
   result.number = number;
   plan.CaseValues(number, result.values);
   InputTexts texts = settings.base;
-  for (std::size_t c = 0; c < result.values.size(); ++c) {
-    texts[plan.Columns()[c]] = plan.ValueText(c, result.values[c]);
+  DesignTexts design = settings.design;
+  plan.SetCaseTexts(number, texts, design);
+  for (CheckKind kind : StudyChecks(plan, settings)) {
+    CaseResult::Check check;
+    check.kind = kind;
+    result.checks.push_back(check);
   }
 
   // As the batch mode runs one case with its summary asked for.
@@ -177,7 +189,19 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     return result;
   }
   try {
-    result.extremes = ExtremesOf(summarizer.Summary(run, outcome), run);
+    const RunSummary summary = summarizer.Summary(run, outcome);
+    result.extremes = ExtremesOf(summary, run);
+    const DesignData data = ReadDesignData(design);
+    if (data.Any()) {
+      const DesignCheckReport report = CheckDesign(data, summary, run, outcome);
+      for (CaseResult::Check& check : result.checks) {
+        for (const CheckRow& row : report.rows) {
+          if (row.kind != check.kind) continue;
+          check.pass = row.pass;
+          if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
+        }
+      }
+    }
   } catch (...) {
     SetError(result, CurrentExceptionAsRunError(Stage::Report));
     return result;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "report/design_checks.h"
 #include "report/report.h"
 #include "study/study_plan.h"
 
@@ -23,6 +24,7 @@ struct StudyLimits {
 
 struct StudySettings {
   InputTexts base = DefaultInputTexts();  // the boxes no factor sweeps
+  DesignTexts design = {};                // the design data no factor sweeps
   ModelExtras extras = {};                // the pump event and area table of every case
   StudyLimits limits;
   int jobs = 1;  // threads running cases
@@ -57,14 +59,33 @@ struct CaseResult {
   std::optional<CaseExtremes> extremes;  // a complete run only
   // Per limit given, for a complete run only.
   std::optional<bool> passMax, passMin;
+  // Per check of the study (StudyChecks), for a complete run whose design
+  // data gives that check: whether it passed, and along the culvert the
+  // first node that breaks its limit (0 when none does).
+  struct Check {
+    CheckKind kind = CheckKind::ForebayHighest;
+    std::optional<bool> pass;
+    int firstFailingNode = 0;
+  };
+  std::vector<Check> checks;
 
-  // Complete, and within every limit given.
-  bool Passed() const { return status == 0 && passMax != false && passMin != false; }
+  // Complete, and within every limit and check given.
+  bool Passed() const {
+    for (const Check& check : checks) {
+      if (check.pass == false) return false;
+    }
+    return status == 0 && passMax != false && passMin != false;
+  }
 };
 
+// The design checks of a study: those the design data of any case may give
+// (the items the base gives or a factor sweeps), in CheckKind order.
+std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings);
+
 // Case `number` exactly as `kelvane --batch` runs its texts: the study's
-// base texts with the case's swept texts, one whole Calculate with the
-// summary's envelope gathered block by block. A fault is the row's error.
+// base texts and design data with the case's swept texts, one whole
+// Calculate with the summary's envelope gathered block by block, and the
+// design checks of its summary. A fault is the row's error.
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
 
 // Receives the rows in ascending case order, one call at a time (from any of
@@ -84,10 +105,13 @@ std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::in
 // The study's CSV: the header
 //   case,<swept options>,status,error,forebay_initial_m,...,velocity_min_time_s
 // then pass_forebay_max_level and pass_forebay_min_level for the limits
-// given; one row per case. Numbers are the shortest text that reads back to
-// the same single; cells with a comma, quote or line break are quoted; a
-// value a failed case lacks is empty. LF line ends.
-std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits);
+// given, then per design check of the study pass_<check> (forebay_highest,
+// forebay_lowest, culvert_full, vacuum, design_pressure) and, along the
+// culvert, <check>_first_failing_node; one row per case. Numbers are the shortest text that reads
+// back to the same single; cells with a comma, quote or line break are quoted; a value a failed
+// case lacks is empty. LF line ends.
+std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
+                           const std::vector<CheckKind>& checks = {});
 void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& result,
                        std::string& out);
 

@@ -33,11 +33,35 @@ void AppendExtreme(std::string& out, const GridExtreme& e) {
   AppendNumber(out, e.time);
 }
 
+// A design check's name in the study's CSV.
+const char* CheckKey(CheckKind kind) {
+  switch (kind) {
+    case CheckKind::ForebayHighest:
+      return "forebay_highest";
+    case CheckKind::ForebayLowest:
+      return "forebay_lowest";
+    case CheckKind::CulvertFull:
+      return "culvert_full";
+    case CheckKind::Vacuum:
+      return "vacuum";
+    case CheckKind::DesignPressure:
+      return "design_pressure";
+  }
+  return "";
+}
+
+// Whether a check reads every node of the culvert (and so has a first
+// failing node).
+bool AlongCulvert(CheckKind kind) {
+  return kind != CheckKind::ForebayHighest && kind != CheckKind::ForebayLowest;
+}
+
 }  // namespace
 
-std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits) {
+std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
+                           const std::vector<CheckKind>& checks) {
   std::string out = "case";
-  for (InputId input : plan.Columns()) out += std::string(",") + Field(input).option;
+  for (const StudyItem& item : plan.Columns()) out += std::string(",") + item.Option();
   out +=
       ",status,error,forebay_initial_m,forebay_highest_m,forebay_highest_time_s,"
       "forebay_lowest_m,forebay_lowest_time_s,forebay_reversal_time_s,"
@@ -46,6 +70,10 @@ std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits) {
       "velocity_min_m_per_s,velocity_min_node,velocity_min_time_s";
   if (limits.forebayMaxLevel) out += ",pass_forebay_max_level";
   if (limits.forebayMinLevel) out += ",pass_forebay_min_level";
+  for (CheckKind kind : checks) {
+    out += std::string(",pass_") + CheckKey(kind);
+    if (AlongCulvert(kind)) out += std::string(",") + CheckKey(kind) + "_first_failing_node";
+  }
   out += '\n';
   return out;
 }
@@ -78,6 +106,13 @@ void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const C
     if (pass == &r.passMax ? !limits.forebayMaxLevel : !limits.forebayMinLevel) continue;
     out += ',';
     if (pass->has_value()) out += **pass ? '1' : '0';
+  }
+  for (const CaseResult::Check& check : r.checks) {
+    out += ',';
+    if (check.pass) out += *check.pass ? '1' : '0';
+    if (!AlongCulvert(check.kind)) continue;
+    out += ',';
+    if (check.firstFailingNode > 0) out += std::to_string(check.firstFailingNode);
   }
   out += '\n';
 }

@@ -14,13 +14,6 @@ using Int = __int128;
 
 std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
-std::optional<InputId> InputByOption(std::string_view option) {
-  for (const InputField& field : InputFields()) {
-    if (option == field.option) return field.id;
-  }
-  return std::nullopt;
-}
-
 // A decimal number read exactly: mantissa * 10^exponent.
 struct Decimal {
   Int mantissa = 0;
@@ -209,18 +202,38 @@ class CsvRows {
 
 }  // namespace
 
+const char* StudyItem::Option() const {
+  return input ? Field(*input).option : Field(*design).option;
+}
+
+const char* StudyItem::Caption() const {
+  return input ? Field(*input).caption : Field(*design).caption;
+}
+
+const char* StudyItem::Unit() const { return input ? Field(*input).unit : Field(*design).unit; }
+
+std::optional<StudyItem> StudyItemByOption(std::string_view option) {
+  for (const InputField& field : InputFields()) {
+    if (option == field.option) return field.id;
+  }
+  for (const DesignField& field : DesignFields()) {
+    if (option == field.option) return field.id;
+  }
+  return std::nullopt;
+}
+
 StudyFactor ParseSweep(std::string_view sweepText) {
   const std::size_t equals = sweepText.find('=');
   const std::string_view option = sweepText.substr(0, equals);
-  const std::optional<InputId> input = InputByOption(option);
-  if (equals == std::string_view::npos || !input) {
+  const std::optional<StudyItem> swept = StudyItemByOption(option);
+  if (equals == std::string_view::npos || !swept) {
     throw StudyInputError(
         "--sweep 须写作 输入选项=起点:终点:步长 或 输入选项=文本1,文本2,...，而不是 " +
         Quoted(sweepText));
   }
   const std::string where = "--sweep " + std::string(option) + "=";
   StudyFactor factor;
-  factor.inputs = {*input};
+  factor.items = {*swept};
   factor.values.resize(1);
   std::vector<std::string>& values = factor.values[0];
   const std::string_view items = sweepText.substr(equals + 1);
@@ -267,19 +280,19 @@ StudyFactor ReadCaseTable(std::string_view csv) {
     const std::string name = first == std::string::npos
                                  ? ""
                                  : cell.substr(first, cell.find_last_not_of(" \t") + 1 - first);
-    const std::optional<InputId> input = InputByOption(name);
-    if (!input) {
+    const std::optional<StudyItem> item = StudyItemByOption(name);
+    if (!item) {
       throw StudyInputError("表头 " + Quoted(name) + " 不是输入选项（如 forebay-area）",
                             header.line);
     }
-    if (std::find(factor.inputs.begin(), factor.inputs.end(), *input) != factor.inputs.end()) {
+    if (std::find(factor.items.begin(), factor.items.end(), *item) != factor.items.end()) {
       throw StudyInputError("表头 " + Quoted(name) + " 出现两次", header.line);
     }
-    factor.inputs.push_back(*input);
+    factor.items.push_back(*item);
   }
   if (rows.size() == 1) throw StudyInputError("案例文件只有表头，没有案例", header.line);
 
-  const std::size_t columns = factor.inputs.size();
+  const std::size_t columns = factor.items.size();
   factor.values.resize(columns);
   std::vector<std::map<std::string, std::uint32_t, std::less<>>> index(columns);
   for (std::size_t r = 1; r < rows.size(); ++r) {
@@ -300,9 +313,9 @@ StudyFactor ReadCaseTable(std::string_view csv) {
 }
 
 void StudyPlan::Add(StudyFactor factor) {
-  for (InputId input : factor.inputs) {
-    if (std::find(columns_.begin(), columns_.end(), input) != columns_.end()) {
-      throw StudyInputError(std::string("输入选项 ") + Field(input).option + " 扫描了两次");
+  for (const StudyItem& item : factor.items) {
+    if (std::find(columns_.begin(), columns_.end(), item) != columns_.end()) {
+      throw StudyInputError(std::string("输入选项 ") + item.Option() + " 扫描了两次");
     }
   }
   const auto rows = static_cast<std::int64_t>(factor.RowCount());
@@ -311,8 +324,8 @@ void StudyPlan::Add(StudyFactor factor) {
     throw StudyInputError("案例太多（至多 " + std::to_string(kMaxCases) + " 个）");
   }
   cases_ = before * rows;
-  for (std::size_t c = 0; c < factor.inputs.size(); ++c) {
-    columns_.push_back(factor.inputs[c]);
+  for (std::size_t c = 0; c < factor.items.size(); ++c) {
+    columns_.push_back(factor.items[c]);
     where_.push_back({factors_.size(), c});
   }
   factors_.push_back(std::move(factor));
@@ -342,18 +355,29 @@ void StudyPlan::CaseValues(std::int64_t number, std::vector<std::uint32_t>& valu
     const auto rows = static_cast<std::int64_t>(factor.RowCount());
     const std::size_t row = static_cast<std::size_t>(index % rows);
     index /= rows;
-    column -= factor.inputs.size();
-    for (std::size_t c = 0; c < factor.inputs.size(); ++c) {
-      values[column + c] = factor.cells[row * factor.inputs.size() + c];
+    column -= factor.items.size();
+    for (std::size_t c = 0; c < factor.items.size(); ++c) {
+      values[column + c] = factor.cells[row * factor.items.size() + c];
+    }
+  }
+}
+
+void StudyPlan::SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design) const {
+  std::vector<std::uint32_t> values;
+  CaseValues(number, values);
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    if (columns_[c].input) {
+      texts[*columns_[c].input] = ValueText(c, values[c]);
+    } else {
+      design[*columns_[c].design] = ValueText(c, values[c]);
     }
   }
 }
 
 InputTexts StudyPlan::CaseTexts(const InputTexts& base, std::int64_t number) const {
-  std::vector<std::uint32_t> values;
-  CaseValues(number, values);
   InputTexts texts = base;
-  for (std::size_t c = 0; c < columns_.size(); ++c) texts[columns_[c]] = ValueText(c, values[c]);
+  DesignTexts design;
+  SetCaseTexts(number, texts, design);
   return texts;
 }
 

@@ -1,15 +1,17 @@
-// The cases of a design study: sweeps of input texts and tables of cases,
-// combined as a product. Case n (1-based) is the n-th combination, the first
+// The cases of a design study: sweeps of input and design-data texts and
+// tables of cases, combined as a product. Case n (1-based) is the n-th combination, the first
 // factor varying slowest. Qt-free; reads nothing from files itself.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "solver/design_data.h"
 #include "solver/inputs.h"
 
 namespace kelvane {
@@ -26,11 +28,28 @@ class StudyInputError : public std::runtime_error {
   int line_;
 };
 
+// What a column of a study sets: the text of an input box or of an item of
+// the design data.
+struct StudyItem {
+  StudyItem(InputId id) : input(id) {}    // NOLINT(google-explicit-constructor)
+  StudyItem(DesignId id) : design(id) {}  // NOLINT(google-explicit-constructor)
+  std::optional<InputId> input;
+  std::optional<DesignId> design;
+
+  const char* Option() const;  // the batch option: "forebay-area", "culvert-height"
+  const char* Caption() const;
+  const char* Unit() const;  // "" for none
+  bool operator==(const StudyItem&) const = default;
+};
+
+// The item of a batch option's name, or none.
+std::optional<StudyItem> StudyItemByOption(std::string_view option);
+
 // One factor of the product: a sweep (one column) or a case table (one
 // column per header cell). Each column keeps its distinct values as texts;
 // each row of the factor names one value per column.
 struct StudyFactor {
-  std::vector<InputId> inputs;                   // the columns
+  std::vector<StudyItem> items;                  // the columns
   std::vector<std::vector<std::string>> values;  // per column, its values
   std::vector<std::uint32_t> cells;              // row by row, a value index per column
   // A sweep's values by the item that gave them: values of one FROM:TO:STEP
@@ -38,7 +57,7 @@ struct StudyFactor {
   // single text has 0. Empty for a case table.
   std::vector<std::uint32_t> rangeOf;
 
-  std::size_t RowCount() const { return inputs.empty() ? 0 : cells.size() / inputs.size(); }
+  std::size_t RowCount() const { return items.empty() ? 0 : cells.size() / items.size(); }
 };
 
 // The most values one sweep may have.
@@ -72,8 +91,8 @@ class StudyPlan {
   static constexpr std::int64_t kMaxCases = std::int64_t{1} << 40;
 
   std::int64_t CaseCount() const { return cases_; }  // 0 with no factor
-  // Every swept input, factor by factor.
-  const std::vector<InputId>& Columns() const { return columns_; }
+  // Every swept item, factor by factor.
+  const std::vector<StudyItem>& Columns() const { return columns_; }
   std::size_t ValueCount(std::size_t column) const;
   const std::string& ValueText(std::size_t column, std::uint32_t value) const;
   // Whether values `a` and `a + 1` of a column come from one FROM:TO:STEP.
@@ -81,6 +100,8 @@ class StudyPlan {
 
   // The value index of every column for case `number` (1..CaseCount()).
   void CaseValues(std::int64_t number, std::vector<std::uint32_t>& values) const;
+  // Sets the swept texts of case `number` in `texts` and `design`.
+  void SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design) const;
   // `base` with the swept boxes of case `number` replaced.
   InputTexts CaseTexts(const InputTexts& base, std::int64_t number) const;
 
@@ -90,7 +111,7 @@ class StudyPlan {
     std::size_t column;  // within the factor
   };
   std::vector<StudyFactor> factors_;
-  std::vector<InputId> columns_;
+  std::vector<StudyItem> columns_;
   std::vector<ColumnAt> where_;
   std::int64_t cases_ = 0;
 };

@@ -36,9 +36,12 @@ std::vector<std::uint32_t> StudyTally::PassingValues(std::size_t column) const {
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally) {
   int labelWidth = 16;
-  for (InputId input : plan.Columns()) {
-    labelWidth = std::max(labelWidth, DisplayWidth(Field(input).option) + 2);
+  for (const StudyItem& item : plan.Columns()) {
+    labelWidth = std::max(labelWidth, DisplayWidth(item.Option()) + 2);
   }
+  const std::vector<CheckKind> checks = StudyChecks(plan, settings);
+  const std::string passedLabel = checks.empty() ? "全部限值通过" : "全部限值与校核通过";
+  labelWidth = std::max(labelWidth, DisplayWidth(passedLabel) + 2);
   auto line = [&](std::string& out, std::string_view label, std::string_view value) {
     out += "  " + PadRight(label, labelWidth) + std::string(value) + "\n";
   };
@@ -59,8 +62,19 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
     limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
               ShortestText(*l.forebayMinLevel) + " m";
   }
-  line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
-  line(out, "全部限值通过", std::to_string(tally.Passed()));
+  if (checks.empty()) {
+    line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
+  } else {
+    // The design checks count as limits: a case passes when every one its
+    // data gives is met.
+    std::string names;
+    for (CheckKind kind : checks) {
+      names += (names.empty() ? "" : "、") + std::string(CheckItemName(kind));
+    }
+    line(out, "限值", limits.empty() ? "无" : limits);
+    line(out, "设计校核", names);
+  }
+  line(out, passedLabel, std::to_string(tally.Passed()));
 
   out += "\n各扫描选项全部案例通过的取值\n";
   for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
@@ -82,7 +96,7 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
         ++i;
       }
     }
-    line(out, Field(plan.Columns()[c]).option, values.empty() ? "无" : values);
+    line(out, plan.Columns()[c].Option(), values.empty() ? "无" : values);
   }
   return out;
 }

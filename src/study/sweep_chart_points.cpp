@@ -38,18 +38,18 @@ void SweepChartPoints::Add(const CaseResult& result) {
 
 ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limits) const {
   SweepChartInput input;
-  const InputField& first = Field(plan.Columns()[0]);
-  input.xTitle = first.caption;
-  if (*first.unit) input.xTitle += std::string(" (") + first.unit + ")";
+  const StudyItem& first = plan.Columns()[0];
+  input.xTitle = first.Caption();
+  if (*first.Unit()) input.xTitle += std::string(" (") + first.Unit() + ")";
   std::map<std::uint32_t, SweepCurve> curves;
   for (const auto& [key, extremes] : points_) {
     SweepCurve& curve = curves[key.first];
     if (curve.x.empty() && plan.Columns().size() > 1) {
       // The legend names the value; the title names the option.
-      const InputField& second = Field(plan.Columns()[1]);
+      const StudyItem& second = plan.Columns()[1];
       curve.label = plan.ValueText(1, key.first);
-      if (*second.unit) curve.label += std::string(" ") + second.unit;
-      input.title = std::string("前池最高与最低水位（各线为") + second.caption + "的取值）";
+      if (*second.Unit()) curve.label += std::string(" ") + second.Unit();
+      input.title = std::string("前池最高与最低水位（各线为") + second.Caption() + "的取值）";
     }
     curve.x.push_back(ReadLeadingNumber(plan.ValueText(0, key.second)));
     curve.highest.push_back(extremes.highest);

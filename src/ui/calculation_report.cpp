@@ -186,10 +186,17 @@ std::string Overview(const Facts& f) {
                    " m，水流经取水头部（水头损失 " + HeldValue(f.p, InputId::IntakeHeadLoss) +
                    " m）进入长 " + HeldValue(f.p, InputId::CulvertLength) + " m、断面面积 " +
                    HeldValue(f.p, InputId::CulvertArea) + " m² 的箱涵，再进入水面面积 " +
-                   HeldValue(f.p, InputId::ForebayArea) +
-                   " m² 的前池，由水泵抽水。计算工况：水泵流量由 " +
-                   HeldValue(f.p, InputId::SteadyDischarge) + " m³/s 突然变为 " +
-                   HeldValue(f.p, InputId::FinalPumpDischarge) + " m³/s（泵突启闭）。");
+                   HeldValue(f.p, InputId::ForebayArea) + " m² 的前池，由水泵抽水。");
+  if (f.s.eventLines.empty()) {
+    out += Paragraph("计算工况：水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) +
+                     " m³/s 突然变为 " + HeldValue(f.p, InputId::FinalPumpDischarge) +
+                     " m³/s（泵突启闭）。");
+  } else {
+    // The pump event and area table in force, in the summary's own words.
+    std::string lines;
+    for (const std::string& line : f.s.eventLines) lines += (lines.empty() ? "" : "；") + line;
+    out += Paragraph("计算工况：" + lines + "。");
+  }
   return out;
 }
 
@@ -253,6 +260,10 @@ std::string Inputs(const Facts& f) {
                 "“" + f.in.texts[field.id] + "”", Right(HeldValue(f.p, field.id))});
   }
   out += inputs.End();
+  if (!f.s.eventLines.empty()) {
+    out += "<h3>泵流量过程与前池面积</h3>";
+    for (const std::string& line : f.s.eventLines) out += Paragraph(line);
+  }
   out += "<h3>设计资料</h3>";
   if (!f.in.design.Any()) {
     out += Paragraph("未给出设计资料。");

@@ -6,8 +6,10 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
+#include "ui/calculation_report.h"
 #include "ui/chart_painter.h"
 #include "ui/chart_view.h"
 #include "ui/main_window.h"
@@ -98,6 +100,19 @@ void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std
 
 void SaveDataImage(const ChartData& chart, const std::string& path) {
   WithApplication([&] { SaveChartImage(chart, kImageWidth, kImageHeight, path); });
+}
+
+void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
+                           const RunSummary& summary, const std::string& path) {
+  ReportInput input;
+  input.title = caseFile.title;
+  input.notes = caseFile.notes;
+  input.texts = caseFile.texts;
+  input.design = caseFile.design;
+  input.run = &run;
+  input.outcome = outcome;
+  input.summary = summary;
+  WithApplication([&] { WriteCalculationReport(input, path); });
 }
 
 }  // namespace kelvane::ui

@@ -10,6 +10,11 @@
 #include "report/chart_scene.h"
 #include "solver/solver.h"
 
+namespace kelvane {
+struct CaseFile;
+struct RunSummary;
+}  // namespace kelvane
+
 namespace kelvane::ui {
 
 // Shows the main window and runs the event loop until the program ends.
@@ -32,5 +37,10 @@ void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std:
 void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path);
 // Any chart given as plain data (the sweep chart). Throws RunError.
 void SaveDataImage(const ChartData& chart, const std::string& path);
+// The calculation report of the case's run (its title, notes, texts and
+// design data; `summary` that of `run`), dated today, written atomically as
+// a PDF. Needs no display. Throws RunError.
+void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
+                           const RunSummary& summary, const std::string& path);
 
 }  // namespace kelvane::ui

@@ -70,6 +70,11 @@ TEST(CommandLine, HandsOverOnlyCommandsThatDrawImages) {
       {{"--batch", "--foo", "--plot", "p.png"}, false},   // fails before it draws
       {{"--batch", "--history-plot"}, false},
       {{"--batch", "--output", "r.txt", "--csv", "-"}, false},
+      {{"--batch", "--report", "计算书.pdf"}, true},
+      {{"--batch", "--report=R.PDF", "--summary", "-"}, true},
+      {{"--batch", "--report", "r.txt"}, false},  // refused before anything is drawn
+      {{"--batch", "--report", "r.txt", "--plot", "p.png"}, true},
+      {{"--batch", "--culvert-height", "3", "--summary", "-"}, false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(CommandNeedsWindowsProgram(Split(row.args)), row.handedOver) << row.args[1];
@@ -86,6 +91,12 @@ TEST(CommandLine, EveryOptionHasOneNameAndEveryBoxAnOption) {
     EXPECT_EQ(OptionOf(input).name, Field(input).option);
     EXPECT_EQ(OptionOf(input).kind, OptionKind::InputBox);
   }
+  for (const DesignField& field : DesignFields()) {
+    const Option* option = FindOption(field.option);
+    ASSERT_NE(option, nullptr) << field.option;
+    EXPECT_EQ(option->kind, OptionKind::DesignItem);
+    EXPECT_EQ(option->design, &field);
+  }
 }
 
 // Each listed option's line: its name and value, then blanks before the
@@ -99,6 +110,24 @@ TEST(CommandLine, HelpKeepsEveryValueApartFromItsText) {
     const std::size_t at = help.find(label + "  ");
     ASSERT_NE(at, std::string::npos) << option.name;
     EXPECT_NE(help.find(option.meaning, at), std::string::npos) << option.name;
+  }
+}
+
+// The design items in a group of their own, between the boxes and the
+// outputs, each with its caption and unit.
+TEST(CommandLine, HelpListsTheDesignItemsInTheirOwnGroup) {
+  const std::string help = BatchHelpText();
+  const std::size_t group = help.find("\n设计资料");
+  const std::size_t outputs = help.find("\n输出");
+  ASSERT_NE(group, std::string::npos);
+  ASSERT_NE(outputs, std::string::npos);
+  EXPECT_LT(help.find("--final-pump-discharge "), group);
+  for (const DesignField& field : DesignFields()) {
+    const std::size_t at = help.find(std::string("\n  --") + field.option + " ");
+    EXPECT_GT(at, group) << field.option;
+    EXPECT_LT(at, outputs) << field.option;
+    const std::string line = help.substr(at + 1, help.find('\n', at + 1) - at - 1);
+    EXPECT_TRUE(line.ends_with(std::string(field.caption) + " (" + field.unit + ")")) << line;
   }
 }
 

@@ -271,4 +271,75 @@ TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
   EXPECT_EQ(left, (std::set<std::string>{"bad.csv", "cases.csv"}));
 }
 
+// The verdict of one check in a single run's 校核 table ("1" 满足, "0" not)
+// and, for a failing culvert check, the first node its sentence names.
+struct SingleRunCheck {
+  std::string pass;
+  std::string firstFailingNode;
+};
+SingleRunCheck CheckOf(const std::string& summary, const std::string& item,
+                       const std::string& failingSentence) {
+  const std::size_t row = summary.find("\n  " + item + " ");
+  if (row == std::string::npos) return {};
+  const std::string line = summary.substr(row + 1, summary.find('\n', row + 1) - row - 1);
+  SingleRunCheck check{line.ends_with("不满足") ? "0" : "1", ""};
+  const std::size_t sentence = summary.find(failingSentence);
+  if (check.pass == "0" && sentence != std::string::npos) {
+    const std::size_t node = summary.rfind("箱涵节点 ", sentence) + std::string("箱涵节点 ").size();
+    check.firstFailingNode =
+        summary.substr(node, summary.find_first_not_of("0123456789", node) - node);
+  }
+  return check;
+}
+
+// A design item swept like an input: each row's pass columns and first
+// failing nodes are the verdicts of a single run's 校核 section with the
+// same texts; a case table may name design items in its header.
+TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
+  const std::string design =
+      " --culvert-invert-upstream=-7.2 --culvert-invert-downstream=-8.3 --forebay-freeboard=0.5";
+  ProcessResult r = Shell("$KELVANE --batch --sweep culvert-height=1,4,16 --forebay-wall-top=-2" +
+                          design + " --sweep-csv s.csv --summary r.txt");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> lines = Split(ReadFile(dir_ / "s.csv"), '\n');
+  ASSERT_EQ(lines.size(), 5u);  // the header, three cases, the end of the last line
+  const std::vector<std::string> header = Split(lines[0], ',');
+  ASSERT_EQ(header[1], "culvert-height");
+  const std::vector<std::string> checkColumns(header.end() - 5, header.end());
+  EXPECT_EQ(checkColumns, (std::vector<std::string>{"pass_forebay_highest", "pass_culvert_full",
+                                                    "culvert_full_first_failing_node",
+                                                    "pass_vacuum", "vacuum_first_failing_node"}));
+  std::set<std::string> verdicts;
+  for (std::size_t k = 1; k <= 3; ++k) {
+    const std::vector<std::string> cells = Split(lines[k], ',');
+    SCOPED_TRACE(cells[1]);
+    ProcessResult single = Shell("$KELVANE --batch --summary - --forebay-wall-top=-2" + design +
+                                 " --culvert-height=" + cells[1]);
+    ASSERT_EQ(single.status, 0) << single.err;
+    const SingleRunCheck full = CheckOf(single.out, "箱涵满流", "的最低水头低于洞顶高程，");
+    const SingleRunCheck vacuum = CheckOf(single.out, "水柱分离", "低于洞顶高程减汽化压力水头");
+    const std::vector<std::string> expected{CheckOf(single.out, "前池最高水位", "").pass, full.pass,
+                                            full.firstFailingNode, vacuum.pass,
+                                            vacuum.firstFailingNode};
+    EXPECT_EQ(std::vector<std::string>(cells.end() - 5, cells.end()), expected);
+    verdicts.insert(full.pass + vacuum.pass);
+  }
+  // The three heights: full and no separation, drained, drained and separated.
+  EXPECT_EQ(verdicts, (std::set<std::string>{"11", "01", "00"}));
+  const std::string report = ReadFile(dir_ / "r.txt");
+  EXPECT_NE(report.find("设计校核            前池最高水位、箱涵满流、水柱分离\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("全部限值与校核通过  1\n"), std::string::npos) << report;
+
+  std::ofstream(dir_ / "design.csv") << "culvert-height,forebay-wall-top\n1,-2\n1,-3\n";
+  r = Shell("$KELVANE --batch --cases design.csv" + design + " --sweep-csv -");
+  ASSERT_EQ(r.status, 0) << r.err;
+  lines = Split(r.out, '\n');
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(lines[0].starts_with("case,culvert-height,forebay-wall-top,status,")) << lines[0];
+  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,")) << lines[2];
+}
+
 }  // namespace

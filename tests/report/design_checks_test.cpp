@@ -246,6 +246,7 @@ TEST(DesignChecks, OnlyTheChecksWhoseDataIsGivenRun) {
     std::vector<CheckKind> kinds;
     for (const CheckRow& check : report.rows) kinds.push_back(check.kind);
     EXPECT_EQ(kinds, row.kinds);
+    EXPECT_EQ(ChecksGiven(Data(row.data)), row.kinds);
     EXPECT_EQ(report.missing, row.missing);
   }
 }

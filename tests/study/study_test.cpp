@@ -83,8 +83,8 @@ TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
       "\r\n"
       "600,\"4\"\"1\"\r\n"
       "\"6\n00\",20");
-  ASSERT_EQ(table.inputs,
-            (std::vector<InputId>{InputId::ForebayArea, InputId::FinalPumpDischarge}));
+  ASSERT_EQ(table.items,
+            (std::vector<StudyItem>{InputId::ForebayArea, InputId::FinalPumpDischarge}));
   ASSERT_EQ(table.RowCount(), 3u);
   auto cell = [&](std::size_t row, std::size_t column) {
     return table.values[column][table.cells[row * 2 + column]];
