@@ -114,25 +114,17 @@ double ChartScene::YPixel(double value) const {
   return plot.Bottom() - (value - range.yFrom) / (range.yTo - range.yFrom) * plot.height;
 }
 
-ChartScene LayoutChart(const ChartData& data, double width, double height,
-                       std::optional<ChartRange> range) {
-  ChartScene scene;
-  scene.width = width;
-  scene.height = height;
-  const std::optional<ChartRange> whole = WholeRange(data);
-  const bool drawn = whole.has_value();
-  scene.range = range ? *range : whole.value_or(ChartRange{});
+namespace {
 
-  // From the top: the title.
-  double top = kMargin;
-  if (!data.title.empty()) {
-    scene.title = {data.title, {width / 2, top + kTitleSize}, TextAnchor::Middle, kTitleSize, true};
-    top += 1.6 * kTitleSize;
-  }
-  top += 0.6 * kLabelSize;  // room for the top y label's upper half
+// The legend, in rows centred under the plot, lines then limits; an entry
+// is its swatch, a gap and its text.
+struct Legend {
+  std::vector<LegendEntry> entries;
+  std::size_t rows = 0;
+  double top = 0;  // of the first row
+};
 
-  // From the bottom: the legend, in rows centred under the plot, lines then
-  // limits; an entry is its swatch, a gap and its text.
+Legend PlaceLegend(const ChartData& data, double width, double height) {
   std::vector<LegendEntry> entries;
   if (!data.lines.empty()) {
     const std::vector<unsigned> colours = LineColours(data);
@@ -207,9 +199,62 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
       left += entry.box.width + kLegendGap;
     }
   }
-  scene.legend = std::move(entries);
+  return {std::move(entries), rows.size(), legendTop};
+}
 
-  double bottom = rows.empty() ? height - kMargin : legendTop - 6;
+// The lines: one point per column's extreme over the x range shown, the
+// lines cut where they leave it.
+void PlaceLines(const ChartData& data, bool drawn, ChartScene& scene) {
+  const SceneRect& plot = scene.plot;
+  const std::vector<unsigned> colours = LineColours(data);
+  const int columns = std::max(1, int(std::lround(plot.width)));
+  const ChartRange& r = scene.range;
+  for (std::size_t n = 0; n < data.lines.size(); ++n) {
+    const ChartLine& line = data.lines[n];
+    SceneLine drawnLine;
+    drawnLine.colour = colours[n];
+    drawnLine.style = line.style;
+    drawnLine.markers = line.markers || line.x.size() == 1;
+    if (drawn) {
+      for (std::size_t k : DecimateToColumns(line.x, line.y, r.xFrom, r.xTo, columns)) {
+        if (std::isnan(line.y[k])) continue;
+        drawnLine.points.push_back({scene.XPixel(line.x[k]), scene.YPixel(line.y[k])});
+        drawnLine.indices.push_back(k);
+      }
+    }
+    std::vector<ScenePoint>& p = drawnLine.points;
+    if (p.size() >= 2 && p[0].x < plot.left) p[0] = CutAt(p[0], p[1], plot.left);
+    if (p.size() >= 2 && p.back().x > plot.Right())
+      p.back() = CutAt(p[p.size() - 2], p.back(), plot.Right());
+    scene.lines.push_back(std::move(drawnLine));
+  }
+}
+
+}  // namespace
+
+ChartScene LayoutChart(const ChartData& data, double width, double height,
+                       std::optional<ChartRange> range) {
+  ChartScene scene;
+  scene.width = width;
+  scene.height = height;
+  const std::optional<ChartRange> whole = WholeRange(data);
+  const bool drawn = whole.has_value();
+  scene.range = range ? *range : whole.value_or(ChartRange{});
+
+  // From the top: the title.
+  double top = kMargin;
+  if (!data.title.empty()) {
+    scene.title = {data.title, {width / 2, top + kTitleSize}, TextAnchor::Middle, kTitleSize, true};
+    top += 1.6 * kTitleSize;
+  }
+  top += 0.6 * kLabelSize;  // room for the top y label's upper half
+
+  // From the bottom: the legend.
+  const Legend legend = PlaceLegend(data, width, height);
+  scene.legend = legend.entries;
+  const double legendTop = legend.top;
+
+  double bottom = legend.rows == 0 ? height - kMargin : legendTop - 6;
   if (!data.xTitle.empty()) {
     scene.xTitle = {data.xTitle, {0, bottom - 3}, TextAnchor::Middle, kAxisTitleSize};
     bottom -= 1.4 * kAxisTitleSize;
@@ -260,30 +305,7 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
                              kLabelSize});
   }
 
-  // The lines: one point per column's extreme over the x range shown, the
-  // lines cut where they leave it.
-  const std::vector<unsigned> colours = LineColours(data);
-  const int columns = std::max(1, int(std::lround(plot.width)));
-  const ChartRange& r = scene.range;
-  for (std::size_t n = 0; n < data.lines.size(); ++n) {
-    const ChartLine& line = data.lines[n];
-    SceneLine drawnLine;
-    drawnLine.colour = colours[n];
-    drawnLine.style = line.style;
-    drawnLine.markers = line.markers || line.x.size() == 1;
-    if (drawn) {
-      for (std::size_t k : DecimateToColumns(line.x, line.y, r.xFrom, r.xTo, columns)) {
-        if (std::isnan(line.y[k])) continue;
-        drawnLine.points.push_back({scene.XPixel(line.x[k]), scene.YPixel(line.y[k])});
-        drawnLine.indices.push_back(k);
-      }
-    }
-    std::vector<ScenePoint>& p = drawnLine.points;
-    if (p.size() >= 2 && p[0].x < plot.left) p[0] = CutAt(p[0], p[1], plot.left);
-    if (p.size() >= 2 && p.back().x > plot.Right())
-      p.back() = CutAt(p[p.size() - 2], p.back(), plot.Right());
-    scene.lines.push_back(std::move(drawnLine));
-  }
+  PlaceLines(data, drawn, scene);
   if (drawn) {
     for (const ChartLimit& limit : data.limits) scene.limits.push_back({scene.YPixel(limit.value)});
   }

@@ -13,7 +13,8 @@
 namespace kelvane {
 
 enum class ErrorCode : int {
-#define KELVANE_ERROR(name, number, description) name = number,
+#define KELVANE_ERROR(name, number, description) \
+  name = number,  // NOLINT(bugprone-macro-parentheses)
 #include "solver/errors.def"
 };
 

@@ -17,7 +17,8 @@ enum class InputId {
 #include "solver/inputs.def"
 };
 constexpr int kInputCount = 0
-#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) +1
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) \
+  +1  // NOLINT(bugprone-macro-parentheses)
 #include "solver/inputs.def"
     ;
 

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPolygonF>
 #include <QStringList>
+#include <cmath>
 #include <deque>
 
 #include "output/output.h"
@@ -23,7 +24,7 @@ QFont ChartFont(double size, bool bold) {
   QFont font;
   font.setFamilies(families);
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(int(size + 0.5));
+  font.setPixelSize(int(std::lround(size)));
   font.setBold(bold);
   return font;
 }
@@ -174,7 +175,7 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
 }
 
 QByteArray ChartPng(const ChartScene& scene, const std::string& path) {
-  QImage image(int(scene.width + 0.5), int(scene.height + 0.5), QImage::Format_RGB32);
+  QImage image(int(std::lround(scene.width)), int(std::lround(scene.height)), QImage::Format_RGB32);
   if (image.isNull()) ThrowImageError(path);
   QPainter painter(&image);
   PaintChart(painter, scene);

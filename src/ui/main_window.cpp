@@ -71,7 +71,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
                  Qt::WindowMinimizeButtonHint);
 
   auto action = [this](QMenu* menu, const QString& text, const char* name, auto slot,
-                       QKeySequence keys = {}) {
+                       const QKeySequence& keys = {}) {
     QAction* a = menu->addAction(text);
     a->setObjectName(QLatin1String(name));
     a->setShortcut(keys);
@@ -323,7 +323,7 @@ void MainWindow::UpdateRecentMenu() {
   recentMenu_->clear();
   const QStringList recent = Settings().value(QStringLiteral("recentCaseFiles")).toStringList();
   for (int k = 0; k < recent.size() && k < kRecentCount; ++k) {
-    const QString path = recent[k];
+    const QString& path = recent[k];
     QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(k + 1).arg(path));
     connect(a, &QAction::triggered, this, [this, path] { openCase(path); });
   }
