@@ -97,6 +97,52 @@ std::string SummaryWithChecks(const BatchOptions& options, const RunSummary& sum
   return SummaryText(summary, run, &checks);
 }
 
+// The images of the run: the plot, the time history and the envelope.
+void DrawImages(const BatchOptions& options, const Images& images, const SurgeRun& run,
+                const RunOutcome& outcome, OutputRunner& outputs) {
+  if (!options.plot.empty()) {
+    outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
+  }
+  if (!options.historyPlot.empty()) {
+    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
+  }
+  if (!options.envelopePlot.empty()) {
+    outputs.Run(Stage::Chart, [&] {
+      if (IsSvgPath(options.envelopePlot)) {
+        SaveChartSvg(
+            EnvelopeChart(SummarizeRun(run, outcome), run, GeometryOf(outcome), EnvelopeOf::Head),
+            options.envelopePlot);
+      } else {
+        images.Get().envelope(run, outcome, options.envelopePlot);
+      }
+    });
+  }
+}
+
+// The reports of the full grids: the summary, the CSV, and the calculation
+// report at the very end. `summarizer` gathered the envelope during the run
+// when a summary or the calculation report was asked for.
+void WriteReports(const BatchOptions& options, const Images& images, const CaseFile& caseFile,
+                  const SurgeRun& run, const RunOutcome& outcome, RunSummarizer* summarizer,
+                  OutputRunner& outputs) {
+  std::optional<RunSummary> summary;
+  if (summarizer) outputs.Run(Stage::Report, [&] { summary = summarizer->Summary(run, outcome); });
+  if (summary && !options.summary.empty()) {
+    outputs.Run(Stage::Report, [&] {
+      WriteOutput(options.summary, SummaryWithChecks(options, *summary, run, outcome));
+    });
+  }
+  if (!options.csv.empty()) {
+    outputs.Run(Stage::Report, [&] {
+      WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
+    });
+  }
+  if (summary && !options.report.empty()) {
+    outputs.Run(Stage::Report,
+                [&] { images.Get().report(caseFile, run, outcome, *summary, options.report); });
+  }
+}
+
 // The same order as at the window: the run and its result file, then the
 // results table, then the plot; the reports of the full grids last, the
 // calculation report at the very end. A run that fails writes nothing; an
@@ -138,39 +184,8 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
   if (!options.table.empty()) {
     outputs.Run(Stage::ResultsTable, [&] { WriteTable(options, run, progress); });
   }
-  if (!options.plot.empty()) {
-    outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
-  }
-  if (!options.historyPlot.empty()) {
-    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
-  }
-  if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
-      if (IsSvgPath(options.envelopePlot)) {
-        SaveChartSvg(
-            EnvelopeChart(SummarizeRun(run, outcome), run, GeometryOf(outcome), EnvelopeOf::Head),
-            options.envelopePlot);
-      } else {
-        images.Get().envelope(run, outcome, options.envelopePlot);
-      }
-    });
-  }
-  std::optional<RunSummary> summary;
-  if (summarize) outputs.Run(Stage::Report, [&] { summary = summarizer.Summary(run, outcome); });
-  if (summary && !options.summary.empty()) {
-    outputs.Run(Stage::Report, [&] {
-      WriteOutput(options.summary, SummaryWithChecks(options, *summary, run, outcome));
-    });
-  }
-  if (!options.csv.empty()) {
-    outputs.Run(Stage::Report, [&] {
-      WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
-    });
-  }
-  if (summary && !options.report.empty()) {
-    outputs.Run(Stage::Report,
-                [&] { images.Get().report(caseFile, run, outcome, *summary, options.report); });
-  }
+  DrawImages(options, images, run, outcome, outputs);
+  WriteReports(options, images, caseFile, run, outcome, summarize ? &summarizer : nullptr, outputs);
   return outputs.Failures();
 }
 

@@ -1,21 +1,15 @@
 #include "output/node_labels.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
 
-std::string Fixed(double value, int decimals) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  return std::string(buffer, result.ptr);
-}
-
 std::vector<std::string> Labels(int segments, int decimals) {
   std::vector<std::string> labels;
-  for (int k = 0; k <= segments; ++k) labels.push_back(Fixed(double(k) / segments, decimals) + "L");
+  for (int k = 0; k <= segments; ++k) labels.push_back(Fixed(double(k) / segments, decimals, NegativeZero::Drop) + "L");
   return labels;
 }
 
