@@ -15,7 +15,9 @@
 
 #include "output/file_writer.h"
 #include "report/chart_data.h"
+#include "report/chart_scene.h"
 #include "solver/stability.h"
+#include "ui/chart_painter.h"
 
 namespace kelvane {
 namespace {
@@ -421,14 +423,16 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
 
 void DrawReportChart(QPainter& painter, const QRectF& area, ReportChart chart,
                      const ReportInput& input) {
-  // Until the chart scene's painter renderer is joined here: the area framed,
-  // with the chart's title, so the layout shows where each chart stands.
-  const ChartData data = ReportChartData(input, chart);
+  // The scene is laid out in pixels of 1/96 inch, so that its fonts and pens
+  // print at the sizes the windows show them; the painter scales those pixels
+  // onto the PDF's units.
+  const double scale = kResolution / 96.0;
+  const ChartScene scene =
+      LayoutChart(ReportChartData(input, chart), area.width() / scale, area.height() / scale);
   painter.save();
-  painter.setPen(QPen(Qt::gray, 0));
-  painter.drawRect(area.adjusted(0, 0, -1, -1));
-  painter.setFont(ReportFont(10));
-  painter.drawText(area, Qt::AlignCenter, Q(data.title));
+  painter.translate(area.topLeft());
+  painter.scale(scale, scale);
+  ui::PaintChart(painter, scene);
   painter.restore();
 }
 
