@@ -17,6 +17,7 @@
 
 #include "cases/case_file.h"
 #include "solver/run_preview.h"
+#include "ui/calculation_report.h"
 #include "ui/run_error_box.h"
 
 namespace kelvane::ui {
@@ -93,6 +94,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   file->addSeparator();
   saveResultAction_ =
       action(file, tr("保存结果文件…"), "SaveResultFile", [this] { inputForm_->saveResultFile(); });
+  exportReportAction_ = action(file, tr("导出计算书…"), "ExportReport", [this] { exportReport(); });
   file->addSeparator();
   recentMenu_ = file->addMenu(tr("最近的算例"));
   recentMenu_->setObjectName(QStringLiteral("RecentCases"));
@@ -215,6 +217,7 @@ void MainWindow::RunFinished(bool complete) {
   historyAction_->setEnabled(complete);
   envelopeAction_->setEnabled(complete);
   saveResultAction_->setEnabled(complete);
+  exportReportAction_->setEnabled(complete);
   resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
   plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
   const RunOutcome* outcome = inputForm_->CompletedRun();
@@ -425,6 +428,37 @@ bool MainWindow::saveCaseAs() {
   settings.nameFilters = {tr("算例文件 (*.toml)"), tr("所有文件 (*)")};
   const QString path = ChooserFor(this)(settings);
   return !path.isEmpty() && SaveTo(path);
+}
+
+void MainWindow::exportReport() {
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (!runComplete_ || !outcome) return;
+  SaveDialogSettings settings;
+  settings.title = tr("导出计算书");
+  settings.presetName = caseFile_.isEmpty()
+                            ? tr("计算书.pdf")
+                            : QFileInfo(caseFile_).completeBaseName() + QStringLiteral(".pdf");
+  settings.nameFilters = {tr("PDF 文件 (*.pdf)")};
+  const QString path = ChooserFor(this)(settings);
+  if (path.isEmpty()) return;
+  std::optional<RunError> error;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    ReportInput report;
+    if (!caseFile_.isEmpty()) {
+      report.title = saved_.title;
+      report.notes = saved_.notes;
+    }
+    report.texts = inputForm_->CompletedInputs();
+    report.run = &inputForm_->Run();
+    report.outcome = *outcome;
+    report.summary = SummarizeRun(inputForm_->Run(), *outcome);
+    WriteCalculationReport(report, path.toStdString());
+  } catch (...) {
+    error = CurrentExceptionAsRunError(Stage::Report);
+  }
+  QApplication::restoreOverrideCursor();
+  if (error) ShowRunError(this, *error);
 }
 
 bool MainWindow::MaybeSave() {
