@@ -10,12 +10,16 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextObjectInterface>
-#include <charconv>
 #include <cmath>
+#include <string>
+#include <type_traits>
 
 #include "output/file_writer.h"
 #include "report/chart_data.h"
+#include "report/chart_scene.h"
+#include "solver/number_format.h"
 #include "solver/stability.h"
+#include "ui/chart_painter.h"
 
 namespace kelvane {
 namespace {
@@ -60,8 +64,11 @@ std::string Html(std::string_view text) {
 
 template <class T>
 std::string Shortest(T value) {
-  char buffer[64];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  if constexpr (std::is_integral_v<T>) {
+    return std::to_string(value);
+  } else {
+    return ShortestText(value);
+  }
 }
 
 // A value as the run holds it, in its own precision: the shortest text that
@@ -105,12 +112,7 @@ std::string HeldValue(const RunParameters& p, InputId id) {
 }
 
 // "0.0105": four significant digits, for a value whose size is not known.
-std::string Significant(double value) {
-  char buffer[64];
-  return std::string(
-      buffer,
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 4).ptr);
-}
+std::string Significant(double value) { return SignificantText(value, 4); }
 
 // ---------------------------------------------------------------- the text
 
@@ -432,14 +434,16 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
 
 void DrawReportChart(QPainter& painter, const QRectF& area, ReportChart chart,
                      const ReportInput& input) {
-  // Until the chart scene's painter renderer is joined here: the area framed,
-  // with the chart's title, so the layout shows where each chart stands.
-  const ChartData data = ReportChartData(input, chart);
+  // The scene is laid out in pixels of 1/96 inch, so that its fonts and pens
+  // print at the sizes the windows show them; the painter scales those pixels
+  // onto the PDF's units.
+  const double scale = kResolution / 96.0;
+  const ChartScene scene =
+      LayoutChart(ReportChartData(input, chart), area.width() / scale, area.height() / scale);
   painter.save();
-  painter.setPen(QPen(Qt::gray, 0));
-  painter.drawRect(area.adjusted(0, 0, -1, -1));
-  painter.setFont(ReportFont(10));
-  painter.drawText(area, Qt::AlignCenter, Q(data.title));
+  painter.translate(area.topLeft());
+  painter.scale(scale, scale);
+  ui::PaintChart(painter, scene);
   painter.restore();
 }
 

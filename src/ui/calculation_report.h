@@ -49,9 +49,8 @@ enum class ReportChart {
 ChartData ReportChartData(const ReportInput& input, ReportChart chart);
 
 // Draws one chart of the report into `area` (the PDF's device units) as
-// vector graphics. The hook where the program's chart scene and its painter
-// renderer draw ReportChartData as the windows draw their charts; until they
-// are joined here it frames the area and names the chart.
+// vector graphics: ReportChartData laid out by the chart scene and drawn by
+// the painter renderer, as the windows draw their charts.
 void DrawReportChart(QPainter& painter, const QRectF& area, ReportChart chart,
                      const ReportInput& input);
 

@@ -276,8 +276,8 @@ void InputForm::calculate() {
   options.observer = MarchProgress(run_, *progressBar_);
   completed_.reset();
   emit runStarted();
-  if (auto error =
-          Attempt([&] { outcome = Calculate(ReadInputs(), run_, options); }, Stage::Program)) {
+  const InputTexts typed = ReadInputs();
+  if (auto error = Attempt([&] { outcome = Calculate(typed, run_, options); }, Stage::Program)) {
     // The run state is incomplete: no output command may read it.
     SetOutputCommandsEnabled(false);
     progressBar_->hide();
@@ -287,6 +287,7 @@ void InputForm::calculate() {
     return;
   }
   completed_ = outcome;
+  completedTexts_ = typed;
   emit runFinished(true);
   // The bar's range is set before the dialog asks for the name.
   auto error = Attempt(

@@ -31,6 +31,8 @@ class InputForm : public QWidget {
   // The parameters of the last complete run; null when the last Calculate
   // failed or none has run.
   const RunOutcome* CompletedRun() const { return completed_ ? &*completed_ : nullptr; }
+  // The boxes as typed for the last complete run.
+  const InputTexts& CompletedInputs() const { return completedTexts_; }
   InputTexts Inputs() const { return ReadInputs(); }
   void SetInputs(const InputTexts& texts);
   QLineEdit* InputBox(InputId id) const { return Box(id); }
@@ -79,6 +81,7 @@ class InputForm : public QWidget {
 
   SurgeRun run_;
   std::optional<RunOutcome> completed_;
+  InputTexts completedTexts_ = DefaultInputTexts();
   SaveFileChooser chooseFile_;
 };
 

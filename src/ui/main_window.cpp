@@ -17,6 +17,7 @@
 
 #include "cases/case_file.h"
 #include "solver/run_preview.h"
+#include "ui/calculation_report.h"
 #include "ui/run_error_box.h"
 
 namespace kelvane::ui {
@@ -93,6 +94,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   file->addSeparator();
   saveResultAction_ =
       action(file, tr("保存结果文件…"), "SaveResultFile", [this] { inputForm_->saveResultFile(); });
+  exportReportAction_ = action(file, tr("导出计算书…"), "ExportReport", [this] { exportReport(); });
   file->addSeparator();
   recentMenu_ = file->addMenu(tr("最近的算例"));
   recentMenu_->setObjectName(QStringLiteral("RecentCases"));
@@ -215,6 +217,7 @@ void MainWindow::RunFinished(bool complete) {
   historyAction_->setEnabled(complete);
   envelopeAction_->setEnabled(complete);
   saveResultAction_->setEnabled(complete);
+  exportReportAction_->setEnabled(complete);
   resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
   plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
   const RunOutcome* outcome = inputForm_->CompletedRun();
@@ -427,6 +430,37 @@ bool MainWindow::saveCaseAs() {
   return !path.isEmpty() && SaveTo(path);
 }
 
+void MainWindow::exportReport() {
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (!runComplete_ || !outcome) return;
+  SaveDialogSettings settings;
+  settings.title = tr("导出计算书");
+  settings.presetName = caseFile_.isEmpty()
+                            ? tr("计算书.pdf")
+                            : QFileInfo(caseFile_).completeBaseName() + QStringLiteral(".pdf");
+  settings.nameFilters = {tr("PDF 文件 (*.pdf)")};
+  const QString path = ChooserFor(this)(settings);
+  if (path.isEmpty()) return;
+  std::optional<RunError> error;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  try {
+    ReportInput report;
+    if (!caseFile_.isEmpty()) {
+      report.title = saved_.title;
+      report.notes = saved_.notes;
+    }
+    report.texts = inputForm_->CompletedInputs();
+    report.run = &inputForm_->Run();
+    report.outcome = *outcome;
+    report.summary = SummarizeRun(inputForm_->Run(), *outcome);
+    WriteCalculationReport(report, path.toStdString());
+  } catch (...) {
+    error = CurrentExceptionAsRunError(Stage::Report);
+  }
+  QApplication::restoreOverrideCursor();
+  if (error) ShowRunError(this, *error);
+}
+
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
   if (inputForm_->Inputs() == saved_.texts) return true;
@@ -516,6 +550,9 @@ void MainWindow::showHelp() {
         tr("<h3>窗口</h3><ul>"
            "<li><b>计算</b>：完成一次计算，并询问结果文件的保存位置（取消则不保存）。"
            "“文件 → 保存结果文件…”可随时再次保存上次完整计算的结果文件，无需重新计算。</li>"
+           "<li><b>导出计算书</b>（文件 → 导出计算书…）：把上次完整计算写成 PDF 计算书"
+           "（工程概况、计算方法、基本资料、计算结果与图表、校核和结论），输入按该次计算时的文字。<"
+           "/li>"
            "<li><b>输出图形</b>：前池水位随时间的变化线。</li>"
            "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
            "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 "

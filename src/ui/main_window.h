@@ -69,8 +69,11 @@ class MainWindow : public QMainWindow {
   void newCase();   // "新建"
   void openCase();  // "打开算例…"
   void openCase(const QString& path);
-  bool saveCase();      // "保存算例"
-  bool saveCaseAs();    // "另存为…"
+  bool saveCase();    // "保存算例"
+  bool saveCaseAs();  // "另存为…"
+  // "导出计算书…": the calculation report of the last complete run, with
+  // the open case's title and notes.
+  void exportReport();
   void showPlot();      // "输出图形"
   void showResults();   // "结果查询"
   void showHistory();   // "过程线…"
@@ -125,6 +128,7 @@ class MainWindow : public QMainWindow {
   QAction* saveAction_;
   QAction* saveAsAction_;
   QAction* saveResultAction_;
+  QAction* exportReportAction_;
   QAction* resultsAction_;
   QAction* plotAction_;
   QAction* historyAction_;

@@ -4,9 +4,11 @@
 // cannot be written leaves nothing behind.
 #include "ui/calculation_report.h"
 
+#include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -58,6 +60,22 @@ DesignTexts MixedDesign() {
 }
 
 std::string Tool(const char* name) { return std::string("/usr/bin/") + name; }
+
+// Where `pdftotext -bbox` puts a word: its page (from 1; 0 when not found)
+// and its top, pt.
+struct ChartTitle {
+  int page = 0;
+  double top = 0;
+};
+ChartTitle FindWord(const std::string& bbox, const std::string& word) {
+  const std::size_t hit = bbox.find(">" + word + "</word>");
+  if (hit == std::string::npos) return {};
+  ChartTitle at;
+  for (std::size_t p = bbox.find("<page "); p < hit; p = bbox.find("<page ", p + 1)) ++at.page;
+  const std::size_t y = bbox.rfind("yMin=\"", hit);
+  at.top = std::stod(bbox.substr(y + 6));
+  return at;
+}
 
 }  // namespace
 
@@ -142,6 +160,47 @@ class CalculationReportTest : public QObject {
       ++rendered;
     }
     QVERIFY(rendered >= 2);
+  }
+
+  // Each chart of section 4 drawn in its frame: beneath the chart's title,
+  // as poppler finds it on the page, coloured line pixels run across most of
+  // the frame's width.
+  void chartsDrawTheirLinesInTheirFrames() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("charts.pdf")).toStdString();
+    const Report report{DesignTexts{}};
+    WriteCalculationReport(report.input, path);
+    const test::ProcessResult words = test::RunProcess({Tool("pdftotext"), "-bbox", path, "-"});
+    QCOMPARE(words.status, 0);
+    const std::string prefix = folder.filePath(QStringLiteral("page")).toStdString();
+    QCOMPARE(test::RunProcess({Tool("pdftoppm"), "-r", "60", "-png", path, prefix}).status, 0);
+
+    for (ReportChart chart : {ReportChart::ForebayLevel, ReportChart::HeadEnvelope}) {
+      const std::string title = ReportChartData(report.input, chart).title;
+      const ChartTitle at = FindWord(words.out, title.substr(0, title.find(' ')));
+      QVERIFY2(at.page > 0, title.c_str());
+      const QImage page(QString::fromStdString(prefix + "-" + std::to_string(at.page) + ".png"));
+      QVERIFY(!page.isNull());
+      // The frame: from the title down the chart's height (about 240 pt).
+      const double pixelsPerPoint = 60.0 / 72.0;
+      const int top = int(at.top * pixelsPerPoint);
+      const int bottom = std::min(page.height(), int((at.top + 230) * pixelsPerPoint));
+      int coloured = 0, left = page.width(), right = 0;
+      for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+          const QColor c = page.pixelColor(x, y);
+          if (std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) <
+              80)
+            continue;
+          ++coloured;
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+      }
+      QVERIFY2(coloured > 200, title.c_str());
+      // 157 mm wide at 60 dpi is 370 px; the lines span the plot.
+      QVERIFY2(right - left > 250, title.c_str());
+    }
   }
 
   // An item left blank is listed as typed and checks nothing.

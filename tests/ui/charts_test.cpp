@@ -13,6 +13,7 @@
 
 #include "output/output.h"
 #include "session.h"
+#include "support/child_process.h"
 #include "ui/main_window.h"
 #include "watchdog.h"
 
@@ -32,9 +33,11 @@ struct WindowSession {
   MainWindow window;
   QString answer;
   int asked = 0;
+  SaveDialogSettings request;  // what the last dialog would show
   explicit WindowSession(const char* steps = nullptr) {
-    window.SetSaveFileChooser([this](const SaveDialogSettings&) {
+    window.SetSaveFileChooser([this](const SaveDialogSettings& settings) {
       ++asked;
+      request = settings;
       return answer;
     });
     if (steps) Text(*window.inputForm(), InputId::StepCount)->setText(QString::fromLatin1(steps));
@@ -92,6 +95,7 @@ class ChartsTest : public QObject {
   void historyTicksKeepTheirRoles();
   void historyWithoutNodesAndOfOneStep();
   void resultFileSavedAgainWithoutCalculating();
+  void reportOfTheLastCompleteRun();
   void captionAndSaveQuestionOfACaseFile();
   void caseFilesThroughTheLibrary();
   void helpNamesEveryBoxWithItsUnit();
@@ -306,6 +310,54 @@ void ChartsTest::resultFileSavedAgainWithoutCalculating() {
   QFile file(s.answer);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), QByteArray::fromStdString(expected));
+}
+
+// 导出计算书: enabled by a complete run only; the PDF holds the open case's
+// title and the boxes as typed for that run, not as edited since; a folder
+// that does not exist gives the run-time error box and no file.
+void ChartsTest::reportOfTheLastCompleteRun() {
+  WindowSession s;
+  QAction* report = Action(s.window, "ExportReport");
+  QVERIFY(!report->isEnabled());
+  std::map<std::string, CaseTexts> files;
+  files["/cases/c.toml"] =
+      CaseTexts{DefaultInputTexts(), std::string("泵站甲"), std::string("备注")};
+  s.window.SetCaseFileAccess({[&](const std::string& path) { return files.at(path); }, {}});
+  s.window.openCase(QStringLiteral("/cases/c.toml"));
+  Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("30"));
+  s.window.inputForm()->calculate();  // the result file cancelled
+  QVERIFY(report->isEnabled());
+  Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("40"));
+
+  s.answer = s.Path("计算书.pdf");
+  report->trigger();
+  QCOMPARE(s.asked, 2);
+  QCOMPARE(s.request.nameFilters, QStringList{QStringLiteral("PDF 文件 (*.pdf)")});
+  QCOMPARE(FilterSuffix(s.request.nameFilters[0]), QStringLiteral("pdf"));
+  QFile file(s.answer);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QVERIFY(file.readAll().startsWith("%PDF-"));
+  const test::ProcessResult text =
+      test::RunProcess({"/usr/bin/pdftotext", "-enc", "UTF-8", s.answer.toStdString(), "-"});
+  QCOMPARE(text.status, 0);
+  for (const char* expected : {"泵站甲", "备注", "“30”"})
+    QVERIFY2(text.out.find(expected) != std::string::npos, expected);
+  QVERIFY(text.out.find("“40”") == std::string::npos);
+
+  s.answer = s.Path("no such folder/计算书.pdf");
+  QString title, message;
+  {
+    ModalWatchdog watchdog;
+    watchdog.Expect(RecordMessage(&title, &message));
+    report->trigger();
+    QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+  }
+  QVERIFY2(message.startsWith(QStringLiteral("运行时错误 '")), qPrintable(message));
+  QVERIFY(!QFile::exists(s.answer));
+  QVERIFY(!QApplication::overrideCursor());
+
+  s.FailingCalculate();
+  QVERIFY(!report->isEnabled());
 }
 
 // Through an in-memory stand-in for the case-file library: the caption names
