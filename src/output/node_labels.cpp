@@ -9,7 +9,8 @@ namespace {
 
 std::vector<std::string> Labels(int segments, int decimals) {
   std::vector<std::string> labels;
-  for (int k = 0; k <= segments; ++k) labels.push_back(Fixed(double(k) / segments, decimals, NegativeZero::Drop) + "L");
+  for (int k = 0; k <= segments; ++k)
+    labels.push_back(Fixed(double(k) / segments, decimals, NegativeZero::Drop) + "L");
   return labels;
 }
 
