@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "report/report.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -52,10 +53,9 @@ void StudyProgress::Done(std::int64_t done) {
   if (rate > 0) {
     const auto left =
         static_cast<std::int64_t>(std::ceil(static_cast<double>(total_ - done) / rate));
-    char text[64];
-    std::snprintf(text, sizeof text, "%.0f 个/秒  剩余 %lld:%02lld", rate,
-                  static_cast<long long>(left / 60), static_cast<long long>(left % 60));
-    line += text;
+    const std::string leftSeconds = std::to_string(left % 60);
+    line += Fixed(rate, 0, NegativeZero::Drop) + " 个/秒  剩余 " + std::to_string(left / 60) + ":" +
+            (leftSeconds.size() < 2 ? "0" : "") + leftSeconds;
   }
   const int width = DisplayWidth(std::string_view(line).substr(1));
   if (width < width_) line.append(width_ - width, ' ');

@@ -24,7 +24,11 @@ build_and_test() {
   cmake --build --preset "$1"
   ctest --preset "$1"
 }
-stage_format() { bash tools/check-format.sh; }
+# The formatting, and no circle of includes between units.
+stage_format() {
+  bash tools/check-format.sh
+  bash tools/check-includes.sh
+}
 stage_default() { build_and_test default; }
 stage_tidy() { bash tools/tidy.sh build/default; }
 stage_noui() { build_and_test noui; }

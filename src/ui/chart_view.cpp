@@ -109,12 +109,14 @@ void ChartView::mouseMoveEvent(QMouseEvent* event) {
     if (line.x.empty()) continue;
     const std::size_t k = NearestIndex(line.x, x);
     if (text.isEmpty()) {
-      text = Text(data_.xTitle) + QStringLiteral(" ") + QString::number(line.x[k], 'f', 3) +
+      text = Text(data_.xTitle) + QStringLiteral(" ") +
+             QString::fromStdString(Fixed(line.x[k], 3, NegativeZero::Drop)) +
              QStringLiteral("    ") + Text(data_.yTitle) + QStringLiteral("：");
     } else {
       text += QStringLiteral("；");
     }
-    text += Text(line.name) + QStringLiteral(" ") + QString::number(line.y[k], 'f', 3);
+    text += Text(line.name) + QStringLiteral(" ") +
+            QString::fromStdString(Fixed(line.y[k], 3, NegativeZero::Drop));
   }
   emit readOut(text);
 }

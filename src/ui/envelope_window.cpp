@@ -77,7 +77,7 @@ void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const
     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     table->setItem(row, column, item);
   };
-  auto number = [](double v) { return QString::number(v, 'f', 3); };
+  auto number = [](double v) { return QString::fromStdString(Fixed(v, 3, NegativeZero::Drop)); };
   for (int k = 0; k < int(summary.envelope.size()); ++k) {
     const NodeEnvelope& e = summary.envelope[k];
     const ExtremeAt& high = head ? e.highestHead : e.highestVelocity;

@@ -16,6 +16,7 @@
 #include <exception>
 
 #include "cases/case_file.h"
+#include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
 #include "ui/run_error_box.h"
@@ -34,7 +35,8 @@ void CloseOnEscape(QWidget* window) {
 // A figure of the status line: four significant digits, whole numbers from
 // 1000 on.
 QString Figure(double value) {
-  return std::abs(value) >= 1000 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 4);
+  return QString::fromStdString(std::abs(value) >= 1000 ? Fixed(value, 0, NegativeZero::Drop)
+                                                        : SignificantText(value, 4));
 }
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
