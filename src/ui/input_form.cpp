@@ -274,6 +274,7 @@ void InputForm::calculate() {
   RunOutcome outcome;
   CalculateOptions options;
   options.observer = MarchProgress(run_, *progressBar_);
+  options.extras = extras_;
   completed_.reset();
   emit runStarted();
   const InputTexts typed = ReadInputs();

@@ -35,6 +35,10 @@ class InputForm : public QWidget {
   const InputTexts& CompletedInputs() const { return completedTexts_; }
   InputTexts Inputs() const { return ReadInputs(); }
   void SetInputs(const InputTexts& texts);
+  // The pump event and forebay area table every Calculate runs with (those
+  // of the open case file; none by default).
+  void SetModelExtras(const ModelExtras& extras) { extras_ = extras; }
+  const ModelExtras& ModelExtrasInForce() const { return extras_; }
   QLineEdit* InputBox(InputId id) const { return Box(id); }
   QPushButton* CalculateButton() const { return calculateButton_; }
   QPushButton* PlotButton() const { return plotButton_; }
@@ -82,6 +86,7 @@ class InputForm : public QWidget {
   SurgeRun run_;
   std::optional<RunOutcome> completed_;
   InputTexts completedTexts_ = DefaultInputTexts();
+  ModelExtras extras_ = {};
   SaveFileChooser chooseFile_;
 };
 

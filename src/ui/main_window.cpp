@@ -46,13 +46,16 @@ QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLitera
 CaseFileAccess CaseFileLibrary() {
   return {[](const std::string& path) {
             const CaseFile file = ReadCaseFile(path);
-            return CaseTexts{file.texts, file.title, file.notes};
+            ReadModelExtras(file.events);  // a table that cannot be used: not opened
+            return CaseTexts{file.texts, file.title, file.notes, file.design, file.events};
           },
           [](const std::string& path, const CaseTexts& texts) {
             CaseFile file;
             file.texts = texts.texts;
             file.title = texts.title;
             file.notes = texts.notes;
+            file.design = texts.design;
+            file.events = texts.events;
             WriteCaseFile(path, file);
           }};
 }
@@ -311,9 +314,15 @@ void MainWindow::ShowRunPreview() {
   QString limit = std::isfinite(preview->stabilityLimit)
                       ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
                       : tr("无（前池水位不稳定）");
-  runPreview_->setText(tr("时间步长 %1 s　计算历时 %2 s　2L/a %3 s　前池面积稳定下限 %4")
-                           .arg(Figure(preview->timeStep), Figure(preview->duration),
-                                Figure(preview->waveReturn), limit));
+  QString text = tr("时间步长 %1 s　计算历时 %2 s　2L/a %3 s　前池面积稳定下限 %4")
+                     .arg(Figure(preview->timeStep), Figure(preview->duration),
+                          Figure(preview->waveReturn), limit);
+  // A run is not the sixteen boxes alone when the case brings a pump event
+  // or an area table: say so.
+  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce())) {
+    text += QStringLiteral("　") + QString::fromStdString(line);
+  }
+  runPreview_->setText(text);
 }
 
 void MainWindow::UpdateCaseActions() {
@@ -364,7 +373,9 @@ void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
   saved_ = CaseTexts();
+  inputForm_->SetModelExtras({});
   inputForm_->SetInputs(DefaultInputTexts());
+  ShowRunPreview();
   UpdateCaption();
 }
 
@@ -392,7 +403,9 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
+  inputForm_->SetModelExtras(ReadModelExtras(read.events));
   inputForm_->SetInputs(read.texts);
+  ShowRunPreview();
   RememberRecent(path);
   UpdateCaption();
 }
@@ -450,6 +463,7 @@ void MainWindow::exportReport() {
     if (!caseFile_.isEmpty()) {
       report.title = saved_.title;
       report.notes = saved_.notes;
+      report.design = saved_.design;
     }
     report.texts = inputForm_->CompletedInputs();
     report.run = &inputForm_->Run();

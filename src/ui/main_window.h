@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "solver/design_data.h"
+#include "solver/event_texts.h"
 #include "ui/envelope_window.h"
 #include "ui/history_window.h"
 #include "ui/input_form.h"
@@ -27,6 +29,10 @@ struct CaseTexts {
   InputTexts texts = DefaultInputTexts();
   std::string title;
   std::string notes;
+  // Kept as the case file had them and written back on save: the window
+  // runs with the pump event and area table and reports the design data.
+  DesignTexts design = {};
+  EventTexts events = {};
 };
 
 // How case files are read and written. Both may throw: RunError, or any

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <map>
 
+#include "cases/case_file.h"
 #include "output/output.h"
 #include "session.h"
 #include "support/child_process.h"
@@ -98,6 +99,7 @@ class ChartsTest : public QObject {
   void reportOfTheLastCompleteRun();
   void captionAndSaveQuestionOfACaseFile();
   void caseFilesThroughTheLibrary();
+  void caseEventsRunAndStayWithTheCase();
   void helpNamesEveryBoxWithItsUnit();
 };
 
@@ -440,6 +442,40 @@ void ChartsTest::caseFilesThroughTheLibrary() {
   QVERIFY2(text.contains(QStringLiteral("bad.toml")), qPrintable(text));
   QVERIFY(TypedTexts(*s.window.inputForm()) == typed);
   QCOMPARE(s.window.CaseFile(), path);
+}
+
+// A case with a pump ramp and a forebay area table: the window runs with
+// them (another forebay level than the boxes alone), its status line says
+// so, 保存算例 writes them back, and 新建 drops them.
+void ChartsTest::caseEventsRunAndStayWithTheCase() {
+  WindowSession s;
+  const QString path = s.Path("event.toml");
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("[pump]\nramp-time = 30\n[forebay]\narea-table = [[-10, 450], [0, 2700]]\n");
+  file.close();
+
+  s.window.inputForm()->calculate();
+  const float boxesAlone = s.window.inputForm()->Run().Head(6, 1000);
+  s.window.openCase(path);
+  auto* status = s.window.findChild<QLabel*>(QStringLiteral("RunPreview"));
+  QVERIFY(status != nullptr);
+  QVERIFY2(status->text().contains(QStringLiteral("泵流量斜坡")), qPrintable(status->text()));
+  s.window.inputForm()->calculate();
+  QVERIFY(s.window.inputForm()->CompletedRun() != nullptr);
+  QVERIFY(s.window.inputForm()->Run().Head(6, 1000) != boxesAlone);
+
+  Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("1400"));
+  QVERIFY(s.window.saveCase());
+  const CaseFile saved = ReadCaseFile(path.toStdString());
+  QVERIFY(saved.events.rampTime.has_value());
+  QVERIFY(saved.events.areaTable.has_value());
+  QCOMPARE(saved.texts[InputId::StepCount], std::string("1400"));
+
+  s.window.newCase();
+  QVERIFY(!status->text().contains(QStringLiteral("泵流量")));
+  s.window.inputForm()->calculate();
+  QCOMPARE(s.window.inputForm()->Run().Head(6, 1000), boxesAlone);
 }
 
 void ChartsTest::helpNamesEveryBoxWithItsUnit() {
