@@ -34,6 +34,5 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${_kelvane_source}/tools/wine-run.sh")
 set(CMAKE_C_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
 set(CMAKE_CXX_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
 
-# Programs and tests carry their C and C++ run-time (no MinGW DLLs to ship
-# or to find under Wine).
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Programs and tests are linked statically (see KELVANE_SHARED_RUNTIME in the
+# top CMakeLists.txt).

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <stdlib.h>
+#ifdef _WIN32
+#include <process.h>
+#endif
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -14,11 +18,23 @@ namespace kelvane::test {
 class TempDir {
  public:
   explicit TempDir(const std::string& prefix = "kelvane-test") {
+#ifdef _WIN32
+    // No mkdtemp: a name of this process and a counter, taken when the
+    // folder is made (create_directory fails on a name that is there).
+    static std::atomic<unsigned> counter{0};
+    const auto folder = std::filesystem::temp_directory_path();
+    const std::string process = std::to_string(::_getpid());
+    for (;;) {
+      path_ = folder / (prefix + "-" + process + "-" + std::to_string(counter++));
+      if (std::filesystem::create_directory(path_)) break;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
       throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
     }
     path_ = pattern;
+#endif
   }
   ~TempDir() {
     std::error_code ignored;
