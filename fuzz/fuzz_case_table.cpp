@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(error.line() >= 1, "a fault without its line");
     return 0;
   }
-  const std::size_t columns = table.inputs.size();
+  const std::size_t columns = table.items.size();
   Check(columns > 0 && table.values.size() == columns, "no columns");
   Check(table.RowCount() > 0 && table.cells.size() == table.RowCount() * columns, "ragged table");
   for (std::size_t i = 0; i < table.cells.size(); ++i) {
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string written;
   for (std::size_t c = 0; c < columns; ++c) {
-    written += (c ? "," : "") + Quote(kelvane::Field(table.inputs[c]).option);
+    written += (c ? "," : "") + Quote(table.items[c].Option());
   }
   written += "\r\n";
   for (std::size_t r = 0; r < table.RowCount(); ++r) {
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     written += "\n";
   }
   const kelvane::StudyFactor again = kelvane::ReadCaseTable(written);
-  Check(again.inputs == table.inputs && again.values == table.values && again.cells == table.cells,
+  Check(again.items == table.items && again.values == table.values && again.cells == table.cells,
         "written out and read again, the table differs");
   return 0;
 }
