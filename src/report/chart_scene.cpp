@@ -318,16 +318,7 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
   return scene;
 }
 
-// ---------------------------------------------------------------- SVG
-
-namespace {
-
-void Number(std::string& out, double value) {
-  // Two decimals: a hundredth of a pixel, and the same text on every machine.
-  out += Fixed(value, 2, NegativeZero::Drop);
-}
-
-void Escaped(std::string& out, std::string_view text) {
+void AppendXmlEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
       case '&':
@@ -346,6 +337,15 @@ void Escaped(std::string& out, std::string_view text) {
         out += c;
     }
   }
+}
+
+// ---------------------------------------------------------------- SVG
+
+namespace {
+
+void Number(std::string& out, double value) {
+  // Two decimals: a hundredth of a pixel, and the same text on every machine.
+  out += Fixed(value, 2, NegativeZero::Drop);
 }
 
 std::string Colour(unsigned rgb) {
@@ -406,7 +406,7 @@ void Text(std::string& out, const SceneText& text, const char* extra = "") {
   }
   out += extra;
   out += '>';
-  Escaped(out, text.text);
+  AppendXmlEscaped(out, text.text);
   out += "</text>\n";
 }
 
@@ -444,7 +444,7 @@ std::string ChartSvg(const ChartScene& scene) {
     if (!generic) out += '\'';
   }
   out += "\">\n<title>";
-  Escaped(out, scene.title.text);
+  AppendXmlEscaped(out, scene.title.text);
   out += "</title>\n";
   out += "<rect x=\"0\" y=\"0\" width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
   out += "<defs><clipPath id=\"plot\"><rect";

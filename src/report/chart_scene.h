@@ -146,4 +146,8 @@ bool IsSvgPath(std::string_view path);
 // write-then-rename. Throws RunError.
 void SaveChartSvg(const ChartData& data, const std::string& path);
 
+// `text` with &, <, > and " written as XML entities (the SVG's texts, the
+// calculation report's HTML).
+void AppendXmlEscaped(std::string& out, std::string_view text);
+
 }  // namespace kelvane

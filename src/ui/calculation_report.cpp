@@ -38,25 +38,12 @@ QString Q(const std::string& utf8) {
 std::string Html(std::string_view text) {
   std::string out;
   for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\n':
-        out += "<br/>";
-        break;
-      default:
-        // Other control characters would not print; shown as a blank.
-        out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
+    if (c == '\n') {
+      out += "<br/>";
+    } else if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+      out += ' ';  // other control characters would not print
+    } else {
+      AppendXmlEscaped(out, std::string_view(&c, 1));
     }
   }
   return out;
