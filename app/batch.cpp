@@ -25,7 +25,6 @@ namespace kelvane {
 namespace {
 
 constexpr int kExitRunError = 1;
-constexpr int kExitUsage = 2;
 
 // Runs one output; a fault is printed (after wiping the progress line) and
 // counted, and the next output still runs.
@@ -68,6 +67,8 @@ void DrawHistory(const BatchOptions& options, const Images& images, const SurgeR
       ErrorLocation at;
       at.stage = Stage::Chart;
       at.node = node;
+      at.detail = "网格只有 " + std::to_string(run.GridNodes()) + " 个节点（1 至 " +
+                  std::to_string(run.GridNodes()) + "）";
       throw RunError(ErrorCode::SubscriptOutOfRange, at);
     }
   }
@@ -197,7 +198,9 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
     check.forebaySmallestArea =
         SmallestForebayArea(ReadModelExtras(options.events).forebay.areaTable);
   }
-  const std::vector<InputFlag> flags = CheckInputs(options.texts, check);
+  // A study checks the texts of each of its cases (RunStudyCommand).
+  const std::vector<InputFlag> flags =
+      options.study.Active() ? std::vector<InputFlag>{} : CheckInputs(options.texts, check);
   for (const InputFlag& flag : flags) {
     const std::string line = std::string("kelvane: 警告: --") + Field(flag.input).option +
                              " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +

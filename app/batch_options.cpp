@@ -9,6 +9,7 @@
 #include "cases/case_file.h"
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
+#include "solver/number_format.h"
 #include "usage_error.h"
 
 namespace kelvane {
@@ -85,6 +86,10 @@ std::vector<int> ParseNodes(std::string_view value) {
     if (word.empty() || result.ec != std::errc() || result.ptr != word.data() + word.size() ||
         node < 1) {
       throw UsageError("选项 --nodes 的值 " + Quoted(value) + " 不是以逗号分隔的节点号（从 1 起）");
+    }
+    if (std::find(nodes.begin(), nodes.end(), node) != nodes.end()) {
+      throw UsageError("选项 --nodes 的值 " + Quoted(value) + " 中节点 " + std::to_string(node) +
+                       " 出现两次");
     }
     nodes.push_back(node);
     if (comma == value.size()) return nodes;
@@ -169,6 +174,13 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
     if (given.Has(item.Option())) {
       throw UsageError("输入选项 --" + std::string(item.Option()) + " 既给出又扫描");
     }
+  }
+  const StudyLimits& limits = study.limits;
+  if (limits.forebayMaxLevel && limits.forebayMinLevel &&
+      *limits.forebayMaxLevel < *limits.forebayMinLevel) {
+    throw UsageError("--forebay-max-level " + ShortestText(*limits.forebayMaxLevel) +
+                     " 低于 --forebay-min-level " + ShortestText(*limits.forebayMinLevel) +
+                     "，没有水位能同时满足");
   }
   const std::string& summary = options.summary;
   if (!study.csv.empty() && !summary.empty() &&

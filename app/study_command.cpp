@@ -11,8 +11,10 @@
 
 #include "output/write_output.h"
 #include "report/chart_scene.h"
+#include "study/case_warnings.h"
 #include "study/sweep_chart_points.h"
 #include "terminal_progress.h"
+#include "usage_error.h"
 
 namespace kelvane {
 namespace {
@@ -34,7 +36,7 @@ void PrintError(const RunError& error) {
 // case into the tally and the chart. False, with the error printed, when the
 // rows could not be written.
 bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTally& tally,
-              SweepChartPoints& chartPoints) {
+              StudyWarnings& warnings, SweepChartPoints& chartPoints) {
   const std::int64_t total =
       ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
   StudyProgress progress(total, ::isatty(STDERR_FILENO) == 1);
@@ -47,6 +49,7 @@ bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTal
     std::int64_t done = 0;
     RunStudy(study.plan, settings, [&](const CaseResult& result) {
       tally.Add(result);
+      warnings.Add(result);
       if (!study.plot.empty()) chartPoints.Add(result);
       if (write) {
         AppendStudyCsvRow(study.plan, study.limits, result, rows);
@@ -87,9 +90,21 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   settings.shardIndex = study.shardIndex;
   settings.shardCount = study.shardCount;
 
+  // --strict: a warning on any case's text refuses the study before it runs.
+  if (options.strict) {
+    if (const std::optional<FlaggedCase> flagged = FirstFlaggedCase(study.plan, settings)) {
+      std::fputs(("kelvane: --strict: " + FlaggedCaseText(*flagged) + "；不运行研究\n").c_str(),
+                 stderr);
+      return kExitUsage;
+    }
+  }
+
   StudyTally tally(study.plan);
+  StudyWarnings warnings(study.plan, settings);
   SweepChartPoints chartPoints;
-  if (!RunCases(study, settings, tally, chartPoints)) return 1;
+  const bool ran = RunCases(study, settings, tally, warnings, chartPoints);
+  std::fputs(warnings.Text().c_str(), stderr);
+  if (!ran) return 1;
 
   int status = 0;
   if (!study.plot.empty()) {

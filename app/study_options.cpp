@@ -24,9 +24,12 @@ bool ReadWhole(std::string_view text, T& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
+// A level, signed or not ("+2" as a range's bounds may be written).
 double ReadLevel(std::string_view option, std::string_view text) {
+  const std::string_view number =
+      text.starts_with('+') && !text.starts_with("+-") ? text.substr(1) : text;
   double level = 0;
-  if (!ReadWhole(text, level) || !std::isfinite(level))
+  if (!ReadWhole(number, level) || !std::isfinite(level))
     Bad(option, "的值 " + Quoted(text) + " 不是数");
   return level;
 }
@@ -71,7 +74,7 @@ void TakeValue(std::string_view name, std::string_view value, StudyCommand& stud
     if (value.empty()) Bad(name, "缺少文件名");
     study.csv = value;
   } else if (name == "sweep-plot") {
-    if (!IsPngOrSvgName(value)) Bad(name, "的文件名应以 .png 或 .svg 结尾");
+    if (!IsPngOrSvgName(value)) Bad(name, "的文件名应以 .png 或 .svg 结尾：" + Quoted(value));
     study.plot = value;
   } else if (name == "forebay-max-level") {
     study.limits.forebayMaxLevel = ReadLevel(name, value);

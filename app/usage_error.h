@@ -5,6 +5,9 @@
 
 namespace kelvane {
 
+// The batch mode's exit status for a usage error (--strict's warnings too).
+constexpr int kExitUsage = 2;
+
 // An unknown option, a missing or empty value, a repeated option, an output
 // this build cannot make, a case file that cannot be read (with its file and
 // line). The message is short, UTF-8, without the program name.

@@ -79,7 +79,7 @@ CheckRow ForebayRow(CheckKind kind, const ExtremeAt& extreme, double limit, bool
   row.kind = kind;
   row.limit = float(limit);
   row.value = extreme.value;
-  row.pass = atMost ? row.value <= row.limit : row.value >= row.limit;
+  row.pass = LevelWithin(row.value, limit, atMost);
   row.node = c.summary.nodes;
   row.step = extreme.step;
   if (!row.pass) row.failingNodes = {row.node};
@@ -98,7 +98,7 @@ CheckRow CulvertRow(CheckKind kind, ExtremeAt NodeEnvelope::*of, LimitAt limitAt
   for (int node = 1; node <= c.summary.nodes; ++node) {
     const ExtremeAt& extreme = c.summary.envelope[node - 1].*of;
     const float limit = float(limitAt(node));
-    const bool pass = atMost ? extreme.value <= limit : extreme.value >= limit;
+    const bool pass = LevelWithin(extreme.value, limit, atMost);
     if (!pass) row.failingNodes.push_back(node);
     const double margin =
         atMost ? double(limit) - double(extreme.value) : double(extreme.value) - double(limit);
@@ -175,6 +175,11 @@ double SoffitAt(const DesignData& data, int node, int reaches) {
   const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
   const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
   return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
+}
+
+bool LevelWithin(float level, double limit, bool atMost) {
+  const float rounded = float(limit);
+  return atMost ? level <= rounded : level >= rounded;
 }
 
 std::optional<double> ForebayHighestAllowed(const DesignData& data) {

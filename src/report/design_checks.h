@@ -89,6 +89,11 @@ std::vector<CheckKind> ChecksGiven(const DesignData& data);
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                               const SurgeRun& run, const RunOutcome& outcome);
 
+// Whether a level keeps to a limit: at most `limit` (atMost) or at least it.
+// Levels are singles, so the limit is rounded to single and the two compare
+// at the levels' own precision: a level that prints as the limit meets it.
+bool LevelWithin(float level, double limit, bool atMost);
+
 // The highest forebay level allowed: the wall top less the freeboard (none
 // when not given); nullopt without a wall top.
 std::optional<double> ForebayHighestAllowed(const DesignData& data);

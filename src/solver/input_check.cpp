@@ -126,7 +126,8 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
     }
     const double area = options.forebaySmallestArea.value_or(v);
     if (id == InputId::ForebayArea && area > 0) {
-      const std::optional<double> limit = StabilityLimit(texts);
+      const std::optional<double> limit =
+          options.forebayStabilityLimit ? options.forebayStabilityLimit : StabilityLimit(texts);
       if (limit && std::isfinite(*limit) && area < *limit) {
         flag.reasons.push_back(InputFlagReason::BelowForebayStabilityLimit);
         flag.bound = *limit;

@@ -45,6 +45,10 @@ struct InputCheckOptions {
   // With a forebay level–area table: its smallest area (m²), which the
   // stability check of 前池水面面积 takes in place of the box's value.
   std::optional<double> forebaySmallestArea = std::nullopt;
+  // The forebay stability limit (m²) of the run the texts give, when the
+  // caller has run them already (a study's case): the check then needs no
+  // steady state of its own.
+  std::optional<double> forebayStabilityLimit = std::nullopt;
 };
 
 // The flagged boxes, in box order; none for texts that are all read whole

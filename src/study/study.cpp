@@ -8,6 +8,9 @@
 #include <mutex>
 #include <thread>
 
+#include "solver/stability.h"
+#include "study/case_warnings.h"
+
 namespace kelvane {
 namespace {
 
@@ -186,8 +189,12 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     outcome = Calculate(texts, run, options);
   } catch (...) {
     SetError(result, CurrentExceptionAsRunError(Stage::Program));
+    result.flags = CaseInputFlags(texts, settings);
     return result;
   }
+  // The input check takes the stability limit of the run just made.
+  result.flags = CaseInputFlags(texts, settings,
+                                ForebayStabilityLimit(outcome.parameters, outcome.coefficients));
   try {
     const RunSummary summary = summarizer.Summary(run, outcome);
     result.extremes = ExtremesOf(summary, run);
@@ -208,10 +215,12 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
   }
   const StudyLimits& limits = settings.limits;
   if (limits.forebayMaxLevel) {
-    result.passMax = double(result.extremes->forebayHighest.value) <= *limits.forebayMaxLevel;
+    result.passMax =
+        LevelWithin(result.extremes->forebayHighest.value, *limits.forebayMaxLevel, true);
   }
   if (limits.forebayMinLevel) {
-    result.passMin = double(result.extremes->forebayLowest.value) >= *limits.forebayMinLevel;
+    result.passMin =
+        LevelWithin(result.extremes->forebayLowest.value, *limits.forebayMinLevel, false);
   }
   return result;
 }

@@ -13,10 +13,13 @@
 
 #include "report/design_checks.h"
 #include "report/report.h"
+#include "solver/input_check.h"
 #include "study/study_plan.h"
 
 namespace kelvane {
 
+// Each compared at the levels' precision (LevelWithin): the limit rounded to
+// single.
 struct StudyLimits {
   std::optional<double> forebayMaxLevel;  // m, passes when the highest level <= it
   std::optional<double> forebayMinLevel;  // m, passes when the lowest level >= it
@@ -68,6 +71,9 @@ struct CaseResult {
     int firstFailingNode = 0;
   };
   std::vector<Check> checks;
+  // The input check's flags of the case's texts (as a single run checks
+  // them); the CSV's `warnings` counts them.
+  std::vector<InputFlag> flags;
 
   // Complete, and within every limit and check given.
   bool Passed() const {
@@ -107,9 +113,10 @@ std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::in
 // then pass_forebay_max_level and pass_forebay_min_level for the limits
 // given, then per design check of the study pass_<check> (forebay_highest,
 // forebay_lowest, culvert_full, vacuum, design_pressure) and, along the
-// culvert, <check>_first_failing_node; one row per case. Numbers are the shortest text that reads
-// back to the same single; cells with a comma, quote or line break are quoted; a value a failed
-// case lacks is empty. LF line ends.
+// culvert, <check>_first_failing_node, and last `warnings` (the number of
+// options whose text the input check flags); one row per case. Numbers are the shortest text that
+// reads back to the same single; cells with a comma, quote or line break are quoted; a value a
+// failed case lacks is empty. LF line ends.
 std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
                            const std::vector<CheckKind>& checks = {});
 void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& result,

@@ -74,7 +74,7 @@ std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
     out += std::string(",pass_") + CheckKey(kind);
     if (AlongCulvert(kind)) out += std::string(",") + CheckKey(kind) + "_first_failing_node";
   }
-  out += '\n';
+  out += ",warnings\n";
   return out;
 }
 
@@ -114,7 +114,7 @@ void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const C
     out += ',';
     if (check.firstFailingNode > 0) out += std::to_string(check.firstFailingNode);
   }
-  out += '\n';
+  out += ',' + std::to_string(r.flags.size()) + '\n';
 }
 
 }  // namespace kelvane

@@ -200,6 +200,31 @@ class CsvRows {
   std::vector<Row> rows_;
 };
 
+// The option a name that is not one may mean: the same letters in another
+// case, '_' for '-' ("Forebay_Area" for forebay-area); none when no option
+// is spelt so.
+std::optional<std::string> KnownSpelling(std::string_view name) {
+  auto folded = [](std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = c == '_' ? '-' : c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return out;
+  };
+  const std::string wanted = folded(name);
+  for (const InputField& field : InputFields()) {
+    if (wanted == folded(field.option)) return field.option;
+  }
+  for (const DesignField& field : DesignFields()) {
+    if (wanted == folded(field.option)) return field.option;
+  }
+  return std::nullopt;
+}
+
+// "“NAME” 不是输入选项", with the option it may mean or an example.
+std::string UnknownOptionText(std::string_view name) {
+  const std::optional<std::string> known = KnownSpelling(name);
+  return Quoted(name) + " 不是输入选项（" + (known ? "应写作 " + *known : "如 forebay-area") + "）";
+}
+
 }  // namespace
 
 const char* StudyItem::Option() const {
@@ -226,6 +251,9 @@ StudyFactor ParseSweep(std::string_view sweepText) {
   const std::size_t equals = sweepText.find('=');
   const std::string_view option = sweepText.substr(0, equals);
   const std::optional<StudyItem> swept = StudyItemByOption(option);
+  if (equals != std::string_view::npos && !swept && !option.empty()) {
+    throw StudyInputError("--sweep 的 " + UnknownOptionText(option));
+  }
   if (equals == std::string_view::npos || !swept) {
     throw StudyInputError(
         "--sweep 须写作 输入选项=起点:终点:步长 或 输入选项=文本1,文本2,...，而不是 " +
@@ -282,8 +310,7 @@ StudyFactor ReadCaseTable(std::string_view csv) {
                                  : cell.substr(first, cell.find_last_not_of(" \t") + 1 - first);
     const std::optional<StudyItem> item = StudyItemByOption(name);
     if (!item) {
-      throw StudyInputError("表头 " + Quoted(name) + " 不是输入选项（如 forebay-area）",
-                            header.line);
+      throw StudyInputError("表头 " + UnknownOptionText(name), header.line);
     }
     if (std::find(factor.items.begin(), factor.items.end(), *item) != factor.items.end()) {
       throw StudyInputError("表头 " + Quoted(name) + " 出现两次", header.line);

@@ -62,7 +62,9 @@ ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limi
   if (limits.forebayMinLevel) {
     input.limits.push_back({"前池最低水位限值", *limits.forebayMinLevel});
   }
-  return SweepChart(input);
+  ChartData chart = SweepChart(input);
+  if (points_.empty()) chart.note = "所有案例均未算成，没有可画的点";
+  return chart;
 }
 
 }  // namespace kelvane

@@ -120,7 +120,8 @@ TEST_F(SweepProcess, SampledRowsEqualSingleBatchRunsOfTheSameTexts) {
       "--sweep final-pump-discharge=0,20,41.6 --sweep segment-count=1,5,x --jobs 2 "
       "--sweep-csv - --summary report.txt");
   ASSERT_EQ(study.status, 0) << study.err;
-  EXPECT_EQ(study.err, "");
+  for (const std::string& line : Split(study.err, '\n'))
+    EXPECT_TRUE(line.empty() || line.starts_with("kelvane: 警告: 案例 ")) << line;
   const std::vector<std::string> lines = Split(study.out, '\n');
   ASSERT_EQ(lines.size(), 1 + 63 + 1u);
 
@@ -139,6 +140,11 @@ TEST_F(SweepProcess, SampledRowsEqualSingleBatchRunsOfTheSameTexts) {
     ProcessResult single =
         Shell("$KELVANE --batch --forebay-area " + row[1] + " --final-pump-discharge " + row[2] +
               " --segment-count " + row[3] + " --csv -");
+    // The row's warnings: the single run's warning lines, one per option.
+    std::size_t warned = 0;
+    for (const std::string& line : Split(single.err, '\n'))
+      warned += line.starts_with("kelvane: 警告: ");
+    EXPECT_EQ(row.back(), std::to_string(warned));
     if (single.status != 0) {
       ++failed;
       ASSERT_EQ(single.status, 1);
@@ -155,7 +161,7 @@ TEST_F(SweepProcess, SampledRowsEqualSingleBatchRunsOfTheSameTexts) {
     EXPECT_EQ(row[4], "0");
     EXPECT_EQ(row[5], "");
     const std::vector<std::string> expected = ExtremesFromSteps(single.out);
-    EXPECT_EQ(std::vector<std::string>(row.begin() + 6, row.end()), expected);
+    EXPECT_EQ(std::vector<std::string>(row.begin() + 6, row.end() - 1), expected);
   }
   EXPECT_GT(failed, 0);
   EXPECT_LT(failed, 8);
@@ -169,8 +175,33 @@ TEST_F(SweepProcess, TheSameBytesForOneAndTwoJobs) {
   ProcessResult two = Shell(study + "--jobs 2 --sweep-csv two.csv");
   ASSERT_EQ(two.status, 0);
   EXPECT_EQ(ReadFile(dir_ / "two.csv"), ReadFile(dir_ / "one.csv"));
-  EXPECT_EQ(two.err, ReadFile(dir_ / "one.txt"));  // the report goes to standard error
+  // The report goes to standard error, after the cases' input warnings.
+  EXPECT_TRUE(two.err.ends_with("）\n" + ReadFile(dir_ / "one.txt"))) << two.err;
   EXPECT_NE(two.err.find("运行失败        3\n"), std::string::npos) << two.err;
+}
+
+// A case table's "1,287.414" is read as 1 m² as a box reads it, and said so
+// with the case; --strict refuses such a study before any case runs.
+TEST_F(SweepProcess, FlaggedCaseTextsAreToldAndStrictRefusesTheStudy) {
+  std::ofstream(dir_ / "cases.csv") << "forebay-area\n\"1,287.414\"\n1287.414\n";
+  ProcessResult told =
+      Shell("$KELVANE --batch --cases cases.csv --sweep-csv s.csv --summary r.txt");
+  ASSERT_EQ(told.status, 0) << told.err;
+  EXPECT_EQ(told.err,
+            "kelvane: 警告: 案例 1 的 --forebay-area “1,287.414” 读作 1：从 “,287.414” 起未读入\n");
+  const std::vector<std::string> lines = Split(ReadFile(dir_ / "s.csv"), '\n');
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(lines[1].ends_with(",1")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0")) << lines[2];
+
+  ProcessResult strict =
+      Shell("$KELVANE --batch --strict --cases cases.csv --sweep-csv t.csv --summary u.txt");
+  EXPECT_EQ(strict.status, 2);
+  EXPECT_EQ(strict.err,
+            "kelvane: --strict: 案例 1 的 --forebay-area “1,287.414” 读作 1：从 “,287.414” "
+            "起未读入；不运行研究\n");
+  EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
+  EXPECT_FALSE(fs::exists(dir_ / "u.txt"));
 }
 
 // The README's recipe for joining the shards of a job array.
@@ -305,7 +336,8 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
   ASSERT_EQ(lines.size(), 5u);  // the header, three cases, the end of the last line
   const std::vector<std::string> header = Split(lines[0], ',');
   ASSERT_EQ(header[1], "culvert-height");
-  const std::vector<std::string> checkColumns(header.end() - 5, header.end());
+  EXPECT_EQ(header.back(), "warnings");
+  const std::vector<std::string> checkColumns(header.end() - 6, header.end() - 1);
   EXPECT_EQ(checkColumns, (std::vector<std::string>{"pass_forebay_highest", "pass_culvert_full",
                                                     "culvert_full_first_failing_node",
                                                     "pass_vacuum", "vacuum_first_failing_node"}));
@@ -321,7 +353,7 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
     const std::vector<std::string> expected{CheckOf(single.out, "前池最高水位", "").pass, full.pass,
                                             full.firstFailingNode, vacuum.pass,
                                             vacuum.firstFailingNode};
-    EXPECT_EQ(std::vector<std::string>(cells.end() - 5, cells.end()), expected);
+    EXPECT_EQ(std::vector<std::string>(cells.end() - 6, cells.end() - 1), expected);
     verdicts.insert(full.pass + vacuum.pass);
   }
   // The three heights: full and no separation, drained, drained and separated.
@@ -338,8 +370,8 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
   lines = Split(r.out, '\n');
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_TRUE(lines[0].starts_with("case,culvert-height,forebay-wall-top,status,")) << lines[0];
-  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,")) << lines[1];
-  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,")) << lines[2];
+  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,,0")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,,0")) << lines[2];
 }
 
 }  // namespace

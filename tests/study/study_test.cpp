@@ -174,8 +174,8 @@ TEST(Study, AFailingCaseIsARowWithItsErrorAndEmptyValues) {
     EXPECT_EQ(cells[3], status);
     EXPECT_EQ(cells[4], error);
     const bool failed = status != "0";
-    for (std::size_t c = 5; c < columns; ++c) {
-      if (c == 10) continue;  // the reversal time may be empty either way
+    for (std::size_t c = 5; c + 1 < columns; ++c) {  // the warnings last, every case has them
+      if (c == 10) continue;                         // the reversal time may be empty either way
       EXPECT_EQ(cells[c].empty(), failed) << "column " << c;
     }
   }
@@ -265,16 +265,6 @@ TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
   EXPECT_EQ(tally.Passed(), 17);
   EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{2, 3, 4, 5, 6}));
   EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{}));
-
-  // A level exactly at the crest passes; a hair above it does not.
-  const float peak = results[7].extremes->forebayHighest.value;
-  for (auto [limit, passes] :
-       {std::pair{double(peak), true}, {std::nextafter(double(peak), -10.0), false}}) {
-    settings.limits = {limit, std::nullopt};
-    const CaseResult r = RunCase(plan, settings, 8);
-    EXPECT_EQ(r.passMax, passes);
-    EXPECT_FALSE(r.passMin.has_value());
-  }
 
   const std::string report = StudyReportText(plan, StudySettings{.limits = {-2.0, -6.0}}, tally);
   EXPECT_NE(report.find("运行失败              3\n"), std::string::npos) << report;

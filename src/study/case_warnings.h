@@ -1,0 +1,71 @@
+// The input check of a study's cases: each case's texts get the check a
+// single batch run gets (CheckInputs), and the study's warnings are told per
+// option and kind of warning, by their first cases and a count, however
+// many cases there are. Qt-free; prints nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "solver/input_check.h"
+#include "study/study.h"
+
+namespace kelvane {
+
+// The flags of a case's texts, checked as a single run that writes no
+// results table checks them. `stabilityLimit`: the forebay stability limit
+// of the case's run when it ran already (m²); none to have it computed.
+std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettings& settings,
+                                      std::optional<double> stabilityLimit = std::nullopt);
+
+// A case of the shard and one of its flags.
+struct FlaggedCase {
+  std::int64_t number = 0;
+  InputFlag flag;
+  std::string text;  // the box's text in that case
+};
+
+// The first case of the shard (in case order) whose texts are flagged, and
+// its first flag; none when every case is clean. Checks the cases without
+// running them: --strict refuses a study before its first case.
+std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings);
+
+// A flagged case on one line: "案例 2 的 --forebay-area “1,287.414” 读作 1：
+// 从 “,287.414” 起未读入" (the flag's every reason).
+std::string FlaggedCaseText(const FlaggedCase& flagged);
+
+// The warnings of a study, gathered row by row: per option and kind of
+// warning, the first kFirstCases cases and how many there are.
+class StudyWarnings {
+ public:
+  static constexpr std::size_t kFirstCases = 3;
+
+  // `plan` and `settings` give the texts of the first case of each kind.
+  StudyWarnings(const StudyPlan& plan, const StudySettings& settings)
+      : plan_(plan), settings_(settings) {}
+  void Add(const CaseResult& result);
+  // The number of cases with at least one warning.
+  std::int64_t FlaggedCases() const { return flaggedCases_; }
+  // One line per option and kind (option order, then kind): the first
+  // case's warning, and when more cases have it, their count and the first
+  // case numbers. UTF-8, LF line ends, each line starting "kelvane: 警告: ".
+  std::string Text() const;
+
+ private:
+  struct Kind {
+    std::int64_t count = 0;
+    std::array<std::int64_t, kFirstCases> first{};
+    InputFlag flag;  // of the first case, its reason alone
+  };
+  const StudyPlan& plan_;
+  const StudySettings& settings_;
+  std::map<std::pair<InputId, InputFlagReason>, Kind> kinds_;
+  std::int64_t flaggedCases_ = 0;
+};
+
+}  // namespace kelvane
