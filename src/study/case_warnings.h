@@ -17,12 +17,6 @@
 
 namespace kelvane {
 
-// The flags of a case's texts, checked as a single run that writes no
-// results table checks them. `stabilityLimit`: the forebay stability limit
-// of the case's run when it ran already (m²); none to have it computed.
-std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettings& settings,
-                                      std::optional<double> stabilityLimit = std::nullopt);
-
 // A case of the shard and one of its flags.
 struct FlaggedCase {
   std::int64_t number = 0;

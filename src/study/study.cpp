@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "solver/stability.h"
-#include "study/case_warnings.h"
 
 namespace kelvane {
 namespace {

@@ -94,6 +94,13 @@ std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& s
 // design checks of its summary. A fault is the row's error.
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
 
+// The flags of a case's texts, checked as a single run that writes no
+// results table checks them (case_warnings.cpp). `stabilityLimit`: the forebay
+// stability limit of the case's run when it ran already (m²); none to have it
+// computed.
+std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettings& settings,
+                                      std::optional<double> stabilityLimit = std::nullopt);
+
 // Receives the rows in ascending case order, one call at a time (from any of
 // the study's threads). A throw ends the study and is rethrown by RunStudy.
 using CaseSink = std::function<void(const CaseResult&)>;
