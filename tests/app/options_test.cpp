@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "batch_options.h"
-#include "usage_error.h"
-
 namespace kelvane {
 namespace {
 
@@ -131,41 +128,6 @@ TEST(CommandLine, HelpListsTheDesignItemsInTheirOwnGroup) {
     EXPECT_LT(at, outputs) << field.option;
     const std::string line = help.substr(at + 1, help.find('\n', at + 1) - at - 1);
     EXPECT_TRUE(line.ends_with(std::string(field.caption) + " (" + field.unit + ")")) << line;
-  }
-}
-
-// What the command line takes and refuses of a study's limits and names,
-// and of --nodes: each refusal says what is wrong in its own words.
-TEST(CommandLine, StudyLimitsAndNamesAreTakenOrRefusedWithTheReason) {
-  struct Row {
-    std::vector<std::string> args;
-    std::string refusal;  // a part of the usage error; empty: taken
-  };
-  const Row rows[] = {
-      {{"--sweep", "forebay-area=600", "--forebay-max-level", "+2", "--forebay-min-level", "+-1"},
-       "“+-1” 不是数"},
-      {{"--sweep", "forebay-area=600", "--forebay-max-level", "+2", "--forebay-min-level", "2"},
-       ""},
-      {{"--sweep", "forebay-area=600", "--forebay-max-level", "-6", "--forebay-min-level", "-2"},
-       "--forebay-max-level -6 低于 --forebay-min-level -2"},
-      {{"--sweep", "Forebay-area=600"}, "“Forebay-area” 不是输入选项（应写作 forebay-area）"},
-      {{"--sweep", "culvert_height=1"}, "（应写作 culvert-height）"},
-      {{"--sweep", "forebay-are=600"}, "“forebay-are” 不是输入选项（如 forebay-area）"},
-      {{"--sweep", "forebay-area=600", "--sweep-plot", "s.jpg"}, "结尾：“s.jpg”"},
-      {{"--history-plot", "h.svg", "--nodes", "1,6,1"}, "“1,6,1” 中节点 1 出现两次"},
-  };
-  for (const Row& row : rows) {
-    std::vector<std::string> args = row.args;
-    args.insert(args.begin(), "--batch");
-    SCOPED_TRACE(args[2]);
-    try {
-      const BatchOptions options = ParseBatchOptions(Split(args));
-      EXPECT_EQ(row.refusal, "");
-      EXPECT_EQ(options.study.limits.forebayMaxLevel, 2.0);
-    } catch (const UsageError& error) {
-      EXPECT_NE(row.refusal, "") << error.what();
-      EXPECT_NE(std::string(error.what()).find(row.refusal), std::string::npos) << error.what();
-    }
   }
 }
 

@@ -13,7 +13,6 @@
 #include "solver/number_format.h"
 #include "study/case_warnings.h"
 #include "study/study.h"
-#include "study/sweep_chart_points.h"
 
 namespace kelvane {
 namespace {
@@ -112,10 +111,6 @@ TEST(CaseValues, TheFirstFlaggedCaseOfTheShard) {
     const std::optional<FlaggedCase> flagged = FirstFlaggedCase(plan, settings);
     EXPECT_EQ(flagged ? flagged->number : 0, row.first);
   }
-  const std::optional<FlaggedCase> flagged = FirstFlaggedCase(plan, StudySettings{});
-  ASSERT_TRUE(flagged);
-  EXPECT_EQ(FlaggedCaseText(*flagged),
-            "案例 3 的 --forebay-area “abc” 读作 0：没有读到数字；应大于 0");
 }
 
 // Levels are singles: a limit is met by a level that the CSV prints as the
@@ -155,18 +150,6 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
     EXPECT_EQ(r.passMax, row.passes);
     EXPECT_EQ(r.passMin, row.passes);
   }
-}
-
-// A chart of a study whose every case failed says so instead of drawing
-// empty axes.
-TEST(SweepChart, NoCompleteCaseIsANote) {
-  StudyPlan plan;
-  plan.Add(ParseSweep("culvert-area=0,600"));
-  SweepChartPoints points;
-  points.Add(RunCase(plan, StudySettings{}, 1));
-  EXPECT_EQ(points.Chart(plan, {}).note, "所有案例均未算成，没有可画的点");
-  points.Add(RunCase(plan, StudySettings{}, 2));
-  EXPECT_EQ(points.Chart(plan, {}).note, "");
 }
 
 }  // namespace
