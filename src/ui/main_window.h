@@ -84,8 +84,12 @@ class MainWindow : public QMainWindow {
   void showResults();   // "结果查询"
   void showHistory();   // "过程线…"
   void showEnvelope();  // "包络线…"
-  void showHelp();      // "使用说明"
-  void showAbout();     // "关于 Kelvane"
+  // "工况": the pump event and the forebay table every Calculate runs with;
+  // 确定 puts the dialog's in force, 取消 leaves them.
+  void editPumpEvent();     // "泵流量过程…"
+  void editForebayTable();  // "前池水位–面积…"
+  void showHelp();          // "使用说明"
+  void showAbout();         // "关于 Kelvane"
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -110,6 +114,8 @@ class MainWindow : public QMainWindow {
   // as last read or written or, with none open, from the default texts;
   // false when the user cancels (or saving fails).
   bool MaybeSave();
+  // Puts `events` in force: the runs, the status line, the caption.
+  void SetEvents(const EventTexts& events);
   void ShowFailure(const QString& message);
 
   InputForm* inputForm_;
@@ -126,7 +132,8 @@ class MainWindow : public QMainWindow {
   CaseFileAccess cases_;
 
   QString caseFile_;
-  CaseTexts saved_;  // the open case file as last read or written; else the defaults
+  CaseTexts saved_;    // the open case file as last read or written; else the defaults
+  EventTexts events_;  // the pump event and forebay table in force, as typed
   bool runComplete_ = false;
 
   QAction* newAction_;

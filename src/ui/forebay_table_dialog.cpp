@@ -1,0 +1,108 @@
+#include "ui/forebay_table_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "report/event_chart.h"
+#include "solver/number_format.h"
+#include "solver/run_preview.h"
+
+namespace kelvane::ui {
+
+ForebayTableDialog::ForebayTableDialog(const EventTexts& events, const InputTexts& inputs,
+                                       QWidget* parent)
+    : QDialog(parent), events_(events) {
+  setObjectName(QStringLiteral("ForebayTableDialog"));
+  setWindowTitle(tr("前池水位–面积"));
+  if (const std::optional<RunPreview> preview = PreviewRun(inputs);
+      preview && std::isfinite(preview->stabilityLimit))
+    limit_ = preview->stabilityLimit;
+  boxArea_ = QString::fromStdString(inputs[InputId::ForebayArea]);
+
+  table_ = new EventTable(EventField::ForebayAreaTable, this);
+  table_->setObjectName(QStringLiteral("ForebayAreaTable"));
+  table_->setMinimumWidth(300);
+  auto* note = new QLabel(tr("水位须逐行升高，面积大于 0；表内按线性插值，表外取两端的面积。"
+                             "每个时段按上一时段的前池水位取面积。"),
+                          this);
+  note->setWordWrap(true);
+  note->setMaximumWidth(300);
+
+  preview_ = new ChartView(this);
+  preview_->setObjectName(QStringLiteral("ForebayPreview"));
+  preview_->setMinimumSize(460, 320);
+  summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("TableSummary"));
+  summary_->setWordWrap(true);
+
+  auto* buttons = new QDialogButtonBox(this);
+  ok_ = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
+  ok_->setObjectName(QStringLiteral("OkButton"));
+  QPushButton* cancel = buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("CancelButton"));
+  QPushButton* clear = buttons->addButton(tr("清除"), QDialogButtonBox::ResetRole);
+  clear->setObjectName(QStringLiteral("ClearButton"));
+  clear->setToolTip(tr("去掉水位–面积表：前池面积取输入框的常数"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(clear, &QPushButton::clicked, this, &ForebayTableDialog::clearTable);
+
+  auto* left = new QVBoxLayout();
+  left->addWidget(table_, 1);
+  left->addWidget(note);
+  auto* right = new QVBoxLayout();
+  right->addWidget(preview_, 1);
+  right->addWidget(summary_);
+  auto* columns = new QHBoxLayout();
+  columns->addLayout(left, 0);
+  columns->addLayout(right, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(columns, 1);
+  layout->addWidget(buttons);
+
+  if (events.areaTable) table_->SetRows(*events.areaTable);
+  connect(table_, &EventTable::changed, this, &ForebayTableDialog::Update);
+  Update();
+}
+
+EventTexts ForebayTableDialog::Events() const {
+  EventTexts out = events_;
+  out.areaTable.reset();
+  if (TextTable rows = table_->Rows(); !rows.empty()) out.areaTable = std::move(rows);
+  return out;
+}
+
+void ForebayTableDialog::clearTable() {
+  table_->SetRows({});
+  events_.areaTable.reset();
+  accept();
+}
+
+void ForebayTableDialog::Update() {
+  const bool good = table_->Faults().empty();
+  ok_->setEnabled(good);
+  if (!good) {
+    preview_->ClearData(table_->Message()->text());
+    summary_->setText(tr("有不能使用的行（浅黄色），见其提示"));
+    return;
+  }
+  const TextTable rows = table_->Rows();
+  const std::vector<ForebayPoint> points =
+      rows.empty() ? std::vector<ForebayPoint>() : ReadForebayAreaTable(rows);
+  preview_->SetData(ForebayAreaChart(points, limit_));
+  QStringList lines;
+  ModelExtras extras;
+  extras.forebay.areaTable = points;
+  for (const std::string& line : ModelExtrasLines(extras)) lines << QString::fromStdString(line);
+  if (lines.isEmpty()) lines << tr("无水位–面积表：前池面积取输入框的 %1 m²").arg(boxArea_);
+  if (limit_) {
+    lines << tr("前池面积稳定下限 %1 m²").arg(QString::fromStdString(SignificantText(*limit_, 4)));
+    if (!points.empty() && SmallestForebayArea(points) < *limit_)
+      lines << tr("表中最小面积低于稳定下限：前池水位可能振荡发散");
+  }
+  summary_->setText(lines.join(QLatin1Char('\n')));
+}
+
+}  // namespace kelvane::ui
