@@ -7,6 +7,7 @@ namespace kelvane {
 namespace {
 
 constexpr int kRampIntervals = 100;
+constexpr double kLeadIn = 20;  // the lead-in is this part of the time shown
 
 void Add(ChartLine& line, double x, double y) {
   line.x.push_back(x);
@@ -43,6 +44,10 @@ ChartData PumpDischargeChart(const PumpEvent& event, double steady, float final,
   }
   if (std::isfinite(until) && until > end) end = until;
   if (end > line.x.back()) Add(line, end, line.y.back());
+  // The steady discharge a little before time 0, so that a change at time 0
+  // stands clear of the axis.
+  line.x.insert(line.x.begin(), -end / kLeadIn);
+  line.y.insert(line.y.begin(), steady);
   chart.lines.push_back(std::move(line));
   return chart;
 }

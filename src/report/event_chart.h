@@ -11,8 +11,9 @@
 namespace kelvane {
 
 // The pump discharge Q(t) of `event` from time 0 (the first march step) to
-// `until` s, or on to the end of the ramp or the last point when later:
-// `steady` (Q0) before the change, the sudden change as a jump at time 0, a
+// `until` s, or on to the end of the ramp or the last point when later, led
+// in by the steady discharge `steady` (Q0) over a twentieth of that before
+// time 0: the sudden change as a jump at time 0, a
 // ramp at 100 equal intervals, a schedule (or a unit sequence's) as its
 // points with the steady discharge before the first (a jump as two points at
 // one time) and its last value after the last.

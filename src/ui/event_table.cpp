@@ -20,6 +20,14 @@ constexpr int kColumns = 2;
 
 bool BlankText(const QString& text) { return text.trimmed().isEmpty(); }
 
+// Where, then what: two short lines.
+QString FaultToolTip(const ErrorLocation& fault) {
+  const QString text = FaultText(fault);
+  const qsizetype colon = text.indexOf(QStringLiteral("："));
+  if (colon < 0) return FlagToolTip({text});
+  return FlagToolTip({text.left(colon), text.mid(colon + 1)});
+}
+
 }  // namespace
 
 QString FaultText(const ErrorLocation& fault) {
@@ -61,6 +69,10 @@ EventTable::EventTable(EventField field, QWidget* parent) : QWidget(parent), fie
   message_ = new QLabel(this);
   message_->setObjectName(QStringLiteral("TableMessage"));
   message_->setWordWrap(true);
+  message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Room for two lines whether or not a fault is shown, so that nothing
+  // moves under the pointer as rows turn bad and good.
+  message_->setMinimumHeight(2 * message_->fontMetrics().lineSpacing());
 
   auto* buttons = new QHBoxLayout();
   buttons->addWidget(add_);
@@ -123,7 +135,7 @@ void EventTable::Check() {
   for (int r = 0; r < table_->rowCount(); ++r) {
     const auto fault = std::find_if(faults_.begin(), faults_.end(),
                                     [r](const ErrorLocation& f) { return f.row == r + 1; });
-    const QString tip = fault == faults_.end() ? QString() : FlagToolTip({FaultText(*fault)});
+    const QString tip = fault == faults_.end() ? QString() : FaultToolTip(*fault);
     for (int column = 0; column < kColumns; ++column) {
       QTableWidgetItem* item = table_->item(r, column);
       if (!item) table_->setItem(r, column, item = new QTableWidgetItem());
@@ -139,8 +151,11 @@ void EventTable::Check() {
 void EventTable::addRow() {
   const int at = table_->currentRow() >= 0 ? table_->currentRow() + 1 : table_->rowCount();
   InsertRows(at, 1);
-  table_->setCurrentCell(at, 0);
   Check();
+  // Ready for typing: the new row's first cell open.
+  table_->setFocus();
+  table_->setCurrentCell(at, 0);
+  table_->editItem(table_->item(at, 0));
 }
 
 void EventTable::removeRows() {

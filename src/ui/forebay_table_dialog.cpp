@@ -36,6 +36,8 @@ ForebayTableDialog::ForebayTableDialog(const EventTexts& events, const InputText
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("TableSummary"));
   summary_->setWordWrap(true);
+  summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  summary_->setMinimumHeight(3 * summary_->fontMetrics().lineSpacing());
 
   auto* buttons = new QDialogButtonBox(this);
   ok_ = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
@@ -84,8 +86,9 @@ void ForebayTableDialog::Update() {
   const bool good = table_->Faults().empty();
   ok_->setEnabled(good);
   if (!good) {
-    preview_->ClearData(table_->Message()->text());
-    summary_->setText(tr("有不能使用的行（浅黄色），见其提示"));
+    const QString problem = tr("有不能使用的行（浅黄色），见表下的提示");
+    preview_->ClearData(problem);
+    summary_->setText(problem);
     return;
   }
   const TextTable rows = table_->Rows();

@@ -313,6 +313,11 @@ void MainWindow::InputsEdited() {
 }
 
 void MainWindow::ShowRunPreview() {
+  // The line is cut at the window's edge; its tooltip lists the extras whole.
+  QStringList extras;
+  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
+    extras << QString::fromStdString(line);
+  runPreview_->setToolTip(extras.join(QLatin1Char('\n')));
   const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs());
   if (!preview) {
     runPreview_->setText(tr("这些输入构不成一次计算：时间步长无从得出"));
@@ -326,9 +331,7 @@ void MainWindow::ShowRunPreview() {
                           Figure(preview->waveReturn), limit);
   // A run is not the sixteen boxes alone when the case brings a pump event
   // or an area table: say so.
-  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce())) {
-    text += QStringLiteral("　") + QString::fromStdString(line);
-  }
+  for (const QString& line : extras) text += QStringLiteral("　") + line;
   runPreview_->setText(text);
 }
 

@@ -64,7 +64,7 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   rampForm->addRow(tr("变化历时 Tc (s)"), rampTime_);
   rampForm->addRow(tr("变化指数 m"), rampExponent_);
   auto* rampNote =
-      new QLabel(tr("Q(t) = Q1 + (Q0 − Q1)(1 − t/Tc)^m，Tc = 0 为突变；Q0 = %1，Q1 = %2 m³/s")
+      new QLabel(tr("Q(t) = Q1 + (Q0−Q1)(1−t/Tc)^m\nTc = 0：突变\nQ0 = %1 m³/s，Q1 = %2 m³/s")
                      .arg(Text(ShortestText(steady_)), Text(ShortestText(final_))),
                  ramp);
   rampNote->setWordWrap(true);
@@ -88,6 +88,7 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   generatorMessage_ = new QLabel(generator);
   generatorMessage_->setObjectName(QStringLiteral("GeneratorMessage"));
   generatorMessage_->setWordWrap(true);
+  generatorMessage_->setMinimumHeight(2 * generatorMessage_->fontMetrics().lineSpacing());
   auto* generatorForm = new QFormLayout(generator);
   generatorForm->addRow(caption(1), unitCount_);
   generatorForm->addRow(caption(2), unitDischarge_);
@@ -110,6 +111,7 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   auto* table = new QGroupBox(tr("流量过程（取代斜坡与泵突启闭后流量）"), this);
   schedule_ = new EventTable(EventField::PumpSchedule, table);
   schedule_->setObjectName(QStringLiteral("PumpSchedule"));
+  schedule_->setMinimumWidth(260);
   auto* tableLayout = new QVBoxLayout(table);
   tableLayout->addWidget(schedule_);
 
@@ -119,6 +121,8 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("EventSummary"));
   summary_->setWordWrap(true);
+  summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  summary_->setMinimumHeight(3 * summary_->fontMetrics().lineSpacing());
 
   auto* buttons = new QDialogButtonBox(this);
   ok_ = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
@@ -132,15 +136,19 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(clear, &QPushButton::clicked, this, &PumpEventDialog::clearEvent);
 
+  // The ramp and the generator, the table they give way to or fill, the
+  // preview: left to right.
+  ramp->setMinimumWidth(240);
   auto* left = new QVBoxLayout();
   left->addWidget(ramp);
   left->addWidget(generator);
-  left->addWidget(table, 1);
+  left->addStretch(1);
   auto* right = new QVBoxLayout();
   right->addWidget(preview_, 1);
   right->addWidget(summary_);
   auto* columns = new QHBoxLayout();
   columns->addLayout(left, 0);
+  columns->addWidget(table, 0);
   columns->addLayout(right, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns, 1);
@@ -210,7 +218,7 @@ void PumpEventDialog::generate() {
   schedule_->SetRows(rows);
   filling_ = false;
   units_ = text;
-  generatorMessage_->setText(tr("已生成 %1 点，自恒定泵流量 %2 m³/s 起")
+  generatorMessage_->setText(tr("已生成 %1 点（自恒定泵流量 %2 m³/s）")
                                  .arg(points.size())
                                  .arg(Text(ShortestText(steady_))));
   Update();
@@ -272,7 +280,7 @@ void PumpEventDialog::Update() {
       acceptable_ = false;
     }
   } else {
-    problem = tr("有不能使用的输入（浅黄色），见其提示");
+    problem = tr("有不能使用的输入（浅黄色），见其提示或表下的提示");
   }
   ok_->setEnabled(acceptable_);
   if (!acceptable_) {

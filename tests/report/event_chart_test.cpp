@@ -23,10 +23,14 @@ TEST(PumpDischargeChart, DrawsTheLawTheRunUses) {
   PumpEvent units;
   units.units = UnitSequence{2, -20.8, 0, 30, 10};
   const Case cases[] = {
-      {"sudden change", PumpEvent{}, 100, {0, 0, 100}, {41.6, 0, 0}},
-      {"schedule past the run", jump, 20, {0, 10, 10, 10, 30}, {41.6, 41.6, 20, 5, 5}},
-      {"schedule from time 0", atZero, 10, {0, 0, 10}, {41.6, 30, 30}},
-      {"unit sequence", units, 60, {0, 0, 10, 30, 40, 60}, {41.6, 41.6, 20.8, 20.8, 0, 0}},
+      {"sudden change", PumpEvent{}, 100, {-5, 0, 0, 100}, {41.6, 41.6, 0, 0}},
+      {"schedule past the run", jump, 20, {-1.5, 0, 10, 10, 10, 30}, {41.6, 41.6, 41.6, 20, 5, 5}},
+      {"schedule from time 0", atZero, 10, {-0.5, 0, 0, 10}, {41.6, 41.6, 30, 30}},
+      {"unit sequence",
+       units,
+       60,
+       {-3, 0, 0, 10, 30, 40, 60},
+       {41.6, 41.6, 41.6, 20.8, 20.8, 0, 0}},
   };
   for (const Case& c : cases) {
     const ChartData chart = PumpDischargeChart(c.event, 41.6, 0.0f, c.until);
@@ -41,11 +45,12 @@ TEST(PumpDischargeChart, RampRunsFromSteadyToFinal) {
   ramp.rampTime = 50;
   ramp.rampExponent = 2;
   const ChartLine line = PumpDischargeChart(ramp, 40, 10.0f, 80).lines[0];
-  ASSERT_EQ(line.x.size(), 102u);
-  EXPECT_EQ(line.y.front(), 40);
-  EXPECT_DOUBLE_EQ(line.y[50], 10 + 30 * 0.25);  // half way: (1/2)^2
-  EXPECT_EQ(line.x[100], 50);
-  EXPECT_EQ(line.y[100], 10);
+  ASSERT_EQ(line.x.size(), 103u);
+  EXPECT_EQ(line.x.front(), -4);  // the lead-in: a twentieth of 80 s
+  EXPECT_EQ(line.y[1], 40);
+  EXPECT_DOUBLE_EQ(line.y[51], 10 + 30 * 0.25);  // half way: (1/2)^2
+  EXPECT_EQ(line.x[101], 50);
+  EXPECT_EQ(line.y[101], 10);
   EXPECT_EQ(line.x.back(), 80);
   EXPECT_EQ(line.y.back(), 10);
   // A ramp longer than the run is drawn whole.
