@@ -9,6 +9,14 @@ namespace {
 constexpr int kRampIntervals = 100;
 constexpr double kLeadIn = 20;  // the lead-in is this part of the time shown
 
+ChartData Titled(const char* title, const char* xTitle, const char* yTitle) {
+  ChartData chart;
+  chart.title = title;
+  chart.xTitle = xTitle;
+  chart.yTitle = yTitle;
+  return chart;
+}
+
 void Add(ChartLine& line, double x, double y) {
   line.x.push_back(x);
   line.y.push_back(y);
@@ -17,10 +25,7 @@ void Add(ChartLine& line, double x, double y) {
 }  // namespace
 
 ChartData PumpDischargeChart(const PumpEvent& event, double steady, float final, double until) {
-  ChartData chart;
-  chart.title = "泵流量过程";
-  chart.xTitle = "时间 (s)";
-  chart.yTitle = "流量 (m³/s)";
+  ChartData chart = Titled("泵流量过程", "时间 (s)", "流量 (m³/s)");
   ChartLine line;
   line.name = "泵流量 Q(t)";
   const PumpDischarge law(event, steady, final);
@@ -54,10 +59,7 @@ ChartData PumpDischargeChart(const PumpEvent& event, double steady, float final,
 
 ChartData ForebayAreaChart(std::span<const ForebayPoint> table,
                            std::optional<double> stabilityLimit) {
-  ChartData chart;
-  chart.title = "前池水位–面积";
-  chart.xTitle = "水位 (m)";
-  chart.yTitle = "面积 (m²)";
+  ChartData chart = Titled("前池水位–面积", "水位 (m)", "面积 (m²)");
   ChartLine line;
   line.name = "水位–面积表";
   line.markers = true;

@@ -1,13 +1,12 @@
 #include "ui/forebay_table_dialog.h"
 
-#include <QDialogButtonBox>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "report/event_chart.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
+#include "ui/event_dialog_frame.h"
 
 namespace kelvane::ui {
 
@@ -30,39 +29,11 @@ ForebayTableDialog::ForebayTableDialog(const EventTexts& events, const InputText
   note->setWordWrap(true);
   note->setMaximumWidth(300);
 
-  preview_ = new ChartView(this);
-  preview_->setObjectName(QStringLiteral("ForebayPreview"));
-  preview_->setMinimumSize(460, 320);
-  summary_ = new QLabel(this);
-  summary_->setObjectName(QStringLiteral("TableSummary"));
-  summary_->setWordWrap(true);
-  summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  summary_->setMinimumHeight(3 * summary_->fontMetrics().lineSpacing());
-
-  auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
-  ok_->setObjectName(QStringLiteral("OkButton"));
-  QPushButton* cancel = buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("CancelButton"));
-  QPushButton* clear = buttons->addButton(tr("清除"), QDialogButtonBox::ResetRole);
-  clear->setObjectName(QStringLiteral("ClearButton"));
-  clear->setToolTip(tr("去掉水位–面积表：前池面积取输入框的常数"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(clear, &QPushButton::clicked, this, &ForebayTableDialog::clearTable);
-
-  auto* left = new QVBoxLayout();
-  left->addWidget(table_, 1);
-  left->addWidget(note);
-  auto* right = new QVBoxLayout();
-  right->addWidget(preview_, 1);
-  right->addWidget(summary_);
-  auto* columns = new QHBoxLayout();
-  columns->addLayout(left, 0);
-  columns->addLayout(right, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(columns, 1);
-  layout->addWidget(buttons);
+  auto* fields = new QVBoxLayout();
+  fields->addWidget(table_, 1);
+  fields->addWidget(note);
+  frame_ = FrameEventDialog(*this, fields, tr("去掉水位–面积表：前池面积取输入框的常数"));
+  connect(frame_.clear, &QPushButton::clicked, this, &ForebayTableDialog::clearTable);
 
   if (events.areaTable) table_->SetRows(*events.areaTable);
   connect(table_, &EventTable::changed, this, &ForebayTableDialog::Update);
@@ -84,17 +55,17 @@ void ForebayTableDialog::clearTable() {
 
 void ForebayTableDialog::Update() {
   const bool good = table_->Faults().empty();
-  ok_->setEnabled(good);
+  frame_.ok->setEnabled(good);
   if (!good) {
     const QString problem = tr("有不能使用的行（浅黄色），见表下的提示");
-    preview_->ClearData(problem);
-    summary_->setText(problem);
+    frame_.preview->ClearData(problem);
+    frame_.summary->setText(problem);
     return;
   }
   const TextTable rows = table_->Rows();
   const std::vector<ForebayPoint> points =
       rows.empty() ? std::vector<ForebayPoint>() : ReadForebayAreaTable(rows);
-  preview_->SetData(ForebayAreaChart(points, limit_));
+  frame_.preview->SetData(ForebayAreaChart(points, limit_));
   QStringList lines;
   ModelExtras extras;
   extras.forebay.areaTable = points;
@@ -105,7 +76,7 @@ void ForebayTableDialog::Update() {
     if (!points.empty() && SmallestForebayArea(points) < *limit_)
       lines << tr("表中最小面积低于稳定下限：前池水位可能振荡发散");
   }
-  summary_->setText(lines.join(QLatin1Char('\n')));
+  frame_.summary->setText(lines.join(QLatin1Char('\n')));
 }
 
 }  // namespace kelvane::ui

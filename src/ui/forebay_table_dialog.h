@@ -12,6 +12,7 @@
 #include "solver/event_texts.h"
 #include "solver/inputs.h"
 #include "ui/chart_view.h"
+#include "ui/event_dialog_frame.h"
 #include "ui/event_table.h"
 
 namespace kelvane::ui {
@@ -24,15 +25,15 @@ class ForebayTableDialog : public QDialog {
 
   // `events` with the area table as the dialog holds it (none when empty).
   EventTexts Events() const;
-  bool Acceptable() const { return ok_->isEnabled(); }
+  bool Acceptable() const { return frame_.ok->isEnabled(); }
 
   EventTable* AreaTable() const { return table_; }
-  ChartView* Preview() const { return preview_; }
+  ChartView* Preview() const { return frame_.preview; }
 
  public slots:
   // Refused while a field or row is bad.
   void accept() override {
-    if (ok_->isEnabled()) QDialog::accept();
+    if (frame_.ok->isEnabled()) QDialog::accept();
   }
   void clearTable();  // "清除"
 
@@ -43,9 +44,7 @@ class ForebayTableDialog : public QDialog {
   std::optional<double> limit_;  // m², the stability limit the boxes give
   QString boxArea_;              // the box's area, as typed
   EventTable* table_;
-  ChartView* preview_;
-  QLabel* summary_;
-  QPushButton* ok_;
+  EventDialogFrame frame_ = {};
 };
 
 }  // namespace kelvane::ui

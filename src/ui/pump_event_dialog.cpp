@@ -1,6 +1,5 @@
 #include "ui/pump_event_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,6 +10,7 @@
 #include "report/event_chart.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
+#include "ui/event_dialog_frame.h"
 #include "ui/flag_tint.h"
 
 namespace kelvane::ui {
@@ -115,27 +115,6 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   auto* tableLayout = new QVBoxLayout(table);
   tableLayout->addWidget(schedule_);
 
-  preview_ = new ChartView(this);
-  preview_->setObjectName(QStringLiteral("PumpPreview"));
-  preview_->setMinimumSize(460, 320);
-  summary_ = new QLabel(this);
-  summary_->setObjectName(QStringLiteral("EventSummary"));
-  summary_->setWordWrap(true);
-  summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  summary_->setMinimumHeight(3 * summary_->fontMetrics().lineSpacing());
-
-  auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
-  ok_->setObjectName(QStringLiteral("OkButton"));
-  QPushButton* cancel = buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("CancelButton"));
-  QPushButton* clear = buttons->addButton(tr("清除"), QDialogButtonBox::ResetRole);
-  clear->setObjectName(QStringLiteral("ClearButton"));
-  clear->setToolTip(tr("去掉斜坡与流量过程：计算只按十六个输入框"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(clear, &QPushButton::clicked, this, &PumpEventDialog::clearEvent);
-
   // The ramp and the generator, the table they give way to or fill, the
   // preview: left to right.
   ramp->setMinimumWidth(240);
@@ -143,16 +122,11 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
   left->addWidget(ramp);
   left->addWidget(generator);
   left->addStretch(1);
-  auto* right = new QVBoxLayout();
-  right->addWidget(preview_, 1);
-  right->addWidget(summary_);
-  auto* columns = new QHBoxLayout();
-  columns->addLayout(left, 0);
-  columns->addWidget(table, 0);
-  columns->addLayout(right, 1);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(columns, 1);
-  layout->addWidget(buttons);
+  auto* fields = new QHBoxLayout();
+  fields->addLayout(left);
+  fields->addWidget(table);
+  frame_ = FrameEventDialog(*this, fields, tr("去掉斜坡与流量过程：计算只按十六个输入框"));
+  connect(frame_.clear, &QPushButton::clicked, this, &PumpEventDialog::clearEvent);
 
   if (events.units) {
     ShowUnits(*events.units);
@@ -282,19 +256,19 @@ void PumpEventDialog::Update() {
   } else {
     problem = tr("有不能使用的输入（浅黄色），见其提示或表下的提示");
   }
-  ok_->setEnabled(acceptable_);
+  frame_.ok->setEnabled(acceptable_);
   if (!acceptable_) {
-    preview_->ClearData(problem);
-    summary_->setText(problem);
+    frame_.preview->ClearData(problem);
+    frame_.summary->setText(problem);
     return;
   }
-  preview_->SetData(PumpDischargeChart(extras.pump, steady_, final_, duration_));
+  frame_.preview->SetData(PumpDischargeChart(extras.pump, steady_, final_, duration_));
   QStringList lines;
   for (const std::string& line : ModelExtrasLines(extras)) lines << QString::fromStdString(line);
   if (lines.isEmpty())
     lines << tr("无斜坡、无流量过程：泵流量在第 1 个时段起突变为 %1 m³/s（泵突启闭后流量）")
                  .arg(Text(ShortestText(final_)));
-  summary_->setText(lines.join(QLatin1Char('\n')));
+  frame_.summary->setText(lines.join(QLatin1Char('\n')));
 }
 
 }  // namespace kelvane::ui

@@ -18,6 +18,7 @@
 #include "solver/event_texts.h"
 #include "solver/inputs.h"
 #include "ui/chart_view.h"
+#include "ui/event_dialog_frame.h"
 #include "ui/event_table.h"
 
 namespace kelvane::ui {
@@ -39,7 +40,7 @@ class PumpEventDialog : public QDialog {
   bool Acceptable() const { return acceptable_; }
 
   EventTable* Schedule() const { return schedule_; }
-  ChartView* Preview() const { return preview_; }
+  ChartView* Preview() const { return frame_.preview; }
 
  public slots:
   // Refused while a field or row is bad.
@@ -75,9 +76,7 @@ class PumpEventDialog : public QDialog {
   QPushButton* generate_;
   QLabel* generatorMessage_;
   EventTable* schedule_;
-  ChartView* preview_;
-  QLabel* summary_;
-  QPushButton* ok_;
+  EventDialogFrame frame_ = {};
 };
 
 }  // namespace kelvane::ui
