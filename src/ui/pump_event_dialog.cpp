@@ -192,7 +192,7 @@ void PumpEventDialog::generate() {
   schedule_->SetRows(rows);
   filling_ = false;
   units_ = text;
-  generatorMessage_->setText(tr("已生成 %1 点（自恒定泵流量 %2 m³/s）")
+  generatorMessage_->setText(tr("已生成 %1 点（自 Q0 = %2 m³/s）")
                                  .arg(points.size())
                                  .arg(Text(ShortestText(steady_))));
   Update();
