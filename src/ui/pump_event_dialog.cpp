@@ -192,9 +192,8 @@ void PumpEventDialog::generate() {
   schedule_->SetRows(rows);
   filling_ = false;
   units_ = text;
-  generatorMessage_->setText(tr("已生成 %1 点（自 Q0 = %2 m³/s）")
-                                 .arg(points.size())
-                                 .arg(Text(ShortestText(steady_))));
+  generatorMessage_->setText(
+      tr("已生成 %1 点（自 Q0 = %2 m³/s）").arg(points.size()).arg(Text(ShortestText(steady_))));
   Update();
 }
 
