@@ -2,6 +2,7 @@
 // refused), a block pasted from a spreadsheet, the unit-sequence generator,
 // and 确定 / 取消 / 清除 through the main window's menu, with the run the
 // batch mode makes of the saved case as the reference.
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,7 +159,14 @@ void EventDialogsTest::pastedBlockFillsTheTable() {
   ForebayTableDialog dialog(EventTexts{}, DefaultInputTexts());
   EventTable& editor = *dialog.AreaTable();
   QTableWidget& table = *editor.Table();
-  editor.Paste(QStringLiteral("水位\t面积\r\n-10\t450\r\n-5\t1200\r\n0\t2700\r\n"));
+  // Ctrl+V on the table, as a spreadsheet's copy leaves the clipboard.
+  dialog.show();
+  dialog.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&dialog, 5000));
+  table.setFocus();
+  QApplication::clipboard()->setText(
+      QStringLiteral("水位\t面积\r\n-10\t450\r\n-5\t1200\r\n0\t2700\r\n"));
+  QTest::keyClick(&table, Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(CellTexts(table),
            (QStringList{QStringLiteral("-10"), QStringLiteral("450"), QStringLiteral("-5"),
                         QStringLiteral("1200"), QStringLiteral("0"), QStringLiteral("2700")}));
