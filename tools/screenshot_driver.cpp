@@ -5,8 +5,9 @@
 // the envelope window and the help, each saved as a PNG into the folder
 // named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
-// screen; last the save dialog in Chinese and the question it asks before it
-// replaces an existing file. Linked against the windows library like the window tests; the
+// screen; the 泵流量过程 dialog with a generated unit sequence; last the save
+// dialog in Chinese and the question it asks before it replaces an existing
+// file. Linked against the windows library like the window tests; the
 // program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <cstdio>
 
 #include "ui/main_window.h"
+#include "ui/pump_event_dialog.h"
 #include "ui/save_dialog.h"
 #include "ui/translations.h"
 
@@ -99,6 +101,22 @@ int main(int argc, char** argv) {
     QApplication::exit(saved ? 0 : 1);
   };
 
+  // 工况 → 泵流量过程…: two units stopping 60 s apart, as the generator
+  // fills the schedule.
+  auto showPumpDialog = [&] {
+    auto* dialog = new PumpEventDialog(kelvane::EventTexts{}, form.Inputs(), &window);
+    dialog->findChild<QLineEdit*>(QStringLiteral("UnitInterval"))->setText(QStringLiteral("60"));
+    dialog->findChild<QLineEdit*>(QStringLiteral("UnitRampTime"))->setText(QStringLiteral("20"));
+    dialog->generate();
+    dialog->show();
+    QTimer::singleShot(700, &window, [&, dialog] {
+      save(dialog, "pump-event-dialog.png");
+      dialog->reject();
+      dialog->deleteLater();
+      showSaveDialog();
+    });
+  };
+
   // The flagged box: the other windows closed, the text typed, the pointer
   // resting on the box (the tooltip event a hover sends).
   auto showFlaggedBox = [&] {
@@ -121,7 +139,7 @@ int main(int argc, char** argv) {
       const QPixmap screen =
           window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
       saved = screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) && saved;
-      showSaveDialog();
+      showPumpDialog();
     });
   };
 
@@ -139,7 +157,9 @@ int main(int argc, char** argv) {
 
       // The 结果 menu, open: a grab of the screen, since the menu is a
       // window of its own.
-      QAction* resultsMenu = window.menuBar()->actions().at(1);
+      QAction* resultsMenu = nullptr;
+      for (QAction* menu : window.menuBar()->actions())
+        if (menu->text().startsWith(QStringLiteral("结果"))) resultsMenu = menu;
       window.menuBar()->setActiveAction(resultsMenu);
       QTimer::singleShot(500, &window, [&, resultsMenu] {
         const QRect area = window.frameGeometry().united(resultsMenu->menu()->geometry());

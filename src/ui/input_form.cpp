@@ -12,6 +12,7 @@
 #include "output/output.h"
 #include "solver/input_check.h"
 #include "solver/run_editor.h"
+#include "ui/flag_tint.h"
 #include "ui/run_error_box.h"
 #include "ui/twips.h"
 
@@ -85,7 +86,6 @@ constexpr const char* kToolTipNoUnit = QT_TRANSLATE_NOOP("InputForm", "无量纲
 constexpr const char* kToolTipReading = QT_TRANSLATE_NOOP("InputForm", "读作 %1");
 
 const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
-const QColor kFlaggedBackColor(0xFF, 0xE0, 0x80);   // a flagged input box
 const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
 const QColor kLine2Color(0xFF, 0x00, 0x00);         // &H000000FF&
 
@@ -245,7 +245,7 @@ void InputForm::ShowInputFlags() {
   const InputTexts inputs = ReadInputs();
   const std::vector<InputFlag> flags = CheckInputs(inputs);
   QPalette tinted;
-  tinted.setColor(QPalette::Base, kFlaggedBackColor);
+  tinted.setColor(QPalette::Base, FlaggedBackColor());
   for (InputId id : AllInputs()) {
     const InputField& field = Field(id);
     const auto flag = std::find_if(flags.begin(), flags.end(),
@@ -256,10 +256,7 @@ void InputForm::ShowInputFlags() {
         tr(kToolTipReading)
             .arg(QString::fromStdString(InputValueText(ReadLeadingNumber(inputs[id]))))};
     if (flag != flags.end()) lines << QString::fromStdString(InputFlagText(*flag));
-    // Rich text, so that a typed "<" shows as itself; lines are not wrapped.
-    for (QString& line : lines) line = line.toHtmlEscaped();
-    Box(id)->setToolTip(QStringLiteral("<qt><nobr>") + lines.join(QStringLiteral("<br>")) +
-                        QStringLiteral("</nobr>"));
+    Box(id)->setToolTip(FlagToolTip(lines));
     // Only the base colour is set, so everything else stays inherited.
     Box(id)->setPalette(flag != flags.end() ? tinted : QPalette());
   }

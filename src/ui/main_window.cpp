@@ -19,6 +19,8 @@
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
+#include "ui/forebay_table_dialog.h"
+#include "ui/pump_event_dialog.h"
 #include "ui/run_error_box.h"
 
 namespace kelvane::ui {
@@ -105,6 +107,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   recentMenu_->setObjectName(QStringLiteral("RecentCases"));
   file->addSeparator();
   action(file, tr("退出"), "Exit", [this] { close(); });
+
+  QMenu* events = menuBar()->addMenu(tr("工况(&W)"));
+  action(events, tr("泵流量过程…"), "EditPumpEvent", [this] { editPumpEvent(); });
+  action(events, tr("前池水位–面积…"), "EditForebayTable", [this] { editForebayTable(); });
 
   QMenu* results = menuBar()->addMenu(tr("结果(&R)"));
   // The results command's button stays hidden; Ctrl+R reaches it while it
@@ -297,7 +303,8 @@ void MainWindow::showResults() {
 
 void MainWindow::UpdateCaption() {
   setWindowTitle(CaptionFor(caseFile_));
-  setWindowModified(!caseFile_.isEmpty() && inputForm_->Inputs() != saved_.texts);
+  setWindowModified(!caseFile_.isEmpty() &&
+                    (inputForm_->Inputs() != saved_.texts || events_ != saved_.events));
 }
 
 void MainWindow::InputsEdited() {
@@ -306,6 +313,11 @@ void MainWindow::InputsEdited() {
 }
 
 void MainWindow::ShowRunPreview() {
+  // The line is cut at the window's edge; its tooltip lists the extras whole.
+  QStringList extras;
+  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
+    extras << QString::fromStdString(line);
+  runPreview_->setToolTip(extras.join(QLatin1Char('\n')));
   const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs());
   if (!preview) {
     runPreview_->setText(tr("这些输入构不成一次计算：时间步长无从得出"));
@@ -319,9 +331,7 @@ void MainWindow::ShowRunPreview() {
                           Figure(preview->waveReturn), limit);
   // A run is not the sixteen boxes alone when the case brings a pump event
   // or an area table: say so.
-  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce())) {
-    text += QStringLiteral("　") + QString::fromStdString(line);
-  }
+  for (const QString& line : extras) text += QStringLiteral("　") + line;
   runPreview_->setText(text);
 }
 
@@ -373,6 +383,7 @@ void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
   saved_ = CaseTexts();
+  events_ = {};
   inputForm_->SetModelExtras({});
   inputForm_->SetInputs(DefaultInputTexts());
   ShowRunPreview();
@@ -403,6 +414,7 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
+  events_ = read.events;
   inputForm_->SetModelExtras(ReadModelExtras(read.events));
   inputForm_->SetInputs(read.texts);
   ShowRunPreview();
@@ -413,6 +425,7 @@ void MainWindow::openCase(const QString& path) {
 bool MainWindow::SaveTo(const QString& path) {
   CaseTexts texts = saved_;  // the title and notes stay as the file had them
   texts.texts = inputForm_->Inputs();
+  texts.events = events_;
   try {
     cases_.write(path.toStdString(), texts);
   } catch (const RunError& error) {
@@ -479,7 +492,7 @@ void MainWindow::exportReport() {
 
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
-  if (inputForm_->Inputs() == saved_.texts) return true;
+  if (inputForm_->Inputs() == saved_.texts && events_ == saved_.events) return true;
   const QString question =
       caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")
                           : tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName());
@@ -509,6 +522,32 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (w) w->close();
   }
   event->accept();
+}
+
+// ------------------------------------------------------------ 工况
+
+void MainWindow::SetEvents(const EventTexts& events) {
+  ModelExtras extras;
+  try {
+    extras = ReadModelExtras(events);
+  } catch (const RunError& error) {
+    ShowFailure(RunErrorMessage(error));  // the dialogs refuse such texts: not reached
+    return;
+  }
+  events_ = events;
+  inputForm_->SetModelExtras(extras);
+  ShowRunPreview();
+  UpdateCaption();
+}
+
+void MainWindow::editPumpEvent() {
+  PumpEventDialog dialog(events_, inputForm_->Inputs(), this);
+  if (dialog.exec() == QDialog::Accepted) SetEvents(dialog.Events());
+}
+
+void MainWindow::editForebayTable() {
+  ForebayTableDialog dialog(events_, inputForm_->Inputs(), this);
+  if (dialog.exec() == QDialog::Accepted) SetEvents(dialog.Events());
 }
 
 // ------------------------------------------------------------ help
@@ -579,6 +618,10 @@ void MainWindow::showHelp() {
            "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
            "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。"
            "图表同样可以框选放大、右键退回。</li>"
+           "<li><b>工况</b>：“泵流量过程…”给出泵流量的斜坡（变化历时与指数）、"
+           "时间–流量表或按机组启闭序列生成的流量过程；“前池水位–面积…”给出前池水位–面积表。"
+           "表可添加、删除行，可从电子表格复制后粘贴（Ctrl+V）；不能使用的行以浅黄色标出，"
+           "提示给出行与列。状态栏列出正在使用的工况，“清除”后计算只按十六个输入框。</li>"
            "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
     html +=
         tr("<h3>错误</h3><p>计算中出错时，提示框给出“运行时错误 '编号'”、错误说明和出错位置"

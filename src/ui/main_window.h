@@ -87,6 +87,11 @@ class MainWindow : public QMainWindow {
   void showHelp();      // "使用说明"
   void showAbout();     // "关于 Kelvane"
 
+  // "工况": the pump event and the forebay table every Calculate runs with;
+  // 确定 puts the dialog's in force, 取消 leaves them.
+  void editPumpEvent();     // "泵流量过程…"
+  void editForebayTable();  // "前池水位–面积…"
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -106,10 +111,12 @@ class MainWindow : public QMainWindow {
   bool SaveTo(const QString& path);
   // Whether `key` is the shortcut of an enabled menu command.
   bool IsMenuShortcut(const QKeyEvent& key) const;
-  // Asks 保存 / 不保存 / 取消 when the boxes differ from the open case file
+  // Asks 保存 / 不保存 / 取消 when the boxes or the 工况 differ from the open case file
   // as last read or written or, with none open, from the default texts;
   // false when the user cancels (or saving fails).
   bool MaybeSave();
+  // Puts `events` in force: the runs, the status line, the caption.
+  void SetEvents(const EventTexts& events);
   void ShowFailure(const QString& message);
 
   InputForm* inputForm_;
@@ -127,6 +134,8 @@ class MainWindow : public QMainWindow {
 
   QString caseFile_;
   CaseTexts saved_;  // the open case file as last read or written; else the defaults
+  // The pump event and forebay table in force, as typed.
+  EventTexts events_;
   bool runComplete_ = false;
 
   QAction* newAction_;

@@ -1,0 +1,205 @@
+#include "ui/event_table.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <set>
+
+#include "ui/flag_tint.h"
+
+namespace kelvane::ui {
+
+namespace {
+
+constexpr int kColumns = 2;
+
+bool BlankText(const QString& text) { return text.trimmed().isEmpty(); }
+
+// Where, then what: two short lines.
+QString FaultToolTip(const ErrorLocation& fault) {
+  const QString text = FaultText(fault);
+  const qsizetype colon = text.indexOf(QStringLiteral("："));
+  if (colon < 0) return FlagToolTip({text});
+  return FlagToolTip({text.left(colon), text.mid(colon + 1)});
+}
+
+}  // namespace
+
+QString FaultText(const ErrorLocation& fault) {
+  return QString::fromStdString(EventLocationText(fault));
+}
+
+EventTable::EventTable(EventField field, QWidget* parent) : QWidget(parent), field_(field) {
+  table_ = new QTableWidget(0, kColumns, this);
+  table_->setObjectName(QStringLiteral("Rows"));
+  QStringList headings;
+  for (int column = 1; column <= kColumns; ++column)
+    headings << QString::fromUtf8(EventColumnName(field, column).data(),
+                                  qsizetype(EventColumnName(field, column).size()));
+  table_->setHorizontalHeaderLabels(headings);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+
+  // Ctrl+V over the table (not over a cell being edited: that pastes into it).
+  auto* pasteKey = new QAction(table_);
+  pasteKey->setShortcut(QKeySequence::Paste);
+  pasteKey->setShortcutContext(Qt::WidgetShortcut);
+  table_->addAction(pasteKey);
+  connect(pasteKey, &QAction::triggered, this, &EventTable::paste);
+
+  auto button = [this](const QString& text, const char* name) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+  };
+  add_ = button(tr("添加行"), "AddRow");
+  remove_ = button(tr("删除行"), "RemoveRows");
+  paste_ = button(tr("粘贴"), "PasteRows");
+  paste_->setToolTip(tr("从电子表格复制两列（制表符分隔）后粘贴到当前单元格起；Ctrl+V 亦可"));
+  connect(add_, &QPushButton::clicked, this, &EventTable::addRow);
+  connect(remove_, &QPushButton::clicked, this, &EventTable::removeRows);
+  connect(paste_, &QPushButton::clicked, this, &EventTable::paste);
+
+  message_ = new QLabel(this);
+  message_->setObjectName(QStringLiteral("TableMessage"));
+  message_->setWordWrap(true);
+  message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Room for two lines whether or not a fault is shown, so that nothing
+  // moves under the pointer as rows turn bad and good.
+  message_->setMinimumHeight(2 * message_->fontMetrics().lineSpacing());
+
+  auto* buttons = new QHBoxLayout();
+  buttons->addWidget(add_);
+  buttons->addWidget(remove_);
+  buttons->addWidget(paste_);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(table_, 1);
+  layout->addLayout(buttons);
+  layout->addWidget(message_);
+
+  connect(table_, &QTableWidget::itemChanged, this, [this] { Check(); });
+  Check();
+}
+
+void EventTable::InsertRows(int at, int count) {
+  const QSignalBlocker quiet(table_);
+  for (int k = 0; k < count; ++k) {
+    table_->insertRow(at + k);
+    for (int column = 0; column < kColumns; ++column)
+      table_->setItem(at + k, column, new QTableWidgetItem());
+  }
+}
+
+void EventTable::SetRows(const TextTable& rows) {
+  {
+    const QSignalBlocker quiet(table_);
+    table_->setRowCount(0);
+    InsertRows(0, static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+      const std::vector<std::string>& cells = rows[r].cells;
+      for (int column = 0; column < kColumns && column < static_cast<int>(cells.size()); ++column)
+        table_->item(r, column)->setText(QString::fromStdString(cells[column]));
+    }
+  }
+  Check();
+}
+
+TextTable EventTable::Rows() const {
+  TextTable rows;
+  for (int r = 0; r < table_->rowCount(); ++r) {
+    TextRow row{r + 1, {}};
+    bool blank = true;
+    for (int column = 0; column < kColumns; ++column) {
+      const QTableWidgetItem* item = table_->item(r, column);
+      const QString text = item ? item->text() : QString();
+      blank = blank && BlankText(text);
+      row.cells.push_back(text.toStdString());
+    }
+    if (!blank) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void EventTable::Check() {
+  const TextTable rows = Rows();
+  faults_ = rows.empty() ? std::vector<ErrorLocation>() : CheckEventTable(field_, rows);
+  const QSignalBlocker quiet(table_);  // tints and tooltips are not edits
+  for (int r = 0; r < table_->rowCount(); ++r) {
+    const auto fault = std::find_if(faults_.begin(), faults_.end(),
+                                    [r](const ErrorLocation& f) { return f.row == r + 1; });
+    const QString tip = fault == faults_.end() ? QString() : FaultToolTip(*fault);
+    for (int column = 0; column < kColumns; ++column) {
+      QTableWidgetItem* item = table_->item(r, column);
+      if (!item) table_->setItem(r, column, item = new QTableWidgetItem());
+      const bool tinted = fault != faults_.end() && fault->column == column + 1;
+      item->setBackground(tinted ? QBrush(FlaggedBackColor()) : QBrush());
+      item->setToolTip(tip);
+    }
+  }
+  message_->setText(faults_.empty() ? QString() : FaultText(faults_.front()));
+  emit changed();
+}
+
+void EventTable::addRow() {
+  const int at = table_->currentRow() >= 0 ? table_->currentRow() + 1 : table_->rowCount();
+  InsertRows(at, 1);
+  Check();
+  // Ready for typing: the new row's first cell open.
+  table_->setFocus();
+  table_->setCurrentCell(at, 0);
+  table_->editItem(table_->item(at, 0));
+}
+
+void EventTable::removeRows() {
+  std::set<int> rows;
+  for (const QModelIndex& index : table_->selectionModel()->selectedIndexes())
+    rows.insert(index.row());
+  if (rows.empty() && table_->currentRow() >= 0) rows.insert(table_->currentRow());
+  if (rows.empty()) return;
+  {
+    const QSignalBlocker quiet(table_);
+    for (auto r = rows.rbegin(); r != rows.rend(); ++r) table_->removeRow(*r);
+  }
+  Check();
+}
+
+void EventTable::paste() { Paste(QApplication::clipboard()->text()); }
+
+void EventTable::Paste(const QString& text) {
+  const TextTable block = SplitCsv(text.toStdString());
+  if (block.empty()) return;
+  const bool current = table_->currentRow() >= 0 && table_->currentColumn() >= 0;
+  const int top = current ? table_->currentRow() : table_->rowCount();
+  const int left = current ? table_->currentColumn() : 0;
+  for (const TextRow& row : block) {
+    if (left + static_cast<int>(row.cells.size()) > kColumns) {
+      message_->setText(tr("未粘贴：剪贴板第 %1 行有 %2 列，从第 %3 列起只能放下 %4 列")
+                            .arg(row.row)
+                            .arg(row.cells.size())
+                            .arg(left + 1)
+                            .arg(kColumns - left));
+      return;
+    }
+  }
+  const int needed = top + static_cast<int>(block.size()) - table_->rowCount();
+  if (needed > 0) InsertRows(table_->rowCount(), needed);
+  {
+    const QSignalBlocker quiet(table_);
+    for (int k = 0; k < static_cast<int>(block.size()); ++k) {
+      const std::vector<std::string>& cells = block[k].cells;
+      for (int c = 0; c < static_cast<int>(cells.size()); ++c)
+        table_->item(top + k, left + c)->setText(QString::fromStdString(cells[c]).trimmed());
+    }
+  }
+  Check();
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,301 @@
+// The 工况 dialogs: every row checked as it is typed (tint, tooltip, 确定
+// refused), a block pasted from a spreadsheet, the unit-sequence generator,
+// and 确定 / 取消 / 清除 through the main window's menu, with the run the
+// batch mode makes of the saved case as the reference.
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QtTest>
+#include <string>
+#include <vector>
+
+#include "session.h"
+#include "support/child_process.h"
+#include "support/files.h"
+#include "ui/flag_tint.h"
+#include "ui/forebay_table_dialog.h"
+#include "ui/pump_event_dialog.h"
+#include "watchdog.h"
+
+using namespace kelvane;
+using namespace kelvane::ui;
+
+namespace {
+
+template <class T = QWidget>
+T* Named(const QObject& parent, const char* name) {
+  return parent.findChild<T*>(QLatin1String(name));
+}
+
+// Types `text` into the cell as a user does: the cell's editor opened, the
+// text typed key by key, Enter.
+void TypeCell(QTableWidget& table, int row, int column, const char* text) {
+  table.setCurrentCell(row, column);
+  table.editItem(table.item(row, column));
+  auto* editor = table.viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, QString::fromUtf8(text));
+  QTest::keyClick(editor, Qt::Key_Return);
+  // The delegate commits the text and closes its editor after the key.
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCOMPARE(table.item(row, column)->text(), QString::fromUtf8(text));
+}
+
+QStringList CellTexts(const QTableWidget& table) {
+  QStringList texts;
+  for (int r = 0; r < table.rowCount(); ++r)
+    for (int c = 0; c < table.columnCount(); ++c) texts << table.item(r, c)->text();
+  return texts;
+}
+
+bool Tinted(const QTableWidget& table, int row, int column) {
+  return table.item(row, column)->background().color() == FlaggedBackColor();
+}
+
+// A main window whose every save dialog answers `answer`; its result files
+// go to a temporary folder.
+struct EventSession {
+  QTemporaryDir folder;
+  MainWindow window;
+  QString answer;
+  EventSession() {
+    window.SetSaveFileChooser([this](const SaveDialogSettings&) { return answer; });
+  }
+  QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
+  // The result file of a Calculate, as the window writes it.
+  std::string Calculate(const char* name) {
+    answer = Path(name);
+    window.inputForm()->calculate();
+    return test::ReadFile(answer.toStdString());
+  }
+  QString Status() const { return Named<QLabel>(window, "RunPreview")->text(); }
+  // Opens a dialog from the 工况 menu and lets `act` work it.
+  template <class Dialog>
+  void Edit(const char* action, std::function<void(Dialog&)> act) {
+    ModalWatchdog watchdog;
+    watchdog.Expect([act](QWidget* modal) {
+      auto* dialog = qobject_cast<Dialog*>(modal);
+      if (!dialog) return modal->close(), void();
+      act(*dialog);
+    });
+    Named<QAction>(window, action)->trigger();
+    QTRY_VERIFY2_WITH_TIMEOUT(watchdog.Clean(), qPrintable(watchdog.Report()), 5000);
+  }
+};
+
+void Click(const QObject& dialog, const char* button) {
+  Named<QPushButton>(dialog, button)->click();
+}
+
+}  // namespace
+
+class EventDialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void badRowIsTintedAndNamed();
+  void pastedBlockFillsTheTable();
+  void generatorFillsTheSchedule();
+  void okAppliesCancelLeavesClearDrops();
+};
+
+// Rows typed one after another; the last one is bad in the named column, its
+// cell tinted, its tooltip and the message line naming row and column, and
+// 确定 disabled until it is mended.
+void EventDialogsTest::badRowIsTintedAndNamed() {
+  struct Case {
+    bool pump;
+    std::vector<std::pair<const char*, const char*>> rows;
+    int column;  // of the last row, 1-based
+    const char* words;
+    const char* mended;
+  };
+  const Case cases[] = {
+      {true, {{"0", "41.6"}, {"10", "2O"}}, 2, "泵流量过程第 2 行“流量 (m³/s)”列", "20"},
+      {true, {{"0", "41.6"}, {"10", "20"}, {"5", "0"}}, 1, "早于上一行的 10", "50"},
+      {true, {{"-1", "3"}}, 1, "第 1 行“时间 (s)”列", "1"},
+      {false, {{"-10", "450"}, {"-10", "900"}}, 1, "前池水位–面积表第 2 行“水位 (m)”列", "0"},
+      {false, {{"-10", "450"}, {"0", "0"}}, 2, "应大于 0", "2700"},
+  };
+  for (const Case& c : cases) {
+    PumpEventDialog pump(EventTexts{}, DefaultInputTexts());
+    ForebayTableDialog forebay(EventTexts{}, DefaultInputTexts());
+    QDialog& dialog = c.pump ? static_cast<QDialog&>(pump) : forebay;
+    EventTable& editor = c.pump ? *pump.Schedule() : *forebay.AreaTable();
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog, 5000));
+    QTableWidget& table = *editor.Table();
+    const int last = static_cast<int>(c.rows.size()) - 1;
+    for (int r = 0; r <= last; ++r) {
+      Click(editor, "AddRow");
+      TypeCell(table, r, 0, c.rows[r].first);
+      TypeCell(table, r, 1, c.rows[r].second);
+    }
+    const QString words = QString::fromUtf8(c.words);
+    QVERIFY2(Tinted(table, last, c.column - 1), c.words);
+    QVERIFY2(!Tinted(table, last, 2 - c.column), c.words);
+    QVERIFY2(table.item(last, 0)->toolTip().contains(words),
+             qPrintable(table.item(last, 0)->toolTip()));
+    QVERIFY2(editor.Message()->text().contains(words), qPrintable(editor.Message()->text()));
+    QVERIFY(!Named<QPushButton>(dialog, "OkButton")->isEnabled());
+    dialog.accept();  // refused
+    QVERIFY(dialog.isVisible());
+
+    TypeCell(table, last, c.column - 1, c.mended);
+    QVERIFY2(!Tinted(table, last, c.column - 1), c.words);
+    QVERIFY(editor.Message()->text().isEmpty());
+    QVERIFY(Named<QPushButton>(dialog, "OkButton")->isEnabled());
+    QVERIFY(dialog.isVisible());  // Enter ends a cell's edit, not the dialog
+  }
+}
+
+// A block copied from a spreadsheet (a heading, tabs, CRLF) fills the
+// table from the current cell; a block wider than the table is refused.
+void EventDialogsTest::pastedBlockFillsTheTable() {
+  ForebayTableDialog dialog(EventTexts{}, DefaultInputTexts());
+  EventTable& editor = *dialog.AreaTable();
+  QTableWidget& table = *editor.Table();
+  // Ctrl+V on the table, as a spreadsheet's copy leaves the clipboard.
+  dialog.show();
+  dialog.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&dialog, 5000));
+  table.setFocus();
+  QApplication::clipboard()->setText(
+      QStringLiteral("水位\t面积\r\n-10\t450\r\n-5\t1200\r\n0\t2700\r\n"));
+  QTest::keyClick(&table, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(CellTexts(table),
+           (QStringList{QStringLiteral("-10"), QStringLiteral("450"), QStringLiteral("-5"),
+                        QStringLiteral("1200"), QStringLiteral("0"), QStringLiteral("2700")}));
+  QVERIFY(editor.Faults().empty());
+  QCOMPARE(dialog.Events().areaTable->size(), std::size_t(3));
+
+  // One column over the areas from row 2 on, adding a row.
+  table.setCurrentCell(1, 1);
+  editor.Paste(QStringLiteral("1300\n2800\n3000\n"));
+  QCOMPARE(table.rowCount(), 4);
+  QCOMPARE(table.item(3, 1)->text(), QStringLiteral("3000"));
+  QVERIFY(Tinted(table, 3, 0));  // its level is missing
+  QVERIFY(!Named<QPushButton>(dialog, "OkButton")->isEnabled());
+
+  const QStringList before = CellTexts(table);
+  editor.Paste(QStringLiteral("1\t2\n"));
+  QCOMPARE(CellTexts(table), before);
+  QVERIFY2(editor.Message()->text().contains(QStringLiteral("未粘贴")),
+           qPrintable(editor.Message()->text()));
+}
+
+// The generator fills the schedule of the unit sequence from the steady
+// discharge, and the dialog keeps the sequence as such until the table is
+// edited; a bad field is tinted and named.
+void EventDialogsTest::generatorFillsTheSchedule() {
+  struct Case {
+    const char* steady;
+    const char* fields[5];  // k, q, t0, interval, ramp
+    bool stop;
+    QStringList cells;
+    const char* units;
+  };
+  const Case cases[] = {
+      {"41.6",
+       {"2", "20.8", "0", "30", "10"},
+       true,
+       {"0", "41.6", "10", "20.8", "30", "20.8", "40", "0"},
+       "2:-20.8:0:30:10"},
+      {"0",
+       {"3", "10", "5", "20", "0"},
+       false,
+       {"5", "0", "5", "10", "25", "10", "25", "20", "45", "20", "45", "30"},
+       "3:10:5:20:0"},
+  };
+  const char* names[] = {"UnitCount", "UnitDischarge", "FirstUnitTime", "UnitInterval",
+                         "UnitRampTime"};
+  for (const Case& c : cases) {
+    InputTexts inputs = DefaultInputTexts();
+    inputs[InputId::SteadyDischarge] = c.steady;
+    PumpEventDialog dialog(EventTexts{}, inputs);
+    for (int k = 0; k < 5; ++k)
+      Named<QLineEdit>(dialog, names[k])->setText(QString::fromUtf8(c.fields[k]));
+    Named<QComboBox>(dialog, "UnitDirection")->setCurrentIndex(c.stop ? 0 : 1);
+    Click(dialog, "GenerateSchedule");
+    QCOMPARE(CellTexts(*dialog.Schedule()->Table()), c.cells);
+    QVERIFY(dialog.Acceptable());
+    QCOMPARE(dialog.Events().units, std::optional<std::string>(c.units));
+    QVERIFY(!dialog.Events().schedule);
+
+    // Reopened from the sequence, the same points; an edit makes it a
+    // schedule of the table's rows.
+    PumpEventDialog again(dialog.Events(), inputs);
+    QCOMPARE(CellTexts(*again.Schedule()->Table()), c.cells);
+    TypeCell(*again.Schedule()->Table(), 0, 1, "7");
+    QVERIFY(!again.Events().units);
+    QCOMPARE(again.Events().schedule->size(), c.cells.size() / 2);
+  }
+
+  PumpEventDialog dialog(EventTexts{}, DefaultInputTexts());
+  Named<QLineEdit>(dialog, "UnitCount")->setText(QStringLiteral("2.5"));
+  Click(dialog, "GenerateSchedule");
+  QCOMPARE(dialog.Schedule()->Table()->rowCount(), 0);
+  QVERIFY(Named<QLineEdit>(dialog, "UnitCount")->palette().color(QPalette::Base) ==
+          FlaggedBackColor());
+  QVERIFY2(Named<QLabel>(dialog, "GeneratorMessage")->text().contains(QStringLiteral("“台数”项")),
+           qPrintable(Named<QLabel>(dialog, "GeneratorMessage")->text()));
+}
+
+// 确定 puts the dialog's event in force: the status line names it, the run
+// differs from the sudden change and is, byte for byte, the batch mode's run
+// of the case the window saves. 取消 leaves everything; 清除 goes back to the
+// boxes alone.
+void EventDialogsTest::okAppliesCancelLeavesClearDrops() {
+  EventSession s;
+  const std::string instant = s.Calculate("instant.txt");
+  QVERIFY(!instant.empty());
+
+  s.Edit<PumpEventDialog>("EditPumpEvent", [](PumpEventDialog& d) {
+    Click(d, "GenerateSchedule");  // two units of 20.8 stop 30 s apart
+    Click(d, "OkButton");
+  });
+  QVERIFY2(s.Status().contains(QStringLiteral("机组启闭序列：2 台")), qPrintable(s.Status()));
+  const std::string windowRun = s.Calculate("window.txt");
+  QVERIFY(!windowRun.empty());
+  QVERIFY(windowRun != instant);
+
+  s.answer = s.Path("case.toml");
+  QVERIFY(s.window.saveCaseAs());
+  const test::ProcessResult batch =
+      test::RunProcess({KELVANE_EXE, "--batch", "--case", s.answer.toStdString(), "--output",
+                        s.Path("batch.txt").toStdString()});
+  QCOMPARE(batch.status, 0);
+  QVERIFY(test::ReadFile(s.Path("batch.txt").toStdString()) == windowRun);
+
+  // 取消 after changing everything: nothing changes.
+  const QString status = s.Status();
+  s.Edit<PumpEventDialog>("EditPumpEvent", [](PumpEventDialog& d) {
+    Named<QLineEdit>(d, "RampTime")->setText(QStringLiteral("30"));
+    d.Schedule()->Paste(QStringLiteral("0\t41.6\n"));
+    Click(d, "CancelButton");
+  });
+  QCOMPARE(s.Status(), status);
+  QVERIFY(!s.window.isWindowModified());
+  QVERIFY(s.Calculate("again.txt") == windowRun);
+
+  s.Edit<ForebayTableDialog>("EditForebayTable", [](ForebayTableDialog& d) {
+    d.AreaTable()->Paste(QStringLiteral("-10\t450\n0\t2700\n"));
+    Click(d, "OkButton");
+  });
+  QVERIFY2(s.Status().contains(QStringLiteral("前池水位–面积表：2 点")), qPrintable(s.Status()));
+  QVERIFY(s.window.isWindowModified());
+
+  for (const char* action : {"EditForebayTable", "EditPumpEvent"})
+    s.Edit<QDialog>(action, [](QDialog& d) { Click(d, "ClearButton"); });
+  QVERIFY2(!s.Status().contains(QStringLiteral("前池水位")) &&
+               !s.Status().contains(QStringLiteral("机组")),
+           qPrintable(s.Status()));
+  QVERIFY(s.Calculate("cleared.txt") == instant);
+}
+
+QTEST_MAIN(EventDialogsTest)
+#include "event_dialogs_test.moc"
