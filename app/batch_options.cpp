@@ -8,8 +8,8 @@
 
 #include "cases/case_file.h"
 #include "output/file_writer.h"
-#include "solver/user_text.h"
 #include "report/chart_scene.h"
+#include "solver/user_text.h"
 #include "usage_error.h"
 
 namespace kelvane {

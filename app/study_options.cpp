@@ -36,8 +36,8 @@ void TakeCaseTable(const std::string& path, StudyCommand& study) {
   const std::string file = "案例文件 " + QuotedFileName(path);
   try {
     InputFile in(path);
-    study.plan.Add(ReadCaseTable(
-        [&in](char* buffer, std::size_t size) { return in.Read(buffer, size); }));
+    study.plan.Add(
+        ReadCaseTable([&in](char* buffer, std::size_t size) { return in.Read(buffer, size); }));
     study.caseTables.push_back(path);
   } catch (const FileReadError& error) {
     throw UsageError(file + "：" + error.Reason());

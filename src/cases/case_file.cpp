@@ -78,7 +78,7 @@ const toml::source_region& Where(const toml::key& key, const toml::node& value) 
 const std::string& CheckedText(const toml::value<std::string>& text, const std::string& file,
                                const std::string& dotted) {
   if (const std::optional<TextFault> fault = FindTextFault(text.get(), false)) {
-    CaseFileProblem problem = At(CaseProblem::ControlCharacter, file, text.source(), dotted);
+    CaseFileProblem problem = At(CaseProblem::ControlChar, file, text.source(), dotted);
     problem.detail = fault->character;
     Fail(std::move(problem));
   }
@@ -284,7 +284,7 @@ CaseFileError::CaseFileError(CaseFileProblem problem)
 std::string CaseFileErrorText(const CaseFileProblem& p) {
   std::string text = "算例文件 " + QuotedFileName(p.file);
   if (p.line > 0) text += " 第 " + std::to_string(p.line) + " 行";
-  if (p.line > 0 && p.column > 0 && p.problem == CaseProblem::ControlCharacter)
+  if (p.line > 0 && p.column > 0 && p.problem == CaseProblem::ControlChar)
     text += "第 " + std::to_string(p.column) + " 列";
   text += "：";
   switch (p.problem) {
@@ -294,7 +294,7 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
       if (p.encoding == TextEncoding::Gbk || p.encoding == TextEncoding::Utf16)
         return text + EncodingAdvice(p.encoding);
       return text + "不是有效的 UTF-8 文本（算例文件须以 UTF-8 保存）";
-    case CaseProblem::ControlCharacter:
+    case CaseProblem::ControlChar:
       return text + Quoted(p.key) + " 的文字含控制字符 " + p.detail +
              "（输入文本不能含换行、制表符等控制字符）";
     case CaseProblem::TooLarge:

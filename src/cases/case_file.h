@@ -54,7 +54,7 @@ enum class CaseProblem {
   TooLarge,      // larger than any case file (kMaxCaseFileBytes)
   NotToml,       // not a TOML document; detail: the parser's words
   NotUtf8,       // bytes that are not UTF-8 (encoding: what they seem to be, if known)
-  ControlCharacter,  // a text with a line break or other control character (detail: it)
+  ControlChar,   // a text holding a line break or other control character (detail: it)
   UnknownKey,    // a key that is not part of the format
   WrongType,     // a value of the wrong type (expected says which)
   NotFinite,     // an input given as the number inf or nan

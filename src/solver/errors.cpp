@@ -408,14 +408,14 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     text += "：" + BoxName(*at.input) + "为 0，计算以它为除数";
   }
   if (!at.file.empty()) {
-    std::string file =
-        at.file == "-" ? std::string("标准输出") : "文件" + QuotedFileName(at.file);
+    std::string file = at.file == "-" ? std::string("标准输出") : "文件" + QuotedFileName(at.file);
     if (at.fileAction != FileAction::None)
       file += std::string("（") + FileActionName(at.fileAction) + "）";
     if (at.systemError != 0) file += "：" + SystemErrorText(at.systemError);
     add(file);
   }
-  if (!at.detail.empty() && at.stage != Stage::EventInput) add(PrintableText(at.detail, 4 * kEchoCharacters));
+  if (!at.detail.empty() && at.stage != Stage::EventInput)
+    add(PrintableText(at.detail, 4 * kEchoCharacters));
   return text;
 }
 

@@ -116,7 +116,7 @@ struct ErrorLocation {
   std::string file;             // UTF-8 path, for file errors
   FileAction fileAction = FileAction::None;
   int systemError = 0;  // the errno of a file fault the number does not already say, or 0
-  std::string detail;  // an unexpected library error's own message; a table's cell text
+  std::string detail;   // an unexpected library error's own message; a table's cell text
   // Stage::EventInput: the input, its row and column (1-based, 0 when none)
   // and what is wrong.
   EventField eventField = EventField::None;

@@ -231,8 +231,9 @@ class CaseTableBuilder {
   void Header(const CsvRows::Row& header) {
     for (const std::string& cell : header.cells) {
       const std::size_t first = cell.find_first_not_of(' ');
-      const std::string name =
-          first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') + 1 - first);
+      const std::string name = first == std::string::npos
+                                   ? ""
+                                   : cell.substr(first, cell.find_last_not_of(' ') + 1 - first);
       const std::optional<StudyItem> item = StudyItemByOption(name);
       if (!item) {
         throw StudyInputError("表头 " + Quoted(name) + " 不是输入选项（如 forebay-area）",

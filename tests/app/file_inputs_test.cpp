@@ -26,6 +26,12 @@ using kelvane::test::WriteFile;
 constexpr const char* kTable = "forebay-area,step-count\n600,30\n700,30\n";
 constexpr const char* kCase = "format-version = 1\n[inputs]\nstep-count = \"30\"\n";
 
+// A command and a piece of the message that refuses it.
+struct Refusal {
+  std::vector<std::string> args;
+  std::string fragment;
+};
+
 class FileInputs : public ::testing::Test {
  protected:
   FileInputs() {
@@ -48,6 +54,12 @@ class FileInputs : public ::testing::Test {
     EXPECT_EQ(r.err.find("terminate"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFile(dir_ / "cases.csv"), kTable);
     EXPECT_EQ(ReadFile(dir_ / "case.toml"), kCase);
+  }
+  void ExpectEachRefused(const std::vector<Refusal>& refusals) {
+    for (const Refusal& refusal : refusals) {
+      SCOPED_TRACE(refusal.args.back());
+      ExpectRefused(refusal.args, refusal.fragment);
+    }
   }
 
   kelvane::test::TempDir dir_{"kelvane-inputs"};
@@ -91,11 +103,7 @@ TEST_F(FileInputs, EveryReadingOptionNamesTheFileAndTheReason) {
 TEST_F(FileInputs, OutputsNeverReplaceAFileTheCommandReads) {
   fs::create_symlink("cases.csv", dir_ / "link.csv");
   fs::create_symlink("cases.csv", dir_ / "plot.svg");
-  struct Row {
-    std::vector<std::string> args;
-    std::string fragment;
-  };
-  const Row rows[] = {
+  const std::vector<Refusal> rows = {
       {{"--cases", "cases.csv", "--sweep-csv", "cases.csv"}, "--sweep-csv 会覆盖 --cases"},
       {{"--cases", "cases.csv", "--summary", "cases.csv"}, "--summary 会覆盖 --cases"},
       {{"--cases", "cases.csv", "--summary", "./cases.csv"}, "--summary 会覆盖 --cases"},
@@ -106,12 +114,12 @@ TEST_F(FileInputs, OutputsNeverReplaceAFileTheCommandReads) {
       {{"--case", "case.toml", "--summary", "case.toml"}, "--summary 会覆盖 --case"},
       {{"--case", "case.toml", "--csv", "./case.toml"}, "--csv 会覆盖 --case"},
   };
-  for (const Row& row : rows) {
+  for (const Refusal& row : rows) {
     SCOPED_TRACE(row.args.back());
     ExpectRefused(row.args, row.fragment);
     EXPECT_EQ(std::set<fs::path>(fs::directory_iterator(dir_), {}),
               (std::set<fs::path>{dir_ / "cases.csv", dir_ / "case.toml", dir_ / "link.csv",
-                                   dir_ / "plot.svg"}));
+                                  dir_ / "plot.svg"}));
   }
 }
 
@@ -121,23 +129,17 @@ TEST_F(FileInputs, CaseTextsHoldNoControlCharacter) {
   WriteFile(dir_ / "escape.csv", "forebay\x1b[31m-area\n600\n");
   WriteFile(dir_ / "break.toml", "[inputs]\nstep-count = \"30\"\nforebay-area = \"6\\n00\"\n");
   WriteFile(dir_ / "nul.toml", "[pump]\nschedule = [[\"0\", \"4\\u0000\"]]\n");
-  struct Row {
-    std::vector<std::string> args;
-    std::string fragment;
-  };
-  const Row rows[] = {
+  const std::vector<Refusal> rows = {
       {{"--cases", "break.csv"}, "案例文件 “break.csv” 第 3 行第 3 列：引号未闭合，单元格不能跨行"},
       {{"--cases", "tab.csv"}, "案例文件 “tab.csv” 第 3 行第 3 列：有控制字符 \\t"},
       {{"--cases", "escape.csv"}, "案例文件 “escape.csv” 第 1 行第 8 列：有控制字符 \\x1b"},
       {{"--sweep", "forebay-area=600,6\n00"}, "--sweep forebay-area= 第 19 列有控制字符 \\n"},
       {{"--case", "break.toml"},
        "算例文件 “break.toml” 第 3 行第 16 列：“inputs.forebay-area” 的文字含控制字符 \\n"},
-      {{"--case", "nul.toml"}, "算例文件 “nul.toml” 第 2 行第 19 列：“pump.schedule” 的文字含控制字符 \\0"},
+      {{"--case", "nul.toml"},
+       "算例文件 “nul.toml” 第 2 行第 19 列：“pump.schedule” 的文字含控制字符 \\0"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.args.back());
-    ExpectRefused(row.args, row.fragment);
-  }
+  ExpectEachRefused(rows);
 }
 
 TEST_F(FileInputs, EchoedTextsArePrintableAndShort) {
@@ -157,17 +159,15 @@ TEST_F(FileInputs, EchoedTextsArePrintableAndShort) {
 }
 
 TEST_F(FileInputs, FilesInOtherEncodingsAreNamedAsSuch) {
-  WriteFile(dir_ / "utf16.csv", std::string("\xFF\xFE" "f\0o\0r\0\n\0", 10));
+  WriteFile(dir_ / "utf16.csv", std::string("\xFF\xFE"
+                                            "f\0o\0r\0\n\0",
+                                            10));
   WriteFile(dir_ / "utf16-no-mark.csv", std::string("f\0o\0r\0e\0b\0\n\0", 12));
   WriteFile(dir_ / "gbk.csv", "forebay-area\n600\xC3\xE6\xBB\xFD\n");
   WriteFile(dir_ / "latin.csv", "forebay-area\n600 \xFFm\n");
   WriteFile(dir_ / "utf16.toml", std::string("\xFF\xFE[\0i\0n\0]\0", 10));
   WriteFile(dir_ / "gbk.toml", "title = \"\xB0\xB8\xC0\xFD\"\n[inputs]\n");
-  struct Row {
-    std::vector<std::string> args;
-    std::string fragment;
-  };
-  const Row rows[] = {
+  const std::vector<Refusal> rows = {
       {{"--cases", "utf16.csv"}, "“utf16.csv” 第 1 行：文件似乎是 UTF-16 编码，请另存为 UTF-8"},
       {{"--cases", "utf16-no-mark.csv"}, "文件似乎是 UTF-16 编码，请另存为 UTF-8"},
       {{"--cases", "gbk.csv"}, "“gbk.csv” 第 2 行：文件似乎是 GBK 编码，请另存为 UTF-8"},
@@ -175,10 +175,7 @@ TEST_F(FileInputs, FilesInOtherEncodingsAreNamedAsSuch) {
       {{"--case", "utf16.toml"}, "算例文件 “utf16.toml”：文件似乎是 UTF-16 编码，请另存为 UTF-8"},
       {{"--case", "gbk.toml"}, "算例文件 “gbk.toml”：文件似乎是 GBK 编码，请另存为 UTF-8"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.args.back());
-    ExpectRefused(row.args, row.fragment);
-  }
+  ExpectEachRefused(rows);
 }
 
 }  // namespace

@@ -28,19 +28,20 @@ CaseFile OddCase() {
                                         " 1 500 ",
                                         "say \"hi\"",
                                         "back\\slash\\",
-                                        "two\nlines",
-                                        "tab\tcr\r",
-                                        "\x01\x1f\x7f",
+                                        "two\u2028lines",
+                                        "tab\\t cr\\r",
+                                        "\u00ad\u200b",
                                         "\u0085\u00a0",
                                         "中文 # not a comment",
                                         "'''",
                                         "\"\"\"",
                                         "\ufeff1e3",
                                         "\\u0041 \\n",
-                                        "[inputs]\nforebay-area = 1"};
+                                        "[inputs] forebay-area = 1"};
   CaseFile caseFile;
   caseFile.title = "泵站 \"A\" \\ 1";
-  caseFile.notes = "first line\nsecond line\r\n\tthird";
+  // Only the notes may hold control characters: a box holds none.
+  caseFile.notes = "first line\nsecond line\r\n\tthird\x01\x1f\x7f";
   for (InputId id : AllInputs()) caseFile.texts[id] = odd[static_cast<std::size_t>(id)];
   return caseFile;
 }
@@ -151,7 +152,12 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
       {"format-version = 1\n[inputs]\nforebay-area = \"1\"\nwave-speed = 1000 m/s\n",
        CaseProblem::NotToml, 4, ""},
       {"[inputs]\nforebay-area = \"1\"\nforebay-area = \"2\"\n", CaseProblem::NotToml, 3, ""},
-      {"[inputs]\nforebay-area = \"\xff\"\n", CaseProblem::NotToml, 2, ""},
+      {"[inputs]\nforebay-area = \"\xff\"\n", CaseProblem::NotUtf8, 2, ""},
+      {"title = \"\xb0\xb8\"\n", CaseProblem::NotUtf8, 0, ""},  // GBK: the file as a whole
+      {"[inputs]\nforebay-area = \"6\\n00\"\n", CaseProblem::ControlChar, 2, "inputs.forebay-area"},
+      {"[pump]\nschedule = [[\"0\", \"4\\t\"]]\n", CaseProblem::ControlChar, 2, "pump.schedule"},
+      {"[design]\nculvert-height = \"\\u001b\"\n", CaseProblem::ControlChar, 2,
+       "design.culvert-height"},
       {"\n\nfromat-version = 1\n", CaseProblem::UnknownKey, 3, "fromat-version"},
       {"[inputs]\nforebay-area = \"1\"\n\nforbay-area = \"2\"\n", CaseProblem::UnknownKey, 4,
        "inputs.forbay-area"},

@@ -23,8 +23,8 @@ TEST(UserText, EchoedTextsArePrintableAndCut) {
       {"a\tb\r\n", 48, "a\\tb\\r\\n"},
       {"\x1b[31m", 48, "\\x1b[31m"},
       {"\x7f", 48, "\\x7f"},
-      {"\xC2\x85", 48, "\\u0085"},    // a C1 control
-      {"\xB5m\xFF", 48, "\\xb5m\\xff"},  // bytes of no UTF-8 sequence
+      {"\xC2\x85", 48, "\\u0085"},              // a C1 control
+      {"\xB5m\xFF", 48, "\\xb5m\\xff"},         // bytes of no UTF-8 sequence
       {"\xED\xA0\x80", 48, "\\xed\\xa0\\x80"},  // a surrogate
       {"面积 (m²)", 48, "面积 (m²)"},
       {"前池面积", 2, "前池…"},  // cut by characters, never inside one
@@ -73,7 +73,10 @@ TEST(UserText, EncodingsOfFilesSavedByOtherEditors) {
       {"面积,600\n", TextEncoding::Utf8},
       {"\xC3\xE6\xBB\xFD,600\n", TextEncoding::Gbk},  // 面积 in GBK
       {"title = \"\xB0\xB8\xC0\xFD\"", TextEncoding::Gbk},
-      {std::string("\xFF\xFE" "f\0o\0", 6), TextEncoding::Utf16},
+      {std::string("\xFF\xFE"
+                   "f\0o\0",
+                   6),
+       TextEncoding::Utf16},
       {std::string("\xFE\xFF\0f\0o", 6), TextEncoding::Utf16},
       {std::string("f\0o\0r\0e\0", 8), TextEncoding::Utf16},
       {std::string("\0f\0o\0r\0e", 8), TextEncoding::Utf16},

@@ -108,7 +108,7 @@ TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
       {"forebay-area,step-count\n1,2\n3,4,5\n", 3},
       {"forebay-area,step-count\n1,2\n3,4\"\n", 3},
       {"forebay-area,step-count\n1,2\n\"3\nx,4\n", 3, 3},  // a cell never closed on its line
-      {"forebay-area,step-count\n1,2\n\"3", 3, 3},           // nor at the end of the file
+      {"forebay-area,step-count\n1,2\n\"3", 3, 3},         // nor at the end of the file
       // Control characters and bytes that are not UTF-8, by line and column.
       {"forebay-area\n\"面积\n6\"\n", 2, 4},
       {"forebay-area\n面积\t6\n", 2, 3},
@@ -116,7 +116,10 @@ TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
       {std::string("forebay-area\n6\0\n", 16), 2, 2},
       {"forebay-area\n6\xFF\n", 2, 2},
       {"forebay-area\n\xC3\xE6\n", 2},  // GBK: the file, by its line
-      {std::string("\xFF\xFE" "f\0", 4), 1},
+      {std::string("\xFF\xFE"
+                   "f\0",
+                   4),
+       1},
       {"forebay-area\n" + std::string(kMaxCaseTableLine + 1, '6') + "\n", 2},
   };
   for (const Bad& b : bad) {
