@@ -240,6 +240,29 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   EXPECT_NE(CaseFileBytes(units).find("\n[pump]\nunits = \"4:-10.4:0:30:10\""), std::string::npos);
 }
 
+// The parser's words for the faults a hand-edited file commonly has, in
+// Chinese; the line and column stay.
+TEST(CaseFile, TomlFaultsInTheUsersWords) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"[inputs]\nwave-speed = 1000 m/s\n",
+       "第 2 行：不是有效的 TOML 文件（第 19 列）：键值对：值之后只能是注释或空白，却是 'm'"},
+      {"[inputs]\nforebay-area = \"1\n",
+       "第 2 行：不是有效的 TOML 文件（第 18 列）：字符串：含控制字符"},
+      {"[inputs]\na = 1\na = 2\n",
+       "第 3 行：不是有效的 TOML 文件（第 5 列）：键值对：重复定义 'a'"},
+      {"[inputs\n", "表头：缺少 ']'，却是 '\\n'"},
+      {"[inputs]\nforebay area = 1\n", "键值对：缺少 '='，却是 'a'（键名含空格时请加引号）"},
+  };
+  for (const auto& [bytes, fragment] : rows) {
+    try {
+      ParseCaseFile(bytes, "a.toml");
+      ADD_FAILURE() << bytes;
+    } catch (const CaseFileError& error) {
+      EXPECT_NE(std::string(error.what()).find(fragment), std::string::npos) << error.what();
+    }
+  }
+}
+
 TEST(CaseFile, UnreadableFilesSayWhy) {
   TempFolder folder;
   struct Row {

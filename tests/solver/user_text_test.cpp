@@ -38,31 +38,6 @@ TEST(UserText, EchoedTextsArePrintableAndCut) {
   EXPECT_EQ(QuotedText(std::string("a\0b", 3)), "“a\\0b”");
 }
 
-TEST(UserText, FirstControlCharacterOrBrokenByteByColumn) {
-  struct Row {
-    std::string text;
-    bool utf8;
-    std::optional<int> column;
-    std::string character;
-  };
-  const Row rows[] = {
-      {"1287.414", true, std::nullopt, ""},
-      {"面积\t600", true, 3, "\\t"},
-      {"6\n00", false, 2, "\\n"},
-      {"面积\xFF", true, 3, "\\xff"},
-      {"面积\xFF", false, std::nullopt, ""},
-      {std::string("\0", 1), false, 1, "\\0"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(PrintableText(row.text));
-    const std::optional<TextFault> fault = FindTextFault(row.text, row.utf8);
-    ASSERT_EQ(fault.has_value(), row.column.has_value());
-    if (!fault) continue;
-    EXPECT_EQ(fault->column, *row.column);
-    EXPECT_EQ(fault->character, row.character);
-  }
-}
-
 TEST(UserText, EncodingsOfFilesSavedByOtherEditors) {
   struct Row {
     std::string bytes;
