@@ -1,6 +1,8 @@
 #include "output/file_reader.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "output/file_writer.h"
 #include "solver/errors.h"
@@ -17,7 +19,14 @@ std::string FileReadError::Reason() const { return SystemErrorText(systemError_)
 
 InputFile::InputFile(const std::string& path)
     : path_(path), file_(OpenFileForReading(path), std::fclose) {
-  if (!file_) throw FileReadError(path, errno != 0 ? errno : EIO);
+  if (file_) return;
+  int error = errno != 0 ? errno : EIO;
+  // A folder is refused as no permission on some systems: it is named as a folder.
+  std::error_code ignored;
+  if (error == EACCES &&
+      std::filesystem::is_directory(std::u8string(path.begin(), path.end()), ignored))
+    error = EISDIR;
+  throw FileReadError(path, error);
 }
 
 std::size_t InputFile::Read(char* buffer, std::size_t size) {
