@@ -10,12 +10,13 @@
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
 #include "solver/number_format.h"
+#include "solver/user_text.h"
 #include "usage_error.h"
 
 namespace kelvane {
 namespace {
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quoted(std::string_view text) { return QuotedText(text); }
 
 [[noreturn]] void Bad(const Option& option, const std::string& why) {
   throw UsageError("选项 --" + option.name + " " + why);
@@ -186,14 +187,14 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
   if (!study.csv.empty() && !summary.empty() &&
       (study.csv == summary ||
        (summary != "-" && study.csv != "-" && SamePlace(study.csv, summary)))) {
-    throw UsageError("--sweep-csv 与 --summary 指向同一处 " + Quoted(study.csv));
+    throw UsageError("--sweep-csv 与 --summary 指向同一处 " + QuotedFileName(study.csv));
   }
   if (!study.plot.empty() && !BuildHasWindows() && !IsSvgPath(study.plot)) {
     throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
   }
   for (const std::string* other : {&study.csv, &summary}) {
     if (!study.plot.empty() && !other->empty() && *other != "-" && SamePlace(*other, study.plot)) {
-      throw UsageError("--sweep-plot 与其他输出指向同一个文件 " + Quoted(study.plot));
+      throw UsageError("--sweep-plot 与其他输出指向同一个文件 " + QuotedFileName(study.plot));
     }
   }
 }
@@ -216,7 +217,7 @@ void ReadCase(BatchOptions& options, const Given& given) {
   } catch (const CaseFileError& error) {
     throw UsageError(error.what());
   } catch (const RunError& error) {
-    throw UsageError("算例文件 " + Quoted(options.caseFile) + "：" + error.where());
+    throw UsageError("算例文件 " + QuotedFileName(options.caseFile) + "：" + error.where());
   }
 }
 
@@ -233,10 +234,10 @@ void CheckImages(const BatchOptions& options, const Given& given) {
   for (const Option* output : RunOutputs()) {
     const std::string& file = OutputField(options, *output);
     if (output->svg && !file.empty() && !IsPngOrSvgName(file)) {
-      Bad(*output, "的文件名应以 .png 或 .svg 结尾：" + Quoted(file));
+      Bad(*output, "的文件名应以 .png 或 .svg 结尾：" + QuotedFileName(file));
     }
     if (output->pdf && !file.empty() && !IsPdfName(file)) {
-      Bad(*output, "的文件名应以 .pdf 结尾：" + Quoted(file));
+      Bad(*output, "的文件名应以 .pdf 结尾：" + QuotedFileName(file));
     }
   }
   if ((given.Has("nodes") || given.Has("quantity")) && options.historyPlot.empty()) {
@@ -245,8 +246,9 @@ void CheckImages(const BatchOptions& options, const Given& given) {
 }
 
 // Two outputs into one file would leave only the last of them, whatever the
-// names ("a.txt" and "./a.txt", a link); an output over the case file read
-// would lose it (--save-case may rewrite it).
+// names ("a.txt" and "./a.txt", a link); an output over a file the command
+// reads (the case file, a case table) would lose it. --save-case may rewrite
+// the case file it read.
 void CheckOutputsApart(const BatchOptions& options, const Given& given) {
   const std::vector<const Option*> outputs = RunOutputs();
   for (std::size_t a = 0; a < outputs.size(); ++a) {
@@ -256,20 +258,24 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
       if (first.empty() || first == "-" || second.empty() || second == "-") continue;
       if (SamePlace(first, second)) {
         throw UsageError("--" + outputs[a]->name + " 与 --" + outputs[b]->name +
-                         " 指向同一个文件 " + Quoted(first));
+                         " 指向同一个文件 " + QuotedFileName(first));
       }
     }
   }
-  if (!given.Has("case")) return;
+  std::vector<std::pair<std::string, const std::string*>> read;
+  if (given.Has("case")) read.emplace_back("case", &options.caseFile);
+  for (const std::string& table : options.study.caseTables) read.emplace_back("cases", &table);
   std::vector<std::pair<std::string, const std::string*>> written{
-      {"sweep-csv", &options.study.csv}};
-  for (const Option* output : outputs) {
-    if (output->name != "save-case")
-      written.emplace_back(output->name, &OutputField(options, *output));
-  }
-  for (const auto& [name, target] : written) {
-    if (!target->empty() && *target != "-" && SamePlace(*target, options.caseFile)) {
-      throw UsageError("--" + name + " 会覆盖 --case 的算例文件 " + Quoted(options.caseFile));
+      {"sweep-csv", &options.study.csv}, {"sweep-plot", &options.study.plot}};
+  for (const Option* output : outputs)
+    written.emplace_back(output->name, &OutputField(options, *output));
+  for (const auto& [input, file] : read) {
+    for (const auto& [name, target] : written) {
+      if (target->empty() || *target == "-" || (input == "case" && name == "save-case")) continue;
+      if (SamePlace(*target, *file)) {
+        throw UsageError("--" + name + " 会覆盖 --" + input + " 读入的" +
+                         (input == "case" ? "算例文件 " : "案例文件 ") + QuotedFileName(*file));
+      }
     }
   }
 }

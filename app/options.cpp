@@ -5,6 +5,7 @@
 
 #include "report/chart_scene.h"
 #include "report/report.h"
+#include "solver/user_text.h"
 
 namespace kelvane {
 namespace {
@@ -113,7 +114,7 @@ std::vector<Option> MakeOptions() {
   return options;
 }
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quoted(std::string_view text) { return QuotedText(text); }
 
 bool Listed(const Option& option) { return !option.meaning.empty(); }
 

@@ -4,6 +4,7 @@
 
 #include "batch.h"
 #include "options.h"
+#include "solver/user_text.h"
 #include "utf16_entry.h"
 #include "windows_program.h"
 
@@ -14,7 +15,9 @@ int ProgramUsageError(const std::string& problem) {
   return 2;
 }
 
-int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow) {
+namespace {
+
+int RunCommand(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow) {
   TakeUtf16CommandLine(argc, argv);
   const CommandLine line = SplitCommandLine(argc, argv);
   if (line.Has("batch")) return RunBatch(line, argv, images);
@@ -32,9 +35,9 @@ int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntr
   if (!line.words.empty()) {
     const std::string& word = line.words.front().text;
     if (word.starts_with("--batch")) {
-      return ProgramUsageError("未知选项 “" + word + "”：批处理模式写作 --batch");
+      return ProgramUsageError("未知选项 " + QuotedText(word) + "：批处理模式写作 --batch");
     }
-    return ProgramUsageError("未知选项 “" + word + "”");
+    return ProgramUsageError("未知选项 " + QuotedText(word));
   }
 
   if (mainWindow != nullptr) return mainWindow(argc, argv);
@@ -45,6 +48,20 @@ int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntr
   const RunError error = RunInWindowsProgram(argv);
   std::fputs(RunErrorText(error, ErrorTextLayout::CommandLine).c_str(), stderr);
   return 1;
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow) {
+  // The last resort: whatever escapes a command is reported as an error of
+  // the program, with its catalogue number, and never ends it abnormally.
+  try {
+    return RunCommand(argc, argv, images, mainWindow);
+  } catch (...) {
+    const RunError error = CurrentExceptionAsRunError(Stage::Program);
+    std::fputs(("kelvane: " + RunErrorText(error, ErrorTextLayout::CommandLine)).c_str(), stderr);
+    return 1;
+  }
 }
 
 }  // namespace kelvane

@@ -2,16 +2,15 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 
-#include "output/file_writer.h"
+#include "output/file_reader.h"
+#include "solver/user_text.h"
 #include "usage_error.h"
 
 namespace kelvane {
 namespace {
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quoted(std::string_view text) { return QuotedText(text); }
 
 [[noreturn]] void Bad(std::string_view option, const std::string& why) {
   throw UsageError("选项 --" + std::string(option) + " " + why);
@@ -34,24 +33,22 @@ double ReadLevel(std::string_view option, std::string_view text) {
   return level;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
-  if (!in) throw UsageError("无法读取案例文件 " + Quoted(path));
-  std::string bytes;
-  char buffer[1 << 16];
-  while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get()))
-    bytes.append(buffer, got);
-  if (std::ferror(in.get())) throw UsageError("无法读取案例文件 " + Quoted(path));
-  return bytes;
-}
-
-void TakeCaseTable(const std::string& path, StudyPlan& plan) {
+// The case table read as a stream, a line at a time.
+void TakeCaseTable(const std::string& path, StudyCommand& study) {
+  if (path.empty()) Bad("cases", "缺少文件名");
+  const std::string file = "案例文件 " + QuotedFileName(path);
   try {
-    plan.Add(ReadCaseTable(ReadWholeFile(path)));
+    InputFile in(path);
+    study.plan.Add(
+        ReadCaseTable([&in](char* buffer, std::size_t size) { return in.Read(buffer, size); }));
+    study.caseTables.push_back(path);
+  } catch (const FileReadError& error) {
+    throw UsageError(file + "：" + error.Reason());
   } catch (const StudyInputError& error) {
     if (error.line() == 0) throw;
-    throw UsageError("案例文件 " + Quoted(path) + " 第 " + std::to_string(error.line()) + " 行：" +
-                     error.what());
+    std::string where = " 第 " + std::to_string(error.line()) + " 行";
+    if (error.column() > 0) where += "第 " + std::to_string(error.column()) + " 列";
+    throw UsageError(file + where + "：" + error.what());
   }
 }
 
@@ -69,7 +66,7 @@ void TakeValue(std::string_view name, std::string_view value, StudyCommand& stud
   if (name == "sweep") {
     study.plan.Add(ParseSweep(value));
   } else if (name == "cases") {
-    TakeCaseTable(std::string(value), study.plan);
+    TakeCaseTable(std::string(value), study);
   } else if (name == "sweep-csv") {
     if (value.empty()) Bad(name, "缺少文件名");
     study.csv = value;

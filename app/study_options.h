@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "options.h"
 #include "study/study.h"
@@ -17,8 +18,9 @@ struct StudyCommand {
   int jobs = 0;  // 0: one thread per core this process may use
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;
-  std::string csv;   // --sweep-csv FILE or "-"
-  std::string plot;  // --sweep-plot FILE.png|.svg
+  std::string csv;                      // --sweep-csv FILE or "-"
+  std::string plot;                     // --sweep-plot FILE.png|.svg
+  std::vector<std::string> caseTables;  // the --cases files read
 
   bool Active() const { return plan.CaseCount() > 0; }
 };

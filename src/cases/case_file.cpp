@@ -1,16 +1,16 @@
 // Reading and writing case files (see case_file.h for the format).
 #include "cases/case_file.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <optional>
 #include <utility>
 
+#include "output/file_reader.h"
 #include "output/file_writer.h"
+#include "solver/errors.h"
 #include "solver/number_format.h"
+#include "solver/user_text.h"
 
 // The parser is compiled into this file alone (header-only mode), so that
 // the fuzz and sanitizer builds instrument it too and the program needs no
@@ -46,7 +46,7 @@ constexpr std::string_view kDesignKey = "design";
 constexpr std::string_view kPumpKey = "pump";
 constexpr std::string_view kForebayKey = "forebay";
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quoted(std::string_view text) { return QuotedText(text); }
 
 [[noreturn]] void Fail(CaseFileProblem problem) { throw CaseFileError(std::move(problem)); }
 
@@ -73,6 +73,18 @@ const toml::source_region& Where(const toml::key& key, const toml::node& value) 
   Fail(std::move(problem));
 }
 
+// A text of a box or a table cell: a box holds no line break or other
+// control character, nor can a row of a study's CSV or the report's layout.
+const std::string& CheckedText(const toml::value<std::string>& text, const std::string& file,
+                               const std::string& dotted) {
+  if (const std::optional<TextFault> fault = FindTextFault(text.get(), false)) {
+    CaseFileProblem problem = At(CaseProblem::ControlChar, file, text.source(), dotted);
+    problem.detail = fault->character;
+    Fail(std::move(problem));
+  }
+  return text.get();
+}
+
 // A TOML number as the text it stands for (see case_file.h).
 std::optional<std::string> NumberText(const toml::node& value) {
   if (const auto* integer = value.as_integer()) return std::to_string(integer->get());
@@ -92,7 +104,7 @@ void ReadInputs(const toml::table& inputs, const std::string& file, CaseFile& ca
     }
     if (field == nullptr) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     if (const auto* text = value.as_string()) {
-      caseFile.texts[field->id] = text->get();
+      caseFile.texts[field->id] = CheckedText(*text, file, dotted);
     } else if (value.is_integer() || value.is_floating_point()) {
       std::optional<std::string> number = NumberText(value);
       if (!number) Fail(At(CaseProblem::NotFinite, file, Where(key, value), dotted));
@@ -113,7 +125,7 @@ void ReadDesign(const toml::table& design, const std::string& file, CaseFile& ca
     }
     if (field == nullptr) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     if (const auto* text = value.as_string()) {
-      caseFile.design[field->id] = text->get();
+      caseFile.design[field->id] = CheckedText(*text, file, dotted);
     } else if (value.is_integer() || value.is_floating_point()) {
       std::optional<std::string> number = NumberText(value);
       if (!number) Fail(At(CaseProblem::NotFinite, file, Where(key, value), dotted));
@@ -127,7 +139,7 @@ void ReadDesign(const toml::table& design, const std::string& file, CaseFile& ca
 // A value of [pump] or [forebay] or a cell of their tables, as a text.
 std::string TextOrNumber(const toml::node& value, const std::string& file, const toml::key& key,
                          const std::string& dotted) {
-  if (const auto* text = value.as_string()) return text->get();
+  if (const auto* text = value.as_string()) return CheckedText(*text, file, dotted);
   if (value.is_integer() || value.is_floating_point()) {
     std::optional<std::string> number = NumberText(value);
     if (!number) Fail(At(CaseProblem::NotFinite, file, value.source(), dotted));
@@ -220,25 +232,65 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
   return caseFile;
 }
 
-// The length of the UTF-8 sequence at the start of `text`, 0 when invalid
-// (overlong forms, surrogates and values beyond U+10FFFF are invalid).
-std::size_t Utf8Length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  char32_t value = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2, value = lead & 0x1F;
-  if (lead >= 0xE0 && lead <= 0xEF) length = 3, value = lead & 0x0F;
-  if (lead >= 0xF0 && lead <= 0xF4) length = 4, value = lead & 0x07;
-  if (length == 0 || text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(i) & 0x3F);
+// The parser's English description in the user's words where it is one a
+// case file commonly meets ("Error while parsing key-value pair: expected
+// value, saw '\n'" gives "键值对：缺少值，却是 '\n'"); the rest of a rarer one
+// is kept as the parser wrote it.
+std::string TomlErrorText(std::string_view description) {
+  static constexpr std::pair<std::string_view, std::string_view> kScopes[] = {
+      {"key-value pair", "键值对"},
+      {"table header", "表头"},
+      {"literal string", "字符串"},
+      {"string", "字符串"},
+      {"array", "数组"},
+      {"inline table", "内联表"},
+      {"key", "键"},
+      {"value", "值"},
+      {"root table", "文件"},
+  };
+  // What was expected, by the start of the parser's words ("..., saw X"),
+  // and a hint.
+  struct Expected {
+    std::string_view english, chinese, hint;
+  };
+  static constexpr Expected kExpected[] = {
+      {"expected a comment or whitespace", "值之后只能是注释或空白", "（文字请加引号）"},
+      {"expected value-terminator", "值之后只能是空白、逗号或行尾", "（文字请加引号）"},
+      {"expected value", "缺少值", ""},
+      {"expected '='", "缺少 '='", "（键名含空格时请加引号）"},
+      {"expected ']'", "缺少 ']'", ""},
+      {"expected comma or closing ']'", "缺少逗号或 ']'", ""},
+      {"expected keys, tables, whitespace or comments", "此处应为键、表头、空白或注释", ""},
+      {"expected bare key starting character or string delimiter", "此处应为键名或引号", ""},
+  };
+  std::string text;
+  constexpr std::string_view kWhile = "Error while parsing ";
+  if (description.starts_with(kWhile)) {
+    const std::size_t colon = description.find(": ");
+    const std::string_view scope = description.substr(kWhile.size(), colon - kWhile.size());
+    for (const auto& [english, chinese] : kScopes) {
+      if (scope == english && colon != std::string_view::npos) {
+        text = std::string(chinese) + "：";
+        description.remove_prefix(colon + 2);
+      }
+    }
   }
-  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  return length;
+  for (const Expected& expected : kExpected) {
+    if (description.starts_with(std::string(expected.english) + ", saw ")) {
+      return text + std::string(expected.chinese) + "，却是 " +
+             std::string(description.substr(expected.english.size() + 6)) +
+             std::string(expected.hint);
+    }
+  }
+  if (description.starts_with("cannot redefine existing ")) {
+    const std::size_t quote = description.find('\'');
+    if (quote != std::string_view::npos)
+      return text + "重复定义 " + std::string(description.substr(quote));
+  }
+  if (description.find("control characters other than TAB") != std::string_view::npos)
+    return text + "含控制字符，或引号未闭合";
+  if (description == "encountered end-of-file") return text + "文件意外结束";
+  return text + std::string(description);
 }
 
 // `text` as a TOML basic string: quotation mark, backslash and the control
@@ -246,7 +298,7 @@ std::size_t Utf8Length(std::string_view text) {
 std::optional<std::string> TomlString(std::string_view text) {
   std::string out = "\"";
   while (!text.empty()) {
-    const std::size_t length = Utf8Length(text);
+    const std::size_t length = Utf8SequenceLength(text);
     if (length == 0) return std::nullopt;
     const char c = text[0];
     switch (c) {
@@ -291,22 +343,28 @@ CaseFileError::CaseFileError(CaseFileProblem problem)
     : std::runtime_error(CaseFileErrorText(problem)), problem_(std::move(problem)) {}
 
 std::string CaseFileErrorText(const CaseFileProblem& p) {
-  std::string text = "算例文件 " + Quoted(p.file);
+  std::string text = "算例文件 " + QuotedFileName(p.file);
   if (p.line > 0) text += " 第 " + std::to_string(p.line) + " 行";
+  if (p.line > 0 && p.column > 0 && p.problem == CaseProblem::ControlChar)
+    text += "第 " + std::to_string(p.column) + " 列";
   text += "：";
   switch (p.problem) {
     case CaseProblem::CannotRead:
-      if (p.systemError == ENOENT) return text + "文件不存在";
-      if (p.systemError == EACCES || p.systemError == EPERM) return text + "没有读取权限";
-      if (p.systemError == EISDIR) return text + "这是一个文件夹";
-      return text + "无法读取（" + std::strerror(p.systemError) + "）";
+      return text + SystemErrorText(p.systemError);
+    case CaseProblem::NotUtf8:
+      if (p.encoding == TextEncoding::Gbk || p.encoding == TextEncoding::Utf16)
+        return text + EncodingAdvice(p.encoding);
+      return text + "不是有效的 UTF-8 文本（算例文件须以 UTF-8 保存）";
+    case CaseProblem::ControlChar:
+      return text + Quoted(p.key) + " 的文字含控制字符 " + p.detail +
+             "（输入文本不能含换行、制表符等控制字符）";
     case CaseProblem::TooLarge:
       return text + "文件太大（超过 " + std::to_string(kMaxCaseFileBytes / 1024) +
              " KiB），不是算例文件";
     case CaseProblem::NotToml:
       text += "不是有效的 TOML 文件";
       if (p.column > 0) text += "（第 " + std::to_string(p.column) + " 列）";
-      return p.detail.empty() ? text : text + "：" + p.detail;
+      return p.detail.empty() ? text : text + "：" + PrintableText(TomlErrorText(p.detail), 200);
     case CaseProblem::UnknownKey:
       if (p.key.starts_with("inputs.")) {
         return text + "未知的键 " + Quoted(p.key) +
@@ -367,6 +425,13 @@ CaseFile ParseCaseFile(std::string_view bytes, const std::string& file) {
     problem.file = file;
     Fail(std::move(problem));
   }
+  if (LooksLikeUtf16(bytes)) {
+    CaseFileProblem problem;
+    problem.problem = CaseProblem::NotUtf8;
+    problem.file = file;
+    problem.encoding = TextEncoding::Utf16;
+    Fail(std::move(problem));
+  }
   try {
     return ReadDocument(toml::parse(bytes, file), file);
   } catch (const CaseFileError&) {
@@ -374,6 +439,15 @@ CaseFile ParseCaseFile(std::string_view bytes, const std::string& file) {
   } catch (const toml::parse_error& error) {
     CaseFileProblem problem = At(CaseProblem::NotToml, file, error.source());
     problem.detail = std::string(error.description());
+    // The parser's English for bytes that are not UTF-8 ("Encountered
+    // invalid utf-8 sequence"): the file as a whole is named, by its likely
+    // encoding where one is known.
+    if (problem.detail.find("utf-8") != std::string::npos) {
+      problem.problem = CaseProblem::NotUtf8;
+      problem.detail.clear();
+      problem.encoding = GuessEncoding(bytes);
+      if (problem.encoding == TextEncoding::Gbk) problem.line = problem.column = 0;
+    }
     Fail(std::move(problem));
   } catch (const std::exception& error) {
     // Out of memory in the parser: reported as an unreadable document.
@@ -385,23 +459,14 @@ CaseFile ParseCaseFile(std::string_view bytes, const std::string& file) {
 }
 
 CaseFile ReadCaseFile(const std::string& path) {
-  CaseFileProblem problem;
-  problem.problem = CaseProblem::CannotRead;
-  problem.file = path;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
-  if (!in) {
-    problem.systemError = errno;
-    Fail(std::move(problem));
-  }
   std::string bytes;
-  char buffer[16384];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) {
-    bytes.append(buffer, got);
-    if (bytes.size() > kMaxCaseFileBytes) break;  // ParseCaseFile reports it
-  }
-  if (std::ferror(in.get())) {
-    problem.systemError = errno;  // EISDIR for a folder
+  try {
+    bytes = ReadInputFile(path, kMaxCaseFileBytes);  // ParseCaseFile reports a larger one
+  } catch (const FileReadError& error) {
+    CaseFileProblem problem;
+    problem.problem = CaseProblem::CannotRead;
+    problem.file = path;
+    problem.systemError = error.systemError();
     Fail(std::move(problem));
   }
   return ParseCaseFile(bytes, path);

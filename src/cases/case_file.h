@@ -31,6 +31,7 @@
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "solver/inputs.h"
+#include "solver/user_text.h"
 
 namespace kelvane {
 
@@ -51,7 +52,9 @@ struct CaseFile {
 enum class CaseProblem {
   CannotRead,    // the file cannot be opened or read (systemError says why)
   TooLarge,      // larger than any case file (kMaxCaseFileBytes)
-  NotToml,       // not a TOML document (or not UTF-8); detail: the parser's words
+  NotToml,       // not a TOML document; detail: the parser's words
+  NotUtf8,       // bytes that are not UTF-8 (encoding: what they seem to be, if known)
+  ControlChar,   // a text holding a line break or other control character (detail: it)
   UnknownKey,    // a key that is not part of the format
   WrongType,     // a value of the wrong type (expected says which)
   NotFinite,     // an input given as the number inf or nan
@@ -76,6 +79,7 @@ struct CaseFileProblem {
   std::int64_t version = 0;  // the file's format-version (NewerVersion, BadVersion)
   int systemError = 0;       // errno (CannotRead)
   std::string detail;        // the TOML parser's own description (NotToml)
+  TextEncoding encoding = TextEncoding::Unknown;  // NotUtf8
 
   bool operator==(const CaseFileProblem&) const = default;
 };

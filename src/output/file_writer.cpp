@@ -43,10 +43,7 @@ namespace kelvane {
 namespace {
 
 [[noreturn]] void ThrowFileError(int error, const std::string& path, FileAction action) {
-  ErrorLocation at;
-  at.file = path;
-  at.fileAction = action;
-  throw RunError(FileErrorCode(error), at);
+  throw FileError(error, path, action);
 }
 
 // Writes `first` then `second` whole, in as few calls as the kernel allows.

@@ -13,11 +13,7 @@ void WriteStandardOutput(std::string_view bytes) {
     ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      ErrorLocation at;
-      at.stage = Stage::Report;
-      at.file = "-";
-      at.fileAction = FileAction::Write;
-      throw RunError(FileErrorCode(errno), at);
+      throw FileError(errno, "-", FileAction::Write, Stage::Report);
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }

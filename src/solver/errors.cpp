@@ -9,12 +9,13 @@
 #include <system_error>
 
 #include "solver/number_format.h"
+#include "solver/user_text.h"
 
 namespace kelvane {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quoted(std::string_view text) { return QuotedText(text); }
 
 }  // namespace
 
@@ -132,6 +133,83 @@ ErrorCode FileErrorCode(int error) {
     default:
       return ErrorCode::PathFileAccess;
   }
+}
+
+RunError FileError(int error, const std::string& path, FileAction action, Stage stage) {
+  ErrorLocation at;
+  at.stage = stage;
+  at.file = path;
+  at.fileAction = action;
+  const ErrorCode code = FileErrorCode(error);
+  // 没有权限, 路径未找到 and 磁盘已满 are the reason of their most common errno.
+  const bool said = (code == ErrorCode::PermissionDenied && error == EACCES) ||
+                    (code == ErrorCode::PathNotFound && error == ENOENT) ||
+                    (code == ErrorCode::DiskFull && error == ENOSPC);
+  if (!said) at.systemError = error;
+  return RunError(code, at);
+}
+
+std::string SystemErrorText(int error) {
+  struct Wording {
+    int error;
+    const char* text;
+  };
+  // Only the errno values this system defines are listed.
+  static const Wording kWordings[] = {
+      {ENOENT, "文件不存在"},
+      {ENOTDIR, "路径中有一段不是文件夹"},
+      {EISDIR, "是一个文件夹"},
+      {EACCES, "没有访问权限"},
+      {EPERM, "不允许此操作"},
+      {EROFS, "只读文件系统"},
+#ifdef ELOOP
+      {ELOOP, "符号链接层数过多"},
+#endif
+      {ENAMETOOLONG, "文件名太长"},
+      {EIO, "输入/输出错误"},
+      {ENOSPC, "磁盘已满"},
+#ifdef EDQUOT
+      {EDQUOT, "超出磁盘配额"},
+#endif
+      {EFBIG, "文件太大"},
+      {EMFILE, "打开的文件太多"},
+      {ENFILE, "系统打开的文件太多"},
+      {ENOMEM, "内存不够"},
+      {EBUSY, "设备或资源忙"},
+#ifdef ETXTBSY
+      {ETXTBSY, "文件正在被执行"},
+#endif
+      {EEXIST, "文件已存在"},
+      {EINVAL, "无效的参数"},
+      {ENXIO, "没有这个设备或地址"},
+      {ENODEV, "没有这个设备"},
+      {EAGAIN, "资源暂时不可用"},
+      {EINTR, "操作被信号中断"},
+      {EBADF, "文件描述符无效"},
+      {EPIPE, "管道的另一端已关闭"},
+      {ESPIPE, "不能在管道或设备上定位"},
+      {EXDEV, "不能跨文件系统"},
+      {ENOTEMPTY, "文件夹不为空"},
+#ifdef ESTALE
+      {ESTALE, "网络文件句柄已失效"},
+#endif
+#ifdef ETIMEDOUT
+      {ETIMEDOUT, "操作超时"},
+#endif
+#ifdef EOVERFLOW
+      {EOVERFLOW, "文件太大，无法在此读取"},
+#endif
+      {EFAULT, "地址错误"},
+      {ENOSYS, "系统不支持此功能"},
+#ifdef EOPNOTSUPP
+      {EOPNOTSUPP, "不支持此操作"},
+#endif
+      {EDEADLK, "会造成死锁"},
+  };
+  for (const Wording& wording : kWordings) {
+    if (wording.error == error) return wording.text;
+  }
+  return "系统错误 " + std::to_string(error);
 }
 
 namespace {
@@ -330,13 +408,14 @@ std::string ErrorLocationText(const ErrorLocation& at) {
     text += "：" + BoxName(*at.input) + "为 0，计算以它为除数";
   }
   if (!at.file.empty()) {
-    std::string file =
-        at.file == "-" ? std::string("标准输出") : std::string("文件“") + at.file + "”";
+    std::string file = at.file == "-" ? std::string("标准输出") : "文件" + QuotedFileName(at.file);
     if (at.fileAction != FileAction::None)
       file += std::string("（") + FileActionName(at.fileAction) + "）";
+    if (at.systemError != 0) file += "：" + SystemErrorText(at.systemError);
     add(file);
   }
-  if (!at.detail.empty() && at.stage != Stage::EventInput) add(at.detail);
+  if (!at.detail.empty() && at.stage != Stage::EventInput)
+    add(PrintableText(at.detail, 4 * kEchoCharacters));
   return text;
 }
 
@@ -391,6 +470,9 @@ RunError CurrentExceptionAsRunError(Stage stage) {
     at.detail = error.what();
     if (error.code().category() == std::generic_category() ||
         error.code().category() == std::system_category()) {
+      // The words of the system's errno; a Windows error code keeps its message.
+      if (error.code().category() == std::generic_category())
+        at.detail = SystemErrorText(error.code().value());
       return RunError(FileErrorCode(error.code().value()), at);
     }
     return RunError(ErrorCode::Overflow, at);

@@ -115,7 +115,8 @@ struct ErrorLocation {
   bool zeroDivisor = false;     // the fault is a division by zero-valued input
   std::string file;             // UTF-8 path, for file errors
   FileAction fileAction = FileAction::None;
-  std::string detail;  // an unexpected library error's own message; a table's cell text
+  int systemError = 0;  // the errno of a file fault the number does not already say, or 0
+  std::string detail;   // an unexpected library error's own message; a table's cell text
   // Stage::EventInput: the input, its row and column (1-based, 0 when none)
   // and what is wrong.
   EventField eventField = EventField::None;
@@ -169,6 +170,17 @@ std::string RunErrorText(const RunError& error, ErrorTextLayout layout);
 // denied or a read-only file system 70, a missing folder 76, a full disk 61,
 // anything else 75.
 ErrorCode FileErrorCode(int error);
+
+// A failed file operation as a catalogue error: the number of its errno, the
+// file and the action, and the system's reason (SystemErrorText) where the
+// number's description does not already say it.
+RunError FileError(int error, const std::string& path, FileAction action,
+                   Stage stage = Stage::Program);
+
+// The system's reason for a failed call, in the user's words, the one wording
+// wherever a file is named: "文件不存在", "是一个文件夹", "符号链接层数过多"; an
+// errno without a wording of its own as "系统错误 N".
+std::string SystemErrorText(int error);
 
 // Anything a command may throw, as a catalogue error: a RunError as it is
 // (given `stage` when it has none of its own), running out of memory (or a length beyond any

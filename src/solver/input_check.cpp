@@ -11,6 +11,7 @@
 #include "solver/calculate.h"
 #include "solver/number_format.h"
 #include "solver/stability.h"
+#include "solver/user_text.h"
 
 namespace kelvane {
 namespace {
@@ -46,13 +47,6 @@ bool HasNonAsciiNumber(std::string_view s) {
   for (std::size_t pos = 0; pos < s.size();)
     if (LooksLikeNonAsciiNumber(NextCodePoint(s, pos))) return true;
   return false;
-}
-
-// At most `limit` code points of `s`, "…" marking a cut.
-std::string Shortened(std::string_view s, int limit) {
-  std::size_t pos = 0;
-  for (int n = 0; n < limit && pos < s.size(); ++n) NextCodePoint(s, pos);
-  return pos < s.size() ? std::string(s.substr(0, pos)) + "…" : std::string(s);
 }
 
 // The run's step count when the texts give one that sizes a run, else 0.
@@ -141,7 +135,7 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
 std::string InputValueText(double value) { return ShortestText(value); }
 
 std::string InputFlagText(const InputFlag& flag) {
-  const std::string unread = "“" + Shortened(flag.unread, 16) + "”";
+  const std::string unread = QuotedText(flag.unread, 16);
   std::string text;
   for (InputFlagReason reason : flag.reasons) {
     if (!text.empty()) text += "；";

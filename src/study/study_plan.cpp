@@ -7,12 +7,14 @@
 #include <memory>
 #include <optional>
 
+#include "solver/user_text.h"
+
 namespace kelvane {
 namespace {
 
 using Int = __int128;
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+std::string Quoted(std::string_view text) { return QuotedText(text); }
 
 // A decimal number read exactly: mantissa * 10^exponent.
 struct Decimal {
@@ -141,8 +143,9 @@ std::vector<std::string> RangeValues(std::string_view option, std::string_view f
   return values;
 }
 
-// The rows of a CSV text as libcsv reads it, each with the line on which it
-// begins.
+// The rows of a case table as libcsv reads them, each with its line, fed
+// one line at a time. A row ends within its line: a case text holds no line
+// break (a box cannot hold one).
 class CsvRows {
  public:
   struct Row {
@@ -150,27 +153,27 @@ class CsvRows {
     std::vector<std::string> cells;
   };
 
-  explicit CsvRows(std::string_view text) {
+  CsvRows() {
     if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) throw std::bad_alloc();
-    std::unique_ptr<csv_parser, void (*)(csv_parser*)> free(&parser_, csv_free);
     // Cells are kept exactly: blanks are part of a box's text.
     csv_set_space_func(&parser_, [](unsigned char) { return 0; });
-    // Line by line, so that a fault and each row's first line are known.
-    while (!text.empty()) {
-      ++line_;
-      const std::size_t end = std::min(text.find('\n'), text.size() - 1) + 1;
-      const std::string_view chunk = text.substr(0, end);
-      if (rowLine_ == 0 && chunk.find_first_not_of("\r\n") != std::string_view::npos) {
-        rowLine_ = line_;
-      }
-      if (csv_parse(&parser_, chunk.data(), chunk.size(), &CsvRows::Cell, &CsvRows::End, this) !=
-          chunk.size()) {
-        Fail(csv_error(&parser_));
-      }
-      text.remove_prefix(end);
+  }
+  ~CsvRows() { csv_free(&parser_); }
+  CsvRows(const CsvRows&) = delete;
+  CsvRows& operator=(const CsvRows&) = delete;
+
+  // One line with its line end; the rows it completes go to rows().
+  void Line(std::string_view line) {
+    ++line_;
+    if (csv_parse(&parser_, line.data(), line.size(), &CsvRows::Cell, &CsvRows::End, this) !=
+        line.size()) {
+      Fail(csv_error(&parser_));
     }
+  }
+  void Finish() {
     if (csv_fini(&parser_, &CsvRows::Cell, &CsvRows::End, this) != 0) Fail(csv_error(&parser_));
   }
+  // The rows completed so far and not yet taken.
   std::vector<Row>& rows() { return rows_; }
 
  private:
@@ -178,7 +181,7 @@ class CsvRows {
     if (error == CSV_ENOMEM || error == CSV_ETOOBIG) throw std::bad_alloc();
     // In strict mode: a quote inside an unquoted cell, text after a closing
     // quote, or a quoted cell never closed.
-    throw StudyInputError("引号不配对（带逗号、引号或换行的单元格须整格加引号，格内引号写两次）",
+    throw StudyInputError("引号不配对（带逗号或引号的单元格须整格加引号，格内引号写两次）",
                           rowLine_ ? rowLine_ : line_);
   }
   static void Cell(void* bytes, std::size_t size, void* self) {
@@ -195,7 +198,7 @@ class CsvRows {
 
   csv_parser parser_{};
   int line_ = 0;     // the line being read
-  int rowLine_ = 0;  // the first line of the row being read, 0 between rows
+  int rowLine_ = 0;  // the line of the row being read, 0 between rows
   std::vector<std::string> cells_;
   std::vector<Row> rows_;
 };
@@ -223,6 +226,89 @@ std::optional<std::string> KnownSpelling(std::string_view name) {
 std::string UnknownOptionText(std::string_view name) {
   const std::optional<std::string> known = KnownSpelling(name);
   return Quoted(name) + " 不是输入选项（" + (known ? "应写作 " + *known : "如 forebay-area") + "）";
+}
+
+// The factor of a case table, built row by row: the header, then the cases.
+class CaseTableBuilder {
+ public:
+  void Add(const CsvRows::Row& row) {
+    if (!header_) return Header(row);
+    const std::size_t columns = factor_.items.size();
+    if (row.cells.size() != columns) {
+      throw StudyInputError("有 " + std::to_string(row.cells.size()) + " 个单元格，表头有 " +
+                                std::to_string(columns) + " 个",
+                            row.line);
+    }
+    for (std::size_t c = 0; c < columns; ++c) {
+      auto [at, added] =
+          index_[c].try_emplace(row.cells[c], static_cast<std::uint32_t>(factor_.values[c].size()));
+      if (added) factor_.values[c].push_back(row.cells[c]);
+      factor_.cells.push_back(at->second);
+    }
+  }
+  StudyFactor Finish() {
+    if (!header_) throw StudyInputError("案例文件是空的", 1);
+    if (factor_.cells.empty()) throw StudyInputError("案例文件只有表头，没有案例", *header_);
+    return std::move(factor_);
+  }
+
+ private:
+  void Header(const CsvRows::Row& header) {
+    for (const std::string& cell : header.cells) {
+      const std::size_t first = cell.find_first_not_of(' ');
+      const std::string name = first == std::string::npos
+                                   ? ""
+                                   : cell.substr(first, cell.find_last_not_of(' ') + 1 - first);
+      const std::optional<StudyItem> item = StudyItemByOption(name);
+      if (!item) {
+        throw StudyInputError("表头 " + UnknownOptionText(name), header.line);
+      }
+      if (std::find(factor_.items.begin(), factor_.items.end(), *item) != factor_.items.end()) {
+        throw StudyInputError("表头 " + Quoted(name) + " 出现两次", header.line);
+      }
+      factor_.items.push_back(*item);
+    }
+    header_ = header.line;
+    factor_.values.resize(factor_.items.size());
+    index_.resize(factor_.items.size());
+  }
+
+  std::optional<int> header_;  // the header's line, once read
+  StudyFactor factor_;
+  std::vector<std::map<std::string, std::uint32_t, std::less<>>> index_;
+};
+
+constexpr std::string_view kCaseTextRule = "（案例文本不能含换行、制表符等控制字符）";
+
+// The checks of one line of a case table before it is parsed: its length,
+// its encoding, no control character, no cell left open at its end.
+void CheckLine(std::string_view body, int line) {
+  if (body.size() > kMaxCaseTableLine) {
+    throw StudyInputError("一行超过 " + std::to_string(kMaxCaseTableLine / 1024) +
+                              " KiB（案例文件一行至多 " + std::to_string(kMaxCaseTableLine) +
+                              " 字节）",
+                          line);
+  }
+  if (const std::optional<TextFault> fault = FindTextFault(body, true)) {
+    if (fault->kind == TextFault::Kind::ControlCharacter) {
+      throw StudyInputError("有控制字符 " + fault->character + std::string(kCaseTextRule), line,
+                            fault->column);
+    }
+    if (GuessEncoding(body) == TextEncoding::Gbk) {
+      throw StudyInputError(EncodingAdvice(TextEncoding::Gbk), line);
+    }
+    throw StudyInputError("不是有效的 UTF-8 文本（案例文件须以 UTF-8 保存）", line, fault->column);
+  }
+}
+
+// A line whose quotes leave a cell open at its end: a cell that goes on to
+// the next line would hold a line break.
+void CheckCellsClosed(std::string_view body, int line) {
+  if (std::count(body.begin(), body.end(), '"') % 2 == 0) return;
+  int column = 1;
+  for (std::string_view rest = body; !rest.empty(); ++column)
+    rest.remove_prefix(std::max<std::size_t>(Utf8SequenceLength(rest), 1));
+  throw StudyInputError("引号未闭合，单元格不能跨行" + std::string(kCaseTextRule), line, column);
 }
 
 }  // namespace
@@ -260,6 +346,12 @@ StudyFactor ParseSweep(std::string_view sweepText) {
         Quoted(sweepText));
   }
   const std::string where = "--sweep " + std::string(option) + "=";
+  if (const std::optional<TextFault> fault = FindTextFault(sweepText.substr(equals + 1), false)) {
+    const int column = static_cast<int>(equals) + 1 + fault->column;
+    throw StudyInputError(where + " 第 " + std::to_string(column) + " 列有控制字符 " +
+                              fault->character + std::string(kCaseTextRule),
+                          0, column);
+  }
   StudyFactor factor;
   factor.items = {*swept};
   factor.values.resize(1);
@@ -295,48 +387,59 @@ StudyFactor ParseSweep(std::string_view sweepText) {
   return factor;
 }
 
+StudyFactor ReadCaseTable(const ByteSource& source) {
+  CsvRows csv;
+  CaseTableBuilder table;
+  const auto takeRows = [&] {
+    for (const CsvRows::Row& row : csv.rows()) table.Add(row);
+    csv.rows().clear();
+  };
+  int number = 0;
+  const auto takeLine = [&](std::string_view line) {
+    ++number;
+    if (number == 1) {
+      if (LooksLikeUtf16(line)) throw StudyInputError(EncodingAdvice(TextEncoding::Utf16), 1);
+      if (line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);  // a UTF-8 byte-order mark
+    }
+    std::string_view body = line;
+    if (body.ends_with('\n')) body.remove_suffix(1);
+    if (body.ends_with('\r')) body.remove_suffix(1);
+    CheckLine(body, number);
+    csv.Line(line);
+    CheckCellsClosed(body, number);
+    takeRows();
+  };
+  // Line by line, never more than one line held: a file without line ends
+  // (/dev/zero) is refused once its first line is too long.
+  std::string line;
+  std::vector<char> buffer(1 << 16);
+  while (const std::size_t got = source(buffer.data(), buffer.size())) {
+    for (std::string_view piece(buffer.data(), got); !piece.empty();) {
+      const std::size_t end = piece.find('\n');
+      const std::size_t take = end == std::string_view::npos ? piece.size() : end + 1;
+      line.append(piece.substr(0, take));
+      piece.remove_prefix(take);
+      if (end != std::string_view::npos) {
+        takeLine(line);
+        line.clear();
+      } else if (line.size() > kMaxCaseTableLine + 2) {
+        CheckLine(line, number + 1);
+      }
+    }
+  }
+  if (!line.empty()) takeLine(line);
+  csv.Finish();
+  takeRows();
+  return table.Finish();
+}
+
 StudyFactor ReadCaseTable(std::string_view csv) {
-  if (csv.starts_with("\xEF\xBB\xBF")) csv.remove_prefix(3);
-  CsvRows reader(csv);
-  std::vector<CsvRows::Row>& rows = reader.rows();
-  if (rows.empty()) throw StudyInputError("案例文件是空的", 1);
-
-  StudyFactor factor;
-  const CsvRows::Row& header = rows.front();
-  for (const std::string& cell : header.cells) {
-    const std::size_t first = cell.find_first_not_of(" \t");
-    const std::string name = first == std::string::npos
-                                 ? ""
-                                 : cell.substr(first, cell.find_last_not_of(" \t") + 1 - first);
-    const std::optional<StudyItem> item = StudyItemByOption(name);
-    if (!item) {
-      throw StudyInputError("表头 " + UnknownOptionText(name), header.line);
-    }
-    if (std::find(factor.items.begin(), factor.items.end(), *item) != factor.items.end()) {
-      throw StudyInputError("表头 " + Quoted(name) + " 出现两次", header.line);
-    }
-    factor.items.push_back(*item);
-  }
-  if (rows.size() == 1) throw StudyInputError("案例文件只有表头，没有案例", header.line);
-
-  const std::size_t columns = factor.items.size();
-  factor.values.resize(columns);
-  std::vector<std::map<std::string, std::uint32_t, std::less<>>> index(columns);
-  for (std::size_t r = 1; r < rows.size(); ++r) {
-    const CsvRows::Row& row = rows[r];
-    if (row.cells.size() != columns) {
-      throw StudyInputError("有 " + std::to_string(row.cells.size()) + " 个单元格，表头有 " +
-                                std::to_string(columns) + " 个",
-                            row.line);
-    }
-    for (std::size_t c = 0; c < columns; ++c) {
-      auto [at, added] =
-          index[c].try_emplace(row.cells[c], static_cast<std::uint32_t>(factor.values[c].size()));
-      if (added) factor.values[c].push_back(row.cells[c]);
-      factor.cells.push_back(at->second);
-    }
-  }
-  return factor;
+  return ReadCaseTable([&csv](char* buffer, std::size_t size) {
+    const std::size_t take = std::min(size, csv.size());
+    std::copy_n(csv.data(), take, buffer);
+    csv.remove_prefix(take);
+    return take;
+  });
 }
 
 void StudyPlan::Add(StudyFactor factor) {

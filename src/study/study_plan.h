@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,15 +18,18 @@
 namespace kelvane {
 
 // A sweep or a case table that cannot be used. The message is the user's
-// text (UTF-8); `line` is the case table's line (1 the header), 0 for none.
+// text (UTF-8); `line` is the case table's line (1 the header), 0 for none;
+// `column` the character (1-based) on that line or in the sweep, 0 for none.
 class StudyInputError : public std::runtime_error {
  public:
-  explicit StudyInputError(const std::string& message, int line = 0)
-      : std::runtime_error(message), line_(line) {}
+  explicit StudyInputError(const std::string& message, int line = 0, int column = 0)
+      : std::runtime_error(message), line_(line), column_(column) {}
   int line() const { return line_; }
+  int column() const { return column_; }
 
  private:
   int line_;
+  int column_;
 };
 
 // What a column of a study sets: the text of an input box or of an item of
@@ -73,13 +77,28 @@ constexpr std::int64_t kMaxSweepValues = 1'000'000;
 // List texts are kept exactly as given, as a box would hold them.
 StudyFactor ParseSweep(std::string_view sweepText);
 
-// A case table in CSV: a header of option names, then one case per row, each
-// cell the text of that option's box. Quoted cells may hold commas, quotes and
-// line breaks; cells are kept exactly (blanks included); blank lines are
+// A case table in CSV (UTF-8): a header of option names, then one case per
+// row, each cell the text of that option's box. Quoted cells may hold commas
+// and quotes; cells are kept exactly (blanks included); blank lines are
 // skipped; a UTF-8 byte-order mark is allowed. Throws StudyInputError naming
 // the line for a malformed row, a row with another number of cells than the
-// header, an unknown or repeated option name, or no case at all.
+// header, an unknown or repeated option name, or no case at all, and the line
+// and column of a control character (a line break within a quoted cell
+// included: a box holds none) or of bytes that are not UTF-8 (a table in
+// UTF-16 or GBK is named as such). A line longer than kMaxCaseTableLine is
+// refused as soon as it is seen.
 StudyFactor ReadCaseTable(std::string_view csv);
+
+// Supplies bytes piece by piece: fills up to `size` bytes of `buffer` and
+// returns how many, 0 at the end.
+using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
+
+// The longest line of a case table, in bytes without its line end.
+constexpr std::size_t kMaxCaseTableLine = 64 * 1024;
+
+// The same, read as a stream: one line is held at a time, however long the
+// source.
+StudyFactor ReadCaseTable(const ByteSource& source);
 
 // The product of the factors, in the order they were added.
 class StudyPlan {

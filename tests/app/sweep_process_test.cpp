@@ -280,7 +280,7 @@ TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
   };
   const Usage usages[] = {
       {"--cases bad.csv", "案例文件 “bad.csv” 第 4 行：有 1 个单元格，表头有 2 个"},
-      {"--cases nosuch.csv", "无法读取案例文件 “nosuch.csv”"},
+      {"--cases nosuch.csv", "案例文件 “nosuch.csv”：文件不存在"},
       {"--sweep forebay-area=1:2:0", "步长为 0"},
       {"--sweep forebay-area=1,2 --forebay-area 3", "--forebay-area 既给出又扫描"},
       {"--sweep forebay-area=1,2 --sweep forebay-area=3", "forebay-area 扫描了两次"},

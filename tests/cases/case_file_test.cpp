@@ -28,19 +28,20 @@ CaseFile OddCase() {
                                         " 1 500 ",
                                         "say \"hi\"",
                                         "back\\slash\\",
-                                        "two\nlines",
-                                        "tab\tcr\r",
-                                        "\x01\x1f\x7f",
+                                        "two\u2028lines",
+                                        "tab\\t cr\\r",
+                                        "\u00ad\u200b",
                                         "\u0085\u00a0",
                                         "中文 # not a comment",
                                         "'''",
                                         "\"\"\"",
                                         "\ufeff1e3",
                                         "\\u0041 \\n",
-                                        "[inputs]\nforebay-area = 1"};
+                                        "[inputs] forebay-area = 1"};
   CaseFile caseFile;
   caseFile.title = "泵站 \"A\" \\ 1";
-  caseFile.notes = "first line\nsecond line\r\n\tthird";
+  // Only the notes may hold control characters: a box holds none.
+  caseFile.notes = "first line\nsecond line\r\n\tthird\x01\x1f\x7f";
   for (InputId id : AllInputs()) caseFile.texts[id] = odd[static_cast<std::size_t>(id)];
   return caseFile;
 }
@@ -151,7 +152,12 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
       {"format-version = 1\n[inputs]\nforebay-area = \"1\"\nwave-speed = 1000 m/s\n",
        CaseProblem::NotToml, 4, ""},
       {"[inputs]\nforebay-area = \"1\"\nforebay-area = \"2\"\n", CaseProblem::NotToml, 3, ""},
-      {"[inputs]\nforebay-area = \"\xff\"\n", CaseProblem::NotToml, 2, ""},
+      {"[inputs]\nforebay-area = \"\xff\"\n", CaseProblem::NotUtf8, 2, ""},
+      {"title = \"\xb0\xb8\"\n", CaseProblem::NotUtf8, 0, ""},  // GBK: the file as a whole
+      {"[inputs]\nforebay-area = \"6\\n00\"\n", CaseProblem::ControlChar, 2, "inputs.forebay-area"},
+      {"[pump]\nschedule = [[\"0\", \"4\\t\"]]\n", CaseProblem::ControlChar, 2, "pump.schedule"},
+      {"[design]\nculvert-height = \"\\u001b\"\n", CaseProblem::ControlChar, 2,
+       "design.culvert-height"},
       {"\n\nfromat-version = 1\n", CaseProblem::UnknownKey, 3, "fromat-version"},
       {"[inputs]\nforebay-area = \"1\"\n\nforbay-area = \"2\"\n", CaseProblem::UnknownKey, 4,
        "inputs.forbay-area"},
@@ -232,6 +238,29 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   // Without either section the file has neither.
   EXPECT_EQ(CaseFileBytes(OddCase()).find("[pump]"), std::string::npos);
   EXPECT_NE(CaseFileBytes(units).find("\n[pump]\nunits = \"4:-10.4:0:30:10\""), std::string::npos);
+}
+
+// The parser's words for the faults a hand-edited file commonly has, in
+// Chinese; the line and column stay.
+TEST(CaseFile, TomlFaultsInTheUsersWords) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"[inputs]\nwave-speed = 1000 m/s\n",
+       "第 2 行：不是有效的 TOML 文件（第 19 列）：键值对：值之后只能是注释或空白，却是 'm'"},
+      {"[inputs]\nforebay-area = \"1\n",
+       "第 2 行：不是有效的 TOML 文件（第 18 列）：字符串：含控制字符"},
+      {"[inputs]\na = 1\na = 2\n",
+       "第 3 行：不是有效的 TOML 文件（第 5 列）：键值对：重复定义 'a'"},
+      {"[inputs\n", "表头：缺少 ']'，却是 '\\n'"},
+      {"[inputs]\nforebay area = 1\n", "键值对：缺少 '='，却是 'a'（键名含空格时请加引号）"},
+  };
+  for (const auto& [bytes, fragment] : rows) {
+    try {
+      ParseCaseFile(bytes, "a.toml");
+      ADD_FAILURE() << bytes;
+    } catch (const CaseFileError& error) {
+      EXPECT_NE(std::string(error.what()).find(fragment), std::string::npos) << error.what();
+    }
+  }
 }
 
 TEST(CaseFile, UnreadableFilesSayWhy) {

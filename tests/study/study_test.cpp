@@ -82,7 +82,7 @@ TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
       "\" 1,287.414\",0\r\n"
       "\r\n"
       "600,\"4\"\"1\"\r\n"
-      "\"6\n00\",20");
+      "\"6,00\",20");
   ASSERT_EQ(table.items,
             (std::vector<StudyItem>{InputId::ForebayArea, InputId::FinalPumpDischarge}));
   ASSERT_EQ(table.RowCount(), 3u);
@@ -91,12 +91,13 @@ TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
   };
   EXPECT_EQ(cell(0, 0), " 1,287.414");
   EXPECT_EQ(cell(1, 1), "4\"1");
-  EXPECT_EQ(cell(2, 0), "6\n00");
+  EXPECT_EQ(cell(2, 0), "6,00");
   EXPECT_EQ(cell(2, 1), "20");
 
   struct Bad {
-    const char* csv;
+    std::string csv;
     int line;
+    int column = 0;
   };
   const Bad bad[] = {
       {"", 1},
@@ -106,17 +107,66 @@ TEST(CaseTable, QuotedCellsBlanksAndLineEndsAreKept) {
       {"forebay-area,step-count\n1,2\n\n3\n", 4},
       {"forebay-area,step-count\n1,2\n3,4,5\n", 3},
       {"forebay-area,step-count\n1,2\n3,4\"\n", 3},
-      {"forebay-area,step-count\n1,2\n\"3\nx,4\n", 3},  // never closed
+      {"forebay-area,step-count\n1,2\n\"3\nx,4\n", 3, 3},  // a cell never closed on its line
+      {"forebay-area,step-count\n1,2\n\"3", 3, 3},         // nor at the end of the file
+      // Control characters and bytes that are not UTF-8, by line and column.
+      {"forebay-area\n\"面积\n6\"\n", 2, 4},
+      {"forebay-area\n面积\t6\n", 2, 3},
+      {"forebay-area\n6\r00\n", 2, 2},
+      {std::string("forebay-area\n6\0\n", 16), 2, 2},
+      {"forebay-area\n6\xFF\n", 2, 2},
+      {"forebay-area\n\xC3\xE6\n", 2},  // GBK: the file, by its line
+      {std::string("\xFF\xFE"
+                   "f\0",
+                   4),
+       1},
+      {"forebay-area\n" + std::string(kMaxCaseTableLine + 1, '6') + "\n", 2},
   };
   for (const Bad& b : bad) {
-    SCOPED_TRACE(b.csv);
+    SCOPED_TRACE(b.csv.substr(0, 60));
     try {
       ReadCaseTable(b.csv);
       ADD_FAILURE() << "read without a fault";
     } catch (const StudyInputError& error) {
       EXPECT_EQ(error.line(), b.line) << error.what();
+      EXPECT_EQ(error.column(), b.column) << error.what();
     }
   }
+  // The longest line allowed, with a CR LF end.
+  EXPECT_EQ(ReadCaseTable("forebay-area\r\n" + std::string(kMaxCaseTableLine, '6') + "\r\n")
+                .values[0][0]
+                .size(),
+            kMaxCaseTableLine);
+}
+
+// A source without end is refused once its first line is too long, having
+// been read no further than a few pieces; a table is the same whatever size
+// its pieces come in.
+TEST(CaseTable, ReadAsAStream) {
+  std::size_t given = 0;
+  try {
+    ReadCaseTable([&given](char* buffer, std::size_t size) {
+      std::fill_n(buffer, size, '\0');
+      given += size;
+      return size;
+    });
+    ADD_FAILURE() << "an endless line was read";
+  } catch (const StudyInputError& error) {
+    EXPECT_EQ(error.line(), 1);
+  }
+  EXPECT_LE(given, 4 * kMaxCaseTableLine);
+
+  const std::string csv = "forebay-area,step-count\r\n\"6,00\",30\n\n700,\"3\"\"0\"\n";
+  std::size_t at = 0;
+  const StudyFactor byteByByte = ReadCaseTable([&](char* buffer, std::size_t) {
+    if (at == csv.size()) return std::size_t{0};
+    buffer[0] = csv[at++];
+    return std::size_t{1};
+  });
+  const StudyFactor whole = ReadCaseTable(csv);
+  EXPECT_EQ(byteByByte.values, whole.values);
+  EXPECT_EQ(byteByByte.cells, whole.cells);
+  EXPECT_EQ(whole.values[1][1], "3\"0");
 }
 
 TEST(Study, CasesAreTheProductInOrderTheFirstFactorSlowest) {
