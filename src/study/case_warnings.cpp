@@ -1,6 +1,8 @@
 // The input check of a study's cases and the study's warnings.
 #include "study/case_warnings.h"
 
+#include "solver/user_text.h"
+
 namespace kelvane {
 
 std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettings& settings,
@@ -31,7 +33,7 @@ std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySe
 
 std::string FlaggedCaseText(const FlaggedCase& flagged) {
   return "案例 " + std::to_string(flagged.number) + " 的 --" + Field(flagged.flag.input).option +
-         " “" + flagged.text + "” 读作 " + InputValueText(flagged.flag.value) + "：" +
+         " " + QuotedText(flagged.text) + " 读作 " + InputValueText(flagged.flag.value) + "：" +
          InputFlagText(flagged.flag);
 }
 
