@@ -1,10 +1,12 @@
 // The options of a design study as the command line gives them: --sweep,
-// --cases, --sweep-csv, --sweep-plot, the limits, --jobs and --shard.
+// --cases, --sweep-csv, --sweep-plot, the limits, --jobs, --shard,
+// --max-cases, --resume and --join-shards.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "options.h"
 #include "study/study.h"
@@ -17,8 +19,11 @@ struct StudyCommand {
   int jobs = 0;  // 0: one thread per core this process may use
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;
-  std::string csv;   // --sweep-csv FILE or "-"
-  std::string plot;  // --sweep-plot FILE.png|.svg
+  std::string csv;                      // --sweep-csv FILE or "-"
+  std::string plot;                     // --sweep-plot FILE.png|.svg
+  std::int64_t maxCases = 0;            // --max-cases N; 0 for no limit
+  std::string resume;                   // --resume FILE.partial
+  std::vector<std::string> joinShards;  // --join-shards A.csv B.csv ...
 
   bool Active() const { return plan.CaseCount() > 0; }
 };
