@@ -62,17 +62,20 @@ std::string DurationText(double seconds) {
   return std::to_string((whole + 43200) / 86400) + " 天";
 }
 
-// The number of cases and the time they should take, from the first few
-// cases timed on this thread, on standard error; the study goes on.
+// The number of cases and the time they should take, from a few cases
+// timed on this thread, on standard error; the study goes on.
 void NoteLargeStudy(const StudyCommand& study, const StudySettings& settings, std::int64_t total) {
   const std::int64_t left = total - settings.skip;
   if (left <= kLargeStudy) return;
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   int timed = 0;
-  while (timed < 16 && (timed < 2 || Clock::now() - start < std::chrono::milliseconds(500))) {
+  constexpr int kMostTimed = 4096;
+  while (timed < kMostTimed && Clock::now() - start < std::chrono::milliseconds(200)) {
+    // Cases spread over the study: its first ones may all fail at once.
+    const std::int64_t position = settings.skip + (left / kMostTimed) * timed;
     RunCase(study.plan, settings,
-            ShardCaseNumber(settings.skip + timed, settings.shardIndex, settings.shardCount));
+            ShardCaseNumber(position, settings.shardIndex, settings.shardCount));
     ++timed;
   }
   const double perCase = std::chrono::duration<double>(Clock::now() - start).count() / timed;
