@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -176,6 +177,32 @@ void CopyPartialRows(OpenPart& open, const StudyCommand& study, const std::strin
   }
 }
 
+// The rows to --sweep-csv (nowhere when it is not given). False, with the
+// fault printed, when they could not be written; a fault of a file read
+// (PartError) and a stop (KeepPartial) go on to the caller.
+bool WriteRows(const StudyCommand& study, StudyProgress& progress,
+               const std::function<void(const ByteWriter*)>& rows) {
+  try {
+    if (study.csv.empty()) {
+      rows(nullptr);
+    } else {
+      WriteOutput(study.csv, [&](const ByteWriter& write) { rows(&write); });
+    }
+  } catch (const KeepPartial&) {
+    progress.Clear();
+    throw;
+  } catch (const PartError&) {
+    progress.Clear();
+    throw;
+  } catch (...) {
+    progress.Clear();
+    PrintError(CurrentExceptionAsRunError(Stage::Report));
+    return false;
+  }
+  progress.Clear();
+  return true;
+}
+
 // How a study's rows ended: all written, or stopped by a signal with what
 // was kept.
 struct RowsOutcome {
@@ -222,24 +249,12 @@ RowsOutcome RunCases(const StudyCommand& study, StudySettings& settings,
     if (!part.Complete()) throw KeepPartial{};
   };
   try {
-    if (study.csv.empty()) {
-      run(nullptr);
-    } else {
-      WriteOutput(study.csv, [&](const ByteWriter& write) { run(&write); });
-    }
+    outcome.written = WriteRows(study, progress, run);
   } catch (const KeepPartial& stop) {
     outcome.signal = settings.stop->load();
     outcome.kept = stop.kept;
-  } catch (const PartError&) {
-    progress.Clear();
-    throw;
-  } catch (...) {
-    progress.Clear();
-    PrintError(CurrentExceptionAsRunError(Stage::Report));
-    outcome.written = false;
-    return outcome;
   }
-  progress.Clear();
+  if (!outcome.written) return outcome;
   // The finished file replaces the partial one it was resumed from.
   if (resumed && outcome.signal == 0) {
     resumed->file.reset();
@@ -323,22 +338,7 @@ bool JoinShards(const StudyCommand& study, const StudySettings& settings,
     }
     out.Flush();
   };
-  try {
-    if (study.csv.empty()) {
-      join(nullptr);
-    } else {
-      WriteOutput(study.csv, [&](const ByteWriter& write) { join(&write); });
-    }
-  } catch (const PartError&) {
-    progress.Clear();
-    throw;
-  } catch (...) {
-    progress.Clear();
-    PrintError(CurrentExceptionAsRunError(Stage::Report));
-    return false;
-  }
-  progress.Clear();
-  return true;
+  return WriteRows(study, progress, join);
 }
 
 }  // namespace
