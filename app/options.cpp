@@ -64,10 +64,13 @@ const OptionRow kOptionRows[] = {
      kRepeatable},
     {"cases", OptionKind::Study, kStudy, "文件.csv",
      "案例表：表头为输入或设计资料的选项名，每行一个案例，单元格为其文本", kRepeatable},
-    {"sweep-csv", OptionKind::Study, kStudy, "文件|-", "每个案例一行（CSV），按案例号顺序",
-     kToStandardOutput},
+    {"sweep-csv", OptionKind::Study, kStudy, "文件|-",
+     "每个案例一行（CSV），按案例号顺序；中断时已写的行存为 文件.partial", kToStandardOutput},
     {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
-     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线，限值为水平线", kSvg},
+     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线（多于 10 "
+     "个值时画其包络），"
+     "限值为水平线",
+     kSvg},
     {"forebay-max-level", OptionKind::Study, kStudy, "X", "限值：前池最高水位 ≤ X (m) 为通过"},
     {"forebay-min-level", OptionKind::Study, kStudy, "Y", "限值：前池最低水位 ≥ Y (m) 为通过"},
     {"jobs", OptionKind::Study, kStudy, "N",

@@ -175,6 +175,8 @@ void CopyPartialRows(OpenPart& open, const StudyCommand& study, const std::strin
   } catch (const StudyInputError& error) {
     BadPart(open.name, error.what(), error.line());
   }
+  // Closed before the study may keep a new partial file under its name.
+  open.file.reset();
 }
 
 // The rows to --sweep-csv (nowhere when it is not given). False, with the

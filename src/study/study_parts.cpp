@@ -163,15 +163,23 @@ std::optional<StudyPart> ParseStudyPartLine(std::string_view line) {
 }
 
 std::optional<StudyPart> ReadStudyPart(std::FILE* in) {
-  // The line is short: the file's last 256 bytes hold it.
-  if (std::fseek(in, 0, SEEK_END) != 0) return std::nullopt;
-  const long size = std::ftell(in);
+  // The line is short: the file's last 256 bytes hold it. Offsets of 64 bits:
+  // a part file may pass 2 GiB, where a long has 32 bits.
+#ifdef _WIN32
+  const auto seek = [in](std::int64_t at, int whence) { return ::_fseeki64(in, at, whence); };
+  const auto tell = [in] { return std::int64_t{::_ftelli64(in)}; };
+#else
+  const auto seek = [in](std::int64_t at, int whence) { return ::fseeko(in, at, whence); };
+  const auto tell = [in] { return std::int64_t{::ftello(in)}; };
+#endif
+  if (seek(0, SEEK_END) != 0) return std::nullopt;
+  const std::int64_t size = tell();
   if (size < 0) return std::nullopt;
-  const long from = size > 256 ? size - 256 : 0;
+  const std::int64_t from = size > 256 ? size - 256 : 0;
   std::string tail(static_cast<std::size_t>(size - from), '\0');
-  const bool read = std::fseek(in, from, SEEK_SET) == 0 &&
-                    std::fread(tail.data(), 1, tail.size(), in) == tail.size();
-  std::fseek(in, 0, SEEK_SET);
+  const bool read =
+      seek(from, SEEK_SET) == 0 && std::fread(tail.data(), 1, tail.size(), in) == tail.size();
+  seek(0, SEEK_SET);
   if (!read || !tail.ends_with('\n')) return std::nullopt;
   const std::size_t start = tail.rfind('\n', tail.size() - 2);
   if (start == std::string::npos && from > 0) return std::nullopt;
