@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -103,7 +101,7 @@ OpenPart OpenStudyPart(const std::string& name, const std::string& fingerprint, 
   OpenPart open;
   open.name = name;
   open.file.reset(OpenFileForReading(name));
-  if (!open.file) BadPart(name, std::string("无法读取（") + std::strerror(errno) + "）");
+  if (!open.file) BadPart(name, "无法读取");
   const std::optional<StudyPart> part = ReadStudyPart(open.file.get());
   if (!part) {
     BadPart(name, shard ? "不是分片的 CSV（末行应为 --shard 写的 #kelvane-study 行）"
@@ -355,7 +353,9 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
   settings.shardIndex = study.shardIndex;
   settings.shardCount = study.shardCount;
-  settings.stop = &CatchInterrupts();
+  // A join is quick and keeps nothing: a signal ends it as it comes.
+  const std::atomic<int> never{0};
+  settings.stop = study.joinShards.empty() ? &CatchInterrupts() : &never;
 
   StudyTally tally(study.plan);
   SweepChartPoints chartPoints(study.plan);
