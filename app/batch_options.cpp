@@ -153,6 +153,36 @@ bool SamePlace(const std::string& first, const std::string& second) {
   return first == second || SameOutputFile(first, second);
 }
 
+// The limit on the cases, and the files a study resumes or joins: each read
+// whole before anything is written, so no output may be one of them.
+void CheckStudyParts(const BatchOptions& options) {
+  const StudyCommand& study = options.study;
+  if (study.maxCases > 0 && study.plan.CaseCount() > study.maxCases) {
+    throw UsageError("研究有 " + std::to_string(study.plan.CaseCount()) +
+                     " 个案例，多于 --max-cases " + std::to_string(study.maxCases) +
+                     "（缩小扫描范围，或用 --shard 分片）");
+  }
+  std::vector<std::pair<std::string, const std::string*>> read;
+  if (!study.resume.empty()) {
+    if (study.csv.empty() || study.csv == "-") {
+      throw UsageError("--resume 须与中断时相同的 --sweep-csv 文件同用");
+    }
+    if (!study.joinShards.empty()) throw UsageError("--resume 与 --join-shards 不能同用");
+    read.emplace_back("resume", &study.resume);
+  }
+  if (!study.joinShards.empty() && study.shardCount > 1) {
+    throw UsageError("--join-shards 合并全部分片，不与 --shard 同用");
+  }
+  for (const std::string& shard : study.joinShards) read.emplace_back("join-shards", &shard);
+  for (const auto& [name, input] : read) {
+    for (const std::string* output : {&study.csv, &study.plot, &options.summary}) {
+      if (!output->empty() && *output != "-" && SamePlace(*output, *input)) {
+        throw UsageError("输出 " + Quoted(*output) + " 会覆盖 --" + name + " 读的文件");
+      }
+    }
+  }
+}
+
 // Options that only make sense in a study, the single run's outputs in a
 // study, an input both given and swept, two reports into one place.
 void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, const Given& given) {
@@ -183,6 +213,7 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
                      " 低于 --forebay-min-level " + ShortestText(*limits.forebayMinLevel) +
                      "，没有水位能同时满足");
   }
+  CheckStudyParts(options);
   const std::string& summary = options.summary;
   if (!study.csv.empty() && !summary.empty() &&
       (study.csv == summary ||

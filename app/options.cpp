@@ -14,7 +14,7 @@ constexpr auto kRun = OptionUse::Run;
 constexpr auto kStudy = OptionUse::Study;
 constexpr auto kBoth = OptionUse::Both;
 
-constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4, kPdf = 8;
+constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4, kPdf = 8, kManyValues = 16;
 
 // Every option but the input boxes, in the order the help lists them.
 struct OptionRow {
@@ -23,7 +23,7 @@ struct OptionRow {
   OptionUse use;
   const char* placeholder;
   const char* meaning;
-  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg, kPdf
+  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg, kPdf, kManyValues
   const char* studyMeaning = "";
   const char* programMeaning = "";
 };
@@ -65,16 +65,27 @@ const OptionRow kOptionRows[] = {
      kRepeatable},
     {"cases", OptionKind::Study, kStudy, "文件.csv",
      "案例表：表头为输入或设计资料的选项名，每行一个案例，单元格为其文本", kRepeatable},
-    {"sweep-csv", OptionKind::Study, kStudy, "文件|-", "每个案例一行（CSV），按案例号顺序",
-     kToStandardOutput},
+    {"sweep-csv", OptionKind::Study, kStudy, "文件|-",
+     "每个案例一行（CSV），按案例号顺序；中断时已写的行存为 文件.partial", kToStandardOutput},
     {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
-     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线，限值为水平线", kSvg},
+     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线（多于 10 "
+     "个值时画其包络），"
+     "限值为水平线",
+     kSvg},
     {"forebay-max-level", OptionKind::Study, kStudy, "X", "限值：前池最高水位 ≤ X (m) 为通过"},
     {"forebay-min-level", OptionKind::Study, kStudy, "Y", "限值：前池最低水位 ≥ Y (m) 为通过"},
     {"jobs", OptionKind::Study, kStudy, "N",
      "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关"},
     {"shard", OptionKind::Study, kStudy, "K/N",
      "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片"},
+    {"max-cases", OptionKind::Study, kStudy, "N",
+     "案例多于 N 个时不运行，按用法错误退出（多于一百万个时先在标准错误上估计用时）"},
+    {"resume", OptionKind::Study, kStudy, "文件.partial",
+     "从中断（SIGINT、SIGTERM）留下的部分文件继续，命令须与中断的相同；写出完整的 --sweep-csv"},
+    {"join-shards", OptionKind::Study, kStudy, "分片.csv...",
+     "合并 --shard 写出的全部分片为全研究的 --sweep-csv 与概要，命令为各分片的研究选项（不给 "
+     "--shard）",
+     kRepeatable | kManyValues},
     {"version", OptionKind::Mode, OptionUse::Program, "", "", 0, "", "显示版本"},
 };
 
@@ -108,6 +119,7 @@ std::vector<Option> MakeOptions() {
                        .repeatable = (row.flags & kRepeatable) != 0,
                        .svg = (row.flags & kSvg) != 0,
                        .pdf = (row.flags & kPdf) != 0,
+                       .manyValues = (row.flags & kManyValues) != 0,
                        .studyMeaning = row.studyMeaning,
                        .programMeaning = row.programMeaning});
   }
@@ -248,6 +260,14 @@ CommandLine SplitCommandLine(int argc, char** argv) {
       word.value = argv[++i];
     } else {
       word.missingValue = option->takesValue;
+    }
+    // The words up to the next option are more values of it.
+    while (option->manyValues && equals == std::string_view::npos && i + 1 < argc &&
+           !std::string_view(argv[i + 1]).starts_with("--") &&
+           std::string_view(argv[i + 1]) != "-h") {
+      CommandWord more = line.words.back();
+      more.text = more.value = argv[++i];
+      line.words.push_back(std::move(more));
     }
   }
   return line;

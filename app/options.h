@@ -47,6 +47,7 @@ struct Option {
   bool repeatable = false;
   bool svg = false;            // an image that is SVG where its name ends in ".svg", else PNG
   bool pdf = false;            // a document whose name must end in ".pdf"
+  bool manyValues = false;     // takes the words up to the next option as values
   std::string studyMeaning;    // its meaning in a study, where it differs
   std::string programMeaning;  // its line in `kelvane --help`, if it has one
 };

@@ -83,6 +83,14 @@ void TakeValue(std::string_view name, std::string_view value, StudyCommand& stud
     }
   } else if (name == "shard") {
     TakeShard(name, value, study);
+  } else if (name == "max-cases") {
+    if (!ReadWhole(value, study.maxCases) || study.maxCases < 1) {
+      Bad(name, "须是正整数，而不是 " + Quoted(value));
+    }
+  } else if (name == "resume" || name == "join-shards") {
+    if (value.empty() || value == "-") Bad(name, "须是文件名");
+    if (name == "resume") study.resume = value;
+    if (name == "join-shards") study.joinShards.emplace_back(value);
   }
 }
 

@@ -1,5 +1,6 @@
 // The options of a design study as the command line gives them: --sweep,
-// --cases, --sweep-csv, --sweep-plot, the limits, --jobs and --shard.
+// --cases, --sweep-csv, --sweep-plot, the limits, --jobs, --shard,
+// --max-cases, --resume and --join-shards.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,9 @@ struct StudyCommand {
   std::string csv;                      // --sweep-csv FILE or "-"
   std::string plot;                     // --sweep-plot FILE.png|.svg
   std::vector<std::string> caseTables;  // the --cases files read
+  std::int64_t maxCases = 0;            // --max-cases N; 0 for no limit
+  std::string resume;                   // --resume FILE.partial
+  std::vector<std::string> joinShards;  // --join-shards A.csv B.csv ...
 
   bool Active() const { return plan.CaseCount() > 0; }
 };

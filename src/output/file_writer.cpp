@@ -32,6 +32,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,7 +99,12 @@ class BufferedFile {
 
 void RunBody(int fd, const std::string& path, const FileBody& body) {
   BufferedFile file(fd, path);
-  body([&file](std::string_view bytes) { file.Append(bytes); });
+  try {
+    body([&file](std::string_view bytes) { file.Append(bytes); });
+  } catch (const KeepPartial&) {
+    file.Flush();
+    throw;
+  }
   file.Flush();
 }
 
@@ -333,6 +339,7 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
     ::close(fd);
   };
 
+  std::optional<KeepPartial> partial;
   try {
     // The new file takes the old one's mode (and owner where allowed).
     if (exists) {
@@ -341,15 +348,22 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
       }
       ::fchmod(fd, info.st_mode & 07777);  // after the owner, which clears set-id bits
     }
-    RunBody(fd, path, body);
+    try {
+      RunBody(fd, path, body);
+    } catch (KeepPartial& stop) {
+      stop.kept = target + ".partial";
+      partial = std::move(stop);
+    }
     // The data reaches the disk before the name does.
     if (::fsync(fd) != 0) ThrowFileError(errno, path, FileAction::Write);
     int error = unnamed ? LinkUnnamed(fd, folder, temporary) : 0;
     FileAction action = FileAction::Create;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+    const std::string& name = partial ? partial->kept : target;
+    if (error == 0 && ::rename(temporary.c_str(), name.c_str()) != 0) {
       error = errno;
       action = FileAction::Replace;
     }
+    if (partial && error != 0) ThrowFileError(error, partial->kept, action);
     if (error != 0) {
       if (!exists || !Refused(error)) ThrowFileError(error, path, action);
       CopyInPlace(fd, target, path, error);
@@ -362,7 +376,8 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
   }
   // The data is on the disk already (fsync reported any write-back error).
   ::close(fd);
-  SyncFolder(folder, path);
+  SyncFolder(folder, partial ? partial->kept : path);
+  if (partial) throw *partial;
 }
 
 std::FILE* OpenFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }

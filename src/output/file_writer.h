@@ -14,6 +14,16 @@ using ByteWriter = std::function<void(std::string_view bytes)>;
 // Produces a file's bytes through the writer it is given.
 using FileBody = std::function<void(const ByteWriter& write)>;
 
+// Thrown by a FileBody that stops before its end and keeps what it wrote:
+// the temporary file is completed and renamed to the chosen name with
+// ".partial" added (replacing a file of that name), the chosen name is left
+// as it was, and the exception goes on with `kept` set to the name used. An
+// output written in place (a device, a pipe, a descriptor) keeps its bytes
+// where they are; `kept` stays empty.
+struct KeepPartial {
+  std::string kept;
+};
+
 // Writes a file through a temporary file in the same folder that is renamed
 // over `path` only once `body` has returned and the file is closed. Any fault
 // throws RunError with the file catalogue's number (permission or read-only

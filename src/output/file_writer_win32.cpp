@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,7 +100,12 @@ class BufferedFile {
 
 void RunBody(HANDLE handle, const std::string& path, const FileBody& body) {
   BufferedFile file(handle, path);
-  body([&file](std::string_view bytes) { file.Append(bytes); });
+  try {
+    body([&file](std::string_view bytes) { file.Append(bytes); });
+  } catch (const KeepPartial&) {
+    file.Flush();
+    throw;
+  }
   file.Flush();
 }
 
@@ -281,11 +287,24 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
     if (exists && Refused(error)) return RewriteFromBody(target, path, error, body);
     ThrowFileError(error, path, FileAction::Create);
   }
+  std::optional<KeepPartial> partial;
   try {
-    RunBody(file.Get(), path, body);
+    try {
+      RunBody(file.Get(), path, body);
+    } catch (KeepPartial& stop) {
+      stop.kept = resolved.path + ".partial";
+      partial = std::move(stop);
+    }
     // The data reaches the disk before the name does.
     if (!::FlushFileBuffers(file.Get())) ThrowLastError(path, FileAction::Write);
     if (!file.Close()) ThrowLastError(path, FileAction::Close);
+    if (partial) {
+      if (!::MoveFileExW(temporary.c_str(), Utf8ToWide(partial->kept).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ThrowLastError(partial->kept, FileAction::Replace);
+      }
+      throw *partial;
+    }
     if (exists) {
       // The new file keeps the old one's hidden, system and archive marks.
       ::SetFileAttributesW(
@@ -300,6 +319,8 @@ void WriteFileAtomically(const std::string& path, const FileBody& body) {
       CopyInPlace(temporary, target, path, error);
       ::DeleteFileW(temporary.c_str());
     }
+  } catch (const KeepPartial&) {
+    throw;
   } catch (...) {
     file.Close();
     ::DeleteFileW(temporary.c_str());

@@ -64,12 +64,25 @@ std::int64_t FirstOfShard(std::int64_t shardIndex, std::int64_t shardCount) {
   return shardIndex == 0 ? shardCount : shardIndex;
 }
 
+// Thrown from a run's observer when the study is stopped.
+struct Stopped {};
+
+bool StopAsked(const StudySettings& settings) {
+  return settings.stop != nullptr && settings.stop->load(std::memory_order_relaxed) != 0;
+}
+
 // The state the study's threads share.
 class StudyRunner {
  public:
   StudyRunner(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink,
               std::int64_t total, std::size_t window)
-      : plan_(plan), settings_(settings), sink_(sink), total_(total), window_(window) {}
+      : plan_(plan),
+        settings_(settings),
+        sink_(sink),
+        total_(total),
+        claimed_(settings.skip),
+        emitted_(settings.skip),
+        window_(window) {}
 
   // Claims the next case while the window has room, runs it, and hands on
   // every finished row in order unless another thread is doing so.
@@ -81,6 +94,7 @@ class StudyRunner {
                claimed_ < emitted_ + static_cast<std::int64_t>(window_.size());
       });
       if (stop_ || claimed_ == total_) return;
+      if (StopAsked(settings_)) return Fail(nullptr);
       const std::int64_t position = claimed_++;
       lock.unlock();
       std::optional<CaseResult> result;
@@ -92,6 +106,8 @@ class StudyRunner {
         return;
       }
       lock.lock();
+      // A row finished after the stop may be one cut short: dropped.
+      if (StopAsked(settings_)) return Fail(nullptr);
       window_[Slot(position)] = std::move(result);
       if (emitting_) continue;
       emitting_ = true;
@@ -114,9 +130,10 @@ class StudyRunner {
     }
   }
 
-  // Under the lock: the first failure ends the study.
-  void Fail() {
-    if (!failure_) failure_ = std::current_exception();
+  // Under the lock: the first failure (or the stop, with none) ends the
+  // study.
+  void Fail(std::exception_ptr failure = std::current_exception()) {
+    if (!failure_) failure_ = failure;
     stop_ = true;
     moved_.notify_all();
   }
@@ -128,11 +145,11 @@ class StudyRunner {
   void Rethrow() {
     if (failure_) std::rethrow_exception(failure_);
   }
+  std::int64_t Emitted() const { return emitted_; }
 
  private:
   std::int64_t NumberAt(std::int64_t position) const {
-    return FirstOfShard(settings_.shardIndex, settings_.shardCount) +
-           position * settings_.shardCount;
+    return ShardCaseNumber(position, settings_.shardIndex, settings_.shardCount);
   }
   std::size_t Slot(std::int64_t position) const {
     return static_cast<std::size_t>(position % static_cast<std::int64_t>(window_.size()));
@@ -182,6 +199,13 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
   RunSummarizer summarizer;
   CalculateOptions options;
   options.observer = summarizer.Observer(run);
+  if (settings.stop != nullptr) {
+    // A stopped study ends its running cases at their next block of steps.
+    options.observer = [&settings, observe = std::move(options.observer)](int first, int last) {
+      if (StopAsked(settings)) throw Stopped{};
+      observe(first, last);
+    };
+  }
   options.extras = settings.extras;
   RunOutcome outcome;
   try {
@@ -229,11 +253,16 @@ std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::in
   return cases < first ? 0 : (cases - first) / shardCount + 1;
 }
 
-void RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink) {
+std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
+                             std::int64_t shardCount) {
+  return FirstOfShard(shardIndex, shardCount) + position * shardCount;
+}
+
+std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink) {
   const std::int64_t total =
       ShardCaseCount(plan.CaseCount(), settings.shardIndex, settings.shardCount);
-  const int jobs =
-      static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(settings.jobs, total)));
+  const int jobs = static_cast<int>(
+      std::max<std::int64_t>(1, std::min<std::int64_t>(settings.jobs, total - settings.skip)));
   StudyRunner runner(plan, settings, sink, total, kWindowPerThread * jobs);
   std::vector<std::thread> threads;
   try {
@@ -246,6 +275,7 @@ void RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSi
   runner.Work();
   for (std::thread& t : threads) t.join();
   runner.Rethrow();
+  return runner.Emitted();
 }
 
 std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result) {

@@ -5,6 +5,7 @@
 // the CSV and study_report.cpp the closing report.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -34,6 +35,12 @@ struct StudySettings {
   // Only the cases whose number is shardIndex modulo shardCount.
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;
+  // Rows of the shard already written (a resumed study): its first `skip`
+  // cases are not run.
+  std::int64_t skip = 0;
+  // When set and nonzero (the number of a signal), the study stops: no case
+  // is started, the cases running end early and their rows are dropped.
+  const std::atomic<int>* stop = nullptr;
 };
 
 // A value over the whole grid and where it is first reached: the earliest
@@ -105,15 +112,19 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettin
 // the study's threads). A throw ends the study and is rethrown by RunStudy.
 using CaseSink = std::function<void(const CaseResult&)>;
 
-// Runs every case of the shard on settings.jobs threads (the calling thread
-// one of them). Each thread holds at most one run's grids; finished rows wait
-// for the earlier ones in a window of a few rows per thread, so memory does
-// not grow with the number of cases, and what the sink sees never depends on
-// the number of threads.
-void RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink);
+// Runs every case of the shard after the first settings.skip on
+// settings.jobs threads (the calling thread one of them). Each thread holds at most one run's
+// grids; finished rows wait for the earlier ones in a window of a few rows per thread, so memory
+// does not grow with the number of cases, and what the sink sees never depends on the number of
+// threads. Returns the rows of the shard written, skipped ones included: all of them unless
+// settings.stop stopped the study.
+std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink);
 
 // The number of cases in the shard.
 std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::int64_t shardCount);
+// The case number of the shard's row `position` (from 0).
+std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
+                             std::int64_t shardCount);
 
 // The study's CSV: the header
 //   case,<swept options>,status,error,forebay_initial_m,...,velocity_min_time_s

@@ -112,6 +112,7 @@ class StudyPlan {
   std::int64_t CaseCount() const { return cases_; }  // 0 with no factor
   // Every swept item, factor by factor.
   const std::vector<StudyItem>& Columns() const { return columns_; }
+  const std::vector<StudyFactor>& Factors() const { return factors_; }
   std::size_t ValueCount(std::size_t column) const;
   const std::string& ValueText(std::size_t column, std::uint32_t value) const;
   // Whether values `a` and `a + 1` of a column come from one FROM:TO:STEP.

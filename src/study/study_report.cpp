@@ -52,7 +52,9 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
          std::to_string(settings.shardIndex) + "/" + std::to_string(settings.shardCount) +
              "（案例号除以 " + std::to_string(settings.shardCount) + " 余 " +
              std::to_string(settings.shardIndex) + " 的案例，共 " +
-             std::to_string(plan.CaseCount()) + " 个中）");
+             std::to_string(plan.CaseCount()) +
+             " 个中；本概要只计本分片，--join-shards "
+             "合并各分片得全研究的概要）");
   }
   line(out, "运行失败", std::to_string(tally.Failed()));
   std::string limits;

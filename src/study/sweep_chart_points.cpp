@@ -25,14 +25,22 @@ SweepCurve SortedByX(const SweepCurve& curve) {
 
 }  // namespace
 
+SweepChartPoints::SweepChartPoints(const StudyPlan& plan)
+    : firstValues_(plan.Columns().empty() ? 0 : plan.ValueCount(0)),
+      envelope_(plan.Columns().size() > 1 && plan.ValueCount(1) > kMaxCurves),
+      curves_(envelope_ || plan.Columns().size() < 2 ? 1 : plan.ValueCount(1)) {}
+
 void SweepChartPoints::Add(const CaseResult& result) {
   const std::optional<ForebayExtremesPoint> point = ChartPoint(result);
   if (!point) return;
-  auto [at, fresh] = points_.try_emplace({point->secondValue, point->firstValue},
-                                         Extremes{point->highest, point->lowest});
-  if (!fresh) {
-    at->second.highest = std::max(at->second.highest, point->highest);
-    at->second.lowest = std::min(at->second.lowest, point->lowest);
+  std::vector<Extremes>& curve = curves_[envelope_ ? 0 : point->secondValue];
+  if (curve.empty()) curve.resize(firstValues_);
+  Extremes& at = curve[point->firstValue];
+  if (!at.seen) {
+    at = {point->highest, point->lowest, true};
+  } else {
+    at.highest = std::max(at.highest, point->highest);
+    at.lowest = std::min(at.lowest, point->lowest);
   }
 }
 
@@ -41,21 +49,36 @@ ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limi
   const StudyItem& first = plan.Columns()[0];
   input.xTitle = first.Caption();
   if (*first.Unit()) input.xTitle += std::string(" (") + first.Unit() + ")";
-  std::map<std::uint32_t, SweepCurve> curves;
-  for (const auto& [key, extremes] : points_) {
-    SweepCurve& curve = curves[key.first];
-    if (curve.x.empty() && plan.Columns().size() > 1) {
+  std::vector<double> xs(firstValues_);
+  for (std::size_t v = 0; v < firstValues_; ++v) {
+    xs[v] = ReadLeadingNumber(plan.ValueText(0, static_cast<std::uint32_t>(v)));
+  }
+  for (std::size_t c = 0; c < curves_.size(); ++c) {
+    if (curves_[c].empty()) continue;
+    SweepCurve curve;
+    if (plan.Columns().size() > 1) {
       // The legend names the value; the title names the option.
       const StudyItem& second = plan.Columns()[1];
-      curve.label = plan.ValueText(1, key.first);
-      if (*second.Unit()) curve.label += std::string(" ") + second.Unit();
-      input.title = std::string("前池最高与最低水位（各线为") + second.Caption() + "的取值）";
+      const std::string unit = *second.Unit() ? std::string(" ") + second.Unit() : "";
+      if (envelope_) {
+        const std::string count = std::to_string(plan.ValueCount(1));
+        curve.label = "全部 " + count + " 个取值";
+        input.title = std::string("前池最高与最低水位（") + second.Caption() + "的 " + count +
+                      " 个取值的包络）";
+      } else {
+        curve.label = plan.ValueText(1, static_cast<std::uint32_t>(c)) + unit;
+        input.title = std::string("前池最高与最低水位（各线为") + second.Caption() + "的取值）";
+      }
     }
-    curve.x.push_back(ReadLeadingNumber(plan.ValueText(0, key.second)));
-    curve.highest.push_back(extremes.highest);
-    curve.lowest.push_back(extremes.lowest);
+    for (std::size_t v = 0; v < firstValues_; ++v) {
+      const Extremes& at = curves_[c][v];
+      if (!at.seen) continue;
+      curve.x.push_back(xs[v]);
+      curve.highest.push_back(at.highest);
+      curve.lowest.push_back(at.lowest);
+    }
+    input.curves.push_back(SortedByX(curve));
   }
-  for (const auto& [value, curve] : curves) input.curves.push_back(SortedByX(curve));
   if (limits.forebayMaxLevel) {
     input.limits.push_back({"前池最高水位限值", *limits.forebayMaxLevel});
   }
@@ -63,7 +86,7 @@ ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limi
     input.limits.push_back({"前池最低水位限值", *limits.forebayMinLevel});
   }
   ChartData chart = SweepChart(input);
-  if (points_.empty()) chart.note = "所有案例均未算成，没有可画的点";
+  if (input.curves.empty()) chart.note = "所有案例均未算成，没有可画的点";
   return chart;
 }
 

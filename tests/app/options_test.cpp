@@ -50,6 +50,11 @@ TEST(CommandLine, SplitsWordsIntoOptionsAndValues) {
       {{"--strict=1"}, {"?未知选项 “--strict=1”"}},
       {{"--foo", "--help"}, {"?未知选项 “--foo”", "help"}},
       {{"x", "--", "-x"}, {"?多余的参数 “x”", "?多余的参数 “--”", "?多余的参数 “-x”"}},
+      // The words up to the next option are values of --join-shards.
+      {{"--join-shards", "a.csv", "-b.csv", "c.csv", "--sweep-csv", "x"},
+       {"join-shards=a.csv", "join-shards=-b.csv", "join-shards=c.csv", "sweep-csv=x"}},
+      {{"--join-shards=a.csv", "b.csv"}, {"join-shards=a.csv", "?多余的参数 “b.csv”"}},
+      {{"--join-shards", "a.csv", "-h"}, {"join-shards=a.csv", "help"}},
   };
   for (const Row& row : rows) EXPECT_EQ(Shown(Split(row.args)), row.words) << row.args[0];
 }

@@ -1,7 +1,7 @@
 // Design studies as a user runs them: the built program as a child process.
 // A sample of a study's rows is recomputed from single batch runs of the same
 // texts; the bytes do not depend on --jobs; shards joined as the README says
-// give the whole file; bad case files and option mixes are usage errors.
+// give the whole file (study_parts_test.cpp); bad case files and option mixes are usage errors.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -202,22 +202,6 @@ TEST_F(SweepProcess, FlaggedCaseTextsAreToldAndStrictRefusesTheStudy) {
             "起未读入；不运行研究\n");
   EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
   EXPECT_FALSE(fs::exists(dir_ / "u.txt"));
-}
-
-// The README's recipe for joining the shards of a job array.
-TEST_F(SweepProcess, ShardsJoinedAsTheReadmeSaysGiveTheWholeFile) {
-  const std::string study =
-      "$KELVANE --batch --sweep forebay-area=0.004,600:2000:200 --sweep "
-      "final-pump-discharge=0,41.6 ";
-  ASSERT_EQ(Shell(study + "--sweep-csv whole.csv").status, 0);
-  ProcessResult shards =
-      Shell("for k in 0 1 2 3; do " + study +
-            "--shard $k/4 --sweep-csv shard-$k.csv --summary /dev/null; done && "
-            "{ head -n 1 shard-0.csv; tail -q -n +2 shard-*.csv | sort -t, -k1,1n; }"
-            " > joined.csv");
-  ASSERT_EQ(shards.status, 0) << shards.err;
-  EXPECT_EQ(ReadFile(dir_ / "joined.csv"), ReadFile(dir_ / "whole.csv"));
-  EXPECT_EQ(Split(ReadFile(dir_ / "whole.csv"), '\n').size(), 1 + 18 + 1u);
 }
 
 #ifdef KELVANE_TEST_WITH_UI

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@ namespace kelvane::test {
 
 struct ProcessResult {
   int status = -1;  // exit status; -1 if it did not exit normally
+  int signal = 0;   // the signal that ended it, if one did
   std::string out;
   std::string err;
 };
@@ -60,9 +62,11 @@ inline int WaitForExit(pid_t pid) {
 // Runs `words` to its end. Standard output goes to `stdoutPath` when given
 // (a file or a device), otherwise it is caught, as standard error always is
 // (in unnamed files, so the folders hold only what the program wrote).
+// `during`, when given, is called with the process id once it has started
+// (to signal it), and with standard error's descriptor.
 inline ProcessResult RunProcess(const std::vector<std::string>& words,
-                                const ProcessSetup& setup = {},
-                                const std::string& stdoutPath = "") {
+                                const ProcessSetup& setup = {}, const std::string& stdoutPath = "",
+                                const std::function<void(pid_t, int errFd)>& during = {}) {
   const std::string temporary = std::filesystem::temp_directory_path().string();
   const int out = stdoutPath.empty()
                       ? ::open(temporary.c_str(), O_TMPFILE | O_RDWR, 0600)
@@ -73,7 +77,12 @@ inline ProcessResult RunProcess(const std::vector<std::string>& words,
     result.err = "cannot open the files for standard output and error";
     return result;
   }
-  result.status = WaitForExit(StartProcess(words, out, err, setup));
+  const pid_t pid = StartProcess(words, out, err, setup);
+  if (during) during(pid, err);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const auto caught = [](int fd) {
     std::string text;
     char buffer[65536];

@@ -1,0 +1,216 @@
+// Long studies as a user runs them, with the built program as a child
+// process: a study stopped by SIGINT or SIGTERM keeps its rows in
+// FILE.partial and --resume finishes it to the very bytes of an uninterrupted
+// run; shards join into the whole study; files of another plan, missing and
+// repeated shards are refused; a large study states its size first.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using kelvane::test::ProcessResult;
+using kelvane::test::ReadFile;
+
+// 21003 cases of the default 1500 steps: a second or so.
+const std::vector<std::string> kStudy = {"--sweep",
+                                         "forebay-area=600:2000:0.2",
+                                         "--sweep",
+                                         "final-pump-discharge=0,20,41.6",
+                                         "--forebay-max-level",
+                                         "-2"};
+
+class StudyParts : public ::testing::Test {
+ protected:
+  // kelvane --batch, the study's options (or others), then `more`.
+  ProcessResult Run(const std::vector<std::string>& more,
+                    const std::vector<std::string>& study = kStudy,
+                    const std::function<void(pid_t, int)>& during = {}) {
+    std::vector<std::string> words{KELVANE_EXE, "--batch"};
+    words.insert(words.end(), study.begin(), study.end());
+    words.insert(words.end(), more.begin(), more.end());
+    return kelvane::test::RunProcess(words, {.folder = dir_.path()}, "", during);
+  }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  kelvane::test::TempDir dir_{"kelvane-parts"};
+};
+
+// The file without its last line.
+std::string WithoutLastLine(const std::string& text) {
+  return text.substr(0, text.rfind('\n', text.size() - 2) + 1);
+}
+
+TEST_F(StudyParts, InterruptedAtRandomPointsAndResumedGivesTheUninterruptedBytes) {
+  ASSERT_EQ(Run({"--sweep-csv", "whole.csv", "--summary", "whole.txt"}).status, 0);
+  const std::string whole = ReadFile(dir_ / "whole.csv");
+
+  std::mt19937 random(20261208);
+  std::vector<std::string> command{"--sweep-csv", "study.csv", "--summary",
+                                   "study.txt",   "--jobs",    "2"};
+  std::int64_t rows = 0;
+  int interrupted = 0;
+  for (int round = 0; round < 4; ++round) {
+    const int signal = round % 2 == 0 ? SIGTERM : SIGINT;
+    const auto delay = std::chrono::milliseconds(20 + random() % 80);
+    const ProcessResult r = Run(command, kStudy, [&](pid_t pid, int) {
+      std::this_thread::sleep_for(delay);
+      ::kill(pid, signal);
+    });
+    SCOPED_TRACE("round " + std::to_string(round) + ", " + r.err);
+    ASSERT_EQ(r.signal, signal);
+    ++interrupted;
+    // Nothing under the final name; the rows in case order, the part line last.
+    ASSERT_FALSE(fs::exists(dir_ / "study.csv"));
+    const std::string partial = ReadFile(dir_ / "study.csv.partial");
+    const std::string rowsPart = WithoutLastLine(partial);
+    EXPECT_EQ(whole.substr(0, rowsPart.size()), rowsPart);
+    const std::int64_t now = std::count(rowsPart.begin(), rowsPart.end(), '\n') - 1;
+    EXPECT_GE(now, rows);
+    rows = now;
+    EXPECT_TRUE(partial.substr(rowsPart.size()).starts_with("#kelvane-study plan="));
+    EXPECT_NE(partial.find(" rows=" + std::to_string(rows) + "/21003\n"), std::string::npos);
+    EXPECT_NE(r.err.find(std::string("已中断（") + (signal == SIGINT ? "SIGINT" : "SIGTERM")),
+              std::string::npos);
+    EXPECT_NE(r.err.find("--resume study.csv.partial"), std::string::npos);
+    // The next round resumes it.
+    command = {"--sweep-csv", "study.csv", "--summary", "study.txt",
+               "--jobs",      "2",         "--resume",  "study.csv.partial"};
+  }
+  ASSERT_GT(interrupted, 0);
+  ASSERT_GT(rows, 0);
+
+  // Another plan (another limit) is refused and changes nothing.
+  const std::string partial = ReadFile(dir_ / "study.csv.partial");
+  std::vector<std::string> other = kStudy;
+  other.back() = "-3";
+  const ProcessResult refused =
+      Run({"--sweep-csv", "study.csv", "--resume", "study.csv.partial"}, other);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("属于另一个研究"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFile(dir_ / "study.csv.partial"), partial);
+
+  const ProcessResult done =
+      Run({"--sweep-csv", "study.csv", "--summary", "study.txt", "--resume", "study.csv.partial"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_EQ(ReadFile(dir_ / "study.csv"), whole);
+  EXPECT_EQ(ReadFile(dir_ / "study.txt"), ReadFile(dir_ / "whole.txt"));
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"study.csv", "study.txt", "whole.csv", "whole.txt"}));
+}
+
+// A smaller study for the shards: 213 cases.
+const std::vector<std::string> kSharded = {"--sweep",
+                                           "forebay-area=600:2000:20",
+                                           "--sweep",
+                                           "final-pump-discharge=0,20,41.6",
+                                           "--forebay-max-level",
+                                           "-2"};
+
+TEST_F(StudyParts, ShardsJoinIntoTheWholeStudyAndOnlyAllShardsOfOnePlanJoin) {
+  ASSERT_EQ(Run({"--sweep-csv", "whole.csv", "--summary", "whole.txt"}, kSharded).status, 0);
+  for (const char* k : {"0", "1", "2"}) {
+    const std::string n(k);
+    ASSERT_EQ(
+        Run({"--shard", n + "/3", "--sweep-csv", "s" + n + ".csv", "--summary", "r" + n + ".txt"},
+            kSharded)
+            .status,
+        0);
+  }
+  EXPECT_NE(ReadFile(dir_ / "r1.txt").find("本概要只计本分片"), std::string::npos);
+  // Another plan's shard, a whole study's file.
+  std::vector<std::string> other = kSharded;
+  other.back() = "-3";
+  ASSERT_EQ(Run({"--shard", "1/3", "--sweep-csv", "other1.csv"}, other).status, 0);
+
+  const ProcessResult joined = Run(
+      {"--join-shards", "s2.csv", "s0.csv", "s1.csv", "--sweep-csv", "all.csv", "--summary", "-"},
+      kSharded);
+  ASSERT_EQ(joined.status, 0) << joined.err;
+  EXPECT_EQ(ReadFile(dir_ / "all.csv"), ReadFile(dir_ / "whole.csv"));
+  EXPECT_EQ(joined.out, ReadFile(dir_ / "whole.txt"));
+  fs::remove(dir_ / "all.csv");
+
+  struct Refusal {
+    std::vector<std::string> shards;
+    std::string fragment;
+  };
+  const Refusal refusals[] = {
+      {{"s0.csv", "s2.csv"}, "缺少分片 1/3"},
+      {{"s0.csv", "s1.csv", "s1.csv", "s2.csv"}, "同一个分片 1/3"},
+      {{"s0.csv", "other1.csv", "s2.csv"}, "“other1.csv”：属于另一个研究"},
+      {{"s0.csv", "s1.csv", "whole.csv"}, "“whole.csv”：不是分片"},
+      {{"s0.csv", "s1.csv", "nosuch.csv"}, "“nosuch.csv”：文件不存在"},
+  };
+  for (const Refusal& refusal : refusals) {
+    std::vector<std::string> words{"--join-shards"};
+    words.insert(words.end(), refusal.shards.begin(), refusal.shards.end());
+    words.insert(words.end(), {"--sweep-csv", "all.csv"});
+    const ProcessResult r = Run(words, kSharded);
+    SCOPED_TRACE(refusal.fragment);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(refusal.fragment), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "all.csv"));
+  }
+  // A shard cut short (its rows fewer than its part line says) is refused
+  // too, and leaves no output.
+  std::string cut = ReadFile(dir_ / "s1.csv");
+  const std::size_t last = cut.rfind('\n', cut.size() - 2);
+  cut.erase(cut.rfind('\n', last - 1) + 1, last - cut.rfind('\n', last - 1));
+  kelvane::test::WriteFile(dir_ / "s1.csv", cut);
+  const ProcessResult r =
+      Run({"--join-shards", "s0.csv", "s1.csv", "s2.csv", "--sweep-csv", "all.csv"}, kSharded);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("“s1.csv”"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "all.csv"));
+}
+
+// A study of more than a million cases states its size and a time before it
+// starts, and goes on; --max-cases refuses it.
+TEST_F(StudyParts, ALargeStudyStatesItsSizeAndMaxCasesRefusesIt) {
+  const std::vector<std::string> large = {"--sweep",      "forebay-area=1:1001:1",
+                                          "--sweep",      "final-pump-discharge=0:999:1",
+                                          "--step-count", "20"};
+  const ProcessResult refused = Run({"--max-cases", "1000000", "--sweep-csv", "big.csv"}, large);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("研究有 1001000 个案例，多于 --max-cases 1000000"), std::string::npos)
+      << refused.err;
+
+  const ProcessResult started = Run({"--sweep-csv", "big.csv"}, large, [](pid_t pid, int err) {
+    // Stopped once the notice is out: the study goes on without asking.
+    for (int wait = 0; wait < 600 && ::lseek(err, 0, SEEK_END) == 0; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(pid, SIGTERM);
+  });
+  EXPECT_EQ(started.signal, SIGTERM);
+  EXPECT_TRUE(started.err.starts_with("kelvane: 注意: 本研究要算 1001000 个案例，按 "))
+      << started.err;
+  EXPECT_NE(started.err.find("约需"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ / "big.csv.partial"));
+}
+
+}  // namespace
