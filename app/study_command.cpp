@@ -43,7 +43,9 @@ bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTal
   const std::size_t flushAt = study.csv == "-" ? 1 : std::size_t{1} << 16;
   auto run = [&](const ByteWriter* write) {
     std::string rows =
-        write ? StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings)) : "";
+        write ? StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings),
+                               StudyNamesEvent(study.plan, settings))
+              : "";
     std::int64_t done = 0;
     RunStudy(study.plan, settings, [&](const CaseResult& result) {
       tally.Add(result);
@@ -81,7 +83,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   StudySettings settings;
   settings.base = options.texts;
   settings.design = options.design;
-  settings.extras = ReadModelExtras(options.events);
+  settings.events = options.events;
   settings.limits = study.limits;
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
   settings.shardIndex = study.shardIndex;
@@ -94,7 +96,10 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      const ChartData chart = chartPoints.Chart(study.plan, study.limits);
+      // A swept event is named by the chart's axis or legend instead.
+      const std::string event =
+          study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.events));
+      const ChartData chart = chartPoints.Chart(study.plan, study.limits, event);
       if (IsSvgPath(study.plot)) {
         SaveChartSvg(chart, study.plot);  // without the windows
       } else {

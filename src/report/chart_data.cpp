@@ -4,10 +4,15 @@
 #include <array>
 #include <cmath>
 
+#include "solver/event_texts.h"
 #include "solver/number_format.h"
+#include "solver/pump_event.h"
 
 namespace kelvane {
 namespace {
+
+// "（泵流量：线性变化 30 s）" after a chart's title, "" for no event.
+std::string Named(const std::string& event) { return event.empty() ? "" : "（" + event + "）"; }
 
 void Widen(std::optional<ValueRange>& range, double value) {
   if (std::isnan(value)) return;
@@ -104,7 +109,8 @@ std::optional<ChartQuantity> QuantityByOption(std::string_view option) {
 }
 
 RunGeometry GeometryOf(const RunOutcome& outcome) {
-  return {double(outcome.coefficients.ReachLength), outcome.parameters.CulvertArea};
+  return {double(outcome.coefficients.ReachLength), outcome.parameters.CulvertArea,
+          ModelExtrasTitle(outcome.extras)};
 }
 
 double NodeDistance(const RunGeometry& geometry, int node) {
@@ -140,7 +146,7 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
                        ChartQuantity quantity) {
   const QuantityText& text = TextOf(quantity);
   ChartData chart;
-  chart.title = std::string(text.name) + "过程线";
+  chart.title = std::string(text.name) + "过程线" + Named(geometry.event);
   chart.xTitle = "时间 (s)";
   chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
   const std::span<const float> times = run.StepTimes().first(run.StepCount());
@@ -155,6 +161,33 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
     line.y = NodeHistory(run, geometry, node, quantity);
     chart.lines.push_back(std::move(line));
   }
+  return chart;
+}
+
+ChartData PumpDischargeChart(const SurgeRun& run, const RunOutcome& outcome) {
+  const RunGeometry geometry = GeometryOf(outcome);
+  const RunParameters& p = outcome.parameters;
+  ChartData chart;
+  chart.title = "泵流量与箱涵入前池流量" + Named(geometry.event);
+  chart.xTitle = "时间 (s)";
+  chart.yTitle = "流量 (m³/s)";
+  const std::span<const float> times = run.StepTimes().first(run.StepCount());
+  ChartLine pump;
+  pump.name = "泵流量（各时段平均）";
+  pump.colour = 1;
+  pump.x.assign(times.begin(), times.end());
+  const PumpDischarge law(outcome.extras.pump, p.SteadyDischarge, p.FinalPumpDischarge);
+  for (int step = 1; step <= run.StepCount(); ++step) {
+    pump.y.push_back(step == 1 ? p.SteadyDischarge
+                               : law.StepMean(step, outcome.coefficients.TimeStep));
+  }
+  ChartLine culvert;
+  culvert.name = "箱涵入前池流量（" + NodeLabel(geometry, run.GridNodes()) + "）";
+  culvert.colour = 0;
+  culvert.x = pump.x;
+  culvert.y = NodeHistory(run, geometry, run.GridNodes(), ChartQuantity::Discharge);
+  chart.lines.push_back(std::move(pump));
+  chart.lines.push_back(std::move(culvert));
   return chart;
 }
 
@@ -202,8 +235,8 @@ ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const Ru
   const bool head = what == EnvelopeOf::Head;
   const QuantityText& text = TextOf(head ? ChartQuantity::Head : ChartQuantity::Velocity);
   ChartData chart;
-  chart.title =
-      std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) + "）";
+  chart.title = std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) +
+                "）" + Named(geometry.event);
   chart.xTitle = "距水库 (m)";
   chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
   ChartLine highest, lowest, initial;

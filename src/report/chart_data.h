@@ -84,6 +84,9 @@ std::optional<ChartQuantity> QuantityByOption(std::string_view option);
 struct RunGeometry {
   double reachLength = 0;  // m
   double culvertArea = 0;  // m²
+  // The pump event and forebay table in force (ModelExtrasTitle), which the
+  // time history and envelope name in their titles; "" for the boxes alone.
+  std::string event;
 };
 RunGeometry GeometryOf(const RunOutcome& outcome);
 
@@ -105,6 +108,12 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
 // complete run.
 ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity);
+
+// The pump discharge and the culvert's flow into the forebay over every
+// computed step, m³/s, on one chart: the pump's is what the storage
+// balance used (the steady discharge at step 1, then each step's mean,
+// PumpDischarge::StepMean), the culvert's the last node's discharge.
+ChartData PumpDischargeChart(const SurgeRun& run, const RunOutcome& outcome);
 
 // The steps whose time lies in [from, to]; nullopt when none does.
 struct StepSpan {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "report/chart_data.h"
@@ -20,8 +21,10 @@ class SweepChartPoints {
   void Add(const CaseResult& result);
   // The chart of the cases added: one curve per value of the second column,
   // its points by the first column's value as a box reads it, ascending;
-  // the limits as horizontal lines.
-  ChartData Chart(const StudyPlan& plan, const StudyLimits& limits) const;
+  // the limits as horizontal lines. `event`, when not empty, names the pump
+  // event and forebay table of every case in the title (ModelExtrasTitle).
+  ChartData Chart(const StudyPlan& plan, const StudyLimits& limits,
+                  const std::string& event = "") const;
 
  private:
   struct Extremes {
