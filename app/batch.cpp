@@ -117,7 +117,7 @@ void DrawImages(const BatchOptions& options, const Images& images, const SurgeRu
   }
   if (!options.dischargePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
-      SaveChart(PumpDischargeChart(run, outcome), images, options.dischargePlot);
+      SaveChart(PumpDischargeChart(run, GeometryOf(outcome)), images, options.dischargePlot);
     });
   }
   if (!options.envelopePlot.empty()) {

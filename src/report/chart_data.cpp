@@ -109,8 +109,16 @@ std::optional<ChartQuantity> QuantityByOption(std::string_view option) {
 }
 
 RunGeometry GeometryOf(const RunOutcome& outcome) {
-  return {double(outcome.coefficients.ReachLength), outcome.parameters.CulvertArea,
-          ModelExtrasTitle(outcome.extras)};
+  const RunParameters& p = outcome.parameters;
+  RunGeometry geometry{double(outcome.coefficients.ReachLength),
+                       p.CulvertArea,
+                       ModelExtrasTitle(outcome.extras),
+                       {p.SteadyDischarge}};
+  const PumpDischarge law(outcome.extras.pump, p.SteadyDischarge, p.FinalPumpDischarge);
+  for (int step = 2; step <= p.StepCount; ++step) {
+    geometry.pumpDischarge.push_back(law.StepMean(step, outcome.coefficients.TimeStep));
+  }
+  return geometry;
 }
 
 double NodeDistance(const RunGeometry& geometry, int node) {
@@ -164,9 +172,7 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
   return chart;
 }
 
-ChartData PumpDischargeChart(const SurgeRun& run, const RunOutcome& outcome) {
-  const RunGeometry geometry = GeometryOf(outcome);
-  const RunParameters& p = outcome.parameters;
+ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry) {
   ChartData chart;
   chart.title = "泵流量与箱涵入前池流量" + Named(geometry.event);
   chart.xTitle = "时间 (s)";
@@ -176,11 +182,9 @@ ChartData PumpDischargeChart(const SurgeRun& run, const RunOutcome& outcome) {
   pump.name = "泵流量（各时段平均）";
   pump.colour = 1;
   pump.x.assign(times.begin(), times.end());
-  const PumpDischarge law(outcome.extras.pump, p.SteadyDischarge, p.FinalPumpDischarge);
-  for (int step = 1; step <= run.StepCount(); ++step) {
-    pump.y.push_back(step == 1 ? p.SteadyDischarge
-                               : law.StepMean(step, outcome.coefficients.TimeStep));
-  }
+  pump.y.assign(geometry.pumpDischarge.begin(),
+                geometry.pumpDischarge.begin() +
+                    std::min<std::ptrdiff_t>(run.StepCount(), geometry.pumpDischarge.size()));
   ChartLine culvert;
   culvert.name = "箱涵入前池流量（" + NodeLabel(geometry, run.GridNodes()) + "）";
   culvert.colour = 0;
@@ -225,6 +229,23 @@ std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::sp
         AppendShortest(out, column[step - 1]);
       }
     }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, StepSpan steps) {
+  const int forebay = run.GridNodes();
+  std::string out = "step,time_s,Q_pump_m3_per_s,Q" + std::to_string(forebay) + "_m3_per_s\n";
+  const std::vector<double> culvert = NodeHistory(run, geometry, forebay, ChartQuantity::Discharge);
+  for (int step = steps.first; step <= steps.last; ++step) {
+    out += std::to_string(step);
+    out += ',';
+    AppendShortest(out, run.StepTime(step));
+    out += ',';
+    AppendShortest(out, geometry.pumpDischarge.at(step - 1));
+    out += ',';
+    AppendShortest(out, culvert[step - 1]);
     out += '\n';
   }
   return out;

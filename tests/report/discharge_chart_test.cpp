@@ -47,7 +47,7 @@ TEST(DischargeChart, PumpLineIsTheMeanOfTheCurveOverEachStep) {
     SCOPED_TRACE(row.name);
     const test::CompletedRun c =
         test::CalculateRun(DefaultInputTexts(), Extras(row.rampTime, row.schedule));
-    const ChartData chart = PumpDischargeChart(c.run, c.outcome);
+    const ChartData chart = PumpDischargeChart(c.run, GeometryOf(c.outcome));
     ASSERT_EQ(chart.lines.size(), 2u);
     const ChartLine& pump = chart.lines[0];
     const double dt = c.outcome.coefficients.TimeStep;
@@ -69,12 +69,12 @@ TEST(DischargeChart, TitlesNameTheEventOnlyWhenOneIsGiven) {
   const RunGeometry plain = GeometryOf(boxes.outcome);
   const int forebay[] = {boxes.run.GridNodes()};
   EXPECT_EQ(HistoryChart(boxes.run, plain, forebay, ChartQuantity::Head).title, "水头过程线");
-  EXPECT_EQ(PumpDischargeChart(boxes.run, boxes.outcome).title, "泵流量与箱涵入前池流量");
+  EXPECT_EQ(PumpDischargeChart(boxes.run, plain).title, "泵流量与箱涵入前池流量");
 
   const test::CompletedRun ramp = test::CalculateRun(DefaultInputTexts(), Extras("30", ""));
   EXPECT_EQ(HistoryChart(ramp.run, GeometryOf(ramp.outcome), forebay, ChartQuantity::Head).title,
             "水头过程线（泵流量：线性变化 30 s）");
-  EXPECT_EQ(PumpDischargeChart(ramp.run, ramp.outcome).title,
+  EXPECT_EQ(PumpDischargeChart(ramp.run, GeometryOf(ramp.outcome)).title,
             "泵流量与箱涵入前池流量（泵流量：线性变化 30 s）");
 }
 
