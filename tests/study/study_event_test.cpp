@@ -81,27 +81,5 @@ TEST(StudyEvent, CsvNamesTheEventAndTableOfEachCase) {
   EXPECT_TRUE(StudyCsvHeader(boxes, {}).starts_with("case,step-count,status,"));
 }
 
-// Names of the events as a chart's title and the CSV give them.
-TEST(StudyEvent, EventNames) {
-  struct Row {
-    EventTexts texts;
-    std::string title;
-  };
-  EventTexts linear, curved, units, table;
-  linear.rampTime = "30";
-  curved.rampTime = "30";
-  curved.rampExponent = "2";
-  units.units = "4:-10.4:0:30:10";
-  table.areaTable = SplitPairsText("-10:450,-5:1350,0:2700");
-  const Row rows[] = {
-      {{}, ""},
-      {linear, "泵流量：线性变化 30 s"},
-      {curved, "泵流量：变化 30 s，指数 2"},
-      {units, "泵流量：机组序列 4 台 × -10.4 m³/s，间隔 30 s，历时 10 s"},
-      {table, "前池：水位–面积表 3 点，-10 至 0 m"},
-  };
-  for (const Row& row : rows) EXPECT_EQ(ModelExtrasTitle(ReadModelExtras(row.texts)), row.title);
-}
-
 }  // namespace
 }  // namespace kelvane
