@@ -249,8 +249,8 @@ void CheckSweptEvents(const StudyPlan& plan) {
       try {
         ReadModelExtras(one);
       } catch (const RunError& error) {
-        throw UsageError("扫描的 " + std::string(columns[c].Option()) + " 取值 " + Quoted(text) +
-                         "：" + error.where());
+        throw UsageError("设计研究中 " + std::string(columns[c].Option()) + " 的取值 " +
+                         Quoted(text) + "：" + error.where());
       }
     }
   }

@@ -44,6 +44,8 @@ TEST_F(BatchEvent, BadValuesNameTheOptionRowAndColumn) {
   test::WriteFile(Path("s.csv"), "时间,流量\r\n0,41.6\r\n\r\n10,20,3\r\n");
   test::WriteFile(Path("a.csv"), "-10;450\n-5;0\n");
   test::WriteFile(Path("good.csv"), "-10\t450\n0\t2700\n");
+  test::WriteFile(Path("cases.csv"), "pump-schedule\n\"0:41.6,10:0\"\n\"0:41.6,x:0\"\n");
+  test::WriteFile(Path("both.csv"), "pump-schedule,pump-units\n0:0,1:-1:0:0:0\n");
   struct Row {
     std::vector<std::string> args;
     std::string error;
@@ -68,7 +70,11 @@ TEST_F(BatchEvent, BadValuesNameTheOptionRowAndColumn) {
        "--pump-schedule 与 --pump-units 只能给出一个"},
       {{"--forebay-area-table-file", Path("good.csv"), "--forebay-area-table", "0:1"},
        "--forebay-area-table-file 与 --forebay-area-table 只能给出一个"},
-      {{"--sweep", "pump-ramp-time=-10,10"}, "扫描的 pump-ramp-time 取值 “-10”：泵流量变化历时"},
+      {{"--sweep", "pump-ramp-time=-10,10"},
+       "设计研究中 pump-ramp-time 的取值 “-10”：泵流量变化历时"},
+      {{"--cases", Path("cases.csv")},
+       "设计研究中 pump-schedule 的取值 “0:41.6,x:0”：泵流量过程第 2 行“时间 (s)”列：“x”不是数"},
+      {{"--cases", Path("both.csv")}, "pump-schedule 与 pump-units 不能同时扫描"},
       {{"--sweep", "pump-units=1,2"}, "--sweep 不能扫描 pump-units"},
       {{"--pump-ramp-time", "5", "--sweep", "pump-ramp-time=10"}, "既给出又扫描"},
   };
