@@ -80,6 +80,15 @@ void DrawHistory(const BatchOptions& options, const Images& images, const SurgeR
   }
 }
 
+// A chart of the run as SVG here, without the windows, or as PNG by them.
+void SaveChart(const ChartData& chart, const Images& images, const std::string& path) {
+  if (IsSvgPath(path)) {
+    SaveChartSvg(chart, path);
+  } else {
+    images.Get().chart(chart, path);
+  }
+}
+
 // The results table of the step range and interval as the boxes hold them,
 // read afresh.
 void WriteTable(const BatchOptions& options, const SurgeRun& run, ProgressSink& progress) {
@@ -106,6 +115,11 @@ void DrawImages(const BatchOptions& options, const Images& images, const SurgeRu
   }
   if (!options.historyPlot.empty()) {
     outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
+  }
+  if (!options.dischargePlot.empty()) {
+    outputs.Run(Stage::Chart, [&] {
+      SaveChart(PumpDischargeChart(run, GeometryOf(outcome)), images, options.dischargePlot);
+    });
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
@@ -207,10 +221,17 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                              "\n";
     std::fputs(line.c_str(), stderr);
   }
+  // A schedule replaces the ramp and FinalPumpDischarge, whether given or
+  // set by a study's column.
   const EventTexts& events = options.events;
-  if (events.schedule || events.units) {
-    std::fputs(events.rampTime ? "kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n"
-                               : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
+  bool schedule = events.schedule || events.units, ramp = events.rampTime.has_value();
+  for (const StudyItem& item : options.study.plan.Columns()) {
+    schedule |= item.event == EventField::PumpSchedule || item.event == EventField::PumpUnits;
+    ramp |= item.event == EventField::RampTime;
+  }
+  if (schedule) {
+    std::fputs(ramp ? "kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n"
+                    : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
                stderr);
   }
   return flags.size();

@@ -1,7 +1,11 @@
 #include "batch_options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <memory>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -29,6 +33,7 @@ constexpr std::pair<std::string_view, std::string BatchOptions::*> kOutputFields
     {"plot", &BatchOptions::plot},
     {"history-plot", &BatchOptions::historyPlot},
     {"envelope-plot", &BatchOptions::envelopePlot},
+    {"discharge-plot", &BatchOptions::dischargePlot},
     {"summary", &BatchOptions::summary},
     {"csv", &BatchOptions::csv},
     {"report", &BatchOptions::report},
@@ -117,6 +122,80 @@ void TakeSetting(const Option& option, const std::string& value, BatchOptions& o
   }
 }
 
+// The options that set one part of the pump event or the forebay: only one
+// of them may be given, and one given replaces that part of a case file.
+constexpr std::string_view kScheduleOptions[] = {"pump-schedule", "pump-schedule-file",
+                                                 "pump-units"};
+constexpr std::string_view kAreaTableOptions[] = {"forebay-area-table", "forebay-area-table-file"};
+
+std::span<const std::string_view> OptionGroup(std::string_view name) {
+  using Group = std::span<const std::string_view>;
+  for (Group group : {Group(kScheduleOptions), Group(kAreaTableOptions)}) {
+    if (std::find(group.begin(), group.end(), name) != group.end()) return group;
+  }
+  return {};
+}
+
+bool GroupGiven(std::string_view name, const Given& given) {
+  const std::span<const std::string_view> group = OptionGroup(name);
+  return std::any_of(group.begin(), group.end(),
+                     [&](std::string_view other) { return given.Has(other); });
+}
+
+// The bytes of a file an option names, read as --case reads its file; a
+// file that cannot be read is a usage error with the catalogue's reason.
+std::string ReadOptionFile(const Option& option, const std::string& path) {
+  if (path.empty()) Bad(option, "缺少文件名");
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
+  std::string bytes;
+  char buffer[1 << 16];
+  while (in) {
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get());
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  if (!in || std::ferror(in.get())) {
+    const ErrorCode code = errno == ENOENT ? ErrorCode::FileNotFound : FileErrorCode(errno);
+    Bad(option, "的文件 " + Quoted(path) + " 无法读取：" + std::string(ErrorDescription(code)));
+  }
+  return bytes;
+}
+
+// A pump event or area table option, read and checked at once: a value that
+// cannot be used names the option, and its row and column.
+void TakeEvent(const Option& option, const std::string& value, EventTexts& events,
+               const Given& given) {
+  const std::string_view name = option.name;
+  for (std::string_view other : OptionGroup(name)) {
+    if (other != name && given.Has(other)) {
+      throw UsageError("--" + std::string(other) + " 与 --" + option.name + " 只能给出一个");
+    }
+  }
+  const bool file = name.ends_with("-file");
+  const std::string path = file ? value : "";
+  try {
+    if (name == "pump-ramp-time") {
+      ReadRampTime(value);
+      events.rampTime = value;
+    } else if (name == "pump-ramp-exponent") {
+      ReadRampExponent(value);
+      events.rampExponent = value;
+    } else if (name == "pump-units") {
+      ReadUnitSequence(value);
+      SetEventText(events, EventField::PumpUnits, value);
+    } else if (name.starts_with("pump-schedule")) {
+      events.schedule = file ? SplitCsv(ReadOptionFile(option, path)) : SplitPairsText(value);
+      events.units.reset();
+      ReadPumpSchedule(*events.schedule, path);
+    } else {
+      events.areaTable = file ? SplitCsv(ReadOptionFile(option, path)) : SplitPairsText(value);
+      ReadForebayAreaTable(*events.areaTable, path);
+    }
+  } catch (const RunError& error) {
+    throw UsageError("选项 --" + option.name + "：" + error.where());
+  }
+}
+
 void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
   const Option& option = *word.option;
   if (option.use == OptionUse::Program) throw UsageError("未知选项 " + Quoted(word.text));
@@ -136,6 +215,9 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
     case OptionKind::SingleRunOutput:
     case OptionKind::ImageOutput:
       TakeOutput(option, word.value, options);
+      break;
+    case OptionKind::Event:
+      TakeEvent(option, word.value, options.events, given);
       break;
     case OptionKind::Setting:
       TakeSetting(option, word.value, options);
@@ -183,6 +265,33 @@ void CheckStudyParts(const BatchOptions& options) {
   }
 }
 
+// Every value a study gives a part of the pump event or the forebay table,
+// checked before any case runs; a schedule and a unit sequence are not both
+// swept.
+void CheckSweptEvents(const StudyPlan& plan) {
+  const std::vector<StudyItem>& columns = plan.Columns();
+  const auto swept = [&](EventField field) {
+    return std::find(columns.begin(), columns.end(), StudyItem(field)) != columns.end();
+  };
+  if (swept(EventField::PumpSchedule) && swept(EventField::PumpUnits)) {
+    throw UsageError("pump-schedule 与 pump-units 不能同时扫描");
+  }
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (!columns[c].event) continue;
+    for (std::uint32_t v = 0; v < plan.ValueCount(c); ++v) {
+      const std::string& text = plan.ValueText(c, v);
+      EventTexts one;
+      SetEventText(one, *columns[c].event, text);
+      try {
+        ReadModelExtras(one);
+      } catch (const RunError& error) {
+        throw UsageError("设计研究中 " + std::string(columns[c].Option()) + " 的取值 " +
+                         Quoted(text) + "：" + error.where());
+      }
+    }
+  }
+}
+
 // Options that only make sense in a study, the single run's outputs in a
 // study, an input both given and swept, two reports into one place.
 void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, const Given& given) {
@@ -202,7 +311,7 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
     }
   }
   for (const StudyItem& item : study.plan.Columns()) {
-    if (given.Has(item.Option())) {
+    if (given.Has(item.Option()) || GroupGiven(item.Option(), given)) {
       throw UsageError("输入选项 --" + std::string(item.Option()) + " 既给出又扫描");
     }
   }
@@ -214,6 +323,7 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
                      "，没有水位能同时满足");
   }
   CheckStudyParts(options);
+  CheckSweptEvents(study.plan);
   const std::string& summary = options.summary;
   if (!study.csv.empty() && !summary.empty() &&
       (study.csv == summary ||
@@ -230,6 +340,22 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
   }
 }
 
+// The case file's pump event and area table with the parts the command line
+// gives over them, as its boxes are: a ramp's time and exponent each, the
+// schedule or unit sequence as one, the area table.
+EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
+                          const Given& given) {
+  EventTexts events = caseFile;
+  if (given.Has("pump-ramp-time")) events.rampTime = options.rampTime;
+  if (given.Has("pump-ramp-exponent")) events.rampExponent = options.rampExponent;
+  if (GroupGiven("pump-schedule", given)) {
+    events.schedule = options.schedule;
+    events.units = options.units;
+  }
+  if (GroupGiven("forebay-area-table", given)) events.areaTable = options.areaTable;
+  return events;
+}
+
 // The case's texts and design data, then the boxes and items named on the
 // command line over them.
 void ReadCase(BatchOptions& options, const Given& given) {
@@ -243,8 +369,8 @@ void ReadCase(BatchOptions& options, const Given& given) {
     }
     options.caseTitle = caseFile.title;
     options.caseNotes = caseFile.notes;
-    options.events = caseFile.events;
-    ReadModelExtras(options.events);  // a table that cannot be used: nothing runs
+    ReadModelExtras(caseFile.events);  // a table that cannot be used: nothing runs
+    options.events = WithCaseEvents(options.events, caseFile.events, given);
   } catch (const CaseFileError& error) {
     throw UsageError(error.what());
   } catch (const RunError& error) {

@@ -19,14 +19,15 @@ struct BatchOptions {
   InputTexts texts = DefaultInputTexts();  // boxes not named keep their default
   DesignTexts design;                      // the design data given, as typed; none by default
   // Outputs; empty when not asked for, "-" for standard output where allowed.
-  std::string output;        // the result file (GBK)
-  std::string table;         // the results-table text (UTF-8, CR LF)
-  std::string plot;          // the forebay level plot (PNG)
-  std::string historyPlot;   // the time-history chart (PNG or SVG)
-  std::string envelopePlot;  // the head envelope chart (PNG or SVG)
-  std::string summary;       // the run summary (UTF-8)
-  std::string csv;           // every computed step (CSV)
-  std::string report;        // the calculation report (PDF)
+  std::string output;         // the result file (GBK)
+  std::string table;          // the results-table text (UTF-8, CR LF)
+  std::string plot;           // the forebay level plot (PNG)
+  std::string historyPlot;    // the time-history chart (PNG or SVG)
+  std::string envelopePlot;   // the head envelope chart (PNG or SVG)
+  std::string dischargePlot;  // the pump and culvert discharges (PNG or SVG)
+  std::string summary;        // the run summary (UTF-8)
+  std::string csv;            // every computed step (CSV)
+  std::string report;         // the calculation report (PDF)
   // The time-history chart's nodes (1-based; empty: the forebay) and
   // quantity.
   std::vector<int> nodes;
@@ -39,7 +40,8 @@ struct BatchOptions {
   // go into --save-case and the report.
   std::string caseFile;
   std::string caseTitle, caseNotes;
-  // The case file's pump event and area table, checked as they were read.
+  // The pump event and area table: the options' over the case file's
+  // ([pump], [forebay]), each checked as it was read.
   EventTexts events;
   bool help = false;
   bool strict = false;  // an input warning is a usage error

@@ -29,6 +29,20 @@ struct OptionRow {
 };
 
 const OptionRow kOptionRows[] = {
+    {"pump-ramp-time", OptionKind::Event, kBoth, "秒",
+     "泵流量变化历时 (s)：由稳定流量按斜坡变到泵突启闭后流量（默认 0，即突变）"},
+    {"pump-ramp-exponent", OptionKind::Event, kBoth, "m",
+     "泵流量变化指数（默认 1，线性）：Q = Q1 + (Q0 − Q1)(1 − t/历时)^m"},
+    {"pump-schedule", OptionKind::Event, kBoth, "时间:流量,...",
+     "泵流量过程：各点时间 (s) 与流量 (m³/s)，时间不减，点间线性；取代斜坡与泵突启闭后流量"},
+    {"pump-schedule-file", OptionKind::Event, kBoth, "文件.csv",
+     "泵流量过程的 CSV 文件：每行 时间,流量（可有表头；逗号、分号或制表符分隔）"},
+    {"pump-units", OptionKind::Event, kBoth, "K:Q:T0:间隔:历时",
+     "机组启闭序列：K 台各 Q m³/s（正为启动，负为停机），首台 T0 s，逐台相隔，各历时 s"},
+    {"forebay-area-table", OptionKind::Event, kBoth, "水位:面积,...",
+     "前池水位–面积表：水位 (m) 逐点升高，面积 (m²) 大于 0，点间线性，两端以外取端点面积"},
+    {"forebay-area-table-file", OptionKind::Event, kBoth, "文件.csv",
+     "前池水位–面积表的 CSV 文件：每行 水位,面积（可有表头）"},
     {"output", OptionKind::SingleRunOutput, kRun, "文件",
      "结果文件，与窗口保存的相同（GBK，CR LF）"},
     {"table", OptionKind::SingleRunOutput, kRun, "文件|-",
@@ -38,6 +52,8 @@ const OptionRow kOptionRows[] = {
      "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）", kSvg},
     {"envelope-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
      "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）", kSvg},
+    {"discharge-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
+     "流量过程线：泵流量（各时段平均）与箱涵入前池流量随时间的变化（PNG 或 SVG）", kSvg},
     {"summary", OptionKind::SingleRunOutput, kBoth, "文件|-",
      "运行概要：网格、前池水位极值、各节点包络（UTF-8）", kToStandardOutput,
      "研究概要：案例数、失败数、全部限值通过数、各扫描选项全部通过的取值（默认写到标准错误）"},
@@ -181,13 +197,24 @@ std::string DesignHelp(const HelpColumns& columns) {
   return text;
 }
 
+std::string EventHelp(const HelpColumns& columns) {
+  std::string text =
+      "泵流量过程与前池（可选；未给出的取 --case 算例文件 [pump]、[forebay] 中的，再无则为\n"
+      "泵流量突变与定值前池面积；给出流量过程时它取代斜坡与泵突启闭后流量，并在标准错误上说明）:\n";
+  for (const Option& option : Options()) {
+    if (option.kind == OptionKind::Event) text += HelpLine(columns, option, option.meaning);
+  }
+  return text;
+}
+
 std::string RunOptionsHelp(const HelpColumns& columns) {
   std::string text =
       "输出（依次：算例文件，计算，结果文件，结果查询表，图形，概要，CSV，计算书；“-” "
       "为标准输出）:\n";
   for (const Option& option : Options()) {
     if (!Listed(option) || option.kind == OptionKind::InputBox ||
-        option.kind == OptionKind::DesignItem || option.use == kStudy) {
+        option.kind == OptionKind::DesignItem || option.kind == OptionKind::Event ||
+        option.use == kStudy) {
       continue;
     }
     std::string meaning = option.meaning;
@@ -339,7 +366,8 @@ std::string BatchHelpText() {
          "不开窗口完成一次计算，与主窗口的“计算”相同。\n"
          "选项写作 --选项 值 或 --选项=值；选项后的一个词总是它的值，可以以 “-” 开头。\n"
          "\n" +
-         InputsHelp(columns) + "\n" + DesignHelp(columns) + "\n" + RunOptionsHelp(columns) +
+         InputsHelp(columns) + "\n" + DesignHelp(columns) + "\n" + EventHelp(columns) + "\n" +
+         RunOptionsHelp(columns) +
          "\n"
          "不给 --output 时不写结果文件（如同在保存对话框中取消）。\n"
          "输入未读完（如 41.6m3/s 读作 41.6）、没有读到数字、数值不可能或低于前池稳定下限时，\n"

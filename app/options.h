@@ -16,6 +16,7 @@ namespace kelvane {
 enum class OptionKind {
   InputBox,         // the text of one input box
   DesignItem,       // the text of one item of the design data
+  Event,            // the pump event or the forebay's level–area table
   SingleRunOutput,  // a file a run writes (--summary: a study's report too)
   ImageOutput,      // drawn by the windows library: an image, or the report (PDF)
   Setting,          // where the inputs come from, what a chart shows
@@ -53,7 +54,7 @@ struct Option {
 };
 
 // Every option: the input boxes in box order, the design data's items in
-// their order, the single run's outputs and
+// their order, the pump event and area table, the single run's outputs and
 // settings in the order the help lists them, the study's, then the flags.
 const std::vector<Option>& Options();
 // The option of that name, or null.

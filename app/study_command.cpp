@@ -247,7 +247,8 @@ RowsOutcome RunCases(const StudyCommand& study, StudySettings& settings,
   StudyProgress progress(total, ::isatty(STDERR_FILENO) == 1);
   RowsOutcome outcome;
   const std::string header =
-      StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings));
+      StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings),
+                     StudyNamesEvent(study.plan, settings));
   auto run = [&](const ByteWriter* write) {
     RowOut out(study, tally, chartPoints, progress, write, &warnings);
     out.Text(header);
@@ -317,7 +318,8 @@ bool JoinShards(const StudyCommand& study, const StudySettings& settings,
   });
   StudyProgress progress(study.plan.CaseCount(), ::isatty(STDERR_FILENO) == 1);
   const std::string header =
-      StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings));
+      StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings),
+                     StudyNamesEvent(study.plan, settings));
   auto join = [&](const ByteWriter* write) {
     RowOut out(study, tally, chartPoints, progress, write);
     out.Text(header);
@@ -359,7 +361,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   StudySettings settings;
   settings.base = options.texts;
   settings.design = options.design;
-  settings.extras = ReadModelExtras(options.events);
+  settings.events = options.events;
   settings.limits = study.limits;
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
   settings.shardIndex = study.shardIndex;
@@ -412,7 +414,10 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      const ChartData chart = chartPoints.Chart(study.plan, study.limits);
+      // A swept event is named by the chart's axis or legend instead.
+      const std::string event =
+          study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.events));
+      const ChartData chart = chartPoints.Chart(study.plan, study.limits, event);
       if (IsSvgPath(study.plot)) {
         SaveChartSvg(chart, study.plot);  // without the windows
       } else {

@@ -4,10 +4,15 @@
 #include <array>
 #include <cmath>
 
+#include "solver/event_texts.h"
 #include "solver/number_format.h"
+#include "solver/pump_event.h"
 
 namespace kelvane {
 namespace {
+
+// "（泵流量：线性变化 30 s）" after a chart's title, "" for no event.
+std::string Named(const std::string& event) { return event.empty() ? "" : "（" + event + "）"; }
 
 void Widen(std::optional<ValueRange>& range, double value) {
   if (std::isnan(value)) return;
@@ -104,7 +109,16 @@ std::optional<ChartQuantity> QuantityByOption(std::string_view option) {
 }
 
 RunGeometry GeometryOf(const RunOutcome& outcome) {
-  return {double(outcome.coefficients.ReachLength), outcome.parameters.CulvertArea};
+  const RunParameters& p = outcome.parameters;
+  RunGeometry geometry{double(outcome.coefficients.ReachLength),
+                       p.CulvertArea,
+                       ModelExtrasTitle(outcome.extras),
+                       {p.SteadyDischarge}};
+  const PumpDischarge law(outcome.extras.pump, p.SteadyDischarge, p.FinalPumpDischarge);
+  for (int step = 2; step <= p.StepCount; ++step) {
+    geometry.pumpDischarge.push_back(law.StepMean(step, outcome.coefficients.TimeStep));
+  }
+  return geometry;
 }
 
 double NodeDistance(const RunGeometry& geometry, int node) {
@@ -140,7 +154,7 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
                        ChartQuantity quantity) {
   const QuantityText& text = TextOf(quantity);
   ChartData chart;
-  chart.title = std::string(text.name) + "过程线";
+  chart.title = std::string(text.name) + "过程线" + Named(geometry.event);
   chart.xTitle = "时间 (s)";
   chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
   const std::span<const float> times = run.StepTimes().first(run.StepCount());
@@ -155,6 +169,29 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
     line.y = NodeHistory(run, geometry, node, quantity);
     chart.lines.push_back(std::move(line));
   }
+  return chart;
+}
+
+ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry) {
+  ChartData chart;
+  chart.title = "泵流量与箱涵入前池流量" + Named(geometry.event);
+  chart.xTitle = "时间 (s)";
+  chart.yTitle = "流量 (m³/s)";
+  const std::span<const float> times = run.StepTimes().first(run.StepCount());
+  ChartLine pump;
+  pump.name = "泵流量（各时段平均）";
+  pump.colour = 1;
+  pump.x.assign(times.begin(), times.end());
+  pump.y.assign(geometry.pumpDischarge.begin(),
+                geometry.pumpDischarge.begin() +
+                    std::min<std::ptrdiff_t>(run.StepCount(), geometry.pumpDischarge.size()));
+  ChartLine culvert;
+  culvert.name = "箱涵入前池流量（" + NodeLabel(geometry, run.GridNodes()) + "）";
+  culvert.colour = 0;
+  culvert.x = pump.x;
+  culvert.y = NodeHistory(run, geometry, run.GridNodes(), ChartQuantity::Discharge);
+  chart.lines.push_back(std::move(pump));
+  chart.lines.push_back(std::move(culvert));
   return chart;
 }
 
@@ -197,13 +234,30 @@ std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::sp
   return out;
 }
 
+std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, StepSpan steps) {
+  const int forebay = run.GridNodes();
+  std::string out = "step,time_s,Q_pump_m3_per_s,Q" + std::to_string(forebay) + "_m3_per_s\n";
+  const std::vector<double> culvert = NodeHistory(run, geometry, forebay, ChartQuantity::Discharge);
+  for (int step = steps.first; step <= steps.last; ++step) {
+    out += std::to_string(step);
+    out += ',';
+    AppendShortest(out, run.StepTime(step));
+    out += ',';
+    AppendShortest(out, geometry.pumpDischarge.at(step - 1));
+    out += ',';
+    AppendShortest(out, culvert[step - 1]);
+    out += '\n';
+  }
+  return out;
+}
+
 ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
                         EnvelopeOf what) {
   const bool head = what == EnvelopeOf::Head;
   const QuantityText& text = TextOf(head ? ChartQuantity::Head : ChartQuantity::Velocity);
   ChartData chart;
-  chart.title =
-      std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) + "）";
+  chart.title = std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) +
+                "）" + Named(geometry.event);
   chart.xTitle = "距水库 (m)";
   chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
   ChartLine highest, lowest, initial;

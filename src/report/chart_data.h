@@ -84,6 +84,13 @@ std::optional<ChartQuantity> QuantityByOption(std::string_view option);
 struct RunGeometry {
   double reachLength = 0;  // m
   double culvertArea = 0;  // m²
+  // The pump event and forebay table in force (ModelExtrasTitle), which the
+  // time history and envelope name in their titles; "" for the boxes alone.
+  std::string event;
+  // The pump discharge the forebay balance used at steps 1..StepCount, m³/s:
+  // the steady discharge at step 1, then each step's mean
+  // (PumpDischarge::StepMean).
+  std::vector<double> pumpDischarge;
 };
 RunGeometry GeometryOf(const RunOutcome& outcome);
 
@@ -116,6 +123,15 @@ std::optional<StepSpan> StepsWithin(const SurgeRun& run, double from, double to)
 // `steps`; shortest texts that read back to the same value, LF line ends.
 std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity, StepSpan steps);
+
+// The pump discharge and the culvert's flow into the forebay over every
+// computed step, m³/s, on one chart: the pump's is what the storage
+// balance used (RunGeometry::pumpDischarge), the culvert's the last node's
+// discharge.
+ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry);
+// Its CSV: "step,time_s,Q_pump_m3_per_s,Q6_m3_per_s", one row per step of
+// `steps`, as HistoryCsv writes a discharge.
+std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, StepSpan steps);
 
 // The envelope along the culvert of a head or velocity: highest, lowest and
 // step 1 against the distance from the reservoir, markers at the nodes. The

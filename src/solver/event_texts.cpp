@@ -273,6 +273,61 @@ std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& ta
   return faults;
 }
 
+void SetEventText(EventTexts& texts, EventField field, std::string_view text) {
+  switch (field) {
+    case EventField::RampTime:
+      texts.rampTime = std::string(text);
+      break;
+    case EventField::RampExponent:
+      texts.rampExponent = std::string(text);
+      break;
+    case EventField::PumpSchedule:
+      texts.schedule = SplitPairsText(text);
+      texts.units.reset();
+      break;
+    case EventField::PumpUnits:
+      texts.units = std::string(text);
+      texts.schedule.reset();
+      break;
+    case EventField::ForebayAreaTable:
+      texts.areaTable = SplitPairsText(text);
+      break;
+    case EventField::None:
+      break;
+  }
+}
+
+std::string PumpEventName(const PumpEvent& pump) {
+  if (pump.units) {
+    const UnitSequence& u = *pump.units;
+    return "机组序列 " + std::to_string(u.units) + " 台 × " + Number(u.discharge) + " m³/s，间隔 " +
+           Number(u.interval) + " s，历时 " + Number(u.rampTime) + " s";
+  }
+  if (!pump.schedule.empty()) {
+    return "过程表 " + std::to_string(pump.schedule.size()) + " 点，" +
+           Number(pump.schedule.front().time) + " 至 " + Number(pump.schedule.back().time) + " s";
+  }
+  if (pump.rampTime == 0) return "突变";
+  if (pump.rampExponent == 1) return "线性变化 " + Number(pump.rampTime) + " s";
+  return "变化 " + Number(pump.rampTime) + " s，指数 " + Number(pump.rampExponent);
+}
+
+std::string ForebayShapeName(const ForebayShape& forebay) {
+  const std::vector<ForebayPoint>& table = forebay.areaTable;
+  if (table.empty()) return "定值面积";
+  return "水位–面积表 " + std::to_string(table.size()) + " 点，" + Number(table.front().level) +
+         " 至 " + Number(table.back().level) + " m";
+}
+
+std::string ModelExtrasTitle(const ModelExtras& extras) {
+  std::string title;
+  if (extras.pump.Given()) title = "泵流量：" + PumpEventName(extras.pump);
+  if (extras.forebay.Given()) {
+    title += (title.empty() ? "" : "；") + std::string("前池：") + ForebayShapeName(extras.forebay);
+  }
+  return title;
+}
+
 std::vector<std::string> ModelExtrasLines(const ModelExtras& extras) {
   std::vector<std::string> lines;
   const PumpEvent& pump = extras.pump;

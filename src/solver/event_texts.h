@@ -70,6 +70,22 @@ ModelExtras ReadModelExtras(const EventTexts& texts);
 // fault with no row. `field` is PumpSchedule or ForebayAreaTable.
 std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& table);
 
+// Sets the part of `texts` that `field` names from the text a study's
+// column gives it: a ramp's number, a unit sequence, or a table written as
+// an option's "0:41.6,10:20.8". A schedule or a unit sequence replaces the
+// other.
+void SetEventText(EventTexts& texts, EventField field, std::string_view text);
+
+// Short names for a chart's title and a study's CSV: the pump event
+// ("线性变化 30 s", "变化 30 s，指数 2", "过程表 5 点，0 至 60 s",
+// "机组序列 4 台 × -10.4 m³/s，间隔 30 s，历时 10 s", "突变") and the forebay
+// ("水位–面积表 5 点，-10 至 0 m", "定值面积").
+std::string PumpEventName(const PumpEvent& pump);
+std::string ForebayShapeName(const ForebayShape& forebay);
+// "泵流量：线性变化 30 s；前池：水位–面积表 5 点，-10 至 0 m", the parts
+// given; "" for none.
+std::string ModelExtrasTitle(const ModelExtras& extras);
+
 // A short description of the extras in force, one line each, for reports:
 // "斜坡：历时 30 s，指数 1", "前池水位–面积表：5 点，...". None when not given.
 std::vector<std::string> ModelExtrasLines(const ModelExtras& extras);

@@ -182,8 +182,7 @@ detail::MarchConstants ConstantsWith(const RunParameters& p, const SolverCoeffic
   if (!law.Sudden()) {
     pumpDischarges.assign(static_cast<std::size_t>(last) + 1, 0.0);
     for (int j = 2; j <= last; ++j) {
-      pumpDischarges[j] = law.MeanOver(static_cast<double>(j - 2) * k.timeStep,
-                                       static_cast<double>(j - 1) * k.timeStep);
+      pumpDischarges[j] = law.StepMean(j, k.timeStep);
     }
     k.pumpDischarges = pumpDischarges.data();
   }

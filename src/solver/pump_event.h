@@ -97,6 +97,12 @@ class PumpDischarge {
   // interval divided by its length. Where Q is constant over the interval
   // that constant, exactly.
   double MeanOver(double t0, double t1) const;
+  // The mean over march step `step` (>= 2), whose storage balance covers
+  // the times (step - 2)dt to (step - 1)dt.
+  double StepMean(int step, double timeStep) const {
+    return MeanOver(static_cast<double>(step - 2) * timeStep,
+                    static_cast<double>(step - 1) * timeStep);
+  }
   // The schedule in force (a unit sequence's generated points), empty for a
   // ramp.
   std::span<const PumpPoint> Schedule() const { return schedule_; }

@@ -5,24 +5,35 @@
 
 namespace kelvane {
 
-std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettings& settings,
+std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
+                                      const std::vector<ForebayPoint>& areaTable,
                                       std::optional<double> stabilityLimit) {
   // A study writes no results table, so its output steps are not in use.
   InputCheckOptions check{.outputSteps = false, .forebayStabilityLimit = stabilityLimit};
-  if (!settings.extras.forebay.areaTable.empty()) {
-    check.forebaySmallestArea = SmallestForebayArea(settings.extras.forebay.areaTable);
-  }
+  if (!areaTable.empty()) check.forebaySmallestArea = SmallestForebayArea(areaTable);
   return CheckInputs(texts, check);
 }
 
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings) {
   InputTexts texts = settings.base;
   DesignTexts design = settings.design;
+  // Each case's own table where a factor sets part of the event (the values
+  // were checked before), else the base one, read once.
+  const auto areaTableOf = [](const EventTexts& events) {
+    try {
+      return ReadModelExtras(events).forebay.areaTable;
+    } catch (const RunError&) {
+      return std::vector<ForebayPoint>{};
+    }
+  };
+  const std::vector<ForebayPoint> baseTable = areaTableOf(settings.events);
+  EventTexts events = settings.events;
   // The shard's cases: those whose number is shardIndex modulo shardCount.
   const std::int64_t first = settings.shardIndex == 0 ? settings.shardCount : settings.shardIndex;
   for (std::int64_t number = first; number <= plan.CaseCount(); number += settings.shardCount) {
-    plan.SetCaseTexts(number, texts, design);
-    std::vector<InputFlag> flags = CaseInputFlags(texts, settings);
+    plan.SetCaseTexts(number, texts, design, &events);
+    std::vector<InputFlag> flags =
+        CaseInputFlags(texts, plan.SweepsEvent() ? areaTableOf(events) : baseTable);
     if (!flags.empty()) {
       const InputId id = flags.front().input;
       return FlaggedCase{number, std::move(flags.front()), texts[id]};

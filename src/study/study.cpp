@@ -181,13 +181,18 @@ std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& s
   return ChecksGiven(given);
 }
 
+bool StudyNamesEvent(const StudyPlan& plan, const StudySettings& settings) {
+  return settings.events.Given() || plan.SweepsEvent();
+}
+
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
   CaseResult result;
   result.number = number;
   plan.CaseValues(number, result.values);
   InputTexts texts = settings.base;
   DesignTexts design = settings.design;
-  plan.SetCaseTexts(number, texts, design);
+  EventTexts events = settings.events;
+  plan.SetCaseTexts(number, texts, design, &events);
   for (CheckKind kind : StudyChecks(plan, settings)) {
     CaseResult::Check check;
     check.kind = kind;
@@ -206,17 +211,23 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
       observe(first, last);
     };
   }
-  options.extras = settings.extras;
   RunOutcome outcome;
+  const bool namesEvent = StudyNamesEvent(plan, settings);
+  if (namesEvent) result.eventCells.resize(2);  // empty when the event cannot be read
   try {
+    options.extras = ReadModelExtras(events);
+    if (namesEvent) {
+      result.eventCells = {PumpEventName(options.extras.pump),
+                           ForebayShapeName(options.extras.forebay)};
+    }
     outcome = Calculate(texts, run, options);
   } catch (...) {
     SetError(result, CurrentExceptionAsRunError(Stage::Program));
-    result.flags = CaseInputFlags(texts, settings);
+    result.flags = CaseInputFlags(texts, options.extras.forebay.areaTable);
     return result;
   }
   // The input check takes the stability limit of the run just made.
-  result.flags = CaseInputFlags(texts, settings,
+  result.flags = CaseInputFlags(texts, options.extras.forebay.areaTable,
                                 ForebayStabilityLimit(outcome.parameters, outcome.coefficients));
   try {
     const RunSummary summary = summarizer.Summary(run, outcome);

@@ -29,7 +29,7 @@ struct StudyLimits {
 struct StudySettings {
   InputTexts base = DefaultInputTexts();  // the boxes no factor sweeps
   DesignTexts design = {};                // the design data no factor sweeps
-  ModelExtras extras = {};                // the pump event and area table of every case
+  EventTexts events = {};  // the pump event and area table; a factor may set parts of them
   StudyLimits limits;
   int jobs = 1;  // threads running cases
   // Only the cases whose number is shardIndex modulo shardCount.
@@ -62,10 +62,13 @@ struct CaseExtremes {
 };
 
 struct CaseResult {
-  std::int64_t number = 0;               // 1-based, in the whole study
-  std::vector<std::uint32_t> values;     // the value index of each swept column
-  int status = 0;                        // 0, or the error's catalogue number
-  std::string error;                     // the error on one line; empty when none
+  std::int64_t number = 0;            // 1-based, in the whole study
+  std::vector<std::uint32_t> values;  // the value index of each swept column
+  int status = 0;                     // 0, or the error's catalogue number
+  std::string error;                  // the error on one line; empty when none
+  // In a study that names the pump event (StudyNamesEvent): the case's
+  // event and forebay (PumpEventName, ForebayShapeName); else empty.
+  std::vector<std::string> eventCells;
   std::optional<CaseExtremes> extremes;  // a complete run only
   // Per limit given, for a complete run only.
   std::optional<bool> passMax, passMin;
@@ -91,6 +94,10 @@ struct CaseResult {
   }
 };
 
+// Whether the study's CSV names each case's pump event and forebay table:
+// some are given, or a factor sets them.
+bool StudyNamesEvent(const StudyPlan& plan, const StudySettings& settings);
+
 // The design checks of a study: those the design data of any case may give
 // (the items the base gives or a factor sweeps), in CheckKind order.
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings);
@@ -102,10 +109,12 @@ std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& s
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
 
 // The flags of a case's texts, checked as a single run that writes no
-// results table checks them (case_warnings.cpp). `stabilityLimit`: the forebay
+// results table checks them (case_warnings.cpp), with the case's level–area
+// table (empty for the constant area). `stabilityLimit`: the forebay
 // stability limit of the case's run when it ran already (m²); none to have it
 // computed.
-std::vector<InputFlag> CaseInputFlags(const InputTexts& texts, const StudySettings& settings,
+std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
+                                      const std::vector<ForebayPoint>& areaTable,
                                       std::optional<double> stabilityLimit = std::nullopt);
 
 // Receives the rows in ascending case order, one call at a time (from any of
@@ -128,6 +137,7 @@ std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
 
 // The study's CSV: the header
 //   case,<swept options>,status,error,forebay_initial_m,...,velocity_min_time_s
+// (with `namesEvent`, pump_event,forebay_area_table after the swept options),
 // then pass_forebay_max_level and pass_forebay_min_level for the limits
 // given, then per design check of the study pass_<check> (forebay_highest,
 // forebay_lowest, culvert_full, vacuum, design_pressure) and, along the
@@ -136,7 +146,7 @@ std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
 // reads back to the same single; cells with a comma, quote or line break are quoted; a value a
 // failed case lacks is empty. LF line ends.
 std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
-                           const std::vector<CheckKind>& checks = {});
+                           const std::vector<CheckKind>& checks = {}, bool namesEvent = false);
 void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& result,
                        std::string& out);
 

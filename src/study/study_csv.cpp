@@ -59,9 +59,10 @@ bool AlongCulvert(CheckKind kind) {
 }  // namespace
 
 std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
-                           const std::vector<CheckKind>& checks) {
+                           const std::vector<CheckKind>& checks, bool namesEvent) {
   std::string out = "case";
   for (const StudyItem& item : plan.Columns()) out += std::string(",") + item.Option();
+  if (namesEvent) out += ",pump_event,forebay_area_table";
   out +=
       ",status,error,forebay_initial_m,forebay_highest_m,forebay_highest_time_s,"
       "forebay_lowest_m,forebay_lowest_time_s,forebay_reversal_time_s,"
@@ -82,6 +83,7 @@ void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const C
                        std::string& out) {
   out += std::to_string(r.number);
   for (std::size_t c = 0; c < r.values.size(); ++c) AppendCell(out, plan.ValueText(c, r.values[c]));
+  for (const std::string& cell : r.eventCells) AppendCell(out, cell);
   out += ',' + std::to_string(r.status);
   AppendCell(out, r.error);
   if (r.extremes) {

@@ -124,7 +124,12 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
     hash.AddNumber(text.has_value());
     if (text) hash.Add(*text);
   }
-  AddExtras(hash, settings.extras);
+  ModelExtras extras;  // the base event; a swept one is in the factors' values
+  try {
+    extras = ReadModelExtras(settings.events);
+  } catch (const RunError&) {
+  }
+  AddExtras(hash, extras);
   hash.AddOptional(settings.limits.forebayMaxLevel);
   hash.AddOptional(settings.limits.forebayMinLevel);
   return hash.Hex();

@@ -313,15 +313,43 @@ void CheckCellsClosed(std::string_view body, int line) {
 
 }  // namespace
 
+namespace {
+
+// The event parts a study can set, by their batch option.
+struct EventItem {
+  EventField field;
+  const char* option;
+  const char* unit;
+};
+constexpr EventItem kEventItems[] = {
+    {EventField::RampTime, "pump-ramp-time", "s"},
+    {EventField::RampExponent, "pump-ramp-exponent", ""},
+    {EventField::PumpSchedule, "pump-schedule", ""},
+    {EventField::PumpUnits, "pump-units", ""},
+    {EventField::ForebayAreaTable, "forebay-area-table", ""},
+};
+
+const EventItem& ItemOf(EventField field) {
+  return *std::find_if(std::begin(kEventItems), std::end(kEventItems),
+                       [&](const EventItem& item) { return item.field == field; });
+}
+
+}  // namespace
+
 const char* StudyItem::Option() const {
+  if (event) return ItemOf(*event).option;
   return input ? Field(*input).option : Field(*design).option;
 }
 
 const char* StudyItem::Caption() const {
+  if (event) return EventFieldName(*event).data();  // a literal, terminated
   return input ? Field(*input).caption : Field(*design).caption;
 }
 
-const char* StudyItem::Unit() const { return input ? Field(*input).unit : Field(*design).unit; }
+const char* StudyItem::Unit() const {
+  if (event) return ItemOf(*event).unit;
+  return input ? Field(*input).unit : Field(*design).unit;
+}
 
 std::optional<StudyItem> StudyItemByOption(std::string_view option) {
   for (const InputField& field : InputFields()) {
@@ -329,6 +357,9 @@ std::optional<StudyItem> StudyItemByOption(std::string_view option) {
   }
   for (const DesignField& field : DesignFields()) {
     if (option == field.option) return field.id;
+  }
+  for (const EventItem& item : kEventItems) {
+    if (option == item.option) return item.field;
   }
   return std::nullopt;
 }
@@ -351,6 +382,12 @@ StudyFactor ParseSweep(std::string_view sweepText) {
     throw StudyInputError(where + " 第 " + std::to_string(column) + " 列有控制字符 " +
                               fault->character + std::string(kCaseTextRule),
                           0, column);
+  }
+  if (swept->event && *swept->event != EventField::RampTime &&
+      *swept->event != EventField::RampExponent) {
+    // Its values hold the commas and colons of a sweep's own items.
+    throw StudyInputError("--sweep 不能扫描 " + std::string(option) +
+                          "，请用 --cases 案例表（每行一个表，写作 \"0:41.6,10:20.8\"）");
   }
   StudyFactor factor;
   factor.items = {*swept};
@@ -492,16 +529,25 @@ void StudyPlan::CaseValues(std::int64_t number, std::vector<std::uint32_t>& valu
   }
 }
 
-void StudyPlan::SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design) const {
+void StudyPlan::SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design,
+                             EventTexts* events) const {
   std::vector<std::uint32_t> values;
   CaseValues(number, values);
   for (std::size_t c = 0; c < columns_.size(); ++c) {
-    if (columns_[c].input) {
-      texts[*columns_[c].input] = ValueText(c, values[c]);
-    } else {
-      design[*columns_[c].design] = ValueText(c, values[c]);
+    const StudyItem& item = columns_[c];
+    if (item.input) {
+      texts[*item.input] = ValueText(c, values[c]);
+    } else if (item.design) {
+      design[*item.design] = ValueText(c, values[c]);
+    } else if (events != nullptr) {
+      SetEventText(*events, *item.event, ValueText(c, values[c]));
     }
   }
+}
+
+bool StudyPlan::SweepsEvent() const {
+  return std::any_of(columns_.begin(), columns_.end(),
+                     [](const StudyItem& item) { return item.event.has_value(); });
 }
 
 InputTexts StudyPlan::CaseTexts(const InputTexts& base, std::int64_t number) const {

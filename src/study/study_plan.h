@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "solver/design_data.h"
+#include "solver/event_texts.h"
 #include "solver/inputs.h"
 
 namespace kelvane {
@@ -32,13 +33,16 @@ class StudyInputError : public std::runtime_error {
   int column_;
 };
 
-// What a column of a study sets: the text of an input box or of an item of
-// the design data.
+// What a column of a study sets: the text of an input box, of an item of
+// the design data, or of a part of the pump event or the forebay's table
+// (a table's cell written as its option's "0:41.6,10:20.8").
 struct StudyItem {
-  StudyItem(InputId id) : input(id) {}    // NOLINT(google-explicit-constructor)
-  StudyItem(DesignId id) : design(id) {}  // NOLINT(google-explicit-constructor)
+  StudyItem(InputId id) : input(id) {}     // NOLINT(google-explicit-constructor)
+  StudyItem(DesignId id) : design(id) {}   // NOLINT(google-explicit-constructor)
+  StudyItem(EventField id) : event(id) {}  // NOLINT(google-explicit-constructor)
   std::optional<InputId> input;
   std::optional<DesignId> design;
+  std::optional<EventField> event;
 
   const char* Option() const;  // the batch option: "forebay-area", "culvert-height"
   const char* Caption() const;
@@ -120,8 +124,12 @@ class StudyPlan {
 
   // The value index of every column for case `number` (1..CaseCount()).
   void CaseValues(std::int64_t number, std::vector<std::uint32_t>& values) const;
-  // Sets the swept texts of case `number` in `texts` and `design`.
-  void SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design) const;
+  // Sets the swept texts of case `number` in `texts` and `design`, and in
+  // `events` when given (SetEventText).
+  void SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design,
+                    EventTexts* events = nullptr) const;
+  // Whether a column sets a part of the pump event or the forebay's table.
+  bool SweepsEvent() const;
   // `base` with the swept boxes of case `number` replaced.
   InputTexts CaseTexts(const InputTexts& base, std::int64_t number) const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvane {
@@ -44,7 +45,8 @@ void SweepChartPoints::Add(const CaseResult& result) {
   }
 }
 
-ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limits) const {
+ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limits,
+                                  const std::string& event) const {
   SweepChartInput input;
   const StudyItem& first = plan.Columns()[0];
   input.xTitle = first.Caption();
@@ -78,6 +80,12 @@ ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limi
       curve.lowest.push_back(at.lowest);
     }
     input.curves.push_back(SortedByX(curve));
+  }
+  if (!event.empty()) {
+    constexpr std::string_view kClose = "）";
+    input.title = input.title.empty() ? "前池最高与最低水位（" + event + "）"
+                                      : input.title.substr(0, input.title.size() - kClose.size()) +
+                                            "；" + event + std::string(kClose);
   }
   if (limits.forebayMaxLevel) {
     input.limits.push_back({"前池最高水位限值", *limits.forebayMaxLevel});

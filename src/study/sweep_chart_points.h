@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "report/chart_data.h"
@@ -25,8 +26,11 @@ class SweepChartPoints {
   void Add(const CaseResult& result);
   // The chart of the cases added: one curve per value of the second column
   // (or the envelope), its points by the first column's value as a box reads
-  // it, ascending; the limits as horizontal lines.
-  ChartData Chart(const StudyPlan& plan, const StudyLimits& limits) const;
+  // it, ascending; the limits as horizontal lines. `event`, when not empty,
+  // names the pump event and forebay table of every case in the title
+  // (ModelExtrasTitle).
+  ChartData Chart(const StudyPlan& plan, const StudyLimits& limits,
+                  const std::string& event = "") const;
 
   // The most curves drawn one by one: one colour each, two legend entries.
   static constexpr std::size_t kMaxCurves = 10;

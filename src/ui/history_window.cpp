@@ -20,6 +20,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   quantity_->addItem(tr("水头 (m)"), int(ChartQuantity::Head));
   quantity_->addItem(tr("流速 (m/s)"), int(ChartQuantity::Velocity));
   quantity_->addItem(tr("流量 (m³/s)"), int(ChartQuantity::Discharge));
+  quantity_->addItem(tr("泵流量与箱涵入前池流量 (m³/s)"), kPumpAndInflow);
   nodes_ = new QListWidget(this);
   nodes_->setObjectName(QStringLiteral("Nodes"));
   nodes_->setFixedWidth(190);
@@ -144,12 +145,16 @@ std::vector<int> HistoryWindow::Nodes() const {
   return nodes;
 }
 
+bool HistoryWindow::ShowsPump() const { return quantity_->currentData().toInt() == kPumpAndInflow; }
+
 void HistoryWindow::Redraw() {
   if (!run_) return;
-  const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
-  const std::vector<int> nodes = Nodes();
   readOut_->clear();
-  chart_->SetData(HistoryChart(*run_, geometry_, nodes, quantity));
+  // The pump's chart is of the forebay end alone: no nodes to choose.
+  nodes_->setEnabled(!ShowsPump());
+  if (ShowsPump()) return chart_->SetData(PumpDischargeChart(*run_, geometry_));
+  const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
+  chart_->SetData(HistoryChart(*run_, geometry_, Nodes(), quantity));
 }
 
 void HistoryWindow::exportImage() { Export(true); }
@@ -163,12 +168,15 @@ void HistoryWindow::Export(bool image) {
       [this] {
         // Every step in the time range shown, for the nodes shown.
         const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
-        const auto steps = StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo());
-        return HistoryCsv(*run_, geometry_, Nodes(), quantity, steps.value_or(StepSpan{1, 0}));
+        const StepSpan steps =
+            StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo()).value_or(StepSpan{1, 0});
+        if (ShowsPump()) return PumpDischargeCsv(*run_, geometry_, steps);
+        return HistoryCsv(*run_, geometry_, Nodes(), quantity, steps);
       },
       // A CSV of the times alone would be no export of a chart.
-      !image && Nodes().empty() ? tr("未勾选节点，没有可导出的数据：请先在左侧列表中勾选节点。")
-                                : QString());
+      !image && !ShowsPump() && Nodes().empty()
+          ? tr("未勾选节点，没有可导出的数据：请先在左侧列表中勾选节点。")
+          : QString());
 }
 
 }  // namespace kelvane::ui

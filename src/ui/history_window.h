@@ -1,5 +1,6 @@
 // The time-history window (过程线): head, velocity or discharge of the chosen
-// nodes against time over every computed step of the last complete run.
+// nodes against time over every computed step of the last complete run, or
+// the pump discharge with the culvert's flow into the forebay.
 #pragma once
 
 #include <QComboBox>
@@ -39,6 +40,10 @@ class HistoryWindow : public QWidget {
   void exportCsv();    // "导出 CSV…"
 
  private:
+  // The quantity list's entry for PumpDischargeChart, after the ChartQuantity
+  // entries.
+  static constexpr int kPumpAndInflow = 3;
+  bool ShowsPump() const;
   void Redraw();
   void Export(bool image);
 

@@ -41,7 +41,7 @@ TEST(StudyFingerprint, ChangesWithWhatDecidesTheRowsOnly) {
       {"a limit", [](StudyPlan&, StudySettings& s) { s.limits.forebayMinLevel = -6; }, true},
       {"the other limit", [](StudyPlan&, StudySettings& s) { s.limits.forebayMaxLevel = 0.0; },
        true},
-      {"the pump event", [](StudyPlan&, StudySettings& s) { s.extras.pump.rampTime = 30; }, true},
+      {"the pump event", [](StudyPlan&, StudySettings& s) { s.events.rampTime = "30"; }, true},
       {"a list for the range",
        [](StudyPlan& p, StudySettings&) {
          p = PlanOf({"forebay-area=600,800,1000", "final-pump-discharge=0,20"});

@@ -24,9 +24,12 @@ struct CompletedRun {
   RunOutcome outcome;
 };
 
-inline CompletedRun CalculateRun(const InputTexts& texts) {
+// A run of `texts` with the pump event and area table of `extras`.
+inline CompletedRun CalculateRun(const InputTexts& texts, const ModelExtras& extras = {}) {
   CompletedRun completed;
-  completed.outcome = Calculate(texts, completed.run);
+  CalculateOptions options;
+  options.extras = extras;
+  completed.outcome = Calculate(texts, completed.run, options);
   return completed;
 }
 

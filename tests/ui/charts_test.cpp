@@ -1,6 +1,7 @@
 // The menu bar and the chart windows: the menu's states through a Calculate,
 // the drawn series against the run's grids, following runs and failures, the
 // saved result file without calculating, the caption of a case file.
+#include <QComboBox>
 #include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
@@ -100,6 +101,7 @@ class ChartsTest : public QObject {
   void captionAndSaveQuestionOfACaseFile();
   void caseFilesThroughTheLibrary();
   void caseEventsRunAndStayWithTheCase();
+  void historyShowsThePumpDischarge();
   void helpNamesEveryBoxWithItsUnit();
 };
 
@@ -496,6 +498,34 @@ void ChartsTest::helpNamesEveryBoxWithItsUnit() {
   for (const char* window : {"过程线", "包络线", "结果查询", "输出图形"})
     QVERIFY(text.contains(QString::fromUtf8(window)));
   help->close();
+}
+
+// 过程线's last quantity: the pump discharge the run used with the culvert's
+// inflow, titled with the event; its CSV has both columns.
+void ChartsTest::historyShowsThePumpDischarge() {
+  WindowSession s("400");
+  ModelExtras extras;
+  extras.pump.rampTime = 30;
+  s.window.inputForm()->SetModelExtras(extras);
+  s.window.inputForm()->calculate();
+  s.window.showHistory();
+  HistoryWindow* window = s.window.historyWindow();
+  auto* quantity = window->findChild<QComboBox*>(QStringLiteral("Quantity"));
+  quantity->setCurrentIndex(quantity->count() - 1);
+  const ChartData& data = window->Chart()->Data();
+  QCOMPARE(QString::fromStdString(data.title),
+           QStringLiteral("泵流量与箱涵入前池流量（泵流量：线性变化 30 s）"));
+  QCOMPARE(data.lines.size(), std::size_t(2));
+  QCOMPARE(data.lines[0].y.front(), 41.6);
+  QCOMPARE(data.lines[0].y.back(), 0.0);  // after the ramp
+  QVERIFY(!window->findChild<QListWidget*>(QStringLiteral("Nodes"))->isEnabled());
+  s.answer = s.Path("q.csv");
+  window->exportCsv();
+  QFile csv(s.answer);
+  QVERIFY(csv.open(QIODevice::ReadOnly));
+  QVERIFY(csv.readLine().startsWith("step,time_s,Q_pump_m3_per_s,Q6_m3_per_s"));
+  QVERIFY(csv.readLine().startsWith("1,0,41.6,"));
+  window->close();
 }
 
 QTEST_MAIN(ChartsTest)
