@@ -108,12 +108,15 @@ void DrawImages(const BatchOptions& options, const Images& images, const SurgeRu
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
+      // The head envelope as the 包络线 window draws it, with the design data.
+      const RunSummary summary = SummarizeRun(run, outcome);
+      const RunGeometry geometry = GeometryOf(outcome);
+      ChartData chart = EnvelopeChart(summary, run, geometry, EnvelopeOf::Head);
+      AddCulvertDesign(chart, ReadDesignData(options.design), summary, geometry);
       if (IsSvgPath(options.envelopePlot)) {
-        SaveChartSvg(
-            EnvelopeChart(SummarizeRun(run, outcome), run, GeometryOf(outcome), EnvelopeOf::Head),
-            options.envelopePlot);
+        SaveChartSvg(chart, options.envelopePlot);
       } else {
-        images.Get().envelope(run, outcome, options.envelopePlot);
+        images.Get().chart(chart, options.envelopePlot);
       }
     });
   }

@@ -177,6 +177,68 @@ double SoffitAt(const DesignData& data, int node, int reaches) {
   return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
 }
 
+double CulvertLimitAt(CheckKind kind, const DesignData& data, int node, int reaches) {
+  const double soffit = SoffitAt(data, node, reaches);
+  switch (kind) {
+    case CheckKind::Vacuum:
+      return soffit - (kAtmosphericHead - kVapourPressureHead);
+    case CheckKind::DesignPressure:
+      return soffit + data[DesignId::CulvertDesignPressureHead].value_or(0);
+    default:
+      return soffit;
+  }
+}
+
+std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& summary,
+                                    const RunGeometry& geometry) {
+  std::vector<ChartSpan> spans;
+  for (CheckKind kind : ChecksGiven(data)) {
+    if (kind != CheckKind::CulvertFull && kind != CheckKind::Vacuum &&
+        kind != CheckKind::DesignPressure) {
+      continue;
+    }
+    // Each node's margin to its limit, as the check compares them: below 0
+    // the node fails.
+    const bool highest = kind == CheckKind::DesignPressure;
+    std::vector<double> margin;
+    for (int node = 1; node <= summary.nodes; ++node) {
+      const NodeEnvelope& e = summary.envelope[std::size_t(node - 1)];
+      const float limit = float(CulvertLimitAt(kind, data, node, summary.reaches));
+      const float value = highest ? e.highestHead.value : e.lowestHead.value;
+      margin.push_back(highest ? double(limit) - double(value) : double(value) - double(limit));
+    }
+    // Between a failing node and a passing one the envelope crosses its
+    // limit where the margin, linear between the nodes, is 0.
+    auto crossing = [&](int failing, int passing) {
+      const double a = margin[std::size_t(failing - 1)], b = margin[std::size_t(passing - 1)];
+      const double xa = NodeDistance(geometry, failing), xb = NodeDistance(geometry, passing);
+      return xa + (xb - xa) * (a / (a - b));
+    };
+    const std::string name = std::string("不满足：") + CheckItemName(kind);
+    for (int node = 1; node <= summary.nodes; ++node) {
+      if (!(margin[std::size_t(node - 1)] < 0)) continue;
+      int last = node;
+      while (last < summary.nodes && margin[std::size_t(last)] < 0) ++last;
+      const double from = node == 1 ? NodeDistance(geometry, 1) : crossing(node, node - 1);
+      const double to =
+          last == summary.nodes ? NodeDistance(geometry, last) : crossing(last, last + 1);
+      spans.push_back({name, from, to});
+      node = last;
+    }
+  }
+  return spans;
+}
+
+void AddCulvertDesign(ChartData& chart, const DesignData& data, const RunSummary& summary,
+                      const RunGeometry& geometry) {
+  for (ChartLine& line : CulvertDesignLines(data, summary.reaches, geometry)) {
+    chart.lines.push_back(std::move(line));
+  }
+  for (ChartSpan& span : FailingSpans(data, summary, geometry)) {
+    chart.spans.push_back(std::move(span));
+  }
+}
+
 std::optional<double> ForebayHighestAllowed(const DesignData& data) {
   if (!data[DesignId::ForebayWallTop]) return std::nullopt;
   return *data[DesignId::ForebayWallTop] - data[DesignId::ForebayFreeboard].value_or(0);
@@ -258,22 +320,16 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                        Given(data, CulvertHeight);
   if (culvert) {
     const int reaches = summary.reaches;
-    auto soffit = [&](int node) { return SoffitAt(data, node, reaches); };
     report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
                             FixedText(kVapourPressureHead, 2) + " = " +
                             FixedText(kAtmosphericHead - kVapourPressureHead, 2) + " m，水温 " +
                             FixedText(kWaterTemperature, 0) + " °C";
-    report.rows.push_back(
-        CulvertRow(CheckKind::CulvertFull, &NodeEnvelope::lowestHead, soffit, false, c));
-    report.rows.push_back(CulvertRow(
-        CheckKind::Vacuum, &NodeEnvelope::lowestHead,
-        [&](int node) { return soffit(node) - (kAtmosphericHead - kVapourPressureHead); }, false,
-        c));
-    if (Given(data, CulvertDesignPressureHead)) {
-      const double pressure = *data[CulvertDesignPressureHead];
+    for (CheckKind kind : {CheckKind::CulvertFull, CheckKind::Vacuum, CheckKind::DesignPressure}) {
+      if (kind == CheckKind::DesignPressure && !Given(data, CulvertDesignPressureHead)) continue;
+      const bool highest = kind == CheckKind::DesignPressure;
       report.rows.push_back(CulvertRow(
-          CheckKind::DesignPressure, &NodeEnvelope::highestHead,
-          [&](int node) { return soffit(node) + pressure; }, true, c));
+          kind, highest ? &NodeEnvelope::highestHead : &NodeEnvelope::lowestHead,
+          [&](int node) { return CulvertLimitAt(kind, data, node, reaches); }, highest, c));
     }
   }
 

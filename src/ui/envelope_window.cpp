@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "output/output.h"
+#include "report/design_checks.h"
 
 namespace kelvane::ui {
 
@@ -94,11 +95,14 @@ void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const
   }
 }
 
-void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome) {
+void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
+                             const DesignData& design) {
   const RunSummary summary = SummarizeRun(run, outcome);
   const RunGeometry geometry = GeometryOf(outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
-    charts_[int(what)]->SetData(EnvelopeChart(summary, run, geometry, what));
+    ChartData chart = EnvelopeChart(summary, run, geometry, what);
+    if (what == EnvelopeOf::Head) AddCulvertDesign(chart, design, summary, geometry);
+    charts_[int(what)]->SetData(chart);
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }

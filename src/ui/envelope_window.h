@@ -12,6 +12,7 @@
 #include <array>
 
 #include "report/chart_data.h"
+#include "solver/design_data.h"
 #include "ui/chart_view.h"
 #include "ui/save_dialog.h"
 
@@ -23,8 +24,10 @@ class EnvelopeWindow : public QWidget {
  public:
   explicit EnvelopeWindow(QWidget* parent = nullptr);
 
-  // Follows a complete run: its envelope is the batch summary's.
-  void ShowRun(const SurgeRun& run, const RunOutcome& outcome);
+  // Follows a complete run: its envelope is the batch summary's. With the
+  // culvert's design data the head chart shows the invert, soffit and limit
+  // lines and marks where the envelope breaks a limit.
+  void ShowRun(const SurgeRun& run, const RunOutcome& outcome, const DesignData& design = {});
   // The run is being replaced (or failed): reads it no more and says why.
   void Detach(bool failed);
 
