@@ -207,13 +207,21 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                              "\n";
     std::fputs(line.c_str(), stderr);
   }
+  // The design data, given as options or in the case's [design], read by
+  // the same rule.
+  const std::vector<DesignFlag> designFlags = CheckDesignTexts(options.design);
+  for (const DesignFlag& flag : designFlags) {
+    const std::string line = std::string("kelvane: 警告: --") + Field(flag.item).option + " 读作 " +
+                             InputValueText(flag.value) + "：" + DesignFlagText(flag) + "\n";
+    std::fputs(line.c_str(), stderr);
+  }
   const EventTexts& events = options.events;
   if (events.schedule || events.units) {
     std::fputs(events.rampTime ? "kelvane: 注意: 泵流量过程取代 --final-pump-discharge 与流量斜坡\n"
                                : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
                stderr);
   }
-  return flags.size();
+  return flags.size() + designFlags.size();
 }
 
 }  // namespace
