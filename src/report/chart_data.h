@@ -38,6 +38,7 @@ struct ChartLimit {
 struct ChartSpan {
   std::string name;         // the legend's text; spans of one name share one entry
   double from = 0, to = 0;  // x, from <= to
+  int colour = -1;          // a number of the lines' colours; -1: the limits' red
 };
 
 struct ChartData {

@@ -116,6 +116,12 @@ double ChartScene::YPixel(double value) const {
 
 namespace {
 
+unsigned SpanColour(const ChartSpan& span) {
+  return span.colour < 0
+             ? kLimitColour
+             : kLineColours[static_cast<std::size_t>(span.colour) % std::size(kLineColours)];
+}
+
 // The legend, in rows centred under the plot, lines then limits; an entry
 // is its swatch, a gap and its text.
 struct Legend {
@@ -151,7 +157,7 @@ Legend PlaceLegend(const ChartData& data, double width, double height) {
       if (named) continue;
       LegendEntry entry;
       entry.text = name;
-      entry.colour = kLimitColour;
+      entry.colour = SpanColour(data.spans[n]);
       entry.span = true;
       entries.push_back(entry);
     }
@@ -327,7 +333,7 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
         from = std::max(plot.left, middle - kMinSpanWidth / 2);
         to = std::min(plot.Right(), middle + kMinSpanWidth / 2);
       }
-      if (from < to) scene.spans.push_back({from, to});
+      if (from < to) scene.spans.push_back({from, to, SpanColour(span)});
     }
   }
   if (!drawn && !data.note.empty()) {
@@ -496,11 +502,11 @@ std::string ChartSvg(const ChartScene& scene) {
   // The failing spans under the lines, then the lines and limits, clipped
   // to the plot.
   if (!scene.spans.empty()) {
-    out += "<g fill=\"" + Colour(kLimitColour) + "\" fill-opacity=\"";
+    out += "<g fill-opacity=\"";
     Number(out, kSpanOpacity);
     out += "\" stroke=\"none\">\n";
     for (const SceneSpan& span : scene.spans) {
-      out += "<rect";
+      out += "<rect fill=\"" + Colour(span.colour) + "\"";
       Attribute(out, "x", span.left);
       Attribute(out, "y", plot.top);
       Attribute(out, "width", span.right - span.left);

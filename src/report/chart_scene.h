@@ -95,6 +95,7 @@ struct SceneLimit {
 // wide, so that a span of one node still shows.
 struct SceneSpan {
   double left, right;  // px
+  unsigned colour = kLimitColour;
 };
 constexpr double kMinSpanWidth = 3;  // px
 
@@ -107,7 +108,7 @@ struct LegendEntry {
   LineStyle style = LineStyle::Solid;
   bool markers = false;
   bool limit = false;  // drawn as a limit: dash-dotted
-  bool span = false;   // drawn as a span: a filled swatch
+  bool span = false;   // drawn as a span: a filled swatch in `colour`
   bool more = false;   // text only: how many entries did not fit
 };
 constexpr double kLegendSwatch = 24;  // px

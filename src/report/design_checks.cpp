@@ -170,6 +170,14 @@ void Word(CheckRow& row, const std::string& vapourHead) {
 
 }  // namespace
 
+namespace {
+// The colours of the design lines (numbers of the charts' line colours).
+constexpr int kPressureColour = 3;  // orange
+constexpr int kVapourColour = 4;    // purple
+constexpr int kSoffitColour = 5;    // brown
+constexpr int kInvertColour = 8;    // grey
+}  // namespace
+
 double SoffitAt(const DesignData& data, int node, int reaches) {
   const double upstream = data[DesignId::CulvertInvertUpstream].value_or(0);
   const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
@@ -215,6 +223,11 @@ std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& su
       return xa + (xb - xa) * (a / (a - b));
     };
     const std::string name = std::string("不满足：") + CheckItemName(kind);
+    // The culvert running part full in the limits' red; the others in the
+    // colour of the limit they break.
+    const int colour = kind == CheckKind::Vacuum           ? kVapourColour
+                       : kind == CheckKind::DesignPressure ? kPressureColour
+                                                           : -1;
     for (int node = 1; node <= summary.nodes; ++node) {
       if (!(margin[std::size_t(node - 1)] < 0)) continue;
       int last = node;
@@ -222,7 +235,7 @@ std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& su
       const double from = node == 1 ? NodeDistance(geometry, 1) : crossing(node, node - 1);
       const double to =
           last == summary.nodes ? NodeDistance(geometry, last) : crossing(last, last + 1);
-      spans.push_back({name, from, to});
+      spans.push_back({name, from, to, colour});
       node = last;
     }
   }
@@ -257,17 +270,21 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
     const char* name;
     double offset;  // m above the soffit
     LineStyle style;
+    int colour;  // apart from the envelope's three; a limit's spans share its colour
   };
-  std::vector<Line> wanted = {{"箱涵底板", -height, LineStyle::Solid},
-                              {"箱涵洞顶", 0, LineStyle::Solid},
-                              {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed}};
+  std::vector<Line> wanted = {
+      {"箱涵底板", -height, LineStyle::Solid, kInvertColour},
+      {"箱涵洞顶", 0, LineStyle::Solid, kSoffitColour},
+      {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed, kVapourColour}};
   if (data[CulvertDesignPressureHead]) {
-    wanted.push_back({"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed});
+    wanted.push_back(
+        {"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed, kPressureColour});
   }
   for (const Line& want : wanted) {
     ChartLine line;
     line.name = want.name;
     line.style = want.style;
+    line.colour = want.colour;
     for (int node = 1; node <= reaches + 1; ++node) {
       line.x.push_back(NodeDistance(geometry, node));
       line.y.push_back(SoffitAt(data, node, reaches) + want.offset);

@@ -131,10 +131,10 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
   // The failing spans under the limits and lines, all clipped to the plot.
   painter.save();
   painter.setClipRect(plot);
-  QColor spanColour = Rgb(kLimitColour);
-  spanColour.setAlphaF(float(kSpanOpacity));
   for (const SceneSpan& span : scene.spans) {
-    painter.fillRect(QRectF(span.left, p.top, span.right - span.left, p.height), spanColour);
+    QColor colour = Rgb(span.colour);
+    colour.setAlphaF(float(kSpanOpacity));
+    painter.fillRect(QRectF(span.left, p.top, span.right - span.left, p.height), colour);
   }
   for (const SceneLimit& limit : scene.limits) {
     QPen pen(Rgb(kLimitColour), 1.2);

@@ -262,7 +262,7 @@ TEST(Scene, FailingSpansAreDrawnWhereTheirXLies) {
   EXPECT_EQ(plainSvg.find("fill-opacity"), std::string::npos);
 
   data.spans = {
-      {"不满足：箱涵满流", 20, 40}, {"不满足：箱涵满流", 60, 60}, {"不满足：水柱分离", 90, 99}};
+      {"不满足：箱涵满流", 20, 40}, {"不满足：箱涵满流", 60, 60}, {"不满足：水柱分离", 90, 99, 4}};
   struct Row {
     const char* name;
     std::optional<ChartRange> range;
@@ -283,10 +283,17 @@ TEST(Scene, FailingSpansAreDrawnWhereTheirXLies) {
     EXPECT_NEAR(scene.spans[0].right, scene.XPixel(40), 1e-9);
     // A span of no width is widened about its place.
     EXPECT_NEAR((scene.spans[1].left + scene.spans[1].right) / 2, scene.XPixel(60), 1e-9);
+    // One entry per name, in the span's colour: the limits' red by default.
     std::vector<std::string> spanEntries;
-    for (const LegendEntry& entry : scene.legend)
-      if (entry.span) spanEntries.push_back(entry.text);
+    std::vector<unsigned> spanColours;
+    for (const LegendEntry& entry : scene.legend) {
+      if (!entry.span) continue;
+      spanEntries.push_back(entry.text);
+      spanColours.push_back(entry.colour);
+    }
     EXPECT_EQ(spanEntries, (std::vector<std::string>{"不满足：箱涵满流", "不满足：水柱分离"}));
+    EXPECT_EQ(spanColours, (std::vector<unsigned>{kLimitColour, kLineColours[4]}));
+    EXPECT_EQ(scene.spans[0].colour, kLimitColour);
     EXPECT_TRUE(scene.legend.back().span);
     const std::string svg = ChartSvg(scene);
     EXPECT_NE(svg.find("fill-opacity=\"0.16\""), std::string::npos);
