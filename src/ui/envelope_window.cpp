@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include "output/output.h"
@@ -47,6 +48,10 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
   status_->setObjectName(QStringLiteral("Status"));
   status_->setStyleSheet(QStringLiteral("color: #b00000"));
   status_->hide();
+  checks_ = new QLabel(this);
+  checks_->setObjectName(QStringLiteral("Checks"));
+  checks_->setWordWrap(true);
+  checks_->hide();
   image_ = new QPushButton(tr("导出图片…"), this);
   csv_ = new QPushButton(tr("导出 CSV…"), this);
   close_ = new QPushButton(tr("关闭"), this);
@@ -56,6 +61,7 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(status_);
   layout->addWidget(tabs_, 1);
+  layout->addWidget(checks_);
   layout->addLayout(buttons);
 
   connect(image_, &QPushButton::clicked, this, &EnvelopeWindow::exportImage);
@@ -107,6 +113,14 @@ void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
     readOuts_[int(what)]->clear();
   }
   csvText_ = EnvelopeCsv(summary, run, geometry);
+  // Each check in the summary's words: its item, verdict and governing node.
+  QStringList verdicts;
+  for (const CheckRow& row : CheckDesign(design, summary, run, outcome).rows) {
+    verdicts << QString::fromStdString(row.item + " " + row.verdictText + "（" + row.whereText +
+                                       "）");
+  }
+  checks_->setText(tr("校核：") + verdicts.join(tr("；")));
+  checks_->setVisible(!verdicts.isEmpty());
   status_->hide();
   image_->setEnabled(true);
   csv_->setEnabled(true);
@@ -121,6 +135,7 @@ void EnvelopeWindow::Detach(bool failed) {
     readOuts_[k]->clear();
   }
   csvText_.clear();
+  checks_->hide();
   status_->setText(message);
   status_->setVisible(failed);
   image_->setEnabled(false);

@@ -36,6 +36,9 @@ class EnvelopeWindow : public QWidget {
   QTableWidget* Table(EnvelopeOf what) const { return tables_[int(what)]; }
   QTabWidget* Tabs() const { return tabs_; }
   QLabel* Status() const { return status_; }
+  // The verdicts of the design checks of the run shown; hidden without
+  // design data.
+  QLabel* Checks() const { return checks_; }
 
  public slots:
   void exportImage();  // "导出图片…", the chart of the tab shown
@@ -50,6 +53,7 @@ class EnvelopeWindow : public QWidget {
   std::array<QTableWidget*, 2> tables_{};
   std::array<QLabel*, 2> readOuts_{};
   QLabel* status_;
+  QLabel* checks_;
   QPushButton* image_;
   QPushButton* csv_;
   QPushButton* close_;

@@ -327,14 +327,12 @@ void MainWindow::ShowRunPreview() {
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce())) {
     text += QStringLiteral("　") + QString::fromStdString(line);
   }
-  // The design data in force, and how many checks it gives.
-  int items = 0;
-  for (const DesignField& field : DesignFields()) items += design_[field.id] ? 1 : 0;
-  if (items > 0) {
+  // The design data in force: how many checks it gives (the line has little
+  // room left).
+  if (design_.Any()) {
     const std::size_t checks = ChecksGiven(ReadDesignData(design_)).size();
-    text +=
-        QStringLiteral("　") + (checks > 0 ? tr("设计资料 %1 项，校核 %2 项").arg(items).arg(checks)
-                                           : tr("设计资料 %1 项，不足以校核").arg(items));
+    text += QStringLiteral("　") +
+            (checks > 0 ? tr("设计校核 %1 项").arg(checks) : tr("设计资料不全，不校核"));
   }
   runPreview_->setText(text);
 }

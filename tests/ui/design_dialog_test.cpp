@@ -127,7 +127,7 @@ void DesignDialogTest::clearEmptiesEveryBox() {
 void DesignDialogTest::acceptedDataChecksTheRun() {
   Session s("300");
   QVERIFY(s.ShowActive());
-  QVERIFY(!StatusLine(s.window).contains(QStringLiteral("设计资料")));
+  QVERIFY(!StatusLine(s.window).contains(QStringLiteral("设计")));
   ModalWatchdog watchdog;
   watchdog.Expect(FillIn({{DesignId::CulvertInvertUpstream, QStringLiteral("-8")},
                           {DesignId::CulvertInvertDownstream, QStringLiteral("-8")},
@@ -137,7 +137,7 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   s.window.findChild<QAction*>(QStringLiteral("EditDesign"))->trigger();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(s.window.Design()[DesignId::CulvertHeight], std::optional<std::string>("3.2"));
-  QVERIFY2(StatusLine(s.window).contains(QStringLiteral("设计资料 4 项，校核 3 项")),
+  QVERIFY2(StatusLine(s.window).contains(QStringLiteral("设计校核 3 项")),
            qPrintable(StatusLine(s.window)));
 
   s.form.calculate();  // the result file's dialog cancelled
@@ -162,6 +162,8 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   QVERIFY2(lineNames().contains(QStringLiteral("箱涵洞顶")), qPrintable(lineNames().join(u',')));
   QVERIFY(!envelope->Chart(EnvelopeOf::Head)->Data().spans.empty());
   QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->Data().spans.empty());
+  QVERIFY2(envelope->Checks()->text().contains(QStringLiteral("箱涵满流 不满足（节点 6")),
+           qPrintable(envelope->Checks()->text()));
 
   // 清除 empties the boxes and leaves the dialog open; with 确定 the
   // envelope is the plain one again.
@@ -182,7 +184,8 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   QVERIFY(!s.window.Design().Any());
   QCOMPARE(envelope->Chart(EnvelopeOf::Head)->Data().lines.size(), plainLines);
   QVERIFY(envelope->Chart(EnvelopeOf::Head)->Data().spans.empty());
-  QVERIFY(!StatusLine(s.window).contains(QStringLiteral("设计资料")));
+  QVERIFY(envelope->Checks()->isHidden());
+  QVERIFY(!StatusLine(s.window).contains(QStringLiteral("设计")));
 }
 
 void DesignDialogTest::cancelLeavesTheData() {
