@@ -113,14 +113,17 @@ void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
     readOuts_[int(what)]->clear();
   }
   csvText_ = EnvelopeCsv(summary, run, geometry);
-  // Each check in the summary's words: its item, verdict and governing node.
-  QStringList verdicts;
+  // The checks by verdict, by the summary's names: those not met first.
+  QStringList failed, passed;
   for (const CheckRow& row : CheckDesign(design, summary, run, outcome).rows) {
-    verdicts << QString::fromStdString(row.item + " " + row.verdictText + "（" + row.whereText +
-                                       "）");
+    (row.pass ? passed : failed) << QString::fromUtf8(CheckItemName(row.kind));
   }
-  checks_->setText(tr("校核：") + verdicts.join(tr("；")));
-  checks_->setVisible(!verdicts.isEmpty());
+  QStringList parts;
+  if (!failed.isEmpty()) parts << tr("不满足：") + failed.join(tr("、"));
+  if (!passed.isEmpty()) parts << tr("满足：") + passed.join(tr("、"));
+  checks_->setText(tr("校核　") + parts.join(tr("；")));
+  checks_->setStyleSheet(failed.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
+  checks_->setVisible(!parts.isEmpty());
   status_->hide();
   image_->setEnabled(true);
   csv_->setEnabled(true);
