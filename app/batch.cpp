@@ -123,12 +123,15 @@ void DrawImages(const BatchOptions& options, const Images& images, const SurgeRu
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
+      // The head envelope as the 包络线 window draws it, with the design data.
+      const RunSummary summary = SummarizeRun(run, outcome);
+      const RunGeometry geometry = GeometryOf(outcome);
+      ChartData chart = EnvelopeChart(summary, run, geometry, EnvelopeOf::Head);
+      AddCulvertDesign(chart, ReadDesignData(options.design), summary, geometry);
       if (IsSvgPath(options.envelopePlot)) {
-        SaveChartSvg(
-            EnvelopeChart(SummarizeRun(run, outcome), run, GeometryOf(outcome), EnvelopeOf::Head),
-            options.envelopePlot);
+        SaveChartSvg(chart, options.envelopePlot);
       } else {
-        images.Get().envelope(run, outcome, options.envelopePlot);
+        images.Get().chart(chart, options.envelopePlot);
       }
     });
   }
@@ -221,6 +224,14 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                              "\n";
     std::fputs(line.c_str(), stderr);
   }
+  // The design data, given as options or in the case's [design], read by
+  // the same rule.
+  const std::vector<DesignFlag> designFlags = CheckDesignTexts(options.design);
+  for (const DesignFlag& flag : designFlags) {
+    const std::string line = std::string("kelvane: 警告: --") + Field(flag.item).option + " 读作 " +
+                             InputValueText(flag.value) + "：" + DesignFlagText(flag) + "\n";
+    std::fputs(line.c_str(), stderr);
+  }
   // A schedule replaces the ramp and FinalPumpDischarge, whether given or
   // set by a study's column.
   const EventTexts& events = options.events;
@@ -234,7 +245,7 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                     : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
                stderr);
   }
-  return flags.size();
+  return flags.size() + designFlags.size();
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ struct ImageOutputs {
   void (*plot)(const SurgeRun& run, const std::string& path);
   void (*history)(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
                   ChartQuantity quantity, const std::string& path);
-  void (*envelope)(const SurgeRun& run, const RunOutcome& outcome, const std::string& path);
-  void (*chart)(const ChartData& chart, const std::string& path);  // such as the sweep chart
+  // Any chart given as data: the head envelope, the sweep chart.
+  void (*chart)(const ChartData& chart, const std::string& path);
   // The calculation report of the case's run as a PDF (title, notes, texts
   // and design data from `caseFile`; `summary` that of `run`).
   void (*report)(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,

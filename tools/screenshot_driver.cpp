@@ -5,12 +5,14 @@
 // the envelope window and the help, each saved as a PNG into the folder
 // named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
-// screen; the 泵流量过程 dialog with a generated unit sequence; last the save
-// dialog in Chinese and the question it asks before it replaces an existing
-// file. Linked against the windows library like the window tests; the
+// screen; the 泵流量过程 dialog with a generated unit sequence; the 设计资料
+// dialog with the envelope of the design data; last the save dialog in
+// Chinese and the question it asks before it replaces an existing file.
+// Linked against the windows library like the window tests; the
 // program itself carries no automation.
 //   kelvane-screenshots FOLDER
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -101,6 +103,39 @@ int main(int argc, char** argv) {
     QApplication::exit(saved ? 0 : 1);
   };
 
+  // The design data in force (a clear height read only in part): the
+  // 设计资料 dialog over the main window beside the envelope window with its
+  // design lines and failing spans, grabbed from the screen since all three
+  // are windows of their own; then no design data again.
+  auto showDesignData = [&] {
+    kelvane::DesignTexts design;
+    const char* texts[] = {"-8", "-8.5", "3.3abc", "1.5", "-1", "0.5", "-6"};
+    for (const kelvane::DesignField& field : kelvane::DesignFields())
+      design[field.id] = texts[static_cast<int>(field.id)];
+    window.SetDesign(design);
+    window.showEnvelope();
+    EnvelopeWindow* envelope = window.envelopeWindow();
+    envelope->resize(615, 640);
+    envelope->move(window.frameGeometry().right() + 10, 20);
+    QTimer::singleShot(1000, &window, [&, envelope] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (!dialog) return;
+      dialog->move(window.geometry().left() + 30, window.geometry().top() + 40);
+      QTimer::singleShot(500, &window, [&, envelope, dialog] {
+        const QRect area = window.frameGeometry() | envelope->frameGeometry();
+        saved = window.screen()
+                    ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                    .save(folder.filePath(QStringLiteral("design-data.png"))) &&
+                saved;
+        static_cast<QDialog*>(dialog)->reject();
+      });
+    });
+    window.editDesign();
+    envelope->close();
+    window.SetDesign({});
+    showSaveDialog();
+  };
+
   // 工况 → 泵流量过程…: two units stopping 60 s apart, as the generator
   // fills the schedule.
   auto showPumpDialog = [&] {
@@ -113,7 +148,7 @@ int main(int argc, char** argv) {
       save(dialog, "pump-event-dialog.png");
       dialog->reject();
       dialog->deleteLater();
-      showSaveDialog();
+      showDesignData();
     });
   };
 
@@ -132,13 +167,14 @@ int main(int argc, char** argv) {
       QHelpEvent hover(QEvent::ToolTip, at, level->mapToGlobal(at));
       QApplication::sendEvent(level, &hover);
     });
-    QTimer::singleShot(1300, &window, [&] {
+    QTimer::singleShot(1300, &window, [&, level] {
       QRect area = window.frameGeometry();
       for (QWidget* top : QApplication::topLevelWidgets())
         if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
       const QPixmap screen =
           window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
       saved = screen.save(folder.filePath(QStringLiteral("flagged-input.png"))) && saved;
+      level->setText(QStringLiteral("-4.34"));
       showPumpDialog();
     });
   };

@@ -33,13 +33,22 @@ struct ChartLimit {
   double value = 0;
 };
 
+// A stretch of the x axis marked across the plot's height: where a line
+// breaks a limit (the failing spans of a design check).
+struct ChartSpan {
+  std::string name;         // the legend's text; spans of one name share one entry
+  double from = 0, to = 0;  // x, from <= to
+  int colour = -1;          // a number of the lines' colours; -1: the limits' red
+};
+
 struct ChartData {
   std::string title;
   std::string xTitle;  // with its unit: "时间 (s)"
   std::string yTitle;  // with its unit: "水头 (m)"
   std::vector<ChartLine> lines;
   std::vector<ChartLimit> limits;
-  std::string note;  // shown in the plot's middle when no line has a point
+  std::vector<ChartSpan> spans;  // drawn under the lines
+  std::string note;              // shown in the plot's middle when no line has a point
 };
 
 // ---------------------------------------------------------------- drawing

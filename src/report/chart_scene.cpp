@@ -116,6 +116,12 @@ double ChartScene::YPixel(double value) const {
 
 namespace {
 
+unsigned SpanColour(const ChartSpan& span) {
+  return span.colour < 0
+             ? kLimitColour
+             : kLineColours[static_cast<std::size_t>(span.colour) % std::size(kLineColours)];
+}
+
 // The legend, in rows centred under the plot, lines then limits; an entry
 // is its swatch, a gap and its text.
 struct Legend {
@@ -144,6 +150,17 @@ Legend PlaceLegend(const ChartData& data, double width, double height) {
       entry.limit = true;
       entries.push_back(entry);
     }
+    for (std::size_t n = 0; n < data.spans.size(); ++n) {
+      const std::string& name = data.spans[n].name;
+      bool named = false;
+      for (std::size_t m = 0; m < n; ++m) named = named || data.spans[m].name == name;
+      if (named) continue;
+      LegendEntry entry;
+      entry.text = name;
+      entry.colour = SpanColour(data.spans[n]);
+      entry.span = true;
+      entries.push_back(entry);
+    }
   }
   const double rowWidth = std::max(1.0, width - 2 * kMargin);
   std::vector<std::vector<std::size_t>> rows;
@@ -170,7 +187,7 @@ Legend PlaceLegend(const ChartData& data, double width, double height) {
   // that would not fit are counted in a last one ("另有 12 条").
   const std::size_t maxRows = std::max<std::size_t>(1, std::size_t(0.25 * height / kLegendRow));
   if (rows.size() > maxRows) {
-    // Lines are left out from the last; the limits stay.
+    // Lines are left out from the last; the limits and spans stay.
     const std::vector<LegendEntry> all = std::move(entries);
     const std::size_t lines = data.lines.size();
     std::size_t kept = std::min(lines, rows[maxRows - 1].back() + 1);
@@ -308,6 +325,16 @@ ChartScene LayoutChart(const ChartData& data, double width, double height,
   PlaceLines(data, drawn, scene);
   if (drawn) {
     for (const ChartLimit& limit : data.limits) scene.limits.push_back({scene.YPixel(limit.value)});
+    for (const ChartSpan& span : data.spans) {
+      double from = std::max(plot.left, scene.XPixel(span.from));
+      double to = std::min(plot.Right(), scene.XPixel(span.to));
+      if (to - from < kMinSpanWidth) {
+        const double middle = (from + to) / 2;
+        from = std::max(plot.left, middle - kMinSpanWidth / 2);
+        to = std::min(plot.Right(), middle + kMinSpanWidth / 2);
+      }
+      if (from < to) scene.spans.push_back({from, to, SpanColour(span)});
+    }
   }
   if (!drawn && !data.note.empty()) {
     scene.note = {data.note,
@@ -472,7 +499,22 @@ std::string ChartSvg(const ChartScene& scene) {
   for (const SceneText& label : scene.yLabels) Text(out, label);
   out += "</g>\n";
 
-  // The lines and limits, clipped to the plot.
+  // The failing spans under the lines, then the lines and limits, clipped
+  // to the plot.
+  if (!scene.spans.empty()) {
+    out += "<g fill-opacity=\"";
+    Number(out, kSpanOpacity);
+    out += "\" stroke=\"none\">\n";
+    for (const SceneSpan& span : scene.spans) {
+      out += "<rect fill=\"" + Colour(span.colour) + "\"";
+      Attribute(out, "x", span.left);
+      Attribute(out, "y", plot.top);
+      Attribute(out, "width", span.right - span.left);
+      Attribute(out, "height", plot.height);
+      out += "/>\n";
+    }
+    out += "</g>\n";
+  }
   out += "<g clip-path=\"url(#plot)\" fill=\"none\" stroke-linejoin=\"round\">\n";
   for (const SceneLimit& limit : scene.limits) {
     out += "<g stroke=\"" + Colour(kLimitColour) + "\" stroke-width=\"1.2\"" + kLimitDashes + ">";
@@ -502,6 +544,17 @@ std::string ChartSvg(const ChartScene& scene) {
   out += "</g>\n";
   for (const LegendEntry& entry : scene.legend) {
     if (entry.more) {
+      Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
+      continue;
+    }
+    if (entry.span) {
+      out += "<rect";
+      Attribute(out, "x", entry.swatch.x);
+      Attribute(out, "y", entry.swatch.y - 5);
+      Attribute(out, "width", kLegendSwatch);
+      out += " height=\"10\" fill=\"" + Colour(entry.colour) + "\" fill-opacity=\"";
+      Number(out, 2 * kSpanOpacity);
+      out += "\"/>\n";
       Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
       continue;
     }

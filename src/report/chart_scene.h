@@ -52,6 +52,8 @@ constexpr const char* kChartFontFamilies[] = {
 constexpr unsigned kLineColours[] = {0x1f4eb4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
                                      0x8c564b, 0x17becf, 0xe377c2, 0x7f7f7f, 0xbcbd22};
 constexpr unsigned kLimitColour = 0xb00000;
+// The failing spans: the limits' red, mostly see-through.
+constexpr double kSpanOpacity = 0.16;
 
 struct ScenePoint {
   double x, y;  // px, from the top left
@@ -89,6 +91,14 @@ struct SceneLimit {
   double y;  // px; the line runs across the plot
 };
 
+// A span across the plot's height, cut to the plot; at least kMinSpanWidth
+// wide, so that a span of one node still shows.
+struct SceneSpan {
+  double left, right;  // px
+  unsigned colour = kLimitColour;
+};
+constexpr double kMinSpanWidth = 3;  // px
+
 struct LegendEntry {
   std::string text;
   SceneRect box;      // the entry's whole extent: swatch and text
@@ -98,6 +108,7 @@ struct LegendEntry {
   LineStyle style = LineStyle::Solid;
   bool markers = false;
   bool limit = false;  // drawn as a limit: dash-dotted
+  bool span = false;   // drawn as a span: a filled swatch in `colour`
   bool more = false;   // text only: how many entries did not fit
 };
 constexpr double kLegendSwatch = 24;  // px
@@ -112,7 +123,8 @@ struct ChartScene {
   std::vector<SceneText> xLabels, yLabels;
   std::vector<SceneLine> lines;  // one per line of the data, in order
   std::vector<SceneLimit> limits;
-  std::vector<LegendEntry> legend;  // lines, then limits
+  std::vector<SceneSpan> spans;     // those in the x range shown
+  std::vector<LegendEntry> legend;  // lines, then limits, then spans (one per name)
   SceneText note;                   // the empty chart's note, in the plot's middle
 
   // Axis value of a pixel and back, over the range shown.

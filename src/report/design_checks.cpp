@@ -170,6 +170,14 @@ void Word(CheckRow& row, const std::string& vapourHead) {
 
 }  // namespace
 
+namespace {
+// The colours of the design lines (numbers of the charts' line colours).
+constexpr int kPressureColour = 3;  // orange
+constexpr int kVapourColour = 4;    // purple
+constexpr int kSoffitColour = 5;    // brown
+constexpr int kInvertColour = 8;    // grey
+}  // namespace
+
 double SoffitAt(const DesignData& data, int node, int reaches) {
   const double upstream = data[DesignId::CulvertInvertUpstream].value_or(0);
   const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
@@ -180,6 +188,73 @@ double SoffitAt(const DesignData& data, int node, int reaches) {
 bool LevelWithin(float level, double limit, bool atMost) {
   const float rounded = float(limit);
   return atMost ? level <= rounded : level >= rounded;
+}
+
+double CulvertLimitAt(CheckKind kind, const DesignData& data, int node, int reaches) {
+  const double soffit = SoffitAt(data, node, reaches);
+  switch (kind) {
+    case CheckKind::Vacuum:
+      return soffit - (kAtmosphericHead - kVapourPressureHead);
+    case CheckKind::DesignPressure:
+      return soffit + data[DesignId::CulvertDesignPressureHead].value_or(0);
+    default:
+      return soffit;
+  }
+}
+
+std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& summary,
+                                    const RunGeometry& geometry) {
+  std::vector<ChartSpan> spans;
+  for (CheckKind kind : ChecksGiven(data)) {
+    if (kind != CheckKind::CulvertFull && kind != CheckKind::Vacuum &&
+        kind != CheckKind::DesignPressure) {
+      continue;
+    }
+    // Each node's margin to its limit, as the check compares them: below 0
+    // the node fails.
+    const bool highest = kind == CheckKind::DesignPressure;
+    std::vector<double> margin;
+    for (int node = 1; node <= summary.nodes; ++node) {
+      const NodeEnvelope& e = summary.envelope[std::size_t(node - 1)];
+      const float limit = float(CulvertLimitAt(kind, data, node, summary.reaches));
+      const float value = highest ? e.highestHead.value : e.lowestHead.value;
+      margin.push_back(highest ? double(limit) - double(value) : double(value) - double(limit));
+    }
+    // Between a failing node and a passing one the envelope crosses its
+    // limit where the margin, linear between the nodes, is 0.
+    auto crossing = [&](int failing, int passing) {
+      const double a = margin[std::size_t(failing - 1)], b = margin[std::size_t(passing - 1)];
+      const double xa = NodeDistance(geometry, failing), xb = NodeDistance(geometry, passing);
+      return xa + (xb - xa) * (a / (a - b));
+    };
+    const std::string name = std::string("不满足：") + CheckItemName(kind);
+    // The culvert running part full in the limits' red; the others in the
+    // colour of the limit they break.
+    const int colour = kind == CheckKind::Vacuum           ? kVapourColour
+                       : kind == CheckKind::DesignPressure ? kPressureColour
+                                                           : -1;
+    for (int node = 1; node <= summary.nodes; ++node) {
+      if (!(margin[std::size_t(node - 1)] < 0)) continue;
+      int last = node;
+      while (last < summary.nodes && margin[std::size_t(last)] < 0) ++last;
+      const double from = node == 1 ? NodeDistance(geometry, 1) : crossing(node, node - 1);
+      const double to =
+          last == summary.nodes ? NodeDistance(geometry, last) : crossing(last, last + 1);
+      spans.push_back({name, from, to, colour});
+      node = last;
+    }
+  }
+  return spans;
+}
+
+void AddCulvertDesign(ChartData& chart, const DesignData& data, const RunSummary& summary,
+                      const RunGeometry& geometry) {
+  for (ChartLine& line : CulvertDesignLines(data, summary.reaches, geometry)) {
+    chart.lines.push_back(std::move(line));
+  }
+  for (ChartSpan& span : FailingSpans(data, summary, geometry)) {
+    chart.spans.push_back(std::move(span));
+  }
 }
 
 std::optional<double> ForebayHighestAllowed(const DesignData& data) {
@@ -200,17 +275,21 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
     const char* name;
     double offset;  // m above the soffit
     LineStyle style;
+    int colour;  // apart from the envelope's three; a limit's spans share its colour
   };
-  std::vector<Line> wanted = {{"箱涵底板", -height, LineStyle::Solid},
-                              {"箱涵洞顶", 0, LineStyle::Solid},
-                              {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed}};
+  std::vector<Line> wanted = {
+      {"箱涵底板", -height, LineStyle::Solid, kInvertColour},
+      {"箱涵洞顶", 0, LineStyle::Solid, kSoffitColour},
+      {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed, kVapourColour}};
   if (data[CulvertDesignPressureHead]) {
-    wanted.push_back({"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed});
+    wanted.push_back(
+        {"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed, kPressureColour});
   }
   for (const Line& want : wanted) {
     ChartLine line;
     line.name = want.name;
     line.style = want.style;
+    line.colour = want.colour;
     for (int node = 1; node <= reaches + 1; ++node) {
       line.x.push_back(NodeDistance(geometry, node));
       line.y.push_back(SoffitAt(data, node, reaches) + want.offset);
@@ -263,22 +342,16 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                        Given(data, CulvertHeight);
   if (culvert) {
     const int reaches = summary.reaches;
-    auto soffit = [&](int node) { return SoffitAt(data, node, reaches); };
     report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
                             FixedText(kVapourPressureHead, 2) + " = " +
                             FixedText(kAtmosphericHead - kVapourPressureHead, 2) + " m，水温 " +
                             FixedText(kWaterTemperature, 0) + " °C";
-    report.rows.push_back(
-        CulvertRow(CheckKind::CulvertFull, &NodeEnvelope::lowestHead, soffit, false, c));
-    report.rows.push_back(CulvertRow(
-        CheckKind::Vacuum, &NodeEnvelope::lowestHead,
-        [&](int node) { return soffit(node) - (kAtmosphericHead - kVapourPressureHead); }, false,
-        c));
-    if (Given(data, CulvertDesignPressureHead)) {
-      const double pressure = *data[CulvertDesignPressureHead];
+    for (CheckKind kind : {CheckKind::CulvertFull, CheckKind::Vacuum, CheckKind::DesignPressure}) {
+      if (kind == CheckKind::DesignPressure && !Given(data, CulvertDesignPressureHead)) continue;
+      const bool highest = kind == CheckKind::DesignPressure;
       report.rows.push_back(CulvertRow(
-          CheckKind::DesignPressure, &NodeEnvelope::highestHead,
-          [&](int node) { return soffit(node) + pressure; }, true, c));
+          kind, highest ? &NodeEnvelope::highestHead : &NodeEnvelope::lowestHead,
+          [&](int node) { return CulvertLimitAt(kind, data, node, reaches); }, highest, c));
     }
   }
 

@@ -105,6 +105,22 @@ std::optional<double> ForebayHighestAllowed(const DesignData& data);
 // height.
 std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
                                           const RunGeometry& geometry);
+// The limit of a check along the culvert at `node` (1-based) of `reaches`,
+// m (double): the soffit (CulvertFull), the soffit less the vapour head
+// (Vacuum), the soffit plus the design pressure head (DesignPressure).
+double CulvertLimitAt(CheckKind kind, const DesignData& data, int node, int reaches);
+// Where along the culvert the head envelope breaks a limit: for each check
+// along the culvert whose data is given, the spans of its failing nodes
+// (CheckRow::failingNodes), each reaching to where the envelope, linear
+// between the nodes, crosses the limit (to the culvert's end at an end
+// node). Named "不满足：箱涵满流" and so on.
+std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& summary,
+                                    const RunGeometry& geometry);
+// The head envelope chart (EnvelopeChart) with the design data drawn on it:
+// CulvertDesignLines and FailingSpans. Nothing is added without the
+// culvert's invert and height.
+void AddCulvertDesign(ChartData& chart, const DesignData& data, const RunSummary& summary,
+                      const RunGeometry& geometry);
 // Against time: the forebay's highest allowed and lowest level as limits.
 std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data);
 

@@ -73,6 +73,60 @@ std::optional<double> StabilityLimit(const InputTexts& texts) {
   }
 }
 
+// How a text was read, as at most one reason: where the reading stopped
+// before the text's end.
+void AddReadingReason(const LeadingNumberScan& reading, std::vector<InputFlagReason>& reasons,
+                      std::string& unread) {
+  if (reading.length >= reading.clean.size()) return;
+  unread = reading.clean.substr(reading.length);
+  if (HasNonAsciiNumber(unread)) {
+    reasons.push_back(InputFlagReason::NonAsciiNumber);
+  } else {
+    reasons.push_back(reading.digits ? InputFlagReason::TextNotReadWhole
+                                     : InputFlagReason::NoDigitRead);
+  }
+}
+
+// Every reason in the user's words, joined by "；"; `bound` as InputFlag::bound.
+std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::string& unreadText,
+                        double bound) {
+  const std::string unread = QuotedText(unreadText, 16);
+  std::string text;
+  for (InputFlagReason reason : reasons) {
+    if (!text.empty()) text += "；";
+    switch (reason) {
+      case InputFlagReason::TextNotReadWhole:
+        text += "从 " + unread + " 起未读入";
+        break;
+      case InputFlagReason::NoDigitRead:
+        text += "没有读到数字";
+        break;
+      case InputFlagReason::NonAsciiNumber:
+        text += "看起来是全角数字或非 ASCII 减号（从 " + unread + " 起未读入）";
+        break;
+      case InputFlagReason::NotPositive:
+        text += "应大于 0";
+        break;
+      case InputFlagReason::Negative:
+        text += "不应为负";
+        break;
+      case InputFlagReason::StepOutsideRun:
+        text += "不在计算时段 1 至 " + ShortestText(bound) + " 之内";
+        break;
+      case InputFlagReason::StepCountOutOfRange:
+        text += "不在 1 至 32766 之内，无法计算";
+        break;
+      case InputFlagReason::FirstAfterLastOutputStep:
+        text += "晚于终端输出时段 " + ShortestText(bound) + "，结果查询表将没有任何一行";
+        break;
+      case InputFlagReason::BelowForebayStabilityLimit:
+        text += "低于稳定下限 " + SignificantText(bound, 4) + " m²，前池水位计算会发散";
+        break;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options) {
@@ -83,15 +137,7 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
     const double v = flag.value;
 
     const LeadingNumberScan reading = ScanLeadingNumber(texts[id]);
-    if (reading.length < reading.clean.size()) {
-      flag.unread = reading.clean.substr(reading.length);
-      if (HasNonAsciiNumber(flag.unread)) {
-        flag.reasons.push_back(InputFlagReason::NonAsciiNumber);
-      } else {
-        flag.reasons.push_back(reading.digits ? InputFlagReason::TextNotReadWhole
-                                              : InputFlagReason::NoDigitRead);
-      }
-    }
+    AddReadingReason(reading, flag.reasons, flag.unread);
 
     const ImpossibleValues impossible = Field(id).impossible;
     if (impossible == ImpossibleValues::NotPositive && !(v > 0))
@@ -135,41 +181,28 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
 std::string InputValueText(double value) { return ShortestText(value); }
 
 std::string InputFlagText(const InputFlag& flag) {
-  const std::string unread = QuotedText(flag.unread, 16);
-  std::string text;
-  for (InputFlagReason reason : flag.reasons) {
-    if (!text.empty()) text += "；";
-    switch (reason) {
-      case InputFlagReason::TextNotReadWhole:
-        text += "从 " + unread + " 起未读入";
-        break;
-      case InputFlagReason::NoDigitRead:
-        text += "没有读到数字";
-        break;
-      case InputFlagReason::NonAsciiNumber:
-        text += "看起来是全角数字或非 ASCII 减号（从 " + unread + " 起未读入）";
-        break;
-      case InputFlagReason::NotPositive:
-        text += "应大于 0";
-        break;
-      case InputFlagReason::Negative:
-        text += "不应为负";
-        break;
-      case InputFlagReason::StepOutsideRun:
-        text += "不在计算时段 1 至 " + ShortestText(flag.bound) + " 之内";
-        break;
-      case InputFlagReason::StepCountOutOfRange:
-        text += "不在 1 至 32766 之内，无法计算";
-        break;
-      case InputFlagReason::FirstAfterLastOutputStep:
-        text += "晚于终端输出时段 " + ShortestText(flag.bound) + "，结果查询表将没有任何一行";
-        break;
-      case InputFlagReason::BelowForebayStabilityLimit:
-        text += "低于稳定下限 " + SignificantText(flag.bound, 4) + " m²，前池水位计算会发散";
-        break;
-    }
+  return ReasonsText(flag.reasons, flag.unread, flag.bound);
+}
+
+std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts) {
+  std::vector<DesignFlag> flags;
+  for (const DesignField& field : DesignFields()) {
+    if (!texts[field.id]) continue;
+    const LeadingNumberScan reading = ScanLeadingNumber(*texts[field.id]);
+    if (reading.clean.empty()) continue;  // left empty: not given
+    DesignFlag flag{field.id, ReadLeadingNumber(*texts[field.id]), {}, {}};
+    AddReadingReason(reading, flag.reasons, flag.unread);
+    if (field.id == DesignId::CulvertHeight && !(flag.value > 0))
+      flag.reasons.push_back(InputFlagReason::NotPositive);
+    if (field.id == DesignId::ForebayFreeboard && flag.value < 0)
+      flag.reasons.push_back(InputFlagReason::Negative);
+    if (!flag.reasons.empty()) flags.push_back(std::move(flag));
   }
-  return text;
+  return flags;
+}
+
+std::string DesignFlagText(const DesignFlag& flag) {
+  return ReasonsText(flag.reasons, flag.unread, 0);
 }
 
 }  // namespace kelvane

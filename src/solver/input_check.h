@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "solver/design_data.h"
 #include "solver/inputs.h"
 
 namespace kelvane {
@@ -63,5 +64,24 @@ std::string InputValueText(double value);
 // Why a box is flagged, in the user's words (UTF-8): every reason, joined by
 // "；". The one place that words a flag, for the window and the batch mode.
 std::string InputFlagText(const InputFlag& flag);
+
+// An item of design data whose text is not read as typed, or whose value no
+// structure can have (a clear height not above 0, a negative freeboard).
+// Only the reading reasons and NotPositive / Negative occur.
+struct DesignFlag {
+  DesignId item;
+  double value = 0;  // what the text reads as
+  std::vector<InputFlagReason> reasons;
+  std::string unread;  // as InputFlag::unread
+
+  bool operator==(const DesignFlag&) const = default;
+};
+
+// The flagged items of design data given, in item order. An item left empty
+// (or blank) is not given and never flagged.
+std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts);
+
+// Why an item is flagged, worded as InputFlagText words a box.
+std::string DesignFlagText(const DesignFlag& flag);
 
 }  // namespace kelvane

@@ -413,9 +413,7 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
     return data;
   }
   ChartData data = EnvelopeChart(input.summary, *input.run, geometry, EnvelopeOf::Head);
-  for (ChartLine& line : CulvertDesignLines(design, input.summary.reaches, geometry)) {
-    data.lines.push_back(std::move(line));
-  }
+  AddCulvertDesign(data, design, input.summary, geometry);
   return data;
 }
 

@@ -128,9 +128,14 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
   for (const SceneText& label : scene.xLabels) Text(painter, fonts, label);
   for (const SceneText& label : scene.yLabels) Text(painter, fonts, label);
 
-  // The limits and lines, clipped to the plot.
+  // The failing spans under the limits and lines, all clipped to the plot.
   painter.save();
   painter.setClipRect(plot);
+  for (const SceneSpan& span : scene.spans) {
+    QColor colour = Rgb(span.colour);
+    colour.setAlphaF(float(kSpanOpacity));
+    painter.fillRect(QRectF(span.left, p.top, span.right - span.left, p.height), colour);
+  }
   for (const SceneLimit& limit : scene.limits) {
     QPen pen(Rgb(kLimitColour), 1.2);
     SetLimitDashes(pen);
@@ -156,6 +161,13 @@ void PaintChart(QPainter& painter, const ChartScene& scene) {
   Text(painter, fonts, scene.note, QColor(0x60, 0x60, 0x60));
   for (const LegendEntry& entry : scene.legend) {
     if (entry.more) {
+      Text(painter, fonts, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize});
+      continue;
+    }
+    if (entry.span) {
+      QColor swatch = Rgb(entry.colour);
+      swatch.setAlphaF(float(2 * kSpanOpacity));
+      painter.fillRect(QRectF(entry.swatch.x, entry.swatch.y - 5, kLegendSwatch, 10), swatch);
       Text(painter, fonts, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize});
       continue;
     }

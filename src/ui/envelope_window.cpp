@@ -2,9 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include "output/output.h"
+#include "report/design_checks.h"
 
 namespace kelvane::ui {
 
@@ -46,6 +48,10 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
   status_->setObjectName(QStringLiteral("Status"));
   status_->setStyleSheet(QStringLiteral("color: #b00000"));
   status_->hide();
+  checks_ = new QLabel(this);
+  checks_->setObjectName(QStringLiteral("Checks"));
+  checks_->setWordWrap(true);
+  checks_->hide();
   image_ = new QPushButton(tr("导出图片…"), this);
   csv_ = new QPushButton(tr("导出 CSV…"), this);
   close_ = new QPushButton(tr("关闭"), this);
@@ -55,6 +61,7 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(status_);
   layout->addWidget(tabs_, 1);
+  layout->addWidget(checks_);
   layout->addLayout(buttons);
 
   connect(image_, &QPushButton::clicked, this, &EnvelopeWindow::exportImage);
@@ -94,15 +101,29 @@ void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const
   }
 }
 
-void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome) {
+void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
+                             const DesignData& design) {
   const RunSummary summary = SummarizeRun(run, outcome);
   const RunGeometry geometry = GeometryOf(outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
-    charts_[int(what)]->SetData(EnvelopeChart(summary, run, geometry, what));
+    ChartData chart = EnvelopeChart(summary, run, geometry, what);
+    if (what == EnvelopeOf::Head) AddCulvertDesign(chart, design, summary, geometry);
+    charts_[int(what)]->SetData(chart);
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }
   csvText_ = EnvelopeCsv(summary, run, geometry);
+  // The checks by verdict, by the summary's names: those not met first.
+  QStringList failed, passed;
+  for (const CheckRow& row : CheckDesign(design, summary, run, outcome).rows) {
+    (row.pass ? passed : failed) << QString::fromUtf8(CheckItemName(row.kind));
+  }
+  QStringList parts;
+  if (!failed.isEmpty()) parts << tr("不满足：") + failed.join(tr("、"));
+  if (!passed.isEmpty()) parts << tr("满足：") + passed.join(tr("、"));
+  checks_->setText(tr("校核　") + parts.join(tr("；")));
+  checks_->setStyleSheet(failed.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
+  checks_->setVisible(!parts.isEmpty());
   status_->hide();
   image_->setEnabled(true);
   csv_->setEnabled(true);
@@ -117,6 +138,7 @@ void EnvelopeWindow::Detach(bool failed) {
     readOuts_[k]->clear();
   }
   csvText_.clear();
+  checks_->hide();
   status_->setText(message);
   status_->setVisible(failed);
   image_->setEnabled(false);

@@ -12,6 +12,7 @@
 #include <array>
 
 #include "report/chart_data.h"
+#include "solver/design_data.h"
 #include "ui/chart_view.h"
 #include "ui/save_dialog.h"
 
@@ -23,8 +24,10 @@ class EnvelopeWindow : public QWidget {
  public:
   explicit EnvelopeWindow(QWidget* parent = nullptr);
 
-  // Follows a complete run: its envelope is the batch summary's.
-  void ShowRun(const SurgeRun& run, const RunOutcome& outcome);
+  // Follows a complete run: its envelope is the batch summary's. With the
+  // culvert's design data the head chart shows the invert, soffit and limit
+  // lines and marks where the envelope breaks a limit.
+  void ShowRun(const SurgeRun& run, const RunOutcome& outcome, const DesignData& design = {});
   // The run is being replaced (or failed): reads it no more and says why.
   void Detach(bool failed);
 
@@ -33,6 +36,9 @@ class EnvelopeWindow : public QWidget {
   QTableWidget* Table(EnvelopeOf what) const { return tables_[int(what)]; }
   QTabWidget* Tabs() const { return tabs_; }
   QLabel* Status() const { return status_; }
+  // The verdicts of the design checks of the run shown; hidden without
+  // design data.
+  QLabel* Checks() const { return checks_; }
 
  public slots:
   void exportImage();  // "导出图片…", the chart of the tab shown
@@ -47,6 +53,7 @@ class EnvelopeWindow : public QWidget {
   std::array<QTableWidget*, 2> tables_{};
   std::array<QLabel*, 2> readOuts_{};
   QLabel* status_;
+  QLabel* checks_;
   QPushButton* image_;
   QPushButton* csv_;
   QPushButton* close_;

@@ -1,6 +1,7 @@
 #include "ui/input_form.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -241,24 +242,33 @@ void InputForm::SetOutputCommandsEnabled(bool enabled) {
   resultsButton_->setEnabled(enabled);
 }
 
+void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
+                  std::optional<double> value, const std::string& flagText) {
+  const QString unitText =
+      *unit ? QString::fromUtf8(unit) : QCoreApplication::translate("InputForm", kToolTipNoUnit);
+  QStringList lines{QCoreApplication::translate("InputForm", kToolTipCaption)
+                        .arg(QString::fromUtf8(caption), unitText)};
+  if (value) {
+    lines << QCoreApplication::translate("InputForm", kToolTipReading)
+                 .arg(QString::fromStdString(InputValueText(*value)));
+  }
+  if (!flagText.empty()) lines << QString::fromStdString(flagText);
+  box->setToolTip(FlagToolTip(lines));
+  // Only the base colour is set, so everything else stays inherited.
+  QPalette tinted;
+  tinted.setColor(QPalette::Base, FlaggedBackColor());
+  box->setPalette(flagText.empty() ? QPalette() : tinted);
+}
+
 void InputForm::ShowInputFlags() {
   const InputTexts inputs = ReadInputs();
   const std::vector<InputFlag> flags = CheckInputs(inputs);
-  QPalette tinted;
-  tinted.setColor(QPalette::Base, FlaggedBackColor());
   for (InputId id : AllInputs()) {
     const InputField& field = Field(id);
     const auto flag = std::find_if(flags.begin(), flags.end(),
                                    [id](const InputFlag& f) { return f.input == id; });
-    const QString unit = *field.unit ? QString::fromUtf8(field.unit) : tr(kToolTipNoUnit);
-    QStringList lines{
-        tr(kToolTipCaption).arg(QString::fromUtf8(field.caption), unit),
-        tr(kToolTipReading)
-            .arg(QString::fromStdString(InputValueText(ReadLeadingNumber(inputs[id]))))};
-    if (flag != flags.end()) lines << QString::fromStdString(InputFlagText(*flag));
-    Box(id)->setToolTip(FlagToolTip(lines));
-    // Only the base colour is set, so everything else stays inherited.
-    Box(id)->setPalette(flag != flags.end() ? tinted : QPalette());
+    ShowBoxCheck(Box(id), field.caption, field.unit, ReadLeadingNumber(inputs[id]),
+                 flag != flags.end() ? InputFlagText(*flag) : std::string());
   }
 }
 

@@ -90,4 +90,10 @@ class InputForm : public QWidget {
   SaveFileChooser chooseFile_;
 };
 
+// Gives `box` the tooltip and tint of a checked box: its caption and unit,
+// what its text reads as (no such line without `value`) and, when
+// `flagText` says why it is flagged, that text and the flagged tint.
+void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
+                  std::optional<double> value, const std::string& flagText);
+
 }  // namespace kelvane::ui

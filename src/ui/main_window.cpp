@@ -16,9 +16,11 @@
 #include <exception>
 
 #include "cases/case_file.h"
+#include "report/design_checks.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
+#include "ui/design_dialog.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/pump_event_dialog.h"
 #include "ui/run_error_box.h"
@@ -126,6 +128,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   envelopeAction_ = action(
       results, tr("包络线…"), "ShowEnvelope", [this] { showEnvelope(); },
       QKeySequence(Qt::CTRL | Qt::Key_E));
+
+  QMenu* checks = menuBar()->addMenu(tr("校核(&C)"));
+  action(checks, tr("设计资料…"), "EditDesign", [this] { editDesign(); });
 
   QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
   action(
@@ -241,7 +246,7 @@ void MainWindow::RunFinished(bool complete) {
   }
   if (envelopeWindow_) {
     if (outcome) {
-      envelopeWindow_->ShowRun(inputForm_->Run(), *outcome);
+      envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
     } else {
       envelopeWindow_->Detach(true);
     }
@@ -269,7 +274,7 @@ void MainWindow::showEnvelope() {
     envelopeWindow_ = new EnvelopeWindow();
     envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
     CloseOnEscape(envelopeWindow_);
-    envelopeWindow_->ShowRun(inputForm_->Run(), *outcome);
+    envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
   }
   envelopeWindow_->show();
   envelopeWindow_->raise();
@@ -303,8 +308,8 @@ void MainWindow::showResults() {
 
 void MainWindow::UpdateCaption() {
   setWindowTitle(CaptionFor(caseFile_));
-  setWindowModified(!caseFile_.isEmpty() &&
-                    (inputForm_->Inputs() != saved_.texts || events_ != saved_.events));
+  setWindowModified(!caseFile_.isEmpty() && (inputForm_->Inputs() != saved_.texts ||
+                                             events_ != saved_.events || design_ != saved_.design));
 }
 
 void MainWindow::InputsEdited() {
@@ -332,6 +337,13 @@ void MainWindow::ShowRunPreview() {
   // A run is not the sixteen boxes alone when the case brings a pump event
   // or an area table: say so.
   for (const QString& line : extras) text += QStringLiteral("　") + line;
+  // The design data in force: how many checks it gives (the line has little
+  // room left).
+  if (design_.Any()) {
+    const std::size_t checks = ChecksGiven(ReadDesignData(design_)).size();
+    text += QStringLiteral("　") +
+            (checks > 0 ? tr("设计校核 %1 项").arg(checks) : tr("设计资料不全，不校核"));
+  }
   runPreview_->setText(text);
 }
 
@@ -384,6 +396,7 @@ void MainWindow::newCase() {
   caseFile_.clear();
   saved_ = CaseTexts();
   events_ = {};
+  SetDesign({});
   inputForm_->SetModelExtras({});
   inputForm_->SetInputs(DefaultInputTexts());
   ShowRunPreview();
@@ -415,6 +428,7 @@ void MainWindow::openCase(const QString& path) {
   caseFile_ = path;
   saved_ = read;
   events_ = read.events;
+  SetDesign(read.design);
   inputForm_->SetModelExtras(ReadModelExtras(read.events));
   inputForm_->SetInputs(read.texts);
   ShowRunPreview();
@@ -426,6 +440,7 @@ bool MainWindow::SaveTo(const QString& path) {
   CaseTexts texts = saved_;  // the title and notes stay as the file had them
   texts.texts = inputForm_->Inputs();
   texts.events = events_;
+  texts.design = design_;
   try {
     cases_.write(path.toStdString(), texts);
   } catch (const RunError& error) {
@@ -472,17 +487,7 @@ void MainWindow::exportReport() {
   std::optional<RunError> error;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    ReportInput report;
-    if (!caseFile_.isEmpty()) {
-      report.title = saved_.title;
-      report.notes = saved_.notes;
-      report.design = saved_.design;
-    }
-    report.texts = inputForm_->CompletedInputs();
-    report.run = &inputForm_->Run();
-    report.outcome = *outcome;
-    report.summary = SummarizeRun(inputForm_->Run(), *outcome);
-    WriteCalculationReport(report, path.toStdString());
+    WriteCalculationReport(RunReport(), path.toStdString());
   } catch (...) {
     error = CurrentExceptionAsRunError(Stage::Report);
   }
@@ -490,9 +495,41 @@ void MainWindow::exportReport() {
   if (error) ShowRunError(this, *error);
 }
 
+ReportInput MainWindow::RunReport() const {
+  ReportInput report;
+  if (!caseFile_.isEmpty()) {
+    report.title = saved_.title;
+    report.notes = saved_.notes;
+  }
+  report.design = design_;
+  report.texts = inputForm_->CompletedInputs();
+  if (const RunOutcome* outcome = inputForm_->CompletedRun()) {
+    report.run = &inputForm_->Run();
+    report.outcome = *outcome;
+    report.summary = SummarizeRun(inputForm_->Run(), *outcome);
+  }
+  return report;
+}
+
+void MainWindow::editDesign() {
+  DesignDialog dialog(design_, this);
+  if (dialog.exec() == QDialog::Accepted) SetDesign(dialog.Texts());
+}
+
+void MainWindow::SetDesign(const DesignTexts& design) {
+  design_ = design;
+  ShowRunPreview();
+  UpdateCaption();
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (envelopeWindow_ && runComplete_ && outcome) {
+    envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
+  }
+}
+
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
-  if (inputForm_->Inputs() == saved_.texts && events_ == saved_.events) return true;
+  if (inputForm_->Inputs() == saved_.texts && events_ == saved_.events && design_ == saved_.design)
+    return true;
   const QString question =
       caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")
                           : tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName());
@@ -608,6 +645,9 @@ void MainWindow::showHelp() {
            "<li><b>导出计算书</b>（文件 → 导出计算书…）：把上次完整计算写成 PDF 计算书"
            "（工程概况、计算方法、基本资料、计算结果与图表、校核和结论），输入按该次计算时的文字。<"
            "/li>"
+           "<li><b>设计资料</b>（校核 → 设计资料…）：箱涵进、出口底高程与净高、设计内水压力水头、"
+           "前池墙顶高程与安全超高、水泵最低运行水位，不填的项目不校核。资料随算例保存；"
+           "包络线窗口据此画出箱涵底板、洞顶和限值线并标出不满足的管段，计算书中列出校核。</li>"
            "<li><b>输出图形</b>：前池水位随时间的变化线。</li>"
            "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
            "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 "

@@ -16,6 +16,7 @@
 
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
+#include "ui/calculation_report.h"
 #include "ui/envelope_window.h"
 #include "ui/history_window.h"
 #include "ui/input_form.h"
@@ -30,7 +31,8 @@ struct CaseTexts {
   std::string title;
   std::string notes;
   // Kept as the case file had them and written back on save: the window
-  // runs with the pump event and area table and reports the design data.
+  // runs with the pump event and area table. The design data is the
+  // window's own (设计资料…), read from and written to the case file.
   DesignTexts design = {};
   EventTexts events = {};
 };
@@ -70,6 +72,13 @@ class MainWindow : public QMainWindow {
 
   // The case file shown in the caption; empty when none is open.
   const QString& CaseFile() const { return caseFile_; }
+  // The design data in force: the last complete run is checked against it
+  // (the envelope window, the calculation report) and it goes with the case.
+  const DesignTexts& Design() const { return design_; }
+  void SetDesign(const DesignTexts& design);
+  // The calculation report of the last complete run as 导出计算书 writes it;
+  // only while a complete run stands.
+  ReportInput RunReport() const;
 
  public slots:
   void newCase();   // "新建"
@@ -80,6 +89,7 @@ class MainWindow : public QMainWindow {
   // "导出计算书…": the calculation report of the last complete run, with
   // the open case's title and notes.
   void exportReport();
+  void editDesign();    // "设计资料…"
   void showPlot();      // "输出图形"
   void showResults();   // "结果查询"
   void showHistory();   // "过程线…"
@@ -136,6 +146,7 @@ class MainWindow : public QMainWindow {
   CaseTexts saved_;  // the open case file as last read or written; else the defaults
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
+  DesignTexts design_;
   bool runComplete_ = false;
 
   QAction* newAction_;

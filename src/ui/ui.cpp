@@ -90,14 +90,6 @@ void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std:
   });
 }
 
-void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path) {
-  const RunSummary summary = SummarizeRun(run, outcome);
-  WithApplication([&] {
-    SaveChartImage(EnvelopeChart(summary, run, GeometryOf(outcome), EnvelopeOf::Head), kImageWidth,
-                   kImageHeight, path);
-  });
-}
-
 void SaveDataImage(const ChartData& chart, const std::string& path) {
   WithApplication([&] { SaveChartImage(chart, kImageWidth, kImageHeight, path); });
 }

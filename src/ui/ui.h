@@ -33,9 +33,8 @@ constexpr int kImageHeight = kChartImageHeight;
 // application object one is made on the offscreen platform. Throws RunError.
 void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std::vector<int>& nodes,
                       ChartQuantity quantity, const std::string& path);
-// The head envelope as the 包络线 window draws it. Throws RunError.
-void SaveEnvelopeImage(const SurgeRun& run, const RunOutcome& outcome, const std::string& path);
-// Any chart given as plain data (the sweep chart). Throws RunError.
+// Any chart given as plain data (the head envelope, the sweep chart).
+// Throws RunError.
 void SaveDataImage(const ChartData& chart, const std::string& path);
 // The calculation report of the case's run (its title, notes, texts and
 // design data; `summary` that of `run`), dated today, written atomically as

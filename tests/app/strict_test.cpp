@@ -90,6 +90,16 @@ TEST_F(StrictBatch, WarningsTellAndStrictStops) {
        2,
        {"--last-output-step 读作 100："},
        {}},
+      // Design data read only in part warns as a box does, after the boxes.
+      {{"--culvert-height", "12.5abc", "--pump-min-level", "-6", "--reservoir-level", "−4.34"},
+       0,
+       {"--reservoir-level 读作 0：", "--culvert-height 读作 12.5：从 “abc” 起未读入"},
+       written},
+      {{"--strict", "--forebay-freeboard", "-0.5"},
+       2,
+       {"--forebay-freeboard 读作 -0.5：不应为负"},
+       {}},
+      {{"--strict", "--culvert-height", " ", "--forebay-wall-top", "-1"}, 0, {}, written},
   };
   for (const Case& c : cases) {
     std::string trace;

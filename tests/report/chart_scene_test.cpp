@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -248,6 +249,55 @@ TEST(Scene, TheWholeRangeHoldsEveryPointAndLimit) {
     for (double v : line.y) EXPECT_TRUE(v > whole.yFrom && v < whole.yTo);
   }
   EXPECT_FALSE(WholeRange(ChartData()).has_value());
+}
+
+// The failing spans: drawn across the plot where their x lies, cut to the x
+// range shown, never narrower than a few pixels, one legend entry per name
+// after the limits; a chart without spans draws none and says nothing of
+// them in its SVG.
+TEST(Scene, FailingSpansAreDrawnWhereTheirXLies) {
+  ChartData data = Chart(2, 100);
+  data.limits.push_back({"限值", 3});
+  const std::string plainSvg = ChartSvg(LayoutChart(data, 600, 400));
+  EXPECT_EQ(plainSvg.find("fill-opacity"), std::string::npos);
+
+  data.spans = {
+      {"不满足：箱涵满流", 20, 40}, {"不满足：箱涵满流", 60, 60}, {"不满足：水柱分离", 90, 99, 4}};
+  struct Row {
+    const char* name;
+    std::optional<ChartRange> range;
+    std::size_t shown;
+  };
+  const Row rows[] = {{"whole", std::nullopt, 3}, {"zoomed", ChartRange{30, 70, -20, 20}, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ChartScene scene = LayoutChart(data, 600, 400, row.range);
+    ASSERT_EQ(scene.spans.size(), row.shown);
+    for (const SceneSpan& span : scene.spans) {
+      EXPECT_GE(span.left, scene.plot.left);
+      EXPECT_LE(span.right, scene.plot.Right());
+      EXPECT_GE(span.right - span.left, kMinSpanWidth - 1e-9);
+    }
+    // The first span: from x = 20 (or the plot's left when zoomed) to 40.
+    EXPECT_NEAR(scene.spans[0].left, row.range ? scene.plot.left : scene.XPixel(20), 1e-9);
+    EXPECT_NEAR(scene.spans[0].right, scene.XPixel(40), 1e-9);
+    // A span of no width is widened about its place.
+    EXPECT_NEAR((scene.spans[1].left + scene.spans[1].right) / 2, scene.XPixel(60), 1e-9);
+    // One entry per name, in the span's colour: the limits' red by default.
+    std::vector<std::string> spanEntries;
+    std::vector<unsigned> spanColours;
+    for (const LegendEntry& entry : scene.legend) {
+      if (!entry.span) continue;
+      spanEntries.push_back(entry.text);
+      spanColours.push_back(entry.colour);
+    }
+    EXPECT_EQ(spanEntries, (std::vector<std::string>{"不满足：箱涵满流", "不满足：水柱分离"}));
+    EXPECT_EQ(spanColours, (std::vector<unsigned>{kLimitColour, kLineColours[4]}));
+    EXPECT_EQ(scene.spans[0].colour, kLimitColour);
+    EXPECT_TRUE(scene.legend.back().span);
+    const std::string svg = ChartSvg(scene);
+    EXPECT_NE(svg.find("fill-opacity=\"0.16\""), std::string::npos);
+  }
 }
 
 // A node's colour is its own: the same whichever other nodes are drawn.

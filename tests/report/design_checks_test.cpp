@@ -344,3 +344,113 @@ TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
 
 }  // namespace
 }  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// The failing spans cover exactly the nodes each check names, and where a
+// span ends inside the culvert the envelope, linear between the nodes,
+// meets the limit there.
+TEST(DesignChecks, FailingSpansRunWhereTheEnvelopeCrossesItsLimit) {
+  using enum DesignId;
+  const DefaultRun& d = Default();
+  const RunGeometry geometry = GeometryOf(d.outcome);
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    std::vector<CheckKind> failing;  // the checks with spans, in order
+  };
+  const Row rows[] = {
+      {"all pass",
+       {{CulvertInvertUpstream, "-9"}, {CulvertInvertDownstream, "-9"}, {CulvertHeight, "3"}},
+       {}},
+      // Soffit -4.8: nodes 4 to 6 run below it.
+      {"drains at the forebay end",
+       {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-8"}, {CulvertHeight, "3.2"}},
+       {CheckKind::CulvertFull}},
+      // Soffit -4.3 at node 1 and falling fast: node 1 alone.
+      {"drains at the reservoir end",
+       {{CulvertInvertUpstream, "-6.8"}, {CulvertInvertDownstream, "-10"}, {CulvertHeight, "2.5"}},
+       {CheckKind::CulvertFull}},
+      {"vacuum along the whole culvert",
+       {{CulvertInvertUpstream, "3"}, {CulvertInvertDownstream, "3"}, {CulvertHeight, "3"}},
+       {CheckKind::CulvertFull, CheckKind::Vacuum}},
+      {"design pressure near the forebay",
+       {{CulvertInvertUpstream, "-9"},
+        {CulvertInvertDownstream, "-9"},
+        {CulvertHeight, "3"},
+        {CulvertDesignPressureHead, "2.7"}},
+       {CheckKind::DesignPressure}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignData data = Data(row.data);
+    const DesignCheckReport report = CheckDesign(data, d.summary, d.run, d.outcome);
+    const std::vector<ChartSpan> spans = FailingSpans(data, d.summary, geometry);
+    std::vector<CheckKind> failing;
+    for (const CheckRow& check : report.rows) {
+      if (check.pass) continue;
+      failing.push_back(check.kind);
+      const std::string name = std::string("不满足：") + CheckItemName(check.kind);
+      std::vector<int> covered;
+      for (const ChartSpan& span : spans) {
+        if (span.name != name) continue;
+        ASSERT_LE(span.from, span.to);
+        for (int node = 1; node <= d.summary.nodes; ++node) {
+          const double x = NodeDistance(geometry, node);
+          if (x >= span.from && x <= span.to) covered.push_back(node);
+        }
+        // At an inner end the margin between the envelope and the limit,
+        // both linear between the nodes, is 0.
+        for (double end : {span.from, span.to}) {
+          const int before = int(end / geometry.reachLength) + 1;
+          if (end == NodeDistance(geometry, 1) || end == NodeDistance(geometry, d.summary.nodes))
+            continue;
+          const double t = (end - NodeDistance(geometry, before)) / geometry.reachLength;
+          auto margin = [&](int node) {
+            const NodeEnvelope& e = d.summary.envelope[std::size_t(node - 1)];
+            const double value =
+                check.kind == CheckKind::DesignPressure ? e.highestHead.value : e.lowestHead.value;
+            return value - double(float(CulvertLimitAt(check.kind, data, node, 5)));
+          };
+          EXPECT_NEAR(margin(before) + t * (margin(before + 1) - margin(before)), 0, 1e-9);
+        }
+      }
+      EXPECT_EQ(covered, check.failingNodes);
+    }
+    EXPECT_EQ(failing, row.failing);
+    if (failing.empty()) {
+      EXPECT_TRUE(spans.empty());
+    }
+  }
+}
+
+// The envelope chart gets the design lines and spans only from the
+// culvert's data; without it the chart is the plain envelope.
+TEST(DesignChecks, EnvelopeGetsTheDesignOnlyWithTheCulvertsData) {
+  using enum DesignId;
+  const DefaultRun& d = Default();
+  const RunGeometry geometry = GeometryOf(d.outcome);
+  const ChartData plain = EnvelopeChart(d.summary, d.run, geometry, EnvelopeOf::Head);
+  for (const auto& given :
+       {std::map<DesignId, std::string>{}, std::map<DesignId, std::string>{{ForebayWallTop, "-1"}},
+        std::map<DesignId, std::string>{{CulvertHeight, "3"}}}) {
+    ChartData chart = plain;
+    AddCulvertDesign(chart, Data(given), d.summary, geometry);
+    EXPECT_EQ(chart.lines.size(), plain.lines.size());
+    EXPECT_TRUE(chart.spans.empty());
+  }
+  ChartData chart = plain;
+  AddCulvertDesign(
+      chart,
+      Data(
+          {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-8"}, {CulvertHeight, "3.2"}}),
+      d.summary, geometry);
+  EXPECT_EQ(chart.lines.size(), plain.lines.size() + 3);
+  EXPECT_EQ(chart.lines[plain.lines.size() + 1].name, "箱涵洞顶");
+  ASSERT_EQ(chart.spans.size(), 1u);
+  EXPECT_EQ(chart.spans[0].name, "不满足：箱涵满流");
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -193,5 +193,59 @@ TEST(InputCheck, Wording) {
   EXPECT_EQ(InputValueText(1500), "1500");
 }
 
+// The design data is read by the boxes' rule: a text read only in part is
+// flagged as a box would be, an item left empty or blank is not given and
+// never flagged, a clear height must be above 0 and a freeboard not negative.
+TEST(InputCheck, DesignTextsAreFlaggedAsTheBoxesAre) {
+  struct Row {
+    DesignId item;
+    const char* text;        // nullptr: not given
+    std::vector<R> reasons;  // empty: not flagged
+    double value = 0;
+    const char* unread = "";
+    const char* words = "";
+  };
+  using enum DesignId;
+  const Row rows[] = {
+      {CulvertHeight, nullptr, {}},
+      {CulvertHeight, "", {}},
+      {CulvertHeight, "  ", {}},
+      {CulvertHeight, "3.5", {}},
+      {CulvertHeight, " 3 .5 ", {}},
+      {CulvertHeight, "12.5abc", {R::TextNotReadWhole}, 12.5, "abc", "从 “abc” 起未读入"},
+      {CulvertInvertUpstream, "-8m", {R::TextNotReadWhole}, -8, "m", "从 “m” 起未读入"},
+      {CulvertInvertUpstream,
+       "−8",
+       {R::NonAsciiNumber},
+       0,
+       "−8",
+       "看起来是全角数字或非 ASCII 减号（从 “−8” 起未读入）"},
+      {ForebayWallTop, "abc", {R::NoDigitRead}, 0, "abc", "没有读到数字"},
+      {PumpMinLevel, "-5", {}},
+      {CulvertHeight, "0", {R::NotPositive}, 0, "", "应大于 0"},
+      {CulvertHeight, "x", {R::NoDigitRead, R::NotPositive}, 0, "x", "没有读到数字；应大于 0"},
+      {ForebayFreeboard, "-0.5", {R::Negative}, -0.5, "", "不应为负"},
+      {CulvertDesignPressureHead, "-1", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text ? row.text : "(not given)");
+    DesignTexts texts;
+    if (row.text) texts[row.item] = row.text;
+    const std::vector<DesignFlag> flags = CheckDesignTexts(texts);
+    if (row.reasons.empty()) {
+      EXPECT_TRUE(flags.empty());
+      continue;
+    }
+    ASSERT_EQ(flags.size(), 1u);
+    EXPECT_EQ(flags[0].item, row.item);
+    EXPECT_EQ(flags[0].reasons, row.reasons);
+    EXPECT_EQ(flags[0].value, row.value);
+    // The value flagged is the value the checks read.
+    EXPECT_EQ(ReadDesignData(texts)[row.item], row.value);
+    EXPECT_EQ(flags[0].unread, row.unread);
+    EXPECT_EQ(DesignFlagText(flags[0]), row.words);
+  }
+}
+
 }  // namespace
 }  // namespace kelvane

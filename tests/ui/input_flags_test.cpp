@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include "session.h"
 #include "ui/input_form.h"
 
 using namespace kelvane;
@@ -14,15 +15,8 @@ QLineEdit* Text(const InputForm& form, int n) {
   return form.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n));
 }
 
-// Types `text` into box `n` over what it holds, key by key (as an input
-// method delivers a character that has no key of its own).
 void Type(const InputForm& form, int n, const char* text) {
-  QLineEdit* box = Text(form, n);
-  box->setFocus();
-  box->selectAll();
-  QTest::keyClick(box, Qt::Key_Delete);
-  for (QChar c : QString::fromUtf8(text))
-    QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  TypeInto(Text(form, n), QString::fromUtf8(text));
 }
 
 bool Tinted(const InputForm& form, int n) {

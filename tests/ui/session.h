@@ -28,6 +28,15 @@ inline InputTexts TypedTexts(const InputForm& form) {
   for (InputId id : AllInputs()) texts[id] = Text(form, id)->text().toStdString();
   return texts;
 }
+// Types `text` into `box` over what it holds, key by key (as an input method
+// delivers a character that has no key of its own: "−", "４").
+inline void TypeInto(QLineEdit* box, const QString& text) {
+  box->setFocus();
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_Delete);
+  for (QChar c : text)
+    QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
 inline QPushButton* Button(const InputForm& form, int n) {
   return form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));
 }
