@@ -179,10 +179,14 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
   if (!study.plot.empty() && !BuildHasWindows() && !IsSvgPath(study.plot)) {
     throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
   }
-  for (const std::string* other : {&study.csv, &summary}) {
+  for (const std::string* other : {&study.csv, &summary, &options.report}) {
     if (!study.plot.empty() && !other->empty() && *other != "-" && SamePlace(*other, study.plot)) {
       throw UsageError("--sweep-plot 与其他输出指向同一个文件 " + Quoted(study.plot));
     }
+  }
+  if (!study.csv.empty() && study.csv != "-" && !options.report.empty() &&
+      SamePlace(study.csv, options.report)) {
+    throw UsageError("--sweep-csv 与 --report 指向同一个文件 " + Quoted(study.csv));
   }
 }
 

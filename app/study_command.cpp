@@ -11,6 +11,7 @@
 
 #include "output/write_output.h"
 #include "report/chart_scene.h"
+#include "study/study_document.h"
 #include "study/sweep_chart_points.h"
 #include "terminal_progress.h"
 
@@ -31,10 +32,10 @@ void PrintError(const RunError& error) {
 }
 
 // Runs every case of the study: the rows to --sweep-csv as they come, each
-// case into the tally and the chart. False, with the error printed, when the
+// case into the tally, the chart and the report where they are asked for. False, with the error printed, when the
 // rows could not be written.
 bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTally& tally,
-              SweepChartPoints& chartPoints) {
+              SweepChartPoints* chartPoints, StudyDocument* document) {
   const std::int64_t total =
       ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
   StudyProgress progress(total, ::isatty(STDERR_FILENO) == 1);
@@ -47,7 +48,8 @@ bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTal
     std::int64_t done = 0;
     RunStudy(study.plan, settings, [&](const CaseResult& result) {
       tally.Add(result);
-      if (!study.plot.empty()) chartPoints.Add(result);
+      if (chartPoints) chartPoints->Add(result);
+      if (document) document->Add(result);
       if (write) {
         AppendStudyCsvRow(study.plan, study.limits, result, rows);
         if (rows.size() >= flushAt) {
@@ -88,20 +90,36 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   settings.shardCount = study.shardCount;
 
   StudyTally tally(study.plan);
+  const bool chart = !study.plot.empty() || !options.report.empty();
   SweepChartPoints chartPoints;
-  if (!RunCases(study, settings, tally, chartPoints)) return 1;
+  StudyDocument document(study.plan, settings);
+  if (!RunCases(study, settings, tally, chart ? &chartPoints : nullptr,
+                options.report.empty() ? nullptr : &document)) {
+    return 1;
+  }
 
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      const ChartData chart = chartPoints.Chart(study.plan, study.limits);
+      const ChartData data = chartPoints.Chart(study.plan, study.limits);
       if (IsSvgPath(study.plot)) {
-        SaveChartSvg(chart, study.plot);  // without the windows
+        SaveChartSvg(data, study.plot);  // without the windows
       } else {
-        images.Get().chart(chart, study.plot);
+        images.Get().chart(data, study.plot);
       }
     } catch (...) {
       PrintError(CurrentExceptionAsRunError(Stage::Chart));
+      status = 1;
+    }
+  }
+  if (!options.report.empty()) {
+    try {
+      const StudyDocumentCase about{.title = options.caseTitle, .notes = options.caseNotes, .date = ""};
+      images.Get().document(
+          document.Document(tally, chartPoints.Chart(study.plan, study.limits), about),
+          options.report);
+    } catch (...) {
+      PrintError(CurrentExceptionAsRunError(Stage::Report));
       status = 1;
     }
   }

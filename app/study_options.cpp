@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "output/file_writer.h"
 #include "usage_error.h"
@@ -44,7 +45,9 @@ std::string ReadWholeFile(const std::string& path) {
 
 void TakeCaseTable(const std::string& path, StudyPlan& plan) {
   try {
-    plan.Add(ReadCaseTable(ReadWholeFile(path)));
+    StudyFactor table = ReadCaseTable(ReadWholeFile(path));
+    table.source = path;
+    plan.Add(std::move(table));
   } catch (const StudyInputError& error) {
     if (error.line() == 0) throw;
     throw UsageError("案例文件 " + Quoted(path) + " 第 " + std::to_string(error.line()) + " 行：" +

@@ -181,7 +181,7 @@ TEST_F(DesignProcess, CaseFileKeepsTheDesignData) {
   EXPECT_EQ(ReadFile(dir_ / "plain.toml").find("[design]"), std::string::npos);
 }
 
-TEST_F(DesignProcess, ReportNameMustBeAPdfAndOnlyInASingleRun) {
+TEST_F(DesignProcess, ReportNameMustBeAPdfAndApartFromTheOtherOutputs) {
   struct Row {
     std::vector<std::string> args;
     std::string message;
@@ -191,8 +191,8 @@ TEST_F(DesignProcess, ReportNameMustBeAPdfAndOnlyInASingleRun) {
       {{"--report", "r.pdf.png", "--summary", "s.txt"}, "应以 .pdf 结尾"},
       {{"--report="}, "选项 --report 缺少文件名"},
       {{"--report", "-"}, "选项 --report 不能写到标准输出"},
-      {{"--report", "r.pdf", "--sweep", "culvert-length=600,700"},
-       "设计研究不写单次运行的输出 --report"},
+      {{"--report", "r.pdf", "--sweep", "culvert-length=600,700", "--sweep-csv", "./r.pdf"},
+       "--sweep-csv 与 --report 指向同一个文件"},
       {{"--culvert-height", "3", "--sweep", "culvert-height=3,4"},
        "输入选项 --culvert-height 既给出又扫描"},
 #ifdef KELVANE_TEST_WITH_UI
