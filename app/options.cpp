@@ -45,7 +45,8 @@ const OptionRow kOptionRows[] = {
      kToStandardOutput},
     {"report", OptionKind::ImageOutput, kBoth, "文件.pdf",
      "计算书（PDF，A4）：概况、方法、基本资料、结果与图、校核、结论", kPdf,
-     "研究计算书（PDF，A4）：输入与算例、研究图、各算例结果表（算例多时只列前若干个）、校核计数、结论"},
+     "研究计算书（PDF，A4）：输入与算例、研究图、各算例结果表（算例多时只列前若干个）、校核计数、结"
+     "论"},
     {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
      "算例文件：本次所用的十六个输入文本与设计资料（TOML），计算之前写出，计算出错也保留",
      kToStandardOutput},

@@ -32,8 +32,8 @@ void PrintError(const RunError& error) {
 }
 
 // Runs every case of the study: the rows to --sweep-csv as they come, each
-// case into the tally, the chart and the report where they are asked for. False, with the error printed, when the
-// rows could not be written.
+// case into the tally, the chart and the report where they are asked for. False, with the error
+// printed, when the rows could not be written.
 bool RunCases(const StudyCommand& study, const StudySettings& settings, StudyTally& tally,
               SweepChartPoints* chartPoints, StudyDocument* document) {
   const std::int64_t total =
@@ -114,7 +114,8 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   }
   if (!options.report.empty()) {
     try {
-      const StudyDocumentCase about{.title = options.caseTitle, .notes = options.caseNotes, .date = ""};
+      const StudyDocumentCase about{
+          .title = options.caseTitle, .notes = options.caseNotes, .date = ""};
       images.Get().document(
           document.Document(tally, chartPoints.Chart(study.plan, study.limits), about),
           options.report);

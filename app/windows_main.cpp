@@ -21,8 +21,8 @@ int OpenMainWindow(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   static const kelvane::ImageOutputs images{
-      &kelvane::ui::SavePlotPng, &kelvane::ui::SaveHistoryImage, &kelvane::ui::SaveEnvelopeImage,
-      &kelvane::ui::SaveDataImage, &kelvane::ui::SaveCalculationReport,
-      &kelvane::ui::SaveReportDocument};
+      &kelvane::ui::SavePlotPng,           &kelvane::ui::SaveHistoryImage,
+      &kelvane::ui::SaveEnvelopeImage,     &kelvane::ui::SaveDataImage,
+      &kelvane::ui::SaveCalculationReport, &kelvane::ui::SaveReportDocument};
   return kelvane::RunProgram(argc, argv, &images, &OpenMainWindow);
 }

@@ -15,8 +15,8 @@ namespace kelvane {
 
 struct ReportTable {
   std::vector<std::string> head;
-  std::vector<int> widths;     // per cent of the table per column; empty: the layout's choice
-  std::vector<bool> numeric;   // per column: aligned right and kept on one line
+  std::vector<int> widths;    // per cent of the table per column; empty: the layout's choice
+  std::vector<bool> numeric;  // per column: aligned right and kept on one line
   std::vector<std::vector<std::string>> rows;
 };
 
@@ -39,9 +39,7 @@ struct ReportDocument {
   void Heading(std::string text) { Add(ReportBlockKind::Heading, std::move(text)); }
   void Subheading(std::string text) { Add(ReportBlockKind::Subheading, std::move(text)); }
   void Paragraph(std::string text) { Add(ReportBlockKind::Paragraph, std::move(text)); }
-  void Table(ReportTable table) {
-    Add(ReportBlockKind::Table, "").table = std::move(table);
-  }
+  void Table(ReportTable table) { Add(ReportBlockKind::Table, "").table = std::move(table); }
   void Chart(ChartData chart, std::string caption) {
     Add(ReportBlockKind::Chart, std::move(caption)).chart = std::move(chart);
   }

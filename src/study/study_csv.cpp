@@ -83,12 +83,26 @@ std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimit
                                          const std::vector<CheckKind>& checks) {
   std::vector<std::string> columns{"case"};
   for (const StudyItem& item : plan.Columns()) columns.emplace_back(item.Option());
-  for (const char* name :
-       {"status", "error", "forebay_initial_m", "forebay_highest_m", "forebay_highest_time_s",
-        "forebay_lowest_m", "forebay_lowest_time_s", "forebay_reversal_time_s", "head_max_m",
-        "head_max_node", "head_max_time_s", "head_min_m", "head_min_node", "head_min_time_s",
-        "velocity_max_m_per_s", "velocity_max_node", "velocity_max_time_s",
-        "velocity_min_m_per_s", "velocity_min_node", "velocity_min_time_s"}) {
+  for (const char* name : {"status",
+                           "error",
+                           "forebay_initial_m",
+                           "forebay_highest_m",
+                           "forebay_highest_time_s",
+                           "forebay_lowest_m",
+                           "forebay_lowest_time_s",
+                           "forebay_reversal_time_s",
+                           "head_max_m",
+                           "head_max_node",
+                           "head_max_time_s",
+                           "head_min_m",
+                           "head_min_node",
+                           "head_min_time_s",
+                           "velocity_max_m_per_s",
+                           "velocity_max_node",
+                           "velocity_max_time_s",
+                           "velocity_min_m_per_s",
+                           "velocity_min_node",
+                           "velocity_min_time_s"}) {
     columns.emplace_back(name);
   }
   if (limits.forebayMaxLevel) columns.emplace_back("pass_forebay_max_level");

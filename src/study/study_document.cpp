@@ -55,7 +55,6 @@ void SummaryTables(const std::string& summary, ReportDocument& document) {
     table = Table({"项目", "内容"}, {30, 70});
   };
   flush();
-  bool first = true;
   for (std::size_t at = 0; at < summary.size();) {
     std::size_t end = summary.find('\n', at);
     if (end == std::string::npos) end = summary.size();
@@ -63,11 +62,8 @@ void SummaryTables(const std::string& summary, ReportDocument& document) {
     at = end + 1;
     if (line.empty()) continue;
     if (!line.starts_with("  ")) {
-      if (!first) {
-        flush();
-        document.Subheading(std::string(line));
-      }
-      first = false;
+      flush();
+      document.Subheading(std::string(line));
       continue;
     }
     const std::string_view rest = line.substr(2);
@@ -89,10 +85,9 @@ std::string StudyShardSentence(const StudyPlan& plan, const StudySettings& setti
   if (settings.shardCount <= 1) return "";
   return "本报告只计分片 " + std::to_string(settings.shardIndex) + "/" +
          std::to_string(settings.shardCount) + " 的 " +
-         std::to_string(ShardCaseCount(plan.CaseCount(), settings.shardIndex,
-                                       settings.shardCount)) +
-         " 个算例（全部 " + std::to_string(plan.CaseCount()) +
-         " 个中），其余分片的算例不在其中。";
+         std::to_string(
+             ShardCaseCount(plan.CaseCount(), settings.shardIndex, settings.shardCount)) +
+         " 个算例（全部 " + std::to_string(plan.CaseCount()) + " 个中），其余分片的算例不在其中。";
 }
 
 StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& settings)
@@ -110,7 +105,8 @@ StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& setting
   }
   if (settings.limits.forebayMaxLevel) counts_.push_back({.item = "前池最高水位限值"});
   if (settings.limits.forebayMinLevel) counts_.push_back({.item = "前池最低水位限值"});
-  for (CheckKind kind : StudyChecks(plan, settings)) counts_.push_back({.item = CheckItemName(kind)});
+  for (CheckKind kind : StudyChecks(plan, settings))
+    counts_.push_back({.item = CheckItemName(kind)});
 }
 
 void StudyDocument::Add(const CaseResult& result) {
@@ -151,9 +147,9 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   d.Subheading("基本资料（各算例相同）");
   ReportTable inputs = Table({"序号", "名称", "单位", "输入文字"}, {8, 42, 14, 36}, {true});
   for (const InputField& field : InputFields()) {
-    inputs.rows.push_back({std::to_string(BoxNumber(field.id)), field.caption, field.unit,
-                           Swept(plan_, field.id) ? "扫描，见第 3 节"
-                                                  : "“" + settings_.base[field.id] + "”"});
+    inputs.rows.push_back(
+        {std::to_string(BoxNumber(field.id)), field.caption, field.unit,
+         Swept(plan_, field.id) ? "扫描，见第 3 节" : "“" + settings_.base[field.id] + "”"});
   }
   d.Table(std::move(inputs));
   const std::vector<std::string> events = ModelExtrasLines(settings_.extras);
@@ -193,11 +189,10 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   std::size_t column = 0;
   for (const StudyFactor& factor : plan_.Factors()) {
     for (std::size_t c = 0; c < factor.items.size(); ++c, ++column) {
-      factors.rows.push_back(
-          {"--" + std::string(factor.items[c].Option()), Named(factor.items[c]),
-           std::to_string(plan_.ValueCount(column)),
-           factor.source.empty() ? AllValues(plan_, column)
-                                 : "案例表 “" + factor.source + "” 的一列"});
+      factors.rows.push_back({"--" + std::string(factor.items[c].Option()), Named(factor.items[c]),
+                              std::to_string(plan_.ValueCount(column)),
+                              factor.source.empty() ? AllValues(plan_, column)
+                                                    : "案例表 “" + factor.source + "” 的一列"});
     }
     if (!factor.source.empty()) {
       d.Paragraph("案例表 “" + factor.source + "”：" + std::to_string(factor.RowCount()) +
@@ -207,7 +202,8 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   d.Table(std::move(factors));
 
   d.Heading("4  计算结果");
-  d.Chart(chart, "图 1  " + (chart.title.empty() ? std::string("前池最高与最低水位") : chart.title));
+  d.Chart(chart,
+          "图 1  " + (chart.title.empty() ? std::string("前池最高与最低水位") : chart.title));
   d.Subheading("各算例的结果（水位、水头 m，时刻 s）");
   if (!shard.empty()) d.Paragraph(shard);
   ReportTable table;
@@ -232,18 +228,17 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   if (counts_.empty()) {
     d.Paragraph("未给出限值与设计资料，未作校核；运行完成的算例即计为通过。");
   } else {
-    ReportTable checks = Table({"项目", "通过", "不通过", "未判定"}, {40, 20, 20, 20},
-                                {false, true, true, true});
+    ReportTable checks =
+        Table({"项目", "通过", "不通过", "未判定"}, {40, 20, 20, 20}, {false, true, true, true});
     for (const Count& count : counts_) {
-      checks.rows.push_back({count.item, std::to_string(count.passed),
-                             std::to_string(count.failed), std::to_string(count.unjudged)});
+      checks.rows.push_back({count.item, std::to_string(count.passed), std::to_string(count.failed),
+                             std::to_string(count.unjudged)});
     }
     d.Table(std::move(checks));
     d.Paragraph("未判定：算例未能完成计算，或其设计资料不足以作此项校核。");
   }
 
   d.Heading("6  结论");
-  SummaryTables(StudyReportText(plan_, settings_, tally), d);
   const std::int64_t notPassed = tally.Cases() - tally.Passed();
   if (notPassed == 0) {
     d.Paragraph("全部 " + std::to_string(tally.Cases()) + " 个算例满足要求。" + shard);
@@ -252,6 +247,7 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
                 std::to_string(tally.Cases()) +
                 " 个），见第 4 节表中的结论列和 --sweep-csv 的输出。" + shard);
   }
+  SummaryTables(StudyReportText(plan_, settings_, tally), d);
   return d;
 }
 

@@ -318,4 +318,3 @@ void WriteCalculationReport(const ReportInput& input, const std::string& path) {
 }
 
 }  // namespace kelvane
-

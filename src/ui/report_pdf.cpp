@@ -259,7 +259,8 @@ QByteArray ReportDocumentPdf(const ReportDocument& document) {
     if (block.kind == ReportBlockKind::Chart) charts.push_back(&block.chart);
   }
   pages.drawChart = [&](QPainter& painter, const QRectF& area, int index) {
-    if (index >= 0 && std::size_t(index) < charts.size()) DrawChartData(painter, area, *charts[index]);
+    if (index >= 0 && std::size_t(index) < charts.size())
+      DrawChartData(painter, area, *charts[index]);
   };
   return HtmlPagesPdf(pages);
 }
