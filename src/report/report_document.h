@@ -18,6 +18,7 @@ struct ReportTable {
   std::vector<int> widths;    // per cent of the table per column; empty: the layout's choice
   std::vector<bool> numeric;  // per column: aligned right and kept on one line
   std::vector<std::vector<std::string>> rows;
+  bool compact = false;  // smaller type and padding, for a wide table of numbers
 };
 
 enum class ReportBlockKind { Heading, Subheading, Paragraph, Table, Chart };

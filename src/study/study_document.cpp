@@ -217,6 +217,7 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   table.numeric.back() = false;
   for (std::size_t c = 1; c <= plan_.Columns().size(); ++c) table.numeric[c] = false;
   table.rows = rows_;
+  table.compact = true;
   d.Table(std::move(table));
   if (leftOut_ > 0) {
     d.Paragraph("表中只列出前 " + std::to_string(rows_.size()) + " 个算例，其余 " +

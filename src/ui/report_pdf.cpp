@@ -83,6 +83,7 @@ std::string DocumentHtml(const ReportDocument& document) {
       case ReportBlockKind::Table: {
         const ReportTable& t = block.table;
         HtmlTable table;
+        if (t.compact) table.Compact();
         table.Head(t.head, t.widths);
         for (const std::vector<std::string>& row : t.rows) {
           std::vector<std::string> cells = row;
@@ -126,10 +127,16 @@ std::string ReportHtml(std::string_view text) {
   return out;
 }
 
+void HtmlTable::Compact() {
+  const std::size_t padding = html.find("cellpadding=\"4\"");
+  if (padding != std::string::npos) html.replace(padding, 15, "cellpadding=\"2\"");
+  cellStyle = " style=\"font-size: 7.5pt;\"";
+}
+
 void HtmlTable::Head(const std::vector<std::string>& cells, const std::vector<int>& widths) {
   html += "<thead><tr>";
   for (std::size_t i = 0; i < cells.size(); ++i) {
-    html += "<th bgcolor=\"#e8e8e8\"";
+    html += "<th bgcolor=\"#e8e8e8\"" + cellStyle;
     if (i < widths.size()) html += " width=\"" + std::to_string(widths[i]) + "%\"";
     html += '>' + ReportHtml(cells[i]) + "</th>";
   }
@@ -140,11 +147,11 @@ void HtmlTable::Row(const std::vector<std::string>& cells) {
   html += "<tr>";
   for (const std::string& cell : cells) {
     if (cell.starts_with('>')) {
-      html += "<td align=\"right\" nowrap>" + ReportHtml(cell.substr(1)) + "</td>";
+      html += "<td align=\"right\" nowrap" + cellStyle + ">" + ReportHtml(cell.substr(1)) + "</td>";
     } else if (cell.starts_with('=')) {
-      html += "<td nowrap>" + ReportHtml(cell.substr(1)) + "</td>";
+      html += "<td nowrap" + cellStyle + ">" + ReportHtml(cell.substr(1)) + "</td>";
     } else {
-      html += "<td>" + ReportHtml(cell) + "</td>";
+      html += "<td" + cellStyle + ">" + ReportHtml(cell) + "</td>";
     }
   }
   html += "</tr>";

@@ -27,6 +27,8 @@ struct HtmlTable {
   std::string html =
       "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" width=\"100%\" "
       "style=\"border-collapse: collapse; border-color: #606060;\">";
+  // A table in smaller type with less padding, for many columns of numbers.
+  void Compact();
   // The heading row; `widths` in per cent of the table, none for the
   // layout's own choice.
   void Head(const std::vector<std::string>& cells, const std::vector<int>& widths = {});
@@ -34,6 +36,7 @@ struct HtmlTable {
   // right, one starting with '=' is kept on one line.
   void Row(const std::vector<std::string>& cells);
   // The table and a little room beneath it.
+  std::string cellStyle;  // the style attribute of each cell, if any
   std::string End() const { return html + "</table><p style=\"font-size: 4pt;\">&nbsp;</p>"; }
 };
 
