@@ -14,9 +14,12 @@
 namespace kelvane {
 
 struct ReportTable {
-  std::vector<std::string> head;
-  std::vector<int> widths;    // per cent of the table per column; empty: the layout's choice
-  std::vector<bool> numeric;  // per column: aligned right and kept on one line
+  // A title over the table, inside it, so that no page ends with the title
+  // alone and a table running on to the next page repeats it there.
+  std::string title;
+  std::vector<std::string> head;  // empty: no heading row
+  std::vector<int> widths;        // per cent of the table per column; empty: the layout's choice
+  std::vector<bool> numeric;      // per column: aligned right and kept on one line
   std::vector<std::vector<std::string>> rows;
   bool compact = false;  // smaller type and padding, for a wide table of numbers
 };

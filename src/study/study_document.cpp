@@ -50,11 +50,11 @@ std::string AllValues(const StudyPlan& plan, std::size_t column) {
 // tables, one per heading: the summary's own words in the report.
 void SummaryTables(const std::string& summary, ReportDocument& document) {
   ReportTable table;
-  auto flush = [&] {
+  auto flush = [&](std::string_view title) {
     if (!table.rows.empty()) document.Table(std::move(table));
-    table = Table({"项目", "内容"}, {30, 70});
+    table = Table({}, {30, 70});
+    table.title = title;
   };
-  flush();
   for (std::size_t at = 0; at < summary.size();) {
     std::size_t end = summary.find('\n', at);
     if (end == std::string::npos) end = summary.size();
@@ -62,8 +62,7 @@ void SummaryTables(const std::string& summary, ReportDocument& document) {
     at = end + 1;
     if (line.empty()) continue;
     if (!line.starts_with("  ")) {
-      flush();
-      document.Subheading(std::string(line));
+      flush(line);
       continue;
     }
     const std::string_view rest = line.substr(2);
@@ -76,7 +75,7 @@ void SummaryTables(const std::string& summary, ReportDocument& document) {
                             std::string(rest.substr(std::min(value, rest.size())))});
     }
   }
-  flush();
+  flush("");
 }
 
 }  // namespace
@@ -144,8 +143,8 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   d.Paragraph("本计算书汇总一项设计研究：共 " + std::to_string(plan_.CaseCount()) +
               " 个算例，每个算例以下表的输入和第 3 节所列的取值完整计算一次，与单独运行相同。" +
               shard);
-  d.Subheading("基本资料（各算例相同）");
   ReportTable inputs = Table({"序号", "名称", "单位", "输入文字"}, {8, 42, 14, 36}, {true});
+  inputs.title = "基本资料（各算例相同）";
   for (const InputField& field : InputFields()) {
     inputs.rows.push_back(
         {std::to_string(BoxNumber(field.id)), field.caption, field.unit,
@@ -204,9 +203,9 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   d.Heading("4  计算结果");
   d.Chart(chart,
           "图 1  " + (chart.title.empty() ? std::string("前池最高与最低水位") : chart.title));
-  d.Subheading("各算例的结果（水位、水头 m，时刻 s）");
   if (!shard.empty()) d.Paragraph(shard);
   ReportTable table;
+  table.title = "各算例的结果（水位、水头 m，时刻 s）";
   table.head = {"算例"};
   for (const StudyItem& item : plan_.Columns()) table.head.push_back(Named(item));
   for (const char* name :

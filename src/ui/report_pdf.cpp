@@ -10,6 +10,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextObjectInterface>
+#include <algorithm>
 #include <string>
 
 #include "output/file_writer.h"
@@ -84,7 +85,8 @@ std::string DocumentHtml(const ReportDocument& document) {
         const ReportTable& t = block.table;
         HtmlTable table;
         if (t.compact) table.Compact();
-        table.Head(t.head, t.widths);
+        table.Head(t.title, std::max(t.head.size(), t.rows.empty() ? 1 : t.rows[0].size()), t.head,
+                   t.widths);
         for (const std::vector<std::string>& row : t.rows) {
           std::vector<std::string> cells = row;
           for (std::size_t c = 0; c < cells.size() && c < t.numeric.size(); ++c) {
@@ -134,13 +136,27 @@ void HtmlTable::Compact() {
 }
 
 void HtmlTable::Head(const std::vector<std::string>& cells, const std::vector<int>& widths) {
-  html += "<thead><tr>";
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    html += "<th bgcolor=\"#e8e8e8\"" + cellStyle;
-    if (i < widths.size()) html += " width=\"" + std::to_string(widths[i]) + "%\"";
-    html += '>' + ReportHtml(cells[i]) + "</th>";
+  Head("", cells.size(), cells, widths);
+}
+
+void HtmlTable::Head(const std::string& title, std::size_t columns,
+                     const std::vector<std::string>& cells, const std::vector<int>& widths) {
+  html += "<thead>";
+  if (!title.empty()) {
+    html += "<tr><th colspan=\"" + std::to_string(columns) +
+            "\" align=\"left\" style=\"font-size: 11pt; border: none;\">" + ReportHtml(title) +
+            "</th></tr>";
   }
-  html += "</tr></thead>";
+  if (!cells.empty()) {
+    html += "<tr>";
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      html += "<th bgcolor=\"#e8e8e8\"" + cellStyle;
+      if (i < widths.size()) html += " width=\"" + std::to_string(widths[i]) + "%\"";
+      html += '>' + ReportHtml(cells[i]) + "</th>";
+    }
+    html += "</tr>";
+  }
+  html += "</thead>";
 }
 
 void HtmlTable::Row(const std::vector<std::string>& cells) {

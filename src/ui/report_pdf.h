@@ -32,6 +32,10 @@ struct HtmlTable {
   // The heading row; `widths` in per cent of the table, none for the
   // layout's own choice.
   void Head(const std::vector<std::string>& cells, const std::vector<int>& widths = {});
+  // The heading rows: `title` over the whole table (none when empty), then the
+  // cells' row (none when there are no cells).
+  void Head(const std::string& title, std::size_t columns, const std::vector<std::string>& cells,
+            const std::vector<int>& widths);
   // Cells given as text; a cell starting with '>' is a number, aligned
   // right, one starting with '=' is kept on one line.
   void Row(const std::vector<std::string>& cells);

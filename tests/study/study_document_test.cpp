@@ -14,12 +14,16 @@
 namespace kelvane {
 namespace {
 
+// The first block of `kind` after the heading `heading`, or the table of
+// that title.
 const ReportBlock* BlockAfter(const ReportDocument& d, const std::string& heading,
                               ReportBlockKind kind) {
   bool seen = false;
   for (const ReportBlock& block : d.blocks) {
     if (block.text == heading) seen = true;
-    if (seen && block.kind == kind) return &block;
+    if ((seen && block.kind == kind) ||
+        (!block.table.title.empty() && block.table.title == heading))
+      return &block;
   }
   return nullptr;
 }
