@@ -132,7 +132,8 @@ std::string ReportHtml(std::string_view text) {
 void HtmlTable::Compact() {
   const std::size_t padding = html.find("cellpadding=\"4\"");
   if (padding != std::string::npos) html.replace(padding, 15, "cellpadding=\"2\"");
-  cellStyle = " style=\"font-size: 7.5pt;\"";
+  headStyle = " style=\"font-size: 7.5pt;\"";
+  cellStyle = " style=\"font-size: 7.5pt; white-space: nowrap;\"";
 }
 
 void HtmlTable::Head(const std::vector<std::string>& cells, const std::vector<int>& widths) {
@@ -150,7 +151,7 @@ void HtmlTable::Head(const std::string& title, std::size_t columns,
   if (!cells.empty()) {
     html += "<tr>";
     for (std::size_t i = 0; i < cells.size(); ++i) {
-      html += "<th bgcolor=\"#e8e8e8\"" + cellStyle;
+      html += "<th bgcolor=\"#e8e8e8\"" + headStyle;
       if (i < widths.size()) html += " width=\"" + std::to_string(widths[i]) + "%\"";
       html += '>' + ReportHtml(cells[i]) + "</th>";
     }
@@ -167,6 +168,7 @@ void HtmlTable::Row(const std::vector<std::string>& cells) {
     } else if (cell.starts_with('=')) {
       html += "<td nowrap" + cellStyle + ">" + ReportHtml(cell.substr(1)) + "</td>";
     } else {
+      // A compact table's cells are short texts beside numbers: one line each.
       html += "<td" + cellStyle + ">" + ReportHtml(cell) + "</td>";
     }
   }

@@ -40,7 +40,8 @@ struct HtmlTable {
   // right, one starting with '=' is kept on one line.
   void Row(const std::vector<std::string>& cells);
   // The table and a little room beneath it.
-  std::string cellStyle;  // the style attribute of each cell, if any
+  // The style attributes of the heading cells and of the other cells, if any.
+  std::string headStyle, cellStyle;
   std::string End() const { return html + "</table><p style=\"font-size: 4pt;\">&nbsp;</p>"; }
 };
 
