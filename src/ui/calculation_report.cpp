@@ -5,7 +5,6 @@
 #include <string>
 #include <type_traits>
 
-#include "output/file_writer.h"
 #include "report/chart_data.h"
 #include "report/report_document.h"
 #include "solver/number_format.h"
@@ -311,10 +310,7 @@ QByteArray CalculationReportPdf(const ReportInput& input) {
 }
 
 void WriteCalculationReport(const ReportInput& input, const std::string& path) {
-  const QByteArray bytes = CalculationReportPdf(input);
-  WriteFileAtomically(path, [&](const ByteWriter& write) {
-    write(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-  });
+  WritePdfFile(CalculationReportPdf(input), path);
 }
 
 }  // namespace kelvane

@@ -290,11 +290,14 @@ QByteArray ReportDocumentPdf(const ReportDocument& document) {
   return HtmlPagesPdf(pages);
 }
 
-void WriteReportDocument(const ReportDocument& document, const std::string& path) {
-  const QByteArray bytes = ReportDocumentPdf(document);
+void WritePdfFile(const QByteArray& pdf, const std::string& path) {
   WriteFileAtomically(path, [&](const ByteWriter& write) {
-    write(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    write(std::string_view(pdf.constData(), std::size_t(pdf.size())));
   });
+}
+
+void WriteReportDocument(const ReportDocument& document, const std::string& path) {
+  WritePdfFile(ReportDocumentPdf(document), path);
 }
 
 }  // namespace kelvane

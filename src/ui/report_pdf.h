@@ -73,6 +73,7 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages);
 // failure throws RunError with the file catalogue's number and leaves an
 // existing file untouched).
 QByteArray ReportDocumentPdf(const ReportDocument& document);
+void WritePdfFile(const QByteArray& pdf, const std::string& path);
 void WriteReportDocument(const ReportDocument& document, const std::string& path);
 
 }  // namespace kelvane

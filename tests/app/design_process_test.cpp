@@ -16,6 +16,7 @@
 #include "report/report.h"
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/pdf_pages.h"
 #include "support/run_checks.h"
 #include "support/temp_dir.h"
 #include "support/texts.h"
@@ -55,16 +56,6 @@ int Count(const std::string& text, const std::string& piece) {
     ++count;
   }
   return count;
-}
-
-// Without blanks and line breaks: the PDF wraps lines where it likes (for the
-// report tests, which a build without the windows leaves out).
-[[maybe_unused]] std::string Squeezed(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != ' ' && c != '\n' && c != '\r' && c != '\f' && c != '\t') out += c;
-  }
-  return out;
 }
 
 class DesignProcess : public ::testing::Test {
