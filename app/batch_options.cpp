@@ -252,6 +252,10 @@ void CheckStudyParts(const BatchOptions& options) {
     if (!study.joinShards.empty()) throw UsageError("--resume 与 --join-shards 不能同用");
     read.emplace_back("resume", &study.resume);
   }
+  if (!options.report.empty() && (!study.resume.empty() || !study.joinShards.empty())) {
+    throw UsageError(
+        "--report 不与 --resume 或 --join-shards 同用：计算书只由一次完整运行的研究写出");
+  }
   if (!study.joinShards.empty() && study.shardCount > 1) {
     throw UsageError("--join-shards 合并全部分片，不与 --shard 同用");
   }
@@ -333,10 +337,14 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
   if (!study.plot.empty() && !BuildHasWindows() && !IsSvgPath(study.plot)) {
     throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
   }
-  for (const std::string* other : {&study.csv, &summary}) {
+  for (const std::string* other : {&study.csv, &summary, &options.report}) {
     if (!study.plot.empty() && !other->empty() && *other != "-" && SamePlace(*other, study.plot)) {
       throw UsageError("--sweep-plot 与其他输出指向同一个文件 " + QuotedFileName(study.plot));
     }
+  }
+  if (!study.csv.empty() && study.csv != "-" && !options.report.empty() &&
+      SamePlace(study.csv, options.report)) {
+    throw UsageError("--sweep-csv 与 --report 指向同一个文件 " + Quoted(study.csv));
   }
 }
 

@@ -12,6 +12,7 @@
 #include "cases/case_file.h"
 #include "report/chart_data.h"
 #include "report/report.h"
+#include "report/report_document.h"
 #include "solver/calculate.h"
 #include "solver/errors.h"
 #include "solver/run_state.h"
@@ -30,6 +31,8 @@ struct ImageOutputs {
   // and design data from `caseFile`; `summary` that of `run`).
   void (*report)(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
                  const RunSummary& summary, const std::string& path);
+  // A report given as plain content, as a PDF: the study's calculation report.
+  void (*document)(const ReportDocument& document, const std::string& path);
 };
 
 // The image outputs a command may draw: those linked in, or the reason there

@@ -60,8 +60,10 @@ const OptionRow kOptionRows[] = {
     {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
      "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...",
      kToStandardOutput},
-    {"report", OptionKind::ImageOutput, kRun, "文件.pdf",
-     "计算书（PDF，A4）：概况、方法、基本资料、结果与图、校核、结论", kPdf},
+    {"report", OptionKind::ImageOutput, kBoth, "文件.pdf",
+     "计算书（PDF，A4）：概况、方法、基本资料、结果与图、校核、结论", kPdf,
+     "研究计算书（PDF，A4）：输入与算例、研究图、各算例结果表（算例多时只列前若干个）、校核计数、结"
+     "论"},
     {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
      "算例文件：本次所用的十六个输入文本与设计资料（TOML），计算之前写出，计算出错也保留",
      kToStandardOutput},

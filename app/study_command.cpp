@@ -20,6 +20,7 @@
 #include "output/write_output.h"
 #include "report/chart_scene.h"
 #include "study/case_warnings.h"
+#include "study/study_document.h"
 #include "study/study_parts.h"
 #include "study/sweep_chart_points.h"
 #include "terminal_progress.h"
@@ -123,18 +124,21 @@ OpenPart OpenStudyPart(const std::string& name, const std::string& fingerprint, 
 class RowOut {
  public:
   RowOut(const StudyCommand& study, StudyTally& tally, SweepChartPoints& chartPoints,
-         StudyProgress& progress, const ByteWriter* write, StudyWarnings* warnings = nullptr)
+         StudyProgress& progress, const ByteWriter* write, StudyWarnings* warnings = nullptr,
+         StudyDocument* document = nullptr)
       : study_(study),
         tally_(tally),
         chart_(chartPoints),
         progress_(progress),
         write_(write),
-        warnings_(warnings) {
+        warnings_(warnings),
+        document_(document) {
     flushAt_ = study.csv == "-" ? 1 : std::size_t{1} << 16;
   }
   void Computed(const CaseResult& result) {
     if (write_) AppendStudyCsvRow(study_.plan, study_.limits, result, rows_);
     if (warnings_) warnings_->Add(result);
+    if (document_) document_->Add(result);
     Count(result);
   }
   void Stored(const StoredRow& row) {
@@ -152,7 +156,7 @@ class RowOut {
  private:
   void Count(const CaseResult& result) {
     tally_.Add(result);
-    if (!study_.plot.empty()) chart_.Add(result);
+    if (!study_.plot.empty() || document_) chart_.Add(result);
     if (rows_.size() >= flushAt_) Flush();
     progress_.Done(++done_);
   }
@@ -162,6 +166,7 @@ class RowOut {
   StudyProgress& progress_;
   const ByteWriter* write_;
   StudyWarnings* warnings_;  // the computed cases' warnings; none for stored rows
+  StudyDocument* document_;  // the report's rows: computed cases only (no --resume, no join)
   std::string rows_;
   std::size_t flushAt_;
   std::int64_t done_ = 0;
@@ -228,7 +233,8 @@ struct RowsOutcome {
 // A shard's rows, and rows stopped by a signal, end in their part line.
 RowsOutcome RunCases(const StudyCommand& study, StudySettings& settings,
                      const std::string& fingerprint, StudyTally& tally,
-                     SweepChartPoints& chartPoints, StudyWarnings& warnings) {
+                     SweepChartPoints& chartPoints, StudyWarnings& warnings,
+                     StudyDocument* document) {
   const std::int64_t total =
       ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
   std::optional<OpenPart> resumed;
@@ -250,7 +256,7 @@ RowsOutcome RunCases(const StudyCommand& study, StudySettings& settings,
       StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings),
                      StudyNamesEvent(study.plan, settings));
   auto run = [&](const ByteWriter* write) {
-    RowOut out(study, tally, chartPoints, progress, write, &warnings);
+    RowOut out(study, tally, chartPoints, progress, write, &warnings, document);
     out.Text(header);
     if (resumed) CopyPartialRows(*resumed, study, header, out);
     outcome.rows =
@@ -382,12 +388,14 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   StudyTally tally(study.plan);
   StudyWarnings warnings(study.plan, settings);
   SweepChartPoints chartPoints(study.plan);
+  StudyDocument document(study.plan, settings);
   const std::string fingerprint = StudyFingerprint(study.plan, settings);
   try {
     if (!study.joinShards.empty()) {
       if (!JoinShards(study, settings, fingerprint, tally, chartPoints)) return 1;
     } else {
-      const RowsOutcome rows = RunCases(study, settings, fingerprint, tally, chartPoints, warnings);
+      const RowsOutcome rows = RunCases(study, settings, fingerprint, tally, chartPoints, warnings,
+                                        options.report.empty() ? nullptr : &document);
       std::fputs(warnings.Text().c_str(), stderr);
       if (!rows.written) return 1;
       if (rows.signal != 0) {
@@ -411,13 +419,16 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   settings.shardIndex = study.joinShards.empty() ? study.shardIndex : 0;
   settings.shardCount = study.joinShards.empty() ? study.shardCount : 1;
 
+  // A swept event is named by the chart's axis or legend instead.
+  const auto studyChart = [&] {
+    const std::string event =
+        study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.events));
+    return chartPoints.Chart(study.plan, study.limits, event);
+  };
   int status = 0;
   if (!study.plot.empty()) {
     try {
-      // A swept event is named by the chart's axis or legend instead.
-      const std::string event =
-          study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.events));
-      const ChartData chart = chartPoints.Chart(study.plan, study.limits, event);
+      const ChartData chart = studyChart();
       if (IsSvgPath(study.plot)) {
         SaveChartSvg(chart, study.plot);  // without the windows
       } else {
@@ -425,6 +436,16 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
       }
     } catch (...) {
       PrintError(CurrentExceptionAsRunError(Stage::Chart));
+      status = 1;
+    }
+  }
+  if (!options.report.empty()) {
+    try {
+      const StudyDocumentCase about{
+          .title = options.caseTitle, .notes = options.caseNotes, .date = ""};
+      images.Get().document(document.Document(tally, studyChart(), about), options.report);
+    } catch (...) {
+      PrintError(CurrentExceptionAsRunError(Stage::Report));
       status = 1;
     }
   }

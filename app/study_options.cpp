@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "output/file_reader.h"
 #include "solver/user_text.h"
@@ -39,8 +40,10 @@ void TakeCaseTable(const std::string& path, StudyCommand& study) {
   const std::string file = "案例文件 " + QuotedFileName(path);
   try {
     InputFile in(path);
-    study.plan.Add(
-        ReadCaseTable([&in](char* buffer, std::size_t size) { return in.Read(buffer, size); }));
+    StudyFactor table =
+        ReadCaseTable([&in](char* buffer, std::size_t size) { return in.Read(buffer, size); });
+    table.source = path;
+    study.plan.Add(std::move(table));
     study.caseTables.push_back(path);
   } catch (const FileReadError& error) {
     throw UsageError(file + "：" + error.Reason());

@@ -149,6 +149,13 @@ std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
                            const std::vector<CheckKind>& checks = {}, bool namesEvent = false);
 void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& result,
                        std::string& out);
+// The header's names and a row's cells one by one, as the CSV writes them
+// (unquoted): what the study's calculation report shows of a case.
+std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimits& limits,
+                                         const std::vector<CheckKind>& checks = {},
+                                         bool namesEvent = false);
+std::vector<std::string> StudyCsvCells(const StudyPlan& plan, const StudyLimits& limits,
+                                       const CaseResult& result);
 
 // The closing report, gathered row by row: how many cases ran, failed and
 // passed every limit, and for each swept column the values at which every
@@ -172,6 +179,11 @@ class StudyTally {
 // one FROM:TO:STEP are written as one range.
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally);
+// Values of `column` (ascending indices) as the report lists them: "、"
+// between them, and three or more consecutive values of one FROM:TO:STEP as
+// "FROM 至 TO".
+std::string StudyValuesText(const StudyPlan& plan, std::size_t column,
+                            const std::vector<std::uint32_t>& values);
 
 // What the study's chart draws: the forebay's highest and lowest level of
 // each complete case, by its values of the first two swept columns (the

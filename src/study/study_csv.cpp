@@ -1,6 +1,7 @@
 // The study's CSV: its header and one row per case.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "solver/number_format.h"
 #include "study/study.h"
@@ -8,29 +9,49 @@
 namespace kelvane {
 namespace {
 
-void AppendCell(std::string& out, std::string_view text) {
-  out += ',';
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += text;
-    return;
+// The CSV's row: cells separated by commas, a text cell quoted where it
+// holds a comma, quote or line break.
+struct CsvRow {
+  std::string& out;
+  bool first = true;
+  // A new cell, written onto the returned string.
+  std::string& Cell() {
+    if (!first) out += ',';
+    first = false;
+    return out;
   }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+  void Text(std::string_view text) {
+    std::string& cell = Cell();
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+      cell += text;
+      return;
+    }
+    cell += '"';
+    for (char c : text) {
+      if (c == '"') cell += '"';
+      cell += c;
+    }
+    cell += '"';
   }
-  out += '"';
+};
+
+// The same row as separate cells, as written, unquoted.
+struct CellList {
+  std::vector<std::string>& cells;
+  std::string& Cell() { return cells.emplace_back(); }
+  void Text(std::string_view text) { Cell() = text; }
+};
+
+template <class Row>
+void Number(Row& row, float value) {
+  AppendShortest(row.Cell(), value);
 }
 
-void AppendNumber(std::string& out, float value) {
-  out += ',';
-  AppendShortest(out, value);
-}
-
-void AppendExtreme(std::string& out, const GridExtreme& e) {
-  AppendNumber(out, e.value);
-  out += ',' + std::to_string(e.node);
-  AppendNumber(out, e.time);
+template <class Row>
+void Extreme(Row& row, const GridExtreme& e) {
+  Number(row, e.value);
+  row.Cell() += std::to_string(e.node);
+  Number(row, e.time);
 }
 
 // A design check's name in the study's CSV.
@@ -58,65 +79,114 @@ bool AlongCulvert(CheckKind kind) {
 
 }  // namespace
 
+std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimits& limits,
+                                         const std::vector<CheckKind>& checks, bool namesEvent) {
+  std::vector<std::string> columns{"case"};
+  for (const StudyItem& item : plan.Columns()) columns.emplace_back(item.Option());
+  if (namesEvent) {
+    columns.emplace_back("pump_event");
+    columns.emplace_back("forebay_area_table");
+  }
+  for (const char* name : {"status",
+                           "error",
+                           "forebay_initial_m",
+                           "forebay_highest_m",
+                           "forebay_highest_time_s",
+                           "forebay_lowest_m",
+                           "forebay_lowest_time_s",
+                           "forebay_reversal_time_s",
+                           "head_max_m",
+                           "head_max_node",
+                           "head_max_time_s",
+                           "head_min_m",
+                           "head_min_node",
+                           "head_min_time_s",
+                           "velocity_max_m_per_s",
+                           "velocity_max_node",
+                           "velocity_max_time_s",
+                           "velocity_min_m_per_s",
+                           "velocity_min_node",
+                           "velocity_min_time_s"}) {
+    columns.emplace_back(name);
+  }
+  if (limits.forebayMaxLevel) columns.emplace_back("pass_forebay_max_level");
+  if (limits.forebayMinLevel) columns.emplace_back("pass_forebay_min_level");
+  for (CheckKind kind : checks) {
+    columns.push_back(std::string("pass_") + CheckKey(kind));
+    if (AlongCulvert(kind)) columns.push_back(std::string(CheckKey(kind)) + "_first_failing_node");
+  }
+  columns.emplace_back("warnings");
+  return columns;
+}
+
 std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
                            const std::vector<CheckKind>& checks, bool namesEvent) {
-  std::string out = "case";
-  for (const StudyItem& item : plan.Columns()) out += std::string(",") + item.Option();
-  if (namesEvent) out += ",pump_event,forebay_area_table";
-  out +=
-      ",status,error,forebay_initial_m,forebay_highest_m,forebay_highest_time_s,"
-      "forebay_lowest_m,forebay_lowest_time_s,forebay_reversal_time_s,"
-      "head_max_m,head_max_node,head_max_time_s,head_min_m,head_min_node,head_min_time_s,"
-      "velocity_max_m_per_s,velocity_max_node,velocity_max_time_s,"
-      "velocity_min_m_per_s,velocity_min_node,velocity_min_time_s";
-  if (limits.forebayMaxLevel) out += ",pass_forebay_max_level";
-  if (limits.forebayMinLevel) out += ",pass_forebay_min_level";
-  for (CheckKind kind : checks) {
-    out += std::string(",pass_") + CheckKey(kind);
-    if (AlongCulvert(kind)) out += std::string(",") + CheckKey(kind) + "_first_failing_node";
+  std::string out;
+  for (const std::string& column : StudyCsvColumns(plan, limits, checks, namesEvent)) {
+    out += (out.empty() ? "" : ",") + column;
   }
-  out += ",warnings\n";
+  out += '\n';
   return out;
 }
 
-void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& r,
-                       std::string& out) {
-  out += std::to_string(r.number);
-  for (std::size_t c = 0; c < r.values.size(); ++c) AppendCell(out, plan.ValueText(c, r.values[c]));
-  for (const std::string& cell : r.eventCells) AppendCell(out, cell);
-  out += ',' + std::to_string(r.status);
-  AppendCell(out, r.error);
+namespace {
+
+// Every cell of the case's row, in the header's order.
+template <class Row>
+void WriteRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& r, Row& row) {
+  row.Cell() += std::to_string(r.number);
+  for (std::size_t c = 0; c < r.values.size(); ++c) row.Text(plan.ValueText(c, r.values[c]));
+  for (const std::string& cell : r.eventCells) row.Text(cell);
+  row.Cell() += std::to_string(r.status);
+  row.Text(r.error);
   if (r.extremes) {
     const CaseExtremes& x = *r.extremes;
-    AppendNumber(out, x.forebayInitial);
+    Number(row, x.forebayInitial);
     for (const GridExtreme* e : {&x.forebayHighest, &x.forebayLowest}) {
-      AppendNumber(out, e->value);
-      AppendNumber(out, e->time);
+      Number(row, e->value);
+      Number(row, e->time);
     }
     if (x.forebayReversalTime) {
-      AppendNumber(out, *x.forebayReversalTime);
+      Number(row, *x.forebayReversalTime);
     } else {
-      out += ',';
+      row.Cell();
     }
     for (const GridExtreme* e : {&x.headMax, &x.headMin, &x.velocityMax, &x.velocityMin}) {
-      AppendExtreme(out, *e);
+      Extreme(row, *e);
     }
   } else {
-    out.append(18, ',');
+    for (int i = 0; i < 18; ++i) row.Cell();
   }
   for (const std::optional<bool>* pass : {&r.passMax, &r.passMin}) {
     if (pass == &r.passMax ? !limits.forebayMaxLevel : !limits.forebayMinLevel) continue;
-    out += ',';
-    if (pass->has_value()) out += **pass ? '1' : '0';
+    std::string& cell = row.Cell();
+    if (pass->has_value()) cell += **pass ? '1' : '0';
   }
   for (const CaseResult::Check& check : r.checks) {
-    out += ',';
-    if (check.pass) out += *check.pass ? '1' : '0';
+    std::string& cell = row.Cell();
+    if (check.pass) cell += *check.pass ? '1' : '0';
     if (!AlongCulvert(check.kind)) continue;
-    out += ',';
-    if (check.firstFailingNode > 0) out += std::to_string(check.firstFailingNode);
+    std::string& node = row.Cell();
+    if (check.firstFailingNode > 0) node += std::to_string(check.firstFailingNode);
   }
-  out += ',' + std::to_string(r.flags.size()) + '\n';
+  row.Cell() += std::to_string(r.flags.size());
+}
+
+}  // namespace
+
+void AppendStudyCsvRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& r,
+                       std::string& out) {
+  CsvRow row{out};
+  WriteRow(plan, limits, r, row);
+  out += '\n';
+}
+
+std::vector<std::string> StudyCsvCells(const StudyPlan& plan, const StudyLimits& limits,
+                                       const CaseResult& result) {
+  std::vector<std::string> cells;
+  CellList row{cells};
+  WriteRow(plan, limits, result, row);
+  return cells;
 }
 
 }  // namespace kelvane

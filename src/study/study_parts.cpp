@@ -104,7 +104,8 @@ std::vector<std::string_view> Cells(std::string_view record) {
 
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings) {
   Hash hash;
-  hash.Add(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings)));
+  hash.Add(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),
+                          StudyNamesEvent(plan, settings)));
   hash.AddNumber(plan.Factors().size());
   for (const StudyFactor& factor : plan.Factors()) {
     hash.AddNumber(factor.items.size());

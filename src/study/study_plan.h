@@ -64,6 +64,9 @@ struct StudyFactor {
   // item share a number above 0 and follow each other in numeric order; a
   // single text has 0. Empty for a case table.
   std::vector<std::uint32_t> rangeOf;
+  // Where the factor came from, for the study's report: a case table's file
+  // name; empty for a sweep.
+  std::string source;
 
   std::size_t RowCount() const { return items.empty() ? 0 : cells.size() / items.size(); }
 };
@@ -114,9 +117,9 @@ class StudyPlan {
   static constexpr std::int64_t kMaxCases = std::int64_t{1} << 40;
 
   std::int64_t CaseCount() const { return cases_; }  // 0 with no factor
+  const std::vector<StudyFactor>& Factors() const { return factors_; }
   // Every swept item, factor by factor.
   const std::vector<StudyItem>& Columns() const { return columns_; }
-  const std::vector<StudyFactor>& Factors() const { return factors_; }
   std::size_t ValueCount(std::size_t column) const;
   const std::string& ValueText(std::size_t column, std::uint32_t value) const;
   // Whether values `a` and `a + 1` of a column come from one FROM:TO:STEP.

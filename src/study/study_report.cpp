@@ -33,6 +33,28 @@ std::vector<std::uint32_t> StudyTally::PassingValues(std::size_t column) const {
   return values;
 }
 
+std::string StudyValuesText(const StudyPlan& plan, std::size_t column,
+                            const std::vector<std::uint32_t>& values) {
+  std::string out;
+  for (std::size_t i = 0; i < values.size();) {
+    // A run of consecutive values of one FROM:TO:STEP.
+    std::size_t j = i;
+    while (j + 1 < values.size() && values[j + 1] == values[j] + 1 &&
+           plan.NextInRange(column, values[j])) {
+      ++j;
+    }
+    if (!out.empty()) out += "、";
+    out += plan.ValueText(column, values[i]);
+    if (j >= i + 2) {
+      out += " 至 " + plan.ValueText(column, values[j]);
+      i = j + 1;
+    } else {
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally) {
   int labelWidth = 16;
@@ -80,24 +102,7 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
 
   out += "\n各扫描选项全部案例通过的取值\n";
   for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
-    const std::vector<std::uint32_t> passing = tally.PassingValues(c);
-    std::string values;
-    for (std::size_t i = 0; i < passing.size();) {
-      // A run of consecutive values of one FROM:TO:STEP.
-      std::size_t j = i;
-      while (j + 1 < passing.size() && passing[j + 1] == passing[j] + 1 &&
-             plan.NextInRange(c, passing[j])) {
-        ++j;
-      }
-      if (!values.empty()) values += "、";
-      values += plan.ValueText(c, passing[i]);
-      if (j >= i + 2) {
-        values += " 至 " + plan.ValueText(c, passing[j]);
-        i = j + 1;
-      } else {
-        ++i;
-      }
-    }
+    const std::string values = StudyValuesText(plan, c, tally.PassingValues(c));
     line(out, plan.Columns()[c].Option(), values.empty() ? "无" : values);
   }
   return out;

@@ -1,53 +1,18 @@
 #include "ui/calculation_report.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QBuffer>
-#include <QDate>
-#include <QFont>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextObjectInterface>
 #include <cmath>
 #include <string>
 #include <type_traits>
 
-#include "output/file_writer.h"
 #include "report/chart_data.h"
-#include "report/chart_scene.h"
+#include "report/report_document.h"
 #include "solver/number_format.h"
 #include "solver/stability.h"
-#include "ui/chart_painter.h"
+#include "ui/report_pdf.h"
 
 namespace kelvane {
 namespace {
-
-using namespace Qt::StringLiterals;
-
-// Page geometry, mm: A4 with room for the header and the page number.
-constexpr double kMarginLeft = 25, kMarginRight = 20, kMarginTop = 28, kMarginBottom = 22;
-constexpr int kResolution = 600;       // dpi of the PDF's device units
-constexpr double kChartAspect = 0.55;  // height over width
-
-QString Q(const std::string& utf8) {
-  return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-}
-
-std::string Html(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') {
-      out += "<br/>";
-    } else if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-      out += ' ';  // other control characters would not print
-    } else {
-      AppendXmlEscaped(out, std::string_view(&c, 1));
-    }
-  }
-  return out;
-}
 
 template <class T>
 std::string Shortest(T value) {
@@ -103,57 +68,10 @@ std::string Significant(double value) { return SignificantText(value, 4); }
 
 // ---------------------------------------------------------------- the text
 
-struct Table {
-  std::string html =
-      "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" width=\"100%\" "
-      "style=\"border-collapse: collapse; border-color: #606060;\">";
-  // The heading row; `widths` in per cent of the table, none for the
-  // layout's own choice.
-  void Head(std::initializer_list<std::string> cells, std::initializer_list<int> widths = {}) {
-    html += "<thead><tr>";
-    const int* width = widths.begin();
-    for (const std::string& cell : cells) {
-      html += "<th bgcolor=\"#e8e8e8\"";
-      if (width != widths.end()) {
-        html += " width=\"";
-        html += std::to_string(*width++);
-        html += "%\"";
-      }
-      html += '>';
-      html += Html(cell);
-      html += "</th>";
-    }
-    html += "</tr></thead>";
-  }
-  // Cells given as text; a cell starting with '>' is a number, aligned
-  // right, one starting with '=' is kept on one line.
-  void Row(std::initializer_list<std::string> cells) {
-    html += "<tr>";
-    for (const std::string& cell : cells) {
-      if (cell.starts_with('>')) {
-        html += "<td align=\"right\" nowrap>" + Html(cell.substr(1)) + "</td>";
-      } else if (cell.starts_with('=')) {
-        html += "<td nowrap>" + Html(cell.substr(1)) + "</td>";
-      } else {
-        html += "<td>" + Html(cell) + "</td>";
-      }
-    }
-    html += "</tr>";
-  }
-  // The table and a little room beneath it.
-  std::string End() { return html + "</table><p style=\"font-size: 4pt;\">&nbsp;</p>"; }
-};
-
-std::string Paragraph(const std::string& text) { return "<p>" + Html(text) + "</p>"; }
-std::string Heading(const std::string& text) { return "<h2>" + Html(text) + "</h2>"; }
+std::string Paragraph(const std::string& text) { return "<p>" + ReportHtml(text) + "</p>"; }
+std::string Heading(const std::string& text) { return "<h2>" + ReportHtml(text) + "</h2>"; }
 std::string Right(const std::string& text) { return ">" + text; }
 std::string OneLine(const std::string& text) { return "=" + text; }
-
-// Where a chart goes: a paragraph of its own that the document later holds
-// as one drawn object.
-const char* ChartMarker(ReportChart chart) {
-  return chart == ReportChart::ForebayLevel ? "[[chart:forebay]]" : "[[chart:envelope]]";
-}
 
 struct Facts {
   const ReportInput& in;
@@ -191,13 +109,8 @@ std::string Overview(const Facts& f) {
 
 std::string Method(const Facts& f) {
   std::string out = Heading("2  计算依据与方法");
-  out += Paragraph(
-      "箱涵内的非恒定有压流用特征线法计算：箱涵等分为 " + std::to_string(f.s.reaches) +
-      " 个管段，时间步长取波传过一个管段的时间（库朗数为 1），内部节点由顺、逆两条特征线"
-      "相交求得水头和流速。上游端（节点 1）保持水库水位不变；下游端为前池，前池水位按蓄水量"
-      "平衡显式推进（用上一时段的入流），前池端流速再由顺特征线求得。初始状态为恒定流水面线，"
-      "计入取水头部水头损失、进口与出口局部损失和沿程摩阻损失。");
-  Table grid;
+  out += Paragraph(ModelMethodText(std::to_string(f.s.reaches)));
+  HtmlTable grid;
   grid.Head({"计算网格", "数值"});
   grid.Row({"管段数 n", Right(std::to_string(f.s.reaches))});
   grid.Row({"节点数", Right(std::to_string(f.s.nodes))});
@@ -211,13 +124,9 @@ std::string Method(const Facts& f) {
   out += grid.End();
 
   out += "<h3>模型的适用范围</h3>";
-  out += Paragraph(
-      "（1）非恒定计算只计沿程摩阻，不计取水头部和局部损失，而初始水面线计入了这些损失，"
-      "因此即使水泵流量不变，水流也不保持恒定：前池水位会缓慢漂移，趋向只由摩阻维持原流量时的水位。"
-      "结果中的缓慢变化应与此区分。");
+  out += Paragraph(kModelDriftText);
   const double limit = ForebayStabilityLimit(f.p, f.in.outcome.coefficients);
-  std::string stability =
-      "（2）前池水位的显式更新有稳定限：前池水面面积须大于 Af,min = g·Ac·Δt/(2a)";
+  std::string stability = kForebayStabilityRule;
   if (std::isinf(limit)) {
     stability += "，本次计算的系数下不存在稳定的前池面积，结果不可用。";
   } else if (limit <= 0) {
@@ -233,16 +142,14 @@ std::string Method(const Facts& f) {
                        "前池面积越小，虚假振荡越大，面积仅数平方米或更小时结果应存疑。";
   }
   out += Paragraph(stability);
-  out += Paragraph(
-      "（3）模型假定箱涵始终满流、有压。箱涵内水头低于洞顶时箱涵脱空进气，低于洞顶减汽化压力水头"
-      "时水柱分离，此后的结果不再有效；给出箱涵高程时由第 5 节校核。");
+  out += Paragraph(kCulvertFullText);
   return out;
 }
 
 std::string Inputs(const Facts& f) {
   std::string out = Heading("3  基本资料");
   out += Paragraph("下表列出每项输入的文字（按输入原样）和程序读入的数值（按其保存精度）。");
-  Table inputs;
+  HtmlTable inputs;
   inputs.Head({"序号", "名称", "单位", "输入文字", "读入值"});
   for (const InputField& field : InputFields()) {
     inputs.Row({Right(std::to_string(BoxNumber(field.id))), field.caption, field.unit,
@@ -258,7 +165,7 @@ std::string Inputs(const Facts& f) {
     out += Paragraph("未给出设计资料。");
     return out;
   }
-  Table design;
+  HtmlTable design;
   design.Head({"名称", "单位", "输入文字", "读入值"});
   for (const DesignField& field : DesignFields()) {
     if (!f.in.design[field.id]) continue;
@@ -276,13 +183,13 @@ std::string Inputs(const Facts& f) {
 
 std::string Results(const Facts& f) {
   std::string out = Heading("4  计算结果");
-  out += "<p align=\"center\">" + std::string(ChartMarker(ReportChart::ForebayLevel)) + "</p>";
+  out += "<p align=\"center\">" + ChartPlaceholder(int(ReportChart::ForebayLevel)) + "</p>";
   out += "<p align=\"center\">图 1  前池水位过程线（节点 " + std::to_string(f.s.nodes) + "）</p>";
-  out += "<p align=\"center\">" + std::string(ChartMarker(ReportChart::HeadEnvelope)) + "</p>";
+  out += "<p align=\"center\">" + ChartPlaceholder(int(ReportChart::HeadEnvelope)) + "</p>";
   out += "<p align=\"center\">图 2  沿程水头包络线</p>";
 
   out += "<h3>前池水位（节点 " + std::to_string(f.s.nodes) + "）</h3>";
-  Table forebay;
+  HtmlTable forebay;
   forebay.Head({"项目", "数值", "出现时刻"});
   forebay.Row({"初始", Right(Level(f.s.forebayInitial) + " m"), ""});
   forebay.Row({"最高", Right(Level(f.s.forebayHighest.value) + " m"),
@@ -299,7 +206,7 @@ std::string Results(const Facts& f) {
   out += forebay.End();
 
   out += "<h3>包络（时段 1 至 " + std::to_string(f.s.steps) + "；水头 m，流速 m/s）</h3>";
-  Table envelope;
+  HtmlTable envelope;
   envelope.Head({"节点", "距离 m", "最高水头", "时段", "最低水头", "时段", "最大流速", "时段",
                  "最小流速", "时段"});
   for (int node = 1; node <= f.s.nodes; ++node) {
@@ -322,7 +229,7 @@ std::string Checks(const Facts& f) {
     out +=
         Paragraph(f.checks.data.Any() ? "设计资料不全，未作校核。" : "未给出设计资料，未作校核。");
   } else {
-    Table table;
+    HtmlTable table;
     table.Head({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"},
                {11, 17, 9, 9, 22, 24, 8});
     for (const CheckRow& row : f.checks.rows) {
@@ -359,48 +266,6 @@ std::string Conclusions(const Facts& f) {
   return out;
 }
 
-// ---------------------------------------------------------------- drawing
-
-constexpr int kChartObjectType = QTextFormat::UserObject + 1;
-constexpr int kChartProperty = QTextFormat::UserProperty + 1;
-
-// The charts as objects of the document, drawn by DrawReportChart wherever
-// the layout puts them.
-class ChartObject : public QObject, public QTextObjectInterface {
-  Q_OBJECT
-  Q_INTERFACES(QTextObjectInterface)
-
- public:
-  ChartObject(const ReportInput& input, double width) : input_(input), width_(width) {}
-  QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat&) override {
-    return {width_, width_ * kChartAspect};
-  }
-  void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
-                  const QTextFormat& format) override {
-    DrawReportChart(*painter, rect, ReportChart(format.property(kChartProperty).toInt()), input_);
-  }
-
- private:
-  const ReportInput& input_;
-  double width_;
-};
-
-QFont ReportFont(double points) {
-  QFont font;
-  // CJK faces first, so every Chinese character comes from one embedded face.
-  font.setFamilies({u"Noto Sans CJK SC"_s, u"Source Han Sans SC"_s, u"WenQuanYi Zen Hei"_s,
-                    u"Microsoft YaHei"_s, u"SimSun"_s});
-  font.setPointSizeF(points);
-  return font;
-}
-
-[[noreturn]] void Fail(const char* what) {
-  ErrorLocation where;
-  where.stage = Stage::Report;
-  where.detail = what;
-  throw RunError(ErrorCode::PathFileAccess, where);
-}
-
 }  // namespace
 
 ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
@@ -419,115 +284,31 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
 
 void DrawReportChart(QPainter& painter, const QRectF& area, ReportChart chart,
                      const ReportInput& input) {
-  // The scene is laid out in pixels of 1/96 inch, so that its fonts and pens
-  // print at the sizes the windows show them; the painter scales those pixels
-  // onto the PDF's units.
-  const double scale = kResolution / 96.0;
-  const ChartScene scene =
-      LayoutChart(ReportChartData(input, chart), area.width() / scale, area.height() / scale);
-  painter.save();
-  painter.translate(area.topLeft());
-  painter.scale(scale, scale);
-  ui::PaintChart(painter, scene);
-  painter.restore();
+  DrawChartData(painter, area, ReportChartData(input, chart));
 }
 
 QByteArray CalculationReportPdf(const ReportInput& input) {
-  if (input.run == nullptr) Fail("no run");
+  if (input.run == nullptr) ReportFail("no run");
   Facts f{
       input, *input.run, input.summary, input.outcome.parameters, {}, GeometryOf(input.outcome)};
   f.checks = CheckDesign(ReadDesignData(input.design), input.summary, *input.run, input.outcome);
 
-  const std::string title = input.title.empty() ? "未命名算例" : input.title;
-  std::string html =
-      "<html><body><h1 align=\"center\">" + Html(title) + "<br/>箱涵水力过渡过程计算书</h1>";
-  html += Overview(f) + Method(f) + Inputs(f) + Results(f) + Checks(f) + Conclusions(f);
-  html += "</body></html>";
-
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QPdfWriter writer(&buffer);
-  writer.setResolution(kResolution);
-  writer.setPageSize(QPageSize(QPageSize::A4));
-  writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-  writer.setTitle(Q(title + " 计算书"));
-  writer.setCreator(u"Kelvane"_s);
-
-  const double dotsPerMm = kResolution / 25.4;
-  const QRectF page(0, 0, writer.width(), writer.height());
-  const QRectF body(kMarginLeft * dotsPerMm, kMarginTop * dotsPerMm,
-                    page.width() - (kMarginLeft + kMarginRight) * dotsPerMm,
-                    page.height() - (kMarginTop + kMarginBottom) * dotsPerMm);
-
-  QTextDocument document;
-  document.documentLayout()->setPaintDevice(&writer);
-  document.setDefaultFont(ReportFont(10.5));
-  document.setDocumentMargin(0);
-  document.setPageSize(body.size());
-  document.setDefaultStyleSheet(
-      u"h1 { font-size: 18pt; } h2 { font-size: 14pt; margin-top: 14pt; } "
-      "h3 { font-size: 11pt; margin-top: 8pt; } p { margin-top: 3pt; margin-bottom: 3pt; } "
-      "th, td { font-size: 9.5pt; }"_s);
-  ChartObject charts(input, body.width() * 0.95);
-  document.documentLayout()->registerHandler(kChartObjectType, &charts);
-  document.setHtml(Q(html));
-  for (ReportChart chart : {ReportChart::ForebayLevel, ReportChart::HeadEnvelope}) {
-    QTextCursor cursor = document.find(QString::fromLatin1(ChartMarker(chart)));
-    if (cursor.isNull()) continue;
-    QTextCharFormat format;
-    format.setObjectType(kChartObjectType);
-    format.setProperty(kChartProperty, int(chart));
-    cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
-  }
-
-  const QString date =
-      input.date.empty() ? QDate::currentDate().toString(Qt::ISODate) : Q(input.date);
-  QPainter painter;
-  if (!painter.begin(&writer)) Fail("cannot draw the PDF");
-  const int pages = document.pageCount();
-  const QFont small = ReportFont(9);
-  for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
-    if (pageIndex > 0) writer.newPage();
-    // The header: the case title left, the date right, a rule beneath.
-    painter.setFont(small);
-    painter.setPen(QPen(Qt::black, 0));
-    const double headerBase = body.top() - 4 * dotsPerMm;
-    const QRectF header(body.left(), headerBase - 8 * dotsPerMm, body.width(), 8 * dotsPerMm);
-    painter.drawText(header, Qt::AlignLeft | Qt::AlignBottom, Q(title) + u"  计算书"_s);
-    painter.drawText(header, Qt::AlignRight | Qt::AlignBottom, u"计算日期 "_s + date);
-    painter.setPen(QPen(Qt::black, 0.3 * dotsPerMm));
-    painter.drawLine(QPointF(body.left(), headerBase + dotsPerMm),
-                     QPointF(body.right(), headerBase + dotsPerMm));
-    // The page number, centred beneath the body.
-    painter.setPen(QPen(Qt::black, 0));
-    const QRectF footer(body.left(), body.bottom() + 6 * dotsPerMm, body.width(), 8 * dotsPerMm);
-    painter.drawText(footer, Qt::AlignHCenter | Qt::AlignTop,
-                     u"第 %1 页  共 %2 页"_s.arg(pageIndex + 1).arg(pages));
-
-    // This page's share of the laid-out document.
-    painter.save();
-    painter.translate(body.left(), body.top() - pageIndex * body.height());
-    QAbstractTextDocumentLayout::PaintContext context;
-    // The clip ends one unit short of the next page, so that a line drawn
-    // exactly on the page boundary (the top of a chart beginning the next
-    // page) is drawn there only.
-    context.clip = QRectF(0, pageIndex * body.height(), body.width(), body.height() - 1);
-    painter.setClipRect(context.clip);
-    document.documentLayout()->draw(&painter, context);
-    painter.restore();
-  }
-  if (!painter.end()) Fail("cannot finish the PDF");
-  return bytes;
+  HtmlPages pages;
+  pages.title = input.title.empty() ? "未命名算例" : input.title;
+  pages.header = "计算书";
+  pages.date = input.date;
+  pages.html = "<html><body><h1 align=\"center\">" + ReportHtml(pages.title) +
+               "<br/>箱涵水力过渡过程计算书</h1>";
+  pages.html += Overview(f) + Method(f) + Inputs(f) + Results(f) + Checks(f) + Conclusions(f);
+  pages.html += "</body></html>";
+  pages.drawChart = [&](QPainter& painter, const QRectF& area, int chart) {
+    DrawReportChart(painter, area, ReportChart(chart), input);
+  };
+  return HtmlPagesPdf(pages);
 }
 
 void WriteCalculationReport(const ReportInput& input, const std::string& path) {
-  const QByteArray bytes = CalculationReportPdf(input);
-  WriteFileAtomically(path, [&](const ByteWriter& write) {
-    write(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-  });
+  WritePdfFile(CalculationReportPdf(input), path);
 }
 
 }  // namespace kelvane
-
-#include "calculation_report.moc"

@@ -14,6 +14,7 @@
 #include "ui/chart_view.h"
 #include "ui/main_window.h"
 #include "ui/picture.h"
+#include "ui/report_pdf.h"
 #include "ui/translations.h"
 
 namespace kelvane::ui {
@@ -105,6 +106,10 @@ void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const 
   input.outcome = outcome;
   input.summary = summary;
   WithApplication([&] { WriteCalculationReport(input, path); });
+}
+
+void SaveReportDocument(const ReportDocument& document, const std::string& path) {
+  WithApplication([&] { WriteReportDocument(document, path); });
 }
 
 }  // namespace kelvane::ui

@@ -8,6 +8,7 @@
 
 #include "report/chart_data.h"
 #include "report/chart_scene.h"
+#include "report/report_document.h"
 #include "solver/solver.h"
 
 namespace kelvane {
@@ -41,5 +42,8 @@ void SaveDataImage(const ChartData& chart, const std::string& path);
 // a PDF. Needs no display. Throws RunError.
 void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
                            const RunSummary& summary, const std::string& path);
+// A report given as plain content (the study's), written atomically as a
+// PDF. Needs no display. Throws RunError.
+void SaveReportDocument(const ReportDocument& document, const std::string& path);
 
 }  // namespace kelvane::ui

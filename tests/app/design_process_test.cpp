@@ -16,6 +16,7 @@
 #include "report/report.h"
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/pdf_pages.h"
 #include "support/run_checks.h"
 #include "support/temp_dir.h"
 #include "support/texts.h"
@@ -55,16 +56,6 @@ int Count(const std::string& text, const std::string& piece) {
     ++count;
   }
   return count;
-}
-
-// Without blanks and line breaks: the PDF wraps lines where it likes (for the
-// report tests, which a build without the windows leaves out).
-[[maybe_unused]] std::string Squeezed(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != ' ' && c != '\n' && c != '\r' && c != '\f' && c != '\t') out += c;
-  }
-  return out;
 }
 
 class DesignProcess : public ::testing::Test {
@@ -181,7 +172,7 @@ TEST_F(DesignProcess, CaseFileKeepsTheDesignData) {
   EXPECT_EQ(ReadFile(dir_ / "plain.toml").find("[design]"), std::string::npos);
 }
 
-TEST_F(DesignProcess, ReportNameMustBeAPdfAndOnlyInASingleRun) {
+TEST_F(DesignProcess, ReportNameMustBeAPdfAndApartFromTheOtherOutputs) {
   struct Row {
     std::vector<std::string> args;
     std::string message;
@@ -191,8 +182,8 @@ TEST_F(DesignProcess, ReportNameMustBeAPdfAndOnlyInASingleRun) {
       {{"--report", "r.pdf.png", "--summary", "s.txt"}, "应以 .pdf 结尾"},
       {{"--report="}, "选项 --report 缺少文件名"},
       {{"--report", "-"}, "选项 --report 不能写到标准输出"},
-      {{"--report", "r.pdf", "--sweep", "culvert-length=600,700"},
-       "设计研究不写单次运行的输出 --report"},
+      {{"--report", "r.pdf", "--sweep", "culvert-length=600,700", "--sweep-csv", "./r.pdf"},
+       "--sweep-csv 与 --report 指向同一个文件"},
       {{"--culvert-height", "3", "--sweep", "culvert-height=3,4"},
        "输入选项 --culvert-height 既给出又扫描"},
 #ifdef KELVANE_TEST_WITH_UI

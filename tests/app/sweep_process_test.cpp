@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/pdf_pages.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -231,6 +233,78 @@ TEST_F(SweepProcess, SweepPlotDrawsEachCurveAndTheLimits) {
       Shell("$KELVANE --batch --sweep forebay-area=600,700 --sweep-plot c.jpg");
   EXPECT_EQ(wrong.status, 2);
   EXPECT_NE(wrong.err.find("--sweep-plot"), std::string::npos) << wrong.err;
+}
+
+// The study's calculation report, as a reviewer reads it: each case's row
+// holds the study CSV's texts of its values and extremes, side by side on one
+// line; the summary's lines word for word; the chart drawn in its frame; the
+// same text for one and two jobs; a shard's report says it counts its own
+// cases only.
+TEST_F(SweepProcess, StudyReportHoldsTheCsvTextsAndDrawsTheChart) {
+  const std::string study =
+      "env -u DISPLAY $KELVANE --batch --sweep forebay-area=600:1800:600 "
+      "--forebay-max-level -2.5 ";
+  ASSERT_EQ(Shell(study + "--jobs 2 --sweep-csv s.csv --summary s.txt --report r.pdf").status, 0);
+  ASSERT_EQ(Shell(study + "--jobs 1 --report one.pdf").status, 0);
+  const ProcessResult layout = kelvane::test::PdfText(dir_ / "r.pdf", "-layout");
+  ASSERT_EQ(layout.status, 0) << layout.err;
+  EXPECT_EQ(kelvane::test::PdfText(dir_ / "one.pdf", "-layout").out, layout.out);
+
+  // case,forebay-area,status,error,initial,highest,time,lowest,time,reversal,head max,node,
+  // time,head min,...
+  const std::vector<std::string> lines = Split(layout.out, '\n');
+  const std::vector<std::string> csv = Split(ReadFile(dir_ / "s.csv"), '\n');
+  ASSERT_EQ(csv.size(), 1 + 3 + 1u);
+  const std::vector<std::string> header = Split(csv[0], ',');
+  const std::size_t pass = std::size_t(
+      std::find(header.begin(), header.end(), "pass_forebay_max_level") - header.begin());
+  ASSERT_LT(pass, header.size());
+  for (std::size_t i = 1; i <= 3; ++i) {
+    const std::vector<std::string> c = Split(csv[i], ',');
+    const std::vector<std::string> expected = {
+        c[0], c[1], c[5], c[6], c[7], c[8], c[10], c[13], c[pass] == "1" ? "通过" : "不通过"};
+    int found = 0;
+    for (const std::string& line : lines) {
+      std::vector<std::string> words;
+      std::istringstream in(line);
+      for (std::string word; in >> word;) words.push_back(word);
+      found += words == expected;
+    }
+    EXPECT_EQ(found, 1) << csv[i];
+  }
+  const std::string text = kelvane::test::Squeezed(layout.out);
+  for (const std::string& line : Split(ReadFile(dir_ / "s.txt"), '\n')) {
+    EXPECT_NE(text.find(kelvane::test::Squeezed(line)), std::string::npos) << line;
+  }
+
+  // Beneath the chart's title, coloured line pixels across most of the frame.
+  const ProcessResult bbox = kelvane::test::PdfText(dir_ / "r.pdf", "-bbox");
+  const kelvane::test::PdfWordAt title = kelvane::test::FindPdfWord(bbox.out, "前池最高与最低水位");
+  ASSERT_GT(title.page, 0);
+  const int dpi = 60;
+  const kelvane::test::PageImage page =
+      kelvane::test::RenderPdfPage(dir_ / "r.pdf", title.page, dpi, dir_);
+  ASSERT_GT(page.width, 0);
+  int coloured = 0, left = page.width, right = 0;
+  for (int y = int(title.top * dpi / 72);
+       y < std::min(page.height, int((title.top + 230) * dpi / 72)); ++y) {
+    for (int x = 0; x < page.width; ++x) {
+      if (!page.Coloured(x, y)) continue;
+      ++coloured;
+      left = std::min(left, x);
+      right = std::max(right, x);
+    }
+  }
+  EXPECT_GT(coloured, 200);
+  EXPECT_GT(right - left, 250);  // of a frame about 370 pixels wide
+
+  ASSERT_EQ(Shell(study + "--shard 1/2 --report shard.pdf --summary shard.txt").status, 0);
+  const std::string shard =
+      kelvane::test::Squeezed(kelvane::test::PdfText(dir_ / "shard.pdf", "-layout").out);
+  EXPECT_NE(shard.find("本报告只计分片1/2的2个算例（全部3个中）"), std::string::npos) << shard;
+  for (const std::string& line : Split(ReadFile(dir_ / "shard.txt"), '\n')) {
+    EXPECT_NE(shard.find(kelvane::test::Squeezed(line)), std::string::npos) << line;
+  }
 }
 #endif
 

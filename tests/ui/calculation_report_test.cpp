@@ -15,19 +15,13 @@
 
 #include "report/design_checks.h"
 #include "support/child_process.h"
+#include "support/pdf_pages.h"
 
 using namespace kelvane;
 
 namespace {
 
-// Without blanks and line breaks: the PDF wraps lines where it likes.
-std::string Squeezed(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != ' ' && c != '\n' && c != '\r' && c != '\f' && c != '\t') out += c;
-  }
-  return out;
-}
+using test::Squeezed;
 
 struct Report {
   SurgeRun run;
@@ -60,22 +54,6 @@ DesignTexts MixedDesign() {
 }
 
 std::string Tool(const char* name) { return std::string("/usr/bin/") + name; }
-
-// Where `pdftotext -bbox` puts a word: its page (from 1; 0 when not found)
-// and its top, pt.
-struct ChartTitle {
-  int page = 0;
-  double top = 0;
-};
-ChartTitle FindWord(const std::string& bbox, const std::string& word) {
-  const std::size_t hit = bbox.find(">" + word + "</word>");
-  if (hit == std::string::npos) return {};
-  ChartTitle at;
-  for (std::size_t p = bbox.find("<page "); p < hit; p = bbox.find("<page ", p + 1)) ++at.page;
-  const std::size_t y = bbox.rfind("yMin=\"", hit);
-  at.top = std::stod(bbox.substr(y + 6));
-  return at;
-}
 
 }  // namespace
 
@@ -177,7 +155,7 @@ class CalculationReportTest : public QObject {
 
     for (ReportChart chart : {ReportChart::ForebayLevel, ReportChart::HeadEnvelope}) {
       const std::string title = ReportChartData(report.input, chart).title;
-      const ChartTitle at = FindWord(words.out, title.substr(0, title.find(' ')));
+      const test::PdfWordAt at = test::FindPdfWord(words.out, title.substr(0, title.find(' ')));
       QVERIFY2(at.page > 0, title.c_str());
       const QImage page(QString::fromStdString(prefix + "-" + std::to_string(at.page) + ".png"));
       QVERIFY(!page.isNull());

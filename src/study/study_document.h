@@ -1,0 +1,66 @@
+// The study's calculation report (设计研究计算书) as a ReportDocument, Qt-free:
+// what was studied and how, the table of its cases, its chart, its checks
+// counted over the cases, and the conclusions in the closing report's own
+// lines. Every number of a case is the study CSV's text of it; the report
+// keeps the first kMaxRows cases of the shard and says how many it leaves out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/chart_data.h"
+#include "report/report_document.h"
+#include "study/study.h"
+
+namespace kelvane {
+
+// The case file's title and notes and the report's date ("" for today).
+struct StudyDocumentCase {
+  std::string title, notes, date;
+};
+
+class StudyDocument {
+ public:
+  static constexpr std::size_t kMaxRows = 200;
+
+  StudyDocument(const StudyPlan& plan, const StudySettings& settings);
+  // The rows in case order, as the study hands them on.
+  void Add(const CaseResult& result);
+  std::int64_t RowsLeftOut() const { return leftOut_; }
+
+  // The report: `tally` of the same rows, `chart` the study's chart.
+  ReportDocument Document(const StudyTally& tally, const ChartData& chart,
+                          const StudyDocumentCase& about) const;
+
+ private:
+  // Cases passing, failing and not judged (the run failed, or its data left
+  // the check out) for one limit or check.
+  struct Count {
+    std::string item;
+    std::int64_t passed = 0, failed = 0, unjudged = 0;
+    void Add(const std::optional<bool>& pass) {
+      if (!pass) {
+        ++unjudged;
+      } else if (*pass) {
+        ++passed;
+      } else {
+        ++failed;
+      }
+    }
+  };
+
+  const StudyPlan& plan_;
+  const StudySettings& settings_;
+  std::vector<std::size_t> shown_;  // the CSV's columns the table shows
+  std::vector<std::vector<std::string>> rows_;
+  std::int64_t leftOut_ = 0;
+  std::vector<Count> counts_;  // the limits given, then the checks
+};
+
+// The sentence a report of one shard states: it counts its own cases only.
+// Empty for the whole study.
+std::string StudyShardSentence(const StudyPlan& plan, const StudySettings& settings);
+
+}  // namespace kelvane
