@@ -18,7 +18,10 @@
 # starts on this display and not on one an earlier program had (or none).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-[ -f "$1" ] && [ -x "$2" ] || { echo "usage: $0 KELVANE_WINDOWS_EXE LINUX_KELVANE [SCREENSHOT.png]" >&2; exit 2; }
+if [ $# -lt 2 ] || [ ! -f "$1" ] || [ ! -x "$2" ]; then
+  echo "usage: $0 KELVANE_WINDOWS_EXE LINUX_KELVANE [SCREENSHOT.png] (both programs built)" >&2
+  exit 2
+fi
 program=$(realpath "$1")
 linux=$(realpath "$2")
 screenshot=${3:+$(realpath -m "$3")}
@@ -38,7 +41,7 @@ fc-list :lang=zh family | grep -q . ||
   { say "no Chinese font for Wine (fonts-wqy-zenhei)" >&2; exit 1; }
 
 work=$(mktemp -d)
-xvfb= wm= running=
+xvfb='' wm='' running=''
 cleanup() {
   local status=$?
   set +e  # every step of the cleanup runs, whatever the one before did
@@ -91,7 +94,8 @@ Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"
 xvfb=$!
 exec {display_fd}>&-
 poll 20 "virtual display" test -s "$work/display"
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 openbox --sm-disable </dev/null >"$work/openbox.log" 2>&1 &
 wm=$!
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
@@ -168,7 +172,8 @@ left=$(ls -A "$folder")
 # Alt+F4 (openbox's Close) ends the program.
 focus "$main"
 xdotool key --clearmodifiers alt+F4
-poll 30 "program's end after Alt+F4" eval '! kill -0 "$running" 2>/dev/null'
+ended() { ! kill -0 "$running" 2>/dev/null; }
+poll 30 "program's end after Alt+F4" ended
 set +e
 wait "$running"
 status=$?
