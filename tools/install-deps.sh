@@ -25,6 +25,8 @@ packages=(
   # tools/screenshots.sh: a window manager, so that stacking and focus are a
   # desktop's, and the screen grab.
   openbox xdotool imagemagick
+  # tools/wine-window-test.sh: xprop tells when the window manager is up.
+  x11-utils
   # The Chinese locale (generated below), for the toolkit's file dialogs on
   # a desktop whose language is Chinese.
   locales

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows stage of the test command: the windows preset cross-built with
-# MinGW-w64, its tests run under Wine, and input sets compared byte for byte
-# between the Linux program and kelvane.exe under Wine. Needs the release
-# build (build/default) for the comparison. Says plainly what it skips.
+# MinGW-w64, its tests run under Wine, the packaged windows program driven on
+# a virtual X display (tools/wine-window-test.sh), and input sets compared
+# byte for byte between the Linux program and kelvane.exe under Wine. Needs
+# the release build (build/default) for the comparisons. Says plainly what it
+# skips.
 #   KELVANE_WINDOWS_COMPARE   input sets compared (default 50; 0 skips)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,6 +41,8 @@ if [ "$ui" = ON ]; then
     cmp "$check/图形.png" "$check/linux.png"
   fi
   echo "Windows stage: kelvane-windows.exe from the package wrote the plot"
+  # The windows on a virtual X display: Esc, the save dialog, the result file.
+  bash tools/wine-window-test.sh "$program" build/default/app/kelvane
 fi
 count=${KELVANE_WINDOWS_COMPARE:-50}
 if [ "$count" -gt 0 ]; then

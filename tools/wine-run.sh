@@ -7,6 +7,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$root/build/windows-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine reads Unix file names in the locale's character set: a folder with a
+# Chinese name needs UTF-8, which a bare shell (LANG unset, as in CI) lacks.
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] || export LC_ALL=C.UTF-8
 # No Mono or Gecko download prompt when the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
