@@ -438,8 +438,10 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
     for (const auto& [name, target] : written) {
       if (target->empty() || *target == "-" || (input == "case" && name == "save-case")) continue;
       if (SamePlace(*target, *file)) {
-        throw UsageError("--" + name + " 会覆盖 --" + input + " 读入的" +
-                         (input == "case" ? "算例文件 " : "案例文件 ") + QuotedFileName(*file));
+        std::string message = "--" + name;
+        message.append(" 会覆盖 --").append(input).append(" 读入的");
+        message.append(input == "case" ? "算例文件 " : "案例文件 ").append(QuotedFileName(*file));
+        throw UsageError(message);
       }
     }
   }

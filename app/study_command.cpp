@@ -362,6 +362,24 @@ bool JoinShards(const StudyCommand& study, const StudySettings& settings,
 
 }  // namespace
 
+namespace {
+
+// An interrupted study says how far it came and where its rows are kept,
+// then ends by the signal that stopped it.
+[[noreturn]] void EndInterrupted(const StudyCommand& study, const RowsOutcome& rows) {
+  const std::int64_t total =
+      ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
+  std::string text = std::string("kelvane: 已中断（") + SignalName(rows.signal) + "）：" +
+                     std::to_string(total) + " 个案例已算完前 " + std::to_string(rows.rows) + " 个";
+  if (!rows.kept.empty()) {
+    text += "，保存在 “" + rows.kept + "”；以同样的命令加 --resume " + rows.kept + " 继续";
+  }
+  std::fputs((text + "\n").c_str(), stderr);
+  EndBySignal(rows.signal);
+}
+
+}  // namespace
+
 int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const StudyCommand& study = options.study;
   StudySettings settings;
@@ -398,18 +416,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
                                         options.report.empty() ? nullptr : &document);
       std::fputs(warnings.Text().c_str(), stderr);
       if (!rows.written) return 1;
-      if (rows.signal != 0) {
-        const std::int64_t total =
-            ShardCaseCount(study.plan.CaseCount(), study.shardIndex, study.shardCount);
-        std::string text = std::string("kelvane: 已中断（") + SignalName(rows.signal) + "）：" +
-                           std::to_string(total) + " 个案例已算完前 " + std::to_string(rows.rows) +
-                           " 个";
-        if (!rows.kept.empty()) {
-          text += "，保存在 “" + rows.kept + "”；以同样的命令加 --resume " + rows.kept + " 继续";
-        }
-        std::fputs((text + "\n").c_str(), stderr);
-        EndBySignal(rows.signal);
-      }
+      if (rows.signal != 0) EndInterrupted(study, rows);
     }
   } catch (const PartError& error) {
     std::fprintf(stderr, "kelvane: %s\n（kelvane --batch --help 列出全部选项）\n",

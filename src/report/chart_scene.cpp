@@ -448,6 +448,55 @@ void Markers(std::string& out, const std::vector<ScenePoint>& points, unsigned c
   out += "</g>\n";
 }
 
+// The failing spans: see-through bands over the plot's height.
+void SvgSpans(std::string& out, const ChartScene& scene) {
+  const SceneRect& plot = scene.plot;
+  if (!scene.spans.empty()) {
+    out += "<g fill-opacity=\"";
+    Number(out, kSpanOpacity);
+    out += "\" stroke=\"none\">\n";
+    for (const SceneSpan& span : scene.spans) {
+      out += "<rect fill=\"" + Colour(span.colour) + "\"";
+      Attribute(out, "x", span.left);
+      Attribute(out, "y", plot.top);
+      Attribute(out, "width", span.right - span.left);
+      Attribute(out, "height", plot.height);
+      out += "/>\n";
+    }
+    out += "</g>\n";
+  }
+}
+
+// The legend's entries: a swatch (a line, a dashed limit or a band) and a
+// text each.
+void SvgLegend(std::string& out, const ChartScene& scene) {
+  for (const LegendEntry& entry : scene.legend) {
+    if (entry.more) {
+      Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
+      continue;
+    }
+    if (entry.span) {
+      out += "<rect";
+      Attribute(out, "x", entry.swatch.x);
+      Attribute(out, "y", entry.swatch.y - 5);
+      Attribute(out, "width", kLegendSwatch);
+      out += " height=\"10\" fill=\"" + Colour(entry.colour) + "\" fill-opacity=\"";
+      Number(out, 2 * kSpanOpacity);
+      out += "\"/>\n";
+      Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
+      continue;
+    }
+    const ScenePoint end{entry.swatch.x + kLegendSwatch, entry.swatch.y};
+    out += "<g stroke=\"" + Colour(entry.colour) + "\" stroke-width=\"1.5\"" +
+           (entry.limit ? kLimitDashes : DashArray(entry.style)) + ">";
+    Line(out, entry.swatch, end);
+    out += "</g>\n";
+    if (entry.markers)
+      Markers(out, {{entry.swatch.x + kLegendSwatch / 2, entry.swatch.y}}, entry.colour);
+    Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
+  }
+}
+
 }  // namespace
 
 std::string ChartSvg(const ChartScene& scene) {
@@ -501,20 +550,7 @@ std::string ChartSvg(const ChartScene& scene) {
 
   // The failing spans under the lines, then the lines and limits, clipped
   // to the plot.
-  if (!scene.spans.empty()) {
-    out += "<g fill-opacity=\"";
-    Number(out, kSpanOpacity);
-    out += "\" stroke=\"none\">\n";
-    for (const SceneSpan& span : scene.spans) {
-      out += "<rect fill=\"" + Colour(span.colour) + "\"";
-      Attribute(out, "x", span.left);
-      Attribute(out, "y", plot.top);
-      Attribute(out, "width", span.right - span.left);
-      Attribute(out, "height", plot.height);
-      out += "/>\n";
-    }
-    out += "</g>\n";
-  }
+  SvgSpans(out, scene);
   out += "<g clip-path=\"url(#plot)\" fill=\"none\" stroke-linejoin=\"round\">\n";
   for (const SceneLimit& limit : scene.limits) {
     out += "<g stroke=\"" + Colour(kLimitColour) + "\" stroke-width=\"1.2\"" + kLimitDashes + ">";
@@ -542,31 +578,7 @@ std::string ChartSvg(const ChartScene& scene) {
   Text(out, scene.yTitle);
   Text(out, scene.note, " fill=\"#606060\"");
   out += "</g>\n";
-  for (const LegendEntry& entry : scene.legend) {
-    if (entry.more) {
-      Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
-      continue;
-    }
-    if (entry.span) {
-      out += "<rect";
-      Attribute(out, "x", entry.swatch.x);
-      Attribute(out, "y", entry.swatch.y - 5);
-      Attribute(out, "width", kLegendSwatch);
-      out += " height=\"10\" fill=\"" + Colour(entry.colour) + "\" fill-opacity=\"";
-      Number(out, 2 * kSpanOpacity);
-      out += "\"/>\n";
-      Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
-      continue;
-    }
-    const ScenePoint end{entry.swatch.x + kLegendSwatch, entry.swatch.y};
-    out += "<g stroke=\"" + Colour(entry.colour) + "\" stroke-width=\"1.5\"" +
-           (entry.limit ? kLimitDashes : DashArray(entry.style)) + ">";
-    Line(out, entry.swatch, end);
-    out += "</g>\n";
-    if (entry.markers)
-      Markers(out, {{entry.swatch.x + kLegendSwatch / 2, entry.swatch.y}}, entry.colour);
-    Text(out, {entry.text, entry.textAt, TextAnchor::Start, kLabelSize}, " fill=\"#202020\"");
-  }
+  SvgLegend(out, scene);
   out += "</svg>\n";
   return out;
 }

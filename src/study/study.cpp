@@ -133,7 +133,7 @@ class StudyRunner {
   // Under the lock: the first failure (or the stop, with none) ends the
   // study.
   void Fail(std::exception_ptr failure = std::current_exception()) {
-    if (!failure_) failure_ = failure;
+    if (!failure_) failure_ = std::move(failure);
     stop_ = true;
     moved_.notify_all();
   }

@@ -36,7 +36,7 @@ std::string AllValues(const StudyPlan& plan, std::size_t column) {
   constexpr std::size_t kMaxListed = 24;
   std::vector<std::uint32_t> values(plan.ValueCount(column));
   for (std::size_t v = 0; v < values.size(); ++v) values[v] = std::uint32_t(v);
-  const std::string text = StudyValuesText(plan, column, values);
+  std::string text = StudyValuesText(plan, column, values);
   std::vector<std::size_t> cuts;
   for (std::size_t at = text.find("、"); at != std::string::npos; at = text.find("、", at + 1)) {
     cuts.push_back(at);
@@ -76,6 +76,68 @@ void SummaryTables(const std::string& summary, ReportDocument& document) {
     }
   }
   flush("");
+}
+
+// 1 工程概况: the case, the inputs every case shares, the event, the design
+// data.
+void OverviewSection(ReportDocument& d, const std::string& notes, const StudyPlan& plan,
+                     const StudySettings& settings, const std::string& shard) {
+  d.Heading("1  工程概况");
+  d.Paragraph("算例：" + d.title);
+  if (!notes.empty()) d.Paragraph("说明：" + notes);
+  d.Paragraph("本计算书汇总一项设计研究：共 " + std::to_string(plan.CaseCount()) +
+              " 个算例，每个算例以下表的输入和第 3 节所列的取值完整计算一次，与单独运行相同。" +
+              shard);
+  ReportTable inputs = Table({"序号", "名称", "单位", "输入文字"}, {8, 42, 14, 36}, {true});
+  inputs.title = "基本资料（各算例相同）";
+  for (const InputField& field : InputFields()) {
+    inputs.rows.push_back(
+        {std::to_string(BoxNumber(field.id)), field.caption, field.unit,
+         Swept(plan, field.id) ? "扫描，见第 3 节" : "“" + settings.base[field.id] + "”"});
+  }
+  d.Table(std::move(inputs));
+  const std::vector<std::string> events = ModelExtrasLines(ReadModelExtras(settings.events));
+  if (!events.empty()) {
+    d.Subheading("泵流量过程与前池面积");
+    for (const std::string& line : events) d.Paragraph(line);
+  }
+  d.Subheading("设计资料");
+  ReportTable design = Table({"名称", "单位", "输入文字"}, {50, 14, 36});
+  for (const DesignField& field : DesignFields()) {
+    if (Swept(plan, field.id)) {
+      design.rows.push_back({field.caption, field.unit, "扫描，见第 3 节"});
+    } else if (settings.design[field.id]) {
+      design.rows.push_back({field.caption, field.unit, "“" + *settings.design[field.id] + "”"});
+    }
+  }
+  if (design.rows.empty()) {
+    d.Paragraph("未给出设计资料。");
+  } else {
+    d.Table(std::move(design));
+  }
+}
+
+// 3 算例: the swept options and their values, the case tables.
+void PlanSection(ReportDocument& d, const StudyPlan& plan) {
+  d.Heading("3  算例");
+  d.Paragraph("共 " + std::to_string(plan.CaseCount()) +
+              " 个算例，为下列各项取值的全部组合，先列的变化最慢，算例号按此顺序从 1 起。");
+  ReportTable factors =
+      Table({"选项", "名称", "取值个数", "取值"}, {22, 22, 10, 46}, {false, false, true});
+  std::size_t column = 0;
+  for (const StudyFactor& factor : plan.Factors()) {
+    for (std::size_t c = 0; c < factor.items.size(); ++c, ++column) {
+      factors.rows.push_back({"--" + std::string(factor.items[c].Option()), Named(factor.items[c]),
+                              std::to_string(plan.ValueCount(column)),
+                              factor.source.empty() ? AllValues(plan, column)
+                                                    : "案例表 “" + factor.source + "” 的一列"});
+    }
+    if (!factor.source.empty()) {
+      d.Paragraph("案例表 “" + factor.source + "”：" + std::to_string(factor.RowCount()) +
+                  " 个案例。");
+    }
+  }
+  d.Table(std::move(factors));
 }
 
 }  // namespace
@@ -137,39 +199,7 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   d.date = about.date;
   const std::string shard = StudyShardSentence(plan_, settings_);
 
-  d.Heading("1  工程概况");
-  d.Paragraph("算例：" + d.title);
-  if (!about.notes.empty()) d.Paragraph("说明：" + about.notes);
-  d.Paragraph("本计算书汇总一项设计研究：共 " + std::to_string(plan_.CaseCount()) +
-              " 个算例，每个算例以下表的输入和第 3 节所列的取值完整计算一次，与单独运行相同。" +
-              shard);
-  ReportTable inputs = Table({"序号", "名称", "单位", "输入文字"}, {8, 42, 14, 36}, {true});
-  inputs.title = "基本资料（各算例相同）";
-  for (const InputField& field : InputFields()) {
-    inputs.rows.push_back(
-        {std::to_string(BoxNumber(field.id)), field.caption, field.unit,
-         Swept(plan_, field.id) ? "扫描，见第 3 节" : "“" + settings_.base[field.id] + "”"});
-  }
-  d.Table(std::move(inputs));
-  const std::vector<std::string> events = ModelExtrasLines(ReadModelExtras(settings_.events));
-  if (!events.empty()) {
-    d.Subheading("泵流量过程与前池面积");
-    for (const std::string& line : events) d.Paragraph(line);
-  }
-  d.Subheading("设计资料");
-  ReportTable design = Table({"名称", "单位", "输入文字"}, {50, 14, 36});
-  for (const DesignField& field : DesignFields()) {
-    if (Swept(plan_, field.id)) {
-      design.rows.push_back({field.caption, field.unit, "扫描，见第 3 节"});
-    } else if (settings_.design[field.id]) {
-      design.rows.push_back({field.caption, field.unit, "“" + *settings_.design[field.id] + "”"});
-    }
-  }
-  if (design.rows.empty()) {
-    d.Paragraph("未给出设计资料。");
-  } else {
-    d.Table(std::move(design));
-  }
+  OverviewSection(d, about.notes, plan_, settings_, shard);
 
   d.Heading("2  计算依据与方法");
   d.Paragraph(ModelMethodText("n（管段数，见基本资料）"));
@@ -180,25 +210,7 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
               "虚假振荡越大。各算例的稳定限见其单次运行的计算书。");
   d.Paragraph(kCulvertFullText);
 
-  d.Heading("3  算例");
-  d.Paragraph("共 " + std::to_string(plan_.CaseCount()) +
-              " 个算例，为下列各项取值的全部组合，先列的变化最慢，算例号按此顺序从 1 起。");
-  ReportTable factors =
-      Table({"选项", "名称", "取值个数", "取值"}, {22, 22, 10, 46}, {false, false, true});
-  std::size_t column = 0;
-  for (const StudyFactor& factor : plan_.Factors()) {
-    for (std::size_t c = 0; c < factor.items.size(); ++c, ++column) {
-      factors.rows.push_back({"--" + std::string(factor.items[c].Option()), Named(factor.items[c]),
-                              std::to_string(plan_.ValueCount(column)),
-                              factor.source.empty() ? AllValues(plan_, column)
-                                                    : "案例表 “" + factor.source + "” 的一列"});
-    }
-    if (!factor.source.empty()) {
-      d.Paragraph("案例表 “" + factor.source + "”：" + std::to_string(factor.RowCount()) +
-                  " 个案例。");
-    }
-  }
-  d.Table(std::move(factors));
+  PlanSection(d, plan_);
 
   d.Heading("4  计算结果");
   d.Chart(chart,

@@ -69,6 +69,21 @@ QString CaptionFor(const QString& caseFile) {
   return QFileInfo(caseFile).fileName() + QStringLiteral("[*] - Kelvane");
 }
 
+namespace {
+
+// The case file to open, as the user picks it; empty when cancelled.
+QString ChooseCaseToOpen(QWidget* parent) {
+  QFileDialog dialog(parent, MainWindow::tr("打开算例"));
+  dialog.setObjectName(QStringLiteral("OpenCaseDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({MainWindow::tr("算例文件 (*.toml)"), MainWindow::tr("所有文件 (*)")});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MainWindow"));
   inputForm_ = new InputForm();
@@ -155,15 +170,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
   connect(inputForm_->PlotButton(), &QPushButton::clicked, this, &MainWindow::showPlot);
   connect(inputForm_->ResultsButton(), &QPushButton::clicked, this, &MainWindow::showResults);
-  chooseOpen_ = [this] {
-    QFileDialog dialog(this, tr("打开算例"));
-    dialog.setObjectName(QStringLiteral("OpenCaseDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({tr("算例文件 (*.toml)"), tr("所有文件 (*)")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().first();
-  };
+  chooseOpen_ = [this] { return ChooseCaseToOpen(this); };
 
   cases_ = CaseFileLibrary();
   ShowRunPreview();

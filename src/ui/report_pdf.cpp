@@ -67,6 +67,22 @@ QFont ReportFont(double points) {
 
 // The document's blocks as the report's HTML; chart n is the n-th chart
 // block.
+// A table of the document: its title and head, the numeric cells set right.
+std::string TableHtml(const ReportTable& t) {
+  HtmlTable table;
+  if (t.compact) table.Compact();
+  table.Head(t.title, std::max(t.head.size(), t.rows.empty() ? 1 : t.rows[0].size()), t.head,
+             t.widths);
+  for (const std::vector<std::string>& row : t.rows) {
+    std::vector<std::string> cells = row;
+    for (std::size_t c = 0; c < cells.size() && c < t.numeric.size(); ++c) {
+      if (t.numeric[c]) cells[c] = ">" + cells[c];
+    }
+    table.Row(cells);
+  }
+  return table.End();
+}
+
 std::string DocumentHtml(const ReportDocument& document) {
   std::string html;
   int chart = 0;
@@ -81,22 +97,9 @@ std::string DocumentHtml(const ReportDocument& document) {
       case ReportBlockKind::Paragraph:
         html += "<p>" + ReportHtml(block.text) + "</p>";
         break;
-      case ReportBlockKind::Table: {
-        const ReportTable& t = block.table;
-        HtmlTable table;
-        if (t.compact) table.Compact();
-        table.Head(t.title, std::max(t.head.size(), t.rows.empty() ? 1 : t.rows[0].size()), t.head,
-                   t.widths);
-        for (const std::vector<std::string>& row : t.rows) {
-          std::vector<std::string> cells = row;
-          for (std::size_t c = 0; c < cells.size() && c < t.numeric.size(); ++c) {
-            if (t.numeric[c]) cells[c] = ">" + cells[c];
-          }
-          table.Row(cells);
-        }
-        html += table.End();
+      case ReportBlockKind::Table:
+        html += TableHtml(block.table);
         break;
-      }
       case ReportBlockKind::Chart:
         html += "<p align=\"center\">" + ChartPlaceholder(chart++) + "</p>";
         html += "<p align=\"center\">" + ReportHtml(block.text) + "</p>";
