@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cases/case_file.h"
+#include "output/file_reader.h"
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
 #include "solver/number_format.h"
@@ -146,25 +147,25 @@ bool GroupGiven(std::string_view name, const Given& given) {
 // file that cannot be read is a usage error with the catalogue's reason.
 std::string ReadOptionFile(const Option& option, const std::string& path) {
   if (path.empty()) Bad(option, "缺少文件名");
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(OpenFileForReading(path), std::fclose);
+  // A table of a few thousand rows is far below this; /dev/zero is not.
+  constexpr std::size_t kLargestTable = std::size_t{16} << 20;
   std::string bytes;
-  char buffer[1 << 16];
-  while (in) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, in.get());
-    if (got == 0) break;
-    bytes.append(buffer, got);
+  try {
+    bytes = ReadInputFile(path, kLargestTable);
+  } catch (const FileReadError& error) {
+    Bad(option, "的文件 " + QuotedFileName(path) + "：" + error.Reason());
   }
-  if (!in || std::ferror(in.get())) {
-    const ErrorCode code = errno == ENOENT ? ErrorCode::FileNotFound : FileErrorCode(errno);
-    Bad(option, "的文件 " + Quoted(path) + " 无法读取：" + std::string(ErrorDescription(code)));
+  if (bytes.size() > kLargestTable) {
+    Bad(option, "的文件 " + QuotedFileName(path) + " 超过 16 MiB，不是一张泵流量或面积表");
   }
   return bytes;
 }
 
 // A pump event or area table option, read and checked at once: a value that
 // cannot be used names the option, and its row and column.
-void TakeEvent(const Option& option, const std::string& value, EventTexts& events,
+void TakeEvent(const Option& option, const std::string& value, BatchOptions& options,
                const Given& given) {
+  EventTexts& events = options.events;
   const std::string_view name = option.name;
   for (std::string_view other : OptionGroup(name)) {
     if (other != name && given.Has(other)) {
@@ -173,6 +174,7 @@ void TakeEvent(const Option& option, const std::string& value, EventTexts& event
   }
   const bool file = name.ends_with("-file");
   const std::string path = file ? value : "";
+  if (file) options.eventFiles.emplace_back(option.name, path);
   try {
     if (name == "pump-ramp-time") {
       ReadRampTime(value);
@@ -217,7 +219,7 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
       TakeOutput(option, word.value, options);
       break;
     case OptionKind::Event:
-      TakeEvent(option, word.value, options.events, given);
+      TakeEvent(option, word.value, options, given);
       break;
     case OptionKind::Setting:
       TakeSetting(option, word.value, options);
@@ -430,6 +432,7 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
   std::vector<std::pair<std::string, const std::string*>> read;
   if (given.Has("case")) read.emplace_back("case", &options.caseFile);
   for (const std::string& table : options.study.caseTables) read.emplace_back("cases", &table);
+  for (const auto& [name, file] : options.eventFiles) read.emplace_back(name, &file);
   std::vector<std::pair<std::string, const std::string*>> written{
       {"sweep-csv", &options.study.csv}, {"sweep-plot", &options.study.plot}};
   for (const Option* output : outputs)
@@ -440,7 +443,10 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
       if (SamePlace(*target, *file)) {
         std::string message = "--" + name;
         message.append(" 会覆盖 --").append(input).append(" 读入的");
-        message.append(input == "case" ? "算例文件 " : "案例文件 ").append(QuotedFileName(*file));
+        message.append(input == "case"    ? "算例文件 "
+                       : input == "cases" ? "案例文件 "
+                                          : "文件 ")
+            .append(QuotedFileName(*file));
         throw UsageError(message);
       }
     }

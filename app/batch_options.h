@@ -43,6 +43,8 @@ struct BatchOptions {
   // The pump event and area table: the options' over the case file's
   // ([pump], [forebay]), each checked as it was read.
   EventTexts events;
+  // The files the event options read, by option name: no output may be one.
+  std::vector<std::pair<std::string, std::string>> eventFiles;
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };

@@ -75,7 +75,9 @@ TEST_F(FileInputs, EveryReadingOptionNamesTheFileAndTheReason) {
     std::string what;                 // how its message names the file
   };
   const Reader readers[] = {{{"--case"}, "算例文件"},
-                            {{"--sweep", "step-count=30", "--cases"}, "案例文件"}};
+                            {{"--sweep", "step-count=30", "--cases"}, "案例文件"},
+                            {{"--pump-schedule-file"}, "--pump-schedule-file 的文件"},
+                            {{"--forebay-area-table-file"}, "--forebay-area-table-file 的文件"}};
   struct Fault {
     std::string file;
     std::string reason;
@@ -114,6 +116,8 @@ TEST_F(FileInputs, OutputsNeverReplaceAFileTheCommandReads) {
        "--sweep-csv 会覆盖 --case"},
       {{"--case", "case.toml", "--summary", "case.toml"}, "--summary 会覆盖 --case"},
       {{"--case", "case.toml", "--csv", "./case.toml"}, "--csv 会覆盖 --case"},
+      {{"--pump-schedule-file", "cases.csv", "--table", "cases.csv"},
+       "--table 会覆盖 --pump-schedule-file"},
   };
   for (const Refusal& row : rows) {
     SCOPED_TRACE(row.args.back());
