@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -107,6 +108,11 @@ OpenPart OpenStudyPart(const std::string& name, const std::string& fingerprint, 
   open.name = name;
   open.file.reset(OpenFileForReading(name));
   if (!open.file) BadPart(name, FileReadError(name, errno).Reason());
+  // A folder opens, and fails only when read.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(std::u8string(name.begin(), name.end()), ignored)) {
+    BadPart(name, FileReadError(name, EISDIR).Reason());
+  }
   const std::optional<StudyPart> part = ReadStudyPart(open.file.get());
   if (!part) {
     BadPart(name, shard ? "不是分片的 CSV（末行应为 --shard 写的 #kelvane-study 行）"

@@ -163,6 +163,7 @@ TEST_F(StudyParts, ShardsJoinIntoTheWholeStudyAndOnlyAllShardsOfOnePlanJoin) {
       {{"s0.csv", "other1.csv", "s2.csv"}, "“other1.csv”：属于另一个研究"},
       {{"s0.csv", "s1.csv", "whole.csv"}, "“whole.csv”：不是分片"},
       {{"s0.csv", "s1.csv", "nosuch.csv"}, "“nosuch.csv”：文件不存在"},
+      {{"s0.csv", "s1.csv", "."}, "“.”：是一个文件夹"},
   };
   for (const Refusal& refusal : refusals) {
     std::vector<std::string> words{"--join-shards"};
