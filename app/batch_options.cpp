@@ -254,10 +254,6 @@ void CheckStudyParts(const BatchOptions& options) {
     if (!study.joinShards.empty()) throw UsageError("--resume 与 --join-shards 不能同用");
     read.emplace_back("resume", &study.resume);
   }
-  if (!options.report.empty() && (!study.resume.empty() || !study.joinShards.empty())) {
-    throw UsageError(
-        "--report 不与 --resume 或 --join-shards 同用：计算书只由一次完整运行的研究写出");
-  }
   if (!study.joinShards.empty() && study.shardCount > 1) {
     throw UsageError("--join-shards 合并全部分片，不与 --shard 同用");
   }

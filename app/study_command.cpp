@@ -149,6 +149,10 @@ class RowOut {
   }
   void Stored(const StoredRow& row) {
     if (write_) rows_ += row.bytes;
+    if (document_) {
+      document_->AddCells(
+          StudyCsvRecordCells(std::string_view(row.bytes).substr(0, row.bytes.size() - 1)));
+    }
     Count(StoredCaseResult(study_.plan, row));
   }
   void Text(std::string_view text) {
@@ -172,7 +176,7 @@ class RowOut {
   StudyProgress& progress_;
   const ByteWriter* write_;
   StudyWarnings* warnings_;  // the computed cases' warnings; none for stored rows
-  StudyDocument* document_;  // the report's rows: computed cases only (no --resume, no join)
+  StudyDocument* document_;  // the report's rows, computed and stored
   std::string rows_;
   std::size_t flushAt_;
   std::int64_t done_ = 0;
@@ -290,7 +294,8 @@ RowsOutcome RunCases(const StudyCommand& study, StudySettings& settings,
 // The shards given to --join-shards: one plan, each shard once, none
 // missing; read side by side, the rows go out in case order.
 bool JoinShards(const StudyCommand& study, const StudySettings& settings,
-                const std::string& fingerprint, StudyTally& tally, SweepChartPoints& chartPoints) {
+                const std::string& fingerprint, StudyTally& tally, SweepChartPoints& chartPoints,
+                StudyDocument* document) {
   std::vector<OpenPart> parts;
   for (const std::string& name : study.joinShards) {
     OpenPart open = OpenStudyPart(name, fingerprint, true);
@@ -333,7 +338,7 @@ bool JoinShards(const StudyCommand& study, const StudySettings& settings,
       StudyCsvHeader(study.plan, study.limits, StudyChecks(study.plan, settings),
                      StudyNamesEvent(study.plan, settings));
   auto join = [&](const ByteWriter* write) {
-    RowOut out(study, tally, chartPoints, progress, write);
+    RowOut out(study, tally, chartPoints, progress, write, nullptr, document);
     out.Text(header);
     std::vector<std::unique_ptr<StudyCsvReader>> readers;
     for (OpenPart& part : parts) {
@@ -416,7 +421,10 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const std::string fingerprint = StudyFingerprint(study.plan, settings);
   try {
     if (!study.joinShards.empty()) {
-      if (!JoinShards(study, settings, fingerprint, tally, chartPoints)) return 1;
+      if (!JoinShards(study, settings, fingerprint, tally, chartPoints,
+                      options.report.empty() ? nullptr : &document)) {
+        return 1;
+      }
     } else {
       const RowsOutcome rows = RunCases(study, settings, fingerprint, tally, chartPoints, warnings,
                                         options.report.empty() ? nullptr : &document);

@@ -1,6 +1,7 @@
 #include "study/study_document.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -168,6 +169,12 @@ StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& setting
   if (settings.limits.forebayMinLevel) counts_.push_back({.item = "前池最低水位限值"});
   for (CheckKind kind : StudyChecks(plan, settings))
     counts_.push_back({.item = CheckItemName(kind)});
+  // The CSV's pass columns come in the counts' order: the limits, then the
+  // checks.
+  statusColumn_ = column("status");
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].starts_with("pass_")) passColumns_.push_back(c);
+  }
 }
 
 void StudyDocument::Add(const CaseResult& result) {
@@ -187,6 +194,26 @@ void StudyDocument::Add(const CaseResult& result) {
     row.push_back("失败（错误 " + std::to_string(result.status) + "）");
   } else {
     row.push_back(result.Passed() ? "通过" : "不通过");
+  }
+}
+
+void StudyDocument::AddCells(const std::vector<std::string>& cells) {
+  bool passed = cells[statusColumn_] == "0";
+  for (std::size_t k = 0; k < counts_.size(); ++k) {
+    const std::string& pass = cells[passColumns_[k]];
+    counts_[k].Add(pass.empty() ? std::nullopt : std::optional<bool>(pass == "1"));
+    passed = passed && pass != "0";
+  }
+  if (rows_.size() >= kMaxRows) {
+    ++leftOut_;
+    return;
+  }
+  std::vector<std::string>& row = rows_.emplace_back();
+  for (std::size_t c : shown_) row.push_back(cells[c]);
+  if (cells[statusColumn_] != "0") {
+    row.push_back("失败（错误 " + cells[statusColumn_] + "）");
+  } else {
+    row.push_back(passed ? "通过" : "不通过");
   }
 }
 

@@ -26,8 +26,10 @@ class StudyDocument {
   static constexpr std::size_t kMaxRows = 200;
 
   StudyDocument(const StudyPlan& plan, const StudySettings& settings);
-  // The rows in case order, as the study hands them on.
+  // The rows in case order, as the study hands them on: computed, or read
+  // back as the CSV's cells (a resumed study's rows, a joined shard's).
   void Add(const CaseResult& result);
+  void AddCells(const std::vector<std::string>& cells);
   std::int64_t RowsLeftOut() const { return leftOut_; }
 
   // The report: `tally` of the same rows, `chart` the study's chart.
@@ -57,6 +59,9 @@ class StudyDocument {
   std::vector<std::vector<std::string>> rows_;
   std::int64_t leftOut_ = 0;
   std::vector<Count> counts_;  // the limits given, then the checks
+  // The CSV columns of the status and of each count's pass cell.
+  std::size_t statusColumn_ = 0;
+  std::vector<std::size_t> passColumns_;
 };
 
 // The sentence a report of one shard states: it counts its own cases only.

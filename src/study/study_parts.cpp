@@ -102,6 +102,23 @@ std::vector<std::string_view> Cells(std::string_view record) {
 
 }  // namespace
 
+std::vector<std::string> StudyCsvRecordCells(std::string_view record) {
+  std::vector<std::string> cells;
+  for (std::string_view cell : Cells(record)) {
+    std::string& text = cells.emplace_back();
+    if (!cell.starts_with('"')) {
+      text = cell;
+      continue;
+    }
+    // "a ""b""" holds a "b": the outer quotes go, a doubled one stays once.
+    for (std::size_t i = 1; i + 1 < cell.size(); ++i) {
+      text += cell[i];
+      if (cell[i] == '"') ++i;
+    }
+  }
+  return cells;
+}
+
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings) {
   Hash hash;
   hash.Add(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),

@@ -51,6 +51,9 @@ struct StoredRow {
   std::optional<float> highest, lowest;  // m, the forebay's extremes
 };
 
+// The cells of one CSV record (without its line end), unquoted.
+std::vector<std::string> StudyCsvRecordCells(std::string_view record);
+
 // The case as the tally and the chart see it: the values of its number, its
 // status, whether it passed, the forebay's extremes. Nothing else is set.
 CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row);

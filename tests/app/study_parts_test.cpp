@@ -18,6 +18,7 @@
 
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/pdf_pages.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -152,6 +153,16 @@ TEST_F(StudyParts, ShardsJoinIntoTheWholeStudyAndOnlyAllShardsOfOnePlanJoin) {
   EXPECT_EQ(ReadFile(dir_ / "all.csv"), ReadFile(dir_ / "whole.csv"));
   EXPECT_EQ(joined.out, ReadFile(dir_ / "whole.txt"));
   fs::remove(dir_ / "all.csv");
+#ifdef KELVANE_TEST_WITH_UI
+  // The joined study's calculation report is the whole study's, rows, counts
+  // and the 200-row cap included.
+  ASSERT_EQ(Run({"--report", "whole.pdf"}, kSharded).status, 0);
+  const ProcessResult report =
+      Run({"--join-shards", "s0.csv", "s1.csv", "s2.csv", "--report", "all.pdf"}, kSharded);
+  ASSERT_EQ(report.status, 0) << report.err;
+  EXPECT_EQ(kelvane::test::PdfText(dir_ / "all.pdf", "-layout").out,
+            kelvane::test::PdfText(dir_ / "whole.pdf", "-layout").out);
+#endif
 
   struct Refusal {
     std::vector<std::string> shards;
