@@ -333,9 +333,11 @@ std::vector<std::string> ModelExtrasLines(const ModelExtras& extras) {
   const PumpEvent& pump = extras.pump;
   if (pump.units) {
     const UnitSequence& u = *pump.units;
-    lines.push_back("机组启闭序列：" + std::to_string(u.units) + " 台 × " + Number(u.discharge) +
-                    " m³/s，首台 " + Number(u.firstTime) + " s，间隔 " + Number(u.interval) +
-                    " s，历时 " + Number(u.rampTime) + " s");
+    // A unit's change is negative for a stop; the line says so in words.
+    lines.push_back("机组启闭序列：" + std::to_string(u.units) + " 台依次" +
+                    (u.discharge < 0 ? "停机" : "启动") + "，每台 " +
+                    Number(std::fabs(u.discharge)) + " m³/s，首台 " + Number(u.firstTime) +
+                    " s，间隔 " + Number(u.interval) + " s，历时 " + Number(u.rampTime) + " s");
   } else if (!pump.schedule.empty()) {
     const auto [low, high] = std::minmax_element(
         pump.schedule.begin(), pump.schedule.end(),
