@@ -178,23 +178,8 @@ StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& setting
 }
 
 void StudyDocument::Add(const CaseResult& result) {
-  std::size_t count = 0;
-  if (settings_.limits.forebayMaxLevel) counts_[count++].Add(result.passMax);
-  if (settings_.limits.forebayMinLevel) counts_[count++].Add(result.passMin);
-  for (const CaseResult::Check& check : result.checks) counts_[count++].Add(check.pass);
-
-  if (rows_.size() >= kMaxRows) {
-    ++leftOut_;
-    return;
-  }
-  const std::vector<std::string> cells = StudyCsvCells(plan_, settings_.limits, result);
-  std::vector<std::string>& row = rows_.emplace_back();
-  for (std::size_t c : shown_) row.push_back(cells[c]);
-  if (result.status != 0) {
-    row.push_back("失败（错误 " + std::to_string(result.status) + "）");
-  } else {
-    row.push_back(result.Passed() ? "通过" : "不通过");
-  }
+  // One path for computed and stored rows: a row is its CSV cells.
+  AddCells(StudyCsvCells(plan_, settings_.limits, result));
 }
 
 void StudyDocument::AddCells(const std::vector<std::string>& cells) {

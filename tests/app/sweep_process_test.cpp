@@ -31,14 +31,7 @@ namespace fs = std::filesystem;
 using kelvane::test::ProcessResult;
 using kelvane::test::ReadFile;
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  if (!text.empty() && text.back() == separator) parts.push_back("");
-  return parts;
-}
+using kelvane::test::Split;
 
 float Number(const std::string& text) {
   float value = 0;

@@ -12,17 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace kelvane {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  if (!text.empty() && text.back() == separator) parts.push_back("");
-  return parts;
-}
+using kelvane::test::Split;
 
 StudyPlan PlanOf(std::initializer_list<const char*> sweeps) {
   StudyPlan plan;
