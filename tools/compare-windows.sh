@@ -13,7 +13,6 @@ windows=${2:-$root/build/windows/app/kelvane.exe}
 export WINEPREFIX=${WINEPREFIX:-$root/build/windows-wine}
 export KELVANE_COMPARE_NEW_RUNNER="$root/tools/wine-run.sh"
 export KELVANE_COMPARE_EXTRA=${KELVANE_COMPARE_EXTRA:---history-plot history.svg --envelope-plot envelope.svg}
-# One Wine server for all the runs instead of one for each.
+# The prefix and its server made before the first run is timed or compared.
 "$KELVANE_COMPARE_NEW_RUNNER" cmd /c exit 0 >/dev/null 2>&1 || true
-WINEDEBUG=-all wineserver -p 120 2>/dev/null || true
 exec "$root/tools/compare-builds.sh" "$linux" "$windows" "${3:-200}" "${4:-1}"

@@ -24,13 +24,10 @@ else
 fi
 cmake --preset windows -DKELVANE_BUILD_UI=$ui
 cmake --build --preset windows
-# The Wine prefix is made, and the server that made it has quit, before the
-# tests start two at a time: a prefix made by the first test leaves a server
-# that restarts under the next ones (in a fresh clone a test then failed now
-# and then with "wine client error: recvmsg: Connection reset by peer").
+# The Wine prefix and its server (tools/wine-run.sh) are made before the
+# tests start two at a time.
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/windows-wine}
 bash tools/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
-wineserver -w 2>/dev/null || true
 ctest --preset windows -j2
 if [ "$ui" = ON ]; then
   # The package, unzipped into a folder with a Chinese name: the windows
