@@ -14,6 +14,12 @@ namespace {
 // "（泵流量：线性变化 30 s）" after a chart's title, "" for no event.
 std::string Named(const std::string& event) { return event.empty() ? "" : "（" + event + "）"; }
 
+// A marker at each point while the points stand apart; beyond this many (a
+// long culvert's nodes, a fine sweep) the markers run together into a band
+// that hides the line's dashes.
+constexpr std::size_t kMostMarkedPoints = 60;
+bool MarkEachPoint(const ChartLine& line) { return line.x.size() <= kMostMarkedPoints; }
+
 void Widen(std::optional<ValueRange>& range, double value) {
   if (std::isnan(value)) return;
   if (!range) {
@@ -275,7 +281,7 @@ ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const Ru
     initial.y.push_back(start[k]);
   }
   for (ChartLine* line : {&highest, &lowest, &initial}) {
-    line->markers = true;
+    line->markers = MarkEachPoint(*line);
     chart.lines.push_back(std::move(*line));
   }
   return chart;
@@ -318,8 +324,9 @@ ChartData SweepChart(const SweepChartInput& input) {
   for (std::size_t c = 0; c < input.curves.size(); ++c) {
     const SweepCurve& curve = input.curves[c];
     const std::string suffix = curve.label.empty() ? "" : "，" + curve.label;
-    ChartLine highest{"最高" + suffix, curve.x, curve.highest, LineStyle::Solid, true, int(c)};
-    ChartLine lowest{"最低" + suffix, curve.x, curve.lowest, LineStyle::Dashed, true, int(c)};
+    ChartLine highest{"最高" + suffix, curve.x, curve.highest, LineStyle::Solid, false, int(c)};
+    ChartLine lowest{"最低" + suffix, curve.x, curve.lowest, LineStyle::Dashed, false, int(c)};
+    highest.markers = lowest.markers = MarkEachPoint(highest);
     chart.lines.push_back(std::move(highest));
     chart.lines.push_back(std::move(lowest));
   }

@@ -143,8 +143,9 @@ ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry);
 std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, StepSpan steps);
 
 // The envelope along the culvert of a head or velocity: highest, lowest and
-// step 1 against the distance from the reservoir, markers at the nodes. The
-// extremes are the summary's own (SummarizeRun).
+// step 1 against the distance from the reservoir, markers at the nodes while
+// they are few enough to stand apart. The extremes are the summary's own
+// (SummarizeRun).
 enum class EnvelopeOf { Head, Velocity };
 ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
                         EnvelopeOf what);
@@ -168,7 +169,8 @@ struct SweepChartInput {
   std::vector<SweepCurve> curves;
   std::vector<ChartLimit> limits;  // m
 };
-// Each curve gives two lines of one colour: highest solid, lowest dashed.
+// Each curve gives two lines of one colour: highest solid, lowest dashed,
+// with a marker at each case while the cases are few enough to stand apart.
 ChartData SweepChart(const SweepChartInput& input);
 
 }  // namespace kelvane

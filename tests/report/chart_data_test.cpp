@@ -172,6 +172,28 @@ TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {
   }
 }
 
+// Markers show the points while they stand apart: on a long culvert or a fine
+// sweep they would run together and hide the dashed line.
+TEST(Markers, OnlyWhileThePointsAreFew) {
+  for (const auto& [reaches, marked] : {std::pair{"5", true}, {"59", true}, {"60", false}}) {
+    CompletedRun c = RunWith(reaches, "20");
+    const ChartData chart = EnvelopeChart(SummarizeRun(c.run, c.outcome), c.run,
+                                          GeometryOf(c.outcome), EnvelopeOf::Head);
+    for (const ChartLine& line : chart.lines) EXPECT_EQ(line.markers, marked) << reaches;
+  }
+  for (const auto& [cases, marked] : {std::pair{3, true}, {60, true}, {61, false}}) {
+    SweepCurve curve;
+    for (int k = 0; k < cases; ++k) {
+      curve.x.push_back(600 + k);
+      curve.highest.push_back(-2);
+      curve.lowest.push_back(-5);
+    }
+    const ChartData chart = SweepChart({"", "前池水面面积 (m²)", {curve, curve}, {}});
+    ASSERT_EQ(chart.lines.size(), 4u);
+    for (const ChartLine& line : chart.lines) EXPECT_EQ(line.markers, marked) << cases;
+  }
+}
+
 // The envelope CSV writes each distance as the shortest text of the single,
 // as it writes every other number ("119.3324", not "119.3323974609375").
 TEST(Envelope, CsvWritesDistancesAsSingles) {
