@@ -25,8 +25,10 @@ fi
 cmake --preset windows -DKELVANE_BUILD_UI=$ui
 cmake --build --preset windows
 # The Wine prefix and its server (tools/wine-run.sh) are made before the
-# tests start two at a time.
+# tests start two at a time; the server goes with the stage.
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/windows-wine}
+check=''
+trap 'wineserver -k 2>/dev/null; [ -z "$check" ] || rm -rf "$check"' EXIT
 bash tools/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
 ctest --preset windows -j2
 if [ "$ui" = ON ]; then
@@ -34,7 +36,6 @@ if [ "$ui" = ON ]; then
   # program starts from it (offscreen) and draws the plot the Linux one does.
   zip=$(bash tools/package-windows.sh | tail -n 1)
   check=$(mktemp -d)
-  trap 'rm -rf "$check"' EXIT
   mkdir "$check/水锤" && unzip -q "$zip" -d "$check/水锤"
   program=$(echo "$check"/水锤/*/kelvane-windows.exe)
   QT_QPA_PLATFORM=offscreen bash tools/wine-run.sh "$program" --batch --plot "$check/图形.png"
