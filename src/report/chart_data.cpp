@@ -18,7 +18,7 @@ std::string Named(const std::string& event) { return event.empty() ? "" : "（" 
 // long culvert's nodes, a fine sweep) the markers run together into a band
 // that hides the line's dashes.
 constexpr std::size_t kMostMarkedPoints = 60;
-bool MarkEachPoint(const ChartLine& line) { return line.x.size() <= kMostMarkedPoints; }
+bool MarkEachPoint(std::size_t points) { return points <= kMostMarkedPoints; }
 
 void Widen(std::optional<ValueRange>& range, double value) {
   if (std::isnan(value)) return;
@@ -281,7 +281,7 @@ ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const Ru
     initial.y.push_back(start[k]);
   }
   for (ChartLine* line : {&highest, &lowest, &initial}) {
-    line->markers = MarkEachPoint(*line);
+    line->markers = MarkEachPoint(line->x.size());
     chart.lines.push_back(std::move(*line));
   }
   return chart;
@@ -324,9 +324,9 @@ ChartData SweepChart(const SweepChartInput& input) {
   for (std::size_t c = 0; c < input.curves.size(); ++c) {
     const SweepCurve& curve = input.curves[c];
     const std::string suffix = curve.label.empty() ? "" : "，" + curve.label;
-    ChartLine highest{"最高" + suffix, curve.x, curve.highest, LineStyle::Solid, false, int(c)};
-    ChartLine lowest{"最低" + suffix, curve.x, curve.lowest, LineStyle::Dashed, false, int(c)};
-    highest.markers = lowest.markers = MarkEachPoint(highest);
+    const bool marked = MarkEachPoint(curve.x.size());
+    ChartLine highest{"最高" + suffix, curve.x, curve.highest, LineStyle::Solid, marked, int(c)};
+    ChartLine lowest{"最低" + suffix, curve.x, curve.lowest, LineStyle::Dashed, marked, int(c)};
     chart.lines.push_back(std::move(highest));
     chart.lines.push_back(std::move(lowest));
   }
