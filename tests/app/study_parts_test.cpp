@@ -75,8 +75,11 @@ TEST_F(StudyParts, InterruptedAtRandomPointsAndResumedGivesTheUninterruptedBytes
   int interrupted = 0;
   for (int round = 0; round < 4; ++round) {
     const int signal = round % 2 == 0 ? SIGTERM : SIGINT;
-    const auto delay = std::chrono::milliseconds(20 + random() % 80);
+    // A random moment once the program catches the signal: sent earlier, it
+    // would end the program before it could keep anything.
+    const auto delay = std::chrono::milliseconds(10 + random() % 60);
     const ProcessResult r = Run(command, kStudy, [&](pid_t pid, int) {
+      kelvane::test::WaitUntilCatching(pid, signal);
       std::this_thread::sleep_for(delay);
       ::kill(pid, signal);
     });

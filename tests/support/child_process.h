@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -50,6 +53,28 @@ inline pid_t StartProcess(const std::vector<std::string>& words, int outFd, int 
     ::_exit(127);
   }
   return pid;
+}
+
+// Waits, at most `timeout`, until process `pid` has its own handler for
+// `signal` in place (SigCgt in /proc); false if it never had. Sent before, a
+// signal ends the program by its default action, before it can do anything.
+// (The test process, whose copy the child is until it starts the program,
+// catches neither SIGINT nor SIGTERM.)
+inline bool WaitUntilCatching(pid_t pid, int signal,
+                              std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/status";
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  do {
+    std::ifstream status(path);
+    for (std::string line; std::getline(status, line);) {
+      if (line.starts_with("SigCgt:") &&
+          (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0) {
+        return true;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  } while (std::chrono::steady_clock::now() < until);
+  return false;
 }
 
 // The exit status; -1 if the process did not exit normally.
