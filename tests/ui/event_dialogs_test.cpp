@@ -307,6 +307,9 @@ void EventDialogsTest::menuKeysWorkInTheDialog() {
     s.answer = s.Path("case.toml");
     bool helpShown = false, openAfterSave = false;
     s.Edit<PumpEventDialog>("EditPumpEvent", [&](PumpEventDialog& dialog) {
+      // The dialog's keys reach it once it is the active window.
+      dialog.activateWindow();
+      if (!QTest::qWaitForWindowActive(&dialog, 5000)) return dialog.reject();
       QTest::keyClick(&dialog, Qt::Key_F1);
       auto* help = dialog.findChild<QTextBrowser*>(QStringLiteral("HelpWindow"));
       helpShown = help && help->isVisible() && help->verticalScrollBar()->value() > 0;
