@@ -15,13 +15,15 @@ namespace kelvane {
 namespace {
 
 // The English words of `text`, outside the parts quoted from the file ('x',
-// “1e400”): runs of three or more Latin letters but the names of formats.
+// “1e400”): runs of three or more Latin letters but the names of formats and
+// the hexadecimal digits of a code point (U+DFFF).
 std::vector<std::string> EnglishWords(std::string_view text) {
   std::vector<std::string> words;
   std::string word;
   bool quoted = false;
   const auto end = [&] {
-    if (word.size() >= 3 && word != "TOML" && word != "UTF" && word != "Unicode")
+    const bool hex = word.find_first_not_of("ABCDEF") == std::string::npos;
+    if (word.size() >= 3 && !hex && word != "TOML" && word != "UTF" && word != "Unicode")
       words.push_back(word);
     word.clear();
   };
@@ -73,11 +75,11 @@ TEST(TomlMessages, FaultyFilesAreDescribedInChineseAtTheirLineAndColumn) {
       {"a = {b = 1,}\n", "（之前的逗号多余）"},
       {"a = {b = 1 c = 2}\n", "缺少逗号或 '}'，却是 'c'"},
       {"a = {,}\n", "此处应为键值对或 '}'，却是 逗号"},
-      {"a = 1_\n", "下划线之后应为数字"},
+      {"a = 1_\n", "值之后只能是注释或空白，却是 '_'"},
       {"a = _1\n", "值不能以下划线开头"},
       {"a = 1__2\n", "下划线只能写在数字之后"},
       {"a = 1.\n", "此处应为数字"},
-      {"a = 1.0e\n", "指数的数字"},
+      {"a = 1.0e\n", "浮点数：此处应为数字，却是 '\\n'"},
       {"a = tru\n", "此处应为 'true'"},
       {"a = 1979-13-01\n", "月份应为 1 至 12，却是 13"},
       {"a = 1979-02-30\n", "日应为 1 至 28，却是 30"},
@@ -92,7 +94,7 @@ TEST(TomlMessages, FaultyFilesAreDescribedInChineseAtTheirLineAndColumn) {
       {"a = 1\na.b = 2\n", "重复定义：已是整数，不能再作点分键"},
       {"a = 1\n[a]\n", "重复定义 'a'（已是整数，不能再作表）"},
       {"[ [a] ]\n", "表数组的 [[ 与 ]] 中间不能有空白"},
-      {"= 1\n", "此处应为键名或引号"},
+      {"= 1\n", "此处应为键、表头、空白或注释，却是 '='"},
       {"a\n", "缺少 '='，却是 '\\n'"},
       {"a =\n", "缺少值，却是 '\\n'"},
       {"a = \"x\n", "含控制字符，或引号未闭合"},
