@@ -14,6 +14,7 @@
 #include "report/chart_scene.h"
 #include "report/design_checks.h"
 #include "report/report.h"
+#include "solver/event_texts.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
 #include "study_command.h"
@@ -211,10 +212,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
 // results-table steps count only when a table is written.
 std::size_t WarnAboutInputs(const BatchOptions& options) {
   InputCheckOptions check{.outputSteps = !options.table.empty()};
-  if (options.events.areaTable) {
-    check.forebaySmallestArea =
-        SmallestForebayArea(ReadModelExtras(options.events).forebay.areaTable);
-  }
+  check.forebayTableInForce = options.events.areaTable.has_value();
   // A study checks the texts of each of its cases (RunStudyCommand).
   const std::vector<InputFlag> flags =
       options.study.Active() ? std::vector<InputFlag>{} : CheckInputs(options.texts, check);
@@ -225,12 +223,22 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
     std::fputs(line.c_str(), stderr);
   }
   // The design data, given as options or in the case's [design], read by
-  // the same rule.
-  const std::vector<DesignFlag> designFlags = CheckDesignTexts(options.design);
+  // the same rule, and the pump event; a study checks each case's.
+  const std::vector<DesignFlag> designFlags = options.study.Active()
+                                                  ? std::vector<DesignFlag>{}
+                                                  : CheckDesignTexts(options.design, options.texts);
   for (const DesignFlag& flag : designFlags) {
-    const std::string line = std::string("kelvane: 警告: --") + Field(flag.item).option + " 读作 " +
-                             InputValueText(flag.value) + "：" + DesignFlagText(flag) + "\n";
+    const std::string line = "kelvane: 警告: " + DesignFlagLine(flag) + "\n";
     std::fputs(line.c_str(), stderr);
+  }
+  const std::vector<EventWarning> eventWarnings =
+      options.study.Active()
+          ? std::vector<EventWarning>{}
+          : CheckEventTexts(options.events, options.events.areaTable
+                                                ? RunStabilityLimit(options.texts)
+                                                : std::nullopt);
+  for (const EventWarning& warning : eventWarnings) {
+    std::fputs(("kelvane: 警告: " + EventWarningText(warning) + "\n").c_str(), stderr);
   }
   // A schedule replaces the ramp and FinalPumpDischarge, whether given or
   // set by a study's column.
@@ -245,7 +253,7 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                     : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
                stderr);
   }
-  return flags.size() + designFlags.size();
+  return flags.size() + designFlags.size() + eventWarnings.size();
 }
 
 }  // namespace

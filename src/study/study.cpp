@@ -193,6 +193,8 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
   DesignTexts design = settings.design;
   EventTexts events = settings.events;
   plan.SetCaseTexts(number, texts, design, &events);
+  result.designFlags = CheckDesignTexts(design, texts);
+  result.eventWarnings = CheckEventTexts(events);
   for (CheckKind kind : StudyChecks(plan, settings)) {
     CaseResult::Check check;
     check.kind = kind;
@@ -227,8 +229,9 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     return result;
   }
   // The input check takes the stability limit of the run just made.
-  result.flags = CaseInputFlags(texts, options.extras.forebay.areaTable,
-                                ForebayStabilityLimit(outcome.parameters, outcome.coefficients));
+  const double limit = ForebayStabilityLimit(outcome.parameters, outcome.coefficients);
+  result.flags = CaseInputFlags(texts, options.extras.forebay.areaTable, limit);
+  if (options.extras.forebay.Given()) result.eventWarnings = CheckEventTexts(events, limit);
   try {
     const RunSummary summary = summarizer.Summary(run, outcome);
     result.extremes = ExtremesOf(summary, run);

@@ -37,7 +37,8 @@ class InputForm : public QWidget {
   void SetInputs(const InputTexts& texts);
   // The pump event and forebay area table every Calculate runs with (those
   // of the open case file; none by default).
-  void SetModelExtras(const ModelExtras& extras) { extras_ = extras; }
+  // With a level–area table the 前池水面面积 box is greyed: not read.
+  void SetModelExtras(const ModelExtras& extras);
   const ModelExtras& ModelExtrasInForce() const { return extras_; }
   QLineEdit* InputBox(InputId id) const { return Box(id); }
   QPushButton* CalculateButton() const { return calculateButton_; }
