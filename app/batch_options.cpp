@@ -166,7 +166,7 @@ std::string ReadOptionFile(const Option& option, const std::string& path) {
 // cannot be used names the option, and its row and column.
 void TakeEvent(const Option& option, const std::string& value, BatchOptions& options,
                const Given& given) {
-  EventTexts& events = options.events;
+  EventTexts& events = options.typed.events;
   const std::string_view name = option.name;
   for (std::string_view other : OptionGroup(name)) {
     if (other != name && given.Has(other)) {
@@ -210,10 +210,10 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
   if (option.use == OptionUse::Study) return TakeStudyOption(option, word.value, options.study);
   switch (option.kind) {
     case OptionKind::InputBox:
-      options.texts[option.input->id] = word.value;  // the leading-number rule reads it
+      options.typed.texts[option.input->id] = word.value;  // the leading-number rule reads it
       break;
     case OptionKind::DesignItem:
-      options.design[option.design->id] = word.value;  // read as a box is, when checked
+      options.typed.design[option.design->id] = word.value;  // read as a box is, when checked
       break;
     case OptionKind::SingleRunOutput:
     case OptionKind::ImageOutput:
@@ -367,17 +367,18 @@ EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
 // command line over them.
 void ReadCase(BatchOptions& options, const Given& given) {
   try {
-    CaseFile caseFile = ReadCaseFile(options.caseFile);
+    const Case base = ReadCaseFile(options.caseFile).base;
+    Case& typed = options.typed;
     for (InputId id : AllInputs()) {
-      if (!given.Has(OptionOf(id))) options.texts[id] = caseFile.texts[id];
+      if (!given.Has(OptionOf(id))) typed.texts[id] = base.texts[id];
     }
     for (const DesignField& field : DesignFields()) {
-      if (!given.Has(field.option)) options.design[field.id] = caseFile.design[field.id];
+      if (!given.Has(field.option)) typed.design[field.id] = base.design[field.id];
     }
-    options.caseTitle = caseFile.title;
-    options.caseNotes = caseFile.notes;
-    ReadModelExtras(caseFile.events);  // a table that cannot be used: nothing runs
-    options.events = WithCaseEvents(options.events, caseFile.events, given);
+    typed.title = base.title;
+    typed.notes = base.notes;
+    ReadModelExtras(base.events);  // a table that cannot be used: nothing runs
+    typed.events = WithCaseEvents(typed.events, base.events, given);
   } catch (const CaseFileError& error) {
     throw UsageError(error.what());
   } catch (const RunError& error) {
@@ -459,7 +460,7 @@ void CheckEventAgainstInputs(const BatchOptions& options, const Given& given) {
   const auto swept = [&](StudyItem item) {
     return std::find(columns.begin(), columns.end(), item) != columns.end();
   };
-  const EventTexts& events = options.events;
+  const EventTexts& events = options.typed.events;
   if (events.areaTable && swept(InputId::ForebayArea)) {
     throw UsageError(std::string(options.study.caseTables.empty() ? "扫描" : "案例表给出") +
                      " --forebay-area，而前池水位–面积表（--forebay-area-table）在用：前池水面"
@@ -468,7 +469,7 @@ void CheckEventAgainstInputs(const BatchOptions& options, const Given& given) {
   if (events.units && !swept(EventField::PumpUnits) && !swept(InputId::SteadyDischarge)) {
     try {
       CheckUnitsAgainstSteady(ReadUnitSequence(*events.units),
-                              ReadLeadingNumber(options.texts[InputId::SteadyDischarge]));
+                              ReadLeadingNumber(options.typed.texts[InputId::SteadyDischarge]));
     } catch (const RunError& error) {
       throw UsageError((given.Has("pump-units") ? "选项 --pump-units " + Quoted(*events.units)
                                                 : "算例文件 " + QuotedFileName(options.caseFile)) +
