@@ -16,6 +16,7 @@
 #include "report/report.h"
 #include "run/prepared_case.h"
 #include "run/run_case.h"
+#include "solver/event_texts.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
 #include "study_command.h"
@@ -203,12 +204,21 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
     std::fputs(line.c_str(), stderr);
   }
   // The design data, given as options or in the case's [design], read by
-  // the same rule.
-  const std::vector<DesignFlag>& designFlags = prepared.designFlags;
+  // the same rule, and the pump event; a study checks each case's.
+  const std::vector<DesignFlag> designFlags =
+      options.study.Active() ? std::vector<DesignFlag>{} : prepared.designFlags;
   for (const DesignFlag& flag : designFlags) {
-    const std::string line = std::string("kelvane: 警告: --") + Field(flag.item).option + " 读作 " +
-                             InputValueText(flag.value) + "：" + DesignFlagText(flag) + "\n";
+    const std::string line = "kelvane: 警告: " + DesignFlagLine(flag) + "\n";
     std::fputs(line.c_str(), stderr);
+  }
+  const std::vector<EventWarning> eventWarnings =
+      options.study.Active()
+          ? std::vector<EventWarning>{}
+          : CheckEventTexts(options.typed.events, options.typed.events.areaTable
+                                                      ? RunStabilityLimit(options.typed.texts)
+                                                      : std::nullopt);
+  for (const EventWarning& warning : eventWarnings) {
+    std::fputs(("kelvane: 警告: " + EventWarningText(warning) + "\n").c_str(), stderr);
   }
   // A schedule replaces the ramp and FinalPumpDischarge, whether given or
   // set by a study's column.
@@ -223,7 +233,7 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                     : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
                stderr);
   }
-  return flags.size() + designFlags.size();
+  return flags.size() + designFlags.size() + eventWarnings.size();
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "output/file_reader.h"
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
+#include "solver/event_texts.h"
 #include "solver/number_format.h"
 #include "solver/user_text.h"
 #include "usage_error.h"
@@ -450,6 +451,33 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
   }
 }
 
+// What the pump event and the area table make of the boxes, once the case
+// file is read: a unit sequence must not stop more than the steady
+// discharge runs, and 前池水面面积 is not swept while a table stands in its
+// place.
+void CheckEventAgainstInputs(const BatchOptions& options, const Given& given) {
+  const std::vector<StudyItem>& columns = options.study.plan.Columns();
+  const auto swept = [&](StudyItem item) {
+    return std::find(columns.begin(), columns.end(), item) != columns.end();
+  };
+  const EventTexts& events = options.typed.events;
+  if (events.areaTable && swept(InputId::ForebayArea)) {
+    throw UsageError(std::string(options.study.caseTables.empty() ? "扫描" : "案例表给出") +
+                     " --forebay-area，而前池水位–面积表（--forebay-area-table）在用：前池水面"
+                     "面积不起作用，两者只能用一个");
+  }
+  if (events.units && !swept(EventField::PumpUnits) && !swept(InputId::SteadyDischarge)) {
+    try {
+      CheckUnitsAgainstSteady(ReadUnitSequence(*events.units),
+                              ReadLeadingNumber(options.typed.texts[InputId::SteadyDischarge]));
+    } catch (const RunError& error) {
+      throw UsageError((given.Has("pump-units") ? "选项 --pump-units " + Quoted(*events.units)
+                                                : "算例文件 " + QuotedFileName(options.caseFile)) +
+                       "：" + error.where());
+    }
+  }
+}
+
 }  // namespace
 
 BatchOptions ParseBatchOptions(const CommandLine& line) {
@@ -465,6 +493,7 @@ BatchOptions ParseBatchOptions(const CommandLine& line) {
   }
   CheckStudyOptions(options, line, given);
   if (given.Has("case")) ReadCase(options, given);
+  CheckEventAgainstInputs(options, given);
   CheckImages(options, given);
   CheckOutputsApart(options, given);
   return options;

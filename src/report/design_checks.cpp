@@ -1,5 +1,7 @@
 #include "report/design_checks.h"
 
+#include <algorithm>
+
 namespace kelvane {
 
 const char* CheckItemName(CheckKind kind) {
@@ -20,8 +22,6 @@ const char* CheckItemName(CheckKind kind) {
 
 namespace {
 
-std::string Level(float value) { return FixedText(value, 3); }
-
 // "节点 3、5 至 6": nodes ascending, consecutive ones as a span.
 std::string NodeList(const std::vector<int>& nodes) {
   std::string text = "节点 ";
@@ -37,6 +37,12 @@ std::string NodeList(const std::vector<int>& nodes) {
 }
 
 bool Given(const DesignData& data, DesignId id) { return bool(data[id]); }
+
+// A number padded to `width` columns, and at least one blank after it when
+// its digits fill the column.
+std::string Column(const std::string& text, int width) {
+  return PadRight(text, std::max(width, DisplayWidth(text) + 1));
+}
 
 // The items of `needed` not given, when at least one of `needed` or of
 // `alsoGiven` is given (so the user meant the check).
@@ -65,8 +71,9 @@ struct Context {
 void Describe(CheckRow& row, const Context& c) {
   row.distance = NodeDistance(c.geometry, row.node);
   row.time = c.run.StepTime(row.step);
-  row.limitText = Level(row.limit);
-  row.valueText = Level(row.value);
+  const int decimals = VerdictDecimals(row.value, row.limit);
+  row.limitText = FixedText(row.limit, decimals);
+  row.valueText = FixedText(row.value, decimals);
   row.whereText = NodeLabel(c.geometry, row.node);
   row.whenText = StepTimeText(c.run, row.step);
   row.verdictText = row.pass ? "满足" : "不满足";
@@ -183,6 +190,16 @@ double SoffitAt(const DesignData& data, int node, int reaches) {
   const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
   const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
   return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
+}
+
+int VerdictDecimals(float value, float limit) {
+  int decimals = 3;
+  // Nine decimals tell any two singles of a level's size apart.
+  while (decimals < 9 && value != limit &&
+         FixedText(value, decimals) == FixedText(limit, decimals)) {
+    ++decimals;
+  }
+  return decimals;
 }
 
 bool LevelWithin(float level, double limit, bool atMost) {
@@ -407,9 +424,8 @@ std::string CheckSectionText(const DesignCheckReport& report) {
     out += "  " + PadRight("项目", 14) + PadRight("限值 m", 10) + PadRight("计算值 m", 10) +
            PadRight("位置", 22) + PadRight("时刻", 24) + "结论\n";
     for (const CheckRow& row : report.rows) {
-      out += "  " + PadRight(row.item, 14) + PadRight(row.limitText, 10) +
-             PadRight(row.valueText, 10) + PadRight(row.whereText, 22) +
-             PadRight(row.whenText, 24) + row.verdictText + "\n";
+      out += "  " + PadRight(row.item, 14) + Column(row.limitText, 10) + Column(row.valueText, 10) +
+             PadRight(row.whereText, 22) + PadRight(row.whenText, 24) + row.verdictText + "\n";
     }
     out += "\n结论\n";
     for (const std::string& sentence : report.conclusions) out += "  " + sentence + "\n";

@@ -94,6 +94,11 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
 // at the levels' own precision: a level that prints as the limit meets it.
 bool LevelWithin(float level, double limit, bool atMost);
 
+// The decimals a check prints its value and limit with: 3, or as many more
+// as tell the two apart where they differ (a verdict that the rounding would
+// hide: "-2.5314 m 高于 -2.5310 m").
+int VerdictDecimals(float value, float limit);
+
 // The highest forebay level allowed: the wall top less the freeboard (none
 // when not given); nullopt without a wall top.
 std::optional<double> ForebayHighestAllowed(const DesignData& data);

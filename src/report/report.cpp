@@ -250,7 +250,9 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
     for (const std::string& line : s.eventLines) out += "  " + line + "\n";
     if (const auto& use = s.forebayAreaUse; use && use->step != 0) {
       out += "  所用最小前池面积 " + Fixed(use->smallestArea, 3, NegativeZero::Drop) + " m²（" +
-             StepAndTime(run, use->step) + "），稳定限 " +
+             StepAndTime(run, use->step) + "），最大 " +
+             Fixed(use->largestArea, 3, NegativeZero::Drop) + " m²（" +
+             StepAndTime(run, use->largestStep) + "），稳定限 " +
              Fixed(use->limit, 6, NegativeZero::Drop) + " m²\n";
       if (use->BelowLimit()) out += "  警告：有时段所用前池面积小于稳定限，结果不可信\n";
     }

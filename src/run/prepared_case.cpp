@@ -15,14 +15,15 @@ PreparedCase PrepareCase(Case typed) {
     prepared.extras = {};
   }
   prepared.design = ReadDesignData(typed.design);
-  prepared.designFlags = CheckDesignTexts(typed.design);
+  prepared.designFlags = CheckDesignTexts(typed.design, typed.texts);
+  prepared.eventWarnings = CheckEventTexts(typed.events);
   prepared.typed = std::move(typed);
   return prepared;
 }
 
 std::vector<InputFlag> CheckCaseInputs(const PreparedCase& prepared, InputCheckOptions options) {
   const std::vector<ForebayPoint>& table = prepared.extras.forebay.areaTable;
-  if (!table.empty()) options.forebaySmallestArea = SmallestForebayArea(table);
+  options.forebayTableInForce = !table.empty();
   return CheckInputs(prepared.typed.texts, options);
 }
 

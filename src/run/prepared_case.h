@@ -9,6 +9,7 @@
 #include "run/case.h"
 #include "solver/design_data.h"
 #include "solver/errors.h"
+#include "solver/event_texts.h"
 #include "solver/input_check.h"
 #include "solver/pump_event.h"
 
@@ -23,12 +24,15 @@ struct PreparedCase {
   std::optional<RunError> eventError;
   DesignData design;                    // typed.design read by the box rule
   std::vector<DesignFlag> designFlags;  // the design items not read as typed
+  // What the pump event leaves doubtful (CheckEventTexts; the area table
+  // against the stability limit is checked where the limit is known).
+  std::vector<EventWarning> eventWarnings;
 };
 
 PreparedCase PrepareCase(Case typed);
 
-// The input check of the case's sixteen texts, with the smallest area of its
-// level–area table in place of the forebay box when a table is in force.
+// The input check of the case's sixteen texts; the forebay box is not
+// checked while a level–area table is in force.
 std::vector<InputFlag> CheckCaseInputs(const PreparedCase& prepared,
                                        InputCheckOptions options = {});
 

@@ -6,6 +6,7 @@
 
 #include "solver/checked_arith.h"
 #include "solver/errors.h"
+#include "solver/event_texts.h"
 #include "solver/march.h"
 #include "solver/run_editor.h"
 
@@ -206,6 +207,8 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
   if (observer != nullptr) (*observer)(1, 1);
   const ModelExtras* extras = options.extras.Given() ? &options.extras : nullptr;
+  if (extras != nullptr && extras->pump.units)
+    CheckUnitsAgainstSteady(*extras->pump.units, p.SteadyDischarge);
   MarchTransient(p, c, run, options.checking, observer, extras);
   if (extras != nullptr) {
     outcome.extras = *extras;

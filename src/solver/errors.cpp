@@ -100,6 +100,10 @@ std::string EventLocationText(const ErrorLocation& at) {
     case EventFault::ScheduleAndUnits:
       text += "与泵流量过程只能给出一个";
       break;
+    case EventFault::StopsMoreThanRuns:
+      text += "停机共 " + at.detail + " m³/s，多于恒定泵流量 " +
+              ShortestText(at.value.value_or(0)) + " m³/s（泵流量将为负）";
+      break;
   }
   return text;
 }

@@ -86,16 +86,18 @@ enum class EventField {
 // What is wrong with one of them; the row and column are in ErrorLocation.
 enum class EventFault {
   None,
-  NotANumber,        // a cell that is not a number as a whole
-  MissingCell,       // a row with fewer cells than the table has columns
-  ExtraCell,         // a row with more cells
-  EmptyTable,        // no row at all
-  TimeGoesBack,      // a time before the previous row's (value: that time)
-  LevelNotRising,    // a level equal to or below the previous row's (value: that level)
-  NotPositive,       // must be > 0: an area, the exponent, the unit count
-  Negative,          // must be >= 0: a time, the ramp time, the interval
-  NotWhole,          // the unit count is not a whole number
-  ScheduleAndUnits,  // a schedule and a unit sequence given together
+  NotANumber,         // a cell that is not a number as a whole
+  MissingCell,        // a row with fewer cells than the table has columns
+  ExtraCell,          // a row with more cells
+  EmptyTable,         // no row at all
+  TimeGoesBack,       // a time before the previous row's (value: that time)
+  LevelNotRising,     // a level equal to or below the previous row's (value: that level)
+  NotPositive,        // must be > 0: an area, the exponent, the unit count
+  Negative,           // must be >= 0: a time, the ramp time, the interval
+  NotWhole,           // the unit count is not a whole number
+  ScheduleAndUnits,   // a schedule and a unit sequence given together
+  StopsMoreThanRuns,  // a unit sequence that stops more discharge than the steady one
+                      // (value: the steady discharge; detail: the discharge stopped)
 };
 
 // What was being done to a file.

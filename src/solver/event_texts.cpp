@@ -266,6 +266,61 @@ ModelExtras ReadModelExtras(const EventTexts& texts) {
   return extras;
 }
 
+void CheckUnitsAgainstSteady(const UnitSequence& units, double steadyDischarge) {
+  if (const std::optional<double> stopped = UnitsStopMoreThanRuns(units, steadyDischarge)) {
+    ErrorLocation at =
+        Fault(EventField::PumpUnits, 0, 0, EventFault::StopsMoreThanRuns, Number(*stopped));
+    at.value = steadyDischarge;
+    Throw(at);
+  }
+}
+
+std::vector<EventWarning> CheckEventTexts(const EventTexts& texts,
+                                          std::optional<double> stabilityLimit) {
+  std::vector<EventWarning> warnings;
+  ModelExtras extras;
+  try {
+    extras = ReadModelExtras(texts);
+  } catch (const RunError&) {
+    return warnings;
+  }
+  // The schedule holds one point per row of its table, in the table's order.
+  const std::vector<PumpPoint>& schedule = extras.pump.schedule;
+  for (std::size_t k = 0; k < schedule.size(); ++k) {
+    if (schedule[k].discharge < 0) {
+      const int row = k < texts.schedule->size() ? (*texts.schedule)[k].row : int(k + 1);
+      warnings.push_back(
+          {EventWarningKind::ReverseFlow, EventField::PumpSchedule, row, schedule[k].discharge, 0});
+    }
+  }
+  if (texts.rampExponent && !(extras.pump.rampTime > 0) && !extras.pump.HasSchedule()) {
+    warnings.push_back({EventWarningKind::ExponentWithoutRampTime, EventField::RampExponent, 0,
+                        extras.pump.rampExponent, 0});
+  }
+  const std::vector<ForebayPoint>& table = extras.forebay.areaTable;
+  if (!table.empty() && stabilityLimit && std::isfinite(*stabilityLimit) &&
+      SmallestForebayArea(table) < *stabilityLimit) {
+    warnings.push_back({EventWarningKind::AreaBelowStabilityLimit, EventField::ForebayAreaTable, 0,
+                        SmallestForebayArea(table), *stabilityLimit});
+  }
+  return warnings;
+}
+
+std::string EventWarningText(const EventWarning& warning) {
+  std::string text(EventFieldName(warning.field));
+  if (warning.row > 0) text += "第 " + std::to_string(warning.row) + " 行";
+  switch (warning.kind) {
+    case EventWarningKind::ReverseFlow:
+      return text + "：流量 " + Number(warning.value) + " m³/s 为负，即水经水泵倒流";
+    case EventWarningKind::ExponentWithoutRampTime:
+      return text + " " + Number(warning.value) + " 未给出泵流量变化历时，不起作用（仍为突变）";
+    case EventWarningKind::AreaBelowStabilityLimit:
+      return text + "：最小面积 " + Number(warning.value) + " m² 低于稳定下限 " +
+             SignificantText(warning.bound, 4) + " m²，前池水位计算会发散";
+  }
+  return text;
+}
+
 std::vector<ErrorLocation> CheckEventTable(EventField field, const TextTable& table) {
   std::vector<ErrorLocation> faults;
   if (field == EventField::PumpSchedule) CheckSchedule(table, faults, false);

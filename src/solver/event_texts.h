@@ -65,6 +65,33 @@ std::vector<ForebayPoint> ReadForebayAreaTable(const TextTable& table,
 // All of them; a schedule and a unit sequence together are a fault.
 ModelExtras ReadModelExtras(const EventTexts& texts);
 
+// A unit sequence that stops more discharge than `steadyDischarge` (m³/s)
+// runs is a RunError (InvalidInput, Stage::EventInput) naming it: the pumps
+// would end running backwards.
+void CheckUnitsAgainstSteady(const UnitSequence& units, double steadyDischarge);
+
+// What a pump event or area table given in full still leaves doubtful: a
+// schedule point whose discharge is below 0 (the pumps run backwards), a
+// ramp exponent without a ramp time above 0 (it changes nothing), a table whose
+// smallest area lies below the forebay stability limit. The run goes on as
+// given.
+enum class EventWarningKind { ReverseFlow, ExponentWithoutRampTime, AreaBelowStabilityLimit };
+struct EventWarning {
+  EventWarningKind kind = EventWarningKind::ReverseFlow;
+  EventField field = EventField::None;
+  int row = 0;       // the schedule's row (its number in the user's terms), 0 when none
+  double value = 0;  // the discharge (m³/s), the exponent or the smallest area (m²)
+  double bound = 0;  // AreaBelowStabilityLimit: the limit, m²
+  bool operator==(const EventWarning&) const = default;
+};
+// The warnings of `texts`, schedule rows first; none for texts that
+// ReadModelExtras refuses (their fault is reported instead).
+// `stabilityLimit`: the forebay stability limit of the run (m²), when known.
+std::vector<EventWarning> CheckEventTexts(const EventTexts& texts,
+                                          std::optional<double> stabilityLimit = std::nullopt);
+// "泵流量过程第 3 行：流量 -5 m³/s 为负，即水经水泵倒流".
+std::string EventWarningText(const EventWarning& warning);
+
 // Every row of `table` that cannot be used, one fault per row (its first),
 // for a dialog that marks each row as it is typed; an empty table is one
 // fault with no row. `field` is PumpSchedule or ForebayAreaTable.

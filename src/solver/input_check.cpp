@@ -60,7 +60,7 @@ int RunStepCount(const InputTexts& texts) {
 // they give no run up to its steady state. Calculate reads the boxes and
 // forms the coefficients exactly as for the run; with one step it stops
 // after the steady state, and the time step does not depend on the count.
-std::optional<double> StabilityLimit(const InputTexts& texts) {
+std::optional<double> Limit(const InputTexts& texts) {
   if (RunStepCount(texts) == 0) return std::nullopt;
   InputTexts probe = texts;
   probe[InputId::StepCount] = std::string(1, '1');
@@ -72,6 +72,8 @@ std::optional<double> StabilityLimit(const InputTexts& texts) {
     return std::nullopt;
   }
 }
+
+std::string FixedText3(double value) { return Fixed(value, 3, NegativeZero::Drop); }
 
 // How a text was read, as at most one reason: where the reading stopped
 // before the text's end.
@@ -122,6 +124,13 @@ std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::
       case InputFlagReason::BelowForebayStabilityLimit:
         text += "低于稳定下限 " + SignificantText(bound, 4) + " m²，前池水位计算会发散";
         break;
+      case InputFlagReason::ReverseFlow:
+        text += "泵流量为负，即水经水泵倒流";
+        break;
+      case InputFlagReason::InvertsDisagreeWithSlope:
+        text += "两端底高程之差与箱涵坡降不符：坡降乘箱涵总长为 " + FixedText3(bound) +
+                " m，相差超过其 10%";
+        break;
     }
   }
   return text;
@@ -133,6 +142,7 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
   const int steps = RunStepCount(texts);
   std::vector<InputFlag> flags;
   for (InputId id : AllInputs()) {
+    if (id == InputId::ForebayArea && options.forebayTableInForce) continue;
     InputFlag flag{id, ReadLeadingNumber(texts[id]), {}, {}, 0};
     const double v = flag.value;
 
@@ -164,11 +174,12 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
         flag.bound = last;
       }
     }
-    const double area = options.forebaySmallestArea.value_or(v);
-    if (id == InputId::ForebayArea && area > 0) {
+    if (id == InputId::FinalPumpDischarge && v < 0)
+      flag.reasons.push_back(InputFlagReason::ReverseFlow);
+    if (id == InputId::ForebayArea && v > 0) {
       const std::optional<double> limit =
-          options.forebayStabilityLimit ? options.forebayStabilityLimit : StabilityLimit(texts);
-      if (limit && std::isfinite(*limit) && area < *limit) {
+          options.forebayStabilityLimit ? options.forebayStabilityLimit : Limit(texts);
+      if (limit && std::isfinite(*limit) && v < *limit) {
         flag.reasons.push_back(InputFlagReason::BelowForebayStabilityLimit);
         flag.bound = *limit;
       }
@@ -178,14 +189,21 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
   return flags;
 }
 
+std::optional<double> RunStabilityLimit(const InputTexts& texts) { return Limit(texts); }
+
 std::string InputValueText(double value) { return ShortestText(value); }
 
 std::string InputFlagText(const InputFlag& flag) {
   return ReasonsText(flag.reasons, flag.unread, flag.bound);
 }
 
-std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts) {
+bool InvertsDisagree(double drop, double slopeDrop) {
+  return std::fabs(std::fabs(drop) - std::fabs(slopeDrop)) > 0.1 * std::fabs(slopeDrop);
+}
+
+std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs) {
   std::vector<DesignFlag> flags;
+  const DesignData data = ReadDesignData(texts);
   for (const DesignField& field : DesignFields()) {
     if (!texts[field.id]) continue;
     const LeadingNumberScan reading = ScanLeadingNumber(*texts[field.id]);
@@ -194,15 +212,31 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts) {
     AddReadingReason(reading, flag.reasons, flag.unread);
     if (field.id == DesignId::CulvertHeight && !(flag.value > 0))
       flag.reasons.push_back(InputFlagReason::NotPositive);
-    if (field.id == DesignId::ForebayFreeboard && flag.value < 0)
+    if ((field.id == DesignId::ForebayFreeboard ||
+         field.id == DesignId::CulvertDesignPressureHead) &&
+        flag.value < 0)
       flag.reasons.push_back(InputFlagReason::Negative);
+    const auto& upstream = data[DesignId::CulvertInvertUpstream];
+    if (field.id == DesignId::CulvertInvertDownstream && upstream) {
+      const double slopeDrop = ReadLeadingNumber(inputs[InputId::CulvertSlope]) *
+                               ReadLeadingNumber(inputs[InputId::CulvertLength]);
+      if (InvertsDisagree(*upstream - flag.value, slopeDrop)) {
+        flag.reasons.push_back(InputFlagReason::InvertsDisagreeWithSlope);
+        flag.bound = std::fabs(slopeDrop);
+      }
+    }
     if (!flag.reasons.empty()) flags.push_back(std::move(flag));
   }
   return flags;
 }
 
 std::string DesignFlagText(const DesignFlag& flag) {
-  return ReasonsText(flag.reasons, flag.unread, 0);
+  return ReasonsText(flag.reasons, flag.unread, flag.bound);
+}
+
+std::string DesignFlagLine(const DesignFlag& flag) {
+  return std::string("--") + Field(flag.item).option + " 读作 " + InputValueText(flag.value) +
+         "：" + DesignFlagText(flag);
 }
 
 }  // namespace kelvane

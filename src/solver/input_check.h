@@ -19,12 +19,15 @@ enum class InputFlagReason {
   NonAsciiNumber,    // not read whole, and holds full-width digits or signs or a
                      // typographic minus ("−4.34", "－４.３４")
   // What the value is.
-  NotPositive,                // <= 0 where the input's row says ImpossibleValues::NotPositive
-  Negative,                   // < 0 where the row says ImpossibleValues::Negative
-  StepOutsideRun,             // an output step outside 1..StepCount
-  StepCountOutOfRange,        // a step count outside 1..32766: no run is sized
-  FirstAfterLastOutputStep,   // 初始输出时段 after 终端输出时段: an empty table
-  BelowForebayStabilityLimit  // forebay area below ForebayStabilityLimit
+  NotPositive,                 // <= 0 where the input's row says ImpossibleValues::NotPositive
+  Negative,                    // < 0 where the row says ImpossibleValues::Negative
+  StepOutsideRun,              // an output step outside 1..StepCount
+  StepCountOutOfRange,         // a step count outside 1..32766: no run is sized
+  FirstAfterLastOutputStep,    // 初始输出时段 after 终端输出时段: an empty table
+  BelowForebayStabilityLimit,  // forebay area below ForebayStabilityLimit
+  ReverseFlow,                 // a pump discharge below 0: the pumps run backwards
+  InvertsDisagreeWithSlope,    // the inverts' drop differs from slope x length by
+                               // more than a tenth of the latter
 };
 
 struct InputFlag {
@@ -43,9 +46,9 @@ struct InputCheckOptions {
   // Whether 初始输出时段 and 终端输出时段 are in use: always at the window
   // (the results table), in the batch mode only when a table is written.
   bool outputSteps = true;
-  // With a forebay level–area table: its smallest area (m²), which the
-  // stability check of 前池水面面积 takes in place of the box's value.
-  std::optional<double> forebaySmallestArea = std::nullopt;
+  // Whether a forebay level–area table is in force: 前池水面面积 is then not
+  // read, and not checked (the table's own check: CheckEventTexts).
+  bool forebayTableInForce = false;
   // The forebay stability limit (m²) of the run the texts give, when the
   // caller has run them already (a study's case): the check then needs no
   // steady state of its own.
@@ -57,6 +60,10 @@ struct InputCheckOptions {
 // inputs give a run (reading, coefficients, sizing and steady state pass).
 std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options = {});
 
+// The forebay stability limit (m²) of the run the texts give; none when they
+// give no run up to its steady state.
+std::optional<double> RunStabilityLimit(const InputTexts& texts);
+
 // The value a box reads as, in the shortest text that reads back to it
 // ("41.6", "0", "-4.34").
 std::string InputValueText(double value);
@@ -66,22 +73,37 @@ std::string InputValueText(double value);
 std::string InputFlagText(const InputFlag& flag);
 
 // An item of design data whose text is not read as typed, or whose value no
-// structure can have (a clear height not above 0, a negative freeboard).
-// Only the reading reasons and NotPositive / Negative occur.
+// structure can have (a clear height not above 0, a negative freeboard or
+// design pressure head), or inverts that the culvert's slope contradicts.
+// Only the reading reasons, NotPositive / Negative and
+// InvertsDisagreeWithSlope occur.
 struct DesignFlag {
   DesignId item;
   double value = 0;  // what the text reads as
   std::vector<InputFlagReason> reasons;
   std::string unread;  // as InputFlag::unread
+  // InvertsDisagreeWithSlope (on the downstream invert): the drop the slope
+  // gives over the culvert's length, m.
+  double bound = 0;
 
   bool operator==(const DesignFlag&) const = default;
 };
 
 // The flagged items of design data given, in item order. An item left empty
-// (or blank) is not given and never flagged.
-std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts);
+// (or blank) is not given and never flagged. `inputs` gives the slope and
+// length the two inverts are held against.
+std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs);
+
+// Whether the drop between two inverts (upstream less downstream, m)
+// disagrees with the drop |slope| x length (m) by more than a tenth of the
+// latter. Signs are not compared: the slope's sign convention belongs to the
+// march, the inverts are levels.
+bool InvertsDisagree(double drop, double slopeDrop);
 
 // Why an item is flagged, worded as InputFlagText words a box.
 std::string DesignFlagText(const DesignFlag& flag);
+// The flag on one line, as the batch mode warns of it:
+// "--culvert-height 读作 -1：应大于 0".
+std::string DesignFlagLine(const DesignFlag& flag);
 
 }  // namespace kelvane

@@ -43,6 +43,12 @@ std::vector<PumpPoint> UnitSequenceSchedule(const UnitSequence& units, double st
   return schedule;
 }
 
+std::optional<double> UnitsStopMoreThanRuns(const UnitSequence& units, double steadyDischarge) {
+  const double stopped = -units.discharge * units.units;
+  if (stopped > steadyDischarge) return stopped;
+  return std::nullopt;
+}
+
 PumpDischarge::PumpDischarge(const PumpEvent& event, double steady, float final)
     : steady_(steady), final_(final), rampTime_(event.rampTime), rampExponent_(event.rampExponent) {
   if (event.units) {
@@ -142,6 +148,10 @@ ForebayAreaUse ForebayAreaUsed(const SurgeRun& run, std::span<const ForebayPoint
     if (area < use.smallestArea) {
       use.smallestArea = area;
       use.step = step;
+    }
+    if (area > use.largestArea) {
+      use.largestArea = area;
+      use.largestStep = step;
     }
   }
   return use;

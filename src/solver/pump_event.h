@@ -82,6 +82,11 @@ struct ModelExtras {
 // there; a change at once gives two points at its time.
 std::vector<PumpPoint> UnitSequenceSchedule(const UnitSequence& units, double steadyDischarge);
 
+// The discharge a unit sequence stops in all (k x |q|, m³/s) when it stops
+// more than `steadyDischarge` runs, so that the pumps would end running
+// backwards; none otherwise (a start, or stops within the steady discharge).
+std::optional<double> UnitsStopMoreThanRuns(const UnitSequence& units, double steadyDischarge);
+
 // The pump discharge of one run as a function of time.
 class PumpDischarge {
  public:
@@ -139,6 +144,8 @@ double SmallestForebayArea(std::span<const ForebayPoint> table);
 struct ForebayAreaUse {
   double smallestArea = 0;  // m², the smallest area any march step used
   int step = 0;             // the first step that used it
+  double largestArea = 0;   // m², the largest area any march step used
+  int largestStep = 0;      // the first step that used it
   double limit = 0;         // m², the stability limit
   bool BelowLimit() const { return smallestArea < limit; }
   bool operator==(const ForebayAreaUse&) const = default;

@@ -10,13 +10,13 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
                                       std::optional<double> stabilityLimit) {
   // A study writes no results table, so its output steps are not in use.
   InputCheckOptions check{.outputSteps = false, .forebayStabilityLimit = stabilityLimit};
-  if (!areaTable.empty()) check.forebaySmallestArea = SmallestForebayArea(areaTable);
+  check.forebayTableInForce = !areaTable.empty();
   return CheckInputs(texts, check);
 }
 
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings) {
   InputTexts texts = settings.base.texts;
-  DesignTexts design = settings.base.design;
+  DesignTexts designTexts = settings.base.design;
   // Each case's own table where a factor sets part of the event (the values
   // were checked before), else the base one, read once.
   const auto areaTableOf = [](const EventTexts& events) {
@@ -31,25 +31,53 @@ std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySe
   // The shard's cases: those whose number is shardIndex modulo shardCount.
   const std::int64_t first = settings.shardIndex == 0 ? settings.shardCount : settings.shardIndex;
   for (std::int64_t number = first; number <= plan.CaseCount(); number += settings.shardCount) {
-    plan.SetCaseTexts(number, texts, design, &events);
+    plan.SetCaseTexts(number, texts, designTexts, &events);
     std::vector<InputFlag> flags =
         CaseInputFlags(texts, plan.SweepsEvent() ? areaTableOf(events) : baseTable);
     if (!flags.empty()) {
       const InputId id = flags.front().input;
-      return FlaggedCase{number, std::move(flags.front()), texts[id]};
+      return FlaggedCase{number, std::move(flags.front()), texts[id], {}, {}};
+    }
+    if (const std::vector<DesignFlag> design = CheckDesignTexts(designTexts, texts);
+        !design.empty()) {
+      return FlaggedCase{number, {}, {}, design.front(), {}};
+    }
+    const std::optional<double> limit =
+        events.areaTable ? RunStabilityLimit(texts) : std::optional<double>{};
+    if (const std::vector<EventWarning> event = CheckEventTexts(events, limit); !event.empty()) {
+      return FlaggedCase{number, {}, {}, {}, event.front()};
     }
   }
   return std::nullopt;
 }
 
 std::string FlaggedCaseText(const FlaggedCase& flagged) {
+  const std::string number = "案例 " + std::to_string(flagged.number) + " 的";
+  if (flagged.design) return number + " " + DesignFlagLine(*flagged.design);
+  if (flagged.event) return number + EventWarningText(*flagged.event);
   return "案例 " + std::to_string(flagged.number) + " 的 --" + Field(flagged.flag.input).option +
          " " + QuotedText(flagged.text) + " 读作 " + InputValueText(flagged.flag.value) + "：" +
          InputFlagText(flagged.flag);
 }
 
+void StudyWarnings::AddOther(OtherKind& kind, const FlaggedCase& flagged) {
+  if (kind.count == 0) kind.flagged = flagged;
+  if (kind.count < static_cast<std::int64_t>(kFirstCases)) kind.first[kind.count] = flagged.number;
+  ++kind.count;
+}
+
 void StudyWarnings::Add(const CaseResult& result) {
-  flaggedCases_ += !result.flags.empty();
+  flaggedCases_ += result.WarningCount() > 0;
+  for (const DesignFlag& flag : result.designFlags) {
+    for (InputFlagReason reason : flag.reasons) {
+      DesignFlag one = flag;
+      one.reasons = {reason};
+      AddOther(designKinds_[{flag.item, reason}], {result.number, {}, {}, one, {}});
+    }
+  }
+  for (const EventWarning& warning : result.eventWarnings) {
+    AddOther(eventKinds_[warning.kind], {result.number, {}, {}, {}, warning});
+  }
   for (const InputFlag& flag : result.flags) {
     for (InputFlagReason reason : flag.reasons) {
       Kind& kind = kinds_[{flag.input, reason}];
@@ -64,22 +92,39 @@ void StudyWarnings::Add(const CaseResult& result) {
   }
 }
 
+namespace {
+
+// One kind's line: its first case's warning, and when more cases have it,
+// their count and the first case numbers.
+std::string KindLine(const FlaggedCase& first, std::int64_t count,
+                     const std::array<std::int64_t, StudyWarnings::kFirstCases>& numbers) {
+  std::string out = "kelvane: 警告: " + FlaggedCaseText(first);
+  if (count > 1) {
+    out += "（此类警告共 " + std::to_string(count) + " 个案例：案例 ";
+    for (std::size_t k = 0; k < numbers.size() && static_cast<std::int64_t>(k) < count; ++k) {
+      out += (k > 0 ? "、" : "") + std::to_string(numbers[k]);
+    }
+    if (count > static_cast<std::int64_t>(numbers.size())) out += " 等";
+    out += "）";
+  }
+  return out + '\n';
+}
+
+}  // namespace
+
 std::string StudyWarnings::Text() const {
   std::string out;
   for (const auto& [key, kind] : kinds_) {
-    const FlaggedCase first{kind.first[0], kind.flag,
-                            plan_.CaseTexts(settings_.base.texts, kind.first[0])[key.first]};
-    out += "kelvane: 警告: " + FlaggedCaseText(first);
-    if (kind.count > 1) {
-      out += "（此类警告共 " + std::to_string(kind.count) + " 个案例：案例 ";
-      for (std::size_t k = 0; k < kFirstCases && static_cast<std::int64_t>(k) < kind.count; ++k) {
-        out += (k > 0 ? "、" : "") + std::to_string(kind.first[k]);
-      }
-      if (kind.count > static_cast<std::int64_t>(kFirstCases)) out += " 等";
-      out += "）";
-    }
-    out += '\n';
+    const FlaggedCase first{kind.first[0],
+                            kind.flag,
+                            plan_.CaseTexts(settings_.base.texts, kind.first[0])[key.first],
+                            {},
+                            {}};
+    out += KindLine(first, kind.count, kind.first);
   }
+  for (const auto& [key, kind] : designKinds_)
+    out += KindLine(kind.flagged, kind.count, kind.first);
+  for (const auto& [key, kind] : eventKinds_) out += KindLine(kind.flagged, kind.count, kind.first);
   return out;
 }
 

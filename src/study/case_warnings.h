@@ -12,16 +12,20 @@
 #include <utility>
 #include <vector>
 
+#include "solver/event_texts.h"
 #include "solver/input_check.h"
 #include "study/study.h"
 
 namespace kelvane {
 
-// A case of the shard and one of its flags.
+// A case of the shard and one of its flags: a box's, or else an item of
+// design data's or the pump event's.
 struct FlaggedCase {
   std::int64_t number = 0;
   InputFlag flag;
   std::string text;  // the box's text in that case
+  std::optional<DesignFlag> design;
+  std::optional<EventWarning> event;
 };
 
 // The first case of the shard (in case order) whose texts are flagged, and
@@ -30,7 +34,8 @@ struct FlaggedCase {
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings);
 
 // A flagged case on one line: "案例 2 的 --forebay-area “1,287.414” 读作 1：
-// 从 “,287.414” 起未读入" (the flag's every reason).
+// 从 “,287.414” 起未读入" (the flag's every reason); "案例 1 的
+// --culvert-height 读作 -1：应大于 0"; "案例 3 的泵流量过程第 2 行：...".
 std::string FlaggedCaseText(const FlaggedCase& flagged);
 
 // The warnings of a study, gathered row by row: per option and kind of
@@ -58,7 +63,16 @@ class StudyWarnings {
   };
   const StudyPlan& plan_;
   const StudySettings& settings_;
+  // Design data and pump event warnings, each with its first case.
+  struct OtherKind {
+    std::int64_t count = 0;
+    std::array<std::int64_t, kFirstCases> first{};
+    FlaggedCase flagged;
+  };
+  void AddOther(OtherKind& kind, const FlaggedCase& flagged);
   std::map<std::pair<InputId, InputFlagReason>, Kind> kinds_;
+  std::map<std::pair<DesignId, InputFlagReason>, OtherKind> designKinds_;
+  std::map<EventWarningKind, OtherKind> eventKinds_;
   std::int64_t flaggedCases_ = 0;
 };
 

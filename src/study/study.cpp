@@ -222,6 +222,8 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     result.checks.push_back(check);
   }
   const PreparedCase prepared = PrepareCase(std::move(typed));
+  result.designFlags = prepared.designFlags;
+  result.eventWarnings = prepared.eventWarnings;
   if (StudyNamesEvent(plan, settings)) {
     // Empty when the event cannot be read.
     result.eventCells.resize(2);
@@ -250,8 +252,9 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     return result;
   }
   // The input check takes the stability limit of the run just made.
-  result.flags = CaseInputFlags(
-      texts, areaTable, ForebayStabilityLimit(done.outcome.parameters, done.outcome.coefficients));
+  const double limit = ForebayStabilityLimit(done.outcome.parameters, done.outcome.coefficients);
+  result.flags = CaseInputFlags(texts, areaTable, limit);
+  if (!areaTable.empty()) result.eventWarnings = CheckEventTexts(prepared.typed.events, limit);
   JudgeCase(done, result);
   if (result.status != 0) return result;
   const StudyLimits& limits = settings.limits;

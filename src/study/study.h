@@ -15,6 +15,7 @@
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/case.h"
+#include "solver/event_texts.h"
 #include "solver/input_check.h"
 #include "study/study_plan.h"
 
@@ -83,9 +84,14 @@ struct CaseResult {
     int firstFailingNode = 0;
   };
   std::vector<Check> checks;
-  // The input check's flags of the case's texts (as a single run checks
-  // them); the CSV's `warnings` counts them.
+  // The input check's flags of the case's texts, design data and pump event
+  // (as a single run checks them); the CSV's `warnings` counts them all.
   std::vector<InputFlag> flags;
+  std::vector<DesignFlag> designFlags;
+  std::vector<EventWarning> eventWarnings;
+  std::size_t WarningCount() const {
+    return flags.size() + designFlags.size() + eventWarnings.size();
+  }
 
   // Complete, and within every limit and check given.
   bool Passed() const {

@@ -169,7 +169,7 @@ void WriteRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult
     std::string& node = row.Cell();
     if (check.firstFailingNode > 0) node += std::to_string(check.firstFailingNode);
   }
-  row.Cell() += std::to_string(r.flags.size());
+  row.Cell() += std::to_string(r.WarningCount());
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 
 #include "report/chart_data.h"
 #include "report/report_document.h"
+#include "solver/event_texts.h"
 #include "solver/number_format.h"
+#include "solver/pump_event.h"
 #include "solver/stability.h"
 #include "ui/report_pdf.h"
 
@@ -84,6 +86,13 @@ struct Facts {
 
 std::string Level(float value) { return FixedText(value, 3); }
 
+// "前池水位–面积表所用面积 600.000 至 2000.000 m²": the least and largest
+// area the march used.
+std::string AreaUsedText(const ForebayAreaUse& use) {
+  return "前池水位–面积表所用面积 " + FixedText(use.smallestArea, 3) + " 至 " +
+         FixedText(use.largestArea, 3) + " m²";
+}
+
 std::string Overview(const Facts& f) {
   std::string out = Heading("1  工程概况");
   const std::string title = f.in.title.empty() ? "未命名算例" : f.in.title;
@@ -92,8 +101,11 @@ std::string Overview(const Facts& f) {
   out += Paragraph("水库水位 " + HeldValue(f.p, InputId::ReservoirLevel) +
                    " m，水流经取水头部（水头损失 " + HeldValue(f.p, InputId::IntakeHeadLoss) +
                    " m）进入长 " + HeldValue(f.p, InputId::CulvertLength) + " m、断面面积 " +
-                   HeldValue(f.p, InputId::CulvertArea) + " m² 的箱涵，再进入水面面积 " +
-                   HeldValue(f.p, InputId::ForebayArea) + " m² 的前池，由水泵抽水。");
+                   HeldValue(f.p, InputId::CulvertArea) + " m² 的箱涵，再进入" +
+                   (f.s.forebayAreaUse
+                        ? "水面面积随水位变化（" + AreaUsedText(*f.s.forebayAreaUse) + "）"
+                        : "水面面积 " + HeldValue(f.p, InputId::ForebayArea) + " m² ") +
+                   "的前池，由水泵抽水。");
   if (f.s.eventLines.empty()) {
     out += Paragraph("计算工况：水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) +
                      " m³/s 突然变为 " + HeldValue(f.p, InputId::FinalPumpDischarge) +
@@ -132,10 +144,14 @@ std::string Method(const Facts& f) {
   } else if (limit <= 0) {
     stability += "；本次计算箱涵面积为零，前池水位不反馈，无此限制。";
   } else {
-    const double ratio = f.p.ForebayArea / limit;
-    stability += " = " + Significant(limit) + " m²；本次前池水面面积 " +
-                 HeldValue(f.p, InputId::ForebayArea) + " m²，为稳定限的 " +
-                 FixedText(ratio, ratio >= 100 ? 0 : 2) + " 倍。";
+    // With a level–area table the box is not used: the least area the
+    // march used stands against the limit.
+    const auto& use = f.s.forebayAreaUse;
+    const double ratio = (use ? use->smallestArea : f.p.ForebayArea) / limit;
+    stability += " = " + Significant(limit) + " m²；本次" +
+                 (use ? AreaUsedText(*use) + "，最小者"
+                      : "前池水面面积 " + HeldValue(f.p, InputId::ForebayArea) + " m²") +
+                 "为稳定限的 " + FixedText(ratio, ratio >= 100 ? 0 : 2) + " 倍。";
     stability += ratio <= 1
                      ? "低于稳定限，计算发散，结果不可用。"
                      : "稳定限以上计算有界，但边界更新每一时段给振荡注入少许能量，只靠摩阻消耗；"
@@ -152,8 +168,10 @@ std::string Inputs(const Facts& f) {
   HtmlTable inputs;
   inputs.Head({"序号", "名称", "单位", "输入文字", "读入值"});
   for (const InputField& field : InputFields()) {
+    const bool unused = field.id == InputId::ForebayArea && f.s.forebayAreaUse;
     inputs.Row({Right(std::to_string(BoxNumber(field.id))), field.caption, field.unit,
-                "“" + f.in.texts[field.id] + "”", Right(HeldValue(f.p, field.id))});
+                "“" + f.in.texts[field.id] + "”",
+                unused ? std::string("不用（按水位–面积表）") : Right(HeldValue(f.p, field.id))});
   }
   out += inputs.End();
   if (!f.s.eventLines.empty()) {
@@ -248,12 +266,31 @@ std::string Checks(const Facts& f) {
   return out;
 }
 
+// "水泵流量由 20 m³/s 变为 0 m³/s 后" for the sudden change; for any other
+// event its line of the summary's 工况 section and the discharge it ends at:
+// "水泵流量由 20 m³/s 起按机组启闭序列（2 台依次启动，…）变为 40 m³/s 后".
+std::string PumpChangeClause(const Facts& f) {
+  const PumpEvent& pump = f.in.outcome.extras.pump;
+  if (!pump.Given()) {
+    return "水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) + " m³/s 变为 " +
+           HeldValue(f.p, InputId::FinalPumpDischarge) + " m³/s 后";
+  }
+  const std::string line = ModelExtrasLines(ModelExtras{pump, {}}).front();
+  const std::size_t colon = line.find("：");
+  const std::string how =
+      colon == std::string::npos
+          ? line
+          : line.substr(0, colon) + "（" + line.substr(colon + std::string("：").size()) + "）";
+  const double end = PumpDischarge(pump, f.p.SteadyDischarge, f.p.FinalPumpDischarge).At(HUGE_VAL);
+  return "水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) + " m³/s 起按" + how + "变为 " +
+         ShortestText(end) + " m³/s 后";
+}
+
 std::string Conclusions(const Facts& f) {
   std::string out = Heading("6  结论");
-  out += Paragraph("水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) + " m³/s 变为 " +
-                   HeldValue(f.p, InputId::FinalPumpDischarge) + " m³/s 后，前池水位由初始 " +
-                   Level(f.s.forebayInitial) + " m 变化，最高 " + Level(f.s.forebayHighest.value) +
-                   " m（" + StepTimeText(f.run, f.s.forebayHighest.step) + "），最低 " +
+  out += Paragraph(PumpChangeClause(f) + "，前池水位由初始 " + Level(f.s.forebayInitial) +
+                   " m 变化，最高 " + Level(f.s.forebayHighest.value) + " m（" +
+                   StepTimeText(f.run, f.s.forebayHighest.step) + "），最低 " +
                    Level(f.s.forebayLowest.value) + " m（" +
                    StepTimeText(f.run, f.s.forebayLowest.step) + "）。");
   if (f.checks.conclusions.empty()) {

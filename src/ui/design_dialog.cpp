@@ -13,7 +13,8 @@
 
 namespace kelvane::ui {
 
-DesignDialog::DesignDialog(const DesignTexts& texts, QWidget* parent) : QDialog(parent) {
+DesignDialog::DesignDialog(const DesignTexts& texts, const InputTexts& inputs, QWidget* parent)
+    : QDialog(parent), inputs_(inputs) {
   setObjectName(QStringLiteral("DesignDialog"));
   setWindowTitle(tr("设计资料"));
   auto* note = new QLabel(tr("只用于计算结果的校核，不影响计算本身。不填的项目不校核；\n"
@@ -59,7 +60,7 @@ DesignTexts DesignDialog::Texts() const {
 
 void DesignDialog::ShowFlags() {
   const DesignTexts texts = Texts();
-  const std::vector<DesignFlag> flags = CheckDesignTexts(texts);
+  const std::vector<DesignFlag> flags = CheckDesignTexts(texts, inputs_);
   const DesignData values = ReadDesignData(texts);
   for (const DesignField& field : DesignFields()) {
     const auto flag = std::find_if(flags.begin(), flags.end(),

@@ -10,6 +10,7 @@
 #include <array>
 
 #include "solver/design_data.h"
+#include "solver/inputs.h"
 
 namespace kelvane::ui {
 
@@ -17,7 +18,10 @@ class DesignDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit DesignDialog(const DesignTexts& texts, QWidget* parent = nullptr);
+  // `inputs`: the main window's boxes, whose slope and length the inverts
+  // are checked against.
+  explicit DesignDialog(const DesignTexts& texts, const InputTexts& inputs = DefaultInputTexts(),
+                        QWidget* parent = nullptr);
 
   // The boxes' texts: an empty or blank box is an item not given.
   DesignTexts Texts() const;
@@ -29,6 +33,7 @@ class DesignDialog : public QDialog {
  private:
   void ShowFlags();
 
+  InputTexts inputs_;
   std::array<QLineEdit*, kDesignCount> boxes_{};
   QPushButton* clear_;
 };

@@ -85,6 +85,8 @@ constexpr ButtonText kCommand4{
 constexpr const char* kToolTipCaption = QT_TRANSLATE_NOOP("InputForm", "%1（%2）");
 constexpr const char* kToolTipNoUnit = QT_TRANSLATE_NOOP("InputForm", "无量纲");
 constexpr const char* kToolTipReading = QT_TRANSLATE_NOOP("InputForm", "读作 %1");
+constexpr const char* kToolTipTableInForce = QT_TRANSLATE_NOOP(
+    "InputForm", "前池水位–面积表在用：此框不读入，也不检查（工况 → 前池水位–面积…）");
 
 const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
 const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
@@ -260,11 +262,28 @@ void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
   box->setPalette(flagText.empty() ? QPalette() : tinted);
 }
 
+void InputForm::SetCase(PreparedCase prepared) {
+  prepared_ = std::move(prepared);
+  ShowInputFlags();
+}
+
 void InputForm::ShowInputFlags() {
   const InputTexts inputs = ReadInputs();
-  const std::vector<InputFlag> flags = CheckInputs(inputs);
+  const bool table = prepared_.extras.forebay.Given();
+  const std::vector<InputFlag> flags = CheckInputs(inputs, {.forebayTableInForce = table});
   for (InputId id : AllInputs()) {
     const InputField& field = Field(id);
+    if (id == InputId::ForebayArea) {
+      Box(id)->setEnabled(!table);
+      if (table) {
+        Box(id)->setToolTip(
+            FlagToolTip({QCoreApplication::translate("InputForm", kToolTipCaption)
+                             .arg(QString::fromUtf8(field.caption), QString::fromUtf8(field.unit)),
+                         QCoreApplication::translate("InputForm", kToolTipTableInForce)}));
+        Box(id)->setPalette(QPalette());
+        continue;
+      }
+    }
     const auto flag = std::find_if(flags.begin(), flags.end(),
                                    [id](const InputFlag& f) { return f.input == id; });
     ShowBoxCheck(Box(id), field.caption, field.unit, ReadLeadingNumber(inputs[id]),

@@ -41,7 +41,8 @@ class InputForm : public QWidget {
   // The case every Calculate runs, with the boxes' texts in place of its own:
   // the pump event and forebay area table of the open case file (none by
   // default), read once.
-  void SetCase(PreparedCase prepared) { prepared_ = std::move(prepared); }
+  // With a level–area table the 前池水面面积 box is greyed: not read.
+  void SetCase(PreparedCase prepared);
   const ModelExtras& ModelExtrasInForce() const { return prepared_.extras; }
   QLineEdit* InputBox(InputId id) const { return Box(id); }
   QPushButton* CalculateButton() const { return calculateButton_; }

@@ -510,7 +510,7 @@ ReportInput MainWindow::RunReport() const {
 }
 
 void MainWindow::editDesign() {
-  DesignDialog dialog(design_, this);
+  DesignDialog dialog(design_, inputForm_->Inputs(), this);
   if (dialog.exec() == QDialog::Accepted) SetDesign(dialog.Texts());
 }
 

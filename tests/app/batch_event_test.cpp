@@ -77,6 +77,13 @@ TEST_F(BatchEvent, BadValuesNameTheOptionRowAndColumn) {
       {{"--cases", Path("both.csv")}, "pump-schedule 与 pump-units 不能同时扫描"},
       {{"--sweep", "pump-units=1,2"}, "--sweep 不能扫描 pump-units"},
       {{"--pump-ramp-time", "5", "--sweep", "pump-ramp-time=10"}, "既给出又扫描"},
+      // Units that stop more than runs; the area box swept beside a table.
+      {{"--pump-units", "5:-10.4:0:30:10"},
+       "选项 --pump-units “5:-10.4:0:30:10”：机组启闭序列：停机共 52 m³/s，多于恒定泵流量 41.6 "
+       "m³/s"},
+      {{"--pump-units", "2:-10:0:30:10", "--steady-discharge", "15"}, "停机共 20 m³/s"},
+      {{"--forebay-area-table", "-6:600,-2:2000", "--sweep", "forebay-area=600,1000"},
+       "扫描 --forebay-area，而前池水位–面积表（--forebay-area-table）在用"},
   };
   for (const Row& row : rows) {
     const std::string error = UsageErrorOf(row.args);

@@ -199,6 +199,50 @@ TEST_F(SweepProcess, FlaggedCaseTextsAreToldAndStrictRefusesTheStudy) {
   EXPECT_FALSE(fs::exists(dir_ / "u.txt"));
 }
 
+// Each case's design data and pump event are checked as a single run checks
+// them: the warning names the case, the CSV's `warnings` counts it, --strict
+// refuses the study.
+TEST_F(SweepProcess, DesignDataAndEventsOfEachCaseAreChecked) {
+  struct Row {
+    std::string study;
+    std::string warning;              // the first warning line, without "kelvane: 警告: "
+    std::vector<std::string> counts;  // each case's `warnings` cell
+  };
+  const Row rows[] = {
+      {"--sweep culvert-height=-1,3,3abc --culvert-invert-upstream -8 "
+       "--culvert-invert-downstream -12.4",
+       "案例 3 的 --culvert-height 读作 3：从 “abc” 起未读入",
+       {"1", "0", "1"}},
+      {"--sweep culvert-invert-downstream=-8.85,-12.4 --culvert-invert-upstream -8 "
+       "--culvert-height 3",
+       "案例 1 的 --culvert-invert-downstream 读作 -8.85：两端底高程之差与箱涵坡降不符：坡降乘箱涵"
+       "总长为 4.415 m，相差超过其 10%",
+       {"1", "0"}},
+      {"--sweep final-pump-discharge=0,-5",
+       "案例 2 的 --final-pump-discharge “-5” 读作 -5：泵流量为负，即水经水泵倒流",
+       {"0", "1"}},
+      {"--sweep pump-ramp-time=0,10 --pump-ramp-exponent 2 --culvert-design-pressure-head -1",
+       "案例 1 的 --culvert-design-pressure-head 读作 -1：不应为负（此类警告共 2 个案例",
+       {"2", "1"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.study);
+    const ProcessResult told = Shell("$KELVANE --batch " + row.study + " --sweep-csv s.csv");
+    ASSERT_EQ(told.status, 0) << told.err;
+    EXPECT_EQ(told.err.find("kelvane: 警告: " + row.warning), 0u) << told.err;
+    const std::vector<std::string> lines = Split(ReadFile(dir_ / "s.csv"), '\n');
+    ASSERT_EQ(lines.size(), row.counts.size() + 2);
+    for (std::size_t k = 0; k < row.counts.size(); ++k) {
+      EXPECT_EQ(Split(lines[k + 1], ',').back(), row.counts[k]) << lines[k + 1];
+    }
+    const ProcessResult strict =
+        Shell("$KELVANE --batch --strict " + row.study + " --sweep-csv t.csv");
+    EXPECT_EQ(strict.status, 2);
+    EXPECT_EQ(strict.err.find("kelvane: --strict: 案例 "), 0u) << strict.err;
+    EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
+  }
+}
+
 #ifdef KELVANE_TEST_WITH_UI
 // The study's chart: one line of highest and one of lowest levels per value
 // of the second sweep, the limits as lines, drawn without a display.
@@ -421,8 +465,10 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
   lines = Split(r.out, '\n');
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_TRUE(lines[0].starts_with("case,culvert-height,forebay-wall-top,status,")) << lines[0];
-  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,,0")) << lines[1];
-  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,,0")) << lines[2];
+  // The inverts' drop of 1.1 m disagrees with the slope's 4.415 m: one
+  // warning per case.
+  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,,1")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,,1")) << lines[2];
 }
 
 }  // namespace

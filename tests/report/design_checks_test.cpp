@@ -207,6 +207,39 @@ TEST(DesignChecks, LimitsCompareAtTheLevelsPrecision) {
   }
 }
 
+// A value and a limit that differ are printed with the digits that tell them
+// apart (the default run's highest forebay level is -2.5314095 m); equal ones,
+// and ones three decimals tell apart, keep three.
+TEST(DesignChecks, VerdictValuesShowTheDigitsTheVerdictNeeds) {
+  const DefaultRun& d = Default();
+  struct Row {
+    const char* wallTop;
+    const char* freeboard;
+    const char* limit;
+    const char* value;
+    const char* verdict;
+  };
+  const Row rows[] = {
+      {"-2.03141", "0.5", "-2.5314100", "-2.5314095", "不满足"},
+      {"-2.0314095", "0.5", "-2.531", "-2.531", "满足"},
+      {"-2.0313", "0.5", "-2.5313", "-2.5314", "满足"},
+      {"-1.5", "0.5", "-2.000", "-2.531", "满足"},
+      {"-2.032", "0.5", "-2.532", "-2.531", "不满足"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.wallTop);
+    const DesignCheckReport report =
+        CheckDesign(Data({{ForebayWallTop, row.wallTop}, {ForebayFreeboard, row.freeboard}}),
+                    d.summary, d.run, d.outcome);
+    const CheckRow& check = *Find(report, CheckKind::ForebayHighest);
+    EXPECT_EQ(check.limitText, row.limit);
+    EXPECT_EQ(check.valueText, row.value);
+    EXPECT_EQ(check.verdictText, row.verdict);
+    // The summary's table keeps a blank between the two numbers.
+    EXPECT_NE(CheckSectionText(report).find(check.limitText + " "), std::string::npos);
+  }
+}
+
 TEST(DesignChecks, OnlyTheChecksWhoseDataIsGivenRun) {
   struct Row {
     const char* name;

@@ -76,7 +76,10 @@ TEST(PrepareCase, EventFaultsAndDesignFlagsAreData) {
 
 // The stability check takes a level–area table's smallest area in place of
 // the forebay box, so a table decides whether the area box is flagged.
-TEST(PrepareCase, InputCheckTakesTheTablesSmallestArea) {
+// Under a level–area table the forebay box is not checked at all; a table
+// whose smallest area lies below the stability limit is warned about as the
+// table.
+TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
   EventTexts wide, narrow;
   wide.areaTable = SplitPairsText("-10:450,0:2700");
   narrow.areaTable = SplitPairsText("-10:0.01,0:2700");
@@ -90,7 +93,12 @@ TEST(PrepareCase, InputCheckTakesTheTablesSmallestArea) {
   EXPECT_FALSE(areaFlagged(Case{}));
   EXPECT_TRUE(areaFlagged(CaseWith(tinyBox)));
   EXPECT_FALSE(areaFlagged(CaseWith(tinyBox, {}, wide)));
-  EXPECT_TRUE(areaFlagged(CaseWith({}, {}, narrow)));
+  EXPECT_FALSE(areaFlagged(CaseWith({}, {}, narrow)));
+  const auto tableWarned = [](const EventTexts& events) {
+    return CheckEventTexts(events, RunStabilityLimit(DefaultInputTexts())).size() == 1;
+  };
+  EXPECT_FALSE(tableWarned(wide));
+  EXPECT_TRUE(tableWarned(narrow));
 }
 
 // RunCase gives the grids of Calculate with the case's events, the summary

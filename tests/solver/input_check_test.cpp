@@ -91,6 +91,12 @@ TEST(InputCheck, FlagsTextsNotReadWholeAndImpossibleValues) {
       {{{InputId::FrictionFactor, "0"}}, InputId::FrictionFactor, {}},
       {{{InputId::FrictionFactor, "-0.01"}}, InputId::FrictionFactor, {R::Negative}, -0.01},
       {{{InputId::OutputInterval, "-5"}}, InputId::OutputInterval, {R::Negative}, -5},
+      // A final pump discharge below 0 runs the pumps backwards.
+      {{{InputId::FinalPumpDischarge, "-10.4"}},
+       InputId::FinalPumpDischarge,
+       {R::ReverseFlow},
+       -10.4},
+      {{{InputId::FinalPumpDischarge, "-0"}}, InputId::FinalPumpDischarge, {}},
       // Output steps against the run's steps; none without a run to size.
       {{{InputId::StepCount, "50"}}, InputId::LastOutputStep, {R::StepOutsideRun}, 100, "", 50},
       {{{InputId::FirstOutputStep, "0.5"}},
@@ -225,13 +231,14 @@ TEST(InputCheck, DesignTextsAreFlaggedAsTheBoxesAre) {
       {CulvertHeight, "0", {R::NotPositive}, 0, "", "应大于 0"},
       {CulvertHeight, "x", {R::NoDigitRead, R::NotPositive}, 0, "x", "没有读到数字；应大于 0"},
       {ForebayFreeboard, "-0.5", {R::Negative}, -0.5, "", "不应为负"},
-      {CulvertDesignPressureHead, "-1", {}},
+      {CulvertDesignPressureHead, "-1", {R::Negative}, -1, "", "不应为负"},
+      {CulvertDesignPressureHead, "0", {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text ? row.text : "(not given)");
     DesignTexts texts;
     if (row.text) texts[row.item] = row.text;
-    const std::vector<DesignFlag> flags = CheckDesignTexts(texts);
+    const std::vector<DesignFlag> flags = CheckDesignTexts(texts, DefaultInputTexts());
     if (row.reasons.empty()) {
       EXPECT_TRUE(flags.empty());
       continue;
@@ -245,6 +252,47 @@ TEST(InputCheck, DesignTextsAreFlaggedAsTheBoxesAre) {
     EXPECT_EQ(flags[0].unread, row.unread);
     EXPECT_EQ(DesignFlagText(flags[0]), row.words);
   }
+}
+
+// The two inverts against the culvert's slope and length: a drop that
+// differs from |slope| x length by more than a tenth of it is flagged on the
+// downstream invert, with the drop the slope gives.
+TEST(InputCheck, InvertsAreHeldAgainstTheSlope) {
+  struct Row {
+    const char* upstream;
+    const char* downstream;
+    const char* slope;  // over the default 596.662 m
+    bool flagged;
+  };
+  const Row rows[] = {
+      {"-8", "-8.85", "-0.0074", true},     // 0.85 m against 4.415 m
+      {"-8", "-12.415", "-0.0074", false},  // the slope's own drop
+      {"-8", "-12.8", "-0.0074", false},    // 4.8 m: within a tenth
+      {"-8", "-12.9", "-0.0074", true},     // 4.9 m: beyond it
+      {"-12.415", "-8", "-0.0074", false},  // the sign is not compared
+      {"-8", "-8", "0", false},             // level, no slope
+      {"-8", "-8.1", "0", true},            // any drop against no slope
+      {"-8", nullptr, "-0.0074", false},    // one invert alone
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.upstream) + " " + (row.downstream ? row.downstream : "-"));
+    DesignTexts design;
+    design[DesignId::CulvertInvertUpstream] = row.upstream;
+    if (row.downstream) design[DesignId::CulvertInvertDownstream] = row.downstream;
+    InputTexts inputs = DefaultInputTexts();
+    inputs[InputId::CulvertSlope] = row.slope;
+    const std::vector<DesignFlag> flags = CheckDesignTexts(design, inputs);
+    ASSERT_EQ(flags.size(), row.flagged ? 1u : 0u);
+    if (!row.flagged) continue;
+    EXPECT_EQ(flags[0].item, DesignId::CulvertInvertDownstream);
+    EXPECT_EQ(flags[0].reasons, std::vector<R>{R::InvertsDisagreeWithSlope});
+    EXPECT_NEAR(flags[0].bound, 0.0074 * 596.662 * (row.slope[0] == '0' ? 0 : 1), 1e-9);
+  }
+  DesignTexts design;
+  design[DesignId::CulvertInvertUpstream] = "-8";
+  design[DesignId::CulvertInvertDownstream] = "-8.85";
+  EXPECT_EQ(DesignFlagText(CheckDesignTexts(design, DefaultInputTexts()).at(0)),
+            "两端底高程之差与箱涵坡降不符：坡降乘箱涵总长为 4.415 m，相差超过其 10%");
 }
 
 }  // namespace

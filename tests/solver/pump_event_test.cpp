@@ -284,17 +284,23 @@ TEST(PumpEventRuns, AnAreaBelowTheStabilityLimitIsReported) {
     EXPECT_EQ(outcome.forebayAreaUse->BelowLimit(), row.below) << row.table.front().area;
     EXPECT_GE(outcome.forebayAreaUse->smallestArea, SmallestForebayArea(row.table));
   }
-  // Before the run, the input check flags a table whose smallest area lies
-  // below the limit (0.0105 m² for the defaults), whatever the box holds.
+  // Before the run, the table whose smallest area lies below the limit
+  // (0.0105 m² for the defaults) is warned about as the table; the box it
+  // replaces is not checked at all, whatever it holds.
   for (const auto& [smallest, flagged] : {std::pair{0.004, true}, {450.0, false}}) {
-    InputCheckOptions check;
-    check.forebaySmallestArea = smallest;
-    const std::vector<InputFlag> flags = CheckInputs(DefaultInputTexts(), check);
-    EXPECT_EQ(flags.size(), flagged ? 1u : 0u) << smallest;
-    if (!flags.empty()) {
-      EXPECT_EQ(flags[0].input, InputId::ForebayArea);
-      EXPECT_EQ(flags[0].reasons,
-                std::vector<InputFlagReason>{InputFlagReason::BelowForebayStabilityLimit});
+    InputTexts texts = DefaultInputTexts();
+    texts[InputId::ForebayArea] = "0.001abc";
+    const std::vector<InputFlag> flags = CheckInputs(texts, {.forebayTableInForce = true});
+    EXPECT_TRUE(flags.empty()) << smallest;
+    EventTexts events;
+    events.areaTable = SplitPairsText("-6:" + std::to_string(smallest) + ",-4:1300");
+    const std::vector<EventWarning> warnings =
+        CheckEventTexts(events, RunStabilityLimit(DefaultInputTexts()));
+    ASSERT_EQ(warnings.size(), flagged ? 1u : 0u) << smallest;
+    if (!warnings.empty()) {
+      EXPECT_EQ(warnings[0].kind, EventWarningKind::AreaBelowStabilityLimit);
+      EXPECT_EQ(EventWarningText(warnings[0]),
+                "前池水位–面积表：最小面积 0.004 m² 低于稳定下限 0.01053 m²，前池水位计算会发散");
     }
   }
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "report/design_checks.h"
+#include "solver/event_texts.h"
 #include "support/child_process.h"
 #include "support/pdf_pages.h"
 
@@ -26,11 +27,15 @@ using test::Squeezed;
 struct Report {
   SurgeRun run;
   ReportInput input;
-  explicit Report(const DesignTexts& design) {
+  explicit Report(const DesignTexts& design, const EventTexts& events = {},
+                  const InputTexts& texts = DefaultInputTexts()) {
     input.title = "某泵站 全部停泵";
     input.notes = "第一行\n第二行";
     input.design = design;
-    input.outcome = Calculate(input.texts, run);
+    input.texts = texts;
+    CalculateOptions options;
+    options.extras = ReadModelExtras(events);
+    input.outcome = Calculate(input.texts, run, options);
     input.run = &run;
     input.summary = SummarizeRun(run, input.outcome);
     input.date = "2026-01-31";
@@ -99,6 +104,62 @@ class CalculationReportTest : public QObject {
     for (const std::string& sentence : checks.conclusions) expected.push_back(sentence);
     for (const std::string& piece : expected) {
       QVERIFY2(pdf.find(Squeezed(piece)) != std::string::npos, piece.c_str());
+    }
+  }
+
+  // The conclusion tells the event as it was modelled, in the 工况 line's
+  // words; with a level–area table the areas used stand where the box was.
+  void eventAndForebayAreInTheirModelledWords() {
+    struct Row {
+      std::string units, schedule, rampTime, areaTable, steady;
+      std::vector<std::string> present, absent;
+    };
+    const std::vector<Row> rows = {
+        {"2:10:0:30:10",
+         "",
+         "",
+         "",
+         "20",
+         {"水泵流量由 20 m³/s 起按机组启闭序列（2 台依次启动，每台 10 m³/s，首台 0 s，间隔 30 "
+          "s，历时 10 s）变为 40 m³/s 后"},
+         {"变为 0 m³/s 后"}},
+        {"",
+         "0:41.6,10:20.8,60:0",
+         "",
+         "",
+         "",
+         {"起按泵流量过程（3 点，0 至 60 s，流量 0 至 41.6 m³/s）变为 0 m³/s 后"},
+         {}},
+        {"", "", "30", "", "", {"起按泵流量斜坡（历时 30 s，指数 1）变为 0 m³/s 后"}, {}},
+        {"",
+         "",
+         "",
+         "-6:600,-2:2000",
+         "",
+         {"水泵流量由 41.6 m³/s 变为 0 m³/s 后", "前池水位–面积表所用面积", "最小者为稳定限的",
+          "不用（按水位–面积表）"},
+         {"1287.414 m²，为稳定限的", "水面面积 1287.414 m²"}},
+    };
+    for (const Row& row : rows) {
+      EventTexts events;
+      if (!row.units.empty()) events.units = row.units;
+      if (!row.schedule.empty()) events.schedule = SplitPairsText(row.schedule);
+      if (!row.rampTime.empty()) events.rampTime = row.rampTime;
+      if (!row.areaTable.empty()) events.areaTable = SplitPairsText(row.areaTable);
+      InputTexts texts = DefaultInputTexts();
+      if (!row.steady.empty()) texts[InputId::SteadyDischarge] = row.steady;
+      const Report report(DesignTexts{}, events, texts);
+      QTemporaryDir folder;
+      const std::string path = folder.filePath(QStringLiteral("r.pdf")).toStdString();
+      WriteCalculationReport(report.input, path);
+      const test::ProcessResult text =
+          test::RunProcess({Tool("pdftotext"), "-enc", "UTF-8", path, "-"});
+      QCOMPARE(text.status, 0);
+      const std::string pdf = Squeezed(text.out);
+      for (const std::string& piece : row.present)
+        QVERIFY2(pdf.find(Squeezed(piece)) != std::string::npos, piece.c_str());
+      for (const std::string& piece : row.absent)
+        QVERIFY2(pdf.find(Squeezed(piece)) == std::string::npos, piece.c_str());
     }
   }
 
