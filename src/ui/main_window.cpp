@@ -49,19 +49,11 @@ QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLitera
 
 CaseFileAccess CaseFileLibrary() {
   return {[](const std::string& path) {
-            const CaseFile file = ReadCaseFile(path);
-            ReadModelExtras(file.events);  // a table that cannot be used: not opened
-            return CaseTexts{file.texts, file.title, file.notes, file.design, file.events};
+            Case typed = ReadCaseFile(path).base;
+            ReadModelExtras(typed.events);  // a table that cannot be used: not opened
+            return typed;
           },
-          [](const std::string& path, const CaseTexts& texts) {
-            CaseFile file;
-            file.texts = texts.texts;
-            file.title = texts.title;
-            file.notes = texts.notes;
-            file.design = texts.design;
-            file.events = texts.events;
-            WriteCaseFile(path, file);
-          }};
+          [](const std::string& path, const Case& typed) { WriteCaseFile(path, CaseFile{typed}); }};
 }
 
 QString CaptionFor(const QString& caseFile) {
@@ -401,7 +393,7 @@ void MainWindow::ShowFailure(const QString& message) {
 void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
-  saved_ = CaseTexts();
+  saved_ = Case();
   events_ = {};
   SetDesign({});
   inputForm_->SetModelExtras({});
@@ -418,7 +410,7 @@ void MainWindow::openCase() {
 
 void MainWindow::openCase(const QString& path) {
   if (!cases_.read || !MaybeSave()) return;
-  CaseTexts read;
+  Case read;
   try {
     read = cases_.read(path.toStdString());
   } catch (const RunError& error) {
@@ -444,7 +436,7 @@ void MainWindow::openCase(const QString& path) {
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  CaseTexts texts = saved_;  // the title and notes stay as the file had them
+  Case texts = saved_;  // the title and notes stay as the file had them
   texts.texts = inputForm_->Inputs();
   texts.events = events_;
   texts.design = design_;

@@ -185,7 +185,7 @@ void DesignDialogTest::dataGoesWithTheCase() {
   given[DesignId::PumpMinLevel] = "-6";
   s.window.SetDesign(given);
   QVERIFY(s.window.saveCaseAs());
-  QVERIFY(ReadCaseFile(path.toStdString()).design == given);
+  QVERIFY(ReadCaseFile(path.toStdString()).base.design == given);
   QVERIFY(!s.window.isWindowModified());
 
   DesignTexts changed = given;

@@ -149,7 +149,7 @@ void DesktopTest::typedInputsAreNotLostWithoutAQuestion() {
     QVERIFY(TypedTexts(s.form) == before);
   }
   QCOMPARE(QFile::exists(casePath), saved);
-  if (saved) QVERIFY(ReadCaseFile(casePath.toStdString()).texts == before);
+  if (saved) QVERIFY(ReadCaseFile(casePath.toStdString()).base.texts == before);
 }
 
 void DesktopTest::shortcutsWorkWhereverTheFocusIs_data() {
