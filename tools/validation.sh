@@ -483,7 +483,7 @@ p("  reaches a cell only from a free neighbour or an open end. The two-component
 p("  approach (Vasconcelos, Wright & Roe 2006) was the alternative; the slot was chosen")
 p("  because it keeps one set of equations and one flux for both regimes.")
 p("- **Not yet shown**: a moving pressurization front and a draining culvert at a = 1000 m/s")
-p("  (cases 6 and 7 of the plan: mass to 1e-9, no growing oscillation, the rapid-filling pipe")
+p("  (mass to 1e-9, no growing oscillation, and the rapid-filling pipe")
 p("  of Vasconcelos, Wright & Roe 2006) do not pass yet: the cell behind the front swings")
 p("  between the slot's head and the free surface's. Until they do, the model is shown only")
 p("  for flows that stay free or stay full.")
