@@ -23,6 +23,7 @@
 #include "ui/input_form.h"
 #include "ui/plot_window.h"
 #include "ui/results_window.h"
+#include "ui/status_line.h"
 
 namespace kelvane::ui {
 
@@ -149,7 +150,7 @@ class MainWindow : public QMainWindow {
   QAction* historyAction_;
   QAction* envelopeAction_;
   QMenu* recentMenu_;
-  QLabel* runPreview_;
+  StatusLine* runPreview_;
 };
 
 // The caption: "Kelvane" without a case file, "NAME[*] - Kelvane" with one

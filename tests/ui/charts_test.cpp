@@ -459,9 +459,8 @@ void ChartsTest::caseEventsRunAndStayWithTheCase() {
   s.window.inputForm()->calculate();
   const float boxesAlone = s.window.inputForm()->Run().Head(6, 1000);
   s.window.openCase(path);
-  auto* status = s.window.findChild<QLabel*>(QStringLiteral("RunPreview"));
-  QVERIFY(status != nullptr);
-  QVERIFY2(status->text().contains(QStringLiteral("泵流量斜坡")), qPrintable(status->text()));
+  QVERIFY2(StatusItems(s.window).contains(QStringLiteral("泵流量斜坡")),
+           qPrintable(StatusItems(s.window)));
   s.window.inputForm()->calculate();
   QVERIFY(s.window.inputForm()->CompletedRun() != nullptr);
   QVERIFY(s.window.inputForm()->Run().Head(6, 1000) != boxesAlone);
@@ -474,7 +473,7 @@ void ChartsTest::caseEventsRunAndStayWithTheCase() {
   QCOMPARE(saved.base.texts[InputId::StepCount], std::string("1400"));
 
   s.window.newCase();
-  QVERIFY(!status->text().contains(QStringLiteral("泵流量")));
+  QVERIFY(!StatusItems(s.window).contains(QStringLiteral("泵流量")));
   s.window.inputForm()->calculate();
   QCOMPARE(s.window.inputForm()->Run().Head(6, 1000), boxesAlone);
 }
