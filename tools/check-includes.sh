@@ -27,6 +27,7 @@ root = sys.argv[1]
 # shared support too.
 LEVELS = """
 src/solver   10
+src/freesurface 15
 src/output   20
 src/report   30
 src/run      33
