@@ -244,7 +244,10 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
       }
     }
   } catch (...) {
+    // A failed case's row holds no values: none of a half-judged run.
     SetError(result, CurrentExceptionAsRunError(Stage::Report));
+    result.extremes.reset();
+    for (CaseResult::Check& check : result.checks) check = {check.kind, std::nullopt, 0};
     return result;
   }
   const StudyLimits& limits = settings.limits;

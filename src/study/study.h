@@ -31,7 +31,7 @@ struct StudySettings {
   DesignTexts design = {};                // the design data no factor sweeps
   EventTexts events = {};  // the pump event and area table; a factor may set parts of them
   StudyLimits limits;
-  int jobs = 1;  // threads running cases
+  int jobs = 0;  // threads running cases; 0 is one for RunStudy, one per core for a session
   // Only the cases whose number is shardIndex modulo shardCount.
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;
