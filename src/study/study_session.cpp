@@ -298,7 +298,13 @@ std::optional<RunError> WithCsv(const std::string& csv,
       body(&write);
     });
   } catch (const RunError& error) {
-    if (!ran) body(nullptr);
+    if (!ran) {
+      try {
+        body(nullptr);
+      } catch (const Stopped&) {
+        // The caller tells a stop by the rows done; the CSV's fault stays.
+      }
+    }
     return error;
   }
   return std::nullopt;

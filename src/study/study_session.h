@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,8 @@ class StudySession {
   // `settings.jobs` 0: one thread per usable core. `plan` outlives the
   // session.
   StudySession(const StudyPlan& plan, const StudySettings& settings, StudyFiles files);
+  StudySession(const StudySession&) = delete;
+  StudySession& operator=(const StudySession&) = delete;
 
   // Opens the partial file to resume (its rows are then not run again); a
   // refusal when it is not one of this study's.

@@ -214,6 +214,7 @@ TEST_F(StudySessionTest, ACsvThatCannotBeWrittenLeavesTheRestWhole) {
   EXPECT_EQ(cases_, 30);
   const StudyOutcome stopped = Run({.csv = "nodir/s.csv"}, 4);
   EXPECT_EQ(stopped.signal, SIGTERM);
+  EXPECT_TRUE(stopped.csvError);
   EXPECT_TRUE(stopped.kept.empty());
 }
 
