@@ -77,9 +77,7 @@ int Refused(const StudyRefusal& refusal) {
 // comes).
 StudySettings SettingsOf(const BatchOptions& options) {
   StudySettings settings = options.study.settings;
-  settings.base = options.texts;
-  settings.design = options.design;
-  settings.events = options.events;
+  settings.base = options.typed;
   static const std::atomic<int> never{0};
   settings.stop = options.study.joinShards.empty() ? &CatchInterrupts() : &never;
   return settings;
@@ -102,7 +100,7 @@ int WriteImages(const BatchOptions& options, const Images& images, const StudySe
   // A swept event is named by the chart's axis or legend instead.
   const auto studyChart = [&] {
     const std::string event =
-        study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.events));
+        study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.typed.events));
     return session.ChartPoints().Chart(study.plan, session.Settings().limits, event);
   };
   int status = 0;
@@ -122,7 +120,7 @@ int WriteImages(const BatchOptions& options, const Images& images, const StudySe
   if (!options.report.empty()) {
     try {
       const StudyDocumentCase about{
-          .title = options.caseTitle, .notes = options.caseNotes, .date = ""};
+          .title = options.typed.title, .notes = options.typed.notes, .date = ""};
       images.Get().document(session.Document().Document(session.Tally(), studyChart(), about),
                             options.report);
     } catch (...) {

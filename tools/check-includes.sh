@@ -28,8 +28,9 @@ root = sys.argv[1]
 LEVELS = """
 src/solver   10
 src/output   20
-src/cases    30
 src/report   30
+src/run      33
+src/cases    36
 src/study    40
 src/ui       50
 app          60

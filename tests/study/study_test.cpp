@@ -199,7 +199,7 @@ TEST(Study, AFailingCaseIsARowWithItsErrorAndEmptyValues) {
   const std::size_t columns = Split(lines[0], ',').size();
   for (std::int64_t number = 1; number <= 4; ++number) {
     SCOPED_TRACE(lines[number]);
-    InputTexts texts = plan.CaseTexts(settings.base, number);
+    InputTexts texts = plan.CaseTexts(settings.base.texts, number);
     SurgeRun run;
     std::string status = "0", error;
     try {
@@ -308,7 +308,8 @@ TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
   EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{2, 3, 4, 5, 6}));
   EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{}));
 
-  const std::string report = StudyReportText(plan, StudySettings{.limits = {-2.0, -6.0}}, tally);
+  const std::string report =
+      StudyReportText(plan, StudySettings{.base = {}, .limits = {-2.0, -6.0}}, tally);
   EXPECT_NE(report.find("运行失败              3\n"), std::string::npos) << report;
   EXPECT_NE(report.find("全部限值通过          17\n"), std::string::npos) << report;
   EXPECT_NE(report.find("forebay-area          950 至 2000、2500\n"), std::string::npos) << report;
