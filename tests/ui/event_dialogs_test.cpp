@@ -323,7 +323,7 @@ void EventDialogsTest::menuKeysWorkInTheDialog() {
     QCOMPARE(openAfterSave, !c.saved);
     QCOMPARE(QFileInfo::exists(s.answer), c.saved);
     if (c.saved) {
-      QCOMPARE(ReadCaseFile(s.answer.toStdString()).events.rampTime,
+      QCOMPARE(ReadCaseFile(s.answer.toStdString()).base.events.rampTime,
                std::optional<std::string>(c.rampTime));
     }
   }
