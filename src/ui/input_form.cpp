@@ -278,14 +278,15 @@ void InputForm::calculate() {
   progressBar_->show();
   progressBar_->repaint();
 
-  RunOutcome outcome;
-  CalculateOptions options;
-  options.observer = MarchProgress(run_, *progressBar_);
-  options.extras = extras_;
-  completed_.reset();
+  RunObservers observers;
+  observers.after = [this](const SurgeRun& run) { return MarchProgress(run, *progressBar_); };
+  observers.summarize = false;  // the windows and the report summarize when asked
+  completed_ = false;
   emit runStarted();
-  const InputTexts typed = ReadInputs();
-  if (auto error = Attempt([&] { outcome = Calculate(typed, run_, options); }, Stage::Program)) {
+  prepared_.typed.texts = ReadInputs();
+  done_ = CaseRun();  // the last run's grids go before the new ones are sized
+  done_ = RunCase(prepared_, observers);
+  if (const std::optional<RunError>& error = done_.error) {
     // The run state is incomplete: no output command may read it.
     SetOutputCommandsEnabled(false);
     progressBar_->hide();
@@ -294,16 +295,16 @@ void InputForm::calculate() {
     ShowRunError(this, *error);
     return;
   }
-  completed_ = outcome;
-  completedTexts_ = typed;
+  completed_ = true;
+  completedTexts_ = prepared_.typed.texts;
   emit runFinished(true);
   // The bar's range is set before the dialog asks for the name.
   auto error = Attempt(
       [&] {
         progressBar_->SetMinimum(0.0);
-        progressBar_->SetMaximum(static_cast<double>(run_.StepCount()));
+        progressBar_->SetMaximum(static_cast<double>(done_.run.StepCount()));
         const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
-        WriteResultFile(run_, outcome.parameters.OutputInterval, path, *progressBar_);
+        WriteResultFile(done_.run, done_.outcome.parameters.OutputInterval, path, *progressBar_);
       },
       Stage::ResultFile);
   // The run is complete whether or not its file was written.
@@ -320,9 +321,9 @@ void InputForm::saveResultFile() {
   const auto error = Attempt(
       [&] {
         progressBar_->SetMinimum(0.0);
-        progressBar_->SetMaximum(static_cast<double>(run_.StepCount()));
+        progressBar_->SetMaximum(static_cast<double>(done_.run.StepCount()));
         const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
-        WriteResultFile(run_, completed_->parameters.OutputInterval, path, *progressBar_);
+        WriteResultFile(done_.run, done_.outcome.parameters.OutputInterval, path, *progressBar_);
       },
       Stage::ResultFile);
   progressBar_->hide();
@@ -334,7 +335,7 @@ void InputForm::saveResultFile() {
 void InputForm::exitProgram() { window()->close(); }
 
 bool InputForm::DrawPlot(PlotPicture& picture) {
-  if (auto error = Attempt([&] { DrawForebayPlot(picture, run_); }, Stage::Plot)) {
+  if (auto error = Attempt([&] { DrawForebayPlot(picture, done_.run); }, Stage::Plot)) {
     ShowRunError(this, *error);
     return false;
   }
@@ -351,8 +352,8 @@ std::optional<std::string> InputForm::ResultsTable() {
         const TableRange range = ReadTableRange(Box(InputId::FirstOutputStep)->text().toStdString(),
                                                 Box(InputId::LastOutputStep)->text().toStdString(),
                                                 Box(InputId::OutputInterval)->text().toStdString());
-        SurgeRunEditor(run_).SetOutputSteps(range.first, range.last);
-        table = ResultsTableText(run_, range, *progressBar_);
+        SurgeRunEditor(done_.run).SetOutputSteps(range.first, range.last);
+        table = ResultsTableText(done_.run, range, *progressBar_);
       },
       Stage::ResultsTable);
   if (error) {

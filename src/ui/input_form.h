@@ -10,7 +10,10 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "run/prepared_case.h"
+#include "run/run_case.h"
 #include "solver/solver.h"
 #include "ui/picture.h"
 #include "ui/progress_bar.h"
@@ -27,18 +30,19 @@ class InputForm : public QWidget {
   // Where the result file's name comes from; the save dialog by default.
   void SetSaveFileChooser(SaveFileChooser chooser);
 
-  const SurgeRun& Run() const { return run_; }
+  const SurgeRun& Run() const { return done_.run; }
   // The parameters of the last complete run; null when the last Calculate
   // failed or none has run.
-  const RunOutcome* CompletedRun() const { return completed_ ? &*completed_ : nullptr; }
+  const RunOutcome* CompletedRun() const { return completed_ ? &done_.outcome : nullptr; }
   // The boxes as typed for the last complete run.
   const InputTexts& CompletedInputs() const { return completedTexts_; }
   InputTexts Inputs() const { return ReadInputs(); }
   void SetInputs(const InputTexts& texts);
-  // The pump event and forebay area table every Calculate runs with (those
-  // of the open case file; none by default).
-  void SetModelExtras(const ModelExtras& extras) { extras_ = extras; }
-  const ModelExtras& ModelExtrasInForce() const { return extras_; }
+  // The case every Calculate runs, with the boxes' texts in place of its own:
+  // the pump event and forebay area table of the open case file (none by
+  // default), read once.
+  void SetCase(PreparedCase prepared) { prepared_ = std::move(prepared); }
+  const ModelExtras& ModelExtrasInForce() const { return prepared_.extras; }
   QLineEdit* InputBox(InputId id) const { return Box(id); }
   QPushButton* CalculateButton() const { return calculateButton_; }
   QPushButton* PlotButton() const { return plotButton_; }
@@ -83,10 +87,10 @@ class InputForm : public QWidget {
   QPushButton* resultsButton_;
   RealProgressBar* progressBar_;
 
-  SurgeRun run_;
-  std::optional<RunOutcome> completed_;
+  PreparedCase prepared_;
+  CaseRun done_;  // the last run; incomplete unless completed_
+  bool completed_ = false;
   InputTexts completedTexts_ = DefaultInputTexts();
-  ModelExtras extras_ = {};
   SaveFileChooser chooseFile_;
 };
 

@@ -395,7 +395,7 @@ void MainWindow::newCase() {
   saved_ = Case();
   events_ = {};
   SetDesign({});
-  inputForm_->SetModelExtras({});
+  inputForm_->SetCase(PrepareCase(Case()));
   inputForm_->SetInputs(DefaultInputTexts());
   ShowRunPreview();
   UpdateCaption();
@@ -427,7 +427,7 @@ void MainWindow::openCase(const QString& path) {
   saved_ = read;
   events_ = read.events;
   SetDesign(read.design);
-  inputForm_->SetModelExtras(ReadModelExtras(read.events));
+  inputForm_->SetCase(PrepareCase(read));
   inputForm_->SetInputs(read.texts);
   ShowRunPreview();
   RememberRecent(path);
@@ -562,15 +562,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ------------------------------------------------------------ 工况
 
 void MainWindow::SetEvents(const EventTexts& events) {
-  ModelExtras extras;
-  try {
-    extras = ReadModelExtras(events);
-  } catch (const RunError& error) {
-    ShowFailure(RunErrorMessage(error));  // the dialogs refuse such texts: not reached
+  Case typed;
+  typed.events = events;
+  PreparedCase prepared = PrepareCase(std::move(typed));
+  if (prepared.eventError) {
+    ShowFailure(RunErrorMessage(*prepared.eventError));  // the dialogs refuse such texts
     return;
   }
   events_ = events;
-  inputForm_->SetModelExtras(extras);
+  inputForm_->SetCase(std::move(prepared));
   ShowRunPreview();
   UpdateCaption();
 }

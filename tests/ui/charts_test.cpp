@@ -502,9 +502,9 @@ void ChartsTest::helpNamesEveryBoxWithItsUnit() {
 // inflow, titled with the event; its CSV has both columns.
 void ChartsTest::historyShowsThePumpDischarge() {
   WindowSession s("400");
-  ModelExtras extras;
-  extras.pump.rampTime = 30;
-  s.window.inputForm()->SetModelExtras(extras);
+  Case typed;
+  typed.events.rampTime = "30";
+  s.window.inputForm()->SetCase(PrepareCase(typed));
   s.window.inputForm()->calculate();
   s.window.showHistory();
   HistoryWindow* window = s.window.historyWindow();
