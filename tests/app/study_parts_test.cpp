@@ -143,15 +143,24 @@ TEST_F(StudyParts, InterruptedAtRandomPointsAndResumedGivesTheUninterruptedBytes
 // Killed, the study loses at most its last second's rows: the partial file
 // is on the disk while it runs, and resumes.
 TEST_F(StudyParts, AKilledStudyResumesFromItsPartialFile) {
-  // 45 cases of 30000 steps and 20 segments: a few seconds.
-  const std::vector<std::string> slow = {"--sweep",         "forebay-area=600:2000:100",
+  // 171 cases of 30000 steps and 20 segments: a few seconds.
+  const std::vector<std::string> slow = {"--sweep",         "forebay-area=600:2000:25",
                                          "--sweep",         "final-pump-discharge=0,20,41.6",
                                          "--step-count",    "30000",
                                          "--segment-count", "20"};
   ASSERT_EQ(Run({"--sweep-csv", "whole.csv"}, slow).status, 0);
   const ProcessResult killed = Run({"--sweep-csv", "study.csv"}, slow, [&](pid_t pid, int) {
-    kelvane::test::WaitUntilCatching(pid, SIGTERM);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    // Killed once the partial file vouches for some rows (within a second
+    // of their coming, however loaded the machine).
+    for (int wait = 0; wait < 6000; ++wait) {
+      const std::string text = ReadFile(dir_ / "study.csv.partial");
+      const std::size_t first = text.find("\n1,");
+      if (first != std::string::npos &&
+          text.find("\n#kelvane-study ", first) != std::string::npos) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ::kill(pid, SIGKILL);
   });
   ASSERT_EQ(killed.signal, SIGKILL);
