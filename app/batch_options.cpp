@@ -255,7 +255,7 @@ void CheckStudyParts(const BatchOptions& options) {
     if (!study.joinShards.empty()) throw UsageError("--resume 与 --join-shards 不能同用");
     read.emplace_back("resume", &study.resume);
   }
-  if (!study.joinShards.empty() && study.shardCount > 1) {
+  if (!study.joinShards.empty() && study.settings.shardCount > 1) {
     throw UsageError("--join-shards 合并全部分片，不与 --shard 同用");
   }
   for (const std::string& shard : study.joinShards) read.emplace_back("join-shards", &shard);
@@ -318,7 +318,7 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
       throw UsageError("输入选项 --" + std::string(item.Option()) + " 既给出又扫描");
     }
   }
-  const StudyLimits& limits = study.limits;
+  const StudyLimits& limits = study.settings.limits;
   if (limits.forebayMaxLevel && limits.forebayMinLevel &&
       *limits.forebayMaxLevel < *limits.forebayMinLevel) {
     throw UsageError("--forebay-max-level " + ShortestText(*limits.forebayMaxLevel) +

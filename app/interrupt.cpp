@@ -13,21 +13,31 @@ extern "C" void NoteSignal(int signal) {
   int none = 0;
   caught.compare_exchange_strong(none, signal);
 #ifdef _WIN32
-  std::signal(signal, SIG_DFL);  // the handler runs once, as SA_RESETHAND
+  std::signal(signal, NoteSignal);  // the handler is reset before it runs
 #endif
 }
+
+// The signals a study stops at.
+constexpr int kStops[] = {
+    SIGINT,
+    SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+};
 
 }  // namespace
 
 const std::atomic<int>& CatchInterrupts() {
-  for (int signal : {SIGINT, SIGTERM}) {
+  for (int signal : kStops) {
 #ifdef _WIN32
     std::signal(signal, NoteSignal);
 #else
     struct sigaction action {};
     action.sa_handler = NoteSignal;
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
+    for (int other : kStops) sigaddset(&action.sa_mask, other);
     sigaction(signal, &action, nullptr);
 #endif
   }
@@ -40,6 +50,11 @@ void EndBySignal(int signal) {
   std::_Exit(128 + signal);  // where raising it does not end the process
 }
 
-const char* SignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
+const char* SignalName(int signal) {
+#ifdef SIGHUP
+  if (signal == SIGHUP) return "SIGHUP";
+#endif
+  return signal == SIGINT ? "SIGINT" : "SIGTERM";
+}
 
 }  // namespace kelvane

@@ -56,13 +56,15 @@ void TakeCaseTable(const std::string& path, StudyCommand& study) {
 }
 
 void TakeShard(std::string_view name, std::string_view value, StudyCommand& study) {
+  std::int64_t& index = study.settings.shardIndex;
+  std::int64_t& count = study.settings.shardCount;
   const std::size_t slash = value.find('/');
-  if (slash == std::string_view::npos || !ReadWhole(value.substr(0, slash), study.shardIndex) ||
-      !ReadWhole(value.substr(slash + 1), study.shardCount) || study.shardCount < 1 ||
-      study.shardCount > StudyPlan::kMaxCases || study.shardIndex < 0 ||
-      study.shardIndex >= study.shardCount) {
+  if (slash == std::string_view::npos || !ReadWhole(value.substr(0, slash), index) ||
+      !ReadWhole(value.substr(slash + 1), count) || count < 1 || count > StudyPlan::kMaxCases ||
+      index < 0 || index >= count) {
     Bad(name, "须写作 K/N，0 ≤ K < N，而不是 " + Quoted(value));
   }
+  study.sharded = true;
 }
 
 void TakeValue(std::string_view name, std::string_view value, StudyCommand& study) {
@@ -77,11 +79,12 @@ void TakeValue(std::string_view name, std::string_view value, StudyCommand& stud
     if (!IsPngOrSvgName(value)) Bad(name, "的文件名应以 .png 或 .svg 结尾：" + Quoted(value));
     study.plot = value;
   } else if (name == "forebay-max-level") {
-    study.limits.forebayMaxLevel = ReadLevel(name, value);
+    study.settings.limits.forebayMaxLevel = ReadLevel(name, value);
   } else if (name == "forebay-min-level") {
-    study.limits.forebayMinLevel = ReadLevel(name, value);
+    study.settings.limits.forebayMinLevel = ReadLevel(name, value);
   } else if (name == "jobs") {
-    if (!ReadWhole(value, study.jobs) || study.jobs < 1 || study.jobs > 4096) {
+    int& jobs = study.settings.jobs;
+    if (!ReadWhole(value, jobs) || jobs < 1 || jobs > 4096) {
       Bad(name, "须是 1 至 4096 的整数，而不是 " + Quoted(value));
     }
   } else if (name == "shard") {

@@ -15,10 +15,10 @@ namespace kelvane {
 
 struct StudyCommand {
   StudyPlan plan;  // no case: no study, one ordinary run
-  StudyLimits limits;
-  int jobs = 0;  // 0: one thread per core this process may use
-  std::int64_t shardIndex = 0;
-  std::int64_t shardCount = 1;
+  // The limits, the threads (0: one per core this process may use) and the
+  // shard; the case's texts are set when the study runs.
+  StudySettings settings;
+  bool sharded = false;                 // --shard given (0/1 too): its CSV gets a manifest
   std::string csv;                      // --sweep-csv FILE or "-"
   std::string plot;                     // --sweep-plot FILE.png|.svg
   std::vector<std::string> caseTables;  // the --cases files read

@@ -1,6 +1,8 @@
 // The input check of a study's cases and the study's warnings.
 #include "study/case_warnings.h"
 
+#include <algorithm>
+
 #include "solver/user_text.h"
 
 namespace kelvane {
@@ -80,7 +82,14 @@ void StudyWarnings::Add(const CaseResult& result) {
   }
   for (const InputFlag& flag : result.flags) {
     for (InputFlagReason reason : flag.reasons) {
-      Kind& kind = kinds_[{flag.input, reason}];
+      // Cases of another table have another smallest area: not one kind.
+      std::size_t table = 0;
+      if (reason == InputFlagReason::BelowForebayStabilityLimit && result.eventCells.size() == 2) {
+        const auto seen = std::find(tables_.begin(), tables_.end(), result.eventCells[1]);
+        table = static_cast<std::size_t>(seen - tables_.begin()) + 1;
+        if (seen == tables_.end()) tables_.push_back(result.eventCells[1]);
+      }
+      Kind& kind = kinds_[{flag.input, reason, table}];
       if (kind.count == 0) {
         kind.flag = flag;
         kind.flag.reasons = {reason};
@@ -117,7 +126,7 @@ std::string StudyWarnings::Text() const {
   for (const auto& [key, kind] : kinds_) {
     const FlaggedCase first{kind.first[0],
                             kind.flag,
-                            plan_.CaseTexts(settings_.base.texts, kind.first[0])[key.first],
+                            plan_.CaseTexts(settings_.base.texts, kind.first[0])[std::get<0>(key)],
                             {},
                             {}};
     out += KindLine(first, kind.count, kind.first);

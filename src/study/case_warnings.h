@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -39,7 +40,8 @@ std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySe
 std::string FlaggedCaseText(const FlaggedCase& flagged);
 
 // The warnings of a study, gathered row by row: per option and kind of
-// warning, the first kFirstCases cases and how many there are.
+// warning (and per level–area table where the warning reads the table), the
+// first kFirstCases cases and how many there are.
 class StudyWarnings {
  public:
   static constexpr std::size_t kFirstCases = 3;
@@ -70,7 +72,11 @@ class StudyWarnings {
     FlaggedCase flagged;
   };
   void AddOther(OtherKind& kind, const FlaggedCase& flagged);
-  std::map<std::pair<InputId, InputFlagReason>, Kind> kinds_;
+  // Per option and kind; a stability warning also per level–area table (its
+  // value is the table's smallest area), numbered as the tables come (0:
+  // none).
+  std::map<std::tuple<InputId, InputFlagReason, std::size_t>, Kind> kinds_;
+  std::vector<std::string> tables_;
   std::map<std::pair<DesignId, InputFlagReason>, OtherKind> designKinds_;
   std::map<EventWarningKind, OtherKind> eventKinds_;
   std::int64_t flaggedCases_ = 0;

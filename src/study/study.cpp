@@ -197,7 +197,11 @@ void JudgeCase(const CaseRun& done, CaseResult& result) {
   } catch (...) {
     return SetError(result, CurrentExceptionAsRunError(Stage::Report));
   }
-  if (done.checksError) return SetError(result, *done.checksError);
+  if (done.checksError) {
+    // A failed case's row holds no values: none of a half-judged run.
+    result.extremes.reset();
+    return SetError(result, *done.checksError);
+  }
   if (!done.checks) return;
   for (CaseResult::Check& check : result.checks) {
     for (const CheckRow& row : done.checks->rows) {

@@ -34,7 +34,7 @@ struct StudySettings {
   // of them), the title and notes of the study's report.
   Case base;
   StudyLimits limits;
-  int jobs = 1;  // threads running cases
+  int jobs = 0;  // threads running cases; 0 is one for RunStudy, one per core for a session
   // Only the cases whose number is shardIndex modulo shardCount.
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;

@@ -203,28 +203,8 @@ void StudyDocument::AddCells(const std::vector<std::string>& cells) {
   }
 }
 
-ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData& chart,
-                                       const StudyDocumentCase& about) const {
-  ReportDocument d;
-  d.title = about.title.empty() ? "未命名算例" : about.title;
-  d.subtitle = "箱涵水力过渡过程设计研究计算书";
-  d.header = "设计研究计算书";
-  d.date = about.date;
-  const std::string shard = StudyShardSentence(plan_, settings_);
-
-  OverviewSection(d, about.notes, plan_, settings_, shard);
-
-  d.Heading("2  计算依据与方法");
-  d.Paragraph(ModelMethodText("n（管段数，见基本资料）"));
-  d.Subheading("模型的适用范围");
-  d.Paragraph(kModelDriftText);
-  d.Paragraph(std::string(kForebayStabilityRule) +
-              "；低于稳定限的算例计算发散，结果不可用；稳定限以上计算有界，但前池面积越小，"
-              "虚假振荡越大。各算例的稳定限见其单次运行的计算书。");
-  d.Paragraph(kCulvertFullText);
-
-  PlanSection(d, plan_);
-
+void StudyDocument::ResultsSection(ReportDocument& d, const ChartData& chart,
+                                   const std::string& shard) const {
   d.Heading("4  计算结果");
   d.Chart(chart,
           "图 1  " + (chart.title.empty() ? std::string("前池最高与最低水位") : chart.title));
@@ -248,7 +228,9 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
                 std::to_string(leftOut_) +
                 " 个算例未列出；每个算例一行的全部结果见 --sweep-csv 的输出。");
   }
+}
 
+void StudyDocument::ChecksSection(ReportDocument& d) const {
   d.Heading("5  校核");
   if (counts_.empty()) {
     d.Paragraph("未给出限值与设计资料，未作校核；运行完成的算例即计为通过。");
@@ -262,6 +244,32 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
     d.Table(std::move(checks));
     d.Paragraph("未判定：算例未能完成计算，或其设计资料不足以作此项校核。");
   }
+}
+
+ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData& chart,
+                                       const StudyDocumentCase& about) const {
+  ReportDocument d;
+  d.title = about.title.empty() ? "未命名算例" : about.title;
+  d.subtitle = "箱涵水力过渡过程设计研究计算书";
+  d.header = "设计研究计算书";
+  d.date = about.date;
+  const std::string shard = StudyShardSentence(plan_, settings_);
+
+  OverviewSection(d, about.notes, plan_, settings_, shard);
+
+  d.Heading("2  计算依据与方法");
+  d.Paragraph(ModelMethodText("n（管段数，见基本资料）"));
+  d.Subheading("模型的适用范围");
+  d.Paragraph(kModelDriftText);
+  d.Paragraph(std::string(kForebayStabilityRule) +
+              "；低于稳定限的算例计算发散，结果不可用；稳定限以上计算有界，但前池面积越小，"
+              "虚假振荡越大。各算例的稳定限见其单次运行的计算书。");
+  d.Paragraph(kCulvertFullText);
+
+  PlanSection(d, plan_);
+
+  ResultsSection(d, chart, shard);
+  ChecksSection(d);
 
   d.Heading("6  结论");
   const std::int64_t notPassed = tally.Cases() - tally.Passed();

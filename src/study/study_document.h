@@ -37,6 +37,10 @@ class StudyDocument {
                           const StudyDocumentCase& about) const;
 
  private:
+  // The document's sections 4 (the results table) and 5 (the checks).
+  void ResultsSection(ReportDocument& d, const ChartData& chart, const std::string& shard) const;
+  void ChecksSection(ReportDocument& d) const;
+
   // Cases passing, failing and not judged (the run failed, or its data left
   // the check out) for one limit or check.
   struct Count {

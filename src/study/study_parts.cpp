@@ -9,7 +9,7 @@
 namespace kelvane {
 namespace {
 
-// 64-bit FNV-1a over pieces, each preceded by its length so that no two
+// The same checksum over pieces, each preceded by its length so that no two
 // lists of pieces hash as one text.
 class Hash {
  public:
@@ -29,19 +29,14 @@ class Hash {
     AddNumber(value.has_value());
     if (value) AddDouble(*value);
   }
-  std::string Hex() const {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text(16, '0');
-    for (int k = 0; k < 16; ++k) text[15 - k] = kDigits[(state_ >> (4 * k)) & 15];
-    return text;
-  }
+  std::string Hex() const { return sum_.Hex(); }
 
  private:
   void Byte(unsigned char c) {
-    state_ ^= c;
-    state_ *= 0x100000001b3ULL;
+    const char byte = static_cast<char>(c);
+    sum_.Add(std::string_view(&byte, 1));
   }
-  std::uint64_t state_ = 0xcbf29ce484222325ULL;
+  StudyRowsSum sum_;
 };
 
 void AddExtras(Hash& hash, const ModelExtras& extras) {
@@ -82,6 +77,43 @@ bool ReadPair(std::string_view text, std::int64_t& a, std::int64_t& b) {
 }
 
 constexpr std::string_view kPartPrefix = "#kelvane-study ";
+constexpr std::string_view kManifestPrefix = "kelvane-shard ";
+
+std::string PartText(std::string_view prefix, const StudyPart& part) {
+  return std::string(prefix) + "plan=" + part.plan + " shard=" + std::to_string(part.shardIndex) +
+         "/" + std::to_string(part.shardCount) + " rows=" + std::to_string(part.rows) + "/" +
+         std::to_string(part.total) + " sum=" + part.sum + "\n";
+}
+
+bool IsHex16(std::string_view text) {
+  return text.size() == 16 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::optional<StudyPart> ParsePart(std::string_view prefix, std::string_view line) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (!line.starts_with(prefix)) return std::nullopt;
+  line.remove_prefix(prefix.size());
+  const std::string_view keys[4] = {"plan=", " shard=", " rows=", " sum="};
+  std::string_view fields[4];
+  for (int k = 0; k < 4; ++k) {
+    if (!line.starts_with(keys[k])) return std::nullopt;
+    line.remove_prefix(keys[k].size());
+    const std::size_t end = k == 3 ? line.size() : line.find(' ');
+    if (end == std::string_view::npos) return std::nullopt;
+    fields[k] = line.substr(0, end);
+    line.remove_prefix(end);
+  }
+  StudyPart part;
+  part.plan = fields[0];
+  part.sum = fields[3];
+  if (!IsHex16(part.plan) || !IsHex16(part.sum) ||
+      !ReadPair(fields[1], part.shardIndex, part.shardCount) ||
+      !ReadPair(fields[2], part.rows, part.total) || part.shardCount < 1 || part.shardIndex < 0 ||
+      part.shardIndex >= part.shardCount || part.rows < 0 || part.rows > part.total) {
+    return std::nullopt;
+  }
+  return part;
+}
 
 // The cells of one record, quotes left in place (the cells read here are
 // never quoted).
@@ -153,61 +185,59 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
   return hash.Hex();
 }
 
-std::string StudyPartLine(const StudyPart& part) {
-  return std::string(kPartPrefix) + "plan=" + part.plan +
-         " shard=" + std::to_string(part.shardIndex) + "/" + std::to_string(part.shardCount) +
-         " rows=" + std::to_string(part.rows) + "/" + std::to_string(part.total) + "\n";
+void StudyRowsSum::Add(std::string_view row) {
+  for (unsigned char c : row) {
+    state_ ^= c;
+    state_ *= 0x100000001b3ULL;
+  }
 }
+
+std::string StudyRowsSum::Hex() const {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int k = 0; k < 16; ++k) text[15 - k] = kDigits[(state_ >> (4 * k)) & 15];
+  return text;
+}
+
+std::string StudyPartLine(const StudyPart& part) { return PartText(kPartPrefix, part); }
 
 std::optional<StudyPart> ParseStudyPartLine(std::string_view line) {
-  if (line.ends_with('\n')) line.remove_suffix(1);
-  if (!line.starts_with(kPartPrefix)) return std::nullopt;
-  line.remove_prefix(kPartPrefix.size());
-  StudyPart part;
-  const std::string_view keys[3] = {"plan=", " shard=", " rows="};
-  std::string_view fields[3];
-  for (int k = 0; k < 3; ++k) {
-    if (!line.starts_with(keys[k])) return std::nullopt;
-    line.remove_prefix(keys[k].size());
-    const std::size_t end = k == 2 ? line.size() : line.find(' ');
-    if (end == std::string_view::npos) return std::nullopt;
-    fields[k] = line.substr(0, end);
-    line.remove_prefix(end);
-  }
-  part.plan = fields[0];
-  if (part.plan.size() != 16 ||
-      part.plan.find_first_not_of("0123456789abcdef") != std::string::npos ||
-      !ReadPair(fields[1], part.shardIndex, part.shardCount) ||
-      !ReadPair(fields[2], part.rows, part.total) || part.shardCount < 1 || part.shardIndex < 0 ||
-      part.shardIndex >= part.shardCount || part.rows < 0 || part.rows > part.total) {
-    return std::nullopt;
-  }
-  return part;
+  if (line.ends_with("\r\n")) line.remove_suffix(2);
+  return ParsePart(kPartPrefix, line);
 }
 
-std::optional<StudyPart> ReadStudyPart(std::FILE* in) {
-  // The line is short: the file's last 256 bytes hold it. Offsets of 64 bits:
-  // a part file may pass 2 GiB, where a long has 32 bits.
-#ifdef _WIN32
-  const auto seek = [in](std::int64_t at, int whence) { return ::_fseeki64(in, at, whence); };
-  const auto tell = [in] { return std::int64_t{::_ftelli64(in)}; };
-#else
-  const auto seek = [in](std::int64_t at, int whence) { return ::fseeko(in, at, whence); };
-  const auto tell = [in] { return std::int64_t{::ftello(in)}; };
-#endif
-  if (seek(0, SEEK_END) != 0) return std::nullopt;
-  const std::int64_t size = tell();
-  if (size < 0) return std::nullopt;
-  const std::int64_t from = size > 256 ? size - 256 : 0;
-  std::string tail(static_cast<std::size_t>(size - from), '\0');
-  const bool read =
-      seek(from, SEEK_SET) == 0 && std::fread(tail.data(), 1, tail.size(), in) == tail.size();
-  seek(0, SEEK_SET);
-  if (!read || !tail.ends_with('\n')) return std::nullopt;
-  const std::size_t start = tail.rfind('\n', tail.size() - 2);
-  if (start == std::string::npos && from > 0) return std::nullopt;
-  return ParseStudyPartLine(
-      std::string_view(tail).substr(start == std::string::npos ? 0 : start + 1));
+std::string StudyManifestText(const StudyPart& part) { return PartText(kManifestPrefix, part); }
+
+std::optional<StudyPart> ParseStudyManifest(std::string_view text) {
+  if (text.ends_with("\r\n")) text.remove_suffix(2);
+  if (!text.ends_with('\n')) return std::nullopt;  // cut short
+  return ParsePart(kManifestPrefix, text);
+}
+
+std::string StudyManifestName(const std::string& csv) { return csv + ".manifest"; }
+
+std::optional<FoundPart> FindLastStudyPart(std::FILE* in) {
+  std::optional<FoundPart> found;
+  std::vector<char> buffer(std::size_t{1} << 16);
+  std::string line;  // a line that may be a part line, up to its LF
+  bool candidate = true;
+  std::int64_t at = 0;
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) {
+    for (std::size_t i = 0; i < n; ++i, ++at) {
+      const char c = buffer[i];
+      // A part line is short: a longer line is a row.
+      if (candidate && line.size() < 256) line += c;
+      if (line.size() == 1 && c != '#') candidate = false;
+      if (c != '\n') continue;
+      if (candidate) {
+        if (std::optional<StudyPart> part = ParseStudyPartLine(line)) found = {*part, at + 1};
+      }
+      line.clear();
+      candidate = true;
+    }
+  }
+  std::rewind(in);
+  return found;
 }
 
 CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row) {
@@ -224,7 +254,8 @@ CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row) {
   return result;
 }
 
-StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header) : in_(in) {
+StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header, const StudyLimits& limits)
+    : in_(in), limits_(limits) {
   std::string line;
   if (!ReadLine(line) || line != header) {
     throw StudyInputError("首行不是本研究的表头（列与本命令的不同）", 1);
@@ -233,10 +264,18 @@ StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header) : in_(i
       Cells(std::string_view(line).substr(0, line.size() - 1));
   cells_ = names.size();
   for (std::size_t c = 0; c < names.size(); ++c) {
-    if (names[c] == "status") status_ = c;
-    if (names[c] == "forebay_highest_m") highest_ = c;
-    if (names[c] == "forebay_lowest_m") lowest_ = c;
-    if (names[c].starts_with("pass_")) passes_.push_back(c);
+    const std::string_view name = names[c];
+    if (name == "status") status_ = c;
+    if (name == "error") error_ = c;
+    if (name == "forebay_highest_m") highest_ = c;
+    if (name == "forebay_lowest_m") lowest_ = c;
+    if (name == "pass_forebay_max_level") passMax_ = c;
+    if (name == "pass_forebay_min_level") passMin_ = c;
+    if (name.starts_with("pass_")) passes_.push_back(c);
+    // What a complete run alone gives: every cell after the error but the
+    // warnings' count.
+    if (error_ && c > *error_ && name != "warnings") values_.push_back(c);
+    if (name.ends_with("_first_failing_node")) nodeChecks_.emplace_back(c - 1, c);
   }
 }
 
@@ -259,6 +298,8 @@ bool StudyCsvReader::ReadLine(std::string& line) {
     at_ += take;
     if (newline) {
       ++line_;
+      // A file saved again with CR LF line ends reads as it was written.
+      if (line.ends_with("\r\n")) line.erase(line.size() - 2, 1);
       return true;
     }
   }
@@ -268,8 +309,14 @@ bool StudyCsvReader::Next(StoredRow& row) {
   if (ended_) return false;
   std::string& bytes = row.bytes;
   std::string more;
-  if (!ReadLine(bytes) || bytes.starts_with(kPartPrefix)) {
+  part_.reset();
+  if (!ReadLine(bytes)) {
     ended_ = true;
+    return false;
+  }
+  if (bytes.starts_with(kPartPrefix)) {
+    part_ = ParseStudyPartLine(bytes);
+    if (!part_) throw StudyInputError("不是本研究的 #kelvane-study 行", line_);
     return false;
   }
   const int first = line_;
@@ -284,6 +331,7 @@ bool StudyCsvReader::Next(StoredRow& row) {
       !ReadWhole(cells[status_], row.status)) {
     throw StudyInputError("不是本研究的一行", first);
   }
+  CheckRow(cells, first);
   row.passed = row.status == 0;
   for (std::size_t c : passes_) row.passed = row.passed && cells[c] != "0";
   row.highest.reset();
@@ -292,6 +340,39 @@ bool StudyCsvReader::Next(StoredRow& row) {
   if (ReadWhole(cells[highest_], value)) row.highest = value;
   if (ReadWhole(cells[lowest_], value)) row.lowest = value;
   return true;
+}
+
+void StudyCsvReader::CheckRow(const std::vector<std::string_view>& cells, int line) const {
+  int status = 0;
+  ReadWhole(cells[status_], status);
+  const auto empty = [&](std::size_t c) { return cells[c].empty(); };
+  if (error_ && (status != 0) == cells[*error_].empty()) {
+    throw StudyInputError(status != 0 ? "失败的案例没有错误说明" : "status 为 0，却有错误说明",
+                          line);
+  }
+  if (status != 0) {
+    if (!std::all_of(values_.begin(), values_.end(), empty))
+      throw StudyInputError("失败的案例（status " + std::to_string(status) + "）带有数值", line);
+    return;
+  }
+  float highest = 0, lowest = 0;
+  if (!ReadWhole(cells[highest_], highest) || !ReadWhole(cells[lowest_], lowest)) {
+    throw StudyInputError("算完的案例缺少前池最高或最低水位", line);
+  }
+  // A level's pass cell as the study writes it from the level and the limit.
+  const auto agrees = [&](const std::optional<std::size_t>& cell,
+                          const std::optional<double>& limit, float level, bool atMost) {
+    return !cell || !limit || cells[*cell] == (LevelWithin(level, *limit, atMost) ? "1" : "0");
+  };
+  if (!agrees(passMax_, limits_.forebayMaxLevel, highest, true) ||
+      !agrees(passMin_, limits_.forebayMinLevel, lowest, false)) {
+    throw StudyInputError("pass_ 列与其水位和限值不符", line);
+  }
+  for (const auto& [pass, node] : nodeChecks_) {
+    if (cells[pass] == "1" && !cells[node].empty()) {
+      throw StudyInputError("pass_ 列为 1，却有首个不满足的节点", line);
+    }
+  }
 }
 
 }  // namespace kelvane

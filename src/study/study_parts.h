@@ -1,9 +1,11 @@
 // The parts a study's CSV can come in: the file an interrupted study leaves
-// (FILE.partial) and the shards of a job array. Each ends in a line that
-// names the study's plan by a fingerprint, the shard and how many of its rows
-// it holds; the whole study's CSV never has that line. Read back row by row,
-// in bounded memory, for the rows to be copied as they are and counted in the
-// report. Qt-free; prints nothing.
+// (FILE.partial) and the shards of a job array. A partial file holds the
+// header and the rows, each block of rows followed by a line that names the
+// study's plan by a fingerprint, the shard, how many rows it holds so far and
+// a checksum over them; a complete shard is a plain CSV with a manifest
+// beside it (FILE.manifest) that says the same. The whole study's CSV has
+// neither. Read back row by row, in bounded memory, for the rows to be copied
+// as they are and counted in the report. Qt-free; prints nothing.
 #pragma once
 
 #include <cstdint>
@@ -23,23 +25,47 @@ namespace kelvane {
 // hexadecimal digits.
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings);
 
-// "#kelvane-study plan=HEX shard=K/N rows=R/T": a part of the plan HEX, rows
-// R of the T of shard K/N (0/1: the whole study).
+// "#kelvane-study plan=HEX shard=K/N rows=R/T sum=S": a part of the plan HEX,
+// rows R of the T of shard K/N (0/1: the whole study), whose bytes (each row
+// with its LF) have the checksum S (StudyRowsSum).
 struct StudyPart {
   std::string plan;
   std::int64_t shardIndex = 0;
   std::int64_t shardCount = 1;
   std::int64_t rows = 0;
   std::int64_t total = 0;
+  std::string sum;
   bool Complete() const { return rows == total; }
   bool operator==(const StudyPart&) const = default;
 };
 std::string StudyPartLine(const StudyPart& part);  // with its LF
 std::optional<StudyPart> ParseStudyPartLine(std::string_view line);
 
-// The part line that ends a file open for reading from its start, or none;
-// the file is left at its start. Needs a file that can seek.
-std::optional<StudyPart> ReadStudyPart(std::FILE* in);
+// The manifest beside a complete shard: "kelvane-shard plan=HEX shard=K/N
+// rows=R/T sum=S" and an LF, and its name beside the CSV.
+std::string StudyManifestText(const StudyPart& part);
+std::optional<StudyPart> ParseStudyManifest(std::string_view text);
+std::string StudyManifestName(const std::string& csv);
+
+// The checksum of a part's rows: 64-bit FNV-1a over their bytes, as 16
+// hexadecimal digits.
+class StudyRowsSum {
+ public:
+  void Add(std::string_view row);
+  std::string Hex() const;
+
+ private:
+  std::uint64_t state_ = 0xcbf29ce484222325ULL;
+};
+
+// The last part line of a file open for reading from its start, and the
+// offset just after it; none when the file has no part line. The file is left
+// at its start. Needs a file that can seek.
+struct FoundPart {
+  StudyPart part;
+  std::int64_t end = 0;
+};
+std::optional<FoundPart> FindLastStudyPart(std::FILE* in);
 
 // A row of a study's CSV as it lies in a file: its bytes and what the report
 // and the chart read of it.
@@ -59,25 +85,38 @@ std::vector<std::string> StudyCsvRecordCells(std::string_view record);
 CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row);
 
 // Reads a study's CSV from a stream: its header (which must be `header`),
-// then row by row up to a part line or the end. Columns are found by their
-// names in the header. Throws StudyInputError naming the line.
+// then row by row, part lines between them. CR LF line ends read as LF.
+// Columns are found by their names in the header. Each row is checked
+// against itself: a failed case holds no values and names its error, a
+// complete one has its levels, and a pass cell agrees with its level and
+// `limits` (or with the check's first failing node). Throws StudyInputError
+// naming the line.
 class StudyCsvReader {
  public:
-  StudyCsvReader(std::FILE* in, const std::string& header);
-  // The next row; false at a part line or the end of the file.
+  StudyCsvReader(std::FILE* in, const std::string& header, const StudyLimits& limits = {});
+  // The next row; false at a part line (then Part() holds it, and Next goes
+  // on after it) or at the end of the file.
   bool Next(StoredRow& row);
+  const std::optional<StudyPart>& Part() const { return part_; }
   int Line() const { return line_; }  // of the last row read
 
  private:
   bool ReadLine(std::string& line);
+  void CheckRow(const std::vector<std::string_view>& cells, int line) const;
 
   std::FILE* in_;
   std::vector<char> buffer_ = std::vector<char>(std::size_t{1} << 16);
   std::size_t at_ = 0, end_ = 0;
   int line_ = 0;  // lines read
   bool ended_ = false;
+  std::optional<StudyPart> part_;
+  StudyLimits limits_;
   std::size_t status_ = 0, highest_ = 0, lowest_ = 0, cells_ = 0;
+  std::optional<std::size_t> error_, passMax_, passMin_;
   std::vector<std::size_t> passes_;
+  std::vector<std::size_t> values_;  // the cells a failed case leaves empty
+  // The pass cells of checks along the culvert, each with its node's cell.
+  std::vector<std::pair<std::size_t, std::size_t>> nodeChecks_;
 };
 
 }  // namespace kelvane

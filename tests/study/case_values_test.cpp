@@ -94,6 +94,32 @@ TEST(CaseValues, WarningsAreToldPerOptionAndKindWithTheirFirstCasesAndACount) {
             "kelvane: 警告: 案例 4 的 --forebay-area “600m2” 读作 600：从 “m2” 起未读入\n");
 }
 
+// A stability warning read from a level–area table is told per table: the
+// cases of another table (another smallest area) are not grouped under it.
+TEST(CaseValues, StabilityWarningsOfTablesAreToldPerTable) {
+  StudyPlan plan;
+  plan.Add(ParseSweep("forebay-area=1000,1100,1200"));
+  const StudySettings settings;
+  const auto flagged = [&](std::int64_t number, double smallest, const char* table) {
+    CaseResult result;
+    result.number = number;
+    plan.CaseValues(number, result.values);
+    result.eventCells = {"定值", table};
+    result.flags = {InputFlag{
+        InputId::ForebayArea, smallest, {InputFlagReason::BelowForebayStabilityLimit}, "", 400}};
+    return result;
+  };
+  StudyWarnings warnings(plan, settings);
+  warnings.Add(flagged(1, 300, "水位–面积表 5 点，-10 至 0 m"));
+  warnings.Add(flagged(2, 200, "水位–面积表 4 点，-9 至 0 m"));
+  warnings.Add(flagged(3, 300, "水位–面积表 5 点，-10 至 0 m"));
+  EXPECT_EQ(warnings.Text(),
+            "kelvane: 警告: 案例 1 的 --forebay-area “1000” 读作 300：低于稳定下限 400 m²，"
+            "前池水位计算会发散（此类警告共 2 个案例：案例 1、3）\n"
+            "kelvane: 警告: 案例 2 的 --forebay-area “1100” 读作 200：低于稳定下限 400 m²，"
+            "前池水位计算会发散\n");
+}
+
 // --strict's search: the shard's first case with a flag, none when every case
 // of the shard is clean.
 TEST(CaseValues, TheFirstFlaggedCaseOfTheShard) {

@@ -9,17 +9,15 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "study/sweep_chart_points.h"
+#include "support/study_plans.h"
 
 namespace kelvane {
 namespace {
 
-StudyPlan PlanOf(std::initializer_list<const char*> sweeps) {
-  StudyPlan plan;
-  for (const char* sweep : sweeps) plan.Add(ParseSweep(sweep));
-  return plan;
-}
+using test::PlanOf;
 
 TEST(StudyFingerprint, ChangesWithWhatDecidesTheRowsOnly) {
   const StudyPlan plan = PlanOf({"forebay-area=600:1000:200", "final-pump-discharge=0,20"});
@@ -73,17 +71,23 @@ TEST(StudyFingerprint, ChangesWithWhatDecidesTheRowsOnly) {
 }
 
 TEST(StudyPartLine, ReadsBackAndRefusesWhatItNeverWrites) {
-  const StudyPart part{"0123456789abcdef", 2, 16, 40, 62};
+  const StudyPart part{"0123456789abcdef", 2, 16, 40, 62, "fedcba9876543210"};
   const std::string line = StudyPartLine(part);
-  EXPECT_EQ(line, "#kelvane-study plan=0123456789abcdef shard=2/16 rows=40/62\n");
+  EXPECT_EQ(line,
+            "#kelvane-study plan=0123456789abcdef shard=2/16 rows=40/62 sum=fedcba9876543210\n");
   EXPECT_EQ(ParseStudyPartLine(line), part);
-  for (const char* bad : {
-           "#kelvane-study plan=0123456789abcdef shard=16/16 rows=40/62",  // no such shard
-           "#kelvane-study plan=0123456789abcdef shard=2/16 rows=63/62",   // more than all
-           "#kelvane-study plan=0123456789ABCDEF shard=2/16 rows=40/62",   // not as written
-           "#kelvane-study plan=0123456789abcde shard=2/16 rows=40/62",
-           "#kelvane-study plan=0123456789abcdef shard=2/16 rows=40/62 x",
-           "1,600,0,0,,-5.247774",
+  EXPECT_EQ(ParseStudyManifest(StudyManifestText(part)), part);
+  EXPECT_FALSE(ParseStudyManifest(line));  // each in its own place
+  EXPECT_FALSE(ParseStudyPartLine(StudyManifestText(part)));
+  const std::string sum = " sum=fedcba9876543210";
+  for (const std::string& bad : std::vector<std::string>{
+           "#kelvane-study plan=0123456789abcdef shard=16/16 rows=40/62" + sum,  // no such shard
+           "#kelvane-study plan=0123456789abcdef shard=2/16 rows=63/62" + sum,   // more than all
+           "#kelvane-study plan=0123456789ABCDEF shard=2/16 rows=40/62" + sum,   // not as written
+           "#kelvane-study plan=0123456789abcde shard=2/16 rows=40/62" + sum,
+           "#kelvane-study plan=0123456789abcdef shard=2/16 rows=40/62" + sum + " x",
+           std::string("#kelvane-study plan=0123456789abcdef shard=2/16 rows=40/62"),  // no sum
+           std::string("1,600,0,0,,-5.247774"),
        }) {
     EXPECT_FALSE(ParseStudyPartLine(bad)) << bad;
   }
@@ -125,22 +129,27 @@ struct MemoryFile {
   std::FILE* file;
 };
 
+const std::string kReaderHeader =
+    "case,forebay-area,status,error,forebay_highest_m,forebay_lowest_m,pass_forebay_max_level,"
+    "pass_vacuum,vacuum_first_failing_node,warnings\n";
+
 TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
-  const std::string header =
-      "case,forebay-area,status,error,forebay_highest_m,forebay_lowest_m,pass_forebay_max_level,"
-      "pass_vacuum\n";
   const std::string rows[] = {
-      "1,\"1,287.414\",0,,-1.5,-5.25,1,1\n",
-      "2,600,0,,-1.25,-5.5,1,0\n",
-      "3,\"a\nb\",6,\"运行时错误 '6': 溢出，\"\"x\"\"\",,,,\n",
-      "4,700,0,,-2,-6,,\n",
+      "1,\"1,287.414\",0,,-1.5,-5.25,1,1,,0\n",
+      "2,600,0,,-1.25,-5.5,1,0,3,0\n",
+      "3,\"a\nb\",6,\"运行时错误 '6': 溢出，\"\"x\"\"\",,,,,,1\n",
+      "4,700,0,,-2,-6,,,,0\n",
   };
-  std::string text = header;
+  std::string text = kReaderHeader;
   for (const std::string& row : rows) text += row;
-  text += "#kelvane-study plan=0123456789abcdef shard=0/1 rows=4/9\n";
+  const StudyPart part{"0123456789abcdef", 0, 1, 4, 9, "fedcba9876543210"};
+  text += StudyPartLine(part);
   MemoryFile in(text);
-  ASSERT_EQ(ReadStudyPart(in.file), (StudyPart{"0123456789abcdef", 0, 1, 4, 9}));
-  StudyCsvReader reader(in.file, header);
+  const std::optional<FoundPart> found = FindLastStudyPart(in.file);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->part, part);
+  EXPECT_EQ(found->end, static_cast<std::int64_t>(text.size()));
+  StudyCsvReader reader(in.file, kReaderHeader);
   struct Expected {
     int status;
     bool passed;
@@ -157,12 +166,52 @@ TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
     EXPECT_EQ(row.highest, expected[k].highest);
   }
   EXPECT_FALSE(reader.Next(row));
+  EXPECT_EQ(reader.Part(), part);
+  EXPECT_FALSE(reader.Next(row));
+  EXPECT_FALSE(reader.Part());
 
   MemoryFile other("case,status\n1,0\n");
-  EXPECT_THROW(StudyCsvReader(other.file, header), StudyInputError);
-  MemoryFile cut(header + "1,600,0,,-1.5,-5.25,1");  // no line end: cut short
-  StudyCsvReader cutReader(cut.file, header);
-  EXPECT_THROW(cutReader.Next(row), StudyInputError);
+  EXPECT_THROW(StudyCsvReader(other.file, kReaderHeader), StudyInputError);
+}
+
+// A row that contradicts itself, or a file cut short, is refused at its line;
+// CR LF line ends read as LF.
+TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
+  StudyLimits limits;
+  limits.forebayMaxLevel = -1.4;
+  struct Row {
+    std::string row;
+    bool refused;
+  };
+  const Row rows[] = {
+      {"1,600,0,,-1.5,-5.25,1,1,,0\n", false},
+      {"1,600,0,,-1.5,-5.25,1,1,,0\r\n", false},
+      {"1,600,0,,-1.5,-5.25,0,1,,0\n", true},   // -1.5 <= -1.4 passes
+      {"1,600,0,,-1.25,-5.25,1,1,,0\n", true},  // -1.25 > -1.4 does not
+      {"1,600,0,,-1.5,-5.25,1,1,4,0\n", true},  // passes with a failing node
+      {"1,600,6,x,-1.5,-5.25,,,,0\n", true},    // failed, with values
+      {"1,600,6,,,,,,,0\n", true},              // failed, without its error
+      {"1,600,0,x,-1.5,-5.25,1,1,,0\n", true},  // complete, with an error
+      {"1,600,0,,,-5.25,1,1,,0\n", true},       // complete, without its level
+      {"1,600,0,,-1.5,-5.25,1,1,,0", true},     // cut short
+  };
+  for (const Row& c : rows) {
+    SCOPED_TRACE(c.row);
+    MemoryFile in(kReaderHeader + c.row);
+    StudyCsvReader reader(in.file, kReaderHeader, limits);
+    StoredRow row;
+    if (c.refused) {
+      try {
+        reader.Next(row);
+        ADD_FAILURE() << "not refused";
+      } catch (const StudyInputError& error) {
+        EXPECT_EQ(error.line(), 2);
+      }
+      continue;
+    }
+    ASSERT_TRUE(reader.Next(row));
+    EXPECT_EQ(row.bytes, "1,600,0,,-1.5,-5.25,1,1,,0\n");
+  }
 }
 
 // Cases of forebay area x and second value s: levels that tell them apart.

@@ -13,17 +13,14 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/study_plans.h"
 
 namespace kelvane {
 namespace {
 
 using kelvane::test::Split;
 
-StudyPlan PlanOf(std::initializer_list<const char*> sweeps) {
-  StudyPlan plan;
-  for (const char* sweep : sweeps) plan.Add(ParseSweep(sweep));
-  return plan;
-}
+using test::PlanOf;
 
 // The whole CSV the study writes.
 std::string StudyCsv(const StudyPlan& plan, const StudySettings& settings) {

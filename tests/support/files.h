@@ -31,4 +31,14 @@ inline std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
+// The text with CR LF line ends, as an editor may save it again.
+inline std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
+}
+
 }  // namespace kelvane::test
