@@ -14,8 +14,8 @@ namespace {
 
 using namespace kelvane::freesurface;
 
-ReachSpec Reach(SectionShape section, double invertUp, int cells) {
-  ReachSpec s;
+ReachSetup Reach(SectionShape section, double invertUp, int cells) {
+  ReachSetup s;
   s.section = section;
   s.length = 596.662;
   s.invertUpstream = invertUp;
@@ -32,9 +32,9 @@ ReachSpec Reach(SectionShape section, double invertUp, int cells) {
   return s;
 }
 
-void Run(benchmark::State& state, ReachSpec spec, double before, double after) {
-  spec.downstream.discharge = [after](double, double) { return after; };
-  ReachModel reach(spec);
+void Run(benchmark::State& state, ReachSetup setup, double before, double after) {
+  setup.downstream.discharge = [after](double, double) { return after; };
+  ReachModel reach(setup);
   reach.SetSteadyState(before);
   const ReachModel start = reach;
   std::int64_t cells = 0;

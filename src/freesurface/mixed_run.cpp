@@ -5,20 +5,20 @@
 
 namespace kelvane::freesurface {
 
-ReachSpec CaseReach(const MixedCase& c) {
-  ReachSpec spec = c.reach;
+ReachSetup CaseReach(const MixedCase& c) {
+  ReachSetup setup = c.reach;
   const int reaches = std::max(c.reaches, 1);
-  spec.cells = reaches * std::max(1, (spec.cells + reaches - 1) / reaches);
-  spec.upstream.kind = EndKind::Level;
-  spec.upstream.level = c.reservoirLevel;
-  spec.upstream.lossCoefficient = c.intakeLoss;
-  spec.downstream.kind = EndKind::Storage;
-  spec.downstream.lossCoefficient = c.outletLoss;
-  spec.downstream.area = c.forebayArea;
-  spec.downstream.areaTable = c.forebay.areaTable;
+  setup.cells = reaches * std::max(1, (setup.cells + reaches - 1) / reaches);
+  setup.upstream.kind = EndKind::Level;
+  setup.upstream.level = c.reservoirLevel;
+  setup.upstream.lossCoefficient = c.intakeLoss;
+  setup.downstream.kind = EndKind::Storage;
+  setup.downstream.lossCoefficient = c.outletLoss;
+  setup.downstream.area = c.forebayArea;
+  setup.downstream.areaTable = c.forebay.areaTable;
   auto pumps = std::make_shared<PumpDischarge>(c.pump, c.steadyDischarge, c.finalPumpDischarge);
-  spec.downstream.discharge = [pumps](double t0, double t1) { return pumps->MeanOver(t0, t1); };
-  return spec;
+  setup.downstream.discharge = [pumps](double t0, double t1) { return pumps->MeanOver(t0, t1); };
+  return setup;
 }
 
 MixedResult RunMixed(const MixedCase& c) {

@@ -13,7 +13,7 @@
 namespace kelvane::freesurface {
 
 struct MixedCase {
-  ReachSpec reach;            // section, length, inverts, friction, local losses, wave speed, cells
+  ReachSetup reach;           // section, length, inverts, friction, local losses, wave speed, cells
   double reservoirLevel = 0;  // m
   double intakeLoss = 0;      // velocity heads between the reservoir and the culvert
   double outletLoss = 0;      // velocity heads between the culvert and the forebay
@@ -41,7 +41,7 @@ struct MixedResult {
 };
 
 // The reach of a case with its two ends, its cells a multiple of the reaches.
-ReachSpec CaseReach(const MixedCase& c);
+ReachSetup CaseReach(const MixedCase& c);
 
 MixedResult RunMixed(const MixedCase& c);
 

@@ -17,35 +17,35 @@ constexpr int kDown = 1;
 
 }  // namespace
 
-ReachModel::ReachModel(ReachSpec spec)
-    : spec_(std::move(spec)), section_(spec_.section, spec_.waveSpeed, spec_.gravity) {
-  if (spec_.cells < 1 || !(spec_.length > 0))
+ReachModel::ReachModel(ReachSetup setup)
+    : setup_(std::move(setup)), section_(setup_.section, setup_.waveSpeed, setup_.gravity) {
+  if (setup_.cells < 1 || !(setup_.length > 0))
     throw std::invalid_argument("a reach needs a length and at least one cell");
-  const int m = spec_.cells;
-  dx_ = spec_.length / m;
+  const int m = setup_.cells;
+  dx_ = setup_.length / m;
   bed_.resize(m);
   lossCoefficient_.assign(m, 0.0);
   for (int i = 0; i < m; ++i) bed_[i] = BedAt((i + 0.5) * dx_);
-  for (const PointLoss& loss : spec_.losses) {
+  for (const PointLoss& loss : setup_.losses) {
     const int i = std::clamp(static_cast<int>(loss.position / dx_), 0, m - 1);
     lossCoefficient_[i] += loss.coefficient;
   }
   area_.assign(m, 0.0);
   discharge_.assign(m, 0.0);
   pressurized_.assign(m, 0);
-  endLevel_[kUp] = spec_.upstream.level;
-  endLevel_[kDown] = spec_.downstream.level;
+  endLevel_[kUp] = setup_.upstream.level;
+  endLevel_[kDown] = setup_.downstream.level;
 }
 
 double ReachModel::BedAt(double x) const {
-  return spec_.invertUpstream +
-         (spec_.invertDownstream - spec_.invertUpstream) * (x / spec_.length);
+  return setup_.invertUpstream +
+         (setup_.invertDownstream - setup_.invertUpstream) * (x / setup_.length);
 }
 
 double ReachModel::CellDepth(int i) const { return section_.Depth(area_[i], pressurized_[i] != 0); }
 
 double ReachModel::CellVelocity(int i) const {
-  return CellDepth(i) > spec_.dryDepth ? discharge_[i] / area_[i] : 0.0;
+  return CellDepth(i) > setup_.dryDepth ? discharge_[i] / area_[i] : 0.0;
 }
 
 void ReachModel::SetAtRest(double level) {
@@ -57,7 +57,7 @@ void ReachModel::SetAtRest(double level) {
     pressurized_[i] = full;
   }
   for (int end : {kUp, kDown}) {
-    const ReachEnd& e = end == kUp ? spec_.upstream : spec_.downstream;
+    const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
     endLevel_[end] = e.kind == EndKind::Storage ? level : e.level;
   }
   time_ = 0;
@@ -80,7 +80,7 @@ double ReachModel::CulvertVolume() const {
 }
 
 double ReachModel::StorageArea(int end, double level) const {
-  const ReachEnd& e = end == kUp ? spec_.upstream : spec_.downstream;
+  const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
   return e.areaTable.empty() ? e.area : ForebayAreaAt(e.areaTable, level);
 }
 
@@ -92,8 +92,8 @@ ReachModel::Side ReachModel::CellSide(const std::vector<double>& area,
   s.z = bed_[i];
   s.h = section_.Depth(area[i], s.p);
   s.eta = s.z + s.h;
-  s.u = (s.p || s.h > spec_.dryDepth) && area[i] > 0 ? discharge[i] / area[i] : 0.0;
-  s.gI = spec_.gravity * section_.PressureMoment(s.h, s.p);
+  s.u = (s.p || s.h > setup_.dryDepth) && area[i] > 0 ? discharge[i] / area[i] : 0.0;
+  s.gI = setup_.gravity * section_.PressureMoment(s.h, s.p);
   s.c = section_.Celerity(area[i], s.p);
   return s;
 }
@@ -103,11 +103,11 @@ ReachModel::Side ReachModel::CellSide(const std::vector<double>& area,
 // the opening from the cell inside, so that the interface between the two
 // stands at that level rather than half a cell away; the cell's velocity.
 ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) const {
-  const ReachEnd& e = end == kUp ? spec_.upstream : spec_.downstream;
-  const double loss = e.lossCoefficient * cell.u * std::fabs(cell.u) / (2 * spec_.gravity);
+  const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
+  const double loss = e.lossCoefficient * cell.u * std::fabs(cell.u) / (2 * setup_.gravity);
   const double opening = end == kUp ? level - loss : level + loss;
   Side s;
-  s.z = end == kUp ? spec_.invertUpstream : spec_.invertDownstream;
+  s.z = end == kUp ? setup_.invertUpstream : setup_.invertDownstream;
   s.eta = std::max(2 * opening - cell.eta, s.z);
   s.h = s.eta - s.z;
   s.p = section_.Closed() && s.h >= section_.Height();
@@ -117,7 +117,7 @@ ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) co
 }
 
 ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) const {
-  const double g = spec_.gravity;
+  const double g = setup_.gravity;
   // Hydrostatic reconstruction: both sides' levels over the higher bed. A
   // pressurized side keeps its piezometric head even below that bed.
   // Below the soffit a pressurized side stays so only against another
@@ -128,8 +128,8 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) 
   const bool pr = r.p && (l.p || r.eta - zs >= d);
   const double hl = pl ? l.eta - zs : std::max(0.0, l.eta - zs);
   const double hr = pr ? r.eta - zs : std::max(0.0, r.eta - zs);
-  const double al = pl || hl > spec_.dryDepth ? section_.Area(hl, pl) : 0.0;
-  const double ar = pr || hr > spec_.dryDepth ? section_.Area(hr, pr) : 0.0;
+  const double al = pl || hl > setup_.dryDepth ? section_.Area(hl, pl) : 0.0;
+  const double ar = pr || hr > setup_.dryDepth ? section_.Area(hr, pr) : 0.0;
   const double ul = al > 0 ? l.u : 0.0;
   const double ur = ar > 0 ? r.u : 0.0;
   const double gIl = al > 0 ? g * section_.PressureMoment(hl, pl) : 0.0;
@@ -234,8 +234,8 @@ void ReachModel::Fluxes(const std::vector<double>& area, const std::vector<doubl
   // following from level less depth.
   std::vector<Side> west(centre);
   std::vector<Side> east(centre);
-  if (spec_.secondOrder) {
-    const double g = spec_.gravity;
+  if (setup_.secondOrder) {
+    const double g = setup_.gravity;
     for (int i = 1; i + 1 < m; ++i) {
       const Side& a = centre[i - 1];
       const Side& b = centre[i];
@@ -254,8 +254,8 @@ void ReachModel::Fluxes(const std::vector<double>& area, const std::vector<doubl
       e.h = b.h + dh;
       w.z = w.eta - w.h;
       e.z = e.eta - e.h;
-      w.u = w.h > spec_.dryDepth ? b.u - du : 0.0;
-      e.u = e.h > spec_.dryDepth ? b.u + du : 0.0;
+      w.u = w.h > setup_.dryDepth ? b.u - du : 0.0;
+      e.u = e.h > setup_.dryDepth ? b.u + du : 0.0;
       w.gI = g * section_.PressureMoment(w.h, false);
       e.gI = g * section_.PressureMoment(e.h, false);
       // The bed's pull over the cell with the mean area between the face
@@ -277,10 +277,10 @@ void ReachModel::Fluxes(const std::vector<double>& area, const std::vector<doubl
     s.u = cellArea > 0 ? (2 * q - cell.u * cellArea) / cellArea : 0.0;
     return s;
   };
-  faces[0] = spec_.upstream.kind == EndKind::Discharge
+  faces[0] = setup_.upstream.kind == EndKind::Discharge
                  ? Flux(mirror(first, area[0], externalUp), first, true)
                  : Flux(EndSide(kUp, first, levels[kUp]), first, false);
-  faces[m] = spec_.downstream.kind == EndKind::Discharge
+  faces[m] = setup_.downstream.kind == EndKind::Discharge
                  ? Flux(last, mirror(last, area[m - 1], externalDown), true)
                  : Flux(last, EndSide(kDown, last, levels[kDown]), false);
 }
@@ -291,10 +291,10 @@ double ReachModel::LossRate(int i, double area, bool pressurized) const {
   if (!(area > 0)) return 0;
   const double depth = section_.Depth(area, pressurized);
   const double radius = area / section_.WettedPerimeter(depth, pressurized);
-  const double f = spec_.friction.factor;
-  const double friction = spec_.friction.law == FrictionLaw::Darcy
+  const double f = setup_.friction.factor;
+  const double friction = setup_.friction.law == FrictionLaw::Darcy
                               ? f / (8 * radius)
-                              : spec_.gravity * f * f / std::pow(radius, 4.0 / 3.0);
+                              : setup_.gravity * f * f / std::pow(radius, 4.0 / 3.0);
   return (friction + lossCoefficient_[i] / (2 * dx_)) / area;
 }
 
@@ -308,14 +308,14 @@ double ReachModel::StableStep() const {
   // culvert that runs free inside sends its pressure wave in).
   const double levels[2] = {endLevel_[kUp], endLevel_[kDown]};
   for (int end : {kUp, kDown}) {
-    const ReachEnd& e = end == kUp ? spec_.upstream : spec_.downstream;
+    const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
     if (e.kind == EndKind::Discharge) continue;
     const int cell = end == kUp ? 0 : Cells() - 1;
     const Side outside = EndSide(end, CellSide(area_, discharge_, pressurized_, cell), levels[end]);
     fastest = std::max(fastest, std::fabs(outside.u) + outside.c);
   }
   double step =
-      fastest > 0 ? spec_.courant * dx_ / fastest : std::numeric_limits<double>::infinity();
+      fastest > 0 ? setup_.courant * dx_ / fastest : std::numeric_limits<double>::infinity();
   if (!section_.Closed()) return step;
   // Where a pressurized cell meets a free one over a higher bed, the
   // interface sees its water below the soffit: a level change of the cell
@@ -334,7 +334,7 @@ double ReachModel::StableStep() const {
                          std::fabs(CellVelocity(full)) +
                          section_.Celerity(section_.Area(std::max(depth, 0.0), false), false);
     if (speed > 0)
-      step = std::min(step, spec_.courant * section_.SlotWidth() * dx_ / (width * speed));
+      step = std::min(step, setup_.courant * section_.SlotWidth() * dx_ / (width * speed));
   }
   return step;
 }
@@ -356,7 +356,7 @@ void ReachModel::Stage(const State& from, double dt, double externalUp, double e
     if (a < 0) a = 0;  // rounding at a drying front only
     const bool p = pressurized_[i] != 0;
     to.area[i] = a;
-    if (!p && section_.Depth(a, false) <= spec_.dryDepth) {
+    if (!p && section_.Depth(a, false) <= setup_.dryDepth) {
       to.discharge[i] = 0;
     } else {
       // Losses implicit in Q|Q| (with the old |Q|): a steady state of the
@@ -367,13 +367,13 @@ void ReachModel::Stage(const State& from, double dt, double externalUp, double e
   // The storages' balances with the fluxes through their openings.
   to.levels[kUp] = from.levels[kUp];
   to.levels[kDown] = from.levels[kDown];
-  if (spec_.upstream.kind == EndKind::Storage)
+  if (setup_.upstream.kind == EndKind::Storage)
     to.levels[kUp] += dt * (externalUp - faces[0].mass) / StorageArea(kUp, from.levels[kUp]);
-  if (spec_.downstream.kind == EndKind::Storage)
+  if (setup_.downstream.kind == EndKind::Storage)
     to.levels[kDown] +=
         dt * (faces[m].mass - externalDown) / StorageArea(kDown, from.levels[kDown]);
-  to.exchanged = dt * (spec_.upstream.kind == EndKind::Storage ? externalUp : faces[0].mass) -
-                 dt * (spec_.downstream.kind == EndKind::Storage ? externalDown : faces[m].mass);
+  to.exchanged = dt * (setup_.upstream.kind == EndKind::Storage ? externalUp : faces[0].mass) -
+                 dt * (setup_.downstream.kind == EndKind::Storage ? externalDown : faces[m].mass);
 }
 
 double ReachModel::Step(double dt) {
@@ -381,8 +381,8 @@ double ReachModel::Step(double dt) {
   auto outer = [&](const ReachEnd& e) {
     return e.kind != EndKind::Level && e.discharge ? e.discharge(t0, t0 + dt) : 0.0;
   };
-  const double externalUp = outer(spec_.upstream);
-  const double externalDown = outer(spec_.downstream);
+  const double externalUp = outer(setup_.upstream);
+  const double externalDown = outer(setup_.downstream);
 
   State now;
   now.area = area_;
@@ -391,7 +391,7 @@ double ReachModel::Step(double dt) {
   now.levels[kDown] = endLevel_[kDown];
   State first;
   Stage(now, dt, externalUp, externalDown, first);
-  if (spec_.secondOrder) {
+  if (setup_.secondOrder) {
     // Heun's rule: a second Euler stage from the first, then the mean.
     State second;
     Stage(first, dt, externalUp, externalDown, second);
@@ -425,14 +425,14 @@ void ReachModel::UpdateFlags() {
   const int m = Cells();
   const std::vector<unsigned char> old = pressurized_;
   auto endFull = [&](int end) {
-    const ReachEnd& e = end == kUp ? spec_.upstream : spec_.downstream;
+    const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
     if (e.kind == EndKind::Discharge) return true;  // a closed end lets no air in
-    const double invert = end == kUp ? spec_.invertUpstream : spec_.invertDownstream;
+    const double invert = end == kUp ? setup_.invertUpstream : setup_.invertDownstream;
     return endLevel_[end] - invert >= section_.Height();
   };
   for (int i = 0; i < m; ++i) {
     bool p = area_[i] >= section_.FullArea();
-    if (!p && old[i] && spec_.subAtmospheric) {
+    if (!p && old[i] && setup_.subAtmospheric) {
       const bool leftFull = i == 0 ? endFull(kUp) : old[i - 1] != 0;
       const bool rightFull = i == m - 1 ? endFull(kDown) : old[i + 1] != 0;
       p = leftFull && rightFull;
@@ -440,7 +440,7 @@ void ReachModel::UpdateFlags() {
     if (p) {
       const double head = section_.Depth(area_[i], true) - section_.Height();
       lowestPressureHead_ = std::min(lowestPressureHead_, head);
-      if (head < spec_.vapourHead) {
+      if (head < setup_.vapourHead) {
         vapourReached_ = true;
         p = false;
       }
@@ -471,11 +471,11 @@ std::vector<NodeState> ReachModel::Nodes(int reaches) const {
   const int per = m / reaches;
   std::vector<NodeState> nodes(reaches + 1);
   auto endNode = [&](int end, int cell) {
-    const ReachEnd& e = end == kUp ? spec_.upstream : spec_.downstream;
+    const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
     NodeState n;
     n.level = e.kind == EndKind::Discharge ? CellLevel(cell) : endLevel_[end];
     n.velocity = CellVelocity(cell);
-    n.depth = n.level - (end == kUp ? spec_.invertUpstream : spec_.invertDownstream);
+    n.depth = n.level - (end == kUp ? setup_.invertUpstream : setup_.invertDownstream);
     n.pressurized = CellPressurized(cell);
     return n;
   };
@@ -508,8 +508,8 @@ std::vector<double> ReachModel::SteadyResidual(const std::vector<double>& x,
     flow[i] = x[2 * i + 1];
     flags[i] = section_.Closed() && area[i] >= section_.FullArea();
   }
-  const bool storage = spec_.downstream.kind == EndKind::Storage;
-  const double levels[2] = {spec_.upstream.level, storage ? x[2 * m] : spec_.downstream.level};
+  const bool storage = setup_.downstream.kind == EndKind::Storage;
+  const double levels[2] = {setup_.upstream.level, storage ? x[2 * m] : setup_.downstream.level};
   std::vector<Face> faces;
   std::vector<double> source;
   Fluxes(area, flow, flags, levels, discharge, discharge, faces, source);
@@ -528,29 +528,29 @@ std::vector<double> ReachModel::SteadyResidual(const std::vector<double>& x,
 // from cell to cell (Heun's rule), each local loss taken where it stands.
 std::vector<double> ReachModel::GuessSteady(double q) const {
   const int m = Cells();
-  const double g = spec_.gravity;
-  const bool storage = spec_.downstream.kind == EndKind::Storage;
+  const double g = setup_.gravity;
+  const bool storage = setup_.downstream.kind == EndKind::Storage;
   std::vector<double> x(2 * m + (storage ? 1 : 0));
   auto areaOf = [&](double h) {
-    return section_.Area(std::max(h, spec_.dryDepth), section_.Closed() && h >= section_.Height());
+    return section_.Area(std::max(h, setup_.dryDepth), section_.Closed() && h >= section_.Height());
   };
   auto slope = [&](double h) {
     const bool p = section_.Closed() && h >= section_.Height();
     const double a = areaOf(h);
-    const double bed = -(spec_.invertDownstream - spec_.invertUpstream) / spec_.length;
+    const double bed = -(setup_.invertDownstream - setup_.invertUpstream) / setup_.length;
     const double radius = a / section_.WettedPerimeter(h, p);
-    const double f = spec_.friction.factor;
-    const double perQ2 = spec_.friction.law == FrictionLaw::Darcy
+    const double f = setup_.friction.factor;
+    const double perQ2 = setup_.friction.law == FrictionLaw::Darcy
                              ? f / (8 * g * radius * a * a)
                              : f * f / (std::pow(radius, 4.0 / 3.0) * a * a);
     const double froude2 = q * q * section_.TopWidth(h, p) / (g * a * a * a);
     return (bed - perQ2 * q * std::fabs(q)) / std::max(1 - froude2, 0.1);
   };
-  const double head = spec_.upstream.level - spec_.invertUpstream;
+  const double head = setup_.upstream.level - setup_.invertUpstream;
   double h = head;
   for (int i = 0; i < 60 && h > 0; ++i) {
     const double a = areaOf(h);
-    h = head - spec_.upstream.lossCoefficient * q * std::fabs(q) / (2 * g * a * a);
+    h = head - setup_.upstream.lossCoefficient * q * std::fabs(q) / (2 * g * a * a);
   }
   double xpos = 0;
   auto advance = [&](double to) {
@@ -568,10 +568,10 @@ std::vector<double> ReachModel::GuessSteady(double q) const {
     h -= lossCoefficient_[i] * q * std::fabs(q) / (2 * g * a * a);
   }
   if (storage) {
-    advance(spec_.length);
+    advance(setup_.length);
     const double a = areaOf(h);
-    x[2 * m] = spec_.invertDownstream + h -
-               spec_.downstream.lossCoefficient * q * std::fabs(q) / (2 * g * a * a);
+    x[2 * m] = setup_.invertDownstream + h -
+               setup_.downstream.lossCoefficient * q * std::fabs(q) / (2 * g * a * a);
   }
   return x;
 }
@@ -641,8 +641,9 @@ bool ReachModel::SetSteadyState(double discharge) {
     discharge_[i] = x[2 * i + 1];
     pressurized_[i] = section_.Closed() && area_[i] >= section_.FullArea();
   }
-  endLevel_[kUp] = spec_.upstream.level;
-  endLevel_[kDown] = spec_.downstream.kind == EndKind::Storage ? x[2 * m] : spec_.downstream.level;
+  endLevel_[kUp] = setup_.upstream.level;
+  endLevel_[kDown] =
+      setup_.downstream.kind == EndKind::Storage ? x[2 * m] : setup_.downstream.level;
   time_ = 0;
   exchanged_ = 0;
   return converged;

@@ -50,7 +50,7 @@ struct ReachEnd {
   std::function<double(double, double)> discharge;
 };
 
-struct ReachSpec {
+struct ReachSetup {
   SectionShape section;
   double length = 0;            // m
   double invertUpstream = 0;    // m
@@ -86,9 +86,9 @@ struct NodeState {
 
 class ReachModel {
  public:
-  explicit ReachModel(ReachSpec spec);
+  explicit ReachModel(ReachSetup setup);
 
-  const ReachSpec& Spec() const { return spec_; }
+  const ReachSetup& Setup() const { return setup_; }
   const Section& CrossSection() const { return section_; }
   int Cells() const { return static_cast<int>(area_.size()); }
   double CellLength() const { return dx_; }  // m
@@ -184,7 +184,7 @@ class ReachModel {
   std::vector<double> SteadyResidual(const std::vector<double>& x, double discharge) const;
   std::vector<double> GuessSteady(double discharge) const;
 
-  ReachSpec spec_;
+  ReachSetup setup_;
   Section section_;
   double dx_ = 0;
   std::vector<double> bed_;

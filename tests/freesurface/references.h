@@ -16,8 +16,8 @@ constexpr double kG = 9.8;
 
 // A rectangular open channel (side slope m) or a box culvert, horizontal
 // unless inverts are given, frictionless unless a law is set.
-inline ReachSpec Channel(double width, double length, int cells, double sideSlope = 0) {
-  ReachSpec s;
+inline ReachSetup Channel(double width, double length, int cells, double sideSlope = 0) {
+  ReachSetup s;
   s.section = {SectionKind::Channel, width, 0, sideSlope};
   s.length = length;
   s.cells = cells;
@@ -25,8 +25,8 @@ inline ReachSpec Channel(double width, double length, int cells, double sideSlop
   return s;
 }
 
-inline ReachSpec Box(double width, double height, double length, int cells, double waveSpeed) {
-  ReachSpec s;
+inline ReachSetup Box(double width, double height, double length, int cells, double waveSpeed) {
+  ReachSetup s;
   s.section = {SectionKind::Box, width, height, 0};
   s.length = length;
   s.cells = cells;

@@ -15,11 +15,11 @@ using namespace testing;
 
 struct AtRestCase {
   const char* name;
-  ReachSpec spec;
+  ReachSetup setup;
   double level;
 };
 
-ReachSpec Sloped(ReachSpec s, double up, double down) {
+ReachSetup Sloped(ReachSetup s, double up, double down) {
   s.invertUpstream = up;
   s.invertDownstream = down;
   s.friction = {FrictionLaw::Manning, 0.014};
@@ -35,11 +35,11 @@ TEST(FreeSurfaceScheme, StillWaterStaysStillOnSlopingBeds) {
       {"box culvert, wholly full", Sloped(Box(3, 2, 600, 40, 1000), 0.0, -4.0), 5.0},
   };
   for (const AtRestCase& c : cases) {
-    ReachSpec spec = c.spec;
-    spec.upstream = LevelEnd(c.level, 0.5);
-    spec.downstream = StorageEnd(
+    ReachSetup setup = c.setup;
+    setup.upstream = LevelEnd(c.level, 0.5);
+    setup.downstream = StorageEnd(
         1000, [](double) { return 0.0; }, 1.0);
-    ReachModel reach(spec);
+    ReachModel reach(setup);
     reach.SetAtRest(c.level);
     const double dt = reach.StableStep();
     double fastest = 0;
@@ -64,10 +64,10 @@ TEST(FreeSurfaceScheme, DamBreakConvergesToStokersSolution) {
   std::vector<double> depthErrors;
   std::vector<double> velocityErrors;
   for (int cells : {100, 200, 400, 800}) {
-    ReachSpec spec = Channel(1, length, cells);
-    spec.upstream = SuddenDischargeEnd(0, 0);
-    spec.downstream = SuddenDischargeEnd(0, 0);
-    ReachModel reach(spec);
+    ReachSetup setup = Channel(1, length, cells);
+    setup.upstream = SuddenDischargeEnd(0, 0);
+    setup.downstream = SuddenDischargeEnd(0, 0);
+    ReachModel reach(setup);
     std::vector<double> area(cells);
     for (int i = 0; i < cells; ++i) area[i] = (i + 0.5) * length / cells < length / 2 ? 2.0 : 1.0;
     reach.SetState(area, std::vector<double>(cells, 0.0));
@@ -109,10 +109,10 @@ struct SurgeCase {
 TEST(FreeSurfaceScheme, SurgeFrontsTravelAtTheirTheoreticalSpeeds) {
   const double h1 = 2, u1 = 1;
   for (const SurgeCase& c : {SurgeCase{"pump stop", 0.0}, SurgeCase{"pump start", 3.0}}) {
-    ReachSpec spec = Channel(1, 2000, 1000);
-    spec.upstream = LevelEnd(h1);
-    spec.downstream = SuddenDischargeEnd(h1 * u1, c.after);
-    ReachModel reach(spec);
+    ReachSetup setup = Channel(1, 2000, 1000);
+    setup.upstream = LevelEnd(h1);
+    setup.downstream = SuddenDischargeEnd(h1 * u1, c.after);
+    ReachModel reach(setup);
     ASSERT_TRUE(reach.SetSteadyState(h1 * u1)) << c.name;
     double theory;
     double behind;
@@ -142,10 +142,10 @@ TEST(FreeSurfaceScheme, SurgeFrontsTravelAtTheirTheoreticalSpeeds) {
 // there rises by a·V0/g, and the front crosses the culvert at a.
 TEST(FreeSurfaceScheme, WaterHammerFollowsJoukowsky) {
   const double a = 1000, v0 = 2, length = 600;
-  ReachSpec spec = Box(6, 3, length, 600, a);
-  spec.upstream = LevelEnd(20);
-  spec.downstream = SuddenDischargeEnd(18 * v0, 0);
-  ReachModel reach(spec);
+  ReachSetup setup = Box(6, 3, length, 600, a);
+  setup.upstream = LevelEnd(20);
+  setup.downstream = SuddenDischargeEnd(18 * v0, 0);
+  ReachModel reach(setup);
   ASSERT_TRUE(reach.SetSteadyState(18 * v0));
   const double start = reach.CellLevel(reach.Cells() - 1);
   const double joukowsky = a * v0 / kG;

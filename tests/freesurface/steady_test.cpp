@@ -28,8 +28,8 @@ double NormalDepth() {
       0.01, 20);
 }
 
-ReachSpec ApproachChannel(double reservoirDepth, int cells, double length = 2000) {
-  ReachSpec s = Channel(kWidth, length, cells, kSide);
+ReachSetup ApproachChannel(double reservoirDepth, int cells, double length = 2000) {
+  ReachSetup s = Channel(kWidth, length, cells, kSide);
   s.friction = {FrictionLaw::Manning, kManning};
   s.invertUpstream = 0;
   s.invertDownstream = -kSlope * length;
@@ -44,8 +44,8 @@ ReachSpec ApproachChannel(double reservoirDepth, int cells, double length = 2000
 constexpr double kIntake = 0.5, kLocal = 0.0304, kOutlet = 0.7625, kLambda = 0.01;
 constexpr double kCulvert = 596.662, kReservoir = -4.34, kForebay = 1287.414;
 
-ReachSpec FullCulvert(std::function<double(double)> pumps) {
-  ReachSpec s = Box(6, 3, kCulvert, 60, 1000);
+ReachSetup FullCulvert(std::function<double(double)> pumps) {
+  ReachSetup s = Box(6, 3, kCulvert, 60, 1000);
   s.invertUpstream = -12;
   s.invertDownstream = -12 - 0.0074 * kCulvert;
   s.friction = {FrictionLaw::Darcy, kLambda};
@@ -57,7 +57,7 @@ ReachSpec FullCulvert(std::function<double(double)> pumps) {
 
 struct SteadyCase {
   const char* name;
-  ReachSpec spec;
+  ReachSetup setup;
   double discharge;
 };
 
@@ -69,7 +69,7 @@ TEST(FreeSurfaceSteady, SteadyStateIsOneOfTheScheme) {
       {"full culvert", FullCulvert([](double) { return 41.6; }), 41.6},
   };
   for (const SteadyCase& c : cases) {
-    ReachModel reach(c.spec);
+    ReachModel reach(c.setup);
     ASSERT_TRUE(reach.SetSteadyState(c.discharge)) << c.name;
     std::vector<double> level(reach.Cells());
     std::vector<double> velocity(reach.Cells());
