@@ -1,5 +1,7 @@
 #include "report/design_checks.h"
 
+#include <algorithm>
+
 namespace kelvane {
 
 const char* CheckItemName(CheckKind kind) {
@@ -69,7 +71,49 @@ void Describe(CheckRow& row, const Context& c) {
   row.valueText = Level(row.value);
   row.whereText = NodeLabel(c.geometry, row.node);
   row.whenText = StepTimeText(c.run, row.step);
-  row.verdictText = row.pass ? "满足" : "不满足";
+}
+
+// The verdict of a row whose numbers stand: a broken limit fails; a kept one
+// passes only when the run reaches the predicted time of the forebay extreme
+// of its kind (the highest level for the highest heads, the lowest for the
+// lowest) plus a tenth of the period.
+void Judge(CheckRow& row, const RunSummary& s) {
+  row.verdict = row.pass ? CheckVerdict::Pass : CheckVerdict::Fail;
+  if (row.pass && s.oscillation) {
+    const bool highest =
+        row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+    const std::optional<double>& time =
+        highest ? s.oscillation->firstHighestTime : s.oscillation->firstLowestTime;
+    if (time) {
+      row.neededTime = *time + s.oscillation->period / 10;
+      if (double{s.simulatedTime} < row.neededTime) {
+        row.verdict = CheckVerdict::Undetermined;
+        row.neededSteps = StepsToReach(s, row.neededTime);
+      }
+    }
+  }
+  row.verdictText = CheckVerdictWord(row.verdict);
+}
+
+// Why a row is undetermined and what would decide it, one sentence.
+std::string UndeterminedSentence(const CheckRow& row, const RunSummary& s) {
+  const bool highest =
+      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  std::string text = std::string(CheckItemName(row.kind)) + "在已算的 " +
+                     FixedText(s.simulatedTime, 3) + " s 内为 " + row.valueText + " m（" +
+                     row.whenText + "），限值 " + row.limitText + " m，但计算未达预计" +
+                     (highest ? "首个最高水位" : "首个最低水位") + "时刻后十分之一振荡周期（" +
+                     FixedText(row.neededTime, 3) + " s），结论未定：需计算时段数 " +
+                     std::to_string(row.neededSteps);
+  if (row.neededSteps > kMostSteps) {
+    const long long reaches =
+        std::max<long long>(1, s.reaches * kMostSteps / row.neededSteps);
+    text += "，超过 " + std::to_string(kMostSteps) + "，请减少划分管段数（如 " +
+            std::to_string(reaches) + " 段）后重新计算。";
+  } else {
+    text += "，请按此重新计算。";
+  }
+  return text;
 }
 
 // A check of one forebay extreme against a fixed limit.
@@ -183,6 +227,20 @@ double SoffitAt(const DesignData& data, int node, int reaches) {
   const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
   const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
   return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
+}
+
+const char* CheckVerdictWord(CheckVerdict verdict) {
+  switch (verdict) {
+    case CheckVerdict::Pass:
+      return "满足";
+    case CheckVerdict::Fail:
+      return "不满足";
+    case CheckVerdict::Undetermined:
+      return "未定";
+    case CheckVerdict::Invalid:
+      return "无效（超出模型适用范围）";
+  }
+  return "";
 }
 
 bool LevelWithin(float level, double limit, bool atMost) {
@@ -356,8 +414,14 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
   }
 
   int failed = 0;
+  int undetermined = 0;
   for (CheckRow& row : report.rows) {
+    Judge(row, summary);
     Word(row, report.vapourHeadText);
+    if (row.verdict == CheckVerdict::Undetermined) {
+      row.sentence = UndeterminedSentence(row, summary);
+      ++undetermined;
+    }
     report.conclusions.push_back(row.sentence);
     if (!row.pass) ++failed;
     if (!row.pass && (row.kind == CheckKind::CulvertFull || row.kind == CheckKind::Vacuum)) {
@@ -370,10 +434,18 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
         "水柱分离，其后的水位、水头和流速不能作为设计依据。");
   }
   if (!report.rows.empty()) {
-    report.conclusions.push_back(
-        failed == 0 ? "全部 " + std::to_string(report.rows.size()) + " 项校核均满足要求。"
-                    : "共 " + std::to_string(report.rows.size()) + " 项校核，其中 " +
-                          std::to_string(failed) + " 项不满足要求。");
+    const std::string all = std::to_string(report.rows.size());
+    if (failed == 0 && undetermined == 0) {
+      report.conclusions.push_back("全部 " + all + " 项校核均满足要求。");
+    } else if (undetermined == 0) {
+      report.conclusions.push_back("共 " + all + " 项校核，其中 " + std::to_string(failed) +
+                                   " 项不满足要求。");
+    } else {
+      report.conclusions.push_back(
+          "共 " + all + " 项校核，其中 " +
+          (failed == 0 ? std::string() : std::to_string(failed) + " 项不满足要求，") +
+          std::to_string(undetermined) + " 项未定（计算时长不足，见上）。");
+    }
   }
   return report;
 }

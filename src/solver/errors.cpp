@@ -33,6 +33,8 @@ std::string_view EventFieldName(EventField field) {
       return "机组启闭序列";
     case EventField::ForebayAreaTable:
       return "前池水位–面积表";
+    case EventField::Model:
+      return "计算模型";
   }
   return "";
 }
@@ -99,6 +101,9 @@ std::string EventLocationText(const ErrorLocation& at) {
       break;
     case EventFault::ScheduleAndUnits:
       text += "与泵流量过程只能给出一个";
+      break;
+    case EventFault::UnknownModel:
+      text += cell + "不是计算模型（可用 classic、balanced）";
       break;
   }
   return text;

@@ -81,6 +81,7 @@ enum class EventField {
   PumpSchedule,      // 泵流量过程: time s, discharge m³/s
   PumpUnits,         // 机组启闭序列: K:Q:T0:INTERVAL:RAMP
   ForebayAreaTable,  // 前池水位–面积表: level m, area m²
+  Model,             // 计算模型: "classic" or "balanced"
 };
 
 // What is wrong with one of them; the row and column are in ErrorLocation.
@@ -96,6 +97,7 @@ enum class EventFault {
   Negative,          // must be >= 0: a time, the ramp time, the interval
   NotWhole,          // the unit count is not a whole number
   ScheduleAndUnits,  // a schedule and a unit sequence given together
+  UnknownModel,      // a model name that is not one of MarchModelNames
 };
 
 // What was being done to a file.

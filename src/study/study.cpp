@@ -238,7 +238,9 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
       for (CaseResult::Check& check : result.checks) {
         for (const CheckRow& row : report.rows) {
           if (row.kind != check.kind) continue;
-          check.pass = row.pass;
+          check.verdict = row.verdict;
+          if (row.verdict == CheckVerdict::Pass || row.verdict == CheckVerdict::Fail)
+            check.pass = row.verdict == CheckVerdict::Pass;
           if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
         }
       }

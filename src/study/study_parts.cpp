@@ -66,6 +66,9 @@ void AddExtras(Hash& hash, const ModelExtras& extras) {
     hash.AddDouble(point.level);
     hash.AddDouble(point.area);
   }
+  // Only a model other than the classic one enters, so the parts of a study
+  // written before the model could be chosen still join.
+  if (extras.model != MarchModel::Classic) hash.AddNumber(static_cast<std::uint64_t>(extras.model));
 }
 
 template <typename T>
@@ -237,6 +240,7 @@ StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header) : in_(i
     if (names[c] == "forebay_highest_m") highest_ = c;
     if (names[c] == "forebay_lowest_m") lowest_ = c;
     if (names[c].starts_with("pass_")) passes_.push_back(c);
+    if (names[c].starts_with("verdict_")) verdicts_.push_back(c);
   }
 }
 
@@ -286,6 +290,8 @@ bool StudyCsvReader::Next(StoredRow& row) {
   }
   row.passed = row.status == 0;
   for (std::size_t c : passes_) row.passed = row.passed && cells[c] != "0";
+  // A check passes only as 满足 (not 未定 or 无效, whose pass cell is empty).
+  for (std::size_t c : verdicts_) row.passed = row.passed && (cells[c].empty() || cells[c] == "满足");
   row.highest.reset();
   row.lowest.reset();
   float value = 0;

@@ -78,6 +78,7 @@ class StudyCsvReader {
   bool ended_ = false;
   std::size_t status_ = 0, highest_ = 0, lowest_ = 0, cells_ = 0;
   std::vector<std::size_t> passes_;
+  std::vector<std::size_t> verdicts_;
 };
 
 }  // namespace kelvane
