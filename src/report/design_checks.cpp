@@ -1,6 +1,10 @@
 #include "report/design_checks.h"
 
 #include <algorithm>
+#include <span>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace kelvane {
 
@@ -106,8 +110,7 @@ std::string UndeterminedSentence(const CheckRow& row, const RunSummary& s) {
                      FixedText(row.neededTime, 3) + " s），结论未定：需计算时段数 " +
                      std::to_string(row.neededSteps);
   if (row.neededSteps > kMostSteps) {
-    const long long reaches =
-        std::max<long long>(1, s.reaches * kMostSteps / row.neededSteps);
+    const long long reaches = std::max<long long>(1, s.reaches * kMostSteps / row.neededSteps);
     text += "，超过 " + std::to_string(kMostSteps) + "，请减少划分管段数（如 " +
             std::to_string(reaches) + " 段）后重新计算。";
   } else {
@@ -210,6 +213,37 @@ void Word(CheckRow& row, const std::string& vapourHead) {
           Worst(row, "最高水头", "限值") + (row.pass ? "，满足要求。" : "，不满足要求。");
       break;
   }
+}
+
+// The first step at which some node's head lies below its soffit, with the
+// node; {0, 0} when none does.
+std::pair<int, int> FirstPartFull(const DesignData& data, const SurgeRun& run) {
+  const int reaches = run.SegmentCount();
+  std::vector<float> soffits;
+  for (int node = 1; node <= run.GridNodes(); ++node)
+    soffits.push_back(float(SoffitAt(data, node, reaches)));
+  for (int step = 1; step <= run.StepCount(); ++step) {
+    const std::span<const float> heads = run.HeadsAt(step);
+    for (std::size_t k = 0; k < heads.size(); ++k)
+      if (heads[k] < soffits[k]) return {step, static_cast<int>(k) + 1};
+  }
+  return {0, 0};
+}
+
+// A verdict that rests on steps after the model's end is invalid: a kept
+// limit (its run goes on past the end) and a broken one first reached after
+// it. The culvert-full check's own failure is the finding itself.
+void JudgeWithinModel(CheckRow& row, const DesignCheckReport& report, const SurgeRun& run) {
+  if (report.modelEndStep == 0 || row.kind == CheckKind::CulvertFull) return;
+  const bool after = row.verdict == CheckVerdict::Fail ? row.step > report.modelEndStep
+                                                       : run.StepCount() > report.modelEndStep;
+  if (!after) return;
+  row.verdict = CheckVerdict::Invalid;
+  row.verdictText = CheckVerdictWord(row.verdict);
+  row.sentence =
+      std::string(CheckItemName(row.kind)) + "：箱涵自" + StepTimeText(run, report.modelEndStep) +
+      "起于节点 " + std::to_string(report.modelEndNode) +
+      "脱空（水头低于洞顶），此后超出有压满流模型的适用范围，结论无效（超出模型适用范围）。";
 }
 
 }  // namespace
@@ -413,17 +447,20 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
     }
   }
 
+  if (culvert) std::tie(report.modelEndStep, report.modelEndNode) = FirstPartFull(data, run);
   int failed = 0;
   int undetermined = 0;
+  int invalid = 0;
   for (CheckRow& row : report.rows) {
     Judge(row, summary);
     Word(row, report.vapourHeadText);
-    if (row.verdict == CheckVerdict::Undetermined) {
+    if (row.verdict == CheckVerdict::Undetermined)
       row.sentence = UndeterminedSentence(row, summary);
-      ++undetermined;
-    }
+    JudgeWithinModel(row, report, run);
+    if (row.verdict == CheckVerdict::Undetermined) ++undetermined;
+    if (row.verdict == CheckVerdict::Invalid) ++invalid;
     report.conclusions.push_back(row.sentence);
-    if (!row.pass) ++failed;
+    if (row.verdict == CheckVerdict::Fail) ++failed;
     if (!row.pass && (row.kind == CheckKind::CulvertFull || row.kind == CheckKind::Vacuum)) {
       report.withinModel = false;
     }
@@ -433,9 +470,19 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
         "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
         "水柱分离，其后的水位、水头和流速不能作为设计依据。");
   }
+  if (report.modelEndStep != 0) {
+    report.conclusions.push_back("须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可对" +
+                                 StepTimeText(run, report.modelEndStep) + "以后的结果作出结论。");
+  }
   if (!report.rows.empty()) {
     const std::string all = std::to_string(report.rows.size());
-    if (failed == 0 && undetermined == 0) {
+    if (invalid != 0) {
+      report.conclusions.push_back(
+          "共 " + all + " 项校核，其中 " + std::to_string(failed) + " 项不满足要求，" +
+          std::to_string(invalid) + " 项无效（超出模型适用范围）" +
+          (undetermined == 0 ? std::string() : "，" + std::to_string(undetermined) + " 项未定") +
+          "。");
+    } else if (failed == 0 && undetermined == 0) {
       report.conclusions.push_back("全部 " + all + " 项校核均满足要求。");
     } else if (undetermined == 0) {
       report.conclusions.push_back("共 " + all + " 项校核，其中 " + std::to_string(failed) +

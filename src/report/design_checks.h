@@ -87,6 +87,11 @@ struct DesignCheckReport {
   // Whether the run stays within the model: the culvert full and no column
   // separation wherever those were checked.
   bool withinModel = true;
+  // The first step at which a head falls below the soffit at some node (the
+  // culvert no longer runs full), and that node; 0 when it never does or no
+  // culvert is given. A verdict that rests on later steps is invalid.
+  int modelEndStep = 0;
+  int modelEndNode = 0;
   // "10.33 - 0.24 = 10.09 m，水温 20 °C"; empty when no culvert check runs.
   std::string vapourHeadText;
   // The conclusions: each row's sentence, then a plain statement when a

@@ -36,9 +36,8 @@ struct BalancedConstants {
 // Step j from step j-1 (nodes 1..n+1 at elements 0..n). A reach's loss
 // (G + K)·V|V| is taken at the start of each characteristic that crosses it,
 // as the classic march takes its friction.
-void BalancedStep(const BalancedConstants& k, int n, int j, const float* prevH,
-                  const float* prevV, float* h, float* v, float& time, double pump, double area,
-                  CheckedArith& a) {
+void BalancedStep(const BalancedConstants& k, int n, int j, const float* prevH, const float* prevV,
+                  float* h, float* v, float& time, double pump, double area, CheckedArith& a) {
   const double B = k.waveCoefficient;
   a.At({Quantity::Time, j, 0});
   time = a.S(static_cast<double>(j - 1) * k.timeStep);
@@ -84,7 +83,8 @@ void BalancedStep(const BalancedConstants& k, int n, int j, const float* prevH,
 double IntakeDesignDischarge(const PumpEvent& pump, double steady, float final) {
   double design = std::max(std::fabs(steady), std::fabs(static_cast<double>(final)));
   const PumpDischarge law(pump, steady, final);
-  for (const PumpPoint& point : law.Schedule()) design = std::max(design, std::fabs(point.discharge));
+  for (const PumpPoint& point : law.Schedule())
+    design = std::max(design, std::fabs(point.discharge));
   return design;
 }
 
@@ -100,8 +100,8 @@ std::vector<double> BalancedReachLosses(const RunParameters& p, const SolverCoef
   std::vector<double> losses(static_cast<std::size_t>(n), 0.0);
   // The intake loss h at the design velocity Vd: h/Vd² of V|V|.
   const double designVelocity = designDischarge / p.CulvertArea;
-  const double intake = designVelocity == 0 ? 0.0
-                                            : p.IntakeHeadLoss / (designVelocity * designVelocity);
+  const double intake =
+      designVelocity == 0 ? 0.0 : p.IntakeHeadLoss / (designVelocity * designVelocity);
   // The friction of the intake's first 31 m, credited back.
   const double credit =
       static_cast<double>(p.FrictionFactor) * kIntakeCreditLength /
@@ -125,8 +125,8 @@ void MarchBalanced(const RunParameters& p, const SolverCoefficients& c,
   const int n = state.SegmentCount();
   const int last = state.StepCount();
   if (last < 2) return;
-  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last ||
-      state.TimeSteps() < last || reachLosses.size() != static_cast<std::size_t>(n)) {
+  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last || state.TimeSteps() < last ||
+      reachLosses.size() != static_cast<std::size_t>(n)) {
     ErrorLocation at;
     at.stage = Stage::March;
     at.step = 2;
@@ -155,8 +155,7 @@ void MarchBalanced(const RunParameters& p, const SolverCoefficients& c,
   for (int j = 2; j <= last; ++j) {
     const float* prevH = run.HeadsAt(j - 1);
     const double pump = law.Sudden() ? double{p.FinalPumpDischarge} : law.StepMean(j, c.TimeStep);
-    const double area =
-        tabled ? ForebayAreaAt(extras->forebay.areaTable, prevH[n]) : k.forebayArea;
+    const double area = tabled ? ForebayAreaAt(extras->forebay.areaTable, prevH[n]) : k.forebayArea;
     try {
       BalancedStep(k, n, j, prevH, run.VelocitiesAt(j - 1), run.HeadsAt(j), run.VelocitiesAt(j),
                    times[j - 1], pump, area, a);

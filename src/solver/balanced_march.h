@@ -13,7 +13,7 @@
 namespace kelvane {
 
 // The lengths and coefficients of the steady profile that are no inputs.
-inline constexpr float kIntakeCreditLength = 31.0f;  // m of friction credited at the intake
+inline constexpr float kIntakeCreditLength = 31.0f;     // m of friction credited at the intake
 inline constexpr double kOutletLossCoefficient = 0.58;  // -, at the forebay end
 
 // The discharge the intake head loss belongs to: the largest discharge of

@@ -81,8 +81,7 @@ float ReachHeadLossOf(const RunParameters& p, const SolverCoefficients& c) {
 // losses at the forebay end. Five reaches give nodes 2..6 the formulas they
 // have always had, so every five-reach run keeps its bits. `intakeLoss` is
 // the intake head loss taken off node 2.
-void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state,
-                 float intakeLoss) {
+void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state, float intakeLoss) {
   SurgeRunEditor run(state);
   const int n = state.SegmentCount();
   const int nodes = state.GridNodes();

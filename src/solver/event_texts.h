@@ -36,9 +36,7 @@ struct EventTexts {
   std::optional<TextTable> areaTable;       // level m, area m²
   std::optional<std::string> model;         // "classic", "balanced"
 
-  bool Given() const {
-    return rampTime || rampExponent || schedule || units || areaTable || model;
-  }
+  bool Given() const { return rampTime || rampExponent || schedule || units || areaTable || model; }
   bool operator==(const EventTexts&) const = default;
 };
 

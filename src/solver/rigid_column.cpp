@@ -51,8 +51,8 @@ std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
   const double finalVelocity = finalDischarge / Ac;
   const double rest = Z - K * finalVelocity * std::fabs(finalVelocity) / (2 * kGravity);
   const double period = 2 * std::numbers::pi * std::sqrt(L * areaAt(rest) / (kGravity * Ac));
-  if (!(L > 0) || !(Ac > 0) || !std::isfinite(period) || !(period > 0) ||
-      !std::isfinite(start.z) || !std::isfinite(K) || !std::isfinite(eventEnd))
+  if (!(L > 0) || !(Ac > 0) || !std::isfinite(period) || !(period > 0) || !std::isfinite(start.z) ||
+      !std::isfinite(K) || !std::isfinite(eventEnd))
     return std::nullopt;
 
   OscillationForecast forecast;

@@ -17,8 +17,8 @@ struct OscillationForecast {
   double eventEnd = 0;  // s, when the pump discharge stops changing
   // The first highest and first lowest forebay level after eventEnd; none
   // when the level does not turn (no oscillation).
-  std::optional<double> firstHighestTime;  // s
-  std::optional<double> firstLowestTime;   // s
+  std::optional<double> firstHighestTime;   // s
+  std::optional<double> firstLowestTime;    // s
   std::optional<double> firstHighestLevel;  // m
   std::optional<double> firstLowestLevel;   // m
   bool operator==(const OscillationForecast&) const = default;

@@ -258,9 +258,8 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   if (counts_.empty()) {
     d.Paragraph("未给出限值与设计资料，未作校核；运行完成的算例即计为通过。");
   } else {
-    ReportTable checks =
-        Table({"项目", "通过", "不通过", "未定", "无效", "未判定"}, {30, 14, 14, 14, 14, 14},
-              {false, true, true, true, true, true});
+    ReportTable checks = Table({"项目", "通过", "不通过", "未定", "无效", "未判定"},
+                               {30, 14, 14, 14, 14, 14}, {false, true, true, true, true, true});
     for (const Count& count : counts_) {
       checks.rows.push_back({count.item, std::to_string(count.passed), std::to_string(count.failed),
                              std::to_string(count.undetermined), std::to_string(count.invalid),

@@ -291,7 +291,8 @@ bool StudyCsvReader::Next(StoredRow& row) {
   row.passed = row.status == 0;
   for (std::size_t c : passes_) row.passed = row.passed && cells[c] != "0";
   // A check passes only as 满足 (not 未定 or 无效, whose pass cell is empty).
-  for (std::size_t c : verdicts_) row.passed = row.passed && (cells[c].empty() || cells[c] == "满足");
+  for (std::size_t c : verdicts_)
+    row.passed = row.passed && (cells[c].empty() || cells[c] == "满足");
   row.highest.reset();
   row.lowest.reset();
   float value = 0;

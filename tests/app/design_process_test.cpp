@@ -104,9 +104,10 @@ TEST_F(DesignProcess, DesignOptionsReachTheSummaryChecks) {
     DesignItems items;
     int passes;  // rows "满足" in the table (the culvert checks count once each)
     int fails;
+    int undetermined = 0;  // rows "未定": kept limits the default run ends too early for
   };
   const Row rows[] = {
-      {"passing", kPassing, 5, 0},
+      {"passing", kPassing, 2, 0, 3},
       {"failing", kFailing, 1, 4},
       {"vacuum",
        {{DesignId::CulvertInvertUpstream, "4"},
@@ -130,6 +131,7 @@ TEST_F(DesignProcess, DesignOptionsReachTheSummaryChecks) {
     const int fails = Count(summary, "不满足\n");
     EXPECT_EQ(Count(summary, "满足\n") - fails, row.passes) << summary;
     EXPECT_EQ(fails, row.fails) << summary;
+    EXPECT_EQ(Count(summary, "未定\n"), row.undetermined) << summary;
   }
   // No design data: the summary of the run alone.
   EXPECT_EQ(ExpectedSummary({}), [] {

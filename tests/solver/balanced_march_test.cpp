@@ -1,6 +1,8 @@
 // The balanced march: the steady profile stays steady, the losses reverse
 // with the flow, and a pump stop follows the rigid column with the same
 // total loss.
+#include "solver/balanced_march.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <random>
 #include <string>
 
-#include "solver/balanced_march.h"
 #include "solver/event_texts.h"
 #include "solver/rigid_column.h"
 #include "solver/solver.h"
@@ -46,7 +47,6 @@ Departure DepartureFromStart(const SurgeRun& run) {
   return d;
 }
 
-
 TEST(BalancedMarch, NoPumpChangeStaysAtTheSteadyProfileOnRandomInputs) {
   std::mt19937 random(29);
   auto pick = [&](double low, double high) {
@@ -83,9 +83,7 @@ TEST(BalancedMarch, SteadyProfile) {
   };
   const Row rows[] = {
       {"steady discharge is the design discharge", {}, 1},
-      {"the pumps start to twice the discharge",
-       {{InputId::FinalPumpDischarge, "83.2"}},
-       0.25},
+      {"the pumps start to twice the discharge", {{InputId::FinalPumpDischarge, "83.2"}}, 0.25},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -102,8 +100,7 @@ TEST(BalancedMarch, SteadyProfile) {
   // No steady flow: a level profile at the reservoir, which the march keeps
   // while the pumps stay off.
   const test::CompletedRun rest = CalculateRun(
-      TextsWith({{InputId::SteadyDischarge, "0"}, {InputId::FinalPumpDischarge, "0"}}),
-      Balanced());
+      TextsWith({{InputId::SteadyDischarge, "0"}, {InputId::FinalPumpDischarge, "0"}}), Balanced());
   for (int node = 1; node <= rest.run.GridNodes(); ++node)
     EXPECT_EQ(rest.run.Head(node, 1), -4.34f) << node;
   EXPECT_EQ(DepartureFromStart(rest.run).head, 0);
