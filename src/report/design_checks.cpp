@@ -230,13 +230,31 @@ std::pair<int, int> FirstPartFull(const DesignData& data, const SurgeRun& run) {
   return {0, 0};
 }
 
+// The first step at which the row's limit is broken at some node (the
+// forebay's for the forebay checks), from steps 1..last.
+int FirstBreak(const CheckRow& row, const DesignData& data, const SurgeRun& run, int last) {
+  const bool forebay =
+      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::ForebayLowest;
+  const bool atMost =
+      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  for (int step = 1; step <= last; ++step) {
+    for (int node = forebay ? run.GridNodes() : 1; node <= run.GridNodes(); ++node) {
+      const double limit =
+          forebay ? double{row.limit} : CulvertLimitAt(row.kind, data, node, run.SegmentCount());
+      if (!LevelWithin(run.Head(node, step), limit, atMost)) return step;
+    }
+  }
+  return 0;
+}
+
 // A verdict that rests on steps after the model's end is invalid: a kept
-// limit (its run goes on past the end) and a broken one first reached after
+// limit (its run goes on past the end) and a broken one first broken after
 // it. The culvert-full check's own failure is the finding itself.
 void JudgeWithinModel(CheckRow& row, const DesignCheckReport& report, const SurgeRun& run) {
   if (report.modelEndStep == 0 || row.kind == CheckKind::CulvertFull) return;
-  const bool after = row.verdict == CheckVerdict::Fail ? row.step > report.modelEndStep
-                                                       : run.StepCount() > report.modelEndStep;
+  const bool after = row.verdict == CheckVerdict::Fail
+                         ? FirstBreak(row, report.data, run, report.modelEndStep) == 0
+                         : run.StepCount() > report.modelEndStep;
   if (!after) return;
   row.verdict = CheckVerdict::Invalid;
   row.verdictText = CheckVerdictWord(row.verdict);
