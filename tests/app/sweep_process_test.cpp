@@ -354,7 +354,7 @@ TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
 }
 
 // The verdict of one check in a single run's 校核 table ("1" 满足, "0"
-// 不满足, "" 未定) with its word, and, for a failing culvert check, the first
+// 不满足, "" 未定 or 无效) with its word, and, for a failing culvert check, the first
 // node its sentence names.
 struct SingleRunCheck {
   std::string pass;
@@ -366,14 +366,11 @@ SingleRunCheck CheckOf(const std::string& summary, const std::string& item,
   const std::size_t row = summary.find("\n  " + item + " ");
   if (row == std::string::npos) return {};
   const std::string line = summary.substr(row + 1, summary.find('\n', row + 1) - row - 1);
-  const bool undetermined = line.ends_with("未定");
-  SingleRunCheck check{line.ends_with("不满足") ? "0"
-                       : undetermined           ? ""
-                                                : "1",
-                       "",
-                       line.ends_with("不满足") ? "不满足"
-                       : undetermined           ? "未定"
-                                                : "满足"};
+  std::string verdict = "满足";
+  for (const char* word : {"不满足", "未定", "无效（超出模型适用范围）"})
+    if (line.ends_with(word)) verdict = word;
+  verdict = verdict.substr(0, verdict.find("（"));
+  SingleRunCheck check{verdict == "满足" ? "1" : verdict == "不满足" ? "0" : "", "", verdict};
   const std::size_t sentence = summary.find(failingSentence);
   if (check.pass == "0" && sentence != std::string::npos) {
     const std::size_t node = summary.rfind("箱涵节点 ", sentence) + std::string("箱涵节点 ").size();
@@ -421,8 +418,9 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
     EXPECT_EQ(std::vector<std::string>(cells.end() - 9, cells.end() - 1), expected);
     verdicts.insert(full.pass + vacuum.pass);
   }
-  // The three heights: full and no separation, drained, drained and separated.
-  EXPECT_EQ(verdicts, (std::set<std::string>{"11", "01", "00"}));
+  // The three heights: full and no separation; drained, the separation check
+  // then invalid; drained and separated before it drains.
+  EXPECT_EQ(verdicts, (std::set<std::string>{"11", "0", "00"}));
   const std::string report = ReadFile(dir_ / "r.txt");
   EXPECT_NE(report.find("设计校核            前池最高水位、箱涵满流、水柱分离\n"),
             std::string::npos)
@@ -435,8 +433,8 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
   lines = Split(r.out, '\n');
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_TRUE(lines[0].starts_with("case,culvert-height,forebay-wall-top,status,")) << lines[0];
-  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,,0")) << lines[1];
-  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,,0")) << lines[2];
+  EXPECT_TRUE(lines[1].ends_with(",1,满足,1,满足,,1,满足,,0")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0,不满足,1,满足,,1,满足,,0")) << lines[2];
 }
 
 }  // namespace
