@@ -1,7 +1,8 @@
 // A report as plain content, Qt-free: headings, paragraphs, tables and
 // charts in reading order, laid out on A4 pages by the windows library's PDF
-// writer (ui/report_pdf.h). The study's report is built this way; the
-// single run's report shares the model's description below with it.
+// writer (ui/report_pdf.h). The study's report and the single run's
+// (report/calculation_document.h) are built this way and share the model's
+// description below.
 #pragma once
 
 #include <string>
@@ -20,6 +21,7 @@ struct ReportTable {
   std::vector<std::string> head;  // empty: no heading row
   std::vector<int> widths;        // per cent of the table per column; empty: the layout's choice
   std::vector<bool> numeric;      // per column: aligned right and kept on one line
+  std::vector<bool> oneLine;      // per column: kept on one line
   std::vector<std::vector<std::string>> rows;
   bool compact = false;  // smaller type and padding, for a wide table of numbers
 };

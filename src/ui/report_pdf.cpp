@@ -75,8 +75,12 @@ std::string TableHtml(const ReportTable& t) {
              t.widths);
   for (const std::vector<std::string>& row : t.rows) {
     std::vector<std::string> cells = row;
-    for (std::size_t c = 0; c < cells.size() && c < t.numeric.size(); ++c) {
-      if (t.numeric[c]) cells[c] = ">" + cells[c];
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      if (c < t.numeric.size() && t.numeric[c]) {
+        cells[c] = ">" + cells[c];
+      } else if (c < t.oneLine.size() && t.oneLine[c]) {
+        cells[c] = "=" + cells[c];
+      }
     }
     table.Row(cells);
   }
