@@ -169,8 +169,8 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseF
 // before the run, so that a run that fails can be repeated from it.
 int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink& progress,
                 OutputRunner& outputs) {
-  const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, options.design,
-                          options.events};
+  const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts,
+                          options.design,    options.events,    options.project};
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report,
                 [&] { WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase)); });

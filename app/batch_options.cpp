@@ -375,6 +375,7 @@ void ReadCase(BatchOptions& options, const Given& given) {
     }
     options.caseTitle = caseFile.title;
     options.caseNotes = caseFile.notes;
+    options.project = caseFile.project;
     ReadModelExtras(caseFile.events);  // a table that cannot be used: nothing runs
     options.events = WithCaseEvents(options.events, caseFile.events, given);
   } catch (const CaseFileError& error) {
@@ -399,8 +400,8 @@ void CheckImages(const BatchOptions& options, const Given& given) {
     if (output->svg && !file.empty() && !IsPngOrSvgName(file)) {
       Bad(*output, "的文件名应以 .png 或 .svg 结尾：" + QuotedFileName(file));
     }
-    if (output->pdf && !file.empty() && !IsPdfName(file)) {
-      Bad(*output, "的文件名应以 .pdf 结尾：" + QuotedFileName(file));
+    if (output->pdf && !file.empty() && !IsReportName(file)) {
+      Bad(*output, "的文件名应以 .pdf 或 .odt 结尾：" + QuotedFileName(file));
     }
   }
   if ((given.Has("nodes") || given.Has("quantity")) && options.historyPlot.empty()) {

@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "report/chart_data.h"
+#include "report/project_info.h"
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "solver/solver.h"
@@ -40,6 +41,7 @@ struct BatchOptions {
   // go into --save-case and the report.
   std::string caseFile;
   std::string caseTitle, caseNotes;
+  ProjectInfo project;  // the case file's [project], for the calculation book
   // The pump event and area table: the options' over the case file's
   // ([pump], [forebay]), each checked as it was read.
   EventTexts events;

@@ -4,6 +4,9 @@
 //   format-version = 1
 //   title = "..."            # optional
 //   notes = "..."            # optional
+//   [project]                # optional: what the calculation book says of the project
+//   name = "..."             # also stage, number, calculated_by, checked_by,
+//   basis = ["...", "..."]   # reviewed_by, approved_by, friction_basis, wave_speed_basis
 //   [inputs]
 //   forebay-area = "1287.414"
 //   [design]                 # optional, only the items given
@@ -28,6 +31,7 @@
 #include <string>
 #include <string_view>
 
+#include "report/project_info.h"
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "solver/inputs.h"
@@ -42,8 +46,9 @@ struct CaseFile {
   std::string title;  // "" when none
   std::string notes;  // "" when none; may hold line breaks
   InputTexts texts = DefaultInputTexts();
-  DesignTexts design = {};  // the design data given ([design]); none by default
-  EventTexts events = {};   // [pump] and [forebay]; none when the file has neither
+  DesignTexts design = {};   // the design data given ([design]); none by default
+  EventTexts events = {};    // [pump] and [forebay]; none when the file has neither
+  ProjectInfo project = {};  // [project]; none by default
 
   bool operator==(const CaseFile&) const = default;
 };
@@ -64,7 +69,7 @@ enum class CaseProblem {
 };
 
 // The type a value must have (CaseProblem::WrongType).
-enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs };
+enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs, TextList };
 
 constexpr std::size_t kMaxCaseFileBytes = 1 << 20;
 

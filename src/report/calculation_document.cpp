@@ -1,16 +1,20 @@
 #include "report/calculation_document.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "report/book_parts.h"
 #include "report/design_checks.h"
+#include "report/event_chart.h"
 #include "solver/number_format.h"
 #include "solver/stability.h"
 
 namespace kelvane {
+namespace book {
 namespace {
 
 template <class T>
@@ -22,8 +26,8 @@ std::string Shortest(T value) {
   }
 }
 
-// A value as the run holds it, in its own precision: the shortest text that
-// reads back to the same single, double or integer.
+}  // namespace
+
 std::string HeldValue(const RunParameters& p, InputId id) {
   switch (id) {
     case InputId::SteadyDischarge:
@@ -62,15 +66,8 @@ std::string HeldValue(const RunParameters& p, InputId id) {
   return "";
 }
 
-// "0.0105": four significant digits, for a value whose size is not known.
-std::string Significant(double value) { return SignificantText(value, 4); }
-
-std::string Level(float value) { return FixedText(value, 3); }
-
-// A table with its heading row; `numeric` columns are set right, `oneLine`
-// columns kept on one line.
 ReportTable Table(std::vector<std::string> head, std::vector<bool> numeric,
-                  std::vector<bool> oneLine = {}, std::vector<int> widths = {}) {
+                  std::vector<bool> oneLine, std::vector<int> widths) {
   ReportTable table;
   table.head = std::move(head);
   table.numeric = std::move(numeric);
@@ -79,38 +76,214 @@ ReportTable Table(std::vector<std::string> head, std::vector<bool> numeric,
   return table;
 }
 
-struct Facts {
-  const ReportInput& in;
-  const SurgeRun& run;
-  const RunSummary& s;
-  const RunParameters& p;
-  DesignCheckReport checks;
-  RunGeometry geometry;
-};
+std::string EventName(const RunOutcome& outcome) {
+  const PumpEvent& pump = outcome.extras.pump;
+  const double steady = outcome.parameters.SteadyDischarge;
+  if (pump.units) return pump.units->discharge < 0 ? "机组依次停机" : "机组依次开机";
+  if (!pump.schedule.empty()) {
+    return pump.schedule.back().discharge < steady ? "机组依次停机" : "机组依次开机";
+  }
+  const double final = outcome.parameters.FinalPumpDischarge;
+  if (final > steady) return "开机";
+  if (final == steady) return "流量不变";
+  return pump.rampTime == 0 ? "事故停泵" : "正常停机";
+}
 
-void Overview(const Facts& f, ReportDocument& d) {
-  d.Heading("1  工程概况");
-  d.Paragraph("算例：" + d.title);
-  if (!f.in.notes.empty()) d.Paragraph("说明：" + f.in.notes);
-  d.Paragraph("水库水位 " + HeldValue(f.p, InputId::ReservoirLevel) + " m，水流经取水头部（水头损失 " +
-              HeldValue(f.p, InputId::IntakeHeadLoss) + " m）进入长 " +
-              HeldValue(f.p, InputId::CulvertLength) + " m、断面面积 " +
-              HeldValue(f.p, InputId::CulvertArea) + " m² 的箱涵，再进入水面面积 " +
-              HeldValue(f.p, InputId::ForebayArea) + " m² 的前池，由水泵抽水。");
-  if (f.s.eventLines.empty()) {
-    d.Paragraph("计算工况：水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) +
-                " m³/s 突然变为 " + HeldValue(f.p, InputId::FinalPumpDischarge) +
-                " m³/s（泵突启闭）。");
-  } else {
-    // The pump event and area table in force, in the summary's own words.
-    std::string lines;
-    for (const std::string& line : f.s.eventLines) lines += (lines.empty() ? "" : "；") + line;
-    d.Paragraph("计算工况：" + lines + "。");
+namespace {
+
+// The inputs of output control, listed apart from the data of the station.
+bool OutputControl(InputId id) {
+  return id == InputId::FirstOutputStep || id == InputId::LastOutputStep ||
+         id == InputId::OutputInterval;
+}
+
+std::string Or(const std::string& text, const char* otherwise) {
+  return text.empty() ? otherwise : text;
+}
+
+void Front(Book& b) {
+  const ProjectInfo& project = b.in.project;
+  ReportCover cover;
+  cover.lines = {
+      {"工程名称", b.d.title}, {"设计阶段", project.stage}, {"计算书编号", project.number}};
+  cover.signers = {{"计算", project.calculatedBy},
+                   {"校核", project.checkedBy},
+                   {"审核", project.reviewedBy},
+                   {"审定", project.approvedBy}};
+  b.d.cover = std::move(cover);
+}
+
+void Purpose(Book& b) {
+  b.d.Heading("1  计算目的");
+  b.d.Paragraph(
+      "计算水泵事故停泵、正常停机或开机时进水箱涵与前池的水力过渡过程，求出各计算工况的前池最高、"
+      "最低水位和箱涵沿程测压管水头的包络，校核前池墙顶高程、水泵最低运行水位和箱涵顶板处的压力，"
+      "为设计提供依据。");
+  for (const CaseFacts& c : b.cases) {
+    if (!c.c.input.notes.empty()) b.d.Paragraph(c.c.name + "说明：" + c.c.input.notes);
   }
 }
 
-std::string StabilityText(const Facts& f) {
-  const double limit = ForebayStabilityLimit(f.p, f.in.outcome.coefficients);
+void Basis(Book& b) {
+  b.d.Heading("2  计算依据");
+  std::vector<std::string> basis = b.in.project.basis;
+  if (basis.empty()) basis.push_back("《泵站设计标准》GB 50265-2022");
+  basis.push_back(b.cases.front().c.input.design.Any()
+                      ? "本工程设计资料（见 4.4，按输入原样列出）"
+                      : "本工程输入资料（见第 4 节，按输入原样列出）");
+  int number = 0;
+  for (const std::string& line : basis) {
+    b.d.Paragraph("（" + std::to_string(++number) + "）" + line);
+  }
+}
+
+void Cases(Book& b) {
+  b.d.Heading("3  计算工况");
+  b.d.Paragraph("共 " + std::to_string(b.cases.size()) +
+                " 个计算工况。第一个为基本工况，其余各工况只列出与基本工况不同的输入。");
+  ReportTable table = Table({"序号", "工况", "类别", "水库水位 m", "与基本工况的区别"},
+                            {true, false, false, true}, {}, {8, 22, 16, 14, 40});
+  int number = 0;
+  for (const CaseFacts& c : b.cases) {
+    table.rows.push_back({std::to_string(++number), c.c.name, EventName(c.c.input.outcome),
+                          HeldValue(c.p, InputId::ReservoirLevel),
+                          Or(c.c.differences, number == 1 ? "基本工况" : "无")});
+  }
+  b.d.Table(std::move(table));
+}
+
+// The pump discharge of every case whose event differs from those before it,
+// one line each.
+ChartData PumpChart(const Book& b) {
+  ChartData chart;
+  for (const CaseFacts& c : b.cases) {
+    ChartData one = PumpDischargeChart(c.c.input.outcome.extras.pump, c.p.SteadyDischarge,
+                                       c.p.FinalPumpDischarge, c.s.simulatedTime);
+    if (chart.lines.empty()) {
+      chart = one;
+      chart.lines.clear();
+    }
+    for (ChartLine& line : one.lines) {
+      const bool known =
+          std::any_of(chart.lines.begin(), chart.lines.end(),
+                      [&](const ChartLine& l) { return l.x == line.x && l.y == line.y; });
+      if (known) continue;
+      line.name = c.c.name;
+      line.colour = -1;
+      chart.lines.push_back(std::move(line));
+    }
+  }
+  return chart;
+}
+
+void StationData(Book& b, const CaseFacts& base) {
+  b.d.Subheading("4.2  箱涵断面、局部损失与摩阻");
+  const std::optional<double>& height = base.design[DesignId::CulvertHeight];
+  std::string section = "箱涵断面面积 " + HeldValue(base.p, InputId::CulvertArea) +
+                        " m²，水力半径 " + HeldValue(base.p, InputId::HydraulicRadius) + " m";
+  if (height && *height > 0) {
+    section += "，净高 " + ShortestText(*height) + " m，折合净宽 " +
+               SignificantText(base.p.CulvertArea / *height, 4) + " m（断面面积除以净高）";
+  } else {
+    section += "（净宽、净高未给出）";
+  }
+  b.d.Paragraph(section + "；箱涵长 " + HeldValue(base.p, InputId::CulvertLength) + " m，坡度 " +
+                HeldValue(base.p, InputId::CulvertSlope) + "。");
+  ReportTable losses = Table({"位置", "计入方式", "数值"}, {false, false, true}, {}, {30, 50, 20});
+  losses.rows = {
+      {"取水头部", "水头损失（输入）", HeldValue(base.p, InputId::IntakeHeadLoss) + " m"},
+      {"箱涵进口与出口", "局部损失系数 ξ（乘流速水头）",
+       ShortestText(base.c.input.outcome.coefficients.LocalLossCoefficientA)},
+      {"前池端前", "局部损失系数 ξ（乘流速水头）",
+       ShortestText(base.c.input.outcome.coefficients.LocalLossCoefficientB)},
+  };
+  losses.title = "局部损失（只计入初始恒定流水面线）";
+  b.d.Table(std::move(losses));
+  b.d.Paragraph("摩阻系数 f = " + HeldValue(base.p, InputId::FrictionFactor) + "。依据：" +
+                Or(b.in.project.frictionBasis, "为使用者给定的数值，本计算书未注明其来源。"));
+  b.d.Paragraph("弹性波速 a = " + HeldValue(base.p, InputId::WaveSpeed) + " m/s。依据：" +
+                Or(b.in.project.waveSpeedBasis, "为使用者给定的数值，本计算书未注明其来源。"));
+  b.d.Paragraph(
+      "高程基准：水库水位、前池水位、箱涵底高程、顶板高程和墙顶高程均取同一高程基准（m），"
+      "与输入一致；水头为测压管水头，即以该基准计的高程。");
+}
+
+void EventData(Book& b, const CaseFacts& base) {
+  b.d.Subheading("4.3  泵流量过程与前池面积");
+  for (const CaseFacts& c : b.cases) {
+    const std::string who = b.cases.size() > 1 ? c.c.name + "：" : "";
+    if (c.s.eventLines.empty()) {
+      b.d.Paragraph(who + "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) +
+                    " m³/s 突然变为 " + HeldValue(c.p, InputId::FinalPumpDischarge) +
+                    " m³/s；前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²。");
+    } else {
+      std::string lines;
+      for (const std::string& line : c.s.eventLines) lines += (lines.empty() ? "" : "；") + line;
+      b.d.Paragraph(who + lines + "。");
+    }
+  }
+  b.Figure(PumpChart(b), "水泵流量过程 Q(t)");
+  const std::vector<ForebayPoint>& table = base.c.input.outcome.extras.forebay.areaTable;
+  if (table.empty()) return;
+  ReportTable areas = Table({"前池水位 m", "水面面积 m²"}, {true, true}, {}, {50, 50});
+  areas.title = "前池水位–面积表（" + base.c.name + "）";
+  for (const ForebayPoint& point : table) {
+    areas.rows.push_back({ShortestText(point.level), ShortestText(point.area)});
+  }
+  b.d.Table(std::move(areas));
+  const double limit = ForebayStabilityLimit(base.p, base.c.input.outcome.coefficients);
+  b.Figure(ForebayAreaChart(
+               table, std::isfinite(limit) && limit > 0 ? std::optional(limit) : std::nullopt),
+           "前池水位–面积关系");
+}
+
+void DesignTable(Book& b, const CaseFacts& base) {
+  b.d.Subheading("4.4  设计资料");
+  const DesignTexts& texts = base.c.input.design;
+  if (!texts.Any()) {
+    b.d.Paragraph("未给出设计资料。");
+    return;
+  }
+  ReportTable design = Table({"名称", "单位", "输入文字", "读入值"}, {false, false, false, true});
+  for (const DesignField& field : DesignFields()) {
+    if (!texts[field.id]) continue;
+    const std::optional<double>& value = base.design[field.id];
+    design.rows.push_back({field.caption, field.unit, "“" + *texts[field.id] + "”",
+                           value ? ShortestText(*value) : "空，不计"});
+  }
+  if (!base.checks.vapourHeadText.empty()) {
+    design.rows.push_back(
+        {"汽化压力水头（大气压水头减饱和蒸汽压水头）", "m", "", base.checks.vapourHeadText});
+  }
+  b.d.Table(std::move(design));
+}
+
+void Data(Book& b) {
+  const CaseFacts& base = b.cases.front();
+  b.d.Heading("4  基本资料");
+  b.d.Subheading("4.1  输入数据");
+  b.d.Paragraph("下表列出" + std::string(b.cases.size() > 1 ? "基本工况" : "") +
+                "每项输入的文字（按输入原样）和程序读入的数值（按其保存精度）。");
+  const std::vector<bool> numeric = {true, false, false, false, true};
+  ReportTable inputs = Table({"序号", "名称", "单位", "输入文字", "读入值"}, numeric);
+  ReportTable output = Table({"序号", "名称", "单位", "输入文字", "读入值"}, numeric);
+  output.title = "输出控制";
+  for (const InputField& field : InputFields()) {
+    (OutputControl(field.id) ? output : inputs)
+        .rows.push_back({std::to_string(BoxNumber(field.id)), field.caption, field.unit,
+                         "“" + base.c.input.texts[field.id] + "”", HeldValue(base.p, field.id)});
+  }
+  b.d.Table(std::move(inputs));
+  StationData(b, base);
+  EventData(b, base);
+  DesignTable(b, base);
+  b.d.Subheading("4.5  输出控制");
+  b.d.Paragraph("以下三项只决定结果文件输出哪些时段，不影响计算。");
+  b.d.Table(std::move(output));
+}
+
+std::string StabilityText(const CaseFacts& f) {
+  const double limit = ForebayStabilityLimit(f.p, f.c.input.outcome.coefficients);
   std::string stability = kForebayStabilityRule;
   if (std::isinf(limit)) {
     stability += "，本次计算的系数下不存在稳定的前池面积，结果不可用。";
@@ -118,7 +291,7 @@ std::string StabilityText(const Facts& f) {
     stability += "；本次计算箱涵面积为零，前池水位不反馈，无此限制。";
   } else {
     const double ratio = f.p.ForebayArea / limit;
-    stability += " = " + Significant(limit) + " m²；本次前池水面面积 " +
+    stability += " = " + SignificantText(limit, 4) + " m²；本次前池水面面积 " +
                  HeldValue(f.p, InputId::ForebayArea) + " m²，为稳定限的 " +
                  FixedText(ratio, ratio >= 100 ? 0 : 2) + " 倍。";
     stability += ratio <= 1
@@ -129,136 +302,59 @@ std::string StabilityText(const Facts& f) {
   return stability;
 }
 
-void Method(const Facts& f, ReportDocument& d) {
-  d.Heading("2  计算依据与方法");
-  d.Paragraph(ModelMethodText(std::to_string(f.s.reaches)));
+void Method(Book& b) {
+  const CaseFacts& base = b.cases.front();
+  b.d.Heading("5  计算方法");
+  b.d.Subheading("5.1  基本方程");
+  b.d.Paragraph(ModelMethodText(std::to_string(base.s.reaches)));
+  b.d.Paragraph(
+      "本次计算采用经典模型。记 B = a/g，F = f·Δt/(2D)，G = F·B，D = 4R，J 为箱涵坡度，"
+      "A、B 两点为上一时段相邻节点：");
+  b.d.Paragraph(
+      "内部节点（顺、逆特征线相交）：\n"
+      "V_P = [(V_A + V_B) + (H_A − H_B)/B − F·(V_A|V_A| + V_B|V_B|) − Δt·J·(V_A − V_B)/B] / 2\n"
+      "H_P = [(H_A + H_B) + B·(V_A − V_B) − G·(V_A|V_A| − V_B|V_B|) − Δt·J·(V_A + V_B)] / 2");
+  b.d.Paragraph(
+      "上游端（水库，节点 1）：H_1 = Z，V_1 = (Z − C_M)/B，C_M = H_2 − V_2·(B − G·|V_2| + Δt·J)");
+  b.d.Paragraph(
+      "下游端（前池）蓄水量平衡：H_f = H + (V·A_c − Q_p)·Δt/A_f，V_f = (C_P − H_f)/B，"
+      "C_P = H_n + V_n·(B − G·|V_n| − Δt·J)；Q_p 为该时段的水泵平均流量，A_f 为前池水面面积"
+      "（给出水位–面积表时取上一时段水位下的面积）。");
+  b.d.Subheading("5.2  计算网格");
   ReportTable grid = Table({"计算网格", "数值"}, {false, true});
   grid.rows = {
-      {"管段数 n", std::to_string(f.s.reaches)},
-      {"节点数", std::to_string(f.s.nodes)},
-      {"管段长度 Δx", FixedText(f.s.reachLength, 3) + " m"},
-      {"时间步长 Δt", FixedText(f.s.timeStep, 6) + " s"},
-      {"弹性波速 a", FixedText(f.s.waveSpeed, 1) + " m/s"},
-      {"相长 2L/a", FixedText(f.s.waveRoundTrip, 3) + " s"},
-      {"计算时段数", std::to_string(f.s.steps)},
-      {"模拟时长", FixedText(f.s.simulatedTime, 3) + " s（时段 1 至 " +
-                       std::to_string(f.s.steps) + "）"},
+      {"管段数 n", std::to_string(base.s.reaches)},
+      {"节点数", std::to_string(base.s.nodes)},
+      {"管段长度 Δx", FixedText(base.s.reachLength, 3) + " m"},
+      {"时间步长 Δt", FixedText(base.s.timeStep, 6) + " s"},
+      {"弹性波速 a", FixedText(base.s.waveSpeed, 1) + " m/s"},
+      {"相长 2L/a", FixedText(base.s.waveRoundTrip, 3) + " s"},
+      {"计算时段数", std::to_string(base.s.steps)},
+      {"模拟时长",
+       FixedText(base.s.simulatedTime, 3) + " s（时段 1 至 " + std::to_string(base.s.steps) + "）"},
   };
-  d.Table(std::move(grid));
-  d.Subheading("模型的适用范围");
-  d.Paragraph(kModelDriftText);
-  d.Paragraph(StabilityText(f));
-  d.Paragraph(kCulvertFullText);
+  b.d.Table(std::move(grid));
+  b.d.Subheading("5.3  模型的适用范围");
+  b.d.Paragraph(kModelDriftText);
+  for (const CaseFacts& c : b.cases) {
+    b.d.Paragraph((b.cases.size() > 1 ? c.c.name + "：" : "") + StabilityText(c));
+  }
+  // The culvert's checks are section 7 of the book.
+  std::string full = kCulvertFullText;
+  constexpr std::string_view kOld = "第 5 节";
+  if (const std::size_t at = full.find(kOld); at != std::string::npos)
+    full.replace(at, kOld.size(), "第 7 节");
+  b.d.Paragraph(full);
 }
 
-void Inputs(const Facts& f, ReportDocument& d) {
-  d.Heading("3  基本资料");
-  d.Paragraph("下表列出每项输入的文字（按输入原样）和程序读入的数值（按其保存精度）。");
-  ReportTable inputs =
-      Table({"序号", "名称", "单位", "输入文字", "读入值"}, {true, false, false, false, true});
-  for (const InputField& field : InputFields()) {
-    inputs.rows.push_back({std::to_string(BoxNumber(field.id)), field.caption, field.unit,
-                           "“" + f.in.texts[field.id] + "”", HeldValue(f.p, field.id)});
-  }
-  d.Table(std::move(inputs));
-  if (!f.s.eventLines.empty()) {
-    d.Subheading("泵流量过程与前池面积");
-    for (const std::string& line : f.s.eventLines) d.Paragraph(line);
-  }
-  d.Subheading("设计资料");
-  if (!f.in.design.Any()) {
-    d.Paragraph("未给出设计资料。");
-    return;
-  }
-  ReportTable design = Table({"名称", "单位", "输入文字", "读入值"}, {false, false, false, true});
-  for (const DesignField& field : DesignFields()) {
-    if (!f.in.design[field.id]) continue;
-    const std::optional<double>& value = f.checks.data[field.id];
-    design.rows.push_back({field.caption, field.unit, "“" + *f.in.design[field.id] + "”",
-                           value ? Shortest(*value) : "空，不计"});
-  }
-  if (!f.checks.vapourHeadText.empty()) {
-    design.rows.push_back(
-        {"汽化压力水头（大气压水头减饱和蒸汽压水头）", "m", "", f.checks.vapourHeadText});
-  }
-  d.Table(std::move(design));
-}
+}  // namespace
+}  // namespace book
 
-void Results(const Facts& f, ReportDocument& d) {
-  d.Heading("4  计算结果");
-  const std::string forebayNode = "节点 " + std::to_string(f.s.nodes);
-  d.Chart(ReportChartData(f.in, ReportChart::ForebayLevel),
-          "图 1  前池水位过程线（" + forebayNode + "）");
-  d.Chart(ReportChartData(f.in, ReportChart::HeadEnvelope), "图 2  沿程水头包络线");
+namespace {
 
-  d.Subheading("前池水位（" + forebayNode + "）");
-  ReportTable forebay = Table({"项目", "数值", "出现时刻"}, {false, true, false});
-  forebay.rows.push_back({"初始", Level(f.s.forebayInitial) + " m", ""});
-  forebay.rows.push_back({"最高", Level(f.s.forebayHighest.value) + " m",
-                          StepTimeText(f.run, f.s.forebayHighest.step)});
-  forebay.rows.push_back({"最低", Level(f.s.forebayLowest.value) + " m",
-                          StepTimeText(f.run, f.s.forebayLowest.step)});
-  if (f.s.forebayReversalStep) {
-    forebay.rows.push_back(
-        {"末端流速反向", FixedText(f.run.Velocity(f.s.nodes, f.s.forebayReversalStep), 3) + " m/s",
-         StepTimeText(f.run, f.s.forebayReversalStep)});
-  } else {
-    forebay.rows.push_back({"末端流速反向", "无", ""});
-  }
-  d.Table(std::move(forebay));
-
-  d.Subheading("包络（时段 1 至 " + std::to_string(f.s.steps) + "；水头 m，流速 m/s）");
-  ReportTable envelope = Table({"节点", "距离 m", "最高水头", "时段", "最低水头", "时段",
-                                "最大流速", "时段", "最小流速", "时段"},
-                               std::vector<bool>(10, true));
-  for (int node = 1; node <= f.s.nodes; ++node) {
-    const NodeEnvelope& e = f.s.envelope[node - 1];
-    envelope.rows.push_back(
-        {std::to_string(node), FixedText(NodeDistance(f.geometry, node), 3),
-         FixedText(e.highestHead.value, 3), std::to_string(e.highestHead.step),
-         FixedText(e.lowestHead.value, 3), std::to_string(e.lowestHead.step),
-         FixedText(e.highestVelocity.value, 3), std::to_string(e.highestVelocity.step),
-         FixedText(e.lowestVelocity.value, 3), std::to_string(e.lowestVelocity.step)});
-  }
-  d.Table(std::move(envelope));
-}
-
-void Checks(const Facts& f, ReportDocument& d) {
-  d.Heading("5  校核");
-  if (f.checks.rows.empty()) {
-    d.Paragraph(f.checks.data.Any() ? "设计资料不全，未作校核。" : "未给出设计资料，未作校核。");
-  } else {
-    ReportTable table = Table({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"},
-                              {false, false, true, true}, {false, false, false, false, true, true, true},
-                              {11, 17, 9, 9, 22, 24, 8});
-    for (const CheckRow& row : f.checks.rows) {
-      table.rows.push_back({row.item, row.rule, row.limitText, row.valueText, row.whereText,
-                            row.whenText, row.verdictText});
-    }
-    d.Table(std::move(table));
-  }
-  if (!f.checks.missing.empty()) {
-    std::string names;
-    for (DesignId id : f.checks.missing) {
-      names += (names.empty() ? "" : "、") + std::string(Field(id).caption);
-    }
-    d.Paragraph("未校核：缺少" + names + "。");
-  }
-}
-
-void Conclusions(const Facts& f, ReportDocument& d) {
-  d.Heading("6  结论");
-  d.Paragraph("水泵流量由 " + HeldValue(f.p, InputId::SteadyDischarge) + " m³/s 变为 " +
-              HeldValue(f.p, InputId::FinalPumpDischarge) + " m³/s 后，前池水位由初始 " +
-              Level(f.s.forebayInitial) + " m 变化，最高 " + Level(f.s.forebayHighest.value) +
-              " m（" + StepTimeText(f.run, f.s.forebayHighest.step) + "），最低 " +
-              Level(f.s.forebayLowest.value) + " m（" +
-              StepTimeText(f.run, f.s.forebayLowest.step) + "）。");
-  if (f.checks.conclusions.empty()) d.Paragraph("未作校核。");
-  int number = 0;
-  for (const std::string& sentence : f.checks.conclusions) {
-    d.Paragraph("（" + std::to_string(++number) + "）" + sentence);
-  }
+// `text` with its leading `from` replaced by `to`.
+std::string Renamed(const std::string& text, std::string_view from, std::string_view to) {
+  return text.starts_with(from) ? std::string(to) + text.substr(from.size()) : text;
 }
 
 }  // namespace
@@ -270,29 +366,49 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
     const int forebay[] = {input.summary.nodes};
     ChartData data = HistoryChart(*input.run, geometry, forebay, ChartQuantity::Head);
     data.limits = ForebayDesignLimits(design);
+    // The forebay's head is its water level.
+    data.title = Renamed(data.title, "水头", "前池水位");
+    data.yTitle = Renamed(data.yTitle, "水头", "水位");
     return data;
   }
   ChartData data = EnvelopeChart(input.summary, *input.run, geometry, EnvelopeOf::Head);
   AddCulvertDesign(data, design, input.summary, geometry);
+  data.title = Renamed(data.title, "水头", "测压管水头");
   return data;
 }
 
-ReportDocument CalculationDocument(const ReportInput& input) {
-  Facts f{
-      input, *input.run, input.summary, input.outcome.parameters, {}, GeometryOf(input.outcome)};
-  f.checks = CheckDesign(ReadDesignData(input.design), input.summary, *input.run, input.outcome);
-  ReportDocument d;
-  d.title = input.title.empty() ? "未命名算例" : input.title;
-  d.subtitle = "箱涵水力过渡过程计算书";
-  d.header = "计算书";
-  d.date = input.date;
-  Overview(f, d);
-  Method(f, d);
-  Inputs(f, d);
-  Results(f, d);
-  Checks(f, d);
-  Conclusions(f, d);
-  return d;
+ReportDocument CalculationBook(const BookInput& in) {
+  book::Book b{in, {}, {}, 0};
+  for (const BookCase& c : in.cases) {
+    const ReportInput& input = c.input;
+    const DesignData design = ReadDesignData(input.design);
+    b.cases.push_back({c, *input.run, input.summary, input.outcome.parameters, design,
+                       CheckDesign(design, input.summary, *input.run, input.outcome),
+                       GeometryOf(input.outcome)});
+  }
+  const std::string& first = in.cases.front().input.title;
+  b.d.title = !in.project.name.empty() ? in.project.name : first.empty() ? "未命名算例" : first;
+  b.d.subtitle = "箱涵水力过渡过程计算书";
+  b.d.header = "计算书";
+  b.d.date = in.date;
+  book::Front(b);
+  book::Purpose(b);
+  book::Basis(b);
+  book::Cases(b);
+  book::Data(b);
+  book::Method(b);
+  book::Results(b);
+  book::Checks(b);
+  book::Conclusions(b);
+  return std::move(b.d);
+}
+
+ReportDocument CalculationDocument(const ReportInput& input, const ProjectInfo& project) {
+  BookInput in;
+  in.project = project;
+  in.date = input.date;
+  in.cases.push_back({input.title.empty() ? "基本工况" : input.title, "", input});
+  return CalculationBook(in);
 }
 
 }  // namespace kelvane

@@ -1,13 +1,18 @@
-// The calculation report (计算书) of one run as a ReportDocument, Qt-free:
-// its inputs, method, results and design checks in Chinese, as an engineer
-// hands them in. Every number the summary also shows is the summary's own
-// text (FixedText, StepTimeText, the design checks' rows and sentences). The
-// windows library lays the document out on A4 pages (ui/report_pdf.h).
+// The calculation book (计算书) of a station's operating cases as a
+// ReportDocument, Qt-free: cover, sign-off page and 目录, then purpose,
+// basis, the cases, the data, the method, each case's results and checks,
+// the governing case of every check and the conclusions with the measures
+// they imply, in Chinese, as an engineer hands them in. Every number the
+// summary also shows is the summary's own text (FixedText, StepTimeText, the
+// design checks' rows and sentences). The windows library lays the document
+// out on A4 pages (ui/report_pdf.h).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "report/chart_data.h"
+#include "report/project_info.h"
 #include "report/report.h"
 #include "report/report_document.h"
 #include "solver/design_data.h"
@@ -37,7 +42,24 @@ enum class ReportChart {
 // soffit and limit lines when the design data gives them.
 ChartData ReportChartData(const ReportInput& input, ReportChart chart);
 
-// The report of `input`, whose run must be given.
-ReportDocument CalculationDocument(const ReportInput& input);
+// One operating case of the book: its name, what sets it apart from the
+// base case (empty for the base case itself), and its complete run.
+struct BookCase {
+  std::string name;
+  std::string differences;
+  ReportInput input;
+};
+
+struct BookInput {
+  ProjectInfo project;
+  std::vector<BookCase> cases;  // at least one, each with its run
+  std::string date;             // "" for today (yyyy-MM-dd)
+};
+
+ReportDocument CalculationBook(const BookInput& book);
+
+// The book of one case, named by its title: what the window and a single
+// batch run export.
+ReportDocument CalculationDocument(const ReportInput& input, const ProjectInfo& project = {});
 
 }  // namespace kelvane

@@ -5,6 +5,7 @@
 // description below.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -35,11 +36,20 @@ struct ReportBlock {
   ChartData chart;
 };
 
+// A book's first pages: the cover's lines, the sign-off page's duties with
+// their names (and a blank line for each date), then a 目录 of the headings
+// and subheadings with the page each begins on.
+struct ReportCover {
+  std::vector<std::pair<std::string, std::string>> lines;    // label, value
+  std::vector<std::pair<std::string, std::string>> signers;  // duty, name ("" left blank)
+};
+
 struct ReportDocument {
-  std::string title;     // the first line of the first page and the header's left
-  std::string subtitle;  // the second line: what kind of report it is
-  std::string header;    // after the title in the header: "计算书"
-  std::string date;      // the header's date; "" for today (yyyy-MM-dd)
+  std::string title;                 // the first line of the first page and the header's left
+  std::string subtitle;              // the second line: what kind of report it is
+  std::string header;                // after the title in the header: "计算书"
+  std::string date;                  // the header's date; "" for today (yyyy-MM-dd)
+  std::optional<ReportCover> cover;  // none: the title and subtitle head the first page
   std::vector<ReportBlock> blocks;
 
   void Heading(std::string text) { Add(ReportBlockKind::Heading, std::move(text)); }

@@ -9,8 +9,10 @@ QByteArray CalculationReportPdf(const ReportInput& input) {
   return ReportDocumentPdf(CalculationDocument(input));
 }
 
-void WriteCalculationReport(const ReportInput& input, const std::string& path) {
-  WritePdfFile(CalculationReportPdf(input), path);
+void WriteCalculationReport(const ReportInput& input, const std::string& path,
+                            const ProjectInfo& project) {
+  if (input.run == nullptr) ReportFail("no run");
+  WriteReportDocument(CalculationDocument(input, project), path);
 }
 
 }  // namespace kelvane

@@ -14,8 +14,11 @@ namespace kelvane {
 // when the PDF cannot be drawn.
 QByteArray CalculationReportPdf(const ReportInput& input);
 
-// Writes the report through WriteFileAtomically: a failure throws RunError
-// with the file catalogue's number and leaves an existing file untouched.
-void WriteCalculationReport(const ReportInput& input, const std::string& path);
+// Writes the report of `input` with the project's information through
+// WriteReportDocument: as OpenDocument text under a name ending in ".odt",
+// else as PDF. A failure throws RunError with the file catalogue's number
+// and leaves an existing file untouched.
+void WriteCalculationReport(const ReportInput& input, const std::string& path,
+                            const ProjectInfo& project = {});
 
 }  // namespace kelvane

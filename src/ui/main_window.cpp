@@ -51,7 +51,8 @@ CaseFileAccess CaseFileLibrary() {
   return {[](const std::string& path) {
             const CaseFile file = ReadCaseFile(path);
             ReadModelExtras(file.events);  // a table that cannot be used: not opened
-            return CaseTexts{file.texts, file.title, file.notes, file.design, file.events};
+            return CaseTexts{file.texts,  file.title,  file.notes,
+                             file.design, file.events, file.project};
           },
           [](const std::string& path, const CaseTexts& texts) {
             CaseFile file;
@@ -60,6 +61,7 @@ CaseFileAccess CaseFileLibrary() {
             file.notes = texts.notes;
             file.design = texts.design;
             file.events = texts.events;
+            file.project = texts.project;
             WriteCaseFile(path, file);
           }};
 }
@@ -488,13 +490,13 @@ void MainWindow::exportReport() {
   settings.presetName = caseFile_.isEmpty()
                             ? tr("计算书.pdf")
                             : QFileInfo(caseFile_).completeBaseName() + QStringLiteral(".pdf");
-  settings.nameFilters = {tr("PDF 文件 (*.pdf)")};
+  settings.nameFilters = {tr("PDF 文件 (*.pdf)"), tr("OpenDocument 文本 (*.odt)")};
   const QString path = ChooserFor(this)(settings);
   if (path.isEmpty()) return;
   std::optional<RunError> error;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    WriteCalculationReport(RunReport(), path.toStdString());
+    WriteCalculationReport(RunReport(), path.toStdString(), saved_.project);
   } catch (...) {
     error = CurrentExceptionAsRunError(Stage::Report);
   }

@@ -35,6 +35,7 @@ struct CaseTexts {
   // window's own (设计资料…), read from and written to the case file.
   DesignTexts design = {};
   EventTexts events = {};
+  ProjectInfo project = {};  // kept as the case file had it, for the calculation book
 };
 
 // How case files are read and written. Both may throw: RunError, or any

@@ -105,7 +105,7 @@ void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const 
   input.run = &run;
   input.outcome = outcome;
   input.summary = summary;
-  WithApplication([&] { WriteCalculationReport(input, path); });
+  WithApplication([&] { WriteCalculationReport(input, path, caseFile.project); });
 }
 
 void SaveReportDocument(const ReportDocument& document, const std::string& path) {
