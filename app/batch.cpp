@@ -14,6 +14,8 @@
 #include "report/chart_scene.h"
 #include "report/design_checks.h"
 #include "report/report.h"
+#include "run/prepared_case.h"
+#include "run/run_case.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
 #include "study_command.h"
@@ -92,72 +94,62 @@ void SaveChart(const ChartData& chart, const Images& images, const std::string& 
 // The results table of the step range and interval as the boxes hold them,
 // read afresh.
 void WriteTable(const BatchOptions& options, const SurgeRun& run, ProgressSink& progress) {
-  const InputTexts& t = options.texts;
+  const InputTexts& t = options.typed.texts;
   const TableRange range = ReadTableRange(t[InputId::FirstOutputStep], t[InputId::LastOutputStep],
                                           t[InputId::OutputInterval]);
   WriteOutput(options.table, ResultsTableText(run, range, progress));
 }
 
 // The summary, with its 校核 section when design data is given.
-std::string SummaryWithChecks(const BatchOptions& options, const RunSummary& summary,
-                              const SurgeRun& run, const RunOutcome& outcome) {
-  const DesignData design = ReadDesignData(options.design);
-  if (!design.Any()) return SummaryText(summary, run);
-  const DesignCheckReport checks = CheckDesign(design, summary, run, outcome);
-  return SummaryText(summary, run, &checks);
+void WriteSummary(const BatchOptions& options, const CaseRun& done, OutputRunner& outputs) {
+  if (done.checksError) return outputs.Report(*done.checksError);
+  outputs.Run(Stage::Report, [&] {
+    const DesignCheckReport* checks = done.checks ? &*done.checks : nullptr;
+    WriteOutput(options.summary, SummaryText(*done.summary, done.run, checks));
+  });
 }
 
 // The images of the run: the plot, the time history and the envelope.
-void DrawImages(const BatchOptions& options, const Images& images, const SurgeRun& run,
-                const RunOutcome& outcome, OutputRunner& outputs) {
+void DrawImages(const BatchOptions& options, const Images& images, const PreparedCase& prepared,
+                const CaseRun& done, OutputRunner& outputs) {
+  const SurgeRun& run = done.run;
   if (!options.plot.empty()) {
     outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
   }
   if (!options.historyPlot.empty()) {
-    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
+    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, done.outcome); });
   }
   if (!options.dischargePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
-      SaveChart(PumpDischargeChart(run, GeometryOf(outcome)), images, options.dischargePlot);
+      SaveChart(PumpDischargeChart(run, GeometryOf(done.outcome)), images, options.dischargePlot);
     });
   }
   if (!options.envelopePlot.empty()) {
     outputs.Run(Stage::Chart, [&] {
       // The head envelope as the 包络线 window draws it, with the design data.
-      const RunSummary summary = SummarizeRun(run, outcome);
-      const RunGeometry geometry = GeometryOf(outcome);
+      const RunSummary summary = SummarizeRun(run, done.outcome);
+      const RunGeometry geometry = GeometryOf(done.outcome);
       ChartData chart = EnvelopeChart(summary, run, geometry, EnvelopeOf::Head);
-      AddCulvertDesign(chart, ReadDesignData(options.design), summary, geometry);
-      if (IsSvgPath(options.envelopePlot)) {
-        SaveChartSvg(chart, options.envelopePlot);
-      } else {
-        images.Get().chart(chart, options.envelopePlot);
-      }
+      AddCulvertDesign(chart, prepared.design, summary, geometry);
+      SaveChart(chart, images, options.envelopePlot);
     });
   }
 }
 
 // The reports of the full grids: the summary, the CSV, and the calculation
-// report at the very end. `summarizer` gathered the envelope during the run
-// when a summary or the calculation report was asked for.
-void WriteReports(const BatchOptions& options, const Images& images, const CaseFile& caseFile,
-                  const SurgeRun& run, const RunOutcome& outcome, RunSummarizer* summarizer,
+// report at the very end. The run gathered the envelope as it marched when a
+// summary or the calculation report was asked for.
+void WriteReports(const BatchOptions& options, const Images& images, const CaseRun& done,
                   OutputRunner& outputs) {
-  std::optional<RunSummary> summary;
-  if (summarizer) outputs.Run(Stage::Report, [&] { summary = summarizer->Summary(run, outcome); });
-  if (summary && !options.summary.empty()) {
-    outputs.Run(Stage::Report, [&] {
-      WriteOutput(options.summary, SummaryWithChecks(options, *summary, run, outcome));
-    });
-  }
+  if (done.summaryError) outputs.Report(*done.summaryError);
+  if (done.summary && !options.summary.empty()) WriteSummary(options, done, outputs);
   if (!options.csv.empty()) {
     outputs.Run(Stage::Report, [&] {
-      WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
+      WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(done.run, write); });
     });
   }
-  if (summary && !options.report.empty()) {
-    outputs.Run(Stage::Report,
-                [&] { images.Get().report(caseFile, run, outcome, *summary, options.report); });
+  if (done.summary && !options.report.empty()) {
+    outputs.Run(Stage::Report, [&] { images.Get().report(options.typed, done, options.project, options.report); });
   }
 }
 
@@ -169,55 +161,41 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseF
 // before the run, so that a run that fails can be repeated from it.
 int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink& progress,
                 OutputRunner& outputs) {
-  const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts,
-                          options.design,    options.events,    options.project};
   if (!options.saveCase.empty()) {
-    outputs.Run(Stage::Report,
-                [&] { WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase)); });
+    outputs.Run(Stage::Report, [&] {
+      WriteOutput(options.saveCase, CaseFileBytes(CaseFile{options.typed}, options.saveCase));
+    });
   }
-  SurgeRun run;
-  // The summary's envelope is gathered as the march finishes each block of
-  // steps, while the block is still in the caches.
-  RunSummarizer summarizer;
-  const bool summarize = !options.summary.empty() || !options.report.empty();
-  CalculateOptions calculateOptions;
-  calculateOptions.observer = MarchProgress(run, progress);
-  calculateOptions.extras = ReadModelExtras(options.events);
-  if (summarize) {
-    calculateOptions.observer =
-        BothObservers(summarizer.Observer(run), std::move(calculateOptions.observer));
-  }
-  RunOutcome outcome;
-  try {
-    outcome = Calculate(options.texts, run, calculateOptions);
-  } catch (...) {
-    outputs.Report(CurrentExceptionAsRunError(Stage::Program));
+  const PreparedCase prepared = PrepareCase(options.typed);
+  RunObservers observers;
+  observers.after = [&progress](const SurgeRun& run) { return MarchProgress(run, progress); };
+  observers.summarize = !options.summary.empty() || !options.report.empty();
+  const CaseRun done = RunCase(prepared, observers);
+  if (done.error) {
+    outputs.Report(*done.error);
     return outputs.Failures();
   }
   // The file named on the command line, or none (as when the save dialog
   // is cancelled).
   outputs.Run(Stage::ResultFile, [&] {
-    WriteResultFile(run, outcome.parameters.OutputInterval, options.output, progress);
+    WriteResultFile(done.run, done.outcome.parameters.OutputInterval, options.output, progress);
   });
   if (!options.table.empty()) {
-    outputs.Run(Stage::ResultsTable, [&] { WriteTable(options, run, progress); });
+    outputs.Run(Stage::ResultsTable, [&] { WriteTable(options, done.run, progress); });
   }
-  DrawImages(options, images, run, outcome, outputs);
-  WriteReports(options, images, caseFile, run, outcome, summarize ? &summarizer : nullptr, outputs);
+  DrawImages(options, images, prepared, done, outputs);
+  WriteReports(options, images, done, outputs);
   return outputs.Failures();
 }
 
 // One line on standard error per flagged option; the number of lines. The
 // results-table steps count only when a table is written.
 std::size_t WarnAboutInputs(const BatchOptions& options) {
-  InputCheckOptions check{.outputSteps = !options.table.empty()};
-  if (options.events.areaTable) {
-    check.forebaySmallestArea =
-        SmallestForebayArea(ReadModelExtras(options.events).forebay.areaTable);
-  }
+  const PreparedCase prepared = PrepareCase(options.typed);
   // A study checks the texts of each of its cases (RunStudyCommand).
   const std::vector<InputFlag> flags =
-      options.study.Active() ? std::vector<InputFlag>{} : CheckInputs(options.texts, check);
+      options.study.Active() ? std::vector<InputFlag>{}
+                             : CheckCaseInputs(prepared, {.outputSteps = !options.table.empty()});
   for (const InputFlag& flag : flags) {
     const std::string line = std::string("kelvane: 警告: --") + Field(flag.input).option +
                              " 读作 " + InputValueText(flag.value) + "：" + InputFlagText(flag) +
@@ -226,7 +204,7 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
   }
   // The design data, given as options or in the case's [design], read by
   // the same rule.
-  const std::vector<DesignFlag> designFlags = CheckDesignTexts(options.design);
+  const std::vector<DesignFlag>& designFlags = prepared.designFlags;
   for (const DesignFlag& flag : designFlags) {
     const std::string line = std::string("kelvane: 警告: --") + Field(flag.item).option + " 读作 " +
                              InputValueText(flag.value) + "：" + DesignFlagText(flag) + "\n";
@@ -234,7 +212,7 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
   }
   // A schedule replaces the ramp and FinalPumpDischarge, whether given or
   // set by a study's column.
-  const EventTexts& events = options.events;
+  const EventTexts& events = options.typed.events;
   bool schedule = events.schedule || events.units, ramp = events.rampTime.has_value();
   for (const StudyItem& item : options.study.plan.Columns()) {
     schedule |= item.event == EventField::PumpSchedule || item.event == EventField::PumpUnits;

@@ -165,7 +165,7 @@ std::string ReadOptionFile(const Option& option, const std::string& path) {
 // cannot be used names the option, and its row and column.
 void TakeEvent(const Option& option, const std::string& value, BatchOptions& options,
                const Given& given) {
-  EventTexts& events = options.events;
+  EventTexts& events = options.typed.events;
   const std::string_view name = option.name;
   for (std::string_view other : OptionGroup(name)) {
     if (other != name && given.Has(other)) {
@@ -209,10 +209,10 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
   if (option.use == OptionUse::Study) return TakeStudyOption(option, word.value, options.study);
   switch (option.kind) {
     case OptionKind::InputBox:
-      options.texts[option.input->id] = word.value;  // the leading-number rule reads it
+      options.typed.texts[option.input->id] = word.value;  // the leading-number rule reads it
       break;
     case OptionKind::DesignItem:
-      options.design[option.design->id] = word.value;  // read as a box is, when checked
+      options.typed.design[option.design->id] = word.value;  // read as a box is, when checked
       break;
     case OptionKind::SingleRunOutput:
     case OptionKind::ImageOutput:
@@ -366,18 +366,20 @@ EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
 // command line over them.
 void ReadCase(BatchOptions& options, const Given& given) {
   try {
-    CaseFile caseFile = ReadCaseFile(options.caseFile);
+    const CaseFile caseFile = ReadCaseFile(options.caseFile);
+    const Case& base = caseFile.base;
+    options.project = caseFile.project;
+    Case& typed = options.typed;
     for (InputId id : AllInputs()) {
-      if (!given.Has(OptionOf(id))) options.texts[id] = caseFile.texts[id];
+      if (!given.Has(OptionOf(id))) typed.texts[id] = base.texts[id];
     }
     for (const DesignField& field : DesignFields()) {
-      if (!given.Has(field.option)) options.design[field.id] = caseFile.design[field.id];
+      if (!given.Has(field.option)) typed.design[field.id] = base.design[field.id];
     }
-    options.caseTitle = caseFile.title;
-    options.caseNotes = caseFile.notes;
-    options.project = caseFile.project;
-    ReadModelExtras(caseFile.events);  // a table that cannot be used: nothing runs
-    options.events = WithCaseEvents(options.events, caseFile.events, given);
+    typed.title = base.title;
+    typed.notes = base.notes;
+    ReadModelExtras(base.events);  // a table that cannot be used: nothing runs
+    typed.events = WithCaseEvents(typed.events, base.events, given);
   } catch (const CaseFileError& error) {
     throw UsageError(error.what());
   } catch (const RunError& error) {

@@ -8,8 +8,7 @@
 #include "options.h"
 #include "report/chart_data.h"
 #include "report/project_info.h"
-#include "solver/design_data.h"
-#include "solver/event_texts.h"
+#include "run/case.h"
 #include "solver/solver.h"
 #include "study_options.h"
 #include "usage_error.h"
@@ -17,8 +16,11 @@
 namespace kelvane {
 
 struct BatchOptions {
-  InputTexts texts = DefaultInputTexts();  // boxes not named keep their default
-  DesignTexts design;                      // the design data given, as typed; none by default
+  // The case: the boxes and design items named over the --case file's, boxes
+  // named nowhere keeping their default; its title and notes from the case
+  // file; the pump event and area table, the options' over the case file's
+  // ([pump], [forebay]), each checked as it was read.
+  Case typed;
   // Outputs; empty when not asked for, "-" for standard output where allowed.
   std::string output;         // the result file (GBK)
   std::string table;          // the results-table text (UTF-8, CR LF)
@@ -37,14 +39,9 @@ struct BatchOptions {
   // The case file of the texts and design data used ("-" allowed).
   std::string saveCase;
   // --case: the case file the texts start from; options given on the
-  // command line override its texts and design items. Its title and notes
-  // go into --save-case and the report.
+  // command line override its texts and design items.
   std::string caseFile;
-  std::string caseTitle, caseNotes;
   ProjectInfo project;  // the case file's [project], for the calculation book
-  // The pump event and area table: the options' over the case file's
-  // ([pump], [forebay]), each checked as it was read.
-  EventTexts events;
   // The files the event options read, by option name: no output may be one.
   std::vector<std::pair<std::string, std::string>> eventFiles;
   bool help = false;

@@ -350,6 +350,11 @@ bool BuildHasWindows() {
 #endif
 }
 
+// Where the whole of the program is told, at the end of both usages.
+constexpr const char* kManualLine =
+    "使用说明：主窗口中按 F1（帮助 → 使用说明），或读随程序安装的 manual.md"
+    "（share/doc/kelvane/ 中；Windows 版在程序旁）。\n";
+
 std::string ProgramHelpText() {
   std::vector<std::pair<std::string, std::string>> lines{{"kelvane", "打开主窗口"}};
   for (const Option& option : Options()) {
@@ -363,7 +368,7 @@ std::string ProgramHelpText() {
   for (const auto& [label, meaning] : lines) {
     text += (text.empty() ? "用法: " : "      ") + PadRight(label, width) + meaning + "\n";
   }
-  return text;
+  return text + kManualLine;
 }
 
 std::string BatchHelpText() {
@@ -382,7 +387,7 @@ std::string BatchHelpText() {
          "退出状态: 0 成功；1 运行时错误（“运行时错误 'N': 说明”及出错位置）；\n"
          "2 用法错误（--strict 下也包括输入警告；算例文件的错误指明文件与行）。\n"
          "\n" +
-         StudyHelp(columns);
+         StudyHelp(columns) + "\n" + kManualLine;
 }
 
 }  // namespace kelvane

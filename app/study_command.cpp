@@ -394,9 +394,7 @@ namespace {
 int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const StudyCommand& study = options.study;
   StudySettings settings;
-  settings.base = options.texts;
-  settings.design = options.design;
-  settings.events = options.events;
+  settings.base = options.typed;
   settings.limits = study.limits;
   settings.jobs = study.jobs > 0 ? study.jobs : UsableCores();
   settings.shardIndex = study.shardIndex;
@@ -443,7 +441,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   // A swept event is named by the chart's axis or legend instead.
   const auto studyChart = [&] {
     const std::string event =
-        study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.events));
+        study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.typed.events));
     return chartPoints.Chart(study.plan, study.limits, event);
   };
   int status = 0;
@@ -463,7 +461,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   if (!options.report.empty()) {
     try {
       const StudyDocumentCase about{
-          .title = options.caseTitle, .notes = options.caseNotes, .date = ""};
+          .title = options.typed.title, .notes = options.typed.notes, .date = ""};
       images.Get().document(document.Document(tally, studyChart(), about), options.report);
     } catch (...) {
       PrintError(CurrentExceptionAsRunError(Stage::Report));

@@ -1,4 +1,4 @@
-// Drives the windows for the README's screenshots: the main window with its
+// Drives the windows for the manual's screenshots: the main window with its
 // menu bar on the default inputs, a Calculate (the result file goes to a
 // temporary folder), the plot and the results window, the 结果 menu open, the
 // time-history window (forebay and node 1 overlaid, a cursor read-out) and
@@ -136,6 +136,41 @@ int main(int argc, char** argv) {
     showSaveDialog();
   };
 
+  // The status line of a case with a unit sequence, an area table and design
+  // data: the items that fit, then "…", and under the pointer its tooltip
+  // with every item; then the default case again.
+  auto showStatusLine = [&] {
+    const QString path = results.filePath(QStringLiteral("泵站.toml"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(
+        "[pump]\nunits = \"4:-10.4:0:30:10\"\n"
+        "[forebay]\narea-table = [[-10, 450], [-5, 1350], [0, 2700]]\n"
+        "[design]\nforebay-wall-top = \"-2\"\nforebay-freeboard = \"0.5\"\n"
+        "pump-min-level = \"-5.5\"\n");
+    file.close();
+    window.openCase(path);
+    window.raise();
+    window.activateWindow();
+    auto* line = window.findChild<QLabel*>(QStringLiteral("RunPreview"));
+    QTimer::singleShot(500, &window, [line] {
+      const QPoint at(line->width() / 3, line->height() / 2);
+      QHelpEvent hover(QEvent::ToolTip, at, line->mapToGlobal(at));
+      QApplication::sendEvent(line, &hover);
+    });
+    QTimer::singleShot(1300, &window, [&] {
+      QRect area = window.frameGeometry();
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->inherits("QTipLabel")) area |= top->frameGeometry();
+      saved = window.screen()
+                  ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                  .save(folder.filePath(QStringLiteral("status-line.png"))) &&
+              saved;
+      window.newCase();
+      showDesignData();
+    });
+  };
+
   // 工况 → 泵流量过程…: two units stopping 60 s apart, as the generator
   // fills the schedule.
   auto showPumpDialog = [&] {
@@ -148,7 +183,7 @@ int main(int argc, char** argv) {
       save(dialog, "pump-event-dialog.png");
       dialog->reject();
       dialog->deleteLater();
-      showDesignData();
+      showStatusLine();
     });
   };
 

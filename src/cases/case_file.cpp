@@ -114,7 +114,7 @@ std::optional<std::string> NumberText(const toml::node& value) {
   return std::nullopt;
 }
 
-void ReadInputs(const toml::table& inputs, const std::string& file, CaseFile& caseFile) {
+void ReadInputs(const toml::table& inputs, const std::string& file, Case& typed) {
   for (auto&& [key, value] : inputs) {
     const std::string dotted = std::string(kInputsKey) + "." + std::string(key.str());
     const InputField* field = nullptr;
@@ -123,11 +123,11 @@ void ReadInputs(const toml::table& inputs, const std::string& file, CaseFile& ca
     }
     if (field == nullptr) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     if (const auto* text = value.as_string()) {
-      caseFile.texts[field->id] = CheckedText(*text, file, dotted);
+      typed.texts[field->id] = CheckedText(*text, file, dotted);
     } else if (value.is_integer() || value.is_floating_point()) {
       std::optional<std::string> number = NumberText(value);
       if (!number) Fail(At(CaseProblem::NotFinite, file, Where(key, value), dotted));
-      caseFile.texts[field->id] = *number;
+      typed.texts[field->id] = *number;
     } else {
       FailType(file, key, value, dotted, CaseValueType::TextOrNumber);
     }
@@ -135,7 +135,7 @@ void ReadInputs(const toml::table& inputs, const std::string& file, CaseFile& ca
 }
 
 // [design]: the items given, by the same text-or-number rule as [inputs].
-void ReadDesign(const toml::table& design, const std::string& file, CaseFile& caseFile) {
+void ReadDesign(const toml::table& design, const std::string& file, Case& typed) {
   for (auto&& [key, value] : design) {
     const std::string dotted = std::string(kDesignKey) + "." + std::string(key.str());
     const DesignField* field = nullptr;
@@ -144,11 +144,11 @@ void ReadDesign(const toml::table& design, const std::string& file, CaseFile& ca
     }
     if (field == nullptr) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     if (const auto* text = value.as_string()) {
-      caseFile.design[field->id] = CheckedText(*text, file, dotted);
+      typed.design[field->id] = CheckedText(*text, file, dotted);
     } else if (value.is_integer() || value.is_floating_point()) {
       std::optional<std::string> number = NumberText(value);
       if (!number) Fail(At(CaseProblem::NotFinite, file, Where(key, value), dotted));
-      caseFile.design[field->id] = *number;
+      typed.design[field->id] = *number;
     } else {
       FailType(file, key, value, dotted, CaseValueType::TextOrNumber);
     }
@@ -256,15 +256,15 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
     if (name == "title" || name == "notes") {
       const auto* text = value.as_string();
       if (text == nullptr) FailType(file, key, value, name, CaseValueType::Text);
-      (name == "title" ? caseFile.title : caseFile.notes) = text->get();
+      (name == "title" ? caseFile.base.title : caseFile.base.notes) = text->get();
     } else if (name == kInputsKey) {
       const auto* inputs = value.as_table();
       if (inputs == nullptr) FailType(file, key, value, name, CaseValueType::Table);
-      ReadInputs(*inputs, file, caseFile);
+      ReadInputs(*inputs, file, caseFile.base);
     } else if (name == kDesignKey) {
       const auto* design = value.as_table();
       if (design == nullptr) FailType(file, key, value, name, CaseValueType::Table);
-      ReadDesign(*design, file, caseFile);
+      ReadDesign(*design, file, caseFile.base);
     } else if (name == kProjectKey) {
       const auto* project = value.as_table();
       if (project == nullptr) FailType(file, key, value, name, CaseValueType::Table);
@@ -272,7 +272,7 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
     } else if (name == kPumpKey || name == kForebayKey) {
       const auto* section = value.as_table();
       if (section == nullptr) FailType(file, key, value, name, CaseValueType::Table);
-      ReadEvents(*section, name, file, caseFile.events);
+      ReadEvents(*section, name, file, caseFile.base.events);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), name));
     }
@@ -543,8 +543,10 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
   };
   std::string bytes = "# Kelvane 算例\n" + std::string(kVersionKey) + " = " +
                       std::to_string(kCaseFormatVersion) + "\n";
-  if (!caseFile.title.empty()) bytes += "title = " + string(caseFile.title, "title") + "\n";
-  if (!caseFile.notes.empty()) bytes += "notes = " + string(caseFile.notes, "notes") + "\n";
+  if (!caseFile.base.title.empty())
+    bytes += "title = " + string(caseFile.base.title, "title") + "\n";
+  if (!caseFile.base.notes.empty())
+    bytes += "notes = " + string(caseFile.base.notes, "notes") + "\n";
   if (caseFile.project.Any()) {
     const ProjectInfo& project = caseFile.project;
     const std::string section = std::string(kProjectKey) + ".";
@@ -569,19 +571,19 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
     // The box's caption and unit as a comment, for reading the file by eye.
     std::string comment = field.caption;
     if (*field.unit) comment += std::string(" (") + field.unit + ")";
-    bytes += std::string(field.option) + " = " + string(caseFile.texts[field.id], key) + "  # " +
-             comment + "\n";
+    bytes += std::string(field.option) + " = " + string(caseFile.base.texts[field.id], key) +
+             "  # " + comment + "\n";
   }
-  if (caseFile.design.Any()) {
+  if (caseFile.base.design.Any()) {
     bytes += "\n[" + std::string(kDesignKey) + "]\n";
     for (const DesignField& field : DesignFields()) {
-      if (!caseFile.design[field.id]) continue;
+      if (!caseFile.base.design[field.id]) continue;
       const std::string key = std::string(kDesignKey) + "." + field.option;
-      bytes += std::string(field.option) + " = " + string(*caseFile.design[field.id], key) +
+      bytes += std::string(field.option) + " = " + string(*caseFile.base.design[field.id], key) +
                "  # " + field.caption + " (" + field.unit + ")\n";
     }
   }
-  const EventTexts& events = caseFile.events;
+  const EventTexts& events = caseFile.base.events;
   const auto scalar = [&](const char* section, const char* name,
                           const std::optional<std::string>& text, const char* comment) {
     if (text) {

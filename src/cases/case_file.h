@@ -32,9 +32,7 @@
 #include <string_view>
 
 #include "report/project_info.h"
-#include "solver/design_data.h"
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
+#include "run/case.h"
 #include "solver/user_text.h"
 
 namespace kelvane {
@@ -43,11 +41,9 @@ namespace kelvane {
 constexpr int kCaseFormatVersion = 1;
 
 struct CaseFile {
-  std::string title;  // "" when none
-  std::string notes;  // "" when none; may hold line breaks
-  InputTexts texts = DefaultInputTexts();
-  DesignTexts design = {};   // the design data given ([design]); none by default
-  EventTexts events = {};    // [pump] and [forebay]; none when the file has neither
+  // The title, notes, [inputs], [design], [pump] and [forebay]; a key left
+  // out keeps the Case's default.
+  Case base;
   ProjectInfo project = {};  // [project]; none by default
 
   bool operator==(const CaseFile&) const = default;

@@ -9,27 +9,48 @@
 
 namespace kelvane {
 
-std::optional<RunPreview> PreviewRun(const InputTexts& texts) {
-  std::int16_t steps = 0;
-  if (!ToInt16(ReadLeadingNumber(texts[InputId::StepCount]), steps) || steps < 1 || steps == 32767)
-    return std::nullopt;
-  // One step stops after the steady state; the time step does not depend on
-  // the count.
+namespace {
+
+// What a run of `texts` leaves at its steady state (one step stops after it;
+// the time step does not depend on the count), or none where it fails.
+std::optional<RunOutcome> SteadyStateOf(const InputTexts& texts) {
   InputTexts probe = texts;
   probe[InputId::StepCount] = std::string(1, '1');
   try {
     SurgeRun run;
-    const RunOutcome outcome = Calculate(probe, run);
-    const RunParameters& p = outcome.parameters;
-    RunPreview preview;
-    preview.timeStep = outcome.coefficients.TimeStep;
-    preview.duration = (steps - 1) * preview.timeStep;
-    preview.waveReturn = 2.0 * double(p.CulvertLength) / double(p.WaveSpeed);
-    preview.stabilityLimit = ForebayStabilityLimit(p, outcome.coefficients);
-    return preview;
+    return Calculate(probe, run);
   } catch (const std::exception&) {
     return std::nullopt;
   }
+}
+
+}  // namespace
+
+std::optional<RunPreview> PreviewRun(const InputTexts& texts) {
+  std::int16_t steps = 0;
+  if (!ToInt16(ReadLeadingNumber(texts[InputId::StepCount]), steps) || steps < 1 || steps == 32767)
+    return std::nullopt;
+  RunPreview preview;
+  std::optional<RunOutcome> outcome = SteadyStateOf(texts);
+  if (!outcome) {
+    // The grid's figures need only the culvert's length, its reaches and the
+    // wave speed (the limit the culvert's area too): formed with every other
+    // box at its default, they are this run's own even though its steady
+    // state fails (a hydraulic radius of 0, say).
+    preview.steadyState = false;
+    InputTexts grid = DefaultInputTexts();
+    for (const InputId id : {InputId::SegmentCount, InputId::WaveSpeed, InputId::CulvertLength})
+      grid[id] = texts[id];
+    outcome = SteadyStateOf(grid);
+    if (!outcome) return std::nullopt;
+    outcome->parameters.CulvertArea = ReadLeadingNumber(texts[InputId::CulvertArea]);
+  }
+  const RunParameters& p = outcome->parameters;
+  preview.timeStep = outcome->coefficients.TimeStep;
+  preview.duration = (steps - 1) * preview.timeStep;
+  preview.waveReturn = 2.0 * double(p.CulvertLength) / double(p.WaveSpeed);
+  preview.stabilityLimit = ForebayStabilityLimit(p, outcome->coefficients);
+  return preview;
 }
 
 }  // namespace kelvane

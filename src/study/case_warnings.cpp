@@ -15,8 +15,8 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
 }
 
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings) {
-  InputTexts texts = settings.base;
-  DesignTexts design = settings.design;
+  InputTexts texts = settings.base.texts;
+  DesignTexts design = settings.base.design;
   // Each case's own table where a factor sets part of the event (the values
   // were checked before), else the base one, read once.
   const auto areaTableOf = [](const EventTexts& events) {
@@ -26,8 +26,8 @@ std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySe
       return std::vector<ForebayPoint>{};
     }
   };
-  const std::vector<ForebayPoint> baseTable = areaTableOf(settings.events);
-  EventTexts events = settings.events;
+  const std::vector<ForebayPoint> baseTable = areaTableOf(settings.base.events);
+  EventTexts events = settings.base.events;
   // The shard's cases: those whose number is shardIndex modulo shardCount.
   const std::int64_t first = settings.shardIndex == 0 ? settings.shardCount : settings.shardIndex;
   for (std::int64_t number = first; number <= plan.CaseCount(); number += settings.shardCount) {
@@ -68,7 +68,7 @@ std::string StudyWarnings::Text() const {
   std::string out;
   for (const auto& [key, kind] : kinds_) {
     const FlaggedCase first{kind.first[0], kind.flag,
-                            plan_.CaseTexts(settings_.base, kind.first[0])[key.first]};
+                            plan_.CaseTexts(settings_.base.texts, kind.first[0])[key.first]};
     out += "kelvane: 警告: " + FlaggedCaseText(first);
     if (kind.count > 1) {
       out += "（此类警告共 " + std::to_string(kind.count) + " 个案例：案例 ";

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "run/run_case.h"
 #include "solver/stability.h"
 
 namespace kelvane {
@@ -174,7 +175,7 @@ constexpr std::size_t kWindowPerThread = 16;
 }  // namespace
 
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings) {
-  DesignData given = ReadDesignData(settings.design);
+  DesignData given = ReadDesignData(settings.base.design);
   for (const StudyItem& item : plan.Columns()) {
     if (item.design) given[*item.design] = 0;
   }
@@ -182,71 +183,77 @@ std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& s
 }
 
 bool StudyNamesEvent(const StudyPlan& plan, const StudySettings& settings) {
-  return settings.events.Given() || plan.SweepsEvent();
+  return settings.base.events.Given() || plan.SweepsEvent();
 }
+
+namespace {
+
+// The case's extremes and the outcome of each of the study's checks, from a
+// complete run's summary and design checks.
+void JudgeCase(const CaseRun& done, CaseResult& result) {
+  if (done.summaryError) return SetError(result, *done.summaryError);
+  try {
+    result.extremes = ExtremesOf(*done.summary, done.run);
+  } catch (...) {
+    return SetError(result, CurrentExceptionAsRunError(Stage::Report));
+  }
+  if (done.checksError) return SetError(result, *done.checksError);
+  if (!done.checks) return;
+  for (CaseResult::Check& check : result.checks) {
+    for (const CheckRow& row : done.checks->rows) {
+      if (row.kind != check.kind) continue;
+      check.pass = row.pass;
+      if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
+    }
+  }
+}
+
+}  // namespace
 
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
   CaseResult result;
   result.number = number;
   plan.CaseValues(number, result.values);
-  InputTexts texts = settings.base;
-  DesignTexts design = settings.design;
-  EventTexts events = settings.events;
-  plan.SetCaseTexts(number, texts, design, &events);
+  Case typed = settings.base;
+  plan.SetCaseTexts(number, typed.texts, typed.design, &typed.events);
   for (CheckKind kind : StudyChecks(plan, settings)) {
     CaseResult::Check check;
     check.kind = kind;
     result.checks.push_back(check);
   }
+  const PreparedCase prepared = PrepareCase(std::move(typed));
+  if (StudyNamesEvent(plan, settings)) {
+    // Empty when the event cannot be read.
+    result.eventCells.resize(2);
+    if (!prepared.eventError) {
+      result.eventCells = {PumpEventName(prepared.extras.pump),
+                           ForebayShapeName(prepared.extras.forebay)};
+    }
+  }
 
   // As the batch mode runs one case with its summary asked for.
-  SurgeRun run;
-  RunSummarizer summarizer;
-  CalculateOptions options;
-  options.observer = summarizer.Observer(run);
+  RunObservers observers;
   if (settings.stop != nullptr) {
     // A stopped study ends its running cases at their next block of steps.
-    options.observer = [&settings, observe = std::move(options.observer)](int first, int last) {
-      if (StopAsked(settings)) throw Stopped{};
-      observe(first, last);
+    observers.before = [&settings](const SurgeRun&) {
+      return [&settings](int, int) {
+        if (StopAsked(settings)) throw Stopped{};
+      };
     };
   }
-  RunOutcome outcome;
-  const bool namesEvent = StudyNamesEvent(plan, settings);
-  if (namesEvent) result.eventCells.resize(2);  // empty when the event cannot be read
-  try {
-    options.extras = ReadModelExtras(events);
-    if (namesEvent) {
-      result.eventCells = {PumpEventName(options.extras.pump),
-                           ForebayShapeName(options.extras.forebay)};
-    }
-    outcome = Calculate(texts, run, options);
-  } catch (...) {
-    SetError(result, CurrentExceptionAsRunError(Stage::Program));
-    result.flags = CaseInputFlags(texts, options.extras.forebay.areaTable);
+  const CaseRun done = RunCase(prepared, observers);
+  const InputTexts& texts = prepared.typed.texts;
+  const std::vector<ForebayPoint>& areaTable = prepared.extras.forebay.areaTable;
+  if (done.error) {
+    SetError(result, *done.error);
+    result.flags = CaseInputFlags(texts, areaTable);
     return result;
   }
   // The input check takes the stability limit of the run just made.
-  result.flags = CaseInputFlags(texts, options.extras.forebay.areaTable,
-                                ForebayStabilityLimit(outcome.parameters, outcome.coefficients));
-  try {
-    const RunSummary summary = summarizer.Summary(run, outcome);
-    result.extremes = ExtremesOf(summary, run);
-    const DesignData data = ReadDesignData(design);
-    if (data.Any()) {
-      const DesignCheckReport report = CheckDesign(data, summary, run, outcome);
-      for (CaseResult::Check& check : result.checks) {
-        for (const CheckRow& row : report.rows) {
-          if (row.kind != check.kind) continue;
-          check.pass = row.pass;
-          if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
-        }
-      }
-    }
-  } catch (...) {
-    SetError(result, CurrentExceptionAsRunError(Stage::Report));
-    return result;
-  }
+  result.flags = CaseInputFlags(
+      texts, areaTable, ForebayStabilityLimit(done.outcome.parameters, done.outcome.coefficients));
+  JudgeCase(done, result);
+  if (result.status != 0) return result;
   const StudyLimits& limits = settings.limits;
   if (limits.forebayMaxLevel) {
     result.passMax =

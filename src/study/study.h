@@ -14,6 +14,7 @@
 
 #include "report/design_checks.h"
 #include "report/report.h"
+#include "run/case.h"
 #include "solver/input_check.h"
 #include "study/study_plan.h"
 
@@ -27,9 +28,10 @@ struct StudyLimits {
 };
 
 struct StudySettings {
-  InputTexts base = DefaultInputTexts();  // the boxes no factor sweeps
-  DesignTexts design = {};                // the design data no factor sweeps
-  EventTexts events = {};  // the pump event and area table; a factor may set parts of them
+  // The case every case of the study starts from: the boxes and design data
+  // no factor sweeps, the pump event and area table (a factor may set parts
+  // of them), the title and notes of the study's report.
+  Case base;
   StudyLimits limits;
   int jobs = 1;  // threads running cases
   // Only the cases whose number is shardIndex modulo shardCount.

@@ -94,10 +94,10 @@ void OverviewSection(ReportDocument& d, const std::string& notes, const StudyPla
   for (const InputField& field : InputFields()) {
     inputs.rows.push_back(
         {std::to_string(BoxNumber(field.id)), field.caption, field.unit,
-         Swept(plan, field.id) ? "扫描，见第 3 节" : "“" + settings.base[field.id] + "”"});
+         Swept(plan, field.id) ? "扫描，见第 3 节" : "“" + settings.base.texts[field.id] + "”"});
   }
   d.Table(std::move(inputs));
-  const std::vector<std::string> events = ModelExtrasLines(ReadModelExtras(settings.events));
+  const std::vector<std::string> events = ModelExtrasLines(ReadModelExtras(settings.base.events));
   if (!events.empty()) {
     d.Subheading("泵流量过程与前池面积");
     for (const std::string& line : events) d.Paragraph(line);
@@ -107,8 +107,9 @@ void OverviewSection(ReportDocument& d, const std::string& notes, const StudyPla
   for (const DesignField& field : DesignFields()) {
     if (Swept(plan, field.id)) {
       design.rows.push_back({field.caption, field.unit, "扫描，见第 3 节"});
-    } else if (settings.design[field.id]) {
-      design.rows.push_back({field.caption, field.unit, "“" + *settings.design[field.id] + "”"});
+    } else if (settings.base.design[field.id]) {
+      design.rows.push_back(
+          {field.caption, field.unit, "“" + *settings.base.design[field.id] + "”"});
     }
   }
   if (design.rows.empty()) {

@@ -136,15 +136,15 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
     hash.AddNumber(factor.rangeOf.size());
     for (std::uint32_t range : factor.rangeOf) hash.AddNumber(range);
   }
-  for (InputId id : AllInputs()) hash.Add(settings.base[id]);
+  for (InputId id : AllInputs()) hash.Add(settings.base.texts[id]);
   for (const DesignField& field : DesignFields()) {
-    const std::optional<std::string>& text = settings.design[field.id];
+    const std::optional<std::string>& text = settings.base.design[field.id];
     hash.AddNumber(text.has_value());
     if (text) hash.Add(*text);
   }
   ModelExtras extras;  // the base event; a swept one is in the factors' values
   try {
-    extras = ReadModelExtras(settings.events);
+    extras = ReadModelExtras(settings.base.events);
   } catch (const RunError&) {
   }
   AddExtras(hash, extras);

@@ -1,15 +1,34 @@
 #include "ui/event_dialog_frame.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QShortcut>
 #include <QVBoxLayout>
+
+#include "ui/help_window.h"
 
 namespace kelvane::ui {
 
 namespace {
 
 QString Tr(const char* text) { return QCoreApplication::translate("EventDialog", text); }
+
+void AddMenuKeys(QDialog& dialog, QPushButton* ok) {
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), &dialog);
+  QObject::connect(help, &QShortcut::activated, &dialog, [&dialog] {
+    ShowHelpAt(dialog, QStringLiteral("四、工况：泵流量过程与前池水位–面积表"));
+  });
+  auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &dialog);
+  QObject::connect(save, &QShortcut::activated, &dialog, [&dialog, ok] {
+    if (ok->isEnabled()) {
+      dialog.done(kAcceptedToSave);
+    } else {
+      QApplication::beep();  // the line under the table says what to mend
+    }
+  });
+}
 
 }  // namespace
 
@@ -34,6 +53,7 @@ EventDialogFrame FrameEventDialog(QDialog& dialog, QLayout* inputs, const QStrin
   frame.clear->setToolTip(clearTip);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  AddMenuKeys(dialog, frame.ok);
 
   auto* right = new QVBoxLayout();
   right->addWidget(frame.preview, 1);

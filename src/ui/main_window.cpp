@@ -22,8 +22,10 @@
 #include "ui/calculation_report.h"
 #include "ui/design_dialog.h"
 #include "ui/forebay_table_dialog.h"
+#include "ui/help_window.h"
 #include "ui/pump_event_dialog.h"
 #include "ui/run_error_box.h"
+#include "ui/translations.h"
 
 namespace kelvane::ui {
 
@@ -49,21 +51,11 @@ QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLitera
 
 CaseFileAccess CaseFileLibrary() {
   return {[](const std::string& path) {
-            const CaseFile file = ReadCaseFile(path);
-            ReadModelExtras(file.events);  // a table that cannot be used: not opened
-            return CaseTexts{file.texts,  file.title,  file.notes,
-                             file.design, file.events, file.project};
+            Case typed = ReadCaseFile(path).base;
+            ReadModelExtras(typed.events);  // a table that cannot be used: not opened
+            return typed;
           },
-          [](const std::string& path, const CaseTexts& texts) {
-            CaseFile file;
-            file.texts = texts.texts;
-            file.title = texts.title;
-            file.notes = texts.notes;
-            file.design = texts.design;
-            file.events = texts.events;
-            file.project = texts.project;
-            WriteCaseFile(path, file);
-          }};
+          [](const std::string& path, const Case& typed) { WriteCaseFile(path, CaseFile{typed}); }};
 }
 
 QString CaptionFor(const QString& caseFile) {
@@ -78,6 +70,7 @@ QString ChooseCaseToOpen(QWidget* parent) {
   QFileDialog dialog(parent, MainWindow::tr("打开算例"));
   dialog.setObjectName(QStringLiteral("OpenCaseDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  UseProgramFileLabels(dialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters({MainWindow::tr("算例文件 (*.toml)"), MainWindow::tr("所有文件 (*)")});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
@@ -154,7 +147,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
       help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
   action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
 
-  runPreview_ = new QLabel(this);
+  runPreview_ = new StatusLine(this);
   runPreview_->setObjectName(QStringLiteral("RunPreview"));
   statusBar()->addWidget(runPreview_, 1);
   statusBar()->setSizeGripEnabled(false);
@@ -327,33 +320,29 @@ void MainWindow::InputsEdited() {
 }
 
 void MainWindow::ShowRunPreview() {
-  // The line is cut at the window's edge; its tooltip lists the extras whole.
-  QStringList extras;
-  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
-    extras << QString::fromStdString(line);
-  runPreview_->setToolTip(extras.join(QLatin1Char('\n')));
-  const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs());
-  if (!preview) {
-    runPreview_->setText(tr("这些输入构不成一次计算：时间步长无从得出"));
-    return;
+  QStringList items;
+  if (const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs())) {
+    const QString limit = std::isfinite(preview->stabilityLimit)
+                              ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
+                              : tr("无（前池水位不稳定）");
+    items << tr("时间步长 %1 s").arg(Figure(preview->timeStep))
+          << tr("计算历时 %1 s").arg(Figure(preview->duration))
+          << tr("2L/a %1 s").arg(Figure(preview->waveReturn))
+          << tr("前池面积稳定下限 %1").arg(limit);
+    if (!preview->steadyState) items << tr("恒定流算不出");
+  } else {
+    items << tr("这些输入构不成一次计算：时间步长无从得出");
   }
-  QString limit = std::isfinite(preview->stabilityLimit)
-                      ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
-                      : tr("无（前池水位不稳定）");
-  QString text = tr("时间步长 %1 s　计算历时 %2 s　2L/a %3 s　前池面积稳定下限 %4")
-                     .arg(Figure(preview->timeStep), Figure(preview->duration),
-                          Figure(preview->waveReturn), limit);
   // A run is not the sixteen boxes alone when the case brings a pump event
   // or an area table: say so.
-  for (const QString& line : extras) text += QStringLiteral("　") + line;
-  // The design data in force: how many checks it gives (the line has little
-  // room left).
+  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
+    items << QString::fromStdString(line);
+  // The design data in force: how many checks it gives.
   if (design_.Any()) {
     const std::size_t checks = ChecksGiven(ReadDesignData(design_)).size();
-    text += QStringLiteral("　") +
-            (checks > 0 ? tr("设计校核 %1 项").arg(checks) : tr("设计资料不全，不校核"));
+    items << (checks > 0 ? tr("设计校核 %1 项").arg(checks) : tr("设计资料不全，不校核"));
   }
-  runPreview_->setText(text);
+  runPreview_->SetItems(items);
 }
 
 void MainWindow::UpdateCaseActions() {
@@ -403,7 +392,7 @@ void MainWindow::ShowFailure(const QString& message) {
 void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
-  saved_ = CaseTexts();
+  saved_ = Case();
   events_ = {};
   SetDesign({});
   inputForm_->SetModelExtras({});
@@ -420,7 +409,7 @@ void MainWindow::openCase() {
 
 void MainWindow::openCase(const QString& path) {
   if (!cases_.read || !MaybeSave()) return;
-  CaseTexts read;
+  Case read;
   try {
     read = cases_.read(path.toStdString());
   } catch (const RunError& error) {
@@ -446,7 +435,7 @@ void MainWindow::openCase(const QString& path) {
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  CaseTexts texts = saved_;  // the title and notes stay as the file had them
+  Case texts = saved_;  // the title and notes stay as the file had them
   texts.texts = inputForm_->Inputs();
   texts.events = events_;
   texts.design = design_;
@@ -496,7 +485,7 @@ void MainWindow::exportReport() {
   std::optional<RunError> error;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    WriteCalculationReport(RunReport(), path.toStdString(), saved_.project);
+    WriteCalculationReport(RunReport(), path.toStdString());
   } catch (...) {
     error = CurrentExceptionAsRunError(Stage::Report);
   }
@@ -588,113 +577,23 @@ void MainWindow::SetEvents(const EventTexts& events) {
 
 void MainWindow::editPumpEvent() {
   PumpEventDialog dialog(events_, inputForm_->Inputs(), this);
-  if (dialog.exec() == QDialog::Accepted) SetEvents(dialog.Events());
+  const int result = dialog.exec();
+  if (result != QDialog::Rejected) SetEvents(dialog.Events());
+  if (result == kAcceptedToSave) saveCase();
 }
 
 void MainWindow::editForebayTable() {
   ForebayTableDialog dialog(events_, inputForm_->Inputs(), this);
-  if (dialog.exec() == QDialog::Accepted) SetEvents(dialog.Events());
+  const int result = dialog.exec();
+  if (result != QDialog::Rejected) SetEvents(dialog.Events());
+  if (result == kAcceptedToSave) saveCase();
 }
 
 // ------------------------------------------------------------ help
 
 void MainWindow::showHelp() {
   if (!helpWindow_) {
-    auto* browser = new QTextBrowser();
-    browser->setObjectName(QStringLiteral("HelpWindow"));
-    browser->setWindowTitle(tr("使用说明"));
-    browser->resize(720, 640);
-    QString html = tr(
-        "<h3>输入</h3><p>在十六个输入框中输入数值后按“计算”。"
-        "输入框按其文本开头的数字读取（空格忽略，读到第一个其他字符为止，没有数字读作 0）。</p>");
-    html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr><th>") +
-            tr("输入框") + QStringLiteral("</th><th>") + tr("单位") + QStringLiteral("</th><th>") +
-            tr("默认值") + QStringLiteral("</th><th>") + tr("含义") + QStringLiteral("</th></tr>");
-    for (int k = 0; k < kInputCount; ++k) {
-      const InputField& field = InputFields()[k];
-      html += QStringLiteral("<tr><td>") + QString::fromUtf8(field.caption) +
-              QStringLiteral("</td><td>") +
-              (*field.unit ? QString::fromUtf8(field.unit) : tr("（无量纲）")) +
-              QStringLiteral("</td><td>") + QString::fromUtf8(field.defaultText) +
-              QStringLiteral("</td><td>") + QString::fromUtf8(field.meaning) +
-              QStringLiteral("</td></tr>");
-    }
-    html += QStringLiteral("</table>");
-    html += tr(
-        "<h3>输入检查</h3><p>读取结果与所输文本不一致的输入框（如“41.6m3/s”、全角数字、"
-        "“−4.34”中的非 ASCII 减号），以及不可能的数值（波速、长度、水力半径、面积不大于 0，"
-        "沿程水头损失系数或输出间隔为负，计算时段数不在 1 至 32766 之内，输出时段超出计算时段，"
-        "初始输出时段晚于终端输出时段，前池水面面积低于稳定下限）会以浅黄色底色标出。"
-        "鼠标停在输入框上，提示框给出名称、单位、读作的数值和标出的原因。"
-        "检查只作提示，“计算”照常按原文读取。</p>"
-        "<h3>时间步长与计算历时</h3><p>窗口底部的状态栏随每次输入显示："
-        "时间步长 Δt = 箱涵总长 ÷（划分管段数 × 弹性波速）；"
-        "计算历时 =（计算时段数 − 1）× Δt，第 1 时段为恒定流；"
-        "2L/a 为水击波在箱涵中往返一次的时间；以及前池面积稳定下限。"
-        "管段数加倍，Δt 减半，同样的计算时段数所覆盖的时间也减半。</p>"
-        "<h3>前池面积稳定下限</h3><p>前池水位按上一时段的流量逐时段推算。"
-        "前池水面面积小于下限（箱涵断面面积 × Δt × 重力加速度 ÷ 2 ÷ 弹性波速）时，"
-        "前池水位一正一负交替放大，几百个时段内即溢出；面积略大于下限时计算虽不发散，"
-        "仍可能出现虚假的大幅振荡。下限随 Δt 变小而变小。</p>"
-        "<h3>按键</h3><ul>"
-        "<li>Enter（焦点不在其他按钮上时）或 Esc：计算。Tab 按固定顺序在输入框和按钮间移动。</li>"
-        "<li>Ctrl+O 打开算例，Ctrl+S 保存算例，Ctrl+R 结果查询，Ctrl+T 过程线，Ctrl+E 包络线，"
-        "F1 使用说明：光标在输入框中、焦点在按钮上或在图表窗口中均可使用。</li>"
-        "<li>Esc 关闭使用说明、关于和过程线、包络线窗口。</li></ul>"
-        "<h3>算例文件</h3><p>“文件”菜单中：新建（全部输入恢复默认值）、打开算例（Ctrl+O）、"
-        "保存算例（Ctrl+S）、另存为、最近的五个算例。算例文件是 .toml 文本，保存十六个输入以及"
-        "文件中的标题与说明；只输入文件名时自动加上 .toml。打开的算例名显示在标题栏，"
-        "输入与文件不同时标题带“*”。新建、打开、退出或关闭窗口时，若输入与打开的算例"
-        "（或未打开算例时与默认值）不同，会询问保存、不保存或取消。"
-        "打不开的最近算例在提示后从列表中删除。</p>");
-    html +=
-        tr("<h3>窗口</h3><ul>"
-           "<li><b>计算</b>：完成一次计算，并询问结果文件的保存位置（取消则不保存）。"
-           "“文件 → 保存结果文件…”可随时再次保存上次完整计算的结果文件，无需重新计算。</li>"
-           "<li><b>导出计算书</b>（文件 → 导出计算书…）：把上次完整计算写成 PDF 计算书"
-           "（工程概况、计算方法、基本资料、计算结果与图表、校核和结论），输入按该次计算时的文字。<"
-           "/li>"
-           "<li><b>设计资料</b>（校核 → 设计资料…）：箱涵进、出口底高程与净高、设计内水压力水头、"
-           "前池墙顶高程与安全超高、水泵最低运行水位，不填的项目不校核。资料随算例保存；"
-           "包络线窗口据此画出箱涵底板、洞顶和限值线并标出不满足的管段，计算书中列出校核。</li>"
-           "<li><b>输出图形</b>：前池水位随时间的变化线。</li>"
-           "<li><b>结果查询</b>（Ctrl+R）：初始输出时段至终端输出时段、按输出间隔的结果表。</li>"
-           "<li><b>过程线</b>（Ctrl+T）：任选节点的水头 (m)、流速 (m/s) 或流量 "
-           "(m³/s，流速乘箱涵断面面积)"
-           "随时间 (s) "
-           "的变化，包括每个计算时段。可多选节点叠加；拖动鼠标框选放大，右键退回上一次放大，"
-           "“复位”回到全图；鼠标处显示最近时段的数值。可导出 PNG、SVG 图片和所显示范围的 CSV。</li>"
-           "<li><b>包络线</b>（Ctrl+E）：各节点在全部计算时段中的最高、最低水头与初始（时段 1）水头"
-           "沿距水库距离 (m) 的分布，第二页为流速；下方表格列出各值出现的时段与时间。"
-           "图表同样可以框选放大、右键退回。</li>"
-           "<li><b>工况</b>：“泵流量过程…”给出泵流量的斜坡（变化历时与指数）、"
-           "时间–流量表或按机组启闭序列生成的流量过程；“前池水位–面积…”给出前池水位–面积表。"
-           "表可添加、删除行，可从电子表格复制后粘贴（Ctrl+V）；不能使用的行以浅黄色标出，"
-           "提示给出行与列。状态栏列出正在使用的工况，“清除”后计算只按十六个输入框。</li>"
-           "</ul><p>计算失败时，过程线与包络线窗口显示“上次计算未完成”，直到下一次完整计算。</p>");
-    html +=
-        tr("<h3>错误</h3><p>计算中出错时，提示框给出“运行时错误 '编号'”、错误说明和出错位置"
-           "（计算阶段、输入框名称、时段与节点、文件），关闭提示框后可修改输入再算。"
-           "错误编号：</p><ul>");
-    // The catalogue's numbers all lie below 100; the others have no description.
-    const std::string_view unknown = ErrorDescription(ErrorCode(0));
-    for (int number = 1; number < 100; ++number) {
-      const std::string_view description = ErrorDescription(ErrorCode(number));
-      if (description == unknown) continue;
-      html += QStringLiteral("<li>%1：%2</li>")
-                  .arg(number)
-                  .arg(QString::fromUtf8(description.data(), qsizetype(description.size())));
-    }
-    html += QStringLiteral("</ul>");
-    html +=
-        tr("<h3>设计研究</h3><p>多个算例的参数扫描与算例表在命令行中运行，例如"
-           "<br><code>kelvane --batch --sweep forebay-area=600:2000:100 "
-           "--sweep-csv study.csv --sweep-plot study.png</code><br>"
-           "每个算例一行，列出前池最高、最低水位等结果；<code>kelvane --help</code> "
-           "列出全部选项。</p>");
-    browser->setHtml(html);
-    CloseOnEscape(browser);
-    helpWindow_ = browser;
+    helpWindow_ = NewHelpWindow();
   }
   helpWindow_->show();
   helpWindow_->raise();

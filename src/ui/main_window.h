@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "run/case.h"
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "ui/calculation_report.h"
@@ -22,28 +23,16 @@
 #include "ui/input_form.h"
 #include "ui/plot_window.h"
 #include "ui/results_window.h"
+#include "ui/status_line.h"
 
 namespace kelvane::ui {
-
-// A case as the window keeps it: the sixteen texts, the title and notes.
-struct CaseTexts {
-  InputTexts texts = DefaultInputTexts();
-  std::string title;
-  std::string notes;
-  // Kept as the case file had them and written back on save: the window
-  // runs with the pump event and area table. The design data is the
-  // window's own (设计资料…), read from and written to the case file.
-  DesignTexts design = {};
-  EventTexts events = {};
-  ProjectInfo project = {};  // kept as the case file had it, for the calculation book
-};
 
 // How case files are read and written. Both may throw: RunError, or any
 // std::exception whose what() is the user's message (UTF-8). Until both are
 // set, the open and save commands are disabled.
 struct CaseFileAccess {
-  std::function<CaseTexts(const std::string& path)> read;
-  std::function<void(const std::string& path, const CaseTexts& texts)> write;
+  std::function<Case(const std::string& path)> read;
+  std::function<void(const std::string& path, const Case& typed)> write;
 };
 
 // The case-file library (cases/case_file.h) behind CaseFileAccess.
@@ -144,7 +133,7 @@ class MainWindow : public QMainWindow {
   CaseFileAccess cases_;
 
   QString caseFile_;
-  CaseTexts saved_;  // the open case file as last read or written; else the defaults
+  Case saved_;  // the open case file as last read or written; else the defaults
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
   DesignTexts design_;
@@ -161,7 +150,7 @@ class MainWindow : public QMainWindow {
   QAction* historyAction_;
   QAction* envelopeAction_;
   QMenu* recentMenu_;
-  QLabel* runPreview_;
+  StatusLine* runPreview_;
 };
 
 // The caption: "Kelvane" without a case file, "NAME[*] - Kelvane" with one

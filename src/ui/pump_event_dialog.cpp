@@ -3,6 +3,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QVBoxLayout>
 #include <cmath>
 #include <vector>
@@ -135,7 +136,12 @@ PumpEventDialog::PumpEventDialog(const EventTexts& events, const InputTexts& inp
     schedule_->SetRows(*events.schedule);
   }
   connect(schedule_, &EventTable::changed, this, [this] {
-    if (!filling_) units_.reset();
+    // Rows edited by hand are no longer the sequence's, nor what its note
+    // counted.
+    if (!filling_) {
+      units_.reset();
+      generatorMessage_->clear();
+    }
     Update();
   });
   connect(rampTime_, &QLineEdit::textChanged, this, &PumpEventDialog::Update);
@@ -184,6 +190,7 @@ void PumpEventDialog::generate() {
     generatorMessage_->setText(fault);
     return;
   }
+  if (!ReplaceRowsAllowed()) return;
   TextTable rows;
   for (const PumpPoint& p : points)
     rows.push_back(
@@ -195,6 +202,21 @@ void PumpEventDialog::generate() {
   generatorMessage_->setText(
       tr("已生成 %1 点（自 Q0 = %2 m³/s）").arg(points.size()).arg(Text(ShortestText(steady_))));
   Update();
+}
+
+bool PumpEventDialog::ReplaceRowsAllowed() {
+  // Rows the generator left as they were are its own to replace; rows typed,
+  // pasted or opened with the case are the user's.
+  const std::size_t rows = schedule_->Rows().size();
+  if (units_ || rows == 0) return true;
+  QMessageBox question(QMessageBox::Question, tr("生成流量过程"),
+                       tr("流量过程表中已有 %1 行。生成的流量过程将替换这些行，替换吗？").arg(rows),
+                       QMessageBox::NoButton, this);
+  question.setObjectName(QStringLiteral("ReplaceRowsQuestion"));
+  QPushButton* replace = question.addButton(tr("替换"), QMessageBox::AcceptRole);
+  question.setDefaultButton(question.addButton(tr("取消"), QMessageBox::RejectRole));
+  question.exec();
+  return question.clickedButton() == replace;
 }
 
 void PumpEventDialog::clearEvent() {

@@ -56,6 +56,9 @@ class PumpEventDialog : public QDialog {
   void Update();
   std::string UnitsText() const;
   void ShowUnits(const std::string& text);
+  // Whether the generator may replace the table's rows: asked first when
+  // they are not its own.
+  bool ReplaceRowsAllowed();
 
   EventTexts events_;
   double steady_;                     // m³/s, Q0 as the boxes give it

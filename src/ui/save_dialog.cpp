@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 
+#include "ui/translations.h"
+
 namespace kelvane::ui {
 
 SaveDialogSettings ResultFileDialogSettings() {
@@ -28,6 +30,7 @@ QString ChooseSaveFile(QWidget* parent, const SaveDialogSettings& settings) {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  UseProgramFileLabels(dialog);
   dialog.setNameFilters(settings.nameFilters);
   if (!settings.nameFilters.isEmpty()) {
     dialog.selectNameFilter(settings.nameFilters.first());

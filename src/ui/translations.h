@@ -2,6 +2,7 @@
 // Chinese, like the rest of the interface.
 #pragma once
 
+class QFileDialog;
 class QTranslator;
 
 namespace kelvane::ui {
@@ -12,8 +13,13 @@ namespace kelvane::ui {
 void UseInterfaceLocale();
 
 // Loads the toolkit's Chinese translations into `translator` and installs it
-// in the running application; false when they are not installed on the
-// system (the toolkit's English texts then stand).
+// in the running application, with the program's corrections of them (the
+// file dialogs' size column is 大小); false when they are not installed on
+// the system (the toolkit's English texts then stand).
 bool InstallToolkitTranslations(QTranslator& translator);
+
+// Gives a file dialog's type column the program's own labels (文件夹,
+// "TOML 文件", "PNG 图片"), whatever the system's catalogue holds.
+void UseProgramFileLabels(QFileDialog& dialog);
 
 }  // namespace kelvane::ui

@@ -6,9 +6,9 @@
 #include <QTranslator>
 #include <cstdio>
 
-#include "cases/case_file.h"
 #include "output/output.h"
 #include "report/report.h"
+#include "run/run_case.h"
 #include "ui/calculation_report.h"
 #include "ui/chart_painter.h"
 #include "ui/chart_view.h"
@@ -95,17 +95,17 @@ void SaveDataImage(const ChartData& chart, const std::string& path) {
   WithApplication([&] { SaveChartImage(chart, kImageWidth, kImageHeight, path); });
 }
 
-void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
-                           const RunSummary& summary, const std::string& path) {
+void SaveCalculationReport(const Case& typed, const CaseRun& run, const ProjectInfo& project,
+                           const std::string& path) {
   ReportInput input;
-  input.title = caseFile.title;
-  input.notes = caseFile.notes;
-  input.texts = caseFile.texts;
-  input.design = caseFile.design;
-  input.run = &run;
-  input.outcome = outcome;
-  input.summary = summary;
-  WithApplication([&] { WriteCalculationReport(input, path, caseFile.project); });
+  input.title = typed.title;
+  input.notes = typed.notes;
+  input.texts = typed.texts;
+  input.design = typed.design;
+  input.run = &run.run;
+  input.outcome = run.outcome;
+  input.summary = *run.summary;
+  WithApplication([&] { WriteCalculationReport(input, path, project); });
 }
 
 void SaveReportDocument(const ReportDocument& document, const std::string& path) {

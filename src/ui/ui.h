@@ -8,12 +8,13 @@
 
 #include "report/chart_data.h"
 #include "report/chart_scene.h"
+#include "report/project_info.h"
 #include "report/report_document.h"
 #include "solver/solver.h"
 
 namespace kelvane {
-struct CaseFile;
-struct RunSummary;
+struct Case;
+struct CaseRun;
 }  // namespace kelvane
 
 namespace kelvane::ui {
@@ -38,10 +39,10 @@ void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std:
 // Throws RunError.
 void SaveDataImage(const ChartData& chart, const std::string& path);
 // The calculation report of the case's run (its title, notes, texts and
-// design data; `summary` that of `run`), dated today, written atomically as
-// a PDF. Needs no display. Throws RunError.
-void SaveCalculationReport(const CaseFile& caseFile, const SurgeRun& run, const RunOutcome& outcome,
-                           const RunSummary& summary, const std::string& path);
+// design data; `run` complete, with its summary), dated today, written
+// atomically as a PDF. Needs no display. Throws RunError.
+void SaveCalculationReport(const Case& typed, const CaseRun& run, const ProjectInfo& project,
+                           const std::string& path);
 // A report given as plain content (the study's), written atomically as a
 // PDF. Needs no display. Throws RunError.
 void SaveReportDocument(const ReportDocument& document, const std::string& path);

@@ -9,6 +9,8 @@
 
 #include "batch_options.h"
 #include "cases/case_file.h"
+#include "report/design_checks.h"
+#include "run/run_case.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -43,10 +45,10 @@ class BatchCase : public ::testing::Test {
 
 TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
   CaseFile saved;
-  saved.title = "t";
-  saved.notes = "n";
-  saved.texts[InputId::ForebayArea] = "1000";
-  saved.texts[InputId::StepCount] = "200";
+  saved.base.title = "t";
+  saved.base.notes = "n";
+  saved.base.texts[InputId::ForebayArea] = "1000";
+  saved.base.texts[InputId::StepCount] = "200";
   const std::string file = Path("a.toml");
   WriteCaseFile(file, saved);
 
@@ -64,12 +66,12 @@ TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
   };
   for (const Row& row : rows) {
     const BatchOptions options = Parse(row.args);
-    EXPECT_EQ(options.texts[InputId::ForebayArea], row.forebayArea) << row.args[1];
-    EXPECT_EQ(options.texts[InputId::StepCount], row.stepCount) << row.args[1];
-    EXPECT_EQ(options.texts[InputId::WaveSpeed], row.waveSpeed) << row.args[1];
-    EXPECT_EQ(options.texts[InputId::CulvertLength], "596.662");
+    EXPECT_EQ(options.typed.texts[InputId::ForebayArea], row.forebayArea) << row.args[1];
+    EXPECT_EQ(options.typed.texts[InputId::StepCount], row.stepCount) << row.args[1];
+    EXPECT_EQ(options.typed.texts[InputId::WaveSpeed], row.waveSpeed) << row.args[1];
+    EXPECT_EQ(options.typed.texts[InputId::CulvertLength], "596.662");
   }
-  EXPECT_EQ(Parse({"--case", file}).caseTitle, "t");
+  EXPECT_EQ(Parse({"--case", file}).typed.title, "t");
   EXPECT_THROW(Parse({"--case", file, "--case", file}), UsageError);
   EXPECT_THROW(Parse({"--case", Path("missing.toml")}), UsageError);
   // An output over the case file read would lose it; saving the case over it
@@ -79,8 +81,9 @@ TEST_F(BatchCase, CommandLineOverridesTheCaseInAnyOrder) {
                UsageError);
   EXPECT_EQ(Parse({"--case", file, "--save-case", file}).saveCase, file);
   // A design study starts from the case's texts; it saves no case.
-  EXPECT_EQ(Parse({"--case", file, "--sweep", "wave-speed=900,1000"}).texts[InputId::StepCount],
-            "200");
+  EXPECT_EQ(
+      Parse({"--case", file, "--sweep", "wave-speed=900,1000"}).typed.texts[InputId::StepCount],
+      "200");
   EXPECT_THROW(Parse({"--sweep", "wave-speed=900,1000", "--save-case", Path("b.toml")}),
                UsageError);
 }
@@ -95,7 +98,7 @@ TEST_F(BatchCase, SavedCaseRunsToTheSameResultFile) {
   const std::string bytes = test::ReadFile(Path("first.txt"));
   EXPECT_GT(bytes.size(), 1000u);
   EXPECT_EQ(test::ReadFile(Path("second.txt")), bytes);
-  EXPECT_EQ(ReadCaseFile(caseFile).texts[InputId::StepCount], "1 200");
+  EXPECT_EQ(ReadCaseFile(caseFile).base.texts[InputId::StepCount], "1 200");
 
   // A case that cannot be saved is reported; the result file is still written.
   std::string err;
@@ -130,7 +133,7 @@ TEST_F(BatchCase, PumpEventAndAreaTableRunThroughTheCase) {
   ASSERT_EQ(Kelvane({"--case", Path("saved.toml"), "--output", Path("second.txt")}), 0);
   EXPECT_NE(test::ReadFile(Path("first.txt")), test::ReadFile(Path("boxes.txt")));
   EXPECT_EQ(test::ReadFile(Path("second.txt")), test::ReadFile(Path("first.txt")));
-  EXPECT_EQ(ReadCaseFile(Path("saved.toml")).events, ReadCaseFile(event).events);
+  EXPECT_EQ(ReadCaseFile(Path("saved.toml")).base.events, ReadCaseFile(event).base.events);
   EXPECT_NE(test::ReadFile(Path("summary.txt")).find("泵流量斜坡：历时 30 s"), std::string::npos);
 
   const std::string bad = Path("bad-schedule.toml");
@@ -139,6 +142,22 @@ TEST_F(BatchCase, PumpEventAndAreaTableRunThroughTheCase) {
   EXPECT_EQ(Kelvane({"--case", bad, "--output", Path("r.txt")}, &err), 2);
   EXPECT_NE(err.find("泵流量过程第 3 行“时间 (s)”列"), std::string::npos) << err;
   EXPECT_FALSE(fs::exists(Path("r.txt")));
+}
+
+// The batch mode runs its case through RunCase: the summary written for a
+// case file with an event and design data is that of the case's CaseRun.
+TEST_F(BatchCase, SummaryIsThatOfTheCasesRun) {
+  CaseFile file;
+  file.base.texts[InputId::StepCount] = "400";
+  file.base.events.rampTime = "20";
+  file.base.design[DesignId::ForebayWallTop] = "-1.5";
+  file.base.design[DesignId::PumpMinLevel] = "-6";
+  WriteCaseFile(Path("c.toml"), file);
+  ASSERT_EQ(Kelvane({"--case", Path("c.toml"), "--summary", Path("summary.txt")}), 0);
+  const CaseRun done = RunCase(PrepareCase(file.base));
+  ASSERT_TRUE(done.summary && done.checks);
+  EXPECT_EQ(test::ReadFile(Path("summary.txt")),
+            SummaryText(*done.summary, done.run, &*done.checks));
 }
 
 }  // namespace

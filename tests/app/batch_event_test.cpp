@@ -89,13 +89,13 @@ TEST_F(BatchEvent, BadValuesNameTheOptionRowAndColumn) {
 // the area table; the rest of the case stays.
 TEST_F(BatchEvent, OptionsOverrideTheCaseFilesPumpAndForebay) {
   CaseFile saved;
-  saved.events.rampTime = "30";
-  saved.events.rampExponent = "2";
-  saved.events.units = "4:-10.4:0:30:10";
-  saved.events.areaTable = SplitPairsText("-10:450,0:2700");
+  saved.base.events.rampTime = "30";
+  saved.base.events.rampExponent = "2";
+  saved.base.events.units = "4:-10.4:0:30:10";
+  saved.base.events.areaTable = SplitPairsText("-10:450,0:2700");
   const std::string file = Path("event.toml");
   WriteCaseFile(file, saved);
-  const EventTexts fromFile = ReadCaseFile(file).events;
+  const EventTexts fromFile = ReadCaseFile(file).base.events;
 
   struct Row {
     std::vector<std::string> args;
@@ -114,7 +114,7 @@ TEST_F(BatchEvent, OptionsOverrideTheCaseFilesPumpAndForebay) {
   table.areaTable = SplitPairsText("-9:500,1:3000");
   rows.push_back({{"--forebay-area-table", "-9:500,1:3000", "--case", file}, table});
   for (const Row& row : rows) {
-    EXPECT_EQ(Parse(row.args).events, row.expected) << row.args[0] << " " << row.args[1];
+    EXPECT_EQ(Parse(row.args).typed.events, row.expected) << row.args[0] << " " << row.args[1];
   }
 }
 

@@ -39,10 +39,10 @@ CaseFile OddCase() {
                                         "\\u0041 \\n",
                                         "[inputs] forebay-area = 1"};
   CaseFile caseFile;
-  caseFile.title = "泵站 \"A\" \\ 1";
+  caseFile.base.title = "泵站 \"A\" \\ 1";
   // Only the notes may hold control characters: a box holds none.
-  caseFile.notes = "first line\nsecond line\r\n\tthird\x01\x1f\x7f";
-  for (InputId id : AllInputs()) caseFile.texts[id] = odd[static_cast<std::size_t>(id)];
+  caseFile.base.notes = "first line\nsecond line\r\n\tthird\x01\x1f\x7f";
+  for (InputId id : AllInputs()) caseFile.base.texts[id] = odd[static_cast<std::size_t>(id)];
   return caseFile;
 }
 
@@ -61,14 +61,14 @@ TEST(CaseFile, OddTextsComeBackExactly) {
 
 TEST(CaseFile, MissingKeysTakeTheDefaultTexts) {
   CaseFile expected;
-  expected.texts[InputId::StepCount] = "200";
+  expected.base.texts[InputId::StepCount] = "200";
   EXPECT_EQ(ParseCaseFile("[inputs]\nstep-count = \"200\"\n", "a.toml"), expected);
   EXPECT_EQ(ParseCaseFile("", "empty.toml"), CaseFile{});
   // A dotted key is the same key as in an [inputs] table.
   EXPECT_EQ(ParseCaseFile("inputs.step-count = \"200\"", "a.toml"), expected);
   // Chinese punctuation after a line-ending backslash (toml++ 3.3 mistook
   // such characters in its blank test).
-  EXPECT_EQ(ParseCaseFile("notes = \"\"\"a\\\n  。、é\"\"\"", "a.toml").notes, "a。、é");
+  EXPECT_EQ(ParseCaseFile("notes = \"\"\"a\\\n  。、é\"\"\"", "a.toml").base.notes, "a。、é");
 }
 
 TEST(CaseFile, NumbersStandForTheirShortestText) {
@@ -96,7 +96,7 @@ TEST(CaseFile, NumbersStandForTheirShortestText) {
   };
   for (const Row& row : rows) {
     const std::string source = std::string("[inputs]\nforebay-area = ") + row.toml;
-    const std::string text = ParseCaseFile(source, "n.toml").texts[InputId::ForebayArea];
+    const std::string text = ParseCaseFile(source, "n.toml").base.texts[InputId::ForebayArea];
     EXPECT_EQ(text, row.text) << row.toml;
     EXPECT_EQ(ReadLeadingNumber(text), row.value) << row.toml;
   }
@@ -108,9 +108,9 @@ TEST(CaseFile, DesignDataComesBackExactly) {
   CaseFile caseFile;
   EXPECT_EQ(CaseFileBytes(caseFile).find("[design]"), std::string::npos);
 
-  caseFile.design[DesignId::ForebayWallTop] = "-1.5";
-  caseFile.design[DesignId::CulvertHeight] = "3.2m";
-  caseFile.design[DesignId::PumpMinLevel] = "";
+  caseFile.base.design[DesignId::ForebayWallTop] = "-1.5";
+  caseFile.base.design[DesignId::CulvertHeight] = "3.2m";
+  caseFile.base.design[DesignId::PumpMinLevel] = "";
   const std::string bytes = CaseFileBytes(caseFile);
   EXPECT_TRUE(
       bytes.ends_with("\n[design]\n"
@@ -136,8 +136,8 @@ TEST(CaseFile, DesignDataComesBackExactly) {
   };
   for (const Row& row : rows) {
     const CaseFile parsed = ParseCaseFile(row.toml, "d.toml");
-    EXPECT_EQ(parsed.design[row.id], std::optional<std::string>(row.text)) << row.toml;
-    EXPECT_EQ(parsed.texts, DefaultInputTexts());
+    EXPECT_EQ(parsed.base.design[row.id], std::optional<std::string>(row.text)) << row.toml;
+    EXPECT_EQ(parsed.base.texts, DefaultInputTexts());
   }
 }
 
@@ -223,12 +223,12 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   expected.rampExponent = "1.5";
   expected.schedule = TextTable{{1, {"0", "41.6"}}, {2, {"10", "20"}}, {3, {"10", "0 "}}};
   expected.areaTable = TextTable{{1, {"-10", "450"}}, {2, {"0.5", "2700"}}};
-  EXPECT_EQ(read.events, expected);
-  EXPECT_EQ(read.texts, DefaultInputTexts());
+  EXPECT_EQ(read.base.events, expected);
+  EXPECT_EQ(read.base.texts, DefaultInputTexts());
 
   CaseFile units;
-  units.events.units = "4:-10.4:0:30:10";
-  units.events.areaTable = TextTable{};
+  units.base.events.units = "4:-10.4:0:30:10";
+  units.base.events.areaTable = TextTable{};
   for (const CaseFile& caseFile : {read, units, OddCase()}) {
     const std::string saved = CaseFileBytes(caseFile);
     const CaseFile again = ParseCaseFile(saved, "a.toml");
@@ -286,7 +286,7 @@ TEST(CaseFile, TextThatIsNotUtf8IsRefusedAndNoFileWritten) {
   const std::string path = (folder.path() / "bad.toml").string();
   for (std::string text : {"\xff", "1\xe4\xb8", "\xed\xa0\x80" /* a surrogate */, "\xc0\xb1"}) {
     CaseFile caseFile;
-    caseFile.texts[InputId::WaveSpeed] = text;
+    caseFile.base.texts[InputId::WaveSpeed] = text;
     try {
       WriteCaseFile(path, caseFile);
       ADD_FAILURE() << "written";

@@ -51,7 +51,7 @@ TEST(CaseValues, EachCaseGetsTheSingleRunsCheck) {
   ASSERT_EQ(results.size(), expected.size());
   for (const CaseResult& r : results) {
     SCOPED_TRACE(r.number);
-    const InputTexts texts = plan.CaseTexts(settings.base, r.number);
+    const InputTexts texts = plan.CaseTexts(settings.base.texts, r.number);
     EXPECT_EQ(r.flags, CheckInputs(texts, {.outputSteps = false}));
     std::vector<InputFlagReason> forebay;
     for (const InputFlag& flag : r.flags) {

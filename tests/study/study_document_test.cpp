@@ -72,9 +72,9 @@ TEST(StudyDocument, RowsHoldTheCsvCellsAndChecksAreCounted) {
   s.plan.Add(ParseSweep("segment-count=0,5"));
   s.plan.Add(ParseSweep("forebay-area=600,1800"));
   s.settings.limits.forebayMaxLevel = -2.5;
-  s.settings.design[DesignId::CulvertInvertUpstream] = "-7.2";
-  s.settings.design[DesignId::CulvertInvertDownstream] = "-8.3";
-  s.settings.design[DesignId::CulvertHeight] = "3";
+  s.settings.base.design[DesignId::CulvertInvertUpstream] = "-7.2";
+  s.settings.base.design[DesignId::CulvertInvertDownstream] = "-8.3";
+  s.settings.base.design[DesignId::CulvertHeight] = "3";
   s.settings.jobs = 2;
   RunStudy(s.plan, s.settings, [&](const CaseResult& r) { s.Add(r); });
   ASSERT_EQ(s.results.size(), 4u);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "report/report.h"
+#include "run/run_case.h"
 #include "solver/event_texts.h"
 #include "study/study.h"
 #include "support/texts.h"
@@ -32,8 +33,8 @@ TEST(StudyEvent, SweptRampTimeRunsAsSingleRuns) {
   StudyPlan plan;
   plan.Add(ParseSweep("pump-ramp-time=0,120:480:60"));
   StudySettings settings;
-  settings.base = test::TextsWith({{InputId::StepCount, "8000"}});
-  settings.events.rampExponent.emplace("1");
+  settings.base.texts = test::TextsWith({{InputId::StepCount, "8000"}});
+  settings.base.events.rampExponent.emplace("1");
   std::vector<float> peaks;
   RunStudy(plan, settings, [&](const CaseResult& result) {
     ASSERT_EQ(result.status, 0) << result.error;
@@ -43,7 +44,7 @@ TEST(StudyEvent, SweptRampTimeRunsAsSingleRuns) {
   EXPECT_EQ(peaks[0], SingleRunHighest({}));
   for (std::size_t k = 1; k < peaks.size(); ++k) {
     const int ramp = 60 + 60 * static_cast<int>(k);  // s
-    EventTexts single = settings.events;
+    EventTexts single = settings.base.events;
     single.rampTime = std::to_string(ramp);
     EXPECT_EQ(peaks[k], SingleRunHighest(single)) << "ramp " << ramp << " s";
     if (k > 1) {
@@ -59,8 +60,8 @@ TEST(StudyEvent, CsvNamesTheEventAndTableOfEachCase) {
   StudyPlan plan;
   plan.Add(ReadCaseTable("step-count,pump-schedule\n200,\"0:41.6,10:0\"\n200,\"0:41.6,0:0\"\n"));
   StudySettings settings;
-  settings.events.rampTime = "30";
-  settings.events.areaTable = SplitPairsText("-10:450,0:2700");
+  settings.base.events.rampTime = "30";
+  settings.base.events.areaTable = SplitPairsText("-10:450,0:2700");
   std::string csv = StudyCsvHeader(plan, settings.limits, {}, StudyNamesEvent(plan, settings));
   RunStudy(plan, settings, [&](const CaseResult& r) {
     EXPECT_EQ(r.status, 0) << r.error;
@@ -79,6 +80,37 @@ TEST(StudyEvent, CsvNamesTheEventAndTableOfEachCase) {
   boxes.Add(ParseSweep("step-count=200"));
   EXPECT_FALSE(StudyNamesEvent(boxes, StudySettings()));
   EXPECT_TRUE(StudyCsvHeader(boxes, {}).starts_with("case,step-count,status,"));
+}
+
+// Every case of a study is the CaseRun of its own Case: the base case with
+// the case's texts, events and design items set. A swept ramp and wall top
+// over a base with design data and an area table.
+TEST(StudyEvent, EachCaseIsTheRunOfItsCase) {
+  StudyPlan plan;
+  plan.Add(ParseSweep("pump-ramp-time=0,40"));
+  plan.Add(ParseSweep("forebay-wall-top=-3,-1.5"));
+  StudySettings settings;
+  settings.base.texts = test::TextsWith({{InputId::StepCount, "600"}});
+  settings.base.design[DesignId::ForebayFreeboard] = "0.5";
+  settings.base.design[DesignId::PumpMinLevel] = "-6";
+  settings.base.events.areaTable = SplitPairsText("-10:450,0:2700");
+  int cases = 0;
+  RunStudy(plan, settings, [&](const CaseResult& result) {
+    ++cases;
+    Case typed = settings.base;
+    plan.SetCaseTexts(result.number, typed.texts, typed.design, &typed.events);
+    const CaseRun done = RunCase(PrepareCase(typed));
+    ASSERT_TRUE(done.summary && done.checks) << result.number;
+    ASSERT_EQ(result.status, 0) << result.error;
+    EXPECT_EQ(result.extremes->forebayHighest.value, done.summary->forebayHighest.value);
+    EXPECT_EQ(result.extremes->forebayLowest.value, done.summary->forebayLowest.value);
+    ASSERT_EQ(result.checks.size(), done.checks->rows.size());
+    for (std::size_t k = 0; k < result.checks.size(); ++k) {
+      EXPECT_EQ(result.checks[k].kind, done.checks->rows[k].kind);
+      EXPECT_EQ(result.checks[k].pass, done.checks->rows[k].pass) << result.number;
+    }
+  });
+  EXPECT_EQ(cases, 4);
 }
 
 }  // namespace

@@ -34,14 +34,14 @@ TEST(StudyFingerprint, ChangesWithWhatDecidesTheRowsOnly) {
       {"threads", [](StudyPlan&, StudySettings& s) { s.jobs = 7; }, false},
       {"shard", [](StudyPlan&, StudySettings& s) { s.shardIndex = 1, s.shardCount = 3; }, false},
       {"rows skipped", [](StudyPlan&, StudySettings& s) { s.skip = 4; }, false},
-      {"a base text", [](StudyPlan&, StudySettings& s) { s.base[InputId::ReservoirLevel] += " "; },
-       true},
+      {"a base text",
+       [](StudyPlan&, StudySettings& s) { s.base.texts[InputId::ReservoirLevel] += " "; }, true},
       {"a design item",
-       [](StudyPlan&, StudySettings& s) { s.design[DesignId::CulvertHeight] = "4"; }, true},
+       [](StudyPlan&, StudySettings& s) { s.base.design[DesignId::CulvertHeight] = "4"; }, true},
       {"a limit", [](StudyPlan&, StudySettings& s) { s.limits.forebayMinLevel = -6; }, true},
       {"the other limit", [](StudyPlan&, StudySettings& s) { s.limits.forebayMaxLevel = 0.0; },
        true},
-      {"the pump event", [](StudyPlan&, StudySettings& s) { s.events.rampTime = "30"; }, true},
+      {"the pump event", [](StudyPlan&, StudySettings& s) { s.base.events.rampTime = "30"; }, true},
       {"a list for the range",
        [](StudyPlan& p, StudySettings&) {
          p = PlanOf({"forebay-area=600,800,1000", "final-pump-discharge=0,20"});

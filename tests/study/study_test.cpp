@@ -202,7 +202,7 @@ TEST(Study, AFailingCaseIsARowWithItsErrorAndEmptyValues) {
   const std::size_t columns = Split(lines[0], ',').size();
   for (std::int64_t number = 1; number <= 4; ++number) {
     SCOPED_TRACE(lines[number]);
-    InputTexts texts = plan.CaseTexts(settings.base, number);
+    InputTexts texts = plan.CaseTexts(settings.base.texts, number);
     SurgeRun run;
     std::string status = "0", error;
     try {
@@ -276,7 +276,7 @@ TEST(Study, ShardsConcatenateToTheWholeStudy) {
   }
 }
 
-// Near the README's example: forebay 0.004 m² (below the update's stability
+// Near the manual's example: forebay 0.004 m² (below the update's stability
 // limit), 600..2000 m² by 350 and 2500 m²; pumps to 0, 20, 41.6 m³/s; crest
 // -2.0 m, minimum -6.0 m. The pump stop lifts the 600 m² forebay to -1.548 m;
 // every other complete case stays within both limits.
@@ -311,7 +311,8 @@ TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
   EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{2, 3, 4, 5, 6}));
   EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{}));
 
-  const std::string report = StudyReportText(plan, StudySettings{.limits = {-2.0, -6.0}}, tally);
+  const std::string report =
+      StudyReportText(plan, StudySettings{.base = {}, .limits = {-2.0, -6.0}}, tally);
   EXPECT_NE(report.find("运行失败              3\n"), std::string::npos) << report;
   EXPECT_NE(report.find("全部限值通过          17\n"), std::string::npos) << report;
   EXPECT_NE(report.find("forebay-area          950 至 2000、2500\n"), std::string::npos) << report;

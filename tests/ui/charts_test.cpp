@@ -323,9 +323,8 @@ void ChartsTest::reportOfTheLastCompleteRun() {
   WindowSession s;
   QAction* report = Action(s.window, "ExportReport");
   QVERIFY(!report->isEnabled());
-  std::map<std::string, CaseTexts> files;
-  files["/cases/c.toml"] =
-      CaseTexts{DefaultInputTexts(), std::string("泵站甲"), std::string("备注")};
+  std::map<std::string, Case> files;
+  files["/cases/c.toml"] = Case{std::string("泵站甲"), std::string("备注")};
   s.window.SetCaseFileAccess({[&](const std::string& path) { return files.at(path); }, {}});
   s.window.openCase(QStringLiteral("/cases/c.toml"));
   Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("30"));
@@ -369,9 +368,9 @@ void ChartsTest::reportOfTheLastCompleteRun() {
 // then, and cancelling keeps the window.
 void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   WindowSession s;
-  std::map<std::string, CaseTexts> files;
+  std::map<std::string, Case> files;
   // Built, not assigned: assigning short literals trips GCC 12's -Wrestrict.
-  CaseTexts stored{DefaultInputTexts(), std::string("t"), std::string()};
+  Case stored{std::string("t"), std::string()};
   std::string oddSteps(" 1 500 ");
   stored.texts[InputId::StepCount].swap(oddSteps);
   files["/cases/a.toml"] = stored;
@@ -379,7 +378,7 @@ void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   QVERIFY(!Action(s.window, "OpenCase")->isEnabled());
   s.window.SetCaseFileAccess(
       {[&](const std::string& path) { return files.at(path); },
-       [&](const std::string& path, const CaseTexts& texts) { files[path] = texts; }});
+       [&](const std::string& path, const Case& texts) { files[path] = texts; }});
   QVERIFY(Action(s.window, "OpenCase")->isEnabled());
   s.window.openCase(QStringLiteral("/cases/a.toml"));
   QCOMPARE(Text(*s.window.inputForm(), InputId::StepCount)->text(), QStringLiteral(" 1 500 "));
@@ -460,9 +459,8 @@ void ChartsTest::caseEventsRunAndStayWithTheCase() {
   s.window.inputForm()->calculate();
   const float boxesAlone = s.window.inputForm()->Run().Head(6, 1000);
   s.window.openCase(path);
-  auto* status = s.window.findChild<QLabel*>(QStringLiteral("RunPreview"));
-  QVERIFY(status != nullptr);
-  QVERIFY2(status->text().contains(QStringLiteral("泵流量斜坡")), qPrintable(status->text()));
+  QVERIFY2(StatusItems(s.window).contains(QStringLiteral("泵流量斜坡")),
+           qPrintable(StatusItems(s.window)));
   s.window.inputForm()->calculate();
   QVERIFY(s.window.inputForm()->CompletedRun() != nullptr);
   QVERIFY(s.window.inputForm()->Run().Head(6, 1000) != boxesAlone);
@@ -470,12 +468,12 @@ void ChartsTest::caseEventsRunAndStayWithTheCase() {
   Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("1400"));
   QVERIFY(s.window.saveCase());
   const CaseFile saved = ReadCaseFile(path.toStdString());
-  QVERIFY(saved.events.rampTime.has_value());
-  QVERIFY(saved.events.areaTable.has_value());
-  QCOMPARE(saved.texts[InputId::StepCount], std::string("1400"));
+  QVERIFY(saved.base.events.rampTime.has_value());
+  QVERIFY(saved.base.events.areaTable.has_value());
+  QCOMPARE(saved.base.texts[InputId::StepCount], std::string("1400"));
 
   s.window.newCase();
-  QVERIFY(!status->text().contains(QStringLiteral("泵流量")));
+  QVERIFY(!StatusItems(s.window).contains(QStringLiteral("泵流量")));
   s.window.inputForm()->calculate();
   QCOMPARE(s.window.inputForm()->Run().Head(6, 1000), boxesAlone);
 }

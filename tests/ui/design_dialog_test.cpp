@@ -43,10 +43,6 @@ ModalWatchdog::Answer FillIn(std::vector<std::pair<DesignId, QString>> texts, QS
   };
 }
 
-QString StatusLine(const MainWindow& window) {
-  return window.findChild<QLabel*>(QStringLiteral("RunPreview"))->text();
-}
-
 }  // namespace
 
 class DesignDialogTest : public QObject {
@@ -112,7 +108,7 @@ void DesignDialogTest::boxesAreCheckedAsTyped() {
 void DesignDialogTest::acceptedDataChecksTheRun() {
   Session s("300");
   QVERIFY(s.ShowActive());
-  QVERIFY(!StatusLine(s.window).contains(QStringLiteral("设计")));
+  QVERIFY(!StatusItems(s.window).contains(QStringLiteral("设计")));
   ModalWatchdog watchdog;
   watchdog.Expect(FillIn({{DesignId::CulvertInvertUpstream, QStringLiteral("-8")},
                           {DesignId::CulvertInvertDownstream, QStringLiteral("-8")},
@@ -122,8 +118,8 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   s.window.findChild<QAction*>(QStringLiteral("EditDesign"))->trigger();
   QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
   QCOMPARE(s.window.Design()[DesignId::CulvertHeight], std::optional<std::string>("3.2"));
-  QVERIFY2(StatusLine(s.window).contains(QStringLiteral("设计校核 3 项")),
-           qPrintable(StatusLine(s.window)));
+  QVERIFY2(StatusItems(s.window).contains(QStringLiteral("设计校核 3 项")),
+           qPrintable(StatusItems(s.window)));
 
   s.form.calculate();  // the result file's dialog cancelled
   QVERIFY(s.form.CompletedRun());
@@ -171,7 +167,7 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   QCOMPARE(envelope->Chart(EnvelopeOf::Head)->Data().lines.size(), plainLines);
   QVERIFY(envelope->Chart(EnvelopeOf::Head)->Data().spans.empty());
   QVERIFY(envelope->Checks()->isHidden());
-  QVERIFY(!StatusLine(s.window).contains(QStringLiteral("设计")));
+  QVERIFY(!StatusItems(s.window).contains(QStringLiteral("设计")));
 }
 
 // Saved with the case, read back by 打开算例, dropped by 新建 — without a
@@ -185,7 +181,7 @@ void DesignDialogTest::dataGoesWithTheCase() {
   given[DesignId::PumpMinLevel] = "-6";
   s.window.SetDesign(given);
   QVERIFY(s.window.saveCaseAs());
-  QVERIFY(ReadCaseFile(path.toStdString()).design == given);
+  QVERIFY(ReadCaseFile(path.toStdString()).base.design == given);
   QVERIFY(!s.window.isWindowModified());
 
   DesignTexts changed = given;

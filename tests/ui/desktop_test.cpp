@@ -2,6 +2,7 @@
 // inputs are thrown away, the menus' shortcuts wherever the focus is, Esc on
 // the secondary windows, and the file dialogs (the type added to a bare
 // name, the window each belongs to, Chinese texts and dates).
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -9,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTreeView>
 #include <QtTest>
+#include <map>
 
 #include "cases/case_file.h"
 #include "session.h"
@@ -149,7 +151,7 @@ void DesktopTest::typedInputsAreNotLostWithoutAQuestion() {
     QVERIFY(TypedTexts(s.form) == before);
   }
   QCOMPARE(QFile::exists(casePath), saved);
-  if (saved) QVERIFY(ReadCaseFile(casePath.toStdString()).texts == before);
+  if (saved) QVERIFY(ReadCaseFile(casePath.toStdString()).base.texts == before);
 }
 
 void DesktopTest::shortcutsWorkWhereverTheFocusIs_data() {
@@ -411,22 +413,37 @@ void DesktopTest::dialogTextsAreChinese() {
   QVERIFY(InstallToolkitTranslations(toolkit));
   QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
   QTemporaryDir folder;
-  {
-    QFile file(folder.filePath(QStringLiteral("a.txt")));
+  for (const char* name : {"a.txt", "case.toml", "plot.PNG", "noext"}) {
+    QFile file(folder.filePath(QString::fromLatin1(name)));
     QVERIFY(file.open(QIODevice::WriteOnly));
   }
+  QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
   QFileDialog dialog(nullptr, QStringLiteral("保存"), folder.path());
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  UseProgramFileLabels(dialog);
   auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
   QVERIFY(view);
   QAbstractItemModel* model = view->model();
   QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名称"));
+  QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("大小"));
   const QModelIndex root = view->rootIndex();
-  QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(root) == 1, 5000);
-  const QString date = model->index(0, 3, root).data().toString();
-  const QDateTime modified = QFileInfo(folder.filePath(QStringLiteral("a.txt"))).lastModified();
-  QCOMPARE(date,
-           QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
+  QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(root) == 5, 5000);
+  // The type column in the program's words, the date in Chinese.
+  const std::map<QString, QString> types = {
+      {QStringLiteral("a.txt"), QStringLiteral("文本文件")},
+      {QStringLiteral("case.toml"), QStringLiteral("TOML 文件")},
+      {QStringLiteral("plot.PNG"), QStringLiteral("PNG 图片")},
+      {QStringLiteral("noext"), QStringLiteral("文件")},
+      {QStringLiteral("sub"), QStringLiteral("文件夹")}};
+  for (int row = 0; row < model->rowCount(root); ++row) {
+    const QString name = model->index(row, 0, root).data().toString();
+    QCOMPARE(model->index(row, 2, root).data().toString(), types.at(name));
+    if (name != QStringLiteral("a.txt")) continue;
+    const QString date = model->index(row, 3, root).data().toString();
+    const QDateTime modified = QFileInfo(folder.filePath(name)).lastModified();
+    QCOMPARE(date,
+             QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
+  }
   QVERIFY(QCoreApplication::removeTranslator(&toolkit));
 }
 

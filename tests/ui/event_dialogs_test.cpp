@@ -6,11 +6,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QtTest>
 #include <string>
 #include <vector>
 
+#include "cases/case_file.h"
 #include "session.h"
 #include "support/child_process.h"
 #include "support/files.h"
@@ -72,7 +75,7 @@ struct EventSession {
     window.inputForm()->calculate();
     return test::ReadFile(answer.toStdString());
   }
-  QString Status() const { return Named<QLabel>(window, "RunPreview")->text(); }
+  QString Status() const { return StatusItems(window); }
   // Opens a dialog from the 工况 menu and lets `act` work it.
   template <class Dialog>
   void Edit(const char* action, std::function<void(Dialog&)> act) {
@@ -100,6 +103,8 @@ class EventDialogsTest : public QObject {
   void badRowIsTintedAndNamed();
   void pastedBlockFillsTheTable();
   void generatorFillsTheSchedule();
+  void generatorAsksBeforeReplacingTheUsersRows();
+  void menuKeysWorkInTheDialog();
   void okAppliesCancelLeavesClearDrops();
 };
 
@@ -243,6 +248,85 @@ void EventDialogsTest::generatorFillsTheSchedule() {
           FlaggedBackColor());
   QVERIFY2(Named<QLabel>(dialog, "GeneratorMessage")->text().contains(QStringLiteral("“台数”项")),
            qPrintable(Named<QLabel>(dialog, "GeneratorMessage")->text()));
+}
+
+// 生成流量过程 over rows that are not its own (typed, or opened with the case)
+// asks first: 取消 keeps them, 替换 replaces them; over an empty table or its
+// own rows it asks nothing. An edit of its rows clears its "已生成" note.
+void EventDialogsTest::generatorAsksBeforeReplacingTheUsersRows() {
+  const TextTable users = {{1, {"0", "41.6"}}, {2, {"5", "0"}}};
+  const QStringList usersCells = {"0", "41.6", "5", "0"};
+  const QStringList generated = {"0", "41.6", "10", "20.8", "30", "20.8", "40", "0"};
+  struct Case {
+    const char* name;
+    bool opened;         // the rows come with the case
+    bool typed;          // the rows are put in after the dialog opened
+    const char* answer;  // the question's button pressed; null: no question
+  };
+  const Case cases[] = {
+      {"empty table", false, false, nullptr},
+      {"typed, kept", false, true, "取消"},
+      {"typed, replaced", false, true, "替换"},
+      {"opened with the case, replaced", true, false, "替换"},
+  };
+  for (const Case& c : cases) {
+    EventTexts events;
+    if (c.opened) events.schedule = users;
+    PumpEventDialog dialog(events, DefaultInputTexts());
+    if (c.typed) dialog.Schedule()->SetRows(users);
+    auto* note = Named<QLabel>(dialog, "GeneratorMessage");
+    ModalWatchdog watchdog;
+    QString question;
+    if (c.answer) watchdog.Expect(Press(QString::fromUtf8(c.answer), &question));
+    Click(dialog, "GenerateSchedule");
+    QVERIFY2(watchdog.Clean(), qPrintable(QString::fromUtf8(c.name) + watchdog.Report()));
+    if (c.answer) QVERIFY2(question.contains(QStringLiteral("已有 2 行")), qPrintable(question));
+    const bool replaced = !c.answer || QString::fromUtf8(c.answer) == QStringLiteral("替换");
+    QCOMPARE(CellTexts(*dialog.Schedule()->Table()), replaced ? generated : usersCells);
+    QCOMPARE(note->text().startsWith(QStringLiteral("已生成 4 点")), replaced);
+    if (!replaced) continue;
+    // Its own rows: generated again without a question; edited, the note goes.
+    Click(dialog, "GenerateSchedule");
+    QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+    TypeCell(*dialog.Schedule()->Table(), 0, 1, "7");
+    QVERIFY2(note->text().isEmpty(), qPrintable(note->text()));
+  }
+}
+
+// The keys of the main window's menus inside a 工况 dialog: F1 shows the
+// manual at the 工况 section over the dialog; Ctrl+S puts the dialog's entries
+// in force and saves the case, or, while 确定 is refused, leaves the dialog
+// open.
+void EventDialogsTest::menuKeysWorkInTheDialog() {
+  struct Case {
+    const char* rampTime;
+    bool saved;
+  };
+  for (const Case& c : {Case{"30", true}, Case{"abc", false}}) {
+    EventSession s;
+    s.answer = s.Path("case.toml");
+    bool helpShown = false, openAfterSave = false;
+    s.Edit<PumpEventDialog>("EditPumpEvent", [&](PumpEventDialog& dialog) {
+      // The dialog's keys reach it once it is the active window.
+      dialog.activateWindow();
+      if (!QTest::qWaitForWindowActive(&dialog, 5000)) return dialog.reject();
+      QTest::keyClick(&dialog, Qt::Key_F1);
+      auto* help = dialog.findChild<QTextBrowser*>(QStringLiteral("HelpWindow"));
+      helpShown = help && help->isVisible() && help->verticalScrollBar()->value() > 0;
+      if (help) help->close();
+      Named<QLineEdit>(dialog, "RampTime")->setText(QString::fromUtf8(c.rampTime));
+      QTest::keyClick(&dialog, Qt::Key_S, Qt::ControlModifier);
+      openAfterSave = dialog.isVisible();
+      if (openAfterSave) dialog.reject();
+    });
+    QVERIFY(helpShown);
+    QCOMPARE(openAfterSave, !c.saved);
+    QCOMPARE(QFileInfo::exists(s.answer), c.saved);
+    if (c.saved) {
+      QCOMPARE(ReadCaseFile(s.answer.toStdString()).events.rampTime,
+               std::optional<std::string>(c.rampTime));
+    }
+  }
 }
 
 // 确定 puts the dialog's event in force: the status line names it, the run

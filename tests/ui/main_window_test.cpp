@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <vector>
@@ -59,6 +60,8 @@ class MainWindowTest : public QObject {
   void resultsWindowText();
   void resultsErrorLeavesWindowsAsTheyWere();
   void exitClosesEveryWindow();
+  void statusLineFitsTheWindow_data();
+  void statusLineFitsTheWindow();
 };
 
 void MainWindowTest::layout_data() {
@@ -593,6 +596,73 @@ void MainWindowTest::exitClosesEveryWindow() {
   QVERIFY(!s.form.isVisible());
   QVERIFY(!s.window.resultsWindow()->isVisible());
   QTRY_VERIFY_WITH_TIMEOUT(plot.isNull(), 5000);
+}
+
+// The status line: the grid's figures whatever else fails, each item whole
+// or left for the tooltip (which lists every one), never cut at the window's
+// edge.
+void MainWindowTest::statusLineFitsTheWindow_data() {
+  QTest::addColumn<QString>("box");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QByteArray>("caseFile");
+  QTest::addColumn<QStringList>("expected");  // in the items, in order
+  QTest::addColumn<bool>("cut");
+  const QStringList grid = {QStringLiteral("时间步长 0.1193 s"), QStringLiteral("计算历时 178.9 s"),
+                            QStringLiteral("2L/a 1.193 s")};
+  QTest::newRow("defaults") << QString() << QString() << QByteArray() << grid << false;
+  QTest::newRow("hydraulic radius 0")
+      << QStringLiteral("Text8") << QStringLiteral("0") << QByteArray()
+      << (grid + QStringList{QStringLiteral("恒定流算不出")}) << false;
+  QTest::newRow("no reach") << QStringLiteral("Text4") << QStringLiteral("0") << QByteArray()
+                            << QStringList{QStringLiteral(
+                                   "这些输入构不成一次计算：时间步长无从得出")}
+                            << false;
+  QTest::newRow("event, table and design data")
+      << QString() << QString()
+      << QByteArray(
+             "[pump]\nunits = \"4:-10.4:0:30:10\"\n"
+             "[forebay]\narea-table = [[-10, 450], [-5, 1350], [0, 2700]]\n"
+             "[design]\nforebay-wall-top = \"-2\"\nforebay-freeboard = \"0.5\"\n")
+      << (grid + QStringList{QStringLiteral("设计校核 1 项")}) << true;
+}
+
+void MainWindowTest::statusLineFitsTheWindow() {
+  QFETCH(QString, box);
+  QFETCH(QString, text);
+  QFETCH(QByteArray, caseFile);
+  QFETCH(QStringList, expected);
+  QFETCH(bool, cut);
+  Session s;
+  QVERIFY(s.ShowActive());
+  if (!box.isEmpty()) s.form.findChild<QLineEdit*>(box)->setText(text);
+  if (!caseFile.isEmpty()) {
+    QFile file(s.Path("case.toml"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(caseFile);
+    file.close();
+    s.window.openCase(s.Path("case.toml"));
+  }
+  auto* line = s.window.findChild<StatusLine*>(QStringLiteral("RunPreview"));
+  QVERIFY(line);
+  const QStringList items = line->Items();
+  qsizetype from = 0;
+  for (const QString& item : expected) {
+    const qsizetype at = items.indexOf(item, from);
+    QVERIFY2(at >= 0, qPrintable(item + QStringLiteral(" not in ") + items.join(QLatin1Char('|'))));
+    from = at + 1;
+  }
+  QCOMPARE(line->toolTip(), items.join(QLatin1Char('\n')));
+  // What is shown fits the line, which fits the window.
+  QVERIFY(line->geometry().right() < s.window.statusBar()->width());
+  QVERIFY(s.window.statusBar()->width() <= 625);
+  QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->contentsRect().width());
+  QCOMPARE(line->text().endsWith(QStringLiteral("…")), cut);
+  if (cut) {
+    // Whole items first, up to the mark.
+    QVERIFY(line->text().startsWith(items.first(3).join(QStringLiteral("　"))));
+  } else {
+    QCOMPARE(line->text(), items.join(QStringLiteral("　")));
+  }
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -15,6 +15,7 @@
 #include "solver/solver.h"
 #include "ui/main_window.h"
 #include "ui/save_dialog.h"
+#include "ui/status_line.h"
 
 namespace kelvane::ui {
 
@@ -36,6 +37,13 @@ inline void TypeInto(QLineEdit* box, const QString& text) {
   QTest::keyClick(box, Qt::Key_Delete);
   for (QChar c : text)
     QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+// The main window's status line whole, as its tooltip lists it (the line
+// itself may be cut at the window's edge).
+inline QString StatusItems(const MainWindow& window) {
+  return window.findChild<StatusLine*>(QStringLiteral("RunPreview"))
+      ->Items()
+      .join(QStringLiteral("　"));
 }
 inline QPushButton* Button(const InputForm& form, int n) {
   return form.findChild<QPushButton*>(QStringLiteral("Command%1").arg(n));

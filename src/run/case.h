@@ -1,0 +1,25 @@
+// One case as the user types it: the sixteen input texts, the design data,
+// the pump event and the forebay table, the title and the notes, every one a
+// text exactly as typed. The case file, the command line and the windows
+// fill it; PrepareCase reads it.
+#pragma once
+
+#include <string>
+
+#include "solver/design_data.h"
+#include "solver/event_texts.h"
+#include "solver/inputs.h"
+
+namespace kelvane {
+
+struct Case {
+  std::string title;  // "" when none
+  std::string notes;  // "" when none; may hold line breaks
+  InputTexts texts = DefaultInputTexts();
+  DesignTexts design = {};  // the design items given; none by default
+  EventTexts events = {};   // the pump event and area table; none by default
+
+  bool operator==(const Case&) const = default;
+};
+
+}  // namespace kelvane

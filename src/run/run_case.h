@@ -1,0 +1,52 @@
+// RunCase: a prepared case through the march, its summary and its design
+// checks, into the one CaseRun that the command line, a study's case, the
+// window and the reports all read.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "report/design_checks.h"
+#include "report/report.h"
+#include "run/prepared_case.h"
+#include "solver/calculate.h"
+#include "solver/errors.h"
+#include "solver/run_state.h"
+
+namespace kelvane {
+
+// An observer made for the run state being filled, before the march starts.
+using RunObserverFactory = std::function<StepBlockObserver(const SurgeRun& run)>;
+
+struct RunObservers {
+  // Each block of steps goes to `before`, then to the summary's envelope,
+  // then to `after`; either may be empty. A throw from one ends the run as its
+  // error (a stopped study's case ends so).
+  RunObserverFactory before;
+  RunObserverFactory after;  // the progress of a run
+  // Whether the summary's envelope is gathered as the march runs, and the
+  // summary and the design checks formed from it.
+  bool summarize = true;
+  MarchChecking checking = MarchChecking::VerifyEachStep;
+};
+
+struct CaseRun {
+  SurgeRun run;
+  // The fault that ended the run (the case's events, reading, coefficients,
+  // march, an observer); then the run state is incomplete and nothing below is set.
+  std::optional<RunError> error;
+  RunOutcome outcome;
+  // With RunObservers::summarize: the summary, or the fault that stopped it
+  // (Stage::Report).
+  std::optional<RunSummary> summary;
+  std::optional<RunError> summaryError;
+  // With a summary and design data given: the design checks, or their fault.
+  std::optional<DesignCheckReport> checks;
+  std::optional<RunError> checksError;
+
+  bool Complete() const { return !error; }
+};
+
+CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {});
+
+}  // namespace kelvane

@@ -1,0 +1,183 @@
+// A case read once and run once: what PrepareCase keeps as data, and that
+// RunCase's run, summary and checks are those of the pieces it joins.
+#include "run/run_case.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "report/design_checks.h"
+#include "report/report.h"
+#include "run/prepared_case.h"
+#include "support/cases.h"
+
+namespace kelvane {
+namespace {
+
+using test::CaseWith;
+
+const test::DesignItems kWallAndPumps = {{DesignId::ForebayWallTop, "-1.5"},
+                                         {DesignId::ForebayFreeboard, "0.5"},
+                                         {DesignId::PumpMinLevel, "-6"}};
+
+// The events and design texts read once: what cannot be used, and what does
+// not read as typed, stays with the case as data.
+TEST(PrepareCase, EventFaultsAndDesignFlagsAreData) {
+  EventTexts badRamp;
+  badRamp.rampTime = "-3";
+  EventTexts bothSchedules;
+  bothSchedules.schedule = SplitPairsText("0:41.6,10:0");
+  bothSchedules.units = "4:-10.4:0:30:10";
+  EventTexts table;
+  table.areaTable = SplitPairsText("-10:450,0:2700");
+  struct Row {
+    const char* name;
+    Case typed;
+    bool eventError;
+    std::vector<DesignId> flagged;
+    std::size_t tablePoints;
+    bool designRead;  // some design item holds a value
+  };
+  const Row rows[] = {
+      {"defaults", Case{}, false, {}, 0, false},
+      {"negative ramp", CaseWith({}, {}, badRamp), true, {}, 0, false},
+      {"schedule and units", CaseWith({}, {}, bothSchedules), true, {}, 0, false},
+      {"area table", CaseWith({}, {}, table), false, {}, 2, false},
+      {"height with its unit",
+       CaseWith({}, {{DesignId::CulvertHeight, "3.2m"}}),
+       false,
+       {DesignId::CulvertHeight},
+       0,
+       true},
+      {"negative freeboard and a blank item",
+       CaseWith({}, {{DesignId::ForebayFreeboard, "-1"}, {DesignId::PumpMinLevel, " "}}),
+       false,
+       {DesignId::ForebayFreeboard},
+       0,
+       true},
+      {"blank items only", CaseWith({}, {{DesignId::PumpMinLevel, " "}}), false, {}, 0, false},
+  };
+  for (const Row& row : rows) {
+    const PreparedCase prepared = PrepareCase(row.typed);
+    EXPECT_EQ(prepared.typed, row.typed) << row.name;
+    EXPECT_EQ(prepared.eventError.has_value(), row.eventError) << row.name;
+    if (prepared.eventError) {
+      EXPECT_EQ(prepared.eventError->location().stage, Stage::EventInput) << row.name;
+    }
+    std::vector<DesignId> flagged;
+    for (const DesignFlag& flag : prepared.designFlags) flagged.push_back(flag.item);
+    EXPECT_EQ(flagged, row.flagged) << row.name;
+    EXPECT_EQ(prepared.extras.forebay.areaTable.size(), row.tablePoints) << row.name;
+    EXPECT_EQ(prepared.design.Any(), row.designRead) << row.name;
+  }
+}
+
+// The stability check takes a level–area table's smallest area in place of
+// the forebay box, so a table decides whether the area box is flagged.
+TEST(PrepareCase, InputCheckTakesTheTablesSmallestArea) {
+  EventTexts wide, narrow;
+  wide.areaTable = SplitPairsText("-10:450,0:2700");
+  narrow.areaTable = SplitPairsText("-10:0.01,0:2700");
+  const auto areaFlagged = [](const Case& typed) {
+    for (const InputFlag& flag : CheckCaseInputs(PrepareCase(typed))) {
+      if (flag.input == InputId::ForebayArea) return true;
+    }
+    return false;
+  };
+  const test::BoxTexts tinyBox = {{InputId::ForebayArea, "0.01"}};  // below 0.0105 m²
+  EXPECT_FALSE(areaFlagged(Case{}));
+  EXPECT_TRUE(areaFlagged(CaseWith(tinyBox)));
+  EXPECT_FALSE(areaFlagged(CaseWith(tinyBox, {}, wide)));
+  EXPECT_TRUE(areaFlagged(CaseWith({}, {}, narrow)));
+}
+
+// RunCase gives the grids of Calculate with the case's events, the summary
+// of the whole grids (gathered block by block on the way), and the design
+// checks of that summary; the observers see every block in order.
+TEST(RunCase, JoinsCalculateSummaryAndChecks) {
+  EventTexts ramp;
+  ramp.rampTime = "30";
+  struct Row {
+    const char* name;
+    Case typed;
+    bool summarize;
+  };
+  const Row rows[] = {
+      {"defaults", CaseWith({{InputId::StepCount, "300"}}), true},
+      {"ramp and design data", CaseWith({{InputId::StepCount, "300"}}, kWallAndPumps, ramp), true},
+      {"no summary asked", CaseWith({{InputId::StepCount, "300"}}, kWallAndPumps), false},
+  };
+  for (const Row& row : rows) {
+    const PreparedCase prepared = PrepareCase(row.typed);
+    int before = 0, after = 0, lastStep = 0;
+    RunObservers observers;
+    observers.summarize = row.summarize;
+    observers.before = [&](const SurgeRun&) { return [&](int, int) { ++before; }; };
+    observers.after = [&](const SurgeRun&) {
+      return [&](int first, int last) {
+        EXPECT_EQ(first, lastStep + 1) << row.name;
+        lastStep = last;
+        ++after;
+      };
+    };
+    const CaseRun done = RunCase(prepared, observers);
+    ASSERT_TRUE(done.Complete()) << row.name;
+    EXPECT_GT(after, 0) << row.name;
+    EXPECT_EQ(before, after) << row.name;
+    EXPECT_EQ(lastStep, done.run.StepCount()) << row.name;
+
+    const test::CompletedRun alone = test::CalculateRun(row.typed.texts, prepared.extras);
+    EXPECT_TRUE(test::SameGrids(done.run, alone.run)) << row.name;
+    ASSERT_EQ(done.summary.has_value(), row.summarize) << row.name;
+    EXPECT_FALSE(done.summaryError || done.checksError) << row.name;
+    if (!row.summarize) {
+      EXPECT_FALSE(done.checks) << row.name;
+      continue;
+    }
+    const RunSummary whole = SummarizeRun(alone.run, alone.outcome);
+    EXPECT_EQ(SummaryText(*done.summary, done.run), SummaryText(whole, alone.run)) << row.name;
+    ASSERT_EQ(done.checks.has_value(), prepared.design.Any()) << row.name;
+    if (done.checks) {
+      const DesignCheckReport checks =
+          CheckDesign(prepared.design, whole, alone.run, alone.outcome);
+      EXPECT_EQ(SummaryText(*done.summary, done.run, &*done.checks),
+                SummaryText(whole, alone.run, &checks))
+          << row.name;
+    }
+  }
+}
+
+// A case that cannot run is an error and nothing else: its events, a box
+// that sizes no run, an observer that ends the march.
+TEST(RunCase, FaultsAreTheRunsError) {
+  EventTexts badRamp;
+  badRamp.rampTime = "x";
+  struct Row {
+    const char* name;
+    Case typed;
+    bool stopAtOnce;
+    Stage stage;
+  };
+  const Row rows[] = {
+      {"bad ramp", CaseWith({}, kWallAndPumps, badRamp), false, Stage::EventInput},
+      {"no steps", CaseWith({{InputId::StepCount, "0"}}, kWallAndPumps), false, Stage::Grid},
+      {"stopped", CaseWith({{InputId::StepCount, "300"}}, kWallAndPumps), true, Stage::Program},
+  };
+  for (const Row& row : rows) {
+    RunObservers observers;
+    if (row.stopAtOnce) {
+      observers.before = [](const SurgeRun&) {
+        return [](int, int) { throw std::runtime_error("stop"); };
+      };
+    }
+    const CaseRun done = RunCase(PrepareCase(row.typed), observers);
+    ASSERT_TRUE(done.error) << row.name;
+    EXPECT_EQ(done.error->location().stage, row.stage) << row.name;
+    EXPECT_FALSE(done.summary || done.checks || done.summaryError || done.checksError) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
