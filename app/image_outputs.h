@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "report/chart_data.h"
-#include "report/report.h"
 #include "report/project_info.h"
+#include "report/report.h"
 #include "report/report_document.h"
 #include "run/case.h"
 #include "run/run_case.h"

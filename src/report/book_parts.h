@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "report/calculation_document.h"
+#include "report/book_input.h"
 #include "report/design_checks.h"
+#include "report/report_document.h"
 
 namespace kelvane::book {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "report/book_parts.h"
+#include "report/calculation_document.h"
 #include "report/governing_case.h"
 #include "solver/number_format.h"
 
