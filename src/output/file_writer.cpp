@@ -1,17 +1,10 @@
-// The one place that touches the file system: a file is written to a
-// temporary file in the same folder, flushed to the disk, and renamed over
-// the chosen name only once it is complete; the folder is flushed after the
-// rename. A fault leaves any existing file of that name as it was and no
-// partial file behind; a power cut leaves the old file or the new one.
-//
-// A chosen name that exists and is no regular file (a device such as
-// /dev/full or /dev/null, a named pipe) cannot be replaced by renaming
-// without destroying it, so it is opened and written in place; its own write
-// errors then report (a full device gives 61). A name for a descriptor the
-// process holds (/dev/stdout with standard output redirected to a file) is
-// written through that descriptor, so a file behind it is neither replaced
-// nor truncated. A symbolic link is followed, to a file that may not exist
-// yet: the file it points to is created or replaced and the link stays.
+// The file writer's calls of a POSIX system (file_primitives.h; the policy
+// that uses them is write_policy.cpp). The temporary file is unnamed
+// (O_TMPFILE) until it is complete where the file system allows, flushed
+// with fsync, and the folder is flushed after the rename. A device is opened
+// without blocking on a pipe with no reader, then written blocking. A
+// symbolic link is followed, to a file that may not exist yet: the file it
+// points to is created or replaced and the link stays.
 //
 // Temporary files are named ".kelvane-PID-....tmp" and locked while they are
 // written, so that a later writer can tell the leftovers of a killed process
@@ -29,15 +22,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <optional>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "output/file_target.h"
+#include "output/file_primitives.h"
 #include "solver/errors.h"
 
 namespace kelvane {
@@ -47,158 +38,7 @@ namespace {
   throw FileError(error, path, action);
 }
 
-// Writes `first` then `second` whole, in as few calls as the kernel allows.
-void WriteAll(int fd, std::string_view first, std::string_view second, const std::string& path) {
-  while (!first.empty() || !second.empty()) {
-    iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
-                       {const_cast<char*>(second.data()), second.size()}};
-    const ssize_t written = ::writev(fd, pieces, 2);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError(errno, path, FileAction::Write);
-    }
-    if (written == 0) ThrowFileError(ENOSPC, path, FileAction::Write);
-    const std::size_t done = static_cast<std::size_t>(written);
-    const std::size_t fromFirst = std::min(done, first.size());
-    first.remove_prefix(fromFirst);
-    second.remove_prefix(done - fromFirst);
-  }
-}
-
-void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
-  WriteAll(fd, std::string_view(data, size), std::string_view(), path);
-}
-
-// Collects small pieces into large writes. A large piece goes out as it is,
-// with what was collected before it, in one call and without a copy; the
-// buffer grows only as far as small pieces need it.
-class BufferedFile {
- public:
-  BufferedFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
-  void Append(std::string_view bytes) {
-    if (bytes.size() >= kLargePiece) {
-      WriteAll(fd_, buffer_, bytes, path_);
-      buffer_.clear();
-      return;
-    }
-    if (buffer_.size() + bytes.size() > kCapacity) Flush();
-    buffer_.append(bytes);
-  }
-  void Flush() {
-    WriteAll(fd_, buffer_.data(), buffer_.size(), path_);
-    buffer_.clear();
-  }
-
- private:
-  static constexpr std::size_t kCapacity = 1 << 18;
-  static constexpr std::size_t kLargePiece = 1 << 12;
-  int fd_;
-  const std::string& path_;
-  std::string buffer_;
-};
-
-void RunBody(int fd, const std::string& path, const FileBody& body) {
-  BufferedFile file(fd, path);
-  try {
-    body([&file](std::string_view bytes) { file.Append(bytes); });
-  } catch (const KeepPartial&) {
-    file.Flush();
-    throw;
-  }
-  file.Flush();
-}
-
-// Writes through a descriptor the process already holds, from its position
-// (the end, for a file opened to append); the descriptor stays open.
-void WriteToDescriptor(int fd, const std::string& path, const FileBody& body) {
-  if (::fcntl(fd, F_GETFD) < 0) ThrowFileError(errno, path, FileAction::Open);
-  RunBody(fd, path, body);
-}
-
-// Writes a device or pipe in place.
-void WriteInPlace(const std::string& path, const FileBody& body) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) ThrowFileError(errno, path, FileAction::Open);
-  try {
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    RunBody(fd, path, body);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  if (::close(fd) != 0) ThrowFileError(errno, path, FileAction::Close);
-}
-
-// Whether the folder refused a new name or a rename for lack of rights.
-bool Refused(int error) { return error == EACCES || error == EPERM; }
-
-// The existing regular file `target` opened for rewriting in place, or -1.
-int OpenForRewrite(const std::string& target) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-  struct stat info {};
-  if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Rewrites the file open as `fd` with the `size` bytes that `fill` writes from
-// its start, then cuts it to that size; owner, mode and hard links stay. The
-// space is reserved first, so a full disk is found before the old content is
-// touched. Closes `fd`.
-void Rewrite(int fd, const std::string& path, off_t size, const std::function<void()>& fill) {
-  try {
-    if (size > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
-        (errno == ENOSPC || errno == EDQUOT)) {
-      ThrowFileError(errno, path, FileAction::Write);
-    }
-    fill();
-    if (::ftruncate(fd, size) != 0) ThrowFileError(errno, path, FileAction::Write);
-    if (::fsync(fd) != 0) ThrowFileError(errno, path, FileAction::Write);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  if (::close(fd) != 0) ThrowFileError(errno, path, FileAction::Close);
-}
-
-// The folder refused a new file (`refusal`): the whole text is gathered
-// first, so a failing body leaves the file untouched, then written in place.
-void RewriteFromBody(const std::string& target, const std::string& path, int refusal,
-                     const FileBody& body) {
-  const int fd = OpenForRewrite(target);
-  if (fd < 0) ThrowFileError(refusal, path, FileAction::Create);
-  std::string text;
-  try {
-    body([&text](std::string_view bytes) { text.append(bytes); });
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  Rewrite(fd, path, static_cast<off_t>(text.size()),
-          [&] { WriteAll(fd, text.data(), text.size(), path); });
-}
-
-// The folder refused the rename (`refusal`) of the complete temporary file
-// `from`: its bytes are copied over the existing file in place.
-void CopyInPlace(int from, const std::string& target, const std::string& path, int refusal) {
-  struct stat info {};
-  if (::fstat(from, &info) != 0) ThrowFileError(errno, path, FileAction::Read);
-  const int fd = OpenForRewrite(target);
-  if (fd < 0) ThrowFileError(refusal, path, FileAction::Replace);
-  Rewrite(fd, path, info.st_size, [&] {
-    std::vector<char> buffer(1 << 20);
-    for (off_t offset = 0;;) {
-      const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) ThrowFileError(errno, path, FileAction::Read);
-      if (got == 0) break;
-      WriteAll(fd, buffer.data(), static_cast<std::size_t>(got), path);
-      offset += got;
-    }
-  });
-}
+int Fd(files::NativeFile file) { return static_cast<int>(file); }
 
 // Makes a finished rename survive a power cut. A folder that may not be read
 // cannot be opened to flush it, and some file systems cannot flush folders;
@@ -233,7 +73,7 @@ pid_t LeftoverOwner(std::string_view name) {
 // process that no longer runs and that no one holds locked (a writer in
 // another process-id space, or on another machine sharing the folder, holds
 // its lock). Anything else, and any failure here, is left alone.
-void RemoveLeftovers(const std::string& folder) {
+void RemoveLeftoversIn(const std::string& folder) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;
   while (const dirent* entry = ::readdir(dir)) {
@@ -295,90 +135,171 @@ int OpenNamedTemporary(const std::string& folder, std::string& name) {
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, const FileBody& body) {
-  OutputTarget resolved;
-  if (!ResolveOutputTarget(path, resolved)) ThrowFileError(errno, path, FileAction::Open);
-  if (resolved.descriptor >= 0) return WriteToDescriptor(resolved.descriptor, path, body);
-  const std::string& target = resolved.path;
+namespace files {
+
+NativeFile OpenDescriptor(int descriptor, const std::string& path) {
+  if (::fcntl(descriptor, F_GETFD) < 0) ThrowFileError(errno, path, FileAction::Open);
+  return descriptor;
+}
+
+Existing Inspect(const std::string& target, const std::string& path) {
+  Existing existing;
   struct stat info {};
-  bool exists = false;
   if (::stat(target.c_str(), &info) == 0) {
-    exists = true;
     if (S_ISDIR(info.st_mode)) ThrowFileError(EISDIR, path, FileAction::IsFolder);
-    if (!S_ISREG(info.st_mode)) return WriteInPlace(target, body);
+    if (!S_ISREG(info.st_mode)) {
+      existing.kind = Existing::Kind::InPlace;
+      existing.inPlace = target;
+      return existing;
+    }
     // Replacing by rename would pass over a file that may not be written.
     if (::access(target.c_str(), W_OK) != 0) ThrowFileError(errno, path, FileAction::Open);
+    existing.kind = Existing::Kind::File;
+    existing.owner = info.st_uid;
+    existing.group = info.st_gid;
+    existing.mode = info.st_mode & 07777;
   } else if (errno != ENOENT) {
     ThrowFileError(errno, path, FileAction::Open);
   }
+  if (target.ends_with('/')) ThrowFileError(EISDIR, path, FileAction::NotAFileName);
+  return existing;
+}
 
+NativeFile OpenInPlace(const Existing& existing, const std::string& path) {
+  const int fd = ::open(existing.inPlace.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) ThrowFileError(errno, path, FileAction::Open);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// In as few calls as the kernel allows.
+void WriteAll(NativeFile file, std::string_view first, std::string_view second,
+              const std::string& path) {
+  while (!first.empty() || !second.empty()) {
+    iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
+                       {const_cast<char*>(second.data()), second.size()}};
+    const ssize_t written = ::writev(Fd(file), pieces, 2);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError(errno, path, FileAction::Write);
+    }
+    if (written == 0) ThrowFileError(ENOSPC, path, FileAction::Write);
+    const std::size_t done = static_cast<std::size_t>(written);
+    const std::size_t fromFirst = std::min(done, first.size());
+    first.remove_prefix(fromFirst);
+    second.remove_prefix(done - fromFirst);
+  }
+}
+
+void Close(NativeFile file, const std::string& path) {
+  if (::close(Fd(file)) != 0) ThrowFileError(errno, path, FileAction::Close);
+}
+
+void CloseQuietly(NativeFile file) {
+  if (file != kNoFile) ::close(Fd(file));
+}
+
+bool Refused(int error) { return error == EACCES || error == EPERM; }
+
+std::string FolderOf(const std::string& target) {
   const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
-  if (slash != std::string::npos && slash + 1 == target.size()) {
-    ThrowFileError(EISDIR, path, FileAction::NotAFileName);
-  }
-  RemoveLeftovers(folder);
+  return slash == std::string::npos ? "./" : target.substr(0, slash + 1);
+}
 
-  // The temporary file: unnamed until complete where the file system allows.
-  std::string temporary;
+void RemoveLeftovers(const std::string& folder) { RemoveLeftoversIn(folder); }
+
+// Unnamed until complete where the file system allows.
+int OpenTemporary(const std::string& folder, Temporary& temporary) {
   int fd = OpenUnnamed(folder);
-  const bool unnamed = fd >= 0;
-  if (!unnamed && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    fd = OpenNamedTemporary(folder, temporary);
+  temporary.unnamed = fd >= 0;
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    fd = OpenNamedTemporary(folder, temporary.name);
   }
-  if (fd < 0) {
-    const int error = errno;
-    if (exists && Refused(error)) return RewriteFromBody(target, path, error, body);
-    ThrowFileError(error, path, FileAction::Create);
-  }
+  if (fd < 0) return errno;
+  temporary.file = fd;
+  temporary.folder = folder;
   // Held until the file is renamed or removed, and dropped by the kernel if
   // the process is killed: what tells a leftover from a file being written.
   ::flock(fd, LOCK_EX | LOCK_NB);
-  const auto discard = [&] {
-    if (!temporary.empty()) ::unlink(temporary.c_str());
-    ::close(fd);
-  };
-
-  std::optional<KeepPartial> partial;
-  try {
-    // The new file takes the old one's mode (and owner where allowed).
-    if (exists) {
-      if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
-        // Only a privileged writer may give the file away; keep ours.
-      }
-      ::fchmod(fd, info.st_mode & 07777);  // after the owner, which clears set-id bits
-    }
-    try {
-      RunBody(fd, path, body);
-    } catch (KeepPartial& stop) {
-      stop.kept = target + ".partial";
-      partial = std::move(stop);
-    }
-    // The data reaches the disk before the name does.
-    if (::fsync(fd) != 0) ThrowFileError(errno, path, FileAction::Write);
-    int error = unnamed ? LinkUnnamed(fd, folder, temporary) : 0;
-    FileAction action = FileAction::Create;
-    const std::string& name = partial ? partial->kept : target;
-    if (error == 0 && ::rename(temporary.c_str(), name.c_str()) != 0) {
-      error = errno;
-      action = FileAction::Replace;
-    }
-    if (partial && error != 0) ThrowFileError(error, partial->kept, action);
-    if (error != 0) {
-      if (!exists || !Refused(error)) ThrowFileError(error, path, action);
-      CopyInPlace(fd, target, path, error);
-      discard();
-      return;
-    }
-  } catch (...) {
-    discard();
-    throw;
-  }
-  // The data is on the disk already (fsync reported any write-back error).
-  ::close(fd);
-  SyncFolder(folder, partial ? partial->kept : path);
-  if (partial) throw *partial;
+  return 0;
 }
+
+void TakeMarks(const Temporary& temporary, const Existing& existing) {
+  if (::fchown(Fd(temporary.file), static_cast<uid_t>(existing.owner),
+               static_cast<gid_t>(existing.group)) != 0) {
+    // Only a privileged writer may give the file away; keep ours.
+  }
+  // After the owner, which clears set-id bits.
+  ::fchmod(Fd(temporary.file), static_cast<mode_t>(existing.mode));
+}
+
+int Complete(Temporary& temporary, const std::string& path) {
+  if (::fsync(Fd(temporary.file)) != 0) ThrowFileError(errno, path, FileAction::Write);
+  return temporary.unnamed ? LinkUnnamed(Fd(temporary.file), temporary.folder, temporary.name) : 0;
+}
+
+int Rename(const Temporary& temporary, const std::string& name) {
+  return ::rename(temporary.name.c_str(), name.c_str()) == 0 ? 0 : errno;
+}
+
+// The data is on the disk already (fsync reported any write-back error).
+void Settle(Temporary& temporary, const std::string& path) {
+  ::close(Fd(temporary.file));
+  temporary.file = kNoFile;
+  SyncFolder(temporary.folder, path);
+}
+
+void Discard(Temporary& temporary) {
+  if (!temporary.name.empty()) ::unlink(temporary.name.c_str());
+  CloseQuietly(temporary.file);
+  temporary.file = kNoFile;
+}
+
+std::int64_t TemporarySize(const Temporary& temporary, const std::string& path) {
+  struct stat info {};
+  if (::fstat(Fd(temporary.file), &info) != 0) ThrowFileError(errno, path, FileAction::Read);
+  return info.st_size;
+}
+
+void ReadTemporary(const Temporary& temporary, const std::string& path,
+                   const std::function<void(std::string_view)>& piece) {
+  std::vector<char> buffer(1 << 20);
+  for (off_t offset = 0;;) {
+    const ssize_t got = ::pread(Fd(temporary.file), buffer.data(), buffer.size(), offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ThrowFileError(errno, path, FileAction::Read);
+    if (got == 0) break;
+    piece(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    offset += got;
+  }
+}
+
+// Only a regular file.
+NativeFile OpenForRewrite(const std::string& target) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(fd);
+    return kNoFile;
+  }
+  return fd < 0 ? kNoFile : fd;
+}
+
+// The space is reserved first, so a full disk is found before the old
+// content is touched.
+void Reserve(NativeFile file, std::int64_t size, const std::string& path) {
+  if (size > 0 && ::fallocate(Fd(file), FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
+      (errno == ENOSPC || errno == EDQUOT)) {
+    ThrowFileError(errno, path, FileAction::Write);
+  }
+}
+
+void EndRewrite(NativeFile file, std::int64_t size, const std::string& path) {
+  if (::ftruncate(Fd(file), size) != 0) ThrowFileError(errno, path, FileAction::Write);
+  if (::fsync(Fd(file)) != 0) ThrowFileError(errno, path, FileAction::Write);
+}
+
+}  // namespace files
 
 std::FILE* OpenFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 

@@ -1,14 +1,9 @@
-// The one place that touches the file system, on Windows: a file is written
-// to a temporary file in the same folder, flushed to the disk
-// (FlushFileBuffers), and renamed over the chosen name only once it is
-// complete (MoveFileExW, replacing, written through). A fault leaves any
-// existing file of that name as it was and no partial file behind.
-//
-// A chosen name that exists and is no file on a disk (NUL, CON, a pipe) is
-// written in place. "/dev/stdout" and "/dev/stderr" are written through the
-// standard streams. Where the folder refuses a new file or the rename (a
-// folder the user may write files in but not create them, a file another
-// program holds open), an existing file is rewritten in place instead.
+// The file writer's calls of Windows (file_primitives.h; the policy that
+// uses them is write_policy.cpp): the temporary file is flushed with
+// FlushFileBuffers and renamed with MoveFileExW, replacing and written
+// through. A reserved device name (NUL, CON) or a name that is no file on a
+// disk (a pipe) is written in place; "/dev/stdout" and "/dev/stderr" are
+// written through the standard streams.
 //
 // Temporary files are named ".kelvane-PID-N.tmp" and held open without
 // delete sharing while they are written: a later writer removes the
@@ -21,13 +16,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "output/file_target.h"
+#include "output/file_primitives.h"
 #include "output/file_writer.h"
 #include "output/utf16_win32.h"
 #include "solver/errors.h"
@@ -43,24 +38,8 @@ namespace {
   ThrowFileError(ErrnoOfWindowsError(::GetLastError()), path, action);
 }
 
-// A handle closed when it goes out of scope.
-class Handle {
- public:
-  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  bool Close() {
-    const bool closed = !Valid() || ::CloseHandle(handle_) != 0;
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
+HANDLE Native(files::NativeFile file) { return reinterpret_cast<HANDLE>(file); }
+files::NativeFile FromHandle(HANDLE handle) { return reinterpret_cast<files::NativeFile>(handle); }
 
 void WriteAll(HANDLE handle, std::string_view bytes, const std::string& path) {
   while (!bytes.empty()) {
@@ -74,107 +53,10 @@ void WriteAll(HANDLE handle, std::string_view bytes, const std::string& path) {
   }
 }
 
-// Collects small pieces into large writes.
-class BufferedFile {
- public:
-  BufferedFile(HANDLE handle, const std::string& path) : handle_(handle), path_(path) {}
-  void Append(std::string_view bytes) {
-    if (buffer_.size() + bytes.size() > kCapacity) Flush();
-    if (bytes.size() >= kCapacity) {
-      WriteAll(handle_, bytes, path_);
-      return;
-    }
-    buffer_.append(bytes);
-  }
-  void Flush() {
-    WriteAll(handle_, buffer_, path_);
-    buffer_.clear();
-  }
-
- private:
-  static constexpr std::size_t kCapacity = 1 << 18;
-  HANDLE handle_;
-  const std::string& path_;
-  std::string buffer_;
-};
-
-void RunBody(HANDLE handle, const std::string& path, const FileBody& body) {
-  BufferedFile file(handle, path);
-  try {
-    body([&file](std::string_view bytes) { file.Append(bytes); });
-  } catch (const KeepPartial&) {
-    file.Flush();
-    throw;
-  }
-  file.Flush();
-}
-
-// Whether the folder refused a new name or a rename.
-bool Refused(int error) { return error == EACCES; }
-
 // Opens an existing name to write it from the start, keeping the file.
 HANDLE OpenExisting(const std::wstring& name) {
   return ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// Rewrites the existing file `handle` with what `fill` writes from its start,
-// then cuts it there. Owner, rights and links stay.
-void Rewrite(Handle& handle, const std::string& path, const std::function<void()>& fill) {
-  fill();
-  if (!::SetEndOfFile(handle.Get())) ThrowLastError(path, FileAction::Write);
-  if (!::FlushFileBuffers(handle.Get())) ThrowLastError(path, FileAction::Write);
-  if (!handle.Close()) ThrowLastError(path, FileAction::Close);
-}
-
-// The folder refused a new file: the whole text is gathered first, so a
-// failing body leaves the file untouched, then written in place.
-void RewriteFromBody(const std::wstring& target, const std::string& path, int refusal,
-                     const FileBody& body) {
-  Handle handle(OpenExisting(target));
-  if (!handle.Valid()) ThrowFileError(refusal, path, FileAction::Create);
-  std::string text;
-  body([&text](std::string_view bytes) { text.append(bytes); });
-  Rewrite(handle, path, [&] { WriteAll(handle.Get(), text, path); });
-}
-
-// The rename of the complete temporary file `from` was refused: its bytes are
-// copied over the existing file in place.
-void CopyInPlace(const std::wstring& from, const std::wstring& target, const std::string& path,
-                 int refusal) {
-  Handle source(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!source.Valid()) ThrowLastError(path, FileAction::Read);
-  Handle handle(OpenExisting(target));
-  if (!handle.Valid()) ThrowFileError(refusal, path, FileAction::Replace);
-  Rewrite(handle, path, [&] {
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-      DWORD got = 0;
-      if (!::ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                      nullptr)) {
-        ThrowLastError(path, FileAction::Read);
-      }
-      if (got == 0) break;
-      WriteAll(handle.Get(), std::string_view(buffer.data(), got), path);
-    }
-  });
-}
-
-// Writes a device or pipe in place.
-void WriteInPlace(const std::wstring& target, const std::string& path, const FileBody& body) {
-  Handle handle(OpenExisting(target));
-  if (!handle.Valid()) ThrowLastError(path, FileAction::Open);
-  RunBody(handle.Get(), path, body);
-  if (!handle.Close()) ThrowLastError(path, FileAction::Close);
-}
-
-// Writes through a standard stream from its position; the stream stays open.
-void WriteToDescriptor(int descriptor, const std::string& path, const FileBody& body) {
-  std::fflush(descriptor == 2 ? stderr : stdout);
-  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
-  if (handle == INVALID_HANDLE_VALUE) ThrowFileError(EBADF, path, FileAction::Open);
-  RunBody(handle, path, body);
 }
 
 // The process that wrote a temporary file ".kelvane-PID-N.tmp", or 0.
@@ -206,7 +88,7 @@ bool ProcessRuns(DWORD pid) {
 // process that no longer runs. A file still held open by a writer (in a
 // process of the same number, or on another machine sharing the folder)
 // cannot be deleted and stays; any failure here is left alone.
-void RemoveLeftovers(const std::wstring& folder) {
+void RemoveLeftoversIn(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
   const HANDLE search = ::FindFirstFileW((folder + L".kelvane-*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -221,112 +103,187 @@ void RemoveLeftovers(const std::wstring& folder) {
   ::FindClose(search);
 }
 
-// A new temporary file in `folder`, held without delete sharing.
-HANDLE CreateTemporary(const std::wstring& folder, std::wstring& name) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = folder + L".kelvane-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter) + L".tmp";
-    const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) return handle;
-  }
-  return INVALID_HANDLE_VALUE;
-}
-
-// The folder part of a name, with its separator ("" for the current folder).
-std::wstring FolderOf(const std::wstring& name) {
-  const std::size_t separator = name.find_last_of(L"/\\");
-  if (separator != std::wstring::npos) return name.substr(0, separator + 1);
-  if (name.size() >= 2 && name[1] == L':') return name.substr(0, 2);  // "C:name"
-  return L"";
-}
-
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, const FileBody& body) {
-  OutputTarget resolved;
-  ResolveOutputTarget(path, resolved);
-  if (resolved.descriptor >= 0) return WriteToDescriptor(resolved.descriptor, path, body);
-  const std::wstring target = Utf8ToWide(resolved.path);
-  if (target.empty() || target.back() == L'/' || target.back() == L'\\') {
+namespace files {
+
+NativeFile OpenDescriptor(int descriptor, const std::string& path) {
+  std::fflush(descriptor == 2 ? stderr : stdout);
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
+  if (handle == INVALID_HANDLE_VALUE) ThrowFileError(EBADF, path, FileAction::Open);
+  return FromHandle(handle);
+}
+
+Existing Inspect(const std::string& target, const std::string& path) {
+  Existing existing;
+  const std::wstring name = Utf8ToWide(target);
+  if (name.empty() || name.back() == L'/' || name.back() == L'\\') {
     ThrowFileError(EISDIR, path, FileAction::NotAFileName);
   }
-
   // A reserved device name is no file, whether or not the system says it
   // exists.
-  if (IsDeviceName(target)) return WriteInPlace(FullPathName(target), path, body);
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  bool exists = false;
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    exists = true;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) ThrowFileError(EISDIR, path, FileAction::IsFolder);
-    // Replacing by rename would pass over a file that may not be written.
-    if (attributes & FILE_ATTRIBUTE_READONLY) ThrowFileError(EACCES, path, FileAction::Open);
-    Handle probe(::CreateFileW(target.c_str(), 0,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    if (probe.Valid() && ::GetFileType(probe.Get()) != FILE_TYPE_DISK) {
-      probe.Close();
-      return WriteInPlace(target, path, body);
-    }
-  } else {
+  if (IsDeviceName(name)) {
+    existing.kind = Existing::Kind::InPlace;
+    existing.inPlace = WideToUtf8(FullPathName(name));
+    return existing;
+  }
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) {
       ThrowFileError(ErrnoOfWindowsError(error), path, FileAction::Open);
     }
+    return existing;
   }
-
-  const std::wstring folder = FolderOf(target);
-  RemoveLeftovers(folder);
-
-  std::wstring temporary;
-  Handle file(CreateTemporary(folder, temporary));
-  if (!file.Valid()) {
-    const int error = ErrnoOfWindowsError(::GetLastError());
-    if (exists && Refused(error)) return RewriteFromBody(target, path, error, body);
-    ThrowFileError(error, path, FileAction::Create);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) ThrowFileError(EISDIR, path, FileAction::IsFolder);
+  // Replacing by rename would pass over a file that may not be written.
+  if (attributes & FILE_ATTRIBUTE_READONLY) ThrowFileError(EACCES, path, FileAction::Open);
+  const HANDLE probe =
+      ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool disk = probe == INVALID_HANDLE_VALUE || ::GetFileType(probe) == FILE_TYPE_DISK;
+  if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
+  if (!disk) {
+    existing.kind = Existing::Kind::InPlace;
+    existing.inPlace = target;
+    return existing;
   }
-  std::optional<KeepPartial> partial;
-  try {
-    try {
-      RunBody(file.Get(), path, body);
-    } catch (KeepPartial& stop) {
-      stop.kept = resolved.path + ".partial";
-      partial = std::move(stop);
-    }
-    // The data reaches the disk before the name does.
-    if (!::FlushFileBuffers(file.Get())) ThrowLastError(path, FileAction::Write);
-    if (!file.Close()) ThrowLastError(path, FileAction::Close);
-    if (partial) {
-      if (!::MoveFileExW(temporary.c_str(), Utf8ToWide(partial->kept).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ThrowLastError(partial->kept, FileAction::Replace);
-      }
-      throw *partial;
-    }
-    if (exists) {
-      // The new file keeps the old one's hidden, system and archive marks.
-      ::SetFileAttributesW(
-          temporary.c_str(),
-          attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
-    }
-    if (!::MoveFileExW(temporary.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      const int error = ErrnoOfWindowsError(::GetLastError());
-      if (!exists || !Refused(error)) ThrowFileError(error, path, FileAction::Replace);
-      CopyInPlace(temporary, target, path, error);
-      ::DeleteFileW(temporary.c_str());
-    }
-  } catch (const KeepPartial&) {
-    throw;
-  } catch (...) {
-    file.Close();
-    ::DeleteFileW(temporary.c_str());
-    throw;
-  }
+  existing.kind = Existing::Kind::File;
+  // The new file keeps the old one's hidden, system and archive marks.
+  existing.mode = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  return existing;
 }
+
+NativeFile OpenInPlace(const Existing& existing, const std::string& path) {
+  const HANDLE handle = OpenExisting(Utf8ToWide(existing.inPlace));
+  if (handle == INVALID_HANDLE_VALUE) ThrowLastError(path, FileAction::Open);
+  return FromHandle(handle);
+}
+
+void WriteAll(NativeFile file, std::string_view first, std::string_view second,
+              const std::string& path) {
+  WriteAll(Native(file), first, path);
+  WriteAll(Native(file), second, path);
+}
+
+void Close(NativeFile file, const std::string& path) {
+  if (!::CloseHandle(Native(file))) ThrowLastError(path, FileAction::Close);
+}
+
+void CloseQuietly(NativeFile file) {
+  if (file != kNoFile) ::CloseHandle(Native(file));
+}
+
+// A refusal: access denied, a sharing violation.
+bool Refused(int error) { return error == EACCES; }
+
+// "" for the current folder, "C:" for the current folder of a drive.
+std::string FolderOf(const std::string& target) {
+  const std::size_t separator = target.find_last_of("/\\");
+  if (separator != std::string::npos) return target.substr(0, separator + 1);
+  if (target.size() >= 2 && target[1] == ':') return target.substr(0, 2);  // "C:name"
+  return "";
+}
+
+void RemoveLeftovers(const std::string& folder) { RemoveLeftoversIn(Utf8ToWide(folder)); }
+
+// Held without delete sharing.
+int OpenTemporary(const std::string& folder, Temporary& temporary) {
+  static std::atomic<unsigned> counter{0};
+  const std::wstring wideFolder = Utf8ToWide(folder);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring name = wideFolder + L".kelvane-" + std::to_wstring(::GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(++counter) + L".tmp";
+    const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      temporary.file = FromHandle(handle);
+      temporary.folder = folder;
+      temporary.name = WideToUtf8(name);
+      return 0;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  return ErrnoOfWindowsError(::GetLastError());
+}
+
+void TakeMarks(const Temporary& temporary, const Existing& existing) {
+  ::SetFileAttributesW(Utf8ToWide(temporary.name).c_str(), static_cast<DWORD>(existing.mode));
+}
+
+// The system renames only a closed file.
+int Complete(Temporary& temporary, const std::string& path) {
+  if (!::FlushFileBuffers(Native(temporary.file))) ThrowLastError(path, FileAction::Write);
+  const HANDLE handle = Native(temporary.file);
+  temporary.file = kNoFile;
+  if (!::CloseHandle(handle)) ThrowLastError(path, FileAction::Close);
+  return 0;
+}
+
+int Rename(const Temporary& temporary, const std::string& name) {
+  if (::MoveFileExW(Utf8ToWide(temporary.name).c_str(), Utf8ToWide(name).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return 0;
+  }
+  return ErrnoOfWindowsError(::GetLastError());
+}
+
+// Written through already.
+void Settle(Temporary&, const std::string&) {}
+
+void Discard(Temporary& temporary) {
+  CloseQuietly(temporary.file);
+  temporary.file = kNoFile;
+  ::DeleteFileW(Utf8ToWide(temporary.name).c_str());
+}
+
+std::int64_t TemporarySize(const Temporary& temporary, const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(Utf8ToWide(temporary.name).c_str(), GetFileExInfoStandard, &data)) {
+    ThrowLastError(path, FileAction::Read);
+  }
+  return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void ReadTemporary(const Temporary& temporary, const std::string& path,
+                   const std::function<void(std::string_view)>& piece) {
+  const HANDLE source =
+      ::CreateFileW(Utf8ToWide(temporary.name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (source == INVALID_HANDLE_VALUE) ThrowLastError(path, FileAction::Read);
+  try {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+      DWORD got = 0;
+      if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+        ThrowLastError(path, FileAction::Read);
+      }
+      if (got == 0) break;
+      piece(std::string_view(buffer.data(), got));
+    }
+  } catch (...) {
+    ::CloseHandle(source);
+    throw;
+  }
+  ::CloseHandle(source);
+}
+
+NativeFile OpenForRewrite(const std::string& target) {
+  const HANDLE handle = OpenExisting(Utf8ToWide(target));
+  return handle == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(handle);
+}
+
+// Nothing to reserve: the rewrite goes from the start.
+void Reserve(NativeFile, std::int64_t, const std::string&) {}
+
+// The file ends where the rewrite stopped.
+void EndRewrite(NativeFile file, std::int64_t, const std::string& path) {
+  if (!::SetEndOfFile(Native(file))) ThrowLastError(path, FileAction::Write);
+  if (!::FlushFileBuffers(Native(file))) ThrowLastError(path, FileAction::Write);
+}
+
+}  // namespace files
 
 std::FILE* OpenFileForReading(const std::string& path) {
   return ::_wfopen(Utf8ToWide(path).c_str(), L"rb");
