@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch_options.h"
@@ -31,15 +33,20 @@ constexpr int kExitRunError = 1;
 class OutputRunner {
  public:
   explicit OutputRunner(TerminalProgress& terminal) : terminal_(terminal) {}
+  // `output`: the option whose file `write` writes, named in its fault.
   template <class Write>
-  void Run(Stage stage, Write&& write) {
+  void Run(Stage stage, std::string_view output, Write&& write) {
     try {
       write();
     } catch (const CaseFileError& error) {
       ReportText(error.what() + std::string("\n"));
     } catch (...) {
-      Report(CurrentExceptionAsRunError(stage));
+      Report(CurrentExceptionAsRunError(stage, output));
     }
+  }
+  template <class Write>
+  void Run(Stage stage, Write&& write) {
+    Run(stage, {}, std::forward<Write>(write));
   }
   void Report(const RunError& error) {
     ReportText(RunErrorText(error, ErrorTextLayout::CommandLine));
@@ -114,15 +121,15 @@ void DrawImages(const BatchOptions& options, const Images& images, const SurgeRu
     outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
   }
   if (!options.historyPlot.empty()) {
-    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, outcome); });
+    outputs.Run(Stage::Chart, "history-plot", [&] { DrawHistory(options, images, run, outcome); });
   }
   if (!options.dischargePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
+    outputs.Run(Stage::Chart, "discharge-plot", [&] {
       SaveChart(PumpDischargeChart(run, GeometryOf(outcome)), images, options.dischargePlot);
     });
   }
   if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
+    outputs.Run(Stage::Chart, "envelope-plot", [&] {
       // The head envelope as the 包络线 window draws it, with the design data.
       const RunSummary summary = SummarizeRun(run, outcome);
       const RunGeometry geometry = GeometryOf(outcome);
@@ -146,17 +153,17 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseF
   std::optional<RunSummary> summary;
   if (summarizer) outputs.Run(Stage::Report, [&] { summary = summarizer->Summary(run, outcome); });
   if (summary && !options.summary.empty()) {
-    outputs.Run(Stage::Report, [&] {
+    outputs.Run(Stage::Report, "summary", [&] {
       WriteOutput(options.summary, SummaryWithChecks(options, *summary, run, outcome));
     });
   }
   if (!options.csv.empty()) {
-    outputs.Run(Stage::Report, [&] {
+    outputs.Run(Stage::Report, "csv", [&] {
       WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(run, write); });
     });
   }
   if (summary && !options.report.empty()) {
-    outputs.Run(Stage::Report,
+    outputs.Run(Stage::Report, "report",
                 [&] { images.Get().report(caseFile, run, outcome, *summary, options.report); });
   }
 }
@@ -172,7 +179,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
   const CaseFile caseFile{options.caseTitle, options.caseNotes, options.texts, options.design,
                           options.events};
   if (!options.saveCase.empty()) {
-    outputs.Run(Stage::Report,
+    outputs.Run(Stage::Report, "save-case",
                 [&] { WriteOutput(options.saveCase, CaseFileBytes(caseFile, options.saveCase)); });
   }
   SurgeRun run;
@@ -231,6 +238,9 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
     const std::string line = std::string("kelvane: 警告: --") + Field(flag.item).option + " 读作 " +
                              InputValueText(flag.value) + "：" + DesignFlagText(flag) + "\n";
     std::fputs(line.c_str(), stderr);
+  }
+  for (const std::string& note : options.notes) {
+    std::fputs(("kelvane: 注意: " + note + "\n").c_str(), stderr);
   }
   // A schedule replaces the ramp and FinalPumpDischarge, whether given or
   // set by a study's column.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -28,17 +29,17 @@ std::string Quoted(std::string_view text) { return QuotedText(text); }
 }
 
 // The field each output of a single run fills.
-constexpr std::pair<std::string_view, std::string BatchOptions::*> kOutputFields[] = {
-    {"output", &BatchOptions::output},
-    {"table", &BatchOptions::table},
-    {"plot", &BatchOptions::plot},
-    {"history-plot", &BatchOptions::historyPlot},
-    {"envelope-plot", &BatchOptions::envelopePlot},
-    {"discharge-plot", &BatchOptions::dischargePlot},
-    {"summary", &BatchOptions::summary},
-    {"csv", &BatchOptions::csv},
-    {"report", &BatchOptions::report},
-    {"save-case", &BatchOptions::saveCase},
+constexpr std::pair<OptionId, std::string BatchOptions::*> kOutputFields[] = {
+    {OptionId::Output, &BatchOptions::output},
+    {OptionId::Table, &BatchOptions::table},
+    {OptionId::Plot, &BatchOptions::plot},
+    {OptionId::HistoryPlot, &BatchOptions::historyPlot},
+    {OptionId::EnvelopePlot, &BatchOptions::envelopePlot},
+    {OptionId::DischargePlot, &BatchOptions::dischargePlot},
+    {OptionId::Summary, &BatchOptions::summary},
+    {OptionId::Csv, &BatchOptions::csv},
+    {OptionId::Report, &BatchOptions::report},
+    {OptionId::SaveCase, &BatchOptions::saveCase},
 };
 
 bool IsRunOutput(const Option& option) {
@@ -47,8 +48,8 @@ bool IsRunOutput(const Option& option) {
 }
 
 std::string& OutputField(BatchOptions& options, const Option& option) {
-  for (const auto& [name, field] : kOutputFields) {
-    if (name == option.name) return options.*field;
+  for (const auto& [id, field] : kOutputFields) {
+    if (id == option.id) return options.*field;
   }
   throw std::logic_error("no field for --" + option.name);
 }
@@ -72,6 +73,8 @@ class Given {
   // Whether the option was met before.
   bool Mark(const Option& option) { return std::exchange(seen_[Index(option)], 1) != 0; }
   bool Has(const Option& option) const { return seen_[Index(option)] != 0; }
+  bool Has(OptionId id) const { return Has(OptionOf(id)); }
+  // By the name a study's column gives.
   bool Has(std::string_view name) const { return Has(*FindOption(name)); }
 
  private:
@@ -111,44 +114,56 @@ void TakeOutput(const Option& option, const std::string& value, BatchOptions& op
 }
 
 void TakeSetting(const Option& option, const std::string& value, BatchOptions& options) {
-  if (option.name == "case") {
-    if (value.empty()) Bad(option, "缺少文件名");
-    options.caseFile = value;
-  } else if (option.name == "nodes") {
-    options.nodes = ParseNodes(value);
-  } else if (auto quantity = QuantityByOption(value)) {
-    options.quantity = *quantity;
-  } else {
-    Bad(option, "的值 " + Quoted(value) + " 应为 head、velocity 或 discharge");
+  switch (option.id) {
+    case OptionId::Case:
+      if (value.empty()) Bad(option, "缺少文件名");
+      options.caseFile = value;
+      return;
+    case OptionId::Nodes:
+      options.nodes = ParseNodes(value);
+      return;
+    case OptionId::Quantity:
+      if (const auto quantity = QuantityByOption(value)) {
+        options.quantity = *quantity;
+        return;
+      }
+      Bad(option, "的值 " + Quoted(value) + " 应为 head、velocity 或 discharge");
+    default:
+      throw std::logic_error("no setting --" + option.name);
   }
 }
 
 // The options that set one part of the pump event or the forebay: only one
 // of them may be given, and one given replaces that part of a case file.
-constexpr std::string_view kScheduleOptions[] = {"pump-schedule", "pump-schedule-file",
-                                                 "pump-units"};
-constexpr std::string_view kAreaTableOptions[] = {"forebay-area-table", "forebay-area-table-file"};
+constexpr OptionId kScheduleOptions[] = {OptionId::PumpSchedule, OptionId::PumpScheduleFile,
+                                         OptionId::PumpUnits};
+constexpr OptionId kAreaTableOptions[] = {OptionId::ForebayAreaTable,
+                                          OptionId::ForebayAreaTableFile};
 
-std::span<const std::string_view> OptionGroup(std::string_view name) {
-  using Group = std::span<const std::string_view>;
+std::span<const OptionId> OptionGroup(OptionId id) {
+  using Group = std::span<const OptionId>;
   for (Group group : {Group(kScheduleOptions), Group(kAreaTableOptions)}) {
-    if (std::find(group.begin(), group.end(), name) != group.end()) return group;
+    if (std::find(group.begin(), group.end(), id) != group.end()) return group;
   }
   return {};
 }
 
+bool GroupGiven(OptionId id, const Given& given) {
+  const std::span<const OptionId> group = OptionGroup(id);
+  return std::any_of(group.begin(), group.end(), [&](OptionId other) { return given.Has(other); });
+}
+
+// By the name a study's column gives.
 bool GroupGiven(std::string_view name, const Given& given) {
-  const std::span<const std::string_view> group = OptionGroup(name);
-  return std::any_of(group.begin(), group.end(),
-                     [&](std::string_view other) { return given.Has(other); });
+  const Option* option = FindOption(name);
+  return option != nullptr && GroupGiven(option->id, given);
 }
 
 // The bytes of a file an option names, read as --case reads its file; a
 // file that cannot be read is a usage error with the catalogue's reason.
 std::string ReadOptionFile(const Option& option, const std::string& path) {
   if (path.empty()) Bad(option, "缺少文件名");
-  // A table of a few thousand rows is far below this; /dev/zero is not.
-  constexpr std::size_t kLargestTable = std::size_t{16} << 20;
+  constexpr std::size_t kLargestTable = kLargestInputFile;
   std::string bytes;
   try {
     bytes = ReadInputFile(path, kLargestTable);
@@ -161,37 +176,65 @@ std::string ReadOptionFile(const Option& option, const std::string& path) {
   return bytes;
 }
 
+// The rows of a table file an option names; a heading set aside is said
+// in a note.
+TextTable ReadTableOption(const Option& option, const std::string& path, EventField field,
+                          BatchOptions& options) {
+  CsvTable table = ReadCsvTable(ReadOptionFile(option, path), field, path);
+  if (table.heading) {
+    std::string cells;
+    for (const std::string& cell : table.heading->cells) cells += (cells.empty() ? "" : ",") + cell;
+    options.notes.push_back("--" + option.name + " 的文件 " + QuotedFileName(path) + " 第 " +
+                            std::to_string(table.heading->row) + " 行 " + Quoted(cells) +
+                            " 是表头，不作数据读入");
+  }
+  return std::move(table.rows);
+}
+
 // A pump event or area table option, read and checked at once: a value that
 // cannot be used names the option, and its row and column.
 void TakeEvent(const Option& option, const std::string& value, BatchOptions& options,
                const Given& given) {
   EventTexts& events = options.events;
-  const std::string_view name = option.name;
-  for (std::string_view other : OptionGroup(name)) {
-    if (other != name && given.Has(other)) {
-      throw UsageError("--" + std::string(other) + " 与 --" + option.name + " 只能给出一个");
+  for (OptionId other : OptionGroup(option.id)) {
+    if (other != option.id && given.Has(other)) {
+      throw UsageError("--" + OptionOf(other).name + " 与 --" + option.name + " 只能给出一个");
     }
   }
-  const bool file = name.ends_with("-file");
+  const bool file =
+      option.id == OptionId::PumpScheduleFile || option.id == OptionId::ForebayAreaTableFile;
   const std::string path = file ? value : "";
   if (file) options.eventFiles.emplace_back(option.name, path);
   try {
-    if (name == "pump-ramp-time") {
-      ReadRampTime(value);
-      events.rampTime = value;
-    } else if (name == "pump-ramp-exponent") {
-      ReadRampExponent(value);
-      events.rampExponent = value;
-    } else if (name == "pump-units") {
-      ReadUnitSequence(value);
-      SetEventText(events, EventField::PumpUnits, value);
-    } else if (name.starts_with("pump-schedule")) {
-      events.schedule = file ? SplitCsv(ReadOptionFile(option, path)) : SplitPairsText(value);
-      events.units.reset();
-      ReadPumpSchedule(*events.schedule, path);
-    } else {
-      events.areaTable = file ? SplitCsv(ReadOptionFile(option, path)) : SplitPairsText(value);
-      ReadForebayAreaTable(*events.areaTable, path);
+    switch (option.id) {
+      case OptionId::PumpRampTime:
+        ReadRampTime(value);
+        events.rampTime = value;
+        break;
+      case OptionId::PumpRampExponent:
+        ReadRampExponent(value);
+        events.rampExponent = value;
+        break;
+      case OptionId::PumpUnits:
+        ReadUnitSequence(value);
+        SetEventText(events, EventField::PumpUnits, value);
+        break;
+      case OptionId::PumpSchedule:
+      case OptionId::PumpScheduleFile:
+        events.schedule = file ? ReadTableOption(option, path, EventField::PumpSchedule, options)
+                               : SplitPairsText(value);
+        events.units.reset();
+        ReadPumpSchedule(*events.schedule, path);
+        break;
+      case OptionId::ForebayAreaTable:
+      case OptionId::ForebayAreaTableFile:
+        events.areaTable =
+            file ? ReadTableOption(option, path, EventField::ForebayAreaTable, options)
+                 : SplitPairsText(value);
+        ReadForebayAreaTable(*events.areaTable, path);
+        break;
+      default:
+        throw std::logic_error("no event --" + option.name);
     }
   } catch (const RunError& error) {
     throw UsageError("选项 --" + option.name + "：" + error.where());
@@ -225,7 +268,7 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
       TakeSetting(option, word.value, options);
       break;
     case OptionKind::Mode:
-      if (option.name == "strict") options.strict = true;
+      if (option.id == OptionId::Strict) options.strict = true;
       break;
     case OptionKind::Study:
       break;
@@ -352,13 +395,13 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
 EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
                           const Given& given) {
   EventTexts events = caseFile;
-  if (given.Has("pump-ramp-time")) events.rampTime = options.rampTime;
-  if (given.Has("pump-ramp-exponent")) events.rampExponent = options.rampExponent;
-  if (GroupGiven("pump-schedule", given)) {
+  if (given.Has(OptionId::PumpRampTime)) events.rampTime = options.rampTime;
+  if (given.Has(OptionId::PumpRampExponent)) events.rampExponent = options.rampExponent;
+  if (GroupGiven(OptionId::PumpSchedule, given)) {
     events.schedule = options.schedule;
     events.units = options.units;
   }
-  if (GroupGiven("forebay-area-table", given)) events.areaTable = options.areaTable;
+  if (GroupGiven(OptionId::ForebayAreaTable, given)) events.areaTable = options.areaTable;
   return events;
 }
 
@@ -403,8 +446,10 @@ void CheckImages(const BatchOptions& options, const Given& given) {
       Bad(*output, "的文件名应以 .pdf 结尾：" + QuotedFileName(file));
     }
   }
-  if ((given.Has("nodes") || given.Has("quantity")) && options.historyPlot.empty()) {
-    Bad(*FindOption(given.Has("nodes") ? "nodes" : "quantity"), "只用于 --history-plot");
+  if ((given.Has(OptionId::Nodes) || given.Has(OptionId::Quantity)) &&
+      options.historyPlot.empty()) {
+    Bad(OptionOf(given.Has(OptionId::Nodes) ? OptionId::Nodes : OptionId::Quantity),
+        "只用于 --history-plot");
   }
 }
 
@@ -425,23 +470,29 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
       }
     }
   }
-  std::vector<std::pair<std::string, const std::string*>> read;
-  if (given.Has("case")) read.emplace_back("case", &options.caseFile);
-  for (const std::string& table : options.study.caseTables) read.emplace_back("cases", &table);
-  for (const auto& [name, file] : options.eventFiles) read.emplace_back(name, &file);
-  std::vector<std::pair<std::string, const std::string*>> written{
-      {"sweep-csv", &options.study.csv}, {"sweep-plot", &options.study.plot}};
-  for (const Option* output : outputs)
-    written.emplace_back(output->name, &OutputField(options, *output));
+  // What the command reads, by the option that names it.
+  std::vector<std::pair<const Option*, const std::string*>> read;
+  if (given.Has(OptionId::Case)) read.emplace_back(&OptionOf(OptionId::Case), &options.caseFile);
+  for (const std::string& table : options.study.caseTables)
+    read.emplace_back(&OptionOf(OptionId::Cases), &table);
+  for (const auto& [name, file] : options.eventFiles) read.emplace_back(FindOption(name), &file);
+  std::vector<std::pair<const Option*, const std::string*>> written{
+      {&OptionOf(OptionId::SweepCsv), &options.study.csv},
+      {&OptionOf(OptionId::SweepPlot), &options.study.plot}};
+  for (const Option* output : outputs) written.emplace_back(output, &OutputField(options, *output));
   for (const auto& [input, file] : read) {
-    for (const auto& [name, target] : written) {
-      if (target->empty() || *target == "-" || (input == "case" && name == "save-case")) continue;
+    for (const auto& [output, target] : written) {
+      if (target->empty() || *target == "-" ||
+          (input->id == OptionId::Case && output->id == OptionId::SaveCase)) {
+        continue;
+      }
       if (SamePlace(*target, *file)) {
-        std::string message = "--" + name;
-        message.append(" 会覆盖 --").append(input).append(" 读入的");
-        message.append(input == "case"    ? "算例文件 "
-                       : input == "cases" ? "案例文件 "
-                                          : "文件 ")
+        std::string message = "--" + output->name;
+        message.append(" 会覆盖 --").append(input->name).append(" 读入的");
+        message
+            .append(input->id == OptionId::Case    ? "算例文件 "
+                    : input->id == OptionId::Cases ? "案例文件 "
+                                                   : "文件 ")
             .append(QuotedFileName(*file));
         throw UsageError(message);
       }
@@ -456,14 +507,14 @@ BatchOptions ParseBatchOptions(const CommandLine& line) {
   Given given;
   for (const CommandWord& word : line.words) {
     if (word.option == nullptr) throw UsageError(word.problem);
-    if (word.option->name == "help") {
+    if (word.option->id == OptionId::Help) {
       options.help = true;
       return options;
     }
     TakeWord(word, options, given);
   }
   CheckStudyOptions(options, line, given);
-  if (given.Has("case")) ReadCase(options, given);
+  if (given.Has(OptionId::Case)) ReadCase(options, given);
   CheckImages(options, given);
   CheckOutputsApart(options, given);
   return options;

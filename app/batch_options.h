@@ -45,6 +45,9 @@ struct BatchOptions {
   EventTexts events;
   // The files the event options read, by option name: no output may be one.
   std::vector<std::pair<std::string, std::string>> eventFiles;
+  // What reading the options set aside, each said in a note before the run
+  // ("--pump-schedule-file 的文件 “s.csv” 第 1 行是表头 ...").
+  std::vector<std::string> notes;
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };

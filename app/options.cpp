@@ -10,101 +10,29 @@
 namespace kelvane {
 namespace {
 
-constexpr auto kRun = OptionUse::Run;
 constexpr auto kStudy = OptionUse::Study;
-constexpr auto kBoth = OptionUse::Both;
 
 constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4, kPdf = 8, kManyValues = 16;
 
-// Every option but the input boxes, in the order the help lists them.
+// Every option but the input boxes and design items, in the order the help
+// lists them.
 struct OptionRow {
+  OptionId id;
   const char* name;
   OptionKind kind;
   OptionUse use;
   const char* placeholder;
   const char* meaning;
-  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg, kPdf, kManyValues
-  const char* studyMeaning = "";
-  const char* programMeaning = "";
+  unsigned flags;  // kToStandardOutput, kRepeatable, kSvg, kPdf, kManyValues
+  const char* studyMeaning;
+  const char* programMeaning;
 };
 
-const OptionRow kOptionRows[] = {
-    {"pump-ramp-time", OptionKind::Event, kBoth, "秒",
-     "泵流量变化历时 (s)：由稳定流量按斜坡变到泵突启闭后流量（默认 0，即突变）"},
-    {"pump-ramp-exponent", OptionKind::Event, kBoth, "m",
-     "泵流量变化指数（默认 1，线性）：Q = Q1 + (Q0 − Q1)(1 − t/历时)^m"},
-    {"pump-schedule", OptionKind::Event, kBoth, "时间:流量,...",
-     "泵流量过程：各点时间 (s) 与流量 (m³/s)，时间不减，点间线性；取代斜坡与泵突启闭后流量"},
-    {"pump-schedule-file", OptionKind::Event, kBoth, "文件.csv",
-     "泵流量过程的 CSV 文件：每行 时间,流量（可有表头；逗号、分号或制表符分隔）"},
-    {"pump-units", OptionKind::Event, kBoth, "K:Q:T0:间隔:历时",
-     "机组启闭序列：K 台各 Q m³/s（正为启动，负为停机），首台 T0 s，逐台相隔，各历时 s"},
-    {"forebay-area-table", OptionKind::Event, kBoth, "水位:面积,...",
-     "前池水位–面积表：水位 (m) 逐点升高，面积 (m²) 大于 0，点间线性，两端以外取端点面积"},
-    {"forebay-area-table-file", OptionKind::Event, kBoth, "文件.csv",
-     "前池水位–面积表的 CSV 文件：每行 水位,面积（可有表头）"},
-    {"output", OptionKind::SingleRunOutput, kRun, "文件",
-     "结果文件，与窗口保存的相同（GBK，CR LF）"},
-    {"table", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）", kToStandardOutput},
-    {"plot", OptionKind::ImageOutput, kRun, "文件.png", "前池水位变化线（PNG）"},
-    {"history-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）", kSvg},
-    {"envelope-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）", kSvg},
-    {"discharge-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "流量过程线：泵流量（各时段平均）与箱涵入前池流量随时间的变化（PNG 或 SVG）", kSvg},
-    {"summary", OptionKind::SingleRunOutput, kBoth, "文件|-",
-     "运行概要：网格、前池水位极值、各节点包络（UTF-8）", kToStandardOutput,
-     "研究概要：案例数、失败数、全部限值通过数、各扫描选项全部通过的取值（默认写到标准错误）"},
-    {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...",
-     kToStandardOutput},
-    {"report", OptionKind::ImageOutput, kBoth, "文件.pdf",
-     "计算书（PDF，A4）：概况、方法、基本资料、结果与图、校核、结论", kPdf,
-     "研究计算书（PDF，A4）：输入与算例、研究图、各算例结果表（算例多时只列前若干个）、校核计数、结"
-     "论"},
-    {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "算例文件：本次所用的十六个输入文本与设计资料（TOML），计算之前写出，计算出错也保留",
-     kToStandardOutput},
-    {"nodes", OptionKind::Setting, kRun, "节点,节点...",
-     "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）"},
-    {"quantity", OptionKind::Setting, kRun, "物理量",
-     "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
-    {"case", OptionKind::Setting, kBoth, "文件",
-     "从算例文件（TOML）读入输入文本与设计资料，命令行给出的选项优先"},
-    {"batch", OptionKind::Mode, kBoth, "...", "", kRepeatable, "",
-     "不开窗口完成一次计算（kelvane --batch --help 列出全部选项）"},
-    {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出",
-     kRepeatable},
-    {"help", OptionKind::Mode, kBoth, "", "显示本说明", kRepeatable, "", "显示本说明"},
-    {"sweep", OptionKind::Study, kStudy, "选项=值,起:止:步",
-     "扫描一个输入或设计资料（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢",
-     kRepeatable},
-    {"cases", OptionKind::Study, kStudy, "文件.csv",
-     "案例表：表头为输入或设计资料的选项名，每行一个案例，单元格为其文本", kRepeatable},
-    {"sweep-csv", OptionKind::Study, kStudy, "文件|-",
-     "每个案例一行（CSV），按案例号顺序；中断时已写的行存为 文件.partial", kToStandardOutput},
-    {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
-     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线（多于 10 "
-     "个值时画其包络），"
-     "限值为水平线",
-     kSvg},
-    {"forebay-max-level", OptionKind::Study, kStudy, "X", "限值：前池最高水位 ≤ X (m) 为通过"},
-    {"forebay-min-level", OptionKind::Study, kStudy, "Y", "限值：前池最低水位 ≥ Y (m) 为通过"},
-    {"jobs", OptionKind::Study, kStudy, "N",
-     "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关"},
-    {"shard", OptionKind::Study, kStudy, "K/N",
-     "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片"},
-    {"max-cases", OptionKind::Study, kStudy, "N",
-     "案例多于 N 个时不运行，按用法错误退出（多于一百万个时先在标准错误上估计用时）"},
-    {"resume", OptionKind::Study, kStudy, "文件.partial",
-     "从中断（SIGINT、SIGTERM）留下的部分文件继续，命令须与中断的相同；写出完整的 --sweep-csv"},
-    {"join-shards", OptionKind::Study, kStudy, "分片.csv...",
-     "合并 --shard 写出的全部分片为全研究的 --sweep-csv 与概要，命令为各分片的研究选项（不给 "
-     "--shard）",
-     kRepeatable | kManyValues},
-    {"version", OptionKind::Mode, OptionUse::Program, "", "", 0, "", "显示版本"},
+constexpr OptionRow kOptionRows[] = {
+#define KELVANE_OPTION(id, name, kind, use, placeholder, meaning, flags, study, program) \
+  {OptionId::id, name,  OptionKind::kind, OptionUse::use, placeholder, meaning,          \
+   flags,        study, program},
+#include "options.def"
 };
 
 std::vector<Option> MakeOptions() {
@@ -120,6 +48,7 @@ std::vector<Option> MakeOptions() {
   }
   for (const DesignField& field : DesignFields()) {
     Option& option = options.emplace_back();
+    option.id = OptionId::DesignItem;
     option.name = field.option;
     option.kind = OptionKind::DesignItem;
     option.placeholder = "值";
@@ -127,7 +56,8 @@ std::vector<Option> MakeOptions() {
     option.design = &field;
   }
   for (const OptionRow& row : kOptionRows) {
-    options.push_back({.name = row.name,
+    options.push_back({.id = row.id,
+                       .name = row.name,
                        .takesValue = row.kind != OptionKind::Mode,
                        .kind = row.kind,
                        .use = row.use,
@@ -259,9 +189,14 @@ const Option& OptionOf(InputId input) {
                        [&](const Option& option) { return option.input == &Field(input); });
 }
 
-bool CommandLine::Has(std::string_view name) const {
+const Option& OptionOf(OptionId id) {
+  return *std::find_if(Options().begin(), Options().end(),
+                       [&](const Option& option) { return option.id == id; });
+}
+
+bool CommandLine::Has(OptionId id) const {
   return std::any_of(words.begin(), words.end(), [&](const CommandWord& word) {
-    return word.option != nullptr && word.option->name == name;
+    return word.option != nullptr && word.option->id == id;
   });
 }
 
@@ -312,7 +247,7 @@ bool NeedsWindowsProgram(const Option& option, std::string_view value) {
 
 bool CommandNeedsWindowsProgram(const CommandLine& line) {
   for (const CommandWord& word : line.words) {
-    if (word.option == nullptr || word.option->name == "help") return false;
+    if (word.option == nullptr || word.option->id == OptionId::Help) return false;
     if (!word.missingValue && NeedsWindowsProgram(*word.option, word.value)) return true;
   }
   return false;

@@ -32,7 +32,17 @@ enum class OptionUse {
   Program,  // the program's own flag, not the batch mode's (--version)
 };
 
+// Which option: the rows of options.def, and the input boxes and design
+// items, which their own registries number.
+enum class OptionId {
+  InputBox,    // any input box: Option::input says which
+  DesignItem,  // any design item: Option::design says which
+#define KELVANE_OPTION(id, name, kind, use, placeholder, meaning, flags, study, program) id,
+#include "options.def"
+};
+
 struct Option {
+  OptionId id = OptionId::InputBox;
   std::string name;  // without the leading "--": "forebay-area"
   bool takesValue = true;
   OptionKind kind = OptionKind::Setting;
@@ -59,8 +69,9 @@ struct Option {
 const std::vector<Option>& Options();
 // The option of that name, or null.
 const Option* FindOption(std::string_view name);
-// The option of an input box.
+// The option of an input box, and an option of options.def.
 const Option& OptionOf(InputId input);
+const Option& OptionOf(OptionId id);
 
 // One option as the command line gives it.
 struct CommandWord {
@@ -73,8 +84,8 @@ struct CommandWord {
 
 struct CommandLine {
   std::vector<CommandWord> words;
-  // Whether an option of that name is among the words.
-  bool Has(std::string_view name) const;
+  // Whether the option is among the words.
+  bool Has(OptionId id) const;
 };
 
 // Reads argv[1..argc-1] into options, opening no file. "--option VALUE" and

@@ -222,7 +222,7 @@ bool WriteRows(const StudyCommand& study, StudyProgress& progress,
     throw;
   } catch (...) {
     progress.Clear();
-    PrintError(CurrentExceptionAsRunError(Stage::Report));
+    PrintError(CurrentExceptionAsRunError(Stage::Report, "sweep-csv"));
     return false;
   }
   progress.Clear();
@@ -456,7 +456,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
         images.Get().chart(chart, study.plot);
       }
     } catch (...) {
-      PrintError(CurrentExceptionAsRunError(Stage::Chart));
+      PrintError(CurrentExceptionAsRunError(Stage::Chart, "sweep-plot"));
       status = 1;
     }
   }
@@ -466,7 +466,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
           .title = options.caseTitle, .notes = options.caseNotes, .date = ""};
       images.Get().document(document.Document(tally, studyChart(), about), options.report);
     } catch (...) {
-      PrintError(CurrentExceptionAsRunError(Stage::Report));
+      PrintError(CurrentExceptionAsRunError(Stage::Report, "report"));
       status = 1;
     }
   }
@@ -478,7 +478,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
     try {
       WriteOutput(options.summary, report);
     } catch (...) {
-      PrintError(CurrentExceptionAsRunError(Stage::Report));
+      PrintError(CurrentExceptionAsRunError(Stage::Report, "summary"));
       status = 1;
     }
   }

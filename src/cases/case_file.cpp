@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "cases/toml_messages.h"
 #include "output/file_reader.h"
 #include "output/file_writer.h"
 #include "solver/errors.h"
@@ -232,67 +233,6 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
   return caseFile;
 }
 
-// The parser's English description in the user's words where it is one a
-// case file commonly meets ("Error while parsing key-value pair: expected
-// value, saw '\n'" gives "键值对：缺少值，却是 '\n'"); the rest of a rarer one
-// is kept as the parser wrote it.
-std::string TomlErrorText(std::string_view description) {
-  static constexpr std::pair<std::string_view, std::string_view> kScopes[] = {
-      {"key-value pair", "键值对"},
-      {"table header", "表头"},
-      {"literal string", "字符串"},
-      {"string", "字符串"},
-      {"array", "数组"},
-      {"inline table", "内联表"},
-      {"key", "键"},
-      {"value", "值"},
-      {"root table", "文件"},
-  };
-  // What was expected, by the start of the parser's words ("..., saw X"),
-  // and a hint.
-  struct Expected {
-    std::string_view english, chinese, hint;
-  };
-  static constexpr Expected kExpected[] = {
-      {"expected a comment or whitespace", "值之后只能是注释或空白", "（文字请加引号）"},
-      {"expected value-terminator", "值之后只能是空白、逗号或行尾", "（文字请加引号）"},
-      {"expected value", "缺少值", ""},
-      {"expected '='", "缺少 '='", "（键名含空格时请加引号）"},
-      {"expected ']'", "缺少 ']'", ""},
-      {"expected comma or closing ']'", "缺少逗号或 ']'", ""},
-      {"expected keys, tables, whitespace or comments", "此处应为键、表头、空白或注释", ""},
-      {"expected bare key starting character or string delimiter", "此处应为键名或引号", ""},
-  };
-  std::string text;
-  constexpr std::string_view kWhile = "Error while parsing ";
-  if (description.starts_with(kWhile)) {
-    const std::size_t colon = description.find(": ");
-    const std::string_view scope = description.substr(kWhile.size(), colon - kWhile.size());
-    for (const auto& [english, chinese] : kScopes) {
-      if (scope == english && colon != std::string_view::npos) {
-        text = std::string(chinese) + "：";
-        description.remove_prefix(colon + 2);
-      }
-    }
-  }
-  for (const Expected& expected : kExpected) {
-    if (description.starts_with(std::string(expected.english) + ", saw ")) {
-      return text + std::string(expected.chinese) + "，却是 " +
-             std::string(description.substr(expected.english.size() + 6)) +
-             std::string(expected.hint);
-    }
-  }
-  if (description.starts_with("cannot redefine existing ")) {
-    const std::size_t quote = description.find('\'');
-    if (quote != std::string_view::npos)
-      return text + "重复定义 " + std::string(description.substr(quote));
-  }
-  if (description.find("control characters other than TAB") != std::string_view::npos)
-    return text + "含控制字符，或引号未闭合";
-  if (description == "encountered end-of-file") return text + "文件意外结束";
-  return text + std::string(description);
-}
-
 // `text` as a TOML basic string: quotation mark, backslash and the control
 // characters escaped, everything else as it is.
 std::optional<std::string> TomlString(std::string_view text) {
@@ -359,8 +299,8 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
       return text + Quoted(p.key) + " 的文字含控制字符 " + p.detail +
              "（输入文本不能含换行、制表符等控制字符）";
     case CaseProblem::TooLarge:
-      return text + "文件太大（超过 " + std::to_string(kMaxCaseFileBytes / 1024) +
-             " KiB），不是算例文件";
+      return text + "文件太大（超过 " + std::to_string(kMaxCaseFileBytes >> 20) +
+             " MiB），不是算例文件";
     case CaseProblem::NotToml:
       text += "不是有效的 TOML 文件";
       if (p.column > 0) text += "（第 " + std::to_string(p.column) + " 列）";

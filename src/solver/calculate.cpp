@@ -41,6 +41,13 @@ class BoxReader {
     if (!ToInt16(Double(box), value)) Fail(box);
     return value;
   }
+  // The box at the precision its row in inputs.def gives.
+  template <InputId box>
+  InputValue<PrecisionOf(box)> Read() const {
+    if constexpr (PrecisionOf(box) == InputPrecision::Single) return Single(box);
+    if constexpr (PrecisionOf(box) == InputPrecision::Double) return Double(box);
+    if constexpr (PrecisionOf(box) == InputPrecision::Int16) return Int16(box);
+  }
 
  private:
   [[noreturn]] static void Fail(InputId box) {
@@ -154,23 +161,23 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
 
   // The boxes in their fixed reading order; the coefficients that need only
   // what has been read are formed on the way.
-  p.FrictionFactor = box.Single(InputId::FrictionFactor);
-  p.HydraulicRadius = box.Double(InputId::HydraulicRadius);
+  p.FrictionFactor = box.Read<InputId::FrictionFactor>();
+  p.HydraulicRadius = box.Read<InputId::HydraulicRadius>();
   a.At(Site::Coefficient(Term::HydraulicDiameter));
   c.HydraulicDiameter = a.S(a.D(p.HydraulicRadius * 4.0));
-  p.CulvertSlope = box.Double(InputId::CulvertSlope);
-  p.ForebayArea = box.Double(InputId::ForebayArea);
-  p.CulvertArea = box.Double(InputId::CulvertArea);
-  p.WaveSpeed = box.Single(InputId::WaveSpeed);
-  p.SteadyDischarge = box.Double(InputId::SteadyDischarge);
-  p.FinalPumpDischarge = box.Single(InputId::FinalPumpDischarge);
-  p.IntakeHeadLoss = box.Single(InputId::IntakeHeadLoss);
-  p.ReservoirLevel = box.Single(InputId::ReservoirLevel);
+  p.CulvertSlope = box.Read<InputId::CulvertSlope>();
+  p.ForebayArea = box.Read<InputId::ForebayArea>();
+  p.CulvertArea = box.Read<InputId::CulvertArea>();
+  p.WaveSpeed = box.Read<InputId::WaveSpeed>();
+  p.SteadyDischarge = box.Read<InputId::SteadyDischarge>();
+  p.FinalPumpDischarge = box.Read<InputId::FinalPumpDischarge>();
+  p.IntakeHeadLoss = box.Read<InputId::IntakeHeadLoss>();
+  p.ReservoirLevel = box.Read<InputId::ReservoirLevel>();
   a.At(Site::Coefficient(Term::SteadyVelocity, InputId::CulvertArea));
   c.SteadyVelocity = a.S(a.Div(p.SteadyDischarge, p.CulvertArea));
-  p.CulvertLength = box.Single(InputId::CulvertLength);
-  p.SegmentCount = box.Int16(InputId::SegmentCount);
-  p.StepCount = box.Int16(InputId::StepCount);
+  p.CulvertLength = box.Read<InputId::CulvertLength>();
+  p.SegmentCount = box.Read<InputId::SegmentCount>();
+  p.StepCount = box.Read<InputId::StepCount>();
 
   // Sizing: both counts plus one in 16-bit arithmetic, then the grids and
   // step times, all zero, before anything else.
@@ -179,10 +186,10 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   SurgeRunEditor editor(run);
   editor.Resize(p.SegmentCount, p.StepCount);
 
-  p.FirstOutputStep = box.Int16(InputId::FirstOutputStep);
-  p.LastOutputStep = box.Int16(InputId::LastOutputStep);
+  p.FirstOutputStep = box.Read<InputId::FirstOutputStep>();
+  p.LastOutputStep = box.Read<InputId::LastOutputStep>();
   editor.SetOutputSteps(p.FirstOutputStep, p.LastOutputStep);
-  p.OutputInterval = box.Double(InputId::OutputInterval);
+  p.OutputInterval = box.Read<InputId::OutputInterval>();
 
   // The remaining coefficients, in order.
   const float n = p.SegmentCount;  // exact

@@ -7,17 +7,19 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace kelvane {
 
 // The input boxes in the order they are numbered on the main window
 // (Text1..Text16); the rows are in solver/inputs.def.
 enum class InputId {
-#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) id,
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
+  id,
 #include "solver/inputs.def"
 };
 constexpr int kInputCount = 0
-#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) \
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
   +1  // NOLINT(bugprone-macro-parentheses)
 #include "solver/inputs.def"
     ;
@@ -38,6 +40,17 @@ enum class ImpossibleValues {
   Negative,     // below zero
 };
 
+// The type a run reads a box as.
+enum class InputPrecision {
+  Single,  // float
+  Double,  // double
+  Int16,   // a 16-bit signed count, rounded half to even
+};
+template <InputPrecision P>
+using InputValue =
+    std::conditional_t<P == InputPrecision::Single, float,
+                       std::conditional_t<P == InputPrecision::Double, double, std::int16_t>>;
+
 struct InputField {
   InputId id;
   const char* box;      // object name of the box, "Text1"
@@ -46,8 +59,19 @@ struct InputField {
   const char* unit;     // "m³/s", "" when none
   const char* defaultText;
   ImpossibleValues impossible;
+  InputPrecision precision;
   const char* meaning;  // what the box means, one line for the window's help
 };
+
+// The precision of a box, from its row.
+constexpr InputPrecision PrecisionOf(InputId id) {
+  constexpr InputPrecision kPrecisions[] = {
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
+  InputPrecision::precision,
+#include "solver/inputs.def"
+  };
+  return kPrecisions[static_cast<int>(id)];
+}
 const InputField& Field(InputId id);
 // The sixteen fields in box order.
 const std::array<InputField, kInputCount>& InputFields();
@@ -104,6 +128,13 @@ struct RunParameters {
   double OutputInterval = 0;         // steps
   float FinalPumpDischarge = 0;      // m³/s, after the pump change
 };
+
+// Each parameter has the type its row in inputs.def gives.
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
+  static_assert(                                                                                   \
+      std::is_same_v<decltype(RunParameters::id), InputValue<InputPrecision::precision>>,          \
+      "inputs.def: the precision of " #id);
+#include "solver/inputs.def"
 
 // The coefficients formed from the parameters before the steady state.
 struct SolverCoefficients {

@@ -101,7 +101,17 @@ TEST(CommandLine, EveryOptionHasOneNameAndEveryBoxAnOption) {
     ASSERT_NE(option, nullptr) << field.option;
     EXPECT_EQ(option->kind, OptionKind::DesignItem);
     EXPECT_EQ(option->design, &field);
+    EXPECT_EQ(option->id, OptionId::DesignItem);
   }
+  // Every row of options.def is one option, found by its id.
+  std::set<OptionId> ids;
+  for (const Option& option : Options()) {
+    if (option.kind == OptionKind::InputBox || option.kind == OptionKind::DesignItem) continue;
+    EXPECT_TRUE(ids.insert(option.id).second) << option.name;
+    EXPECT_EQ(&OptionOf(option.id), &option) << option.name;
+  }
+  EXPECT_EQ(OptionOf(OptionId::SweepCsv).name, "sweep-csv");
+  EXPECT_EQ(OptionOf(OptionId::Help).kind, OptionKind::Mode);
 }
 
 // Each listed option's line: its name and value, then blanks before the
