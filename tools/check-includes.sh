@@ -1,5 +1,13 @@
 #!/usr/bin/env bash
-# Fails when the project's own includes go round in a circle. A header and
+# Fails when an include goes the wrong way between the libraries, or when
+# the project's own includes go round in a circle.
+#
+# The direction: each library has a level in LEVELS below, and its files may
+# include only its own and those of libraries on a lower level (libraries on
+# one level stay apart). A new library is one line there; a folder under src/
+# that has none fails until it is given its level.
+#
+# The circles: a header and
 # its source count as one unit ("app/batch.h" and "app/batch.cpp"), so a
 # circle through a source file is found as well as one between headers:
 # a.cpp includes b.h while b.cpp includes a.h is a circle. An include is
@@ -13,6 +21,25 @@ python3 - "$root" <<'PY'
 import os, re, sys
 
 root = sys.argv[1]
+
+# library    level: the solver at the bottom, the program on top; the tests
+# may use every library, the tools, benchmarks and fuzz targets the tests'
+# shared support too.
+LEVELS = """
+src/csv       5
+src/solver   10
+src/output   20
+src/cases    30
+src/report   30
+src/study    40
+src/ui       50
+app          60
+tests        80
+tools        90
+bench        90
+fuzz         90
+"""
+level = {name: int(number) for name, number in (line.split() for line in LEVELS.strip().splitlines())}
 folders = ["src", "app", "tests", "tools", "bench", "fuzz"]
 include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
@@ -33,14 +60,27 @@ def resolve(including, name):
             return candidate
     return None
 
-edges = {}
+def library(path):
+    parts = os.path.relpath(path, root).split(os.sep)
+    return "/".join(parts[:2]) if parts[0] == "src" else parts[0]
+
+edges, wrong, unplaced = {}, [], set()
 for path in files:
     with open(path, encoding="utf-8", errors="replace") as f:
         text = f.read()
     for name in include.findall(text):
         target = resolve(path, name)
-        if target and unit(target) != unit(path):
+        if not target:
+            continue
+        if unit(target) != unit(path):
             edges.setdefault(unit(path), set()).add(unit(target))
+        here, there = library(path), library(target)
+        for lib in (here, there):
+            if lib not in level:
+                unplaced.add(lib)
+        if here != there and here in level and there in level and level[there] >= level[here]:
+            wrong.append(f"{os.path.relpath(path, root)} includes {os.path.relpath(target, root)}"
+                         f" ({here}, level {level[here]}, may not use {there}, level {level[there]})")
 
 # Strongly connected components (Tarjan, iterative): each with more than one
 # unit is a circle.
@@ -77,12 +117,22 @@ for node in sorted(edges):
         visit(node)
 
 units = {unit(p) for p in files}
+failed = False
+for lib in sorted(unplaced):
+    print(f"library without a level: {lib} (give it one in LEVELS, tools/check-includes.sh)")
+    failed = True
+for line in wrong:
+    print("wrong-way include: " + line)
+    failed = True
 if circles:
     for component in circles:
         print("include circle: " + " <-> ".join(component))
         for a in component:
             for b in sorted(edges.get(a, ()) & set(component)):
                 print(f"  {a} includes {b}")
+    failed = True
+if failed:
     sys.exit(1)
-print(f"{len(units)} units, {sum(len(e) for e in edges.values())} includes between them, no circle")
+print(f"{len(units)} units, {sum(len(e) for e in edges.values())} includes between them, "
+      f"{len(level)} libraries, no circle, none the wrong way")
 PY

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Packs the Windows build into build/windows/kelvane-VERSION-win64.zip: the
-# programs, the help text and, with the windows program, every DLL it needs
-# that Windows itself lacks (Qt's, the MinGW run-time's, found by following
-# the imports), the platform plugin, the native style, the image plugins and
-# the toolkit's Chinese translations. Unzipped anywhere, it runs.
+# programs, the user's manual with its pictures and, with the windows program,
+# every DLL it needs that Windows itself lacks (Qt's, the MinGW run-time's,
+# found by following the imports), the platform plugin, the native style,
+# the image plugins and the toolkit's Chinese translations. Unzipped
+# anywhere, it runs.
 #   usage: tools/package-windows.sh [BUILD_DIR]      (default build/windows)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,7 +20,11 @@ search=("$deps/qt/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-
 rm -rf "$build/package"
 mkdir -p "$stage"
 cp "$build/app/kelvane.exe" "$stage/"
-cp "$root/data/help.txt" "$stage/"
+# The manual and the pictures it links, as installed on Linux.
+cp "$root/docs/manual.md" "$stage/"
+for picture in $(grep -o '](\([a-z0-9-]*\.png\))' "$root/docs/manual.md" | sed 's/^](\(.*\))$/\1/' | sort -u); do
+  cp "$root/docs/$picture" "$stage/"
+done
 
 # Copies into the package every DLL `file` imports, and theirs, that lies in
 # the search folders; the rest (kernel32.dll, user32.dll, ...) is Windows'.

@@ -1,4 +1,4 @@
-// Drives the windows for the README's screenshots: the main window with its
+// Drives the windows for the manual's screenshots: the main window with its
 // menu bar on the default inputs, a Calculate (the result file goes to a
 // temporary folder), the plot and the results window, the 结果 menu open, the
 // time-history window (forebay and node 1 overlaid, a cursor read-out) and

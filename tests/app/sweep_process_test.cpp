@@ -1,6 +1,6 @@
 // Design studies as a user runs them: the built program as a child process.
 // A sample of a study's rows is recomputed from single batch runs of the same
-// texts; the bytes do not depend on --jobs; shards joined as the README says
+// texts; the bytes do not depend on --jobs; shards joined as the manual says
 // give the whole file (study_parts_test.cpp); bad case files and option mixes are usage errors.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -276,7 +276,7 @@ TEST(Study, ShardsConcatenateToTheWholeStudy) {
   }
 }
 
-// Near the README's example: forebay 0.004 m² (below the update's stability
+// Near the manual's example: forebay 0.004 m² (below the update's stability
 // limit), 600..2000 m² by 350 and 2500 m²; pumps to 0, 20, 41.6 m³/s; crest
 // -2.0 m, minimum -6.0 m. The pump stop lifts the 600 m² forebay to -1.548 m;
 // every other complete case stays within both limits.
