@@ -41,7 +41,7 @@ namespace {
 HANDLE Native(files::NativeFile file) { return reinterpret_cast<HANDLE>(file); }
 files::NativeFile FromHandle(HANDLE handle) { return reinterpret_cast<files::NativeFile>(handle); }
 
-void WriteAll(HANDLE handle, std::string_view bytes, const std::string& path) {
+void WriteHandle(HANDLE handle, std::string_view bytes, const std::string& path) {
   while (!bytes.empty()) {
     const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
     DWORD written = 0;
@@ -163,8 +163,8 @@ NativeFile OpenInPlace(const Existing& existing, const std::string& path) {
 
 void WriteAll(NativeFile file, std::string_view first, std::string_view second,
               const std::string& path) {
-  WriteAll(Native(file), first, path);
-  WriteAll(Native(file), second, path);
+  WriteHandle(Native(file), first, path);
+  WriteHandle(Native(file), second, path);
 }
 
 void Close(NativeFile file, const std::string& path) {

@@ -2,21 +2,15 @@
 
 namespace kelvane {
 
-const char* CheckItemName(CheckKind kind) {
-  switch (kind) {
-    case CheckKind::ForebayHighest:
-      return "前池最高水位";
-    case CheckKind::ForebayLowest:
-      return "前池最低水位";
-    case CheckKind::CulvertFull:
-      return "箱涵满流";
-    case CheckKind::Vacuum:
-      return "水柱分离";
-    case CheckKind::DesignPressure:
-      return "设计内水压力";
-  }
-  return "";
+const CheckField& Field(CheckKind kind) {
+  static constexpr CheckField kFields[] = {
+#define KELVANE_CHECK(id, item, key, along) {CheckKind::id, item, key, along},
+#include "report/design_checks.def"
+  };
+  return kFields[static_cast<std::size_t>(kind)];
 }
+
+const char* CheckItemName(CheckKind kind) { return Field(kind).item; }
 
 namespace {
 

@@ -41,7 +41,9 @@ TEST(CsvReader, LinesGiveTheirCellsOrTheirFault) {
     for (int again = 0; again < 2; ++again) {
       EXPECT_EQ(reader.Cells(row.line, SeparatorOf(row.line, row.rule), cells), row.fault)
           << row.line;
-      if (row.fault == CsvFault::None) EXPECT_EQ(cells, row.cells) << row.line;
+      if (row.fault == CsvFault::None) {
+        EXPECT_EQ(cells, row.cells) << row.line;
+      }
     }
   }
 }
