@@ -16,6 +16,7 @@
 #include "report/design_checks.h"
 #include "support/child_process.h"
 #include "support/pdf_pages.h"
+#include "ui/report_pdf.h"
 
 using namespace kelvane;
 
@@ -54,6 +55,21 @@ DesignTexts MixedDesign() {
 }
 
 std::string Tool(const char* name) { return std::string("/usr/bin/") + name; }
+
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// An edge ("xMin", "xMax") of the first word of `pdftotext -bbox` that starts
+// with `start`, pt; -1 when there is none.
+double WordEdge(const std::string& bbox, const std::string& start, const std::string& edge) {
+  const std::size_t hit = bbox.find(">" + start);
+  if (hit == std::string::npos) return -1;
+  const std::size_t at = bbox.rfind(edge + "=\"", hit);
+  return at == std::string::npos ? -1 : std::stod(bbox.substr(at + edge.size() + 2));
+}
 
 }  // namespace
 
@@ -195,6 +211,29 @@ class CalculationReportTest : public QObject {
     const std::string pdf = Squeezed(text.out);
     for (const char* piece : {"“”", "空，不计", "未给出设计资料，未作校核。"}) {
       QVERIFY2(pdf.find(piece) != std::string::npos, piece);
+    }
+  }
+
+  // A title longer than the header's line stops short of the date, with an
+  // ellipsis; a short one is drawn whole.
+  void longTitleLeavesTheDateClear() {
+    QTemporaryDir folder;
+    for (const std::string title :
+         {std::string("某泵站"), "某泵站" + Repeated("很长的标题", 30) + "结尾"}) {
+      HtmlPages pages;
+      pages.title = title;
+      pages.header = "计算书";
+      pages.date = "2026-01-31";
+      pages.html = "<html><body><p>正文</p></body></html>";
+      const QString file = folder.filePath(QStringLiteral("header.pdf"));
+      WritePdfFile(HtmlPagesPdf(pages), file.toStdString());
+      const test::ProcessResult words = test::PdfText(file.toStdString(), "-bbox");
+      QCOMPARE(words.status, 0);
+      const bool whole = title.size() < 20;
+      QCOMPARE(words.out.find("结尾") == std::string::npos, !whole);
+      QCOMPARE(words.out.find("…") == std::string::npos, whole);
+      // The title's word ends left of the date's.
+      QVERIFY(WordEdge(words.out, "某泵站", "xMax") < WordEdge(words.out, "计算日期", "xMin"));
     }
   }
 
