@@ -143,8 +143,12 @@ TEST_F(StudyParts, InterruptedAtRandomPointsAndResumedGivesTheUninterruptedBytes
 // Killed, the study loses at most its last second's rows: the partial file
 // is on the disk while it runs, and resumes.
 TEST_F(StudyParts, AKilledStudyResumesFromItsPartialFile) {
-  // 171 cases of 30000 steps and 20 segments: a few seconds.
-  const std::vector<std::string> slow = {"--sweep",         "forebay-area=600:2000:25",
+  // 843 cases of 30000 steps and 20 segments: about 3 s here, so that the
+  // first rows reach the disk (a second after they come, or at 64 KiB of
+  // rows, about half the study) well before the study ends. With 171 cases
+  // the study could end within its first second, its partial file never
+  // holding a row, and the kill came after it had finished.
+  const std::vector<std::string> slow = {"--sweep",         "forebay-area=600:2000:5",
                                          "--sweep",         "final-pump-discharge=0,20,41.6",
                                          "--step-count",    "30000",
                                          "--segment-count", "20"};
