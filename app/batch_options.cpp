@@ -183,6 +183,9 @@ void TakeEvent(const Option& option, const std::string& value, BatchOptions& opt
     } else if (name == "pump-ramp-exponent") {
       ReadRampExponent(value);
       events.rampExponent = value;
+    } else if (name == "model") {
+      ReadMarchModel(value);
+      events.model = value;
     } else if (name == "pump-units") {
       ReadUnitSequence(value);
       SetEventText(events, EventField::PumpUnits, value);
@@ -360,6 +363,7 @@ EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
     events.units = options.units;
   }
   if (GroupGiven("forebay-area-table", given)) events.areaTable = options.areaTable;
+  if (given.Has("model")) events.model = options.model;
   return events;
 }
 

@@ -46,6 +46,7 @@ constexpr std::string_view kInputsKey = "inputs";
 constexpr std::string_view kDesignKey = "design";
 constexpr std::string_view kPumpKey = "pump";
 constexpr std::string_view kForebayKey = "forebay";
+constexpr std::string_view kModelKey = "model";
 
 std::string Quoted(std::string_view text) { return QuotedText(text); }
 
@@ -181,6 +182,8 @@ void ReadEvents(const toml::table& section, std::string_view name, const std::st
       events.units = TextOrNumber(value, file, key, dotted);
     } else if (name == kForebayKey && k == "area-table") {
       events.areaTable = Rows(value, file, key, dotted);
+    } else if (name == kModelKey && k == "kind") {
+      events.model = TextOrNumber(value, file, key, dotted);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     }
@@ -222,7 +225,7 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
       const auto* design = value.as_table();
       if (design == nullptr) FailType(file, key, value, name, CaseValueType::Table);
       ReadDesign(*design, file, caseFile.base);
-    } else if (name == kPumpKey || name == kForebayKey) {
+    } else if (name == kPumpKey || name == kForebayKey || name == kModelKey) {
       const auto* section = value.as_table();
       if (section == nullptr) FailType(file, key, value, name, CaseValueType::Table);
       ReadEvents(*section, name, file, caseFile.base.events);
@@ -314,13 +317,15 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[design] 的键为批处理选项名，如 forebay-wall-top）";
       }
-      if (p.key.starts_with("pump.") || p.key.starts_with("forebay.")) {
+      if (p.key.starts_with("pump.") || p.key.starts_with("forebay.") ||
+          p.key.starts_with("model.")) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[pump] 可用 ramp-time、ramp-exponent、schedule、units；[forebay] 可用 "
-               "area-table）";
+               "area-table；[model] 可用 kind）";
       }
       return text + "未知的键 " + Quoted(p.key) +
-             "（可用 format-version、title、notes、[inputs]、[design]、[pump]、[forebay]）";
+             "（可用 format-version、title、notes、[inputs]、[design]、[pump]、[forebay]、"
+             "[model]）";
     case CaseProblem::WrongType: {
       const char* type = "";
       switch (p.expected) {
@@ -479,6 +484,10 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
   if (events.areaTable) {
     bytes += "\n[" + std::string(kForebayKey) + "]\n";
     table("forebay", "area-table", events.areaTable, "前池水位–面积表：[水位 (m), 面积 (m²)]");
+  }
+  if (events.model) {
+    bytes += "\n[" + std::string(kModelKey) + "]\n";
+    scalar("model", "kind", events.model, "计算模型：classic 或 balanced");
   }
   return bytes;
 }

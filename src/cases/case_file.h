@@ -13,6 +13,8 @@
 //   ramp-exponent = "1"      # or units = "4:-10.4:0:30:10"
 //   [forebay]                # optional: the level–area table
 //   area-table = [["-10", "450"], ["0", "2700"]]
+//   [model]                  # optional: the march
+//   kind = "balanced"        # or "classic", the default
 //
 // The keys of [inputs] and [design] are the batch options. A key left out takes its box's
 // default text. A TOML number stands for a text: an integer for its decimal

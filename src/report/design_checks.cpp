@@ -1,6 +1,10 @@
 #include "report/design_checks.h"
 
 #include <algorithm>
+#include <span>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace kelvane {
 
@@ -76,7 +80,48 @@ void Describe(CheckRow& row, const Context& c) {
   row.valueText = FixedText(row.value, decimals);
   row.whereText = NodeLabel(c.geometry, row.node);
   row.whenText = StepTimeText(c.run, row.step);
-  row.verdictText = row.pass ? "满足" : "不满足";
+}
+
+// The verdict of a row whose numbers stand: a broken limit fails; a kept one
+// passes only when the run reaches the predicted time of the forebay extreme
+// of its kind (the highest level for the highest heads, the lowest for the
+// lowest) plus a tenth of the period.
+void Judge(CheckRow& row, const RunSummary& s) {
+  row.verdict = row.pass ? CheckVerdict::Pass : CheckVerdict::Fail;
+  if (row.pass && s.oscillation) {
+    const bool highest =
+        row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+    const std::optional<double>& time =
+        highest ? s.oscillation->firstHighestTime : s.oscillation->firstLowestTime;
+    if (time) {
+      row.neededTime = *time + s.oscillation->period / 10;
+      if (double{s.simulatedTime} < row.neededTime) {
+        row.verdict = CheckVerdict::Undetermined;
+        row.neededSteps = StepsToReach(s, row.neededTime);
+      }
+    }
+  }
+  row.verdictText = CheckVerdictWord(row.verdict);
+}
+
+// Why a row is undetermined and what would decide it, one sentence.
+std::string UndeterminedSentence(const CheckRow& row, const RunSummary& s) {
+  const bool highest =
+      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  std::string text = std::string(CheckItemName(row.kind)) + "在已算的 " +
+                     FixedText(s.simulatedTime, 3) + " s 内为 " + row.valueText + " m（" +
+                     row.whenText + "），限值 " + row.limitText + " m，但计算未达预计" +
+                     (highest ? "首个最高水位" : "首个最低水位") + "时刻后十分之一振荡周期（" +
+                     FixedText(row.neededTime, 3) + " s），结论未定：需计算时段数 " +
+                     std::to_string(row.neededSteps);
+  if (row.neededSteps > kMostSteps) {
+    const long long reaches = std::max<long long>(1, s.reaches * kMostSteps / row.neededSteps);
+    text += "，超过 " + std::to_string(kMostSteps) + "，请减少划分管段数（如 " +
+            std::to_string(reaches) + " 段）后重新计算。";
+  } else {
+    text += "，请按此重新计算。";
+  }
+  return text;
 }
 
 // A check of one forebay extreme against a fixed limit.
@@ -175,6 +220,55 @@ void Word(CheckRow& row, const std::string& vapourHead) {
   }
 }
 
+// The first step at which some node's head lies below its soffit, with the
+// node; {0, 0} when none does.
+std::pair<int, int> FirstPartFull(const DesignData& data, const SurgeRun& run) {
+  const int reaches = run.SegmentCount();
+  std::vector<float> soffits;
+  for (int node = 1; node <= run.GridNodes(); ++node)
+    soffits.push_back(float(SoffitAt(data, node, reaches)));
+  for (int step = 1; step <= run.StepCount(); ++step) {
+    const std::span<const float> heads = run.HeadsAt(step);
+    for (std::size_t k = 0; k < heads.size(); ++k)
+      if (heads[k] < soffits[k]) return {step, static_cast<int>(k) + 1};
+  }
+  return {0, 0};
+}
+
+// The first step at which the row's limit is broken at some node (the
+// forebay's for the forebay checks), from steps 1..last.
+int FirstBreak(const CheckRow& row, const DesignData& data, const SurgeRun& run, int last) {
+  const bool forebay =
+      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::ForebayLowest;
+  const bool atMost =
+      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  for (int step = 1; step <= last; ++step) {
+    for (int node = forebay ? run.GridNodes() : 1; node <= run.GridNodes(); ++node) {
+      const double limit =
+          forebay ? double{row.limit} : CulvertLimitAt(row.kind, data, node, run.SegmentCount());
+      if (!LevelWithin(run.Head(node, step), limit, atMost)) return step;
+    }
+  }
+  return 0;
+}
+
+// A verdict that rests on steps after the model's end is invalid: a kept
+// limit (its run goes on past the end) and a broken one first broken after
+// it. The culvert-full check's own failure is the finding itself.
+void JudgeWithinModel(CheckRow& row, const DesignCheckReport& report, const SurgeRun& run) {
+  if (report.modelEndStep == 0 || row.kind == CheckKind::CulvertFull) return;
+  const bool after = row.verdict == CheckVerdict::Fail
+                         ? FirstBreak(row, report.data, run, report.modelEndStep) == 0
+                         : run.StepCount() > report.modelEndStep;
+  if (!after) return;
+  row.verdict = CheckVerdict::Invalid;
+  row.verdictText = CheckVerdictWord(row.verdict);
+  row.sentence =
+      std::string(CheckItemName(row.kind)) + "：箱涵自" + StepTimeText(run, report.modelEndStep) +
+      "起于节点 " + std::to_string(report.modelEndNode) +
+      "脱空（水头低于洞顶），此后超出有压满流模型的适用范围，结论无效（超出模型适用范围）。";
+}
+
 }  // namespace
 
 namespace {
@@ -200,6 +294,20 @@ int VerdictDecimals(float value, float limit) {
     ++decimals;
   }
   return decimals;
+}
+
+const char* CheckVerdictWord(CheckVerdict verdict) {
+  switch (verdict) {
+    case CheckVerdict::Pass:
+      return "满足";
+    case CheckVerdict::Fail:
+      return "不满足";
+    case CheckVerdict::Undetermined:
+      return "未定";
+    case CheckVerdict::Invalid:
+      return "无效（超出模型适用范围）";
+  }
+  return "";
 }
 
 bool LevelWithin(float level, double limit, bool atMost) {
@@ -372,11 +480,20 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
     }
   }
 
+  if (culvert) std::tie(report.modelEndStep, report.modelEndNode) = FirstPartFull(data, run);
   int failed = 0;
+  int undetermined = 0;
+  int invalid = 0;
   for (CheckRow& row : report.rows) {
+    Judge(row, summary);
     Word(row, report.vapourHeadText);
+    if (row.verdict == CheckVerdict::Undetermined)
+      row.sentence = UndeterminedSentence(row, summary);
+    JudgeWithinModel(row, report, run);
+    if (row.verdict == CheckVerdict::Undetermined) ++undetermined;
+    if (row.verdict == CheckVerdict::Invalid) ++invalid;
     report.conclusions.push_back(row.sentence);
-    if (!row.pass) ++failed;
+    if (row.verdict == CheckVerdict::Fail) ++failed;
     if (!row.pass && (row.kind == CheckKind::CulvertFull || row.kind == CheckKind::Vacuum)) {
       report.withinModel = false;
     }
@@ -386,11 +503,29 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
         "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
         "水柱分离，其后的水位、水头和流速不能作为设计依据。");
   }
+  if (report.modelEndStep != 0) {
+    report.conclusions.push_back("须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可对" +
+                                 StepTimeText(run, report.modelEndStep) + "以后的结果作出结论。");
+  }
   if (!report.rows.empty()) {
-    report.conclusions.push_back(
-        failed == 0 ? "全部 " + std::to_string(report.rows.size()) + " 项校核均满足要求。"
-                    : "共 " + std::to_string(report.rows.size()) + " 项校核，其中 " +
-                          std::to_string(failed) + " 项不满足要求。");
+    const std::string all = std::to_string(report.rows.size());
+    if (invalid != 0) {
+      report.conclusions.push_back(
+          "共 " + all + " 项校核，其中 " + std::to_string(failed) + " 项不满足要求，" +
+          std::to_string(invalid) + " 项无效（超出模型适用范围）" +
+          (undetermined == 0 ? std::string() : "，" + std::to_string(undetermined) + " 项未定") +
+          "。");
+    } else if (failed == 0 && undetermined == 0) {
+      report.conclusions.push_back("全部 " + all + " 项校核均满足要求。");
+    } else if (undetermined == 0) {
+      report.conclusions.push_back("共 " + all + " 项校核，其中 " + std::to_string(failed) +
+                                   " 项不满足要求。");
+    } else {
+      report.conclusions.push_back(
+          "共 " + all + " 项校核，其中 " +
+          (failed == 0 ? std::string() : std::to_string(failed) + " 项不满足要求，") +
+          std::to_string(undetermined) + " 项未定（计算时长不足，见上）。");
+    }
   }
   return report;
 }

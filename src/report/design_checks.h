@@ -33,6 +33,22 @@ enum class CheckKind {
   DesignPressure,  // highest head <= soffit + design pressure head, at every node
 };
 
+// What a check concludes. A limit broken within the run is a failure
+// however long the run; a limit kept is a pass only when the run reaches the
+// extreme that decides it (RunLengthNeeded), else it is undetermined.
+enum class CheckVerdict {
+  Pass,          // 满足
+  Fail,          // 不满足
+  Undetermined,  // 未定: the run ends before the extreme
+  Invalid,       // 无效: the extreme lies beyond the model's reach
+};
+
+// "满足", "不满足", "未定", "无效（超出模型适用范围）".
+const char* CheckVerdictWord(CheckVerdict verdict);
+
+// The most steps a run can have.
+inline constexpr long long kMostSteps = 32766;
+
 // One check. For the checks along the culvert the row is that of the node
 // with the least margin (the first such node on a tie), where the limit is
 // that node's own.
@@ -46,6 +62,11 @@ struct CheckRow {
   int step = 0;                   // the first step at which `value` is reached
   float time = 0;                 // s, of that step
   std::vector<int> failingNodes;  // every node that breaks its limit, ascending
+  CheckVerdict verdict = CheckVerdict::Fail;
+  // Undetermined: the time the run must reach and the step count that
+  // reaches it.
+  double neededTime = 0;      // s
+  long long neededSteps = 0;  // steps
 
   // The texts, built by the summary's own number functions.
   std::string item;         // "前池最高水位"
@@ -54,7 +75,7 @@ struct CheckRow {
   std::string valueText;    // "-2.531"
   std::string whereText;    // "节点 6（596.662 m）"
   std::string whenText;     // "时段 1065，126.970 s"
-  std::string verdictText;  // "满足" or "不满足"
+  std::string verdictText;  // CheckVerdictWord
   std::string sentence;     // the conclusion, one sentence
 };
 
@@ -66,6 +87,11 @@ struct DesignCheckReport {
   // Whether the run stays within the model: the culvert full and no column
   // separation wherever those were checked.
   bool withinModel = true;
+  // The first step at which a head falls below the soffit at some node (the
+  // culvert no longer runs full), and that node; 0 when it never does or no
+  // culvert is given. A verdict that rests on later steps is invalid.
+  int modelEndStep = 0;
+  int modelEndNode = 0;
   // "10.33 - 0.24 = 10.09 m，水温 20 °C"; empty when no culvert check runs.
   std::string vapourHeadText;
   // The conclusions: each row's sentence, then a plain statement when a

@@ -1,6 +1,7 @@
 #include "report/report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -218,7 +219,46 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
   summary.eventLines = ModelExtrasLines(outcome.extras);
   summary.forebayAreaUse = outcome.forebayAreaUse;
+  summary.oscillation = ForecastOscillation(outcome.parameters, outcome.extras, run);
+  if (outcome.extras.model == MarchModel::Classic) {
+    // Friction alone carries the steady velocity with the reservoir level
+    // less every reach's friction loss.
+    const double frictionOnly = double{outcome.parameters.ReservoirLevel} -
+                                summary.reaches * double{outcome.coefficients.ReachHeadLoss};
+    summary.classicDrift = frictionOnly - summary.forebayInitial;
+  }
   return summary;
+}
+
+long long StepsToReach(const RunSummary& summary, double time) {
+  return StepsToReach(time, summary.timeStep);
+}
+
+std::vector<std::string> RunLengthLines(const RunSummary& s) {
+  std::vector<std::string> lines;
+  if (!s.oscillation) return lines;
+  const OscillationForecast& f = *s.oscillation;
+  lines.push_back("振荡周期 " + Fixed(f.period, 3, NegativeZero::Drop) + " s（刚性水柱估计），" +
+                  "模拟时长为其 " + Fixed(s.simulatedTime / f.period, 3, NegativeZero::Drop) +
+                  " 倍");
+  const auto extreme = [&](const char* name, const std::optional<double>& time) {
+    if (!time) return;
+    const double needed = *time + f.period / 10;
+    lines.push_back(std::string("预计") + name + " " + Fixed(*time, 3, NegativeZero::Drop) +
+                    " s，判定需算至 " + Fixed(needed, 3, NegativeZero::Drop) + " s（计算时段数 " +
+                    std::to_string(StepsToReach(s, needed)) + "）");
+  };
+  extreme("首个最高水位", f.firstHighestTime);
+  extreme("首个最低水位", f.firstLowestTime);
+  return lines;
+}
+
+std::string DriftNote(const RunSummary& s) {
+  if (!s.classicDrift || !(std::fabs(*s.classicDrift) > kNotedDrift)) return "";
+  return "注：经典模型只计沿程损失，泵流量不变时前池水位也将偏离初始水位约 " +
+         Fixed(std::fabs(*s.classicDrift), 3, NegativeZero::Drop) + " m（趋向 " +
+         Fixed(s.forebayInitial + *s.classicDrift, 3, NegativeZero::Drop) +
+         " m）；平衡模型（balanced）计入全部恒定流损失，无此漂移";
 }
 
 RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
@@ -244,6 +284,12 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
        Fixed(s.simulatedTime, 3, NegativeZero::Drop) + " s（时段 1 至 " + std::to_string(s.steps) +
            "）");
   Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3, NegativeZero::Drop) + " s");
+  if (s.oscillation) {
+    const std::vector<std::string> lines = RunLengthLines(s);
+    Line(out, "振荡周期", lines[0].substr(std::string_view("振荡周期 ").size()));
+    for (std::size_t k = 1; k < lines.size(); ++k) out += "  " + lines[k] + "\n";
+  }
+  if (const std::string note = DriftNote(s); !note.empty()) out += "  " + note + "\n";
 
   if (!s.eventLines.empty()) {
     out += "\n工况\n";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "solver/rigid_column.h"
 #include "solver/solver.h"
 
 namespace kelvane {
@@ -53,7 +54,18 @@ struct RunSummary {
   // table's areas were used; both empty for the sixteen boxes alone.
   std::vector<std::string> eventLines;
   std::optional<ForebayAreaUse> forebayAreaUse;
+  // The mass oscillation the run is to capture (ForecastOscillation).
+  std::optional<OscillationForecast> oscillation;
+  // The classic model only: the level at which friction alone carries the
+  // steady velocity, less the initial forebay level; the no-change drift.
+  std::optional<double> classicDrift;  // m
 };
+
+// A drift of the classic model larger than this is noted.
+inline constexpr double kNotedDrift = 0.05;  // m
+
+// The step count a run of `summary`'s time step needs to reach `time`.
+long long StepsToReach(const RunSummary& summary, double time);
 
 // Every step from 1 to run.StepCount is considered; the grid column
 // StepCount+1 (allocated, never computed) never is. `run` must hold a
@@ -88,6 +100,12 @@ std::string SummaryText(const RunSummary& summary, const SurgeRun& run);
 // design checks, the calculation report): fixed-point digits independent of
 // the C locale, no "-" before a zero; "时段 1065，126.970 s".
 std::string FixedText(double value, int decimals);
+// The lines on the run length: the period, the share of it the run covers and
+// the predicted first extremes with the steps that reach them; for the
+// summary and the status line alike ("振荡周期 414.620 s，…").
+std::vector<std::string> RunLengthLines(const RunSummary& summary);
+// The note on the classic model's drift, empty when it is below kNotedDrift.
+std::string DriftNote(const RunSummary& summary);
 std::string StepTimeText(const SurgeRun& run, int step);
 
 // The CSV of every computed step: a header row

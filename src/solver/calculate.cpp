@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "solver/balanced_march.h"
 #include "solver/checked_arith.h"
 #include "solver/errors.h"
 #include "solver/event_texts.h"
@@ -79,8 +80,9 @@ float ReachHeadLossOf(const RunParameters& p, const SolverCoefficients& c) {
 // loss and the local loss at the entrance (node 2), one reach of friction per
 // node, local loss B at the last node before the forebay end and the outlet
 // losses at the forebay end. Five reaches give nodes 2..6 the formulas they
-// have always had, so every five-reach run keeps its bits.
-void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state) {
+// have always had, so every five-reach run keeps its bits. `intakeLoss` is
+// the intake head loss taken off node 2.
+void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state, float intakeLoss) {
   SurgeRunEditor run(state);
   const int n = state.SegmentCount();
   const int nodes = state.GridNodes();
@@ -109,7 +111,7 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state)
   // The forebay end: the 0.58 outlet loss and local loss A off `upstream`,
   // which already carries the last reach's friction, rounded once.
   auto lessOutletLosses = [&](double upstream) {
-    const double E = a.D(upstream - a.Div(a.D(V2 * 0.58), kTwoGravity));
+    const double E = a.D(upstream - a.Div(a.D(V2 * kOutletLossCoefficient), kTwoGravity));
     return a.S(a.D(E - a.Div(a.D(c.LocalLossCoefficientA * V2), kTwoGravity)));
   };
 
@@ -117,10 +119,10 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state)
   // half of local loss A.
   a.At({Quantity::Head, 1, 2});
   const double friction31 =
-      a.Div(a.D(V2 * a.D(static_cast<double>(p.FrictionFactor) * 31.0f)),
+      a.Div(a.D(V2 * a.D(static_cast<double>(p.FrictionFactor) * kIntakeCreditLength)),
             a.D(a.D(static_cast<double>(c.HydraulicDiameter) + c.HydraulicDiameter) * kGravity));
   const double E2 =
-      a.D(a.D(a.D(static_cast<double>(p.ReservoirLevel) - p.IntakeHeadLoss) + friction31) - hf);
+      a.D(a.D(a.D(static_cast<double>(p.ReservoirLevel) - intakeLoss) + friction31) - hf);
   float head = a.S(a.D(E2 - a.Div(a.D(a.D(0.5 * c.LocalLossCoefficientA) * V2), kTwoGravity)));
   if (n == 1) {
     // Node 2 is the forebay end and its reach's friction is already in E2.
@@ -203,13 +205,22 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   a.At(Site::Coefficient(Term::HeadFrictionTerm));
   c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
 
-  SteadyState(p, c, run);
+  const ModelExtras* extras = options.extras.Given() ? &options.extras : nullptr;
+  const bool balanced = extras != nullptr && extras->model == MarchModel::Balanced;
+  // The balanced model takes the intake loss at the intake's design
+  // discharge and scales it to the steady one.
+  const double design =
+      balanced ? IntakeDesignDischarge(extras->pump, p.SteadyDischarge, p.FinalPumpDischarge) : 0;
+  SteadyState(p, c, run, balanced ? BalancedIntakeLoss(p, design) : p.IntakeHeadLoss);
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
   if (observer != nullptr) (*observer)(1, 1);
-  const ModelExtras* extras = options.extras.Given() ? &options.extras : nullptr;
   if (extras != nullptr && extras->pump.units)
     CheckUnitsAgainstSteady(*extras->pump.units, p.SteadyDischarge);
-  MarchTransient(p, c, run, options.checking, observer, extras);
+  if (balanced) {
+    MarchBalanced(p, c, BalancedReachLosses(p, c, design), run, observer, extras);
+  } else {
+    MarchTransient(p, c, run, options.checking, observer, extras);
+  }
   if (extras != nullptr) {
     outcome.extras = *extras;
     if (extras->forebay.Given())

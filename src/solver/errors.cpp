@@ -33,6 +33,8 @@ std::string_view EventFieldName(EventField field) {
       return "机组启闭序列";
     case EventField::ForebayAreaTable:
       return "前池水位–面积表";
+    case EventField::Model:
+      return "计算模型";
   }
   return "";
 }
@@ -103,6 +105,9 @@ std::string EventLocationText(const ErrorLocation& at) {
     case EventFault::StopsMoreThanRuns:
       text += "停机共 " + at.detail + " m³/s，多于恒定泵流量 " +
               ShortestText(at.value.value_or(0)) + " m³/s（泵流量将为负）";
+      break;
+    case EventFault::UnknownModel:
+      text += cell + "不是计算模型（可用 classic、balanced）";
       break;
   }
   return text;

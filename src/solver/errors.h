@@ -81,6 +81,7 @@ enum class EventField {
   PumpSchedule,      // 泵流量过程: time s, discharge m³/s
   PumpUnits,         // 机组启闭序列: K:Q:T0:INTERVAL:RAMP
   ForebayAreaTable,  // 前池水位–面积表: level m, area m²
+  Model,             // 计算模型: "classic" or "balanced"
 };
 
 // What is wrong with one of them; the row and column are in ErrorLocation.
@@ -98,6 +99,7 @@ enum class EventFault {
   ScheduleAndUnits,   // a schedule and a unit sequence given together
   StopsMoreThanRuns,  // a unit sequence that stops more discharge than the steady one
                       // (value: the steady discharge; detail: the discharge stopped)
+  UnknownModel,       // a model name that is not one of MarchModelNames
 };
 
 // What was being done to a file.

@@ -253,6 +253,12 @@ UnitSequence ReadUnitSequence(std::string_view text) {
   return {static_cast<int>(values[0]), values[1], values[2], values[3], values[4]};
 }
 
+MarchModel ReadMarchModel(std::string_view text) {
+  for (MarchModel model : {MarchModel::Classic, MarchModel::Balanced})
+    if (text == MarchModelName(model)) return model;
+  Throw(Fault(EventField::Model, 0, 0, EventFault::UnknownModel, text));
+}
+
 ModelExtras ReadModelExtras(const EventTexts& texts) {
   ModelExtras extras;
   PumpEvent& pump = extras.pump;
@@ -263,6 +269,7 @@ ModelExtras ReadModelExtras(const EventTexts& texts) {
   if (texts.schedule) pump.schedule = ReadPumpSchedule(*texts.schedule);
   if (texts.units) pump.units = ReadUnitSequence(*texts.units);
   if (texts.areaTable) extras.forebay.areaTable = ReadForebayAreaTable(*texts.areaTable);
+  if (texts.model) extras.model = ReadMarchModel(*texts.model);
   return extras;
 }
 
@@ -347,6 +354,9 @@ void SetEventText(EventTexts& texts, EventField field, std::string_view text) {
     case EventField::ForebayAreaTable:
       texts.areaTable = SplitPairsText(text);
       break;
+    case EventField::Model:
+      texts.model = std::string(text);
+      break;
     case EventField::None:
       break;
   }
@@ -367,6 +377,15 @@ std::string PumpEventName(const PumpEvent& pump) {
   return "变化 " + Number(pump.rampTime) + " s，指数 " + Number(pump.rampExponent);
 }
 
+std::string_view MarchModelName(MarchModel model) {
+  return model == MarchModel::Balanced ? "balanced" : "classic";
+}
+
+std::string_view MarchModelCaption(MarchModel model) {
+  return model == MarchModel::Balanced ? "平衡模型（计入全部恒定流损失）"
+                                       : "经典模型（仅沿程损失）";
+}
+
 std::string ForebayShapeName(const ForebayShape& forebay) {
   const std::vector<ForebayPoint>& table = forebay.areaTable;
   if (table.empty()) return "定值面积";
@@ -380,6 +399,8 @@ std::string ModelExtrasTitle(const ModelExtras& extras) {
   if (extras.forebay.Given()) {
     title += (title.empty() ? "" : "；") + std::string("前池：") + ForebayShapeName(extras.forebay);
   }
+  if (extras.model != MarchModel::Classic)
+    title += (title.empty() ? "" : "；") + std::string("模型：平衡");
   return title;
 }
 
@@ -414,6 +435,8 @@ std::vector<std::string> ModelExtrasLines(const ModelExtras& extras) {
                     Number(table.front().level) + " 至 " + Number(table.back().level) +
                     " m，最小面积 " + Number(SmallestForebayArea(table)) + " m²");
   }
+  if (extras.model != MarchModel::Classic)
+    lines.push_back("计算模型：" + std::string(MarchModelCaption(extras.model)));
   return lines;
 }
 

@@ -69,11 +69,20 @@ struct ForebayShape {
   bool operator==(const ForebayShape&) const = default;
 };
 
+// Which march carries the run. Classic marches with friction alone, as the
+// program always has; Balanced also carries, reach by reach, every loss that
+// shapes the steady profile, so that profile stays steady.
+enum class MarchModel {
+  Classic,
+  Balanced,
+};
+
 // What a run has beyond the sixteen boxes. Empty: today's run exactly.
 struct ModelExtras {
   PumpEvent pump;
   ForebayShape forebay;
-  bool Given() const { return pump.Given() || forebay.Given(); }
+  MarchModel model = MarchModel::Classic;
+  bool Given() const { return pump.Given() || forebay.Given() || model != MarchModel::Classic; }
   bool operator==(const ModelExtras&) const = default;
 };
 

@@ -206,7 +206,9 @@ void JudgeCase(const CaseRun& done, CaseResult& result) {
   for (CaseResult::Check& check : result.checks) {
     for (const CheckRow& row : done.checks->rows) {
       if (row.kind != check.kind) continue;
-      check.pass = row.pass;
+      check.verdict = row.verdict;
+      if (row.verdict == CheckVerdict::Pass || row.verdict == CheckVerdict::Fail)
+        check.pass = row.verdict == CheckVerdict::Pass;
       if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
     }
   }

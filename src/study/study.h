@@ -80,7 +80,8 @@ struct CaseResult {
   // first node that breaks its limit (0 when none does).
   struct Check {
     CheckKind kind = CheckKind::ForebayHighest;
-    std::optional<bool> pass;
+    std::optional<bool> pass;  // none when undetermined, invalid or not checked
+    std::optional<CheckVerdict> verdict;
     int firstFailingNode = 0;
   };
   std::vector<Check> checks;
@@ -96,7 +97,7 @@ struct CaseResult {
   // Complete, and within every limit and check given.
   bool Passed() const {
     for (const Check& check : checks) {
-      if (check.pass == false) return false;
+      if (check.verdict != CheckVerdict::Pass) return false;
     }
     return status == 0 && passMax != false && passMin != false;
   }

@@ -113,6 +113,7 @@ std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimit
   if (limits.forebayMinLevel) columns.emplace_back("pass_forebay_min_level");
   for (CheckKind kind : checks) {
     columns.push_back(std::string("pass_") + CheckKey(kind));
+    columns.push_back(std::string("verdict_") + CheckKey(kind));
     if (AlongCulvert(kind)) columns.push_back(std::string(CheckKey(kind)) + "_first_failing_node");
   }
   columns.emplace_back("warnings");
@@ -165,6 +166,12 @@ void WriteRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult
   for (const CaseResult::Check& check : r.checks) {
     std::string& cell = row.Cell();
     if (check.pass) cell += *check.pass ? '1' : '0';
+    // The verdict word without its explanation: 满足, 不满足, 未定, 无效.
+    std::string& verdict = row.Cell();
+    if (check.verdict) {
+      const std::string word = CheckVerdictWord(*check.verdict);
+      verdict += word.substr(0, word.find("（"));
+    }
     if (!AlongCulvert(check.kind)) continue;
     std::string& node = row.Cell();
     if (check.firstFailingNode > 0) node += std::to_string(check.firstFailingNode);

@@ -175,6 +175,7 @@ StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& setting
   statusColumn_ = column("status");
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (columns[c].starts_with("pass_")) passColumns_.push_back(c);
+    if (columns[c].starts_with("verdict_")) verdictColumns_[passColumns_.size() - 1] = c;
   }
 }
 
@@ -187,8 +188,13 @@ void StudyDocument::AddCells(const std::vector<std::string>& cells) {
   bool passed = cells[statusColumn_] == "0";
   for (std::size_t k = 0; k < counts_.size(); ++k) {
     const std::string& pass = cells[passColumns_[k]];
-    counts_[k].Add(pass.empty() ? std::nullopt : std::optional<bool>(pass == "1"));
-    passed = passed && pass != "0";
+    const auto verdict = verdictColumns_.find(k);
+    counts_[k].Add(pass.empty() ? std::nullopt : std::optional<bool>(pass == "1"),
+                   verdict == verdictColumns_.end() ? "" : cells[verdict->second]);
+    // An undetermined or invalid check (an empty pass with a verdict) does not
+    // pass.
+    passed = passed && pass != "0" &&
+             !(pass.empty() && verdict != verdictColumns_.end() && !cells[verdict->second].empty());
   }
   if (rows_.size() >= kMaxRows) {
     ++leftOut_;
@@ -235,14 +241,17 @@ void StudyDocument::ChecksSection(ReportDocument& d) const {
   if (counts_.empty()) {
     d.Paragraph("未给出限值与设计资料，未作校核；运行完成的算例即计为通过。");
   } else {
-    ReportTable checks =
-        Table({"项目", "通过", "不通过", "未判定"}, {40, 20, 20, 20}, {false, true, true, true});
+    ReportTable checks = Table({"项目", "通过", "不通过", "未定", "无效", "未判定"},
+                               {30, 14, 14, 14, 14, 14}, {false, true, true, true, true, true});
     for (const Count& count : counts_) {
       checks.rows.push_back({count.item, std::to_string(count.passed), std::to_string(count.failed),
+                             std::to_string(count.undetermined), std::to_string(count.invalid),
                              std::to_string(count.unjudged)});
     }
     d.Table(std::move(checks));
-    d.Paragraph("未判定：算例未能完成计算，或其设计资料不足以作此项校核。");
+    d.Paragraph(
+        "未定：计算时长未达预计的水位极值，应增加计算时段数；无效：极值出现在箱涵脱空或汽化之后；"
+        "未判定：算例未能完成计算，或其设计资料不足以作此项校核。");
   }
 }
 

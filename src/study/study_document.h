@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/chart_data.h"
@@ -45,9 +48,14 @@ class StudyDocument {
   // the check out) for one limit or check.
   struct Count {
     std::string item;
-    std::int64_t passed = 0, failed = 0, unjudged = 0;
-    void Add(const std::optional<bool>& pass) {
-      if (!pass) {
+    std::int64_t passed = 0, failed = 0, undetermined = 0, invalid = 0, unjudged = 0;
+    // `verdict` is the cell of the check's verdict_ column, empty for a limit.
+    void Add(const std::optional<bool>& pass, std::string_view verdict = {}) {
+      if (verdict == "未定") {
+        ++undetermined;
+      } else if (verdict == "无效") {
+        ++invalid;
+      } else if (!pass) {
         ++unjudged;
       } else if (*pass) {
         ++passed;
@@ -66,6 +74,9 @@ class StudyDocument {
   // The CSV columns of the status and of each count's pass cell.
   std::size_t statusColumn_ = 0;
   std::vector<std::size_t> passColumns_;
+  // The verdict column beside a check's pass column, by the pass column's place in
+  // passColumns_.
+  std::map<std::size_t, std::size_t> verdictColumns_;
 };
 
 // The sentence a report of one shard states: it counts its own cases only.

@@ -61,6 +61,9 @@ void AddExtras(Hash& hash, const ModelExtras& extras) {
     hash.AddDouble(point.level);
     hash.AddDouble(point.area);
   }
+  // Only a model other than the classic one enters, so the parts of a study
+  // written before the model could be chosen still join.
+  if (extras.model != MarchModel::Classic) hash.AddNumber(static_cast<std::uint64_t>(extras.model));
 }
 
 template <typename T>
@@ -272,10 +275,12 @@ StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header, const S
     if (name == "pass_forebay_max_level") passMax_ = c;
     if (name == "pass_forebay_min_level") passMin_ = c;
     if (name.starts_with("pass_")) passes_.push_back(c);
+    if (name.starts_with("verdict_")) verdicts_.push_back(c);
     // What a complete run alone gives: every cell after the error but the
     // warnings' count.
     if (error_ && c > *error_ && name != "warnings") values_.push_back(c);
-    if (name.ends_with("_first_failing_node")) nodeChecks_.emplace_back(c - 1, c);
+    // A check along the culvert: pass_, verdict_ and its node's cell in a row.
+    if (name.ends_with("_first_failing_node") && c >= 2) nodeChecks_.emplace_back(c - 2, c);
   }
 }
 
@@ -334,6 +339,9 @@ bool StudyCsvReader::Next(StoredRow& row) {
   CheckRow(cells, first);
   row.passed = row.status == 0;
   for (std::size_t c : passes_) row.passed = row.passed && cells[c] != "0";
+  // A check passes only as 满足 (not 未定 or 无效, whose pass cell is empty).
+  for (std::size_t c : verdicts_)
+    row.passed = row.passed && (cells[c].empty() || cells[c] == "满足");
   row.highest.reset();
   row.lowest.reset();
   float value = 0;

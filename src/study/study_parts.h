@@ -117,6 +117,7 @@ class StudyCsvReader {
   std::vector<std::size_t> values_;  // the cells a failed case leaves empty
   // The pass cells of checks along the culvert, each with its node's cell.
   std::vector<std::pair<std::size_t, std::size_t>> nodeChecks_;
+  std::vector<std::size_t> verdicts_;  // the verdict_ cells
 };
 
 }  // namespace kelvane

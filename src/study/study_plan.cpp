@@ -327,6 +327,7 @@ constexpr EventItem kEventItems[] = {
     {EventField::PumpSchedule, "pump-schedule", ""},
     {EventField::PumpUnits, "pump-units", ""},
     {EventField::ForebayAreaTable, "forebay-area-table", ""},
+    {EventField::Model, "model", ""},
 };
 
 const EventItem& ItemOf(EventField field) {
@@ -384,7 +385,7 @@ StudyFactor ParseSweep(std::string_view sweepText) {
                           0, column);
   }
   if (swept->event && *swept->event != EventField::RampTime &&
-      *swept->event != EventField::RampExponent) {
+      *swept->event != EventField::RampExponent && *swept->event != EventField::Model) {
     // Its values hold the commas and colons of a sweep's own items.
     throw StudyInputError("--sweep 不能扫描 " + std::string(option) +
                           "，请用 --cases 案例表（每行一个表，写作 \"0:41.6,10:20.8\"）");

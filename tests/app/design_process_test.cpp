@@ -104,10 +104,12 @@ TEST_F(DesignProcess, DesignOptionsReachTheSummaryChecks) {
     DesignItems items;
     int passes;  // rows "满足" in the table (the culvert checks count once each)
     int fails;
+    int undetermined = 0;  // rows "未定": kept limits the default run ends too early for
+    int invalid = 0;       // rows "无效": verdicts resting on steps after the culvert drains
   };
   const Row rows[] = {
-      {"passing", kPassing, 5, 0},
-      {"failing", kFailing, 1, 4},
+      {"passing", kPassing, 2, 0, 3},
+      {"failing", kFailing, 0, 2, 0, 3},
       {"vacuum",
        {{DesignId::CulvertInvertUpstream, "4"},
         {DesignId::CulvertInvertDownstream, "3"},
@@ -130,6 +132,8 @@ TEST_F(DesignProcess, DesignOptionsReachTheSummaryChecks) {
     const int fails = Count(summary, "不满足\n");
     EXPECT_EQ(Count(summary, "满足\n") - fails, row.passes) << summary;
     EXPECT_EQ(fails, row.fails) << summary;
+    EXPECT_EQ(Count(summary, "未定\n"), row.undetermined) << summary;
+    EXPECT_EQ(Count(summary, "无效（超出模型适用范围）\n"), row.invalid) << summary;
   }
   // No design data: the summary of the run alone.
   EXPECT_EQ(ExpectedSummary({}), [] {
@@ -206,7 +210,8 @@ TEST_F(DesignProcess, ReportNameMustBeAPdfAndApartFromTheOtherOutputs) {
 // conclusion of its 校核 section, as the summary words them.
 TEST_F(DesignProcess, ReportHoldsTheSummarysExtremesAndVerdicts) {
   const std::string caseText =
-      "title = \"某泵站 事故停泵\"\n[inputs]\nforebay-area = \"1287.414\"\n[design]\n"
+      "title = \"某泵站 事故停泵\"\n[inputs]\nforebay-area = \"1287.414\"\n"
+      "step-count = \"3200\"\n[design]\n"
       "forebay-wall-top = \"-2\"\nforebay-freeboard = \"0.8\"\npump-min-level = \"-6\"\n";
   std::ofstream(dir_ / "c.toml", std::ios::binary) << caseText;
   const ProcessResult r =
@@ -221,7 +226,9 @@ TEST_F(DesignProcess, ReportHoldsTheSummarysExtremesAndVerdicts) {
   ASSERT_EQ(text.status, 0) << text.err;
   const std::string pdf = Squeezed(text.out);
 
-  const CompletedRun c = CalculateRun(DefaultInputTexts());
+  InputTexts texts = DefaultInputTexts();
+  texts[InputId::StepCount] = "3200";  // past the first low, so the kept limit passes
+  const CompletedRun c = CalculateRun(texts);
   const RunSummary summary = SummarizeRun(c.run, c.outcome);
   std::vector<std::string> expected = {"某泵站事故停泵"};
   for (const ExtremeAt& extreme : {summary.forebayHighest, summary.forebayLowest}) {

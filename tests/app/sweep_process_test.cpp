@@ -397,18 +397,24 @@ TEST_F(SweepProcess, CaseFileCellsReachTheBoxesAndBadInputIsAUsageError) {
   EXPECT_EQ(left, (std::set<std::string>{"bad.csv", "cases.csv"}));
 }
 
-// The verdict of one check in a single run's 校核 table ("1" 满足, "0" not)
-// and, for a failing culvert check, the first node its sentence names.
+// The verdict of one check in a single run's 校核 table ("1" 满足, "0"
+// 不满足, "" 未定 or 无效) with its word, and, for a failing culvert check, the first
+// node its sentence names.
 struct SingleRunCheck {
   std::string pass;
   std::string firstFailingNode;
+  std::string verdict;
 };
 SingleRunCheck CheckOf(const std::string& summary, const std::string& item,
                        const std::string& failingSentence) {
   const std::size_t row = summary.find("\n  " + item + " ");
   if (row == std::string::npos) return {};
   const std::string line = summary.substr(row + 1, summary.find('\n', row + 1) - row - 1);
-  SingleRunCheck check{line.ends_with("不满足") ? "0" : "1", ""};
+  std::string verdict = "满足";
+  for (const char* word : {"不满足", "未定", "无效（超出模型适用范围）"})
+    if (line.ends_with(word)) verdict = word;
+  verdict = verdict.substr(0, verdict.find("（"));
+  SingleRunCheck check{verdict == "满足" ? "1" : verdict == "不满足" ? "0" : "", "", verdict};
   const std::size_t sentence = summary.find(failingSentence);
   if (check.pass == "0" && sentence != std::string::npos) {
     const std::size_t node = summary.rfind("箱涵节点 ", sentence) + std::string("箱涵节点 ").size();
@@ -422,8 +428,10 @@ SingleRunCheck CheckOf(const std::string& summary, const std::string& item,
 // failing nodes are the verdicts of a single run's 校核 section with the
 // same texts; a case table may name design items in its header.
 TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
+  // 3200 steps reach the first low, so a kept culvert limit is decided.
   const std::string design =
-      " --culvert-invert-upstream=-7.2 --culvert-invert-downstream=-8.3 --forebay-freeboard=0.5";
+      " --culvert-invert-upstream=-7.2 --culvert-invert-downstream=-8.3 --forebay-freeboard=0.5"
+      " --step-count=3200";
   ProcessResult r = Shell("$KELVANE --batch --sweep culvert-height=1,4,16 --forebay-wall-top=-2" +
                           design + " --sweep-csv s.csv --summary r.txt");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -432,10 +440,12 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
   const std::vector<std::string> header = Split(lines[0], ',');
   ASSERT_EQ(header[1], "culvert-height");
   EXPECT_EQ(header.back(), "warnings");
-  const std::vector<std::string> checkColumns(header.end() - 6, header.end() - 1);
-  EXPECT_EQ(checkColumns, (std::vector<std::string>{"pass_forebay_highest", "pass_culvert_full",
-                                                    "culvert_full_first_failing_node",
-                                                    "pass_vacuum", "vacuum_first_failing_node"}));
+  const std::vector<std::string> checkColumns(header.end() - 9, header.end() - 1);
+  EXPECT_EQ(checkColumns,
+            (std::vector<std::string>{"pass_forebay_highest", "verdict_forebay_highest",
+                                      "pass_culvert_full", "verdict_culvert_full",
+                                      "culvert_full_first_failing_node", "pass_vacuum",
+                                      "verdict_vacuum", "vacuum_first_failing_node"}));
   std::set<std::string> verdicts;
   for (std::size_t k = 1; k <= 3; ++k) {
     const std::vector<std::string> cells = Split(lines[k], ',');
@@ -445,14 +455,16 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
     ASSERT_EQ(single.status, 0) << single.err;
     const SingleRunCheck full = CheckOf(single.out, "箱涵满流", "的最低水头低于洞顶高程，");
     const SingleRunCheck vacuum = CheckOf(single.out, "水柱分离", "低于洞顶高程减汽化压力水头");
-    const std::vector<std::string> expected{CheckOf(single.out, "前池最高水位", "").pass, full.pass,
-                                            full.firstFailingNode, vacuum.pass,
-                                            vacuum.firstFailingNode};
-    EXPECT_EQ(std::vector<std::string>(cells.end() - 6, cells.end() - 1), expected);
+    const SingleRunCheck highest = CheckOf(single.out, "前池最高水位", "");
+    const std::vector<std::string> expected{highest.pass,   highest.verdict,        full.pass,
+                                            full.verdict,   full.firstFailingNode,  vacuum.pass,
+                                            vacuum.verdict, vacuum.firstFailingNode};
+    EXPECT_EQ(std::vector<std::string>(cells.end() - 9, cells.end() - 1), expected);
     verdicts.insert(full.pass + vacuum.pass);
   }
-  // The three heights: full and no separation, drained, drained and separated.
-  EXPECT_EQ(verdicts, (std::set<std::string>{"11", "01", "00"}));
+  // The three heights: full and no separation; drained, the separation check
+  // then invalid; drained and separated before it drains.
+  EXPECT_EQ(verdicts, (std::set<std::string>{"11", "0", "00"}));
   const std::string report = ReadFile(dir_ / "r.txt");
   EXPECT_NE(report.find("设计校核            前池最高水位、箱涵满流、水柱分离\n"),
             std::string::npos)
@@ -467,8 +479,8 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
   EXPECT_TRUE(lines[0].starts_with("case,culvert-height,forebay-wall-top,status,")) << lines[0];
   // The inverts' drop of 1.1 m disagrees with the slope's 4.415 m: one
   // warning per case.
-  EXPECT_TRUE(lines[1].ends_with(",1,1,,1,,1")) << lines[1];
-  EXPECT_TRUE(lines[2].ends_with(",0,1,,1,,1")) << lines[2];
+  EXPECT_TRUE(lines[1].ends_with(",1,满足,1,满足,,1,满足,,1")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",0,不满足,1,满足,,1,满足,,1")) << lines[2];
 }
 
 }  // namespace

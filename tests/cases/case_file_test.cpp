@@ -216,13 +216,14 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   const std::string bytes =
       "[pump]\nramp-time = 30\nramp-exponent = \"1.5\"\n"
       "schedule = [[0, 41.6], [\"10\", 2e1], [10, \"0 \"]]\n"
-      "[forebay]\narea-table = [[-10, 450], [0.5, 2700]]\n";
+      "[forebay]\narea-table = [[-10, 450], [0.5, 2700]]\n[model]\nkind = \"balanced\"\n";
   const CaseFile read = ParseCaseFile(bytes, "a.toml");
   EventTexts expected;
   expected.rampTime = "30";
   expected.rampExponent = "1.5";
   expected.schedule = TextTable{{1, {"0", "41.6"}}, {2, {"10", "20"}}, {3, {"10", "0 "}}};
   expected.areaTable = TextTable{{1, {"-10", "450"}}, {2, {"0.5", "2700"}}};
+  expected.model = "balanced";
   EXPECT_EQ(read.base.events, expected);
   EXPECT_EQ(read.base.texts, DefaultInputTexts());
 
@@ -237,6 +238,7 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   }
   // Without either section the file has neither.
   EXPECT_EQ(CaseFileBytes(OddCase()).find("[pump]"), std::string::npos);
+  EXPECT_EQ(CaseFileBytes(OddCase()).find("[model]"), std::string::npos);
   EXPECT_NE(CaseFileBytes(units).find("\n[pump]\nunits = \"4:-10.4:0:30:10\""), std::string::npos);
 }
 

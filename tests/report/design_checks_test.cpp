@@ -156,7 +156,9 @@ TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
     const CheckRow* check = Find(report, row.kind);
     ASSERT_NE(check, nullptr);
     EXPECT_EQ(check->pass, row.pass);
-    EXPECT_EQ(check->verdictText, row.pass ? "满足" : "不满足");
+    // A broken limit fails in any run; a kept one is decided by the run's
+    // length (RunLengthDecidesWhetherAKeptLimitPasses).
+    EXPECT_EQ(check->verdict == CheckVerdict::Fail, !row.pass);
     EXPECT_EQ(check->node, row.node);
     EXPECT_EQ(check->failingNodes, row.failingNodes);
     EXPECT_EQ(report.withinModel, row.withinModel);
@@ -483,6 +485,131 @@ TEST(DesignChecks, EnvelopeGetsTheDesignOnlyWithTheCulvertsData) {
   EXPECT_EQ(chart.lines[plain.lines.size() + 1].name, "箱涵洞顶");
   ASSERT_EQ(chart.spans.size(), 1u);
   EXPECT_EQ(chart.spans[0].name, "不满足：箱涵满流");
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// A kept limit passes only once the run reaches the forebay extreme of its
+// kind plus a tenth of the period; a broken limit fails however short the
+// run. The default pump stop's first low is predicted at 335.7 s, reached
+// with 3162 steps; its first high at 125.9 s, within the default 1500.
+TEST(DesignChecks, RunLengthDecidesWhetherAKeptLimitPasses) {
+  struct Row {
+    const char* name;
+    const char* steps;
+    std::map<DesignId, std::string> data;
+    CheckKind kind;
+    CheckVerdict verdict;
+    long long neededSteps;
+  };
+  const std::map<DesignId, std::string> deep = {
+      {CulvertInvertUpstream, "-9"}, {CulvertInvertDownstream, "-9"}, {CulvertHeight, "3"}};
+  const Row rows[] = {
+      {"lowest level kept, run too short",
+       "1500",
+       {{PumpMinLevel, "-5.6"}},
+       CheckKind::ForebayLowest,
+       CheckVerdict::Undetermined,
+       3162},
+      {"lowest level with the steps that reach it",
+       "3162",
+       {{PumpMinLevel, "-5.6"}},
+       CheckKind::ForebayLowest,
+       CheckVerdict::Fail,
+       0},
+      {"lowest level broken within a short run",
+       "1500",
+       {{PumpMinLevel, "-5"}},
+       CheckKind::ForebayLowest,
+       CheckVerdict::Fail,
+       0},
+      {"highest level reached within the run",
+       "1500",
+       {{ForebayWallTop, "-1"}},
+       CheckKind::ForebayHighest,
+       CheckVerdict::Pass,
+       0},
+      {"lowest heads follow the lowest level", "1500", deep, CheckKind::CulvertFull,
+       CheckVerdict::Undetermined, 3162},
+      {"lowest heads with the steps", "3162", deep, CheckKind::CulvertFull, CheckVerdict::Pass, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    InputTexts texts = DefaultInputTexts();
+    texts[InputId::StepCount] = row.steps;
+    SurgeRun run;
+    const RunOutcome outcome = Calculate(texts, run);
+    const RunSummary summary = SummarizeRun(run, outcome);
+    const DesignCheckReport report = CheckDesign(Data(row.data), summary, run, outcome);
+    const CheckRow* check = Find(report, row.kind);
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->verdict, row.verdict);
+    EXPECT_EQ(check->verdictText, CheckVerdictWord(row.verdict));
+    EXPECT_EQ(check->neededSteps, row.neededSteps);
+  }
+}
+
+// A soffit falling from -4.42 to -5.42 m lies below every head at step 1 and
+// below every lowest head but node 2's (-4.652 m against -4.62 m): the
+// culvert drains there within the first second. Every verdict that rests on
+// later steps is invalid, the drained check itself fails, and the conclusion
+// asks for a culvert kept full.
+TEST(DesignChecks, NoVerdictRestsOnStepsAfterTheCulvertDrains) {
+  const DefaultRun& d = Default();
+  const DesignCheckReport report = CheckDesign(Data({{ForebayWallTop, "-1"},
+                                                     {PumpMinLevel, "-5"},
+                                                     {CulvertInvertUpstream, "-7.42"},
+                                                     {CulvertInvertDownstream, "-8.42"},
+                                                     {CulvertHeight, "3"}}),
+                                               d.summary, d.run, d.outcome);
+  EXPECT_GT(report.modelEndStep, 1);
+  EXPECT_LE(report.modelEndStep, 6);
+  EXPECT_EQ(report.modelEndNode, 2);
+  const std::pair<CheckKind, CheckVerdict> expected[] = {
+      {CheckKind::ForebayHighest, CheckVerdict::Invalid},  // kept, but the run goes on
+      {CheckKind::ForebayLowest, CheckVerdict::Fail},      // broken at step 1
+      {CheckKind::CulvertFull, CheckVerdict::Fail},        // the finding itself
+      {CheckKind::Vacuum, CheckVerdict::Invalid},
+  };
+  for (const auto& [kind, verdict] : expected) {
+    ASSERT_NE(Find(report, kind), nullptr);
+    EXPECT_EQ(Find(report, kind)->verdict, verdict) << CheckItemName(kind);
+  }
+  EXPECT_NE(Find(report, CheckKind::ForebayHighest)
+                ->sentence.find(StepTimeText(d.run, report.modelEndStep) + "起于节点 2"),
+            std::string::npos);
+  EXPECT_NE(report.conclusions.back().find("2 项无效"), std::string::npos);
+}
+
+TEST(DesignChecks, AnUndeterminedCheckSaysWhatWouldDecideIt) {
+  struct Row {
+    const char* reaches;
+    const char* steps;
+    const char* advice;
+  };
+  const Row rows[] = {
+      {"5", "1500", "需计算时段数 3162，请按此重新计算。"},
+      // 60 reaches need 37939 steps, beyond the 32766 a run can have.
+      {"60", "18000", "超过 32766，请减少划分管段数（如 51 段）后重新计算。"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.reaches);
+    InputTexts texts = DefaultInputTexts();
+    texts[InputId::SegmentCount] = row.reaches;
+    texts[InputId::StepCount] = row.steps;
+    SurgeRun run;
+    const RunOutcome outcome = Calculate(texts, run);
+    const DesignCheckReport report =
+        CheckDesign(Data({{PumpMinLevel, "-5.6"}}), SummarizeRun(run, outcome), run, outcome);
+    ASSERT_EQ(report.rows.size(), 1u);
+    EXPECT_NE(report.rows[0].sentence.find(row.advice), std::string::npos)
+        << report.rows[0].sentence;
+    EXPECT_NE(report.conclusions.back().find("1 项未定"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -141,6 +141,9 @@ ErrorLocation FirstFault(EventField field, const std::string& text) {
       case EventField::ForebayAreaTable:
         ReadForebayAreaTable(SplitPairsText(text));
         break;
+      case EventField::Model:
+        ReadMarchModel(text);
+        break;
       case EventField::None:
         break;
     }
@@ -155,7 +158,8 @@ TEST(EventTexts, FaultsNameTheRowAndTheColumn) {
   using enum EventFault;
   constexpr EventField PumpSchedule = EventField::PumpSchedule, PumpUnits = EventField::PumpUnits,
                        ForebayAreaTable = EventField::ForebayAreaTable,
-                       RampTime = EventField::RampTime, RampExponent = EventField::RampExponent;
+                       RampTime = EventField::RampTime, RampExponent = EventField::RampExponent,
+                       Model = EventField::Model;
   const FaultRow rows[] = {
       {"a non-number", PumpSchedule, "0:41.6,10:abc", 2, 2, NotANumber},
       {"a half-read number", PumpSchedule, "0:41.6m3/s", 1, 2, NotANumber},
@@ -177,6 +181,9 @@ TEST(EventTexts, FaultsNameTheRowAndTheColumn) {
       {"ramp time below 0", RampTime, "-3", 0, 0, Negative},
       {"ramp time a word", RampTime, "half a minute", 0, 0, NotANumber},
       {"exponent 0", RampExponent, "0", 0, 0, NotPositive},
+      {"a model of another spelling", Model, "Balanced", 0, 0, UnknownModel},
+      {"a model with a blank", Model, "balanced ", 0, 0, UnknownModel},
+      {"no model named", Model, "", 0, 0, UnknownModel},
   };
   for (const FaultRow& row : rows) {
     const ErrorLocation at = FirstFault(row.field, row.text);

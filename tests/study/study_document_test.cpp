@@ -117,13 +117,15 @@ TEST(StudyDocument, RowsHoldTheCsvCellsAndChecksAreCounted) {
   EXPECT_EQ(failed, 2);  // both cases of no reach
   EXPECT_GE(over, 1);
 
-  // The limit's row: passed, failed, not judged (the runs that failed).
+  // The limit's row: passed, failed, undetermined and invalid (none for a
+  // limit, which has no verdict beside it), not judged (the runs that
+  // failed).
   const ReportBlock* counts = BlockAfter(d, "5  校核", ReportBlockKind::Table);
   ASSERT_NE(counts, nullptr);
   ASSERT_EQ(counts->table.rows.size(), 1 + checks.size());
   EXPECT_EQ(counts->table.rows[0],
             (std::vector<std::string>{"前池最高水位限值", std::to_string(2 - over),
-                                      std::to_string(over), "2"}));
+                                      std::to_string(over), "0", "0", "2"}));
   // The closing report's lines, word for word.
   const std::string text = StudyReportText(s.plan, s.settings, *s.tally);
   const ReportBlock* summary = BlockAfter(d, "设计研究概要", ReportBlockKind::Table);
