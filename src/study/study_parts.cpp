@@ -279,8 +279,15 @@ StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header, const S
     // What a complete run alone gives: every cell after the error but the
     // warnings' count.
     if (error_ && c > *error_ && name != "warnings") values_.push_back(c);
-    // A check along the culvert: pass_, verdict_ and its node's cell in a row.
-    if (name.ends_with("_first_failing_node") && c >= 2) nodeChecks_.emplace_back(c - 2, c);
+  }
+  // A check along the culvert: its node's cell with the pass_ cell of its name.
+  constexpr std::string_view kNodeSuffix = "_first_failing_node";
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (!names[c].ends_with(kNodeSuffix)) continue;
+    const std::string pass =
+        "pass_" + std::string(names[c].substr(0, names[c].size() - kNodeSuffix.size()));
+    const auto found = std::find(names.begin(), names.end(), pass);
+    if (found != names.end()) nodeChecks_.emplace_back(found - names.begin(), c);
   }
 }
 

@@ -107,7 +107,7 @@ TEST(StudyEvent, EachCaseIsTheRunOfItsCase) {
     ASSERT_EQ(result.checks.size(), done.checks->rows.size());
     for (std::size_t k = 0; k < result.checks.size(); ++k) {
       EXPECT_EQ(result.checks[k].kind, done.checks->rows[k].kind);
-      EXPECT_EQ(result.checks[k].pass, done.checks->rows[k].pass) << result.number;
+      EXPECT_EQ(result.checks[k].verdict, done.checks->rows[k].verdict) << result.number;
     }
   });
   EXPECT_EQ(cases, 4);

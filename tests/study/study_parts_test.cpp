@@ -131,18 +131,21 @@ struct MemoryFile {
 
 const std::string kReaderHeader =
     "case,forebay-area,status,error,forebay_highest_m,forebay_lowest_m,pass_forebay_max_level,"
-    "pass_vacuum,vacuum_first_failing_node,warnings\n";
+    "pass_vacuum,verdict_vacuum,vacuum_first_failing_node,warnings\n";
 
 TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
   const std::string rows[] = {
-      "1,\"1,287.414\",0,,-1.5,-5.25,1,1,,0\n",
-      "2,600,0,,-1.25,-5.5,1,0,3,0\n",
-      "3,\"a\nb\",6,\"运行时错误 '6': 溢出，\"\"x\"\"\",,,,,,1\n",
-      "4,700,0,,-2,-6,,,,0\n",
+      "1,\"1,287.414\",0,,-1.5,-5.25,1,1,满足,,0\n",
+      "2,600,0,,-1.25,-5.5,1,0,不满足,3,0\n",
+      "3,\"a\nb\",6,\"运行时错误 '6': 溢出，\"\"x\"\"\",,,,,,,1\n",
+      "4,700,0,,-2,-6,,,,,0\n",
+      // Undetermined and invalid: an empty pass cell that does not pass.
+      "5,700,0,,-2,-6,,,未定,,0\n",
+      "6,700,0,,-2,-6,,,无效,,0\n",
   };
   std::string text = kReaderHeader;
   for (const std::string& row : rows) text += row;
-  const StudyPart part{"0123456789abcdef", 0, 1, 4, 9, "fedcba9876543210"};
+  const StudyPart part{"0123456789abcdef", 0, 1, 6, 9, "fedcba9876543210"};
   text += StudyPartLine(part);
   MemoryFile in(text);
   const std::optional<FoundPart> found = FindLastStudyPart(in.file);
@@ -155,9 +158,10 @@ TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
     bool passed;
     std::optional<float> highest;
   };
-  const Expected expected[] = {{0, true, -1.5f}, {0, false, -1.25f}, {6, false, {}}, {0, true, -2}};
+  const Expected expected[] = {{0, true, -1.5f}, {0, false, -1.25f}, {6, false, {}},
+                               {0, true, -2},    {0, false, -2},     {0, false, -2}};
   StoredRow row;
-  for (int k = 0; k < 4; ++k) {
+  for (int k = 0; k < 6; ++k) {
     ASSERT_TRUE(reader.Next(row));
     EXPECT_EQ(row.bytes, rows[k]);
     EXPECT_EQ(row.number, k + 1);
@@ -184,16 +188,16 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
     bool refused;
   };
   const Row rows[] = {
-      {"1,600,0,,-1.5,-5.25,1,1,,0\n", false},
-      {"1,600,0,,-1.5,-5.25,1,1,,0\r\n", false},
-      {"1,600,0,,-1.5,-5.25,0,1,,0\n", true},   // -1.5 <= -1.4 passes
-      {"1,600,0,,-1.25,-5.25,1,1,,0\n", true},  // -1.25 > -1.4 does not
-      {"1,600,0,,-1.5,-5.25,1,1,4,0\n", true},  // passes with a failing node
-      {"1,600,6,x,-1.5,-5.25,,,,0\n", true},    // failed, with values
-      {"1,600,6,,,,,,,0\n", true},              // failed, without its error
-      {"1,600,0,x,-1.5,-5.25,1,1,,0\n", true},  // complete, with an error
-      {"1,600,0,,,-5.25,1,1,,0\n", true},       // complete, without its level
-      {"1,600,0,,-1.5,-5.25,1,1,,0", true},     // cut short
+      {"1,600,0,,-1.5,-5.25,1,1,满足,,0\n", false},
+      {"1,600,0,,-1.5,-5.25,1,1,满足,,0\r\n", false},
+      {"1,600,0,,-1.5,-5.25,0,1,满足,,0\n", true},   // -1.5 <= -1.4 passes
+      {"1,600,0,,-1.25,-5.25,1,1,满足,,0\n", true},  // -1.25 > -1.4 does not
+      {"1,600,0,,-1.5,-5.25,1,1,满足,4,0\n", true},  // passes with a failing node
+      {"1,600,6,x,-1.5,-5.25,,,,,0\n", true},        // failed, with values
+      {"1,600,6,,,,,,,,0\n", true},                  // failed, without its error
+      {"1,600,0,x,-1.5,-5.25,1,1,满足,,0\n", true},  // complete, with an error
+      {"1,600,0,,,-5.25,1,1,满足,,0\n", true},       // complete, without its level
+      {"1,600,0,,-1.5,-5.25,1,1,满足,,0", true},      // cut short
   };
   for (const Row& c : rows) {
     SCOPED_TRACE(c.row);
@@ -210,7 +214,7 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
       continue;
     }
     ASSERT_TRUE(reader.Next(row));
-    EXPECT_EQ(row.bytes, "1,600,0,,-1.5,-5.25,1,1,,0\n");
+    EXPECT_EQ(row.bytes, "1,600,0,,-1.5,-5.25,1,1,满足,,0\n");
   }
 }
 
