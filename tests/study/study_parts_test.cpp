@@ -197,7 +197,7 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
       {"1,600,6,,,,,,,,0\n", true},                  // failed, without its error
       {"1,600,0,x,-1.5,-5.25,1,1,满足,,0\n", true},  // complete, with an error
       {"1,600,0,,,-5.25,1,1,满足,,0\n", true},       // complete, without its level
-      {"1,600,0,,-1.5,-5.25,1,1,满足,,0", true},      // cut short
+      {"1,600,0,,-1.5,-5.25,1,1,满足,,0", true},     // cut short
   };
   for (const Row& c : rows) {
     SCOPED_TRACE(c.row);
