@@ -479,7 +479,7 @@ void MainWindow::exportReport() {
   settings.presetName = caseFile_.isEmpty()
                             ? tr("计算书.pdf")
                             : QFileInfo(caseFile_).completeBaseName() + QStringLiteral(".pdf");
-  settings.nameFilters = {tr("PDF 文件 (*.pdf)")};
+  settings.nameFilters = {tr("PDF 文件 (*.pdf)"), tr("OpenDocument 文本 (*.odt)")};
   const QString path = ChooserFor(this)(settings);
   if (path.isEmpty()) return;
   std::optional<RunError> error;
