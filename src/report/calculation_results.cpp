@@ -398,9 +398,9 @@ void Conclusions(Book& b) {
   int number = 0;
   for (const CaseFacts& c : b.cases) {
     b.d.Paragraph("（" + std::to_string(++number) + "）" + c.c.name + "（" +
-                  EventName(c.c.input.outcome) + "）：" + PumpChangeClause(c) + "，前池水位由初始 " +
-                  Level(c.s.forebayInitial) +
-                  " m 变化，最高 " + Level(c.s.forebayHighest.value) + " m（" +
+                  EventName(c.c.input.outcome) + "）：" + PumpChangeClause(c) +
+                  "，前池水位由初始 " + Level(c.s.forebayInitial) + " m 变化，最高 " +
+                  Level(c.s.forebayHighest.value) + " m（" +
                   StepTimeText(c.run, c.s.forebayHighest.step) + "），最低 " +
                   Level(c.s.forebayLowest.value) + " m（" +
                   StepTimeText(c.run, c.s.forebayLowest.step) + "）。");

@@ -192,19 +192,32 @@ std::vector<QTextBlock> Headings(const QTextDocument& document) {
   return headings;
 }
 
-// The page on which `block` begins: that of its first line, which the
-// layout moves down to the next page when it would cross a page's foot.
-int PageOf(const QTextDocument& document, const QTextBlock& block) {
+// The page on which line `line` of `block` stands (its first by default),
+// which the layout moves down to the next page when it would cross a
+// page's foot.
+int PageOf(const QTextDocument& document, const QTextBlock& block, int line = 0) {
   double top = document.documentLayout()->blockBoundingRect(block).top();
   const QTextLayout* layout = block.layout();
   if (layout != nullptr && layout->lineCount() > 0) {
-    top += layout->lineAt(0).position().y();
+    top += layout->lineAt(std::clamp(line, 0, layout->lineCount() - 1)).position().y();
   }
   const double height = document.pageSize().height();
   // A line moved to the next page may stand a fraction of a unit above its
   // top (the layout's fixed-point rounding).
   top += 2;
   return int(top / height);
+}
+
+// Whether a paragraph outside the tables (a chart with its caption
+// included) begins on one page and ends on the next, though it would fit
+// on one page.
+bool SplitAcrossPages(const QTextDocument& document, const QTextBlock& block) {
+  const QTextLayout* layout = block.layout();
+  if (layout == nullptr || layout->lineCount() < 2) return false;
+  if (document.documentLayout()->blockBoundingRect(block).height() >=
+      0.9 * document.pageSize().height())
+    return false;
+  return PageOf(document, block, layout->lineCount() - 1) != PageOf(document, block);
 }
 
 // Everything laid out again: the layout redoes only the paragraphs a change
@@ -214,27 +227,84 @@ void LayOutAgain(QTextDocument& document) {
   document.markContentsDirty(0, document.characterCount());
 }
 
-// Moves each heading whose text (the first block after it that is no
-// heading) begins on a later page to the top of that page, one at a time, as each move shifts what
-// follows. Whether anything moved.
+// Whether a short table (a third of a page or less: a reader takes it in
+// at one look) begins on one page and ends on the next.
+bool SplitAcrossPages(const QTextDocument& document, QTextTable& table) {
+  if (document.documentLayout()->frameBoundingRect(&table).height() >
+      document.pageSize().height() / 3)
+    return false;
+  const QTextBlock first = table.firstCursorPosition().block();
+  const QTextBlock last = table.lastCursorPosition().block();
+  const int lastLine = last.layout() != nullptr ? last.layout()->lineCount() - 1 : 0;
+  return PageOf(document, last, lastLine) != PageOf(document, first);
+}
+
+// What breaks a page rule first, in reading order: a heading whose text
+// (the first block after it that is no heading) begins on a later page, a
+// paragraph split across two pages (a caption away from its chart), or a
+// short table split so. Neither set when nothing does.
+struct Stranded {
+  QTextBlock block;
+  QTextTable* table = nullptr;
+  // A heading's text: the heading that moves takes it along, so a page
+  // break made before it earlier goes.
+  QTextBlock text;
+};
+
+Stranded FirstStranded(const QTextDocument& document) {
+  constexpr auto kBreak = QTextFormat::PageBreak_AlwaysBefore;
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (QTextTable* table = QTextCursor(block).currentTable()) {
+      if (table->firstCursorPosition().block() == block &&
+          !(table->format().pageBreakPolicy() & kBreak) && SplitAcrossPages(document, *table))
+        return {{}, table, {}};
+      continue;
+    }
+    if (block.blockFormat().pageBreakPolicy() & kBreak) continue;
+    if (block.blockFormat().headingLevel() >= 2) {
+      // The text after the heading and any subheadings straight after it.
+      QTextBlock next = block.next();
+      while (next.isValid() && next.blockFormat().headingLevel() >= 2) next = next.next();
+      if (next.isValid() && PageOf(document, next) != PageOf(document, block))
+        return {block, nullptr, next};
+    } else if (SplitAcrossPages(document, block)) {
+      return {block, nullptr, {}};
+    }
+  }
+  return {};
+}
+
+// Moves what FirstStranded finds to the top of the next page, one at a
+// time, as each move shifts what follows. Whether anything moved.
 bool KeepHeadingsWithText(QTextDocument& document) {
   bool any = false;
   for (int round = 0; round < 500; ++round) {
-    bool moved = false;
-    for (const QTextBlock& heading : Headings(document)) {
-      // The text after the heading and any subheadings straight after it.
-      QTextBlock next = heading.next();
-      while (next.isValid() && next.blockFormat().headingLevel() >= 2) next = next.next();
-      if (!next.isValid() || PageOf(document, next) == PageOf(document, heading)) continue;
-      if (heading.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) continue;
+    const Stranded stranded = FirstStranded(document);
+    if (stranded.table != nullptr) {
+      QTextTableFormat format = stranded.table->format();
+      format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      stranded.table->setFormat(format);
+    } else if (stranded.block.isValid()) {
       QTextBlockFormat format;
       format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-      QTextCursor(heading).mergeBlockFormat(format);
-      LayOutAgain(document);
-      moved = any = true;
+      QTextCursor(stranded.block).mergeBlockFormat(format);
+      if (stranded.text.isValid()) {
+        QTextCursor text(stranded.text);
+        if (QTextTable* table = text.currentTable()) {
+          QTextTableFormat tableFormat = table->format();
+          tableFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+          table->setFormat(tableFormat);
+        } else {
+          QTextBlockFormat textFormat;
+          textFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+          text.mergeBlockFormat(textFormat);
+        }
+      }
+    } else {
       break;
     }
-    if (!moved) break;
+    LayOutAgain(document);
+    any = true;
   }
   return any;
 }
@@ -275,13 +345,6 @@ void FillContents(QTextDocument& document, std::vector<std::pair<int, int>>& num
 // A book's pages: each paragraph on one page, headings kept with their
 // text, then the 目录's numbers, again until nothing moves.
 void Paginate(QTextDocument& document) {
-  QTextBlockFormat together;
-  together.setNonBreakableLines(true);
-  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-    QTextCursor cursor(block);
-    if (cursor.currentTable() == nullptr) cursor.mergeBlockFormat(together);
-  }
-  LayOutAgain(document);
   std::vector<std::pair<int, int>> numbers;
   for (int round = 0; round < 4; ++round) {
     const bool moved = KeepHeadingsWithText(document);
@@ -434,13 +497,9 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
     QTextCharFormat format;
     format.setObjectType(kChartObjectType);
     format.setProperty(kChartProperty, index);
+    // In a book the chart and its caption are one paragraph, which
+    // Paginate keeps on one page.
     cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
-    if (pages.book) {
-      // The chart and its caption: one paragraph whose lines stay together.
-      QTextBlockFormat together;
-      together.setNonBreakableLines(true);
-      cursor.mergeBlockFormat(together);
-    }
   }
   // The layout redoes only the paragraphs a change touches: after a table the
   // blocks that the charts moved keep no height and would not be drawn.

@@ -332,15 +332,20 @@ class CalculationReportTest : public QObject {
     }
   }
 
-  // The three-case book: the cover and sign-off names; every heading on the
-  // page its 目录 line names, none the last line of its page; each caption
-  // on its chart's page.
+  // The three-case book: the cover and sign-off names; no line running past
+  // the text's right edge; every heading on the page its 目录 line names,
+  // none the last line of its page; each caption on its chart's page.
   void bookPagesKeepTheirRules() {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("book.pdf")).toStdString();
     const test::BookCases cases = test::ThreeBookCases();
     const ReportDocument document = CalculationBook(cases.book);
     WriteReportDocument(document, path);
+    // The text area ends 56 pt before the A4 page's 595 pt; a word may
+    // overhang it by a character's sidebearing.
+    const std::vector<std::string> beyond =
+        test::PdfWordsRightOf(test::PdfText(path, "-bbox").out, 541);
+    QVERIFY2(beyond.empty(), beyond.empty() ? "" : beyond.front().c_str());
     const std::vector<std::vector<std::string>> pages = PageLines(path);
     QVERIFY(pages.size() > 8);
     for (const char* piece : {"某泵站工程", "初步设计", "JS-2026-017", "2026-01-31"}) {
