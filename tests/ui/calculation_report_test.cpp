@@ -444,6 +444,9 @@ class CalculationReportTest : public QObject {
           QVERIFY2(pdf.find(Squeezed(cell)) != std::string::npos, cell.c_str());
         }
       }
+    }
+  }
+
   // A title longer than the header's line stops short of the date, with an
   // ellipsis; a short one is drawn whole.
   void longTitleLeavesTheDateClear() {
