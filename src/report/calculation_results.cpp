@@ -212,11 +212,11 @@ const char* VerdictText(CheckVerdict verdict) {
   switch (verdict) {
     case CheckVerdict::Invalid:
       return "无效";
-    case CheckVerdict::Fails:
+    case CheckVerdict::Fail:
       return "不满足";
     case CheckVerdict::Undetermined:
       return "未定";
-    case CheckVerdict::Passes:
+    case CheckVerdict::Pass:
       return "满足";
   }
   return "";
@@ -319,7 +319,7 @@ std::string LeastPassing(const Book& b, const CheckOverCases& check, const char*
   if (std::all_of(all.begin(), all.end(), [&](double v) { return v == all.front(); })) return "";
   std::optional<std::size_t> least;
   for (const CaseCheck& result : check.results) {
-    if (result.verdict != CheckVerdict::Passes) continue;
+    if (result.verdict != CheckVerdict::Pass) continue;
     if (!least || all[result.caseIndex] < all[*least]) least = result.caseIndex;
   }
   if (!least) return "";
@@ -421,7 +421,7 @@ void Conclusions(Book& b) {
   for (const CheckOverCases& check : checks) {
     const CaseCheck& g = check.results[check.governing];
     std::string advice;
-    if (g.verdict == CheckVerdict::Fails) {
+    if (g.verdict == CheckVerdict::Fail) {
       advice = Measure(b, check);
     } else if (g.verdict == CheckVerdict::Undetermined) {
       advice = "结论未定：应补全设计资料或延长计算时长后重新计算。";

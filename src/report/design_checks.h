@@ -36,11 +36,12 @@ enum class CheckKind {
 // What a check concludes. A limit broken within the run is a failure
 // however long the run; a limit kept is a pass only when the run reaches the
 // extreme that decides it (RunLengthNeeded), else it is undetermined.
+// The order is the worst first (the governing case of several is the least).
 enum class CheckVerdict {
-  Pass,          // 满足
+  Invalid,       // 无效: the extreme lies beyond the model's reach
   Fail,          // 不满足
   Undetermined,  // 未定: the run ends before the extreme
-  Invalid,       // 无效: the extreme lies beyond the model's reach
+  Pass,          // 满足
 };
 
 // "满足", "不满足", "未定", "无效（超出模型适用范围）".

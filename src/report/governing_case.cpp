@@ -3,7 +3,7 @@
 namespace kelvane {
 
 CheckVerdict VerdictOf(const CheckRow& row) {
-  return row.pass ? CheckVerdict::Passes : CheckVerdict::Fails;
+  return row.verdict;
 }
 
 double CheckMargin(const CheckRow& row) {
@@ -27,7 +27,7 @@ std::size_t GoverningCheck(std::span<const CaseCheck> checks) {
     }
     // Within one verdict the margin decides where it means something: the
     // largest shortfall, the least margin kept.
-    const bool byMargin = c.verdict == CheckVerdict::Fails || c.verdict == CheckVerdict::Passes;
+    const bool byMargin = c.verdict == CheckVerdict::Fail || c.verdict == CheckVerdict::Pass;
     if (byMargin && c.margin < g.margin) governing = i;
   }
   return governing;

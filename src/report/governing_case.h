@@ -10,18 +10,10 @@
 
 namespace kelvane {
 
-// A check's verdicts, the worst first.
-enum class CheckVerdict {
-  Invalid,       // the result lies outside the model: no verdict can stand
-  Fails,         // 不满足
-  Undetermined,  // 未定: the data or the run leaves it open
-  Passes,        // 满足
-};
-
 // One case's result of one check.
 struct CaseCheck {
   std::size_t caseIndex = 0;
-  CheckVerdict verdict = CheckVerdict::Passes;
+  CheckVerdict verdict = CheckVerdict::Pass;
   double margin = 0;  // m: how far the value keeps within its limit; negative, the shortfall
 };
 

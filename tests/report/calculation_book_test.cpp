@@ -23,21 +23,21 @@ TEST(GoverningCase, WorstVerdictThenLargestShortfallOrLeastMargin) {
   };
   const std::vector<Row> rows = {
       {"all pass: the least margin",
-       {{0, V::Passes, 0.5}, {1, V::Passes, 0.2}, {2, V::Passes, 0.9}},
+       {{0, V::Pass, 0.5}, {1, V::Pass, 0.2}, {2, V::Pass, 0.9}},
        1},
       {"a failure beats any pass",
-       {{0, V::Passes, 0.01}, {1, V::Fails, -0.3}, {2, V::Fails, -0.5}},
+       {{0, V::Pass, 0.01}, {1, V::Fail, -0.3}, {2, V::Fail, -0.5}},
        2},
       {"invalid beats the largest failure",
-       {{0, V::Fails, -1}, {1, V::Invalid, 3}, {2, V::Fails, -2}},
+       {{0, V::Fail, -1}, {1, V::Invalid, 3}, {2, V::Fail, -2}},
        1},
-      {"undetermined between fail and pass", {{0, V::Passes, 0.0}, {1, V::Undetermined, 5}}, 1},
-      {"a failure beats undetermined", {{0, V::Undetermined, -9}, {1, V::Fails, -0.01}}, 1},
-      {"a tie keeps the first", {{0, V::Fails, -0.2}, {1, V::Fails, -0.2}}, 0},
+      {"undetermined between fail and pass", {{0, V::Pass, 0.0}, {1, V::Undetermined, 5}}, 1},
+      {"a failure beats undetermined", {{0, V::Undetermined, -9}, {1, V::Fail, -0.01}}, 1},
+      {"a tie keeps the first", {{0, V::Fail, -0.2}, {1, V::Fail, -0.2}}, 0},
       {"undetermined: the first, whatever margin",
        {{0, V::Undetermined, 1}, {1, V::Undetermined, -1}},
        0},
-      {"one case", {{0, V::Passes, 3}}, 0},
+      {"one case", {{0, V::Pass, 3}}, 0},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(GoverningCheck(row.checks), row.governing) << row.what;
@@ -47,28 +47,30 @@ TEST(GoverningCase, WorstVerdictThenLargestShortfallOrLeastMargin) {
 TEST(GoverningCase, MarginCountsTowardTheLimit) {
   struct Row {
     CheckKind kind;
-    bool pass;
+    CheckVerdict verdict;
     float limit, value;
     double margin;
   };
+  // The row's own verdict stands, 未定 and 无效 with their margins too.
   const Row rows[] = {
-      {CheckKind::ForebayHighest, true, -2.0f, -2.5f, 0.5},
-      {CheckKind::ForebayHighest, false, -2.9f, -2.5f, -0.4},
-      {CheckKind::DesignPressure, false, -2.0f, -1.0f, -1.0},
-      {CheckKind::ForebayLowest, false, -5.0f, -5.25f, -0.25},
-      {CheckKind::CulvertFull, true, -4.5f, -4.0f, 0.5},
-      {CheckKind::Vacuum, true, -14.5f, -4.5f, 10.0},
+      {CheckKind::ForebayHighest, CheckVerdict::Pass, -2.0f, -2.5f, 0.5},
+      {CheckKind::ForebayHighest, CheckVerdict::Fail, -2.9f, -2.5f, -0.4},
+      {CheckKind::DesignPressure, CheckVerdict::Invalid, -2.0f, -1.0f, -1.0},
+      {CheckKind::ForebayLowest, CheckVerdict::Fail, -5.0f, -5.25f, -0.25},
+      {CheckKind::CulvertFull, CheckVerdict::Pass, -4.5f, -4.0f, 0.5},
+      {CheckKind::Vacuum, CheckVerdict::Undetermined, -14.5f, -4.5f, 10.0},
   };
   for (const Row& row : rows) {
     CheckRow check;
     check.kind = row.kind;
-    check.pass = row.pass;
+    check.pass = row.verdict != CheckVerdict::Fail;
+    check.verdict = row.verdict;
     check.limit = row.limit;
     check.value = row.value;
     const CaseCheck c = CaseCheckOf(2, check);
     EXPECT_EQ(c.caseIndex, 2u);
     EXPECT_NEAR(c.margin, row.margin, 1e-6) << CheckItemName(row.kind);
-    EXPECT_EQ(c.verdict, row.pass ? CheckVerdict::Passes : CheckVerdict::Fails);
+    EXPECT_EQ(c.verdict, row.verdict);
   }
 }
 
