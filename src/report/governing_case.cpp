@@ -2,9 +2,7 @@
 
 namespace kelvane {
 
-CheckVerdict VerdictOf(const CheckRow& row) {
-  return row.verdict;
-}
+CheckVerdict VerdictOf(const CheckRow& row) { return row.verdict; }
 
 double CheckMargin(const CheckRow& row) {
   const bool atMost =

@@ -22,12 +22,8 @@ TEST(GoverningCase, WorstVerdictThenLargestShortfallOrLeastMargin) {
     std::size_t governing;
   };
   const std::vector<Row> rows = {
-      {"all pass: the least margin",
-       {{0, V::Pass, 0.5}, {1, V::Pass, 0.2}, {2, V::Pass, 0.9}},
-       1},
-      {"a failure beats any pass",
-       {{0, V::Pass, 0.01}, {1, V::Fail, -0.3}, {2, V::Fail, -0.5}},
-       2},
+      {"all pass: the least margin", {{0, V::Pass, 0.5}, {1, V::Pass, 0.2}, {2, V::Pass, 0.9}}, 1},
+      {"a failure beats any pass", {{0, V::Pass, 0.01}, {1, V::Fail, -0.3}, {2, V::Fail, -0.5}}, 2},
       {"invalid beats the largest failure",
        {{0, V::Fail, -1}, {1, V::Invalid, 3}, {2, V::Fail, -2}},
        1},
