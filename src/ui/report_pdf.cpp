@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QDate>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -241,6 +242,13 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
   if (!painter.begin(&writer)) ReportFail("cannot draw the PDF");
   const int count = document.pageCount();
   const QFont small = ReportFont(9);
+  // The header's title is cut short, with an ellipsis, where it would run
+  // into the date.
+  const QString dateText = u"计算日期 "_s + date;
+  const QFontMetricsF metrics(small, &writer);
+  const double titleRoom = body.width() - metrics.horizontalAdvance(dateText) - 4 * dotsPerMm;
+  const QString title =
+      metrics.elidedText(Q(pages.title + "  " + pages.header), Qt::ElideRight, titleRoom);
   for (int pageIndex = 0; pageIndex < count; ++pageIndex) {
     if (pageIndex > 0) writer.newPage();
     // The header: the title left, the date right, a rule beneath.
@@ -248,8 +256,8 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
     painter.setPen(QPen(Qt::black, 0));
     const double headerBase = body.top() - 4 * dotsPerMm;
     const QRectF header(body.left(), headerBase - 8 * dotsPerMm, body.width(), 8 * dotsPerMm);
-    painter.drawText(header, Qt::AlignLeft | Qt::AlignBottom, Q(pages.title + "  " + pages.header));
-    painter.drawText(header, Qt::AlignRight | Qt::AlignBottom, u"计算日期 "_s + date);
+    painter.drawText(header, Qt::AlignLeft | Qt::AlignBottom, title);
+    painter.drawText(header, Qt::AlignRight | Qt::AlignBottom, dateText);
     painter.setPen(QPen(Qt::black, 0.3 * dotsPerMm));
     painter.drawLine(QPointF(body.left(), headerBase + dotsPerMm),
                      QPointF(body.right(), headerBase + dotsPerMm));

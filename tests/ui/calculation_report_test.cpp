@@ -17,6 +17,7 @@
 #include "solver/event_texts.h"
 #include "support/child_process.h"
 #include "support/pdf_pages.h"
+#include "ui/report_pdf.h"
 
 using namespace kelvane;
 
@@ -256,6 +257,41 @@ class CalculationReportTest : public QObject {
     const std::string pdf = Squeezed(text.out);
     for (const char* piece : {"“”", "空，不计", "未给出设计资料，未作校核。"}) {
       QVERIFY2(pdf.find(piece) != std::string::npos, piece);
+    }
+  }
+
+  // A title longer than the header's line stops short of the date, with an
+  // ellipsis; a short one is drawn whole.
+  void longTitleLeavesTheDateClear() {
+    std::string longTitle = "某泵站";
+    for (int i = 0; i < 30; ++i) longTitle += "很长的标题";
+    longTitle += "结尾";
+    struct Row {
+      std::string title;
+      bool whole;
+    };
+    const Row rows[] = {{"某泵站进水结尾", true}, {longTitle, false}};
+    QTemporaryDir folder;
+    for (const Row& row : rows) {
+      HtmlPages pages;
+      pages.title = row.title;
+      pages.header = "计算书";
+      pages.date = "2026-01-31";
+      pages.html = "<html><body><p>正文</p></body></html>";
+      const QString file = folder.filePath(QStringLiteral("header.pdf"));
+      WritePdfFile(HtmlPagesPdf(pages), file.toStdString());
+      const test::ProcessResult words = test::PdfText(file.toStdString(), "-bbox");
+      QCOMPARE(words.status, 0);
+      const test::PdfWordBox title = test::FindPdfWordStarting(words.out, "某泵站");
+      const test::PdfWordBox date = test::FindPdfWordStarting(words.out, "计算日期");
+      QVERIFY(!title.text.empty() && !date.text.empty());
+      if (row.whole) {
+        QCOMPARE(title.text, row.title);
+      } else {
+        QVERIFY(title.text.find("结尾") == std::string::npos);
+        QVERIFY(title.text.ends_with("…"));
+      }
+      QVERIFY(title.right < date.left);
     }
   }
 
