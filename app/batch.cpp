@@ -150,7 +150,8 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseR
     });
   }
   if (done.summary && !options.report.empty()) {
-    outputs.Run(Stage::Report, [&] { images.Get().report(options.typed, done, options.report); });
+    outputs.Run(Stage::Report,
+                [&] { images.Get().report(options.typed, done, options.project, options.report); });
   }
 }
 

@@ -48,6 +48,41 @@ inline PdfWordAt FindPdfWord(const std::string& bbox, const std::string& word) {
   return at;
 }
 
+// The words of `pdftotext -bbox` whose right edge lies beyond `x` (pt): a
+// line the layout did not wrap runs off the page's text area.
+inline std::vector<std::string> PdfWordsRightOf(const std::string& bbox, double x) {
+  std::vector<std::string> words;
+  for (std::size_t at = bbox.find("xMax=\""); at != std::string::npos;
+       at = bbox.find("xMax=\"", at + 1)) {
+    if (std::stod(bbox.substr(at + 6)) <= x) continue;
+    const std::size_t open = bbox.find('>', at), close = bbox.find("</word>", at);
+    if (open != std::string::npos && close != std::string::npos && open < close)
+      words.push_back(bbox.substr(open + 1, close - open - 1));
+  }
+  return words;
+}
+
+// The first word of `pdftotext -bbox` (not the document's title) that starts
+// with `start`: its text and its left and right edges, pt; empty text when
+// there is none.
+struct PdfWordBox {
+  std::string text;
+  double left = -1, right = -1;
+};
+inline PdfWordBox FindPdfWordStarting(const std::string& bbox, const std::string& start) {
+  const std::size_t hit = bbox.find("\">" + start);
+  if (hit == std::string::npos) return {};
+  const std::size_t begin = hit + 2;
+  const std::size_t end = bbox.find("</word>", begin);
+  const std::size_t left = bbox.rfind("xMin=\"", hit);
+  const std::size_t right = bbox.rfind("xMax=\"", hit);
+  if (end == std::string::npos || left == std::string::npos || right == std::string::npos) {
+    return {};
+  }
+  return {bbox.substr(begin, end - begin), std::stod(bbox.substr(left + 6)),
+          std::stod(bbox.substr(right + 6))};
+}
+
 // One page rendered by pdftoppm (PPM, RGB).
 struct PageImage {
   int width = 0, height = 0;
