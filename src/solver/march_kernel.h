@@ -85,7 +85,8 @@ inline float StepTimeOf(int j, float timeStep, Arith& a) {
 }
 
 // An interior node (`node` = i+1) from the forward characteristic of node
-// i-1 (A) and the backward one of node i+1 (B), both at step j-1.
+// i-1 (A) and the backward one of node i+1 (B), both at step j-1. `Vij` is
+// set before the head is formed, so that a fault of the head leaves it.
 template <class Arith>
 inline void InteriorNode(const NodeConstants& k, int j, int node, float HA, float VA, float HB,
                          float VB, float& Vij, float& Hij, Arith& a) {
@@ -149,7 +150,7 @@ inline float ReservoirVelocity(const NodeConstants& k, int j, float reservoirLev
 // inflow and the new pump discharge, Hf = H + (V*Ac - Q)*dt/A, then the
 // forward characteristic, Vf = (CP - Hf)/B. `pump` is Q1 widened, or a pump
 // event's mean discharge of the step; `area` Af, or a table's area at the
-// previous level.
+// previous level. `Hf` is set before the velocity is formed.
 template <class Arith>
 inline void ForebayNode(const NodeConstants& k, int j, int node, float prevH, float prevV,
                         double culvertArea, double pump, double area, float CP, float& Hf,
@@ -184,11 +185,11 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   if constexpr (kVerify != Verify::None) bad |= NonFiniteBits(time);
 
   for (int i = 1; i < n; ++i) {
-    float Vij, Hij;
-    InteriorNode(kn, j, i + 1, prevH[i - 1], prevV[i - 1], prevH[i + 1], prevV[i + 1], Vij, Hij, a);
-    v[i] = Vij;
-    h[i] = Hij;
-    if constexpr (kVerify == Verify::All) bad |= NonFiniteBits(Vij) | NonFiniteBits(Hij);
+    // Each value goes into the grid as soon as it is formed: a fault leaves
+    // what was computed before it.
+    InteriorNode(kn, j, i + 1, prevH[i - 1], prevV[i - 1], prevH[i + 1], prevV[i + 1], v[i], h[i],
+                 a);
+    if constexpr (kVerify == Verify::All) bad |= NonFiniteBits(v[i]) | NonFiniteBits(h[i]);
   }
 
   const float CM = BackwardHead(kn, j, prevH[1], prevV[1], a);
@@ -205,13 +206,10 @@ inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __rest
   const double pump =
       k.pumpDischarges != nullptr ? k.pumpDischarges[j] : double{k.finalPumpDischarge};
   const double area = k.areaTable.empty() ? k.forebayArea : ForebayAreaAt(k.areaTable, prevH[n]);
-  float Hf, Vf;
-  ForebayNode(kn, j, n + 1, prevH[n], prevV[n], k.culvertArea, pump, area, CP, Hf, Vf, a);
-  h[n] = Hf;
-  v[n] = Vf;
+  ForebayNode(kn, j, n + 1, prevH[n], prevV[n], k.culvertArea, pump, area, CP, h[n], v[n], a);
 
   if constexpr (kVerify != Verify::None)
-    bad |= NonFiniteBits(V1) | NonFiniteBits(Hf) | NonFiniteBits(Vf);
+    bad |= NonFiniteBits(V1) | NonFiniteBits(h[n]) | NonFiniteBits(v[n]);
   return bad != 0;
 }
 
