@@ -128,12 +128,6 @@ class StudyRunner {
       if (emitting_) continue;
       emitting_ = true;
       while (!stop_ && window_[Slot(emitted_)]) {
-        // Nothing more is handed on once the study is stopped (a sink may
-        // stop it).
-        if (StopAsked(settings_)) {
-          Fail(nullptr);
-          break;
-        }
         CaseResult row = std::move(*window_[Slot(emitted_)]);
         window_[Slot(emitted_)].reset();
         lock.unlock();
