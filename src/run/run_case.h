@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "report/book_input.h"
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/prepared_case.h"
@@ -59,5 +60,10 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {}
 // once: for cases of small grids.
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
                               const RunObservers& observers = {});
+
+// What the calculation book reads of a complete run with its summary: the
+// case's title, notes, texts and design data, and `run` (which must outlive
+// the result).
+ReportInput CaseReportInput(const Case& typed, const CaseRun& run);
 
 }  // namespace kelvane
