@@ -148,7 +148,8 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state,
 
 }  // namespace
 
-RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
+RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
+                                const CalculateOptions& options) {
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
@@ -205,7 +206,7 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   a.At(Site::Coefficient(Term::HeadFrictionTerm));
   c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
 
-  const ModelExtras* extras = options.extras.Given() ? &options.extras : nullptr;
+  const ModelExtras* extras = MarchExtras(options);
   const bool balanced = extras != nullptr && extras->model == MarchModel::Balanced;
   // The balanced model takes the intake loss at the intake's design
   // discharge and scales it to the steady one.
@@ -216,16 +217,38 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   if (observer != nullptr) (*observer)(1, 1);
   if (extras != nullptr && extras->pump.units)
     CheckUnitsAgainstSteady(*extras->pump.units, p.SteadyDischarge);
-  if (balanced) {
-    MarchBalanced(p, c, BalancedReachLosses(p, c, design), run, observer, extras);
+  return outcome;
+}
+
+void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options,
+                         RunOutcome& outcome) {
+  const ModelExtras* extras = MarchExtras(options);
+  if (extras == nullptr) return;
+  outcome.extras = *extras;
+  if (extras->forebay.Given()) {
+    outcome.forebayAreaUse =
+        ForebayAreaUsed(run, extras->forebay.areaTable, outcome.parameters, outcome.coefficients);
+  }
+}
+
+const ModelExtras* MarchExtras(const CalculateOptions& options) {
+  return options.extras.Given() ? &options.extras : nullptr;
+}
+
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
+  RunOutcome outcome = CalculateBeforeMarch(texts, run, options);
+  const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
+  const ModelExtras* extras = MarchExtras(options);
+  const RunParameters& p = outcome.parameters;
+  if (extras != nullptr && extras->model == MarchModel::Balanced) {
+    const double design =
+        IntakeDesignDischarge(extras->pump, p.SteadyDischarge, p.FinalPumpDischarge);
+    MarchBalanced(p, outcome.coefficients, BalancedReachLosses(p, outcome.coefficients, design),
+                  run, observer, extras);
   } else {
-    MarchTransient(p, c, run, options.checking, observer, extras);
+    MarchTransient(p, outcome.coefficients, run, options.checking, observer, extras);
   }
-  if (extras != nullptr) {
-    outcome.extras = *extras;
-    if (extras->forebay.Given())
-      outcome.forebayAreaUse = ForebayAreaUsed(run, extras->forebay.areaTable, p, c);
-  }
+  CalculateAfterMarch(run, options, outcome);
   return outcome;
 }
 
