@@ -28,6 +28,7 @@
 #include <string>
 #include <string_view>
 
+#include "output/file_reader.h"
 #include "run/case.h"
 #include "solver/user_text.h"
 
@@ -62,7 +63,7 @@ enum class CaseProblem {
 // The type a value must have (CaseProblem::WrongType).
 enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs };
 
-constexpr std::size_t kMaxCaseFileBytes = 1 << 20;
+constexpr std::size_t kMaxCaseFileBytes = kLargestInputFile;
 
 // A faulty case file as data; CaseFileErrorText words it.
 struct CaseFileProblem {
