@@ -160,7 +160,7 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseR
   }
   if (done.summary && !options.report.empty()) {
     outputs.Run(Stage::Report, "report",
-                [&] { images.Get().report(options.typed, done, options.report); });
+                [&] { images.Get().report(options.typed, done, options.project, options.report); });
   }
 }
 

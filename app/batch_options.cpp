@@ -383,7 +383,9 @@ EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
 // command line over them.
 void ReadCase(BatchOptions& options, const Given& given) {
   try {
-    const Case base = ReadCaseFile(options.caseFile).base;
+    const CaseFile caseFile = ReadCaseFile(options.caseFile);
+    const Case& base = caseFile.base;
+    options.project = caseFile.project;
     Case& typed = options.typed;
     for (InputId id : AllInputs()) {
       if (!given.Has(OptionOf(id))) typed.texts[id] = base.texts[id];
@@ -417,8 +419,8 @@ void CheckImages(const BatchOptions& options, const Given& given) {
     if (output->svg && !file.empty() && !IsPngOrSvgName(file)) {
       Bad(*output, "的文件名应以 .png 或 .svg 结尾：" + QuotedFileName(file));
     }
-    if (output->pdf && !file.empty() && !IsPdfName(file)) {
-      Bad(*output, "的文件名应以 .pdf 结尾：" + QuotedFileName(file));
+    if (output->pdf && !file.empty() && !IsReportName(file)) {
+      Bad(*output, "的文件名应以 .pdf 或 .odt 结尾：" + QuotedFileName(file));
     }
   }
   if ((given.Has("nodes") || given.Has("quantity")) && options.historyPlot.empty()) {

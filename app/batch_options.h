@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "report/chart_data.h"
+#include "report/project_info.h"
 #include "run/case.h"
 #include "solver/solver.h"
 #include "study_options.h"
@@ -40,6 +41,7 @@ struct BatchOptions {
   // --case: the case file the texts start from; options given on the
   // command line override its texts and design items.
   std::string caseFile;
+  ProjectInfo project;  // the case file's [project], for the calculation book
   // The files the event options read, by option name: no output may be one.
   std::vector<std::pair<std::string, std::string>> eventFiles;
   // What reading the option files set aside, each said in a note before the

@@ -60,8 +60,10 @@ const OptionRow kOptionRows[] = {
     {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
      "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...",
      kToStandardOutput},
-    {"report", OptionKind::ImageOutput, kBoth, "文件.pdf",
-     "计算书（PDF，A4）：概况、方法、基本资料、结果与图、校核、结论", kPdf,
+    {"report", OptionKind::ImageOutput, kBoth, "文件.pdf|.odt",
+     "计算书（PDF，A4；以 .odt 结尾时为可编辑的 OpenDocument 文本）：封面、签署页、目录、计算目的、"
+     "依据、工况、基本资料、方法、成果与图、校核与控制工况、结论与建议",
+     kPdf,
      "研究计算书（PDF，A4）：输入与算例、研究图、各算例结果表（算例多时只列前若干个）、校核计数、结"
      "论"},
     {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
@@ -304,9 +306,9 @@ CommandLine SplitCommandLine(int argc, char** argv) {
 
 bool NeedsWindowsProgram(const Option& option, std::string_view value) {
   // The charts as SVG are written without the windows; the PNG images, the
-  // plot and the report (under a PDF's name: any other is refused) need them.
+  // plot and the report (under a PDF's or ODF text's name: any other is refused) need them.
   if (option.kind != OptionKind::ImageOutput) return false;
-  if (option.pdf) return IsPdfName(value);
+  if (option.pdf) return IsReportName(value);
   return !(option.svg && IsSvgPath(value));
 }
 
@@ -336,7 +338,9 @@ bool IsPngOrSvgName(std::string_view file) {
   return EndsWithAnyCase(file, ".png") || EndsWithAnyCase(file, ".svg");
 }
 
-bool IsPdfName(std::string_view file) { return EndsWithAnyCase(file, ".pdf"); }
+bool IsReportName(std::string_view file) {
+  return EndsWithAnyCase(file, ".pdf") || EndsWithAnyCase(file, ".odt");
+}
 
 bool BuildHasWindows() {
 #ifdef KELVANE_WITH_UI

@@ -96,8 +96,9 @@ bool CommandNeedsWindowsProgram(const CommandLine& line);
 
 // Whether a file name ends in ".png" or ".svg", in any case.
 bool IsPngOrSvgName(std::string_view file);
-// Whether a file name ends in ".pdf", in any case.
-bool IsPdfName(std::string_view file);
+// Whether a file name ends in ".pdf" or ".odt" (a report's two forms), in
+// any case.
+bool IsReportName(std::string_view file);
 
 // Whether this build has the windows library (and so the images).
 bool BuildHasWindows();

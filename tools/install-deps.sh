@@ -36,6 +36,9 @@ packages=(
   # tools/tidy.sh, which uses run-clang-tidy).
   clang-format clang-tidy
   libcsv-dev
+  # LibreOffice's writer without its windows: the calculation report's test
+  # converts the editable copy (ODT) to PDF headless.
+  libreoffice-writer-nogui
   # pdftotext, pdffonts and pdftoppm: the calculation report's test reads the
   # PDF's text and fonts and renders its pages.
   poppler-utils

@@ -46,6 +46,25 @@ constexpr std::string_view kInputsKey = "inputs";
 constexpr std::string_view kDesignKey = "design";
 constexpr std::string_view kPumpKey = "pump";
 constexpr std::string_view kForebayKey = "forebay";
+constexpr std::string_view kProjectKey = "project";
+
+// The texts of [project] beside the basis list, by their keys.
+struct ProjectText {
+  const char* key;
+  std::string ProjectInfo::*text;
+};
+constexpr ProjectText kProjectTexts[] = {
+    {"name", &ProjectInfo::name},
+    {"stage", &ProjectInfo::stage},
+    {"number", &ProjectInfo::number},
+    {"calculated_by", &ProjectInfo::calculatedBy},
+    {"checked_by", &ProjectInfo::checkedBy},
+    {"reviewed_by", &ProjectInfo::reviewedBy},
+    {"approved_by", &ProjectInfo::approvedBy},
+    {"friction_basis", &ProjectInfo::frictionBasis},
+    {"wave_speed_basis", &ProjectInfo::waveSpeedBasis},
+};
+constexpr std::string_view kBasisKey = "basis";
 
 std::string Quoted(std::string_view text) { return QuotedText(text); }
 
@@ -137,6 +156,31 @@ void ReadDesign(const toml::table& design, const std::string& file, Case& typed)
   }
 }
 
+// [project]: texts, and the basis as an array of texts.
+void ReadProject(const toml::table& project, const std::string& file, ProjectInfo& info) {
+  for (auto&& [key, value] : project) {
+    const std::string dotted = std::string(kProjectKey) + "." + std::string(key.str());
+    if (key.str() == kBasisKey) {
+      const auto* lines = value.as_array();
+      if (lines == nullptr) FailType(file, key, value, dotted, CaseValueType::TextList);
+      for (const toml::node& line : *lines) {
+        const auto* text = line.as_string();
+        if (text == nullptr) FailType(file, key, value, dotted, CaseValueType::TextList);
+        info.basis.push_back(CheckedText(*text, file, dotted));
+      }
+      continue;
+    }
+    const ProjectText* field = nullptr;
+    for (const ProjectText& candidate : kProjectTexts) {
+      if (key.str() == candidate.key) field = &candidate;
+    }
+    if (field == nullptr) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
+    const auto* text = value.as_string();
+    if (text == nullptr) FailType(file, key, value, dotted, CaseValueType::Text);
+    info.*(field->text) = CheckedText(*text, file, dotted);
+  }
+}
+
 // A value of [pump] or [forebay] or a cell of their tables, as a text.
 std::string TextOrNumber(const toml::node& value, const std::string& file, const toml::key& key,
                          const std::string& dotted) {
@@ -222,6 +266,10 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
       const auto* design = value.as_table();
       if (design == nullptr) FailType(file, key, value, name, CaseValueType::Table);
       ReadDesign(*design, file, caseFile.base);
+    } else if (name == kProjectKey) {
+      const auto* project = value.as_table();
+      if (project == nullptr) FailType(file, key, value, name, CaseValueType::Table);
+      ReadProject(*project, file, caseFile.project);
     } else if (name == kPumpKey || name == kForebayKey) {
       const auto* section = value.as_table();
       if (section == nullptr) FailType(file, key, value, name, CaseValueType::Table);
@@ -314,13 +362,19 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[design] 的键为批处理选项名，如 forebay-wall-top）";
       }
+      if (p.key.starts_with("project.")) {
+        return text + "未知的键 " + Quoted(p.key) +
+               "（[project] 可用 name、stage、number、calculated_by、checked_by、reviewed_by、"
+               "approved_by、basis、friction_basis、wave_speed_basis）";
+      }
       if (p.key.starts_with("pump.") || p.key.starts_with("forebay.")) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[pump] 可用 ramp-time、ramp-exponent、schedule、units；[forebay] 可用 "
                "area-table）";
       }
       return text + "未知的键 " + Quoted(p.key) +
-             "（可用 format-version、title、notes、[inputs]、[design]、[pump]、[forebay]）";
+             "（可用 "
+             "format-version、title、notes、[project]、[inputs]、[design]、[pump]、[forebay]）";
     case CaseProblem::WrongType: {
       const char* type = "";
       switch (p.expected) {
@@ -335,6 +389,9 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
           break;
         case CaseValueType::Table:
           type = p.key == kDesignKey ? "表（[design]）" : "表（[inputs]、[pump]、[forebay]）";
+          break;
+        case CaseValueType::TextList:
+          type = "字符串的数组（如 [\"《泵站设计标准》GB 50265-2022\"]）";
           break;
         case CaseValueType::Pairs:
           type = "数对的数组（如 [[\"0\", \"41.6\"], [\"10\", \"0\"]]）";
@@ -430,6 +487,24 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
     bytes += "title = " + string(caseFile.base.title, "title") + "\n";
   if (!caseFile.base.notes.empty())
     bytes += "notes = " + string(caseFile.base.notes, "notes") + "\n";
+  if (caseFile.project.Any()) {
+    const ProjectInfo& project = caseFile.project;
+    const std::string section = std::string(kProjectKey) + ".";
+    bytes += "\n[" + std::string(kProjectKey) + "]\n";
+    for (const ProjectText& field : kProjectTexts) {
+      const std::string& text = project.*(field.text);
+      if (!text.empty()) {
+        bytes += std::string(field.key) + " = " + string(text, section + field.key) + "\n";
+      }
+    }
+    if (!project.basis.empty()) {
+      bytes += std::string(kBasisKey) + " = [\n";
+      for (const std::string& line : project.basis) {
+        bytes += "  " + string(line, section + std::string(kBasisKey)) + ",\n";
+      }
+      bytes += "]\n";
+    }
+  }
   bytes += "\n[" + std::string(kInputsKey) + "]\n";
   for (const InputField& field : InputFields()) {
     const std::string key = std::string(kInputsKey) + "." + field.option;

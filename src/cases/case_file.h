@@ -4,6 +4,9 @@
 //   format-version = 1
 //   title = "..."            # optional
 //   notes = "..."            # optional
+//   [project]                # optional: what the calculation book says of the project
+//   name = "..."             # also stage, number, calculated_by, checked_by,
+//   basis = ["...", "..."]   # reviewed_by, approved_by, friction_basis, wave_speed_basis
 //   [inputs]
 //   forebay-area = "1287.414"
 //   [design]                 # optional, only the items given
@@ -29,6 +32,7 @@
 #include <string_view>
 
 #include "output/file_reader.h"
+#include "report/project_info.h"
 #include "run/case.h"
 #include "solver/user_text.h"
 
@@ -41,6 +45,7 @@ struct CaseFile {
   // The title, notes, [inputs], [design], [pump] and [forebay]; a key left
   // out keeps the Case's default.
   Case base;
+  ProjectInfo project = {};  // [project]; none by default
 
   bool operator==(const CaseFile&) const = default;
 };
@@ -61,7 +66,7 @@ enum class CaseProblem {
 };
 
 // The type a value must have (CaseProblem::WrongType).
-enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs };
+enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs, TextList };
 
 constexpr std::size_t kMaxCaseFileBytes = kLargestInputFile;
 

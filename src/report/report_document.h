@@ -1,9 +1,11 @@
 // A report as plain content, Qt-free: headings, paragraphs, tables and
 // charts in reading order, laid out on A4 pages by the windows library's PDF
-// writer (ui/report_pdf.h). The study's report is built this way; the
-// single run's report shares the model's description below with it.
+// writer (ui/report_pdf.h). The study's report and the single run's
+// (report/calculation_document.h) are built this way and share the model's
+// description below.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +22,7 @@ struct ReportTable {
   std::vector<std::string> head;  // empty: no heading row
   std::vector<int> widths;        // per cent of the table per column; empty: the layout's choice
   std::vector<bool> numeric;      // per column: aligned right and kept on one line
+  std::vector<bool> oneLine;      // per column: kept on one line
   std::vector<std::vector<std::string>> rows;
   bool compact = false;  // smaller type and padding, for a wide table of numbers
 };
@@ -33,11 +36,20 @@ struct ReportBlock {
   ChartData chart;
 };
 
+// A book's first pages: the cover's lines, the sign-off page's duties with
+// their names (and a blank line for each date), then a 目录 of the headings
+// and subheadings with the page each begins on.
+struct ReportCover {
+  std::vector<std::pair<std::string, std::string>> lines;    // label, value
+  std::vector<std::pair<std::string, std::string>> signers;  // duty, name ("" left blank)
+};
+
 struct ReportDocument {
-  std::string title;     // the first line of the first page and the header's left
-  std::string subtitle;  // the second line: what kind of report it is
-  std::string header;    // after the title in the header: "计算书"
-  std::string date;      // the header's date; "" for today (yyyy-MM-dd)
+  std::string title;                 // the first line of the first page and the header's left
+  std::string subtitle;              // the second line: what kind of report it is
+  std::string header;                // after the title in the header: "计算书"
+  std::string date;                  // the header's date; "" for today (yyyy-MM-dd)
+  std::optional<ReportCover> cover;  // none: the title and subtitle head the first page
   std::vector<ReportBlock> blocks;
 
   void Heading(std::string text) { Add(ReportBlockKind::Heading, std::move(text)); }

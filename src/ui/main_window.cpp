@@ -51,11 +51,11 @@ QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLitera
 
 CaseFileAccess CaseFileLibrary() {
   return {[](const std::string& path) {
-            Case typed = ReadCaseFile(path).base;
-            ReadModelExtras(typed.events);  // a table that cannot be used: not opened
-            return typed;
+            CaseFile read = ReadCaseFile(path);
+            ReadModelExtras(read.base.events);  // a table that cannot be used: not opened
+            return read;
           },
-          [](const std::string& path, const Case& typed) { WriteCaseFile(path, CaseFile{typed}); }};
+          [](const std::string& path, const CaseFile& file) { WriteCaseFile(path, file); }};
 }
 
 QString CaptionFor(const QString& caseFile) {
@@ -310,8 +310,9 @@ void MainWindow::showResults() {
 
 void MainWindow::UpdateCaption() {
   setWindowTitle(CaptionFor(caseFile_));
-  setWindowModified(!caseFile_.isEmpty() && (inputForm_->Inputs() != saved_.texts ||
-                                             events_ != saved_.events || design_ != saved_.design));
+  setWindowModified(!caseFile_.isEmpty() &&
+                    (inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
+                     design_ != saved_.base.design));
 }
 
 void MainWindow::InputsEdited() {
@@ -392,7 +393,7 @@ void MainWindow::ShowFailure(const QString& message) {
 void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
-  saved_ = Case();
+  saved_ = kelvane::CaseFile();
   events_ = {};
   SetDesign({});
   inputForm_->SetCase(PrepareCase(Case()));
@@ -409,7 +410,7 @@ void MainWindow::openCase() {
 
 void MainWindow::openCase(const QString& path) {
   if (!cases_.read || !MaybeSave()) return;
-  Case read;
+  kelvane::CaseFile read;
   try {
     read = cases_.read(path.toStdString());
   } catch (const RunError& error) {
@@ -425,20 +426,21 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
-  events_ = read.events;
-  SetDesign(read.design);
-  inputForm_->SetCase(PrepareCase(read));
-  inputForm_->SetInputs(read.texts);
+  events_ = read.base.events;
+  SetDesign(read.base.design);
+  inputForm_->SetCase(PrepareCase(read.base));
+  inputForm_->SetInputs(read.base.texts);
   ShowRunPreview();
   RememberRecent(path);
   UpdateCaption();
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  Case texts = saved_;  // the title and notes stay as the file had them
-  texts.texts = inputForm_->Inputs();
-  texts.events = events_;
-  texts.design = design_;
+  // The title, notes and project information stay as the file had them.
+  kelvane::CaseFile texts = saved_;
+  texts.base.texts = inputForm_->Inputs();
+  texts.base.events = events_;
+  texts.base.design = design_;
   try {
     cases_.write(path.toStdString(), texts);
   } catch (const RunError& error) {
@@ -479,13 +481,13 @@ void MainWindow::exportReport() {
   settings.presetName = caseFile_.isEmpty()
                             ? tr("计算书.pdf")
                             : QFileInfo(caseFile_).completeBaseName() + QStringLiteral(".pdf");
-  settings.nameFilters = {tr("PDF 文件 (*.pdf)")};
+  settings.nameFilters = {tr("PDF 文件 (*.pdf)"), tr("OpenDocument 文本 (*.odt)")};
   const QString path = ChooserFor(this)(settings);
   if (path.isEmpty()) return;
   std::optional<RunError> error;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    WriteCalculationReport(RunReport(), path.toStdString());
+    WriteCalculationReport(RunReport(), path.toStdString(), saved_.project);
   } catch (...) {
     error = CurrentExceptionAsRunError(Stage::Report);
   }
@@ -496,8 +498,8 @@ void MainWindow::exportReport() {
 ReportInput MainWindow::RunReport() const {
   ReportInput report;
   if (!caseFile_.isEmpty()) {
-    report.title = saved_.title;
-    report.notes = saved_.notes;
+    report.title = saved_.base.title;
+    report.notes = saved_.base.notes;
   }
   report.design = design_;
   report.texts = inputForm_->CompletedInputs();
@@ -526,7 +528,8 @@ void MainWindow::SetDesign(const DesignTexts& design) {
 
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
-  if (inputForm_->Inputs() == saved_.texts && events_ == saved_.events && design_ == saved_.design)
+  if (inputForm_->Inputs() == saved_.base.texts && events_ == saved_.base.events &&
+      design_ == saved_.base.design)
     return true;
   const QString question =
       caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")

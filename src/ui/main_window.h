@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "cases/case_file.h"
 #include "run/case.h"
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
@@ -31,8 +32,8 @@ namespace kelvane::ui {
 // std::exception whose what() is the user's message (UTF-8). Until both are
 // set, the open and save commands are disabled.
 struct CaseFileAccess {
-  std::function<Case(const std::string& path)> read;
-  std::function<void(const std::string& path, const Case& typed)> write;
+  std::function<CaseFile(const std::string& path)> read;
+  std::function<void(const std::string& path, const CaseFile& file)> write;
 };
 
 // The case-file library (cases/case_file.h) behind CaseFileAccess.
@@ -133,7 +134,9 @@ class MainWindow : public QMainWindow {
   CaseFileAccess cases_;
 
   QString caseFile_;
-  Case saved_;  // the open case file as last read or written; else the defaults
+  // The open case file as last read or written (its base case and what the
+  // window does not edit: the project information); else the defaults.
+  kelvane::CaseFile saved_;
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
   DesignTexts design_;

@@ -5,12 +5,17 @@
 #include <QDate>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentWriter>
 #include <QTextObjectInterface>
+#include <QTextTable>
+#include <QUrl>
 #include <algorithm>
 #include <string>
 
@@ -31,6 +36,11 @@ constexpr double kChartAspect = 0.55;  // height over width
 
 QString Q(const std::string& utf8) {
   return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+// The report's date: `date`, or today (yyyy-MM-dd) when empty.
+std::string DateText(const std::string& date) {
+  return date.empty() ? QDate::currentDate().toString(Qt::ISODate).toStdString() : date;
 }
 
 constexpr int kChartObjectType = QTextFormat::UserObject + 1;
@@ -76,8 +86,12 @@ std::string TableHtml(const ReportTable& t) {
              t.widths);
   for (const std::vector<std::string>& row : t.rows) {
     std::vector<std::string> cells = row;
-    for (std::size_t c = 0; c < cells.size() && c < t.numeric.size(); ++c) {
-      if (t.numeric[c]) cells[c] = ">" + cells[c];
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      if (c < t.numeric.size() && t.numeric[c]) {
+        cells[c] = ">" + cells[c];
+      } else if (c < t.oneLine.size() && t.oneLine[c]) {
+        cells[c] = "=" + cells[c];
+      }
     }
     table.Row(cells);
   }
@@ -87,6 +101,7 @@ std::string TableHtml(const ReportTable& t) {
 std::string DocumentHtml(const ReportDocument& document) {
   std::string html;
   int chart = 0;
+  const bool book = document.cover.has_value();
   for (const ReportBlock& block : document.blocks) {
     switch (block.kind) {
       case ReportBlockKind::Heading:
@@ -102,6 +117,12 @@ std::string DocumentHtml(const ReportDocument& document) {
         html += TableHtml(block.table);
         break;
       case ReportBlockKind::Chart:
+        if (book) {
+          // One paragraph, whose lines the book keeps on one page.
+          html += "<p align=\"center\">" + ChartPlaceholder(chart++) + "<br/>" +
+                  ReportHtml(block.text) + "</p>";
+          break;
+        }
         html += "<p align=\"center\">" + ChartPlaceholder(chart++) + "</p>";
         html += "<p align=\"center\">" + ReportHtml(block.text) + "</p>";
         break;
@@ -110,7 +131,233 @@ std::string DocumentHtml(const ReportDocument& document) {
   return html;
 }
 
+constexpr const char* kNewPage = "<p style=\"page-break-before: always; margin: 0;\"></p>";
+
+// The cover: the title, what kind of report, and the cover's lines with the
+// date last.
+std::string CoverHtml(const ReportDocument& document, const std::string& date) {
+  const ReportCover& cover = *document.cover;
+  std::string html = "<p style=\"margin-top: 110pt; font-size: 22pt;\" align=\"center\"><b>" +
+                     ReportHtml(document.title) + "</b></p>";
+  html += "<p style=\"margin-top: 24pt; margin-bottom: 90pt; font-size: 20pt;\" align=\"center\">" +
+          ReportHtml(document.subtitle) + "</p>";
+  html += "<table align=\"center\" cellpadding=\"6\" width=\"70%\">";
+  std::vector<std::pair<std::string, std::string>> lines = cover.lines;
+  lines.emplace_back("计算日期", date);
+  for (const auto& [label, value] : lines) {
+    html += "<tr><td width=\"35%\" style=\"font-size: 13pt;\">" + ReportHtml(label) +
+            "</td><td style=\"font-size: 13pt; border-bottom: 1px solid #000000;\">" +
+            ReportHtml(value) + "</td></tr>";
+  }
+  return html + "</table>";
+}
+
+// The sign-off page: each duty with its name and blank lines to sign and
+// date by hand.
+std::string SignOffHtml(const ReportCover& cover) {
+  std::string html = kNewPage;
+  html +=
+      "<p style=\"margin-top: 40pt; margin-bottom: 30pt; font-size: 18pt;\" "
+      "align=\"center\"><b>签署页</b></p>";
+  HtmlTable table;
+  table.Head({"职责", "姓名", "签名", "日期"}, {16, 28, 28, 28});
+  for (const auto& [duty, name] : cover.signers) {
+    table.Row({duty, name, "", "=______年____月____日"});
+  }
+  return html + table.End();
+}
+
+// The 目录: every heading and subheading with a placeholder for its page
+// (none in an editable copy: its word processor numbers the pages).
+std::string ContentsHtml(const ReportDocument& document, bool pages = true) {
+  std::string html = kNewPage;
+  html += "<p style=\"margin-bottom: 18pt; font-size: 18pt;\" align=\"center\"><b>目录</b></p>";
+  html += "<table width=\"100%\" cellpadding=\"3\">";
+  int index = 0;
+  for (const ReportBlock& block : document.blocks) {
+    const bool sub = block.kind == ReportBlockKind::Subheading;
+    if (block.kind != ReportBlockKind::Heading && !sub) continue;
+    html += std::string("<tr><td") + (sub ? " style=\"padding-left: 24pt;\"" : "") + ">" +
+            ReportHtml(block.text) + "</td><td align=\"right\" width=\"15%\">" +
+            (pages ? PagePlaceholder(index++) : "") + "</td></tr>";
+  }
+  return html + "</table>" + kNewPage;
+}
+
+// The headings (h2, h3) of the body in order.
+std::vector<QTextBlock> Headings(const QTextDocument& document) {
+  std::vector<QTextBlock> headings;
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (block.blockFormat().headingLevel() >= 2) headings.push_back(block);
+  }
+  return headings;
+}
+
+// The page on which line `line` of `block` stands (its first by default),
+// which the layout moves down to the next page when it would cross a
+// page's foot.
+int PageOf(const QTextDocument& document, const QTextBlock& block, int line = 0) {
+  double top = document.documentLayout()->blockBoundingRect(block).top();
+  const QTextLayout* layout = block.layout();
+  if (layout != nullptr && layout->lineCount() > 0) {
+    top += layout->lineAt(std::clamp(line, 0, layout->lineCount() - 1)).position().y();
+  }
+  const double height = document.pageSize().height();
+  // A line moved to the next page may stand a fraction of a unit above its
+  // top (the layout's fixed-point rounding).
+  top += 2;
+  return int(top / height);
+}
+
+// Whether a paragraph outside the tables (a chart with its caption
+// included) begins on one page and ends on the next, though it would fit
+// on one page.
+bool SplitAcrossPages(const QTextDocument& document, const QTextBlock& block) {
+  const QTextLayout* layout = block.layout();
+  if (layout == nullptr || layout->lineCount() < 2) return false;
+  if (document.documentLayout()->blockBoundingRect(block).height() >=
+      0.9 * document.pageSize().height())
+    return false;
+  return PageOf(document, block, layout->lineCount() - 1) != PageOf(document, block);
+}
+
+// Everything laid out again: the layout redoes only the paragraphs a change
+// touches, and the blocks after a table that charts moved would keep no
+// height.
+void LayOutAgain(QTextDocument& document) {
+  document.markContentsDirty(0, document.characterCount());
+}
+
+// Whether a short table (a third of a page or less: a reader takes it in
+// at one look) begins on one page and ends on the next.
+bool SplitAcrossPages(const QTextDocument& document, QTextTable& table) {
+  if (document.documentLayout()->frameBoundingRect(&table).height() >
+      document.pageSize().height() / 3)
+    return false;
+  const QTextBlock first = table.firstCursorPosition().block();
+  const QTextBlock last = table.lastCursorPosition().block();
+  const int lastLine = last.layout() != nullptr ? last.layout()->lineCount() - 1 : 0;
+  return PageOf(document, last, lastLine) != PageOf(document, first);
+}
+
+// What breaks a page rule first, in reading order: a heading whose text
+// (the first block after it that is no heading) begins on a later page, a
+// paragraph split across two pages (a caption away from its chart), or a
+// short table split so. Neither set when nothing does.
+struct Stranded {
+  QTextBlock block;
+  QTextTable* table = nullptr;
+  // A heading's text: the heading that moves takes it along, so a page
+  // break made before it earlier goes.
+  QTextBlock text;
+};
+
+Stranded FirstStranded(const QTextDocument& document) {
+  constexpr auto kBreak = QTextFormat::PageBreak_AlwaysBefore;
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (QTextTable* table = QTextCursor(block).currentTable()) {
+      if (table->firstCursorPosition().block() == block &&
+          !(table->format().pageBreakPolicy() & kBreak) && SplitAcrossPages(document, *table))
+        return {{}, table, {}};
+      continue;
+    }
+    if (block.blockFormat().pageBreakPolicy() & kBreak) continue;
+    if (block.blockFormat().headingLevel() >= 2) {
+      // The text after the heading and any subheadings straight after it.
+      QTextBlock next = block.next();
+      while (next.isValid() && next.blockFormat().headingLevel() >= 2) next = next.next();
+      if (next.isValid() && PageOf(document, next) != PageOf(document, block))
+        return {block, nullptr, next};
+    } else if (SplitAcrossPages(document, block)) {
+      return {block, nullptr, {}};
+    }
+  }
+  return {};
+}
+
+// Moves what FirstStranded finds to the top of the next page, one at a
+// time, as each move shifts what follows. Whether anything moved.
+bool KeepHeadingsWithText(QTextDocument& document) {
+  bool any = false;
+  for (int round = 0; round < 500; ++round) {
+    const Stranded stranded = FirstStranded(document);
+    if (stranded.table != nullptr) {
+      QTextTableFormat format = stranded.table->format();
+      format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      stranded.table->setFormat(format);
+    } else if (stranded.block.isValid()) {
+      QTextBlockFormat format;
+      format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+      QTextCursor(stranded.block).mergeBlockFormat(format);
+      if (stranded.text.isValid()) {
+        QTextCursor text(stranded.text);
+        if (QTextTable* table = text.currentTable()) {
+          QTextTableFormat tableFormat = table->format();
+          tableFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+          table->setFormat(tableFormat);
+        } else {
+          QTextBlockFormat textFormat;
+          textFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+          text.mergeBlockFormat(textFormat);
+        }
+      }
+    } else {
+      break;
+    }
+    LayOutAgain(document);
+    any = true;
+  }
+  return any;
+}
+
+// Writes each heading's page number into the 目录 where `numbers` (the
+// places of the placeholders, then of the numbers written) say. The 目录
+// ends with a page break, so its numbers move nothing after it.
+void FillContents(QTextDocument& document, std::vector<std::pair<int, int>>& numbers) {
+  const std::vector<QTextBlock> headings = Headings(document);
+  if (numbers.empty()) {
+    for (std::size_t index = 0; index < headings.size(); ++index) {
+      const QTextCursor cursor = document.find(Q(PagePlaceholder(int(index))));
+      if (cursor.isNull()) break;
+      numbers.emplace_back(cursor.selectionStart(),
+                           cursor.selectionEnd() - cursor.selectionStart());
+    }
+  }
+  std::vector<int> pages;
+  for (std::size_t index = 0; index < numbers.size() && index < headings.size(); ++index) {
+    pages.push_back(PageOf(document, headings[index]) + 1);
+  }
+  // From the last, so that the places before stay where they were.
+  for (std::size_t index = pages.size(); index-- > 0;) {
+    QTextCursor cursor(&document);
+    cursor.setPosition(numbers[index].first);
+    cursor.setPosition(numbers[index].first + numbers[index].second, QTextCursor::KeepAnchor);
+    const QString number = QString::number(pages[index]);
+    cursor.insertText(number);
+    const int change = int(number.size()) - numbers[index].second;
+    numbers[index].second = int(number.size());
+    for (std::size_t later = index + 1; later < numbers.size(); ++later) {
+      numbers[later].first += change;
+    }
+  }
+  LayOutAgain(document);
+}
+
+// A book's pages: each paragraph on one page, headings kept with their
+// text, then the 目录's numbers, again until nothing moves.
+void Paginate(QTextDocument& document) {
+  std::vector<std::pair<int, int>> numbers;
+  for (int round = 0; round < 4; ++round) {
+    const bool moved = KeepHeadingsWithText(document);
+    if (!moved && round > 0) return;
+    FillContents(document, numbers);
+  }
+}
+
 }  // namespace
+
+// Short, so that the 目录's line is no longer with it than with the number.
+std::string PagePlaceholder(int index) { return "[[" + std::to_string(index) + "]]"; }
 
 void ReportFail(const char* what) {
   ErrorLocation where;
@@ -194,6 +441,28 @@ void DrawChartData(QPainter& painter, const QRectF& area, const ChartData& chart
   painter.restore();
 }
 
+namespace {
+
+// Page `pageIndex`'s share of the laid-out document.
+void DrawBody(QPainter& painter, QTextDocument& document, const QRectF& body, int pageIndex) {
+  painter.save();
+  painter.translate(body.left(), body.top() - pageIndex * body.height());
+  QAbstractTextDocumentLayout::PaintContext context;
+  // The clip ends one unit short of the next page, so that a line drawn
+  // exactly on the page boundary (the top of a chart beginning the next
+  // page) is drawn there only. The layout is asked for the lines a little
+  // inside it: a line ending on the boundary or beginning there is written
+  // into one page only, not also, clipped away but read by a text
+  // extractor, into its neighbour.
+  const QRectF page(0, pageIndex * body.height(), body.width(), body.height() - 1);
+  painter.setClipRect(page);
+  context.clip = page.adjusted(0, 2, 0, -2);
+  document.documentLayout()->draw(&painter, context);
+  painter.restore();
+}
+
+}  // namespace
+
 QByteArray HtmlPagesPdf(const HtmlPages& pages) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -229,15 +498,17 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
     QTextCharFormat format;
     format.setObjectType(kChartObjectType);
     format.setProperty(kChartProperty, index);
+    // In a book the chart and its caption are one paragraph, which
+    // Paginate keeps on one page.
     cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
   }
   // The layout redoes only the paragraphs a change touches: after a table the
   // blocks that the charts moved keep no height and would not be drawn.
   // Everything is laid out again with the charts in place.
   document.markContentsDirty(0, document.characterCount());
+  if (pages.book) Paginate(document);
 
-  const QString date =
-      pages.date.empty() ? QDate::currentDate().toString(Qt::ISODate) : Q(pages.date);
+  const QString date = Q(DateText(pages.date));
   QPainter painter;
   if (!painter.begin(&writer)) ReportFail("cannot draw the PDF");
   const int count = document.pageCount();
@@ -251,6 +522,10 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
       metrics.elidedText(Q(pages.title + "  " + pages.header), Qt::ElideRight, titleRoom);
   for (int pageIndex = 0; pageIndex < count; ++pageIndex) {
     if (pageIndex > 0) writer.newPage();
+    if (pages.book && pageIndex == 0) {
+      DrawBody(painter, document, body, pageIndex);
+      continue;
+    }
     // The header: the title left, the date right, a rule beneath.
     painter.setFont(small);
     painter.setPen(QPen(Qt::black, 0));
@@ -267,17 +542,7 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
     painter.drawText(footer, Qt::AlignHCenter | Qt::AlignTop,
                      u"第 %1 页  共 %2 页"_s.arg(pageIndex + 1).arg(count));
 
-    // This page's share of the laid-out document.
-    painter.save();
-    painter.translate(body.left(), body.top() - pageIndex * body.height());
-    QAbstractTextDocumentLayout::PaintContext context;
-    // The clip ends one unit short of the next page, so that a line drawn
-    // exactly on the page boundary (the top of a chart beginning the next
-    // page) is drawn there only.
-    context.clip = QRectF(0, pageIndex * body.height(), body.width(), body.height() - 1);
-    painter.setClipRect(context.clip);
-    document.documentLayout()->draw(&painter, context);
-    painter.restore();
+    DrawBody(painter, document, body, pageIndex);
   }
   if (!painter.end()) ReportFail("cannot finish the PDF");
   return bytes;
@@ -288,8 +553,16 @@ QByteArray ReportDocumentPdf(const ReportDocument& document) {
   pages.title = document.title;
   pages.header = document.header;
   pages.date = document.date;
-  pages.html = "<html><body><h1 align=\"center\">" + ReportHtml(document.title) + "<br/>" +
-               ReportHtml(document.subtitle) + "</h1>" + DocumentHtml(document) + "</body></html>";
+  if (document.cover) {
+    pages.book = true;
+    pages.html = "<html><body>" + CoverHtml(document, DateText(document.date)) +
+                 SignOffHtml(*document.cover) + ContentsHtml(document) + DocumentHtml(document) +
+                 "</body></html>";
+  } else {
+    pages.html = "<html><body><h1 align=\"center\">" + ReportHtml(document.title) + "<br/>" +
+                 ReportHtml(document.subtitle) + "</h1>" + DocumentHtml(document) +
+                 "</body></html>";
+  }
   std::vector<const ChartData*> charts;
   for (const ReportBlock& block : document.blocks) {
     if (block.kind == ReportBlockKind::Chart) charts.push_back(&block.chart);
@@ -301,6 +574,59 @@ QByteArray ReportDocumentPdf(const ReportDocument& document) {
   return HtmlPagesPdf(pages);
 }
 
+QByteArray ReportDocumentOdt(const ReportDocument& document) {
+  std::string html = "<html><body>";
+  if (document.cover) {
+    html += CoverHtml(document, DateText(document.date)) + SignOffHtml(*document.cover) +
+            ContentsHtml(document, false);
+  } else {
+    html += "<h1 align=\"center\">" + ReportHtml(document.title) + "<br/>" +
+            ReportHtml(document.subtitle) + "</h1>";
+  }
+  html += DocumentHtml(document) + "</body></html>";
+
+  QTextDocument text;
+  text.setDefaultFont(ReportFont(10.5));
+  text.setHtml(Q(html));
+  // Each chart as a picture of the size it takes on the PDF's page (pixels
+  // of 1/96 inch, drawn at twice that).
+  constexpr double kWidth = 600, kScale = 2;
+  int index = 0;
+  for (const ReportBlock& block : document.blocks) {
+    if (block.kind != ReportBlockKind::Chart) continue;
+    QTextCursor cursor = text.find(Q(ChartPlaceholder(index)));
+    if (cursor.isNull()) break;
+    QImage image(int(kWidth * kScale), int(kWidth * kChartAspect * kScale), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.scale(kScale, kScale);
+      ui::PaintChart(painter, LayoutChart(block.chart, kWidth, kWidth * kChartAspect));
+    }
+    const QString name = u"chart-%1.png"_s.arg(++index);
+    text.addResource(QTextDocument::ImageResource, QUrl(name), image);
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(kWidth);
+    format.setHeight(kWidth * kChartAspect);
+    cursor.insertImage(format);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QTextDocumentWriter writer(&buffer, "odf");
+  if (!writer.write(&text)) ReportFail("cannot write the ODF text");
+  return bytes;
+}
+
+bool IsOdtName(std::string_view path) {
+  if (path.size() < 4) return false;
+  std::string end(path.substr(path.size() - 4));
+  for (char& c : end) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return end == ".odt";
+}
+
 void WritePdfFile(const QByteArray& pdf, const std::string& path) {
   WriteFileAtomically(path, [&](const ByteWriter& write) {
     write(std::string_view(pdf.constData(), std::size_t(pdf.size())));
@@ -308,7 +634,7 @@ void WritePdfFile(const QByteArray& pdf, const std::string& path) {
 }
 
 void WriteReportDocument(const ReportDocument& document, const std::string& path) {
-  WritePdfFile(ReportDocumentPdf(document), path);
+  WritePdfFile(IsOdtName(path) ? ReportDocumentOdt(document) : ReportDocumentPdf(document), path);
 }
 
 }  // namespace kelvane

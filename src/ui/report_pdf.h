@@ -63,16 +63,29 @@ struct HtmlPages {
   std::string date;    // "" for today
   std::string html;    // the body, with ChartPlaceholder paragraphs
   std::function<void(QPainter&, const QRectF&, int index)> drawChart;
+  // A book: the first page (the cover) has no header or page number; no
+  // heading stays alone at a page's foot (it begins the next page); a chart
+  // keeps its caption on its page; and each PagePlaceholder(n) becomes the
+  // number of the page on which the n-th heading (h2 or h3) begins.
+  bool book = false;
 };
+
+// Where the number of the page of heading `index` goes in a book's 目录.
+std::string PagePlaceholder(int index);
 
 // The pages as the bytes of a PDF file. Throws RunError (Stage::Report) when
 // the PDF cannot be drawn.
 QByteArray HtmlPagesPdf(const HtmlPages& pages);
 
-// A report document as a PDF, and written through WriteFileAtomically (a
-// failure throws RunError with the file catalogue's number and leaves an
-// existing file untouched).
+// A report document as a PDF; as OpenDocument text (an editable copy: the
+// same headings, paragraphs and tables, the charts as pictures, a 目录
+// without page numbers); and written through WriteFileAtomically, as ODT
+// under a name ending in ".odt" (any case), else as PDF (a failure throws
+// RunError with the file catalogue's number and leaves an existing file
+// untouched).
 QByteArray ReportDocumentPdf(const ReportDocument& document);
+QByteArray ReportDocumentOdt(const ReportDocument& document);
+bool IsOdtName(std::string_view path);
 void WritePdfFile(const QByteArray& pdf, const std::string& path);
 void WriteReportDocument(const ReportDocument& document, const std::string& path);
 

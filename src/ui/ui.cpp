@@ -95,7 +95,8 @@ void SaveDataImage(const ChartData& chart, const std::string& path) {
   WithApplication([&] { SaveChartImage(chart, kImageWidth, kImageHeight, path); });
 }
 
-void SaveCalculationReport(const Case& typed, const CaseRun& run, const std::string& path) {
+void SaveCalculationReport(const Case& typed, const CaseRun& run, const ProjectInfo& project,
+                           const std::string& path) {
   ReportInput input;
   input.title = typed.title;
   input.notes = typed.notes;
@@ -104,7 +105,7 @@ void SaveCalculationReport(const Case& typed, const CaseRun& run, const std::str
   input.run = &run.run;
   input.outcome = run.outcome;
   input.summary = *run.summary;
-  WithApplication([&] { WriteCalculationReport(input, path); });
+  WithApplication([&] { WriteCalculationReport(input, path, project); });
 }
 
 void SaveReportDocument(const ReportDocument& document, const std::string& path) {

@@ -8,6 +8,7 @@
 
 #include "report/chart_data.h"
 #include "report/chart_scene.h"
+#include "report/project_info.h"
 #include "report/report_document.h"
 #include "solver/solver.h"
 
@@ -40,7 +41,8 @@ void SaveDataImage(const ChartData& chart, const std::string& path);
 // The calculation report of the case's run (its title, notes, texts and
 // design data; `run` complete, with its summary), dated today, written
 // atomically as a PDF. Needs no display. Throws RunError.
-void SaveCalculationReport(const Case& typed, const CaseRun& run, const std::string& path);
+void SaveCalculationReport(const Case& typed, const CaseRun& run, const ProjectInfo& project,
+                           const std::string& path);
 // A report given as plain content (the study's), written atomically as a
 // PDF. Needs no display. Throws RunError.
 void SaveReportDocument(const ReportDocument& document, const std::string& path);

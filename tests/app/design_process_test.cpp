@@ -178,8 +178,8 @@ TEST_F(DesignProcess, ReportNameMustBeAPdfAndApartFromTheOtherOutputs) {
     std::string message;
   };
   const Row rows[] = {
-      {{"--report", "r.txt"}, "选项 --report 的文件名应以 .pdf 结尾：“r.txt”"},
-      {{"--report", "r.pdf.png", "--summary", "s.txt"}, "应以 .pdf 结尾"},
+      {{"--report", "r.txt"}, "选项 --report 的文件名应以 .pdf 或 .odt 结尾：“r.txt”"},
+      {{"--report", "r.pdf.png", "--summary", "s.txt"}, "应以 .pdf 或 .odt 结尾"},
       {{"--report="}, "选项 --report 缺少文件名"},
       {{"--report", "-"}, "选项 --report 不能写到标准输出"},
       {{"--report", "r.pdf", "--sweep", "culvert-length=600,700", "--sweep-csv", "./r.pdf"},

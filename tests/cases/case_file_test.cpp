@@ -210,6 +210,47 @@ TEST(CaseFile, BadFilesNameTheProblemAndTheLine) {
   }
 }
 
+// [project]: the book's names and basis come back exactly; a key or type
+// it does not hold is named.
+TEST(CaseFile, ProjectComesBackExactly) {
+  CaseFile caseFile;
+  EXPECT_EQ(CaseFileBytes(caseFile).find("[project]"), std::string::npos);
+  caseFile.project.name = "某泵站 \"一期\"";
+  caseFile.project.stage = "初步设计";
+  caseFile.project.number = "JS-017";
+  caseFile.project.calculatedBy = "张三";
+  caseFile.project.approvedBy = "赵六";
+  caseFile.project.basis = {"《泵站设计标准》GB 50265-2022", "地勘报告 # 2"};
+  caseFile.project.waveSpeedBasis = "按箱涵壁厚计算";
+  const std::string bytes = CaseFileBytes(caseFile);
+  const CaseFile read = ParseCaseFile(bytes, "p.toml");
+  EXPECT_EQ(read.project, caseFile.project);
+  EXPECT_EQ(CaseFileBytes(read), bytes);
+
+  struct Row {
+    const char* toml;
+    CaseProblem problem;
+    const char* key;
+  };
+  const Row rows[] = {
+      {"[project]\nauthor = \"a\"\n", CaseProblem::UnknownKey, "project.author"},
+      {"[project]\nname = 3\n", CaseProblem::WrongType, "project.name"},
+      {"[project]\nbasis = \"GB 50265\"\n", CaseProblem::WrongType, "project.basis"},
+      {"[project]\nbasis = [\"a\", 2]\n", CaseProblem::WrongType, "project.basis"},
+      {"[project]\nchecked_by = \"a\\nb\"\n", CaseProblem::ControlChar, "project.checked_by"},
+      {"project = \"x\"\n", CaseProblem::WrongType, "project"},
+  };
+  for (const Row& row : rows) {
+    try {
+      ParseCaseFile(row.toml, "p.toml");
+      ADD_FAILURE() << row.toml << " read without error";
+    } catch (const CaseFileError& error) {
+      EXPECT_EQ(error.problem().problem, row.problem) << row.toml;
+      EXPECT_EQ(error.problem().key, row.key) << row.toml;
+    }
+  }
+}
+
 // [pump] and [forebay]: texts and numbers as for [inputs], rows numbered
 // from 1; saved and read again, the same bytes.
 TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {

@@ -48,6 +48,20 @@ inline PdfWordAt FindPdfWord(const std::string& bbox, const std::string& word) {
   return at;
 }
 
+// The words of `pdftotext -bbox` whose right edge lies beyond `x` (pt): a
+// line the layout did not wrap runs off the page's text area.
+inline std::vector<std::string> PdfWordsRightOf(const std::string& bbox, double x) {
+  std::vector<std::string> words;
+  for (std::size_t at = bbox.find("xMax=\""); at != std::string::npos;
+       at = bbox.find("xMax=\"", at + 1)) {
+    if (std::stod(bbox.substr(at + 6)) <= x) continue;
+    const std::size_t open = bbox.find('>', at), close = bbox.find("</word>", at);
+    if (open != std::string::npos && close != std::string::npos && open < close)
+      words.push_back(bbox.substr(open + 1, close - open - 1));
+  }
+  return words;
+}
+
 // The first word of `pdftotext -bbox` (not the document's title) that starts
 // with `start`: its text and its left and right edges, pt; empty text when
 // there is none.

@@ -11,6 +11,8 @@
 #include <QtTest>
 #include <cmath>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "cases/case_file.h"
 #include "output/output.h"
@@ -317,14 +319,16 @@ void ChartsTest::resultFileSavedAgainWithoutCalculating() {
 }
 
 // 导出计算书: enabled by a complete run only; the PDF holds the open case's
-// title and the boxes as typed for that run, not as edited since; a folder
+// title, its file's project names and the boxes as typed for that run, not
+// as edited since; a folder
 // that does not exist gives the run-time error box and no file.
 void ChartsTest::reportOfTheLastCompleteRun() {
   WindowSession s;
   QAction* report = Action(s.window, "ExportReport");
   QVERIFY(!report->isEnabled());
-  std::map<std::string, Case> files;
-  files["/cases/c.toml"] = Case{std::string("泵站甲"), std::string("备注")};
+  std::map<std::string, CaseFile> files;
+  files["/cases/c.toml"].base = Case{std::string("泵站甲"), std::string("备注")};
+  files["/cases/c.toml"].project.calculatedBy = "张三";
   s.window.SetCaseFileAccess({[&](const std::string& path) { return files.at(path); }, {}});
   s.window.openCase(QStringLiteral("/cases/c.toml"));
   Text(*s.window.inputForm(), InputId::StepCount)->setText(QStringLiteral("30"));
@@ -335,7 +339,8 @@ void ChartsTest::reportOfTheLastCompleteRun() {
   s.answer = s.Path("计算书.pdf");
   report->trigger();
   QCOMPARE(s.asked, 2);
-  QCOMPARE(s.request.nameFilters, QStringList{QStringLiteral("PDF 文件 (*.pdf)")});
+  QCOMPARE(s.request.nameFilters, (QStringList{QStringLiteral("PDF 文件 (*.pdf)"),
+                                               QStringLiteral("OpenDocument 文本 (*.odt)")}));
   QCOMPARE(FilterSuffix(s.request.nameFilters[0]), QStringLiteral("pdf"));
   QFile file(s.answer);
   QVERIFY(file.open(QIODevice::ReadOnly));
@@ -343,7 +348,7 @@ void ChartsTest::reportOfTheLastCompleteRun() {
   const test::ProcessResult text =
       test::RunProcess({"/usr/bin/pdftotext", "-enc", "UTF-8", s.answer.toStdString(), "-"});
   QCOMPARE(text.status, 0);
-  for (const char* expected : {"泵站甲", "备注", "“30”"})
+  for (const char* expected : {"泵站甲", "备注", "张三", "“30”"})
     QVERIFY2(text.out.find(expected) != std::string::npos, expected);
   QVERIFY(text.out.find("“40”") == std::string::npos);
 
@@ -377,8 +382,8 @@ void ChartsTest::captionAndSaveQuestionOfACaseFile() {
   s.window.SetCaseFileAccess({});
   QVERIFY(!Action(s.window, "OpenCase")->isEnabled());
   s.window.SetCaseFileAccess(
-      {[&](const std::string& path) { return files.at(path); },
-       [&](const std::string& path, const Case& texts) { files[path] = texts; }});
+      {[&](const std::string& path) { return CaseFile{files.at(path)}; },
+       [&](const std::string& path, const CaseFile& file) { files[path] = file.base; }});
   QVERIFY(Action(s.window, "OpenCase")->isEnabled());
   s.window.openCase(QStringLiteral("/cases/a.toml"));
   QCOMPARE(Text(*s.window.inputForm(), InputId::StepCount)->text(), QStringLiteral(" 1 500 "));
@@ -447,13 +452,16 @@ void ChartsTest::caseFilesThroughTheLibrary() {
 
 // A case with a pump ramp and a forebay area table: the window runs with
 // them (another forebay level than the boxes alone), its status line says
-// so, 保存算例 writes them back, and 新建 drops them.
+// so, 保存算例 writes them back with the file's [project], and 新建 drops
+// them.
 void ChartsTest::caseEventsRunAndStayWithTheCase() {
   WindowSession s;
   const QString path = s.Path("event.toml");
   QFile file(path);
   QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write("[pump]\nramp-time = 30\n[forebay]\narea-table = [[-10, 450], [0, 2700]]\n");
+  file.write(
+      "[project]\nname = \"某泵站\"\nbasis = [\"甲\", \"乙\"]\n"
+      "[pump]\nramp-time = 30\n[forebay]\narea-table = [[-10, 450], [0, 2700]]\n");
   file.close();
 
   s.window.inputForm()->calculate();
@@ -471,6 +479,8 @@ void ChartsTest::caseEventsRunAndStayWithTheCase() {
   QVERIFY(saved.base.events.rampTime.has_value());
   QVERIFY(saved.base.events.areaTable.has_value());
   QCOMPARE(saved.base.texts[InputId::StepCount], std::string("1400"));
+  QCOMPARE(saved.project.name, std::string("某泵站"));
+  QVERIFY((saved.project.basis == std::vector<std::string>{"甲", "乙"}));
 
   s.window.newCase();
   QVERIFY(!StatusItems(s.window).contains(QStringLiteral("泵流量")));

@@ -1,0 +1,428 @@
+#include "report/calculation_document.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "report/book_parts.h"
+#include "report/design_checks.h"
+#include "report/event_chart.h"
+#include "solver/number_format.h"
+#include "solver/stability.h"
+
+namespace kelvane {
+namespace book {
+namespace {
+
+template <class T>
+std::string Shortest(T value) {
+  if constexpr (std::is_integral_v<T>) {
+    return std::to_string(value);
+  } else {
+    return ShortestText(value);
+  }
+}
+
+}  // namespace
+
+std::string HeldValue(const RunParameters& p, InputId id) {
+  switch (id) {
+    case InputId::SteadyDischarge:
+      return Shortest(p.SteadyDischarge);
+    case InputId::IntakeHeadLoss:
+      return Shortest(p.IntakeHeadLoss);
+    case InputId::ReservoirLevel:
+      return Shortest(p.ReservoirLevel);
+    case InputId::SegmentCount:
+      return Shortest(int(p.SegmentCount));
+    case InputId::StepCount:
+      return Shortest(int(p.StepCount));
+    case InputId::FrictionFactor:
+      return Shortest(p.FrictionFactor);
+    case InputId::CulvertSlope:
+      return Shortest(p.CulvertSlope);
+    case InputId::HydraulicRadius:
+      return Shortest(p.HydraulicRadius);
+    case InputId::ForebayArea:
+      return Shortest(p.ForebayArea);
+    case InputId::CulvertArea:
+      return Shortest(p.CulvertArea);
+    case InputId::WaveSpeed:
+      return Shortest(p.WaveSpeed);
+    case InputId::CulvertLength:
+      return Shortest(p.CulvertLength);
+    case InputId::FirstOutputStep:
+      return Shortest(int(p.FirstOutputStep));
+    case InputId::LastOutputStep:
+      return Shortest(int(p.LastOutputStep));
+    case InputId::OutputInterval:
+      return Shortest(p.OutputInterval);
+    case InputId::FinalPumpDischarge:
+      return Shortest(p.FinalPumpDischarge);
+  }
+  return "";
+}
+
+ReportTable Table(std::vector<std::string> head, std::vector<bool> numeric,
+                  std::vector<bool> oneLine, std::vector<int> widths) {
+  ReportTable table;
+  table.head = std::move(head);
+  table.numeric = std::move(numeric);
+  table.oneLine = std::move(oneLine);
+  table.widths = std::move(widths);
+  return table;
+}
+
+std::string EventName(const RunOutcome& outcome) {
+  const PumpEvent& pump = outcome.extras.pump;
+  const double steady = outcome.parameters.SteadyDischarge;
+  if (pump.units) return pump.units->discharge < 0 ? "机组依次停机" : "机组依次开机";
+  if (!pump.schedule.empty()) {
+    return pump.schedule.back().discharge < steady ? "机组依次停机" : "机组依次开机";
+  }
+  const double final = outcome.parameters.FinalPumpDischarge;
+  if (final > steady) return "开机";
+  if (final == steady) return "流量不变";
+  return pump.rampTime == 0 ? "事故停泵" : "正常停机";
+}
+
+namespace {
+
+// The inputs of output control, listed apart from the data of the station.
+bool OutputControl(InputId id) {
+  return id == InputId::FirstOutputStep || id == InputId::LastOutputStep ||
+         id == InputId::OutputInterval;
+}
+
+// "前池水位–面积表所用面积 600.000 至 2000.000 m²": the least and largest
+// area the march used.
+std::string AreaUsedText(const ForebayAreaUse& use) {
+  return "前池水位–面积表所用面积 " + FixedText(use.smallestArea, 3) + " 至 " +
+         FixedText(use.largestArea, 3) + " m²";
+}
+
+std::string Or(const std::string& text, const char* otherwise) {
+  return text.empty() ? otherwise : text;
+}
+
+void Front(Book& b) {
+  const ProjectInfo& project = b.in.project;
+  ReportCover cover;
+  cover.lines = {
+      {"工程名称", b.d.title}, {"设计阶段", project.stage}, {"计算书编号", project.number}};
+  cover.signers = {{"计算", project.calculatedBy},
+                   {"校核", project.checkedBy},
+                   {"审核", project.reviewedBy},
+                   {"审定", project.approvedBy}};
+  b.d.cover = std::move(cover);
+}
+
+void Purpose(Book& b) {
+  b.d.Heading("1  计算目的");
+  b.d.Paragraph(
+      "计算水泵事故停泵、正常停机或开机时进水箱涵与前池的水力过渡过程，求出各计算工况的前池最高、"
+      "最低水位和箱涵沿程测压管水头的包络，校核前池墙顶高程、水泵最低运行水位和箱涵顶板处的压力，"
+      "为设计提供依据。");
+  for (const CaseFacts& c : b.cases) {
+    if (!c.c.input.notes.empty()) b.d.Paragraph(c.c.name + "说明：" + c.c.input.notes);
+  }
+}
+
+void Basis(Book& b) {
+  b.d.Heading("2  计算依据");
+  std::vector<std::string> basis = b.in.project.basis;
+  if (basis.empty()) basis.push_back("《泵站设计标准》GB 50265-2022");
+  basis.push_back(b.cases.front().c.input.design.Any()
+                      ? "本工程设计资料（见 4.4，按输入原样列出）"
+                      : "本工程输入资料（见第 4 节，按输入原样列出）");
+  int number = 0;
+  for (const std::string& line : basis) {
+    b.d.Paragraph("（" + std::to_string(++number) + "）" + line);
+  }
+}
+
+void Cases(Book& b) {
+  b.d.Heading("3  计算工况");
+  b.d.Paragraph("共 " + std::to_string(b.cases.size()) +
+                " 个计算工况。第一个为基本工况，其余各工况只列出与基本工况不同的输入。");
+  ReportTable table = Table({"序号", "工况", "类别", "水库水位 m", "与基本工况的区别"},
+                            {true, false, false, true}, {}, {8, 22, 16, 14, 40});
+  int number = 0;
+  for (const CaseFacts& c : b.cases) {
+    table.rows.push_back({std::to_string(++number), c.c.name, EventName(c.c.input.outcome),
+                          HeldValue(c.p, InputId::ReservoirLevel),
+                          Or(c.c.differences, number == 1 ? "基本工况" : "无")});
+  }
+  b.d.Table(std::move(table));
+}
+
+// The pump discharge of every case whose event differs from those before it,
+// one line each.
+ChartData PumpChart(const Book& b) {
+  ChartData chart;
+  for (const CaseFacts& c : b.cases) {
+    ChartData one = PumpDischargeChart(c.c.input.outcome.extras.pump, c.p.SteadyDischarge,
+                                       c.p.FinalPumpDischarge, c.s.simulatedTime);
+    if (chart.lines.empty()) {
+      chart = one;
+      chart.lines.clear();
+    }
+    for (ChartLine& line : one.lines) {
+      const bool known =
+          std::any_of(chart.lines.begin(), chart.lines.end(),
+                      [&](const ChartLine& l) { return l.x == line.x && l.y == line.y; });
+      if (known) continue;
+      line.name = c.c.name;
+      line.colour = -1;
+      chart.lines.push_back(std::move(line));
+    }
+  }
+  return chart;
+}
+
+void StationData(Book& b, const CaseFacts& base) {
+  b.d.Subheading("4.2  箱涵断面、局部损失与摩阻");
+  const std::optional<double>& height = base.design[DesignId::CulvertHeight];
+  std::string section = "箱涵断面面积 " + HeldValue(base.p, InputId::CulvertArea) +
+                        " m²，水力半径 " + HeldValue(base.p, InputId::HydraulicRadius) + " m";
+  if (height && *height > 0) {
+    section += "，净高 " + ShortestText(*height) + " m，折合净宽 " +
+               SignificantText(base.p.CulvertArea / *height, 4) + " m（断面面积除以净高）";
+  } else {
+    section += "（净宽、净高未给出）";
+  }
+  b.d.Paragraph(section + "；箱涵长 " + HeldValue(base.p, InputId::CulvertLength) + " m，坡度 " +
+                HeldValue(base.p, InputId::CulvertSlope) + "。");
+  ReportTable losses = Table({"位置", "计入方式", "数值"}, {false, false, true}, {}, {30, 50, 20});
+  losses.rows = {
+      {"取水头部", "水头损失（输入）", HeldValue(base.p, InputId::IntakeHeadLoss) + " m"},
+      {"箱涵进口与出口", "局部损失系数 ξ（乘流速水头）",
+       ShortestText(base.c.input.outcome.coefficients.LocalLossCoefficientA)},
+      {"前池端前", "局部损失系数 ξ（乘流速水头）",
+       ShortestText(base.c.input.outcome.coefficients.LocalLossCoefficientB)},
+  };
+  losses.title = "局部损失（只计入初始恒定流水面线）";
+  b.d.Table(std::move(losses));
+  b.d.Paragraph("摩阻系数 f = " + HeldValue(base.p, InputId::FrictionFactor) + "。依据：" +
+                Or(b.in.project.frictionBasis, "为使用者给定的数值，本计算书未注明其来源。"));
+  b.d.Paragraph("弹性波速 a = " + HeldValue(base.p, InputId::WaveSpeed) + " m/s。依据：" +
+                Or(b.in.project.waveSpeedBasis, "为使用者给定的数值，本计算书未注明其来源。"));
+  b.d.Paragraph(
+      "高程基准：水库水位、前池水位、箱涵底高程、顶板高程和墙顶高程均取同一高程基准（m），"
+      "与输入一致；水头为测压管水头，即以该基准计的高程。");
+}
+
+void EventData(Book& b, const CaseFacts& base) {
+  b.d.Subheading("4.3  泵流量过程与前池面积");
+  for (const CaseFacts& c : b.cases) {
+    const std::string who = b.cases.size() > 1 ? c.c.name + "：" : "";
+    if (c.s.eventLines.empty()) {
+      b.d.Paragraph(who + "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) +
+                    " m³/s 突然变为 " + HeldValue(c.p, InputId::FinalPumpDischarge) +
+                    " m³/s；前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²。");
+    } else {
+      std::string lines;
+      for (const std::string& line : c.s.eventLines) lines += (lines.empty() ? "" : "；") + line;
+      b.d.Paragraph(who + lines + "。");
+    }
+  }
+  b.Figure(PumpChart(b), "水泵流量过程 Q(t)");
+  const std::vector<ForebayPoint>& table = base.c.input.outcome.extras.forebay.areaTable;
+  if (table.empty()) return;
+  ReportTable areas = Table({"前池水位 m", "水面面积 m²"}, {true, true}, {}, {50, 50});
+  areas.title = "前池水位–面积表（" + base.c.name + "）";
+  for (const ForebayPoint& point : table) {
+    areas.rows.push_back({ShortestText(point.level), ShortestText(point.area)});
+  }
+  b.d.Table(std::move(areas));
+  const double limit = ForebayStabilityLimit(base.p, base.c.input.outcome.coefficients);
+  b.Figure(ForebayAreaChart(
+               table, std::isfinite(limit) && limit > 0 ? std::optional(limit) : std::nullopt),
+           "前池水位–面积关系");
+}
+
+void DesignTable(Book& b, const CaseFacts& base) {
+  b.d.Subheading("4.4  设计资料");
+  const DesignTexts& texts = base.c.input.design;
+  if (!texts.Any()) {
+    b.d.Paragraph("未给出设计资料。");
+    return;
+  }
+  ReportTable design = Table({"名称", "单位", "输入文字", "读入值"}, {false, false, false, true});
+  for (const DesignField& field : DesignFields()) {
+    if (!texts[field.id]) continue;
+    const std::optional<double>& value = base.design[field.id];
+    design.rows.push_back({field.caption, field.unit, "“" + *texts[field.id] + "”",
+                           value ? ShortestText(*value) : "空，不计"});
+  }
+  if (!base.checks.vapourHeadText.empty()) {
+    design.rows.push_back(
+        {"汽化压力水头（大气压水头减饱和蒸汽压水头）", "m", "", base.checks.vapourHeadText});
+  }
+  b.d.Table(std::move(design));
+}
+
+void Data(Book& b) {
+  const CaseFacts& base = b.cases.front();
+  b.d.Heading("4  基本资料");
+  b.d.Subheading("4.1  输入数据");
+  b.d.Paragraph("下表列出" + std::string(b.cases.size() > 1 ? "基本工况" : "") +
+                "每项输入的文字（按输入原样）和程序读入的数值（按其保存精度）。");
+  const std::vector<bool> numeric = {true, false, false, false, true};
+  ReportTable inputs = Table({"序号", "名称", "单位", "输入文字", "读入值"}, numeric);
+  ReportTable output = Table({"序号", "名称", "单位", "输入文字", "读入值"}, numeric);
+  output.title = "输出控制";
+  for (const InputField& field : InputFields()) {
+    // Under a level–area table the forebay box is not read.
+    const bool unused = field.id == InputId::ForebayArea && base.s.forebayAreaUse;
+    (OutputControl(field.id) ? output : inputs)
+        .rows.push_back({std::to_string(BoxNumber(field.id)), field.caption, field.unit,
+                         "“" + base.c.input.texts[field.id] + "”",
+                         unused ? "不用（按水位–面积表）" : HeldValue(base.p, field.id)});
+  }
+  b.d.Table(std::move(inputs));
+  StationData(b, base);
+  EventData(b, base);
+  DesignTable(b, base);
+  b.d.Subheading("4.5  输出控制");
+  b.d.Paragraph("以下三项只决定结果文件输出哪些时段，不影响计算。");
+  b.d.Table(std::move(output));
+}
+
+std::string StabilityText(const CaseFacts& f) {
+  const double limit = ForebayStabilityLimit(f.p, f.c.input.outcome.coefficients);
+  std::string stability = kForebayStabilityRule;
+  if (std::isinf(limit)) {
+    stability += "，本次计算的系数下不存在稳定的前池面积，结果不可用。";
+  } else if (limit <= 0) {
+    stability += "；本次计算箱涵面积为零，前池水位不反馈，无此限制。";
+  } else {
+    // With a level–area table the box is not used: the least area the
+    // march used stands against the limit.
+    const auto& use = f.s.forebayAreaUse;
+    const double ratio = (use ? use->smallestArea : f.p.ForebayArea) / limit;
+    stability += " = " + SignificantText(limit, 4) + " m²；本次" +
+                 (use ? AreaUsedText(*use) + "，最小者"
+                      : "前池水面面积 " + HeldValue(f.p, InputId::ForebayArea) + " m²，") +
+                 "为稳定限的 " + FixedText(ratio, ratio >= 100 ? 0 : 2) + " 倍。";
+    stability += ratio <= 1
+                     ? "低于稳定限，计算发散，结果不可用。"
+                     : "稳定限以上计算有界，但边界更新每一时段给振荡注入少许能量，只靠摩阻消耗；"
+                       "前池面积越小，虚假振荡越大，面积仅数平方米或更小时结果应存疑。";
+  }
+  return stability;
+}
+
+void Method(Book& b) {
+  const CaseFacts& base = b.cases.front();
+  b.d.Heading("5  计算方法");
+  b.d.Subheading("5.1  基本方程");
+  b.d.Paragraph(ModelMethodText(std::to_string(base.s.reaches)));
+  b.d.Paragraph(
+      "本次计算采用经典模型。记 B = a/g，F = f·Δt/(2D)，G = F·B，D = 4R，J 为箱涵坡度，"
+      "A、B 两点为上一时段相邻节点：");
+  b.d.Paragraph(
+      "内部节点（顺、逆特征线相交）：\n"
+      "V_P = [(V_A + V_B) + (H_A − H_B)/B − F·(V_A|V_A| + V_B|V_B|) − Δt·J·(V_A − V_B)/B] / 2\n"
+      "H_P = [(H_A + H_B) + B·(V_A − V_B) − G·(V_A|V_A| − V_B|V_B|) − Δt·J·(V_A + V_B)] / 2");
+  b.d.Paragraph(
+      "上游端（水库，节点 1）：H_1 = Z，V_1 = (Z − C_M)/B，C_M = H_2 − V_2·(B − G·|V_2| + Δt·J)");
+  b.d.Paragraph(
+      "下游端（前池）蓄水量平衡：H_f = H + (V·A_c − Q_p)·Δt/A_f，V_f = (C_P − H_f)/B，"
+      "C_P = H_n + V_n·(B − G·|V_n| − Δt·J)；Q_p 为该时段的水泵平均流量，A_f 为前池水面面积"
+      "（给出水位–面积表时取上一时段水位下的面积）。");
+  b.d.Subheading("5.2  计算网格");
+  ReportTable grid = Table({"计算网格", "数值"}, {false, true});
+  grid.rows = {
+      {"管段数 n", std::to_string(base.s.reaches)},
+      {"节点数", std::to_string(base.s.nodes)},
+      {"管段长度 Δx", FixedText(base.s.reachLength, 3) + " m"},
+      {"时间步长 Δt", FixedText(base.s.timeStep, 6) + " s"},
+      {"弹性波速 a", FixedText(base.s.waveSpeed, 1) + " m/s"},
+      {"相长 2L/a", FixedText(base.s.waveRoundTrip, 3) + " s"},
+      {"计算时段数", std::to_string(base.s.steps)},
+      {"模拟时长",
+       FixedText(base.s.simulatedTime, 3) + " s（时段 1 至 " + std::to_string(base.s.steps) + "）"},
+  };
+  b.d.Table(std::move(grid));
+  b.d.Subheading("5.3  模型的适用范围");
+  b.d.Paragraph(kModelDriftText);
+  for (const CaseFacts& c : b.cases) {
+    b.d.Paragraph((b.cases.size() > 1 ? c.c.name + "：" : "") + StabilityText(c));
+  }
+  // The culvert's checks are section 7 of the book.
+  std::string full = kCulvertFullText;
+  constexpr std::string_view kOld = "第 5 节";
+  if (const std::size_t at = full.find(kOld); at != std::string::npos)
+    full.replace(at, kOld.size(), "第 7 节");
+  b.d.Paragraph(full);
+}
+
+}  // namespace
+}  // namespace book
+
+namespace {
+
+// `text` with its leading `from` replaced by `to`.
+std::string Renamed(const std::string& text, std::string_view from, std::string_view to) {
+  return text.starts_with(from) ? std::string(to) + text.substr(from.size()) : text;
+}
+
+}  // namespace
+
+ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
+  const RunGeometry geometry = GeometryOf(input.outcome);
+  const DesignData design = ReadDesignData(input.design);
+  if (chart == ReportChart::ForebayLevel) {
+    const int forebay[] = {input.summary.nodes};
+    ChartData data = HistoryChart(*input.run, geometry, forebay, ChartQuantity::Head);
+    data.limits = ForebayDesignLimits(design);
+    // The forebay's head is its water level.
+    data.title = Renamed(data.title, "水头", "前池水位");
+    data.yTitle = Renamed(data.yTitle, "水头", "水位");
+    return data;
+  }
+  ChartData data = EnvelopeChart(input.summary, *input.run, geometry, EnvelopeOf::Head);
+  AddCulvertDesign(data, design, input.summary, geometry);
+  data.title = Renamed(data.title, "水头", "测压管水头");
+  return data;
+}
+
+ReportDocument CalculationBook(const BookInput& in) {
+  book::Book b{in, {}, {}, 0};
+  for (const BookCase& c : in.cases) {
+    const ReportInput& input = c.input;
+    const DesignData design = ReadDesignData(input.design);
+    b.cases.push_back({c, *input.run, input.summary, input.outcome.parameters, design,
+                       CheckDesign(design, input.summary, *input.run, input.outcome),
+                       GeometryOf(input.outcome)});
+  }
+  const std::string& first = in.cases.front().input.title;
+  b.d.title = !in.project.name.empty() ? in.project.name : first.empty() ? "未命名算例" : first;
+  b.d.subtitle = "箱涵水力过渡过程计算书";
+  b.d.header = "计算书";
+  b.d.date = in.date;
+  book::Front(b);
+  book::Purpose(b);
+  book::Basis(b);
+  book::Cases(b);
+  book::Data(b);
+  book::Method(b);
+  book::Results(b);
+  book::Checks(b);
+  book::Conclusions(b);
+  return std::move(b.d);
+}
+
+ReportDocument CalculationDocument(const ReportInput& input, const ProjectInfo& project) {
+  BookInput in;
+  in.project = project;
+  in.date = input.date;
+  in.cases.push_back({input.title.empty() ? "基本工况" : input.title, "", input});
+  return CalculationBook(in);
+}
+
+}  // namespace kelvane

@@ -1,0 +1,442 @@
+// The calculation book's results: each case's charts, extremes and envelope,
+// its checks, the governing case of every check and the conclusions with the
+// measures a failing check implies.
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/book_parts.h"
+#include "report/calculation_document.h"
+#include "report/governing_case.h"
+#include "solver/event_texts.h"
+#include "solver/number_format.h"
+#include "solver/pump_event.h"
+
+namespace kelvane::book {
+namespace {
+
+std::string Numbered(std::size_t section, std::size_t sub, const std::string& text) {
+  return std::to_string(section) + "." + std::to_string(sub) + "  " + text;
+}
+
+// The largest velocity over every node and step, and the largest against
+// the first direction as a magnitude (none when the flow never turns).
+struct VelocityExtremes {
+  ExtremeAt highest;
+  int highestNode = 0;
+  std::optional<ExtremeAt> reverse;
+  int reverseNode = 0;
+};
+
+VelocityExtremes Velocities(const RunSummary& s) {
+  VelocityExtremes v;
+  for (int node = 1; node <= s.nodes; ++node) {
+    const NodeEnvelope& e = s.envelope[node - 1];
+    if (node == 1 || e.highestVelocity.value > v.highest.value) {
+      v.highest = e.highestVelocity;
+      v.highestNode = node;
+    }
+    if (e.lowestVelocity.value < 0 && (!v.reverse || e.lowestVelocity.value < -v.reverse->value)) {
+      v.reverse = ExtremeAt{-e.lowestVelocity.value, e.lowestVelocity.step};
+      v.reverseNode = node;
+    }
+  }
+  return v;
+}
+
+void Extremes(Book& b, const CaseFacts& c) {
+  ReportTable table =
+      Table({"项目", "数值", "位置", "出现时刻"}, {false, true}, {}, {26, 18, 26, 30});
+  table.title = "极值（" + c.c.name + "）";
+  const std::string forebay = NodeLabel(c.geometry, c.s.nodes);
+  table.rows.push_back({"初始前池水位", Level(c.s.forebayInitial) + " m", forebay, ""});
+  table.rows.push_back({"最高前池水位", Level(c.s.forebayHighest.value) + " m", forebay,
+                        StepTimeText(c.run, c.s.forebayHighest.step)});
+  table.rows.push_back({"最低前池水位", Level(c.s.forebayLowest.value) + " m", forebay,
+                        StepTimeText(c.run, c.s.forebayLowest.step)});
+  if (c.s.forebayReversalStep) {
+    table.rows.push_back({"末端流速反向",
+                          FixedText(c.run.Velocity(c.s.nodes, c.s.forebayReversalStep), 3) + " m/s",
+                          forebay, StepTimeText(c.run, c.s.forebayReversalStep)});
+  } else {
+    table.rows.push_back({"末端流速反向", "无", "", ""});
+  }
+  const VelocityExtremes v = Velocities(c.s);
+  table.rows.push_back({"最大流速", FixedText(v.highest.value, 3) + " m/s",
+                        NodeLabel(c.geometry, v.highestNode), StepTimeText(c.run, v.highest.step)});
+  if (v.reverse) {
+    table.rows.push_back({"最大倒流流速", FixedText(v.reverse->value, 3) + " m/s",
+                          NodeLabel(c.geometry, v.reverseNode),
+                          StepTimeText(c.run, v.reverse->step)});
+  } else {
+    table.rows.push_back({"最大倒流流速", "无", "", ""});
+  }
+  b.d.Table(std::move(table));
+}
+
+void Envelope(Book& b, const CaseFacts& c) {
+  const bool soffit = c.design[DesignId::CulvertInvertUpstream] &&
+                      c.design[DesignId::CulvertInvertDownstream] &&
+                      c.design[DesignId::CulvertHeight];
+  std::vector<std::string> head = {"节点", "距离 m", "最高水头 m", "最低水头 m"};
+  if (soffit) {
+    head.push_back("顶板以上最高压力水头 m");
+    head.push_back("顶板以上最低压力水头 m");
+  }
+  head.push_back("最大流速 m/s");
+  head.push_back("最大倒流流速 m/s");
+  ReportTable table = Table(head, std::vector<bool>(head.size(), true));
+  table.title = "沿程包络（" + c.c.name + "，时段 1 至 " + std::to_string(c.s.steps) + "）";
+  table.compact = true;
+  for (int node = 1; node <= c.s.nodes; ++node) {
+    const NodeEnvelope& e = c.s.envelope[node - 1];
+    std::vector<std::string> row = {
+        std::to_string(node), FixedText(NodeDistance(c.geometry, node), 3),
+        FixedText(e.highestHead.value, 3), FixedText(e.lowestHead.value, 3)};
+    if (soffit) {
+      const double top = SoffitAt(c.design, node, c.s.reaches);
+      row.push_back(FixedText(double(e.highestHead.value) - top, 3));
+      row.push_back(FixedText(double(e.lowestHead.value) - top, 3));
+    }
+    row.push_back(FixedText(e.highestVelocity.value, 3));
+    row.push_back(e.lowestVelocity.value < 0 ? FixedText(-e.lowestVelocity.value, 3) : "无");
+    table.rows.push_back(std::move(row));
+  }
+  b.d.Table(std::move(table));
+}
+
+// Lines of several cases in one chart, one colour per case: `pick` names the
+// lines of a case's chart to take.
+ChartData Comparison(const Book& b, ReportChart which, const std::vector<std::string>& pick) {
+  ChartData chart;
+  int colour = 0;
+  for (const CaseFacts& c : b.cases) {
+    ChartData one = ReportChartData(c.c.input, which);
+    if (chart.title.empty()) {
+      chart.title = "各工况比较";
+      chart.xTitle = one.xTitle;
+      chart.yTitle = one.yTitle;
+    }
+    for (ChartLine& line : one.lines) {
+      const auto named = std::find_if(pick.begin(), pick.end(), [&](const std::string& p) {
+        return p.empty() || line.name == p;
+      });
+      if (named == pick.end()) continue;
+      line.name = c.c.name + (named->empty() ? "" : " " + line.name);
+      line.colour = colour;
+      line.markers = false;
+      chart.lines.push_back(std::move(line));
+      if (named->empty()) break;
+    }
+    ++colour;
+  }
+  return chart;
+}
+
+// A chart whose vertical range keeps to its curves: a limit or dashed limit
+// line lying more than half the curves' own span (and 1 m) away from them is
+// taken out
+// and named in the caption instead, so that it does not squeeze the curves.
+struct FiguredChart {
+  ChartData chart;
+  std::string outside;  // "（图外：…）" for the caption; "" when none left out
+};
+
+FiguredChart FitLimits(ChartData chart) {
+  FiguredChart out;
+  double low = INFINITY, high = -INFINITY;
+  for (const ChartLine& line : chart.lines) {
+    if (line.style != LineStyle::Solid) continue;
+    for (double y : line.y) {
+      if (std::isnan(y)) continue;
+      low = std::min(low, y);
+      high = std::max(high, y);
+    }
+  }
+  if (!(low <= high)) {
+    out.chart = std::move(chart);
+    return out;
+  }
+  const double span = std::max(0.5 * (high - low), 1.0);
+  const auto far = [&](double y) { return y < low - span || y > high + span; };
+  std::vector<std::string> named;
+  std::erase_if(chart.limits, [&](const ChartLimit& limit) {
+    if (!far(limit.value)) return false;
+    named.push_back(limit.name + " " + FixedText(limit.value, 3) + " m");
+    return true;
+  });
+  std::erase_if(chart.lines, [&](const ChartLine& line) {
+    if (line.style == LineStyle::Solid || line.y.empty()) return false;
+    if (!std::all_of(line.y.begin(), line.y.end(), far)) return false;
+    const auto [lo, hi] = std::minmax_element(line.y.begin(), line.y.end());
+    named.push_back(line.name + " " + FixedText(*lo, 3) +
+                    (*lo == *hi ? "" : " 至 " + FixedText(*hi, 3)) + " m");
+    return true;
+  });
+  for (const std::string& name : named) {
+    out.outside += (out.outside.empty() ? "（图外：" : "；") + name;
+  }
+  if (!out.outside.empty()) out.outside += "）";
+  out.chart = std::move(chart);
+  return out;
+}
+
+}  // namespace
+
+void Results(Book& b) {
+  b.d.Heading("6  计算成果");
+  std::size_t sub = 0;
+  for (const CaseFacts& c : b.cases) {
+    b.d.Subheading(Numbered(6, ++sub, c.c.name));
+    FiguredChart forebay = FitLimits(ReportChartData(c.c.input, ReportChart::ForebayLevel));
+    b.Figure(std::move(forebay.chart), c.c.name + " 前池水位过程线（节点 " +
+                                           std::to_string(c.s.nodes) + "）" + forebay.outside);
+    FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope));
+    b.Figure(std::move(envelope.chart), c.c.name + " 沿程测压管水头包络线" + envelope.outside);
+    Extremes(b, c);
+    Envelope(b, c);
+  }
+  if (b.cases.size() < 2) return;
+  b.d.Subheading(Numbered(6, ++sub, "各工况比较"));
+  b.Figure(Comparison(b, ReportChart::ForebayLevel, {""}), "各工况前池水位过程线");
+  b.Figure(Comparison(b, ReportChart::HeadEnvelope, {"最高水头", "最低水头"}),
+           "各工况沿程最高、最低水头");
+}
+
+namespace {
+
+const char* VerdictText(CheckVerdict verdict) {
+  switch (verdict) {
+    case CheckVerdict::Invalid:
+      return "无效";
+    case CheckVerdict::Fails:
+      return "不满足";
+    case CheckVerdict::Undetermined:
+      return "未定";
+    case CheckVerdict::Passes:
+      return "满足";
+  }
+  return "";
+}
+
+// Every check some case makes, in CheckKind order, each with the cases that
+// make it.
+struct CheckOverCases {
+  CheckKind kind;
+  std::vector<CaseCheck> results;
+  std::vector<const CheckRow*> rows;  // beside `results`
+  std::size_t governing = 0;          // index into both
+};
+
+std::vector<CheckOverCases> OverCases(const Book& b) {
+  std::map<CheckKind, CheckOverCases> checks;
+  for (std::size_t i = 0; i < b.cases.size(); ++i) {
+    for (const CheckRow& row : b.cases[i].checks.rows) {
+      CheckOverCases& check =
+          checks.try_emplace(row.kind, CheckOverCases{row.kind, {}, {}, 0}).first->second;
+      check.results.push_back(CaseCheckOf(i, row));
+      check.rows.push_back(&row);
+    }
+  }
+  std::vector<CheckOverCases> out;
+  for (auto& [kind, check] : checks) {
+    check.governing = GoverningCheck(check.results);
+    out.push_back(std::move(check));
+  }
+  return out;
+}
+
+void CaseChecks(Book& b, const CaseFacts& c) {
+  if (c.checks.rows.empty()) {
+    b.d.Paragraph(c.checks.data.Any() ? "设计资料不全，未作校核。" : "未给出设计资料，未作校核。");
+  } else {
+    ReportTable table =
+        Table({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"},
+              {false, false, true, true}, {false, false, false, false, true, true, true},
+              {11, 17, 9, 9, 22, 24, 8});
+    for (const CheckRow& row : c.checks.rows) {
+      table.rows.push_back({row.item, row.rule, row.limitText, row.valueText, row.whereText,
+                            row.whenText, row.verdictText});
+    }
+    b.d.Table(std::move(table));
+  }
+  if (!c.checks.missing.empty()) {
+    std::string names;
+    for (DesignId id : c.checks.missing) {
+      names += (names.empty() ? "" : "、") + std::string(Field(id).caption);
+    }
+    b.d.Paragraph("未校核：缺少" + names + "。");
+  }
+  int number = 0;
+  for (const std::string& sentence : c.checks.conclusions) {
+    b.d.Paragraph("（" + std::to_string(++number) + "）" + sentence);
+  }
+}
+
+std::string MarginText(const CaseCheck& check) { return FixedText(check.margin, 3); }
+
+}  // namespace
+
+void Checks(Book& b) {
+  b.d.Heading("7  校核");
+  std::size_t sub = 0;
+  for (const CaseFacts& c : b.cases) {
+    b.d.Subheading(Numbered(7, ++sub, c.c.name));
+    CaseChecks(b, c);
+  }
+  b.d.Subheading(Numbered(7, ++sub, "控制工况"));
+  const std::vector<CheckOverCases> checks = OverCases(b);
+  if (checks.empty()) {
+    b.d.Paragraph("未作校核，无控制工况。");
+    return;
+  }
+  b.d.Paragraph(
+      "每项校核取最不利的工况为控制工况：无效最先，其次不满足（差值最大者），再次未定，"
+      "最后满足（裕度最小者）。裕度为计算值距限值的余量，负值为不足。");
+  ReportTable table = Table({"校核项目", "控制工况", "计算值 m", "限值 m", "裕度 m", "结论"},
+                            {false, false, true, true, true}, {}, {22, 24, 14, 14, 14, 12});
+  for (const CheckOverCases& check : checks) {
+    const CaseCheck& g = check.results[check.governing];
+    const CheckRow& row = *check.rows[check.governing];
+    table.rows.push_back({row.item, b.cases[g.caseIndex].c.name, row.valueText, row.limitText,
+                          MarginText(g), VerdictText(g.verdict)});
+  }
+  b.d.Table(std::move(table));
+}
+
+namespace {
+
+// "，各工况中满足本项的最短停机历时为 60 s（工况 3）": the least value of an
+// item the cases vary among the cases that pass the check; "" when the cases
+// do not vary it or none passes.
+std::string LeastPassing(const Book& b, const CheckOverCases& check, const char* what,
+                         const char* unit, double (*value)(const CaseFacts&)) {
+  std::vector<double> all;
+  for (const CaseFacts& c : b.cases) all.push_back(value(c));
+  if (std::all_of(all.begin(), all.end(), [&](double v) { return v == all.front(); })) return "";
+  std::optional<std::size_t> least;
+  for (const CaseCheck& result : check.results) {
+    if (result.verdict != CheckVerdict::Passes) continue;
+    if (!least || all[result.caseIndex] < all[*least]) least = result.caseIndex;
+  }
+  if (!least) return "";
+  return "；各工况中满足本项的最小" + std::string(what) + "为 " + ShortestText(all[*least]) + " " +
+         unit + "（" + b.cases[*least].c.name + "）";
+}
+
+double RampTime(const CaseFacts& c) { return c.c.input.outcome.extras.pump.rampTime; }
+double ForebayArea(const CaseFacts& c) {
+  const std::vector<ForebayPoint>& table = c.c.input.outcome.extras.forebay.areaTable;
+  return table.empty() ? double(c.p.ForebayArea) : SmallestForebayArea(table);
+}
+
+// The measure a failing check implies, computed from its governing case.
+std::string Measure(const Book& b, const CheckOverCases& check) {
+  const CaseCheck& g = check.results[check.governing];
+  const CheckRow& row = *check.rows[check.governing];
+  const CaseFacts& c = b.cases[g.caseIndex];
+  const std::string shortfall = FixedText(-g.margin, 3);
+  std::string measure;
+  switch (check.kind) {
+    case CheckKind::ForebayHighest: {
+      const double freeboard = c.design[DesignId::ForebayFreeboard].value_or(0);
+      const double wall = *c.design[DesignId::ForebayWallTop];
+      const double needed = double(row.value) + freeboard;
+      measure = "前池墙顶高程应不低于最高水位加安全超高：" + Level(row.value) + " + " +
+                ShortestText(freeboard) + " = " + Level(needed) + " m（现为 " + ShortestText(wall) +
+                " m，需加高 " + Level(needed - wall) + " m）";
+      break;
+    }
+    case CheckKind::ForebayLowest:
+      measure = "前池最低水位 " + Level(row.value) + " m 低于水泵最低运行水位 " + row.limitText +
+                " m，差 " + shortfall + " m：应降低水泵最低运行水位（安装高程）至少 " + shortfall +
+                " m，或加大前池面积、延长停机或开机历时";
+      break;
+    case CheckKind::CulvertFull:
+    case CheckKind::Vacuum:
+      measure = "箱涵最低水头低于限值 " + shortfall + " m（" + row.whereText +
+                "）：应将箱涵降低至少 " + shortfall + " m，或减缓流量变化";
+      break;
+    case CheckKind::DesignPressure:
+      measure = "箱涵最高水头超出顶板加设计内水压力水头 " + shortfall + " m（" + row.whereText +
+                "）：设计内水压力水头应至少提高 " + shortfall + " m，或减缓流量变化";
+      break;
+  }
+  measure += LeastPassing(b, check, "停机（开机）历时", "s", RampTime);
+  measure += LeastPassing(b, check, "前池水面面积", "m²", ForebayArea);
+  return measure + "。";
+}
+
+// "水泵流量由 20 m³/s 变为 0 m³/s 后" for the sudden change; for any other
+// event its line of the summary's 工况 section and the discharge it ends at:
+// "水泵流量由 20 m³/s 起按机组启闭序列（2 台依次启动，…）变为 40 m³/s 后".
+std::string PumpChangeClause(const CaseFacts& c) {
+  const PumpEvent& pump = c.c.input.outcome.extras.pump;
+  if (!pump.Given()) {
+    return "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) + " m³/s 变为 " +
+           HeldValue(c.p, InputId::FinalPumpDischarge) + " m³/s 后";
+  }
+  const std::string line = ModelExtrasLines(ModelExtras{pump, {}}).front();
+  const std::size_t colon = line.find("：");
+  const std::string how =
+      colon == std::string::npos
+          ? line
+          : line.substr(0, colon) + "（" + line.substr(colon + std::string("：").size()) + "）";
+  const double end = PumpDischarge(pump, c.p.SteadyDischarge, c.p.FinalPumpDischarge).At(HUGE_VAL);
+  return "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) + " m³/s 起按" + how + "变为 " +
+         ShortestText(end) + " m³/s 后";
+}
+
+}  // namespace
+
+void Conclusions(Book& b) {
+  b.d.Heading("8  结论与建议");
+  b.d.Subheading("8.1  结论");
+  int number = 0;
+  for (const CaseFacts& c : b.cases) {
+    b.d.Paragraph("（" + std::to_string(++number) + "）" + c.c.name + "（" +
+                  EventName(c.c.input.outcome) + "）：" + PumpChangeClause(c) +
+                  "，前池水位由初始 " + Level(c.s.forebayInitial) + " m 变化，最高 " +
+                  Level(c.s.forebayHighest.value) + " m（" +
+                  StepTimeText(c.run, c.s.forebayHighest.step) + "），最低 " +
+                  Level(c.s.forebayLowest.value) + " m（" +
+                  StepTimeText(c.run, c.s.forebayLowest.step) + "）。");
+  }
+  const std::vector<CheckOverCases> checks = OverCases(b);
+  if (checks.empty()) b.d.Paragraph("未作校核。");
+  for (const CheckOverCases& check : checks) {
+    const CaseCheck& g = check.results[check.governing];
+    b.d.Paragraph("（" + std::to_string(++number) + "）" + CheckItemName(check.kind) +
+                  "：控制工况为" + b.cases[g.caseIndex].c.name + "，计算值 " +
+                  check.rows[check.governing]->valueText + " m，限值 " +
+                  check.rows[check.governing]->limitText + " m，" +
+                  (g.margin < 0 ? "差 " + FixedText(-g.margin, 3) : "裕度 " + MarginText(g)) +
+                  " m，" + VerdictText(g.verdict) + "。");
+  }
+  b.d.Subheading("8.2  建议");
+  number = 0;
+  for (const CheckOverCases& check : checks) {
+    const CaseCheck& g = check.results[check.governing];
+    std::string advice;
+    if (g.verdict == CheckVerdict::Fails) {
+      advice = Measure(b, check);
+    } else if (g.verdict == CheckVerdict::Undetermined) {
+      advice = "结论未定：应补全设计资料或延长计算时长后重新计算。";
+    } else if (g.verdict == CheckVerdict::Invalid) {
+      advice = "计算结果超出模型适用范围，本项结论无效：应先消除箱涵脱空或水柱分离后重新计算。";
+    } else {
+      continue;
+    }
+    b.d.Paragraph("（" + std::to_string(++number) + "）" + CheckItemName(check.kind) + "：" +
+                  advice);
+  }
+  if (number == 0) {
+    b.d.Paragraph(checks.empty() ? "未给出设计资料，未作校核；给出设计资料后可据校核结果提出措施。"
+                                 : "各项校核均满足要求，无需采取工程措施。");
+  }
+}
+
+}  // namespace kelvane::book

@@ -1,0 +1,201 @@
+// The calculation book as a document: which case governs each check, the
+// 控制工况 table and the measures computed from the governing case, each
+// case's extremes in the summary's own digits, and the words engineers use.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "report/calculation_document.h"
+#include "report/governing_case.h"
+#include "support/book_cases.h"
+
+namespace kelvane {
+namespace {
+
+TEST(GoverningCase, WorstVerdictThenLargestShortfallOrLeastMargin) {
+  using V = CheckVerdict;
+  struct Row {
+    const char* what;
+    std::vector<CaseCheck> checks;
+    std::size_t governing;
+  };
+  const std::vector<Row> rows = {
+      {"all pass: the least margin",
+       {{0, V::Passes, 0.5}, {1, V::Passes, 0.2}, {2, V::Passes, 0.9}},
+       1},
+      {"a failure beats any pass",
+       {{0, V::Passes, 0.01}, {1, V::Fails, -0.3}, {2, V::Fails, -0.5}},
+       2},
+      {"invalid beats the largest failure",
+       {{0, V::Fails, -1}, {1, V::Invalid, 3}, {2, V::Fails, -2}},
+       1},
+      {"undetermined between fail and pass", {{0, V::Passes, 0.0}, {1, V::Undetermined, 5}}, 1},
+      {"a failure beats undetermined", {{0, V::Undetermined, -9}, {1, V::Fails, -0.01}}, 1},
+      {"a tie keeps the first", {{0, V::Fails, -0.2}, {1, V::Fails, -0.2}}, 0},
+      {"undetermined: the first, whatever margin",
+       {{0, V::Undetermined, 1}, {1, V::Undetermined, -1}},
+       0},
+      {"one case", {{0, V::Passes, 3}}, 0},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(GoverningCheck(row.checks), row.governing) << row.what;
+  }
+}
+
+TEST(GoverningCase, MarginCountsTowardTheLimit) {
+  struct Row {
+    CheckKind kind;
+    bool pass;
+    float limit, value;
+    double margin;
+  };
+  const Row rows[] = {
+      {CheckKind::ForebayHighest, true, -2.0f, -2.5f, 0.5},
+      {CheckKind::ForebayHighest, false, -2.9f, -2.5f, -0.4},
+      {CheckKind::DesignPressure, false, -2.0f, -1.0f, -1.0},
+      {CheckKind::ForebayLowest, false, -5.0f, -5.25f, -0.25},
+      {CheckKind::CulvertFull, true, -4.5f, -4.0f, 0.5},
+      {CheckKind::Vacuum, true, -14.5f, -4.5f, 10.0},
+  };
+  for (const Row& row : rows) {
+    CheckRow check;
+    check.kind = row.kind;
+    check.pass = row.pass;
+    check.limit = row.limit;
+    check.value = row.value;
+    const CaseCheck c = CaseCheckOf(2, check);
+    EXPECT_EQ(c.caseIndex, 2u);
+    EXPECT_NEAR(c.margin, row.margin, 1e-6) << CheckItemName(row.kind);
+    EXPECT_EQ(c.verdict, row.pass ? CheckVerdict::Passes : CheckVerdict::Fails);
+  }
+}
+
+// The texts of a document in reading order, one per block (a table's rows
+// as its cells joined by "|").
+std::vector<std::string> Texts(const ReportDocument& d, ReportBlockKind kind) {
+  std::vector<std::string> out;
+  for (const ReportBlock& block : d.blocks) {
+    if (block.kind != kind) continue;
+    if (kind != ReportBlockKind::Table) {
+      out.push_back(block.text);
+      continue;
+    }
+    for (const std::vector<std::string>& row : block.table.rows) {
+      std::string line = block.table.title;
+      for (const std::string& cell : row) line += "|" + cell;
+      out.push_back(line);
+    }
+  }
+  return out;
+}
+
+bool AnyHolds(const std::vector<std::string>& texts, const std::string& piece) {
+  return std::any_of(texts.begin(), texts.end(),
+                     [&](const std::string& t) { return t.find(piece) != std::string::npos; });
+}
+
+class CalculationBook : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { cases_ = new test::BookCases(test::ThreeBookCases()); }
+  static void TearDownTestSuite() { delete cases_; }
+  static test::BookCases* cases_;
+};
+test::BookCases* CalculationBook::cases_ = nullptr;
+
+TEST_F(CalculationBook, SectionsCoverAndSignOffInOrder) {
+  const ReportDocument d = kelvane::CalculationBook(cases_->book);
+  ASSERT_TRUE(d.cover.has_value());
+  EXPECT_EQ(d.title, "某泵站工程");
+  const std::vector<std::pair<std::string, std::string>> signers = {
+      {"计算", "张三"}, {"校核", "李四"}, {"审核", "王五"}, {"审定", "赵六"}};
+  EXPECT_EQ(d.cover->signers, signers);
+  const std::vector<std::string> headings = {"1  计算目的", "2  计算依据",  "3  计算工况",
+                                             "4  基本资料", "5  计算方法",  "6  计算成果",
+                                             "7  校核",     "8  结论与建议"};
+  EXPECT_EQ(Texts(d, ReportBlockKind::Heading), headings);
+  const std::vector<std::string> subheadings = Texts(d, ReportBlockKind::Subheading);
+  for (const BookCase& c : cases_->book.cases) {
+    EXPECT_TRUE(AnyHolds(subheadings, "6.")) << c.name;
+    EXPECT_EQ(std::count_if(subheadings.begin(), subheadings.end(),
+                            [&](const std::string& s) { return s.ends_with(c.name); }),
+              2)
+        << c.name;  // its results and its checks
+  }
+  EXPECT_TRUE(AnyHolds(subheadings, "控制工况"));
+  EXPECT_TRUE(AnyHolds(subheadings, "各工况比较"));
+}
+
+TEST_F(CalculationBook, ExtremesAreTheSummarysAndTheGoverningCaseLeads) {
+  const ReportDocument d = kelvane::CalculationBook(cases_->book);
+  const std::vector<std::string> rows = Texts(d, ReportBlockKind::Table);
+  const std::vector<std::string> paragraphs = Texts(d, ReportBlockKind::Paragraph);
+  // Each case's forebay extremes as the summary prints them.
+  std::size_t highest = 0;
+  for (std::size_t i = 0; i < cases_->book.cases.size(); ++i) {
+    const BookCase& c = cases_->book.cases[i];
+    const RunSummary& s = c.input.summary;
+    EXPECT_TRUE(AnyHolds(
+        rows, "极值（" + c.name + "）|最高前池水位|" + FixedText(s.forebayHighest.value, 3) + " m"))
+        << c.name;
+    EXPECT_TRUE(AnyHolds(
+        rows, "极值（" + c.name + "）|最低前池水位|" + FixedText(s.forebayLowest.value, 3) + " m"))
+        << c.name;
+    if (s.forebayHighest.value > cases_->book.cases[highest].input.summary.forebayHighest.value)
+      highest = i;
+  }
+  // The highest level fails for the sudden stops; the case whose peak is
+  // highest governs, and the wall top it needs is its peak plus the
+  // freeboard.
+  const BookCase& governing = cases_->book.cases[highest];
+  const float peak = governing.input.summary.forebayHighest.value;
+  EXPECT_TRUE(AnyHolds(rows, "|前池最高水位|" + governing.name + "|" + FixedText(peak, 3) +
+                                 "|-2.900|" + FixedText(-2.9 - double(peak), 3) + "|不满足"));
+  EXPECT_TRUE(AnyHolds(paragraphs,
+                       FixedText(peak, 3) + " + 0.5 = " + FixedText(double(peak) + 0.5, 3) + " m"));
+  // The ramped stop into the larger forebay passes: the least ramp time and
+  // forebay area that pass are its own.
+  const float ramped = cases_->book.cases[2].input.summary.forebayHighest.value;
+  ASSERT_LE(ramped, -2.9f);
+  EXPECT_TRUE(AnyHolds(paragraphs, "满足本项的最小停机（开机）历时为 120 s（设计库水位正常停机）"));
+  EXPECT_TRUE(AnyHolds(paragraphs, "满足本项的最小前池水面面积为 3000 m²（设计库水位正常停机）"));
+}
+
+TEST_F(CalculationBook, EngineersWords) {
+  const ReportDocument d = kelvane::CalculationBook(cases_->book);
+  const std::vector<std::string> rows = Texts(d, ReportBlockKind::Table);
+  const std::vector<std::string> captions = Texts(d, ReportBlockKind::Chart);
+  for (const char* event : {"|事故停泵|", "|正常停机|"})
+    EXPECT_TRUE(AnyHolds(rows, event)) << event;
+  EXPECT_TRUE(AnyHolds(captions, "前池水位过程线"));
+  EXPECT_TRUE(AnyHolds(captions, "测压管水头包络线"));
+  EXPECT_FALSE(AnyHolds(captions, "水头过程线"));
+  for (const ReportBlock& block : d.blocks) {
+    if (block.kind != ReportBlockKind::Chart) continue;
+    EXPECT_EQ(block.chart.title.find("水头过程线"), std::string::npos) << block.chart.title;
+  }
+  EXPECT_TRUE(AnyHolds(rows, "|最大倒流流速|"));
+  EXPECT_TRUE(AnyHolds(rows, "|最大流速|"));
+}
+
+// The vapour limit lies ten metres below the soffit: the envelope's axis
+// keeps to the heads and the caption names the limit instead.
+TEST_F(CalculationBook, FarLimitsLeaveTheChartForTheCaption) {
+  const ReportDocument d = kelvane::CalculationBook(cases_->book);
+  int envelopes = 0;
+  for (const ReportBlock& block : d.blocks) {
+    if (block.kind != ReportBlockKind::Chart ||
+        block.text.find("沿程测压管水头包络线") == std::string::npos)
+      continue;
+    ++envelopes;
+    EXPECT_NE(block.text.find("（图外：汽化限值"), std::string::npos) << block.text;
+    for (const ChartLine& line : block.chart.lines) {
+      EXPECT_EQ(line.name.find("汽化"), std::string::npos) << block.text;
+    }
+  }
+  EXPECT_EQ(envelopes, 3);
+}
+
+}  // namespace
+}  // namespace kelvane
