@@ -11,6 +11,7 @@
 
 #include "batch_options.h"
 #include "cases/case_file.h"
+#include "gui_handover.h"
 #include "output/output.h"
 #include "output/write_output.h"
 #include "report/chart_scene.h"
@@ -24,7 +25,6 @@
 #include "study_command.h"
 #include "terminal_progress.h"
 #include "usage_error.h"
-#include "windows_program.h"
 
 namespace kelvane {
 namespace {
@@ -252,12 +252,12 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
 }  // namespace
 
 int RunBatch(const CommandLine& line, char** argv, const ImageOutputs* linkedImages) {
-  // A command with an image runs whole in the windows program, handed on
+  // A command with an image runs whole in the GUI program, handed on
   // before any file is read (a case file may come through a pipe); where
   // that program cannot start, the images fail and the rest is written.
   Images images(linkedImages);
-  if (linkedImages == nullptr && BuildHasWindows() && CommandNeedsWindowsProgram(line)) {
-    images = Images(RunInWindowsProgram(argv));
+  if (linkedImages == nullptr && BuildHasGui() && CommandNeedsGuiProgram(line)) {
+    images = Images(RunInGuiProgram(argv));
   }
 
   BatchOptions options;

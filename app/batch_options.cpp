@@ -349,7 +349,7 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
        (summary != "-" && study.csv != "-" && SamePlace(study.csv, summary)))) {
     throw UsageError("--sweep-csv 与 --summary 指向同一处 " + QuotedFileName(study.csv));
   }
-  if (!study.plot.empty() && !BuildHasWindows() && !IsSvgPath(study.plot)) {
+  if (!study.plot.empty() && !BuildHasGui() && !IsSvgPath(study.plot)) {
     throw UsageError("此版本不含窗口，不能画图（--sweep-plot）");
   }
   for (const std::string* other : {&study.csv, &summary, &options.report}) {
@@ -409,7 +409,7 @@ void ReadCase(BatchOptions& options, const Given& given) {
 void CheckImages(const BatchOptions& options, const Given& given) {
   for (const Option* output : RunOutputs()) {
     const std::string& file = OutputField(options, *output);
-    if (!file.empty() && !BuildHasWindows() && NeedsWindowsProgram(*output, file)) {
+    if (!file.empty() && !BuildHasGui() && NeedsGuiProgram(*output, file)) {
       throw UsageError("此版本不含窗口，不能" + std::string(output->pdf ? "写计算书" : "画图") +
                        "（--" + output->name + "）");
     }

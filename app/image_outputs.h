@@ -1,8 +1,8 @@
 // The images and the calculation report of the batch mode, drawn by the
 // windows library. The batch code
-// is free of the window toolkit: the windows program, which links both,
+// is free of the window toolkit: the GUI program, which links both,
 // hands it this table; the command-line program has none and passes a
-// command that asks for an image on to the windows program.
+// command that asks for an image on to the GUI program.
 #pragma once
 
 #include <optional>

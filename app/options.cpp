@@ -222,7 +222,7 @@ std::string RunOptionsHelp(const HelpColumns& columns) {
       continue;
     }
     std::string meaning = option.meaning;
-    if (option.kind == OptionKind::ImageOutput && !BuildHasWindows()) {
+    if (option.kind == OptionKind::ImageOutput && !BuildHasGui()) {
       meaning += option.svg ? "；此版本只写 SVG" : "；此版本不含";
     }
     text += HelpLine(columns, option, meaning);
@@ -304,7 +304,7 @@ CommandLine SplitCommandLine(int argc, char** argv) {
   return line;
 }
 
-bool NeedsWindowsProgram(const Option& option, std::string_view value) {
+bool NeedsGuiProgram(const Option& option, std::string_view value) {
   // The charts as SVG are written without the windows; the PNG images, the
   // plot and the report (under a PDF's or ODF text's name: any other is refused) need them.
   if (option.kind != OptionKind::ImageOutput) return false;
@@ -312,10 +312,10 @@ bool NeedsWindowsProgram(const Option& option, std::string_view value) {
   return !(option.svg && IsSvgPath(value));
 }
 
-bool CommandNeedsWindowsProgram(const CommandLine& line) {
+bool CommandNeedsGuiProgram(const CommandLine& line) {
   for (const CommandWord& word : line.words) {
     if (word.option == nullptr || word.option->name == "help") return false;
-    if (!word.missingValue && NeedsWindowsProgram(*word.option, word.value)) return true;
+    if (!word.missingValue && NeedsGuiProgram(*word.option, word.value)) return true;
   }
   return false;
 }
@@ -342,7 +342,7 @@ bool IsReportName(std::string_view file) {
   return EndsWithAnyCase(file, ".pdf") || EndsWithAnyCase(file, ".odt");
 }
 
-bool BuildHasWindows() {
+bool BuildHasGui() {
 #ifdef KELVANE_WITH_UI
   return true;
 #else

@@ -1,7 +1,7 @@
 // The command line's options in one registry, and its first reading: the
 // words split into options and values, no file read. Everything that lists,
 // reads, checks or documents an option (the meaning of the options, the
-// study's checks, --help, the hand-over to the windows program) reads it.
+// study's checks, --help, the hand-over to the GUI program) reads it.
 #pragma once
 
 #include <string>
@@ -84,15 +84,15 @@ struct CommandLine {
 // without "--") is kept with its problem and taken as a flag.
 CommandLine SplitCommandLine(int argc, char** argv);
 
-// Whether this option, with this value, is written by the windows program.
+// Whether this option, with this value, is written by the GUI program.
 // Every image is, and the report under a name it can be written as (a name
 // that is no PDF's is refused by either program): the command-line program
 // links no drawing code.
-bool NeedsWindowsProgram(const Option& option, std::string_view value);
-// Whether a batch command needs the windows program: an option that does
+bool NeedsGuiProgram(const Option& option, std::string_view value);
+// Whether a batch command needs the GUI program: an option that does
 // before the first word that is no option and before "--help", which end
 // the batch mode's reading.
-bool CommandNeedsWindowsProgram(const CommandLine& line);
+bool CommandNeedsGuiProgram(const CommandLine& line);
 
 // Whether a file name ends in ".png" or ".svg", in any case.
 bool IsPngOrSvgName(std::string_view file);
@@ -101,7 +101,7 @@ bool IsPngOrSvgName(std::string_view file);
 bool IsReportName(std::string_view file);
 
 // Whether this build has the windows library (and so the images).
-bool BuildHasWindows();
+bool BuildHasGui();
 
 // `kelvane --help`: the program's own usage (UTF-8).
 std::string ProgramHelpText();

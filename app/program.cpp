@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "batch.h"
+#include "gui_handover.h"
 #include "options.h"
 #include "solver/user_text.h"
 #include "utf16_entry.h"
-#include "windows_program.h"
 
 namespace kelvane {
 
@@ -41,11 +41,11 @@ int RunCommand(int argc, char** argv, const ImageOutputs* images, MainWindowEntr
   }
 
   if (mainWindow != nullptr) return mainWindow(argc, argv);
-  if (!BuildHasWindows()) {
+  if (!BuildHasGui()) {
     return ProgramUsageError(
         "此版本不含窗口；请用 kelvane --batch（kelvane --batch --help 列出全部选项）。");
   }
-  const RunError error = RunInWindowsProgram(argv);
+  const RunError error = RunInGuiProgram(argv);
   std::fputs(RunErrorText(error, ErrorTextLayout::CommandLine).c_str(), stderr);
   return 1;
 }

@@ -2,7 +2,7 @@
 // for, --help and --version, the main window otherwise. `kelvane` links no
 // part of the window toolkit, so that `kelvane --batch` starts in a moment
 // and works without a display, and passes a command that needs a window or
-// an image on to `kelvane-windows`, which has them linked in.
+// an image on to `kelvane-gui`, which has them linked in.
 #pragma once
 
 #include <string>
@@ -14,9 +14,9 @@ namespace kelvane {
 // Opens the main window; the process exit status.
 using MainWindowEntry = int (*)(int argc, char** argv);
 
-// The windows program passes its images and its main window; the
+// The GUI program passes its images and its main window; the
 // command-line program passes neither, and hands a command that needs them
-// on to the windows program (or, in a build without windows, refuses it).
+// on to the GUI program (or, in a build without windows, refuses it).
 // The process exit status.
 int RunProgram(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow);
 

@@ -1,5 +1,5 @@
 # The user's manual and the pictures it shows (every "(NAME.png)" in it):
-# installed beside each other, and built into the windows program for its
+# installed beside each other, and built into the GUI program for its
 # help window.
 set(KELVANE_MANUAL ${CMAKE_CURRENT_LIST_DIR}/manual.md)
 file(READ ${KELVANE_MANUAL} _kelvane_manual_text)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the Windows build into build/windows/kelvane-VERSION-win64.zip: the
-# programs, the user's manual with its pictures and, with the windows program,
+# programs, the user's manual with its pictures and, with the GUI program,
 # every DLL it needs that Windows itself lacks (Qt's, the MinGW run-time's,
 # found by following the imports), the platform plugin, the native style,
 # the image plugins and the toolkit's Chinese translations. Unzipped
@@ -43,20 +43,20 @@ ship_imports() {
 }
 ship_imports "$stage/kelvane.exe"
 
-if [ -f "$build/app/kelvane-windows.exe" ]; then
-  cp "$build/app/kelvane-windows.exe" "$stage/"
+if [ -f "$build/app/kelvane-gui.exe" ]; then
+  cp "$build/app/kelvane-gui.exe" "$stage/"
   for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll \
                 imageformats/qjpeg.dll imageformats/qgif.dll; do
     mkdir -p "$stage/$(dirname "$plugin")"
     cp "$deps/qt/plugins/$plugin" "$stage/$plugin"
     ship_imports "$stage/$plugin"
   done
-  ship_imports "$stage/kelvane-windows.exe"
+  ship_imports "$stage/kelvane-gui.exe"
   mkdir -p "$stage/translations"
   cp /usr/share/qt6/translations/qt_zh_CN.qm /usr/share/qt6/translations/qtbase_zh_CN.qm \
     "$stage/translations/"
 else
-  echo "package-windows: no kelvane-windows.exe in $build/app; the package holds the batch program only"
+  echo "package-windows: no kelvane-gui.exe in $build/app; the package holds the batch program only"
 fi
 x86_64-w64-mingw32-strip "$stage"/*.exe
 (cd "$build/package" && rm -f "$name.zip" && zip -qr "$name.zip" "$name")

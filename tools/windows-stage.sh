@@ -18,7 +18,7 @@ ui=ON
 if [ -f "$deps/qt/lib/cmake/Qt6/Qt6Config.cmake" ] || [ -f "$archive" ]; then
   bash tools/windows-deps.sh
 else
-  echo "Windows stage: no Qt for Windows at hand ($archive); kelvane-windows.exe SKIPPED, the Qt-free build only."
+  echo "Windows stage: no Qt for Windows at hand ($archive); kelvane-gui.exe SKIPPED, the Qt-free build only."
   bash tools/windows-deps.sh --no-qt
   ui=OFF
 fi
@@ -37,15 +37,15 @@ if [ "$ui" = ON ]; then
   zip=$(bash tools/package-windows.sh | tail -n 1)
   check=$(mktemp -d)
   mkdir "$check/水锤" && unzip -q "$zip" -d "$check/水锤"
-  program=$(echo "$check"/水锤/*/kelvane-windows.exe)
+  program=$(echo "$check"/水锤/*/kelvane-gui.exe)
   QT_QPA_PLATFORM=offscreen bash tools/wine-run.sh "$program" --batch --plot "$check/图形.png"
   file "$check/图形.png" | grep -q 'PNG image data' ||
-    { echo "Windows stage: kelvane-windows.exe wrote no plot" >&2; exit 1; }
+    { echo "Windows stage: kelvane-gui.exe wrote no plot" >&2; exit 1; }
   if [ -x build/default/app/kelvane ]; then
     QT_QPA_PLATFORM=offscreen build/default/app/kelvane --batch --plot "$check/linux.png"
     cmp "$check/图形.png" "$check/linux.png"
   fi
-  echo "Windows stage: kelvane-windows.exe from the package wrote the plot"
+  echo "Windows stage: kelvane-gui.exe from the package wrote the plot"
   # The windows on a virtual X display: Esc, the save dialog, the result file.
   bash tools/wine-window-test.sh "$program" build/default/app/kelvane
 fi

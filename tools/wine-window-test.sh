@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The windows under Wine on a virtual X display, driven as a user would:
-# kelvane-windows.exe starts on its own Xvfb (a free display number) under
+# kelvane-gui.exe starts on its own Xvfb (a free display number) under
 # openbox; the main window shows with its captions drawn in Chinese glyphs
 # (the buttons 计算 and 退出 both have ink and differ, which the like boxes of
 # a missing font would not); Esc runs 计算; the save dialog, found by its
@@ -11,7 +11,7 @@
 # status 0. Every wait polls with a time limit. Wine, openbox and Xvfb are
 # stopped on every path; on a failure the screen is kept in
 # build/wine-window-failure.png.
-#   tools/wine-window-test.sh KELVANE_WINDOWS_EXE LINUX_KELVANE [SCREENSHOT.png]
+#   tools/wine-window-test.sh KELVANE_GUI_EXE LINUX_KELVANE [SCREENSHOT.png]
 # SCREENSHOT.png, when named, gets the main window with its frame. The Wine
 # prefix is WINEPREFIX, by default the stage's build/windows-wine; its Wine
 # server is stopped before and after the test, so that Wine's desktop process
@@ -19,7 +19,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ $# -lt 2 ] || [ ! -f "$1" ] || [ ! -x "$2" ]; then
-  echo "usage: $0 KELVANE_WINDOWS_EXE LINUX_KELVANE [SCREENSHOT.png] (both programs built)" >&2
+  echo "usage: $0 KELVANE_GUI_EXE LINUX_KELVANE [SCREENSHOT.png] (both programs built)" >&2
   exit 2
 fi
 program=$(realpath "$1")

@@ -126,6 +126,12 @@ class StudyRunner {
         lock.lock();
         ++emitted_;
         moved_.notify_all();
+        // A stop asked while rows go out ends the study at this row, not
+        // after the rows the other threads have already finished.
+        if (StopAsked(settings_)) {
+          Fail(nullptr);
+          break;
+        }
       }
       emitting_ = false;
     }

@@ -1,5 +1,5 @@
 // The command line's first reading and its registry: how words become
-// options and values, which commands go to the windows program, and a help
+// options and values, which commands go to the GUI program, and a help
 // whose columns never run together.
 #include "options.h"
 
@@ -82,7 +82,7 @@ TEST(CommandLine, HandsOverOnlyCommandsThatDrawImages) {
       {{"--batch", "--culvert-height", "3", "--summary", "-"}, false},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(CommandNeedsWindowsProgram(Split(row.args)), row.handedOver) << row.args[1];
+    EXPECT_EQ(CommandNeedsGuiProgram(Split(row.args)), row.handedOver) << row.args[1];
   }
 }
 

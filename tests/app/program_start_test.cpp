@@ -64,11 +64,11 @@ TEST(ProgramStart, WithoutADisplayItExplainsAndExitsTwo) {
 }
 
 #ifdef KELVANE_TEST_WITH_UI
-// The program copied alone into a folder, without the windows program it
+// The program copied alone into a folder, without the GUI program it
 // passes windows and images to (a broken installation): those fail with a
 // clear error and the other outputs are still written; a copy of the program
-// under the windows program's name is refused, not started over and over.
-TEST(ProgramStart, WithoutTheWindowsProgram) {
+// under the GUI program's name is refused, not started over and over.
+TEST(ProgramStart, WithoutTheGuiProgram) {
   namespace fs = std::filesystem;
   const TempDir folder("kelvane-alone");
   const std::string program = folder / "kelvane";
@@ -86,11 +86,11 @@ TEST(ProgramStart, WithoutTheWindowsProgram) {
   };
   for (const Row& row : rows) {
     fs::remove(result);
-    if (row.copyAsWindows) fs::copy_file(program, folder / "kelvane-windows");
+    if (row.copyAsWindows) fs::copy_file(program, folder / "kelvane-gui");
     const Outcome o = RunWithoutDisplay(row.args, program);
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_NE(o.err.find(row.says), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("kelvane-windows"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("kelvane-gui"), std::string::npos) << o.err;
     if (!row.args.empty()) {
       EXPECT_TRUE(fs::exists(result)) << "the result file is written all the same";
       EXPECT_FALSE(fs::exists(png));
@@ -99,10 +99,10 @@ TEST(ProgramStart, WithoutTheWindowsProgram) {
 }
 
 // The charts as SVG are written by the program itself: alone in a folder,
-// without the windows program, it writes them (either way of giving the
+// without the GUI program, it writes them (either way of giving the
 // name, any case of ".svg"); a PNG of the same chart still needs the windows
 // program.
-TEST(ProgramStart, ChartsAsSvgNeedNoWindowsProgram) {
+TEST(ProgramStart, ChartsAsSvgNeedNoGuiProgram) {
   namespace fs = std::filesystem;
   char folderName[] = "/tmp/kelvane-svg-XXXXXX";
   ASSERT_NE(::mkdtemp(folderName), nullptr);
@@ -132,7 +132,7 @@ TEST(ProgramStart, ChartsAsSvgNeedNoWindowsProgram) {
   const Outcome png =
       RunWithoutDisplay({"--batch", "--history-plot", (folder / "h.png").string()}, program);
   EXPECT_EQ(png.status, 1);
-  EXPECT_NE(png.err.find("kelvane-windows"), std::string::npos) << png.err;
+  EXPECT_NE(png.err.find("kelvane-gui"), std::string::npos) << png.err;
   fs::remove_all(folder);
 }
 
@@ -203,7 +203,7 @@ TEST(ProgramStart, BatchModeLoadsNoWindowToolkit) {
   }
   EXPECT_NE(maps.find(KELVANE_EXE), std::string::npos) << "no memory map read";
   EXPECT_EQ(maps.find("libQt6"), std::string::npos) << maps;
-  EXPECT_EQ(maps.find("kelvane-windows"), std::string::npos) << maps;
+  EXPECT_EQ(maps.find("kelvane-gui"), std::string::npos) << maps;
 
   std::string file;
   char buffer[65536];

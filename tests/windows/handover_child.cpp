@@ -1,4 +1,4 @@
-// Stands in for the windows program in the hand-over test: prints its
+// Stands in for the GUI program in the hand-over test: prints its
 // arguments (UTF-8, one a line) and exits with the status its last argument
 // names.
 #include <cstdio>

@@ -1,6 +1,6 @@
 // kelvane.exe as a user runs it on Windows (here under Wine): Chinese folder
 // and file names for every option that takes a file, standard output byte
-// for byte when redirected, and the hand-over to the windows program.
+// for byte when redirected, and the hand-over to the GUI program.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -100,7 +100,7 @@ TEST_F(WindowsProgram, ChineseMessagesOnStandardError) {
   EXPECT_NE(missing.err.find(Name(L"没有的文件夹\\结果.txt")), std::string::npos) << missing.err;
 }
 
-// kelvane.exe starts kelvane-windows.exe with its own command line and
+// kelvane.exe starts kelvane-gui.exe with its own command line and
 // standard handles, waits, and ends with the child's exit status.
 TEST_F(WindowsProgram, HandOverPassesArgumentsStreamsAndExitStatus) {
   const std::vector<std::vector<std::string>> commands = {
@@ -121,12 +121,12 @@ TEST_F(WindowsProgram, HandOverPassesArgumentsStreamsAndExitStatus) {
   }
 }
 
-TEST_F(WindowsProgram, HandOverWithoutTheWindowsProgramIs53) {
+TEST_F(WindowsProgram, HandOverWithoutTheGuiProgramIs53) {
   const fs::path alone = folder_ / L"kelvane.exe";
   fs::copy_file(fs::path(Utf8ToWide(kHandOver)), alone);
   const auto result = RunWindowsProcess({WideToUtf8(alone.wstring()), "x"});
   EXPECT_EQ(result.status, 100u);
-  EXPECT_EQ(result.err, "53 " + Name(L"kelvane-windows.exe") + "\n");
+  EXPECT_EQ(result.err, "53 " + Name(L"kelvane-gui.exe") + "\n");
 }
 
 }  // namespace

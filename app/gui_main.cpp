@@ -1,4 +1,4 @@
-// `kelvane-windows`: the same commands as `kelvane`, with the main window
+// `kelvane-gui`: the same commands as `kelvane`, with the main window
 // and the image outputs linked in.
 #include <string>
 

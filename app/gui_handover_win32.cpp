@@ -1,5 +1,5 @@
-// The hand-over to the windows program on Windows, which has no execv that
-// keeps the process: kelvane-windows.exe is started with the same command
+// The hand-over to the GUI program on Windows, which has no execv that
+// keeps the process: kelvane-gui.exe is started with the same command
 // line and this program's standard handles, waited for, and its exit status
 // becomes this program's.
 #include <windows.h>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "gui_handover.h"
 #include "output/utf16_win32.h"
-#include "windows_program.h"
 
 namespace kelvane {
 namespace {
@@ -63,10 +63,9 @@ HANDLE Inheritable(DWORD which) {
 
 }  // namespace
 
-RunError RunInWindowsProgram(char** /*argv: the UTF-16 command line is passed on as it is*/) {
+RunError RunInGuiProgram(char** /*argv: the UTF-16 command line is passed on as it is*/) {
   const std::wstring self = ProgramName();
-  const std::wstring program =
-      self.substr(0, self.find_last_of(L"\\/") + 1) + L"kelvane-windows.exe";
+  const std::wstring program = self.substr(0, self.find_last_of(L"\\/") + 1) + L"kelvane-gui.exe";
   const std::string programUtf8 = WideToUtf8(program);
   const DWORD attributes = ::GetFileAttributesW(program.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -1,4 +1,4 @@
-#include "windows_program.h"
+#include "gui_handover.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,11 +31,11 @@ RunError Failure(ErrorCode code, const std::string& file, const std::string& det
 
 }  // namespace
 
-RunError RunInWindowsProgram(char** argv) {
+RunError RunInGuiProgram(char** argv) {
   const std::string folder = ProgramFolder();
   const std::string candidates[] = {
-      folder + "kelvane-windows",
-      folder + KELVANE_WINDOWS_FROM_PROGRAM "/kelvane-windows",
+      folder + "kelvane-gui",
+      folder + KELVANE_GUI_FROM_PROGRAM "/kelvane-gui",
   };
   struct stat self {};
   const bool knowSelf = ::stat("/proc/self/exe", &self) == 0;
