@@ -22,6 +22,7 @@
 #include "solver/event_texts.h"
 #include "solver/input_check.h"
 #include "solver/solver.h"
+#include "solver/user_text.h"
 #include "study_command.h"
 #include "terminal_progress.h"
 #include "usage_error.h"
@@ -146,6 +147,36 @@ void DrawImages(const BatchOptions& options, const Images& images, const Prepare
   }
 }
 
+// The calculation book: the case run, then each other operating case of
+// the case file, run here. A case that cannot run is named and leaves the
+// book unwritten.
+void WriteBook(const BatchOptions& options, const Images& images, const CaseRun& done,
+               OutputRunner& outputs) {
+  std::vector<CaseRun> others(options.otherCases.size());
+  for (std::size_t i = 0; i < others.size(); ++i) {
+    others[i] = RunCase(PrepareCase(options.otherCases[i].typed));
+    const RunError* fault = others[i].error          ? &*others[i].error
+                            : others[i].summaryError ? &*others[i].summaryError
+                                                     : nullptr;
+    if (fault != nullptr) {
+      outputs.ReportText("kelvane: 工况 " + QuotedText(options.otherCases[i].name) +
+                         " 不能计算，计算书未写出：\n");
+      outputs.Report(*fault);
+      return;
+    }
+  }
+  BookInput book;
+  book.project = options.project;
+  const std::string& title = options.typed.title;
+  book.cases.push_back({title.empty() ? "基本工况" : title, options.caseDifferences,
+                        CaseReportInput(options.typed, done)});
+  for (std::size_t i = 0; i < others.size(); ++i) {
+    const BookCaseTexts& other = options.otherCases[i];
+    book.cases.push_back({other.name, other.differences, CaseReportInput(other.typed, others[i])});
+  }
+  outputs.Run(Stage::Report, "report", [&] { images.Get().report(book, options.report); });
+}
+
 // The reports of the full grids: the summary, the CSV, and the calculation
 // report at the very end. The run gathered the envelope as it marched when a
 // summary or the calculation report was asked for.
@@ -158,10 +189,7 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseR
       WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(done.run, write); });
     });
   }
-  if (done.summary && !options.report.empty()) {
-    outputs.Run(Stage::Report, "report",
-                [&] { images.Get().report(options.typed, done, options.project, options.report); });
-  }
+  if (done.summary && !options.report.empty()) WriteBook(options, images, done, outputs);
 }
 
 // The same order as at the window: the run and its result file, then the
@@ -174,7 +202,8 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
                 OutputRunner& outputs) {
   if (!options.saveCase.empty()) {
     outputs.Run(Stage::Report, "save-case", [&] {
-      WriteOutput(options.saveCase, CaseFileBytes(CaseFile{options.typed}, options.saveCase));
+      const CaseFile saved{options.typed, options.project, options.fileCases};
+      WriteOutput(options.saveCase, CaseFileBytes(saved, options.saveCase));
     });
   }
   const PreparedCase prepared = PrepareCase(options.typed);

@@ -14,6 +14,7 @@
 #include "output/file_reader.h"
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
+#include "run/case_item.h"
 #include "solver/event_texts.h"
 #include "solver/number_format.h"
 #include "solver/user_text.h"
@@ -115,6 +116,9 @@ void TakeSetting(const Option& option, const std::string& value, BatchOptions& o
   if (option.name == "case") {
     if (value.empty()) Bad(option, "缺少文件名");
     options.caseFile = value;
+  } else if (option.name == "case-name") {
+    if (value.empty()) Bad(option, "缺少工况名");
+    options.caseName = value;
   } else if (option.name == "nodes") {
     options.nodes = ParseNodes(value);
   } else if (auto quantity = QuantityByOption(value)) {
@@ -379,28 +383,65 @@ EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
   return events;
 }
 
+// A case of the case file with the boxes and items named on the command
+// line (in `commandLine`) over it.
+Case WithCommandLine(const Case& fromFile, const Case& commandLine, const Given& given) {
+  Case typed = commandLine;
+  for (InputId id : AllInputs()) {
+    if (!given.Has(OptionOf(id))) typed.texts[id] = fromFile.texts[id];
+  }
+  for (const DesignField& field : DesignFields()) {
+    if (!given.Has(field.option)) typed.design[field.id] = fromFile.design[field.id];
+  }
+  typed.title = fromFile.title;
+  typed.notes = fromFile.notes;
+  ReadModelExtras(fromFile.events);  // a table that cannot be used: nothing runs
+  typed.events = WithCaseEvents(commandLine.events, fromFile.events, given);
+  return typed;
+}
+
+// "“a”、“b”": the names of the case file's operating cases.
+std::string CaseNames(const std::vector<OperatingCase>& cases) {
+  std::string names;
+  for (const OperatingCase& c : cases) names += (names.empty() ? "" : "、") + Quoted(c.name);
+  return names;
+}
+
 // The case's texts and design data, then the boxes and items named on the
-// command line over them.
+// command line over them; with --case-name, those of that operating case.
 void ReadCase(BatchOptions& options, const Given& given) {
+  const std::string file = "算例文件 " + QuotedFileName(options.caseFile);
+  std::string where = file;
   try {
     const CaseFile caseFile = ReadCaseFile(options.caseFile);
-    const Case& base = caseFile.base;
     options.project = caseFile.project;
-    Case& typed = options.typed;
-    for (InputId id : AllInputs()) {
-      if (!given.Has(OptionOf(id))) typed.texts[id] = base.texts[id];
+    const Case commandLine = options.typed;
+    options.typed = WithCommandLine(caseFile.base, commandLine, given);
+    if (!options.caseName.empty()) {
+      const auto named =
+          std::find_if(caseFile.cases.begin(), caseFile.cases.end(),
+                       [&](const OperatingCase& c) { return c.name == options.caseName; });
+      if (named == caseFile.cases.end()) {
+        throw UsageError(file + " 中没有名为 " + Quoted(options.caseName) + " 的工况" +
+                         (caseFile.cases.empty() ? "（文件没有 [[cases]]）"
+                                                 : "（有 " + CaseNames(caseFile.cases) + "）"));
+      }
+      where = file + " 的工况 " + Quoted(named->name);
+      options.caseDifferences = OperatingCaseDifferences(*named);
+      options.typed = WithCommandLine(OperatingCaseOf(caseFile.base, *named), commandLine, given);
+      return;
     }
-    for (const DesignField& field : DesignFields()) {
-      if (!given.Has(field.option)) typed.design[field.id] = base.design[field.id];
+    options.fileCases = caseFile.cases;
+    for (const OperatingCase& operating : caseFile.cases) {
+      where = file + " 的工况 " + Quoted(operating.name);
+      options.otherCases.push_back(
+          {operating.name, OperatingCaseDifferences(operating),
+           WithCommandLine(OperatingCaseOf(caseFile.base, operating), commandLine, given)});
     }
-    typed.title = base.title;
-    typed.notes = base.notes;
-    ReadModelExtras(base.events);  // a table that cannot be used: nothing runs
-    typed.events = WithCaseEvents(typed.events, base.events, given);
   } catch (const CaseFileError& error) {
     throw UsageError(error.what());
   } catch (const RunError& error) {
-    throw UsageError("算例文件 " + QuotedFileName(options.caseFile) + "：" + error.where());
+    throw UsageError(where + "：" + error.where());
   }
 }
 
@@ -511,6 +552,8 @@ BatchOptions ParseBatchOptions(const CommandLine& line) {
   }
   CheckStudyOptions(options, line, given);
   if (given.Has("case")) ReadCase(options, given);
+  if (given.Has("case-name") && !given.Has("case"))
+    throw UsageError("--case-name 须与 --case 同用：工况在算例文件中");
   CheckEventAgainstInputs(options, given);
   CheckImages(options, given);
   CheckOutputsApart(options, given);

@@ -15,6 +15,14 @@
 
 namespace kelvane {
 
+// An operating case of the calculation book: its name, what sets it apart
+// from the base case, and its texts.
+struct BookCaseTexts {
+  std::string name;
+  std::string differences;
+  Case typed;
+};
+
 struct BatchOptions {
   // The case: the boxes and design items named over the --case file's, boxes
   // named nowhere keeping their default; its title and notes from the case
@@ -42,6 +50,16 @@ struct BatchOptions {
   // command line override its texts and design items.
   std::string caseFile;
   ProjectInfo project;  // the case file's [project], for the calculation book
+  // --case-name: the case file's operating case that `typed` is; "" for its
+  // base case.
+  std::string caseName;
+  std::string caseDifferences;  // what sets that case apart from the base case
+  // The calculation book's cases after `typed`'s own: without --case-name
+  // each operating case of the case file, with the command line over it as
+  // over the base case; none with it.
+  std::vector<BookCaseTexts> otherCases;
+  // Those operating cases as the case file has them, for --save-case.
+  std::vector<OperatingCase> fileCases;
   // The files the event options read, by option name: no output may be one.
   std::vector<std::pair<std::string, std::string>> eventFiles;
   // What reading the option files set aside, each said in a note before the

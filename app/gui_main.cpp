@@ -22,6 +22,6 @@ int OpenMainWindow(int argc, char** argv) {
 int main(int argc, char** argv) {
   static const kelvane::ImageOutputs images{
       &kelvane::ui::SavePlotPng, &kelvane::ui::SaveHistoryImage, &kelvane::ui::SaveDataImage,
-      &kelvane::ui::SaveCalculationReport, &kelvane::ui::SaveReportDocument};
+      &kelvane::ui::SaveCalculationBook, &kelvane::ui::SaveReportDocument};
   return kelvane::RunProgram(argc, argv, &images, &OpenMainWindow);
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "report/book_input.h"
 #include "report/chart_data.h"
-#include "report/project_info.h"
 #include "report/report.h"
 #include "report/report_document.h"
 #include "run/case.h"
@@ -29,11 +29,8 @@ struct ImageOutputs {
                   ChartQuantity quantity, const std::string& path);
   // Any chart given as data: the head envelope, the sweep chart.
   void (*chart)(const ChartData& chart, const std::string& path);
-  // The calculation report of the case's run as a PDF or ODT (title, notes,
-  // texts and design data from `typed`; `run` complete, with its summary;
-  // the cover's names and the basis from `project`).
-  void (*report)(const Case& typed, const CaseRun& run, const ProjectInfo& project,
-                 const std::string& path);
+  // The calculation book of the cases' runs as a PDF or ODT.
+  void (*report)(const BookInput& book, const std::string& path);
   // A report given as plain content, as a PDF: the study's calculation report.
   void (*document)(const ReportDocument& document, const std::string& path);
 };

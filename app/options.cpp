@@ -75,6 +75,9 @@ const OptionRow kOptionRows[] = {
      "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
     {"case", OptionKind::Setting, kBoth, "文件",
      "从算例文件（TOML）读入输入文本与设计资料，命令行给出的选项优先"},
+    {"case-name", OptionKind::Setting, kBoth, "工况名",
+     "计算算例文件中这个名称的工况（[[cases]]"
+     "）而不是基本工况；不给出时计算书包括基本工况和全部工况"},
     {"batch", OptionKind::Mode, kBoth, "...", "", kRepeatable, "",
      "不开窗口完成一次计算（kelvane --batch --help 列出全部选项）"},
     {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出",

@@ -9,6 +9,7 @@
 #include "cases/toml_messages.h"
 #include "output/file_reader.h"
 #include "output/file_writer.h"
+#include "run/case_item.h"
 #include "solver/errors.h"
 #include "solver/number_format.h"
 #include "solver/user_text.h"
@@ -65,6 +66,8 @@ constexpr ProjectText kProjectTexts[] = {
     {"wave_speed_basis", &ProjectInfo::waveSpeedBasis},
 };
 constexpr std::string_view kBasisKey = "basis";
+constexpr std::string_view kCasesKey = "cases";
+constexpr std::string_view kCaseNameKey = "name";
 
 std::string Quoted(std::string_view text) { return QuotedText(text); }
 
@@ -231,6 +234,64 @@ void ReadEvents(const toml::table& section, std::string_view name, const std::st
   }
 }
 
+// A table's rows as the text its option takes: "0:41.6,10:0".
+std::string PairsText(const TextTable& table) {
+  std::string text;
+  for (const TextRow& row : table) {
+    if (!text.empty()) text += ',';
+    for (std::size_t k = 0; k < row.cells.size(); ++k) text += (k ? ":" : "") + row.cells[k];
+  }
+  return text;
+}
+
+// One [[cases]] table: its name, then each key a batch option with its text
+// (a table's also as rows).
+OperatingCase ReadOperatingCase(const toml::table& table, const toml::node& where,
+                                const std::string& file) {
+  OperatingCase operating;
+  const std::string section = std::string(kCasesKey) + ".";
+  for (auto&& [key, value] : table) {
+    const std::string dotted = section + std::string(key.str());
+    if (key.str() == kCaseNameKey) {
+      const auto* text = value.as_string();
+      if (text == nullptr) FailType(file, key, value, dotted, CaseValueType::Text);
+      operating.name = CheckedText(*text, file, dotted);
+      continue;
+    }
+    const std::optional<CaseItem> item = CaseItemByOption(key.str());
+    if (!item) Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
+    const std::string text = item->Table() && value.is_array()
+                                 ? PairsText(Rows(value, file, key, dotted))
+                                 : TextOrNumber(value, file, key, dotted);
+    operating.changes.emplace_back(std::string(key.str()), text);
+  }
+  if (operating.name.empty()) {
+    Fail(At(CaseProblem::NoCaseName, file, where.source(), section + kCaseNameKey.data()));
+  }
+  return operating;
+}
+
+void ReadOperatingCases(const toml::node& value, const toml::key& key, const std::string& file,
+                        std::vector<OperatingCase>& cases) {
+  const auto* array = value.as_array();
+  if (array == nullptr)
+    FailType(file, key, value, std::string(kCasesKey), CaseValueType::TableList);
+  for (const toml::node& entry : *array) {
+    const auto* table = entry.as_table();
+    if (table == nullptr)
+      FailType(file, key, entry, std::string(kCasesKey), CaseValueType::TableList);
+    OperatingCase operating = ReadOperatingCase(*table, entry, file);
+    for (const OperatingCase& earlier : cases) {
+      if (earlier.name != operating.name) continue;
+      CaseFileProblem problem = At(CaseProblem::SameCaseName, file, entry.source(),
+                                   std::string(kCasesKey) + "." + kCaseNameKey.data());
+      problem.detail = operating.name;
+      Fail(std::move(problem));
+    }
+    cases.push_back(std::move(operating));
+  }
+}
+
 CaseFile ReadDocument(const toml::table& document, const std::string& file) {
   CaseFile caseFile;
   // The version first: a newer file is reported as newer, not for the keys
@@ -274,6 +335,8 @@ CaseFile ReadDocument(const toml::table& document, const std::string& file) {
       const auto* section = value.as_table();
       if (section == nullptr) FailType(file, key, value, name, CaseValueType::Table);
       ReadEvents(*section, name, file, caseFile.base.events);
+    } else if (name == kCasesKey) {
+      ReadOperatingCases(value, key, file, caseFile.cases);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), name));
     }
@@ -367,6 +430,10 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
                "（[project] 可用 name、stage、number、calculated_by、checked_by、reviewed_by、"
                "approved_by、basis、friction_basis、wave_speed_basis）";
       }
+      if (p.key.starts_with("cases.")) {
+        return text + "未知的键 " + Quoted(p.key) +
+               "（[[cases]] 的键为 name 和批处理选项名，如 reservoir-level、pump-ramp-time）";
+      }
       if (p.key.starts_with("pump.") || p.key.starts_with("forebay.")) {
         return text + "未知的键 " + Quoted(p.key) +
                "（[pump] 可用 ramp-time、ramp-exponent、schedule、units；[forebay] 可用 "
@@ -374,7 +441,8 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
       }
       return text + "未知的键 " + Quoted(p.key) +
              "（可用 "
-             "format-version、title、notes、[project]、[inputs]、[design]、[pump]、[forebay]）";
+             "format-version、title、notes、[project]、[inputs]、[design]、[pump]、[forebay]、"
+             "[[cases]]）";
     case CaseProblem::WrongType: {
       const char* type = "";
       switch (p.expected) {
@@ -392,6 +460,9 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
           break;
         case CaseValueType::TextList:
           type = "字符串的数组（如 [\"《泵站设计标准》GB 50265-2022\"]）";
+          break;
+        case CaseValueType::TableList:
+          type = "表的数组（[[cases]]）";
           break;
         case CaseValueType::Pairs:
           type = "数对的数组（如 [[\"0\", \"41.6\"], [\"10\", \"0\"]]）";
@@ -411,6 +482,10 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
              std::to_string(kCaseFormatVersion) + "）";
     case CaseProblem::TextNotUtf8:
       return text + Quoted(p.key) + " 的文字不是有效的 UTF-8，不能写入算例文件";
+    case CaseProblem::NoCaseName:
+      return text + "工况（[[cases]]）缺少名称 name";
+    case CaseProblem::SameCaseName:
+      return text + "工况名称 " + Quoted(p.detail) + " 出现两次";
   }
   return text;
 }
@@ -554,6 +629,14 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
   if (events.areaTable) {
     bytes += "\n[" + std::string(kForebayKey) + "]\n";
     table("forebay", "area-table", events.areaTable, "前池水位–面积表：[水位 (m), 面积 (m²)]");
+  }
+  const std::string section = std::string(kCasesKey) + ".";
+  for (const OperatingCase& operating : caseFile.cases) {
+    bytes += "\n[[" + std::string(kCasesKey) + "]]\n" + std::string(kCaseNameKey) + " = " +
+             string(operating.name, section + kCaseNameKey.data()) + "\n";
+    for (const auto& [option, text] : operating.changes) {
+      bytes += option + " = " + string(text, section + option) + "\n";
+    }
   }
   return bytes;
 }

@@ -16,6 +16,10 @@
 //   ramp-exponent = "1"      # or units = "4:-10.4:0:30:10"
 //   [forebay]                # optional: the level–area table
 //   area-table = [["-10", "450"], ["0", "2700"]]
+//   [[cases]]                # optional, repeated: an operating case
+//   name = "最高库水位事故停泵"  # its name, unique
+//   reservoir-level = "-3.5" # what differs from the base case: batch options
+//   pump-schedule = "0:41.6,10:0"  # (a table also as [["0", "41.6"], ["10", "0"]])
 //
 // The keys of [inputs] and [design] are the batch options. A key left out takes its box's
 // default text. A TOML number stands for a text: an integer for its decimal
@@ -30,6 +34,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/file_reader.h"
 #include "report/project_info.h"
@@ -45,7 +50,8 @@ struct CaseFile {
   // The title, notes, [inputs], [design], [pump] and [forebay]; a key left
   // out keeps the Case's default.
   Case base;
-  ProjectInfo project = {};  // [project]; none by default
+  ProjectInfo project = {};               // [project]; none by default
+  std::vector<OperatingCase> cases = {};  // [[cases]], in the file's order
 
   bool operator==(const CaseFile&) const = default;
 };
@@ -63,10 +69,12 @@ enum class CaseProblem {
   NewerVersion,  // format-version beyond kCaseFormatVersion
   BadVersion,    // format-version below 1
   TextNotUtf8,   // writing: an input text that is not UTF-8 cannot be stored
+  NoCaseName,    // an operating case without a name (or an empty one)
+  SameCaseName,  // two operating cases of one name (detail: the name)
 };
 
 // The type a value must have (CaseProblem::WrongType).
-enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs, TextList };
+enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs, TextList, TableList };
 
 constexpr std::size_t kMaxCaseFileBytes = kLargestInputFile;
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
@@ -20,6 +22,17 @@ struct Case {
   EventTexts events = {};   // the pump event and area table; none by default
 
   bool operator==(const Case&) const = default;
+};
+
+// An operating case of a station (工况): its name and what differs from the
+// base case, each change a batch option's name with its text, made in
+// their order ("reservoir-level" = "-3.5"; a table as its option writes it,
+// "0:41.6,10:0"). run/case_item.h makes the Case of it.
+struct OperatingCase {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> changes;
+
+  bool operator==(const OperatingCase&) const = default;
 };
 
 }  // namespace kelvane

@@ -29,6 +29,18 @@ void Judge(const PreparedCase& prepared, const RunSummarizer& summarizer, CaseRu
 
 }  // namespace
 
+ReportInput CaseReportInput(const Case& typed, const CaseRun& run) {
+  ReportInput input;
+  input.title = typed.title;
+  input.notes = typed.notes;
+  input.texts = typed.texts;
+  input.design = typed.design;
+  input.run = &run.run;
+  input.outcome = run.outcome;
+  if (run.summary) input.summary = *run.summary;
+  return input;
+}
+
 CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   CaseRun result;
   if (prepared.eventError) {

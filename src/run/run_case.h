@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "report/book_input.h"
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/prepared_case.h"
@@ -48,5 +49,10 @@ struct CaseRun {
 };
 
 CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {});
+
+// What the calculation book reads of a complete run with its summary: the
+// case's title, notes, texts and design data, and `run` (which must outlive
+// the result).
+ReportInput CaseReportInput(const Case& typed, const CaseRun& run);
 
 }  // namespace kelvane

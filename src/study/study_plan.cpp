@@ -280,57 +280,6 @@ void ReadCells(CsvLineReader& reader, std::string_view body, int line,
 
 }  // namespace
 
-namespace {
-
-// The event parts a study can set, by their batch option.
-struct EventItem {
-  EventField field;
-  const char* option;
-  const char* unit;
-};
-constexpr EventItem kEventItems[] = {
-    {EventField::RampTime, "pump-ramp-time", "s"},
-    {EventField::RampExponent, "pump-ramp-exponent", ""},
-    {EventField::PumpSchedule, "pump-schedule", ""},
-    {EventField::PumpUnits, "pump-units", ""},
-    {EventField::ForebayAreaTable, "forebay-area-table", ""},
-};
-
-const EventItem& ItemOf(EventField field) {
-  return *std::find_if(std::begin(kEventItems), std::end(kEventItems),
-                       [&](const EventItem& item) { return item.field == field; });
-}
-
-}  // namespace
-
-const char* StudyItem::Option() const {
-  if (event) return ItemOf(*event).option;
-  return input ? Field(*input).option : Field(*design).option;
-}
-
-const char* StudyItem::Caption() const {
-  if (event) return EventFieldName(*event).data();  // a literal, terminated
-  return input ? Field(*input).caption : Field(*design).caption;
-}
-
-const char* StudyItem::Unit() const {
-  if (event) return ItemOf(*event).unit;
-  return input ? Field(*input).unit : Field(*design).unit;
-}
-
-std::optional<StudyItem> StudyItemByOption(std::string_view option) {
-  for (const InputField& field : InputFields()) {
-    if (option == field.option) return field.id;
-  }
-  for (const DesignField& field : DesignFields()) {
-    if (option == field.option) return field.id;
-  }
-  for (const EventItem& item : kEventItems) {
-    if (option == item.option) return item.field;
-  }
-  return std::nullopt;
-}
-
 StudyFactor ParseSweep(std::string_view sweepText) {
   const std::size_t equals = sweepText.find('=');
   const std::string_view option = sweepText.substr(0, equals);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "run/case_item.h"
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "solver/inputs.h"
@@ -33,25 +34,13 @@ class StudyInputError : public std::runtime_error {
   int column_;
 };
 
-// What a column of a study sets: the text of an input box, of an item of
-// the design data, or of a part of the pump event or the forebay's table
-// (a table's cell written as its option's "0:41.6,10:20.8").
-struct StudyItem {
-  StudyItem(InputId id) : input(id) {}     // NOLINT(google-explicit-constructor)
-  StudyItem(DesignId id) : design(id) {}   // NOLINT(google-explicit-constructor)
-  StudyItem(EventField id) : event(id) {}  // NOLINT(google-explicit-constructor)
-  std::optional<InputId> input;
-  std::optional<DesignId> design;
-  std::optional<EventField> event;
-
-  const char* Option() const;  // the batch option: "forebay-area", "culvert-height"
-  const char* Caption() const;
-  const char* Unit() const;  // "" for none
-  bool operator==(const StudyItem&) const = default;
-};
+// What a column of a study sets (run/case_item.h).
+using StudyItem = CaseItem;
 
 // The item of a batch option's name, or none.
-std::optional<StudyItem> StudyItemByOption(std::string_view option);
+inline std::optional<StudyItem> StudyItemByOption(std::string_view option) {
+  return CaseItemByOption(option);
+}
 
 // One factor of the product: a sweep (one column) or a case table (one
 // column per header cell). Each column keeps its distinct values as texts;

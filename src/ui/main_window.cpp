@@ -16,7 +16,10 @@
 #include <exception>
 
 #include "cases/case_file.h"
+#include "report/calculation_document.h"
 #include "report/design_checks.h"
+#include "run/case_item.h"
+#include "run/run_case.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
@@ -24,6 +27,7 @@
 #include "ui/forebay_table_dialog.h"
 #include "ui/help_window.h"
 #include "ui/pump_event_dialog.h"
+#include "ui/report_pdf.h"
 #include "ui/run_error_box.h"
 #include "ui/translations.h"
 
@@ -487,12 +491,37 @@ void MainWindow::exportReport() {
   std::optional<RunError> error;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    WriteCalculationReport(RunReport(), path.toStdString(), saved_.project);
+    WriteReportDocument(CalculationBook(RunBook()), path.toStdString());
   } catch (...) {
     error = CurrentExceptionAsRunError(Stage::Report);
   }
   QApplication::restoreOverrideCursor();
   if (error) ShowRunError(this, *error);
+}
+
+BookInput MainWindow::RunBook() {
+  BookInput book;
+  book.project = saved_.project;
+  const ReportInput run = RunReport();
+  book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
+  // The open file's operating cases over the case of the last complete run,
+  // each run here as the batch mode runs them for its book.
+  Case base = saved_.base;
+  base.texts = run.texts;
+  base.events = events_;
+  base.design = design_;
+  bookRuns_.clear();
+  bookRuns_.reserve(saved_.cases.size());
+  for (const OperatingCase& operating : saved_.cases) {
+    const Case typed = OperatingCaseOf(base, operating);
+    bookRuns_.push_back(RunCase(PrepareCase(typed)));
+    const CaseRun& done = bookRuns_.back();
+    if (done.error) throw *done.error;
+    if (done.summaryError) throw *done.summaryError;
+    book.cases.push_back(
+        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed, done)});
+  }
+  return book;
 }
 
 ReportInput MainWindow::RunReport() const {

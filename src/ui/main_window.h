@@ -13,9 +13,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cases/case_file.h"
+#include "report/book_input.h"
 #include "run/case.h"
+#include "run/run_case.h"
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "ui/calculation_report.h"
@@ -70,6 +73,10 @@ class MainWindow : public QMainWindow {
   // The calculation report of the last complete run as 导出计算书 writes it;
   // only while a complete run stands.
   ReportInput RunReport() const;
+  // The calculation book 导出计算书 writes: that run first, then each
+  // operating case of the open case file over it, run when asked for.
+  // Throws RunError when one of them cannot run.
+  BookInput RunBook();
 
  public slots:
   void newCase();   // "新建"
@@ -137,6 +144,7 @@ class MainWindow : public QMainWindow {
   // The open case file as last read or written (its base case and what the
   // window does not edit: the project information); else the defaults.
   kelvane::CaseFile saved_;
+  std::vector<CaseRun> bookRuns_;  // the runs of the last RunBook's operating cases
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
   DesignTexts design_;

@@ -95,17 +95,8 @@ void SaveDataImage(const ChartData& chart, const std::string& path) {
   WithApplication([&] { SaveChartImage(chart, kImageWidth, kImageHeight, path); });
 }
 
-void SaveCalculationReport(const Case& typed, const CaseRun& run, const ProjectInfo& project,
-                           const std::string& path) {
-  ReportInput input;
-  input.title = typed.title;
-  input.notes = typed.notes;
-  input.texts = typed.texts;
-  input.design = typed.design;
-  input.run = &run.run;
-  input.outcome = run.outcome;
-  input.summary = *run.summary;
-  WithApplication([&] { WriteCalculationReport(input, path, project); });
+void SaveCalculationBook(const BookInput& book, const std::string& path) {
+  WithApplication([&] { WriteReportDocument(CalculationBook(book), path); });
 }
 
 void SaveReportDocument(const ReportDocument& document, const std::string& path) {

@@ -6,16 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "report/book_input.h"
 #include "report/chart_data.h"
 #include "report/chart_scene.h"
-#include "report/project_info.h"
 #include "report/report_document.h"
 #include "solver/solver.h"
-
-namespace kelvane {
-struct Case;
-struct CaseRun;
-}  // namespace kelvane
 
 namespace kelvane::ui {
 
@@ -38,11 +33,10 @@ void SaveHistoryImage(const SurgeRun& run, const RunOutcome& outcome, const std:
 // Any chart given as plain data (the head envelope, the sweep chart).
 // Throws RunError.
 void SaveDataImage(const ChartData& chart, const std::string& path);
-// The calculation report of the case's run (its title, notes, texts and
-// design data; `run` complete, with its summary), dated today, written
-// atomically as a PDF. Needs no display. Throws RunError.
-void SaveCalculationReport(const Case& typed, const CaseRun& run, const ProjectInfo& project,
-                           const std::string& path);
+// The calculation book of the cases' runs (each complete, with its
+// summary), written atomically as a PDF or, under a name ending in ".odt",
+// as OpenDocument text. Needs no display. Throws RunError.
+void SaveCalculationBook(const BookInput& book, const std::string& path);
 // A report given as plain content (the study's), written atomically as a
 // PDF. Needs no display. Throws RunError.
 void SaveReportDocument(const ReportDocument& document, const std::string& path);

@@ -245,6 +245,59 @@ TEST_F(DesignProcess, ReportHoldsTheSummarysExtremesAndVerdicts) {
   }
 }
 
+// A case file with operating cases: --case-name runs one of them (the
+// summary of its texts); the book covers the base case and every operating
+// case, each with its summary's extremes, and its 控制工况 table names the
+// case that governs each forebay check; a name the file lacks is a usage
+// error.
+TEST_F(DesignProcess, BookCoversTheCaseFilesOperatingCases) {
+  std::ofstream(dir_ / "c.toml", std::ios::binary)
+      << "title = \"设计库水位\"\n[design]\nforebay-wall-top = \"-2.4\"\n"
+         "forebay-freeboard = \"0.5\"\npump-min-level = \"-5.3\"\n"
+         "[[cases]]\nname = \"最高库水位\"\nreservoir-level = \"-3.5\"\n"
+         "[[cases]]\nname = \"最低库水位\"\nreservoir-level = \"-5\"\n";
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::string reservoir;
+  };
+  const Case cases[] = {{"设计库水位", {}, "-4.34"},
+                        {"最高库水位", {"--case-name", "最高库水位"}, "-3.5"},
+                        {"最低库水位", {"--case-name=最低库水位"}, "-5"}};
+  std::vector<std::string> expected = {"控制工况"};
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--case", "c.toml", "--summary", "s.txt"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ASSERT_EQ(Kelvane(args).status, 0) << c.name;
+    InputTexts texts = DefaultInputTexts();
+    texts[InputId::ReservoirLevel] = c.reservoir;
+    const CompletedRun run = CalculateRun(texts);
+    const RunSummary summary = SummarizeRun(run.run, run.outcome);
+    EXPECT_NE(ReadFile(dir_ / "s.txt").find(FixedText(summary.forebayHighest.value, 3)),
+              std::string::npos)
+        << c.name;
+    expected.push_back(c.name);
+    expected.push_back(FixedText(summary.forebayHighest.value, 3));
+    expected.push_back(FixedText(summary.forebayLowest.value, 3));
+  }
+  // The highest level governs the wall top, the lowest the pumps' level.
+  expected.push_back("前池最高水位最高库水位");
+  expected.push_back("前池最低水位最低库水位");
+  const ProcessResult r = Kelvane({"--case", "c.toml", "--report", "r.pdf"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const ProcessResult text = PdfText(dir_ / "r.pdf", "-layout");
+  ASSERT_EQ(text.status, 0) << text.err;
+  const std::string pdf = Squeezed(text.out);
+  for (const std::string& piece : expected) EXPECT_NE(pdf.find(piece), std::string::npos) << piece;
+
+  const ProcessResult missing = Kelvane({"--case", "c.toml", "--case-name", "校核水位"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("中没有名为 “校核水位” 的工况（有 “最高库水位”、“最低库水位”）"),
+            std::string::npos)
+      << missing.err;
+  EXPECT_EQ(Kelvane({"--case-name", "最高库水位"}).status, 2);
+}
+
 // A case with a pump event: the report states the event the run used, in
 // the summary's words, and not the sudden change of the boxes.
 TEST_F(DesignProcess, ReportStatesThePumpEventOfTheCase) {

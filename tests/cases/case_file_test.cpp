@@ -8,9 +8,13 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "run/case_item.h"
+#include "solver/event_texts.h"
 #include "support/temp_dir.h"
 
 namespace kelvane {
@@ -253,6 +257,68 @@ TEST(CaseFile, ProjectComesBackExactly) {
 
 // [pump] and [forebay]: texts and numbers as for [inputs], rows numbered
 // from 1; saved and read again, the same bytes.
+// The operating cases: each name and change comes back (a table given as
+// rows as its option's text); a case is read as the base with its changes,
+// a schedule replacing the base's unit sequence; faulty cases name the
+// problem and the key.
+TEST(CaseFile, OperatingCasesComeBackAndApply) {
+  const CaseFile read = ParseCaseFile(
+      "[inputs]\nreservoir-level = \"-4.34\"\n[pump]\nunits = \"2:-10:0:30:10\"\n"
+      "[[cases]]\nname = \"最高库水位\"\nreservoir-level = -3.5\nforebay-wall-top = \"-2\"\n"
+      "[[cases]]\nname = \"过程\"\npump-schedule = [[0, 41.6], [\"10\", \"0\"]]\n",
+      "c.toml");
+  ASSERT_EQ(read.cases.size(), 2u);
+  using Changes = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(read.cases[0].name, "最高库水位");
+  EXPECT_EQ(read.cases[0].changes,
+            (Changes{{"forebay-wall-top", "-2"}, {"reservoir-level", "-3.5"}}));
+  EXPECT_EQ(read.cases[1].changes, (Changes{{"pump-schedule", "0:41.6,10:0"}}));
+  const std::string bytes = CaseFileBytes(read);
+  EXPECT_EQ(ParseCaseFile(bytes, "c.toml"), read);
+  EXPECT_EQ(CaseFileBytes(ParseCaseFile(bytes, "c.toml")), bytes);
+
+  const Case high = OperatingCaseOf(read.base, read.cases[0]);
+  EXPECT_EQ(high.title, "最高库水位");
+  EXPECT_EQ(high.texts[InputId::ReservoirLevel], "-3.5");
+  EXPECT_EQ(high.design[DesignId::ForebayWallTop], std::optional<std::string>("-2"));
+  EXPECT_EQ(high.events, read.base.events);
+  const Case schedule = OperatingCaseOf(read.base, read.cases[1]);
+  EXPECT_FALSE(schedule.events.units.has_value());
+  EXPECT_EQ(schedule.events.schedule, SplitPairsText("0:41.6,10:0"));
+  EXPECT_EQ(schedule.texts, read.base.texts);
+  EXPECT_EQ(OperatingCaseDifferences(read.cases[0]), "前池墙顶高程 -2 m；库水位 -3.5 m");
+
+  struct Row {
+    const char* toml;
+    CaseProblem problem;
+    const char* key;
+  };
+  const Row rows[] = {
+      {"[[cases]]\nname = \"a\"\nreservoir-levl = \"1\"\n", CaseProblem::UnknownKey,
+       "cases.reservoir-levl"},
+      {"[[cases]]\nreservoir-level = \"1\"\n", CaseProblem::NoCaseName, "cases.name"},
+      {"[[cases]]\nname = \"\"\n", CaseProblem::NoCaseName, "cases.name"},
+      {"[[cases]]\nname = \"a\"\n[[cases]]\nname = \"a\"\n", CaseProblem::SameCaseName,
+       "cases.name"},
+      {"[[cases]]\nname = 1\n", CaseProblem::WrongType, "cases.name"},
+      {"cases = \"a\"\n", CaseProblem::WrongType, "cases"},
+      {"[[cases]]\nname = \"a\"\nreservoir-level = [1]\n", CaseProblem::WrongType,
+       "cases.reservoir-level"},
+      {"[[cases]]\nname = \"a\"\nforebay-area = \"1\\t\"\n", CaseProblem::ControlChar,
+       "cases.forebay-area"},
+  };
+  for (const Row& row : rows) {
+    try {
+      ParseCaseFile(row.toml, "c.toml");
+      ADD_FAILURE() << row.toml << " read without error";
+    } catch (const CaseFileError& error) {
+      EXPECT_EQ(error.problem().problem, row.problem) << row.toml;
+      EXPECT_EQ(error.problem().key, row.key) << row.toml;
+      EXPECT_GT(error.problem().line, 0) << row.toml;
+    }
+  }
+}
+
 TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   const std::string bytes =
       "[pump]\nramp-time = 30\nramp-exponent = \"1.5\"\n"

@@ -4,6 +4,7 @@
 // batch mode makes of the saved case as the reference.
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -17,6 +18,7 @@
 #include "session.h"
 #include "support/child_process.h"
 #include "support/files.h"
+#include "support/pdf_pages.h"
 #include "ui/flag_tint.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/pump_event_dialog.h"
@@ -106,6 +108,7 @@ class EventDialogsTest : public QObject {
   void generatorAsksBeforeReplacingTheUsersRows();
   void menuKeysWorkInTheDialog();
   void okAppliesCancelLeavesClearDrops();
+  void exportedBookIsTheBatchModes();
 };
 
 // Rows typed one after another; the last one is bad in the named column, its
@@ -379,6 +382,39 @@ void EventDialogsTest::okAppliesCancelLeavesClearDrops() {
                !s.Status().contains(QStringLiteral("机组")),
            qPrintable(s.Status()));
   QVERIFY(s.Calculate("cleared.txt") == instant);
+}
+
+// A case file with operating cases, opened, calculated and exported in the
+// window, gives the book the batch mode writes of it: the same text, every
+// case named.
+void EventDialogsTest::exportedBookIsTheBatchModes() {
+  EventSession s;
+  const QString file = s.Path("cases.toml");
+  {
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(
+        "title = \"设计库水位事故停泵\"\n[project]\nname = \"某泵站工程\"\n"
+        "[design]\nforebay-wall-top = \"-2.4\"\nforebay-freeboard = \"0.5\"\n"
+        "[[cases]]\nname = \"最高库水位事故停泵\"\nreservoir-level = \"-3.5\"\n"
+        "[[cases]]\nname = \"设计库水位正常停机\"\npump-ramp-time = 120\n");
+  }
+  s.window.openCase(file);
+  QVERIFY(!s.Calculate("result.txt").empty());
+  s.answer = s.Path("window.pdf");
+  Named<QAction>(s.window, "ExportReport")->trigger();
+  const test::ProcessResult batch =
+      test::RunProcess({KELVANE_EXE, "--batch", "--case", file.toStdString(), "--report",
+                        s.Path("batch.pdf").toStdString()});
+  QCOMPARE(batch.status, 0);
+  const test::ProcessResult window = test::PdfText(s.answer.toStdString());
+  const test::ProcessResult expected = test::PdfText(s.Path("batch.pdf").toStdString());
+  QCOMPARE(window.status, 0);
+  QCOMPARE(expected.status, 0);
+  QVERIFY(window.out == expected.out);
+  for (const char* name :
+       {"某泵站工程", "设计库水位事故停泵", "最高库水位事故停泵", "设计库水位正常停机"})
+    QVERIFY2(window.out.find(name) != std::string::npos, name);
 }
 
 QTEST_MAIN(EventDialogsTest)

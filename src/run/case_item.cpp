@@ -1,0 +1,98 @@
+#include "run/case_item.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "solver/event_texts.h"
+
+namespace kelvane {
+namespace {
+
+// The event parts a study or an operating case can set, by their batch
+// option.
+struct EventItem {
+  EventField field;
+  const char* option;
+  const char* unit;
+};
+constexpr EventItem kEventItems[] = {
+    {EventField::RampTime, "pump-ramp-time", "s"},
+    {EventField::RampExponent, "pump-ramp-exponent", ""},
+    {EventField::PumpSchedule, "pump-schedule", ""},
+    {EventField::PumpUnits, "pump-units", ""},
+    {EventField::ForebayAreaTable, "forebay-area-table", ""},
+};
+
+const EventItem& ItemOf(EventField field) {
+  return *std::find_if(std::begin(kEventItems), std::end(kEventItems),
+                       [&](const EventItem& item) { return item.field == field; });
+}
+
+}  // namespace
+
+const char* CaseItem::Option() const {
+  if (event) return ItemOf(*event).option;
+  return input ? Field(*input).option : Field(*design).option;
+}
+
+const char* CaseItem::Caption() const {
+  if (event) return EventFieldName(*event).data();  // a literal, terminated
+  return input ? Field(*input).caption : Field(*design).caption;
+}
+
+const char* CaseItem::Unit() const {
+  if (event) return ItemOf(*event).unit;
+  return input ? Field(*input).unit : Field(*design).unit;
+}
+
+bool CaseItem::Table() const {
+  return event == EventField::PumpSchedule || event == EventField::ForebayAreaTable;
+}
+
+std::optional<CaseItem> CaseItemByOption(std::string_view option) {
+  for (const InputField& field : InputFields()) {
+    if (option == field.option) return field.id;
+  }
+  for (const DesignField& field : DesignFields()) {
+    if (option == field.option) return field.id;
+  }
+  for (const EventItem& item : kEventItems) {
+    if (option == item.option) return item.field;
+  }
+  return std::nullopt;
+}
+
+void SetCaseText(Case& typed, const CaseItem& item, std::string_view text) {
+  if (item.input) {
+    typed.texts[*item.input] = std::string(text);
+  } else if (item.design) {
+    typed.design[*item.design] = std::string(text);
+  } else {
+    SetEventText(typed.events, *item.event, text);
+  }
+}
+
+Case OperatingCaseOf(const Case& base, const OperatingCase& operating) {
+  Case typed = base;
+  typed.title = operating.name;
+  for (const auto& [option, text] : operating.changes) {
+    if (const std::optional<CaseItem> item = CaseItemByOption(option)) {
+      SetCaseText(typed, *item, text);
+    }
+  }
+  return typed;
+}
+
+std::string OperatingCaseDifferences(const OperatingCase& operating) {
+  std::string out;
+  for (const auto& [option, text] : operating.changes) {
+    const std::optional<CaseItem> item = CaseItemByOption(option);
+    if (!item) continue;
+    const std::string unit = item->Unit();
+    out += (out.empty() ? "" : "；") + std::string(item->Caption()) + " " + text +
+           (unit.empty() ? "" : " " + unit);
+  }
+  return out;
+}
+
+}  // namespace kelvane
