@@ -11,6 +11,9 @@
 //                          one after another), the mean discharge of every
 //                          step included
 //   BM_MarchScheduledTable the same with a forebay level–area table too
+//   BM_MarchBatch          16 runs of the grid side by side (MarchBatch), the
+//                          forebay area different in each; node updates of
+//                          all 16
 //
 // The label names the variant that ran. peak_rss_MiB is the process's peak
 // resident size so far and grids_MiB what the run's grids hold.
@@ -18,8 +21,10 @@
 #include <sys/resource.h>
 
 #include <string>
+#include <vector>
 
 #include "solver/march.h"
+#include "solver/march_batch.h"
 #include "solver/solver.h"
 
 namespace {
@@ -38,6 +43,8 @@ kelvane::RunOutcome Prepare(benchmark::State& state, SurgeRun& run) {
 void SetCounters(benchmark::State& state, const SurgeRun& run) {
   const double updates = static_cast<double>(state.range(0) + 1) * (state.range(1) - 1);
   state.SetItemsProcessed(static_cast<std::int64_t>(updates * state.iterations()));
+  state.counters["node_updates"] =
+      benchmark::Counter(updates * state.iterations(), benchmark::Counter::kIsRate);
   constexpr double kMiB = 1024.0 * 1024.0;
   const double gridValues =
       2.0 * run.GridNodes() * static_cast<double>(run.GridSteps()) + run.TimeSteps();
@@ -74,6 +81,35 @@ void BM_MarchUnchecked(benchmark::State& state) {
                        SurgeRun& run) { kelvane::MarchTransientUnchecked(p, c, run, isa); });
 }
 BENCHMARK(BM_MarchUnchecked)->Args({5, 1500})->Args({1000, 30000})->Unit(benchmark::kMillisecond);
+
+void BM_MarchBatch(benchmark::State& state) {
+  constexpr int kRuns = kelvane::kMarchBatchLanes;
+  std::vector<SurgeRun> runs(kRuns);
+  std::vector<kelvane::RunOutcome> outcomes;
+  for (int k = 0; k < kRuns; ++k) {
+    kelvane::InputTexts texts = kelvane::DefaultInputTexts();
+    texts[kelvane::InputId::SegmentCount] = std::to_string(state.range(0));
+    texts[kelvane::InputId::StepCount] = std::to_string(state.range(1));
+    texts[kelvane::InputId::ForebayArea] = std::to_string(900 + 10 * k);
+    outcomes.push_back(kelvane::Calculate(texts, runs[k]));
+  }
+  std::vector<kelvane::MarchLane> lanes(kRuns);
+  for (int k = 0; k < kRuns; ++k) {
+    lanes[k].parameters = &outcomes[k].parameters;
+    lanes[k].coefficients = &outcomes[k].coefficients;
+    lanes[k].run = &runs[k];
+  }
+  for (auto _ : state) {
+    kelvane::MarchBatch(lanes);
+    benchmark::ClobberMemory();
+  }
+  const double updates =
+      static_cast<double>(state.range(0) + 1) * (state.range(1) - 1) * kRuns * state.iterations();
+  state.SetItemsProcessed(static_cast<std::int64_t>(updates));
+  state.counters["node_updates"] = benchmark::Counter(updates, benchmark::Counter::kIsRate);
+  state.SetLabel(std::string(kelvane::MarchIsaName(kelvane::SelectedMarchIsa())));
+}
+BENCHMARK(BM_MarchBatch)->Args({5, 1500})->Unit(benchmark::kMillisecond);
 
 kelvane::ModelExtras FourUnitsStopping(bool areaTable) {
   kelvane::ModelExtras extras;

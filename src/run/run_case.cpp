@@ -1,8 +1,10 @@
 #include "run/run_case.h"
 
+#include <exception>
 #include <utility>
 
 #include "output/progress.h"
+#include "solver/march_batch.h"
 
 namespace kelvane {
 namespace {
@@ -25,6 +27,19 @@ void Judge(const PreparedCase& prepared, const RunSummarizer& summarizer, CaseRu
   } catch (...) {
     result.checksError = CurrentExceptionAsRunError(Stage::Report);
   }
+}
+
+// The options of the case's Calculate: its pump event and area table, and
+// its blocks of steps to `before`, the summary's envelope and `after`.
+CalculateOptions OptionsOf(const PreparedCase& prepared, const RunObservers& observers,
+                           RunSummarizer& summarizer, CaseRun& result) {
+  CalculateOptions options;
+  options.checking = observers.checking;
+  options.extras = prepared.extras;
+  options.observer = observers.summarize ? summarizer.Observer(result.run) : StepBlockObserver{};
+  options.observer = BothObservers(Made(observers.before, result.run), std::move(options.observer));
+  options.observer = BothObservers(std::move(options.observer), Made(observers.after, result.run));
+  return options;
 }
 
 }  // namespace
@@ -50,12 +65,7 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
   RunSummarizer summarizer;
-  CalculateOptions options;
-  options.checking = observers.checking;
-  options.extras = prepared.extras;
-  options.observer = observers.summarize ? summarizer.Observer(result.run) : StepBlockObserver{};
-  options.observer = BothObservers(Made(observers.before, result.run), std::move(options.observer));
-  options.observer = BothObservers(std::move(options.observer), Made(observers.after, result.run));
+  const CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
   try {
     result.outcome = Calculate(prepared.typed.texts, result.run, options);
   } catch (...) {
@@ -64,6 +74,79 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   }
   if (observers.summarize) Judge(prepared, summarizer, result);
   return result;
+}
+
+std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
+                              const RunObservers& observers) {
+  const std::size_t count = cases.size();
+  // Sized once: the observers hold the addresses of the runs and summarizers.
+  std::vector<CaseRun> results(count);
+  std::vector<RunSummarizer> summarizers(count);
+  std::vector<CalculateOptions> options(count);
+  std::vector<MarchLane> lanes;
+  std::vector<std::size_t> caseOfLane;
+  // The first throw of each case's observer, after which it is told nothing.
+  std::vector<std::exception_ptr> observerThrew(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const PreparedCase& prepared = *cases[k];
+    CaseRun& result = results[k];
+    if (prepared.eventError) {
+      result.error = prepared.eventError;
+      continue;
+    }
+    options[k] = OptionsOf(prepared, observers, summarizers[k], result);
+    try {
+      result.outcome = CalculateBeforeMarch(prepared.typed.texts, result.run, options[k]);
+    } catch (...) {
+      result.error = CurrentExceptionAsRunError(Stage::Program);
+      continue;
+    }
+    MarchLane lane;
+    lane.parameters = &result.outcome.parameters;
+    lane.coefficients = &result.outcome.coefficients;
+    lane.run = &result.run;
+    lane.extras = MarchExtras(options[k]);
+    if (options[k].observer) {
+      lane.observer = [&options, &observerThrew, k](int first, int last) {
+        if (observerThrew[k]) return;
+        try {
+          options[k].observer(first, last);
+        } catch (...) {
+          observerThrew[k] = std::current_exception();
+        }
+      };
+    }
+    lanes.push_back(std::move(lane));
+    caseOfLane.push_back(k);
+  }
+
+  if (observers.checking == MarchChecking::VerifyEachStep) {
+    MarchBatch(lanes);
+  } else {
+    for (MarchLane& lane : lanes) {
+      try {
+        MarchTransient(*lane.parameters, *lane.coefficients, *lane.run, observers.checking,
+                       lane.observer ? &lane.observer : nullptr, lane.extras);
+      } catch (const RunError& error) {
+        lane.error = error;
+      }
+    }
+  }
+
+  for (std::size_t n = 0; n < lanes.size(); ++n) {
+    const std::size_t k = caseOfLane[n];
+    CaseRun& result = results[k];
+    try {
+      if (observerThrew[k]) std::rethrow_exception(observerThrew[k]);
+      if (lanes[n].error) throw *lanes[n].error;
+      CalculateAfterMarch(result.run, options[k], result.outcome);
+    } catch (...) {
+      result.error = CurrentExceptionAsRunError(Stage::Program);
+      continue;
+    }
+    if (observers.summarize) Judge(*cases[k], summarizers[k], result);
+  }
+  return results;
 }
 
 }  // namespace kelvane

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "report/book_input.h"
 #include "report/design_checks.h"
@@ -49,6 +51,15 @@ struct CaseRun {
 };
 
 CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {});
+
+// Each case as RunCase runs it, the marches of cases with the same grid side
+// by side (MarchBatch): every complete run, its summary and checks bit for
+// bit those of RunCase, and every error the same. A throw from a case's
+// observer ends that case as its error; its run state is then incomplete and
+// may hold other steps than RunCase's would. Every run's grids are held at
+// once: for cases of small grids.
+std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
+                              const RunObservers& observers = {});
 
 // What the calculation book reads of a complete run with its summary: the
 // case's title, notes, texts and design data, and `run` (which must outlive

@@ -146,7 +146,8 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state)
 
 }  // namespace
 
-RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
+RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
+                                const CalculateOptions& options) {
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
@@ -206,15 +207,33 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   SteadyState(p, c, run);
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
   if (observer != nullptr) (*observer)(1, 1);
-  const ModelExtras* extras = options.extras.Given() ? &options.extras : nullptr;
+  const ModelExtras* extras = MarchExtras(options);
   if (extras != nullptr && extras->pump.units)
     CheckUnitsAgainstSteady(*extras->pump.units, p.SteadyDischarge);
-  MarchTransient(p, c, run, options.checking, observer, extras);
-  if (extras != nullptr) {
-    outcome.extras = *extras;
-    if (extras->forebay.Given())
-      outcome.forebayAreaUse = ForebayAreaUsed(run, extras->forebay.areaTable, p, c);
+  return outcome;
+}
+
+void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options,
+                         RunOutcome& outcome) {
+  const ModelExtras* extras = MarchExtras(options);
+  if (extras == nullptr) return;
+  outcome.extras = *extras;
+  if (extras->forebay.Given()) {
+    outcome.forebayAreaUse =
+        ForebayAreaUsed(run, extras->forebay.areaTable, outcome.parameters, outcome.coefficients);
   }
+}
+
+const ModelExtras* MarchExtras(const CalculateOptions& options) {
+  return options.extras.Given() ? &options.extras : nullptr;
+}
+
+RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
+  RunOutcome outcome = CalculateBeforeMarch(texts, run, options);
+  const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
+  MarchTransient(outcome.parameters, outcome.coefficients, run, options.checking, observer,
+                 MarchExtras(options));
+  CalculateAfterMarch(run, options, outcome);
   return outcome;
 }
 

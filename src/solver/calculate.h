@@ -34,4 +34,16 @@ struct CalculateOptions {
 // and must not be read).
 RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options = {});
 
+// Calculate in its two halves, for a caller that marches many runs at once
+// (MarchBatch): everything before the march (the observer told of step 1),
+// then, once the march has filled `run` without a fault, what the outcome
+// records of it. Between them the march takes the parameters and
+// coefficients of the outcome and MarchExtras(options).
+RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
+                                const CalculateOptions& options = {});
+void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options, RunOutcome& outcome);
+// The pump event and area table the march takes: none for the sudden change
+// and the constant area.
+const ModelExtras* MarchExtras(const CalculateOptions& options);
+
 }  // namespace kelvane

@@ -57,6 +57,111 @@ inline constexpr Quantity kWhatForward = Quantity::ForwardCharacteristic;
 // one subtraction and one OR per value and vectorises.
 inline std::uint32_t NonFiniteBits(float x) { return std::bit_cast<std::uint32_t>(x - x); }
 
+// The constants of one run as a node's formulas take them: B both as the
+// single it is and widened to double, as every division by B takes it.
+struct NodeConstants {
+  double waveCoefficient = 0;       // B, s
+  float singleWaveCoefficient = 0;  // B, s; enters only the single product K2
+  float velocityFrictionTerm = 0;   // F, -
+  float headFrictionTerm = 0;       // G, s
+  float timeStep = 0;               // dt, s
+  double culvertSlope = 0;          // J, -
+};
+
+inline NodeConstants NodeConstantsOf(const MarchConstants& k) {
+  return {k.waveCoefficient,  k.waveCoefficient, k.velocityFrictionTerm,
+          k.headFrictionTerm, k.timeStep,        k.culvertSlope};
+}
+
+// Each formula of one step, for one node, in the order of its operations.
+// The single march and the batch march (march_batch.cpp, one case per vector
+// lane) both call these, so a case's bits are the same in either.
+
+// Time of step j; (j-1)*dt is exact in double, then rounded once.
+template <class Arith>
+inline float StepTimeOf(int j, float timeStep, Arith& a) {
+  a.At({kWhatTime, j, 0});
+  return a.S(a.D(static_cast<double>(j - 1) * timeStep));
+}
+
+// An interior node (`node` = i+1) from the forward characteristic of node
+// i-1 (A) and the backward one of node i+1 (B), both at step j-1. `Vij` is
+// set before the head is formed, so that a fault of the head leaves it.
+template <class Arith>
+inline void InteriorNode(const NodeConstants& k, int j, int node, float HA, float VA, float HB,
+                         float VB, float& Vij, float& Hij, Arith& a) {
+  // V = ((P2 + P1) - F*P3 - dt*J*(VA - VB)/B) / 2, P1 = (HA - HB)/B,
+  // P2 = VA + VB, P3 = VA|VA| + VB|VB|.
+  a.At({kWhatVelocity, j, node});
+  const float P1 = a.S(a.Div(a.D(static_cast<double>(HA) - HB), k.waveCoefficient));
+  const float P2 = a.F(VA + VB);
+  const float P3 = a.F(a.F(VA * std::fabs(VA)) + a.F(VB * std::fabs(VB)));
+  const float X = a.S(a.D(a.D(static_cast<double>(P2) + P1) -
+                          a.D(static_cast<double>(k.velocityFrictionTerm) * P3)));  // F*P3
+  const float dV = a.F(VA - VB);
+  const double W =
+      a.Div(a.D(a.D(static_cast<double>(k.timeStep) * k.culvertSlope) * dV),  // dt*J*dV
+            k.waveCoefficient);
+  Vij = a.S(a.D(0.5 * a.D(X - W)));
+
+  // H = ((K2 + K1) - K3*G - P2*J*dt) / 2, K1 = HB + HA, K2 = B*(VA - VB)
+  // in single, K3 = VA|VA| - VB|VB|.
+  a.At({kWhatHead, j, node});
+  const float K1 = a.S(a.D(static_cast<double>(HB) + HA));
+  const float K2 = a.F(k.singleWaveCoefficient * a.F(VA - VB));
+  const float K3 = a.F(a.F(VA * std::fabs(VA)) - a.F(VB * std::fabs(VB)));
+  const float Y = a.S(a.D(a.D(static_cast<double>(K2) + K1) -
+                          a.D(static_cast<double>(K3) * k.headFrictionTerm)));       // K3*G
+  const double U = a.D(a.D(static_cast<double>(P2) * k.culvertSlope) * k.timeStep);  // P2*J*dt
+  Hij = a.S(a.D(0.5 * a.D(Y - U)));
+}
+
+// Backward characteristic from node 2 to node 1:
+// CM = H2 - V2*(b + dt*J), b = B - |V2|*G.
+template <class Arith>
+inline float BackwardHead(const NodeConstants& k, int j, float H2, float V2, Arith& a) {
+  a.At({kWhatBackward, j, 1});
+  const float b =
+      a.S(a.D(k.waveCoefficient - a.D(static_cast<double>(std::fabs(V2)) * k.headFrictionTerm)));
+  return a.S(a.D(H2 - a.D(static_cast<double>(V2) * a.D(b + a.D(static_cast<double>(k.timeStep) *
+                                                                k.culvertSlope)))));  // dt*J
+}
+
+// Forward characteristic from node n to node n+1 (`node`):
+// CP = Hn + Vn*(c - dt*J), c = B - |Vn|*G.
+template <class Arith>
+inline float ForwardHead(const NodeConstants& k, int j, int node, float Hn, float Vn, Arith& a) {
+  a.At({kWhatForward, j, node});
+  const float c =
+      a.S(a.D(k.waveCoefficient - a.D(static_cast<double>(std::fabs(Vn)) * k.headFrictionTerm)));
+  return a.S(a.D(Hn + a.D(static_cast<double>(Vn) * a.D(c - a.D(static_cast<double>(k.timeStep) *
+                                                                k.culvertSlope)))));  // dt*J
+}
+
+// Node 1: the reservoir holds its level Z; V1 = (Z - CM)/B.
+template <class Arith>
+inline float ReservoirVelocity(const NodeConstants& k, int j, float reservoirLevel, float CM,
+                               Arith& a) {
+  a.At({kWhatVelocity, j, 1});
+  return a.S(a.Div(a.D(static_cast<double>(reservoirLevel) - CM), k.waveCoefficient));
+}
+
+// Node n+1 (`node`): forebay storage balance over one step with the previous
+// inflow and the new pump discharge, Hf = H + (V*Ac - Q)*dt/A, then the
+// forward characteristic, Vf = (CP - Hf)/B. `pump` is Q1 widened, or a pump
+// event's mean discharge of the step; `area` Af, or a table's area at the
+// previous level. `Hf` is set before the velocity is formed.
+template <class Arith>
+inline void ForebayNode(const NodeConstants& k, int j, int node, float prevH, float prevV,
+                        double culvertArea, double pump, double area, float CP, float& Hf,
+                        float& Vf, Arith& a) {
+  a.At({kWhatHead, j, node, InputId::ForebayArea});
+  const double inflow = a.D(a.D(a.D(static_cast<double>(prevV) * culvertArea) - pump) * k.timeStep);
+  Hf = a.S(a.D(prevH + a.Div(inflow, area)));
+  a.At({kWhatVelocity, j, node});
+  Vf = a.S(a.Div(a.D(static_cast<double>(CP) - Hf), k.waveCoefficient));
+}
+
 // Step j from step j-1. `prevH`/`prevV` hold step j-1 and `h`/`v` step j,
 // nodes 1..n+1 at elements 0..n. Items run in the order of the algorithm:
 // the step time, the interior nodes ascending, the two characteristic heads,
@@ -73,97 +178,38 @@ template <Verify kVerify, class Arith>
 inline bool MarchStep(const MarchConstants& k, int n, int j, const float* __restrict prevH,
                       const float* __restrict prevV, float* __restrict h, float* __restrict v,
                       float& time, Arith& a) {
-  // B widened to double, as every division by B takes it; the single
-  // k.waveCoefficient enters only the single product K2.
-  const double waveCoefficient = k.waveCoefficient;
+  const NodeConstants kn = NodeConstantsOf(k);
   std::uint32_t bad = 0;
 
-  // Time of step j; (j-1)*dt is exact in double, then rounded once.
-  a.At({kWhatTime, j, 0});
-  time = a.S(a.D(static_cast<double>(j - 1) * k.timeStep));
+  time = StepTimeOf(j, k.timeStep, a);
   if constexpr (kVerify != Verify::None) bad |= NonFiniteBits(time);
 
-  // Interior nodes: forward characteristic from node i-1 (A), backward from
-  // node i+1 (B), both at step j-1.
   for (int i = 1; i < n; ++i) {
-    const float HA = prevH[i - 1], VA = prevV[i - 1];
-    const float HB = prevH[i + 1], VB = prevV[i + 1];
-
-    // V = ((P2 + P1) - F*P3 - dt*J*(VA - VB)/B) / 2, P1 = (HA - HB)/B,
-    // P2 = VA + VB, P3 = VA|VA| + VB|VB|.
-    a.At({kWhatVelocity, j, i + 1});
-    const float P1 = a.S(a.Div(a.D(static_cast<double>(HA) - HB), waveCoefficient));
-    const float P2 = a.F(VA + VB);
-    const float P3 = a.F(a.F(VA * std::fabs(VA)) + a.F(VB * std::fabs(VB)));
-    const float X = a.S(a.D(a.D(static_cast<double>(P2) + P1) -
-                            a.D(static_cast<double>(k.velocityFrictionTerm) * P3)));  // F*P3
-    const float dV = a.F(VA - VB);
-    const double W =
-        a.Div(a.D(a.D(static_cast<double>(k.timeStep) * k.culvertSlope) * dV),  // dt*J*dV
-              waveCoefficient);
-    const float Vij = a.S(a.D(0.5 * a.D(X - W)));
-    v[i] = Vij;
-
-    // H = ((K2 + K1) - K3*G - P2*J*dt) / 2, K1 = HB + HA, K2 = B*(VA - VB)
-    // in single, K3 = VA|VA| - VB|VB|.
-    a.At({kWhatHead, j, i + 1});
-    const float K1 = a.S(a.D(static_cast<double>(HB) + HA));
-    const float K2 = a.F(k.waveCoefficient * a.F(VA - VB));
-    const float K3 = a.F(a.F(VA * std::fabs(VA)) - a.F(VB * std::fabs(VB)));
-    const float Y = a.S(a.D(a.D(static_cast<double>(K2) + K1) -
-                            a.D(static_cast<double>(K3) * k.headFrictionTerm)));       // K3*G
-    const double U = a.D(a.D(static_cast<double>(P2) * k.culvertSlope) * k.timeStep);  // P2*J*dt
-    const float Hij = a.S(a.D(0.5 * a.D(Y - U)));
-    h[i] = Hij;
-    if constexpr (kVerify == Verify::All) bad |= NonFiniteBits(Vij) | NonFiniteBits(Hij);
+    // Each value goes into the grid as soon as it is formed: a fault leaves
+    // what was computed before it.
+    InteriorNode(kn, j, i + 1, prevH[i - 1], prevV[i - 1], prevH[i + 1], prevV[i + 1], v[i], h[i],
+                 a);
+    if constexpr (kVerify == Verify::All) bad |= NonFiniteBits(v[i]) | NonFiniteBits(h[i]);
   }
 
-  // Backward characteristic from node 2 to node 1:
-  // CM = H2 - V2*(b + dt*J), b = B - |V2|*G.
-  a.At({kWhatBackward, j, 1});
-  const float H2 = prevH[1], V2 = prevV[1];
-  const float b =
-      a.S(a.D(waveCoefficient - a.D(static_cast<double>(std::fabs(V2)) * k.headFrictionTerm)));
-  const float CM =
-      a.S(a.D(H2 - a.D(static_cast<double>(V2) *
-                       a.D(b + a.D(static_cast<double>(k.timeStep) * k.culvertSlope)))));  // dt*J
+  const float CM = BackwardHead(kn, j, prevH[1], prevV[1], a);
+  const float CP = ForwardHead(kn, j, n + 1, prevH[n - 1], prevV[n - 1], a);
 
-  // Forward characteristic from node n to node n+1:
-  // CP = Hn + Vn*(c - dt*J), c = B - |Vn|*G.
-  a.At({kWhatForward, j, n + 1});
-  const float Hn = prevH[n - 1], Vn = prevV[n - 1];
-  const float c =
-      a.S(a.D(waveCoefficient - a.D(static_cast<double>(std::fabs(Vn)) * k.headFrictionTerm)));
-  const float CP =
-      a.S(a.D(Hn + a.D(static_cast<double>(Vn) *
-                       a.D(c - a.D(static_cast<double>(k.timeStep) * k.culvertSlope)))));  // dt*J
-
-  // Node 1: the reservoir holds its level Z; V1 = (Z - CM)/B.
   h[0] = k.reservoirLevel;
-  a.At({kWhatVelocity, j, 1});
-  const float V1 = a.S(a.Div(a.D(static_cast<double>(k.reservoirLevel) - CM), waveCoefficient));
+  const float V1 = ReservoirVelocity(kn, j, k.reservoirLevel, CM, a);
   v[0] = V1;
 
-  // Node n+1: forebay storage balance over one step with the previous
-  // inflow and the new pump discharge, Hf = H + (V*Ac - Q1)*dt/Af, then the
-  // forward characteristic, Vf = (CP - Hf)/B. A pump event puts the step's
-  // mean discharge in place of Q1 and an area table the area at the previous
-  // level in place of Af; both are scalar per step, and without them the
-  // operands and their order are those of the sudden change.
+  // A pump event puts the step's mean discharge in place of Q1 and an area
+  // table the area at the previous level in place of Af; both are scalar per
+  // step, and without them the operands and their order are those of the
+  // sudden change.
   const double pump =
       k.pumpDischarges != nullptr ? k.pumpDischarges[j] : double{k.finalPumpDischarge};
   const double area = k.areaTable.empty() ? k.forebayArea : ForebayAreaAt(k.areaTable, prevH[n]);
-  a.At({kWhatHead, j, n + 1, InputId::ForebayArea});
-  const double inflow =
-      a.D(a.D(a.D(static_cast<double>(prevV[n]) * k.culvertArea) - pump) * k.timeStep);
-  const float Hf = a.S(a.D(prevH[n] + a.Div(inflow, area)));
-  h[n] = Hf;
-  a.At({kWhatVelocity, j, n + 1});
-  const float Vf = a.S(a.Div(a.D(static_cast<double>(CP) - Hf), waveCoefficient));
-  v[n] = Vf;
+  ForebayNode(kn, j, n + 1, prevH[n], prevV[n], k.culvertArea, pump, area, CP, h[n], v[n], a);
 
   if constexpr (kVerify != Verify::None)
-    bad |= NonFiniteBits(V1) | NonFiniteBits(Hf) | NonFiniteBits(Vf);
+    bad |= NonFiniteBits(V1) | NonFiniteBits(h[n]) | NonFiniteBits(v[n]);
   return bad != 0;
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "run/run_case.h"
+#include "solver/march_batch.h"
 #include "solver/stability.h"
 
 namespace kelvane {
@@ -65,6 +66,9 @@ std::int64_t FirstOfShard(std::int64_t shardIndex, std::int64_t shardCount) {
   return shardIndex == 0 ? shardCount : shardIndex;
 }
 
+// Cases a thread takes at a time: one batch.
+constexpr std::int64_t kBatchCases = kMarchBatchLanes;
+
 // Thrown from a run's observer when the study is stopped.
 struct Stopped {};
 
@@ -76,11 +80,12 @@ bool StopAsked(const StudySettings& settings) {
 class StudyRunner {
  public:
   StudyRunner(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink,
-              std::int64_t total, std::size_t window)
+              std::int64_t total, int jobs, std::size_t window)
       : plan_(plan),
         settings_(settings),
         sink_(sink),
         total_(total),
+        jobs_(jobs),
         claimed_(settings.skip),
         emitted_(settings.skip),
         window_(window) {}
@@ -96,11 +101,20 @@ class StudyRunner {
       });
       if (stop_ || claimed_ == total_) return;
       if (StopAsked(settings_)) return Fail(nullptr);
-      const std::int64_t position = claimed_++;
+      // Up to a batch of consecutive cases, fewer near the end of the study
+      // so that every thread has some.
+      const std::int64_t first = claimed_;
+      const std::int64_t room = emitted_ + static_cast<std::int64_t>(window_.size()) - claimed_;
+      const std::int64_t share = std::max<std::int64_t>(1, (total_ - claimed_) / jobs_);
+      const std::int64_t take = std::min({room, total_ - claimed_, share, kBatchCases});
+      claimed_ += take;
       lock.unlock();
-      std::optional<CaseResult> result;
+      std::vector<std::int64_t> numbers;
+      for (std::int64_t position = first; position < first + take; ++position)
+        numbers.push_back(NumberAt(position));
+      std::vector<CaseResult> results;
       try {
-        result = RunCase(plan_, settings_, NumberAt(position));
+        results = RunCaseBatch(plan_, settings_, numbers);
       } catch (...) {
         lock.lock();
         Fail();
@@ -109,7 +123,8 @@ class StudyRunner {
       lock.lock();
       // A row finished after the stop may be one cut short: dropped.
       if (StopAsked(settings_)) return Fail(nullptr);
-      window_[Slot(position)] = std::move(result);
+      for (std::int64_t k = 0; k < take; ++k)
+        window_[Slot(first + k)] = std::move(results[static_cast<std::size_t>(k)]);
       if (emitting_) continue;
       emitting_ = true;
       while (!stop_ && window_[Slot(emitted_)]) {
@@ -166,6 +181,7 @@ class StudyRunner {
   const StudySettings& settings_;
   const CaseSink& sink_;
   const std::int64_t total_;
+  const std::int64_t jobs_;
   std::mutex mutex_;
   std::condition_variable moved_;
   std::int64_t claimed_ = 0;  // cases of the shard taken by a thread
@@ -176,7 +192,8 @@ class StudyRunner {
   std::exception_ptr failure_;
 };
 
-constexpr std::size_t kWindowPerThread = 16;
+// Rows a thread may have finished ahead of the sink: two batches.
+constexpr std::size_t kWindowPerThread = 2 * kMarchBatchLanes;
 
 }  // namespace
 
@@ -220,21 +237,35 @@ void JudgeCase(const CaseRun& done, CaseResult& result) {
 
 }  // namespace
 
-CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
-  CaseResult result;
+namespace {
+
+// What every case of a study reads of the study, formed once.
+struct StudyShape {
+  std::vector<CheckKind> checks;
+  bool namesEvent = false;
+};
+
+StudyShape ShapeOf(const StudyPlan& plan, const StudySettings& settings) {
+  return {StudyChecks(plan, settings), StudyNamesEvent(plan, settings)};
+}
+
+// Case `number` read before it runs: its row's values, checks, design and
+// event warnings and event cells, and the case prepared to run.
+PreparedCase PrepareStudyCase(const StudyPlan& plan, const StudySettings& settings,
+                              const StudyShape& shape, std::int64_t number, CaseResult& result) {
   result.number = number;
   plan.CaseValues(number, result.values);
   Case typed = settings.base;
   plan.SetCaseTexts(number, typed.texts, typed.design, &typed.events);
-  for (CheckKind kind : StudyChecks(plan, settings)) {
+  for (CheckKind kind : shape.checks) {
     CaseResult::Check check;
     check.kind = kind;
     result.checks.push_back(check);
   }
-  const PreparedCase prepared = PrepareCase(std::move(typed));
+  PreparedCase prepared = PrepareCase(std::move(typed));
   result.designFlags = prepared.designFlags;
   result.eventWarnings = prepared.eventWarnings;
-  if (StudyNamesEvent(plan, settings)) {
+  if (shape.namesEvent) {
     // Empty when the event cannot be read.
     result.eventCells.resize(2);
     if (!prepared.eventError) {
@@ -242,31 +273,40 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
                            ForebayShapeName(prepared.extras.forebay)};
     }
   }
+  return prepared;
+}
 
-  // As the batch mode runs one case with its summary asked for.
+// As the batch mode runs one case with its summary asked for; a stopped
+// study ends its running cases at their next block of steps.
+RunObservers StudyObservers(const StudySettings& settings) {
   RunObservers observers;
   if (settings.stop != nullptr) {
-    // A stopped study ends its running cases at their next block of steps.
     observers.before = [&settings](const SurgeRun&) {
       return [&settings](int, int) {
         if (StopAsked(settings)) throw Stopped{};
       };
     };
   }
-  const CaseRun done = RunCase(prepared, observers);
+  return observers;
+}
+
+// The row of a case that has run: its error, or its input flags, extremes,
+// checks and limits.
+void FinishStudyCase(const StudySettings& settings, const PreparedCase& prepared,
+                     const CaseRun& done, CaseResult& result) {
   const InputTexts& texts = prepared.typed.texts;
   const std::vector<ForebayPoint>& areaTable = prepared.extras.forebay.areaTable;
   if (done.error) {
     SetError(result, *done.error);
     result.flags = CaseInputFlags(texts, areaTable);
-    return result;
+    return;
   }
   // The input check takes the stability limit of the run just made.
   const double limit = ForebayStabilityLimit(done.outcome.parameters, done.outcome.coefficients);
   result.flags = CaseInputFlags(texts, areaTable, limit);
   if (!areaTable.empty()) result.eventWarnings = CheckEventTexts(prepared.typed.events, limit);
   JudgeCase(done, result);
-  if (result.status != 0) return result;
+  if (result.status != 0) return;
   const StudyLimits& limits = settings.limits;
   if (limits.forebayMaxLevel) {
     result.passMax =
@@ -276,7 +316,56 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::in
     result.passMin =
         LevelWithin(result.extremes->forebayLowest.value, *limits.forebayMinLevel, false);
   }
+}
+
+// Grids of at most this many values per quantity go into a batch: sixteen
+// runs of them hold 8 MiB. A larger run marches alone, its nodes filling the
+// vectors.
+constexpr double kBatchGridValues = 65536;
+
+// Whether the case's grids are small enough to share a batch, from its two
+// count boxes read as Calculate reads them (a box that does not read as a
+// count only sends its case to run alone).
+bool SmallGrid(const PreparedCase& prepared) {
+  const InputTexts& texts = prepared.typed.texts;
+  const double reaches = ReadLeadingNumber(texts[InputId::SegmentCount]);
+  const double steps = ReadLeadingNumber(texts[InputId::StepCount]);
+  return reaches >= 1 && steps >= 2 && (reaches + 1) * (steps + 1) <= kBatchGridValues;
+}
+
+}  // namespace
+
+CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
+  CaseResult result;
+  const PreparedCase prepared =
+      PrepareStudyCase(plan, settings, ShapeOf(plan, settings), number, result);
+  FinishStudyCase(settings, prepared, RunCase(prepared, StudyObservers(settings)), result);
   return result;
+}
+
+std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings& settings,
+                                     std::span<const std::int64_t> numbers) {
+  const StudyShape shape = ShapeOf(plan, settings);
+  const RunObservers observers = StudyObservers(settings);
+  std::vector<CaseResult> results(numbers.size());
+  std::vector<PreparedCase> prepared(numbers.size());
+  std::vector<const PreparedCase*> small;
+  std::vector<std::size_t> smallAt;
+  for (std::size_t k = 0; k < numbers.size(); ++k) {
+    prepared[k] = PrepareStudyCase(plan, settings, shape, numbers[k], results[k]);
+    if (SmallGrid(prepared[k])) {
+      small.push_back(&prepared[k]);
+      smallAt.push_back(k);
+    } else {
+      FinishStudyCase(settings, prepared[k], RunCase(prepared[k], observers), results[k]);
+    }
+  }
+  const std::vector<CaseRun> runs = RunCases(small, observers);
+  for (std::size_t n = 0; n < small.size(); ++n) {
+    const std::size_t k = smallAt[n];
+    FinishStudyCase(settings, prepared[k], runs[n], results[k]);
+  }
+  return results;
 }
 
 std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::int64_t shardCount) {
@@ -294,7 +383,7 @@ std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, cons
       ShardCaseCount(plan.CaseCount(), settings.shardIndex, settings.shardCount);
   const int jobs = static_cast<int>(
       std::max<std::int64_t>(1, std::min<std::int64_t>(settings.jobs, total - settings.skip)));
-  StudyRunner runner(plan, settings, sink, total, kWindowPerThread * jobs);
+  StudyRunner runner(plan, settings, sink, total, jobs, kWindowPerThread * jobs);
   std::vector<std::thread> threads;
   try {
     for (int k = 1; k < jobs; ++k) threads.emplace_back([&] { runner.Work(); });

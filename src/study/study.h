@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,11 @@ std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& s
 // design checks of its summary. A fault is the row's error.
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
 
+// The cases `numbers`, each row exactly RunCase's: the cases of small grids
+// run together (RunCases, their marches side by side), the others one by one.
+std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings& settings,
+                                     std::span<const std::int64_t> numbers);
+
 // The flags of a case's texts, checked as a single run that writes no
 // results table checks them (case_warnings.cpp), with the case's level–area
 // table (empty for the constant area). `stabilityLimit`: the forebay
@@ -130,11 +136,12 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
 using CaseSink = std::function<void(const CaseResult&)>;
 
 // Runs every case of the shard after the first settings.skip on
-// settings.jobs threads (the calling thread one of them). Each thread holds at most one run's
-// grids; finished rows wait for the earlier ones in a window of a few rows per thread, so memory
-// does not grow with the number of cases, and what the sink sees never depends on the number of
-// threads. Returns the rows of the shard written, skipped ones included: all of them unless
-// settings.stop stopped the study.
+// settings.jobs threads (the calling thread one of them), each taking a few consecutive cases at a
+// time and marching those of small grids side by side (RunCaseBatch). Each thread holds the grids
+// of one large run or of one batch of small ones (at most 8 MiB); finished rows wait for the
+// earlier ones in a window of a few rows per thread, so memory does not grow with the number of
+// cases, and what the sink sees never depends on the number of threads. Returns the rows of the
+// shard written, skipped ones included: all of them unless settings.stop stopped the study.
 std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink);
 
 // The number of cases in the shard.

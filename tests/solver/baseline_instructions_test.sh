@@ -16,7 +16,7 @@ shift
   /^ +[0-9a-f]+:\t/ {
     split($0, field, "\t")
     if (field[2] ~ /^v/) {
-      if (function_name ~ /FastStepsAvx(2|512)</) { dispatched++ }
+      if (function_name ~ /(FastSteps|BatchSteps)Avx(2|512)[<(]/) { dispatched++ }
       else { print function_name ": " field[2]; stray++ }
     }
   }

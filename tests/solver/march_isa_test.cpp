@@ -12,6 +12,7 @@
 
 #include "march_test_support.h"
 #include "solver/march.h"
+#include "solver/march_batch.h"
 #include "solver/run_editor.h"
 #include "solver/solver.h"
 
@@ -151,6 +152,138 @@ TEST_P(MarchVariant, EventRunsGiveTheCheckedMarchsBits) {
     ExpectSameAsChecked(GetParam(), outcome, start, std::string(reaches) + " reaches", &extras);
     ExpectSameAsChecked(GetParam(), outcome, start, std::string(reaches) + " reaches, tiny", &tiny);
   }
+}
+
+// A case of a batch: its run from step 1 and what the march takes.
+struct BatchCase {
+  RunOutcome outcome;
+  ModelExtras extras;
+  SurgeRun start;
+};
+
+// Random cases of one grid: every box an engineer types varied, the pump
+// event and area table now and then, and about one case in five given a box
+// or a table that makes the march fault.
+std::vector<BatchCase> RandomBatchCases(std::mt19937& random, int reaches, int steps, int count) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  auto number = [&](double lo, double hi) { return std::to_string(lo + (hi - lo) * unit(random)); };
+  std::vector<BatchCase> cases;
+  while (static_cast<int>(cases.size()) < count) {
+    test::BoxTexts boxes = {
+        {InputId::SegmentCount, std::to_string(reaches)},
+        {InputId::StepCount, std::to_string(steps)},
+        {InputId::SteadyDischarge, number(5, 80)},
+        {InputId::IntakeHeadLoss, number(0, 0.5)},
+        {InputId::ReservoirLevel, number(-8, 2)},
+        {InputId::FrictionFactor, number(0.002, 0.03)},
+        {InputId::CulvertSlope, number(-0.01, 0.01)},
+        {InputId::HydraulicRadius, number(0.3, 1.5)},
+        {InputId::ForebayArea, number(300, 3000)},
+        {InputId::CulvertArea, number(10, 30)},
+        {InputId::WaveSpeed, number(300, 1400)},
+        {InputId::CulvertLength, number(100, 1500)},
+        {InputId::FinalPumpDischarge, unit(random) < 0.6 ? number(0, 60) : "0"},
+    };
+    BatchCase c;
+    const double kind = unit(random);
+    if (kind < 0.15) {
+      c.extras.pump.schedule = {{0, 41.6}, {3, 20}, {3, 10}, {20, 0}};
+    } else if (kind < 0.25) {
+      c.extras.pump.rampTime = 2 + 10 * unit(random);
+    } else if (kind < 0.35) {
+      c.extras.forebay.areaTable = {{-6, 900}, {-5, 1300}, {-2, 2500}};
+    }
+    if (unit(random) < 0.2) {
+      // A fault: the boxes of a faulting input that keep the grid, or a table
+      // of areas far too small.
+      const std::vector<test::BoxTexts>& faults = test::FaultingMarchInputs();
+      const std::size_t pick = random() % (faults.size() + 1);
+      if (pick == faults.size()) {
+        c.extras.forebay.areaTable = {{-6, 1e-6}, {-2, 2e-6}};
+      } else {
+        for (const auto& box : faults[pick])
+          if (box.first != InputId::SegmentCount && box.first != InputId::StepCount)
+            boxes.push_back(box);
+      }
+    }
+    CalculateOptions options;
+    options.extras = c.extras;
+    try {
+      c.outcome = CalculateBeforeMarch(TextsWith(boxes), c.start, options);
+    } catch (const RunError&) {
+      continue;  // a fault before the march: no case of a batch
+    }
+    cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+std::string FaultOf(const std::optional<RunError>& error) {
+  return error ? std::to_string(error->number()) + " " + error->where() : "";
+}
+
+// Batches of every size around the lane count, of grids from one reach up,
+// some mixing two grids (and runs of one step, which no batch takes): each
+// lane ends with its single march's bits and fault, and its observer is told
+// of its steps once each, in order, up to the block of its fault.
+TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
+  struct Row {
+    int reaches, steps, lanes;
+    int otherReaches = 0, otherSteps = 0;  // every third lane of this grid, when set
+  };
+  const Row rows[] = {
+      {5, 1500, 16}, {5, 300, 1},  {5, 300, 3},   {1, 200, 17},         {2, 200, 9},
+      {3, 150, 33},  {7, 400, 16}, {40, 120, 20}, {5, 300, 24, 6, 300}, {5, 200, 12, 5, 1},
+  };
+  std::mt19937 random(20261209 + static_cast<int>(GetParam()));
+  int faults = 0;
+  for (const Row& row : rows) {
+    std::vector<BatchCase> cases = RandomBatchCases(random, row.reaches, row.steps, row.lanes);
+    if (row.otherReaches != 0) {
+      for (std::size_t k = 2; k < cases.size(); k += 3)
+        cases[k] = std::move(RandomBatchCases(random, row.otherReaches, row.otherSteps, 1)[0]);
+    }
+    std::vector<SurgeRun> runs;
+    for (const BatchCase& c : cases) runs.push_back(c.start);
+    std::vector<std::vector<std::pair<int, int>>> told(cases.size());
+    std::vector<MarchLane> lanes(cases.size());
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+      lanes[k].parameters = &cases[k].outcome.parameters;
+      lanes[k].coefficients = &cases[k].outcome.coefficients;
+      lanes[k].run = &runs[k];
+      lanes[k].extras = cases[k].extras.Given() ? &cases[k].extras : nullptr;
+      lanes[k].observer = [&told, k](int first, int last) { told[k].emplace_back(first, last); };
+    }
+    MarchBatch(lanes, GetParam());
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+      SurgeRun single = cases[k].start;
+      std::optional<RunError> error;
+      try {
+        MarchTransient(cases[k].outcome.parameters, cases[k].outcome.coefficients, single,
+                       GetParam(), MarchChecking::VerifyEachStep, nullptr, lanes[k].extras);
+      } catch (const RunError& e) {
+        error = e;
+      }
+      const std::string what = std::to_string(row.reaches) + " reaches, " +
+                               std::to_string(row.lanes) + " lanes, lane " + std::to_string(k);
+      EXPECT_EQ(FaultOf(lanes[k].error), FaultOf(error)) << what;
+      EXPECT_TRUE(test::SameBits(runs[k], single)) << what;
+      faults += error.has_value();
+      // The steps told: 2, 3, ... without a gap, all of them without a fault,
+      // none from the fault's step on with one.
+      int next = 2;
+      for (const auto& [first, last] : told[k]) {
+        EXPECT_EQ(first, next) << what;
+        next = last + 1;
+      }
+      if (!error) {
+        EXPECT_EQ(next, std::max<int>(2, single.StepCount() + 1)) << what;
+      } else {
+        EXPECT_LE(next, error->location().step) << what;
+      }
+    }
+  }
+  EXPECT_GT(faults, 10);  // the faulting lanes are there
 }
 
 INSTANTIATE_TEST_SUITE_P(Isa, MarchVariant,
