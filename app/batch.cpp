@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch_options.h"
@@ -35,15 +37,21 @@ constexpr int kExitRunError = 1;
 class OutputRunner {
  public:
   explicit OutputRunner(TerminalProgress& terminal) : terminal_(terminal) {}
+  // `output`: the option whose file `write` writes, named in its fault.
   template <class Write>
-  void Run(Stage stage, Write&& write) {
+  void Run(Stage stage, std::string_view output, Write&& write) {
     try {
       write();
     } catch (const CaseFileError& error) {
       ReportText(error.what() + std::string("\n"));
     } catch (...) {
-      Report(CurrentExceptionAsRunError(stage));
+      Report(CurrentExceptionAsRunError(stage, output));
     }
+  }
+  // An output that its stage names alone (the result file, the table).
+  template <class Write>
+  void Run(Stage stage, Write&& write) {
+    Run(stage, {}, std::forward<Write>(write));
   }
   void Report(const RunError& error) {
     ReportText(RunErrorText(error, ErrorTextLayout::CommandLine));
@@ -105,7 +113,7 @@ void WriteTable(const BatchOptions& options, const SurgeRun& run, ProgressSink& 
 // The summary, with its 校核 section when design data is given.
 void WriteSummary(const BatchOptions& options, const CaseRun& done, OutputRunner& outputs) {
   if (done.checksError) return outputs.Report(*done.checksError);
-  outputs.Run(Stage::Report, [&] {
+  outputs.Run(Stage::Report, "summary", [&] {
     const DesignCheckReport* checks = done.checks ? &*done.checks : nullptr;
     WriteOutput(options.summary, SummaryText(*done.summary, done.run, checks));
   });
@@ -119,15 +127,16 @@ void DrawImages(const BatchOptions& options, const Images& images, const Prepare
     outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
   }
   if (!options.historyPlot.empty()) {
-    outputs.Run(Stage::Chart, [&] { DrawHistory(options, images, run, done.outcome); });
+    outputs.Run(Stage::Chart, "history-plot",
+                [&] { DrawHistory(options, images, run, done.outcome); });
   }
   if (!options.dischargePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
+    outputs.Run(Stage::Chart, "discharge-plot", [&] {
       SaveChart(PumpDischargeChart(run, GeometryOf(done.outcome)), images, options.dischargePlot);
     });
   }
   if (!options.envelopePlot.empty()) {
-    outputs.Run(Stage::Chart, [&] {
+    outputs.Run(Stage::Chart, "envelope-plot", [&] {
       // The head envelope as the 包络线 window draws it, with the design data.
       const RunSummary summary = SummarizeRun(run, done.outcome);
       const RunGeometry geometry = GeometryOf(done.outcome);
@@ -165,7 +174,7 @@ void WriteBook(const BatchOptions& options, const Images& images, const CaseRun&
     const BookCaseTexts& other = options.otherCases[i];
     book.cases.push_back({other.name, other.differences, CaseReportInput(other.typed, others[i])});
   }
-  outputs.Run(Stage::Report, [&] { images.Get().report(book, options.report); });
+  outputs.Run(Stage::Report, "report", [&] { images.Get().report(book, options.report); });
 }
 
 // The reports of the full grids: the summary, the CSV, and the calculation
@@ -176,7 +185,7 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseR
   if (done.summaryError) outputs.Report(*done.summaryError);
   if (done.summary && !options.summary.empty()) WriteSummary(options, done, outputs);
   if (!options.csv.empty()) {
-    outputs.Run(Stage::Report, [&] {
+    outputs.Run(Stage::Report, "csv", [&] {
       WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(done.run, write); });
     });
   }
@@ -192,7 +201,7 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseR
 int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink& progress,
                 OutputRunner& outputs) {
   if (!options.saveCase.empty()) {
-    outputs.Run(Stage::Report, [&] {
+    outputs.Run(Stage::Report, "save-case", [&] {
       const CaseFile saved{options.typed, options.project, options.fileCases};
       WriteOutput(options.saveCase, CaseFileBytes(saved, options.saveCase));
     });
@@ -249,6 +258,9 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                                                       : std::nullopt);
   for (const EventWarning& warning : eventWarnings) {
     std::fputs(("kelvane: 警告: " + EventWarningText(warning) + "\n").c_str(), stderr);
+  }
+  for (const std::string& note : options.fileNotes) {
+    std::fputs(("kelvane: 注意: " + note + "\n").c_str(), stderr);
   }
   // A schedule replaces the ramp and FinalPumpDischarge, whether given or
   // set by a study's column.

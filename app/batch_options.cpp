@@ -152,8 +152,7 @@ bool GroupGiven(std::string_view name, const Given& given) {
 // file that cannot be read is a usage error with the catalogue's reason.
 std::string ReadOptionFile(const Option& option, const std::string& path) {
   if (path.empty()) Bad(option, "缺少文件名");
-  // A table of a few thousand rows is far below this; /dev/zero is not.
-  constexpr std::size_t kLargestTable = std::size_t{16} << 20;
+  constexpr std::size_t kLargestTable = kLargestInputFile;
   std::string bytes;
   try {
     bytes = ReadInputFile(path, kLargestTable);
@@ -164,6 +163,21 @@ std::string ReadOptionFile(const Option& option, const std::string& path) {
     Bad(option, "的文件 " + QuotedFileName(path) + " 超过 16 MiB，不是一张泵流量或面积表");
   }
   return bytes;
+}
+
+// The rows of a table file an option names; a heading set aside is said
+// in a note.
+TextTable ReadTableOption(const Option& option, const std::string& path, EventField field,
+                          BatchOptions& options) {
+  CsvTable table = ReadCsvTable(ReadOptionFile(option, path), field, path);
+  if (table.heading) {
+    std::string cells;
+    for (const std::string& cell : table.heading->cells) cells += (cells.empty() ? "" : ",") + cell;
+    options.fileNotes.push_back("--" + option.name + " 的文件 " + QuotedFileName(path) + " 第 " +
+                                std::to_string(table.heading->row) + " 行 " + Quoted(cells) +
+                                " 是表头，不作数据读入");
+  }
+  return std::move(table.rows);
 }
 
 // A pump event or area table option, read and checked at once: a value that
@@ -194,11 +208,13 @@ void TakeEvent(const Option& option, const std::string& value, BatchOptions& opt
       ReadUnitSequence(value);
       SetEventText(events, EventField::PumpUnits, value);
     } else if (name.starts_with("pump-schedule")) {
-      events.schedule = file ? SplitCsv(ReadOptionFile(option, path)) : SplitPairsText(value);
+      events.schedule = file ? ReadTableOption(option, path, EventField::PumpSchedule, options)
+                             : SplitPairsText(value);
       events.units.reset();
       ReadPumpSchedule(*events.schedule, path);
     } else {
-      events.areaTable = file ? SplitCsv(ReadOptionFile(option, path)) : SplitPairsText(value);
+      events.areaTable = file ? ReadTableOption(option, path, EventField::ForebayAreaTable, options)
+                              : SplitPairsText(value);
       ReadForebayAreaTable(*events.areaTable, path);
     }
   } catch (const RunError& error) {

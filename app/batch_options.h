@@ -62,6 +62,9 @@ struct BatchOptions {
   std::vector<OperatingCase> fileCases;
   // The files the event options read, by option name: no output may be one.
   std::vector<std::pair<std::string, std::string>> eventFiles;
+  // What reading the option files set aside, each said in a note before the
+  // run ("--pump-schedule-file 的文件“s.csv”第 1 行 ... 是表头，不作数据读入").
+  std::vector<std::string> fileNotes;
   bool help = false;
   bool strict = false;  // an input warning is a usage error
 };

@@ -113,7 +113,7 @@ int WriteImages(const BatchOptions& options, const Images& images, const StudySe
         images.Get().chart(chart, study.plot);
       }
     } catch (...) {
-      PrintError(CurrentExceptionAsRunError(Stage::Chart));
+      PrintError(CurrentExceptionAsRunError(Stage::Chart, "sweep-plot"));
       status = 1;
     }
   }
@@ -124,7 +124,7 @@ int WriteImages(const BatchOptions& options, const Images& images, const StudySe
       images.Get().document(session.Document().Document(session.Tally(), studyChart(), about),
                             options.report);
     } catch (...) {
-      PrintError(CurrentExceptionAsRunError(Stage::Report));
+      PrintError(CurrentExceptionAsRunError(Stage::Report, "report"));
       status = 1;
     }
   }
@@ -143,7 +143,7 @@ int WriteSummary(const BatchOptions& options, const StudySession& session) {
   try {
     WriteOutput(options.summary, report);
   } catch (...) {
-    PrintError(CurrentExceptionAsRunError(Stage::Report));
+    PrintError(CurrentExceptionAsRunError(Stage::Report, "summary"));
     return 1;
   }
   return 0;
@@ -169,7 +169,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   const StudyOutcome rows = session.Run([&](std::int64_t done) { progress.Done(done); });
   progress.Clear();
   if (rows.refusal) return Refused(*rows.refusal);
-  if (rows.csvError) PrintError(*rows.csvError);
+  if (rows.csvError) PrintError(PlacedRunError(*rows.csvError, Stage::Report, "sweep-csv"));
   if (study.joinShards.empty()) std::fputs(session.Warnings().Text().c_str(), stderr);
   if (rows.signal != 0) EndInterrupted(session, rows);
   // Each output stands alone: one that fails leaves the others written.

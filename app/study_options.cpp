@@ -29,7 +29,11 @@ double ReadLevel(std::string_view option, std::string_view text) {
   const std::string_view number =
       text.starts_with('+') && !text.starts_with("+-") ? text.substr(1) : text;
   double level = 0;
-  if (!ReadWhole(number, level) || !std::isfinite(level))
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), level);
+  const bool whole = end == number.data() + number.size();
+  if (whole && error == std::errc::result_out_of_range)
+    Bad(option, "的值 " + Quoted(text) + " 超出数的范围（绝对值应小于 1.8e308）");
+  if (!whole || error != std::errc() || !std::isfinite(level))
     Bad(option, "的值 " + Quoted(text) + " 不是数");
   return level;
 }

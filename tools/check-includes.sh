@@ -26,6 +26,7 @@ root = sys.argv[1]
 # may use every library, the tools, benchmarks and fuzz targets the tests'
 # shared support too.
 LEVELS = """
+src/csv       5
 src/solver   10
 src/freesurface 15
 src/output   20

@@ -413,8 +413,8 @@ std::string CaseFileErrorText(const CaseFileProblem& p) {
       return text + Quoted(p.key) + " 的文字含控制字符 " + p.detail +
              "（输入文本不能含换行、制表符等控制字符）";
     case CaseProblem::TooLarge:
-      return text + "文件太大（超过 " + std::to_string(kMaxCaseFileBytes / 1024) +
-             " KiB），不是算例文件";
+      return text + "文件太大（超过 " + std::to_string(kMaxCaseFileBytes >> 20) +
+             " MiB），不是算例文件";
     case CaseProblem::NotToml:
       text += "不是有效的 TOML 文件";
       if (p.column > 0) text += "（第 " + std::to_string(p.column) + " 列）";

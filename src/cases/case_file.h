@@ -38,6 +38,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/file_reader.h"
 #include "report/project_info.h"
 #include "run/case.h"
 #include "solver/user_text.h"
@@ -77,7 +78,7 @@ enum class CaseProblem {
 // The type a value must have (CaseProblem::WrongType).
 enum class CaseValueType { None, Text, TextOrNumber, Integer, Table, Pairs, TextList, TableList };
 
-constexpr std::size_t kMaxCaseFileBytes = 1 << 20;
+constexpr std::size_t kMaxCaseFileBytes = kLargestInputFile;
 
 // A faulty case file as data; CaseFileErrorText words it.
 struct CaseFileProblem {

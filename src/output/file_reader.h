@@ -41,6 +41,11 @@ class InputFile {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
 };
 
+// The largest file an option reads: a case file, a pump schedule or area
+// table (a 50,000-row schedule is about 1 MiB; /dev/zero is no such file).
+// What the program writes, it reads back.
+constexpr std::size_t kLargestInputFile = std::size_t{16} << 20;
+
 // The first `limit` bytes of a file, and one more when it has more (so that
 // the caller can tell a file that is too large). Throws FileReadError.
 std::string ReadInputFile(const std::string& path, std::size_t limit);

@@ -8,21 +8,15 @@
 
 namespace kelvane {
 
-const char* CheckItemName(CheckKind kind) {
-  switch (kind) {
-    case CheckKind::ForebayHighest:
-      return "前池最高水位";
-    case CheckKind::ForebayLowest:
-      return "前池最低水位";
-    case CheckKind::CulvertFull:
-      return "箱涵满流";
-    case CheckKind::Vacuum:
-      return "水柱分离";
-    case CheckKind::DesignPressure:
-      return "设计内水压力";
-  }
-  return "";
+const CheckField& Field(CheckKind kind) {
+  static constexpr CheckField kFields[] = {
+#define KELVANE_CHECK(id, item, key, along) {CheckKind::id, item, key, along},
+#include "report/design_checks.def"
+  };
+  return kFields[static_cast<std::size_t>(kind)];
 }
+
+const char* CheckItemName(CheckKind kind) { return Field(kind).item; }
 
 namespace {
 
@@ -331,10 +325,7 @@ std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& su
                                     const RunGeometry& geometry) {
   std::vector<ChartSpan> spans;
   for (CheckKind kind : ChecksGiven(data)) {
-    if (kind != CheckKind::CulvertFull && kind != CheckKind::Vacuum &&
-        kind != CheckKind::DesignPressure) {
-      continue;
-    }
+    if (!Field(kind).alongCulvert) continue;
     // Each node's margin to its limit, as the check compares them: below 0
     // the node fails.
     const bool highest = kind == CheckKind::DesignPressure;

@@ -25,13 +25,23 @@ constexpr double kAtmosphericHead = 10.33;    // m of water
 constexpr double kVapourPressureHead = 0.24;  // m of water, at kWaterTemperature
 constexpr double kWaterTemperature = 20;      // °C
 
+// The checks; the rows are in report/design_checks.def.
 enum class CheckKind {
-  ForebayHighest,  // highest forebay level <= wall top - freeboard
-  ForebayLowest,   // lowest forebay level >= the pumps' minimum level
-  CulvertFull,     // lowest head >= soffit, at every node
-  Vacuum,          // lowest head >= soffit - (atmospheric head - vapour head), at every node
-  DesignPressure,  // highest head <= soffit + design pressure head, at every node
+#define KELVANE_CHECK(id, item, key, along) id,
+#include "report/design_checks.def"
 };
+constexpr int kCheckCount = 0
+#define KELVANE_CHECK(id, item, key, along) +1  // NOLINT(bugprone-macro-parentheses)
+#include "report/design_checks.def"
+    ;
+
+struct CheckField {
+  CheckKind kind;
+  const char* item;   // "前池最高水位"
+  const char* key;    // "forebay_highest", in a study's CSV
+  bool alongCulvert;  // reads every node of the culvert
+};
+const CheckField& Field(CheckKind kind);
 
 // What a check concludes. A limit broken within the run is a failure
 // however long the run; a limit kept is a pass only when the run reaches the

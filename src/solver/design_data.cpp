@@ -8,14 +8,8 @@ namespace kelvane {
 
 const std::array<DesignField, kDesignCount>& DesignFields() {
   static const std::array<DesignField, kDesignCount> fields{{
-      {DesignId::CulvertInvertUpstream, "culvert-invert-upstream", "箱涵进口底高程", "m"},
-      {DesignId::CulvertInvertDownstream, "culvert-invert-downstream", "箱涵出口底高程", "m"},
-      {DesignId::CulvertHeight, "culvert-height", "箱涵净高", "m"},
-      {DesignId::CulvertDesignPressureHead, "culvert-design-pressure-head", "箱涵设计内水压力水头",
-       "m"},
-      {DesignId::ForebayWallTop, "forebay-wall-top", "前池墙顶高程", "m"},
-      {DesignId::ForebayFreeboard, "forebay-freeboard", "前池安全超高", "m"},
-      {DesignId::PumpMinLevel, "pump-min-level", "水泵最低运行水位", "m"},
+#define KELVANE_DESIGN_ITEM(id, option, caption, unit) {DesignId::id, option, caption, unit},
+#include "solver/design_items.def"
   }};
   return fields;
 }

@@ -13,16 +13,15 @@
 
 namespace kelvane {
 
+// The items in their order; the rows are in solver/design_items.def.
 enum class DesignId {
-  CulvertInvertUpstream,      // invert elevation at the reservoir end
-  CulvertInvertDownstream,    // invert elevation at the forebay end
-  CulvertHeight,              // clear height of the culvert section
-  CulvertDesignPressureHead,  // design internal pressure, as a head above the soffit
-  ForebayWallTop,             // crest of the forebay wall
-  ForebayFreeboard,           // freeboard kept below the wall top
-  PumpMinLevel,               // the pumps' minimum operating level
+#define KELVANE_DESIGN_ITEM(id, option, caption, unit) id,
+#include "solver/design_items.def"
 };
-constexpr int kDesignCount = 7;
+constexpr int kDesignCount = 0
+#define KELVANE_DESIGN_ITEM(id, option, caption, unit) +1  // NOLINT(bugprone-macro-parentheses)
+#include "solver/design_items.def"
+    ;
 
 struct DesignField {
   DesignId id;
@@ -30,7 +29,7 @@ struct DesignField {
   const char* caption;  // "箱涵净高"
   const char* unit;     // "m"
 };
-// The seven items in the order above.
+// The items in their order.
 const std::array<DesignField, kDesignCount>& DesignFields();
 const DesignField& Field(DesignId id);
 

@@ -73,6 +73,15 @@ std::string EventLocationText(const ErrorLocation& at) {
     case EventFault::NotANumber:
       text += at.detail.empty() ? "空白，应为数" : cell + "不是数";
       break;
+    case EventFault::OutOfRange:
+      text += cell + "超出数的范围（绝对值应小于 1.8e308）";
+      break;
+    case EventFault::StrayQuote:
+      text += "引号不配对（带逗号或引号的单元格须整格加引号，格内引号写两次）";
+      break;
+    case EventFault::OpenQuote:
+      text += "引号未闭合（单元格不能跨行）";
+      break;
     case EventFault::MissingCell:
       text += units ? "缺少此项（格式为 台数:单机流量:首台时刻:间隔:历时）" : "缺少此列的数";
       break;
@@ -395,7 +404,8 @@ std::string ErrorLocationText(const ErrorLocation& at) {
       }
       break;
     default: {
-      text = StageName(at.stage);
+      // A command that writes several outputs names the one that failed.
+      text = at.output.empty() ? std::string(StageName(at.stage)) : "写 --" + at.output;
       std::string detail;
       if (at.input && !at.zeroDivisor) detail = BoxName(*at.input);
       if (at.term != Term::None) detail += TermName(at.term);
@@ -459,18 +469,27 @@ RunError::RunError(ErrorCode code, ErrorLocation location)
 
 std::string RunError::where() const { return ErrorLocationText(location_); }
 
-RunError CurrentExceptionAsRunError(Stage stage) {
+RunError PlacedRunError(const RunError& error, Stage stage, std::string_view output) {
+  // A fault that did not know its stage (a file, an array access) takes
+  // the stage of the command it ended, and the output it was writing.
+  const ErrorLocation& from = error.location();
+  const bool unplaced = from.stage == Stage::Program && stage != Stage::Program;
+  const bool unnamed = from.stage == stage && from.output.empty() && !output.empty();
+  if (!unplaced && !unnamed) return error;
+  ErrorLocation located = from;
+  located.stage = stage;
+  located.output = output;
+  return RunError(error.code(), located);
+}
+
+RunError CurrentExceptionAsRunError(Stage stage, std::string_view output) {
   ErrorLocation at;
   at.stage = stage;
+  at.output = output;
   try {
     throw;
   } catch (const RunError& error) {
-    // A fault that did not know its stage (a file, an array access) takes
-    // the stage of the command it ended.
-    if (error.location().stage != Stage::Program || stage == Stage::Program) return error;
-    ErrorLocation located = error.location();
-    located.stage = stage;
-    return RunError(error.code(), located);
+    return PlacedRunError(error, stage, output);
   } catch (const std::bad_alloc&) {
     return RunError(ErrorCode::OutOfMemory, at);
   } catch (const std::length_error&) {

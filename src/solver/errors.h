@@ -88,6 +88,9 @@ enum class EventField {
 enum class EventFault {
   None,
   NotANumber,         // a cell that is not a number as a whole
+  OutOfRange,         // a number beyond every double ("1e400")
+  StrayQuote,         // a quotation mark inside an unquoted cell, or text after a closing one
+  OpenQuote,          // a quoted cell still open at the end of its line
   MissingCell,        // a row with fewer cells than the table has columns
   ExtraCell,          // a row with more cells
   EmptyTable,         // no row at all
@@ -118,6 +121,7 @@ struct ErrorLocation {
   std::optional<double> value;  // the value concerned (a count; a table's step counter)
   bool zeroDivisor = false;     // the fault is a division by zero-valued input
   std::string file;             // UTF-8 path, for file errors
+  std::string output;           // the option of the output being written ("summary"), or empty
   FileAction fileAction = FileAction::None;
   int systemError = 0;  // the errno of a file fault the number does not already say, or 0
   std::string detail;   // an unexpected library error's own message; a table's cell text
@@ -189,7 +193,12 @@ std::string SystemErrorText(int error);
 // Anything a command may throw, as a catalogue error: a RunError as it is
 // (given `stage` when it has none of its own), running out of memory (or a length beyond any
 // allocation) as 7, a failed system call by its errno, any other exception as 6 at `stage` with its
-// message kept. Call only from inside a catch block.
-RunError CurrentExceptionAsRunError(Stage stage);
+// message kept. Call only from inside a catch block. `output` names the
+// option whose output was being written ("summary": "写 --summary"), where a
+// command writes several.
+RunError CurrentExceptionAsRunError(Stage stage, std::string_view output = {});
+// A RunError placed as above: given `stage` when it has none of its own, and
+// `output` when it was at `stage` without one.
+RunError PlacedRunError(const RunError& error, Stage stage, std::string_view output = {});
 
 }  // namespace kelvane

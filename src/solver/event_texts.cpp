@@ -1,11 +1,9 @@
 #include "solver/event_texts.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <memory>
 
+#include "csv/csv_reader.h"
 #include "solver/number_format.h"
 
 namespace kelvane {
@@ -16,12 +14,18 @@ std::string Number(double value) { return ShortestText(value); }
 
 // A cell that is a number as a whole: the reading rule of the boxes (blanks
 // dropped anywhere), but nothing may be left unread and the value must be
-// finite.
-std::optional<double> CellNumber(std::string_view text) {
+// finite. `fault` says why a cell is not one: no number (NotANumber), or a
+// number beyond every double (OutOfRange: "1e400").
+std::optional<double> CellNumber(std::string_view text, EventFault& fault) {
   const LeadingNumberScan scan = ScanLeadingNumber(text);
+  fault = EventFault::NotANumber;
   if (!scan.digits || scan.length != scan.clean.size()) return std::nullopt;
   const double value = ReadLeadingNumber(text);
-  if (!std::isfinite(value)) return std::nullopt;
+  if (!std::isfinite(value)) {
+    fault = EventFault::OutOfRange;
+    return std::nullopt;
+  }
+  fault = EventFault::None;
   return value;
 }
 
@@ -59,10 +63,10 @@ std::vector<Row> CheckRows(EventField field, const TextTable& table, Make make, 
     for (int column = 1; column <= 2 && !fault; ++column) {
       if (text.cells.size() < static_cast<std::size_t>(column)) {
         fault = Fault(field, text.row, column, EventFault::MissingCell);
-      } else if (const auto value = CellNumber(text.cells[column - 1])) {
+      } else if (EventFault bad{}; const auto value = CellNumber(text.cells[column - 1], bad)) {
         values[column - 1] = *value;
       } else {
-        fault = Fault(field, text.row, column, EventFault::NotANumber, text.cells[column - 1]);
+        fault = Fault(field, text.row, column, bad, text.cells[column - 1]);
       }
     }
     if (!fault && text.cells.size() > 2)
@@ -151,6 +155,18 @@ bool Blank(std::string_view text) {
   return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+// Whether a cell holds a digit, ASCII or full-width (U+FF10..U+FF19).
+bool HasDigit(std::string_view cell) {
+  for (std::size_t i = 0; i < cell.size(); ++i) {
+    if (cell[i] >= '0' && cell[i] <= '9') return true;
+    if (cell.substr(i, 2) == "\xEF\xBC" && i + 2 < cell.size()) {
+      const auto third = static_cast<unsigned char>(cell[i + 2]);
+      if (third >= 0x90 && third <= 0x99) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 TextTable SplitPairsText(std::string_view text) {
@@ -163,62 +179,46 @@ TextTable SplitPairsText(std::string_view text) {
   return table;
 }
 
-TextTable SplitCsv(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  TextTable table;
-  int line = 0;
-  bool headingSeen = false;
-  for (std::string text : Split(bytes, '\n')) {
-    ++line;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    if (Blank(text)) continue;
-    const char separator = text.find('\t') != std::string::npos  ? '\t'
-                           : text.find(';') != std::string::npos ? ';'
-                                                                 : ',';
-    TextRow row{line, Split(text, separator)};
-    const bool heading = table.empty() && std::none_of(row.cells.begin(), row.cells.end(),
-                                                       [](const std::string& cell) {
-                                                         return CellNumber(cell).has_value();
-                                                       });
-    if (heading && !headingSeen) {
-      headingSeen = true;
+CsvTable ReadCsvTable(std::string_view bytes, EventField field, const std::string& file) {
+  std::vector<CsvRow> rows;
+  try {
+    rows = ReadCsvRows(bytes, CsvSeparator::Detect);
+  } catch (const CsvError& error) {
+    ErrorLocation at =
+        Fault(field, error.line, 0,
+              error.fault == CsvFault::OpenQuote ? EventFault::OpenQuote : EventFault::StrayQuote);
+    at.file = file;
+    Throw(std::move(at));
+  }
+  CsvTable table;
+  for (CsvRow& row : rows) {
+    TextRow text{row.line, std::move(row.cells)};
+    // A first row without a digit anywhere is a heading ("时间,流量"); one
+    // with digits is data, whose cells must be numbers ("0 s" is not).
+    if (table.rows.empty() && !table.heading &&
+        std::none_of(text.cells.begin(), text.cells.end(), HasDigit)) {
+      table.heading = std::move(text);
       continue;
     }
-    table.push_back(std::move(row));
+    table.rows.push_back(std::move(text));
   }
   return table;
 }
 
-TextTable ReadTableFile(const std::string& path) {
-  ErrorLocation at;
-  at.stage = Stage::EventInput;
-  at.file = path;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!in) {
-    at.fileAction = FileAction::Open;
-    throw RunError(errno == ENOENT ? ErrorCode::FileNotFound : FileErrorCode(errno), at);
-  }
-  std::string bytes;
-  char buffer[16384];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) bytes.append(buffer, got);
-  if (std::ferror(in.get())) {
-    at.fileAction = FileAction::Read;
-    throw RunError(FileErrorCode(errno), at);
-  }
-  return SplitCsv(bytes);
-}
+TextTable SplitCsv(std::string_view bytes) { return ReadCsvTable(bytes).rows; }
 
 double ReadRampTime(std::string_view text) {
-  const std::optional<double> value = CellNumber(text);
-  if (!value) Throw(Fault(EventField::RampTime, 0, 0, EventFault::NotANumber, text));
+  EventFault bad{};
+  const std::optional<double> value = CellNumber(text, bad);
+  if (!value) Throw(Fault(EventField::RampTime, 0, 0, bad, text));
   if (*value < 0) Throw(Fault(EventField::RampTime, 0, 0, EventFault::Negative, text));
   return *value;
 }
 
 double ReadRampExponent(std::string_view text) {
-  const std::optional<double> value = CellNumber(text);
-  if (!value) Throw(Fault(EventField::RampExponent, 0, 0, EventFault::NotANumber, text));
+  EventFault bad{};
+  const std::optional<double> value = CellNumber(text, bad);
+  if (!value) Throw(Fault(EventField::RampExponent, 0, 0, bad, text));
   if (!(*value > 0)) Throw(Fault(EventField::RampExponent, 0, 0, EventFault::NotPositive, text));
   return *value;
 }
@@ -241,8 +241,9 @@ UnitSequence ReadUnitSequence(std::string_view text) {
     if (cells.size() < static_cast<std::size_t>(column) || (cells.size() == 1 && Blank(cells[0])))
       Throw(Fault(kField, 0, column, EventFault::MissingCell));
     const std::string& cell = cells[column - 1];
-    const std::optional<double> value = CellNumber(cell);
-    if (!value) Throw(Fault(kField, 0, column, EventFault::NotANumber, cell));
+    EventFault bad{};
+    const std::optional<double> value = CellNumber(cell, bad);
+    if (!value) Throw(Fault(kField, 0, column, bad, cell));
     if (column == 1 && !(*value >= 1)) Throw(Fault(kField, 0, 1, EventFault::NotPositive, cell));
     if (column == 1 && (*value != std::floor(*value) || *value > 1000))
       Throw(Fault(kField, 0, 1, EventFault::NotWhole, cell));

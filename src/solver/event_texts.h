@@ -44,16 +44,22 @@ struct EventTexts {
 // is blank is passed over; rows keep the number of their item.
 TextTable SplitPairsText(std::string_view text);
 
-// A CSV file's bytes (UTF-8): a row per line, cells separated by tabs when
-// the line holds one (a spreadsheet's copy), else by semicolons when it holds
-// one, else by commas. Blank lines are passed over, a byte-order mark too, and
-// so is a first row in which no cell is a number (a heading). Rows keep their
-// line numbers.
+// A CSV file's bytes (UTF-8), read by the CSV reader's rules (csv/csv_reader.h:
+// quotes, CR LF, a byte-order mark), each line's cells separated by tabs when
+// it holds one outside quotes (a spreadsheet's copy), else by semicolons when
+// it holds one, else by commas. Blank lines are passed over. A first row with
+// no digit at all (ASCII or full-width) is a heading, set apart; any other
+// first row is data. Rows keep their line numbers.
+struct CsvTable {
+  std::optional<TextRow> heading;
+  TextTable rows;
+};
+// A line whose quotes do not pair is a RunError (InvalidInput,
+// Stage::EventInput) naming `field`, the line and `file`.
+CsvTable ReadCsvTable(std::string_view bytes, EventField field = EventField::None,
+                      const std::string& file = "");
+// The rows alone.
 TextTable SplitCsv(std::string_view bytes);
-
-// A CSV file read and split as above. A file that cannot be read is a
-// RunError of the file catalogue naming it.
-TextTable ReadTableFile(const std::string& path);
 
 // The readers. Each throws the first fault as a RunError; `file`, when not
 // empty, is named in it.

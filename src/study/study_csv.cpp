@@ -55,27 +55,11 @@ void Extreme(Row& row, const GridExtreme& e) {
 }
 
 // A design check's name in the study's CSV.
-const char* CheckKey(CheckKind kind) {
-  switch (kind) {
-    case CheckKind::ForebayHighest:
-      return "forebay_highest";
-    case CheckKind::ForebayLowest:
-      return "forebay_lowest";
-    case CheckKind::CulvertFull:
-      return "culvert_full";
-    case CheckKind::Vacuum:
-      return "vacuum";
-    case CheckKind::DesignPressure:
-      return "design_pressure";
-  }
-  return "";
-}
+const char* CheckKey(CheckKind kind) { return Field(kind).key; }
 
 // Whether a check reads every node of the culvert (and so has a first
 // failing node).
-bool AlongCulvert(CheckKind kind) {
-  return kind != CheckKind::ForebayHighest && kind != CheckKind::ForebayLowest;
-}
+bool AlongCulvert(CheckKind kind) { return Field(kind).alongCulvert; }
 
 }  // namespace
 

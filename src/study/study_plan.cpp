@@ -1,12 +1,12 @@
 #include "study/study_plan.h"
 
-#include <csv.h>
-
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <memory>
 #include <optional>
 
+#include "csv/csv_reader.h"
 #include "solver/user_text.h"
 
 namespace kelvane {
@@ -28,8 +28,11 @@ constexpr int kMaxScaledDigits = 36;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// [sign] digits [. digits] [e [sign] digits], the whole text, nothing else.
-std::optional<Decimal> ParseDecimal(std::string_view s) {
+// [sign] digits [. digits] [e [sign] digits], the whole text, nothing else;
+// `outOfRange` is set for such a number beyond every double ("1e400",
+// "2e308") or below 10^-400.
+std::optional<Decimal> ParseDecimal(std::string_view s, bool& outOfRange) {
+  outOfRange = false;
   std::size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
@@ -63,7 +66,19 @@ std::optional<Decimal> ParseDecimal(std::string_view s) {
   }
   if (i != s.size()) return std::nullopt;
   exponent -= fraction;
-  if (mantissa != 0 && (exponent > kMaxExponent || exponent < -kMaxExponent)) return std::nullopt;
+  if (mantissa != 0 && (exponent > kMaxExponent || exponent < -kMaxExponent)) {
+    outOfRange = true;
+    return std::nullopt;
+  }
+  // A box given this text would overflow: the bounds stay within the doubles.
+  double value = 0;
+  const std::string_view magnitude = s.substr(s.starts_with('+') || s.starts_with('-') ? 1 : 0);
+  if (mantissa != 0 && exponent > 0 &&
+      std::from_chars(magnitude.data(), magnitude.data() + magnitude.size(), value).ec ==
+          std::errc::result_out_of_range) {
+    outOfRange = true;
+    return std::nullopt;
+  }
   return Decimal{negative ? -mantissa : mantissa, mantissa == 0 ? 0 : exponent};
 }
 
@@ -118,7 +133,9 @@ std::vector<std::string> RangeValues(std::string_view option, std::string_view f
   const std::string_view parts[3] = {from, to, step};
   std::optional<Decimal> bounds[3];
   for (int k = 0; k < 3; ++k) {
-    bounds[k] = ParseDecimal(parts[k]);
+    bool outOfRange = false;
+    bounds[k] = ParseDecimal(parts[k], outOfRange);
+    if (outOfRange) throw StudyInputError(where + " 中的 " + Quoted(parts[k]) + " 超出数的范围");
     if (!bounds[k]) {
       throw StudyInputError(where + " 中的 " + Quoted(parts[k]) + " 不是数（至多 30 位有效数字）");
     }
@@ -142,66 +159,6 @@ std::vector<std::string> RangeValues(std::string_view option, std::string_view f
   for (Int k = 0; k <= steps; ++k) values.push_back(DecimalText(*first + k * *stride, exponent));
   return values;
 }
-
-// The rows of a case table as libcsv reads them, each with its line, fed
-// one line at a time. A row ends within its line: a case text holds no line
-// break (a box cannot hold one).
-class CsvRows {
- public:
-  struct Row {
-    int line;
-    std::vector<std::string> cells;
-  };
-
-  CsvRows() {
-    if (csv_init(&parser_, CSV_STRICT | CSV_STRICT_FINI) != 0) throw std::bad_alloc();
-    // Cells are kept exactly: blanks are part of a box's text.
-    csv_set_space_func(&parser_, [](unsigned char) { return 0; });
-  }
-  ~CsvRows() { csv_free(&parser_); }
-  CsvRows(const CsvRows&) = delete;
-  CsvRows& operator=(const CsvRows&) = delete;
-
-  // One line with its line end; the rows it completes go to rows().
-  void Line(std::string_view line) {
-    ++line_;
-    if (csv_parse(&parser_, line.data(), line.size(), &CsvRows::Cell, &CsvRows::End, this) !=
-        line.size()) {
-      Fail(csv_error(&parser_));
-    }
-  }
-  void Finish() {
-    if (csv_fini(&parser_, &CsvRows::Cell, &CsvRows::End, this) != 0) Fail(csv_error(&parser_));
-  }
-  // The rows completed so far and not yet taken.
-  std::vector<Row>& rows() { return rows_; }
-
- private:
-  [[noreturn]] void Fail(int error) {
-    if (error == CSV_ENOMEM || error == CSV_ETOOBIG) throw std::bad_alloc();
-    // In strict mode: a quote inside an unquoted cell, text after a closing
-    // quote, or a quoted cell never closed.
-    throw StudyInputError("引号不配对（带逗号或引号的单元格须整格加引号，格内引号写两次）",
-                          rowLine_ ? rowLine_ : line_);
-  }
-  static void Cell(void* bytes, std::size_t size, void* self) {
-    auto* rows = static_cast<CsvRows*>(self);
-    if (rows->rowLine_ == 0) rows->rowLine_ = rows->line_;
-    rows->cells_.emplace_back(static_cast<const char*>(bytes), size);
-  }
-  static void End(int, void* self) {
-    auto* rows = static_cast<CsvRows*>(self);
-    rows->rows_.push_back({rows->rowLine_ ? rows->rowLine_ : rows->line_, std::move(rows->cells_)});
-    rows->cells_.clear();
-    rows->rowLine_ = 0;
-  }
-
-  csv_parser parser_{};
-  int line_ = 0;     // the line being read
-  int rowLine_ = 0;  // the line of the row being read, 0 between rows
-  std::vector<std::string> cells_;
-  std::vector<Row> rows_;
-};
 
 // The option a name that is not one may mean: the same letters in another
 // case, '_' for '-' ("Forebay_Area" for forebay-area); none when no option
@@ -231,7 +188,7 @@ std::string UnknownOptionText(std::string_view name) {
 // The factor of a case table, built row by row: the header, then the cases.
 class CaseTableBuilder {
  public:
-  void Add(const CsvRows::Row& row) {
+  void Add(const CsvRow& row) {
     if (!header_) return Header(row);
     const std::size_t columns = factor_.items.size();
     if (row.cells.size() != columns) {
@@ -253,7 +210,7 @@ class CaseTableBuilder {
   }
 
  private:
-  void Header(const CsvRows::Row& header) {
+  void Header(const CsvRow& header) {
     for (const std::string& cell : header.cells) {
       const std::size_t first = cell.find_first_not_of(' ');
       const std::string name = first == std::string::npos
@@ -301,14 +258,24 @@ void CheckLine(std::string_view body, int line) {
   }
 }
 
-// A line whose quotes leave a cell open at its end: a cell that goes on to
-// the next line would hold a line break.
-void CheckCellsClosed(std::string_view body, int line) {
-  if (std::count(body.begin(), body.end(), '"') % 2 == 0) return;
-  int column = 1;
-  for (std::string_view rest = body; !rest.empty(); ++column)
-    rest.remove_prefix(std::max<std::size_t>(Utf8SequenceLength(rest), 1));
-  throw StudyInputError("引号未闭合，单元格不能跨行" + std::string(kCaseTextRule), line, column);
+// The cells of a line, whose quotes must pair within it: a cell that went on
+// to the next line would hold a line break.
+void ReadCells(CsvLineReader& reader, std::string_view body, int line,
+               std::vector<std::string>& cells) {
+  switch (reader.Cells(body, ',', cells)) {
+    case CsvFault::None:
+      return;
+    case CsvFault::StrayQuote:
+      // A quote inside an unquoted cell, or text after a closing quote.
+      throw StudyInputError("引号不配对（带逗号或引号的单元格须整格加引号，格内引号写两次）", line);
+    case CsvFault::OpenQuote: {
+      int column = 1;
+      for (std::string_view rest = body; !rest.empty(); ++column)
+        rest.remove_prefix(std::max<std::size_t>(Utf8SequenceLength(rest), 1));
+      throw StudyInputError("引号未闭合，单元格不能跨行" + std::string(kCaseTextRule), line,
+                            column);
+    }
+  }
 }
 
 }  // namespace
@@ -374,12 +341,9 @@ StudyFactor ParseSweep(std::string_view sweepText) {
 }
 
 StudyFactor ReadCaseTable(const ByteSource& source) {
-  CsvRows csv;
+  CsvLineReader reader;
   CaseTableBuilder table;
-  const auto takeRows = [&] {
-    for (const CsvRows::Row& row : csv.rows()) table.Add(row);
-    csv.rows().clear();
-  };
+  CsvRow row;
   int number = 0;
   const auto takeLine = [&](std::string_view line) {
     ++number;
@@ -391,9 +355,9 @@ StudyFactor ReadCaseTable(const ByteSource& source) {
     if (body.ends_with('\n')) body.remove_suffix(1);
     if (body.ends_with('\r')) body.remove_suffix(1);
     CheckLine(body, number);
-    csv.Line(line);
-    CheckCellsClosed(body, number);
-    takeRows();
+    ReadCells(reader, body, number, row.cells);
+    row.line = number;
+    if (!row.cells.empty()) table.Add(row);
   };
   // Line by line, never more than one line held: a file without line ends
   // (/dev/zero) is refused once its first line is too long.
@@ -414,8 +378,6 @@ StudyFactor ReadCaseTable(const ByteSource& source) {
     }
   }
   if (!line.empty()) takeLine(line);
-  csv.Finish();
-  takeRows();
   return table.Finish();
 }
 

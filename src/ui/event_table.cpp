@@ -174,7 +174,13 @@ void EventTable::removeRows() {
 void EventTable::paste() { Paste(QApplication::clipboard()->text()); }
 
 void EventTable::Paste(const QString& text) {
-  const TextTable block = SplitCsv(text.toStdString());
+  TextTable block;
+  try {
+    block = SplitCsv(text.toStdString());
+  } catch (const RunError& error) {
+    message_->setText(tr("未粘贴：剪贴板") + QString::fromStdString(error.where()));
+    return;
+  }
   if (block.empty()) return;
   const bool current = table_->currentRow() >= 0 && table_->currentColumn() >= 0;
   const int top = current ? table_->currentRow() : table_->rowCount();

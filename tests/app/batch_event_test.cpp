@@ -55,6 +55,13 @@ TEST_F(BatchEvent, BadValuesNameTheOptionRowAndColumn) {
        "选项 --pump-schedule：泵流量过程第 3 行“时间 (s)”列：时间 5 早于上一行的 10"},
       {{"--pump-schedule", "0:41.6,10:x"}, "泵流量过程第 2 行“流量 (m³/s)”列：“x”不是数"},
       {{"--pump-schedule", "0:41.6,10"}, "泵流量过程第 2 行“流量 (m³/s)”列：缺少此列的数"},
+      // A number beyond every double is out of range, not "not a number".
+      {{"--pump-schedule", "0:41.6,1e400:0"},
+       "泵流量过程第 2 行“时间 (s)”列：“1e400”超出数的范围（绝对值应小于 1.8e308）"},
+      {{"--sweep", "forebay-area=600,700", "--forebay-max-level", "-1e400"},
+       "选项 --forebay-max-level 的值 “-1e400” 超出数的范围"},
+      {{"--sweep", "forebay-area=600:1e400:100"}, "中的 “1e400” 超出数的范围"},
+      {{"--sweep", "forebay-area=-2e308:0:1e300"}, "中的 “-2e308” 超出数的范围"},
       {{"--pump-schedule="}, "选项 --pump-schedule：泵流量过程：表中没有数据"},
       {{"--pump-schedule-file", Path("s.csv")}, "泵流量过程第 4 行：多出“3”"},
       {{"--pump-schedule-file", Path("none.csv")}, "选项 --pump-schedule-file 的文件"},

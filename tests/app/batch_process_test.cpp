@@ -269,6 +269,38 @@ TEST_F(BatchProcess, LaterOutputErrorsLeaveTheResultFileWritten) {
   }
 }
 
+// A write that fails names the output by its option, in a single run and in
+// a study alike.
+TEST_F(BatchProcess, AFailedWriteNamesItsOutput) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string where;
+  };
+  const std::vector<std::string> study = {"--sweep", "forebay-area=600,700"};
+  const auto inStudy = [&](std::vector<std::string> words) {
+    words.insert(words.begin(), study.begin(), study.end());
+    return words;
+  };
+  const Case cases[] = {
+      {{"--summary", "missing/s.txt"}, "写 --summary，文件“missing/s.txt”（创建）"},
+      {{"--csv", "missing/s.csv"}, "写 --csv，文件“missing/s.csv”（创建）"},
+      {{"--save-case", "missing/c.toml"}, "写 --save-case，文件“missing/c.toml”（创建）"},
+      {{"--envelope-plot", "missing/e.svg"}, "写 --envelope-plot，文件“missing/e.svg”（创建）"},
+      {inStudy({"--sweep-csv", "missing/x.csv"}), "写 --sweep-csv，文件“missing/x.csv”（创建）"},
+      {inStudy({"--sweep-csv", "x.csv", "--summary", "missing/y.txt"}),
+       "写 --summary，文件“missing/y.txt”（创建）"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    std::vector<std::string> args = Args({"--step-count", "30"});
+    args.insert(args.end(), c.words.begin(), c.words.end());
+    const ProcessResult r = Kelvane(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("运行时错误 '76': 路径未找到\n" + c.where + "\n"), std::string::npos)
+        << r.err;
+  }
+}
+
 // The catalogue numbers of the errors on standard error, in order; each
 // error takes two lines (what, then where).
 std::vector<int> ErrorNumbers(const std::string& err) {

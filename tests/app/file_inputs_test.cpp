@@ -178,4 +178,56 @@ TEST_F(FileInputs, FilesInOtherEncodingsAreNamedAsSuch) {
   ExpectEachRefused(rows);
 }
 
+// Table files: quoted numbers are numbers, a first row is a heading only
+// without any digit (and is named in a note), and a first row of digits that
+// are no numbers is refused at its cell.
+TEST_F(FileInputs, TableFilesKeepTheirFirstPoint) {
+  struct Row {
+    std::string option, bytes, same;  // the file option, its bytes, the same table as an option
+    bool heading;
+  };
+  const Row rows[] = {
+      {"--pump-schedule-file", "\"0\",\"41.6\"\n30,0\n", "0:41.6,30:0", false},
+      {"--pump-schedule-file", "时间,流量\n0,41.6\n30,0\n", "0:41.6,30:0", true},
+      {"--forebay-area-table-file", "\"-10\",\"450\"\r\n0,2700\r\n", "-10:450,0:2700", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.bytes);
+    WriteFile(dir_ / "table.csv", row.bytes);
+    const std::string text = row.option.substr(0, row.option.size() - 5);
+    const ProcessResult file =
+        Batch({"--step-count", "400", row.option, "table.csv", "--summary", "-"});
+    const ProcessResult option = Batch({"--step-count", "400", text, row.same, "--summary", "-"});
+    EXPECT_EQ(file.status, 0) << file.err;
+    EXPECT_EQ(file.out, option.out);
+    EXPECT_EQ(file.err.find("第 1 行 “时间,流量” 是表头，不作数据读入") != std::string::npos,
+              row.heading)
+        << file.err;
+  }
+  WriteFile(dir_ / "units.csv", "time (s),Q (m3/s)\n0,41.6\n");
+  WriteFile(dir_ / "wide.csv", "\xEF\xBC\x90,41.6\n30,0\n");
+  WriteFile(dir_ / "open.csv", "0,41.6\n30,\"0\n");
+  ExpectEachRefused({
+      {{"--pump-schedule-file", "units.csv"}, "泵流量过程第 1 行“时间 (s)”列：“time (s)”不是数"},
+      {{"--pump-schedule-file", "wide.csv"}, "泵流量过程第 1 行“时间 (s)”列：“０”不是数"},
+      {{"--pump-schedule-file", "open.csv"}, "泵流量过程第 2 行：引号未闭合"},
+  });
+}
+
+// What the program writes, it reads: a case with a schedule of 50,001 rows
+// (over 1 MiB as TOML) reads back and runs as the schedule file does.
+TEST_F(FileInputs, ALargeSavedCaseReadsBack) {
+  std::string rows;
+  for (int k = 0; k <= 50'000; ++k)
+    rows += std::to_string(k) + ".5," + (k < 25'000 ? "41.6" : "0") + "\n";
+  WriteFile(dir_ / "long.csv", rows);
+  const ProcessResult saved = Batch({"--step-count", "30", "--pump-schedule-file", "long.csv",
+                                     "--save-case", "long.toml", "--summary", "-"});
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  EXPECT_GT(fs::file_size(dir_ / "long.toml"), std::uintmax_t{1} << 20);
+  const ProcessResult again = Batch({"--case", "long.toml", "--summary", "-"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, saved.out);
+}
+
 }  // namespace

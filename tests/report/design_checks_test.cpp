@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,27 @@ using enum DesignId;
 // -4.944 -5.130 -5.248 m; its highest -4.340 -3.925 -3.567 -3.205 -2.796
 // -2.531 m; the forebay (node 6) reaches -2.531 at step 1065 and stays at or
 // above -5.248 (step 1).
+// The registries: each row found by its own id, names and keys used once.
+TEST(DesignChecks, EachItemAndCheckHasOneRow) {
+  std::set<std::string> options, captions, items, keys;
+  for (int k = 0; k < kDesignCount; ++k) {
+    const DesignField& field = Field(DesignId(k));
+    EXPECT_EQ(field.id, DesignId(k)) << k;
+    EXPECT_EQ(&DesignFields()[std::size_t(k)], &field) << k;
+    EXPECT_TRUE(options.insert(field.option).second) << field.option;
+    EXPECT_TRUE(captions.insert(field.caption).second) << field.caption;
+  }
+  for (int k = 0; k < kCheckCount; ++k) {
+    const CheckField& field = Field(CheckKind(k));
+    EXPECT_EQ(field.kind, CheckKind(k)) << k;
+    EXPECT_EQ(CheckItemName(field.kind), std::string(field.item));
+    EXPECT_TRUE(items.insert(field.item).second) << field.item;
+    EXPECT_TRUE(keys.insert(field.key).second) << field.key;
+  }
+  EXPECT_EQ(kDesignCount, 7);
+  EXPECT_EQ(kCheckCount, 5);
+}
+
 TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
   struct Row {
     const char* name;

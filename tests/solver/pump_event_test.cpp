@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,10 @@ TEST(EventTexts, FaultsNameTheRowAndTheColumn) {
       {"a model of another spelling", Model, "Balanced", 0, 0, UnknownModel},
       {"a model with a blank", Model, "balanced ", 0, 0, UnknownModel},
       {"no model named", Model, "", 0, 0, UnknownModel},
+      {"a time beyond every number", PumpSchedule, "0:41.6,1e400:0", 2, 1, OutOfRange},
+      {"an area beyond every number", ForebayAreaTable, "-5:1e400", 1, 2, OutOfRange},
+      {"units: an interval beyond every number", PumpUnits, "2:-10:0:1e400:10", 0, 4, OutOfRange},
+      {"ramp time beyond every number", RampTime, "-1e999", 0, 0, OutOfRange},
   };
   for (const FaultRow& row : rows) {
     const ErrorLocation at = FirstFault(row.field, row.text);
@@ -197,6 +202,67 @@ TEST(EventTexts, FaultsNameTheRowAndTheColumn) {
   EXPECT_EQ(ErrorLocationText(FirstFault(PumpSchedule, "0:41.6,10:20,5:0")),
             "泵流量过程第 3 行“时间 (s)”列：时间 5 早于上一行的 10"
             "（时间不能倒退；同一时间两行表示突变）");
+}
+
+// A first row is a heading only without a digit anywhere; quoted numbers
+// are numbers, so a first row of them is the first point.
+TEST(EventTexts, OnlyAFirstRowWithoutDigitsIsAHeading) {
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::optional<TextRow> heading;
+    TextTable rows;
+  };
+  const Row rows[] = {
+      {"quoted numbers",
+       "\"0\",\"41.6\"\n30,0\n",
+       std::nullopt,
+       {{1, {"0", "41.6"}}, {2, {"30", "0"}}}},
+      {"a quoted negative level",
+       "\"-10\",\"450\"\r\n0,2700\r\n",
+       std::nullopt,
+       {{1, {"-10", "450"}}, {2, {"0", "2700"}}}},
+      {"words", "时间,流量\n0,41.6\n", TextRow{1, {"时间", "流量"}}, {{2, {"0", "41.6"}}}},
+      {"quoted words with a comma",
+       "\"时间, s\";\"流量\"\n0;41.6\n",
+       TextRow{1, {"时间, s", "流量"}},
+       {{2, {"0", "41.6"}}}},
+      {"units with a digit",
+       "time (s),Q (m3/s)\n0,41.6\n",
+       std::nullopt,
+       {{1, {"time (s)", "Q (m3/s)"}}, {2, {"0", "41.6"}}}},
+      {"full-width digits",
+       "\xEF\xBC\x90,\xEF\xBC\x94\xEF\xBC\x91\n30,0\n",
+       std::nullopt,
+       {{1, {"\xEF\xBC\x90", "\xEF\xBC\x94\xEF\xBC\x91"}}, {2, {"30", "0"}}}},
+      {"a separator inside quotes", "\"0;5\",1\n", std::nullopt, {{1, {"0;5", "1"}}}},
+  };
+  for (const Row& row : rows) {
+    const CsvTable table = ReadCsvTable(row.bytes);
+    EXPECT_EQ(table.heading, row.heading) << row.what;
+    EXPECT_EQ(table.rows, row.rows) << row.what;
+  }
+  // A first row of digits that are no numbers is refused at its cell.
+  const std::vector<ErrorLocation> faults =
+      CheckEventTable(EventField::PumpSchedule, ReadCsvTable("time (s),Q (m3/s)\n0,41.6\n").rows);
+  ASSERT_FALSE(faults.empty());
+  EXPECT_EQ(faults[0].row, 1);
+  EXPECT_EQ(faults[0].column, 1);
+  EXPECT_EQ(faults[0].eventFault, EventFault::NotANumber);
+
+  // Quotes that do not pair name the table and the line.
+  for (const auto& [bytes, fault] : {std::pair{"0,41.6\n10,\"20\n", EventFault::OpenQuote},
+                                     std::pair{"0,41.6\n10,2\"0\n", EventFault::StrayQuote}}) {
+    try {
+      ReadCsvTable(bytes, EventField::ForebayAreaTable, "a.csv");
+      ADD_FAILURE() << bytes;
+    } catch (const RunError& error) {
+      EXPECT_EQ(error.location().eventFault, fault) << bytes;
+      EXPECT_EQ(error.location().row, 2) << bytes;
+      EXPECT_EQ(error.location().eventField, EventField::ForebayAreaTable);
+      EXPECT_EQ(error.location().file, "a.csv");
+    }
+  }
 }
 
 TEST(EventTexts, CsvRowsKeepTheirLinesAndEveryBadRowIsFound) {
