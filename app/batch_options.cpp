@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
 #include "run/case_item.h"
+#include "solver/inputs.h"
 #include "solver/event_texts.h"
 #include "solver/number_format.h"
 #include "solver/user_text.h"
@@ -236,7 +238,12 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
       options.typed.texts[option.input->id] = word.value;  // the leading-number rule reads it
       break;
     case OptionKind::DesignItem:
-      options.typed.design[option.design->id] = word.value;  // read as a box is, when checked
+      // Read as a box is, when checked; a number beyond every double would
+      // read as infinite and pass every check against it.
+      if (!std::isfinite(ReadLeadingNumber(word.value))) {
+        Bad(option, "的值 " + Quoted(word.value) + " 超出数的范围（绝对值应小于 1.8e308）");
+      }
+      options.typed.design[option.design->id] = word.value;
       break;
     case OptionKind::SingleRunOutput:
     case OptionKind::ImageOutput:

@@ -61,6 +61,8 @@ TEST_F(BatchEvent, BadValuesNameTheOptionRowAndColumn) {
       {{"--sweep", "forebay-area=600,700", "--forebay-max-level", "-1e400"},
        "选项 --forebay-max-level 的值 “-1e400” 超出数的范围"},
       {{"--sweep", "forebay-area=600:1e400:100"}, "中的 “1e400” 超出数的范围"},
+      {{"--forebay-wall-top", "1e400"}, "选项 --forebay-wall-top 的值 “1e400” 超出数的范围"},
+      {{"--pump-min-level", "-1e999"}, "选项 --pump-min-level 的值 “-1e999” 超出数的范围"},
       {{"--sweep", "forebay-area=-2e308:0:1e300"}, "中的 “-2e308” 超出数的范围"},
       {{"--pump-schedule="}, "选项 --pump-schedule：泵流量过程：表中没有数据"},
       {{"--pump-schedule-file", Path("s.csv")}, "泵流量过程第 4 行：多出“3”"},
