@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <span>
@@ -16,8 +16,8 @@
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
 #include "run/case_item.h"
-#include "solver/inputs.h"
 #include "solver/event_texts.h"
+#include "solver/inputs.h"
 #include "solver/number_format.h"
 #include "solver/user_text.h"
 #include "usage_error.h"

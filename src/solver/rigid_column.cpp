@@ -9,8 +9,11 @@ namespace kelvane {
 namespace {
 
 constexpr double kGravity = 9.8;
-// Integration steps per period: the extremes' times to about 0.01 % of it.
-constexpr double kStepsPerPeriod = 20000;
+// Integration steps per period, and the finer steps a step holding a turn of
+// the level is integrated again in: the turns' times to about 0.01 % of the
+// period, at the cost of a coarse march elsewhere.
+constexpr double kStepsPerPeriod = 1000;
+constexpr int kStepsPerTurnStep = 20;
 // The integration ends this many periods after the event at the latest.
 constexpr double kPeriodsAfterEvent = 3;
 // A turn of the level closer than this to its start is rounding, not an
@@ -65,31 +68,54 @@ std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
     return State{kGravity / L * (Z - s.z - K * s.v * std::fabs(s.v) / (2 * kGravity)),
                  (Ac * s.v - discharge(t)) / areaAt(s.z)};
   };
+  const auto step = [&](double t, const State& s, double h) {
+    const State k1 = rate(t, s);
+    const State k2 = rate(t + h / 2, {s.v + h / 2 * k1.v, s.z + h / 2 * k1.z});
+    const State k3 = rate(t + h / 2, {s.v + h / 2 * k2.v, s.z + h / 2 * k2.z});
+    const State k4 = rate(t + h, {s.v + h * k3.v, s.z + h * k3.z});
+    return State{s.v + h / 6 * (k1.v + 2 * k2.v + 2 * k3.v + k4.v),
+                 s.z + h / 6 * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
+  };
   const double h = period / kStepsPerPeriod;
   const double end = eventEnd + kPeriodsAfterEvent * period;
   State s = start;
   double t = 0;
   double previousRise = rate(0, s).z;
   double swing = 0;
-  // A turn of the level: its rate changes sign; the time is interpolated.
+  // A turn of the level: its rate changes sign within a step after the
+  // event; that step is integrated again in finer steps, and the time is
+  // interpolated within the finer step that holds it.
+  const auto turns = [](double before, double after) {
+    return (before > 0 && after <= 0) || (before < 0 && after >= 0);
+  };
+  const auto note = [&](double turn, double before, double level) {
+    if (before > 0 && !forecast.firstHighestTime) {
+      forecast.firstHighestTime = turn;
+      forecast.firstHighestLevel = level;
+    } else if (before < 0 && !forecast.firstLowestTime) {
+      forecast.firstLowestTime = turn;
+      forecast.firstLowestLevel = level;
+    }
+  };
   while (t < end && !(forecast.firstHighestTime && forecast.firstLowestTime)) {
-    const State k1 = rate(t, s);
-    const State k2 = rate(t + h / 2, {s.v + h / 2 * k1.v, s.z + h / 2 * k1.z});
-    const State k3 = rate(t + h / 2, {s.v + h / 2 * k2.v, s.z + h / 2 * k2.z});
-    const State k4 = rate(t + h, {s.v + h * k3.v, s.z + h * k3.z});
-    const State next{s.v + h / 6 * (k1.v + 2 * k2.v + 2 * k3.v + k4.v),
-                     s.z + h / 6 * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
+    const State next = step(t, s, h);
     const double rise = rate(t + h, next).z;
     if (!std::isfinite(rise)) return std::nullopt;
     swing = std::max(swing, std::fabs(next.z - start.z));
-    if (t + h > eventEnd && swing >= kLeastSwing) {
-      const double turn = t + h * previousRise / (previousRise - rise);
-      if (previousRise > 0 && rise <= 0 && !forecast.firstHighestTime) {
-        forecast.firstHighestTime = turn;
-        forecast.firstHighestLevel = next.z;
-      } else if (previousRise < 0 && rise >= 0 && !forecast.firstLowestTime) {
-        forecast.firstLowestTime = turn;
-        forecast.firstLowestLevel = next.z;
+    if (t + h > eventEnd && swing >= kLeastSwing && turns(previousRise, rise)) {
+      const double fine = h / kStepsPerTurnStep;
+      State at = s;
+      double before = previousRise;
+      for (int k = 0; k < kStepsPerTurnStep; ++k) {
+        const double from = t + k * fine;
+        const State after = step(from, at, fine);
+        const double afterRise = rate(from + fine, after).z;
+        if (from + fine > eventEnd && turns(before, afterRise)) {
+          note(from + fine * before / (before - afterRise), before, after.z);
+          break;
+        }
+        at = after;
+        before = afterRise;
       }
     }
     previousRise = rise;
