@@ -89,8 +89,11 @@ TEST_F(StudyParts, InterruptedAtRandomPointsAndResumedGivesTheUninterruptedBytes
     const int signal = signals[round % 3];
     const int second = round >= 3 ? signals[(round + 1) % 3] : 0;
     // A random moment once the program catches the signal: sent earlier, it
-    // would end the program before it could keep anything.
-    const auto delay = std::chrono::milliseconds(10 + random() % 60);
+    // would end the program before it could keep anything. While no row has
+    // been kept yet (a slow build, a loaded machine) the moment is put off,
+    // twice as far each round, so that the resumption has rows to keep.
+    const int putOff = rows == 0 ? 1 << round : 1;
+    const auto delay = std::chrono::milliseconds((10 + random() % 60) * putOff);
     const ProcessResult r = Run(command, kStudy, [&](pid_t pid, int) {
       kelvane::test::WaitUntilCatching(pid, signal);
       std::this_thread::sleep_for(delay);
