@@ -210,10 +210,13 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
     if (reading.clean.empty()) continue;  // left empty: not given
     DesignFlag flag{field.id, ReadLeadingNumber(*texts[field.id]), {}, {}};
     AddReadingReason(reading, flag.reasons, flag.unread);
-    if (field.id == DesignId::CulvertHeight && !(flag.value > 0))
+    if ((field.id == DesignId::CulvertHeight || field.id == DesignId::CulvertWidth ||
+         field.id == DesignId::ManningN) &&
+        !(flag.value > 0))
       flag.reasons.push_back(InputFlagReason::NotPositive);
     if ((field.id == DesignId::ForebayFreeboard ||
-         field.id == DesignId::CulvertDesignPressureHead) &&
+         field.id == DesignId::CulvertDesignPressureHead ||
+         field.id == DesignId::ChannelSideSlope || field.id == DesignId::ChannelFreeboard) &&
         flag.value < 0)
       flag.reasons.push_back(InputFlagReason::Negative);
     const auto& upstream = data[DesignId::CulvertInvertUpstream];
