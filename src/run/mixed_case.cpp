@@ -21,7 +21,9 @@ using freesurface::SectionShape;
 constexpr double kGravity = 9.8;  // m/s², the march's
 
 // The design item's value, or none.
-std::optional<double> Item(const PreparedCase& prepared, DesignId id) { return prepared.design[id]; }
+std::optional<double> Item(const PreparedCase& prepared, DesignId id) {
+  return prepared.design[id];
+}
 
 SectionShape ShapeOf(const PreparedCase& prepared) {
   SectionShape shape;
