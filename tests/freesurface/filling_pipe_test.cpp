@@ -59,9 +59,10 @@ TEST(FreeSurfaceFillingPipe, DISABLED_BoreArrivesAndPressurizesAsMeasured) {
   ASSERT_GT(arrival, 0) << "the bore never reached 9.9 m";
   ASSERT_GT(samples, 0);
   const double plateau = sum / samples;
-  std::printf("filling pipe: bore at 9.9 m after %.2f s (measured about 6.2 s); head behind it "
-              "to 8 s %.4f m on average, %.4f m at most (measured 0.13 to 0.15 m)\n",
-              arrival, plateau, highest);
+  std::printf(
+      "filling pipe: bore at 9.9 m after %.2f s (measured about 6.2 s); head behind it "
+      "to 8 s %.4f m on average, %.4f m at most (measured 0.13 to 0.15 m)\n",
+      arrival, plateau, highest);
   // The figure is read by eye: the arrival to 10 %, the head to 0.01 m
   // beyond the band it shows.
   EXPECT_NEAR(arrival, 6.2, 0.62);

@@ -42,8 +42,8 @@ std::vector<TransitionCase> Cases() {
 }
 
 struct TransitionRecord {
-  double worstMass = 0;   // of the culvert's and storages' volume at the start
-  double worstSwing = 0;  // m, within one sub-step, behind the front
+  double worstMass = 0;                 // of the culvert's and storages' volume at the start
+  double worstSwing = 0;                // m, within one sub-step, behind the front
   std::vector<double> windowVariation;  // m, the probe's head, one a window
   double passed = -1;                   // s, when the probe changed regime
   int substeps = 0;
@@ -121,10 +121,11 @@ TransitionRecord Run(const TransitionCase& c, double waveSpeed, double window, i
 void Check(double waveSpeed) {
   for (const TransitionCase& c : Cases()) {
     const TransitionRecord r = Run(c, waveSpeed, 10, 3);
-    std::printf("transitions, %s, a = %.0f m/s: front at the probe %.1f s, mass %.1e of the volume, "
-                "largest swing behind the front %.3f m, %d sub-steps; the probe's head variation "
-                "in 10 s windows (m):",
-                c.name, waveSpeed, r.passed, r.worstMass, r.worstSwing, r.substeps);
+    std::printf(
+        "transitions, %s, a = %.0f m/s: front at the probe %.1f s, mass %.1e of the volume, "
+        "largest swing behind the front %.3f m, %d sub-steps; the probe's head variation "
+        "in 10 s windows (m):",
+        c.name, waveSpeed, r.passed, r.worstMass, r.worstSwing, r.substeps);
     for (double v : r.windowVariation) std::printf(" %.3f", v);
     std::printf("\n");
     EXPECT_LT(r.worstMass, 1e-9) << c.name;
