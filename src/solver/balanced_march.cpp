@@ -125,15 +125,8 @@ void MarchBalanced(const RunParameters& p, const SolverCoefficients& c,
   const int n = state.SegmentCount();
   const int last = state.StepCount();
   if (last < 2) return;
-  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last || state.TimeSteps() < last ||
-      reachLosses.size() != static_cast<std::size_t>(n)) {
-    ErrorLocation at;
-    at.stage = Stage::March;
-    at.step = 2;
-    at.node = std::max(n + 1, 1);
-    at.input = InputId::SegmentCount;
-    throw RunError(ErrorCode::SubscriptOutOfRange, at);
-  }
+  if (!GridsHoldRun(state) || reachLosses.size() != static_cast<std::size_t>(n))
+    ThrowGridsDoNotHoldRun(state);
 
   BalancedConstants k;
   k.timeStep = c.TimeStep;

@@ -258,14 +258,7 @@ void MarchTransient(const RunParameters& parameters, const SolverCoefficients& c
     at.input = InputId::StepCount;
     throw RunError(ErrorCode::Overflow, at);
   }
-  if (n < 1 || state.GridNodes() != n + 1 || state.GridSteps() < last || state.TimeSteps() < last) {
-    ErrorLocation at;
-    at.stage = Stage::March;
-    at.step = 2;
-    at.node = std::max(n + 1, 1);
-    at.input = InputId::SegmentCount;
-    throw RunError(ErrorCode::SubscriptOutOfRange, at);
-  }
+  if (!GridsHoldRun(state)) ThrowGridsDoNotHoldRun(state);
 
   std::vector<double> pumpDischarges;
   const detail::MarchConstants k =

@@ -224,8 +224,7 @@ bool Batchable(const MarchLane& lane) {
   const SurgeRun& run = *lane.run;
   const int n = run.SegmentCount();
   const int last = run.StepCount();
-  return last >= 2 && n >= 1 && n + 1 <= 32767 && last + 1 <= 32767 && run.GridNodes() == n + 1 &&
-         run.GridSteps() >= last && run.TimeSteps() >= last;
+  return last >= 2 && n + 1 <= 32767 && last + 1 <= 32767 && GridsHoldRun(run);
 }
 
 // Up to kLanes lanes of one grid, side by side.

@@ -1,6 +1,7 @@
 // Write access to a run state: the grids created and the steps written.
 #include "solver/run_editor.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -34,6 +35,21 @@ ErrorLocation GridSite(Term term, InputId box, double value) {
 }  // namespace
 
 // The same bounds check and fault as the reader's.
+bool GridsHoldRun(const SurgeRun& run) {
+  const int n = run.SegmentCount();
+  const int last = run.StepCount();
+  return n >= 1 && run.GridNodes() == n + 1 && run.GridSteps() >= last && run.TimeSteps() >= last;
+}
+
+void ThrowGridsDoNotHoldRun(const SurgeRun& run) {
+  ErrorLocation at;
+  at.stage = Stage::March;
+  at.step = 2;
+  at.node = std::max(run.SegmentCount() + 1, 1);
+  at.input = InputId::SegmentCount;
+  throw RunError(ErrorCode::SubscriptOutOfRange, at);
+}
+
 float* SurgeRunEditor::HeadsAt(int step) {
   return const_cast<float*>(std::as_const(run_).HeadsAt(step).data());
 }

@@ -29,4 +29,13 @@ class SurgeRunEditor {
   SurgeRun& run_;
 };
 
+// Whether the run's grids hold its nodes and steps, as a march writes them:
+// at least one reach, a node more than reaches, a grid step and a step time
+// for each step.
+bool GridsHoldRun(const SurgeRun& run);
+
+// The march's error when they do not: a subscript out of range at step 2,
+// at the node past the last.
+[[noreturn]] void ThrowGridsDoNotHoldRun(const SurgeRun& run);
+
 }  // namespace kelvane

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "csv/csv_reader.h"
+
 namespace kelvane {
 namespace {
 
@@ -118,39 +120,19 @@ std::optional<StudyPart> ParsePart(std::string_view prefix, std::string_view lin
   return part;
 }
 
-// The cells of one record, quotes left in place (the cells read here are
-// never quoted).
-std::vector<std::string_view> Cells(std::string_view record) {
-  std::vector<std::string_view> cells;
-  std::size_t start = 0;
-  bool quoted = false;
-  for (std::size_t i = 0; i < record.size(); ++i) {
-    if (record[i] == '"') quoted = !quoted;
-    if (!quoted && record[i] == ',') {
-      cells.push_back(record.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  cells.push_back(record.substr(start));
-  return cells;
+// The cells of one record (without its last line end) as the CSV reader reads
+// them: a quoted cell may hold commas, line breaks and doubled quotes. False
+// for a record that is not CSV.
+bool RecordCells(CsvLineReader& reader, std::string_view record, std::vector<std::string>& cells) {
+  return reader.Cells(record, ',', cells) == CsvFault::None;
 }
 
 }  // namespace
 
 std::vector<std::string> StudyCsvRecordCells(std::string_view record) {
+  CsvLineReader reader;
   std::vector<std::string> cells;
-  for (std::string_view cell : Cells(record)) {
-    std::string& text = cells.emplace_back();
-    if (!cell.starts_with('"')) {
-      text = cell;
-      continue;
-    }
-    // "a ""b""" holds a "b": the outer quotes go, a doubled one stays once.
-    for (std::size_t i = 1; i + 1 < cell.size(); ++i) {
-      text += cell[i];
-      if (cell[i] == '"') ++i;
-    }
-  }
+  if (!RecordCells(reader, record, cells)) throw StudyInputError("不是本研究的一行");
   return cells;
 }
 
@@ -258,13 +240,13 @@ CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row) {
 }
 
 StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header, const StudyLimits& limits)
-    : in_(in), limits_(limits) {
+    : in_(in), csv_(std::make_unique<CsvLineReader>()), limits_(limits) {
   std::string line;
-  if (!ReadLine(line) || line != header) {
+  std::vector<std::string> names;
+  if (!ReadLine(line) || line != header ||
+      !RecordCells(*csv_, std::string_view(line).substr(0, line.size() - 1), names)) {
     throw StudyInputError("首行不是本研究的表头（列与本命令的不同）", 1);
   }
-  const std::vector<std::string_view> names =
-      Cells(std::string_view(line).substr(0, line.size() - 1));
   cells_ = names.size();
   for (std::size_t c = 0; c < names.size(); ++c) {
     const std::string_view name = names[c];
@@ -290,6 +272,8 @@ StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header, const S
     if (found != names.end()) nodeChecks_.emplace_back(found - names.begin(), c);
   }
 }
+
+StudyCsvReader::~StudyCsvReader() = default;
 
 bool StudyCsvReader::ReadLine(std::string& line) {
   line.clear();
@@ -337,9 +321,9 @@ bool StudyCsvReader::Next(StoredRow& row) {
     if (!ReadLine(more)) throw StudyInputError("引号不配对", first);
     bytes += more;
   }
-  const std::vector<std::string_view> cells =
-      Cells(std::string_view(bytes).substr(0, bytes.size() - 1));
-  if (cells.size() != cells_ || !ReadWhole(cells[0], row.number) || row.number < 1 ||
+  std::vector<std::string>& cells = row_;
+  if (!RecordCells(*csv_, std::string_view(bytes).substr(0, bytes.size() - 1), cells) ||
+      cells.size() != cells_ || !ReadWhole(cells[0], row.number) || row.number < 1 ||
       !ReadWhole(cells[status_], row.status)) {
     throw StudyInputError("不是本研究的一行", first);
   }
@@ -357,7 +341,7 @@ bool StudyCsvReader::Next(StoredRow& row) {
   return true;
 }
 
-void StudyCsvReader::CheckRow(const std::vector<std::string_view>& cells, int line) const {
+void StudyCsvReader::CheckRow(const std::vector<std::string>& cells, int line) const {
   int status = 0;
   ReadWhole(cells[status_], status);
   const auto empty = [&](std::size_t c) { return cells[c].empty(); };

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@
 #include "study/study.h"
 
 namespace kelvane {
+
+class CsvLineReader;
 
 // Everything that decides a study's rows, hashed: the columns (the header),
 // the factors with their values, the base texts, the design data, the pump
@@ -94,6 +97,9 @@ CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row);
 class StudyCsvReader {
  public:
   StudyCsvReader(std::FILE* in, const std::string& header, const StudyLimits& limits = {});
+  ~StudyCsvReader();
+  StudyCsvReader(const StudyCsvReader&) = delete;
+  StudyCsvReader& operator=(const StudyCsvReader&) = delete;
   // The next row; false at a part line (then Part() holds it, and Next goes
   // on after it) or at the end of the file.
   bool Next(StoredRow& row);
@@ -102,7 +108,7 @@ class StudyCsvReader {
 
  private:
   bool ReadLine(std::string& line);
-  void CheckRow(const std::vector<std::string_view>& cells, int line) const;
+  void CheckRow(const std::vector<std::string>& cells, int line) const;
 
   std::FILE* in_;
   std::vector<char> buffer_ = std::vector<char>(std::size_t{1} << 16);
@@ -110,6 +116,8 @@ class StudyCsvReader {
   int line_ = 0;  // lines read
   bool ended_ = false;
   std::optional<StudyPart> part_;
+  std::unique_ptr<CsvLineReader> csv_;
+  std::vector<std::string> row_;  // the cells of the last row read
   StudyLimits limits_;
   std::size_t status_ = 0, highest_ = 0, lowest_ = 0, cells_ = 0;
   std::optional<std::size_t> error_, passMax_, passMin_;

@@ -152,6 +152,10 @@ TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
   ASSERT_TRUE(found);
   EXPECT_EQ(found->part, part);
   EXPECT_EQ(found->end, static_cast<std::int64_t>(text.size()));
+  // The report's cells of a row: quotes gone, a doubled one kept once.
+  EXPECT_EQ(StudyCsvRecordCells(std::string_view(rows[2]).substr(0, rows[2].size() - 1)),
+            (std::vector<std::string>{"3", "a\nb", "6", "运行时错误 '6': 溢出，\"x\"", "", "", "",
+                                      "", "", "", "1"}));
   StudyCsvReader reader(in.file, kReaderHeader);
   struct Expected {
     int status;
@@ -190,14 +194,15 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
   const Row rows[] = {
       {"1,600,0,,-1.5,-5.25,1,1,满足,,0\n", false},
       {"1,600,0,,-1.5,-5.25,1,1,满足,,0\r\n", false},
-      {"1,600,0,,-1.5,-5.25,0,1,满足,,0\n", true},   // -1.5 <= -1.4 passes
-      {"1,600,0,,-1.25,-5.25,1,1,满足,,0\n", true},  // -1.25 > -1.4 does not
-      {"1,600,0,,-1.5,-5.25,1,1,满足,4,0\n", true},  // passes with a failing node
-      {"1,600,6,x,-1.5,-5.25,,,,,0\n", true},        // failed, with values
-      {"1,600,6,,,,,,,,0\n", true},                  // failed, without its error
-      {"1,600,0,x,-1.5,-5.25,1,1,满足,,0\n", true},  // complete, with an error
-      {"1,600,0,,,-5.25,1,1,满足,,0\n", true},       // complete, without its level
-      {"1,600,0,,-1.5,-5.25,1,1,满足,,0", true},     // cut short
+      {"1,600,0,,-1.5,-5.25,0,1,满足,,0\n", true},       // -1.5 <= -1.4 passes
+      {"1,600,0,,-1.25,-5.25,1,1,满足,,0\n", true},      // -1.25 > -1.4 does not
+      {"1,600,0,,-1.5,-5.25,1,1,满足,4,0\n", true},      // passes with a failing node
+      {"1,600,6,x,-1.5,-5.25,,,,,0\n", true},            // failed, with values
+      {"1,600,6,,,,,,,,0\n", true},                      // failed, without its error
+      {"1,600,0,x,-1.5,-5.25,1,1,满足,,0\n", true},      // complete, with an error
+      {"1,600,0,,,-5.25,1,1,满足,,0\n", true},           // complete, without its level
+      {"1,600,0,,-1.5,-5.25,1,1,满足,,0", true},         // cut short
+      {"1,\"600\"0,0,,-1.5,-5.25,1,1,满足,,0\n", true},  // text after a closing quote
   };
   for (const Row& c : rows) {
     SCOPED_TRACE(c.row);
