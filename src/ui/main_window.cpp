@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -20,6 +21,7 @@
 #include "report/design_checks.h"
 #include "run/case_item.h"
 #include "run/run_case.h"
+#include "solver/input_check.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
@@ -51,6 +53,25 @@ QString Figure(double value) {
 }
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
+
+// The status line's items of the design data in force: how many checks it
+// gives, and a culvert that does not run full from the start.
+QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& inputs,
+                              const ModelExtras& extras) {
+  QStringList items;
+  if (!design.Any()) return items;
+  const std::size_t checks = ChecksGiven(ReadDesignData(design)).size();
+  items << (checks > 0 ? MainWindow::tr("设计校核 %1 项").arg(checks)
+                       : MainWindow::tr("设计资料不全，不校核"));
+  for (DesignFlag flag : CheckDesignTexts(design, inputs, extras)) {
+    if (std::ranges::find(flag.reasons, InputFlagReason::CulvertNotFullAtStart) ==
+        flag.reasons.end())
+      continue;
+    flag.reasons = {InputFlagReason::CulvertNotFullAtStart};
+    items << MainWindow::tr("箱涵起始未满流：%1").arg(QString::fromStdString(DesignFlagText(flag)));
+  }
+  return items;
+}
 
 }  // namespace
 
@@ -347,11 +368,7 @@ void MainWindow::ShowRunPreview() {
   // or an area table: say so.
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
-  // The design data in force: how many checks it gives.
-  if (design_.Any()) {
-    const std::size_t checks = ChecksGiven(ReadDesignData(design_)).size();
-    items << (checks > 0 ? tr("设计校核 %1 项").arg(checks) : tr("设计资料不全，不校核"));
-  }
+  items << DesignStatusItems(design_, inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   runPreview_->SetItems(items);
 }
 
@@ -549,7 +566,7 @@ ReportInput MainWindow::RunReport() const {
 }
 
 void MainWindow::editDesign() {
-  DesignDialog dialog(design_, inputForm_->Inputs(), this);
+  DesignDialog dialog(design_, inputForm_->Inputs(), this, inputForm_->ModelExtrasInForce());
   if (dialog.exec() == QDialog::Accepted) SetDesign(dialog.Texts());
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -99,6 +100,46 @@ TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
   };
   EXPECT_FALSE(tableWarned(wide));
   EXPECT_TRUE(tableWarned(narrow));
+}
+
+// A culvert flagged before its run as not full at step 1 is one whose run
+// leaves the model at step 1, at the same node, whatever the model; and the
+// run's checks then find no verdict that rests on later steps valid.
+TEST(PrepareCase, CulvertFlaggedNotFullIsOneTheRunFindsSo) {
+  EventTexts balanced;
+  balanced.model = "balanced";
+  const test::BoxTexts atRest = {{InputId::SteadyDischarge, "0"}, {InputId::CulvertSlope, "0"}};
+  const test::DesignItems level = {{DesignId::CulvertInvertUpstream, "-8.4"},
+                                   {DesignId::CulvertInvertDownstream, "-8.4"},
+                                   {DesignId::CulvertHeight, "4"},
+                                   {DesignId::PumpMinLevel, "-9"}};
+  const auto sloped = [](const char* height) {
+    return test::DesignItems{{DesignId::CulvertInvertUpstream, "-10"},
+                             {DesignId::CulvertInvertDownstream, "-14.415"},
+                             {DesignId::CulvertHeight, height}};
+  };
+  const Case cases[] = {CaseWith({}, sloped("5")), CaseWith({}, sloped("9")),
+                        CaseWith({}, sloped("4.8")), CaseWith(atRest, level),
+                        CaseWith(atRest, level, balanced)};
+  for (const Case& typed : cases) {
+    const PreparedCase prepared = PrepareCase(typed);
+    const auto flag = std::find_if(
+        prepared.designFlags.begin(), prepared.designFlags.end(), [](const DesignFlag& f) {
+          return std::ranges::find(f.reasons, InputFlagReason::CulvertNotFullAtStart) !=
+                 f.reasons.end();
+        });
+    const CaseRun done = RunCase(prepared);
+    ASSERT_TRUE(done.checks);
+    SCOPED_TRACE(*typed.design[DesignId::CulvertHeight] + (typed.events.model ? " balanced" : ""));
+    EXPECT_EQ(flag != prepared.designFlags.end(), done.checks->modelEndStep == 1);
+    if (flag == prepared.designFlags.end()) continue;
+    EXPECT_EQ(flag->node, done.checks->modelEndNode);
+    for (const CheckRow& row : done.checks->rows) {
+      if (row.kind != CheckKind::CulvertFull) {
+        EXPECT_NE(row.verdict, CheckVerdict::Pass);
+      }
+    }
+  }
 }
 
 // RunCase gives the grids of Calculate with the case's events, the summary
