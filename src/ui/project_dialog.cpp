@@ -33,8 +33,8 @@ void Tint(QWidget* box, const QString& fault) {
 ProjectDialog::ProjectDialog(const ProjectInfo& info, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("ProjectDialog"));
   setWindowTitle(tr("工程信息"));
-  auto* note = new QLabel(tr("计算书的封面、签署页和计算依据。不填的项目，计算书用它自己的默认文字。"),
-                          this);
+  auto* note = new QLabel(
+      tr("计算书的封面、签署页和计算依据。不填的项目，计算书用它自己的默认文字。"), this);
   auto* form = new QFormLayout;
   std::size_t k = 0;
   for (const ProjectText& field : kProjectTexts) {
