@@ -50,22 +50,6 @@ constexpr std::string_view kForebayKey = "forebay";
 constexpr std::string_view kModelKey = "model";
 constexpr std::string_view kProjectKey = "project";
 
-// The texts of [project] beside the basis list, by their keys.
-struct ProjectText {
-  const char* key;
-  std::string ProjectInfo::*text;
-};
-constexpr ProjectText kProjectTexts[] = {
-    {"name", &ProjectInfo::name},
-    {"stage", &ProjectInfo::stage},
-    {"number", &ProjectInfo::number},
-    {"calculated_by", &ProjectInfo::calculatedBy},
-    {"checked_by", &ProjectInfo::checkedBy},
-    {"reviewed_by", &ProjectInfo::reviewedBy},
-    {"approved_by", &ProjectInfo::approvedBy},
-    {"friction_basis", &ProjectInfo::frictionBasis},
-    {"wave_speed_basis", &ProjectInfo::waveSpeedBasis},
-};
 constexpr std::string_view kBasisKey = "basis";
 constexpr std::string_view kCasesKey = "cases";
 constexpr std::string_view kCaseNameKey = "name";
@@ -231,6 +215,8 @@ void ReadEvents(const toml::table& section, std::string_view name, const std::st
       events.areaTable = Rows(value, file, key, dotted);
     } else if (name == kModelKey && k == "kind") {
       events.model = TextOrNumber(value, file, key, dotted);
+    } else if (name == kModelKey && k == "section") {
+      events.section = TextOrNumber(value, file, key, dotted);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     }
@@ -633,9 +619,10 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
     bytes += "\n[" + std::string(kForebayKey) + "]\n";
     table("forebay", "area-table", events.areaTable, "前池水位–面积表：[水位 (m), 面积 (m²)]");
   }
-  if (events.model) {
+  if (events.model || events.section) {
     bytes += "\n[" + std::string(kModelKey) + "]\n";
-    scalar("model", "kind", events.model, "计算模型：classic 或 balanced");
+    scalar("model", "kind", events.model, "计算模型：classic、balanced 或 mixed");
+    scalar("model", "section", events.section, "混合流模型的断面：box 或 channel");
   }
   const std::string section = std::string(kCasesKey) + ".";
   for (const OperatingCase& operating : caseFile.cases) {

@@ -259,8 +259,8 @@ void JudgeWithinModel(CheckRow& row, const DesignCheckReport& report, const Surg
   row.verdictText = CheckVerdictWord(row.verdict);
   row.sentence =
       std::string(CheckItemName(row.kind)) + "：箱涵自" + StepTimeText(run, report.modelEndStep) +
-      "起于节点 " + std::to_string(report.modelEndNode) +
-      "脱空（水头低于洞顶），此后超出有压满流模型的适用范围，结论无效（超出模型适用范围）。";
+      " 起于节点 " + std::to_string(report.modelEndNode) +
+      " 脱空（水头低于洞顶），此后超出有压满流模型的适用范围，结论无效（超出模型适用范围）。";
 }
 
 }  // namespace
@@ -272,23 +272,6 @@ constexpr int kVapourColour = 4;    // purple
 constexpr int kSoffitColour = 5;    // brown
 constexpr int kInvertColour = 8;    // grey
 }  // namespace
-
-double SoffitAt(const DesignData& data, int node, int reaches) {
-  const double upstream = data[DesignId::CulvertInvertUpstream].value_or(0);
-  const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
-  const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
-  return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
-}
-
-int VerdictDecimals(float value, float limit) {
-  int decimals = 3;
-  // Nine decimals tell any two singles of a level's size apart.
-  while (decimals < 9 && value != limit &&
-         FixedText(value, decimals) == FixedText(limit, decimals)) {
-    ++decimals;
-  }
-  return decimals;
-}
 
 const char* CheckVerdictWord(CheckVerdict verdict) {
   switch (verdict) {
@@ -427,8 +410,7 @@ std::vector<CheckKind> ChecksGiven(const DesignData& data) {
   std::vector<CheckKind> kinds;
   if (Given(data, ForebayWallTop)) kinds.push_back(CheckKind::ForebayHighest);
   if (Given(data, PumpMinLevel)) kinds.push_back(CheckKind::ForebayLowest);
-  if (Given(data, CulvertInvertUpstream) && Given(data, CulvertInvertDownstream) &&
-      Given(data, CulvertHeight)) {
+  if (CulvertGiven(data)) {
     kinds.insert(kinds.end(), {CheckKind::CulvertFull, CheckKind::Vacuum});
     if (Given(data, CulvertDesignPressureHead)) kinds.push_back(CheckKind::DesignPressure);
   }
@@ -454,8 +436,7 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
 
   NoteMissing(data, {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight},
               {CulvertDesignPressureHead}, report.missing);
-  const bool culvert = Given(data, CulvertInvertUpstream) && Given(data, CulvertInvertDownstream) &&
-                       Given(data, CulvertHeight);
+  const bool culvert = CulvertGiven(data);
   if (culvert) {
     const int reaches = summary.reaches;
     report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
@@ -489,14 +470,26 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
       report.withinModel = false;
     }
   }
-  if (!report.withinModel) {
+  // A culvert part full at step 1 leaves no result within the model: the
+  // steady profile the run starts from already lies below the soffit.
+  const bool fromStart = report.modelEndStep == 1;
+  if (fromStart) {
+    report.conclusions.push_back(
+        "箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 " +
+        std::to_string(report.modelEndNode) +
+        " 已低于洞顶，模型假定箱涵始终满流、有压，本次计算的全部结果超出模型的适用范围，不能作为"
+        "设计依据。");
+  } else if (!report.withinModel) {
     report.conclusions.push_back(
         "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
         "水柱分离，其后的水位、水头和流速不能作为设计依据。");
   }
-  if (report.modelEndStep != 0) {
+  if (fromStart) {
+    report.conclusions.push_back(
+        "须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可作出结论。");
+  } else if (report.modelEndStep != 0) {
     report.conclusions.push_back("须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可对" +
-                                 StepTimeText(run, report.modelEndStep) + "以后的结果作出结论。");
+                                 StepTimeText(run, report.modelEndStep) + " 以后的结果作出结论。");
   }
   if (!report.rows.empty()) {
     const std::string all = std::to_string(report.rows.size());

@@ -14,6 +14,7 @@
 #include "report/chart_data.h"
 #include "report/report.h"
 #include "solver/design_data.h"
+#include "solver/number_format.h"
 #include "solver/solver.h"
 
 namespace kelvane {
@@ -110,10 +111,6 @@ struct DesignCheckReport {
   std::vector<std::string> conclusions;
 };
 
-// The soffit elevation at `node` (1-based) of `reaches`: the invert linear
-// between the two ends plus the clear height, m (double).
-double SoffitAt(const DesignData& data, int node, int reaches);
-
 // A check's name, as its row shows it: "前池最高水位".
 const char* CheckItemName(CheckKind kind);
 
@@ -130,11 +127,6 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
 // Levels are singles, so the limit is rounded to single and the two compare
 // at the levels' own precision: a level that prints as the limit meets it.
 bool LevelWithin(float level, double limit, bool atMost);
-
-// The decimals a check prints its value and limit with: 3, or as many more
-// as tell the two apart where they differ (a verdict that the rounding would
-// hide: "-2.5314 m 高于 -2.5310 m").
-int VerdictDecimals(float value, float limit);
 
 // The highest forebay level allowed: the wall top less the freeboard (none
 // when not given); nullopt without a wall top.

@@ -15,7 +15,7 @@ PreparedCase PrepareCase(Case typed) {
     prepared.extras = {};
   }
   prepared.design = ReadDesignData(typed.design);
-  prepared.designFlags = CheckDesignTexts(typed.design, typed.texts);
+  prepared.designFlags = CheckDesignTexts(typed.design, typed.texts, prepared.extras);
   prepared.eventWarnings = CheckEventTexts(typed.events);
   prepared.typed = std::move(typed);
   return prepared;

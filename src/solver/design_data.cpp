@@ -35,4 +35,16 @@ DesignData ReadDesignData(const DesignTexts& texts) {
   return data;
 }
 
+bool CulvertGiven(const DesignData& data) {
+  return data[DesignId::CulvertInvertUpstream] && data[DesignId::CulvertInvertDownstream] &&
+         data[DesignId::CulvertHeight];
+}
+
+double SoffitAt(const DesignData& data, int node, int reaches) {
+  const double upstream = data[DesignId::CulvertInvertUpstream].value_or(0);
+  const double downstream = data[DesignId::CulvertInvertDownstream].value_or(0);
+  const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
+  return upstream + (downstream - upstream) * fraction + data[DesignId::CulvertHeight].value_or(0);
+}
+
 }  // namespace kelvane

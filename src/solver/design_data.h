@@ -67,4 +67,12 @@ struct DesignData {
 // an empty or blank text is no item.
 DesignData ReadDesignData(const DesignTexts& texts);
 
+// Whether the culvert's soffit is known: both inverts and the clear height
+// given.
+bool CulvertGiven(const DesignData& data);
+
+// The soffit elevation at `node` (1-based) of `reaches`: the invert linear
+// between the two ends plus the clear height, m (double).
+double SoffitAt(const DesignData& data, int node, int reaches);
+
 }  // namespace kelvane

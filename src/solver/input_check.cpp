@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "solver/calculate.h"
@@ -89,9 +90,43 @@ void AddReadingReason(const LeadingNumberScan& reading, std::vector<InputFlagRea
   }
 }
 
-// Every reason in the user's words, joined by "；"; `bound` as InputFlag::bound.
+// The first node whose head at step 1 of the run the texts give (with
+// `extras`) lies below the culvert's soffit; none when every node runs full
+// or the texts give no run up to its steady state. Calculate forms the
+// steady profile exactly as for the run, which then starts from it; the
+// heads compare with the soffit at the run's single precision, as the
+// design checks compare them.
+struct NodeBelowSoffit {
+  int node = 0;
+  float head = 0;    // m
+  float soffit = 0;  // m
+};
+std::optional<NodeBelowSoffit> FirstNodeBelowSoffit(const DesignData& data, const InputTexts& texts,
+                                                    const ModelExtras& extras) {
+  if (RunStepCount(texts) == 0) return std::nullopt;
+  InputTexts probe = texts;
+  probe[InputId::StepCount] = std::string(1, '1');
+  try {
+    SurgeRun run;
+    CalculateOptions options;
+    options.extras = extras;
+    CalculateBeforeMarch(probe, run, options);
+    const std::span<const float> heads = run.HeadsAt(1);
+    for (std::size_t k = 0; k < heads.size(); ++k) {
+      const int node = static_cast<int>(k) + 1;
+      const auto soffit = float(SoffitAt(data, node, run.SegmentCount()));
+      if (heads[k] < soffit) return NodeBelowSoffit{node, heads[k], soffit};
+    }
+  } catch (const std::exception&) {
+    // No run: its fault is told when it runs.
+  }
+  return std::nullopt;
+}
+
+// Every reason in the user's words, joined by "；"; `bound` as InputFlag::bound,
+// `node` and `head` as DesignFlag's.
 std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::string& unreadText,
-                        double bound) {
+                        double bound, int node = 0, double head = 0) {
   const std::string unread = QuotedText(unreadText, 16);
   std::string text;
   for (InputFlagReason reason : reasons) {
@@ -131,6 +166,14 @@ std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::
         text += "两端底高程之差与箱涵坡降不符：坡降乘箱涵总长为 " + FixedText3(bound) +
                 " m，相差超过其 10%";
         break;
+      case InputFlagReason::CulvertNotFullAtStart: {
+        const int decimals = VerdictDecimals(float(head), float(bound));
+        text += "第 1 时段节点 " + std::to_string(node) + " 的水头 " +
+                Fixed(head, decimals, NegativeZero::Drop) + " m 低于洞顶高程 " +
+                Fixed(bound, decimals, NegativeZero::Drop) +
+                " m：箱涵自计算开始即未满流，有压满流模型不适用";
+        break;
+      }
     }
   }
   return text;
@@ -201,7 +244,8 @@ bool InvertsDisagree(double drop, double slopeDrop) {
   return std::fabs(std::fabs(drop) - std::fabs(slopeDrop)) > 0.1 * std::fabs(slopeDrop);
 }
 
-std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs) {
+std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs,
+                                         const ModelExtras& extras) {
   std::vector<DesignFlag> flags;
   const DesignData data = ReadDesignData(texts);
   for (const DesignField& field : DesignFields()) {
@@ -210,10 +254,13 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
     if (reading.clean.empty()) continue;  // left empty: not given
     DesignFlag flag{field.id, ReadLeadingNumber(*texts[field.id]), {}, {}};
     AddReadingReason(reading, flag.reasons, flag.unread);
-    if (field.id == DesignId::CulvertHeight && !(flag.value > 0))
+    if ((field.id == DesignId::CulvertHeight || field.id == DesignId::CulvertWidth ||
+         field.id == DesignId::ManningN) &&
+        !(flag.value > 0))
       flag.reasons.push_back(InputFlagReason::NotPositive);
     if ((field.id == DesignId::ForebayFreeboard ||
-         field.id == DesignId::CulvertDesignPressureHead) &&
+         field.id == DesignId::CulvertDesignPressureHead ||
+         field.id == DesignId::ChannelSideSlope || field.id == DesignId::ChannelFreeboard) &&
         flag.value < 0)
       flag.reasons.push_back(InputFlagReason::Negative);
     const auto& upstream = data[DesignId::CulvertInvertUpstream];
@@ -225,13 +272,25 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
         flag.bound = std::fabs(slopeDrop);
       }
     }
+    // A soffit above the head the run starts with: told on the clear height,
+    // once the whole soffit is known and can be one.
+    // The mixed model runs part full as it runs full: nothing to tell.
+    if (field.id == DesignId::CulvertHeight && CulvertGiven(data) && flag.value > 0 &&
+        extras.model != MarchModel::Mixed) {
+      if (const auto below = FirstNodeBelowSoffit(data, inputs, extras)) {
+        flag.reasons.push_back(InputFlagReason::CulvertNotFullAtStart);
+        flag.bound = below->soffit;
+        flag.node = below->node;
+        flag.head = below->head;
+      }
+    }
     if (!flag.reasons.empty()) flags.push_back(std::move(flag));
   }
   return flags;
 }
 
 std::string DesignFlagText(const DesignFlag& flag) {
-  return ReasonsText(flag.reasons, flag.unread, flag.bound);
+  return ReasonsText(flag.reasons, flag.unread, flag.bound, flag.node, flag.head);
 }
 
 std::string DesignFlagLine(const DesignFlag& flag) {

@@ -9,6 +9,7 @@
 
 #include "solver/design_data.h"
 #include "solver/inputs.h"
+#include "solver/pump_event.h"
 
 namespace kelvane {
 
@@ -28,6 +29,8 @@ enum class InputFlagReason {
   ReverseFlow,                 // a pump discharge below 0: the pumps run backwards
   InvertsDisagreeWithSlope,    // the inverts' drop differs from slope x length by
                                // more than a tenth of the latter
+  CulvertNotFullAtStart,       // a head of step 1 lies below the soffit: the
+                               // culvert runs part full from the start
 };
 
 struct InputFlag {
@@ -74,25 +77,34 @@ std::string InputFlagText(const InputFlag& flag);
 
 // An item of design data whose text is not read as typed, or whose value no
 // structure can have (a clear height not above 0, a negative freeboard or
-// design pressure head), or inverts that the culvert's slope contradicts.
-// Only the reading reasons, NotPositive / Negative and
-// InvertsDisagreeWithSlope occur.
+// design pressure head), or inverts that the culvert's slope contradicts, or
+// a soffit above the head the run starts with. Only the reading reasons,
+// NotPositive / Negative, InvertsDisagreeWithSlope and CulvertNotFullAtStart
+// occur.
 struct DesignFlag {
   DesignId item;
   double value = 0;  // what the text reads as
   std::vector<InputFlagReason> reasons;
   std::string unread;  // as InputFlag::unread
   // InvertsDisagreeWithSlope (on the downstream invert): the drop the slope
-  // gives over the culvert's length, m.
+  // gives over the culvert's length, m. CulvertNotFullAtStart (on the clear
+  // height): the soffit at `node`, m.
   double bound = 0;
+  // CulvertNotFullAtStart: the first node (1-based) whose head at step 1
+  // lies below its soffit, and that head, m.
+  int node = 0;
+  double head = 0;
 
   bool operator==(const DesignFlag&) const = default;
 };
 
 // The flagged items of design data given, in item order. An item left empty
 // (or blank) is not given and never flagged. `inputs` gives the slope and
-// length the two inverts are held against.
-std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs);
+// length the two inverts are held against, and with `extras` the run whose
+// first step (the steady profile the march starts from) is held against the
+// soffit when the culvert's inverts and height are given.
+std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs,
+                                         const ModelExtras& extras = {});
 
 // Whether the drop between two inverts (upstream less downstream, m)
 // disagrees with the drop |slope| x length (m) by more than a tenth of the

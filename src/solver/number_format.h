@@ -76,4 +76,17 @@ inline std::string Fixed(double value, int decimals, NegativeZero zero) {
   return text;
 }
 
+// The decimals a level and its limit print with: 3, or as many more as tell
+// the two apart where they differ (a verdict that the rounding would hide:
+// "-2.5314 m 高于 -2.5310 m"). Nine decimals tell any two singles of a
+// level's size apart.
+inline int VerdictDecimals(float value, float limit) {
+  int decimals = 3;
+  while (decimals < 9 && value != limit &&
+         Fixed(value, decimals, NegativeZero::Drop) == Fixed(limit, decimals, NegativeZero::Drop)) {
+    ++decimals;
+  }
+  return decimals;
+}
+
 }  // namespace kelvane

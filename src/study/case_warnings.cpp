@@ -19,28 +19,30 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings) {
   InputTexts texts = settings.base.texts;
   DesignTexts designTexts = settings.base.design;
-  // Each case's own table where a factor sets part of the event (the values
-  // were checked before), else the base one, read once.
-  const auto areaTableOf = [](const EventTexts& events) {
+  // Each case's own event and table where a factor sets part of the event
+  // (the values were checked before), else the base ones, read once.
+  const auto extrasOf = [](const EventTexts& events) {
     try {
-      return ReadModelExtras(events).forebay.areaTable;
+      return ReadModelExtras(events);
     } catch (const RunError&) {
-      return std::vector<ForebayPoint>{};
+      return ModelExtras{};
     }
   };
-  const std::vector<ForebayPoint> baseTable = areaTableOf(settings.base.events);
+  const ModelExtras baseExtras = extrasOf(settings.base.events);
   EventTexts events = settings.base.events;
   // The shard's cases: those whose number is shardIndex modulo shardCount.
   const std::int64_t first = settings.shardIndex == 0 ? settings.shardCount : settings.shardIndex;
   for (std::int64_t number = first; number <= plan.CaseCount(); number += settings.shardCount) {
     plan.SetCaseTexts(number, texts, designTexts, &events);
-    std::vector<InputFlag> flags =
-        CaseInputFlags(texts, plan.SweepsEvent() ? areaTableOf(events) : baseTable);
+    ModelExtras swept;
+    if (plan.SweepsEvent()) swept = extrasOf(events);
+    const ModelExtras& extras = plan.SweepsEvent() ? swept : baseExtras;
+    std::vector<InputFlag> flags = CaseInputFlags(texts, extras.forebay.areaTable);
     if (!flags.empty()) {
       const InputId id = flags.front().input;
       return FlaggedCase{number, std::move(flags.front()), texts[id], {}, {}};
     }
-    if (const std::vector<DesignFlag> design = CheckDesignTexts(designTexts, texts);
+    if (const std::vector<DesignFlag> design = CheckDesignTexts(designTexts, texts, extras);
         !design.empty()) {
       return FlaggedCase{number, {}, {}, design.front(), {}};
     }

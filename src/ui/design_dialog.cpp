@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "solver/input_check.h"
@@ -13,8 +14,9 @@
 
 namespace kelvane::ui {
 
-DesignDialog::DesignDialog(const DesignTexts& texts, const InputTexts& inputs, QWidget* parent)
-    : QDialog(parent), inputs_(inputs) {
+DesignDialog::DesignDialog(const DesignTexts& texts, const InputTexts& inputs, QWidget* parent,
+                           ModelExtras extras)
+    : QDialog(parent), inputs_(inputs), extras_(std::move(extras)) {
   setObjectName(QStringLiteral("DesignDialog"));
   setWindowTitle(tr("设计资料"));
   auto* note = new QLabel(tr("只用于计算结果的校核，不影响计算本身。不填的项目不校核；\n"
@@ -60,13 +62,25 @@ DesignTexts DesignDialog::Texts() const {
 
 void DesignDialog::ShowFlags() {
   const DesignTexts texts = Texts();
-  const std::vector<DesignFlag> flags = CheckDesignTexts(texts, inputs_);
+  const std::vector<DesignFlag> flags = CheckDesignTexts(texts, inputs_, extras_);
   const DesignData values = ReadDesignData(texts);
+  // A soffit above the starting head is told on the clear height and
+  // concerns the inverts as much: their boxes show it too.
+  const auto notFull = std::find_if(flags.begin(), flags.end(), [](const DesignFlag& f) {
+    return std::ranges::find(f.reasons, InputFlagReason::CulvertNotFullAtStart) != f.reasons.end();
+  });
   for (const DesignField& field : DesignFields()) {
     const auto flag = std::find_if(flags.begin(), flags.end(),
                                    [&field](const DesignFlag& f) { return f.item == field.id; });
-    ShowBoxCheck(Box(field.id), field.caption, field.unit, values[field.id],
-                 flag != flags.end() ? DesignFlagText(*flag) : std::string());
+    std::string text = flag != flags.end() ? DesignFlagText(*flag) : std::string();
+    const bool invert = field.id == DesignId::CulvertInvertUpstream ||
+                        field.id == DesignId::CulvertInvertDownstream;
+    if (invert && notFull != flags.end()) {
+      DesignFlag start = *notFull;
+      start.reasons = {InputFlagReason::CulvertNotFullAtStart};
+      text += (text.empty() ? "" : "；") + DesignFlagText(start);
+    }
+    ShowBoxCheck(Box(field.id), field.caption, field.unit, values[field.id], text);
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "solver/design_data.h"
 #include "solver/inputs.h"
+#include "solver/pump_event.h"
 
 namespace kelvane::ui {
 
@@ -19,9 +20,10 @@ class DesignDialog : public QDialog {
 
  public:
   // `inputs`: the main window's boxes, whose slope and length the inverts
-  // are checked against.
+  // are checked against, and with `extras` (the pump event and model in
+  // force) the run whose first step the soffit is held against.
   explicit DesignDialog(const DesignTexts& texts, const InputTexts& inputs = DefaultInputTexts(),
-                        QWidget* parent = nullptr);
+                        QWidget* parent = nullptr, ModelExtras extras = {});
 
   // The boxes' texts: an empty or blank box is an item not given.
   DesignTexts Texts() const;
@@ -34,6 +36,7 @@ class DesignDialog : public QDialog {
   void ShowFlags();
 
   InputTexts inputs_;
+  ModelExtras extras_;
   std::array<QLineEdit*, kDesignCount> boxes_{};
   QPushButton* clear_;
 };

@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -20,12 +21,14 @@
 #include "report/design_checks.h"
 #include "run/case_item.h"
 #include "run/run_case.h"
+#include "solver/input_check.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
 #include "ui/design_dialog.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/help_window.h"
+#include "ui/project_dialog.h"
 #include "ui/pump_event_dialog.h"
 #include "ui/report_pdf.h"
 #include "ui/run_error_box.h"
@@ -50,6 +53,25 @@ QString Figure(double value) {
 }
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
+
+// The status line's items of the design data in force: how many checks it
+// gives, and a culvert that does not run full from the start.
+QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& inputs,
+                              const ModelExtras& extras) {
+  QStringList items;
+  if (!design.Any()) return items;
+  const std::size_t checks = ChecksGiven(ReadDesignData(design)).size();
+  items << (checks > 0 ? MainWindow::tr("设计校核 %1 项").arg(checks)
+                       : MainWindow::tr("设计资料不全，不校核"));
+  for (DesignFlag flag : CheckDesignTexts(design, inputs, extras)) {
+    if (std::ranges::find(flag.reasons, InputFlagReason::CulvertNotFullAtStart) ==
+        flag.reasons.end())
+      continue;
+    flag.reasons = {InputFlagReason::CulvertNotFullAtStart};
+    items << MainWindow::tr("箱涵起始未满流：%1").arg(QString::fromStdString(DesignFlagText(flag)));
+  }
+  return items;
+}
 
 }  // namespace
 
@@ -114,6 +136,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   saveAction_ = action(
       file, tr("保存算例"), "SaveCase", [this] { saveCase(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
   saveAsAction_ = action(file, tr("另存为…"), "SaveCaseAs", [this] { saveCaseAs(); });
+  action(file, tr("工程信息…"), "EditProject", [this] { editProject(); });
   file->addSeparator();
   saveResultAction_ =
       action(file, tr("保存结果文件…"), "SaveResultFile", [this] { inputForm_->saveResultFile(); });
@@ -314,9 +337,12 @@ void MainWindow::showResults() {
 
 void MainWindow::UpdateCaption() {
   setWindowTitle(CaptionFor(caseFile_));
-  setWindowModified(!caseFile_.isEmpty() &&
-                    (inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
-                     design_ != saved_.base.design));
+  setWindowModified(!caseFile_.isEmpty() && Edited());
+}
+
+bool MainWindow::Edited() const {
+  return inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
+         design_ != saved_.base.design || project_ != saved_.project;
 }
 
 void MainWindow::InputsEdited() {
@@ -342,11 +368,7 @@ void MainWindow::ShowRunPreview() {
   // or an area table: say so.
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
-  // The design data in force: how many checks it gives.
-  if (design_.Any()) {
-    const std::size_t checks = ChecksGiven(ReadDesignData(design_)).size();
-    items << (checks > 0 ? tr("设计校核 %1 项").arg(checks) : tr("设计资料不全，不校核"));
-  }
+  items << DesignStatusItems(design_, inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   runPreview_->SetItems(items);
 }
 
@@ -398,6 +420,7 @@ void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
   saved_ = kelvane::CaseFile();
+  project_ = {};
   events_ = {};
   SetDesign({});
   inputForm_->SetCase(PrepareCase(Case()));
@@ -430,6 +453,7 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
+  project_ = read.project;
   events_ = read.base.events;
   SetDesign(read.base.design);
   inputForm_->SetCase(PrepareCase(read.base));
@@ -440,8 +464,9 @@ void MainWindow::openCase(const QString& path) {
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  // The title, notes and project information stay as the file had them.
+  // The title, notes and operating cases stay as the file had them.
   kelvane::CaseFile texts = saved_;
+  texts.project = project_;
   texts.base.texts = inputForm_->Inputs();
   texts.base.events = events_;
   texts.base.design = design_;
@@ -501,7 +526,7 @@ void MainWindow::exportReport() {
 
 BookInput MainWindow::RunBook() {
   BookInput book;
-  book.project = saved_.project;
+  book.project = project_;
   const ReportInput run = RunReport();
   book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
   // The open file's operating cases over the case of the last complete run,
@@ -542,8 +567,15 @@ ReportInput MainWindow::RunReport() const {
 }
 
 void MainWindow::editDesign() {
-  DesignDialog dialog(design_, inputForm_->Inputs(), this);
+  DesignDialog dialog(design_, inputForm_->Inputs(), this, inputForm_->ModelExtrasInForce());
   if (dialog.exec() == QDialog::Accepted) SetDesign(dialog.Texts());
+}
+
+void MainWindow::editProject() {
+  ProjectDialog dialog(project_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  project_ = dialog.Info();
+  UpdateCaption();
 }
 
 void MainWindow::SetDesign(const DesignTexts& design) {
@@ -558,9 +590,7 @@ void MainWindow::SetDesign(const DesignTexts& design) {
 
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
-  if (inputForm_->Inputs() == saved_.base.texts && events_ == saved_.base.events &&
-      design_ == saved_.base.design)
-    return true;
+  if (!Edited()) return true;
   const QString question =
       caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")
                           : tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName());

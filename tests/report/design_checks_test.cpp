@@ -65,7 +65,7 @@ TEST(DesignChecks, EachItemAndCheckHasOneRow) {
     EXPECT_TRUE(items.insert(field.item).second) << field.item;
     EXPECT_TRUE(keys.insert(field.key).second) << field.key;
   }
-  EXPECT_EQ(kDesignCount, 7);
+  EXPECT_EQ(kDesignCount, 13);
   EXPECT_EQ(kCheckCount, 5);
 }
 
@@ -194,11 +194,13 @@ TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
     EXPECT_EQ(check->step, extreme.step);
     EXPECT_EQ(check->time, d.run.StepTime(extreme.step));
     EXPECT_EQ(check->whenText, StepTimeText(d.run, extreme.step));
-    // The statement that the results leave the model comes with a failed
-    // culvert check only.
+    // The statement that the results leave the model (all of them when the
+    // culvert is part full at step 1) comes with a failed culvert check only.
     bool statement = false;
-    for (const std::string& s : report.conclusions)
-      statement |= s.starts_with("本次计算的部分结果超出");
+    for (const std::string& s : report.conclusions) {
+      statement |= s.starts_with(report.modelEndStep == 1 ? "箱涵自计算开始（时段 1）即未满流"
+                                                          : "本次计算的部分结果超出");
+    }
     EXPECT_EQ(statement, !row.withinModel);
   }
 }
@@ -602,9 +604,25 @@ TEST(DesignChecks, NoVerdictRestsOnStepsAfterTheCulvertDrains) {
     EXPECT_EQ(Find(report, kind)->verdict, verdict) << CheckItemName(kind);
   }
   EXPECT_NE(Find(report, CheckKind::ForebayHighest)
-                ->sentence.find(StepTimeText(d.run, report.modelEndStep) + "起于节点 2"),
+                ->sentence.find(StepTimeText(d.run, report.modelEndStep) + " 起于节点 2"),
             std::string::npos);
   EXPECT_NE(report.conclusions.back().find("2 项无效"), std::string::npos);
+
+  // A soffit above the reservoir end's head at step 1 leaves no result
+  // within the model: the conclusion says the whole, not a part.
+  const DesignCheckReport start = CheckDesign(Data({{PumpMinLevel, "-6"},
+                                                    {CulvertInvertUpstream, "-10"},
+                                                    {CulvertInvertDownstream, "-14.415"},
+                                                    {CulvertHeight, "9"}}),
+                                              d.summary, d.run, d.outcome);
+  EXPECT_EQ(start.modelEndStep, 1);
+  std::string conclusions;
+  for (const std::string& sentence : start.conclusions) conclusions += sentence + "\n";
+  EXPECT_NE(conclusions.find("箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 1 已低于洞顶"),
+            std::string::npos)
+      << conclusions;
+  EXPECT_EQ(conclusions.find("部分结果"), std::string::npos) << conclusions;
+  EXPECT_EQ(Find(start, CheckKind::ForebayLowest)->verdict, CheckVerdict::Invalid);
 }
 
 TEST(DesignChecks, AnUndeterminedCheckSaysWhatWouldDecideIt) {

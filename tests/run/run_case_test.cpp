@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,18 @@ using test::CaseWith;
 const test::DesignItems kWallAndPumps = {{DesignId::ForebayWallTop, "-1.5"},
                                          {DesignId::ForebayFreeboard, "0.5"},
                                          {DesignId::PumpMinLevel, "-6"}};
+
+const test::DesignItems kChannel = {{DesignId::CulvertWidth, "6"},
+                                    {DesignId::ChannelSideSlope, "1.5"},
+                                    {DesignId::CulvertInvertUpstream, "-9"},
+                                    {DesignId::CulvertInvertDownstream, "-9.5"}};
+
+EventTexts MixedModel(const char* section = nullptr) {
+  EventTexts events;
+  events.model = "mixed";
+  if (section != nullptr) events.section = section;
+  return events;
+}
 
 // The events and design texts read once: what cannot be used, and what does
 // not read as typed, stays with the case as data.
@@ -101,6 +114,46 @@ TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
   EXPECT_TRUE(tableWarned(narrow));
 }
 
+// A culvert flagged before its run as not full at step 1 is one whose run
+// leaves the model at step 1, at the same node, whatever the model; and the
+// run's checks then find no verdict that rests on later steps valid.
+TEST(PrepareCase, CulvertFlaggedNotFullIsOneTheRunFindsSo) {
+  EventTexts balanced;
+  balanced.model = "balanced";
+  const test::BoxTexts atRest = {{InputId::SteadyDischarge, "0"}, {InputId::CulvertSlope, "0"}};
+  const test::DesignItems level = {{DesignId::CulvertInvertUpstream, "-8.4"},
+                                   {DesignId::CulvertInvertDownstream, "-8.4"},
+                                   {DesignId::CulvertHeight, "4"},
+                                   {DesignId::PumpMinLevel, "-9"}};
+  const auto sloped = [](const char* height) {
+    return test::DesignItems{{DesignId::CulvertInvertUpstream, "-10"},
+                             {DesignId::CulvertInvertDownstream, "-14.415"},
+                             {DesignId::CulvertHeight, height}};
+  };
+  const Case cases[] = {CaseWith({}, sloped("5")), CaseWith({}, sloped("9")),
+                        CaseWith({}, sloped("4.8")), CaseWith(atRest, level),
+                        CaseWith(atRest, level, balanced)};
+  for (const Case& typed : cases) {
+    const PreparedCase prepared = PrepareCase(typed);
+    const auto flag = std::find_if(
+        prepared.designFlags.begin(), prepared.designFlags.end(), [](const DesignFlag& f) {
+          return std::ranges::find(f.reasons, InputFlagReason::CulvertNotFullAtStart) !=
+                 f.reasons.end();
+        });
+    const CaseRun done = RunCase(prepared);
+    ASSERT_TRUE(done.checks);
+    SCOPED_TRACE(*typed.design[DesignId::CulvertHeight] + (typed.events.model ? " balanced" : ""));
+    EXPECT_EQ(flag != prepared.designFlags.end(), done.checks->modelEndStep == 1);
+    if (flag == prepared.designFlags.end()) continue;
+    EXPECT_EQ(flag->node, done.checks->modelEndNode);
+    for (const CheckRow& row : done.checks->rows) {
+      if (row.kind != CheckKind::CulvertFull) {
+        EXPECT_NE(row.verdict, CheckVerdict::Pass);
+      }
+    }
+  }
+}
+
 // RunCase gives the grids of Calculate with the case's events, the summary
 // of the whole grids (gathered block by block on the way), and the design
 // checks of that summary; the observers see every block in order.
@@ -172,6 +225,10 @@ TEST(RunCase, FaultsAreTheRunsError) {
       {"bad ramp", CaseWith({}, kWallAndPumps, badRamp), false, Stage::EventInput},
       {"no steps", CaseWith({{InputId::StepCount, "0"}}, kWallAndPumps), false, Stage::Grid},
       {"stopped", CaseWith({{InputId::StepCount, "300"}}, kWallAndPumps), true, Stage::Program},
+      {"mixed without its section", CaseWith({}, kWallAndPumps, MixedModel()), false,
+       Stage::EventInput},
+      {"mixed stopped", CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel")),
+       true, Stage::Program},
   };
   for (const Row& row : rows) {
     RunObservers observers;
@@ -185,6 +242,38 @@ TEST(RunCase, FaultsAreTheRunsError) {
     EXPECT_EQ(done.error->location().stage, row.stage) << row.name;
     EXPECT_FALSE(done.summary || done.checks || done.summaryError || done.checksError) << row.name;
   }
+}
+
+// A mixed case: its steps told to the observers block by block in order,
+// as the march tells them, its summary that of its grids, and among the
+// cases of RunCases the run RunCase gives.
+TEST(RunCase, MixedModelFillsTheGridsStepByStep) {
+  const Case typed = CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel"));
+  const PreparedCase prepared = PrepareCase(typed);
+  int lastStep = 0;
+  RunObservers observers;
+  observers.after = [&](const SurgeRun&) {
+    return [&](int first, int last) {
+      EXPECT_EQ(first, lastStep + 1);
+      lastStep = last;
+    };
+  };
+  const CaseRun done = RunCase(prepared, observers);
+  ASSERT_TRUE(done.Complete()) << done.error->where();
+  EXPECT_EQ(lastStep, 300);
+  ASSERT_TRUE(done.summary);
+  EXPECT_EQ(SummaryText(*done.summary, done.run),
+            SummaryText(SummarizeRun(done.run, done.outcome), done.run));
+  EXPECT_EQ(done.outcome.extras.model, MarchModel::Mixed);
+  EXPECT_FLOAT_EQ(done.run.StepTime(300), 299 * done.outcome.coefficients.TimeStep);
+
+  const PreparedCase classic = PrepareCase(CaseWith({{InputId::StepCount, "300"}}));
+  const PreparedCase* cases[] = {&prepared, &classic};
+  const std::vector<CaseRun> runs = RunCases(cases);
+  ASSERT_EQ(runs.size(), 2u);
+  ASSERT_TRUE(runs[0].Complete() && runs[1].Complete());
+  EXPECT_TRUE(test::SameGrids(runs[0].run, done.run));
+  EXPECT_TRUE(test::SameGrids(runs[1].run, RunCase(classic).run));
 }
 
 // Cases run side by side on threads: each run, summary, check and error that

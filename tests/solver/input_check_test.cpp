@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "solver/event_texts.h"
+#include "support/texts.h"
+
 namespace kelvane {
 namespace {
 
@@ -293,6 +296,75 @@ TEST(InputCheck, InvertsAreHeldAgainstTheSlope) {
   design[DesignId::CulvertInvertDownstream] = "-8.85";
   EXPECT_EQ(DesignFlagText(CheckDesignTexts(design, DefaultInputTexts()).at(0)),
             "两端底高程之差与箱涵坡降不符：坡降乘箱涵总长为 4.415 m，相差超过其 10%");
+}
+
+// The culvert's soffit against the head of step 1 of the run the texts give,
+// with its model: a node below its soffit is flagged on the clear height
+// before the run, naming the first such node with its head and soffit.
+TEST(InputCheck, SoffitAboveTheStartingHeadIsFlagged) {
+  EventTexts balanced;
+  balanced.model = "balanced";
+  struct Row {
+    const char* name;
+    const char* upstream;
+    const char* downstream;  // nullptr: not given
+    const char* height;
+    test::BoxTexts boxes;
+    EventTexts events;
+    int node;  // 0: no flag
+    double soffit;
+    double head;
+  };
+  const Row rows[] = {
+      {"below every head", "-10", "-14.415", "5", {}, {}, 0, 0, 0},
+      {"above the reservoir end", "-10", "-14.415", "9", {}, {}, 1, -1, -4.34},
+      // Level at -4.4; with no discharge the classic profile still takes
+      // the intake loss off the reservoir level from node 2 on (-4.493),
+      // the balanced one stands level at the reservoir's -4.34.
+      {"no discharge, classic",
+       "-8.4",
+       "-8.4",
+       "4",
+       {{InputId::SteadyDischarge, "0"}, {InputId::CulvertSlope, "0"}},
+       {},
+       2,
+       -4.4,
+       -4.493},
+      {"no discharge, balanced",
+       "-8.4",
+       "-8.4",
+       "4",
+       {{InputId::SteadyDischarge, "0"}, {InputId::CulvertSlope, "0"}},
+       balanced,
+       0,
+       0,
+       0},
+      {"one invert alone", "-10", nullptr, "9", {}, {}, 0, 0, 0},
+      {"no run sized", "-10", "-14.415", "9", {{InputId::StepCount, "0"}}, {}, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DesignTexts design;
+    design[DesignId::CulvertInvertUpstream] = row.upstream;
+    if (row.downstream) design[DesignId::CulvertInvertDownstream] = row.downstream;
+    design[DesignId::CulvertHeight] = row.height;
+    const std::vector<DesignFlag> flags =
+        CheckDesignTexts(design, test::TextsWith(row.boxes), ReadModelExtras(row.events));
+    ASSERT_EQ(flags.size(), row.node == 0 ? 0u : 1u);
+    if (row.node == 0) continue;
+    EXPECT_EQ(flags[0].item, DesignId::CulvertHeight);
+    EXPECT_EQ(flags[0].reasons, std::vector<R>{R::CulvertNotFullAtStart});
+    EXPECT_EQ(flags[0].node, row.node);
+    EXPECT_EQ(flags[0].bound, double(float(row.soffit)));
+    EXPECT_EQ(flags[0].head, double(float(row.head)));
+  }
+  DesignTexts design;
+  design[DesignId::CulvertInvertUpstream] = "-10";
+  design[DesignId::CulvertInvertDownstream] = "-14.415";
+  design[DesignId::CulvertHeight] = "9";
+  EXPECT_EQ(DesignFlagLine(CheckDesignTexts(design, DefaultInputTexts()).at(0)),
+            "--culvert-height 读作 9：第 1 时段节点 1 的水头 -4.340 m 低于洞顶高程 -1.000 m："
+            "箱涵自计算开始即未满流，有压满流模型不适用");
 }
 
 }  // namespace

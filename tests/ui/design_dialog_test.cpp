@@ -56,6 +56,7 @@ class DesignDialogTest : public QObject {
   void boxesAreCheckedAsTyped_data();
   void boxesAreCheckedAsTyped();
   void acceptedDataChecksTheRun();
+  void soffitAboveTheStartIsTold();
   void dataGoesWithTheCase();
 };
 
@@ -168,6 +169,45 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   QVERIFY(envelope->Chart(EnvelopeOf::Head)->Data().spans.empty());
   QVERIFY(envelope->Checks()->isHidden());
   QVERIFY(!StatusItems(s.window).contains(QStringLiteral("设计")));
+}
+
+// A soffit above the head the run starts with: the culvert's three boxes
+// are tinted with the reason as it is typed, and once in force the status
+// line says so.
+void DesignDialogTest::soffitAboveTheStartIsTold() {
+  Session s("300");
+  QVERIFY(s.ShowActive());
+  const std::vector<std::pair<DesignId, QString>> culvert = {
+      {DesignId::CulvertInvertUpstream, QStringLiteral("-10")},
+      {DesignId::CulvertInvertDownstream, QStringLiteral("-14.415")},
+      {DesignId::CulvertHeight, QStringLiteral("9")},
+      {DesignId::PumpMinLevel, QStringLiteral("-6")}};
+  {
+    DesignDialog dialog({});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    for (const auto& [id, text] : culvert) TypeInto(dialog.Box(id), text);
+    for (const DesignField& field : DesignFields()) {
+      const bool concerned = field.id == DesignId::CulvertInvertUpstream ||
+                             field.id == DesignId::CulvertInvertDownstream ||
+                             field.id == DesignId::CulvertHeight;
+      QCOMPARE(Tinted(dialog.Box(field.id)), concerned);
+      if (concerned) {
+        QVERIFY2(dialog.Box(field.id)->toolTip().contains(QStringLiteral("箱涵自计算开始即未满流")),
+                 qPrintable(dialog.Box(field.id)->toolTip()));
+      }
+    }
+    // A soffit below the head: nothing to tell.
+    TypeInto(dialog.Box(DesignId::CulvertHeight), QStringLiteral("5"));
+    QVERIFY(!Tinted(dialog.Box(DesignId::CulvertInvertUpstream)));
+  }
+  ModalWatchdog watchdog;
+  watchdog.Expect(FillIn(culvert, QStringLiteral("确定")));
+  s.window.findChild<QAction*>(QStringLiteral("EditDesign"))->trigger();
+  QVERIFY2(watchdog.Clean(), qPrintable(watchdog.Report()));
+  QVERIFY2(StatusItems(s.window).contains(
+               QStringLiteral("箱涵起始未满流：第 1 时段节点 1 的水头 -4.340 m")),
+           qPrintable(StatusItems(s.window)));
 }
 
 // Saved with the case, read back by 打开算例, dropped by 新建 — without a
