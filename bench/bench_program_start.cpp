@@ -42,18 +42,23 @@ double TimeProcess(const std::vector<std::string>& words) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? took.count() : -1.0;
 }
 
+// A new folder under /tmp; empty when none can be made.
+std::filesystem::path TemporaryFolder() {
+  char name[] = "/tmp/kelvane-bench-XXXXXX";
+  return ::mkdtemp(name) == nullptr ? std::filesystem::path() : std::filesystem::path(name);
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
 
 void BM_BatchStart(benchmark::State& state) {
-  char folderName[] = "/tmp/kelvane-bench-XXXXXX";
-  if (::mkdtemp(folderName) == nullptr) {
+  const std::filesystem::path folder = TemporaryFolder();
+  if (folder.empty()) {
     state.SkipWithError("no temporary folder");
     return;
   }
-  const std::filesystem::path folder(folderName);
   const std::vector<std::string> baseline = {"/bin/true"};
   const char* other = std::getenv("KELVANE_BENCH_PROGRAM");
   const std::vector<std::string> batch = {other != nullptr ? other : KELVANE_EXE, "--batch",
@@ -81,12 +86,11 @@ BENCHMARK(BM_BatchStart)->Iterations(300)->Unit(benchmark::kMillisecond)->UseRea
 // default grid, from the command to the PDF on disk: `kelvane --batch --case
 // F --report R.pdf`, through the hand-over to the GUI program (offscreen).
 void BM_TwelveCaseBook(benchmark::State& state) {
-  char folderName[] = "/tmp/kelvane-bench-XXXXXX";
-  if (::mkdtemp(folderName) == nullptr) {
+  const std::filesystem::path folder = TemporaryFolder();
+  if (folder.empty()) {
     state.SkipWithError("no temporary folder");
     return;
   }
-  const std::filesystem::path folder(folderName);
   {
     std::ofstream file(folder / "cases.toml");
     file << "format-version = 1\ntitle = \"设计库水位事故停泵\"\n\n[design]\n"
