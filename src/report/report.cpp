@@ -93,6 +93,14 @@ class GridExtremes {
     }
   }
 
+  // The extremes of every step at once, each with the first step holding it.
+  void Take(const GridEnvelope::Extremes& highest, const GridEnvelope::Extremes& lowest) {
+    highest_ = highest.value;
+    highestBlock_ = highest.step;
+    lowest_ = lowest.value;
+    lowestBlock_ = lowest.step;
+  }
+
   ExtremeAt Highest(const SurgeRun& run, std::size_t k, int steps) const {
     return FirstStepAt(run, row_, k, highest_[k], highestBlock_[k], steps);
   }
@@ -103,6 +111,8 @@ class GridExtremes {
  private:
   GridRow row_;
   std::vector<float> highest_, lowest_, blockHighest_, blockLowest_;
+  // Where each extreme is first held: the first step of its block of steps,
+  // or the step itself when the march gathered it.
   std::vector<int> highestBlock_, lowestBlock_;
 };
 
@@ -189,6 +199,11 @@ StepBlockObserver RunSummarizer::Observer(const SurgeRun& run) {
 void RunSummarizer::AddSteps(const SurgeRun& run, int first, int last) {
   envelope_->heads.Add(run, first, last);
   envelope_->velocities.Add(run, first, last);
+}
+
+void RunSummarizer::TakeEnvelope(const GridEnvelope& envelope) {
+  envelope_->heads.Take(envelope.highestHead, envelope.lowestHead);
+  envelope_->velocities.Take(envelope.highestVelocity, envelope.lowestVelocity);
 }
 
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {

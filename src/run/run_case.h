@@ -52,9 +52,11 @@ struct CaseRun {
 
 CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {});
 
-// Each case as RunCase runs it, the marches of cases with the same grid side
-// by side (MarchBatch): every complete run, its summary and checks bit for
-// bit those of RunCase, and every error the same. A throw from a case's
+// Each case as RunCase runs it, the marches of classic cases with the same
+// grid side by side (MarchBatch, which gathers the summary's envelope as it
+// marches), the other models' cases by RunCase itself: every complete run,
+// its summary and checks bit for bit those of RunCase, and every error the
+// same. A throw from a case's
 // observer ends that case as its error; its run state is then incomplete and
 // may hold other steps than RunCase's would. Every run's grids are held at
 // once: for cases of small grids.

@@ -276,6 +276,34 @@ TEST(RunCase, MixedModelFillsTheGridsStepByStep) {
   EXPECT_TRUE(test::SameGrids(runs[1].run, RunCase(classic).run));
 }
 
+// Cases of every model side by side: classic cases of one grid marched
+// together (their envelope gathered by the batch), a balanced case and a ramp
+// among them, each run and summary that of RunCase.
+TEST(RunCases, EveryModelsCaseIsTheRunOfRunCase) {
+  EventTexts balanced, ramp;
+  balanced.model = "balanced";
+  ramp.rampTime = "30";
+  std::vector<PreparedCase> prepared;
+  for (const char* level : {"-4.34", "-3.5", "-5", "-4"})
+    prepared.push_back(PrepareCase(
+        CaseWith({{InputId::StepCount, "400"}, {InputId::ReservoirLevel, level}}, kWallAndPumps)));
+  prepared.push_back(PrepareCase(CaseWith({{InputId::StepCount, "400"}}, kWallAndPumps, balanced)));
+  prepared.push_back(PrepareCase(CaseWith({{InputId::StepCount, "400"}}, kWallAndPumps, ramp)));
+  std::vector<const PreparedCase*> cases;
+  for (const PreparedCase& c : prepared) cases.push_back(&c);
+  const std::vector<CaseRun> runs = RunCases(cases);
+  ASSERT_EQ(runs.size(), prepared.size());
+  for (std::size_t i = 0; i < prepared.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    const CaseRun alone = RunCase(prepared[i]);
+    ASSERT_TRUE(runs[i].Complete() && alone.Complete());
+    EXPECT_TRUE(test::SameGrids(runs[i].run, alone.run));
+    ASSERT_TRUE(runs[i].summary && runs[i].checks);
+    EXPECT_EQ(SummaryText(*runs[i].summary, runs[i].run, &*runs[i].checks),
+              SummaryText(*alone.summary, alone.run, &*alone.checks));
+  }
+}
+
 // Cases run side by side on threads: each run, summary, check and error that
 // of the case run alone, in the order of the cases, whatever the threads.
 TEST(RunEachCase, EachRunIsTheCaseRunAlone) {
