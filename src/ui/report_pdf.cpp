@@ -508,32 +508,33 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
   QTextDocument document;
   // Nothing is undone: the edits below need no record.
   document.setUndoRedoEnabled(false);
-  document.documentLayout()->setPaintDevice(&writer);
   document.setDefaultFont(ReportFont(10.5));
   document.setDocumentMargin(0);
-  document.setPageSize(body.size());
   document.setDefaultStyleSheet(
       u"h1 { font-size: 18pt; } h2 { font-size: 14pt; margin-top: 14pt; } "
       "h3 { font-size: 11pt; margin-top: 8pt; } p { margin-top: 3pt; margin-bottom: 3pt; } "
       "th, td { font-size: 9.5pt; }"_s);
-  ChartObject charts(pages, body.width() * 0.95);
-  document.documentLayout()->registerHandler(kChartObjectType, &charts);
+  // The text and then the charts go in before the document has a layout,
+  // so that nothing is laid out while they go in: laid out as they went in,
+  // each chart would lay out again all after it (and the blocks after a
+  // table that the charts moved would keep no height). The layout made
+  // after them lays the whole out, and the page size lays it out again,
+  // afresh, on the PDF's measures.
   document.setHtml(Q(pages.html));
-  // The layout redoes only the paragraphs a change touches: after a table the
-  // blocks that the charts moved keep no height and would not be drawn.
-  // Everything is laid out again, once, with the charts in place.
-  EditThenLayOut(document, 0, [&document] {
-    for (int index = 0;; ++index) {
-      QTextCursor cursor = document.find(Q(ChartPlaceholder(index)));
-      if (cursor.isNull()) break;
-      QTextCharFormat format;
-      format.setObjectType(kChartObjectType);
-      format.setProperty(kChartProperty, index);
-      // In a book the chart and its caption are one paragraph, which
-      // Paginate keeps on one page.
-      cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
-    }
-  });
+  for (int index = 0;; ++index) {
+    QTextCursor cursor = document.find(Q(ChartPlaceholder(index)));
+    if (cursor.isNull()) break;
+    QTextCharFormat format;
+    format.setObjectType(kChartObjectType);
+    format.setProperty(kChartProperty, index);
+    // In a book the chart and its caption are one paragraph, which
+    // Paginate keeps on one page.
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
+  }
+  ChartObject charts(pages, body.width() * 0.95);
+  document.documentLayout()->setPaintDevice(&writer);
+  document.documentLayout()->registerHandler(kChartObjectType, &charts);
+  document.setPageSize(body.size());
   if (pages.book) Paginate(document);
 
   const QString date = Q(DateText(pages.date));
