@@ -530,21 +530,22 @@ BookInput MainWindow::RunBook() {
   const ReportInput run = RunReport();
   book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
   // The open file's operating cases over the case of the last complete run,
-  // each run here as the batch mode runs them for its book.
+  // each run here as the batch mode runs them for its book, on every processor.
   Case base = saved_.base;
   base.texts = run.texts;
   base.events = events_;
   base.design = design_;
-  bookRuns_.clear();
-  bookRuns_.reserve(saved_.cases.size());
-  for (const OperatingCase& operating : saved_.cases) {
-    const Case typed = OperatingCaseOf(base, operating);
-    bookRuns_.push_back(RunCase(PrepareCase(typed)));
-    const CaseRun& done = bookRuns_.back();
+  std::vector<Case> typed;
+  for (const OperatingCase& operating : saved_.cases)
+    typed.push_back(OperatingCaseOf(base, operating));
+  bookRuns_ = RunEachCase(typed);
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    const CaseRun& done = bookRuns_[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
+    const OperatingCase& operating = saved_.cases[i];
     book.cases.push_back(
-        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed, done)});
+        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
   return book;
 }
