@@ -17,6 +17,7 @@
 #include "report/chart_scene.h"
 #include "report/design_checks.h"
 #include "report/report.h"
+#include "run/mixed_case.h"
 #include "run/prepared_case.h"
 #include "run/run_case.h"
 #include "solver/event_texts.h"
@@ -259,6 +260,14 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
   for (const EventWarning& warning : eventWarnings) {
     std::fputs(("kelvane: 警告: " + EventWarningText(warning) + "\n").c_str(), stderr);
   }
+  // The section of the mixed model against the area and radius boxes it does not use.
+  const std::vector<std::string> sectionWarnings =
+      options.study.Active() || prepared.extras.model != MarchModel::Mixed
+          ? std::vector<std::string>{}
+          : MixedSectionWarnings(prepared);
+  for (const std::string& warning : sectionWarnings) {
+    std::fputs(("kelvane: 警告: " + warning + "\n").c_str(), stderr);
+  }
   for (const std::string& note : options.fileNotes) {
     std::fputs(("kelvane: 注意: " + note + "\n").c_str(), stderr);
   }
@@ -275,7 +284,7 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
                     : "kelvane: 注意: 泵流量过程取代 --final-pump-discharge\n",
                stderr);
   }
-  return flags.size() + designFlags.size() + eventWarnings.size();
+  return flags.size() + designFlags.size() + eventWarnings.size() + sectionWarnings.size();
 }
 
 }  // namespace

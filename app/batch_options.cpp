@@ -16,6 +16,8 @@
 #include "output/file_writer.h"
 #include "report/chart_scene.h"
 #include "run/case_item.h"
+#include "run/mixed_case.h"
+#include "run/prepared_case.h"
 #include "solver/event_texts.h"
 #include "solver/inputs.h"
 #include "solver/number_format.h"
@@ -206,6 +208,9 @@ void TakeEvent(const Option& option, const std::string& value, BatchOptions& opt
     } else if (name == "model") {
       ReadMarchModel(value);
       events.model = value;
+    } else if (name == "section") {
+      ReadCulvertSection(value);
+      events.section = value;
     } else if (name == "pump-units") {
       ReadUnitSequence(value);
       SetEventText(events, EventField::PumpUnits, value);
@@ -391,6 +396,7 @@ EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
   }
   if (GroupGiven("forebay-area-table", given)) events.areaTable = options.areaTable;
   if (given.Has("model")) events.model = options.model;
+  if (given.Has("section")) events.section = options.section;
   return events;
 }
 
@@ -548,6 +554,16 @@ void CheckEventAgainstInputs(const BatchOptions& options, const Given& given) {
   }
 }
 
+// The mixed model of a single run needs its section from the design data.
+void CheckMixedGeometry(const BatchOptions& options) {
+  if (options.study.Active() || options.typed.events.model != "mixed") return;
+  const std::vector<std::string> missing = MixedGeometryMissing(PrepareCase(options.typed));
+  if (!missing.empty()) {
+    throw UsageError("--model mixed 缺少 " + MixedGeometryMissingText(missing) +
+                     "：混合流模型按这些设计资料的断面计算");
+  }
+}
+
 }  // namespace
 
 BatchOptions ParseBatchOptions(const CommandLine& line) {
@@ -566,6 +582,7 @@ BatchOptions ParseBatchOptions(const CommandLine& line) {
   if (given.Has("case-name") && !given.Has("case"))
     throw UsageError("--case-name 须与 --case 同用：工况在算例文件中");
   CheckEventAgainstInputs(options, given);
+  CheckMixedGeometry(options);
   CheckImages(options, given);
   CheckOutputsApart(options, given);
   return options;

@@ -43,9 +43,13 @@ const OptionRow kOptionRows[] = {
      "前池水位–面积表：水位 (m) 逐点升高，面积 (m²) 大于 0，点间线性，两端以外取端点面积"},
     {"forebay-area-table-file", OptionKind::Event, kBoth, "文件.csv",
      "前池水位–面积表的 CSV 文件：每行 水位,面积（可有表头）"},
-    {"model", OptionKind::Event, kBoth, "classic|balanced",
-     "计算模型：classic（默认，瞬变计算只计沿程损失）或 balanced（计入取水头部、局部与出口损失，"
-     "初始恒定流在瞬变计算中保持不变）"},
+    {"model", OptionKind::Event, kBoth, "classic|balanced|mixed",
+     "计算模型：classic（默认，瞬变计算只计沿程损失）、balanced（计入取水头部、局部与出口损失，"
+     "初始恒定流在瞬变计算中保持不变）或 mixed（自由水面与混合流模型，按 --section "
+     "的断面计算明流、满流与其间的过渡）"},
+    {"section", OptionKind::Event, kBoth, "box|channel",
+     "混合流模型的断面：box 箱涵（--culvert-width 宽、--culvert-height 高）或 channel "
+     "明渠（--culvert-width 渠底宽、--channel-side-slope 边坡系数）"},
     {"output", OptionKind::SingleRunOutput, kRun, "文件",
      "结果文件，与窗口保存的相同（GBK，CR LF）"},
     {"table", OptionKind::SingleRunOutput, kRun, "文件|-",

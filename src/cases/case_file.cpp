@@ -231,6 +231,8 @@ void ReadEvents(const toml::table& section, std::string_view name, const std::st
       events.areaTable = Rows(value, file, key, dotted);
     } else if (name == kModelKey && k == "kind") {
       events.model = TextOrNumber(value, file, key, dotted);
+    } else if (name == kModelKey && k == "section") {
+      events.section = TextOrNumber(value, file, key, dotted);
     } else {
       Fail(At(CaseProblem::UnknownKey, file, Where(key, value), dotted));
     }
@@ -633,9 +635,10 @@ std::string CaseFileBytes(const CaseFile& caseFile, const std::string& file) {
     bytes += "\n[" + std::string(kForebayKey) + "]\n";
     table("forebay", "area-table", events.areaTable, "前池水位–面积表：[水位 (m), 面积 (m²)]");
   }
-  if (events.model) {
+  if (events.model || events.section) {
     bytes += "\n[" + std::string(kModelKey) + "]\n";
-    scalar("model", "kind", events.model, "计算模型：classic 或 balanced");
+    scalar("model", "kind", events.model, "计算模型：classic、balanced 或 mixed");
+    scalar("model", "section", events.section, "混合流模型的断面：box 或 channel");
   }
   const std::string section = std::string(kCasesKey) + ".";
   for (const OperatingCase& operating : caseFile.cases) {

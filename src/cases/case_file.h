@@ -17,7 +17,8 @@
 //   [forebay]                # optional: the level–area table
 //   area-table = [["-10", "450"], ["0", "2700"]]
 //   [model]                  # optional: the march
-//   kind = "balanced"        # or "classic", the default
+//   kind = "balanced"        # or "mixed", or "classic", the default
+//   section = "channel"      # the mixed model's section, or "box"
 //   [[cases]]                # optional, repeated: an operating case
 //   name = "最高库水位事故停泵"  # its name, unique
 //   reservoir-level = "-3.5" # what differs from the base case: batch options

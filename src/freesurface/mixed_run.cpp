@@ -28,11 +28,12 @@ MixedResult RunMixed(const MixedCase& c) {
   result.steps = std::max(c.steps, 1);
   result.steadyConverged = reach.SetSteadyState(c.steadyDischarge);
   result.times.reserve(result.steps);
-  result.grid.reserve(static_cast<std::size_t>(result.steps) * result.nodes);
+  if (c.keepGrid) result.grid.reserve(static_cast<std::size_t>(result.steps) * result.nodes);
   result.substeps.reserve(result.steps);
   auto record = [&](int substeps) {
     std::vector<NodeState> nodes = reach.Nodes(c.reaches);
-    result.grid.insert(result.grid.end(), nodes.begin(), nodes.end());
+    if (c.stepDone) c.stepDone(static_cast<int>(result.substeps.size()), nodes);
+    if (c.keepGrid) result.grid.insert(result.grid.end(), nodes.begin(), nodes.end());
     result.substeps.push_back(substeps);
   };
   result.times.push_back(0);

@@ -5,6 +5,8 @@
 // scheme sub-steps within each).
 #pragma once
 
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "freesurface/reach.h"
@@ -25,13 +27,19 @@ struct MixedCase {
   int reaches = 5;         // the run's nodes are reaches + 1
   int steps = 0;           // the run's steps, step 1 the steady state
   double timeStep = 0;     // s
+  // Told of each step's nodes as soon as they are formed (steps from 0, the
+  // steady state first); a throw from it ends the run. None when empty.
+  std::function<void(int step, std::span<const NodeState> nodes)> stepDone;
+  // Whether the result keeps the grid of every step (a caller told of each
+  // step may not need it).
+  bool keepGrid = true;
 };
 
 struct MixedResult {
   int nodes = 0;
   int steps = 0;
   std::vector<double> times;      // s, one a step
-  std::vector<NodeState> grid;    // step by step, each step's nodes together
+  std::vector<NodeState> grid;    // step by step, each step's nodes together (MixedCase::keepGrid)
   std::vector<int> substeps;      // the scheme's sub-steps in each run step
   double lowestPressureHead = 0;  // m against the soffit (see ReachModel)
   bool vapourLimitReached = false;

@@ -22,6 +22,7 @@ constexpr EventItem kEventItems[] = {
     {EventField::PumpUnits, "pump-units", ""},
     {EventField::ForebayAreaTable, "forebay-area-table", ""},
     {EventField::Model, "model", ""},
+    {EventField::Section, "section", ""},
 };
 
 const EventItem& ItemOf(EventField field) {

@@ -3,7 +3,9 @@
 #include <exception>
 #include <utility>
 
+#include "freesurface/mixed_run.h"
 #include "output/progress.h"
+#include "run/mixed_case.h"
 #include "solver/march_batch.h"
 
 namespace kelvane {
@@ -42,6 +44,45 @@ CalculateOptions OptionsOf(const PreparedCase& prepared, const RunObservers& obs
   return options;
 }
 
+// The blocks of steps the observers are told of, as the march tells them.
+constexpr int kObservedBlock = 64;
+
+// The case through the free-surface and mixed-flow model: the inputs read
+// and the grids sized as for the march, then the model's nodes stored into
+// them step by step, each block of steps told to the observers as it is
+// filled.
+RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& options,
+                          SurgeRun& run) {
+  const std::vector<std::string> missing = MixedGeometryMissing(prepared);
+  if (!missing.empty()) {
+    ErrorLocation at;
+    at.stage = Stage::EventInput;
+    at.eventField = EventField::Section;
+    at.eventFault = EventFault::MissingGeometry;
+    at.detail = MixedGeometryMissingText(missing);
+    throw RunError(ErrorCode::InvalidInput, at);
+  }
+  CalculateOptions before = options;
+  before.observer = {};
+  RunOutcome outcome = CalculateBeforeMarch(prepared.typed.texts, run, before);
+  freesurface::MixedCase mixed = MixedCaseOf(prepared, outcome.parameters, outcome.coefficients);
+  mixed.keepGrid = false;
+  const float timeStep = outcome.coefficients.TimeStep;
+  const int last = run.StepCount();
+  int reported = 0;
+  mixed.stepDone = [&](int index, std::span<const freesurface::NodeState> nodes) {
+    const int step = index + 1;
+    StoreMixedStep(run, step, timeStep, nodes);
+    if (options.observer && (step == 1 || step - reported == kObservedBlock || step == last)) {
+      options.observer(reported + 1, step);
+      reported = step;
+    }
+  };
+  freesurface::RunMixed(mixed);
+  CalculateAfterMarch(run, options, outcome);
+  return outcome;
+}
+
 }  // namespace
 
 ReportInput CaseReportInput(const Case& typed, const CaseRun& run) {
@@ -67,7 +108,9 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   RunSummarizer summarizer;
   const CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
   try {
-    result.outcome = Calculate(prepared.typed.texts, result.run, options);
+    result.outcome = prepared.extras.model == MarchModel::Mixed
+                         ? CalculateMixed(prepared, options, result.run)
+                         : Calculate(prepared.typed.texts, result.run, options);
   } catch (...) {
     result.error = CurrentExceptionAsRunError(Stage::Program);
     return result;
@@ -92,6 +135,10 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
     CaseRun& result = results[k];
     if (prepared.eventError) {
       result.error = prepared.eventError;
+      continue;
+    }
+    if (prepared.extras.model == MarchModel::Mixed) {  // not a march of the batch
+      result = RunCase(prepared, observers);
       continue;
     }
     options[k] = OptionsOf(prepared, observers, summarizers[k], result);

@@ -3,6 +3,7 @@
 #include "solver/calculate.h"
 
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "solver/balanced_march.h"
@@ -250,9 +251,12 @@ const ModelExtras* MarchExtras(const CalculateOptions& options) {
 }
 
 RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
+  const ModelExtras* extras = MarchExtras(options);
+  // The free-surface model is no march of this library: run/mixed_case.h.
+  if (extras != nullptr && extras->model == MarchModel::Mixed)
+    throw std::logic_error("混合流模型不经推进计算");
   RunOutcome outcome = CalculateBeforeMarch(texts, run, options);
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
-  const ModelExtras* extras = MarchExtras(options);
   const RunParameters& p = outcome.parameters;
   if (extras != nullptr && extras->model == MarchModel::Balanced) {
     const double design =

@@ -35,6 +35,8 @@ std::string_view EventFieldName(EventField field) {
       return "前池水位–面积表";
     case EventField::Model:
       return "计算模型";
+    case EventField::Section:
+      return "断面形式";
   }
   return "";
 }
@@ -116,7 +118,13 @@ std::string EventLocationText(const ErrorLocation& at) {
               ShortestText(at.value.value_or(0)) + " m³/s（泵流量将为负）";
       break;
     case EventFault::UnknownModel:
-      text += cell + "不是计算模型（可用 classic、balanced）";
+      text += cell + "不是计算模型（可用 classic、balanced、mixed）";
+      break;
+    case EventFault::UnknownSection:
+      text += cell + "不是断面形式（可用 box、channel）";
+      break;
+    case EventFault::MissingGeometry:
+      text += "混合流模型（mixed）缺少 " + at.detail;
       break;
   }
   return text;

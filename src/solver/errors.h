@@ -81,7 +81,8 @@ enum class EventField {
   PumpSchedule,      // 泵流量过程: time s, discharge m³/s
   PumpUnits,         // 机组启闭序列: K:Q:T0:INTERVAL:RAMP
   ForebayAreaTable,  // 前池水位–面积表: level m, area m²
-  Model,             // 计算模型: "classic" or "balanced"
+  Model,             // 计算模型: "classic", "balanced" or "mixed"
+  Section,           // 断面形式: "box" or "channel"
 };
 
 // What is wrong with one of them; the row and column are in ErrorLocation.
@@ -103,6 +104,8 @@ enum class EventFault {
   StopsMoreThanRuns,  // a unit sequence that stops more discharge than the steady one
                       // (value: the steady discharge; detail: the discharge stopped)
   UnknownModel,       // a model name that is not one of MarchModelNames
+  UnknownSection,     // a section name that is not one of CulvertSectionNames
+  MissingGeometry,    // the mixed model without the section it needs (detail: the items)
 };
 
 // What was being done to a file.

@@ -255,9 +255,15 @@ UnitSequence ReadUnitSequence(std::string_view text) {
 }
 
 MarchModel ReadMarchModel(std::string_view text) {
-  for (MarchModel model : {MarchModel::Classic, MarchModel::Balanced})
+  for (MarchModel model : {MarchModel::Classic, MarchModel::Balanced, MarchModel::Mixed})
     if (text == MarchModelName(model)) return model;
   Throw(Fault(EventField::Model, 0, 0, EventFault::UnknownModel, text));
+}
+
+CulvertSection ReadCulvertSection(std::string_view text) {
+  for (CulvertSection section : {CulvertSection::Box, CulvertSection::Channel})
+    if (text == CulvertSectionName(section)) return section;
+  Throw(Fault(EventField::Section, 0, 0, EventFault::UnknownSection, text));
 }
 
 ModelExtras ReadModelExtras(const EventTexts& texts) {
@@ -271,6 +277,7 @@ ModelExtras ReadModelExtras(const EventTexts& texts) {
   if (texts.units) pump.units = ReadUnitSequence(*texts.units);
   if (texts.areaTable) extras.forebay.areaTable = ReadForebayAreaTable(*texts.areaTable);
   if (texts.model) extras.model = ReadMarchModel(*texts.model);
+  if (texts.section) extras.section = ReadCulvertSection(*texts.section);
   return extras;
 }
 
@@ -358,6 +365,9 @@ void SetEventText(EventTexts& texts, EventField field, std::string_view text) {
     case EventField::Model:
       texts.model = std::string(text);
       break;
+    case EventField::Section:
+      texts.section = std::string(text);
+      break;
     case EventField::None:
       break;
   }
@@ -379,12 +389,51 @@ std::string PumpEventName(const PumpEvent& pump) {
 }
 
 std::string_view MarchModelName(MarchModel model) {
-  return model == MarchModel::Balanced ? "balanced" : "classic";
+  switch (model) {
+    case MarchModel::Balanced:
+      return "balanced";
+    case MarchModel::Mixed:
+      return "mixed";
+    case MarchModel::Classic:
+      break;
+  }
+  return "classic";
 }
 
 std::string_view MarchModelCaption(MarchModel model) {
-  return model == MarchModel::Balanced ? "平衡模型（计入全部恒定流损失）"
-                                       : "经典模型（仅沿程损失）";
+  switch (model) {
+    case MarchModel::Balanced:
+      return "平衡模型（计入全部恒定流损失）";
+    case MarchModel::Mixed:
+      return "自由水面与混合流模型（按断面计算明流与满流）";
+    case MarchModel::Classic:
+      break;
+  }
+  return "经典模型（仅沿程损失）";
+}
+
+std::string_view CulvertSectionName(CulvertSection section) {
+  switch (section) {
+    case CulvertSection::Box:
+      return "box";
+    case CulvertSection::Channel:
+      return "channel";
+    case CulvertSection::None:
+      break;
+  }
+  return "";
+}
+
+std::string_view CulvertSectionCaption(CulvertSection section) {
+  switch (section) {
+    case CulvertSection::Box:
+      return "箱涵";
+    case CulvertSection::Channel:
+      return "明渠（梯形断面）";
+    case CulvertSection::None:
+      break;
+  }
+  return "";
 }
 
 std::string ForebayShapeName(const ForebayShape& forebay) {
@@ -400,8 +449,10 @@ std::string ModelExtrasTitle(const ModelExtras& extras) {
   if (extras.forebay.Given()) {
     title += (title.empty() ? "" : "；") + std::string("前池：") + ForebayShapeName(extras.forebay);
   }
-  if (extras.model != MarchModel::Classic)
-    title += (title.empty() ? "" : "；") + std::string("模型：平衡");
+  if (extras.model != MarchModel::Classic) {
+    title += (title.empty() ? "" : "；") +
+             std::string(extras.model == MarchModel::Mixed ? "模型：混合流" : "模型：平衡");
+  }
   return title;
 }
 
@@ -438,6 +489,8 @@ std::vector<std::string> ModelExtrasLines(const ModelExtras& extras) {
   }
   if (extras.model != MarchModel::Classic)
     lines.push_back("计算模型：" + std::string(MarchModelCaption(extras.model)));
+  if (extras.model == MarchModel::Mixed && extras.section != CulvertSection::None)
+    lines.push_back("断面形式：" + std::string(CulvertSectionCaption(extras.section)));
   return lines;
 }
 

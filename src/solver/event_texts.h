@@ -34,9 +34,12 @@ struct EventTexts {
   std::optional<TextTable> schedule;        // time s, discharge m³/s
   std::optional<std::string> units;         // "K:Q:T0:INTERVAL:RAMP"
   std::optional<TextTable> areaTable;       // level m, area m²
-  std::optional<std::string> model;         // "classic", "balanced"
+  std::optional<std::string> model;         // "classic", "balanced", "mixed"
+  std::optional<std::string> section;       // "box", "channel"
 
-  bool Given() const { return rampTime || rampExponent || schedule || units || areaTable || model; }
+  bool Given() const {
+    return rampTime || rampExponent || schedule || units || areaTable || model || section;
+  }
   bool operator==(const EventTexts&) const = default;
 };
 
@@ -67,7 +70,8 @@ double ReadRampTime(std::string_view text);      // a number >= 0
 double ReadRampExponent(std::string_view text);  // a number > 0
 std::vector<PumpPoint> ReadPumpSchedule(const TextTable& table, const std::string& file = "");
 UnitSequence ReadUnitSequence(std::string_view text);
-MarchModel ReadMarchModel(std::string_view text);  // a name of MarchModelName
+MarchModel ReadMarchModel(std::string_view text);          // a name of MarchModelName
+CulvertSection ReadCulvertSection(std::string_view text);  // a name of CulvertSectionName
 std::vector<ForebayPoint> ReadForebayAreaTable(const TextTable& table,
                                                const std::string& file = "");
 // All of them; a schedule and a unit sequence together are a fault.
@@ -116,10 +120,13 @@ void SetEventText(EventTexts& texts, EventField field, std::string_view text);
 // "机组序列 4 台 × -10.4 m³/s，间隔 30 s，历时 10 s", "突变") and the forebay
 // ("水位–面积表 5 点，-10 至 0 m", "定值面积").
 std::string PumpEventName(const PumpEvent& pump);
-// "classic", "balanced": the names a case file, an option and a study take.
+// "classic", "balanced", "mixed": the names a case file, an option and a study take.
 std::string_view MarchModelName(MarchModel model);
 // "经典模型（仅沿程损失）", "平衡模型（计入全部恒定流损失）": the model in the user's words.
 std::string_view MarchModelCaption(MarchModel model);
+// "box", "channel" (none: ""); "箱涵", "明渠（梯形断面）".
+std::string_view CulvertSectionName(CulvertSection section);
+std::string_view CulvertSectionCaption(CulvertSection section);
 std::string ForebayShapeName(const ForebayShape& forebay);
 // "泵流量：线性变化 30 s；前池：水位–面积表 5 点，-10 至 0 m；模型：平衡",
 // the parts given (the model when it is not classic); "" for none.

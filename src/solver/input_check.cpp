@@ -246,10 +246,13 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
     if (reading.clean.empty()) continue;  // left empty: not given
     DesignFlag flag{field.id, ReadLeadingNumber(*texts[field.id]), {}, {}};
     AddReadingReason(reading, flag.reasons, flag.unread);
-    if (field.id == DesignId::CulvertHeight && !(flag.value > 0))
+    if ((field.id == DesignId::CulvertHeight || field.id == DesignId::CulvertWidth ||
+         field.id == DesignId::ManningN) &&
+        !(flag.value > 0))
       flag.reasons.push_back(InputFlagReason::NotPositive);
     if ((field.id == DesignId::ForebayFreeboard ||
-         field.id == DesignId::CulvertDesignPressureHead) &&
+         field.id == DesignId::CulvertDesignPressureHead ||
+         field.id == DesignId::ChannelSideSlope || field.id == DesignId::ChannelFreeboard) &&
         flag.value < 0)
       flag.reasons.push_back(InputFlagReason::Negative);
     const auto& upstream = data[DesignId::CulvertInvertUpstream];
@@ -263,7 +266,9 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
     }
     // A soffit above the head the run starts with: told on the clear height,
     // once the whole soffit is known and can be one.
-    if (field.id == DesignId::CulvertHeight && CulvertGiven(data) && flag.value > 0) {
+    // The mixed model runs part full as it runs full: nothing to tell.
+    if (field.id == DesignId::CulvertHeight && CulvertGiven(data) && flag.value > 0 &&
+        extras.model != MarchModel::Mixed) {
       if (const auto below = FirstNodeBelowSoffit(data, inputs, extras)) {
         flag.reasons.push_back(InputFlagReason::CulvertNotFullAtStart);
         flag.bound = below->soffit;

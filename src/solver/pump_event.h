@@ -71,10 +71,21 @@ struct ForebayShape {
 
 // Which march carries the run. Classic marches with friction alone, as the
 // program always has; Balanced also carries, reach by reach, every loss that
-// shapes the steady profile, so that profile stays steady.
+// shapes the steady profile, so that profile stays steady; Mixed is the
+// free-surface and mixed-flow model of the culvert or channel's own section
+// (run/mixed_case.h), which the design data gives.
 enum class MarchModel {
   Classic,
   Balanced,
+  Mixed,
+};
+
+// The section the mixed model takes: a closed box culvert, or an open
+// trapezoidal channel. None given: the model has none.
+enum class CulvertSection {
+  None,
+  Box,
+  Channel,
 };
 
 // What a run has beyond the sixteen boxes. Empty: today's run exactly.
@@ -82,6 +93,8 @@ struct ModelExtras {
   PumpEvent pump;
   ForebayShape forebay;
   MarchModel model = MarchModel::Classic;
+  // Read by the mixed model only; alone it changes no run.
+  CulvertSection section = CulvertSection::None;
   bool Given() const { return pump.Given() || forebay.Given() || model != MarchModel::Classic; }
   bool operator==(const ModelExtras&) const = default;
 };

@@ -300,7 +300,8 @@ StudyFactor ParseSweep(std::string_view sweepText) {
                           0, column);
   }
   if (swept->event && *swept->event != EventField::RampTime &&
-      *swept->event != EventField::RampExponent && *swept->event != EventField::Model) {
+      *swept->event != EventField::RampExponent && *swept->event != EventField::Model &&
+      *swept->event != EventField::Section) {
     // Its values hold the commas and colons of a sweep's own items.
     throw StudyInputError("--sweep 不能扫描 " + std::string(option) +
                           "，请用 --cases 案例表（每行一个表，写作 \"0:41.6,10:20.8\"）");

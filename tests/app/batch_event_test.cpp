@@ -9,6 +9,7 @@
 
 #include "batch_options.h"
 #include "cases/case_file.h"
+#include "support/batch_parse.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -18,21 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-BatchOptions Parse(std::vector<std::string> args) {
-  args.insert(args.begin(), "kelvane");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  return ParseBatchOptions(static_cast<int>(argv.size()), argv.data());
-}
+using test::UsageErrorOf;
 
-std::string UsageErrorOf(const std::vector<std::string>& args) {
-  try {
-    Parse(args);
-  } catch (const UsageError& error) {
-    return error.what();
-  }
-  return "";
-}
+BatchOptions Parse(const std::vector<std::string>& args) { return test::ParseArgs(args); }
 
 class BatchEvent : public ::testing::Test {
  protected:

@@ -323,7 +323,8 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   const std::string bytes =
       "[pump]\nramp-time = 30\nramp-exponent = \"1.5\"\n"
       "schedule = [[0, 41.6], [\"10\", 2e1], [10, \"0 \"]]\n"
-      "[forebay]\narea-table = [[-10, 450], [0.5, 2700]]\n[model]\nkind = \"balanced\"\n";
+      "[forebay]\narea-table = [[-10, 450], [0.5, 2700]]\n[model]\nkind = \"balanced\"\n"
+      "section = \"channel\"\n";
   const CaseFile read = ParseCaseFile(bytes, "a.toml");
   EventTexts expected;
   expected.rampTime = "30";
@@ -331,13 +332,22 @@ TEST(CaseFile, PumpEventAndAreaTableComeBackExactly) {
   expected.schedule = TextTable{{1, {"0", "41.6"}}, {2, {"10", "20"}}, {3, {"10", "0 "}}};
   expected.areaTable = TextTable{{1, {"-10", "450"}}, {2, {"0.5", "2700"}}};
   expected.model = "balanced";
+  expected.section = "channel";
   EXPECT_EQ(read.base.events, expected);
   EXPECT_EQ(read.base.texts, DefaultInputTexts());
 
   CaseFile units;
   units.base.events.units = "4:-10.4:0:30:10";
   units.base.events.areaTable = TextTable{};
-  for (const CaseFile& caseFile : {read, units, OddCase()}) {
+  // The mixed model with its section and the design items that shape it.
+  CaseFile mixed;
+  mixed.base.events.model = "mixed";
+  mixed.base.events.section = "box";
+  mixed.base.design[DesignId::CulvertWidth] = "10.5";
+  mixed.base.design[DesignId::ChannelSideSlope] = "1.5";
+  mixed.base.design[DesignId::ManningN] = "0.014";
+  mixed.base.design[DesignId::ChannelFreeboard] = "0.5 m";
+  for (const CaseFile& caseFile : {read, units, mixed, OddCase()}) {
     const std::string saved = CaseFileBytes(caseFile);
     const CaseFile again = ParseCaseFile(saved, "a.toml");
     EXPECT_EQ(again, caseFile);

@@ -65,7 +65,7 @@ TEST(DesignChecks, EachItemAndCheckHasOneRow) {
     EXPECT_TRUE(items.insert(field.item).second) << field.item;
     EXPECT_TRUE(keys.insert(field.key).second) << field.key;
   }
-  EXPECT_EQ(kDesignCount, 7);
+  EXPECT_EQ(kDesignCount, 13);
   EXPECT_EQ(kCheckCount, 5);
 }
 

@@ -24,6 +24,18 @@ const test::DesignItems kWallAndPumps = {{DesignId::ForebayWallTop, "-1.5"},
                                          {DesignId::ForebayFreeboard, "0.5"},
                                          {DesignId::PumpMinLevel, "-6"}};
 
+const test::DesignItems kChannel = {{DesignId::CulvertWidth, "6"},
+                                    {DesignId::ChannelSideSlope, "1.5"},
+                                    {DesignId::CulvertInvertUpstream, "-9"},
+                                    {DesignId::CulvertInvertDownstream, "-9.5"}};
+
+EventTexts MixedModel(const char* section = nullptr) {
+  EventTexts events;
+  events.model = "mixed";
+  if (section != nullptr) events.section = section;
+  return events;
+}
+
 // The events and design texts read once: what cannot be used, and what does
 // not read as typed, stays with the case as data.
 TEST(PrepareCase, EventFaultsAndDesignFlagsAreData) {
@@ -262,6 +274,10 @@ TEST(RunCase, FaultsAreTheRunsError) {
       {"bad ramp", CaseWith({}, kWallAndPumps, badRamp), false, Stage::EventInput},
       {"no steps", CaseWith({{InputId::StepCount, "0"}}, kWallAndPumps), false, Stage::Grid},
       {"stopped", CaseWith({{InputId::StepCount, "300"}}, kWallAndPumps), true, Stage::Program},
+      {"mixed without its section", CaseWith({}, kWallAndPumps, MixedModel()), false,
+       Stage::EventInput},
+      {"mixed stopped", CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel")),
+       true, Stage::Program},
   };
   for (const Row& row : rows) {
     RunObservers observers;
@@ -275,6 +291,38 @@ TEST(RunCase, FaultsAreTheRunsError) {
     EXPECT_EQ(done.error->location().stage, row.stage) << row.name;
     EXPECT_FALSE(done.summary || done.checks || done.summaryError || done.checksError) << row.name;
   }
+}
+
+// A mixed case: its steps told to the observers block by block in order,
+// as the march tells them, its summary that of its grids, and among the
+// cases of RunCases the run RunCase gives.
+TEST(RunCase, MixedModelFillsTheGridsStepByStep) {
+  const Case typed = CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel"));
+  const PreparedCase prepared = PrepareCase(typed);
+  int lastStep = 0;
+  RunObservers observers;
+  observers.after = [&](const SurgeRun&) {
+    return [&](int first, int last) {
+      EXPECT_EQ(first, lastStep + 1);
+      lastStep = last;
+    };
+  };
+  const CaseRun done = RunCase(prepared, observers);
+  ASSERT_TRUE(done.Complete()) << done.error->where();
+  EXPECT_EQ(lastStep, 300);
+  ASSERT_TRUE(done.summary);
+  EXPECT_EQ(SummaryText(*done.summary, done.run),
+            SummaryText(SummarizeRun(done.run, done.outcome), done.run));
+  EXPECT_EQ(done.outcome.extras.model, MarchModel::Mixed);
+  EXPECT_FLOAT_EQ(done.run.StepTime(300), 299 * done.outcome.coefficients.TimeStep);
+
+  const PreparedCase classic = PrepareCase(CaseWith({{InputId::StepCount, "300"}}));
+  const PreparedCase* cases[] = {&prepared, &classic};
+  const std::vector<CaseRun> runs = RunCases(cases);
+  ASSERT_EQ(runs.size(), 2u);
+  ASSERT_TRUE(runs[0].Complete() && runs[1].Complete());
+  EXPECT_TRUE(test::SameGrids(runs[0].run, done.run));
+  EXPECT_TRUE(test::SameGrids(runs[1].run, RunCase(classic).run));
 }
 
 }  // namespace

@@ -145,6 +145,9 @@ ErrorLocation FirstFault(EventField field, const std::string& text) {
       case EventField::Model:
         ReadMarchModel(text);
         break;
+      case EventField::Section:
+        ReadCulvertSection(text);
+        break;
       case EventField::None:
         break;
     }
@@ -160,7 +163,7 @@ TEST(EventTexts, FaultsNameTheRowAndTheColumn) {
   constexpr EventField PumpSchedule = EventField::PumpSchedule, PumpUnits = EventField::PumpUnits,
                        ForebayAreaTable = EventField::ForebayAreaTable,
                        RampTime = EventField::RampTime, RampExponent = EventField::RampExponent,
-                       Model = EventField::Model;
+                       Model = EventField::Model, Section = EventField::Section;
   const FaultRow rows[] = {
       {"a non-number", PumpSchedule, "0:41.6,10:abc", 2, 2, NotANumber},
       {"a half-read number", PumpSchedule, "0:41.6m3/s", 1, 2, NotANumber},
@@ -185,6 +188,8 @@ TEST(EventTexts, FaultsNameTheRowAndTheColumn) {
       {"a model of another spelling", Model, "Balanced", 0, 0, UnknownModel},
       {"a model with a blank", Model, "balanced ", 0, 0, UnknownModel},
       {"no model named", Model, "", 0, 0, UnknownModel},
+      {"a section of another spelling", Section, "Box", 0, 0, UnknownSection},
+      {"a section the model has no name for", Section, "circle", 0, 0, UnknownSection},
       {"a time beyond every number", PumpSchedule, "0:41.6,1e400:0", 2, 1, OutOfRange},
       {"an area beyond every number", ForebayAreaTable, "-5:1e400", 1, 2, OutOfRange},
       {"units: an interval beyond every number", PumpUnits, "2:-10:0:1e400:10", 0, 4, OutOfRange},

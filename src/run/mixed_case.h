@@ -1,0 +1,47 @@
+// A prepared case as a case of the free-surface and mixed-flow model: the
+// section from the design data (a box culvert or an open channel, its width,
+// height or side slope, the inverts at both ends), the length, wave speed,
+// reaches, steps and pumps from the inputs, and the reservoir's and the
+// forebay's losses placed where the balanced model places them, so that a
+// culvert that stays full runs as that model runs. The model's nodes go into
+// the run's grids at the run's own steps.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "freesurface/mixed_run.h"
+#include "run/prepared_case.h"
+#include "solver/inputs.h"
+#include "solver/run_state.h"
+
+namespace kelvane {
+
+// The cells of the model's reach, made a multiple of the run's reaches.
+inline constexpr int kMixedCells = 50;
+
+// The batch options the mixed model needs and the case lacks, in their
+// order ("section", "culvert-width", "culvert-height", ...); empty when it
+// has them all. The channel's side slope is 0 when not given.
+std::vector<std::string> MixedGeometryMissing(const PreparedCase& prepared);
+// "--section（断面形式）、--culvert-width（箱涵净宽或渠底宽）".
+std::string MixedGeometryMissingText(const std::vector<std::string>& options);
+
+// Where the section's wetted area or hydraulic radius differs from the 箱涵
+// 断面面积 or 水力半径 box by more than 1 %: a line for each, saying by how
+// much (the model takes the section's); none otherwise, or without the
+// geometry. A channel's are taken at the reservoir level over its upstream
+// invert.
+std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared);
+
+// The model's case; the geometry must be complete (MixedGeometryMissing).
+freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParameters& p,
+                                   const SolverCoefficients& c);
+
+// One step's nodes into the run's grids (`step` from 1) and its time, (step
+// − 1)·Δt as the march forms it, each value rounded to single; a value that
+// single cannot hold is an overflow at that step and node.
+void StoreMixedStep(SurgeRun& run, int step, float timeStep,
+                    std::span<const freesurface::NodeState> nodes);
+
+}  // namespace kelvane
