@@ -56,20 +56,25 @@ QString Figure(double value) {
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
 
-// The status line's items of the run length: the rigid column's period and
-// the share of it the run covers, and the classic model's drift where the
-// summary notes it.
-QStringList RunLengthStatusItems(const InputTexts& inputs, const ModelExtras& extras) {
-  QStringList items;
+// The status line's items of the run length: the rigid column's period,
+// short enough to follow the grid's figures on the line; the share of it
+// the run covers and the classic model's drift (where the summary notes it),
+// which the tooltip holds when the line has no room for them.
+struct RunLengthItems {
+  QStringList period;
+  QStringList details;
+};
+RunLengthItems RunLengthStatusItems(const InputTexts& inputs, const ModelExtras& extras) {
+  RunLengthItems items;
   const std::optional<RunLengthPreview> length = PreviewRunLength(inputs, extras);
   if (!length) return items;
-  items << MainWindow::tr("振荡周期 %1 s，计算历时为其 %2 倍")
-               .arg(Figure(length->oscillation.period),
-                    Figure(length->duration / length->oscillation.period));
+  items.period << MainWindow::tr("振荡周期 %1 s").arg(Figure(length->oscillation.period));
+  items.details << MainWindow::tr("计算历时为振荡周期的 %1 倍")
+                       .arg(Figure(length->duration / length->oscillation.period));
   if (length->classicDrift && std::fabs(*length->classicDrift) > kNotedDrift) {
-    items << MainWindow::tr("经典模型：泵流量不变时水位也将漂移约 %1 m")
-                 .arg(QString::fromStdString(
-                     Fixed(std::fabs(*length->classicDrift), 3, NegativeZero::Drop)));
+    items.details << MainWindow::tr("经典模型：流量不变时水位也将漂移约 %1 m")
+                         .arg(QString::fromStdString(
+                             Fixed(std::fabs(*length->classicDrift), 3, NegativeZero::Drop)));
   }
   return items;
 }
@@ -373,6 +378,8 @@ void MainWindow::InputsEdited() {
 
 void MainWindow::ShowRunPreview() {
   QStringList items;
+  const RunLengthItems length =
+      RunLengthStatusItems(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   if (const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs())) {
     const QString limit = std::isfinite(preview->stabilityLimit)
                               ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
@@ -382,6 +389,7 @@ void MainWindow::ShowRunPreview() {
           << tr("2L/a %1 s").arg(Figure(preview->waveReturn))
           << tr("前池面积稳定下限 %1").arg(limit);
     if (!preview->steadyState) items << tr("恒定流算不出");
+    items << length.period;
   } else {
     items << tr("这些输入构不成一次计算：时间步长无从得出");
   }
@@ -389,7 +397,7 @@ void MainWindow::ShowRunPreview() {
   // or an area table: say so.
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
-  items << RunLengthStatusItems(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  items << length.details;
   items << DesignStatusItems(design_, inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   runPreview_->SetItems(items);
   // Every change of the case passes here: the model menu follows it.
@@ -680,7 +688,8 @@ void MainWindow::editForebayTable() {
 
 namespace {
 // The models the window offers, in the menu's order.
-constexpr MarchModel kWindowModels[] = {MarchModel::Classic, MarchModel::Balanced};
+constexpr MarchModel kWindowModels[] = {MarchModel::Classic, MarchModel::Balanced,
+                                        MarchModel::Mixed};
 // The periods the run-length commands cover.
 constexpr double kCoveredPeriods[] = {1, 1.5, 2, 3};
 }  // namespace

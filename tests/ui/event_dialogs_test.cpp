@@ -49,6 +49,7 @@ class EventDialogsTest : public QObject {
   void okAppliesCancelLeavesClearDrops();
   void exportedBookIsTheBatchModes();
   void modelMenuIsSavedAndReopened();
+  void mixedModelIsTheMenusThird();
   void runLengthCommandsSetTheStepCount();
 };
 
@@ -395,6 +396,31 @@ void EventDialogsTest::modelMenuIsSavedAndReopened() {
   classic->trigger();
   QVERIFY(s.window.isWindowModified());
   QVERIFY(s.Calculate("classic-again.txt") == classicRun);
+}
+
+// The free-surface model is the menu's third: checked alone, named in the
+// status line, saved as its kind and checked again when the file is opened.
+void EventDialogsTest::mixedModelIsTheMenusThird() {
+  EventSession s;
+  auto* menu = Named<QMenu>(s.window, "ModelMenu");
+  QVERIFY(menu);
+  QStringList names;
+  for (const QAction* a : menu->actions()) names << a->objectName();
+  QCOMPARE(names, (QStringList{QStringLiteral("Model_classic"), QStringLiteral("Model_balanced"),
+                               QStringLiteral("Model_mixed")}));
+  QAction* mixed = menu->actions().back();
+  mixed->trigger();
+  for (const QAction* a : menu->actions()) QCOMPARE(a->isChecked(), a == mixed);
+  QVERIFY2(s.Status().contains(QStringLiteral("计算模型：自由水面与混合流模型")),
+           qPrintable(s.Status()));
+  s.answer = s.Path("mixed.toml");
+  QVERIFY(s.window.saveCaseAs());
+  const std::string saved = test::ReadFile(s.answer.toStdString());
+  QVERIFY2(saved.find("[model]\nkind = \"mixed\"") != std::string::npos, saved.c_str());
+  s.window.newCase();
+  QVERIFY(!mixed->isChecked());
+  s.window.openCase(s.answer);
+  QVERIFY(mixed->isChecked());
 }
 
 // 工况 → 计算时长: each command puts the step count it names in the box as
