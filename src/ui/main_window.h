@@ -141,6 +141,9 @@ class MainWindow : public QMainWindow {
   void SetModel(MarchModel model);
   void ShowModelInForce();
   void FillRunLengthMenu();
+  // Hands the cases of the last book (chartCases_) to the chart windows
+  // that are open; without them the windows show the last complete run alone.
+  void ShowCaseRuns();
 
   InputForm* inputForm_;
   QPointer<PlotWindow> plotWindow_;
@@ -159,6 +162,9 @@ class MainWindow : public QMainWindow {
   // The open case file as last read or written; else the defaults.
   kelvane::CaseFile saved_;
   std::vector<CaseRun> bookRuns_;  // the runs of the last RunBook's operating cases
+  // The last complete run and those runs as the chart windows show them;
+  // empty once another run starts (they were run over the run replaced).
+  std::vector<ChartCase> chartCases_;
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
   DesignTexts design_;
