@@ -220,13 +220,8 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.eventLines = ModelExtrasLines(outcome.extras);
   summary.forebayAreaUse = outcome.forebayAreaUse;
   summary.oscillation = ForecastOscillation(outcome.parameters, outcome.extras, run);
-  if (outcome.extras.model == MarchModel::Classic) {
-    // Friction alone carries the steady velocity with the reservoir level
-    // less every reach's friction loss.
-    const double frictionOnly = double{outcome.parameters.ReservoirLevel} -
-                                summary.reaches * double{outcome.coefficients.ReachHeadLoss};
-    summary.classicDrift = frictionOnly - summary.forebayInitial;
-  }
+  if (outcome.extras.model == MarchModel::Classic)
+    summary.classicDrift = ClassicDrift(outcome.parameters, outcome.coefficients, run);
   return summary;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include "cases/case_file.h"
 #include "report/calculation_document.h"
 #include "report/design_checks.h"
+#include "report/report.h"
 #include "run/case_item.h"
 #include "run/run_case.h"
 #include "solver/input_check.h"
@@ -54,6 +56,29 @@ QString Figure(double value) {
 }
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
+
+// The status line's items of the run length: the rigid column's period,
+// short enough to follow the grid's figures on the line; the share of it
+// the run covers and the classic model's drift (where the summary notes it),
+// which the tooltip holds when the line has no room for them.
+struct RunLengthItems {
+  QStringList period;
+  QStringList details;
+};
+RunLengthItems RunLengthStatusItems(const InputTexts& inputs, const ModelExtras& extras) {
+  RunLengthItems items;
+  const std::optional<RunLengthPreview> length = PreviewRunLength(inputs, extras);
+  if (!length) return items;
+  items.period << MainWindow::tr("振荡周期 %1 s").arg(Figure(length->oscillation.period));
+  items.details << MainWindow::tr("计算历时为振荡周期的 %1 倍")
+                       .arg(Figure(length->duration / length->oscillation.period));
+  if (length->classicDrift && std::fabs(*length->classicDrift) > kNotedDrift) {
+    items.details << MainWindow::tr("经典模型：流量不变时水位也将漂移约 %1 m")
+                         .arg(QString::fromStdString(
+                             Fixed(std::fabs(*length->classicDrift), 3, NegativeZero::Drop)));
+  }
+  return items;
+}
 
 // The status line's items of the design data in force: how many checks it
 // gives, and a culvert that does not run full from the start.
@@ -152,6 +177,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   action(events, tr("泵流量过程…"), "EditPumpEvent", [this] { editPumpEvent(); });
   action(events, tr("前池水位–面积…"), "EditForebayTable", [this] { editForebayTable(); });
   action(events, tr("工况表…"), "EditCases", [this] { editCases(); });
+  AddRunMenus(events);
 
   QMenu* results = menuBar()->addMenu(tr("结果(&R)"));
   // The results command's button stays hidden; Ctrl+R reaches it while it
@@ -358,6 +384,8 @@ void MainWindow::InputsEdited() {
 
 void MainWindow::ShowRunPreview() {
   QStringList items;
+  const RunLengthItems length =
+      RunLengthStatusItems(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   if (const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs())) {
     const QString limit = std::isfinite(preview->stabilityLimit)
                               ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
@@ -367,6 +395,7 @@ void MainWindow::ShowRunPreview() {
           << tr("2L/a %1 s").arg(Figure(preview->waveReturn))
           << tr("前池面积稳定下限 %1").arg(limit);
     if (!preview->steadyState) items << tr("恒定流算不出");
+    items << length.period;
   } else {
     items << tr("这些输入构不成一次计算：时间步长无从得出");
   }
@@ -374,8 +403,11 @@ void MainWindow::ShowRunPreview() {
   // or an area table: say so.
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
+  items << length.details;
   items << DesignStatusItems(design_, inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   runPreview_->SetItems(items);
+  // Every change of the case passes here: the model menu follows it.
+  ShowModelInForce();
 }
 
 void MainWindow::UpdateCaseActions() {
@@ -711,6 +743,84 @@ void MainWindow::editForebayTable() {
   const int result = dialog.exec();
   if (result != QDialog::Rejected) SetEvents(dialog.Events());
   if (result == kAcceptedToSave) saveCase();
+}
+
+// ------------------------------------------------------------ 计算模型, 计算时长
+
+namespace {
+// The models the window offers, in the menu's order.
+constexpr MarchModel kWindowModels[] = {MarchModel::Classic, MarchModel::Balanced,
+                                        MarchModel::Mixed};
+// The periods the run-length commands cover.
+constexpr double kCoveredPeriods[] = {1, 1.5, 2, 3};
+}  // namespace
+
+void MainWindow::AddRunMenus(QMenu* events) {
+  events->addSeparator();
+  QMenu* models = events->addMenu(tr("计算模型"));
+  models->setObjectName(QStringLiteral("ModelMenu"));
+  auto* group = new QActionGroup(this);
+  group->setExclusive(true);
+  for (MarchModel model : kWindowModels) {
+    // "经典模型（仅沿程损失）": the caption the summary and the report use.
+    QAction* a = models->addAction(QString::fromUtf8(MarchModelCaption(model)));
+    a->setObjectName(QStringLiteral("Model_%1")
+                         .arg(QString::fromLatin1(MarchModelName(model).data(),
+                                                  qsizetype(MarchModelName(model).size()))));
+    a->setCheckable(true);
+    group->addAction(a);
+    connect(a, &QAction::triggered, this, [this, model] { SetModel(model); });
+    modelActions_.emplace_back(model, a);
+  }
+  runLengthMenu_ = events->addMenu(tr("计算时长"));
+  runLengthMenu_->setObjectName(QStringLiteral("RunLengthMenu"));
+  connect(runLengthMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRunLengthMenu);
+  FillRunLengthMenu();
+}
+
+void MainWindow::ShowModelInForce() {
+  const MarchModel inForce = inputForm_->ModelExtrasInForce().model;
+  for (const auto& [model, a] : modelActions_) a->setChecked(model == inForce);
+}
+
+void MainWindow::SetModel(MarchModel model) {
+  if (model == inputForm_->ModelExtrasInForce().model) return;
+  EventTexts events = events_;
+  // The classic model is the one a case without a model runs: none is
+  // written unless the case file named one.
+  events.model = model == MarchModel::Classic && !saved_.base.events.model
+                     ? std::nullopt
+                     : std::optional<std::string>(MarchModelName(model));
+  SetEvents(events);
+}
+
+void MainWindow::FillRunLengthMenu() {
+  runLengthMenu_->clear();
+  const std::optional<RunLengthPreview> length =
+      PreviewRunLength(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  if (!length) {
+    runLengthMenu_->addAction(tr("这些输入给不出振荡周期"))->setEnabled(false);
+    return;
+  }
+  // One command per step count; a count beyond the most a run can have
+  // is shown, not offered.
+  auto offer = [this](const QString& what, long long steps, const QString& name) {
+    const bool fits = steps <= kMostSteps;
+    QAction* a = runLengthMenu_->addAction(
+        fits ? tr("%1（计算时段数 %2）").arg(what).arg(steps)
+             : tr("%1（需计算时段数 %2，超过 %3）").arg(what).arg(steps).arg(kMostSteps));
+    a->setObjectName(name);
+    a->setEnabled(fits);
+    connect(a, &QAction::triggered, this, [this, steps] {
+      inputForm_->InputBox(InputId::StepCount)->setText(QString::number(steps));
+    });
+  };
+  if (const std::optional<long long> decide = length->StepsToDecide())
+    offer(tr("至可判定首个最高、最低水位"), *decide, QStringLiteral("RunLengthToDecide"));
+  for (double periods : kCoveredPeriods) {
+    offer(tr("%1 个振荡周期").arg(Figure(periods)), length->StepsForPeriods(periods),
+          QStringLiteral("RunLength_%1").arg(Figure(periods)));
+  }
 }
 
 // ------------------------------------------------------------ help

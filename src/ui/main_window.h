@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cases/case_file.h"
@@ -139,6 +140,13 @@ class MainWindow : public QMainWindow {
   // Puts `events` in force: the runs, the status line, the caption.
   void SetEvents(const EventTexts& events);
   void ShowFailure(const QString& message);
+  // 工况 → 计算模型 (one checkable command per model, the one in force
+  // checked) and 工况 → 计算时长 (the step counts that cover the mass
+  // oscillation, formed as the menu opens; one puts its count in the box).
+  void AddRunMenus(QMenu* events);
+  void SetModel(MarchModel model);
+  void ShowModelInForce();
+  void FillRunLengthMenu();
   // Hands the cases of the last book (chartCases_) to the chart windows
   // that are open; without them the windows show the last complete run alone.
   void ShowCaseRuns();
@@ -187,6 +195,8 @@ class MainWindow : public QMainWindow {
   QAction* historyAction_;
   QAction* envelopeAction_;
   QMenu* recentMenu_;
+  std::vector<std::pair<MarchModel, QAction*>> modelActions_;
+  QMenu* runLengthMenu_ = nullptr;
   StatusLine* runPreview_;
 };
 

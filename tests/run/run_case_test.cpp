@@ -13,6 +13,7 @@
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/prepared_case.h"
+#include "solver/run_preview.h"
 #include "support/cases.h"
 
 namespace kelvane {
@@ -152,6 +153,54 @@ TEST(PrepareCase, CulvertFlaggedNotFullIsOneTheRunFindsSo) {
         EXPECT_NE(row.verdict, CheckVerdict::Pass);
       }
     }
+  }
+}
+
+// What the window offers before a run (PreviewRunLength) is what the run
+// then has: the summary's forecast and drift, with the case's own model and
+// event; the step count it offers to decide makes a kept forebay limit pass
+// where one step fewer leaves it undetermined, and the count it offers for
+// two periods is the least that covers them.
+TEST(PreviewRunLength, IsTheRunsOwnAndDecidesTheChecks) {
+  EventTexts balanced;
+  balanced.model = "balanced";
+  EventTexts ramp;
+  ramp.rampTime = "30";
+  EventTexts table;
+  table.areaTable = SplitPairsText("-10:900,0:1800");
+  const test::DesignItems kept = {{DesignId::ForebayWallTop, "0"}, {DesignId::PumpMinLevel, "-8"}};
+  for (const EventTexts& events : {EventTexts{}, balanced, ramp, table}) {
+    SCOPED_TRACE(events.model       ? "balanced"
+                 : events.rampTime  ? "ramp"
+                 : events.areaTable ? "table"
+                                    : "sudden");
+    const Case typed = CaseWith({}, kept, events);
+    const std::optional<RunLengthPreview> preview =
+        PreviewRunLength(typed.texts, ReadModelExtras(events));
+    ASSERT_TRUE(preview);
+    const CaseRun done = RunCase(PrepareCase(typed));
+    ASSERT_TRUE(done.summary && done.summary->oscillation);
+    EXPECT_EQ(preview->oscillation, *done.summary->oscillation);
+    EXPECT_EQ(preview->classicDrift, done.summary->classicDrift);
+    EXPECT_NEAR(preview->duration, done.summary->simulatedTime, 1e-3);
+
+    const long long decide = preview->StepsToDecide().value();
+    // One step fewer leaves the later extreme's check undetermined.
+    for (long long steps : {decide - 1, decide}) {
+      const CaseRun run = RunCase(
+          PrepareCase(CaseWith({{InputId::StepCount, std::to_string(steps)}}, kept, events)));
+      ASSERT_TRUE(run.checks);
+      int undetermined = 0;
+      for (const CheckRow& row : run.checks->rows) {
+        EXPECT_NE(row.verdict, CheckVerdict::Fail) << CheckItemName(row.kind);
+        undetermined += row.verdict == CheckVerdict::Undetermined;
+      }
+      EXPECT_EQ(undetermined, steps == decide ? 0 : 1) << steps;
+    }
+    const long long two = preview->StepsForPeriods(2);
+    const double period = preview->oscillation.period;
+    EXPECT_GE((two - 1) * preview->timeStep, 2 * period);
+    EXPECT_LT((two - 2) * preview->timeStep, 2 * period);
   }
 }
 
