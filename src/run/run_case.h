@@ -3,6 +3,7 @@
 // window and the reports all read.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <span>
@@ -68,6 +69,20 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
 // same as when run alone. What a case throws is thrown again once all have
 // ended (the first such case's).
 std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads = 0);
+
+// What RunEachCase tells and heeds while it runs (a window's progress bar
+// and its stop).
+struct EachCaseControl {
+  // Called as each case ends, on the thread that ran it.
+  std::function<void()> caseEnded;
+  // Once it holds, no further case starts.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+// The same, told and stopped by `control`: after a stop, the runs of the
+// first cases, in order, up to the first case that did not start.
+std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads,
+                                 const EachCaseControl& control);
 
 // What the calculation book reads of a complete run with its summary: the
 // case's title, notes, texts and design data, and `run` (which must outlive

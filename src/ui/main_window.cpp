@@ -27,6 +27,7 @@
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
+#include "ui/cases_dialog.h"
 #include "ui/design_dialog.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/help_window.h"
@@ -175,6 +176,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   QMenu* events = menuBar()->addMenu(tr("工况(&W)"));
   action(events, tr("泵流量过程…"), "EditPumpEvent", [this] { editPumpEvent(); });
   action(events, tr("前池水位–面积…"), "EditForebayTable", [this] { editForebayTable(); });
+  action(events, tr("工况表…"), "EditCases", [this] { editCases(); });
   AddRunMenus(events);
 
   QMenu* results = menuBar()->addMenu(tr("结果(&R)"));
@@ -371,7 +373,8 @@ void MainWindow::UpdateCaption() {
 
 bool MainWindow::Edited() const {
   return inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
-         design_ != saved_.base.design || project_ != saved_.project;
+         design_ != saved_.base.design || project_ != saved_.project ||
+         operatingCases_ != saved_.cases;
 }
 
 void MainWindow::InputsEdited() {
@@ -456,6 +459,7 @@ void MainWindow::newCase() {
   caseFile_.clear();
   saved_ = kelvane::CaseFile();
   project_ = {};
+  operatingCases_ = {};
   events_ = {};
   SetDesign({});
   inputForm_->SetCase(PrepareCase(Case()));
@@ -489,6 +493,7 @@ void MainWindow::openCase(const QString& path) {
   caseFile_ = path;
   saved_ = read;
   project_ = read.project;
+  operatingCases_ = read.cases;
   events_ = read.base.events;
   SetDesign(read.base.design);
   inputForm_->SetCase(PrepareCase(read.base));
@@ -499,9 +504,10 @@ void MainWindow::openCase(const QString& path) {
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  // The title, notes and operating cases stay as the file had them.
+  // The title and notes stay as the file had them.
   kelvane::CaseFile texts = saved_;
   texts.project = project_;
+  texts.cases = operatingCases_;
   texts.base.texts = inputForm_->Inputs();
   texts.base.events = events_;
   texts.base.design = design_;
@@ -564,31 +570,33 @@ BookInput MainWindow::RunBook() {
   book.project = project_;
   const ReportInput run = RunReport();
   book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
-  // The open file's operating cases over the case of the last complete run,
-  // each run here as the batch mode runs them for its book, on every processor.
-  Case base = saved_.base;
-  base.texts = run.texts;
-  base.events = events_;
-  base.design = design_;
+  // The operating cases over the case of the last complete run, each run as
+  // the batch mode runs them for its book, on every processor, unless
+  // 计算全部工况 has run them just so.
+  const Case base = WindowCase(run.texts);
   std::vector<Case> typed;
-  for (const OperatingCase& operating : saved_.cases)
+  for (const OperatingCase& operating : operatingCases_)
     typed.push_back(OperatingCaseOf(base, operating));
   // The windows let go of the runs about to be replaced.
   chartCases_.clear();
   ShowCaseRuns();
-  bookRuns_ = RunEachCase(typed);
+  if (typed != bookCases_ || bookRuns_.size() != typed.size()) {
+    bookCases_.clear();
+    bookRuns_ = RunEachCase(typed);
+    bookCases_ = typed;
+  }
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const CaseRun& done = bookRuns_[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
-    const OperatingCase& operating = saved_.cases[i];
+    const OperatingCase& operating = operatingCases_[i];
     book.cases.push_back(
         {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
   if (!typed.empty()) {
     chartCases_.push_back({book.cases.front().name, run.run, run.outcome, ReadDesignData(design_)});
     for (std::size_t i = 0; i < typed.size(); ++i) {
-      chartCases_.push_back({saved_.cases[i].name, &bookRuns_[i].run, bookRuns_[i].outcome,
+      chartCases_.push_back({operatingCases_[i].name, &bookRuns_[i].run, bookRuns_[i].outcome,
                              ReadDesignData(typed[i].design)});
     }
   }
@@ -689,6 +697,37 @@ void MainWindow::SetEvents(const EventTexts& events) {
   events_ = events;
   inputForm_->SetCase(std::move(prepared));
   ShowRunPreview();
+  UpdateCaption();
+}
+
+Case MainWindow::WindowCase(const InputTexts& texts) const {
+  Case base = saved_.base;
+  base.texts = texts;
+  base.events = events_;
+  base.design = design_;
+  return base;
+}
+
+void MainWindow::editCases() {
+  CasesDialog dialog(WindowCase(inputForm_->Inputs()), operatingCases_, this);
+  const int result = dialog.exec();
+  if (result == QDialog::Rejected) return;
+  // The table's columns may put a case's changes in another order than the
+  // case file's: the same changes leave the cases in force as they are.
+  const auto sorted = [](std::vector<OperatingCase> cases) {
+    for (OperatingCase& c : cases) std::ranges::sort(c.changes);
+    return cases;
+  };
+  if (sorted(dialog.Cases()) != sorted(operatingCases_)) operatingCases_ = dialog.Cases();
+  if (result == kAcceptedToRun) {
+    // The windows let go of the runs about to be replaced.
+    chartCases_.clear();
+    ShowCaseRuns();
+    bookRuns_ = std::move(dialog.Runs());
+    bookCases_ = dialog.RunTexts();
+    statusBar()->showMessage(tr("已算完 %1 个工况；导出计算书包括全部工况").arg(bookRuns_.size()),
+                             10000);
+  }
   UpdateCaption();
 }
 

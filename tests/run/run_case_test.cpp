@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -381,6 +382,37 @@ TEST(RunEachCase, EachRunIsTheCaseRunAlone) {
     }
   }
   EXPECT_TRUE(RunEachCase({}).empty());
+}
+
+// Told case by case and stopped: a stop before the start runs nothing; a
+// stop after the second case leaves the first cases only, in order, each as
+// run alone.
+TEST(RunEachCase, TellsEachCaseAndStops) {
+  std::vector<Case> cases;
+  for (const char* level : {"-4.34", "-3.5", "-5", "-6"})
+    cases.push_back(CaseWith({{InputId::StepCount, "300"}, {InputId::ReservoirLevel, level}}));
+  struct Row {
+    bool stopAtOnce;
+    int stopAfter;  // cases ended when the stop is set; 0: never
+    unsigned threads;
+  };
+  for (const Row row : {Row{true, 0, 2}, Row{false, 0, 2}, Row{false, 2, 1}}) {
+    SCOPED_TRACE(testing::Message() << row.stopAtOnce << " " << row.stopAfter);
+    std::atomic<bool> stop{row.stopAtOnce};
+    std::atomic<int> ended{0};
+    const std::vector<CaseRun> runs = RunEachCase(cases, row.threads,
+                                                  {[&] {
+                                                     if (++ended == row.stopAfter) stop = true;
+                                                   },
+                                                   &stop});
+    const std::size_t expected = row.stopAtOnce      ? 0
+                                 : row.stopAfter > 0 ? std::size_t(row.stopAfter)
+                                                     : cases.size();
+    ASSERT_EQ(runs.size(), expected);
+    EXPECT_EQ(ended.load(), static_cast<int>(expected));
+    for (std::size_t i = 0; i < runs.size(); ++i)
+      EXPECT_TRUE(test::SameGrids(runs[i].run, RunCase(PrepareCase(cases[i])).run));
+  }
 }
 
 }  // namespace

@@ -343,20 +343,11 @@ void EventDialogsTest::exportedBookIsTheBatchModes() {
   }
   s.window.openCase(file);
   QVERIFY(!s.Calculate("result.txt").empty());
-  s.answer = s.Path("window.pdf");
-  Named<QAction>(s.window, "ExportReport")->trigger();
-  const test::ProcessResult batch =
-      test::RunProcess({KELVANE_EXE, "--batch", "--case", file.toStdString(), "--report",
-                        s.Path("batch.pdf").toStdString()});
-  QCOMPARE(batch.status, 0);
-  const test::ProcessResult window = test::PdfText(s.answer.toStdString());
-  const test::ProcessResult expected = test::PdfText(s.Path("batch.pdf").toStdString());
-  QCOMPARE(window.status, 0);
-  QCOMPARE(expected.status, 0);
-  QVERIFY(window.out == expected.out);
+  const std::string book = ExportedBookOfBatch(s, file);
+  QVERIFY(!book.empty());
   for (const char* name :
        {"某泵站工程", "设计库水位事故停泵", "最高库水位事故停泵", "设计库水位正常停机"})
-    QVERIFY2(window.out.find(name) != std::string::npos, name);
+    QVERIFY2(book.find(name) != std::string::npos, name);
 }
 
 // 工况 → 计算模型: one model checked; 平衡模型 puts its march in force (the
