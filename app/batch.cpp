@@ -149,13 +149,14 @@ void DrawImages(const BatchOptions& options, const Images& images, const Prepare
 }
 
 // The calculation book: the case run, then each other operating case of
-// the case file, run here. A case that cannot run is named and leaves the
-// book unwritten.
+// the case file, run here on every processor. The first case that cannot run
+// is named and leaves the book unwritten.
 void WriteBook(const BatchOptions& options, const Images& images, const CaseRun& done,
                OutputRunner& outputs) {
-  std::vector<CaseRun> others(options.otherCases.size());
+  std::vector<Case> typed;
+  for (const BookCaseTexts& other : options.otherCases) typed.push_back(other.typed);
+  const std::vector<CaseRun> others = RunEachCase(typed);
   for (std::size_t i = 0; i < others.size(); ++i) {
-    others[i] = RunCase(PrepareCase(options.otherCases[i].typed));
     const RunError* fault = others[i].error          ? &*others[i].error
                             : others[i].summaryError ? &*others[i].summaryError
                                                      : nullptr;

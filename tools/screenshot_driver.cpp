@@ -5,7 +5,8 @@
 // the envelope window and the help, each saved as a PNG into the folder
 // named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
-// screen; the 泵流量过程 dialog with a generated unit sequence; the 设计资料
+// screen; the 泵流量过程 dialog with a generated unit sequence; the 工程信息
+// dialog with a project typed; the 设计资料
 // dialog with the envelope of the design data; last the save dialog in
 // Chinese and the question it asks before it replaces an existing file.
 // Linked against the windows library like the window tests; the
@@ -29,6 +30,7 @@
 #include <cstdio>
 
 #include "ui/main_window.h"
+#include "ui/project_dialog.h"
 #include "ui/pump_event_dialog.h"
 #include "ui/save_dialog.h"
 #include "ui/translations.h"
@@ -171,6 +173,25 @@ int main(int argc, char** argv) {
     });
   };
 
+  // 文件 → 工程信息…: a project's cover, sign-off names and basis typed.
+  auto showProjectDialog = [&] {
+    kelvane::ProjectInfo project;
+    project.name = "某泵站工程";
+    project.stage = "初步设计";
+    project.number = "JS-2026-017";
+    project.calculatedBy = "张三";
+    project.checkedBy = "李四";
+    project.basis = {"《泵站设计标准》GB 50265-2022", "本工程初步设计报告"};
+    auto* dialog = new ProjectDialog(project, &window);
+    dialog->show();
+    QTimer::singleShot(700, &window, [&, dialog] {
+      save(dialog, "project-dialog.png");
+      dialog->reject();
+      dialog->deleteLater();
+      showStatusLine();
+    });
+  };
+
   // 工况 → 泵流量过程…: two units stopping 60 s apart, as the generator
   // fills the schedule.
   auto showPumpDialog = [&] {
@@ -183,7 +204,7 @@ int main(int argc, char** argv) {
       save(dialog, "pump-event-dialog.png");
       dialog->reject();
       dialog->deleteLater();
-      showStatusLine();
+      showProjectDialog();
     });
   };
 

@@ -50,22 +50,6 @@ constexpr std::string_view kForebayKey = "forebay";
 constexpr std::string_view kModelKey = "model";
 constexpr std::string_view kProjectKey = "project";
 
-// The texts of [project] beside the basis list, by their keys.
-struct ProjectText {
-  const char* key;
-  std::string ProjectInfo::*text;
-};
-constexpr ProjectText kProjectTexts[] = {
-    {"name", &ProjectInfo::name},
-    {"stage", &ProjectInfo::stage},
-    {"number", &ProjectInfo::number},
-    {"calculated_by", &ProjectInfo::calculatedBy},
-    {"checked_by", &ProjectInfo::checkedBy},
-    {"reviewed_by", &ProjectInfo::reviewedBy},
-    {"approved_by", &ProjectInfo::approvedBy},
-    {"friction_basis", &ProjectInfo::frictionBasis},
-    {"wave_speed_basis", &ProjectInfo::waveSpeedBasis},
-};
 constexpr std::string_view kBasisKey = "basis";
 constexpr std::string_view kCasesKey = "cases";
 constexpr std::string_view kCaseNameKey = "name";

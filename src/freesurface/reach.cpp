@@ -108,7 +108,11 @@ ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) co
   const double opening = end == kUp ? level - loss : level + loss;
   Side s;
   s.z = end == kUp ? setup_.invertUpstream : setup_.invertDownstream;
-  s.eta = std::max(2 * opening - cell.eta, s.z);
+  // Reflected, unless the reflection falls below the opening's invert while
+  // the end's own level stands above it (a cell far above the reservoir):
+  // then the end's level itself, so that the reach still empties into it.
+  const double reflected = 2 * opening - cell.eta;
+  s.eta = reflected >= s.z ? reflected : std::max(opening, s.z);
   s.h = s.eta - s.z;
   s.p = section_.Closed() && s.h >= section_.Height();
   s.u = cell.u;
@@ -154,21 +158,21 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) 
       sl = -s;
       sr = s;
     } else if (slotL != slotR && al > 0 && ar > 0) {
-      // A pressurization front: the pressure wave runs into the full side,
-      // the bore into the free side at the speed that mass and momentum
-      // across it give, (w − u)² = (A_full/A_free)·g·(I_full − I_free)/(A_full − A_free)
-      // (the pressure wave's speed there would fill the free cell within a
-      // step).
-      auto bore = [&](double aFull, double gIFull, double aFree, double gIFree) {
-        const double rise = aFull - aFree;
-        const double push = gIFull - gIFree;
-        return rise > 0 && push > 0 ? std::sqrt(aFull / aFree * push / rise) : 0.0;
-      };
+      // A pressurization front: the pressure wave runs into the full side;
+      // towards the free side the front's own speed, the one that its mass
+      // balance gives, (Q_l − Q_r)/(A_l − A_r), or the free side's wave if
+      // faster. No speed here depends on the full side's head: one that did
+      // (the bore's speed from the momentum jump) would let the slot's
+      // storage, T·Δx, swing the cell's head within a sub-step. Between two
+      // nearly equal areas that speed is bounded by the pressure wave's.
+      const double fastest = std::max(std::fabs(ul) + cl, std::fabs(ur) + cr);
+      const double jump = al - ar;
+      const double front = jump != 0 ? std::clamp((ql - qr) / jump, -fastest, fastest) : 0.0;
       if (slotL) {
         sl = std::min(ul - cl, ur - cr);
-        sr = std::max(ur + std::max(cr, bore(al, gIl, ar, gIr)), ul);
+        sr = std::max({ur + cr, ul, front});
       } else {
-        sl = std::min(ul - std::max(cl, bore(ar, gIr, al, gIl)), ur);
+        sl = std::min({ul - cl, ur, front});
         sr = std::max(ul + cl, ur + cr);
       }
     } else if (!(ar > 0)) {
@@ -335,6 +339,38 @@ double ReachModel::StableStep() const {
                          section_.Celerity(section_.Area(std::max(depth, 0.0), false), false);
     if (speed > 0)
       step = std::min(step, setup_.courant * section_.SlotWidth() * dx_ / (width * speed));
+  }
+  return std::min(step, FrontStep());
+}
+
+double ReachModel::FrontStep() const {
+  const int m = Cells();
+  auto front = [&](int i) {
+    return (i > 0 && pressurized_[i - 1] != pressurized_[i]) ||
+           (i + 1 < m && pressurized_[i + 1] != pressurized_[i]);
+  };
+  bool any = false;
+  for (int i = 0; i < m && !any; ++i) any = front(i);
+  if (!any) return std::numeric_limits<double>::infinity();
+  // The fluxes of the present state (a Discharge end's flow taken as nil:
+  // the rate only sizes the step).
+  const double levels[2] = {endLevel_[kUp], endLevel_[kDown]};
+  Fluxes(area_, discharge_, pressurized_, levels, 0.0, 0.0, stageFaces_, stageSource_);
+  double step = std::numeric_limits<double>::infinity();
+  for (int i = 0; i < m; ++i) {
+    if (!front(i)) continue;
+    const double inflow = stageFaces_[i].mass - stageFaces_[i + 1].mass;  // m³/s
+    if (inflow == 0) continue;
+    // A free cell fills its open section first and only what the step
+    // brings beyond its soffit goes into the slot; one that empties is no
+    // concern here.
+    double room = 0;  // m³
+    if (!CellPressurized(i)) {
+      if (inflow < 0) continue;
+      room = (section_.FullArea() - area_[i]) * dx_;
+    }
+    const double head = setup_.frontHeadStep * section_.SlotWidth() * dx_;
+    step = std::min(step, (std::max(room, 0.0) + head) / std::fabs(inflow));
   }
   return step;
 }

@@ -3,9 +3,10 @@
 // HLL fluxes between cells, the bed slope by hydrostatic reconstruction at
 // every interface (water at rest stays at rest to the last bit), friction and
 // local losses implicit in each cell. A closed section runs full through its
-// slot at the given wave speed; at every interface touching a pressurized
-// cell both waves take the larger speed (the Rusanov flux), which damps the
-// oscillations behind pressurization fronts.
+// slot at the given wave speed; within the pressurized part both waves take
+// the larger speed (the Rusanov flux), which damps the oscillations behind
+// pressurization fronts; at a front the front's own speed bounds the free
+// side and the sub-step is kept short enough for the slot's small storage.
 #pragma once
 
 #include <functional>
@@ -69,6 +70,12 @@ struct ReachSetup {
   // Whether a full cell may hold a sub-atmospheric head (the slot carried on
   // below the soffit); false: the plain slot, free below the soffit.
   bool subAtmospheric = true;
+  // Where a full cell meets a free one, the longest sub-step lets no cell at
+  // the front change its head by more than this, m (a free cell that the
+  // step would fill past its soffit counts with the slot's width). Without
+  // it the slot's tiny storage lets the cells at a front swing between the
+  // slot's head and the free surface's from one sub-step to the next.
+  double frontHeadStep = 1.0;
   // Limited slopes and Heun's rule where the flow runs free (second order);
   // false: the first-order scheme throughout.
   bool secondOrder = true;
@@ -181,6 +188,8 @@ class ReachModel {
   double LossRate(int i, double area, bool pressurized) const;
   double StorageArea(int end, double level) const;
   void UpdateFlags();
+  // The longest sub-step that frontHeadStep allows (infinite without a front).
+  double FrontStep() const;
   std::vector<double> SteadyResidual(const std::vector<double>& x, double discharge) const;
   std::vector<double> GuessSteady(double discharge) const;
 

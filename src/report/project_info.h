@@ -22,4 +22,24 @@ struct ProjectInfo {
   bool operator==(const ProjectInfo&) const = default;
 };
 
+// The one-line texts of ProjectInfo (all but the basis list), in the order
+// the case file writes them and the 工程信息 dialog shows them: the case
+// file's key and the caption the user sees.
+struct ProjectText {
+  const char* key;
+  const char* caption;
+  std::string ProjectInfo::*text;
+};
+inline constexpr ProjectText kProjectTexts[] = {
+    {"name", "工程名称", &ProjectInfo::name},
+    {"stage", "设计阶段", &ProjectInfo::stage},
+    {"number", "计算书编号", &ProjectInfo::number},
+    {"calculated_by", "计算", &ProjectInfo::calculatedBy},
+    {"checked_by", "校核", &ProjectInfo::checkedBy},
+    {"reviewed_by", "审核", &ProjectInfo::reviewedBy},
+    {"approved_by", "审定", &ProjectInfo::approvedBy},
+    {"friction_basis", "摩阻系数依据", &ProjectInfo::frictionBasis},
+    {"wave_speed_basis", "波速依据", &ProjectInfo::waveSpeedBasis},
+};
+
 }  // namespace kelvane

@@ -98,7 +98,11 @@ std::string MixedGeometryMissingText(const std::vector<std::string>& options) {
     std::string caption = "断面形式";
     for (const DesignField& field : DesignFields())
       if (option == field.option) caption = field.caption;
-    text += (text.empty() ? "--" : "、--") + option + "（" + caption + "）";
+    text += text.empty() ? "--" : "、--";
+    text += option;
+    text += "（";
+    text += caption;
+    text += "）";
   }
   return text;
 }

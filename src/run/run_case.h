@@ -61,6 +61,12 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {}
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
                               const RunObservers& observers = {});
 
+// Each case prepared and run as RunCase runs it, `threads` of them at once
+// (0: one for each processor); the runs in the order of the cases, each the
+// same as when run alone. What a case throws is thrown again once all have
+// ended (the first such case's).
+std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads = 0);
+
 // What the calculation book reads of a complete run with its summary: the
 // case's title, notes, texts and design data, and `run` (which must outlive
 // the result).

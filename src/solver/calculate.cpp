@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "solver/balanced_march.h"
 #include "solver/checked_arith.h"
@@ -28,6 +29,22 @@ class BoxReader {
  public:
   explicit BoxReader(const InputTexts& texts) : texts_(texts) {}
 
+  // Reads box `id` into the run's field for it, in the precision its row
+  // gives; a field of another type does not compile.
+  template <InputId id, typename Field>
+  void Read(Field& field) const {
+    static_assert(std::is_same_v<Field, InputValue<id>>,
+                  "the run's field has the precision of its input's row");
+    if constexpr (PrecisionOf(id) == InputPrecision::Single) {
+      field = Single(id);
+    } else if constexpr (PrecisionOf(id) == InputPrecision::Double) {
+      field = Double(id);
+    } else {
+      field = Int16(id);
+    }
+  }
+
+ private:
   double Double(InputId box) const {
     const double value = ReadLeadingNumber(texts_[box]);
     // A number beyond even the double range fails at its read.
@@ -44,8 +61,6 @@ class BoxReader {
     if (!ToInt16(Double(box), value)) Fail(box);
     return value;
   }
-
- private:
   [[noreturn]] static void Fail(InputId box) {
     ErrorLocation at;
     at.stage = Stage::Reading;
@@ -159,23 +174,23 @@ RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
 
   // The boxes in their fixed reading order; the coefficients that need only
   // what has been read are formed on the way.
-  p.FrictionFactor = box.Single(InputId::FrictionFactor);
-  p.HydraulicRadius = box.Double(InputId::HydraulicRadius);
+  box.Read<InputId::FrictionFactor>(p.FrictionFactor);
+  box.Read<InputId::HydraulicRadius>(p.HydraulicRadius);
   a.At(Site::Coefficient(Term::HydraulicDiameter));
   c.HydraulicDiameter = a.S(a.D(p.HydraulicRadius * 4.0));
-  p.CulvertSlope = box.Double(InputId::CulvertSlope);
-  p.ForebayArea = box.Double(InputId::ForebayArea);
-  p.CulvertArea = box.Double(InputId::CulvertArea);
-  p.WaveSpeed = box.Single(InputId::WaveSpeed);
-  p.SteadyDischarge = box.Double(InputId::SteadyDischarge);
-  p.FinalPumpDischarge = box.Single(InputId::FinalPumpDischarge);
-  p.IntakeHeadLoss = box.Single(InputId::IntakeHeadLoss);
-  p.ReservoirLevel = box.Single(InputId::ReservoirLevel);
+  box.Read<InputId::CulvertSlope>(p.CulvertSlope);
+  box.Read<InputId::ForebayArea>(p.ForebayArea);
+  box.Read<InputId::CulvertArea>(p.CulvertArea);
+  box.Read<InputId::WaveSpeed>(p.WaveSpeed);
+  box.Read<InputId::SteadyDischarge>(p.SteadyDischarge);
+  box.Read<InputId::FinalPumpDischarge>(p.FinalPumpDischarge);
+  box.Read<InputId::IntakeHeadLoss>(p.IntakeHeadLoss);
+  box.Read<InputId::ReservoirLevel>(p.ReservoirLevel);
   a.At(Site::Coefficient(Term::SteadyVelocity, InputId::CulvertArea));
   c.SteadyVelocity = a.S(a.Div(p.SteadyDischarge, p.CulvertArea));
-  p.CulvertLength = box.Single(InputId::CulvertLength);
-  p.SegmentCount = box.Int16(InputId::SegmentCount);
-  p.StepCount = box.Int16(InputId::StepCount);
+  box.Read<InputId::CulvertLength>(p.CulvertLength);
+  box.Read<InputId::SegmentCount>(p.SegmentCount);
+  box.Read<InputId::StepCount>(p.StepCount);
 
   // Sizing: both counts plus one in 16-bit arithmetic, then the grids and
   // step times, all zero, before anything else.
@@ -184,10 +199,10 @@ RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
   SurgeRunEditor editor(run);
   editor.Resize(p.SegmentCount, p.StepCount);
 
-  p.FirstOutputStep = box.Int16(InputId::FirstOutputStep);
-  p.LastOutputStep = box.Int16(InputId::LastOutputStep);
+  box.Read<InputId::FirstOutputStep>(p.FirstOutputStep);
+  box.Read<InputId::LastOutputStep>(p.LastOutputStep);
   editor.SetOutputSteps(p.FirstOutputStep, p.LastOutputStep);
-  p.OutputInterval = box.Double(InputId::OutputInterval);
+  box.Read<InputId::OutputInterval>(p.OutputInterval);
 
   // The remaining coefficients, in order.
   const float n = p.SegmentCount;  // exact

@@ -12,8 +12,16 @@ namespace kelvane {
 
 const std::array<InputField, kInputCount>& InputFields() {
   static const std::array<InputField, kInputCount> fields = {{
-#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) \
-  {InputId::id, box, option, caption, unit, defaultText, ImpossibleValues::impossible, meaning},
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
+  {InputId::id,                                                                                    \
+   box,                                                                                            \
+   option,                                                                                         \
+   caption,                                                                                        \
+   unit,                                                                                           \
+   defaultText,                                                                                    \
+   ImpossibleValues::impossible,                                                                   \
+   InputPrecision::precision,                                                                      \
+   meaning},
 #include "solver/inputs.def"
   }};
   return fields;

@@ -13,11 +13,12 @@ namespace kelvane {
 // The input boxes in the order they are numbered on the main window
 // (Text1..Text16); the rows are in solver/inputs.def.
 enum class InputId {
-#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) id,
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
+  id,
 #include "solver/inputs.def"
 };
 constexpr int kInputCount = 0
-#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, meaning) \
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
   +1  // NOLINT(bugprone-macro-parentheses)
 #include "solver/inputs.def"
     ;
@@ -38,6 +39,40 @@ enum class ImpossibleValues {
   Negative,     // below zero
 };
 
+// The number a run reads an input's text into.
+enum class InputPrecision {
+  Single,  // float
+  Double,  // double
+  Int16,   // a 16-bit count
+};
+
+constexpr InputPrecision PrecisionOf(InputId id) {
+  constexpr InputPrecision rows[] = {
+#define KELVANE_INPUT(id, box, option, caption, unit, defaultText, impossible, precision, meaning) \
+  InputPrecision::precision,
+#include "solver/inputs.def"
+  };
+  return rows[static_cast<int>(id)];
+}
+
+template <InputPrecision>
+struct PrecisionValue;
+template <>
+struct PrecisionValue<InputPrecision::Single> {
+  using type = float;
+};
+template <>
+struct PrecisionValue<InputPrecision::Double> {
+  using type = double;
+};
+template <>
+struct PrecisionValue<InputPrecision::Int16> {
+  using type = std::int16_t;
+};
+// The type of an input's value in a run, from its row.
+template <InputId id>
+using InputValue = typename PrecisionValue<PrecisionOf(id)>::type;
+
 struct InputField {
   InputId id;
   const char* box;      // object name of the box, "Text1"
@@ -46,6 +81,7 @@ struct InputField {
   const char* unit;     // "m³/s", "" when none
   const char* defaultText;
   ImpossibleValues impossible;
+  InputPrecision precision;
   const char* meaning;  // what the box means, one line for the window's help
 };
 const InputField& Field(InputId id);

@@ -28,6 +28,7 @@
 #include "ui/design_dialog.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/help_window.h"
+#include "ui/project_dialog.h"
 #include "ui/pump_event_dialog.h"
 #include "ui/report_pdf.h"
 #include "ui/run_error_box.h"
@@ -135,6 +136,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   saveAction_ = action(
       file, tr("保存算例"), "SaveCase", [this] { saveCase(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
   saveAsAction_ = action(file, tr("另存为…"), "SaveCaseAs", [this] { saveCaseAs(); });
+  action(file, tr("工程信息…"), "EditProject", [this] { editProject(); });
   file->addSeparator();
   saveResultAction_ =
       action(file, tr("保存结果文件…"), "SaveResultFile", [this] { inputForm_->saveResultFile(); });
@@ -335,9 +337,12 @@ void MainWindow::showResults() {
 
 void MainWindow::UpdateCaption() {
   setWindowTitle(CaptionFor(caseFile_));
-  setWindowModified(!caseFile_.isEmpty() &&
-                    (inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
-                     design_ != saved_.base.design));
+  setWindowModified(!caseFile_.isEmpty() && Edited());
+}
+
+bool MainWindow::Edited() const {
+  return inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
+         design_ != saved_.base.design || project_ != saved_.project;
 }
 
 void MainWindow::InputsEdited() {
@@ -415,6 +420,7 @@ void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
   saved_ = kelvane::CaseFile();
+  project_ = {};
   events_ = {};
   SetDesign({});
   inputForm_->SetCase(PrepareCase(Case()));
@@ -447,6 +453,7 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
+  project_ = read.project;
   events_ = read.base.events;
   SetDesign(read.base.design);
   inputForm_->SetCase(PrepareCase(read.base));
@@ -457,8 +464,9 @@ void MainWindow::openCase(const QString& path) {
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  // The title, notes and project information stay as the file had them.
+  // The title, notes and operating cases stay as the file had them.
   kelvane::CaseFile texts = saved_;
+  texts.project = project_;
   texts.base.texts = inputForm_->Inputs();
   texts.base.events = events_;
   texts.base.design = design_;
@@ -518,25 +526,26 @@ void MainWindow::exportReport() {
 
 BookInput MainWindow::RunBook() {
   BookInput book;
-  book.project = saved_.project;
+  book.project = project_;
   const ReportInput run = RunReport();
   book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
   // The open file's operating cases over the case of the last complete run,
-  // each run here as the batch mode runs them for its book.
+  // each run here as the batch mode runs them for its book, on every processor.
   Case base = saved_.base;
   base.texts = run.texts;
   base.events = events_;
   base.design = design_;
-  bookRuns_.clear();
-  bookRuns_.reserve(saved_.cases.size());
-  for (const OperatingCase& operating : saved_.cases) {
-    const Case typed = OperatingCaseOf(base, operating);
-    bookRuns_.push_back(RunCase(PrepareCase(typed)));
-    const CaseRun& done = bookRuns_.back();
+  std::vector<Case> typed;
+  for (const OperatingCase& operating : saved_.cases)
+    typed.push_back(OperatingCaseOf(base, operating));
+  bookRuns_ = RunEachCase(typed);
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    const CaseRun& done = bookRuns_[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
+    const OperatingCase& operating = saved_.cases[i];
     book.cases.push_back(
-        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed, done)});
+        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
   return book;
 }
@@ -562,6 +571,13 @@ void MainWindow::editDesign() {
   if (dialog.exec() == QDialog::Accepted) SetDesign(dialog.Texts());
 }
 
+void MainWindow::editProject() {
+  ProjectDialog dialog(project_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  project_ = dialog.Info();
+  UpdateCaption();
+}
+
 void MainWindow::SetDesign(const DesignTexts& design) {
   design_ = design;
   ShowRunPreview();
@@ -574,9 +590,7 @@ void MainWindow::SetDesign(const DesignTexts& design) {
 
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
-  if (inputForm_->Inputs() == saved_.base.texts && events_ == saved_.base.events &&
-      design_ == saved_.base.design)
-    return true;
+  if (!Edited()) return true;
   const QString question =
       caseFile_.isEmpty() ? tr("输入的数据尚未保存为算例，是否保存？")
                           : tr("算例 “%1” 已修改，是否保存？").arg(QFileInfo(caseFile_).fileName());

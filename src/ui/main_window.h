@@ -69,6 +69,9 @@ class MainWindow : public QMainWindow {
   // The design data in force: the last complete run is checked against it
   // (the envelope window, the calculation report) and it goes with the case.
   const DesignTexts& Design() const { return design_; }
+  // The project information in force: the book's cover, sign-off and basis;
+  // it goes with the case file.
+  const ProjectInfo& Project() const { return project_; }
   void SetDesign(const DesignTexts& design);
   // The calculation report of the last complete run as 导出计算书 writes it;
   // only while a complete run stands.
@@ -88,6 +91,7 @@ class MainWindow : public QMainWindow {
   // the open case's title and notes.
   void exportReport();
   void editDesign();    // "设计资料…"
+  void editProject();   // "工程信息…": what the book says of the project
   void showPlot();      // "输出图形"
   void showResults();   // "结果查询"
   void showHistory();   // "过程线…"
@@ -119,6 +123,9 @@ class MainWindow : public QMainWindow {
   bool SaveTo(const QString& path);
   // Whether `key` is the shortcut of an enabled menu command.
   bool IsMenuShortcut(const QKeyEvent& key) const;
+  // Whether the boxes, the 工况, the design data or the project information
+  // differ from the open case file as last read or written.
+  bool Edited() const;
   // Asks 保存 / 不保存 / 取消 when the boxes or the 工况 differ from the open case file
   // as last read or written or, with none open, from the default texts;
   // false when the user cancels (or saving fails).
@@ -141,13 +148,13 @@ class MainWindow : public QMainWindow {
   CaseFileAccess cases_;
 
   QString caseFile_;
-  // The open case file as last read or written (its base case and what the
-  // window does not edit: the project information); else the defaults.
+  // The open case file as last read or written; else the defaults.
   kelvane::CaseFile saved_;
   std::vector<CaseRun> bookRuns_;  // the runs of the last RunBook's operating cases
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
   DesignTexts design_;
+  ProjectInfo project_;
   bool runComplete_ = false;
 
   QAction* newAction_;

@@ -365,5 +365,35 @@ TEST(RunCase, MixedModelJudgesByItsDepthsAndRegimes) {
             std::string::npos);
 }
 
+// Cases run side by side on threads: each run, summary, check and error that
+// of the case run alone, in the order of the cases, whatever the threads.
+TEST(RunEachCase, EachRunIsTheCaseRunAlone) {
+  EventTexts ramp;
+  ramp.rampTime = "30";
+  std::vector<Case> cases;
+  for (const char* level : {"-4.34", "-3.5", "1e40", "-5"})
+    cases.push_back(CaseWith({{InputId::StepCount, "400"}, {InputId::ReservoirLevel, level}},
+                             kWallAndPumps, ramp));
+  cases.push_back(CaseWith({{InputId::StepCount, "0"}}));
+  for (unsigned threads : {1u, 2u, 7u}) {
+    const std::vector<CaseRun> runs = RunEachCase(cases, threads);
+    ASSERT_EQ(runs.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "threads " << threads << ", case " << i);
+      const CaseRun alone = RunCase(PrepareCase(cases[i]));
+      ASSERT_EQ(runs[i].error.has_value(), alone.error.has_value());
+      if (alone.error) {
+        EXPECT_EQ(runs[i].error->location(), alone.error->location());
+        continue;
+      }
+      EXPECT_TRUE(test::SameGrids(runs[i].run, alone.run));
+      ASSERT_TRUE(runs[i].summary && runs[i].checks);
+      EXPECT_EQ(SummaryText(*runs[i].summary, runs[i].run, &*runs[i].checks),
+                SummaryText(*alone.summary, alone.run, &*alone.checks));
+    }
+  }
+  EXPECT_TRUE(RunEachCase({}).empty());
+}
+
 }  // namespace
 }  // namespace kelvane

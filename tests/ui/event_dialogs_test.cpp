@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cases/case_file.h"
-#include "session.h"
+#include "dialog_session.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"
@@ -29,71 +29,8 @@ using namespace kelvane::ui;
 
 namespace {
 
-template <class T = QWidget>
-T* Named(const QObject& parent, const char* name) {
-  return parent.findChild<T*>(QLatin1String(name));
-}
-
-// Types `text` into the cell as a user does: the cell's editor opened, the
-// text typed key by key, Enter.
-void TypeCell(QTableWidget& table, int row, int column, const char* text) {
-  table.setCurrentCell(row, column);
-  table.editItem(table.item(row, column));
-  auto* editor = table.viewport()->findChild<QLineEdit*>();
-  QVERIFY(editor != nullptr);
-  editor->selectAll();
-  QTest::keyClicks(editor, QString::fromUtf8(text));
-  QTest::keyClick(editor, Qt::Key_Return);
-  // The delegate commits the text and closes its editor after the key.
-  QCoreApplication::processEvents();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QCOMPARE(table.item(row, column)->text(), QString::fromUtf8(text));
-}
-
-QStringList CellTexts(const QTableWidget& table) {
-  QStringList texts;
-  for (int r = 0; r < table.rowCount(); ++r)
-    for (int c = 0; c < table.columnCount(); ++c) texts << table.item(r, c)->text();
-  return texts;
-}
-
 bool Tinted(const QTableWidget& table, int row, int column) {
   return table.item(row, column)->background().color() == FlaggedBackColor();
-}
-
-// A main window whose every save dialog answers `answer`; its result files
-// go to a temporary folder.
-struct EventSession {
-  QTemporaryDir folder;
-  MainWindow window;
-  QString answer;
-  EventSession() {
-    window.SetSaveFileChooser([this](const SaveDialogSettings&) { return answer; });
-  }
-  QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
-  // The result file of a Calculate, as the window writes it.
-  std::string Calculate(const char* name) {
-    answer = Path(name);
-    window.inputForm()->calculate();
-    return test::ReadFile(answer.toStdString());
-  }
-  QString Status() const { return StatusItems(window); }
-  // Opens a dialog from the 工况 menu and lets `act` work it.
-  template <class Dialog>
-  void Edit(const char* action, std::function<void(Dialog&)> act) {
-    ModalWatchdog watchdog;
-    watchdog.Expect([act](QWidget* modal) {
-      auto* dialog = qobject_cast<Dialog*>(modal);
-      if (!dialog) return modal->close(), void();
-      act(*dialog);
-    });
-    Named<QAction>(window, action)->trigger();
-    QTRY_VERIFY2_WITH_TIMEOUT(watchdog.Clean(), qPrintable(watchdog.Report()), 5000);
-  }
-};
-
-void Click(const QObject& dialog, const char* button) {
-  Named<QPushButton>(dialog, button)->click();
 }
 
 }  // namespace

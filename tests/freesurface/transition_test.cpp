@@ -1,0 +1,155 @@
+// Transitions between free and pressurized flow in a box culvert: a
+// pressurization front from the reservoir, one from a rising downstream
+// level, and a culvert that drains. What is held: the water's mass to 1e-9 of
+// the volume, and no oscillation that grows behind the front (the head's
+// total variation at a probe, window by window, and the largest change of a
+// pressurized cell's head within one sub-step away from the front).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "freesurface/reach.h"
+#include "freesurface/references.h"
+
+namespace kelvane::freesurface {
+namespace {
+
+using namespace testing;
+
+// A 3 × 2 m box culvert, 600 m, 300 cells, horizontal, n = 0.014.
+constexpr double kLength = 600;
+constexpr int kCells = 300;
+
+struct TransitionCase {
+  const char* name;
+  double start;  // m, the still water in the culvert and its storages
+  ReachEnd upstream;
+  ReachEnd downstream;
+  double probe;     // m from the upstream end
+  double duration;  // s
+};
+
+std::vector<TransitionCase> Cases() {
+  return {
+      {"filling from the reservoir", 1.0, LevelEnd(4.0),
+       StorageEnd(2000, [](double) { return 0.0; }), 150, 150},
+      {"a rising downstream level", 1.0, LevelEnd(1.0), LevelEnd(3.0), 450, 150},
+      {"draining", 3.0, StorageEnd(50, [](double) { return 0.0; }), LevelEnd(0.5), 150, 150},
+  };
+}
+
+struct TransitionRecord {
+  double worstMass = 0;                 // of the culvert's and storages' volume at the start
+  double worstSwing = 0;                // m, within one sub-step, behind the front
+  std::vector<double> windowVariation;  // m, the probe's head, one a window
+  double passed = -1;                   // s, when the probe changed regime
+  int substeps = 0;
+};
+
+// Runs a case at wave speed a. The probe's windows of `window` s start once
+// its regime has changed (the front has passed it). A cell's swing, the
+// change of its head within one sub-step, counts once the front has passed
+// it (its regime is no longer the one it started in) and while it and its
+// neighbours within `margin` cells keep one regime through the sub-step.
+TransitionRecord Run(const TransitionCase& c, double waveSpeed, double window, int margin) {
+  ReachSetup setup = Box(3, 2, kLength, kCells, waveSpeed);
+  setup.friction = {FrictionLaw::Manning, 0.014};
+  setup.upstream = c.upstream;
+  setup.downstream = c.downstream;
+  ReachModel reach(setup);
+  reach.SetAtRest(c.start);
+  auto storages = [&]() {
+    double v = 0;
+    if (setup.upstream.kind == EndKind::Storage) v += setup.upstream.area * reach.UpstreamLevel();
+    if (setup.downstream.kind == EndKind::Storage)
+      v += setup.downstream.area * reach.DownstreamLevel();
+    return v;
+  };
+  const double start = reach.CulvertVolume() + storages();
+  std::vector<unsigned char> initial(kCells);
+  for (int i = 0; i < kCells; ++i) initial[i] = reach.CellPressurized(i);
+  const int probe = static_cast<int>(c.probe / reach.CellLength());
+
+  TransitionRecord record;
+  std::vector<double> before(kCells);
+  std::vector<unsigned char> regime(kCells);
+  double variation = 0;
+  double windowEnd = 0;
+  double last = reach.CellLevel(probe);
+  while (reach.Time() < c.duration) {
+    for (int i = 0; i < kCells; ++i) {
+      before[i] = reach.CellLevel(i);
+      regime[i] = reach.CellPressurized(i);
+    }
+    reach.Step(std::min(reach.StableStep(), c.duration - reach.Time()));
+    ++record.substeps;
+    for (int i = margin; i + margin < kCells; ++i) {
+      bool settled = regime[i] != initial[i];
+      for (int k = i - margin; k <= i + margin && settled; ++k)
+        settled = regime[k] == regime[i] && reach.CellPressurized(k) == regime[i];
+      if (settled)
+        record.worstSwing = std::max(record.worstSwing, std::fabs(reach.CellLevel(i) - before[i]));
+    }
+    const double volume = reach.CulvertVolume() + storages() - reach.ExchangedVolume();
+    record.worstMass = std::max(record.worstMass, std::fabs(volume - start) / start);
+
+    const double level = reach.CellLevel(probe);
+    if (record.passed < 0 && reach.CellPressurized(probe) != initial[probe]) {
+      record.passed = reach.Time();
+      windowEnd = reach.Time() + window;
+    } else if (record.passed >= 0) {
+      variation += std::fabs(level - last);
+      if (reach.Time() >= windowEnd) {
+        record.windowVariation.push_back(variation);
+        variation = 0;
+        windowEnd += window;
+      }
+    }
+    last = level;
+  }
+  return record;
+}
+
+// Mass to 1e-9; the probe's head varies in no later window by more than in
+// the largest before it (the front's own passage comes first), and in the
+// last by less than in the first; behind the front no head swings within a
+// sub-step by as much as the culvert's height (the swing between the slot's
+// head and the free surface's is hundreds of metres).
+void Check(double waveSpeed) {
+  for (const TransitionCase& c : Cases()) {
+    const TransitionRecord r = Run(c, waveSpeed, 10, 3);
+    std::printf(
+        "transitions, %s, a = %.0f m/s: front at the probe %.1f s, mass %.1e of the volume, "
+        "largest swing behind the front %.3f m, %d sub-steps; the probe's head variation "
+        "in 10 s windows (m):",
+        c.name, waveSpeed, r.passed, r.worstMass, r.worstSwing, r.substeps);
+    for (double v : r.windowVariation) std::printf(" %.3f", v);
+    std::printf("\n");
+    EXPECT_LT(r.worstMass, 1e-9) << c.name;
+    EXPECT_LT(r.worstSwing, 2.0) << c.name;
+    ASSERT_GE(r.passed, 0) << c.name << ": the front never reached the probe";
+    ASSERT_GE(r.windowVariation.size(), 3u) << c.name;
+    double largest = r.windowVariation.front();
+    for (std::size_t k = 1; k < r.windowVariation.size(); ++k) {
+      EXPECT_LE(r.windowVariation[k], largest) << c.name << ", window " << k;
+      largest = std::max(largest, r.windowVariation[k]);
+    }
+    EXPECT_LT(r.windowVariation.back(), r.windowVariation.front()) << c.name;
+  }
+}
+
+TEST(FreeSurfaceTransitions, FrontsAndDrainingAtAModerateWaveSpeed) { Check(100); }
+
+// Known to fail, and slow (about 1.7 million sub-steps in the filling case,
+// ten minutes): at 1000 m/s the runs stay bounded, keep their mass to 1e-13
+// and the probe's variation dies away (1034 m in the first window, 0.22 m in
+// the last), but the filling and rising cases swing by 6.8 and 2.6 m behind
+// the front and the draining case's second window (12.0 m) exceeds its first
+// (8.0 m). Run with --gtest_also_run_disabled_tests.
+TEST(FreeSurfaceTransitions, DISABLED_FrontsAndDrainingAtTheWaterHammerWaveSpeed) { Check(1000); }
+
+}  // namespace
+}  // namespace kelvane::freesurface
