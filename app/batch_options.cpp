@@ -34,17 +34,17 @@ std::string Quoted(std::string_view text) { return QuotedText(text); }
 }
 
 // The field each output of a single run fills.
-constexpr std::pair<std::string_view, std::string BatchOptions::*> kOutputFields[] = {
-    {"output", &BatchOptions::output},
-    {"table", &BatchOptions::table},
-    {"plot", &BatchOptions::plot},
-    {"history-plot", &BatchOptions::historyPlot},
-    {"envelope-plot", &BatchOptions::envelopePlot},
-    {"discharge-plot", &BatchOptions::dischargePlot},
-    {"summary", &BatchOptions::summary},
-    {"csv", &BatchOptions::csv},
-    {"report", &BatchOptions::report},
-    {"save-case", &BatchOptions::saveCase},
+constexpr std::pair<OptionId, std::string BatchOptions::*> kOutputFields[] = {
+    {OptionId::Output, &BatchOptions::output},
+    {OptionId::Table, &BatchOptions::table},
+    {OptionId::Plot, &BatchOptions::plot},
+    {OptionId::HistoryPlot, &BatchOptions::historyPlot},
+    {OptionId::EnvelopePlot, &BatchOptions::envelopePlot},
+    {OptionId::DischargePlot, &BatchOptions::dischargePlot},
+    {OptionId::Summary, &BatchOptions::summary},
+    {OptionId::Csv, &BatchOptions::csv},
+    {OptionId::Report, &BatchOptions::report},
+    {OptionId::SaveCase, &BatchOptions::saveCase},
 };
 
 bool IsRunOutput(const Option& option) {
@@ -53,8 +53,8 @@ bool IsRunOutput(const Option& option) {
 }
 
 std::string& OutputField(BatchOptions& options, const Option& option) {
-  for (const auto& [name, field] : kOutputFields) {
-    if (name == option.name) return options.*field;
+  for (const auto& [id, field] : kOutputFields) {
+    if (id == option.id) return options.*field;
   }
   throw std::logic_error("no field for --" + option.name);
 }
@@ -78,7 +78,7 @@ class Given {
   // Whether the option was met before.
   bool Mark(const Option& option) { return std::exchange(seen_[Index(option)], 1) != 0; }
   bool Has(const Option& option) const { return seen_[Index(option)] != 0; }
-  bool Has(std::string_view name) const { return Has(*FindOption(name)); }
+  bool Has(OptionId id) const { return Has(OptionOf(id)); }
 
  private:
   static std::size_t Index(const Option& option) {
@@ -117,13 +117,13 @@ void TakeOutput(const Option& option, const std::string& value, BatchOptions& op
 }
 
 void TakeSetting(const Option& option, const std::string& value, BatchOptions& options) {
-  if (option.name == "case") {
+  if (option.id == OptionId::Case) {
     if (value.empty()) Bad(option, "缺少文件名");
     options.caseFile = value;
-  } else if (option.name == "case-name") {
+  } else if (option.id == OptionId::CaseName) {
     if (value.empty()) Bad(option, "缺少工况名");
     options.caseName = value;
-  } else if (option.name == "nodes") {
+  } else if (option.id == OptionId::Nodes) {
     options.nodes = ParseNodes(value);
   } else if (auto quantity = QuantityByOption(value)) {
     options.quantity = *quantity;
@@ -134,22 +134,22 @@ void TakeSetting(const Option& option, const std::string& value, BatchOptions& o
 
 // The options that set one part of the pump event or the forebay: only one
 // of them may be given, and one given replaces that part of a case file.
-constexpr std::string_view kScheduleOptions[] = {"pump-schedule", "pump-schedule-file",
-                                                 "pump-units"};
-constexpr std::string_view kAreaTableOptions[] = {"forebay-area-table", "forebay-area-table-file"};
+constexpr OptionId kScheduleOptions[] = {OptionId::PumpSchedule, OptionId::PumpScheduleFile,
+                                         OptionId::PumpUnits};
+constexpr OptionId kAreaTableOptions[] = {OptionId::ForebayAreaTable,
+                                          OptionId::ForebayAreaTableFile};
 
-std::span<const std::string_view> OptionGroup(std::string_view name) {
-  using Group = std::span<const std::string_view>;
+std::span<const OptionId> OptionGroup(OptionId id) {
+  using Group = std::span<const OptionId>;
   for (Group group : {Group(kScheduleOptions), Group(kAreaTableOptions)}) {
-    if (std::find(group.begin(), group.end(), name) != group.end()) return group;
+    if (std::find(group.begin(), group.end(), id) != group.end()) return group;
   }
   return {};
 }
 
-bool GroupGiven(std::string_view name, const Given& given) {
-  const std::span<const std::string_view> group = OptionGroup(name);
-  return std::any_of(group.begin(), group.end(),
-                     [&](std::string_view other) { return given.Has(other); });
+bool GroupGiven(OptionId id, const Given& given) {
+  const std::span<const OptionId> group = OptionGroup(id);
+  return std::any_of(group.begin(), group.end(), [&](OptionId other) { return given.Has(other); });
 }
 
 // The bytes of a file an option names, read as --case reads its file; a
@@ -189,40 +189,50 @@ TextTable ReadTableOption(const Option& option, const std::string& path, EventFi
 void TakeEvent(const Option& option, const std::string& value, BatchOptions& options,
                const Given& given) {
   EventTexts& events = options.typed.events;
-  const std::string_view name = option.name;
-  for (std::string_view other : OptionGroup(name)) {
-    if (other != name && given.Has(other)) {
-      throw UsageError("--" + std::string(other) + " 与 --" + option.name + " 只能给出一个");
+  for (OptionId other : OptionGroup(option.id)) {
+    if (other != option.id && given.Has(other)) {
+      throw UsageError("--" + OptionOf(other).name + " 与 --" + option.name + " 只能给出一个");
     }
   }
-  const bool file = name.ends_with("-file");
+  const bool file =
+      option.id == OptionId::PumpScheduleFile || option.id == OptionId::ForebayAreaTableFile;
   const std::string path = file ? value : "";
-  if (file) options.eventFiles.emplace_back(option.name, path);
+  if (file) options.eventFiles.emplace_back(option.id, path);
   try {
-    if (name == "pump-ramp-time") {
-      ReadRampTime(value);
-      events.rampTime = value;
-    } else if (name == "pump-ramp-exponent") {
-      ReadRampExponent(value);
-      events.rampExponent = value;
-    } else if (name == "model") {
-      ReadMarchModel(value);
-      events.model = value;
-    } else if (name == "section") {
-      ReadCulvertSection(value);
-      events.section = value;
-    } else if (name == "pump-units") {
-      ReadUnitSequence(value);
-      SetEventText(events, EventField::PumpUnits, value);
-    } else if (name.starts_with("pump-schedule")) {
-      events.schedule = file ? ReadTableOption(option, path, EventField::PumpSchedule, options)
-                             : SplitPairsText(value);
-      events.units.reset();
-      ReadPumpSchedule(*events.schedule, path);
-    } else {
-      events.areaTable = file ? ReadTableOption(option, path, EventField::ForebayAreaTable, options)
-                              : SplitPairsText(value);
-      ReadForebayAreaTable(*events.areaTable, path);
+    switch (option.id) {
+      case OptionId::PumpRampTime:
+        ReadRampTime(value);
+        events.rampTime = value;
+        break;
+      case OptionId::PumpRampExponent:
+        ReadRampExponent(value);
+        events.rampExponent = value;
+        break;
+      case OptionId::Model:
+        ReadMarchModel(value);
+        events.model = value;
+        break;
+      case OptionId::Section:
+        ReadCulvertSection(value);
+        events.section = value;
+        break;
+      case OptionId::PumpUnits:
+        ReadUnitSequence(value);
+        SetEventText(events, EventField::PumpUnits, value);
+        break;
+      case OptionId::PumpSchedule:
+      case OptionId::PumpScheduleFile:
+        events.schedule = file ? ReadTableOption(option, path, EventField::PumpSchedule, options)
+                               : SplitPairsText(value);
+        events.units.reset();
+        ReadPumpSchedule(*events.schedule, path);
+        break;
+      default:  // the forebay's level–area table, as text or file
+        events.areaTable =
+            file ? ReadTableOption(option, path, EventField::ForebayAreaTable, options)
+                 : SplitPairsText(value);
+        ReadForebayAreaTable(*events.areaTable, path);
+        break;
     }
   } catch (const RunError& error) {
     throw UsageError("选项 --" + option.name + "：" + error.where());
@@ -261,7 +271,7 @@ void TakeWord(const CommandWord& word, BatchOptions& options, Given& given) {
       TakeSetting(option, word.value, options);
       break;
     case OptionKind::Mode:
-      if (option.name == "strict") options.strict = true;
+      if (option.id == OptionId::Strict) options.strict = true;
       break;
     case OptionKind::Study:
       break;
@@ -349,7 +359,8 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
     }
   }
   for (const StudyItem& item : study.plan.Columns()) {
-    if (given.Has(item.Option()) || GroupGiven(item.Option(), given)) {
+    const Option& swept = *FindOption(item.Option());
+    if (given.Has(swept) || GroupGiven(swept.id, given)) {
       throw UsageError("输入选项 --" + std::string(item.Option()) + " 既给出又扫描");
     }
   }
@@ -388,15 +399,15 @@ void CheckStudyOptions(const BatchOptions& options, const CommandLine& line, con
 EventTexts WithCaseEvents(const EventTexts& options, const EventTexts& caseFile,
                           const Given& given) {
   EventTexts events = caseFile;
-  if (given.Has("pump-ramp-time")) events.rampTime = options.rampTime;
-  if (given.Has("pump-ramp-exponent")) events.rampExponent = options.rampExponent;
-  if (GroupGiven("pump-schedule", given)) {
+  if (given.Has(OptionId::PumpRampTime)) events.rampTime = options.rampTime;
+  if (given.Has(OptionId::PumpRampExponent)) events.rampExponent = options.rampExponent;
+  if (GroupGiven(OptionId::PumpSchedule, given)) {
     events.schedule = options.schedule;
     events.units = options.units;
   }
-  if (GroupGiven("forebay-area-table", given)) events.areaTable = options.areaTable;
-  if (given.Has("model")) events.model = options.model;
-  if (given.Has("section")) events.section = options.section;
+  if (GroupGiven(OptionId::ForebayAreaTable, given)) events.areaTable = options.areaTable;
+  if (given.Has(OptionId::Model)) events.model = options.model;
+  if (given.Has(OptionId::Section)) events.section = options.section;
   return events;
 }
 
@@ -408,7 +419,7 @@ Case WithCommandLine(const Case& fromFile, const Case& commandLine, const Given&
     if (!given.Has(OptionOf(id))) typed.texts[id] = fromFile.texts[id];
   }
   for (const DesignField& field : DesignFields()) {
-    if (!given.Has(field.option)) typed.design[field.id] = fromFile.design[field.id];
+    if (!given.Has(*FindOption(field.option))) typed.design[field.id] = fromFile.design[field.id];
   }
   typed.title = fromFile.title;
   typed.notes = fromFile.notes;
@@ -481,8 +492,10 @@ void CheckImages(const BatchOptions& options, const Given& given) {
       Bad(*output, "的文件名应以 .pdf 或 .odt 结尾：" + QuotedFileName(file));
     }
   }
-  if ((given.Has("nodes") || given.Has("quantity")) && options.historyPlot.empty()) {
-    Bad(*FindOption(given.Has("nodes") ? "nodes" : "quantity"), "只用于 --history-plot");
+  if ((given.Has(OptionId::Nodes) || given.Has(OptionId::Quantity)) &&
+      options.historyPlot.empty()) {
+    Bad(OptionOf(given.Has(OptionId::Nodes) ? OptionId::Nodes : OptionId::Quantity),
+        "只用于 --history-plot");
   }
 }
 
@@ -503,23 +516,27 @@ void CheckOutputsApart(const BatchOptions& options, const Given& given) {
       }
     }
   }
-  std::vector<std::pair<std::string, const std::string*>> read;
-  if (given.Has("case")) read.emplace_back("case", &options.caseFile);
-  for (const std::string& table : options.study.caseTables) read.emplace_back("cases", &table);
-  for (const auto& [name, file] : options.eventFiles) read.emplace_back(name, &file);
-  std::vector<std::pair<std::string, const std::string*>> written{
-      {"sweep-csv", &options.study.csv}, {"sweep-plot", &options.study.plot}};
+  std::vector<std::pair<OptionId, const std::string*>> read;
+  if (given.Has(OptionId::Case)) read.emplace_back(OptionId::Case, &options.caseFile);
+  for (const std::string& table : options.study.caseTables)
+    read.emplace_back(OptionId::Cases, &table);
+  for (const auto& [id, file] : options.eventFiles) read.emplace_back(id, &file);
+  std::vector<std::pair<OptionId, const std::string*>> written{
+      {OptionId::SweepCsv, &options.study.csv}, {OptionId::SweepPlot, &options.study.plot}};
   for (const Option* output : outputs)
-    written.emplace_back(output->name, &OutputField(options, *output));
+    written.emplace_back(output->id, &OutputField(options, *output));
   for (const auto& [input, file] : read) {
-    for (const auto& [name, target] : written) {
-      if (target->empty() || *target == "-" || (input == "case" && name == "save-case")) continue;
+    for (const auto& [id, target] : written) {
+      if (target->empty() || *target == "-" ||
+          (input == OptionId::Case && id == OptionId::SaveCase))
+        continue;
       if (SamePlace(*target, *file)) {
-        std::string message = "--" + name;
-        message.append(" 会覆盖 --").append(input).append(" 读入的");
-        message.append(input == "case"    ? "算例文件 "
-                       : input == "cases" ? "案例文件 "
-                                          : "文件 ")
+        std::string message = "--" + OptionOf(id).name;
+        message.append(" 会覆盖 --").append(OptionOf(input).name).append(" 读入的");
+        message
+            .append(input == OptionId::Case    ? "算例文件 "
+                    : input == OptionId::Cases ? "案例文件 "
+                                               : "文件 ")
             .append(QuotedFileName(*file));
         throw UsageError(message);
       }
@@ -547,8 +564,9 @@ void CheckEventAgainstInputs(const BatchOptions& options, const Given& given) {
       CheckUnitsAgainstSteady(ReadUnitSequence(*events.units),
                               ReadLeadingNumber(options.typed.texts[InputId::SteadyDischarge]));
     } catch (const RunError& error) {
-      throw UsageError((given.Has("pump-units") ? "选项 --pump-units " + Quoted(*events.units)
-                                                : "算例文件 " + QuotedFileName(options.caseFile)) +
+      throw UsageError((given.Has(OptionId::PumpUnits)
+                            ? "选项 --pump-units " + Quoted(*events.units)
+                            : "算例文件 " + QuotedFileName(options.caseFile)) +
                        "：" + error.where());
     }
   }
@@ -571,15 +589,15 @@ BatchOptions ParseBatchOptions(const CommandLine& line) {
   Given given;
   for (const CommandWord& word : line.words) {
     if (word.option == nullptr) throw UsageError(word.problem);
-    if (word.option->name == "help") {
+    if (word.option->id == OptionId::Help) {
       options.help = true;
       return options;
     }
     TakeWord(word, options, given);
   }
   CheckStudyOptions(options, line, given);
-  if (given.Has("case")) ReadCase(options, given);
-  if (given.Has("case-name") && !given.Has("case"))
+  if (given.Has(OptionId::Case)) ReadCase(options, given);
+  if (given.Has(OptionId::CaseName) && !given.Has(OptionId::Case))
     throw UsageError("--case-name 须与 --case 同用：工况在算例文件中");
   CheckEventAgainstInputs(options, given);
   CheckMixedGeometry(options);

@@ -60,8 +60,8 @@ struct BatchOptions {
   std::vector<BookCaseTexts> otherCases;
   // Those operating cases as the case file has them, for --save-case.
   std::vector<OperatingCase> fileCases;
-  // The files the event options read, by option name: no output may be one.
-  std::vector<std::pair<std::string, std::string>> eventFiles;
+  // The files the event options read, by option: no output may be one.
+  std::vector<std::pair<OptionId, std::string>> eventFiles;
   // What reading the option files set aside, each said in a note before the
   // run ("--pump-schedule-file 的文件“s.csv”第 1 行 ... 是表头，不作数据读入").
   std::vector<std::string> fileNotes;

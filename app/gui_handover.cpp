@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "gui_handover_failure.h"
+
 namespace kelvane {
 namespace {
 
@@ -19,14 +21,6 @@ std::string ProgramFolder() {
   if (length <= 0) return "./";
   const std::string program(path, static_cast<std::size_t>(length));
   return program.substr(0, program.rfind('/') + 1);
-}
-
-RunError Failure(ErrorCode code, const std::string& file, const std::string& detail) {
-  ErrorLocation at;
-  at.file = file;
-  at.fileAction = FileAction::Open;
-  at.detail = detail;
-  return RunError(code, at);
 }
 
 }  // namespace
@@ -42,18 +36,14 @@ RunError RunInGuiProgram(char** argv) {
   for (const std::string& file : candidates) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) continue;
-    // A copy of this program under that name would pass the command on to
-    // itself for ever.
     if (knowSelf && info.st_dev == self.st_dev && info.st_ino == self.st_ino) {
-      return Failure(ErrorCode::PathFileAccess, file, "窗口程序即本程序");
+      return GuiProgramIsThisOne(file);
     }
     ::execv(file.c_str(), argv);
-    return Failure(ErrorCode::PathFileAccess, file, std::strerror(errno));
+    return GuiProgramWillNotStart(file, std::strerror(errno));
   }
   // Named where an installed program looks for it.
-  return Failure(ErrorCode::FileNotFound,
-                 std::filesystem::path(candidates[1]).lexically_normal().string(),
-                 "未找到窗口程序");
+  return GuiProgramMissing(std::filesystem::path(candidates[1]).lexically_normal().string());
 }
 
 }  // namespace kelvane

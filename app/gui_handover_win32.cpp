@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gui_handover.h"
+#include "gui_handover_failure.h"
 #include "output/utf16_win32.h"
 
 namespace kelvane {
@@ -27,14 +28,6 @@ std::wstring ProgramName() {
     }
     name.resize(name.size() * 2);
   }
-}
-
-RunError Failure(ErrorCode code, const std::string& file, const std::string& detail) {
-  ErrorLocation at;
-  at.file = file;
-  at.fileAction = FileAction::Open;
-  at.detail = detail;
-  return RunError(code, at);
 }
 
 // The command line after the program's own name, as the system handed it
@@ -69,10 +62,10 @@ RunError RunInGuiProgram(char** /*argv: the UTF-16 command line is passed on as 
   const std::string programUtf8 = WideToUtf8(program);
   const DWORD attributes = ::GetFileAttributesW(program.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Failure(ErrorCode::FileNotFound, programUtf8, "未找到窗口程序");
+    return GuiProgramMissing(programUtf8);
   }
   if (::CompareStringOrdinal(self.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL) {
-    return Failure(ErrorCode::PathFileAccess, programUtf8, "窗口程序即本程序");
+    return GuiProgramIsThisOne(programUtf8);
   }
 
   std::wstring commandLine = L"\"" + program + L"\"" + ArgumentsOfCommandLine(::GetCommandLineW());
@@ -87,8 +80,8 @@ RunError RunInGuiProgram(char** /*argv: the UTF-16 command line is passed on as 
   PROCESS_INFORMATION child{};
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         nullptr, &startup, &child)) {
-    return Failure(ErrorCode::PathFileAccess, programUtf8,
-                   "无法启动窗口程序（错误 " + std::to_string(::GetLastError()) + "）");
+    return GuiProgramWillNotStart(
+        programUtf8, "无法启动窗口程序（错误 " + std::to_string(::GetLastError()) + "）");
   }
   ::CloseHandle(child.hThread);
   // Ctrl+C reaches the child on the same console; this process waits for

@@ -10,113 +10,28 @@
 namespace kelvane {
 namespace {
 
-constexpr auto kRun = OptionUse::Run;
-constexpr auto kStudy = OptionUse::Study;
-constexpr auto kBoth = OptionUse::Both;
-
 constexpr unsigned kToStandardOutput = 1, kRepeatable = 2, kSvg = 4, kPdf = 8, kManyValues = 16;
 
-// Every option but the input boxes, in the order the help lists them.
+// Every option but the input boxes and design items, in the order the help
+// lists them.
 struct OptionRow {
+  OptionId id;
   const char* name;
   OptionKind kind;
   OptionUse use;
+  unsigned flags;  // kToStandardOutput, kRepeatable, kSvg, kPdf, kManyValues
   const char* placeholder;
   const char* meaning;
-  unsigned flags = 0;  // kToStandardOutput, kRepeatable, kSvg, kPdf, kManyValues
-  const char* studyMeaning = "";
-  const char* programMeaning = "";
+  const char* studyMeaning;
+  const char* programMeaning;
 };
 
 const OptionRow kOptionRows[] = {
-    {"pump-ramp-time", OptionKind::Event, kBoth, "秒",
-     "泵流量变化历时 (s)：由稳定流量按斜坡变到泵突启闭后流量（默认 0，即突变）"},
-    {"pump-ramp-exponent", OptionKind::Event, kBoth, "m",
-     "泵流量变化指数（默认 1，线性）：Q = Q1 + (Q0 − Q1)(1 − t/历时)^m"},
-    {"pump-schedule", OptionKind::Event, kBoth, "时间:流量,...",
-     "泵流量过程：各点时间 (s) 与流量 (m³/s)，时间不减，点间线性；取代斜坡与泵突启闭后流量"},
-    {"pump-schedule-file", OptionKind::Event, kBoth, "文件.csv",
-     "泵流量过程的 CSV 文件：每行 时间,流量（可有表头；逗号、分号或制表符分隔）"},
-    {"pump-units", OptionKind::Event, kBoth, "K:Q:T0:间隔:历时",
-     "机组启闭序列：K 台各 Q m³/s（正为启动，负为停机），首台 T0 s，逐台相隔，各历时 s"},
-    {"forebay-area-table", OptionKind::Event, kBoth, "水位:面积,...",
-     "前池水位–面积表：水位 (m) 逐点升高，面积 (m²) 大于 0，点间线性，两端以外取端点面积"},
-    {"forebay-area-table-file", OptionKind::Event, kBoth, "文件.csv",
-     "前池水位–面积表的 CSV 文件：每行 水位,面积（可有表头）"},
-    {"model", OptionKind::Event, kBoth, "classic|balanced|mixed",
-     "计算模型：classic（默认，瞬变计算只计沿程损失）、balanced（计入取水头部、局部与出口损失，"
-     "初始恒定流在瞬变计算中保持不变）或 mixed（自由水面与混合流模型，按 --section "
-     "的断面计算明流、满流与其间的过渡）"},
-    {"section", OptionKind::Event, kBoth, "box|channel",
-     "混合流模型的断面：box 箱涵（--culvert-width 宽、--culvert-height 高）或 channel "
-     "明渠（--culvert-width 渠底宽、--channel-side-slope 边坡系数）"},
-    {"output", OptionKind::SingleRunOutput, kRun, "文件",
-     "结果文件，与窗口保存的相同（GBK，CR LF）"},
-    {"table", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "结果查询表，初始输出时段至终端输出时段（UTF-8，CR LF）", kToStandardOutput},
-    {"plot", OptionKind::ImageOutput, kRun, "文件.png", "前池水位变化线（PNG）"},
-    {"history-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "过程线：--nodes 各节点的 --quantity 随时间的变化（PNG 或 SVG）", kSvg},
-    {"envelope-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "水头包络线：各节点最高、最低与初始水头沿箱涵的分布（PNG 或 SVG）", kSvg},
-    {"discharge-plot", OptionKind::ImageOutput, kRun, "文件.png|.svg",
-     "流量过程线：泵流量（各时段平均）与箱涵入前池流量随时间的变化（PNG 或 SVG）", kSvg},
-    {"summary", OptionKind::SingleRunOutput, kBoth, "文件|-",
-     "运行概要：网格、前池水位极值、各节点包络（UTF-8）", kToStandardOutput,
-     "研究概要：案例数、失败数、全部限值通过数、各扫描选项全部通过的取值（默认写到标准错误）"},
-    {"csv", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "每个计算时段各节点的水头与流速（CSV），列为 step,time_s,H1_m,V1_m_per_s,...",
-     kToStandardOutput},
-    {"report", OptionKind::ImageOutput, kBoth, "文件.pdf|.odt",
-     "计算书（PDF，A4；以 .odt 结尾时为可编辑的 OpenDocument 文本）：封面、签署页、目录、计算目的、"
-     "依据、工况、基本资料、方法、成果与图、校核与控制工况、结论与建议",
-     kPdf,
-     "研究计算书（PDF，A4）：输入与算例、研究图、各算例结果表（算例多时只列前若干个）、校核计数、结"
-     "论"},
-    {"save-case", OptionKind::SingleRunOutput, kRun, "文件|-",
-     "算例文件：本次所用的十六个输入文本与设计资料（TOML），计算之前写出，计算出错也保留",
-     kToStandardOutput},
-    {"nodes", OptionKind::Setting, kRun, "节点,节点...",
-     "过程线的节点，从水库端的 1 起（默认前池，即最后一个节点）"},
-    {"quantity", OptionKind::Setting, kRun, "物理量",
-     "过程线的物理量：head 水头 (m)（默认）、velocity 流速 (m/s)、discharge 流量 (m³/s)"},
-    {"case", OptionKind::Setting, kBoth, "文件",
-     "从算例文件（TOML）读入输入文本与设计资料，命令行给出的选项优先"},
-    {"case-name", OptionKind::Setting, kBoth, "工况名",
-     "计算算例文件中这个名称的工况（[[cases]]"
-     "）而不是基本工况；不给出时计算书包括基本工况和全部工况"},
-    {"batch", OptionKind::Mode, kBoth, "...", "", kRepeatable, "",
-     "不开窗口完成一次计算（kelvane --batch --help 列出全部选项）"},
-    {"strict", OptionKind::Mode, kBoth, "", "输入有警告时不计算，什么也不写，按用法错误退出",
-     kRepeatable},
-    {"help", OptionKind::Mode, kBoth, "", "显示本说明", kRepeatable, "", "显示本说明"},
-    {"sweep", OptionKind::Study, kStudy, "选项=值,起:止:步",
-     "扫描一个输入或设计资料（含终点，十进制精确计算）；可重复，案例为各扫描的乘积，先给的变化最慢",
-     kRepeatable},
-    {"cases", OptionKind::Study, kStudy, "文件.csv",
-     "案例表：表头为输入或设计资料的选项名，每行一个案例，单元格为其文本", kRepeatable},
-    {"sweep-csv", OptionKind::Study, kStudy, "文件|-",
-     "每个案例一行（CSV），按案例号顺序；中断时已写的行存为 文件.partial", kToStandardOutput},
-    {"sweep-plot", OptionKind::ImageOutput, kStudy, "文件.png|.svg",
-     "前池最高、最低水位对第一个扫描选项的图，第二个扫描选项每个值一条线（多于 10 "
-     "个值时画其包络），"
-     "限值为水平线",
-     kSvg},
-    {"forebay-max-level", OptionKind::Study, kStudy, "X", "限值：前池最高水位 ≤ X (m) 为通过"},
-    {"forebay-min-level", OptionKind::Study, kStudy, "Y", "限值：前池最低水位 ≥ Y (m) 为通过"},
-    {"jobs", OptionKind::Study, kStudy, "N",
-     "同时计算的线程数（默认每个处理器核一个）；输出与 N 无关"},
-    {"shard", OptionKind::Study, kStudy, "K/N",
-     "只算案例号除以 N 余 K 的案例（0 ≤ K < N），供作业阵列分片"},
-    {"max-cases", OptionKind::Study, kStudy, "N",
-     "案例多于 N 个时不运行，按用法错误退出（多于一百万个时先在标准错误上估计用时）"},
-    {"resume", OptionKind::Study, kStudy, "文件.partial",
-     "从中断（SIGINT、SIGTERM）留下的部分文件继续，命令须与中断的相同；写出完整的 --sweep-csv"},
-    {"join-shards", OptionKind::Study, kStudy, "分片.csv...",
-     "合并 --shard 写出的全部分片为全研究的 --sweep-csv 与概要，命令为各分片的研究选项（不给 "
-     "--shard）",
-     kRepeatable | kManyValues},
-    {"version", OptionKind::Mode, OptionUse::Program, "", "", 0, "", "显示版本"},
+#define KELVANE_OPTION(id, name, kind, use, flags, placeholder, meaning, studyMeaning, \
+                       programMeaning)                                                 \
+  {OptionId::id, name,    OptionKind::kind, OptionUse::use, flags,                     \
+   placeholder,  meaning, studyMeaning,     programMeaning},
+#include "options.def"
 };
 
 std::vector<Option> MakeOptions() {
@@ -140,6 +55,7 @@ std::vector<Option> MakeOptions() {
   }
   for (const OptionRow& row : kOptionRows) {
     options.push_back({.name = row.name,
+                       .id = row.id,
                        .takesValue = row.kind != OptionKind::Mode,
                        .kind = row.kind,
                        .use = row.use,
@@ -228,7 +144,7 @@ std::string RunOptionsHelp(const HelpColumns& columns) {
   for (const Option& option : Options()) {
     if (!Listed(option) || option.kind == OptionKind::InputBox ||
         option.kind == OptionKind::DesignItem || option.kind == OptionKind::Event ||
-        option.use == kStudy) {
+        option.use == OptionUse::Study) {
       continue;
     }
     std::string meaning = option.meaning;
@@ -244,7 +160,7 @@ std::string StudyHelp(const HelpColumns& columns) {
   std::string text =
       "设计研究（给出 --sweep 或 --cases 时；每个案例是一次完整的计算，与单独运行相同）:\n";
   for (const Option& option : Options()) {
-    if (option.use == kStudy) text += HelpLine(columns, option, option.meaning);
+    if (option.use == OptionUse::Study) text += HelpLine(columns, option, option.meaning);
   }
   for (const Option& option : Options()) {
     if (!option.studyMeaning.empty()) text += HelpLine(columns, option, option.studyMeaning);
@@ -271,9 +187,14 @@ const Option& OptionOf(InputId input) {
                        [&](const Option& option) { return option.input == &Field(input); });
 }
 
-bool CommandLine::Has(std::string_view name) const {
+const Option& OptionOf(OptionId id) {
+  return *std::find_if(Options().begin(), Options().end(),
+                       [&](const Option& option) { return option.id == id; });
+}
+
+bool CommandLine::Has(OptionId id) const {
   return std::any_of(words.begin(), words.end(), [&](const CommandWord& word) {
-    return word.option != nullptr && word.option->name == name;
+    return word.option != nullptr && word.option->id == id;
   });
 }
 
@@ -324,7 +245,7 @@ bool NeedsGuiProgram(const Option& option, std::string_view value) {
 
 bool CommandNeedsGuiProgram(const CommandLine& line) {
   for (const CommandWord& word : line.words) {
-    if (word.option == nullptr || word.option->name == "help") return false;
+    if (word.option == nullptr || word.option->id == OptionId::Help) return false;
     if (!word.missingValue && NeedsGuiProgram(*word.option, word.value)) return true;
   }
   return false;

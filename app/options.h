@@ -32,8 +32,18 @@ enum class OptionUse {
   Program,  // the program's own flag, not the batch mode's (--version)
 };
 
+// The options of options.def by name, for the code that handles each; the
+// input boxes' and the design data's options are None (their box or item
+// names them).
+enum class OptionId : unsigned char {
+  None,
+#define KELVANE_OPTION(id, ...) id,
+#include "options.def"
+};
+
 struct Option {
   std::string name;  // without the leading "--": "forebay-area"
+  OptionId id = OptionId::None;
   bool takesValue = true;
   OptionKind kind = OptionKind::Setting;
   OptionUse use = OptionUse::Both;
@@ -61,6 +71,8 @@ const std::vector<Option>& Options();
 const Option* FindOption(std::string_view name);
 // The option of an input box.
 const Option& OptionOf(InputId input);
+// The option of that id (not None).
+const Option& OptionOf(OptionId id);
 
 // One option as the command line gives it.
 struct CommandWord {
@@ -73,8 +85,8 @@ struct CommandWord {
 
 struct CommandLine {
   std::vector<CommandWord> words;
-  // Whether an option of that name is among the words.
-  bool Has(std::string_view name) const;
+  // Whether that option is among the words.
+  bool Has(OptionId id) const;
 };
 
 // Reads argv[1..argc-1] into options, opening no file. "--option VALUE" and

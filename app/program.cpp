@@ -20,14 +20,14 @@ namespace {
 int RunCommand(int argc, char** argv, const ImageOutputs* images, MainWindowEntry mainWindow) {
   TakeUtf16CommandLine(argc, argv);
   const CommandLine line = SplitCommandLine(argc, argv);
-  if (line.Has("batch")) return RunBatch(line, argv, images);
+  if (line.Has(OptionId::Batch)) return RunBatch(line, argv, images);
 
   for (const CommandWord& word : line.words) {
-    if (word.option != nullptr && word.option->name == "help") {
+    if (word.option != nullptr && word.option->id == OptionId::Help) {
       std::fputs(ProgramHelpText().c_str(), stdout);
       return 0;
     }
-    if (word.option != nullptr && word.option->name == "version") {
+    if (word.option != nullptr && word.option->id == OptionId::Version) {
       std::printf("Kelvane %s\n", KELVANE_VERSION);
       return 0;
     }

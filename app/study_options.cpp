@@ -71,36 +71,52 @@ void TakeShard(std::string_view name, std::string_view value, StudyCommand& stud
   study.sharded = true;
 }
 
-void TakeValue(std::string_view name, std::string_view value, StudyCommand& study) {
-  if (name == "sweep") {
-    study.plan.Add(ParseSweep(value));
-  } else if (name == "cases") {
-    TakeCaseTable(std::string(value), study);
-  } else if (name == "sweep-csv") {
-    if (value.empty()) Bad(name, "缺少文件名");
-    study.csv = value;
-  } else if (name == "sweep-plot") {
-    if (!IsPngOrSvgName(value)) Bad(name, "的文件名应以 .png 或 .svg 结尾：" + Quoted(value));
-    study.plot = value;
-  } else if (name == "forebay-max-level") {
-    study.settings.limits.forebayMaxLevel = ReadLevel(name, value);
-  } else if (name == "forebay-min-level") {
-    study.settings.limits.forebayMinLevel = ReadLevel(name, value);
-  } else if (name == "jobs") {
-    int& jobs = study.settings.jobs;
-    if (!ReadWhole(value, jobs) || jobs < 1 || jobs > 4096) {
-      Bad(name, "须是 1 至 4096 的整数，而不是 " + Quoted(value));
+void TakeValue(const Option& option, std::string_view value, StudyCommand& study) {
+  const std::string_view name = option.name;
+  switch (option.id) {
+    case OptionId::Sweep:
+      study.plan.Add(ParseSweep(value));
+      break;
+    case OptionId::Cases:
+      TakeCaseTable(std::string(value), study);
+      break;
+    case OptionId::SweepCsv:
+      if (value.empty()) Bad(name, "缺少文件名");
+      study.csv = value;
+      break;
+    case OptionId::SweepPlot:
+      if (!IsPngOrSvgName(value)) Bad(name, "的文件名应以 .png 或 .svg 结尾：" + Quoted(value));
+      study.plot = value;
+      break;
+    case OptionId::ForebayMaxLevel:
+      study.settings.limits.forebayMaxLevel = ReadLevel(name, value);
+      break;
+    case OptionId::ForebayMinLevel:
+      study.settings.limits.forebayMinLevel = ReadLevel(name, value);
+      break;
+    case OptionId::Jobs: {
+      int& jobs = study.settings.jobs;
+      if (!ReadWhole(value, jobs) || jobs < 1 || jobs > 4096) {
+        Bad(name, "须是 1 至 4096 的整数，而不是 " + Quoted(value));
+      }
+      break;
     }
-  } else if (name == "shard") {
-    TakeShard(name, value, study);
-  } else if (name == "max-cases") {
-    if (!ReadWhole(value, study.maxCases) || study.maxCases < 1) {
-      Bad(name, "须是正整数，而不是 " + Quoted(value));
-    }
-  } else if (name == "resume" || name == "join-shards") {
-    if (value.empty() || value == "-") Bad(name, "须是文件名");
-    if (name == "resume") study.resume = value;
-    if (name == "join-shards") study.joinShards.emplace_back(value);
+    case OptionId::Shard:
+      TakeShard(name, value, study);
+      break;
+    case OptionId::MaxCases:
+      if (!ReadWhole(value, study.maxCases) || study.maxCases < 1) {
+        Bad(name, "须是正整数，而不是 " + Quoted(value));
+      }
+      break;
+    case OptionId::Resume:
+    case OptionId::JoinShards:
+      if (value.empty() || value == "-") Bad(name, "须是文件名");
+      if (option.id == OptionId::Resume) study.resume = value;
+      if (option.id == OptionId::JoinShards) study.joinShards.emplace_back(value);
+      break;
+    default:
+      break;
   }
 }
 
@@ -108,7 +124,7 @@ void TakeValue(std::string_view name, std::string_view value, StudyCommand& stud
 
 void TakeStudyOption(const Option& option, std::string_view value, StudyCommand& study) {
   try {
-    TakeValue(option.name, value, study);
+    TakeValue(option, value, study);
   } catch (const StudyInputError& error) {
     throw UsageError(error.what());
   }

@@ -88,9 +88,17 @@ TEST(CommandLine, HandsOverOnlyCommandsThatDrawImages) {
 
 TEST(CommandLine, EveryOptionHasOneNameAndEveryBoxAnOption) {
   std::set<std::string> names;
+  std::set<OptionId> ids;
   for (const Option& option : Options()) {
     EXPECT_TRUE(names.insert(option.name).second) << option.name;
     EXPECT_EQ(FindOption(option.name), &option);
+    // A box or an item is named by its field; every other option by its id alone.
+    const bool field = option.input != nullptr || option.design != nullptr;
+    EXPECT_EQ(option.id == OptionId::None, field) << option.name;
+    if (!field) {
+      EXPECT_TRUE(ids.insert(option.id).second) << option.name;
+      EXPECT_EQ(&OptionOf(option.id), &option);
+    }
   }
   for (InputId input : AllInputs()) {
     EXPECT_EQ(OptionOf(input).name, Field(input).option);
