@@ -111,29 +111,10 @@ void Envelope(Book& b, const CaseFacts& c) {
 // Lines of several cases in one chart, one colour per case: `pick` names the
 // lines of a case's chart to take.
 ChartData Comparison(const Book& b, ReportChart which, const std::vector<std::string>& pick) {
-  ChartData chart;
-  int colour = 0;
-  for (const CaseFacts& c : b.cases) {
-    ChartData one = ReportChartData(c.c.input, which);
-    if (chart.title.empty()) {
-      chart.title = "各工况比较";
-      chart.xTitle = one.xTitle;
-      chart.yTitle = one.yTitle;
-    }
-    for (ChartLine& line : one.lines) {
-      const auto named = std::find_if(pick.begin(), pick.end(), [&](const std::string& p) {
-        return p.empty() || line.name == p;
-      });
-      if (named == pick.end()) continue;
-      line.name = c.c.name + (named->empty() ? "" : " " + line.name);
-      line.colour = colour;
-      line.markers = false;
-      chart.lines.push_back(std::move(line));
-      if (named->empty()) break;
-    }
-    ++colour;
-  }
-  return chart;
+  std::vector<CaseChart> charts;
+  for (const CaseFacts& c : b.cases)
+    charts.push_back({c.c.name, ReportChartData(c.c.input, which)});
+  return ComparisonChart(charts, pick);
 }
 
 // A chart whose vertical range keeps to its curves: a limit or dashed limit

@@ -350,4 +350,70 @@ ChartData SweepChart(const SweepChartInput& input) {
   return chart;
 }
 
+ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick) {
+  static constexpr LineStyle kStyles[] = {LineStyle::Solid, LineStyle::Dashed, LineStyle::Dotted};
+  ChartData chart;
+  int place = 0;
+  for (const CaseChart& c : cases) {
+    if (chart.title.empty()) {
+      chart.title = "各工况比较";
+      chart.xTitle = c.chart.xTitle;
+      chart.yTitle = c.chart.yTitle;
+    }
+    const int colour = c.colour >= 0 ? c.colour : place;
+    ++place;
+    std::size_t taken = 0;
+    for (const ChartLine& line : c.chart.lines) {
+      const auto named = std::find_if(pick.begin(), pick.end(), [&](const std::string& p) {
+        return p.empty() || line.name == p;
+      });
+      if (!pick.empty() && named == pick.end()) continue;
+      ChartLine& out = chart.lines.emplace_back(line);
+      const bool alone = !pick.empty() && named->empty();
+      out.name = c.name + (alone ? "" : " " + line.name);
+      out.colour = colour;
+      out.markers = false;
+      if (pick.empty()) out.style = kStyles[taken % std::size(kStyles)];
+      ++taken;
+      if (alone) break;
+    }
+  }
+  return chart;
+}
+
+namespace {
+
+// A CSV cell: as it is, or quoted whole with its quotation marks doubled
+// when it holds a comma, a quotation mark or a line break.
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string CasesCsv(std::span<const CaseCsv> cases) {
+  std::string out;
+  for (const CaseCsv& c : cases) {
+    const std::string cell = CsvCell(c.name) + ",";
+    std::size_t at = c.csv.find('\n');
+    if (at == std::string::npos) continue;
+    if (out.empty()) out = "case," + c.csv.substr(0, at + 1);
+    for (++at; at < c.csv.size();) {
+      std::size_t end = c.csv.find('\n', at);
+      end = end == std::string::npos ? c.csv.size() : end + 1;
+      out += cell;
+      out.append(c.csv, at, end - at);
+      if (out.back() != '\n') out += '\n';
+      at = end;
+    }
+  }
+  return out;
+}
+
 }  // namespace kelvane

@@ -173,4 +173,30 @@ struct SweepChartInput {
 // with a marker at each case while the cases are few enough to stand apart.
 ChartData SweepChart(const SweepChartInput& input);
 
+// ---------------------------------------------------------------- cases
+
+// One operating case's chart among several drawn together.
+struct CaseChart {
+  std::string name;  // the case's name, as the legend shows it
+  ChartData chart;
+  int colour = -1;  // the case's colour number; -1: its place among the cases
+};
+
+// The lines of several cases in one chart "各工况比较", one colour per case,
+// the axes' titles of the first. `pick` names the lines of each case's chart
+// to take, each then named "case line"; a name "" takes the case's first
+// line alone, named by the case. Without `pick` every line is taken, named
+// "case line", the lines of one case told apart by their dashes. Limits and
+// spans are left out: they belong to one case.
+ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick = {});
+
+// The CSV of several cases: a first column "case" with each case's name,
+// then each case's rows under the first case's header (the cases' CSVs
+// share their columns).
+struct CaseCsv {
+  std::string name;
+  std::string csv;  // header line, then rows; LF line ends
+};
+std::string CasesCsv(std::span<const CaseCsv> cases);
+
 }  // namespace kelvane

@@ -58,12 +58,18 @@ EnvelopeWindow::EnvelopeWindow(QWidget* parent) : QWidget(parent) {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   for (QPushButton* b : {image_, csv_, close_}) buttons->addWidget(b);
+  cases_ = new CasePicker(this);
+  cases_->setFixedWidth(190);
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(cases_);
+  middle->addWidget(tabs_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(status_);
-  layout->addWidget(tabs_, 1);
+  layout->addLayout(middle, 1);
   layout->addWidget(checks_);
   layout->addLayout(buttons);
 
+  connect(cases_, &CasePicker::pickedChanged, this, &EnvelopeWindow::ShowPicked);
   connect(image_, &QPushButton::clicked, this, &EnvelopeWindow::exportImage);
   connect(csv_, &QPushButton::clicked, this, &EnvelopeWindow::exportCsv);
   connect(close_, &QPushButton::clicked, this, &QWidget::hide);
@@ -103,6 +109,57 @@ void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const
 
 void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
                              const DesignData& design) {
+  DropCases();
+  Show(run, outcome, design);
+}
+
+void EnvelopeWindow::ShowCases(std::vector<ChartCase> cases) {
+  if (csvText_.empty() || cases.size() < 2) {
+    if (caseRuns_.empty()) return;
+    const ChartCase base = caseRuns_.front();
+    DropCases();
+    if (!csvText_.empty()) Show(*base.run, base.outcome, base.design);
+    return;
+  }
+  caseRuns_ = std::move(cases);
+  std::vector<std::string> names;
+  for (const ChartCase& c : caseRuns_) names.push_back(c.name);
+  cases_->SetNames(names);
+  ShowPicked();
+}
+
+void EnvelopeWindow::DropCases() {
+  caseRuns_.clear();
+  cases_->SetNames({});
+}
+
+void EnvelopeWindow::ShowPicked() {
+  if (caseRuns_.empty()) return;
+  const std::vector<int> picked = cases_->Picked();
+  const ChartCase& first = caseRuns_[picked.front()];
+  Show(*first.run, first.outcome, first.design);
+  checks_->setText(QString::fromStdString(first.name) + tr("：") + checks_->text());
+  if (picked.size() < 2) return;
+  std::vector<CaseChart> heads, velocities;
+  std::vector<CaseCsv> csvs;
+  for (int index : picked) {
+    const ChartCase& c = caseRuns_[index];
+    const RunSummary summary = SummarizeRun(*c.run, c.outcome);
+    const RunGeometry geometry = GeometryOf(c.outcome);
+    heads.push_back({c.name, EnvelopeChart(summary, *c.run, geometry, EnvelopeOf::Head), index});
+    velocities.push_back(
+        {c.name, EnvelopeChart(summary, *c.run, geometry, EnvelopeOf::Velocity), index});
+    csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry)});
+  }
+  const std::string headLines[] = {"最高水头", "最低水头"};
+  const std::string velocityLines[] = {"最大流速", "最小流速"};
+  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, headLines));
+  charts_[int(EnvelopeOf::Velocity)]->SetData(ComparisonChart(velocities, velocityLines));
+  csvText_ = CasesCsv(csvs);
+}
+
+void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
+                          const DesignData& design) {
   const RunSummary summary = SummarizeRun(run, outcome);
   const RunGeometry geometry = GeometryOf(outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
@@ -130,6 +187,7 @@ void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
 }
 
 void EnvelopeWindow::Detach(bool failed) {
+  DropCases();
   const QString message =
       failed ? tr("上次计算未完成，没有可显示的结果。") : tr("没有完成的计算。");
   for (int k = 0; k < 2; ++k) {

@@ -13,6 +13,7 @@
 
 #include "report/chart_data.h"
 #include "solver/design_data.h"
+#include "ui/case_picker.h"
 #include "ui/chart_view.h"
 #include "ui/save_dialog.h"
 
@@ -28,6 +29,13 @@ class EnvelopeWindow : public QWidget {
   // culvert's design data the head chart shows the invert, soffit and limit
   // lines and marks where the envelope breaks a limit.
   void ShowRun(const SurgeRun& run, const RunOutcome& outcome, const DesignData& design = {});
+  // The operating cases beside that run, the main window's own first: the
+  // charts draw the highest and lowest of the cases picked, one colour each;
+  // the tables, the checks and the CSV are of the first picked (the CSV of
+  // all of them). Fewer than two: the run alone, no picker. ShowRun and
+  // Detach drop them.
+  void ShowCases(std::vector<ChartCase> cases);
+  CasePicker* Cases() const { return cases_; }
   // The run is being replaced (or failed): reads it no more and says why.
   void Detach(bool failed);
 
@@ -46,9 +54,15 @@ class EnvelopeWindow : public QWidget {
 
  private:
   void Export(bool image);
+  // The run's charts, tables, checks and CSV.
+  void Show(const SurgeRun& run, const RunOutcome& outcome, const DesignData& design);
+  void ShowPicked();
+  void DropCases();
   void FillTable(EnvelopeOf what, const RunSummary& summary, const SurgeRun& run);
 
   QTabWidget* tabs_;
+  CasePicker* cases_;
+  std::vector<ChartCase> caseRuns_;
   std::array<ChartView*, 2> charts_{};
   std::array<QTableWidget*, 2> tables_{};
   std::array<QLabel*, 2> readOuts_{};

@@ -9,6 +9,19 @@
 #include "output/output.h"
 
 namespace kelvane::ui {
+namespace {
+
+// The node of a grid of `count` nodes at `to` that stands for `node` of a grid
+// of `fromCount` nodes at `from`: the reservoir end and the forebay by role,
+// any other node the nearest at its distance from the reservoir.
+int NodeByRole(const RunGeometry& from, int fromCount, int node, const RunGeometry& to, int count) {
+  if (node == fromCount) return count;
+  if (node <= 1) return node;
+  const double distance = NodeDistance(from, node);
+  return std::clamp(int(std::lround(distance / to.reachLength)) + 1, 1, count);
+}
+
+}  // namespace
 
 HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("HistoryWindow"));
@@ -24,6 +37,10 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   nodes_ = new QListWidget(this);
   nodes_->setObjectName(QStringLiteral("Nodes"));
   nodes_->setFixedWidth(190);
+  casesLabel_ = new QLabel(tr("工况"), this);
+  casesLabel_->hide();
+  cases_ = new CasePicker(this);
+  cases_->setFixedWidth(190);
   chart_ = new ChartView(this);
   chart_->setObjectName(QStringLiteral("Chart"));
   readOut_ = new QLabel(this);
@@ -44,6 +61,8 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
   side->addWidget(quantity_);
   side->addWidget(new QLabel(tr("节点（距水库）"), this));
   side->addWidget(nodes_, 1);
+  side->addWidget(casesLabel_);
+  side->addWidget(cases_);
   readOut_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -59,6 +78,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent) {
 
   connect(quantity_, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
   connect(nodes_, &QListWidget::itemChanged, this, [this] { Redraw(); });
+  connect(cases_, &CasePicker::pickedChanged, this, [this] { Redraw(); });
   connect(chart_, &ChartView::readOut, readOut_, &QLabel::setText);
   connect(reset_, &QPushButton::clicked, chart_, &ChartView::ResetZoom);
   connect(image_, &QPushButton::clicked, this, &HistoryWindow::exportImage);
@@ -78,19 +98,11 @@ void HistoryWindow::ShowRun(const SurgeRun& run, const RunGeometry& geometry) {
   const int oldCount = nodes_->count();
   const int count = run.GridNodes();
   std::vector<int> chosen;
-  for (int node : Nodes()) {
-    int now = node;
-    if (node == oldCount) {
-      now = count;
-    } else if (node > 1) {
-      const double distance = NodeDistance(geometry_, node);
-      now = std::clamp(int(std::lround(distance / geometry.reachLength)) + 1, 1, count);
-    }
-    chosen.push_back(now);
-  }
+  for (int node : Nodes()) chosen.push_back(NodeByRole(geometry_, oldCount, node, geometry, count));
   if (chosen.empty()) chosen.push_back(count);
   run_ = &run;
   geometry_ = geometry;
+  DropCases();
   {
     const QSignalBlocker blocker(nodes_);
     nodes_->clear();
@@ -112,6 +124,7 @@ void HistoryWindow::ShowRun(const SurgeRun& run, const RunGeometry& geometry) {
 
 void HistoryWindow::Detach(bool failed) {
   run_ = nullptr;
+  DropCases();
   for (QWidget* w : std::initializer_list<QWidget*>{quantity_, nodes_, reset_, image_, csv_})
     w->setEnabled(false);
   const QString message =
@@ -150,11 +163,75 @@ bool HistoryWindow::ShowsPump() const { return quantity_->currentData().toInt() 
 void HistoryWindow::Redraw() {
   if (!run_) return;
   readOut_->clear();
-  // The pump's chart is of the forebay end alone: no nodes to choose.
   nodes_->setEnabled(!ShowsPump());
-  if (ShowsPump()) return chart_->SetData(PumpDischargeChart(*run_, geometry_));
+  const std::vector<int> picked = PickedCases();
+  if (picked.size() == 1) return chart_->SetData(CaseChartOf(picked.front()));
+  std::vector<CaseChart> charts;
+  for (int index : picked) charts.push_back({caseRuns_[index].name, CaseChartOf(index), index});
+  chart_->SetData(ComparisonChart(charts));
+}
+
+void HistoryWindow::ShowCases(std::vector<ChartCase> cases) {
+  if (!run_ || cases.size() < 2) {
+    DropCases();
+    return Redraw();
+  }
+  caseRuns_ = std::move(cases);
+  caseGeometries_.clear();
+  std::vector<std::string> names;
+  for (const ChartCase& c : caseRuns_) {
+    caseGeometries_.push_back(GeometryOf(c.outcome));
+    names.push_back(c.name);
+  }
+  cases_->SetNames(names);
+  casesLabel_->show();
+  Redraw();
+}
+
+void HistoryWindow::DropCases() {
+  caseRuns_.clear();
+  caseGeometries_.clear();
+  cases_->SetNames({});
+  casesLabel_->hide();
+}
+
+std::vector<int> HistoryWindow::PickedCases() const {
+  if (caseRuns_.empty()) return {0};
+  return cases_->Picked();
+}
+
+const SurgeRun& HistoryWindow::RunOf(int index) const {
+  return caseRuns_.empty() ? *run_ : *caseRuns_[index].run;
+}
+
+const RunGeometry& HistoryWindow::GeometryOfCase(int index) const {
+  return caseRuns_.empty() ? geometry_ : caseGeometries_[index];
+}
+
+std::vector<int> HistoryWindow::NodesOf(int index) const {
+  std::vector<int> nodes = Nodes();
+  if (caseRuns_.empty() || caseRuns_[index].run == run_) return nodes;
+  const int count = RunOf(index).GridNodes();
+  for (int& node : nodes)
+    node = NodeByRole(geometry_, nodes_->count(), node, GeometryOfCase(index), count);
+  return nodes;
+}
+
+ChartData HistoryWindow::CaseChartOf(int index) const {
+  // The pump's chart is of the forebay end alone: no nodes to choose.
+  if (ShowsPump()) return PumpDischargeChart(RunOf(index), GeometryOfCase(index));
   const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
-  chart_->SetData(HistoryChart(*run_, geometry_, Nodes(), quantity));
+  return HistoryChart(RunOf(index), GeometryOfCase(index), NodesOf(index), quantity);
+}
+
+std::string HistoryWindow::CaseCsvOf(int index) const {
+  // Every step in the time range shown, for the nodes shown.
+  const SurgeRun& run = RunOf(index);
+  const StepSpan steps =
+      StepsWithin(run, chart_->ShownFrom(), chart_->ShownTo()).value_or(StepSpan{1, 0});
+  if (ShowsPump()) return PumpDischargeCsv(run, GeometryOfCase(index), steps);
+  const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
+  return HistoryCsv(run, GeometryOfCase(index), NodesOf(index), quantity, steps);
 }
 
 void HistoryWindow::exportImage() { Export(true); }
@@ -166,12 +243,11 @@ void HistoryWindow::Export(bool image) {
       this, chooseFile_, image, tr("过程线"),
       [this](const std::string& path) { chart_->SaveImage(path); },
       [this] {
-        // Every step in the time range shown, for the nodes shown.
-        const auto quantity = static_cast<ChartQuantity>(quantity_->currentData().toInt());
-        const StepSpan steps =
-            StepsWithin(*run_, chart_->ShownFrom(), chart_->ShownTo()).value_or(StepSpan{1, 0});
-        if (ShowsPump()) return PumpDischargeCsv(*run_, geometry_, steps);
-        return HistoryCsv(*run_, geometry_, Nodes(), quantity, steps);
+        const std::vector<int> picked = PickedCases();
+        if (picked.size() == 1) return CaseCsvOf(picked.front());
+        std::vector<CaseCsv> csvs;
+        for (int index : picked) csvs.push_back({caseRuns_[index].name, CaseCsvOf(index)});
+        return CasesCsv(csvs);
       },
       // A CSV of the times alone would be no export of a chart.
       !image && !ShowsPump() && Nodes().empty()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "report/chart_data.h"
+#include "ui/case_picker.h"
 #include "ui/chart_view.h"
 #include "ui/save_dialog.h"
 
@@ -25,6 +26,11 @@ class HistoryWindow : public QWidget {
   // Follows a complete run; nodes still in its grid stay chosen, else the
   // forebay is. `run` is read until the next ShowRun or Detach.
   void ShowRun(const SurgeRun& run, const RunGeometry& geometry);
+  // The operating cases beside that run, the main window's own first (its
+  // run the one shown): the window draws the cases picked, one colour each,
+  // and exports them. Fewer than two: the run alone, no picker. ShowRun and
+  // Detach drop them.
+  void ShowCases(std::vector<ChartCase> cases);
   // The run is being replaced (or failed): reads it no more and says why.
   void Detach(bool failed);
 
@@ -34,6 +40,7 @@ class HistoryWindow : public QWidget {
   std::vector<int> Nodes() const;
   ChartView* Chart() const { return chart_; }
   QLabel* Status() const { return status_; }
+  CasePicker* Cases() const { return cases_; }
 
  public slots:
   void exportImage();  // "导出图片…"
@@ -45,10 +52,23 @@ class HistoryWindow : public QWidget {
   static constexpr int kPumpAndInflow = 3;
   bool ShowsPump() const;
   void Redraw();
+  // The cases picked as the chart draws them: nothing picked but the run
+  // shown when there are no cases.
+  std::vector<int> PickedCases() const;
+  void DropCases();
+  // The chart of the case at `index` of the cases (the run shown without
+  // them), with the nodes ticked carried over by role to its grid.
+  ChartData CaseChartOf(int index) const;
+  std::string CaseCsvOf(int index) const;
+  std::vector<int> NodesOf(int index) const;
+  const SurgeRun& RunOf(int index) const;
+  const RunGeometry& GeometryOfCase(int index) const;
   void Export(bool image);
 
   QComboBox* quantity_;
   QListWidget* nodes_;
+  QLabel* casesLabel_;
+  CasePicker* cases_;
   ChartView* chart_;
   QLabel* readOut_;
   QLabel* status_;
@@ -60,6 +80,8 @@ class HistoryWindow : public QWidget {
 
   const SurgeRun* run_ = nullptr;
   RunGeometry geometry_;
+  std::vector<ChartCase> caseRuns_;
+  std::vector<RunGeometry> caseGeometries_;  // beside caseRuns_
 };
 
 }  // namespace kelvane::ui

@@ -253,6 +253,7 @@ void MainWindow::RunStarted() {
   if (resultsWindow_) resultsWindow_->hide();
   // The run state is about to be rewritten: nothing may read it meanwhile.
   runComplete_ = false;
+  chartCases_.clear();
   if (historyWindow_) historyWindow_->Detach(false);
   if (envelopeWindow_) envelopeWindow_->Detach(false);
 }
@@ -290,6 +291,7 @@ void MainWindow::showHistory() {
     historyWindow_->SetSaveFileChooser(ChooserFor(historyWindow_));
     CloseOnEscape(historyWindow_);
     historyWindow_->ShowRun(inputForm_->Run(), GeometryOf(*outcome));
+    historyWindow_->ShowCases(chartCases_);
   }
   historyWindow_->show();
   historyWindow_->raise();
@@ -304,6 +306,7 @@ void MainWindow::showEnvelope() {
     envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
     CloseOnEscape(envelopeWindow_);
     envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
+    envelopeWindow_->ShowCases(chartCases_);
   }
   envelopeWindow_->show();
   envelopeWindow_->raise();
@@ -538,6 +541,9 @@ BookInput MainWindow::RunBook() {
   std::vector<Case> typed;
   for (const OperatingCase& operating : saved_.cases)
     typed.push_back(OperatingCaseOf(base, operating));
+  // The windows let go of the runs about to be replaced.
+  chartCases_.clear();
+  ShowCaseRuns();
   bookRuns_ = RunEachCase(typed);
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const CaseRun& done = bookRuns_[i];
@@ -547,7 +553,20 @@ BookInput MainWindow::RunBook() {
     book.cases.push_back(
         {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
+  if (!typed.empty()) {
+    chartCases_.push_back({book.cases.front().name, run.run, run.outcome, ReadDesignData(design_)});
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+      chartCases_.push_back({saved_.cases[i].name, &bookRuns_[i].run, bookRuns_[i].outcome,
+                             ReadDesignData(typed[i].design)});
+    }
+  }
+  ShowCaseRuns();
   return book;
+}
+
+void MainWindow::ShowCaseRuns() {
+  if (historyWindow_) historyWindow_->ShowCases(chartCases_);
+  if (envelopeWindow_) envelopeWindow_->ShowCases(chartCases_);
 }
 
 ReportInput MainWindow::RunReport() const {
@@ -580,6 +599,9 @@ void MainWindow::editProject() {
 
 void MainWindow::SetDesign(const DesignTexts& design) {
   design_ = design;
+  // The cases were checked against other data (or are another file's).
+  chartCases_.clear();
+  ShowCaseRuns();
   ShowRunPreview();
   UpdateCaption();
   const RunOutcome* outcome = inputForm_->CompletedRun();

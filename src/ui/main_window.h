@@ -133,6 +133,9 @@ class MainWindow : public QMainWindow {
   // Puts `events` in force: the runs, the status line, the caption.
   void SetEvents(const EventTexts& events);
   void ShowFailure(const QString& message);
+  // Hands the cases of the last book (chartCases_) to the chart windows
+  // that are open; without them the windows show the last complete run alone.
+  void ShowCaseRuns();
 
   InputForm* inputForm_;
   QPointer<PlotWindow> plotWindow_;
@@ -151,6 +154,9 @@ class MainWindow : public QMainWindow {
   // The open case file as last read or written; else the defaults.
   kelvane::CaseFile saved_;
   std::vector<CaseRun> bookRuns_;  // the runs of the last RunBook's operating cases
+  // The last complete run and those runs as the chart windows show them;
+  // empty once another run starts (they were run over the run replaced).
+  std::vector<ChartCase> chartCases_;
   // The pump event and forebay table in force, as typed.
   EventTexts events_;
   DesignTexts design_;

@@ -211,5 +211,72 @@ TEST(Envelope, CsvWritesDistancesAsSingles) {
   EXPECT_FALSE(std::getline(csv, line));
 }
 
+// Several cases in one chart: each case's lines in its own colour number
+// (its place, or the number it brings), named by the case; a pick takes only
+// the lines named, "" the first alone; without a pick the lines of one case
+// are told apart by their dashes.
+TEST(Comparison, OneColourPerCaseNamedByTheCase) {
+  const auto chartOf = [](std::vector<std::string> names) {
+    ChartData chart;
+    chart.xTitle = "x";
+    chart.yTitle = "y";
+    chart.limits.push_back({"限值", 1});
+    for (const std::string& name : names) {
+      ChartLine line;
+      line.name = name;
+      line.x = {0, 1};
+      line.y = {0, 1};
+      line.markers = true;
+      chart.lines.push_back(line);
+    }
+    return chart;
+  };
+  const CaseChart cases[] = {{"甲", chartOf({"最高", "最低", "初始"})},
+                             {"乙", chartOf({"最高", "最低", "初始"}), 5}};
+  struct Row {
+    std::vector<std::string> pick;
+    std::vector<std::string> names;
+    std::vector<int> colours;
+    std::vector<LineStyle> styles;
+  };
+  const LineStyle S = LineStyle::Solid, D = LineStyle::Dashed, T = LineStyle::Dotted;
+  const Row rows[] = {
+      {{""}, {"甲", "乙"}, {0, 5}, {S, S}},
+      {{"最高", "最低"}, {"甲 最高", "甲 最低", "乙 最高", "乙 最低"}, {0, 0, 5, 5}, {S, S, S, S}},
+      {{},
+       {"甲 最高", "甲 最低", "甲 初始", "乙 最高", "乙 最低", "乙 初始"},
+       {0, 0, 0, 5, 5, 5},
+       {S, D, T, S, D, T}},
+  };
+  for (const Row& row : rows) {
+    const ChartData chart = ComparisonChart(cases, row.pick);
+    EXPECT_EQ(chart.title, "各工况比较");
+    EXPECT_EQ(chart.yTitle, "y");
+    EXPECT_TRUE(chart.limits.empty());
+    ASSERT_EQ(chart.lines.size(), row.names.size());
+    for (std::size_t k = 0; k < row.names.size(); ++k) {
+      EXPECT_EQ(chart.lines[k].name, row.names[k]);
+      EXPECT_EQ(chart.lines[k].colour, row.colours[k]);
+      EXPECT_EQ(chart.lines[k].style, row.styles[k]);
+      EXPECT_FALSE(chart.lines[k].markers);
+    }
+  }
+}
+
+// The cases' CSVs under one header, each row led by its case's name, quoted
+// when it holds a comma, a quotation mark or a line break.
+TEST(Comparison, CsvLeadsEachRowWithItsCase) {
+  struct Row {
+    std::vector<CaseCsv> cases;
+    std::string csv;
+  };
+  const Row rows[] = {
+      {{{"甲", "a,b\n1,2\n3,4\n"}, {"乙", "a,b\n5,6\n"}}, "case,a,b\n甲,1,2\n甲,3,4\n乙,5,6\n"},
+      {{{"x,y", "a\n1\n"}, {"say \"hi\"", "a\n2"}}, "case,a\n\"x,y\",1\n\"say \"\"hi\"\"\",2\n"},
+      {{{"空", "a\n"}, {"乙", "a\n7\n"}}, "case,a\n乙,7\n"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(CasesCsv(row.cases), row.csv);
+}
+
 }  // namespace
 }  // namespace kelvane
