@@ -66,6 +66,7 @@ bool AlongCulvert(CheckKind kind) { return Field(kind).alongCulvert; }
 std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimits& limits,
                                          const std::vector<CheckKind>& checks, bool namesEvent) {
   std::vector<std::string> columns{"case"};
+  if (plan.NamesCases()) columns.emplace_back("name");
   for (const StudyItem& item : plan.Columns()) columns.emplace_back(item.Option());
   if (namesEvent) {
     columns.emplace_back("pump_event");
@@ -120,6 +121,7 @@ namespace {
 template <class Row>
 void WriteRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult& r, Row& row) {
   row.Cell() += std::to_string(r.number);
+  if (plan.NamesCases()) row.Text(plan.CaseName(r.number));
   for (std::size_t c = 0; c < r.values.size(); ++c) row.Text(plan.ValueText(c, r.values[c]));
   for (const std::string& cell : r.eventCells) row.Text(cell);
   row.Cell() += std::to_string(r.status);

@@ -161,6 +161,7 @@ StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& setting
     return std::size_t(std::find(columns.begin(), columns.end(), name) - columns.begin());
   };
   shown_.push_back(column("case"));
+  if (plan.NamesCases()) shown_.push_back(column("name"));
   for (const StudyItem& item : plan.Columns()) shown_.push_back(column(item.Option()));
   for (const char* name : {"forebay_highest_m", "forebay_highest_time_s", "forebay_lowest_m",
                            "forebay_lowest_time_s", "head_max_m", "head_min_m"}) {
@@ -218,6 +219,7 @@ void StudyDocument::ResultsSection(ReportDocument& d, const ChartData& chart,
   ReportTable table;
   table.title = "各算例的结果（水位、水头 m，时刻 s）";
   table.head = {"算例"};
+  if (plan_.NamesCases()) table.head.emplace_back("工况");
   for (const StudyItem& item : plan_.Columns()) table.head.push_back(Named(item));
   for (const char* name :
        {"前池最高", "时刻", "前池最低", "时刻", "最高水头", "最低水头", "结论"}) {
@@ -225,7 +227,8 @@ void StudyDocument::ResultsSection(ReportDocument& d, const ChartData& chart,
   }
   table.numeric.assign(table.head.size(), true);
   table.numeric.back() = false;
-  for (std::size_t c = 1; c <= plan_.Columns().size(); ++c) table.numeric[c] = false;
+  const std::size_t texts = plan_.Columns().size() + (plan_.NamesCases() ? 1 : 0);
+  for (std::size_t c = 1; c <= texts; ++c) table.numeric[c] = false;
   table.rows = rows_;
   table.compact = true;
   d.Table(std::move(table));

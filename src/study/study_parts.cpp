@@ -152,6 +152,12 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
     for (std::uint32_t cell : factor.cells) hash.AddNumber(cell);
     hash.AddNumber(factor.rangeOf.size());
     for (std::uint32_t range : factor.rangeOf) hash.AddNumber(range);
+    // Only a table that names its cases adds to the fingerprint: that of
+    // every other study stays as it was.
+    if (!factor.names.empty()) {
+      hash.Add("name");
+      for (const std::string& name : factor.names) hash.Add(name);
+    }
   }
   for (InputId id : AllInputs()) hash.Add(settings.base.texts[id]);
   for (const DesignField& field : DesignFields()) {

@@ -190,17 +190,23 @@ class CaseTableBuilder {
  public:
   void Add(const CsvRow& row) {
     if (!header_) return Header(row);
-    const std::size_t columns = factor_.items.size();
+    const std::size_t columns = factor_.items.size() + (nameColumn_ ? 1 : 0);
     if (row.cells.size() != columns) {
       throw StudyInputError("有 " + std::to_string(row.cells.size()) + " 个单元格，表头有 " +
                                 std::to_string(columns) + " 个",
                             row.line);
     }
-    for (std::size_t c = 0; c < columns; ++c) {
-      auto [at, added] =
-          index_[c].try_emplace(row.cells[c], static_cast<std::uint32_t>(factor_.values[c].size()));
-      if (added) factor_.values[c].push_back(row.cells[c]);
+    std::size_t c = 0;
+    for (std::size_t cell = 0; cell < columns; ++cell) {
+      if (cell == nameColumn_) {
+        factor_.names.push_back(row.cells[cell]);
+        continue;
+      }
+      auto [at, added] = index_[c].try_emplace(
+          row.cells[cell], static_cast<std::uint32_t>(factor_.values[c].size()));
+      if (added) factor_.values[c].push_back(row.cells[cell]);
       factor_.cells.push_back(at->second);
+      ++c;
     }
   }
   StudyFactor Finish() {
@@ -216,6 +222,11 @@ class CaseTableBuilder {
       const std::string name = first == std::string::npos
                                    ? ""
                                    : cell.substr(first, cell.find_last_not_of(' ') + 1 - first);
+      if (name == kNameColumn) {
+        if (nameColumn_) throw StudyInputError("表头 " + Quoted(name) + " 出现两次", header.line);
+        nameColumn_ = &cell - header.cells.data();
+        continue;
+      }
       const std::optional<StudyItem> item = StudyItemByOption(name);
       if (!item) {
         throw StudyInputError("表头 " + UnknownOptionText(name), header.line);
@@ -225,12 +236,17 @@ class CaseTableBuilder {
       }
       factor_.items.push_back(*item);
     }
+    if (factor_.items.empty() && nameColumn_) {
+      throw StudyInputError("表头除 name 外没有输入选项", header.line);
+    }
     header_ = header.line;
     factor_.values.resize(factor_.items.size());
     index_.resize(factor_.items.size());
   }
 
-  std::optional<int> header_;  // the header's line, once read
+  static constexpr std::string_view kNameColumn = "name";
+  std::optional<int> header_;              // the header's line, once read
+  std::optional<std::size_t> nameColumn_;  // the header's `name` cell
   StudyFactor factor_;
   std::vector<std::map<std::string, std::uint32_t, std::less<>>> index_;
 };
@@ -460,6 +476,26 @@ void StudyPlan::SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts
 bool StudyPlan::SweepsEvent() const {
   return std::any_of(columns_.begin(), columns_.end(),
                      [](const StudyItem& item) { return item.event.has_value(); });
+}
+
+bool StudyPlan::NamesCases() const {
+  return std::any_of(factors_.begin(), factors_.end(),
+                     [](const StudyFactor& factor) { return !factor.names.empty(); });
+}
+
+std::string StudyPlan::CaseName(std::int64_t number) const {
+  std::vector<std::string> names;
+  std::int64_t index = number - 1;
+  for (std::size_t f = factors_.size(); f-- > 0;) {
+    const StudyFactor& factor = factors_[f];
+    const auto rows = static_cast<std::int64_t>(factor.RowCount());
+    const auto row = static_cast<std::size_t>(index % rows);
+    index /= rows;
+    if (!factor.names.empty()) names.insert(names.begin(), factor.names[row]);
+  }
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : " / ") + name;
+  return joined;
 }
 
 InputTexts StudyPlan::CaseTexts(const InputTexts& base, std::int64_t number) const {

@@ -56,6 +56,8 @@ struct StudyFactor {
   // Where the factor came from, for the study's report: a case table's file
   // name; empty for a sweep.
   std::string source;
+  // A case table's `name` column, row by row, as typed; empty without one.
+  std::vector<std::string> names;
 
   std::size_t RowCount() const { return items.empty() ? 0 : cells.size() / items.size(); }
 };
@@ -74,7 +76,8 @@ constexpr std::int64_t kMaxSweepValues = 1'000'000;
 StudyFactor ParseSweep(std::string_view sweepText);
 
 // A case table in CSV (UTF-8): a header of option names, then one case per
-// row, each cell the text of that option's box. Quoted cells may hold commas
+// row, each cell the text of that option's box. A header cell `name` is no
+// option: its column names each case (StudyFactor::names). Quoted cells may hold commas
 // and quotes; cells are kept exactly (blanks included); blank lines are
 // skipped; a UTF-8 byte-order mark is allowed. Throws StudyInputError naming
 // the line for a malformed row, a row with another number of cells than the
@@ -122,6 +125,10 @@ class StudyPlan {
                     EventTexts* events = nullptr) const;
   // Whether a column sets a part of the pump event or the forebay's table.
   bool SweepsEvent() const;
+  // Whether a case table names its cases; then the name of case `number`:
+  // the names its rows give, factor by factor, joined by " / ".
+  bool NamesCases() const;
+  std::string CaseName(std::int64_t number) const;
   // `base` with the swept boxes of case `number` replaced.
   InputTexts CaseTexts(const InputTexts& base, std::int64_t number) const;
 

@@ -181,5 +181,22 @@ TEST(StudyDocument, AShardSaysItCountsItsOwnCasesOnly) {
   EXPECT_NE(text.find("共 7 个算例"), std::string::npos);
 }
 
+// A study of named cases shows each case's name beside its number, under 工况.
+TEST(StudyDocument, NamedCasesAreShownByName) {
+  Study s;
+  s.plan.Add(ReadCaseTable("forebay-area,name\n600,小前池\n1800,大前池\n"));
+  for (std::int64_t n = 1; n <= 2; ++n) s.Add(Complete(s.plan, n));
+  const ReportDocument d = s.Document();
+  const ReportBlock* table =
+      BlockAfter(d, "各算例的结果（水位、水头 m，时刻 s）", ReportBlockKind::Table);
+  ASSERT_NE(table, nullptr);
+  ASSERT_GE(table->table.head.size(), 3u);
+  EXPECT_EQ(table->table.head[1], "工况");
+  EXPECT_EQ(table->table.head.size(), table->table.rows[0].size());
+  EXPECT_EQ(table->table.rows[0][1], "小前池");
+  EXPECT_EQ(table->table.rows[1][1], "大前池");
+  EXPECT_EQ(table->table.rows[1][2], "1800");
+}
+
 }  // namespace
 }  // namespace kelvane

@@ -161,6 +161,51 @@ TEST(CaseTable, ReadAsAStream) {
   EXPECT_EQ(whole.values[1][1], "3\"0");
 }
 
+// A `name` column names the cases and sets nothing: the table's options are
+// the others, each row's name is kept as typed, and a product names each
+// case by the tables that name their rows.
+TEST(CaseTable, NameColumnNamesEachCaseAndSetsNothing) {
+  const StudyFactor table = ReadCaseTable(
+      "reservoir-level, name ,pump-ramp-time\n"
+      "-3.5,最高库水位事故停泵,0\n"
+      "-6,\"最低库水位, 正常停机\",120\n");
+  ASSERT_EQ(table.items, (std::vector<StudyItem>{InputId::ReservoirLevel,
+                                                 *StudyItemByOption("pump-ramp-time")}));
+  EXPECT_EQ(table.names, (std::vector<std::string>{"最高库水位事故停泵", "最低库水位, 正常停机"}));
+  EXPECT_EQ(table.values[1], (std::vector<std::string>{"0", "120"}));
+  EXPECT_TRUE(ReadCaseTable("forebay-area\n600\n").names.empty());
+
+  StudyPlan plan = PlanOf({"forebay-area=600,900"});
+  plan.Add(table);
+  plan.Add(ReadCaseTable("name,step-count\n粗,300\n细,1500\n"));
+  ASSERT_TRUE(plan.NamesCases());
+  ASSERT_EQ(plan.CaseCount(), 8);
+  EXPECT_EQ(plan.CaseName(1), "最高库水位事故停泵 / 粗");
+  EXPECT_EQ(plan.CaseName(4), "最低库水位, 正常停机 / 细");
+  EXPECT_EQ(plan.CaseName(7), "最低库水位, 正常停机 / 粗");
+  EXPECT_FALSE(PlanOf({"forebay-area=600,900"}).NamesCases());
+
+  for (const char* bad : {"name,forebay-area,name\nA,600,B\n", "name\nA\n", " name \nA\n"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(ReadCaseTable(bad), StudyInputError);
+  }
+}
+
+// The study's CSV has the name beside the case number, quoted where it must
+// be; a study without names keeps its header as it was.
+TEST(CaseTable, StudyCsvNamesEachCase) {
+  StudyPlan plan;
+  plan.Add(ReadCaseTable("name,forebay-area\n大面积,1800\n\"小面积, 对照\",600\n"));
+  StudySettings settings;
+  settings.jobs = 1;
+  const std::vector<std::string> lines = Split(StudyCsv(plan, settings), '\n');
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_TRUE(lines[0].starts_with("case,name,forebay-area,status,")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("1,大面积,1800,0,")) << lines[1];
+  EXPECT_TRUE(lines[2].starts_with("2,\"小面积, 对照\",600,0,")) << lines[2];
+  EXPECT_TRUE(StudyCsvHeader(PlanOf({"forebay-area=600"}), {}).starts_with("case,forebay-area,"));
+}
+
 TEST(Study, CasesAreTheProductInOrderTheFirstFactorSlowest) {
   StudyPlan plan = PlanOf({"forebay-area=600:800:100", "final-pump-discharge=0,20"});
   plan.Add(ReadCaseTable("step-count,segment-count\n300,2\n600,4\n"));

@@ -132,7 +132,8 @@ void CaseChartsTest::historyDrawsThePickedCases() {
     const std::string csv = s.Export(*window, "cases.csv", false);
     QVERIFY2(csv.starts_with("case,step,time_s,"), csv.substr(0, 80).c_str());
     QCOMPARE(Count(csv, "\n"), 1 + 60 * pick.cases.size());
-    for (int c : pick.cases) QCOMPARE(Count(csv, std::string("\n") + kNames[c] + ","), std::size_t(60));
+    for (int c : pick.cases)
+      QCOMPARE(Count(csv, std::string("\n") + kNames[c] + ","), std::size_t(60));
     const std::string svg = s.Export(*window, "cases.svg", true);
     for (int c : pick.cases) QVERIFY2(svg.find(kNames[c]) != std::string::npos, kNames[c]);
   }
@@ -165,7 +166,8 @@ void CaseChartsTest::envelopeDrawsThePickedCases() {
   const ChartScene& scene = window->Chart(EnvelopeOf::Head)->Scene();
   std::vector<std::string> legend;
   for (int c : {1, 2})
-    for (const char* line : {" 最高水头", " 最低水头"}) legend.push_back(kNames[c] + std::string(line));
+    for (const char* line : {" 最高水头", " 最低水头"})
+      legend.push_back(kNames[c] + std::string(line));
   QCOMPARE(LegendTexts(scene), legend);
   for (std::size_t k = 0; k < 4; ++k) QCOMPARE(scene.lines[k].colour, kLineColours[1 + k / 2]);
   QCOMPARE(window->Chart(EnvelopeOf::Velocity)->Data().lines.size(), std::size_t(4));
