@@ -6,7 +6,8 @@
 // named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
 // screen; the 泵流量过程 dialog with a generated unit sequence; the 工程信息
-// dialog with a project typed; the 设计资料
+// dialog with a project typed; the time history of three operating cases;
+// the 设计资料
 // dialog with the envelope of the design data; last the save dialog in
 // Chinese and the question it asks before it replaces an existing file.
 // Linked against the windows library like the window tests; the
@@ -112,8 +113,10 @@ int main(int argc, char** argv) {
   auto showDesignData = [&] {
     kelvane::DesignTexts design;
     const char* texts[] = {"-8", "-8.5", "3.3abc", "1.5", "-1", "0.5", "-6"};
+    // The first fields only: those after them stay empty.
     for (const kelvane::DesignField& field : kelvane::DesignFields())
-      design[field.id] = texts[static_cast<int>(field.id)];
+      if (static_cast<std::size_t>(field.id) < std::size(texts))
+        design[field.id] = texts[static_cast<int>(field.id)];
     window.SetDesign(design);
     window.showEnvelope();
     EnvelopeWindow* envelope = window.envelopeWindow();
@@ -136,6 +139,34 @@ int main(int argc, char** argv) {
     envelope->close();
     window.SetDesign({});
     showSaveDialog();
+  };
+
+  // A case file with two operating cases, calculated and its book run: the
+  // time-history window with the three cases ticked, the forebay level of
+  // each in its colour; then the default case again.
+  auto showCaseCharts = [&] {
+    const QString path = results.filePath(QStringLiteral("工况.toml"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(
+        "title = \"设计库水位事故停泵\"\n"
+        "[[cases]]\nname = \"最高库水位事故停泵\"\nreservoir-level = \"-3.5\"\n"
+        "[[cases]]\nname = \"设计库水位正常停机\"\npump-ramp-time = 120\n");
+    file.close();
+    window.openCase(path);
+    form.calculate();
+    window.RunBook();
+    window.showHistory();
+    HistoryWindow* history = window.historyWindow();
+    history->SetNodes({6});
+    history->Cases()->SetPicked({0, 1, 2});
+    history->move(40, 40);
+    QTimer::singleShot(700, &window, [&, history] {
+      save(history, "case-charts.png");
+      history->close();
+      window.newCase();
+      showDesignData();
+    });
   };
 
   // The status line of a case with a unit sequence, an area table and design
@@ -168,8 +199,7 @@ int main(int argc, char** argv) {
                   ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                   .save(folder.filePath(QStringLiteral("status-line.png"))) &&
               saved;
-      window.newCase();
-      showDesignData();
+      showCaseCharts();
     });
   };
 

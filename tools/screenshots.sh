@@ -3,7 +3,7 @@
 # the plot and the results window, the 结果 menu, the time-history and
 # envelope windows, the help, a flagged input box with its tooltip, the
 # 泵流量过程 dialog, the 工程信息 dialog, the status line of a case with its
-# tooltip, the 设计资料
+# tooltip, the time history of three operating cases, the 设计资料
 # dialog beside the envelope of its design data, saved as PNGs into docs/,
 # under openbox; then a chart exported by the
 # batch mode and the first two pages of the default calculation report.

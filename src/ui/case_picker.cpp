@@ -33,6 +33,10 @@ void CasePicker::SetNames(const std::vector<std::string>& names) {
     }
     if (count() > 0 && Picked().empty()) item(0)->setCheckState(Qt::Checked);
   }
+  // As tall as its rows (up to eight), so that the lists above keep the room.
+  const int rows = std::clamp(count(), 1, 8);
+  setMaximumHeight(rows * std::max(sizeHintForRow(0), fontMetrics().height()) + 2 * frameWidth() +
+                   4);
   setVisible(count() > 1);
 }
 

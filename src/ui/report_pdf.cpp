@@ -221,11 +221,25 @@ bool SplitAcrossPages(const QTextDocument& document, const QTextBlock& block) {
   return PageOf(document, block, layout->lineCount() - 1) != PageOf(document, block);
 }
 
-// Everything laid out again: the layout redoes only the paragraphs a change
-// touches, and the blocks after a table that charts moved would keep no
-// height.
-void LayOutAgain(QTextDocument& document) {
-  document.markContentsDirty(0, document.characterCount());
+// Everything from the block at `from` on laid out again: the layout redoes
+// only the paragraphs a change touches, and the blocks after a table that
+// charts moved would keep no height. What comes before that block does not
+// move.
+void LayOutAgain(QTextDocument& document, int from = 0) {
+  from = document.findBlock(from).position();
+  document.markContentsDirty(from, document.characterCount() - from);
+}
+
+// Makes the edits of `edit` as one change, then lays out again all from the
+// block at `from` on, once: each edit alone would lay out again all that
+// follows it.
+template <class Edit>
+void EditThenLayOut(QTextDocument& document, int from, Edit&& edit) {
+  QTextCursor block(&document);
+  block.beginEditBlock();
+  edit();
+  block.endEditBlock();
+  LayOutAgain(document, from);
 }
 
 // Whether a short table (a third of a page or less: a reader takes it in
@@ -275,36 +289,46 @@ Stranded FirstStranded(const QTextDocument& document) {
   return {};
 }
 
+// Where the first thing MoveToNextPage changes begins: the table's frame,
+// or the block.
+int FirstPosition(const Stranded& stranded) {
+  return stranded.table != nullptr ? stranded.table->firstPosition() - 1
+                                   : stranded.block.position();
+}
+
+// Begins what `stranded` names on a new page.
+void MoveToNextPage(const Stranded& stranded) {
+  if (stranded.table != nullptr) {
+    QTextTableFormat format = stranded.table->format();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    stranded.table->setFormat(format);
+  } else if (stranded.block.isValid()) {
+    QTextBlockFormat format;
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextCursor(stranded.block).mergeBlockFormat(format);
+    if (stranded.text.isValid()) {
+      QTextCursor text(stranded.text);
+      if (QTextTable* table = text.currentTable()) {
+        QTextTableFormat tableFormat = table->format();
+        tableFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        table->setFormat(tableFormat);
+      } else {
+        QTextBlockFormat textFormat;
+        textFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        text.mergeBlockFormat(textFormat);
+      }
+    }
+  }
+}
+
 // Moves what FirstStranded finds to the top of the next page, one at a
 // time, as each move shifts what follows. Whether anything moved.
 bool KeepHeadingsWithText(QTextDocument& document) {
   bool any = false;
   for (int round = 0; round < 500; ++round) {
     const Stranded stranded = FirstStranded(document);
-    if (stranded.table != nullptr) {
-      QTextTableFormat format = stranded.table->format();
-      format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-      stranded.table->setFormat(format);
-    } else if (stranded.block.isValid()) {
-      QTextBlockFormat format;
-      format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-      QTextCursor(stranded.block).mergeBlockFormat(format);
-      if (stranded.text.isValid()) {
-        QTextCursor text(stranded.text);
-        if (QTextTable* table = text.currentTable()) {
-          QTextTableFormat tableFormat = table->format();
-          tableFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-          table->setFormat(tableFormat);
-        } else {
-          QTextBlockFormat textFormat;
-          textFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-          text.mergeBlockFormat(textFormat);
-        }
-      }
-    } else {
-      break;
-    }
-    LayOutAgain(document);
+    if (stranded.table == nullptr && !stranded.block.isValid()) break;
+    EditThenLayOut(document, FirstPosition(stranded), [&] { MoveToNextPage(stranded); });
     any = true;
   }
   return any;
@@ -328,19 +352,20 @@ void FillContents(QTextDocument& document, std::vector<std::pair<int, int>>& num
     pages.push_back(PageOf(document, headings[index]) + 1);
   }
   // From the last, so that the places before stay where they were.
-  for (std::size_t index = pages.size(); index-- > 0;) {
-    QTextCursor cursor(&document);
-    cursor.setPosition(numbers[index].first);
-    cursor.setPosition(numbers[index].first + numbers[index].second, QTextCursor::KeepAnchor);
-    const QString number = QString::number(pages[index]);
-    cursor.insertText(number);
-    const int change = int(number.size()) - numbers[index].second;
-    numbers[index].second = int(number.size());
-    for (std::size_t later = index + 1; later < numbers.size(); ++later) {
-      numbers[later].first += change;
+  EditThenLayOut(document, numbers.empty() ? 0 : numbers.front().first, [&] {
+    for (std::size_t index = pages.size(); index-- > 0;) {
+      QTextCursor cursor(&document);
+      cursor.setPosition(numbers[index].first);
+      cursor.setPosition(numbers[index].first + numbers[index].second, QTextCursor::KeepAnchor);
+      const QString number = QString::number(pages[index]);
+      cursor.insertText(number);
+      const int change = int(number.size()) - numbers[index].second;
+      numbers[index].second = int(number.size());
+      for (std::size_t later = index + 1; later < numbers.size(); ++later) {
+        numbers[later].first += change;
+      }
     }
-  }
-  LayOutAgain(document);
+  });
 }
 
 // A book's pages: each paragraph on one page, headings kept with their
@@ -481,16 +506,20 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
                     page.height() - (kMarginTop + kMarginBottom) * dotsPerMm);
 
   QTextDocument document;
-  document.documentLayout()->setPaintDevice(&writer);
+  // Nothing is undone: the edits below need no record.
+  document.setUndoRedoEnabled(false);
   document.setDefaultFont(ReportFont(10.5));
   document.setDocumentMargin(0);
-  document.setPageSize(body.size());
   document.setDefaultStyleSheet(
       u"h1 { font-size: 18pt; } h2 { font-size: 14pt; margin-top: 14pt; } "
       "h3 { font-size: 11pt; margin-top: 8pt; } p { margin-top: 3pt; margin-bottom: 3pt; } "
       "th, td { font-size: 9.5pt; }"_s);
-  ChartObject charts(pages, body.width() * 0.95);
-  document.documentLayout()->registerHandler(kChartObjectType, &charts);
+  // The text and then the charts go in before the document has a layout,
+  // so that nothing is laid out while they go in: laid out as they went in,
+  // each chart would lay out again all after it (and the blocks after a
+  // table that the charts moved would keep no height). The layout made
+  // after them lays the whole out, and the page size lays it out again,
+  // afresh, on the PDF's measures.
   document.setHtml(Q(pages.html));
   for (int index = 0;; ++index) {
     QTextCursor cursor = document.find(Q(ChartPlaceholder(index)));
@@ -502,10 +531,10 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
     // Paginate keeps on one page.
     cursor.insertText(QString(QChar::ObjectReplacementCharacter), format);
   }
-  // The layout redoes only the paragraphs a change touches: after a table the
-  // blocks that the charts moved keep no height and would not be drawn.
-  // Everything is laid out again with the charts in place.
-  document.markContentsDirty(0, document.characterCount());
+  ChartObject charts(pages, body.width() * 0.95);
+  document.documentLayout()->setPaintDevice(&writer);
+  document.documentLayout()->registerHandler(kChartObjectType, &charts);
+  document.setPageSize(body.size());
   if (pages.book) Paginate(document);
 
   const QString date = Q(DateText(pages.date));
