@@ -345,6 +345,14 @@ std::string Measure(const Book& b, const CheckOverCases& check) {
       measure = "箱涵最高水头超出顶板加设计内水压力水头 " + shortfall + " m（" + row.whereText +
                 "）：设计内水压力水头应至少提高 " + shortfall + " m，或减缓流量变化";
       break;
+    case CheckKind::ChannelFreeboard:
+      measure = "引渠最高水位超出堤顶高程减安全超高 " + shortfall + " m（" + row.whereText +
+                "）：堤顶应至少加高 " + shortfall + " m，或减缓流量变化";
+      break;
+    case CheckKind::SurgeHeight:
+      measure = "渠末涌波高度超出允许值 " + shortfall + " m：渠末堤顶应至少加高 " + shortfall +
+                " m，或减缓流量变化";
+      break;
   }
   measure += LeastPassing(b, check, "停机（开机）历时", "s", RampTime);
   measure += LeastPassing(b, check, "前池水面面积", "m²", ForebayArea);

@@ -293,7 +293,11 @@ std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
       "node,distance_m,initial_head_m,max_head_m,max_head_step,max_head_time_s,min_head_m,"
       "min_head_step,min_head_time_s,initial_velocity_m_per_s,max_velocity_m_per_s,"
       "max_velocity_step,max_velocity_time_s,min_velocity_m_per_s,min_velocity_step,"
-      "min_velocity_time_s\n";
+      "min_velocity_time_s";
+  const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
+  out += free ? ",invert_m,initial_depth_m,max_depth_m,max_depth_step,min_depth_m,"
+                "min_depth_step,regime\n"
+              : "\n";
   auto extreme = [&](const ExtremeAt& at) {
     out += ',';
     AppendShortest(out, at.value);
@@ -311,6 +315,18 @@ std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
     AppendShortest(out, run.VelocitiesAt(1)[k]);
     extreme(e.highestVelocity);
     extreme(e.lowestVelocity);
+    if (free && k < free->nodes.size()) {
+      const NodeRegime& node = free->nodes[k];
+      for (float value : {k < free->invert.size() ? free->invert[k] : 0.0f, node.initialDepth}) {
+        out += ',';
+        AppendShortest(out, value);
+      }
+      out += ',';
+      AppendShortest(out, node.highestDepth);
+      out += ',' + std::to_string(node.highestDepthStep) + ',';
+      AppendShortest(out, node.lowestDepth);
+      out += ',' + std::to_string(node.lowestDepthStep) + ',' + NodeRegimeWord(node);
+    }
     out += '\n';
   }
   return out;

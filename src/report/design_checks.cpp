@@ -10,7 +10,7 @@ namespace kelvane {
 
 const CheckField& Field(CheckKind kind) {
   static constexpr CheckField kFields[] = {
-#define KELVANE_CHECK(id, item, key, along) {CheckKind::id, item, key, along},
+#define KELVANE_CHECK(id, item, key, along, atMost) {CheckKind::id, item, key, along, atMost},
 #include "report/design_checks.def"
   };
   return kFields[static_cast<std::size_t>(kind)];
@@ -83,8 +83,7 @@ void Describe(CheckRow& row, const Context& c) {
 void Judge(CheckRow& row, const RunSummary& s) {
   row.verdict = row.pass ? CheckVerdict::Pass : CheckVerdict::Fail;
   if (row.pass && s.oscillation) {
-    const bool highest =
-        row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+    const bool highest = Field(row.kind).atMost;
     const std::optional<double>& time =
         highest ? s.oscillation->firstHighestTime : s.oscillation->firstLowestTime;
     if (time) {
@@ -100,8 +99,7 @@ void Judge(CheckRow& row, const RunSummary& s) {
 
 // Why a row is undetermined and what would decide it, one sentence.
 std::string UndeterminedSentence(const CheckRow& row, const RunSummary& s) {
-  const bool highest =
-      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  const bool highest = Field(row.kind).atMost;
   std::string text = std::string(CheckItemName(row.kind)) + "在已算的 " +
                      FixedText(s.simulatedTime, 3) + " s 内为 " + row.valueText + " m（" +
                      row.whenText + "），限值 " + row.limitText + " m，但计算未达预计" +
@@ -128,6 +126,24 @@ CheckRow ForebayRow(CheckKind kind, const ExtremeAt& extreme, double limit, bool
   row.pass = LevelWithin(row.value, limit, atMost);
   row.node = c.summary.nodes;
   row.step = extreme.step;
+  if (!row.pass) row.failingNodes = {row.node};
+  Describe(row, c);
+  return row;
+}
+
+// The surge at the channel's end: the rise of its highest level over the
+// initial one against the room the bank top (less the freeboard) leaves.
+CheckRow SurgeRow(const DesignData& data, const Context& c) {
+  CheckRow row;
+  row.kind = CheckKind::SurgeHeight;
+  const double initial = c.summary.forebayInitial;
+  const double room = *data[DesignId::ChannelBankTopDownstream] -
+                      data[DesignId::ChannelFreeboard].value_or(0) - initial;
+  row.limit = float(room);
+  row.value = float(double{c.summary.forebayHighest.value} - initial);
+  row.pass = row.value <= row.limit;
+  row.node = c.summary.nodes;
+  row.step = c.summary.forebayHighest.step;
   if (!row.pass) row.failingNodes = {row.node};
   Describe(row, c);
   return row;
@@ -211,6 +227,21 @@ void Word(CheckRow& row, const std::string& vapourHead) {
                           " 的最高水头高于洞顶高程加设计内水压力水头，") +
           Worst(row, "最高水头", "限值") + (row.pass ? "，满足要求。" : "，不满足要求。");
       break;
+    case CheckKind::ChannelFreeboard:
+      row.item = CheckItemName(row.kind);
+      row.rule = "最高水位 ≤ 堤顶高程 - 引渠安全超高";
+      row.sentence =
+          (row.pass ? std::string("引渠各节点最高水位均不高于堤顶高程减安全超高，")
+                    : "引渠" + NodeList(row.failingNodes) + " 的最高水位高于堤顶高程减安全超高，") +
+          Worst(row, "最高水位", "限值") + (row.pass ? "，满足要求。" : "，不满足要求。");
+      break;
+    case CheckKind::SurgeHeight:
+      row.item = CheckItemName(row.kind);
+      row.rule = "水位升高 ≤ 末端堤顶 - 安全超高 - 初始水位";
+      row.sentence = "渠末涌波高度（水位高出初始水位）" + at + (row.pass ? "不大于" : "大于") +
+                     "末端堤顶高程减安全超高与初始水位之差 " + row.limitText + " m，" +
+                     (row.pass ? "满足要求。" : "不满足要求。");
+      break;
   }
 }
 
@@ -232,14 +263,15 @@ std::pair<int, int> FirstPartFull(const DesignData& data, const SurgeRun& run) {
 // The first step at which the row's limit is broken at some node (the
 // forebay's for the forebay checks), from steps 1..last.
 int FirstBreak(const CheckRow& row, const DesignData& data, const SurgeRun& run, int last) {
-  const bool forebay =
-      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::ForebayLowest;
-  const bool atMost =
-      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  const bool forebay = !Field(row.kind).alongCulvert;
+  const bool atMost = Field(row.kind).atMost;
+  // The surge's limit is a rise over the initial level at the channel's end.
+  const double over =
+      row.kind == CheckKind::SurgeHeight ? double{run.Head(run.GridNodes(), 1)} : 0.0;
   for (int step = 1; step <= last; ++step) {
     for (int node = forebay ? run.GridNodes() : 1; node <= run.GridNodes(); ++node) {
-      const double limit =
-          forebay ? double{row.limit} : CulvertLimitAt(row.kind, data, node, run.SegmentCount());
+      const double limit = forebay ? over + double{row.limit}
+                                   : CulvertLimitAt(row.kind, data, node, run.SegmentCount());
       if (!LevelWithin(run.Head(node, step), limit, atMost)) return step;
     }
   }
@@ -257,6 +289,14 @@ void JudgeWithinModel(CheckRow& row, const DesignCheckReport& report, const Surg
   if (!after) return;
   row.verdict = CheckVerdict::Invalid;
   row.verdictText = CheckVerdictWord(row.verdict);
+  if (report.freeSurfaceModel) {
+    row.sentence = std::string(CheckItemName(row.kind)) + "：箱涵自" +
+                   StepTimeText(run, report.modelEndStep) + " 起于节点 " +
+                   std::to_string(report.modelEndNode) +
+                   " 在满流与明流之间转换，混合流模型对移动的压力前锋与箱涵泄空的计算尚未验证，"
+                   "此后的结论无效（超出模型适用范围）。";
+    return;
+  }
   row.sentence =
       std::string(CheckItemName(row.kind)) + "：箱涵自" + StepTimeText(run, report.modelEndStep) +
       " 起于节点 " + std::to_string(report.modelEndNode) +
@@ -299,9 +339,18 @@ double CulvertLimitAt(CheckKind kind, const DesignData& data, int node, int reac
       return soffit - (kAtmosphericHead - kVapourPressureHead);
     case CheckKind::DesignPressure:
       return soffit + data[DesignId::CulvertDesignPressureHead].value_or(0);
+    case CheckKind::ChannelFreeboard:
+      return BankTopAt(data, node, reaches) - data[DesignId::ChannelFreeboard].value_or(0);
     default:
       return soffit;
   }
+}
+
+double BankTopAt(const DesignData& data, int node, int reaches) {
+  const double upstream = data[DesignId::ChannelBankTopUpstream].value_or(0);
+  const double downstream = data[DesignId::ChannelBankTopDownstream].value_or(0);
+  const double fraction = reaches > 0 ? double(node - 1) / reaches : 0;
+  return upstream + (downstream - upstream) * fraction;
 }
 
 std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& summary,
@@ -311,7 +360,7 @@ std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& su
     if (!Field(kind).alongCulvert) continue;
     // Each node's margin to its limit, as the check compares them: below 0
     // the node fails.
-    const bool highest = kind == CheckKind::DesignPressure;
+    const bool highest = Field(kind).atMost;
     std::vector<double> margin;
     for (int node = 1; node <= summary.nodes; ++node) {
       const NodeEnvelope& e = summary.envelope[std::size_t(node - 1)];
@@ -365,6 +414,31 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
                                           const RunGeometry& geometry) {
   using enum DesignId;
   std::vector<ChartLine> lines;
+  const auto along = [&](const char* name, LineStyle style, int colour, auto levelAt) {
+    ChartLine line;
+    line.name = name;
+    line.style = style;
+    line.colour = colour;
+    for (int node = 1; node <= reaches + 1; ++node) {
+      line.x.push_back(NodeDistance(geometry, node));
+      line.y.push_back(levelAt(node));
+    }
+    lines.push_back(std::move(line));
+  };
+  // An open channel: its bed and banks, and the banks less the freeboard.
+  if (data[ChannelBankTopUpstream] && data[ChannelBankTopDownstream]) {
+    if (data[CulvertInvertUpstream] && data[CulvertInvertDownstream] && !data[CulvertHeight]) {
+      along("渠底", LineStyle::Solid, kInvertColour,
+            [&](int node) { return SoffitAt(data, node, reaches); });
+    }
+    along("引渠堤顶", LineStyle::Solid, kSoffitColour,
+          [&](int node) { return BankTopAt(data, node, reaches); });
+    if (data[ChannelFreeboard]) {
+      along("堤顶减安全超高", LineStyle::Dashed, kPressureColour, [&](int node) {
+        return CulvertLimitAt(CheckKind::ChannelFreeboard, data, node, reaches);
+      });
+    }
+  }
   if (!data[CulvertInvertUpstream] || !data[CulvertInvertDownstream] || !data[CulvertHeight]) {
     return lines;
   }
@@ -385,15 +459,8 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
         {"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed, kPressureColour});
   }
   for (const Line& want : wanted) {
-    ChartLine line;
-    line.name = want.name;
-    line.style = want.style;
-    line.colour = want.colour;
-    for (int node = 1; node <= reaches + 1; ++node) {
-      line.x.push_back(NodeDistance(geometry, node));
-      line.y.push_back(SoffitAt(data, node, reaches) + want.offset);
-    }
-    lines.push_back(std::move(line));
+    along(want.name, want.style, want.colour,
+          [&](int node) { return SoffitAt(data, node, reaches) + want.offset; });
   }
   return lines;
 }
@@ -414,6 +481,9 @@ std::vector<CheckKind> ChecksGiven(const DesignData& data) {
     kinds.insert(kinds.end(), {CheckKind::CulvertFull, CheckKind::Vacuum});
     if (Given(data, CulvertDesignPressureHead)) kinds.push_back(CheckKind::DesignPressure);
   }
+  if (Given(data, ChannelBankTopUpstream) && Given(data, ChannelBankTopDownstream))
+    kinds.push_back(CheckKind::ChannelFreeboard);
+  if (Given(data, ChannelBankTopDownstream)) kinds.push_back(CheckKind::SurgeHeight);
   return kinds;
 }
 
@@ -434,9 +504,15 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
         ForebayRow(CheckKind::ForebayLowest, summary.forebayLowest, *data[PumpMinLevel], false, c));
   }
 
-  NoteMissing(data, {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight},
-              {CulvertDesignPressureHead}, report.missing);
-  const bool culvert = CulvertGiven(data);
+  // The mixed model's open channel has no soffit: the culvert's checks are
+  // not its own.
+  const std::optional<FreeSurfaceRecord>& free = outcome.freeSurface;
+  const bool channel = free && free->section == CulvertSection::Channel;
+  if (!channel) {
+    NoteMissing(data, {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight},
+                {CulvertDesignPressureHead}, report.missing);
+  }
+  const bool culvert = CulvertGiven(data) && !channel;
   if (culvert) {
     const int reaches = summary.reaches;
     report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
@@ -451,8 +527,27 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
           [&](int node) { return CulvertLimitAt(kind, data, node, reaches); }, highest, c));
     }
   }
+  NoteMissing(data, {ChannelBankTopUpstream, ChannelBankTopDownstream}, {ChannelFreeboard},
+              report.missing);
+  if (Given(data, ChannelBankTopUpstream) && Given(data, ChannelBankTopDownstream)) {
+    report.rows.push_back(CulvertRow(
+        CheckKind::ChannelFreeboard, &NodeEnvelope::highestHead,
+        [&](int node) {
+          return CulvertLimitAt(CheckKind::ChannelFreeboard, data, node, summary.reaches);
+        },
+        true, c));
+  }
+  if (Given(data, ChannelBankTopDownstream)) report.rows.push_back(SurgeRow(data, c));
 
-  if (culvert) std::tie(report.modelEndStep, report.modelEndNode) = FirstPartFull(data, run);
+  if (free) {
+    // Full or part full, the mixed model holds; a change between them is
+    // what its validation does not yet cover.
+    report.freeSurfaceModel = true;
+    report.modelEndStep = free->firstChangeStep;
+    report.modelEndNode = free->firstChangeNode;
+  } else if (culvert) {
+    std::tie(report.modelEndStep, report.modelEndNode) = FirstPartFull(data, run);
+  }
   int failed = 0;
   int undetermined = 0;
   int invalid = 0;
@@ -466,14 +561,25 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
     if (row.verdict == CheckVerdict::Invalid) ++invalid;
     report.conclusions.push_back(row.sentence);
     if (row.verdict == CheckVerdict::Fail) ++failed;
-    if (!row.pass && (row.kind == CheckKind::CulvertFull || row.kind == CheckKind::Vacuum)) {
+    if (!free && !row.pass &&
+        (row.kind == CheckKind::CulvertFull || row.kind == CheckKind::Vacuum)) {
       report.withinModel = false;
     }
   }
   // A culvert part full at step 1 leaves no result within the model: the
   // steady profile the run starts from already lies below the soffit.
   const bool fromStart = report.modelEndStep == 1;
-  if (fromStart) {
+  if (free) {
+    if (report.modelEndStep != 0) {
+      report.withinModel = false;
+      report.conclusions.push_back(
+          "本次计算的部分结果超出混合流模型已验证的范围：箱涵自" +
+          StepTimeText(run, report.modelEndStep) +
+          " 起在满流与明流之间转换（压力前锋移动、箱涵泄空），此类计算尚未验证，其后的水位、水头"
+          "和流速不能作为设计依据；须调整洞顶高程或工况使箱涵保持满流或保持明流后重新计算，方可"
+          "对其后的结果作出结论。");
+    }
+  } else if (fromStart) {
     report.conclusions.push_back(
         "箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 " +
         std::to_string(report.modelEndNode) +
@@ -484,7 +590,9 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
         "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
         "水柱分离，其后的水位、水头和流速不能作为设计依据。");
   }
-  if (fromStart) {
+  if (free) {
+    // Said above.
+  } else if (fromStart) {
     report.conclusions.push_back(
         "须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可作出结论。");
   } else if (report.modelEndStep != 0) {

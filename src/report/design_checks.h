@@ -1,7 +1,8 @@
 // The design checks of a run against the structure: the forebay between its
 // wall top (less the freeboard) and the pumps' minimum level, the culvert
-// running full, no column separation, and the culvert's design internal
-// pressure. Each check reads the envelope of the run (RunSummary) and its step
+// running full, no column separation, the culvert's design internal
+// pressure, and an open channel's freeboard below its banks and the surge
+// at its end. Each check reads the envelope of the run (RunSummary) and its step
 // times; nothing is computed again. Each result is a row of data with the
 // texts that the summary and the calculation report print, so that both show
 // the same words and digits. Qt-free.
@@ -28,11 +29,11 @@ constexpr double kWaterTemperature = 20;      // °C
 
 // The checks; the rows are in report/design_checks.def.
 enum class CheckKind {
-#define KELVANE_CHECK(id, item, key, along) id,
+#define KELVANE_CHECK(id, item, key, along, atMost) id,
 #include "report/design_checks.def"
 };
 constexpr int kCheckCount = 0
-#define KELVANE_CHECK(id, item, key, along) +1  // NOLINT(bugprone-macro-parentheses)
+#define KELVANE_CHECK(id, item, key, along, atMost) +1  // NOLINT(bugprone-macro-parentheses)
 #include "report/design_checks.def"
     ;
 
@@ -41,6 +42,7 @@ struct CheckField {
   const char* item;   // "前池最高水位"
   const char* key;    // "forebay_highest", in a study's CSV
   bool alongCulvert;  // reads every node of the culvert
+  bool atMost;        // bounds a highest value from above, else a lowest from below
 };
 const CheckField& Field(CheckKind kind);
 
@@ -104,6 +106,10 @@ struct DesignCheckReport {
   // culvert is given. A verdict that rests on later steps is invalid.
   int modelEndStep = 0;
   int modelEndNode = 0;
+  // The free-surface and mixed-flow model's run: its end is the first step
+  // at which a node changes between full and part full (a moving front or a
+  // draining culvert, which its validation does not yet cover).
+  bool freeSurfaceModel = false;
   // "10.33 - 0.24 = 10.09 m，水温 20 °C"; empty when no culvert check runs.
   std::string vapourHeadText;
   // The conclusions: each row's sentence, then a plain statement when a
@@ -141,8 +147,12 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
                                           const RunGeometry& geometry);
 // The limit of a check along the culvert at `node` (1-based) of `reaches`,
 // m (double): the soffit (CulvertFull), the soffit less the vapour head
-// (Vacuum), the soffit plus the design pressure head (DesignPressure).
+// (Vacuum), the soffit plus the design pressure head (DesignPressure), the
+// bank top less the channel's freeboard (ChannelFreeboard).
 double CulvertLimitAt(CheckKind kind, const DesignData& data, int node, int reaches);
+// The channel's bank top at `node` (1-based) of `reaches`, linear between
+// its two ends, m (double); ChannelFreeboard's limit is it less the freeboard.
+double BankTopAt(const DesignData& data, int node, int reaches);
 // Where along the culvert the head envelope breaks a limit: for each check
 // along the culvert whose data is given, the spans of its failing nodes
 // (CheckRow::failingNodes), each reaching to where the envelope, linear

@@ -5,8 +5,7 @@ namespace kelvane {
 CheckVerdict VerdictOf(const CheckRow& row) { return row.verdict; }
 
 double CheckMargin(const CheckRow& row) {
-  const bool atMost =
-      row.kind == CheckKind::ForebayHighest || row.kind == CheckKind::DesignPressure;
+  const bool atMost = Field(row.kind).atMost;
   return atMost ? double(row.limit) - double(row.value) : double(row.value) - double(row.limit);
 }
 

@@ -160,6 +160,25 @@ std::string ExtremeLine(const SurgeRun& run, const ExtremeAt& extreme) {
          StepAndTime(run, extreme.step);
 }
 
+// The depths and regimes of a free-surface run, after the envelope.
+void AppendFreeSurface(std::string& out, const RunSummary& s, const SurgeRun& run) {
+  const FreeSurfaceRecord& f = *s.freeSurface;
+  out += "\n水深与流态（混合流模型；水深为水面或测压管水头高出底板的高度，m）\n";
+  const char* headings[] = {"节点", "底高程", "初始水深", "最大水深", "时段", "最小水深", "时段"};
+  const int widths[] = {6, 11, 11, 11, 6, 11, 6};
+  for (int c = 0; c < 7; ++c) out += PadLeft(headings[c], widths[c]);
+  out += "  流态\n";
+  const auto number = [&](float value) { return PadLeft(Fixed(value, 3, NegativeZero::Drop), 11); };
+  for (std::size_t k = 0; k < f.nodes.size(); ++k) {
+    const NodeRegime& node = f.nodes[k];
+    out += PadLeft(std::to_string(k + 1), 6) + number(k < f.invert.size() ? f.invert[k] : 0) +
+           number(node.initialDepth) + number(node.highestDepth) +
+           PadLeft(std::to_string(node.highestDepthStep), 6) + number(node.lowestDepth) +
+           PadLeft(std::to_string(node.lowestDepthStep), 6) + "  " + NodeRegimeWord(node) + "\n";
+  }
+  for (const std::string& line : FreeSurfaceLines(s, run)) out += "  " + line + "\n";
+}
+
 }  // namespace
 
 int DisplayWidth(std::string_view utf8) {
@@ -237,6 +256,7 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.oscillation = ForecastOscillation(outcome.parameters, outcome.extras, run);
   if (outcome.extras.model == MarchModel::Classic)
     summary.classicDrift = ClassicDrift(outcome.parameters, outcome.coefficients, run);
+  summary.freeSurface = outcome.freeSurface;
   return summary;
 }
 
@@ -269,6 +289,31 @@ std::string DriftNote(const RunSummary& s) {
          Fixed(std::fabs(*s.classicDrift), 3, NegativeZero::Drop) + " m（趋向 " +
          Fixed(s.forebayInitial + *s.classicDrift, 3, NegativeZero::Drop) +
          " m）；平衡模型（balanced）计入全部恒定流损失，无此漂移";
+}
+
+const char* NodeRegimeWord(const NodeRegime& node) {
+  if (!node.everFree) return "满流";
+  if (!node.everFull) return "明流";
+  return "满流与明流交替";
+}
+
+std::vector<std::string> FreeSurfaceLines(const RunSummary& s, const SurgeRun& run) {
+  std::vector<std::string> lines;
+  const FreeSurfaceRecord& f = *s.freeSurface;
+  lines.push_back(f.firstChangeStep == 0 ? std::string("满流与明流转换 无")
+                                         : "满流与明流转换 " + StepAndTime(run, f.firstChangeStep) +
+                                               " 起于节点 " + std::to_string(f.firstChangeNode) +
+                                               "（压力前锋移动与箱涵泄空的计算尚未验证）");
+  if (f.section == CulvertSection::Box) {
+    lines.push_back("最低压力水头 " +
+                    (f.lowestPressureHead < 0
+                         ? Fixed(f.lowestPressureHead, 3, NegativeZero::Drop) + " m（相对洞顶）"
+                         : std::string("不低于洞顶")) +
+                    "，汽化限值" +
+                    (f.vapourLimitReached ? "已达到（该处水体分离，按明流计算）" : "未达到"));
+  }
+  if (!f.steadyConverged) lines.emplace_back("警告：初始恒定流未收敛，计算自近似的恒定状态开始");
+  return lines;
 }
 
 RunSummary SummarizeRun(const SurgeRun& run, const RunOutcome& outcome) {
@@ -344,6 +389,7 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
     }
     out += '\n';
   }
+  if (s.freeSurface) AppendFreeSurface(out, s, run);
   return out;
 }
 

@@ -60,7 +60,17 @@ struct RunSummary {
   // The classic model only: the level at which friction alone carries the
   // steady velocity, less the initial forebay level; the no-change drift.
   std::optional<double> classicDrift;  // m
+  // The free-surface and mixed-flow model only: each node's depth and
+  // regime (RunOutcome::freeSurface).
+  std::optional<FreeSurfaceRecord> freeSurface;
 };
+
+// "满流", "明流", "满流与明流交替": how a node of a free-surface run ran.
+const char* NodeRegimeWord(const NodeRegime& node);
+// The summary's lines on the regimes beyond the table of depths: the first
+// change between full and part full, the lowest pressure head and the vapour
+// limit, the steady state not found ("满流与明流转换 无", ...).
+std::vector<std::string> FreeSurfaceLines(const RunSummary& summary, const SurgeRun& run);
 
 // A drift of the classic model larger than this is noted.
 inline constexpr double kNotedDrift = 0.05;  // m

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "freesurface/section.h"
 #include "solver/balanced_march.h"
@@ -181,6 +182,54 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
   m.steps = p.StepCount;
   m.timeStep = c.TimeStep;
   return m;
+}
+
+FreeSurfaceRecorder::FreeSurfaceRecorder(const freesurface::MixedCase& mixed,
+                                         CulvertSection section) {
+  record_.section = section;
+  const int nodes = mixed.reaches + 1;
+  for (int k = 0; k < nodes; ++k) {
+    const double fraction = double(k) / mixed.reaches;
+    record_.invert.push_back(
+        static_cast<float>(mixed.reach.invertUpstream +
+                           (mixed.reach.invertDownstream - mixed.reach.invertUpstream) * fraction));
+  }
+  record_.nodes.resize(static_cast<std::size_t>(nodes));
+}
+
+void FreeSurfaceRecorder::AddStep(int step, std::span<const freesurface::NodeState> nodes) {
+  for (std::size_t k = 0; k < nodes.size() && k < record_.nodes.size(); ++k) {
+    NodeRegime& node = record_.nodes[k];
+    const auto depth = static_cast<float>(nodes[k].depth);
+    const bool full = nodes[k].pressurized;
+    if (step == 1) {
+      node.initialDepth = node.highestDepth = node.lowestDepth = depth;
+      node.highestDepthStep = node.lowestDepthStep = 1;
+      node.fullAtStart = full;
+    } else {
+      if (depth > node.highestDepth) {
+        node.highestDepth = depth;
+        node.highestDepthStep = step;
+      }
+      if (depth < node.lowestDepth) {
+        node.lowestDepth = depth;
+        node.lowestDepthStep = step;
+      }
+      if (full != node.fullAtStart && record_.firstChangeStep == 0) {
+        record_.firstChangeStep = step;
+        record_.firstChangeNode = static_cast<int>(k) + 1;
+      }
+    }
+    node.everFull = node.everFull || full;
+    node.everFree = node.everFree || !full;
+  }
+}
+
+FreeSurfaceRecord FreeSurfaceRecorder::Finish(const freesurface::MixedResult& result) {
+  record_.lowestPressureHead = result.lowestPressureHead;
+  record_.vapourLimitReached = result.vapourLimitReached;
+  record_.steadyConverged = result.steadyConverged;
+  return std::move(record_);
 }
 
 void StoreMixedStep(SurgeRun& state, int step, float timeStep,

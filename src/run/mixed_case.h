@@ -12,6 +12,7 @@
 
 #include "freesurface/mixed_run.h"
 #include "run/prepared_case.h"
+#include "solver/calculate.h"
 #include "solver/inputs.h"
 #include "solver/run_state.h"
 
@@ -37,6 +38,18 @@ std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared);
 // The model's case; the geometry must be complete (MixedGeometryMissing).
 freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParameters& p,
                                    const SolverCoefficients& c);
+
+// Gathers the record of a run's nodes step by step (`step` from 1, step 1
+// first), and the model's own findings at the end.
+class FreeSurfaceRecorder {
+ public:
+  FreeSurfaceRecorder(const freesurface::MixedCase& mixed, CulvertSection section);
+  void AddStep(int step, std::span<const freesurface::NodeState> nodes);
+  FreeSurfaceRecord Finish(const freesurface::MixedResult& result);
+
+ private:
+  FreeSurfaceRecord record_;
+};
 
 // One step's nodes into the run's grids (`step` from 1) and its time, (step
 // − 1)·Δt as the march forms it, each value rounded to single; a value that

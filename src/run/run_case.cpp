@@ -76,16 +76,19 @@ RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& 
   const float timeStep = outcome.coefficients.TimeStep;
   const int last = run.StepCount();
   int reported = 0;
+  FreeSurfaceRecorder recorder(mixed, prepared.extras.section);
   mixed.stepDone = [&](int index, std::span<const freesurface::NodeState> nodes) {
     const int step = index + 1;
     StoreMixedStep(run, step, timeStep, nodes);
+    recorder.AddStep(step, nodes);
     if (options.observer && (step == 1 || step - reported == kObservedBlock || step == last)) {
       options.observer(reported + 1, step);
       reported = step;
     }
   };
-  freesurface::RunMixed(mixed);
+  const freesurface::MixedResult result = freesurface::RunMixed(mixed);
   CalculateAfterMarch(run, options, outcome);
+  outcome.freeSurface = recorder.Finish(result);
   return outcome;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "solver/inputs.h"
 #include "solver/march_settings.h"
@@ -9,6 +10,33 @@
 #include "solver/run_state.h"
 
 namespace kelvane {
+
+// How the nodes of a free-surface run ran (run/mixed_case.h): each node's
+// depth above its invert, and whether it ran full (pressurized) or part full.
+struct NodeRegime {
+  float initialDepth = 0;  // m, at step 1
+  float highestDepth = 0;  // m
+  int highestDepthStep = 0;
+  float lowestDepth = 0;  // m
+  int lowestDepthStep = 0;
+  bool fullAtStart = false;
+  bool everFull = false;  // pressurized at some step
+  bool everFree = false;  // part full at some step
+};
+struct FreeSurfaceRecord {
+  CulvertSection section = CulvertSection::None;
+  std::vector<float> invert;  // m, node by node
+  std::vector<NodeRegime> nodes;
+  // The first step at which a node runs otherwise (full or part full) than
+  // at step 1, and that node; 0 when none ever does.
+  int firstChangeStep = 0;
+  int firstChangeNode = 0;
+  // The lowest pressure head against the soffit of any full cell (m; 0
+  // without one), and whether a cell reached the vapour limit.
+  double lowestPressureHead = 0;
+  bool vapourLimitReached = false;
+  bool steadyConverged = true;  // the initial state is the scheme's steady one
+};
 
 // What a Calculate leaves besides the run state.
 struct RunOutcome {
@@ -18,6 +46,8 @@ struct RunOutcome {
   // With an area table: the smallest area a march step used, against the
   // stability limit of the forebay update.
   std::optional<ForebayAreaUse> forebayAreaUse;
+  // The free-surface and mixed-flow model's run only.
+  std::optional<FreeSurfaceRecord> freeSurface;
 };
 
 struct CalculateOptions {

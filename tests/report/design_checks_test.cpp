@@ -66,7 +66,7 @@ TEST(DesignChecks, EachItemAndCheckHasOneRow) {
     EXPECT_TRUE(keys.insert(field.key).second) << field.key;
   }
   EXPECT_EQ(kDesignCount, 13);
-  EXPECT_EQ(kCheckCount, 5);
+  EXPECT_EQ(kCheckCount, 7);
 }
 
 TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
@@ -170,6 +170,38 @@ TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
        6,
        {6},
        true},
+      {"banks at -2 keep a freeboard of 0.5 m",
+       {{ChannelBankTopUpstream, "-2"},
+        {ChannelBankTopDownstream, "-2"},
+        {ChannelFreeboard, "0.5"}},
+       CheckKind::ChannelFreeboard,
+       true,
+       6,
+       {},
+       true},
+      {"banks from -3.5 to -3 with 0.3 m freeboard are overtopped from node 3 on",
+       {{ChannelBankTopUpstream, "-3.5"},
+        {ChannelBankTopDownstream, "-3"},
+        {ChannelFreeboard, "0.3"}},
+       CheckKind::ChannelFreeboard,
+       false,
+       6,
+       {3, 4, 5, 6},
+       true},
+      {"a surge of 2.717 m within the 2.748 m below the end's bank less freeboard",
+       {{ChannelBankTopDownstream, "-2"}, {ChannelFreeboard, "0.5"}},
+       CheckKind::SurgeHeight,
+       true,
+       6,
+       {},
+       true},
+      {"a surge of 2.717 m beyond the 2.548 m left",
+       {{ChannelBankTopDownstream, "-2.2"}, {ChannelFreeboard, "0.5"}},
+       CheckKind::SurgeHeight,
+       false,
+       6,
+       {6},
+       true},
   };
   const DefaultRun& d = Default();
   for (const Row& row : rows) {
@@ -186,11 +218,11 @@ TEST(DesignChecks, EachCheckPassesAndFailsWhereTheEnvelopeSays) {
     EXPECT_EQ(report.withinModel, row.withinModel);
     // The place and time are those of the envelope's extreme at that node.
     const NodeEnvelope& e = d.summary.envelope[check->node - 1];
-    const ExtremeAt& extreme =
-        row.kind == CheckKind::DesignPressure || row.kind == CheckKind::ForebayHighest
-            ? e.highestHead
-            : e.lowestHead;
-    EXPECT_EQ(check->value, extreme.value);
+    const ExtremeAt& extreme = Field(row.kind).atMost ? e.highestHead : e.lowestHead;
+    // The surge is the rise over the initial level.
+    EXPECT_EQ(check->value, row.kind == CheckKind::SurgeHeight
+                                ? float(double{extreme.value} - d.summary.forebayInitial)
+                                : extreme.value);
     EXPECT_EQ(check->step, extreme.step);
     EXPECT_EQ(check->time, d.run.StepTime(extreme.step));
     EXPECT_EQ(check->whenText, StepTimeText(d.run, extreme.step));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "report/chart_data.h"
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/prepared_case.h"
@@ -352,6 +353,94 @@ TEST(RunCases, EveryModelsCaseIsTheRunOfRunCase) {
     EXPECT_EQ(SummaryText(*runs[i].summary, runs[i].run, &*runs[i].checks),
               SummaryText(*alone.summary, alone.run, &*alone.checks));
   }
+}
+
+// A mixed run's summary, envelope CSV and checks read the model's own record
+// of each node: its depth and whether it ran full or part full. Its model
+// ends where a node first changes between the two: verdicts resting on later
+// steps are invalid, as the classic model's are once the culvert drains.
+TEST(RunCase, MixedModelJudgesByItsDepthsAndRegimes) {
+  const test::DesignItems banks = {{DesignId::ChannelBankTopUpstream, "-3"},
+                                   {DesignId::ChannelBankTopDownstream, "-3.5"},
+                                   {DesignId::ChannelFreeboard, "0.3"}};
+  test::DesignItems channel = kChannel;
+  channel.insert(channel.end(), banks.begin(), banks.end());
+  // Soffits from -4.7 to -5.2 m: full at the start, part full at the forebay
+  // end once a pump start draws the forebay below it.
+  const test::DesignItems box = {{DesignId::CulvertWidth, "6"},
+                                 {DesignId::CulvertHeight, "5.3"},
+                                 {DesignId::CulvertInvertUpstream, "-10"},
+                                 {DesignId::CulvertInvertDownstream, "-10.5"},
+                                 {DesignId::PumpMinLevel, "-9"}};
+  struct Row {
+    const char* name;
+    Case typed;
+    CulvertSection section;
+    const char* regime;  // of every node, "" when they differ
+    bool changes;        // a node changes between full and part full
+  };
+  const Row rows[] = {
+      {"pump stop on a channel",
+       CaseWith({{InputId::StepCount, "1500"}}, channel, MixedModel("channel")),
+       CulvertSection::Channel, "明流", false},
+      {"pump start drains the box at its forebay end",
+       CaseWith({{InputId::StepCount, "1500"},
+                 {InputId::SteadyDischarge, "20"},
+                 {InputId::FinalPumpDischarge, "41.6"}},
+                box, MixedModel("box")),
+       CulvertSection::Box, "", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const CaseRun done = RunCase(PrepareCase(row.typed));
+    ASSERT_TRUE(done.Complete()) << done.error->where();
+    ASSERT_TRUE(done.summary && done.checks);
+    ASSERT_TRUE(done.outcome.freeSurface);
+    const FreeSurfaceRecord& f = *done.outcome.freeSurface;
+    EXPECT_EQ(f.section, row.section);
+    ASSERT_EQ(f.nodes.size(), 6u);
+    EXPECT_TRUE(f.steadyConverged);
+    for (std::size_t k = 0; k < f.nodes.size(); ++k) {
+      const NodeRegime& node = f.nodes[k];
+      // The depth is the head above the node's invert, its extremes the envelope's.
+      EXPECT_FLOAT_EQ(node.initialDepth, done.run.Head(int(k) + 1, 1) - f.invert[k]);
+      EXPECT_NEAR(node.highestDepth, done.summary->envelope[k].highestHead.value - f.invert[k],
+                  1e-3);
+      if (*row.regime) {
+        EXPECT_STREQ(NodeRegimeWord(node), row.regime) << k;
+      }
+    }
+    EXPECT_EQ(f.firstChangeStep > 1, row.changes);
+    const std::string summary = SummaryText(*done.summary, done.run, &*done.checks);
+    EXPECT_NE(summary.find("水深与流态"), std::string::npos);
+    EXPECT_EQ(summary.find("满流与明流转换 无") != std::string::npos, !row.changes);
+    const std::string csv = EnvelopeCsv(*done.summary, done.run, GeometryOf(done.outcome));
+    EXPECT_NE(csv.find(",min_depth_step,regime\n"), std::string::npos);
+
+    std::vector<CheckKind> kinds;
+    for (const CheckRow& check : done.checks->rows) {
+      kinds.push_back(check.kind);
+      // A verdict after the change is invalid unless its limit broke before.
+      if (row.changes && check.kind != CheckKind::CulvertFull) {
+        EXPECT_TRUE(check.verdict == CheckVerdict::Invalid || check.verdict == CheckVerdict::Fail)
+            << check.item;
+      } else {
+        EXPECT_NE(check.verdict, CheckVerdict::Invalid) << check.item;
+      }
+    }
+    if (row.section == CulvertSection::Channel) {
+      EXPECT_EQ(kinds,
+                (std::vector<CheckKind>{CheckKind::ChannelFreeboard, CheckKind::SurgeHeight}));
+    } else {
+      EXPECT_EQ(kinds, (std::vector<CheckKind>{CheckKind::ForebayLowest, CheckKind::CulvertFull,
+                                               CheckKind::Vacuum}));
+      EXPECT_NE(summary.find("超出混合流模型已验证的范围"), std::string::npos);
+    }
+  }
+  // A classic run's envelope CSV has no such columns.
+  const CaseRun classic = RunCase(PrepareCase(CaseWith({{InputId::StepCount, "300"}})));
+  EXPECT_EQ(EnvelopeCsv(*classic.summary, classic.run, GeometryOf(classic.outcome)).find("regime"),
+            std::string::npos);
 }
 
 // Cases run side by side on threads: each run, summary, check and error that
