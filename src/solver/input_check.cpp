@@ -226,6 +226,10 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
 
 std::optional<double> RunStabilityLimit(const InputTexts& texts) { return Limit(texts); }
 
+std::vector<EventWarning> CaseEventWarnings(const EventTexts& events, const InputTexts& texts) {
+  return CheckEventTexts(events, events.areaTable ? Limit(texts) : std::nullopt);
+}
+
 std::string InputValueText(double value) { return ShortestText(value); }
 
 std::string InputFlagText(const InputFlag& flag) {

@@ -80,6 +80,15 @@ RunLengthItems RunLengthStatusItems(const InputTexts& inputs, const ModelExtras&
   return items;
 }
 
+// The status line's items of the pump event and area table in force: the
+// batch mode's warnings, each in its words.
+QStringList EventWarningItems(const EventTexts& events, const InputTexts& inputs) {
+  QStringList items;
+  for (const EventWarning& warning : CaseEventWarnings(events, inputs))
+    items << MainWindow::tr("警告：%1").arg(QString::fromStdString(EventWarningText(warning)));
+  return items;
+}
+
 // The status line's items of the design data in force: how many checks it
 // gives, and a culvert that does not run full from the start.
 QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& inputs,
@@ -395,6 +404,7 @@ void MainWindow::ShowRunPreview() {
           << tr("2L/a %1 s").arg(Figure(preview->waveReturn))
           << tr("前池面积稳定下限 %1").arg(limit);
     if (!preview->steadyState) items << tr("恒定流算不出");
+    items << EventWarningItems(events_, inputForm_->Inputs());
     items << length.period;
   } else {
     items << tr("这些输入构不成一次计算：时间步长无从得出");

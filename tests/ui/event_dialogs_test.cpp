@@ -50,6 +50,8 @@ class EventDialogsTest : public QObject {
   void exportedBookIsTheBatchModes();
   void modelMenuIsSavedAndReopened();
   void mixedModelIsTheMenusThird();
+  void eventWarningsAreTheBatchModes_data();
+  void eventWarningsAreTheBatchModes();
   void runLengthCommandsSetTheStepCount();
 };
 
@@ -412,6 +414,53 @@ void EventDialogsTest::mixedModelIsTheMenusThird() {
   QVERIFY(!mixed->isChecked());
   s.window.openCase(s.answer);
   QVERIFY(mixed->isChecked());
+}
+
+// A pump event that runs the pumps backwards or gives an exponent without a
+// ramp: the window warns of it in the batch mode's words, in the status line
+// and in the 泵流量过程 dialog, whose exponent box is tinted with it.
+void EventDialogsTest::eventWarningsAreTheBatchModes_data() {
+  QTest::addColumn<QByteArray>("caseFile");
+  QTest::addColumn<int>("count");
+  QTest::addColumn<bool>("exponentTinted");
+  QTest::newRow("reverse flow") << QByteArray(
+                                       "[pump]\nschedule = [[0, 41.6], [10, -5], [20, -2]]\n")
+                                << 2 << false;
+  QTest::newRow("exponent alone") << QByteArray("[pump]\nramp-exponent = 2\n") << 1 << true;
+  QTest::newRow("none") << QByteArray("[pump]\nramp-time = 30\nramp-exponent = 2\n") << 0 << false;
+}
+
+void EventDialogsTest::eventWarningsAreTheBatchModes() {
+  QFETCH(QByteArray, caseFile);
+  QFETCH(int, count);
+  QFETCH(bool, exponentTinted);
+  EventSession s;
+  const std::string path = s.Path("warned.toml").toStdString();
+  test::WriteFile(path, caseFile.toStdString());
+  const test::ProcessResult batch = test::RunProcess(
+      {KELVANE_EXE, "--batch", "--case", path, "--output", s.Path("out.txt").toStdString()});
+  QCOMPARE(batch.status, 0);
+  QStringList warnings;
+  for (const QString& line : QString::fromStdString(batch.err).split(QLatin1Char('\n'))) {
+    if (line.startsWith(QStringLiteral("kelvane: 警告: ")))
+      warnings << line.mid(QStringLiteral("kelvane: 警告: ").size());
+  }
+  QCOMPARE(warnings.size(), count);
+  s.window.openCase(QString::fromStdString(path));
+  for (const QString& warning : warnings) {
+    QVERIFY2(s.Status().contains(QStringLiteral("警告：") + warning), qPrintable(s.Status()));
+  }
+  QString summary;
+  bool tinted = false;
+  s.Edit<PumpEventDialog>("EditPumpEvent", [&](PumpEventDialog& d) {
+    summary = Named<QLabel>(d, "Summary")->text();
+    auto* exponent = Named<QLineEdit>(d, "RampExponent");
+    tinted = exponent->palette().color(QPalette::Base) != QPalette().color(QPalette::Base);
+    d.reject();
+  });
+  QCOMPARE(summary.contains(QStringLiteral("警告：")), count > 0);
+  if (count > 0) QVERIFY2(summary.contains(warnings.front()), qPrintable(summary));
+  QCOMPARE(tinted, exponentTinted);
 }
 
 // 工况 → 计算时长: each command puts the step count it names in the box as
