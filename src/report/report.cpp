@@ -226,6 +226,11 @@ void RunSummarizer::TakeEnvelope(const GridEnvelope& envelope) {
 }
 
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {
+  return Summary(run, outcome, ForecastOscillation(outcome.parameters, outcome.extras, run));
+}
+
+RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome,
+                                  const std::optional<OscillationForecast>& oscillation) const {
   RunSummary summary;
   summary.reaches = run.SegmentCount();
   summary.nodes = run.GridNodes();
@@ -253,7 +258,7 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
   summary.eventLines = ModelExtrasLines(outcome.extras);
   summary.forebayAreaUse = outcome.forebayAreaUse;
-  summary.oscillation = ForecastOscillation(outcome.parameters, outcome.extras, run);
+  summary.oscillation = oscillation;
   if (outcome.extras.model == MarchModel::Classic)
     summary.classicDrift = ClassicDrift(outcome.parameters, outcome.coefficients, run);
   summary.freeSurface = outcome.freeSurface;

@@ -99,6 +99,10 @@ class RunSummarizer {
   void TakeEnvelope(const GridEnvelope& envelope);
   // Once every step 1..StepCount has been added.
   RunSummary Summary(const SurgeRun& run, const RunOutcome& outcome) const;
+  // The same with the run's oscillation forecast already made
+  // (ForecastOscillations, for many runs at once).
+  RunSummary Summary(const SurgeRun& run, const RunOutcome& outcome,
+                     const std::optional<OscillationForecast>& oscillation) const;
 
  private:
   struct Envelope;

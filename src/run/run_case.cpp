@@ -7,6 +7,7 @@
 #include "output/progress.h"
 #include "run/mixed_case.h"
 #include "solver/march_batch.h"
+#include "solver/rigid_column.h"
 
 namespace kelvane {
 namespace {
@@ -16,9 +17,12 @@ StepBlockObserver Made(const RunObserverFactory& factory, const SurgeRun& run) {
 }
 
 // The summary of the complete run, then its design checks when design data is given.
-void Judge(const PreparedCase& prepared, const RunSummarizer& summarizer, CaseRun& result) {
+// With `forecast`, the run's oscillation forecast already made.
+void Judge(const PreparedCase& prepared, const RunSummarizer& summarizer, CaseRun& result,
+           const std::optional<OscillationForecast>* forecast = nullptr) {
   try {
-    result.summary = summarizer.Summary(result.run, result.outcome);
+    result.summary = forecast != nullptr ? summarizer.Summary(result.run, result.outcome, *forecast)
+                                         : summarizer.Summary(result.run, result.outcome);
   } catch (...) {
     result.summaryError = CurrentExceptionAsRunError(Stage::Report);
     return;
@@ -198,6 +202,7 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
     }
   }
 
+  std::vector<std::size_t> complete;
   for (std::size_t n = 0; n < lanes.size(); ++n) {
     const std::size_t k = caseOfLane[n];
     CaseRun& result = results[k];
@@ -210,7 +215,21 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       continue;
     }
     if (envelopes[k].gathered) summarizers[k].TakeEnvelope(envelopes[k]);
-    if (observers.summarize) Judge(*cases[k], summarizers[k], result);
+    complete.push_back(k);
+  }
+  if (!observers.summarize) return results;
+  // The complete runs' oscillation forecasts side by side, then each summary.
+  std::vector<ForecastCase> forecastCases;
+  forecastCases.reserve(complete.size());
+  for (std::size_t k : complete) {
+    forecastCases.push_back(
+        {&results[k].outcome.parameters, &results[k].outcome.extras, &results[k].run});
+  }
+  const std::vector<std::optional<OscillationForecast>> forecasts =
+      ForecastOscillations(forecastCases);
+  for (std::size_t i = 0; i < complete.size(); ++i) {
+    const std::size_t k = complete[i];
+    Judge(*cases[k], summarizers[k], results[k], &forecasts[i]);
   }
   return results;
 }

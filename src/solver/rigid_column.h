@@ -5,6 +5,8 @@
 #pragma once
 
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "solver/inputs.h"
 #include "solver/pump_event.h"
@@ -34,6 +36,17 @@ struct OscillationForecast {
 std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
                                                        const ModelExtras& extras,
                                                        const SurgeRun& run);
+
+// One case of ForecastOscillations: what ForecastOscillation takes.
+struct ForecastCase {
+  const RunParameters* parameters = nullptr;
+  const ModelExtras* extras = nullptr;
+  const SurgeRun* run = nullptr;
+};
+// The forecast of each case, bit for bit ForecastOscillation's, the cases
+// integrated side by side (several cases cost little more than one).
+std::vector<std::optional<OscillationForecast>> ForecastOscillations(
+    std::span<const ForecastCase> cases);
 
 // The step whose time first reaches `time` with a step of `timeStep`: the
 // step count a run needs to cover it.
