@@ -134,6 +134,13 @@ CasesDialog::CasesDialog(const Case& base, const std::vector<OperatingCase>& cas
   layout->addWidget(progress_);
   layout->addWidget(buttons);
 
+  SetRows(cases);
+  SetColumnHeads();
+  connect(table_, &QTableWidget::itemChanged, this, [this] { Check(); });
+  Check();
+}
+
+void CasesDialog::SetRows(const std::vector<OperatingCase>& cases) {
   // The columns the cases use, in the order they first come.
   for (const OperatingCase& operating : cases) {
     for (const auto& [option, text] : operating.changes) {
@@ -153,9 +160,6 @@ CasesDialog::CasesDialog(const Case& base, const std::vector<OperatingCase>& cas
       }
     }
   }
-  SetColumnHeads();
-  connect(table_, &QTableWidget::itemChanged, this, [this] { Check(); });
-  Check();
 }
 
 void CasesDialog::SetColumnHeads() {
@@ -435,12 +439,7 @@ void CasesDialog::Paste(const QString& text) {
     message_->setText(tr("未粘贴：剪贴板第 %1 行的引号不成对").arg(error.line));
     return;
   }
-  if (block.empty()) return;
-  if (const QString refused = PasteTableBlock(*table_, block); !refused.isEmpty()) {
-    message_->setText(refused);
-    return;
-  }
-  Check();
+  PasteBlock(*table_, block, *message_, [this] { Check(); });
 }
 
 }  // namespace kelvane::ui

@@ -78,6 +78,8 @@ class CasesDialog : public QDialog {
   void paste();         // "粘贴": the clipboard's text
 
  private:
+  // The table's columns and rows of `cases`, in their order.
+  void SetRows(const std::vector<OperatingCase>& cases);
   void SetColumnHeads();
   QString CellText(int row, int column) const;
   bool BlankRow(int row) const;
