@@ -384,6 +384,7 @@ TEST(DesignChecks, ChartLinesFollowTheDesignData) {
     const DesignData data = Data(row.data);
     const std::vector<ChartLine> lines = CulvertDesignLines(data, 2, geometry);
     std::vector<std::string> names;
+    names.reserve(lines.size());
     for (const ChartLine& line : lines) names.push_back(line.name);
     EXPECT_EQ(names, row.lines);
     const double offsets[] = {-3, 0, -(kAtmosphericHead - kVapourPressureHead), 20};
@@ -440,6 +441,24 @@ TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
 namespace kelvane {
 namespace {
 
+// At an inner end of a span the margin between the envelope and the limit,
+// both linear between the nodes, is 0.
+void ExpectCrossingAtInnerEnds(const ChartSpan& span, CheckKind kind, const DesignData& data,
+                               const RunSummary& summary, const RunGeometry& geometry) {
+  for (double end : {span.from, span.to}) {
+    const int before = int(end / geometry.reachLength) + 1;
+    if (end == NodeDistance(geometry, 1) || end == NodeDistance(geometry, summary.nodes)) continue;
+    const double t = (end - NodeDistance(geometry, before)) / geometry.reachLength;
+    auto margin = [&](int node) {
+      const NodeEnvelope& e = summary.envelope[std::size_t(node - 1)];
+      const double value =
+          kind == CheckKind::DesignPressure ? e.highestHead.value : e.lowestHead.value;
+      return value - double(float(CulvertLimitAt(kind, data, node, summary.reaches)));
+    };
+    EXPECT_NEAR(margin(before) + t * (margin(before + 1) - margin(before)), 0, 1e-9);
+  }
+}
+
 // The failing spans cover exactly the nodes each check names, and where a
 // span ends inside the culvert the envelope, linear between the nodes,
 // meets the limit there.
@@ -492,21 +511,7 @@ TEST(DesignChecks, FailingSpansRunWhereTheEnvelopeCrossesItsLimit) {
           const double x = NodeDistance(geometry, node);
           if (x >= span.from && x <= span.to) covered.push_back(node);
         }
-        // At an inner end the margin between the envelope and the limit,
-        // both linear between the nodes, is 0.
-        for (double end : {span.from, span.to}) {
-          const int before = int(end / geometry.reachLength) + 1;
-          if (end == NodeDistance(geometry, 1) || end == NodeDistance(geometry, d.summary.nodes))
-            continue;
-          const double t = (end - NodeDistance(geometry, before)) / geometry.reachLength;
-          auto margin = [&](int node) {
-            const NodeEnvelope& e = d.summary.envelope[std::size_t(node - 1)];
-            const double value =
-                check.kind == CheckKind::DesignPressure ? e.highestHead.value : e.lowestHead.value;
-            return value - double(float(CulvertLimitAt(check.kind, data, node, 5)));
-          };
-          EXPECT_NEAR(margin(before) + t * (margin(before + 1) - margin(before)), 0, 1e-9);
-        }
+        ExpectCrossingAtInnerEnds(span, check.kind, data, d.summary, geometry);
       }
       EXPECT_EQ(covered, check.failingNodes);
     }
