@@ -3,6 +3,7 @@
 // measures a failing check implies.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -183,7 +184,8 @@ void Results(Book& b) {
   if (b.cases.size() < 2) return;
   b.d.Subheading(Numbered(6, ++sub, "各工况比较"));
   b.Figure(Comparison(b, ReportChart::ForebayLevel, {""}), "各工况前池水位过程线");
-  b.Figure(Comparison(b, ReportChart::HeadEnvelope, {"最高水头", "最低水头"}),
+  b.Figure(Comparison(b, ReportChart::HeadEnvelope,
+                      {std::begin(kEnvelopeHeadLines), std::end(kEnvelopeHeadLines)}),
            "各工况沿程最高、最低水头");
 }
 

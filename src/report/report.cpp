@@ -193,6 +193,20 @@ std::string PadRight(std::string_view text, int width) {
   return out;
 }
 
+namespace {
+
+// The rigid column's forecast, of the section's own column in a free-surface
+// run (none where a node starts dry).
+std::optional<OscillationForecast> Forecast(const SurgeRun& run, const RunOutcome& outcome) {
+  const std::optional<FreeSurfaceRecord>& free = outcome.freeSurface;
+  if (!free) return ForecastOscillation(outcome.parameters, outcome.extras, run);
+  if (!(free->columnArea > 0)) return std::nullopt;
+  return ForecastOscillation(outcome.parameters, outcome.extras, run,
+                             ColumnSection{free->columnArea, free->startDischarge});
+}
+
+}  // namespace
+
 struct RunSummarizer::Envelope {
   GridExtremes heads{&SurgeRun::HeadsAt};
   GridExtremes velocities{&SurgeRun::VelocitiesAt};
@@ -238,7 +252,7 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.forebayReversalStep = FirstReversal(run, summary.nodes, summary.steps);
   summary.eventLines = ModelExtrasLines(outcome.extras);
   summary.forebayAreaUse = outcome.forebayAreaUse;
-  summary.oscillation = ForecastOscillation(outcome.parameters, outcome.extras, run);
+  summary.oscillation = Forecast(run, outcome);
   if (outcome.extras.model == MarchModel::Classic) {
     // Friction alone carries the steady velocity with the reservoir level
     // less every reach's friction loss.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -185,9 +186,12 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
 }
 
 FreeSurfaceRecorder::FreeSurfaceRecorder(const freesurface::MixedCase& mixed,
-                                         CulvertSection section) {
+                                         CulvertSection section)
+    : section_(mixed.reach.section, mixed.reach.waveSpeed, mixed.reach.gravity) {
   record_.section = section;
   const int nodes = mixed.reaches + 1;
+  areas_.reserve(static_cast<std::size_t>(nodes) *
+                 static_cast<std::size_t>(std::max(mixed.steps, 0)));
   for (int k = 0; k < nodes; ++k) {
     const double fraction = double(k) / mixed.reaches;
     record_.invert.push_back(
@@ -222,13 +226,32 @@ void FreeSurfaceRecorder::AddStep(int step, std::span<const freesurface::NodeSta
     }
     node.everFull = node.everFull || full;
     node.everFree = node.everFree || !full;
+    areas_.push_back(static_cast<float>(section_.Area(nodes[k].depth, full)));
   }
+  if (step == 1) AddColumn(nodes);
+}
+
+void FreeSurfaceRecorder::AddColumn(std::span<const freesurface::NodeState> nodes) {
+  // ∫dx/A by the trapezoidal rule over the nodes, in reaches of one length;
+  // a dry node gives the column no area.
+  const std::size_t count = nodes.size();
+  if (count < 2) return;
+  double sum = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double area = section_.Area(nodes[k].depth, nodes[k].pressurized);
+    if (!(area > 0)) return;
+    sum += (k == 0 || k + 1 == count ? 0.5 : 1.0) / area;
+  }
+  record_.columnArea = double(count - 1) / sum;
+  const freesurface::NodeState& last = nodes[count - 1];
+  record_.startDischarge = last.velocity * section_.Area(last.depth, last.pressurized);
 }
 
 FreeSurfaceRecord FreeSurfaceRecorder::Finish(const freesurface::MixedResult& result) {
   record_.lowestPressureHead = result.lowestPressureHead;
   record_.vapourLimitReached = result.vapourLimitReached;
   record_.steadyConverged = result.steadyConverged;
+  record_.wettedArea = std::make_shared<const std::vector<float>>(std::move(areas_));
   return std::move(record_);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "freesurface/mixed_run.h"
+#include "freesurface/section.h"
 #include "run/prepared_case.h"
 #include "solver/calculate.h"
 #include "solver/inputs.h"
@@ -40,7 +41,8 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
                                    const SolverCoefficients& c);
 
 // Gathers the record of a run's nodes step by step (`step` from 1, step 1
-// first), and the model's own findings at the end.
+// first): their depths, regimes and wetted areas, the rigid column of step
+// 1, and the model's own findings at the end.
 class FreeSurfaceRecorder {
  public:
   FreeSurfaceRecorder(const freesurface::MixedCase& mixed, CulvertSection section);
@@ -48,7 +50,11 @@ class FreeSurfaceRecorder {
   FreeSurfaceRecord Finish(const freesurface::MixedResult& result);
 
  private:
+  void AddColumn(std::span<const freesurface::NodeState> nodes);
+
   FreeSurfaceRecord record_;
+  freesurface::Section section_;
+  std::vector<float> areas_;
 };
 
 // One step's nodes into the run's grids (`step` from 1) and its time, (step

@@ -29,13 +29,15 @@ struct State {
 
 std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
                                                        const ModelExtras& extras,
-                                                       const SurgeRun& run) {
+                                                       const SurgeRun& run,
+                                                       const std::optional<ColumnSection>& column) {
   const double L = p.CulvertLength;
-  const double Ac = p.CulvertArea;
+  const double Ac = column ? column->area : p.CulvertArea;
   const double Z = p.ReservoirLevel;
   if (!run.HasGrids()) return std::nullopt;
   const int forebay = run.GridNodes();
-  const State start{run.Velocity(forebay, 1), run.Head(forebay, 1)};
+  const State start{column ? column->startDischarge / column->area : run.Velocity(forebay, 1),
+                    run.Head(forebay, 1)};
   const auto& table = extras.forebay.areaTable;
   const auto areaAt = [&](double level) {
     return table.empty() ? p.ForebayArea : ForebayAreaAt(table, level);

@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <iterator>
+#include <optional>
 
 #include "output/output.h"
 #include "report/design_checks.h"
@@ -107,6 +109,33 @@ void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const
   }
 }
 
+void EnvelopeWindow::FillDepthColumns(const RunSummary& summary) {
+  constexpr int kHeadColumns = 9;
+  QTableWidget* table = tables_[int(EnvelopeOf::Head)];
+  const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
+  if (!free) {
+    table->setColumnCount(kHeadColumns);
+    return;
+  }
+  const QStringList depths = {tr("底高程 (m)"), tr("初始水深 (m)"), tr("最大水深 (m)"),
+                              tr("最小水深 (m)"), tr("流态")};
+  table->setColumnCount(kHeadColumns + int(depths.size()));
+  for (int c = 0; c < int(depths.size()); ++c)
+    table->setHorizontalHeaderItem(kHeadColumns + c, new QTableWidgetItem(depths[c]));
+  auto number = [](double v) { return QString::fromStdString(Fixed(v, 3, NegativeZero::Drop)); };
+  for (int k = 0; k < table->rowCount() && k < int(free->nodes.size()); ++k) {
+    const NodeRegime& node = free->nodes[k];
+    const QString texts[] = {k < int(free->invert.size()) ? number(free->invert[k]) : QString(),
+                             number(node.initialDepth), number(node.highestDepth),
+                             number(node.lowestDepth), QString::fromUtf8(NodeRegimeWord(node))};
+    for (int c = 0; c < int(std::size(texts)); ++c) {
+      auto* item = new QTableWidgetItem(texts[c]);
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table->setItem(k, kHeadColumns + c, item);
+    }
+  }
+}
+
 void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
                              const DesignData& design) {
   DropCases();
@@ -151,9 +180,8 @@ void EnvelopeWindow::ShowPicked() {
         {c.name, EnvelopeChart(summary, *c.run, geometry, EnvelopeOf::Velocity), index});
     csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry)});
   }
-  const std::string headLines[] = {"最高水头", "最低水头"};
   const std::string velocityLines[] = {"最大流速", "最小流速"};
-  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, headLines));
+  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, kEnvelopeHeadLines));
   charts_[int(EnvelopeOf::Velocity)]->SetData(ComparisonChart(velocities, velocityLines));
   csvText_ = CasesCsv(csvs);
 }
@@ -169,6 +197,7 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }
+  FillDepthColumns(summary);
   csvText_ = EnvelopeCsv(summary, run, geometry);
   // The checks by verdict, by the summary's names: those not met first.
   QStringList failed, passed;
