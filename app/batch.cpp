@@ -253,11 +253,8 @@ std::size_t WarnAboutInputs(const BatchOptions& options) {
     std::fputs(line.c_str(), stderr);
   }
   const std::vector<EventWarning> eventWarnings =
-      options.study.Active()
-          ? std::vector<EventWarning>{}
-          : CheckEventTexts(options.typed.events, options.typed.events.areaTable
-                                                      ? RunStabilityLimit(options.typed.texts)
-                                                      : std::nullopt);
+      options.study.Active() ? std::vector<EventWarning>{}
+                             : CaseEventWarnings(options.typed.events, options.typed.texts);
   for (const EventWarning& warning : eventWarnings) {
     std::fputs(("kelvane: 警告: " + EventWarningText(warning) + "\n").c_str(), stderr);
   }

@@ -321,12 +321,20 @@ void CheckSweptEvents(const StudyPlan& plan) {
   const auto swept = [&](EventField field) {
     return std::find(columns.begin(), columns.end(), StudyItem(field)) != columns.end();
   };
-  if (swept(EventField::PumpSchedule) && swept(EventField::PumpUnits)) {
+  const auto at = [&](EventField field) {
+    return static_cast<std::size_t>(std::find(columns.begin(), columns.end(), StudyItem(field)) -
+                                    columns.begin());
+  };
+  // A case file's operating cases give one or the other, case by case.
+  if (swept(EventField::PumpSchedule) && swept(EventField::PumpUnits) &&
+      !(plan.SameFactor(at(EventField::PumpSchedule), at(EventField::PumpUnits)) &&
+        plan.KeepsBase(at(EventField::PumpUnits), 0))) {
     throw UsageError("pump-schedule 与 pump-units 不能同时扫描");
   }
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (!columns[c].event) continue;
     for (std::uint32_t v = 0; v < plan.ValueCount(c); ++v) {
+      if (plan.KeepsBase(c, v)) continue;
       const std::string& text = plan.ValueText(c, v);
       EventTexts one;
       SetEventText(one, *columns[c].event, text);
@@ -435,9 +443,34 @@ std::string CaseNames(const std::vector<OperatingCase>& cases) {
   return names;
 }
 
+// A study with a case file's operating cases: they are its first factor,
+// the base case and each operating case a row named as the book names it,
+// what the command line gives left out of them.
+void StudyTheOperatingCases(BatchOptions& options, const CaseFile& caseFile, const Given& given) {
+  const std::string& title = caseFile.base.title;
+  StudyFactor factor = OperatingCasesFactor(
+      title.empty() ? "基本工况" : title, caseFile.cases,
+      [&](const StudyItem& item) {
+        const Option& option = *FindOption(item.Option());
+        return !given.Has(option) && !GroupGiven(option.id, given);
+      },
+      options.caseFile);
+  if (factor.items.empty()) return;  // every case is the base case
+  StudyPlan plan;
+  try {
+    plan.Add(std::move(factor));
+    for (const StudyFactor& other : options.study.plan.Factors()) plan.Add(other);
+  } catch (const StudyInputError& error) {
+    throw UsageError(std::string("算例文件的工况与扫描：") + error.what());
+  }
+  options.study.plan = std::move(plan);
+}
+
 // The case's texts and design data, then the boxes and items named on the
 // command line over them; with --case-name, those of that operating case.
-void ReadCase(BatchOptions& options, const Given& given) {
+// With `study` (a study option given) and no --case-name, the operating
+// cases are the study's first factor.
+void ReadCase(BatchOptions& options, const Given& given, bool study) {
   const std::string file = "算例文件 " + QuotedFileName(options.caseFile);
   std::string where = file;
   try {
@@ -459,6 +492,7 @@ void ReadCase(BatchOptions& options, const Given& given) {
       options.typed = WithCommandLine(OperatingCaseOf(caseFile.base, *named), commandLine, given);
       return;
     }
+    if (study && !caseFile.cases.empty()) StudyTheOperatingCases(options, caseFile, given);
     options.fileCases = caseFile.cases;
     for (const OperatingCase& operating : caseFile.cases) {
       where = file + " 的工况 " + Quoted(operating.name);
@@ -595,8 +629,11 @@ BatchOptions ParseBatchOptions(const CommandLine& line) {
     }
     TakeWord(word, options, given);
   }
+  const bool study = std::any_of(line.words.begin(), line.words.end(), [](const CommandWord& word) {
+    return word.option->use == OptionUse::Study;
+  });
+  if (given.Has(OptionId::Case)) ReadCase(options, given, study);
   CheckStudyOptions(options, line, given);
-  if (given.Has(OptionId::Case)) ReadCase(options, given);
   if (given.Has(OptionId::CaseName) && !given.Has(OptionId::Case))
     throw UsageError("--case-name 须与 --case 同用：工况在算例文件中");
   CheckEventAgainstInputs(options, given);

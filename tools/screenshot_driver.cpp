@@ -5,7 +5,8 @@
 // the envelope window and the help, each saved as a PNG into the folder
 // named on the command line; then a flagged input box (a typographic minus typed into
 // 库水位) with the tooltip that hovering over it shows, grabbed from the
-// screen; the 泵流量过程 dialog with a generated unit sequence; the 工程信息
+// screen; the 泵流量过程 dialog with a generated unit sequence; the 工况表
+// dialog with three operating cases; the 工程信息
 // dialog with a project typed; the time history of three operating cases;
 // the 设计资料
 // dialog with the envelope of the design data; last the save dialog in
@@ -29,7 +30,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <vector>
 
+#include "ui/cases_dialog.h"
 #include "ui/main_window.h"
 #include "ui/project_dialog.h"
 #include "ui/pump_event_dialog.h"
@@ -222,6 +225,26 @@ int main(int argc, char** argv) {
     });
   };
 
+  // 工况 → 工况表…: three operating cases, each with only what differs from
+  // the main window's.
+  auto showCasesDialog = [&] {
+    kelvane::Case base;
+    base.texts = form.Inputs();
+    const std::vector<kelvane::OperatingCase> cases = {
+        {"最高库水位事故停泵", {{"reservoir-level", "-3.5"}}},
+        {"最低库水位正常停机", {{"reservoir-level", "-6"}, {"pump-ramp-time", "120"}}},
+        {"设计库水位开机", {{"pump-schedule", "0:0,60:41.6"}}},
+    };
+    auto* dialog = new CasesDialog(base, cases, &window);
+    dialog->show();
+    QTimer::singleShot(700, &window, [&, dialog] {
+      save(dialog, "cases-dialog.png");
+      dialog->reject();
+      dialog->deleteLater();
+      showProjectDialog();
+    });
+  };
+
   // 工况 → 泵流量过程…: two units stopping 60 s apart, as the generator
   // fills the schedule.
   auto showPumpDialog = [&] {
@@ -234,7 +257,7 @@ int main(int argc, char** argv) {
       save(dialog, "pump-event-dialog.png");
       dialog->reject();
       dialog->deleteLater();
-      showProjectDialog();
+      showCasesDialog();
     });
   };
 

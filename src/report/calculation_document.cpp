@@ -347,7 +347,20 @@ void Method(Book& b) {
       {"模拟时长",
        FixedText(base.s.simulatedTime, 3) + " s（时段 1 至 " + std::to_string(base.s.steps) + "）"},
   };
+  if (const std::optional<OscillationForecast>& f = base.s.oscillation) {
+    grid.rows.push_back({"振荡周期 T（刚性水柱估计）", FixedText(f->period, 3) + " s"});
+    grid.rows.push_back({"模拟时长 / T", FixedText(base.s.simulatedTime / f->period, 3)});
+  }
   b.d.Table(std::move(grid));
+  // What each case's run covers of its oscillation, and the classic
+  // model's drift where it is noted: the summary's own lines.
+  for (const CaseFacts& c : b.cases) {
+    std::string text;
+    for (const std::string& line : RunLengthLines(c.s)) text += (text.empty() ? "" : "；") + line;
+    if (const std::string note = DriftNote(c.s); !note.empty())
+      text += (text.empty() ? "" : "。") + note;
+    if (!text.empty()) b.d.Paragraph((b.cases.size() > 1 ? c.c.name + "：" : "") + text + "。");
+  }
   b.d.Subheading("5.3  模型的适用范围");
   b.d.Paragraph(kModelDriftText);
   for (const CaseFacts& c : b.cases) {

@@ -93,6 +93,14 @@ class GridExtremes {
     }
   }
 
+  // The extremes of every step at once, each with the first step holding it.
+  void Take(const GridEnvelope::Extremes& highest, const GridEnvelope::Extremes& lowest) {
+    highest_ = highest.value;
+    highestBlock_ = highest.step;
+    lowest_ = lowest.value;
+    lowestBlock_ = lowest.step;
+  }
+
   ExtremeAt Highest(const SurgeRun& run, std::size_t k, int steps) const {
     return FirstStepAt(run, row_, k, highest_[k], highestBlock_[k], steps);
   }
@@ -103,6 +111,8 @@ class GridExtremes {
  private:
   GridRow row_;
   std::vector<float> highest_, lowest_, blockHighest_, blockLowest_;
+  // Where each extreme is first held: the first step of its block of steps,
+  // or the step itself when the march gathered it.
   std::vector<int> highestBlock_, lowestBlock_;
 };
 
@@ -224,6 +234,11 @@ void RunSummarizer::AddSteps(const SurgeRun& run, int first, int last) {
   envelope_->velocities.Add(run, first, last);
 }
 
+void RunSummarizer::TakeEnvelope(const GridEnvelope& envelope) {
+  envelope_->heads.Take(envelope.highestHead, envelope.lowestHead);
+  envelope_->velocities.Take(envelope.highestVelocity, envelope.lowestVelocity);
+}
+
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {
   RunSummary summary;
   summary.reaches = run.SegmentCount();
@@ -253,13 +268,8 @@ RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome
   summary.eventLines = ModelExtrasLines(outcome.extras);
   summary.forebayAreaUse = outcome.forebayAreaUse;
   summary.oscillation = Forecast(run, outcome);
-  if (outcome.extras.model == MarchModel::Classic) {
-    // Friction alone carries the steady velocity with the reservoir level
-    // less every reach's friction loss.
-    const double frictionOnly = double{outcome.parameters.ReservoirLevel} -
-                                summary.reaches * double{outcome.coefficients.ReachHeadLoss};
-    summary.classicDrift = frictionOnly - summary.forebayInitial;
-  }
+  if (outcome.extras.model == MarchModel::Classic)
+    summary.classicDrift = ClassicDrift(outcome.parameters, outcome.coefficients, run);
   summary.freeSurface = outcome.freeSurface;
   return summary;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "solver/grid_envelope.h"
 #include "solver/rigid_column.h"
 #include "solver/solver.h"
 
@@ -94,6 +95,8 @@ class RunSummarizer {
   StepBlockObserver Observer(const SurgeRun& run);
   // Steps first..last of `run`, in ascending order of steps, step 1 first.
   void AddSteps(const SurgeRun& run, int first, int last);
+  // In place of the steps: the envelope of every step as the march gathered it.
+  void TakeEnvelope(const GridEnvelope& envelope);
   // Once every step 1..StepCount has been added.
   RunSummary Summary(const SurgeRun& run, const RunOutcome& outcome) const;
 

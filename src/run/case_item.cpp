@@ -64,6 +64,14 @@ std::optional<CaseItem> CaseItemByOption(std::string_view option) {
   return std::nullopt;
 }
 
+std::vector<CaseItem> AllCaseItems() {
+  std::vector<CaseItem> items;
+  for (const InputField& field : InputFields()) items.emplace_back(field.id);
+  for (const DesignField& field : DesignFields()) items.emplace_back(field.id);
+  for (const EventItem& item : kEventItems) items.emplace_back(item.field);
+  return items;
+}
+
 void SetCaseText(Case& typed, const CaseItem& item, std::string_view text) {
   if (item.input) {
     typed.texts[*item.input] = std::string(text);

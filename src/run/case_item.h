@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/case.h"
 #include "solver/design_data.h"
@@ -36,6 +37,11 @@ struct CaseItem {
 
 // The item of a batch option's name, or none.
 std::optional<CaseItem> CaseItemByOption(std::string_view option);
+
+// Every item an operating case can set: the input boxes in box order, the
+// design data, then the parts of the pump event, the forebay's table and the
+// march.
+std::vector<CaseItem> AllCaseItems();
 
 // Sets the item's text in `typed` (a schedule replaces a unit sequence and
 // the other way round, as SetEventText does).

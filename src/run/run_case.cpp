@@ -44,6 +44,12 @@ CalculateOptions OptionsOf(const PreparedCase& prepared, const RunObservers& obs
   return options;
 }
 
+// The case's observers but the summary's envelope: for a march that gathers
+// the envelope itself.
+StepBlockObserver ObserversBesideEnvelope(const RunObservers& observers, const SurgeRun& run) {
+  return BothObservers(Made(observers.before, run), Made(observers.after, run));
+}
+
 // The blocks of steps the observers are told of, as the march tells them.
 constexpr int kObservedBlock = 64;
 
@@ -129,6 +135,7 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
   std::vector<CaseRun> results(count);
   std::vector<RunSummarizer> summarizers(count);
   std::vector<CalculateOptions> options(count);
+  std::vector<GridEnvelope> envelopes(count);
   std::vector<MarchLane> lanes;
   std::vector<std::size_t> caseOfLane;
   // The first throw of each case's observer, after which it is told nothing.
@@ -140,7 +147,7 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = prepared.eventError;
       continue;
     }
-    if (prepared.extras.model == MarchModel::Mixed) {  // not a march of the batch
+    if (prepared.extras.model != MarchModel::Classic) {  // not a march of the batch
       result = RunCase(prepared, observers);
       continue;
     }
@@ -156,15 +163,23 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
     lane.coefficients = &result.outcome.coefficients;
     lane.run = &result.run;
     lane.extras = MarchExtras(options[k]);
-    if (options[k].observer) {
-      lane.observer = [&options, &observerThrew, k](int first, int last) {
+    // The first throw of an observer is kept; after it the case is told nothing.
+    const auto guarded = [&observerThrew, k](StepBlockObserver observer) -> StepBlockObserver {
+      if (!observer) return {};
+      return [&observerThrew, k, observer = std::move(observer)](int first, int last) {
         if (observerThrew[k]) return;
         try {
-          options[k].observer(first, last);
+          observer(first, last);
         } catch (...) {
           observerThrew[k] = std::current_exception();
         }
       };
+    };
+    lane.observer = guarded(options[k].observer);
+    if (observers.summarize) {
+      // The batch gathers the summary's envelope as it marches the steps.
+      lane.envelope = &envelopes[k];
+      lane.batchObserver = guarded(ObserversBesideEnvelope(observers, result.run));
     }
     lanes.push_back(std::move(lane));
     caseOfLane.push_back(k);
@@ -194,6 +209,7 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = CurrentExceptionAsRunError(Stage::Program);
       continue;
     }
+    if (envelopes[k].gathered) summarizers[k].TakeEnvelope(envelopes[k]);
     if (observers.summarize) Judge(*cases[k], summarizers[k], result);
   }
   return results;

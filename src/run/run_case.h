@@ -3,6 +3,7 @@
 // window and the reports all read.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <span>
@@ -52,9 +53,11 @@ struct CaseRun {
 
 CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {});
 
-// Each case as RunCase runs it, the marches of cases with the same grid side
-// by side (MarchBatch): every complete run, its summary and checks bit for
-// bit those of RunCase, and every error the same. A throw from a case's
+// Each case as RunCase runs it, the marches of classic cases with the same
+// grid side by side (MarchBatch, which gathers the summary's envelope as it
+// marches), the other models' cases by RunCase itself: every complete run,
+// its summary and checks bit for bit those of RunCase, and every error the
+// same. A throw from a case's
 // observer ends that case as its error; its run state is then incomplete and
 // may hold other steps than RunCase's would. Every run's grids are held at
 // once: for cases of small grids.
@@ -66,6 +69,20 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
 // same as when run alone. What a case throws is thrown again once all have
 // ended (the first such case's).
 std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads = 0);
+
+// What RunEachCase tells and heeds while it runs (a window's progress bar
+// and its stop).
+struct EachCaseControl {
+  // Called as each case ends, on the thread that ran it.
+  std::function<void()> caseEnded;
+  // Once it holds, no further case starts.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+// The same, told and stopped by `control`: after a stop, the runs of the
+// first cases, in order, up to the first case that did not start.
+std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads,
+                                 const EachCaseControl& control);
 
 // What the calculation book reads of a complete run with its summary: the
 // case's title, notes, texts and design data, and `run` (which must outlive

@@ -2,6 +2,7 @@
 // the transient march.
 #include "solver/calculate.h"
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -244,6 +245,19 @@ void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options,
   if (extras->forebay.Given()) {
     outcome.forebayAreaUse =
         ForebayAreaUsed(run, extras->forebay.areaTable, outcome.parameters, outcome.coefficients);
+  }
+}
+
+std::optional<RunOutcome> CalculateSteadyState(const InputTexts& texts, SurgeRun& run,
+                                               const ModelExtras& extras) {
+  InputTexts probe = texts;
+  probe[InputId::StepCount] = std::string(1, '1');
+  CalculateOptions options;
+  options.extras = extras;
+  try {
+    return CalculateBeforeMarch(probe, run, options);
+  } catch (const std::exception&) {
+    return std::nullopt;
   }
 }
 

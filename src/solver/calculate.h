@@ -86,4 +86,11 @@ void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options, R
 // and the constant area.
 const ModelExtras* MarchExtras(const CalculateOptions& options);
 
+// The run of `texts` with `extras` up to its steady state alone (one step,
+// whatever the step count typed: the time step does not depend on it), into
+// `run`; none when a fault comes first. What a check before the run reads of
+// it (the profile the march starts from, the forecast of its oscillation).
+std::optional<RunOutcome> CalculateSteadyState(const InputTexts& texts, SurgeRun& run,
+                                               const ModelExtras& extras);
+
 }  // namespace kelvane

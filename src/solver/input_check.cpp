@@ -104,21 +104,13 @@ struct NodeBelowSoffit {
 std::optional<NodeBelowSoffit> FirstNodeBelowSoffit(const DesignData& data, const InputTexts& texts,
                                                     const ModelExtras& extras) {
   if (RunStepCount(texts) == 0) return std::nullopt;
-  InputTexts probe = texts;
-  probe[InputId::StepCount] = std::string(1, '1');
-  try {
-    SurgeRun run;
-    CalculateOptions options;
-    options.extras = extras;
-    CalculateBeforeMarch(probe, run, options);
-    const std::span<const float> heads = run.HeadsAt(1);
-    for (std::size_t k = 0; k < heads.size(); ++k) {
-      const int node = static_cast<int>(k) + 1;
-      const auto soffit = float(SoffitAt(data, node, run.SegmentCount()));
-      if (heads[k] < soffit) return NodeBelowSoffit{node, heads[k], soffit};
-    }
-  } catch (const std::exception&) {
-    // No run: its fault is told when it runs.
+  SurgeRun run;
+  if (!CalculateSteadyState(texts, run, extras)) return std::nullopt;
+  const std::span<const float> heads = run.HeadsAt(1);
+  for (std::size_t k = 0; k < heads.size(); ++k) {
+    const int node = static_cast<int>(k) + 1;
+    const auto soffit = float(SoffitAt(data, node, run.SegmentCount()));
+    if (heads[k] < soffit) return NodeBelowSoffit{node, heads[k], soffit};
   }
   return std::nullopt;
 }
@@ -233,6 +225,10 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
 }
 
 std::optional<double> RunStabilityLimit(const InputTexts& texts) { return Limit(texts); }
+
+std::vector<EventWarning> CaseEventWarnings(const EventTexts& events, const InputTexts& texts) {
+  return CheckEventTexts(events, events.areaTable ? Limit(texts) : std::nullopt);
+}
 
 std::string InputValueText(double value) { return ShortestText(value); }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "solver/design_data.h"
+#include "solver/event_texts.h"
 #include "solver/inputs.h"
 #include "solver/pump_event.h"
 
@@ -66,6 +67,11 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
 // The forebay stability limit (m²) of the run the texts give; none when they
 // give no run up to its steady state.
 std::optional<double> RunStabilityLimit(const InputTexts& texts);
+
+// What a case's pump event and area table leave doubtful (CheckEventTexts),
+// the table against the stability limit of `texts`: the warnings the batch
+// mode prints and the window shows alike.
+std::vector<EventWarning> CaseEventWarnings(const EventTexts& events, const InputTexts& texts);
 
 // The value a box reads as, in the shortest text that reads back to it
 // ("41.6", "0", "-4.34").

@@ -64,7 +64,40 @@ struct BatchState {
   // Lane l's level–area table, empty for the constant area.
   std::span<const ForebayPoint> areaTables[kLanes];
   bool anyAreaTable = false;
+  // With `gather`: each node's highest and lowest head and velocity so far
+  // and the first step holding it, laid out as the steps' values.
+  bool gather = false;
+  std::vector<float> highHead, lowHead, highVelocity, lowVelocity;
+  std::vector<std::int32_t> highHeadStep, lowHeadStep, highVelocityStep, lowVelocityStep;
 };
+
+// One extreme of every node and lane: where `value` is beyond it (`above`:
+// higher), the value and step `j` replace it. Masks of all ones where it is
+// beyond, so that the loop has no branch and runs over whole vectors.
+[[gnu::always_inline]] inline void KeepBeyond(std::vector<float>& extreme,
+                                              std::vector<std::int32_t>& steps,
+                                              const float* __restrict value, std::size_t size,
+                                              std::int32_t j, bool above) {
+  float* __restrict e = extreme.data();
+  std::int32_t* __restrict at = steps.data();
+  for (std::size_t x = 0; x < size; ++x) {
+    const std::int32_t beyond = -std::int32_t(above ? e[x] < value[x] : value[x] < e[x]);
+    e[x] = beyond ? value[x] : e[x];
+    at[x] = (j & beyond) | (at[x] & ~beyond);
+  }
+}
+
+// The step's values into the running extremes: a value replaces the
+// extreme only when it is beyond it, so that the first step holding the
+// extreme is kept (as the summary's envelope compares them).
+[[gnu::always_inline]] inline void GatherStep(BatchState& s, const float* __restrict h,
+                                              const float* __restrict v, std::int32_t j) {
+  const std::size_t size = (static_cast<std::size_t>(s.n) + 1) * kLanes;
+  KeepBeyond(s.highHead, s.highHeadStep, h, size, j, true);
+  KeepBeyond(s.lowHead, s.lowHeadStep, h, size, j, false);
+  KeepBeyond(s.highVelocity, s.highVelocityStep, v, size, j, true);
+  KeepBeyond(s.lowVelocity, s.lowVelocityStep, v, size, j, false);
+}
 
 // Steps first..last of every lane. A lane whose step holds a value that is
 // not finite stops being live at that step, and neither that step nor any
@@ -142,6 +175,8 @@ struct BatchState {
       for (int l = 0; l < kLanes; ++l)
         if ((bad[l] & s.live[l]) != 0) s.live[l] = 0;
     }
+
+    if (s.gather) GatherStep(s, h, v, j);
 
     // The step into each live lane's grids.
     const std::size_t at = static_cast<std::size_t>(j - 1) * stride;
@@ -288,6 +323,15 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
     }
   }
 
+  for (int l = 0; l < count; ++l) s.gather = s.gather || group[l]->envelope != nullptr;
+  if (s.gather) {
+    // Step 1 holds every extreme so far.
+    s.highHead = s.lowHead = s.heads[1];
+    s.highVelocity = s.lowVelocity = s.velocities[1];
+    for (auto* held : {&s.highHeadStep, &s.lowHeadStep, &s.highVelocityStep, &s.lowVelocityStep})
+      held->assign(nodes * kLanes, 1);
+  }
+
   const BatchStepsFunction steps = BatchVariantOf(isa);
   for (int from = 2; from <= last; from += kBlock) {
     const int to = std::min(last, from + kBlock - 1);
@@ -296,9 +340,29 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
     for (int l = 0; l < count; ++l) {
       if (s.live[l] == 0) continue;
       anyLive = true;
-      if (group[l]->observer) group[l]->observer(from, to);
+      const MarchLane& lane = *group[l];
+      const StepBlockObserver& told = lane.envelope ? lane.batchObserver : lane.observer;
+      if (told) told(from, to);
     }
     if (!anyLive) break;
+  }
+  for (int l = 0; l < count; ++l) {
+    GridEnvelope* envelope = group[l]->envelope;
+    if (s.live[l] == 0 || envelope == nullptr) continue;
+    const auto take = [&](GridEnvelope::Extremes& to, const std::vector<float>& value,
+                          const std::vector<std::int32_t>& step) {
+      to.value.resize(nodes);
+      to.step.resize(nodes);
+      for (std::size_t i = 0; i < nodes; ++i) {
+        to.value[i] = value[i * kLanes + l];
+        to.step[i] = step[i * kLanes + l];
+      }
+    };
+    take(envelope->highestHead, s.highHead, s.highHeadStep);
+    take(envelope->lowestHead, s.lowHead, s.lowHeadStep);
+    take(envelope->highestVelocity, s.highVelocity, s.highVelocityStep);
+    take(envelope->lowestVelocity, s.lowVelocity, s.lowVelocityStep);
+    envelope->gathered = true;
   }
   // A dropped lane again alone, from its step 1: the single march's fault and
   // the grids it leaves. Its observer has been told of every block before the

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "solver/errors.h"
+#include "solver/grid_envelope.h"
 #include "solver/inputs.h"
 #include "solver/march.h"
 #include "solver/march_settings.h"
@@ -25,6 +26,12 @@ struct MarchLane {
   // Told of each block of the run's finished steps (none when empty); a
   // throw ends the whole batch and leaves MarchBatch.
   StepBlockObserver observer;
+  // With an envelope: a lane the batch marches to its end gathers its
+  // envelope there (then `gathered`) and tells `batchObserver` of each block
+  // in place of `observer`, so that an observer that gathers the envelope
+  // from the grids is left out; a lane marched alone tells `observer`.
+  GridEnvelope* envelope = nullptr;
+  StepBlockObserver batchObserver;
   // Set by MarchBatch: the run's fault, exactly as MarchTransient throws it.
   std::optional<RunError> error;
 };

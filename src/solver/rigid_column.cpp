@@ -131,4 +131,10 @@ long long StepsToReach(double time, double timeStep) {
   return static_cast<long long>(std::ceil(time / timeStep - 1e-9)) + 1;
 }
 
+double ClassicDrift(const RunParameters& p, const SolverCoefficients& c, const SurgeRun& run) {
+  const double frictionOnly =
+      double{p.ReservoirLevel} - run.SegmentCount() * double{c.ReachHeadLoss};
+  return frictionOnly - run.Head(run.GridNodes(), 1);
+}
+
 }  // namespace kelvane

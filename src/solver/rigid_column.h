@@ -47,4 +47,10 @@ std::optional<OscillationForecast> ForecastOscillation(
 // step count a run needs to cover it.
 long long StepsToReach(double time, double timeStep);
 
+// How far the classic march carries the forebay with no pump change: the
+// level at which friction alone carries the steady velocity (the reservoir
+// level less every reach's friction loss) less the forebay's level at step 1
+// of `run`, m.
+double ClassicDrift(const RunParameters& p, const SolverCoefficients& c, const SurgeRun& run);
+
 }  // namespace kelvane

@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "solver/inputs.h"
+#include "solver/pump_event.h"
+#include "solver/rigid_column.h"
 
 namespace kelvane {
 
@@ -22,5 +24,25 @@ struct RunPreview {
 // steady state fails (a hydraulic radius of 0), the figures of the grid are
 // still given.
 std::optional<RunPreview> PreviewRun(const InputTexts& texts);
+
+// The run length the mass oscillation asks of the run the texts give with
+// `extras` (the pump event, the area table and the model), known from its
+// steady state: the rigid column's forecast (ForecastOscillation), the time
+// step and duration of the step count typed and, with the classic model,
+// its no-change drift (ClassicDrift). None when the texts give no steady
+// state or no period.
+struct RunLengthPreview {
+  OscillationForecast oscillation;
+  double timeStep = 0;                 // s
+  double duration = 0;                 // s, of the step count typed
+  std::optional<double> classicDrift;  // m
+  // The step count whose run covers `periods` periods; the step count whose
+  // run reaches both first extremes plus a tenth of the period (what the
+  // design checks ask to decide), none when the level does not turn.
+  long long StepsForPeriods(double periods) const;
+  std::optional<long long> StepsToDecide() const;
+};
+std::optional<RunLengthPreview> PreviewRunLength(const InputTexts& texts,
+                                                 const ModelExtras& extras);
 
 }  // namespace kelvane

@@ -128,15 +128,15 @@ void PlanSection(ReportDocument& d, const StudyPlan& plan) {
       Table({"选项", "名称", "取值个数", "取值"}, {22, 22, 10, 46}, {false, false, true});
   std::size_t column = 0;
   for (const StudyFactor& factor : plan.Factors()) {
+    const std::string from = factor.asBase ? "算例文件 “" + factor.source + "” 的工况"
+                                           : "案例表 “" + factor.source + "”";
     for (std::size_t c = 0; c < factor.items.size(); ++c, ++column) {
       factors.rows.push_back({"--" + std::string(factor.items[c].Option()), Named(factor.items[c]),
                               std::to_string(plan.ValueCount(column)),
-                              factor.source.empty() ? AllValues(plan, column)
-                                                    : "案例表 “" + factor.source + "” 的一列"});
+                              factor.source.empty() ? AllValues(plan, column) : from + "的一列"});
     }
     if (!factor.source.empty()) {
-      d.Paragraph("案例表 “" + factor.source + "”：" + std::to_string(factor.RowCount()) +
-                  " 个案例。");
+      d.Paragraph(from + "：" + std::to_string(factor.RowCount()) + " 个案例。");
     }
   }
   d.Table(std::move(factors));

@@ -155,7 +155,7 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
     // Only a table that names its cases adds to the fingerprint: that of
     // every other study stays as it was.
     if (!factor.names.empty()) {
-      hash.Add("name");
+      hash.Add(factor.asBase ? "operating cases" : "name");
       for (const std::string& name : factor.names) hash.Add(name);
     }
   }

@@ -407,6 +407,51 @@ StudyFactor ReadCaseTable(std::string_view csv) {
   });
 }
 
+StudyFactor OperatingCasesFactor(std::string_view baseName, const std::vector<OperatingCase>& cases,
+                                 const std::function<bool(const StudyItem&)>& kept,
+                                 std::string file) {
+  const auto pumpPart = [](const StudyItem& item) {
+    return item.event == EventField::PumpSchedule || item.event == EventField::PumpUnits;
+  };
+  // Each case's changes that stand, by column.
+  std::vector<std::vector<std::pair<std::size_t, std::string>>> rows;
+  StudyFactor factor;
+  for (const OperatingCase& operating : cases) {
+    std::vector<std::pair<StudyItem, std::string>> made;
+    for (const auto& [option, text] : operating.changes) {
+      const std::optional<StudyItem> item = StudyItemByOption(option);
+      if (!item || !kept(*item)) continue;
+      std::erase_if(made, [&](const auto& m) {
+        return m.first == *item || (pumpPart(m.first) && pumpPart(*item));
+      });
+      made.emplace_back(*item, text);
+    }
+    auto& row = rows.emplace_back();
+    for (auto& [item, text] : made) {
+      auto at = std::find(factor.items.begin(), factor.items.end(), item);
+      if (at == factor.items.end()) at = factor.items.insert(factor.items.end(), item);
+      row.emplace_back(static_cast<std::size_t>(at - factor.items.begin()), std::move(text));
+    }
+  }
+  // Value 0 of each column stands for the base case's text.
+  factor.values.assign(factor.items.size(), {std::string()});
+  std::vector<std::map<std::string, std::uint32_t, std::less<>>> index(factor.items.size());
+  factor.cells.assign(factor.items.size() * (rows.size() + 1), 0);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (const auto& [column, text] : rows[r]) {
+      auto [at, added] =
+          index[column].try_emplace(text, static_cast<std::uint32_t>(factor.values[column].size()));
+      if (added) factor.values[column].push_back(text);
+      factor.cells[(r + 1) * factor.items.size() + column] = at->second;
+    }
+  }
+  factor.names.emplace_back(baseName);
+  for (const OperatingCase& operating : cases) factor.names.push_back(operating.name);
+  factor.source = std::move(file);
+  factor.asBase = true;
+  return factor;
+}
+
 void StudyPlan::Add(StudyFactor factor) {
   for (const StudyItem& item : factor.items) {
     if (std::find(columns_.begin(), columns_.end(), item) != columns_.end()) {
@@ -432,6 +477,10 @@ std::size_t StudyPlan::ValueCount(std::size_t column) const {
 
 const std::string& StudyPlan::ValueText(std::size_t column, std::uint32_t value) const {
   return factors_[where_[column].factor].values[where_[column].column][value];
+}
+
+bool StudyPlan::KeepsBase(std::size_t column, std::uint32_t value) const {
+  return value == 0 && factors_[where_[column].factor].asBase;
 }
 
 bool StudyPlan::NextInRange(std::size_t column, std::uint32_t a) const {
@@ -463,6 +512,7 @@ void StudyPlan::SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts
   CaseValues(number, values);
   for (std::size_t c = 0; c < columns_.size(); ++c) {
     const StudyItem& item = columns_[c];
+    if (KeepsBase(c, values[c])) continue;
     if (item.input) {
       texts[*item.input] = ValueText(c, values[c]);
     } else if (item.design) {

@@ -58,6 +58,9 @@ struct StudyFactor {
   std::string source;
   // A case table's `name` column, row by row, as typed; empty without one.
   std::vector<std::string> names;
+  // A case file's operating cases (OperatingCasesFactor): value 0 of every
+  // column leaves its item as the base case has it.
+  bool asBase = false;
 
   std::size_t RowCount() const { return items.empty() ? 0 : cells.size() / items.size(); }
 };
@@ -99,6 +102,18 @@ constexpr std::size_t kMaxCaseTableLine = 64 * 1024;
 // source.
 StudyFactor ReadCaseTable(const ByteSource& source);
 
+// The base case and a case file's operating cases as one factor, each row
+// named: `baseName` first with nothing changed, then each operating case
+// with what it changes, one column per item that any of them changes (in
+// the order they first come). An item a case does not change stays as the
+// base case has it. A change `kept` refuses is left out (one the command
+// line gives, as it wins over every case); of two changes of one item, or
+// of a pump schedule and a unit sequence, the later, as in OperatingCaseOf.
+// `file` names the factor's source.
+StudyFactor OperatingCasesFactor(std::string_view baseName, const std::vector<OperatingCase>& cases,
+                                 const std::function<bool(const StudyItem&)>& kept,
+                                 std::string file);
+
 // The product of the factors, in the order they were added.
 class StudyPlan {
  public:
@@ -114,6 +129,13 @@ class StudyPlan {
   const std::vector<StudyItem>& Columns() const { return columns_; }
   std::size_t ValueCount(std::size_t column) const;
   const std::string& ValueText(std::size_t column, std::uint32_t value) const;
+  // Whether value `value` of a column leaves its item as the base case has
+  // it (StudyFactor::asBase).
+  bool KeepsBase(std::size_t column, std::uint32_t value) const;
+  // Whether two columns belong to one factor.
+  bool SameFactor(std::size_t a, std::size_t b) const {
+    return where_[a].factor == where_[b].factor;
+  }
   // Whether values `a` and `a + 1` of a column come from one FROM:TO:STEP.
   bool NextInRange(std::size_t column, std::uint32_t a) const;
 

@@ -8,9 +8,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <set>
 
 #include "ui/flag_tint.h"
+#include "ui/table_edits.h"
 
 namespace kelvane::ui {
 
@@ -89,20 +89,11 @@ EventTable::EventTable(EventField field, QWidget* parent) : QWidget(parent), fie
   Check();
 }
 
-void EventTable::InsertRows(int at, int count) {
-  const QSignalBlocker quiet(table_);
-  for (int k = 0; k < count; ++k) {
-    table_->insertRow(at + k);
-    for (int column = 0; column < kColumns; ++column)
-      table_->setItem(at + k, column, new QTableWidgetItem());
-  }
-}
-
 void EventTable::SetRows(const TextTable& rows) {
   {
     const QSignalBlocker quiet(table_);
     table_->setRowCount(0);
-    InsertRows(0, static_cast<int>(rows.size()));
+    InsertTableRows(*table_, 0, static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
       const std::vector<std::string>& cells = rows[r].cells;
       for (int column = 0; column < kColumns && column < static_cast<int>(cells.size()); ++column)
@@ -149,26 +140,11 @@ void EventTable::Check() {
 }
 
 void EventTable::addRow() {
-  const int at = table_->currentRow() >= 0 ? table_->currentRow() + 1 : table_->rowCount();
-  InsertRows(at, 1);
-  Check();
-  // Ready for typing: the new row's first cell open.
-  table_->setFocus();
-  table_->setCurrentCell(at, 0);
-  table_->editItem(table_->item(at, 0));
+  AddTableRow(*table_, [this] { Check(); });
 }
 
 void EventTable::removeRows() {
-  std::set<int> rows;
-  for (const QModelIndex& index : table_->selectionModel()->selectedIndexes())
-    rows.insert(index.row());
-  if (rows.empty() && table_->currentRow() >= 0) rows.insert(table_->currentRow());
-  if (rows.empty()) return;
-  {
-    const QSignalBlocker quiet(table_);
-    for (auto r = rows.rbegin(); r != rows.rend(); ++r) table_->removeRow(*r);
-  }
-  Check();
+  if (RemoveTableRows(*table_)) Check();
 }
 
 void EventTable::paste() { Paste(QApplication::clipboard()->text()); }
@@ -182,28 +158,9 @@ void EventTable::Paste(const QString& text) {
     return;
   }
   if (block.empty()) return;
-  const bool current = table_->currentRow() >= 0 && table_->currentColumn() >= 0;
-  const int top = current ? table_->currentRow() : table_->rowCount();
-  const int left = current ? table_->currentColumn() : 0;
-  for (const TextRow& row : block) {
-    if (left + static_cast<int>(row.cells.size()) > kColumns) {
-      message_->setText(tr("未粘贴：剪贴板第 %1 行有 %2 列，从第 %3 列起只能放下 %4 列")
-                            .arg(row.row)
-                            .arg(row.cells.size())
-                            .arg(left + 1)
-                            .arg(kColumns - left));
-      return;
-    }
-  }
-  const int needed = top + static_cast<int>(block.size()) - table_->rowCount();
-  if (needed > 0) InsertRows(table_->rowCount(), needed);
-  {
-    const QSignalBlocker quiet(table_);
-    for (int k = 0; k < static_cast<int>(block.size()); ++k) {
-      const std::vector<std::string>& cells = block[k].cells;
-      for (int c = 0; c < static_cast<int>(cells.size()); ++c)
-        table_->item(top + k, left + c)->setText(QString::fromStdString(cells[c]).trimmed());
-    }
+  if (const QString refused = PasteTableBlock(*table_, block); !refused.isEmpty()) {
+    message_->setText(refused);
+    return;
   }
   Check();
 }

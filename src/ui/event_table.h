@@ -53,7 +53,6 @@ class EventTable : public QWidget {
 
  private:
   void Check();
-  void InsertRows(int at, int count);
 
   EventField field_;
   QTableWidget* table_;

@@ -244,8 +244,8 @@ void InputForm::SetOutputCommandsEnabled(bool enabled) {
   resultsButton_->setEnabled(enabled);
 }
 
-void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
-                  std::optional<double> value, const std::string& flagText) {
+QString BoxCheckToolTip(const char* caption, const char* unit, std::optional<double> value,
+                        const std::string& flagText) {
   const QString unitText =
       *unit ? QString::fromUtf8(unit) : QCoreApplication::translate("InputForm", kToolTipNoUnit);
   QStringList lines{QCoreApplication::translate("InputForm", kToolTipCaption)
@@ -255,7 +255,12 @@ void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
                  .arg(QString::fromStdString(InputValueText(*value)));
   }
   if (!flagText.empty()) lines << QString::fromStdString(flagText);
-  box->setToolTip(FlagToolTip(lines));
+  return FlagToolTip(lines);
+}
+
+void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
+                  std::optional<double> value, const std::string& flagText) {
+  box->setToolTip(BoxCheckToolTip(caption, unit, value, flagText));
   // Only the base colour is set, so everything else stays inherited.
   QPalette tinted;
   tinted.setColor(QPalette::Base, FlaggedBackColor());

@@ -100,5 +100,8 @@ class InputForm : public QWidget {
 // `flagText` says why it is flagged, that text and the flagged tint.
 void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
                   std::optional<double> value, const std::string& flagText);
+// That tooltip alone (a table's cell holding a box's text).
+QString BoxCheckToolTip(const char* caption, const char* unit, std::optional<double> value,
+                        const std::string& flagText);
 
 }  // namespace kelvane::ui

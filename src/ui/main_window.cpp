@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -19,12 +20,14 @@
 #include "cases/case_file.h"
 #include "report/calculation_document.h"
 #include "report/design_checks.h"
+#include "report/report.h"
 #include "run/case_item.h"
 #include "run/run_case.h"
 #include "solver/input_check.h"
 #include "solver/number_format.h"
 #include "solver/run_preview.h"
 #include "ui/calculation_report.h"
+#include "ui/cases_dialog.h"
 #include "ui/design_dialog.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/help_window.h"
@@ -53,6 +56,38 @@ QString Figure(double value) {
 }
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane")); }
+
+// The status line's items of the run length: the rigid column's period,
+// short enough to follow the grid's figures on the line; the share of it
+// the run covers and the classic model's drift (where the summary notes it),
+// which the tooltip holds when the line has no room for them.
+struct RunLengthItems {
+  QStringList period;
+  QStringList details;
+};
+RunLengthItems RunLengthStatusItems(const InputTexts& inputs, const ModelExtras& extras) {
+  RunLengthItems items;
+  const std::optional<RunLengthPreview> length = PreviewRunLength(inputs, extras);
+  if (!length) return items;
+  items.period << MainWindow::tr("振荡周期 %1 s").arg(Figure(length->oscillation.period));
+  items.details << MainWindow::tr("计算历时为振荡周期的 %1 倍")
+                       .arg(Figure(length->duration / length->oscillation.period));
+  if (length->classicDrift && std::fabs(*length->classicDrift) > kNotedDrift) {
+    items.details << MainWindow::tr("经典模型：流量不变时水位也将漂移约 %1 m")
+                         .arg(QString::fromStdString(
+                             Fixed(std::fabs(*length->classicDrift), 3, NegativeZero::Drop)));
+  }
+  return items;
+}
+
+// The status line's items of the pump event and area table in force: the
+// batch mode's warnings, each in its words.
+QStringList EventWarningItems(const EventTexts& events, const InputTexts& inputs) {
+  QStringList items;
+  for (const EventWarning& warning : CaseEventWarnings(events, inputs))
+    items << MainWindow::tr("警告：%1").arg(QString::fromStdString(EventWarningText(warning)));
+  return items;
+}
 
 // The status line's items of the design data in force: how many checks it
 // gives, and a culvert that does not run full from the start.
@@ -150,6 +185,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   QMenu* events = menuBar()->addMenu(tr("工况(&W)"));
   action(events, tr("泵流量过程…"), "EditPumpEvent", [this] { editPumpEvent(); });
   action(events, tr("前池水位–面积…"), "EditForebayTable", [this] { editForebayTable(); });
+  action(events, tr("工况表…"), "EditCases", [this] { editCases(); });
+  AddRunMenus(events);
 
   QMenu* results = menuBar()->addMenu(tr("结果(&R)"));
   // The results command's button stays hidden; Ctrl+R reaches it while it
@@ -345,7 +382,8 @@ void MainWindow::UpdateCaption() {
 
 bool MainWindow::Edited() const {
   return inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
-         design_ != saved_.base.design || project_ != saved_.project;
+         design_ != saved_.base.design || project_ != saved_.project ||
+         operatingCases_ != saved_.cases;
 }
 
 void MainWindow::InputsEdited() {
@@ -355,6 +393,8 @@ void MainWindow::InputsEdited() {
 
 void MainWindow::ShowRunPreview() {
   QStringList items;
+  const RunLengthItems length =
+      RunLengthStatusItems(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   if (const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs())) {
     const QString limit = std::isfinite(preview->stabilityLimit)
                               ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
@@ -364,6 +404,8 @@ void MainWindow::ShowRunPreview() {
           << tr("2L/a %1 s").arg(Figure(preview->waveReturn))
           << tr("前池面积稳定下限 %1").arg(limit);
     if (!preview->steadyState) items << tr("恒定流算不出");
+    items << EventWarningItems(events_, inputForm_->Inputs());
+    items << length.period;
   } else {
     items << tr("这些输入构不成一次计算：时间步长无从得出");
   }
@@ -371,8 +413,11 @@ void MainWindow::ShowRunPreview() {
   // or an area table: say so.
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
+  items << length.details;
   items << DesignStatusItems(design_, inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
   runPreview_->SetItems(items);
+  // Every change of the case passes here: the model menu follows it.
+  ShowModelInForce();
 }
 
 void MainWindow::UpdateCaseActions() {
@@ -424,6 +469,7 @@ void MainWindow::newCase() {
   caseFile_.clear();
   saved_ = kelvane::CaseFile();
   project_ = {};
+  operatingCases_ = {};
   events_ = {};
   SetDesign({});
   inputForm_->SetCase(PrepareCase(Case()));
@@ -457,6 +503,7 @@ void MainWindow::openCase(const QString& path) {
   caseFile_ = path;
   saved_ = read;
   project_ = read.project;
+  operatingCases_ = read.cases;
   events_ = read.base.events;
   SetDesign(read.base.design);
   inputForm_->SetCase(PrepareCase(read.base));
@@ -467,9 +514,10 @@ void MainWindow::openCase(const QString& path) {
 }
 
 bool MainWindow::SaveTo(const QString& path) {
-  // The title, notes and operating cases stay as the file had them.
+  // The title and notes stay as the file had them.
   kelvane::CaseFile texts = saved_;
   texts.project = project_;
+  texts.cases = operatingCases_;
   texts.base.texts = inputForm_->Inputs();
   texts.base.events = events_;
   texts.base.design = design_;
@@ -532,31 +580,33 @@ BookInput MainWindow::RunBook() {
   book.project = project_;
   const ReportInput run = RunReport();
   book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
-  // The open file's operating cases over the case of the last complete run,
-  // each run here as the batch mode runs them for its book, on every processor.
-  Case base = saved_.base;
-  base.texts = run.texts;
-  base.events = events_;
-  base.design = design_;
+  // The operating cases over the case of the last complete run, each run as
+  // the batch mode runs them for its book, on every processor, unless
+  // 计算全部工况 has run them just so.
+  const Case base = WindowCase(run.texts);
   std::vector<Case> typed;
-  for (const OperatingCase& operating : saved_.cases)
+  for (const OperatingCase& operating : operatingCases_)
     typed.push_back(OperatingCaseOf(base, operating));
   // The windows let go of the runs about to be replaced.
   chartCases_.clear();
   ShowCaseRuns();
-  bookRuns_ = RunEachCase(typed);
+  if (typed != bookCases_ || bookRuns_.size() != typed.size()) {
+    bookCases_.clear();
+    bookRuns_ = RunEachCase(typed);
+    bookCases_ = typed;
+  }
   for (std::size_t i = 0; i < typed.size(); ++i) {
     const CaseRun& done = bookRuns_[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
-    const OperatingCase& operating = saved_.cases[i];
+    const OperatingCase& operating = operatingCases_[i];
     book.cases.push_back(
         {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
   if (!typed.empty()) {
     chartCases_.push_back({book.cases.front().name, run.run, run.outcome, ReadDesignData(design_)});
     for (std::size_t i = 0; i < typed.size(); ++i) {
-      chartCases_.push_back({saved_.cases[i].name, &bookRuns_[i].run, bookRuns_[i].outcome,
+      chartCases_.push_back({operatingCases_[i].name, &bookRuns_[i].run, bookRuns_[i].outcome,
                              ReadDesignData(typed[i].design)});
     }
   }
@@ -660,6 +710,37 @@ void MainWindow::SetEvents(const EventTexts& events) {
   UpdateCaption();
 }
 
+Case MainWindow::WindowCase(const InputTexts& texts) const {
+  Case base = saved_.base;
+  base.texts = texts;
+  base.events = events_;
+  base.design = design_;
+  return base;
+}
+
+void MainWindow::editCases() {
+  CasesDialog dialog(WindowCase(inputForm_->Inputs()), operatingCases_, this);
+  const int result = dialog.exec();
+  if (result == QDialog::Rejected) return;
+  // The table's columns may put a case's changes in another order than the
+  // case file's: the same changes leave the cases in force as they are.
+  const auto sorted = [](std::vector<OperatingCase> cases) {
+    for (OperatingCase& c : cases) std::ranges::sort(c.changes);
+    return cases;
+  };
+  if (sorted(dialog.Cases()) != sorted(operatingCases_)) operatingCases_ = dialog.Cases();
+  if (result == kAcceptedToRun) {
+    // The windows let go of the runs about to be replaced.
+    chartCases_.clear();
+    ShowCaseRuns();
+    bookRuns_ = std::move(dialog.Runs());
+    bookCases_ = dialog.RunTexts();
+    statusBar()->showMessage(tr("已算完 %1 个工况；导出计算书包括全部工况").arg(bookRuns_.size()),
+                             10000);
+  }
+  UpdateCaption();
+}
+
 void MainWindow::editPumpEvent() {
   PumpEventDialog dialog(events_, inputForm_->Inputs(), this);
   const int result = dialog.exec();
@@ -672,6 +753,84 @@ void MainWindow::editForebayTable() {
   const int result = dialog.exec();
   if (result != QDialog::Rejected) SetEvents(dialog.Events());
   if (result == kAcceptedToSave) saveCase();
+}
+
+// ------------------------------------------------------------ 计算模型, 计算时长
+
+namespace {
+// The models the window offers, in the menu's order.
+constexpr MarchModel kWindowModels[] = {MarchModel::Classic, MarchModel::Balanced,
+                                        MarchModel::Mixed};
+// The periods the run-length commands cover.
+constexpr double kCoveredPeriods[] = {1, 1.5, 2, 3};
+}  // namespace
+
+void MainWindow::AddRunMenus(QMenu* events) {
+  events->addSeparator();
+  QMenu* models = events->addMenu(tr("计算模型"));
+  models->setObjectName(QStringLiteral("ModelMenu"));
+  auto* group = new QActionGroup(this);
+  group->setExclusive(true);
+  for (MarchModel model : kWindowModels) {
+    // "经典模型（仅沿程损失）": the caption the summary and the report use.
+    QAction* a = models->addAction(QString::fromUtf8(MarchModelCaption(model)));
+    a->setObjectName(QStringLiteral("Model_%1")
+                         .arg(QString::fromLatin1(MarchModelName(model).data(),
+                                                  qsizetype(MarchModelName(model).size()))));
+    a->setCheckable(true);
+    group->addAction(a);
+    connect(a, &QAction::triggered, this, [this, model] { SetModel(model); });
+    modelActions_.emplace_back(model, a);
+  }
+  runLengthMenu_ = events->addMenu(tr("计算时长"));
+  runLengthMenu_->setObjectName(QStringLiteral("RunLengthMenu"));
+  connect(runLengthMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRunLengthMenu);
+  FillRunLengthMenu();
+}
+
+void MainWindow::ShowModelInForce() {
+  const MarchModel inForce = inputForm_->ModelExtrasInForce().model;
+  for (const auto& [model, a] : modelActions_) a->setChecked(model == inForce);
+}
+
+void MainWindow::SetModel(MarchModel model) {
+  if (model == inputForm_->ModelExtrasInForce().model) return;
+  EventTexts events = events_;
+  // The classic model is the one a case without a model runs: none is
+  // written unless the case file named one.
+  events.model = model == MarchModel::Classic && !saved_.base.events.model
+                     ? std::nullopt
+                     : std::optional<std::string>(MarchModelName(model));
+  SetEvents(events);
+}
+
+void MainWindow::FillRunLengthMenu() {
+  runLengthMenu_->clear();
+  const std::optional<RunLengthPreview> length =
+      PreviewRunLength(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  if (!length) {
+    runLengthMenu_->addAction(tr("这些输入给不出振荡周期"))->setEnabled(false);
+    return;
+  }
+  // One command per step count; a count beyond the most a run can have
+  // is shown, not offered.
+  auto offer = [this](const QString& what, long long steps, const QString& name) {
+    const bool fits = steps <= kMostSteps;
+    QAction* a = runLengthMenu_->addAction(
+        fits ? tr("%1（计算时段数 %2）").arg(what).arg(steps)
+             : tr("%1（需计算时段数 %2，超过 %3）").arg(what).arg(steps).arg(kMostSteps));
+    a->setObjectName(name);
+    a->setEnabled(fits);
+    connect(a, &QAction::triggered, this, [this, steps] {
+      inputForm_->InputBox(InputId::StepCount)->setText(QString::number(steps));
+    });
+  };
+  if (const std::optional<long long> decide = length->StepsToDecide())
+    offer(tr("至可判定首个最高、最低水位"), *decide, QStringLiteral("RunLengthToDecide"));
+  for (double periods : kCoveredPeriods) {
+    offer(tr("%1 个振荡周期").arg(Figure(periods)), length->StepsForPeriods(periods),
+          QStringLiteral("RunLength_%1").arg(Figure(periods)));
+  }
 }
 
 // ------------------------------------------------------------ help

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cases/case_file.h"
@@ -72,6 +73,9 @@ class MainWindow : public QMainWindow {
   // The project information in force: the book's cover, sign-off and basis;
   // it goes with the case file.
   const ProjectInfo& Project() const { return project_; }
+  // The operating cases in force (工况表): they go with the case file and
+  // into the calculation book.
+  const std::vector<OperatingCase>& OperatingCases() const { return operatingCases_; }
   void SetDesign(const DesignTexts& design);
   // The calculation report of the last complete run as 导出计算书 writes it;
   // only while a complete run stands.
@@ -103,6 +107,9 @@ class MainWindow : public QMainWindow {
   // 确定 puts the dialog's in force, 取消 leaves them.
   void editPumpEvent();     // "泵流量过程…"
   void editForebayTable();  // "前池水位–面积…"
+  // "工况表…": the operating cases over the window's case; its 计算全部工况
+  // leaves their runs for the book and the charts (bookRuns_).
+  void editCases();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -133,9 +140,19 @@ class MainWindow : public QMainWindow {
   // Puts `events` in force: the runs, the status line, the caption.
   void SetEvents(const EventTexts& events);
   void ShowFailure(const QString& message);
+  // 工况 → 计算模型 (one checkable command per model, the one in force
+  // checked) and 工况 → 计算时长 (the step counts that cover the mass
+  // oscillation, formed as the menu opens; one puts its count in the box).
+  void AddRunMenus(QMenu* events);
+  void SetModel(MarchModel model);
+  void ShowModelInForce();
+  void FillRunLengthMenu();
   // Hands the cases of the last book (chartCases_) to the chart windows
   // that are open; without them the windows show the last complete run alone.
   void ShowCaseRuns();
+  // The window's case: the open file's title and notes, `texts`, the 工况
+  // and the design data in force.
+  Case WindowCase(const InputTexts& texts) const;
 
   InputForm* inputForm_;
   QPointer<PlotWindow> plotWindow_;
@@ -153,7 +170,11 @@ class MainWindow : public QMainWindow {
   QString caseFile_;
   // The open case file as last read or written; else the defaults.
   kelvane::CaseFile saved_;
-  std::vector<CaseRun> bookRuns_;  // the runs of the last RunBook's operating cases
+  std::vector<OperatingCase> operatingCases_;  // in force, as the 工况表 holds them
+  // The runs of the operating cases that 计算全部工况 or the last RunBook
+  // made, and the cases they ran (the window's case with each one's changes).
+  std::vector<CaseRun> bookRuns_;
+  std::vector<Case> bookCases_;
   // The last complete run and those runs as the chart windows show them;
   // empty once another run starts (they were run over the run replaced).
   std::vector<ChartCase> chartCases_;
@@ -174,6 +195,8 @@ class MainWindow : public QMainWindow {
   QAction* historyAction_;
   QAction* envelopeAction_;
   QMenu* recentMenu_;
+  std::vector<std::pair<MarchModel, QAction*>> modelActions_;
+  QMenu* runLengthMenu_ = nullptr;
   StatusLine* runPreview_;
 };
 

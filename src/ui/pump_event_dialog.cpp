@@ -289,6 +289,18 @@ void PumpEventDialog::Update() {
   if (lines.isEmpty())
     lines << tr("无斜坡、无流量过程：泵流量在第 1 个时段起突变为 %1 m³/s（泵突启闭后流量）")
                  .arg(Text(ShortestText(final_)));
+  // What the event leaves doubtful, as the batch mode warns of it: the
+  // first warning in the summary, each at its box.
+  const std::vector<EventWarning> warnings = CheckEventTexts(Events());
+  if (!warnings.empty()) {
+    QString line = tr("警告：%1").arg(Text(EventWarningText(warnings.front())));
+    if (warnings.size() > 1) line += tr("（共 %1 项）").arg(warnings.size());
+    lines << line;
+  }
+  for (const EventWarning& warning : warnings) {
+    if (warning.kind == EventWarningKind::ExponentWithoutRampTime)
+      Mark(rampExponent_, Text(EventWarningText(warning)), Text(EventFieldName(warning.field)));
+  }
   frame_.summary->setText(lines.join(QLatin1Char('\n')));
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -303,6 +304,51 @@ TEST_F(DesignProcess, BookCoversTheCaseFilesOperatingCases) {
             std::string::npos)
       << missing.err;
   EXPECT_EQ(Kelvane({"--case-name", "最高库水位"}).status, 2);
+}
+
+// A study of a case file with operating cases: the base case and each
+// operating case a row, named as the book names them, with the cells of
+// what each changes (blank: the base case's) and the results of the same
+// texts given as a case table.
+TEST_F(DesignProcess, StudyRowsAreTheCaseFilesOperatingCases) {
+  std::ofstream(dir_ / "c.toml", std::ios::binary)
+      << "title = \"设计库水位\"\n[pump]\nramp-time = 30\n"
+         "[[cases]]\nname = \"最高库水位\"\nreservoir-level = \"-3.5\"\n"
+         "[[cases]]\nname = \"最低库水位快关\"\nreservoir-level = \"-5\"\npump-ramp-time = 0\n";
+  std::ofstream(dir_ / "t.csv", std::ios::binary)
+      << "reservoir-level,pump-ramp-time\n-4.34,30\n-3.5,30\n-5,0\n";
+  ASSERT_EQ(Kelvane({"--case", "c.toml", "--sweep-csv", "cases.csv"}).status, 0);
+  ASSERT_EQ(Kelvane({"--cases", "t.csv", "--sweep-csv", "table.csv"}).status, 0);
+  const auto rows = [&](const char* file) {
+    std::vector<std::vector<std::string>> out;
+    std::istringstream in(ReadFile(dir_ / file));
+    for (std::string line; std::getline(in, line);) {
+      std::vector<std::string>& cells = out.emplace_back();
+      std::istringstream split(line);
+      for (std::string cell; std::getline(split, cell, ',');) cells.push_back(cell);
+    }
+    return out;
+  };
+  const auto cases = rows("cases.csv");
+  const auto table = rows("table.csv");
+  ASSERT_EQ(cases.size(), 4u);
+  ASSERT_EQ(table.size(), 4u);
+  const std::vector<std::vector<std::string>> named = {
+      {"case", "name", "reservoir-level", "pump-ramp-time"},
+      {"1", "设计库水位", "", ""},
+      {"2", "最高库水位", "-3.5", ""},
+      {"3", "最低库水位快关", "-5", "0"}};
+  for (std::size_t r = 0; r < cases.size(); ++r) {
+    ASSERT_GT(cases[r].size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(cases[r].begin(), cases[r].begin() + 4), named[r]);
+    EXPECT_EQ(std::vector<std::string>(cases[r].begin() + 4, cases[r].end()),
+              std::vector<std::string>(table[r].begin() + 3, table[r].end()))
+        << r;
+  }
+  // The command line wins over every case: its option is no column.
+  ASSERT_EQ(
+      Kelvane({"--case", "c.toml", "--reservoir-level", "-4", "--sweep-csv", "cl.csv"}).status, 0);
+  EXPECT_EQ(rows("cl.csv")[0][2], "pump-ramp-time");
 }
 
 // A case with a pump event: the report states the event the run used, in

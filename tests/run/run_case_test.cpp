@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -15,6 +16,7 @@
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/prepared_case.h"
+#include "solver/run_preview.h"
 #include "support/cases.h"
 #include "support/mixed_cases.h"
 
@@ -149,6 +151,54 @@ TEST(PrepareCase, CulvertFlaggedNotFullIsOneTheRunFindsSo) {
   }
 }
 
+// What the window offers before a run (PreviewRunLength) is what the run
+// then has: the summary's forecast and drift, with the case's own model and
+// event; the step count it offers to decide makes a kept forebay limit pass
+// where one step fewer leaves it undetermined, and the count it offers for
+// two periods is the least that covers them.
+TEST(PreviewRunLength, IsTheRunsOwnAndDecidesTheChecks) {
+  EventTexts balanced;
+  balanced.model = "balanced";
+  EventTexts ramp;
+  ramp.rampTime = "30";
+  EventTexts table;
+  table.areaTable = SplitPairsText("-10:900,0:1800");
+  const test::DesignItems kept = {{DesignId::ForebayWallTop, "0"}, {DesignId::PumpMinLevel, "-8"}};
+  for (const EventTexts& events : {EventTexts{}, balanced, ramp, table}) {
+    SCOPED_TRACE(events.model       ? "balanced"
+                 : events.rampTime  ? "ramp"
+                 : events.areaTable ? "table"
+                                    : "sudden");
+    const Case typed = CaseWith({}, kept, events);
+    const std::optional<RunLengthPreview> preview =
+        PreviewRunLength(typed.texts, ReadModelExtras(events));
+    ASSERT_TRUE(preview);
+    const CaseRun done = RunCase(PrepareCase(typed));
+    ASSERT_TRUE(done.summary && done.summary->oscillation);
+    EXPECT_EQ(preview->oscillation, *done.summary->oscillation);
+    EXPECT_EQ(preview->classicDrift, done.summary->classicDrift);
+    EXPECT_NEAR(preview->duration, done.summary->simulatedTime, 1e-3);
+
+    const long long decide = preview->StepsToDecide().value();
+    // One step fewer leaves the later extreme's check undetermined.
+    for (long long steps : {decide - 1, decide}) {
+      const CaseRun run = RunCase(
+          PrepareCase(CaseWith({{InputId::StepCount, std::to_string(steps)}}, kept, events)));
+      ASSERT_TRUE(run.checks);
+      int undetermined = 0;
+      for (const CheckRow& row : run.checks->rows) {
+        EXPECT_NE(row.verdict, CheckVerdict::Fail) << CheckItemName(row.kind);
+        undetermined += row.verdict == CheckVerdict::Undetermined;
+      }
+      EXPECT_EQ(undetermined, steps == decide ? 0 : 1) << steps;
+    }
+    const long long two = preview->StepsForPeriods(2);
+    const double period = preview->oscillation.period;
+    EXPECT_GE((two - 1) * preview->timeStep, 2 * period);
+    EXPECT_LT((two - 2) * preview->timeStep, 2 * period);
+  }
+}
+
 // RunCase gives the grids of Calculate with the case's events, the summary
 // of the whole grids (gathered block by block on the way), and the design
 // checks of that summary; the observers see every block in order.
@@ -269,6 +319,34 @@ TEST(RunCase, MixedModelFillsTheGridsStepByStep) {
   ASSERT_TRUE(runs[0].Complete() && runs[1].Complete());
   EXPECT_TRUE(test::SameGrids(runs[0].run, done.run));
   EXPECT_TRUE(test::SameGrids(runs[1].run, RunCase(classic).run));
+}
+
+// Cases of every model side by side: classic cases of one grid marched
+// together (their envelope gathered by the batch), a balanced case and a ramp
+// among them, each run and summary that of RunCase.
+TEST(RunCases, EveryModelsCaseIsTheRunOfRunCase) {
+  EventTexts balanced, ramp;
+  balanced.model = "balanced";
+  ramp.rampTime = "30";
+  std::vector<PreparedCase> prepared;
+  for (const char* level : {"-4.34", "-3.5", "-5", "-4"})
+    prepared.push_back(PrepareCase(
+        CaseWith({{InputId::StepCount, "400"}, {InputId::ReservoirLevel, level}}, kWallAndPumps)));
+  prepared.push_back(PrepareCase(CaseWith({{InputId::StepCount, "400"}}, kWallAndPumps, balanced)));
+  prepared.push_back(PrepareCase(CaseWith({{InputId::StepCount, "400"}}, kWallAndPumps, ramp)));
+  std::vector<const PreparedCase*> cases;
+  for (const PreparedCase& c : prepared) cases.push_back(&c);
+  const std::vector<CaseRun> runs = RunCases(cases);
+  ASSERT_EQ(runs.size(), prepared.size());
+  for (std::size_t i = 0; i < prepared.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    const CaseRun alone = RunCase(prepared[i]);
+    ASSERT_TRUE(runs[i].Complete() && alone.Complete());
+    EXPECT_TRUE(test::SameGrids(runs[i].run, alone.run));
+    ASSERT_TRUE(runs[i].summary && runs[i].checks);
+    EXPECT_EQ(SummaryText(*runs[i].summary, runs[i].run, &*runs[i].checks),
+              SummaryText(*alone.summary, alone.run, &*alone.checks));
+  }
 }
 
 // A mixed run's summary, envelope CSV and checks read the model's own record
@@ -434,6 +512,37 @@ TEST(RunEachCase, EachRunIsTheCaseRunAlone) {
     }
   }
   EXPECT_TRUE(RunEachCase({}).empty());
+}
+
+// Told case by case and stopped: a stop before the start runs nothing; a
+// stop after the second case leaves the first cases only, in order, each as
+// run alone.
+TEST(RunEachCase, TellsEachCaseAndStops) {
+  std::vector<Case> cases;
+  for (const char* level : {"-4.34", "-3.5", "-5", "-6"})
+    cases.push_back(CaseWith({{InputId::StepCount, "300"}, {InputId::ReservoirLevel, level}}));
+  struct Row {
+    bool stopAtOnce;
+    int stopAfter;  // cases ended when the stop is set; 0: never
+    unsigned threads;
+  };
+  for (const Row row : {Row{true, 0, 2}, Row{false, 0, 2}, Row{false, 2, 1}}) {
+    SCOPED_TRACE(testing::Message() << row.stopAtOnce << " " << row.stopAfter);
+    std::atomic<bool> stop{row.stopAtOnce};
+    std::atomic<int> ended{0};
+    const std::vector<CaseRun> runs = RunEachCase(cases, row.threads,
+                                                  {[&] {
+                                                     if (++ended == row.stopAfter) stop = true;
+                                                   },
+                                                   &stop});
+    const std::size_t expected = row.stopAtOnce      ? 0
+                                 : row.stopAfter > 0 ? std::size_t(row.stopAfter)
+                                                     : cases.size();
+    ASSERT_EQ(runs.size(), expected);
+    EXPECT_EQ(ended.load(), static_cast<int>(expected));
+    for (std::size_t i = 0; i < runs.size(); ++i)
+      EXPECT_TRUE(test::SameGrids(runs[i].run, RunCase(PrepareCase(cases[i])).run));
+  }
 }
 
 }  // namespace

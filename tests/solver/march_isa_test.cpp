@@ -218,6 +218,30 @@ std::vector<BatchCase> RandomBatchCases(std::mt19937& random, int reaches, int s
   return cases;
 }
 
+// Each node's highest or lowest head or velocity over the run's steps, with
+// the first step holding it.
+GridEnvelope::Extremes ExtremesOf(const SurgeRun& run, bool head, bool highest) {
+  GridEnvelope::Extremes extremes;
+  for (int node = 1; node <= run.GridNodes(); ++node) {
+    const auto at = [&](int step) {
+      return head ? run.Head(node, step) : run.Velocity(node, step);
+    };
+    float best = at(1);
+    for (int step = 2; step <= run.StepCount(); ++step)
+      best = highest ? (best < at(step) ? at(step) : best) : (at(step) < best ? at(step) : best);
+    int first = 1;
+    while (at(first) != best) ++first;
+    extremes.value.push_back(best);
+    extremes.step.push_back(first);
+  }
+  return extremes;
+}
+
+bool SameExtremes(const GridEnvelope::Extremes& a, const GridEnvelope::Extremes& b) {
+  return a.step == b.step && a.value.size() == b.value.size() &&
+         std::memcmp(a.value.data(), b.value.data(), a.value.size() * sizeof(float)) == 0;
+}
+
 std::string FaultOf(const std::optional<RunError>& error) {
   return error ? std::to_string(error->number()) + " " + error->where() : "";
 }
@@ -225,7 +249,9 @@ std::string FaultOf(const std::optional<RunError>& error) {
 // Batches of every size around the lane count, of grids from one reach up,
 // some mixing two grids (and runs of one step, which no batch takes): each
 // lane ends with its single march's bits and fault, and its observer is told
-// of its steps once each, in order, up to the block of its fault.
+// of its steps once each, in order, up to the block of its fault. A lane
+// given an envelope that the batch marches to its end gathers each node's
+// extremes and their first steps, and is told through its batch observer.
 TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
   struct Row {
     int reaches, steps, lanes;
@@ -236,7 +262,7 @@ TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
       {3, 150, 33},  {7, 400, 16}, {40, 120, 20}, {5, 300, 24, 6, 300}, {5, 200, 12, 5, 1},
   };
   std::mt19937 random(20261209 + static_cast<int>(GetParam()));
-  int faults = 0;
+  int faults = 0, gathered = 0;
   for (const Row& row : rows) {
     std::vector<BatchCase> cases = RandomBatchCases(random, row.reaches, row.steps, row.lanes);
     if (row.otherReaches != 0) {
@@ -247,12 +273,17 @@ TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
     for (const BatchCase& c : cases) runs.push_back(c.start);
     std::vector<std::vector<std::pair<int, int>>> told(cases.size());
     std::vector<MarchLane> lanes(cases.size());
+    std::vector<GridEnvelope> envelopes(cases.size());
     for (std::size_t k = 0; k < cases.size(); ++k) {
       lanes[k].parameters = &cases[k].outcome.parameters;
       lanes[k].coefficients = &cases[k].outcome.coefficients;
       lanes[k].run = &runs[k];
       lanes[k].extras = cases[k].extras.Given() ? &cases[k].extras : nullptr;
       lanes[k].observer = [&told, k](int first, int last) { told[k].emplace_back(first, last); };
+      if (k % 2 == 1) {
+        lanes[k].envelope = &envelopes[k];
+        lanes[k].batchObserver = lanes[k].observer;
+      }
     }
     MarchBatch(lanes, GetParam());
     for (std::size_t k = 0; k < cases.size(); ++k) {
@@ -269,6 +300,16 @@ TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
       EXPECT_EQ(FaultOf(lanes[k].error), FaultOf(error)) << what;
       EXPECT_TRUE(test::SameBits(runs[k], single)) << what;
       faults += error.has_value();
+      if (envelopes[k].gathered) {
+        ++gathered;
+        EXPECT_FALSE(error) << what;
+        EXPECT_TRUE(SameExtremes(envelopes[k].highestHead, ExtremesOf(single, true, true))) << what;
+        EXPECT_TRUE(SameExtremes(envelopes[k].lowestHead, ExtremesOf(single, true, false))) << what;
+        EXPECT_TRUE(SameExtremes(envelopes[k].highestVelocity, ExtremesOf(single, false, true)))
+            << what;
+        EXPECT_TRUE(SameExtremes(envelopes[k].lowestVelocity, ExtremesOf(single, false, false)))
+            << what;
+      }
       // The steps told: 2, 3, ... without a gap, all of them without a fault,
       // none from the fault's step on with one.
       int next = 2;
@@ -283,7 +324,8 @@ TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
       }
     }
   }
-  EXPECT_GT(faults, 10);  // the faulting lanes are there
+  EXPECT_GT(faults, 10);    // the faulting lanes are there
+  EXPECT_GT(gathered, 40);  // and the lanes that gathered their envelope
 }
 
 INSTANTIATE_TEST_SUITE_P(Isa, MarchVariant,

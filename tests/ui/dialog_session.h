@@ -12,7 +12,9 @@
 #include <string>
 
 #include "session.h"
+#include "support/child_process.h"
 #include "support/files.h"
+#include "support/pdf_pages.h"
 #include "watchdog.h"
 
 namespace kelvane::ui {
@@ -78,6 +80,22 @@ struct EventSession {
 
 inline void Click(const QObject& dialog, const char* button) {
   Named<QPushButton>(dialog, button)->click();
+}
+
+// The book the window exports, as pdftotext reads it, when it is the one the
+// batch mode writes of `caseFile` (KELVANE_EXE --case FILE --report); empty
+// otherwise.
+inline std::string ExportedBookOfBatch(EventSession& s, const QString& caseFile) {
+  s.answer = s.Path("window.pdf");
+  Named<QAction>(s.window, "ExportReport")->trigger();
+  const test::ProcessResult batch =
+      test::RunProcess({KELVANE_EXE, "--batch", "--case", caseFile.toStdString(), "--report",
+                        s.Path("batch.pdf").toStdString()});
+  const test::ProcessResult window = test::PdfText(s.answer.toStdString());
+  const test::ProcessResult expected = test::PdfText(s.Path("batch.pdf").toStdString());
+  if (batch.status != 0 || window.status != 0 || expected.status != 0 || window.out != expected.out)
+    return {};
+  return window.out;
 }
 
 }  // namespace kelvane::ui
