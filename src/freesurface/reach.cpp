@@ -512,6 +512,7 @@ std::vector<NodeState> ReachModel::Nodes(int reaches) const {
     n.level = e.kind == EndKind::Discharge ? CellLevel(cell) : endLevel_[end];
     n.velocity = CellVelocity(cell);
     n.depth = n.level - (end == kUp ? setup_.invertUpstream : setup_.invertDownstream);
+    n.area = area_[cell];
     n.pressurized = CellPressurized(cell);
     return n;
   };
@@ -524,6 +525,7 @@ std::vector<NodeState> ReachModel::Nodes(int reaches) const {
     n.level = 0.5 * (CellLevel(a) + CellLevel(b));
     const double wet = area_[a] + area_[b];
     n.velocity = wet > 0 ? (discharge_[a] + discharge_[b]) / wet : 0.0;
+    n.area = 0.5 * wet;
     n.depth = n.level - BedAt(k * per * dx_);
     n.pressurized = CellPressurized(a) && CellPressurized(b);
   }

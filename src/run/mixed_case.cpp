@@ -186,8 +186,7 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
 }
 
 FreeSurfaceRecorder::FreeSurfaceRecorder(const freesurface::MixedCase& mixed,
-                                         CulvertSection section)
-    : section_(mixed.reach.section, mixed.reach.waveSpeed, mixed.reach.gravity) {
+                                         CulvertSection section) {
   record_.section = section;
   const int nodes = mixed.reaches + 1;
   areas_.reserve(static_cast<std::size_t>(nodes) *
@@ -226,7 +225,7 @@ void FreeSurfaceRecorder::AddStep(int step, std::span<const freesurface::NodeSta
     }
     node.everFull = node.everFull || full;
     node.everFree = node.everFree || !full;
-    areas_.push_back(static_cast<float>(section_.Area(nodes[k].depth, full)));
+    areas_.push_back(static_cast<float>(nodes[k].area));
   }
   if (step == 1) AddColumn(nodes);
 }
@@ -238,13 +237,13 @@ void FreeSurfaceRecorder::AddColumn(std::span<const freesurface::NodeState> node
   if (count < 2) return;
   double sum = 0;
   for (std::size_t k = 0; k < count; ++k) {
-    const double area = section_.Area(nodes[k].depth, nodes[k].pressurized);
+    const double area = nodes[k].area;
     if (!(area > 0)) return;
     sum += (k == 0 || k + 1 == count ? 0.5 : 1.0) / area;
   }
   record_.columnArea = double(count - 1) / sum;
   const freesurface::NodeState& last = nodes[count - 1];
-  record_.startDischarge = last.velocity * section_.Area(last.depth, last.pressurized);
+  record_.startDischarge = last.velocity * last.area;
 }
 
 FreeSurfaceRecord FreeSurfaceRecorder::Finish(const freesurface::MixedResult& result) {

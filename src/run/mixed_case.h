@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "freesurface/mixed_run.h"
-#include "freesurface/section.h"
 #include "run/prepared_case.h"
 #include "solver/calculate.h"
 #include "solver/inputs.h"
@@ -53,7 +52,6 @@ class FreeSurfaceRecorder {
   void AddColumn(std::span<const freesurface::NodeState> nodes);
 
   FreeSurfaceRecord record_;
-  freesurface::Section section_;
   std::vector<float> areas_;
 };
 
