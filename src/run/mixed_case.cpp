@@ -133,6 +133,20 @@ std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared) {
   return lines;
 }
 
+InputTexts MixedRunTexts(const PreparedCase& prepared) {
+  InputTexts texts = prepared.typed.texts;
+  const double waveSpeed = ReadLeadingNumber(texts[InputId::WaveSpeed]);
+  const Section section(ShapeOf(prepared), waveSpeed > 0 ? waveSpeed : 1000, kGravity);
+  const std::optional<ReferenceSection> r =
+      Reference(prepared, section, ReadLeadingNumber(texts[InputId::ReservoirLevel]));
+  if (!r) return texts;
+  for (const auto& [id, own] : {std::pair{InputId::CulvertArea, r->area},
+                                std::pair{InputId::HydraulicRadius, r->radius}}) {
+    if (!(ReadLeadingNumber(texts[id]) > 0)) texts[id] = ShortestText(own);
+  }
+  return texts;
+}
+
 freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParameters& p,
                                    const SolverCoefficients& c) {
   freesurface::MixedCase m;

@@ -35,6 +35,12 @@ std::string MixedGeometryMissingText(const std::vector<std::string>& options);
 // invert.
 std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared);
 
+// The boxes the run reads before the model takes over: where 箱涵断面面积
+// or 水力半径 does not read as a positive number (the window greys them and
+// the check leaves them alone), the section's reference area or radius in
+// its place, so that a box the model does not use does not stop the run.
+InputTexts MixedRunTexts(const PreparedCase& prepared);
+
 // The model's case; the geometry must be complete (MixedGeometryMissing).
 freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParameters& p,
                                    const SolverCoefficients& c);

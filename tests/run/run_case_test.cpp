@@ -111,6 +111,30 @@ TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
   EXPECT_TRUE(tableWarned(narrow));
 }
 
+// The mixed model takes the section's area and hydraulic radius: the two
+// boxes are not checked, and what they hold (a 0, a word) neither stops nor
+// moves the run; the classic model still flags them.
+TEST(PrepareCase, MixedModelLeavesTheSectionsBoxesUnread) {
+  const test::BoxTexts odd = {{InputId::StepCount, "300"},
+                              {InputId::CulvertArea, "0"},
+                              {InputId::HydraulicRadius, "abc"}};
+  const auto flagged = [](const Case& typed) {
+    std::vector<InputId> ids;
+    for (const InputFlag& flag : CheckCaseInputs(PrepareCase(typed))) ids.push_back(flag.input);
+    return ids;
+  };
+  EXPECT_EQ(flagged(CaseWith(odd)),
+            (std::vector<InputId>{InputId::HydraulicRadius, InputId::CulvertArea}));
+  const Case unreadCase = CaseWith(odd, kChannel, MixedModel("channel"));
+  EXPECT_TRUE(flagged(unreadCase).empty());
+  const CaseRun given =
+      RunCase(PrepareCase(CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel"))));
+  const CaseRun unread = RunCase(PrepareCase(unreadCase));
+  ASSERT_TRUE(given.Complete());
+  ASSERT_TRUE(unread.Complete()) << unread.error->where();
+  EXPECT_TRUE(test::SameGrids(given.run, unread.run));
+}
+
 // A culvert flagged before its run as not full at step 1 is one whose run
 // leaves the model at step 1, at the same node, whatever the model; and the
 // run's checks then find no verdict that rests on later steps valid.
