@@ -474,8 +474,10 @@ void ReachModel::UpdateFlags() {
       p = leftFull && rightFull;
     }
     if (p) {
+      // A head below the vapour limit within a sub-step is the cavity that
+      // opens at that limit: the water's pressure goes no lower than it.
       const double head = section_.Depth(area_[i], true) - section_.Height();
-      lowestPressureHead_ = std::min(lowestPressureHead_, head);
+      lowestPressureHead_ = std::min(lowestPressureHead_, std::max(head, setup_.vapourHead));
       if (head < setup_.vapourHead) {
         vapourReached_ = true;
         p = false;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "freesurface/reach.h"
 #include "report/chart_data.h"
 #include "report/design_checks.h"
 #include "report/report.h"
@@ -506,6 +507,19 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
     EXPECT_EQ(EnvelopeChart(*done.summary, done.run, geometry, EnvelopeOf::Head).lines.at(0).name,
               row.highest);
   }
+}
+
+// A draining box whose refilling reaches the vapour limit: the lowest
+// pressure head reported is the limit the cavity opens at, not how far the
+// slot overshoots it within a sub-step (-18.4 m here before).
+TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
+  Case typed = test::PumpStartDrainingBox();
+  typed.texts[InputId::StepCount] = "2000";
+  const CaseRun done = RunCase(PrepareCase(typed));
+  ASSERT_TRUE(done.Complete()) << done.error->where();
+  const FreeSurfaceRecord& f = *done.outcome.freeSurface;
+  EXPECT_TRUE(f.vapourLimitReached);
+  EXPECT_DOUBLE_EQ(f.lowestPressureHead, freesurface::ReachSetup{}.vapourHead);
 }
 
 // Cases run side by side on threads: each run, summary, check and error that
