@@ -296,13 +296,15 @@ std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, S
   return out;
 }
 
+bool HeadIsWaterSurface(const RunSummary& summary) {
+  return summary.freeSurface && summary.freeSurface->section == CulvertSection::Channel;
+}
+
 ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
                         EnvelopeOf what) {
   const bool head = what == EnvelopeOf::Head;
   const QuantityText& text = TextOf(head ? ChartQuantity::Head : ChartQuantity::Velocity);
-  // An open channel's head is its water surface.
-  const bool surface =
-      head && summary.freeSurface && summary.freeSurface->section == CulvertSection::Channel;
+  const bool surface = head && HeadIsWaterSurface(summary);
   ChartData chart;
   chart.title = std::string(surface ? "水面线" : text.name) + "包络线（时段 1 至 " +
                 std::to_string(summary.steps) + "）" + Named(geometry.event);

@@ -150,6 +150,9 @@ ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry);
 // `steps`, as HistoryCsv writes a discharge.
 std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, StepSpan steps);
 
+// Whether the run's heads are a water surface: an open channel's.
+bool HeadIsWaterSurface(const RunSummary& summary);
+
 // The envelope along the culvert of a head or velocity: highest, lowest and
 // step 1 against the distance from the reservoir, markers at the nodes while
 // they are few enough to stand apart. The extremes are the summary's own

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "freesurface/reach.h"
+#include "report/calculation_document.h"
 #include "report/chart_data.h"
 #include "report/design_checks.h"
 #include "report/report.h"
@@ -462,11 +463,13 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
     double lowestArea, highestArea;  // m², the wetted areas at step 1
     const char* inflow;              // the forebay's inflow line
     const char* highest;             // the head envelope's highest line
+    const char* caption;             // the book's figure of that envelope
   };
   const Row rows[] = {
-      {"channel", test::PumpStartOnChannel(), 0, 0, "引渠入前池流量（节点 6（", "最高水面"},
+      {"channel", test::PumpStartOnChannel(), 0, 0, "引渠入前池流量（节点 6（", "最高水面",
+       "沿程水面线包络线"},
       {"box", test::PumpStartDrainingBox(), 31.8, 31.8 * (1 + 1e-4), "箱涵入前池流量（节点 6（",
-       "最高水头"},
+       "最高水头", "沿程测压管水头包络线"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -506,6 +509,12 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
     EXPECT_TRUE(inflow.lines[1].name.starts_with(row.inflow)) << inflow.lines[1].name;
     EXPECT_EQ(EnvelopeChart(*done.summary, done.run, geometry, EnvelopeOf::Head).lines.at(0).name,
               row.highest);
+    BookInput book;
+    book.cases.push_back({row.name, "", CaseReportInput(row.typed, done)});
+    int captioned = 0;
+    for (const ReportBlock& block : CalculationBook(book).blocks)
+      captioned += block.kind == ReportBlockKind::Chart && block.text.find(row.caption) != std::string::npos;
+    EXPECT_EQ(captioned, 1);
   }
 }
 
