@@ -177,7 +177,8 @@ void Results(Book& b) {
     b.Figure(std::move(forebay.chart), c.c.name + " 前池水位过程线（节点 " +
                                            std::to_string(c.s.nodes) + "）" + forebay.outside);
     FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope));
-    const char* envelopeName = HeadIsWaterSurface(c.s) ? " 沿程水面线包络线" : " 沿程测压管水头包络线";
+    const char* envelopeName =
+        HeadIsWaterSurface(c.s) ? " 沿程水面线包络线" : " 沿程测压管水头包络线";
     b.Figure(std::move(envelope.chart), c.c.name + envelopeName + envelope.outside);
     Extremes(b, c);
     Envelope(b, c);

@@ -140,8 +140,8 @@ InputTexts MixedRunTexts(const PreparedCase& prepared) {
   const std::optional<ReferenceSection> r =
       Reference(prepared, section, ReadLeadingNumber(texts[InputId::ReservoirLevel]));
   if (!r) return texts;
-  for (const auto& [id, own] : {std::pair{InputId::CulvertArea, r->area},
-                                std::pair{InputId::HydraulicRadius, r->radius}}) {
+  for (const auto& [id, own] :
+       {std::pair{InputId::CulvertArea, r->area}, std::pair{InputId::HydraulicRadius, r->radius}}) {
     if (!(ReadLeadingNumber(texts[id]) > 0)) texts[id] = ShortestText(own);
   }
   return texts;

@@ -287,7 +287,8 @@ void InputForm::ShowInputFlags() {
     const bool unread = InputUnread(id, options);
     Box(id)->setEnabled(!unread);
     if (unread) {
-      const char* instead = id == InputId::ForebayArea ? kToolTipTableInForce : kToolTipSectionInForce;
+      const char* instead =
+          id == InputId::ForebayArea ? kToolTipTableInForce : kToolTipSectionInForce;
       Box(id)->setToolTip(
           FlagToolTip({QCoreApplication::translate("InputForm", kToolTipCaption)
                            .arg(QString::fromUtf8(field.caption), QString::fromUtf8(field.unit)),

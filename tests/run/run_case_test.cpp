@@ -117,9 +117,8 @@ TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
 // boxes are not checked, and what they hold (a 0, a word) neither stops nor
 // moves the run; the classic model still flags them.
 TEST(PrepareCase, MixedModelLeavesTheSectionsBoxesUnread) {
-  const test::BoxTexts odd = {{InputId::StepCount, "300"},
-                              {InputId::CulvertArea, "0"},
-                              {InputId::HydraulicRadius, "abc"}};
+  const test::BoxTexts odd = {
+      {InputId::StepCount, "300"}, {InputId::CulvertArea, "0"}, {InputId::HydraulicRadius, "abc"}};
   const auto flagged = [](const Case& typed) {
     std::vector<InputId> ids;
     for (const InputFlag& flag : CheckCaseInputs(PrepareCase(typed))) ids.push_back(flag.input);
@@ -129,8 +128,8 @@ TEST(PrepareCase, MixedModelLeavesTheSectionsBoxesUnread) {
             (std::vector<InputId>{InputId::HydraulicRadius, InputId::CulvertArea}));
   const Case unreadCase = CaseWith(odd, kChannel, MixedModel("channel"));
   EXPECT_TRUE(flagged(unreadCase).empty());
-  const CaseRun given =
-      RunCase(PrepareCase(CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel"))));
+  const CaseRun given = RunCase(
+      PrepareCase(CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel"))));
   const CaseRun unread = RunCase(PrepareCase(unreadCase));
   ASSERT_TRUE(given.Complete());
   ASSERT_TRUE(unread.Complete()) << unread.error->where();
@@ -513,7 +512,8 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
     book.cases.push_back({row.name, "", CaseReportInput(row.typed, done)});
     int captioned = 0;
     for (const ReportBlock& block : CalculationBook(book).blocks)
-      captioned += block.kind == ReportBlockKind::Chart && block.text.find(row.caption) != std::string::npos;
+      captioned +=
+          block.kind == ReportBlockKind::Chart && block.text.find(row.caption) != std::string::npos;
     EXPECT_EQ(captioned, 1);
   }
 }
