@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <iterator>
 #include <optional>
 
@@ -113,6 +114,10 @@ void EnvelopeWindow::FillDepthColumns(const RunSummary& summary) {
   constexpr int kHeadColumns = 9;
   QTableWidget* table = tables_[int(EnvelopeOf::Head)];
   const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
+  // The nine columns share the width; fourteen take what their texts need
+  // (a scroll bar where the window is narrower), so no header is cut.
+  table->horizontalHeader()->setSectionResizeMode(free ? QHeaderView::ResizeToContents
+                                                       : QHeaderView::Stretch);
   if (!free) {
     table->setColumnCount(kHeadColumns);
     return;
@@ -199,16 +204,24 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
   }
   FillDepthColumns(summary);
   csvText_ = EnvelopeCsv(summary, run, geometry);
-  // The checks by verdict, by the summary's names: those not met first.
-  QStringList failed, passed;
+  // The checks by verdict, by the summary's names: those not met first,
+  // then those beyond the model and those the run is too short to decide,
+  // so that neither of these is shown as met.
+  constexpr CheckVerdict kOrder[] = {CheckVerdict::Fail, CheckVerdict::Invalid,
+                                     CheckVerdict::Undetermined, CheckVerdict::Pass};
+  QStringList byVerdict[std::size(kOrder)];
   for (const CheckRow& row : CheckDesign(design, summary, run, outcome).rows) {
-    (row.pass ? passed : failed) << QString::fromUtf8(CheckItemName(row.kind));
+    const auto at = std::find(std::begin(kOrder), std::end(kOrder), row.verdict);
+    byVerdict[at - std::begin(kOrder)] << QString::fromUtf8(CheckItemName(row.kind));
   }
+  const QString captions[] = {tr("不满足："), tr("无效："), tr("未定："), tr("满足：")};
   QStringList parts;
-  if (!failed.isEmpty()) parts << tr("不满足：") + failed.join(tr("、"));
-  if (!passed.isEmpty()) parts << tr("满足：") + passed.join(tr("、"));
+  for (std::size_t k = 0; k < std::size(kOrder); ++k) {
+    if (!byVerdict[k].isEmpty()) parts << captions[k] + byVerdict[k].join(tr("、"));
+  }
   checks_->setText(tr("校核　") + parts.join(tr("；")));
-  checks_->setStyleSheet(failed.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
+  const bool notMet = !byVerdict[0].isEmpty() || !byVerdict[1].isEmpty();
+  checks_->setStyleSheet(notMet ? QStringLiteral("color: #b00000") : QString());
   checks_->setVisible(!parts.isEmpty());
   status_->hide();
   image_->setEnabled(true);
