@@ -8,7 +8,8 @@
 // screen; the 泵流量过程 dialog with a generated unit sequence; the 工况表
 // dialog with three operating cases; the 工程信息
 // dialog with a project typed; the time history of three operating cases;
-// the 设计资料
+// the time history and the envelope of the two mixed-flow cases in
+// FOLDER/examples; the 设计资料
 // dialog with the envelope of the design data; last the save dialog in
 // Chinese and the question it asks before it replaces an existing file.
 // Linked against the windows library like the window tests; the
@@ -30,6 +31,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <functional>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "ui/cases_dialog.h"
@@ -144,6 +148,44 @@ int main(int argc, char** argv) {
     showSaveDialog();
   };
 
+  // The cases of the mixed-flow model (FOLDER/examples), each opened and
+  // calculated: its time history (node 3 and the forebay) and its envelope
+  // (the water surface against the invert and the banks or the soffit);
+  // then the default case again with the design data.
+  std::function<void(std::size_t)> showMixedExample = [&](std::size_t k) {
+    struct Example {
+      const char* file;
+      const char* picture;
+    };
+    static constexpr Example kExamples[] = {{"channel-pump-start", "mixed-channel"},
+                                            {"culvert-draining-pump-start", "mixed-culvert"}};
+    if (k == std::size(kExamples)) {
+      window.newCase();
+      showDesignData();
+      return;
+    }
+    window.openCase(
+        folder.filePath(QStringLiteral("examples/%1.toml").arg(QLatin1String(kExamples[k].file))));
+    form.calculate();
+    window.showHistory();
+    HistoryWindow* history = window.historyWindow();
+    history->SetNodes({3, 6});
+    history->move(40, 40);
+    window.showEnvelope();
+    EnvelopeWindow* envelope = window.envelopeWindow();
+    envelope->Tabs()->setCurrentIndex(0);
+    envelope->resize(1100, 700);
+    envelope->move(80, 80);
+    QTimer::singleShot(700, &window, [&, k, history, envelope] {
+      const std::string picture = kExamples[k].picture;
+      save(history, (picture + "-history.png").c_str());
+      save(envelope, (picture + "-envelope.png").c_str());
+      history->close();
+      envelope->close();
+      showMixedExample(k + 1);
+    });
+  };
+
   // A case file with two operating cases, calculated and its book run: the
   // time-history and forebay-level windows with the three cases ticked, the
   // forebay level of each in its colour; then the default case again.
@@ -176,8 +218,7 @@ int main(int argc, char** argv) {
       save(plot, "forebay-cases.png");
       if (plot) plot->hide();
       history->close();
-      window.newCase();
-      showDesignData();
+      showMixedExample(0);
     });
   };
 

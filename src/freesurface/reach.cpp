@@ -474,8 +474,10 @@ void ReachModel::UpdateFlags() {
       p = leftFull && rightFull;
     }
     if (p) {
+      // A head below the vapour limit within a sub-step is the cavity that
+      // opens at that limit: the water's pressure goes no lower than it.
       const double head = section_.Depth(area_[i], true) - section_.Height();
-      lowestPressureHead_ = std::min(lowestPressureHead_, head);
+      lowestPressureHead_ = std::min(lowestPressureHead_, std::max(head, setup_.vapourHead));
       if (head < setup_.vapourHead) {
         vapourReached_ = true;
         p = false;
@@ -512,6 +514,7 @@ std::vector<NodeState> ReachModel::Nodes(int reaches) const {
     n.level = e.kind == EndKind::Discharge ? CellLevel(cell) : endLevel_[end];
     n.velocity = CellVelocity(cell);
     n.depth = n.level - (end == kUp ? setup_.invertUpstream : setup_.invertDownstream);
+    n.area = area_[cell];
     n.pressurized = CellPressurized(cell);
     return n;
   };
@@ -524,6 +527,7 @@ std::vector<NodeState> ReachModel::Nodes(int reaches) const {
     n.level = 0.5 * (CellLevel(a) + CellLevel(b));
     const double wet = area_[a] + area_[b];
     n.velocity = wet > 0 ? (discharge_[a] + discharge_[b]) / wet : 0.0;
+    n.area = 0.5 * wet;
     n.depth = n.level - BedAt(k * per * dx_);
     n.pressurized = CellPressurized(a) && CellPressurized(b);
   }

@@ -88,6 +88,10 @@ struct NodeState {
   double level = 0;     // m, the water surface or the piezometric head
   double velocity = 0;  // m/s
   double depth = 0;     // m, the level above the invert
+  // m², the wetted area the velocity is carried on: an end node's is its
+  // end cell's, an inner node's the mean of the two cells it lies between,
+  // so that velocity × area is the discharge the scheme conserves there.
+  double area = 0;
   bool pressurized = false;
 };
 

@@ -3,6 +3,7 @@
 // measures a failing check implies.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -175,14 +176,17 @@ void Results(Book& b) {
     b.Figure(std::move(forebay.chart), c.c.name + " 前池水位过程线（节点 " +
                                            std::to_string(c.s.nodes) + "）" + forebay.outside);
     FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope));
-    b.Figure(std::move(envelope.chart), c.c.name + " 沿程测压管水头包络线" + envelope.outside);
+    const char* envelopeName =
+        HeadIsWaterSurface(c.s) ? " 沿程水面线包络线" : " 沿程测压管水头包络线";
+    b.Figure(std::move(envelope.chart), c.c.name + envelopeName + envelope.outside);
     Extremes(b, c);
     Envelope(b, c);
   }
   if (b.cases.size() < 2) return;
   b.d.Subheading(Numbered(6, ++sub, "各工况比较"));
   b.Figure(Comparison(b, ReportChart::ForebayLevel, {""}), "各工况前池水位过程线");
-  b.Figure(Comparison(b, ReportChart::HeadEnvelope, {"最高水头", "最低水头"}),
+  b.Figure(Comparison(b, ReportChart::HeadEnvelope,
+                      {std::begin(kEnvelopeHeadLines), std::end(kEnvelopeHeadLines)}),
            "各工况沿程最高、最低水头");
 }
 

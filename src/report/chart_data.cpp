@@ -119,7 +119,13 @@ RunGeometry GeometryOf(const RunOutcome& outcome) {
   RunGeometry geometry{double(outcome.coefficients.ReachLength),
                        p.CulvertArea,
                        ModelExtrasTitle(outcome.extras),
-                       {p.SteadyDischarge}};
+                       {p.SteadyDischarge},
+                       nullptr,
+                       false};
+  if (outcome.freeSurface) {
+    geometry.wettedArea = outcome.freeSurface->wettedArea;
+    geometry.openChannel = outcome.freeSurface->section == CulvertSection::Channel;
+  }
   const PumpDischarge law(outcome.extras.pump, p.SteadyDischarge, p.FinalPumpDischarge);
   for (int step = 2; step <= p.StepCount; ++step) {
     geometry.pumpDischarge.push_back(law.StepMean(step, outcome.coefficients.TimeStep));
@@ -140,6 +146,13 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
                                 ChartQuantity quantity) {
   const int steps = run.StepCount();
   std::vector<double> values(steps);
+  const std::vector<float>* wetted = geometry.wettedArea.get();
+  const auto nodes = static_cast<std::size_t>(run.GridNodes());
+  const auto areaAt = [&](int step) {
+    if (wetted == nullptr) return geometry.culvertArea;
+    const std::size_t at = std::size_t(step - 1) * nodes + std::size_t(node - 1);
+    return at < wetted->size() ? double((*wetted)[at]) : NAN;
+  };
   for (int step = 1; step <= steps; ++step) {
     switch (quantity) {
       case ChartQuantity::Head:
@@ -149,7 +162,7 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
         values[step - 1] = run.Velocity(node, step);
         break;
       case ChartQuantity::Discharge:
-        values[step - 1] = double(run.Velocity(node, step)) * geometry.culvertArea;
+        values[step - 1] = double(run.Velocity(node, step)) * areaAt(step);
         break;
     }
   }
@@ -205,7 +218,8 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
 
 ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry) {
   ChartData chart;
-  chart.title = "泵流量与箱涵入前池流量" + Named(geometry.event);
+  const std::string reach = geometry.openChannel ? "引渠" : "箱涵";
+  chart.title = "泵流量与" + reach + "入前池流量" + Named(geometry.event);
   chart.xTitle = "时间 (s)";
   chart.yTitle = "流量 (m³/s)";
   const std::span<const float> times = run.StepTimes().first(run.StepCount());
@@ -217,7 +231,7 @@ ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry) {
                 geometry.pumpDischarge.begin() +
                     std::min<std::ptrdiff_t>(run.StepCount(), geometry.pumpDischarge.size()));
   ChartLine culvert;
-  culvert.name = "箱涵入前池流量（" + NodeLabel(geometry, run.GridNodes()) + "）";
+  culvert.name = reach + "入前池流量（" + NodeLabel(geometry, run.GridNodes()) + "）";
   culvert.colour = 0;
   culvert.x = pump.x;
   culvert.y = NodeHistory(run, geometry, run.GridNodes(), ChartQuantity::Discharge);
@@ -282,19 +296,26 @@ std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, S
   return out;
 }
 
+bool HeadIsWaterSurface(const RunSummary& summary) {
+  return summary.freeSurface && summary.freeSurface->section == CulvertSection::Channel;
+}
+
 ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
                         EnvelopeOf what) {
   const bool head = what == EnvelopeOf::Head;
   const QuantityText& text = TextOf(head ? ChartQuantity::Head : ChartQuantity::Velocity);
+  const bool surface = head && HeadIsWaterSurface(summary);
   ChartData chart;
-  chart.title = std::string(text.name) + "包络线（时段 1 至 " + std::to_string(summary.steps) +
-                "）" + Named(geometry.event);
+  chart.title = std::string(surface ? "水面线" : text.name) + "包络线（时段 1 至 " +
+                std::to_string(summary.steps) + "）" + Named(geometry.event);
   chart.xTitle = "距水库 (m)";
-  chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
+  chart.yTitle = std::string(surface ? "水位" : text.name) + " (" + text.unit + ")";
   ChartLine highest, lowest, initial;
-  highest.name = head ? "最高水头" : "最大流速";
-  lowest.name = head ? "最低水头" : "最小流速";
-  initial.name = head ? "初始水头（时段 1）" : "初始流速（时段 1）";
+  highest.name = surface ? "最高水面" : head ? "最高水头" : "最大流速";
+  lowest.name = surface ? "最低水面" : head ? "最低水头" : "最小流速";
+  initial.name = surface ? "初始水面（时段 1）"
+                 : head  ? "初始水头（时段 1）"
+                         : "初始流速（时段 1）";
   initial.style = LineStyle::Dashed;
   const std::span<const float> start = head ? run.HeadsAt(1) : run.VelocitiesAt(1);
   for (std::size_t k = 0; k < summary.envelope.size(); ++k) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -100,6 +101,11 @@ struct RunGeometry {
   // the steady discharge at step 1, then each step's mean
   // (PumpDischarge::StepMean).
   std::vector<double> pumpDischarge;
+  // A free-surface run's wetted area of each node at each step
+  // (FreeSurfaceRecord::wettedArea), which its discharges take instead of
+  // culvertArea; none for the other models.
+  std::shared_ptr<const std::vector<float>> wettedArea;
+  bool openChannel = false;  // the reach is an open channel (引渠), not a culvert
 };
 RunGeometry GeometryOf(const RunOutcome& outcome);
 
@@ -109,7 +115,8 @@ double NodeDistance(const RunGeometry& geometry, int node);
 std::string NodeLabel(const RunGeometry& geometry, int node);
 
 // A quantity at a node over steps 1..StepCount: the head or velocity as the
-// grid holds it, the discharge as velocity times the culvert area (a double
+// grid holds it, the discharge as velocity times the culvert area, or times
+// the node's wetted area at that step in a free-surface run (a double
 // product, exact).
 std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry, int node,
                                 ChartQuantity quantity);
@@ -134,19 +141,23 @@ std::optional<StepSpan> StepsWithin(const SurgeRun& run, double from, double to)
 std::string HistoryCsv(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity, StepSpan steps);
 
-// The pump discharge and the culvert's flow into the forebay over every
-// computed step, m³/s, on one chart: the pump's is what the storage
-// balance used (RunGeometry::pumpDischarge), the culvert's the last node's
-// discharge.
+// The pump discharge and the culvert's (or open channel's) flow into the
+// forebay over every computed step, m³/s, on one chart: the pump's is what
+// the storage balance used (RunGeometry::pumpDischarge), the culvert's the
+// last node's discharge.
 ChartData PumpDischargeChart(const SurgeRun& run, const RunGeometry& geometry);
 // Its CSV: "step,time_s,Q_pump_m3_per_s,Q6_m3_per_s", one row per step of
 // `steps`, as HistoryCsv writes a discharge.
 std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, StepSpan steps);
 
+// Whether the run's heads are a water surface: an open channel's.
+bool HeadIsWaterSurface(const RunSummary& summary);
+
 // The envelope along the culvert of a head or velocity: highest, lowest and
 // step 1 against the distance from the reservoir, markers at the nodes while
 // they are few enough to stand apart. The extremes are the summary's own
-// (SummarizeRun).
+// (SummarizeRun). An open channel's heads are named as its water surface
+// ("最高水面").
 enum class EnvelopeOf { Head, Velocity };
 ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
                         EnvelopeOf what);
@@ -192,6 +203,9 @@ struct CaseChart {
 // "case line", the lines of one case told apart by their dashes. Limits and
 // spans are left out: they belong to one case.
 ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick = {});
+// The head envelope's highest and lowest lines, as a pick: a culvert's heads
+// and an open channel's water surface (EnvelopeChart).
+inline const std::string kEnvelopeHeadLines[] = {"最高水头", "最低水头", "最高水面", "最低水面"};
 
 // The CSV of several cases: a first column "case" with each case's name,
 // then each case's rows under the first case's header (the cases' CSVs

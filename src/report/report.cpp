@@ -203,6 +203,20 @@ std::string PadRight(std::string_view text, int width) {
   return out;
 }
 
+namespace {
+
+// The rigid column's forecast, of the section's own column in a free-surface
+// run (none where a node starts dry).
+std::optional<OscillationForecast> Forecast(const SurgeRun& run, const RunOutcome& outcome) {
+  const std::optional<FreeSurfaceRecord>& free = outcome.freeSurface;
+  if (!free) return ForecastOscillation(outcome.parameters, outcome.extras, run);
+  if (!(free->columnArea > 0)) return std::nullopt;
+  return ForecastOscillation(outcome.parameters, outcome.extras, run,
+                             ColumnSection{free->columnArea, free->startDischarge});
+}
+
+}  // namespace
+
 struct RunSummarizer::Envelope {
   GridExtremes heads{&SurgeRun::HeadsAt};
   GridExtremes velocities{&SurgeRun::VelocitiesAt};
@@ -226,7 +240,7 @@ void RunSummarizer::TakeEnvelope(const GridEnvelope& envelope) {
 }
 
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {
-  return Summary(run, outcome, ForecastOscillation(outcome.parameters, outcome.extras, run));
+  return Summary(run, outcome, Forecast(run, outcome));
 }
 
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome,

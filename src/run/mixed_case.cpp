@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -132,6 +133,20 @@ std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared) {
   return lines;
 }
 
+InputTexts MixedRunTexts(const PreparedCase& prepared) {
+  InputTexts texts = prepared.typed.texts;
+  const double waveSpeed = ReadLeadingNumber(texts[InputId::WaveSpeed]);
+  const Section section(ShapeOf(prepared), waveSpeed > 0 ? waveSpeed : 1000, kGravity);
+  const std::optional<ReferenceSection> r =
+      Reference(prepared, section, ReadLeadingNumber(texts[InputId::ReservoirLevel]));
+  if (!r) return texts;
+  for (const auto& [id, own] :
+       {std::pair{InputId::CulvertArea, r->area}, std::pair{InputId::HydraulicRadius, r->radius}}) {
+    if (!(ReadLeadingNumber(texts[id]) > 0)) texts[id] = ShortestText(own);
+  }
+  return texts;
+}
+
 freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParameters& p,
                                    const SolverCoefficients& c) {
   freesurface::MixedCase m;
@@ -188,6 +203,8 @@ FreeSurfaceRecorder::FreeSurfaceRecorder(const freesurface::MixedCase& mixed,
                                          CulvertSection section) {
   record_.section = section;
   const int nodes = mixed.reaches + 1;
+  areas_.reserve(static_cast<std::size_t>(nodes) *
+                 static_cast<std::size_t>(std::max(mixed.steps, 0)));
   for (int k = 0; k < nodes; ++k) {
     const double fraction = double(k) / mixed.reaches;
     record_.invert.push_back(
@@ -222,13 +239,32 @@ void FreeSurfaceRecorder::AddStep(int step, std::span<const freesurface::NodeSta
     }
     node.everFull = node.everFull || full;
     node.everFree = node.everFree || !full;
+    areas_.push_back(static_cast<float>(nodes[k].area));
   }
+  if (step == 1) AddColumn(nodes);
+}
+
+void FreeSurfaceRecorder::AddColumn(std::span<const freesurface::NodeState> nodes) {
+  // ∫dx/A by the trapezoidal rule over the nodes, in reaches of one length;
+  // a dry node gives the column no area.
+  const std::size_t count = nodes.size();
+  if (count < 2) return;
+  double sum = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double area = nodes[k].area;
+    if (!(area > 0)) return;
+    sum += (k == 0 || k + 1 == count ? 0.5 : 1.0) / area;
+  }
+  record_.columnArea = double(count - 1) / sum;
+  const freesurface::NodeState& last = nodes[count - 1];
+  record_.startDischarge = last.velocity * last.area;
 }
 
 FreeSurfaceRecord FreeSurfaceRecorder::Finish(const freesurface::MixedResult& result) {
   record_.lowestPressureHead = result.lowestPressureHead;
   record_.vapourLimitReached = result.vapourLimitReached;
   record_.steadyConverged = result.steadyConverged;
+  record_.wettedArea = std::make_shared<const std::vector<float>>(std::move(areas_));
   return std::move(record_);
 }
 

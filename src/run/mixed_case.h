@@ -35,12 +35,19 @@ std::string MixedGeometryMissingText(const std::vector<std::string>& options);
 // invert.
 std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared);
 
+// The boxes the run reads before the model takes over: where 箱涵断面面积
+// or 水力半径 does not read as a positive number (the window greys them and
+// the check leaves them alone), the section's reference area or radius in
+// its place, so that a box the model does not use does not stop the run.
+InputTexts MixedRunTexts(const PreparedCase& prepared);
+
 // The model's case; the geometry must be complete (MixedGeometryMissing).
 freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParameters& p,
                                    const SolverCoefficients& c);
 
 // Gathers the record of a run's nodes step by step (`step` from 1, step 1
-// first), and the model's own findings at the end.
+// first): their depths, regimes and wetted areas, the rigid column of step
+// 1, and the model's own findings at the end.
 class FreeSurfaceRecorder {
  public:
   FreeSurfaceRecorder(const freesurface::MixedCase& mixed, CulvertSection section);
@@ -48,7 +55,10 @@ class FreeSurfaceRecorder {
   FreeSurfaceRecord Finish(const freesurface::MixedResult& result);
 
  private:
+  void AddColumn(std::span<const freesurface::NodeState> nodes);
+
   FreeSurfaceRecord record_;
+  std::vector<float> areas_;
 };
 
 // One step's nodes into the run's grids (`step` from 1) and its time, (step

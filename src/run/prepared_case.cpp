@@ -22,9 +22,7 @@ PreparedCase PrepareCase(Case typed) {
 }
 
 std::vector<InputFlag> CheckCaseInputs(const PreparedCase& prepared, InputCheckOptions options) {
-  const std::vector<ForebayPoint>& table = prepared.extras.forebay.areaTable;
-  options.forebayTableInForce = !table.empty();
-  return CheckInputs(prepared.typed.texts, options);
+  return CheckInputs(prepared.typed.texts, CaseCheckOptions(prepared.extras, options));
 }
 
 }  // namespace kelvane

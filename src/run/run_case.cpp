@@ -74,7 +74,7 @@ RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& 
   }
   CalculateOptions before = options;
   before.observer = {};
-  RunOutcome outcome = CalculateBeforeMarch(prepared.typed.texts, run, before);
+  RunOutcome outcome = CalculateBeforeMarch(MixedRunTexts(prepared), run, before);
   freesurface::MixedCase mixed = MixedCaseOf(prepared, outcome.parameters, outcome.coefficients);
   mixed.keepGrid = false;
   const float timeStep = outcome.coefficients.TimeStep;

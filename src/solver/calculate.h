@@ -1,6 +1,7 @@
 // Calculate: the sixteen input texts in, the grids of one run out.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,15 @@ struct FreeSurfaceRecord {
   double lowestPressureHead = 0;
   bool vapourLimitReached = false;
   bool steadyConverged = true;  // the initial state is the scheme's steady one
+  // The wetted area of every node at every step (m², step by step, each
+  // step's nodes together): a discharge is the velocity times it. Shared, as
+  // the run's grids are not copied with the record.
+  std::shared_ptr<const std::vector<float>> wettedArea;
+  // The area of the rigid column between the reservoir and the forebay at
+  // step 1, L / ∫dx/A over the reach (m²), and the discharge into the
+  // forebay then (m³/s).
+  double columnArea = 0;
+  double startDischarge = 0;
 };
 
 // What a Calculate leaves besides the run state.

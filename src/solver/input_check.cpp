@@ -179,11 +179,29 @@ std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::
 
 }  // namespace
 
+InputCheckOptions CaseCheckOptions(const ModelExtras& extras, InputCheckOptions options) {
+  options.forebayTableInForce = extras.forebay.Given();
+  options.sectionInForce = extras.model == MarchModel::Mixed;
+  return options;
+}
+
+bool InputUnread(InputId id, const InputCheckOptions& options) {
+  switch (id) {
+    case InputId::ForebayArea:
+      return options.forebayTableInForce;
+    case InputId::CulvertArea:
+    case InputId::HydraulicRadius:
+      return options.sectionInForce;
+    default:
+      return false;
+  }
+}
+
 std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options) {
   const int steps = RunStepCount(texts);
   std::vector<InputFlag> flags;
   for (InputId id : AllInputs()) {
-    if (id == InputId::ForebayArea && options.forebayTableInForce) continue;
+    if (InputUnread(id, options)) continue;
     InputFlag flag{id, ReadLeadingNumber(texts[id]), {}, {}, 0};
     const double v = flag.value;
 

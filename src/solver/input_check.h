@@ -57,11 +57,23 @@ struct InputCheckOptions {
   // Whether a forebay level–area table is in force: 前池水面面积 is then not
   // read, and not checked (the table's own check: CheckEventTexts).
   bool forebayTableInForce = false;
+  // Whether the mixed model's section is in force: its own wetted area and
+  // hydraulic radius replace 箱涵断面面积 and 水力半径, which are then not
+  // read, and not checked (the section's own check: the design data).
+  bool sectionInForce = false;
   // The forebay stability limit (m²) of the run the texts give, when the
   // caller has run them already (a study's case): the check then needs no
   // steady state of its own.
   std::optional<double> forebayStabilityLimit = std::nullopt;
 };
+
+// The options for a case with `extras` in force: a level–area table, the
+// mixed model's section.
+InputCheckOptions CaseCheckOptions(const ModelExtras& extras, InputCheckOptions options = {});
+
+// Whether the case `options` describe leaves the box of `id` unread: it is
+// then greyed in the window and not checked.
+bool InputUnread(InputId id, const InputCheckOptions& options);
 
 // The flagged boxes, in box order; none for texts that are all read whole
 // and plausible. The forebay stability limit is checked only when the other

@@ -35,16 +35,18 @@ bool Turns(double before, double after) {
 // cases can march side by side, each in its own arithmetic.
 class ColumnMarch {
  public:
-  ColumnMarch(const RunParameters& p, const ModelExtras& extras, const SurgeRun& run)
+  ColumnMarch(const RunParameters& p, const ModelExtras& extras, const SurgeRun& run,
+              const std::optional<ColumnSection>& column)
       : p_(p),
         table_(extras.forebay.areaTable),
         law_(extras.pump, p.SteadyDischarge, p.FinalPumpDischarge) {
     L_ = p.CulvertLength;
-    Ac_ = p.CulvertArea;
+    Ac_ = column ? column->area : p.CulvertArea;
     Z_ = p.ReservoirLevel;
     if (!run.HasGrids()) return;
     const int forebay = run.GridNodes();
-    start_ = {run.Velocity(forebay, 1), run.Head(forebay, 1)};
+    start_ = {column ? column->startDischarge / column->area : run.Velocity(forebay, 1),
+              run.Head(forebay, 1)};
     // K from the initial profile: the whole loss from the reservoir to the
     // forebay at the initial velocity.
     const double v0Head = start_.v * std::fabs(start_.v) / (2 * kGravity);
@@ -183,8 +185,9 @@ constexpr std::size_t kSlots = 4;
 
 std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
                                                        const ModelExtras& extras,
-                                                       const SurgeRun& run) {
-  ColumnMarch march(p, extras, run);
+                                                       const SurgeRun& run,
+                                                       const std::optional<ColumnSection>& column) {
+  ColumnMarch march(p, extras, run, column);
   while (march.Marching()) {
     const State next = march.Step(march.Time(), march.At(), march.StepLength());
     march.Advance(next, march.Rate(march.Time() + march.StepLength(), next).z);
@@ -197,7 +200,8 @@ std::vector<std::optional<OscillationForecast>> ForecastOscillations(
   std::vector<std::optional<OscillationForecast>> results(cases.size());
   std::vector<ColumnMarch> marches;
   marches.reserve(cases.size());
-  for (const ForecastCase& c : cases) marches.emplace_back(*c.parameters, *c.extras, *c.run);
+  for (const ForecastCase& c : cases)
+    marches.emplace_back(*c.parameters, *c.extras, *c.run, std::nullopt);
   // The slots hold marching cases; a slot whose case has ended takes the next.
   std::array<std::size_t, kSlots> slot{};
   std::size_t used = 0;

@@ -33,9 +33,17 @@ struct OscillationForecast {
 // level. Integrated by fourth-order Runge–Kutta in double. None when the
 // inputs give no period (a length, area or level that is not positive or not
 // finite).
-std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
-                                                       const ModelExtras& extras,
-                                                       const SurgeRun& run);
+//
+// A column whose section is not the 箱涵断面面积 box (the free-surface
+// model's) gives its own area and its discharge into the forebay at step 1;
+// the velocity of the column is then that discharge over that area.
+struct ColumnSection {
+  double area = 0;            // m²
+  double startDischarge = 0;  // m³/s
+};
+std::optional<OscillationForecast> ForecastOscillation(
+    const RunParameters& p, const ModelExtras& extras, const SurgeRun& run,
+    const std::optional<ColumnSection>& column = std::nullopt);
 
 // One case of ForecastOscillations: what ForecastOscillation takes.
 struct ForecastCase {

@@ -254,8 +254,7 @@ void CasesDialog::Check() {
       continue;
     }
     // The boxes and the design data as the main window checks them.
-    const std::vector<InputFlag> flags =
-        CheckInputs(typed.texts, {.forebayTableInForce = extras.forebay.Given()});
+    const std::vector<InputFlag> flags = CheckInputs(typed.texts, CaseCheckOptions(extras));
     const std::vector<DesignFlag> designFlags = CheckDesignTexts(typed.design, typed.texts, extras);
     for (std::size_t c = 0; c < columns_.size(); ++c) {
       const CaseItem& item = columns_[c];

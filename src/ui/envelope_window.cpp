@@ -4,6 +4,9 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
+#include <optional>
 #include <vector>
 
 #include "output/output.h"
@@ -108,6 +111,37 @@ void EnvelopeWindow::FillTable(EnvelopeOf what, const RunSummary& summary, const
   }
 }
 
+void EnvelopeWindow::FillDepthColumns(const RunSummary& summary) {
+  constexpr int kHeadColumns = 9;
+  QTableWidget* table = tables_[int(EnvelopeOf::Head)];
+  const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
+  // The nine columns share the width; fourteen take what their texts need
+  // (a scroll bar where the window is narrower), so no header is cut.
+  table->horizontalHeader()->setSectionResizeMode(free ? QHeaderView::ResizeToContents
+                                                       : QHeaderView::Stretch);
+  if (!free) {
+    table->setColumnCount(kHeadColumns);
+    return;
+  }
+  const QStringList depths = {tr("底高程 (m)"), tr("初始水深 (m)"), tr("最大水深 (m)"),
+                              tr("最小水深 (m)"), tr("流态")};
+  table->setColumnCount(kHeadColumns + int(depths.size()));
+  for (int c = 0; c < int(depths.size()); ++c)
+    table->setHorizontalHeaderItem(kHeadColumns + c, new QTableWidgetItem(depths[c]));
+  auto number = [](double v) { return QString::fromStdString(Fixed(v, 3, NegativeZero::Drop)); };
+  for (int k = 0; k < table->rowCount() && k < int(free->nodes.size()); ++k) {
+    const NodeRegime& node = free->nodes[k];
+    const QString texts[] = {k < int(free->invert.size()) ? number(free->invert[k]) : QString(),
+                             number(node.initialDepth), number(node.highestDepth),
+                             number(node.lowestDepth), QString::fromUtf8(NodeRegimeWord(node))};
+    for (int c = 0; c < int(std::size(texts)); ++c) {
+      auto* item = new QTableWidgetItem(texts[c]);
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table->setItem(k, kHeadColumns + c, item);
+    }
+  }
+}
+
 void EnvelopeWindow::ShowRun(const SurgeRun& run, const RunOutcome& outcome,
                              const DesignData& design) {
   DropCases();
@@ -166,9 +200,8 @@ void EnvelopeWindow::ShowPicked() {
         soffits ? KnownSoffits(c.design, summary) : std::vector<double>();
     csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry, soffit)});
   }
-  const std::string headLines[] = {"最高水头", "最低水头"};
   const std::string velocityLines[] = {"最大流速", "最小流速"};
-  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, headLines));
+  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, kEnvelopeHeadLines));
   charts_[int(EnvelopeOf::Velocity)]->SetData(ComparisonChart(velocities, velocityLines));
   csvText_ = CasesCsv(csvs);
 }
@@ -184,17 +217,26 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }
+  FillDepthColumns(summary);
   csvText_ = EnvelopeCsv(summary, run, geometry, KnownSoffits(design, summary));
-  // The checks by verdict, by the summary's names: those not met first.
-  QStringList failed, passed;
+  // The checks by verdict, by the summary's names: those not met first,
+  // then those beyond the model and those the run is too short to decide,
+  // so that neither of these is shown as met.
+  constexpr CheckVerdict kOrder[] = {CheckVerdict::Fail, CheckVerdict::Invalid,
+                                     CheckVerdict::Undetermined, CheckVerdict::Pass};
+  QStringList byVerdict[std::size(kOrder)];
   for (const CheckRow& row : CheckDesign(design, summary, run, outcome).rows) {
-    (row.pass ? passed : failed) << QString::fromUtf8(CheckItemName(row.kind));
+    const auto at = std::find(std::begin(kOrder), std::end(kOrder), row.verdict);
+    byVerdict[at - std::begin(kOrder)] << QString::fromUtf8(CheckItemName(row.kind));
   }
+  const QString captions[] = {tr("不满足："), tr("无效："), tr("未定："), tr("满足：")};
   QStringList parts;
-  if (!failed.isEmpty()) parts << tr("不满足：") + failed.join(tr("、"));
-  if (!passed.isEmpty()) parts << tr("满足：") + passed.join(tr("、"));
+  for (std::size_t k = 0; k < std::size(kOrder); ++k) {
+    if (!byVerdict[k].isEmpty()) parts << captions[k] + byVerdict[k].join(tr("、"));
+  }
   checks_->setText(tr("校核　") + parts.join(tr("；")));
-  checks_->setStyleSheet(failed.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
+  const bool notMet = !byVerdict[0].isEmpty() || !byVerdict[1].isEmpty();
+  checks_->setStyleSheet(notMet ? QStringLiteral("color: #b00000") : QString());
   checks_->setVisible(!parts.isEmpty());
   status_->hide();
   image_->setEnabled(true);

@@ -1,7 +1,9 @@
 // The envelope window (包络线): the highest and lowest head and velocity of
 // every node over every computed step of the last complete run, against the
 // distance from the reservoir, with the step-1 profile and a table of each
-// node's values and the steps and times at which they occur.
+// node's values and the steps and times at which they occur; of a
+// free-surface run also each node's depths and whether it ran full or part
+// full.
 #pragma once
 
 #include <QLabel>
@@ -59,6 +61,9 @@ class EnvelopeWindow : public QWidget {
   void ShowPicked();
   void DropCases();
   void FillTable(EnvelopeOf what, const RunSummary& summary, const SurgeRun& run);
+  // A free-surface run's head table: each node's invert, depths and regime
+  // after its heads; the nine columns of heads alone otherwise.
+  void FillDepthColumns(const RunSummary& summary);
 
   QTabWidget* tabs_;
   CasePicker* cases_;

@@ -87,6 +87,10 @@ constexpr const char* kToolTipNoUnit = QT_TRANSLATE_NOOP("InputForm", "无量纲
 constexpr const char* kToolTipReading = QT_TRANSLATE_NOOP("InputForm", "读作 %1");
 constexpr const char* kToolTipTableInForce = QT_TRANSLATE_NOOP(
     "InputForm", "前池水位–面积表在用：此框不读入，也不检查（工况 → 前池水位–面积…）");
+constexpr const char* kToolTipSectionInForce =
+    QT_TRANSLATE_NOOP("InputForm",
+                      "混合流模型在用：过水断面面积与水力半径由断面给出（校核 → 设计资料…），"
+                      "此框不读入，也不检查（工况 → 计算模型）");
 
 const QColor kFormBackColor(0xFF, 0xC0, 0xFF);      // &H00FFC0FF&
 const QColor kCommand3BackColor(0x00, 0x00, 0xC0);  // &H00C00000&
@@ -274,20 +278,23 @@ void InputForm::SetCase(PreparedCase prepared) {
 
 void InputForm::ShowInputFlags() {
   const InputTexts inputs = ReadInputs();
-  const bool table = prepared_.extras.forebay.Given();
-  const std::vector<InputFlag> flags = CheckInputs(inputs, {.forebayTableInForce = table});
+  const InputCheckOptions options = CaseCheckOptions(prepared_.extras);
+  const std::vector<InputFlag> flags = CheckInputs(inputs, options);
   for (InputId id : AllInputs()) {
     const InputField& field = Field(id);
-    if (id == InputId::ForebayArea) {
-      Box(id)->setEnabled(!table);
-      if (table) {
-        Box(id)->setToolTip(
-            FlagToolTip({QCoreApplication::translate("InputForm", kToolTipCaption)
-                             .arg(QString::fromUtf8(field.caption), QString::fromUtf8(field.unit)),
-                         QCoreApplication::translate("InputForm", kToolTipTableInForce)}));
-        Box(id)->setPalette(QPalette());
-        continue;
-      }
+    // A box the case does not read is greyed, untinted, and says what
+    // takes its place.
+    const bool unread = InputUnread(id, options);
+    Box(id)->setEnabled(!unread);
+    if (unread) {
+      const char* instead =
+          id == InputId::ForebayArea ? kToolTipTableInForce : kToolTipSectionInForce;
+      Box(id)->setToolTip(
+          FlagToolTip({QCoreApplication::translate("InputForm", kToolTipCaption)
+                           .arg(QString::fromUtf8(field.caption), QString::fromUtf8(field.unit)),
+                       QCoreApplication::translate("InputForm", instead)}));
+      Box(id)->setPalette(QPalette());
+      continue;
     }
     const auto flag = std::find_if(flags.begin(), flags.end(),
                                    [id](const InputFlag& f) { return f.input == id; });

@@ -41,7 +41,8 @@ class InputForm : public QWidget {
   // The case every Calculate runs, with the boxes' texts in place of its own:
   // the pump event and forebay area table of the open case file (none by
   // default), read once.
-  // With a level–area table the 前池水面面积 box is greyed: not read.
+  // With a level–area table the 前池水面面积 box is greyed: not read; with
+  // the mixed model the 箱涵断面面积 and 水力半径 boxes are.
   void SetCase(PreparedCase prepared);
   const ModelExtras& ModelExtrasInForce() const { return prepared_.extras; }
   QLineEdit* InputBox(InputId id) const { return Box(id); }

@@ -6,16 +6,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "freesurface/reach.h"
+#include "report/calculation_document.h"
 #include "report/chart_data.h"
 #include "report/design_checks.h"
 #include "report/report.h"
 #include "run/prepared_case.h"
 #include "solver/run_preview.h"
 #include "support/cases.h"
+#include "support/mixed_cases.h"
 
 namespace kelvane {
 namespace {
@@ -26,17 +31,8 @@ const test::DesignItems kWallAndPumps = {{DesignId::ForebayWallTop, "-1.5"},
                                          {DesignId::ForebayFreeboard, "0.5"},
                                          {DesignId::PumpMinLevel, "-6"}};
 
-const test::DesignItems kChannel = {{DesignId::CulvertWidth, "6"},
-                                    {DesignId::ChannelSideSlope, "1.5"},
-                                    {DesignId::CulvertInvertUpstream, "-9"},
-                                    {DesignId::CulvertInvertDownstream, "-9.5"}};
-
-EventTexts MixedModel(const char* section = nullptr) {
-  EventTexts events;
-  events.model = "mixed";
-  if (section != nullptr) events.section = section;
-  return events;
-}
+using test::kChannel;
+using test::MixedModel;
 
 // The events and design texts read once: what cannot be used, and what does
 // not read as typed, stays with the case as data.
@@ -115,6 +111,29 @@ TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
   };
   EXPECT_FALSE(tableWarned(wide));
   EXPECT_TRUE(tableWarned(narrow));
+}
+
+// The mixed model takes the section's area and hydraulic radius: the two
+// boxes are not checked, and what they hold (a 0, a word) neither stops nor
+// moves the run; the classic model still flags them.
+TEST(PrepareCase, MixedModelLeavesTheSectionsBoxesUnread) {
+  const test::BoxTexts odd = {
+      {InputId::StepCount, "300"}, {InputId::CulvertArea, "0"}, {InputId::HydraulicRadius, "abc"}};
+  const auto flagged = [](const Case& typed) {
+    std::vector<InputId> ids;
+    for (const InputFlag& flag : CheckCaseInputs(PrepareCase(typed))) ids.push_back(flag.input);
+    return ids;
+  };
+  EXPECT_EQ(flagged(CaseWith(odd)),
+            (std::vector<InputId>{InputId::HydraulicRadius, InputId::CulvertArea}));
+  const Case unreadCase = CaseWith(odd, kChannel, MixedModel("channel"));
+  EXPECT_TRUE(flagged(unreadCase).empty());
+  const CaseRun given = RunCase(
+      PrepareCase(CaseWith({{InputId::StepCount, "300"}}, kChannel, MixedModel("channel"))));
+  const CaseRun unread = RunCase(PrepareCase(unreadCase));
+  ASSERT_TRUE(given.Complete());
+  ASSERT_TRUE(unread.Complete()) << unread.error->where();
+  EXPECT_TRUE(test::SameGrids(given.run, unread.run));
 }
 
 // A culvert flagged before its run as not full at step 1 is one whose run
@@ -365,13 +384,6 @@ TEST(RunCase, MixedModelJudgesByItsDepthsAndRegimes) {
                                    {DesignId::ChannelFreeboard, "0.3"}};
   test::DesignItems channel = kChannel;
   channel.insert(channel.end(), banks.begin(), banks.end());
-  // Soffits from -4.7 to -5.2 m: full at the start, part full at the forebay
-  // end once a pump start draws the forebay below it.
-  const test::DesignItems box = {{DesignId::CulvertWidth, "6"},
-                                 {DesignId::CulvertHeight, "5.3"},
-                                 {DesignId::CulvertInvertUpstream, "-10"},
-                                 {DesignId::CulvertInvertDownstream, "-10.5"},
-                                 {DesignId::PumpMinLevel, "-9"}};
   struct Row {
     const char* name;
     Case typed;
@@ -383,11 +395,7 @@ TEST(RunCase, MixedModelJudgesByItsDepthsAndRegimes) {
       {"pump stop on a channel",
        CaseWith({{InputId::StepCount, "1500"}}, channel, MixedModel("channel")),
        CulvertSection::Channel, "明流", false},
-      {"pump start drains the box at its forebay end",
-       CaseWith({{InputId::StepCount, "1500"},
-                 {InputId::SteadyDischarge, "20"},
-                 {InputId::FinalPumpDischarge, "41.6"}},
-                box, MixedModel("box")),
+      {"pump start drains the box at its forebay end", test::PumpStartDrainingBox(),
        CulvertSection::Box, "", true},
   };
   for (const Row& row : rows) {
@@ -441,6 +449,86 @@ TEST(RunCase, MixedModelJudgesByItsDepthsAndRegimes) {
   const CaseRun classic = RunCase(PrepareCase(CaseWith({{InputId::StepCount, "300"}})));
   EXPECT_EQ(EnvelopeCsv(*classic.summary, classic.run, GeometryOf(classic.outcome)).find("regime"),
             std::string::npos);
+}
+
+// What a mixed run shows takes its section, not the 箱涵断面面积 box (18 m²
+// against the box's 31.8 m² and the channel's 40 to 60 m²): the discharge at
+// every node is the steady one at step 1, the rigid column's period that of
+// the section's area, and the flow into the forebay is named by the section.
+TEST(RunCase, MixedModelShowsTheSectionsAreas) {
+  struct Row {
+    const char* name;
+    Case typed;
+    double lowestArea, highestArea;  // m², the wetted areas at step 1
+    const char* inflow;              // the forebay's inflow line
+    const char* highest;             // the head envelope's highest line
+    const char* caption;             // the book's figure of that envelope
+  };
+  const Row rows[] = {
+      {"channel", test::PumpStartOnChannel(), 0, 0, "引渠入前池流量（节点 6（", "最高水面",
+       "沿程水面线包络线"},
+      {"box", test::PumpStartDrainingBox(), 31.8, 31.8 * (1 + 1e-4), "箱涵入前池流量（节点 6（",
+       "最高水头", "沿程测压管水头包络线"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const CaseRun done = RunCase(PrepareCase(row.typed));
+    ASSERT_TRUE(done.Complete()) << done.error->where();
+    const RunGeometry geometry = GeometryOf(done.outcome);
+    const FreeSurfaceRecord& f = *done.outcome.freeSurface;
+    double lowest = row.lowestArea, highest = row.highestArea;
+    if (f.section == CulvertSection::Channel) {
+      // The trapezoid's areas from the step-1 heads over the inverts.
+      lowest = 1e300, highest = 0;
+      for (int node = 1; node <= done.run.GridNodes(); ++node) {
+        const double depth = done.run.Head(node, 1) - f.invert[node - 1];
+        const double area = (6 + 1.5 * depth) * depth;
+        lowest = std::min(lowest, area);
+        highest = std::max(highest, area);
+      }
+      EXPECT_GT(lowest, 30.0);
+    }
+    for (int node = 1; node <= done.run.GridNodes(); ++node) {
+      EXPECT_NEAR(NodeHistory(done.run, geometry, node, ChartQuantity::Discharge)[0], 20, 0.02)
+          << node;
+    }
+    EXPECT_GE(f.columnArea, lowest * (1 - 1e-4));
+    EXPECT_LE(f.columnArea, highest * (1 + 1e-4));
+    ASSERT_TRUE(done.summary->oscillation);
+    const double L = done.outcome.parameters.CulvertLength;
+    const double Af = done.outcome.parameters.ForebayArea;
+    const auto periodOf = [&](double area) {
+      return 2 * std::numbers::pi * std::sqrt(L * Af / (9.8 * area));
+    };
+    EXPECT_GE(done.summary->oscillation->period, periodOf(highest) * (1 - 1e-6));
+    EXPECT_LE(done.summary->oscillation->period, periodOf(lowest) * (1 + 1e-6));
+
+    const ChartData inflow = PumpDischargeChart(done.run, geometry);
+    ASSERT_EQ(inflow.lines.size(), 2u);
+    EXPECT_TRUE(inflow.lines[1].name.starts_with(row.inflow)) << inflow.lines[1].name;
+    EXPECT_EQ(EnvelopeChart(*done.summary, done.run, geometry, EnvelopeOf::Head).lines.at(0).name,
+              row.highest);
+    BookInput book;
+    book.cases.push_back({row.name, "", CaseReportInput(row.typed, done)});
+    int captioned = 0;
+    for (const ReportBlock& block : CalculationBook(book).blocks)
+      captioned +=
+          block.kind == ReportBlockKind::Chart && block.text.find(row.caption) != std::string::npos;
+    EXPECT_EQ(captioned, 1);
+  }
+}
+
+// A draining box whose refilling reaches the vapour limit: the lowest
+// pressure head reported is the limit the cavity opens at, not how far the
+// slot overshoots it within a sub-step (-18.4 m here before).
+TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
+  Case typed = test::PumpStartDrainingBox();
+  typed.texts[InputId::StepCount] = "2000";
+  const CaseRun done = RunCase(PrepareCase(typed));
+  ASSERT_TRUE(done.Complete()) << done.error->where();
+  const FreeSurfaceRecord& f = *done.outcome.freeSurface;
+  EXPECT_TRUE(f.vapourLimitReached);
+  EXPECT_DOUBLE_EQ(f.lowestPressureHead, freesurface::ReachSetup{}.vapourHead);
 }
 
 // Cases run side by side on threads: each run, summary, check and error that

@@ -145,7 +145,7 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   QVERIFY(!envelope->Chart(EnvelopeOf::Head)->Data().spans.empty());
   QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->Data().spans.empty());
   QVERIFY2(envelope->Checks()->text().contains(
-               QStringLiteral("校核　不满足：箱涵满流；满足：前池最低水位、水柱分离")),
+               QStringLiteral("校核　不满足：箱涵满流；无效：前池最低水位、水柱分离")),
            qPrintable(envelope->Checks()->text()));
 
   // 清除 empties the boxes and leaves the dialog open; with 确定 the

@@ -402,8 +402,21 @@ void EventDialogsTest::mixedModelIsTheMenusThird() {
   QCOMPARE(names, (QStringList{QStringLiteral("Model_classic"), QStringLiteral("Model_balanced"),
                                QStringLiteral("Model_mixed")}));
   QAction* mixed = menu->actions().back();
+  auto* form = s.window.inputForm();
+  form->InputBox(InputId::CulvertArea)->setText(QStringLiteral("0"));
+  const QColor tinted = form->InputBox(InputId::CulvertArea)->palette().color(QPalette::Base);
   mixed->trigger();
   for (const QAction* a : menu->actions()) QCOMPARE(a->isChecked(), a == mixed);
+  // The section gives the wetted area and hydraulic radius: their boxes are
+  // greyed and untinted whatever they hold, their tooltips say so; the
+  // forebay's box is still read.
+  for (InputId id : {InputId::CulvertArea, InputId::HydraulicRadius}) {
+    const QLineEdit* box = form->InputBox(id);
+    QVERIFY(!box->isEnabled());
+    QVERIFY2(box->toolTip().contains(QStringLiteral("由断面给出")), qPrintable(box->toolTip()));
+    QVERIFY(box->palette().color(QPalette::Base) != tinted);
+  }
+  QVERIFY(form->InputBox(InputId::ForebayArea)->isEnabled());
   QVERIFY2(s.Status().contains(QStringLiteral("计算模型：自由水面与混合流模型")),
            qPrintable(s.Status()));
   s.answer = s.Path("mixed.toml");
@@ -412,8 +425,10 @@ void EventDialogsTest::mixedModelIsTheMenusThird() {
   QVERIFY2(saved.find("[model]\nkind = \"mixed\"") != std::string::npos, saved.c_str());
   s.window.newCase();
   QVERIFY(!mixed->isChecked());
+  QVERIFY(form->InputBox(InputId::CulvertArea)->isEnabled());
   s.window.openCase(s.answer);
   QVERIFY(mixed->isChecked());
+  QVERIFY(!form->InputBox(InputId::HydraulicRadius)->isEnabled());
 }
 
 // A pump event that runs the pumps backwards or gives an exponent without a
