@@ -163,9 +163,9 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
   const RunSummary summary = SummarizeRun(run, outcome);
   const RunGeometry geometry = GeometryOf(outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
-    ChartData chart = EnvelopeChart(summary, run, geometry, what);
-    if (what == EnvelopeOf::Head) AddCulvertDesign(chart, design, summary, geometry);
-    charts_[int(what)]->SetData(chart);
+    charts_[int(what)]->SetData(what == EnvelopeOf::Head
+                                    ? PiezometricEnvelopeChart(summary, run, geometry, design)
+                                    : EnvelopeChart(summary, run, geometry, what));
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }
