@@ -396,6 +396,15 @@ void Method(Book& b) {
 }  // namespace
 }  // namespace book
 
+ChartData PiezometricEnvelopeChart(const RunSummary& summary, const SurgeRun& run,
+                                   const RunGeometry& geometry, const DesignData& data) {
+  ChartData chart = EnvelopeChart(summary, run, geometry, EnvelopeOf::Head);
+  AddCulvertDesign(chart, data, summary, geometry);
+  // EnvelopeChart's "水头包络线…": the heads are piezometric.
+  if (chart.title.starts_with("水头")) chart.title.insert(0, "测压管");
+  return chart;
+}
+
 ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
   const RunGeometry geometry = GeometryOf(input.outcome);
   const DesignData design = ReadDesignData(input.design);

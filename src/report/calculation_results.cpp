@@ -118,19 +118,24 @@ ChartData Comparison(const Book& b, ReportChart which, const std::vector<std::st
 }
 
 // A chart whose vertical range keeps to its computed curves: a limit, or a
-// line of the design data (the bed, a limit along the culvert), lying wholly
-// more than half the curves' own span (and 1 m) away from them is taken out
-// and named in the caption instead, so that it does not squeeze the curves.
+// line of the design data (`design`, CulvertDesignLines: the bed, a limit
+// along the culvert), lying wholly more than half the curves' own span (and
+// 1 m) away from them is taken out and named in the caption instead, so that
+// it does not squeeze the curves.
 struct FiguredChart {
   ChartData chart;
   std::string outside;  // "（图外：…）" for the caption; "" when none left out
 };
 
-FiguredChart FitLimits(ChartData chart) {
+FiguredChart FitLimits(ChartData chart, const std::vector<ChartLine>& design = {}) {
+  const auto isDesign = [&](const ChartLine& line) {
+    return std::any_of(design.begin(), design.end(),
+                       [&](const ChartLine& d) { return d.name == line.name; });
+  };
   FiguredChart out;
   double low = INFINITY, high = -INFINITY;
   for (const ChartLine& line : chart.lines) {
-    if (line.design) continue;
+    if (isDesign(line)) continue;
     for (double y : line.y) {
       if (std::isnan(y)) continue;
       low = std::min(low, y);
@@ -150,7 +155,7 @@ FiguredChart FitLimits(ChartData chart) {
     return true;
   });
   std::erase_if(chart.lines, [&](const ChartLine& line) {
-    if (!line.design || line.y.empty()) return false;
+    if (!isDesign(line) || line.y.empty()) return false;
     if (!std::all_of(line.y.begin(), line.y.end(), far)) return false;
     const auto [lo, hi] = std::minmax_element(line.y.begin(), line.y.end());
     named.push_back(line.name + " " + FixedText(*lo, 3) +
@@ -175,7 +180,8 @@ void Results(Book& b) {
     FiguredChart forebay = FitLimits(ReportChartData(c.c.input, ReportChart::ForebayLevel));
     b.Figure(std::move(forebay.chart), c.c.name + " 前池水位过程线（节点 " +
                                            std::to_string(c.s.nodes) + "）" + forebay.outside);
-    FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope));
+    FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope),
+                                      CulvertDesignLines(c.design, c.s.reaches, c.geometry));
     b.Figure(std::move(envelope.chart), c.c.name + " 沿程测压管水头包络线" + envelope.outside);
     Extremes(b, c);
     Envelope(b, c);

@@ -25,7 +25,6 @@ struct ChartLine {
   LineStyle style = LineStyle::Solid;
   bool markers = false;  // a marker at every point
   int colour = -1;       // lines with the same number share a colour; -1: a colour of its own
-  bool design = false;   // drawn from the design data (bed, soffit, a limit), not computed
 };
 
 // A horizontal line across the whole chart at `value` (a limit).

@@ -405,15 +405,6 @@ void AddCulvertDesign(ChartData& chart, const DesignData& data, const RunSummary
   }
 }
 
-ChartData PiezometricEnvelopeChart(const RunSummary& summary, const SurgeRun& run,
-                                   const RunGeometry& geometry, const DesignData& data) {
-  ChartData chart = EnvelopeChart(summary, run, geometry, EnvelopeOf::Head);
-  AddCulvertDesign(chart, data, summary, geometry);
-  // EnvelopeChart's "水头包络线…": the heads are piezometric.
-  if (chart.title.starts_with("水头")) chart.title.insert(0, "测压管");
-  return chart;
-}
-
 std::optional<double> ForebayHighestAllowed(const DesignData& data) {
   if (!data[DesignId::ForebayWallTop]) return std::nullopt;
   return *data[DesignId::ForebayWallTop] - data[DesignId::ForebayFreeboard].value_or(0);
@@ -428,7 +419,6 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
     line.name = name;
     line.style = style;
     line.colour = colour;
-    line.design = true;
     for (int node = 1; node <= reaches + 1; ++node) {
       line.x.push_back(NodeDistance(geometry, node));
       line.y.push_back(levelAt(node));

@@ -165,10 +165,6 @@ std::vector<ChartSpan> FailingSpans(const DesignData& data, const RunSummary& su
 // culvert's invert and height.
 void AddCulvertDesign(ChartData& chart, const DesignData& data, const RunSummary& summary,
                       const RunGeometry& geometry);
-// The head envelope as the book and the envelope window show it: EnvelopeChart
-// of the heads titled 测压管水头包络线, with AddCulvertDesign's lines.
-ChartData PiezometricEnvelopeChart(const RunSummary& summary, const SurgeRun& run,
-                                   const RunGeometry& geometry, const DesignData& data);
 // Against time: the forebay's highest allowed and lowest level as limits.
 std::vector<ChartLimit> ForebayDesignLimits(const DesignData& data);
 

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "output/output.h"
+#include "report/calculation_document.h"
 #include "report/design_checks.h"
 
 namespace kelvane::ui {
