@@ -10,7 +10,6 @@
 #include "report/book_parts.h"
 #include "report/design_checks.h"
 #include "report/event_chart.h"
-#include "solver/event_texts.h"
 #include "solver/number_format.h"
 #include "solver/stability.h"
 
@@ -235,17 +234,13 @@ void EventData(Book& b, const CaseFacts& base) {
                     " m³/s；前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²。");
       continue;
     }
-    // The event as the conclusions say it, then the forebay: its area, or the
-    // area table's line and any other line the summary gives.
-    const ModelExtras& extras = c.c.input.outcome.extras;
-    std::string text = PumpChangeClause(c);
-    ModelExtras rest = extras;
-    rest.pump = {};
-    std::vector<std::string> lines = ModelExtrasLines(rest);
-    if (extras.forebay.areaTable.empty()) {
-      lines.insert(lines.begin(), "前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²");
+    // The summary's lines of the event, then the forebay's area unless a
+    // table gives it (its line is among the summary's).
+    std::string text;
+    for (const std::string& line : c.s.eventLines) text += (text.empty() ? "" : "；") + line;
+    if (c.c.input.outcome.extras.forebay.areaTable.empty()) {
+      text += "；前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²";
     }
-    for (const std::string& line : lines) text += "；" + line;
     b.d.Paragraph(who + text + "。");
   }
   b.Figure(PumpChart(b), "水泵流量过程 Q(t)");
