@@ -274,7 +274,7 @@ void DesignTable(Book& b, const CaseFacts& base) {
   }
   if (!base.checks.vapourHeadText.empty()) {
     design.rows.push_back(
-        {"汽化压力水头（大气压水头减饱和蒸汽压水头）", "m", "", base.checks.vapourHeadText});
+        {"真空限值（大气压水头减汽化压力水头）", "m", "", base.checks.vapourHeadText});
   }
   b.d.Table(std::move(design));
 }

@@ -209,14 +209,13 @@ void Word(CheckRow& row, const std::string& vapourHead) {
       break;
     case CheckKind::Vacuum:
       row.item = CheckItemName(row.kind);
-      row.rule = "最低水头 ≥ 洞顶高程 - 汽化压力水头";
+      row.rule = "最低水头 ≥ 洞顶高程 - 真空限值";
       row.sentence =
-          row.pass
-              ? "箱涵各节点最低水头均不低于洞顶高程减汽化压力水头（" + vapourHead + "），" +
-                    Worst(row, "最低水头", "限值") + "，不发生水柱分离，满足要求。"
-              : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于洞顶高程减汽化压力水头（" +
-                    vapourHead + "），" + Worst(row, "最低水头", "限值") +
-                    "：水在此汽化、水柱分离，计算结果无效，不满足要求。";
+          row.pass ? "箱涵各节点最低水头均不低于洞顶高程减真空限值（" + vapourHead + "），" +
+                         Worst(row, "最低水头", "限值") + "，不发生水柱分离，满足要求。"
+                   : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于洞顶高程减真空限值（" +
+                         vapourHead + "），" + Worst(row, "最低水头", "限值") +
+                         "：水在此汽化、水柱分离，计算结果无效，不满足要求。";
       break;
     case CheckKind::DesignPressure:
       row.item = CheckItemName(row.kind);
@@ -336,7 +335,7 @@ double CulvertLimitAt(CheckKind kind, const DesignData& data, int node, int reac
   const double soffit = SoffitAt(data, node, reaches);
   switch (kind) {
     case CheckKind::Vacuum:
-      return soffit - (kAtmosphericHead - kVapourPressureHead);
+      return soffit - VacuumLimitOf(data).Head();
     case CheckKind::DesignPressure:
       return soffit + data[DesignId::CulvertDesignPressureHead].value_or(0);
     case CheckKind::ChannelFreeboard:
@@ -443,7 +442,7 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
     return lines;
   }
   const double height = *data[CulvertHeight];
-  const double vapour = kAtmosphericHead - kVapourPressureHead;
+  const double vapour = VacuumLimitOf(data).Head();
   struct Line {
     const char* name;
     double offset;  // m above the soffit
@@ -453,7 +452,7 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
   std::vector<Line> wanted = {
       {"箱涵底板", -height, LineStyle::Solid, kInvertColour},
       {"箱涵洞顶", 0, LineStyle::Solid, kSoffitColour},
-      {"汽化限值（洞顶 - 汽化压力水头）", -vapour, LineStyle::Dashed, kVapourColour}};
+      {"汽化限值（洞顶 - 真空限值）", -vapour, LineStyle::Dashed, kVapourColour}};
   if (data[CulvertDesignPressureHead]) {
     wanted.push_back(
         {"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed, kPressureColour});
@@ -508,14 +507,11 @@ void AddCheckRows(const DesignData& data, const Context& c, bool channel,
   // not its own.
   if (!channel) {
     NoteMissing(data, {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight},
-                {CulvertDesignPressureHead}, report.missing);
+                {CulvertDesignPressureHead, SiteElevation, WaterTemperature}, report.missing);
   }
   if (CulvertGiven(data) && !channel) {
     const int reaches = summary.reaches;
-    report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
-                            FixedText(kVapourPressureHead, 2) + " = " +
-                            FixedText(kAtmosphericHead - kVapourPressureHead, 2) + " m，水温 " +
-                            FixedText(kWaterTemperature, 0) + " °C";
+    report.vapourHeadText = VacuumLimitText(data);
     for (CheckKind kind : {CheckKind::CulvertFull, CheckKind::Vacuum, CheckKind::DesignPressure}) {
       if (kind == CheckKind::DesignPressure && !Given(data, CulvertDesignPressureHead)) continue;
       const bool highest = kind == CheckKind::DesignPressure;
@@ -642,6 +638,40 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
   return report;
 }
 
+namespace {
+// A given elevation or temperature as typed would show it: at most three
+// decimals, no trailing zeros ("100", "12.5").
+std::string ItemText(double value) {
+  std::string text = FixedText(value, 3);
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  return text;
+}
+}  // namespace
+
+std::string VacuumLimitText(const DesignData& data) {
+  const VacuumLimit limit = VacuumLimitOf(data);
+  const std::optional<double>& elevation = data[DesignId::SiteElevation];
+  const std::optional<double>& temperature = data[DesignId::WaterTemperature];
+  if (!elevation && !temperature) {
+    return FixedText(limit.atmosphericHead, 2) + " - " + FixedText(limit.vapourHead, 2) + " = " +
+           FixedText(limit.Head(), 2) + " m，水温 " + FixedText(kWaterTemperature, 0) + " °C";
+  }
+  std::string text = FixedText(limit.atmosphericHead, 3) + " - " + FixedText(limit.vapourHead, 3) +
+                     " = " + FixedText(limit.Head(), 3) + " m，站址高程 " +
+                     ItemText(elevation.value_or(0)) + " m，水温 " +
+                     ItemText(temperature.value_or(kWaterTemperature)) + " °C";
+  if (temperature) {
+    // Beyond the table its end value stands: say which.
+    const double tabled =
+        std::clamp(*temperature, kLowestTabledTemperature, kHighestTabledTemperature);
+    if (tabled != *temperature) text += "（按 " + ItemText(tabled) + " °C 计）";
+  }
+  return text;
+}
+
 std::vector<double> KnownSoffits(const DesignData& data, const RunSummary& summary) {
   const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
   if (!CulvertGiven(data) || (free && free->section == CulvertSection::Channel)) return {};
@@ -669,7 +699,7 @@ std::string CheckSectionText(const DesignCheckReport& report) {
            field.unit + "\n";
   }
   if (!report.vapourHeadText.empty()) {
-    out += "  " + PadRight("汽化压力水头", 22) + report.vapourHeadText + "\n";
+    out += "  " + PadRight("真空限值", 22) + report.vapourHeadText + "\n";
   }
   if (!report.missing.empty()) {
     std::string names;

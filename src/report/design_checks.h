@@ -20,13 +20,6 @@
 
 namespace kelvane {
 
-// The head at which water boils at the soffit, counted down from the soffit:
-// the atmosphere's head less the vapour pressure head of water at 20 °C
-// (101.325 kPa and 2.34 kPa over the unit weight of water, 9.79 kN/m³).
-constexpr double kAtmosphericHead = 10.33;    // m of water
-constexpr double kVapourPressureHead = 0.24;  // m of water, at kWaterTemperature
-constexpr double kWaterTemperature = 20;      // °C
-
 // The checks; the rows are in report/design_checks.def.
 enum class CheckKind {
 #define KELVANE_CHECK(id, item, key, along, atMost) id,
@@ -110,12 +103,19 @@ struct DesignCheckReport {
   // at which a node changes between full and part full (a moving front or a
   // draining culvert, which its validation does not yet cover).
   bool freeSurfaceModel = false;
-  // "10.33 - 0.24 = 10.09 m，水温 20 °C"; empty when no culvert check runs.
+  // The vacuum limit as used (VacuumLimitText); empty when no culvert check
+  // runs.
   std::string vapourHeadText;
   // The conclusions: each row's sentence, then a plain statement when a
   // result lies outside the model, then the overall verdict.
   std::vector<std::string> conclusions;
 };
+
+// The vacuum limit of `data` (VacuumLimitOf) as the summary and the report
+// show it: "10.33 - 0.24 = 10.09 m，水温 20 °C" without the site's elevation
+// and the water's temperature; with either, three decimals and both named
+// ("10.219 - 0.239 = 9.980 m，站址高程 100 m，水温 20 °C").
+std::string VacuumLimitText(const DesignData& data);
 
 // The soffit at every node of the run (m, double; node 1 first) when it is
 // known: both inverts and the clear height given, and a box section (the

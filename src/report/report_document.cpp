@@ -21,7 +21,8 @@ const char* const kForebayStabilityRule =
     "（2）前池水位的显式更新有稳定限：前池水面面积须大于 Af,min = g·Ac·Δt/(2a)";
 
 const char* const kCulvertFullText =
-    "（3）模型假定箱涵始终满流、有压。箱涵内水头低于洞顶时箱涵脱空进气，低于洞顶减汽化压力水头"
+    "（3）模型假定箱涵始终满流、有压。箱涵内水头低于洞顶时箱涵脱空进气，低于洞顶减真空限值（大气压"
+    "水头减汽化压力水头）"
     "时水柱分离，此后的结果不再有效；给出箱涵高程时由第 5 节校核。";
 
 }  // namespace kelvane

@@ -1,6 +1,7 @@
 // The design data of the structure: the culvert's invert and clear height,
-// its design internal pressure, the forebay's wall top and freeboard and the
-// pumps' minimum operating level. Every item is optional and absent by
+// its design internal pressure, the forebay's wall top and freeboard, the
+// pumps' minimum operating level, and the site's elevation and the water's
+// temperature that set the vacuum limit. Every item is optional and absent by
 // default; the run does not use them, only the design checks of its results
 // do. Like the input boxes, each item is kept as the text typed and read by
 // the leading-number rule.
@@ -74,5 +75,40 @@ bool CulvertGiven(const DesignData& data);
 // The soffit elevation at `node` (1-based) of `reaches`: the invert linear
 // between the two ends plus the clear height, m (double).
 double SoffitAt(const DesignData& data, int node, int reaches);
+
+// Without the site's elevation and the water's temperature the vacuum limit
+// takes the atmosphere's head at sea level and the vapour pressure head of
+// water at 20 °C (101.325 kPa and 2.34 kPa over the unit weight of water).
+constexpr double kAtmosphericHead = 10.33;    // m of water
+constexpr double kVapourPressureHead = 0.24;  // m of water, at kWaterTemperature
+constexpr double kWaterTemperature = 20;      // °C
+constexpr double kWaterUnitWeight = 9.79;     // kN/m³
+// The saturation pressures are tabled over these temperatures; the
+// altitude correction is meant for sites within these elevations.
+constexpr double kLowestTabledTemperature = 0;    // °C
+constexpr double kHighestTabledTemperature = 40;  // °C
+constexpr double kLowestSiteElevation = -100;     // m
+constexpr double kHighestSiteElevation = 5000;    // m
+
+// The atmosphere's head at a site `elevation` m above sea level, corrected
+// for altitude as pump intakes are: 10.33 - elevation / 900, m.
+double AtmosphericHeadAt(double elevation);
+// The saturation pressure of water at `temperature` °C, from the table at
+// whole degrees 0..40 °C, linear between (the table's end value beyond it),
+// kPa.
+double SaturationPressureAt(double temperature);
+// That pressure over the unit weight of water, m.
+double VapourHeadAt(double temperature);
+
+// How far the head may fall below the soffit before the water boils there:
+// the atmosphere's head less the vapour pressure head.
+struct VacuumLimit {
+  double atmosphericHead = kAtmosphericHead;                    // m
+  double vapourHead = kVapourPressureHead;                      // m
+  double Head() const { return atmosphericHead - vapourHead; }  // m
+};
+// The limit of the site's elevation and the water's temperature where given;
+// either not given keeps its sea-level or 20 °C value above.
+VacuumLimit VacuumLimitOf(const DesignData& data);
 
 }  // namespace kelvane

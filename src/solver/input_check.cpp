@@ -166,6 +166,12 @@ std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::
                 " m：箱涵自计算开始即未满流，有压满流模型不适用";
         break;
       }
+      case InputFlagReason::TemperatureOutsideTable:
+        text += "不在 0 至 40 °C 之内，汽化压力水头按 " + ShortestText(bound) + " °C 计";
+        break;
+      case InputFlagReason::ElevationOutsideRange:
+        text += "不在 -100 至 5000 m 之内，大气压水头按 10.33 - 站址高程/900 外推";
+        break;
     }
   }
   return text;
@@ -259,6 +265,15 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
          field.id == DesignId::ChannelSideSlope || field.id == DesignId::ChannelFreeboard) &&
         flag.value < 0)
       flag.reasons.push_back(InputFlagReason::Negative);
+    if (field.id == DesignId::WaterTemperature &&
+        !(flag.value >= kLowestTabledTemperature && flag.value <= kHighestTabledTemperature)) {
+      flag.reasons.push_back(InputFlagReason::TemperatureOutsideTable);
+      flag.bound = flag.value < kLowestTabledTemperature ? kLowestTabledTemperature
+                                                         : kHighestTabledTemperature;
+    }
+    if (field.id == DesignId::SiteElevation &&
+        !(flag.value >= kLowestSiteElevation && flag.value <= kHighestSiteElevation))
+      flag.reasons.push_back(InputFlagReason::ElevationOutsideRange);
     const auto& upstream = data[DesignId::CulvertInvertUpstream];
     if (field.id == DesignId::CulvertInvertDownstream && upstream) {
       const double slopeDrop = ReadLeadingNumber(inputs[InputId::CulvertSlope]) *

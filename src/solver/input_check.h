@@ -32,6 +32,10 @@ enum class InputFlagReason {
                                // more than a tenth of the latter
   CulvertNotFullAtStart,       // a head of step 1 lies below the soffit: the
                                // culvert runs part full from the start
+  TemperatureOutsideTable,     // a water temperature outside the saturation
+                               // pressures' table: its end value is used
+  ElevationOutsideRange,       // a site elevation outside the range the
+                               // altitude correction is meant for
 };
 
 struct InputFlag {

@@ -162,6 +162,10 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
   for (InputId id : AllInputs()) hash.Add(settings.base.texts[id]);
   for (const DesignField& field : DesignFields()) {
     const std::optional<std::string>& text = settings.base.design[field.id];
+    // The site's items came later than the fingerprint: they count only
+    // when given, so that a study without them keeps its fingerprint.
+    if (!text && (field.id == DesignId::SiteElevation || field.id == DesignId::WaterTemperature))
+      continue;
     hash.AddNumber(text.has_value());
     if (text) hash.Add(*text);
   }

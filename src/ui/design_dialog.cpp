@@ -27,7 +27,10 @@ DesignDialog::DesignDialog(const DesignTexts& texts, const InputTexts& inputs, Q
     QLineEdit*& box = boxes_[static_cast<std::size_t>(field.id)];
     box = new QLineEdit(this);
     box->setObjectName(QLatin1String(field.option));
-    box->setPlaceholderText(tr("不校核"));
+    // The site's items have a value when left empty: sea level, 20 °C.
+    box->setPlaceholderText(field.id == DesignId::SiteElevation      ? tr("0（海平面）")
+                            : field.id == DesignId::WaterTemperature ? tr("20")
+                                                                     : tr("不校核"));
     if (texts[field.id]) box->setText(QString::fromStdString(*texts[field.id]));
     form->addRow(tr("%1 (%2)").arg(QString::fromUtf8(field.caption), QString::fromUtf8(field.unit)),
                  box);

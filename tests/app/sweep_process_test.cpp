@@ -454,7 +454,7 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
                                  " --culvert-height=" + cells[1]);
     ASSERT_EQ(single.status, 0) << single.err;
     const SingleRunCheck full = CheckOf(single.out, "箱涵满流", "的最低水头低于洞顶高程，");
-    const SingleRunCheck vacuum = CheckOf(single.out, "水柱分离", "低于洞顶高程减汽化压力水头");
+    const SingleRunCheck vacuum = CheckOf(single.out, "水柱分离", "低于洞顶高程减真空限值");
     const SingleRunCheck highest = CheckOf(single.out, "前池最高水位", "");
     const std::vector<std::string> expected{highest.pass,   highest.verdict,        full.pass,
                                             full.verdict,   full.firstFailingNode,  vacuum.pass,
