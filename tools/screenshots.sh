@@ -34,32 +34,17 @@ sleep 0.5
 
 DISPLAY=$display QT_QPA_PLATFORM=xcb timeout 60 "$driver" "$PWD/docs"
 "$build/app/kelvane" --batch --history-plot docs/batch-history.png --nodes 1,3,6
-# The book of a station with three operating cases: the page comparing
-# them and the page of the governing cases.
+# The book of the example station with three operating cases
+# (docs/examples/station-cases.toml): the page comparing them and the page of
+# the governing cases.
 report=$(mktemp -d)
-cat > "$report/cases.toml" <<'TOML'
-title = "设计库水位事故停泵"
-[project]
-name = "某泵站工程"
-stage = "初步设计"
-[design]
-forebay-wall-top = "-2.4"
-forebay-freeboard = "0.5"
-pump-min-level = "-5.5"
-[[cases]]
-name = "最高库水位事故停泵"
-reservoir-level = "-3.5"
-[[cases]]
-name = "设计库水位正常停机"
-pump-ramp-time = 120
-TOML
-"$build/app/kelvane" --batch --case "$report/cases.toml" --report "$report/report.pdf"
+"$build/app/kelvane" --batch --case docs/examples/station-cases.toml --report "$report/report.pdf"
 pages=$(pdfinfo "$report/report.pdf" | awk '/^Pages:/ { print $2 }')
 shot=1
 for heading in "各工况比较" "控制工况"; do
   for page in $(seq 4 "$pages"); do
     if pdftotext -f "$page" -l "$page" "$report/report.pdf" - | grep -q "^[0-9.]*  *$heading\$"; then
-      pdftoppm -r 60 -png -f "$page" -l "$page" -singlefile "$report/report.pdf" \
+      pdftoppm -r 70 -png -f "$page" -l "$page" -singlefile "$report/report.pdf" \
         "docs/report-page-$shot"
       break
     fi

@@ -51,6 +51,12 @@ ReportTable Table(std::vector<std::string> head, std::vector<bool> numeric,
 // The event as engineers name it: 事故停泵, 正常停机, 开机, 机组依次停机 ...
 std::string EventName(const RunOutcome& outcome);
 
+// The pump's change as the book says it: "水泵流量由 20 m³/s 变为 0 m³/s" for
+// the sudden change; for any other event its line of the summary's 工况
+// section and the discharge it ends at: "水泵流量由 20 m³/s 起按机组启闭序列
+// （2 台依次启动，…）变为 40 m³/s".
+std::string PumpChangeClause(const CaseFacts& c);
+
 void Results(Book& book);      // 6 计算成果
 void Checks(Book& book);       // 7 校核
 void Conclusions(Book& book);  // 8 结论与建议

@@ -126,6 +126,15 @@ void Purpose(Book& b) {
       "计算水泵事故停泵、正常停机或开机时进水箱涵与前池的水力过渡过程，求出各计算工况的前池最高、"
       "最低水位和箱涵沿程测压管水头的包络，校核前池墙顶高程、水泵最低运行水位和箱涵顶板处的压力，"
       "为设计提供依据。");
+  // The cases inherit the base case's notes: notes all cases share are said once.
+  const std::string& notes = b.cases.front().c.input.notes;
+  const bool shared = b.cases.size() > 1 &&
+                      std::all_of(b.cases.begin(), b.cases.end(),
+                                  [&](const CaseFacts& c) { return c.c.input.notes == notes; });
+  if (shared) {
+    if (!notes.empty()) b.d.Paragraph("说明：" + notes);
+    return;
+  }
   for (const CaseFacts& c : b.cases) {
     if (!c.c.input.notes.empty()) b.d.Paragraph(c.c.name + "说明：" + c.c.input.notes);
   }
@@ -223,11 +232,16 @@ void EventData(Book& b, const CaseFacts& base) {
       b.d.Paragraph(who + "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) +
                     " m³/s 突然变为 " + HeldValue(c.p, InputId::FinalPumpDischarge) +
                     " m³/s；前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²。");
-    } else {
-      std::string lines;
-      for (const std::string& line : c.s.eventLines) lines += (lines.empty() ? "" : "；") + line;
-      b.d.Paragraph(who + lines + "。");
+      continue;
     }
+    // The summary's lines of the event, then the forebay's area unless a
+    // table gives it (its line is among the summary's).
+    std::string text;
+    for (const std::string& line : c.s.eventLines) text += (text.empty() ? "" : "；") + line;
+    if (c.c.input.outcome.extras.forebay.areaTable.empty()) {
+      text += "；前池水面面积 " + HeldValue(c.p, InputId::ForebayArea) + " m²";
+    }
+    b.d.Paragraph(who + text + "。");
   }
   b.Figure(PumpChart(b), "水泵流量过程 Q(t)");
   const std::vector<ForebayPoint>& table = base.c.input.outcome.extras.forebay.areaTable;
@@ -377,14 +391,14 @@ void Method(Book& b) {
 }  // namespace
 }  // namespace book
 
-namespace {
-
-// `text` with its leading `from` replaced by `to`.
-std::string Renamed(const std::string& text, std::string_view from, std::string_view to) {
-  return text.starts_with(from) ? std::string(to) + text.substr(from.size()) : text;
+ChartData PiezometricEnvelopeChart(const RunSummary& summary, const SurgeRun& run,
+                                   const RunGeometry& geometry, const DesignData& data) {
+  ChartData chart = EnvelopeChart(summary, run, geometry, EnvelopeOf::Head);
+  AddCulvertDesign(chart, data, summary, geometry);
+  // EnvelopeChart's "水头包络线…": the heads are piezometric.
+  if (chart.title.starts_with("水头")) chart.title.insert(0, "测压管");
+  return chart;
 }
-
-}  // namespace
 
 ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
   const RunGeometry geometry = GeometryOf(input.outcome);
@@ -395,10 +409,7 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
     data.limits = ForebayDesignLimits(design);
     return data;
   }
-  ChartData data = EnvelopeChart(input.summary, *input.run, geometry, EnvelopeOf::Head);
-  AddCulvertDesign(data, design, input.summary, geometry);
-  data.title = Renamed(data.title, "水头", "测压管水头");
-  return data;
+  return PiezometricEnvelopeChart(input.summary, *input.run, geometry, design);
 }
 
 ReportDocument CalculationBook(const BookInput& in) {

@@ -21,6 +21,10 @@ namespace kelvane {
 // the forebay's design limits; the head envelope with the culvert's invert,
 // soffit and limit lines when the design data gives them.
 ChartData ReportChartData(const ReportInput& input, ReportChart chart);
+// The head envelope as the book and the envelope window show it: EnvelopeChart
+// of the heads titled 测压管水头包络线, with AddCulvertDesign's lines.
+ChartData PiezometricEnvelopeChart(const RunSummary& summary, const SurgeRun& run,
+                                   const RunGeometry& geometry, const DesignData& data);
 
 ReportDocument CalculationBook(const BookInput& book);
 

@@ -117,20 +117,25 @@ ChartData Comparison(const Book& b, ReportChart which, const std::vector<std::st
   return ComparisonChart(charts, pick);
 }
 
-// A chart whose vertical range keeps to its curves: a limit or dashed limit
-// line lying more than half the curves' own span (and 1 m) away from them is
-// taken out
-// and named in the caption instead, so that it does not squeeze the curves.
+// A chart whose vertical range keeps to its computed curves: a limit, or a
+// line of the design data (`design`, CulvertDesignLines: the bed, a limit
+// along the culvert), lying wholly more than half the curves' own span (and
+// 1 m) away from them is taken out and named in the caption instead, so that
+// it does not squeeze the curves.
 struct FiguredChart {
   ChartData chart;
   std::string outside;  // "（图外：…）" for the caption; "" when none left out
 };
 
-FiguredChart FitLimits(ChartData chart) {
+FiguredChart FitLimits(ChartData chart, const std::vector<ChartLine>& design = {}) {
+  const auto isDesign = [&](const ChartLine& line) {
+    return std::any_of(design.begin(), design.end(),
+                       [&](const ChartLine& d) { return d.name == line.name; });
+  };
   FiguredChart out;
   double low = INFINITY, high = -INFINITY;
   for (const ChartLine& line : chart.lines) {
-    if (line.style != LineStyle::Solid) continue;
+    if (isDesign(line)) continue;
     for (double y : line.y) {
       if (std::isnan(y)) continue;
       low = std::min(low, y);
@@ -150,7 +155,7 @@ FiguredChart FitLimits(ChartData chart) {
     return true;
   });
   std::erase_if(chart.lines, [&](const ChartLine& line) {
-    if (line.style == LineStyle::Solid || line.y.empty()) return false;
+    if (!isDesign(line) || line.y.empty()) return false;
     if (!std::all_of(line.y.begin(), line.y.end(), far)) return false;
     const auto [lo, hi] = std::minmax_element(line.y.begin(), line.y.end());
     named.push_back(line.name + " " + FixedText(*lo, 3) +
@@ -175,7 +180,8 @@ void Results(Book& b) {
     FiguredChart forebay = FitLimits(ReportChartData(c.c.input, ReportChart::ForebayLevel));
     b.Figure(std::move(forebay.chart), c.c.name + " 前池水位过程线（节点 " +
                                            std::to_string(c.s.nodes) + "）" + forebay.outside);
-    FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope));
+    FiguredChart envelope = FitLimits(ReportChartData(c.c.input, ReportChart::HeadEnvelope),
+                                      CulvertDesignLines(c.design, c.s.reaches, c.geometry));
     const char* envelopeName =
         HeadIsWaterSurface(c.s) ? " 沿程水面线包络线" : " 沿程测压管水头包络线";
     b.Figure(std::move(envelope.chart), c.c.name + envelopeName + envelope.outside);
@@ -362,14 +368,13 @@ std::string Measure(const Book& b, const CheckOverCases& check) {
   return measure + "。";
 }
 
-// "水泵流量由 20 m³/s 变为 0 m³/s 后" for the sudden change; for any other
-// event its line of the summary's 工况 section and the discharge it ends at:
-// "水泵流量由 20 m³/s 起按机组启闭序列（2 台依次启动，…）变为 40 m³/s 后".
+}  // namespace
+
 std::string PumpChangeClause(const CaseFacts& c) {
   const PumpEvent& pump = c.c.input.outcome.extras.pump;
   if (!pump.Given()) {
     return "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) + " m³/s 变为 " +
-           HeldValue(c.p, InputId::FinalPumpDischarge) + " m³/s 后";
+           HeldValue(c.p, InputId::FinalPumpDischarge) + " m³/s";
   }
   const std::string line = ModelExtrasLines(ModelExtras{pump, {}}).front();
   const std::size_t colon = line.find("：");
@@ -379,10 +384,8 @@ std::string PumpChangeClause(const CaseFacts& c) {
           : line.substr(0, colon) + "（" + line.substr(colon + std::string("：").size()) + "）";
   const double end = PumpDischarge(pump, c.p.SteadyDischarge, c.p.FinalPumpDischarge).At(HUGE_VAL);
   return "水泵流量由 " + HeldValue(c.p, InputId::SteadyDischarge) + " m³/s 起按" + how + "变为 " +
-         ShortestText(end) + " m³/s 后";
+         ShortestText(end) + " m³/s";
 }
-
-}  // namespace
 
 void Conclusions(Book& b) {
   b.d.Heading("8  结论与建议");
@@ -390,7 +393,7 @@ void Conclusions(Book& b) {
   int number = 0;
   for (const CaseFacts& c : b.cases) {
     b.d.Paragraph("（" + std::to_string(++number) + "）" + c.c.name + "（" +
-                  EventName(c.c.input.outcome) + "）：" + PumpChangeClause(c) +
+                  EventName(c.c.input.outcome) + "）：" + PumpChangeClause(c) + " 后" +
                   "，前池水位由初始 " + Level(c.s.forebayInitial) + " m 变化，最高 " +
                   Level(c.s.forebayHighest.value) + " m（" +
                   StepTimeText(c.run, c.s.forebayHighest.step) + "），最低 " +

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "report/calculation_document.h"
 #include "report/design_checks.h"
 
 namespace kelvane::ui {
@@ -211,9 +212,9 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
   const RunSummary summary = SummarizeRun(run, outcome);
   const RunGeometry geometry = GeometryOf(outcome);
   for (EnvelopeOf what : {EnvelopeOf::Head, EnvelopeOf::Velocity}) {
-    ChartData chart = EnvelopeChart(summary, run, geometry, what);
-    if (what == EnvelopeOf::Head) AddCulvertDesign(chart, design, summary, geometry);
-    charts_[int(what)]->SetData(chart);
+    charts_[int(what)]->SetData(what == EnvelopeOf::Head
+                                    ? PiezometricEnvelopeChart(summary, run, geometry, design)
+                                    : EnvelopeChart(summary, run, geometry, what));
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }

@@ -617,6 +617,27 @@ QByteArray ReportDocumentOdt(const ReportDocument& document) {
   QTextDocument text;
   text.setDefaultFont(ReportFont(10.5));
   text.setHtml(Q(html));
+  // The ODF writer gives a table's width in percent as that many points (a
+  // table of 100% is 100 pt wide, its cells a character or two) and its
+  // columns' in a form word processors ignore: shares of the word
+  // processor's A4 text width (2 cm margins) in points instead.
+  constexpr double kTextWidthPt = 481.9;
+  const auto points = [](const QTextLength& length, double whole) {
+    return length.type() == QTextLength::PercentageLength
+               ? QTextLength(QTextLength::FixedLength, whole * length.rawValue() / 100)
+               : length;
+  };
+  for (QTextFrame* frame : text.rootFrame()->childFrames()) {
+    auto* table = qobject_cast<QTextTable*>(frame);
+    if (table == nullptr) continue;
+    QTextTableFormat format = table->format();
+    format.setWidth(points(format.width(), kTextWidthPt));
+    const double width = format.width().rawValue();
+    QList<QTextLength> columns = format.columnWidthConstraints();
+    for (QTextLength& column : columns) column = points(column, width);
+    format.setColumnWidthConstraints(columns);
+    table->setFormat(format);
+  }
   // Each chart as a picture of the size it takes on the PDF's page (pixels
   // of 1/96 inch, drawn at twice that).
   constexpr double kWidth = 600, kScale = 2;

@@ -177,22 +177,49 @@ TEST_F(CalculationBook, EngineersWords) {
   EXPECT_TRUE(AnyHolds(rows, "|最大流速|"));
 }
 
-// The vapour limit lies ten metres below the soffit: the envelope's axis
-// keeps to the heads and the caption names the limit instead.
+// The vapour limit lies ten metres below the soffit and the culvert's bed
+// three: the envelope's axis keeps to the heads and the caption names both;
+// the soffit, near the lowest heads, stays drawn.
 TEST_F(CalculationBook, FarLimitsLeaveTheChartForTheCaption) {
   const ReportDocument d = kelvane::CalculationBook(cases_->book);
+  struct Line {
+    const char* name;
+    bool drawn;
+  };
+  const Line lines[] = {{"汽化限值", false}, {"箱涵底板", false}, {"箱涵洞顶", true}};
   int envelopes = 0;
   for (const ReportBlock& block : d.blocks) {
     if (block.kind != ReportBlockKind::Chart ||
         block.text.find("沿程测压管水头包络线") == std::string::npos)
       continue;
     ++envelopes;
-    EXPECT_NE(block.text.find("（图外：汽化限值"), std::string::npos) << block.text;
-    for (const ChartLine& line : block.chart.lines) {
-      EXPECT_EQ(line.name.find("汽化"), std::string::npos) << block.text;
+    for (const Line& want : lines) {
+      const bool drawn =
+          std::any_of(block.chart.lines.begin(), block.chart.lines.end(),
+                      [&](const ChartLine& line) { return line.name.starts_with(want.name); });
+      EXPECT_EQ(drawn, want.drawn) << want.name << " " << block.text;
+      EXPECT_EQ(block.text.find(want.name) == std::string::npos, want.drawn) << block.text;
     }
   }
   EXPECT_EQ(envelopes, 3);
+}
+
+// The cases share the base case's notes: said once, not once per case; each
+// event is stated with its forebay, the ramped one as the conclusions word it.
+TEST_F(CalculationBook, SharedNotesOnceAndEachEventWithItsForebay) {
+  BookInput book = cases_->book;
+  for (BookCase& c : book.cases) c.input.notes = "三个工况的说明";
+  const ReportDocument d = kelvane::CalculationBook(book);
+  const std::vector<std::string> paragraphs = Texts(d, ReportBlockKind::Paragraph);
+  EXPECT_EQ(std::count(paragraphs.begin(), paragraphs.end(), "说明：三个工况的说明"), 1);
+  EXPECT_FALSE(AnyHolds(paragraphs, "事故停泵说明："));
+  EXPECT_TRUE(AnyHolds(
+      paragraphs, "设计库水位正常停机：泵流量斜坡：历时 120 s，指数 1；前池水面面积 3000 m²。"));
+  EXPECT_TRUE(AnyHolds(paragraphs, "变为 0 m³/s 后，前池水位由初始"));
+  book.cases[1].input.notes = "另一说明";
+  const std::vector<std::string> own =
+      Texts(kelvane::CalculationBook(book), ReportBlockKind::Paragraph);
+  EXPECT_TRUE(AnyHolds(own, "最高库水位事故停泵说明：另一说明"));
 }
 
 }  // namespace

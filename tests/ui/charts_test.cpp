@@ -206,6 +206,10 @@ void ChartsTest::windowsFollowRunsAndFailures() {
   EnvelopeWindow* envelope = s.window.envelopeWindow();
   QCOMPARE(envelope->Chart(EnvelopeOf::Head)->Scene().lines.size(), std::size_t(3));
   QCOMPARE(envelope->Table(EnvelopeOf::Head)->rowCount(), 6);
+  // Titled as the book titles it: the heads are piezometric.
+  QVERIFY(envelope->Chart(EnvelopeOf::Head)
+              ->Data()
+              .title.starts_with("测压管水头包络线（时段 1 至 40）"));
 
   s.FailingCalculate();
   for (QLabel* status : {history->Status(), envelope->Status()}) {
