@@ -344,7 +344,7 @@ StudySession::StudySession(const StudyPlan& plan, const StudySettings& settings,
       fingerprint_(StudyFingerprint(plan, settings)),
       header_(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),
                              StudyNamesEvent(plan, settings))),
-      tally_(plan),
+      tally_(plan, settings.limits, StudyChecks(plan, settings)),
       warnings_(plan, settings_),
       chartPoints_(plan),
       document_(plan, settings_) {

@@ -147,6 +147,8 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
   plan.Add(ParseSweep("forebay-area=800"));
   plan.Add(ParseSweep("final-pump-discharge=0"));
   StudySettings settings;
+  // Long enough to reach both extremes: a kept limit is then met (满足).
+  settings.base.texts[InputId::StepCount] = "8000";
   const CaseResult bare = RunCase(plan, settings, 1);
   ASSERT_TRUE(bare.extremes);
   const float high = bare.extremes->forebayHighest.value;
@@ -175,6 +177,7 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
     const CaseResult r = RunCase(plan, settings, 1);
     EXPECT_EQ(r.passMax, row.passes);
     EXPECT_EQ(r.passMin, row.passes);
+    EXPECT_EQ(r.verdictMin, row.passes ? CheckVerdict::Pass : CheckVerdict::Fail);
   }
 }
 

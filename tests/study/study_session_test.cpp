@@ -28,6 +28,9 @@ class StudySessionTest : public ::testing::Test {
  protected:
   StudySessionTest() {
     settings_.limits.forebayMaxLevel = -2;
+    // The short runs end before the lowest level: undetermined cells that a
+    // resumed or joined study reads back.
+    settings_.limits.forebayMinLevel = -6;
     settings_.jobs = 1;
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
