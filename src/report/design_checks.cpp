@@ -494,13 +494,13 @@ std::vector<CheckKind> ChecksGiven(const DesignData& data) {
   return kinds;
 }
 
-DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
-                              const SurgeRun& run, const RunOutcome& outcome) {
-  DesignCheckReport report;
-  report.data = data;
-  const Context c{summary, run, GeometryOf(outcome)};
-  using enum DesignId;
+namespace {
 
+// The rows of every check the data allows, not yet judged.
+void AddCheckRows(const DesignData& data, const Context& c, bool channel,
+                  DesignCheckReport& report) {
+  using enum DesignId;
+  const RunSummary& summary = c.summary;
   NoteMissing(data, {ForebayWallTop}, {ForebayFreeboard}, report.missing);
   if (Given(data, ForebayWallTop)) {
     report.rows.push_back(ForebayRow(CheckKind::ForebayHighest, *ForebayHighestAllowed(data), c));
@@ -511,14 +511,11 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
 
   // The mixed model's open channel has no soffit: the culvert's checks are
   // not its own.
-  const std::optional<FreeSurfaceRecord>& free = outcome.freeSurface;
-  const bool channel = free && free->section == CulvertSection::Channel;
   if (!channel) {
     NoteMissing(data, {CulvertInvertUpstream, CulvertInvertDownstream, CulvertHeight},
                 {CulvertDesignPressureHead}, report.missing);
   }
-  const bool culvert = CulvertGiven(data) && !channel;
-  if (culvert) {
+  if (CulvertGiven(data) && !channel) {
     const int reaches = summary.reaches;
     report.vapourHeadText = FixedText(kAtmosphericHead, 2) + " - " +
                             FixedText(kVapourPressureHead, 2) + " = " +
@@ -543,7 +540,81 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
         true, c));
   }
   if (Given(data, ChannelBankTopDownstream)) report.rows.push_back(SurgeRow(data, c));
+}
 
+// What the model's reach means for the conclusions: from where its results
+// no longer hold, and what must change before they can.
+void AddModelConclusions(const SurgeRun& run, bool freeSurface, DesignCheckReport& report) {
+  // A culvert part full at step 1 leaves no result within the model: the
+  // steady profile the run starts from already lies below the soffit.
+  const bool fromStart = report.modelEndStep == 1;
+  if (freeSurface) {
+    if (report.modelEndStep != 0) {
+      report.withinModel = false;
+      report.conclusions.push_back(
+          "本次计算的部分结果超出混合流模型已验证的范围：箱涵自" +
+          StepTimeText(run, report.modelEndStep) +
+          " 起在满流与明流之间转换（压力前锋移动、箱涵泄空），此类计算尚未验证，其后的水位、水头"
+          "和流速不能作为设计依据；须调整洞顶高程或工况使箱涵保持满流或保持明流后重新计算，方可"
+          "对其后的结果作出结论。");
+    }
+    return;
+  }
+  if (fromStart) {
+    report.conclusions.push_back(
+        "箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 " +
+        std::to_string(report.modelEndNode) +
+        " 已低于洞顶，模型假定箱涵始终满流、有压，本次计算的全部结果超出模型的适用范围，不能作为"
+        "设计依据。");
+  } else if (!report.withinModel) {
+    report.conclusions.push_back(
+        "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
+        "水柱分离，其后的水位、水头和流速不能作为设计依据。");
+  }
+  if (fromStart) {
+    report.conclusions.push_back(
+        "须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可作出结论。");
+  } else if (report.modelEndStep != 0) {
+    report.conclusions.push_back("须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可对" +
+                                 StepTimeText(run, report.modelEndStep) + " 以后的结果作出结论。");
+  }
+}
+
+// The closing count of the checks by verdict.
+void AddCountConclusion(int failed, int undetermined, int invalid, DesignCheckReport& report) {
+  if (report.rows.empty()) return;
+  const std::string all = std::to_string(report.rows.size());
+  if (invalid != 0) {
+    report.conclusions.push_back(
+        "共 " + all + " 项校核，其中 " + std::to_string(failed) + " 项不满足要求，" +
+        std::to_string(invalid) + " 项无效（超出模型适用范围）" +
+        (undetermined == 0 ? std::string() : "，" + std::to_string(undetermined) + " 项未定") +
+        "。");
+  } else if (failed == 0 && undetermined == 0) {
+    report.conclusions.push_back("全部 " + all + " 项校核均满足要求。");
+  } else if (undetermined == 0) {
+    report.conclusions.push_back("共 " + all + " 项校核，其中 " + std::to_string(failed) +
+                                 " 项不满足要求。");
+  } else {
+    report.conclusions.push_back(
+        "共 " + all + " 项校核，其中 " +
+        (failed == 0 ? std::string() : std::to_string(failed) + " 项不满足要求，") +
+        std::to_string(undetermined) + " 项未定（计算时长不足，见上）。");
+  }
+}
+
+}  // namespace
+
+DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
+                              const SurgeRun& run, const RunOutcome& outcome) {
+  DesignCheckReport report;
+  report.data = data;
+  const Context c{summary, run, GeometryOf(outcome)};
+  const std::optional<FreeSurfaceRecord>& free = outcome.freeSurface;
+  const bool channel = free && free->section == CulvertSection::Channel;
+  AddCheckRows(data, c, channel, report);
+
+  const bool culvert = CulvertGiven(data) && !channel;
   if (free) {
     // Full or part full, the mixed model holds; a change between them is
     // what its validation does not yet cover.
@@ -571,59 +642,8 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
       report.withinModel = false;
     }
   }
-  // A culvert part full at step 1 leaves no result within the model: the
-  // steady profile the run starts from already lies below the soffit.
-  const bool fromStart = report.modelEndStep == 1;
-  if (free) {
-    if (report.modelEndStep != 0) {
-      report.withinModel = false;
-      report.conclusions.push_back(
-          "本次计算的部分结果超出混合流模型已验证的范围：箱涵自" +
-          StepTimeText(run, report.modelEndStep) +
-          " 起在满流与明流之间转换（压力前锋移动、箱涵泄空），此类计算尚未验证，其后的水位、水头"
-          "和流速不能作为设计依据；须调整洞顶高程或工况使箱涵保持满流或保持明流后重新计算，方可"
-          "对其后的结果作出结论。");
-    }
-  } else if (fromStart) {
-    report.conclusions.push_back(
-        "箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 " +
-        std::to_string(report.modelEndNode) +
-        " 已低于洞顶，模型假定箱涵始终满流、有压，本次计算的全部结果超出模型的适用范围，不能作为"
-        "设计依据。");
-  } else if (!report.withinModel) {
-    report.conclusions.push_back(
-        "本次计算的部分结果超出模型的适用范围：模型假定箱涵始终满流、有压，箱涵一旦脱空进气或"
-        "水柱分离，其后的水位、水头和流速不能作为设计依据。");
-  }
-  if (free) {
-    // Said above.
-  } else if (fromStart) {
-    report.conclusions.push_back(
-        "须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可作出结论。");
-  } else if (report.modelEndStep != 0) {
-    report.conclusions.push_back("须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可对" +
-                                 StepTimeText(run, report.modelEndStep) + " 以后的结果作出结论。");
-  }
-  if (!report.rows.empty()) {
-    const std::string all = std::to_string(report.rows.size());
-    if (invalid != 0) {
-      report.conclusions.push_back(
-          "共 " + all + " 项校核，其中 " + std::to_string(failed) + " 项不满足要求，" +
-          std::to_string(invalid) + " 项无效（超出模型适用范围）" +
-          (undetermined == 0 ? std::string() : "，" + std::to_string(undetermined) + " 项未定") +
-          "。");
-    } else if (failed == 0 && undetermined == 0) {
-      report.conclusions.push_back("全部 " + all + " 项校核均满足要求。");
-    } else if (undetermined == 0) {
-      report.conclusions.push_back("共 " + all + " 项校核，其中 " + std::to_string(failed) +
-                                   " 项不满足要求。");
-    } else {
-      report.conclusions.push_back(
-          "共 " + all + " 项校核，其中 " +
-          (failed == 0 ? std::string() : std::to_string(failed) + " 项不满足要求，") +
-          std::to_string(undetermined) + " 项未定（计算时长不足，见上）。");
-    }
-  }
+  AddModelConclusions(run, free.has_value(), report);
+  AddCountConclusion(failed, undetermined, invalid, report);
   return report;
 }
 

@@ -262,6 +262,30 @@ bool Batchable(const MarchLane& lane) {
   return last >= 2 && n + 1 <= 32767 && last + 1 <= 32767 && GridsHoldRun(run);
 }
 
+// Each live lane's extremes, gathered side by side, into its own envelope.
+void HandOverEnvelopes(std::span<MarchLane* const> group, const BatchState& s) {
+  const std::size_t nodes = static_cast<std::size_t>(s.n) + 1;
+  const int count = static_cast<int>(group.size());
+  for (int l = 0; l < count; ++l) {
+    GridEnvelope* envelope = group[l]->envelope;
+    if (s.live[l] == 0 || envelope == nullptr) continue;
+    const auto take = [&](GridEnvelope::Extremes& to, const std::vector<float>& value,
+                          const std::vector<std::int32_t>& step) {
+      to.value.resize(nodes);
+      to.step.resize(nodes);
+      for (std::size_t i = 0; i < nodes; ++i) {
+        to.value[i] = value[i * kLanes + l];
+        to.step[i] = step[i * kLanes + l];
+      }
+    };
+    take(envelope->highestHead, s.highHead, s.highHeadStep);
+    take(envelope->lowestHead, s.lowHead, s.lowHeadStep);
+    take(envelope->highestVelocity, s.highVelocity, s.highVelocityStep);
+    take(envelope->lowestVelocity, s.lowVelocity, s.lowVelocityStep);
+    envelope->gathered = true;
+  }
+}
+
 // Up to kLanes lanes of one grid, side by side.
 void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
   const SurgeRun& first = *group.front()->run;
@@ -346,24 +370,7 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
     }
     if (!anyLive) break;
   }
-  for (int l = 0; l < count; ++l) {
-    GridEnvelope* envelope = group[l]->envelope;
-    if (s.live[l] == 0 || envelope == nullptr) continue;
-    const auto take = [&](GridEnvelope::Extremes& to, const std::vector<float>& value,
-                          const std::vector<std::int32_t>& step) {
-      to.value.resize(nodes);
-      to.step.resize(nodes);
-      for (std::size_t i = 0; i < nodes; ++i) {
-        to.value[i] = value[i * kLanes + l];
-        to.step[i] = step[i * kLanes + l];
-      }
-    };
-    take(envelope->highestHead, s.highHead, s.highHeadStep);
-    take(envelope->lowestHead, s.lowHead, s.lowHeadStep);
-    take(envelope->highestVelocity, s.highVelocity, s.highVelocityStep);
-    take(envelope->lowestVelocity, s.lowVelocity, s.lowVelocityStep);
-    envelope->gathered = true;
-  }
+  HandOverEnvelopes(group, s);
   // A dropped lane again alone, from its step 1: the single march's fault and
   // the grids it leaves. Its observer has been told of every block before the
   // one that dropped it.

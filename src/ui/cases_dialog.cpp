@@ -65,31 +65,7 @@ CasesDialog::CasesDialog(const Case& base, const std::vector<OperatingCase>& cas
   table_->addAction(pasteKey);
   connect(pasteKey, &QAction::triggered, this, &CasesDialog::paste);
 
-  auto button = [this](const QString& text, const char* name, void (CasesDialog::*slot)()) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, slot);
-    return b;
-  };
-  itemChoice_ = new QComboBox(this);
-  itemChoice_->setObjectName(QStringLiteral("ColumnChoice"));
-  for (const CaseItem& item : AllCaseItems()) {
-    itemChoice_->addItem(Heading(item) + QStringLiteral("  ") + QString::fromUtf8(item.Option()),
-                         QString::fromUtf8(item.Option()));
-  }
-  editBar_ = new QWidget(this);
-  auto* edits = new QHBoxLayout(editBar_);
-  edits->setContentsMargins(0, 0, 0, 0);
-  edits->addWidget(button(tr("添加行"), "AddRow", &CasesDialog::addRow));
-  edits->addWidget(button(tr("删除行"), "RemoveRows", &CasesDialog::removeRows));
-  QPushButton* pasteButton = button(tr("粘贴"), "PasteRows", &CasesDialog::paste);
-  pasteButton->setToolTip(tr("从电子表格复制的块粘贴到当前单元格起；Ctrl+V 亦可"));
-  edits->addWidget(pasteButton);
-  edits->addSpacing(16);
-  edits->addWidget(itemChoice_, 1);
-  edits->addWidget(button(tr("添加列"), "AddColumn", &CasesDialog::addColumn));
-  edits->addWidget(button(tr("删除列"), "RemoveColumn", &CasesDialog::removeColumn));
+  MakeEditBar();
 
   auto* note =
       new QLabel(tr("每行一个工况：名称，以及与主窗口不同的各项；空白单元格取主窗口的文字。"
@@ -134,6 +110,41 @@ CasesDialog::CasesDialog(const Case& base, const std::vector<OperatingCase>& cas
   layout->addWidget(progress_);
   layout->addWidget(buttons);
 
+  FillCases(cases);
+  SetColumnHeads();
+  connect(table_, &QTableWidget::itemChanged, this, [this] { Check(); });
+  Check();
+}
+
+void CasesDialog::MakeEditBar() {
+  auto button = [this](const QString& text, const char* name, void (CasesDialog::*slot)()) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    connect(b, &QPushButton::clicked, this, slot);
+    return b;
+  };
+  itemChoice_ = new QComboBox(this);
+  itemChoice_->setObjectName(QStringLiteral("ColumnChoice"));
+  for (const CaseItem& item : AllCaseItems()) {
+    itemChoice_->addItem(Heading(item) + QStringLiteral("  ") + QString::fromUtf8(item.Option()),
+                         QString::fromUtf8(item.Option()));
+  }
+  editBar_ = new QWidget(this);
+  auto* edits = new QHBoxLayout(editBar_);
+  edits->setContentsMargins(0, 0, 0, 0);
+  edits->addWidget(button(tr("添加行"), "AddRow", &CasesDialog::addRow));
+  edits->addWidget(button(tr("删除行"), "RemoveRows", &CasesDialog::removeRows));
+  QPushButton* pasteButton = button(tr("粘贴"), "PasteRows", &CasesDialog::paste);
+  pasteButton->setToolTip(tr("从电子表格复制的块粘贴到当前单元格起；Ctrl+V 亦可"));
+  edits->addWidget(pasteButton);
+  edits->addSpacing(16);
+  edits->addWidget(itemChoice_, 1);
+  edits->addWidget(button(tr("添加列"), "AddColumn", &CasesDialog::addColumn));
+  edits->addWidget(button(tr("删除列"), "RemoveColumn", &CasesDialog::removeColumn));
+}
+
+void CasesDialog::FillCases(const std::vector<OperatingCase>& cases) {
   // The columns the cases use, in the order they first come.
   for (const OperatingCase& operating : cases) {
     for (const auto& [option, text] : operating.changes) {
@@ -153,9 +164,6 @@ CasesDialog::CasesDialog(const Case& base, const std::vector<OperatingCase>& cas
       }
     }
   }
-  SetColumnHeads();
-  connect(table_, &QTableWidget::itemChanged, this, [this] { Check(); });
-  Check();
 }
 
 void CasesDialog::SetColumnHeads() {

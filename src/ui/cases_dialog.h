@@ -78,6 +78,10 @@ class CasesDialog : public QDialog {
   void paste();         // "粘贴": the clipboard's text
 
  private:
+  // The row and column commands above the table.
+  void MakeEditBar();
+  // The table's columns and rows for `cases`.
+  void FillCases(const std::vector<OperatingCase>& cases);
   void SetColumnHeads();
   QString CellText(int row, int column) const;
   bool BlankRow(int row) const;

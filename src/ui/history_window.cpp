@@ -167,6 +167,7 @@ void HistoryWindow::Redraw() {
   const std::vector<int> picked = PickedCases();
   if (picked.size() == 1) return chart_->SetData(CaseChartOf(picked.front()));
   std::vector<CaseChart> charts;
+  charts.reserve(picked.size());
   for (int index : picked) charts.push_back({caseRuns_[index].name, CaseChartOf(index), index});
   chart_->SetData(ComparisonChart(charts));
 }
@@ -246,6 +247,7 @@ void HistoryWindow::Export(bool image) {
         const std::vector<int> picked = PickedCases();
         if (picked.size() == 1) return CaseCsvOf(picked.front());
         std::vector<CaseCsv> csvs;
+        csvs.reserve(picked.size());
         for (int index : picked) csvs.push_back({caseRuns_[index].name, CaseCsvOf(index)});
         return CasesCsv(csvs);
       },
