@@ -42,6 +42,10 @@ CaseExtremes ExtremesOf(const RunSummary& s, const SurgeRun& run) {
   x.headMin = OverNodes(s, run, &NodeEnvelope::lowestHead, false);
   x.velocityMax = OverNodes(s, run, &NodeEnvelope::highestVelocity, true);
   x.velocityMin = OverNodes(s, run, &NodeEnvelope::lowestVelocity, false);
+  if (s.oscillation) {
+    x.period = float(s.oscillation->period);
+    x.periodFraction = float(double{s.simulatedTime} / s.oscillation->period);
+  }
   return x;
 }
 

@@ -64,6 +64,11 @@ struct CaseExtremes {
   std::optional<float> forebayReversalTime;  // s
   GridExtreme headMax, headMin;              // m
   GridExtreme velocityMax, velocityMin;      // m/s
+  // The rigid column's period (the summary's 振荡周期) and the part of it the
+  // run covers (its simulated time over the period); none when the inputs
+  // give no period.
+  std::optional<float> period;          // s
+  std::optional<float> periodFraction;  // periods
 };
 
 struct CaseResult {
@@ -166,8 +171,9 @@ std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
 // forebay_lowest, culvert_full, vacuum, design_pressure) and, along the
 // culvert, <check>_first_failing_node; each pass_ cell (1, 0, or empty when
 // undetermined or invalid) with its verdict_ cell (VerdictCell) beside it;
-// and last `warnings` (the number of
-// options whose text the input check flags); one row per case. Numbers are the shortest text that
+// then `warnings` (the number of options whose text the input check flags)
+// and last period_s and period_fraction (CaseExtremes::period, after the
+// columns a reader of earlier studies knows); one row per case. Numbers are the shortest text that
 // reads back to the same single; cells with a comma, quote or line break are quoted; a value a
 // failed case lacks is empty. LF line ends.
 std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,

@@ -141,6 +141,10 @@ std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimit
     if (AlongCulvert(kind)) columns.push_back(std::string(CheckKey(kind)) + "_first_failing_node");
   }
   columns.emplace_back("warnings");
+  // After the columns earlier studies wrote, so that a reader of them finds
+  // its columns where they were.
+  columns.emplace_back("period_s");
+  columns.emplace_back("period_fraction");
   return columns;
 }
 
@@ -192,6 +196,14 @@ void WriteRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult
     if (check.firstFailingNode > 0) node += std::to_string(check.firstFailingNode);
   }
   row.Cell() += std::to_string(r.WarningCount());
+  for (const std::optional<float> CaseExtremes::*value :
+       {&CaseExtremes::period, &CaseExtremes::periodFraction}) {
+    if (r.extremes && (*r.extremes).*value) {
+      Number(row, *((*r.extremes).*value));
+    } else {
+      row.Cell();
+    }
+  }
 }
 
 }  // namespace

@@ -412,5 +412,28 @@ TEST(Study, ForebayLimitsAreMetOnlyWhenTheRunReachesTheirExtreme) {
   }
 }
 
+// Each case's rigid-column period and the part of it the run covers, as the
+// summary gives them: with a constant forebay area the period goes as the
+// square root of the area, and the fraction times the period is the run's
+// simulated time. A case that fails has neither.
+TEST(Study, PeriodColumnsFollowTheForebayArea) {
+  const StudyPlan plan = PlanOf({"forebay-area=600,2400,0.004"});
+  const StudySettings settings;
+  const std::vector<std::string> columns = StudyCsvColumns(plan, settings.limits);
+  ASSERT_EQ(std::vector<std::string>(columns.end() - 3, columns.end()),
+            (std::vector<std::string>{"warnings", "period_s", "period_fraction"}));
+  std::vector<std::vector<std::string>> cells;
+  RunStudy(plan, settings,
+           [&](const CaseResult& r) { cells.push_back(StudyCsvCells(plan, settings.limits, r)); });
+  ASSERT_EQ(cells.size(), 3u);
+  const auto read = [](const std::string& text) { return std::strtod(text.c_str(), nullptr); };
+  const double small = read(cells[0].end()[-2]), large = read(cells[1].end()[-2]);
+  EXPECT_NEAR(large / small, 2.0, 1e-6);
+  EXPECT_NEAR(read(cells[0].end()[-1]) * small, 178.879, 1e-3);
+  EXPECT_NEAR(read(cells[1].end()[-1]) * large, 178.879, 1e-3);
+  EXPECT_EQ(cells[2].end()[-2], "");  // below the stability limit: failed
+  EXPECT_EQ(cells[2].end()[-1], "");
+}
+
 }  // namespace
 }  // namespace kelvane
