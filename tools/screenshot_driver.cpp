@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
   };
 
   // A case file with two operating cases, calculated and its book run: the
-  // time-history window with the three cases ticked, the forebay level of
-  // each in its colour; then the default case again.
+  // time-history and forebay-level windows with the three cases ticked, the
+  // forebay level of each in its colour; then the default case again.
   auto showCaseCharts = [&] {
     const QString path = results.filePath(QStringLiteral("工况.toml"));
     QFile file(path);
@@ -164,8 +164,17 @@ int main(int argc, char** argv) {
     history->SetNodes({6});
     history->Cases()->SetPicked({0, 1, 2});
     history->move(40, 40);
-    QTimer::singleShot(700, &window, [&, history] {
+    // The forebay level window, given the cases by the book.
+    PlotWindow* plot = window.plotWindow();
+    if (plot) {
+      plot->Cases()->SetPicked({0, 1, 2});
+      plot->move(80, 80);
+      plot->show();
+    }
+    QTimer::singleShot(700, &window, [&, history, plot] {
       save(history, "case-charts.png");
+      save(plot, "forebay-cases.png");
+      if (plot) plot->hide();
       history->close();
       window.newCase();
       showDesignData();

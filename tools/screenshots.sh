@@ -3,7 +3,8 @@
 # the plot and the results window, the 结果 menu, the time-history and
 # envelope windows, the help, a flagged input box with its tooltip, the
 # 泵流量过程 dialog, the 工况表 dialog, the 工程信息 dialog, the status line
-# of a case with its tooltip, the time history of three operating cases, the
+# of a case with its tooltip, the time history and the forebay level of
+# three operating cases, the
 # 设计资料
 # dialog beside the envelope of its design data, saved as PNGs into docs/,
 # under openbox; then a chart exported by the
@@ -69,5 +70,5 @@ rm -rf "$report"
 ls -l docs/main-window.png docs/plot-window.png docs/results-window.png docs/menu.png \
   docs/history-window.png docs/envelope-window.png docs/batch-history.png docs/flagged-input.png \
   docs/save-dialog.png docs/overwrite-question.png docs/help-window.png docs/pump-event-dialog.png docs/cases-dialog.png \
-  docs/design-data.png docs/status-line.png \
+  docs/design-data.png docs/status-line.png docs/forebay-cases.png \
   docs/report-page-1.png docs/report-page-2.png

@@ -393,9 +393,6 @@ ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
     const int forebay[] = {input.summary.nodes};
     ChartData data = HistoryChart(*input.run, geometry, forebay, ChartQuantity::Head);
     data.limits = ForebayDesignLimits(design);
-    // The forebay's head is its water level.
-    data.title = Renamed(data.title, "水头", "前池水位");
-    data.yTitle = Renamed(data.yTitle, "水头", "水位");
     return data;
   }
   ChartData data = EnvelopeChart(input.summary, *input.run, geometry, EnvelopeOf::Head);

@@ -156,17 +156,42 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
   return values;
 }
 
+namespace {
+
+// Whether the heads of `nodes` are water levels: the head at the reservoir
+// end (node 1) is the reservoir's level, at the last node the forebay's;
+// along the culvert between them it is the piezometric head.
+bool LevelsOnly(ChartQuantity quantity, std::span<const int> nodes, int forebay) {
+  return quantity == ChartQuantity::Head && !nodes.empty() &&
+         std::ranges::all_of(nodes, [forebay](int node) { return node == 1 || node == forebay; });
+}
+
+// "水位" on the axis of levels, the quantity's own name otherwise.
+const char* HistoryAxisName(ChartQuantity quantity, std::span<const int> nodes, int forebay) {
+  return LevelsOnly(quantity, nodes, forebay) ? "水位" : TextOf(quantity).name;
+}
+
+// The title's name: "前池水位" for the forebay alone.
+const char* HistoryName(ChartQuantity quantity, std::span<const int> nodes, int forebay) {
+  if (LevelsOnly(quantity, nodes, forebay) && nodes.size() == 1 && nodes.front() == forebay)
+    return "前池水位";
+  return HistoryAxisName(quantity, nodes, forebay);
+}
+
+}  // namespace
+
 ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity) {
   const QuantityText& text = TextOf(quantity);
+  const int forebay = run.GridNodes();
   ChartData chart;
-  chart.title = std::string(text.name) + "过程线" + Named(geometry.event);
+  chart.title =
+      std::string(HistoryName(quantity, nodes, forebay)) + "过程线" + Named(geometry.event);
   chart.xTitle = "时间 (s)";
-  chart.yTitle = std::string(text.name) + " (" + text.unit + ")";
+  chart.yTitle = std::string(HistoryAxisName(quantity, nodes, forebay)) + " (" + text.unit + ")";
   const std::span<const float> times = run.StepTimes().first(run.StepCount());
   const std::vector<double> x(times.begin(), times.end());
   if (nodes.empty()) chart.note = "未勾选节点：请在左侧列表中勾选要画的节点";
-  const int forebay = run.GridNodes();
   for (int node : nodes) {
     ChartLine line;
     line.name = NodeLabel(geometry, node);

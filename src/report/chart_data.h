@@ -117,8 +117,9 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
 // The time history of `nodes` (each 1..GridNodes) over every computed step:
 // x the step times (s), one line per node, each node in a colour of its own
 // whichever others are shown (the forebay's first, the reservoir end's
-// second); with no node, a note that asks for one. `run` must hold a
-// complete run.
+// second); with no node, a note that asks for one. The heads of the two
+// ends alone are levels: "水位 (m)", the forebay's alone "前池水位过程线".
+// `run` must hold a complete run.
 ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity);
 

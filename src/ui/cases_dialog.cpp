@@ -443,12 +443,7 @@ void CasesDialog::Paste(const QString& text) {
     message_->setText(tr("未粘贴：剪贴板第 %1 行的引号不成对").arg(error.line));
     return;
   }
-  if (block.empty()) return;
-  if (const QString refused = PasteTableBlock(*table_, block); !refused.isEmpty()) {
-    message_->setText(refused);
-    return;
-  }
-  Check();
+  PasteBlock(*table_, block, *message_, [this] { Check(); });
 }
 
 }  // namespace kelvane::ui

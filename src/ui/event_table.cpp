@@ -157,12 +157,7 @@ void EventTable::Paste(const QString& text) {
     message_->setText(tr("未粘贴：剪贴板") + QString::fromStdString(error.where()));
     return;
   }
-  if (block.empty()) return;
-  if (const QString refused = PasteTableBlock(*table_, block); !refused.isEmpty()) {
-    message_->setText(refused);
-    return;
-  }
-  Check();
+  PasteBlock(*table_, block, *message_, [this] { Check(); });
 }
 
 }  // namespace kelvane::ui

@@ -277,6 +277,7 @@ void MainWindow::SetSaveFileChooser(const SaveFileChooser& chooser) {
   inputForm_->SetSaveFileChooser(ChooserFor(inputForm_));
   if (historyWindow_) historyWindow_->SetSaveFileChooser(ChooserFor(historyWindow_));
   if (envelopeWindow_) envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
+  if (plotWindow_) plotWindow_->SetSaveFileChooser(ChooserFor(plotWindow_));
 }
 
 SaveFileChooser MainWindow::ChooserFor(QWidget* owner) const {
@@ -293,6 +294,7 @@ void MainWindow::RunStarted() {
   chartCases_.clear();
   if (historyWindow_) historyWindow_->Detach(false);
   if (envelopeWindow_) envelopeWindow_->Detach(false);
+  if (plotWindow_) plotWindow_->ShowCases({});
 }
 
 void MainWindow::RunFinished(bool complete) {
@@ -318,6 +320,7 @@ void MainWindow::RunFinished(bool complete) {
       envelopeWindow_->Detach(true);
     }
   }
+  if (complete) RunCasesForCharts();
 }
 
 void MainWindow::showHistory() {
@@ -354,7 +357,11 @@ void MainWindow::showPlot() {
   // Drawn on a copy first, so a fault leaves the plot window as it was.
   PlotPicture picture = plotWindow_ ? plotWindow_->Picture1()->Picture() : PlotPicture();
   if (!inputForm_->DrawPlot(picture)) return;
-  if (!plotWindow_) plotWindow_ = new PlotWindow();
+  if (!plotWindow_) {
+    plotWindow_ = new PlotWindow();
+    plotWindow_->SetSaveFileChooser(ChooserFor(plotWindow_));
+    plotWindow_->ShowCases(chartCases_);
+  }
   plotWindow_->Picture1()->SetPicture(picture);
   plotWindow_->show();
   plotWindow_->raise();
@@ -579,18 +586,15 @@ BookInput MainWindow::RunBook() {
   BookInput book;
   book.project = project_;
   const ReportInput run = RunReport();
-  book.cases.push_back({run.title.empty() ? "基本工况" : run.title, "", run});
+  book.cases.push_back({BaseCaseName().toStdString(), "", run});
   // The operating cases over the case of the last complete run, each run as
   // the batch mode runs them for its book, on every processor, unless
   // 计算全部工况 has run them just so.
-  const Case base = WindowCase(run.texts);
-  std::vector<Case> typed;
-  for (const OperatingCase& operating : operatingCases_)
-    typed.push_back(OperatingCaseOf(base, operating));
-  // The windows let go of the runs about to be replaced.
-  chartCases_.clear();
-  ShowCaseRuns();
+  const std::vector<Case> typed = CasesOverCompletedRun();
   if (typed != bookCases_ || bookRuns_.size() != typed.size()) {
+    // The windows let go of the runs about to be replaced.
+    chartCases_.clear();
+    ShowCaseRuns();
     bookCases_.clear();
     bookRuns_ = RunEachCase(typed);
     bookCases_ = typed;
@@ -603,20 +607,69 @@ BookInput MainWindow::RunBook() {
     book.cases.push_back(
         {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
-  if (!typed.empty()) {
-    chartCases_.push_back({book.cases.front().name, run.run, run.outcome, ReadDesignData(design_)});
-    for (std::size_t i = 0; i < typed.size(); ++i) {
-      chartCases_.push_back({operatingCases_[i].name, &bookRuns_[i].run, bookRuns_[i].outcome,
-                             ReadDesignData(typed[i].design)});
-    }
-  }
-  ShowCaseRuns();
+  UpdateChartCases();
   return book;
 }
 
 void MainWindow::ShowCaseRuns() {
   if (historyWindow_) historyWindow_->ShowCases(chartCases_);
   if (envelopeWindow_) envelopeWindow_->ShowCases(chartCases_);
+  if (plotWindow_) plotWindow_->ShowCases(chartCases_);
+}
+
+QString MainWindow::BaseCaseName() const {
+  const std::string& title = caseFile_.isEmpty() ? std::string() : saved_.base.title;
+  return QString::fromStdString(title.empty() ? "基本工况" : title);
+}
+
+std::vector<Case> MainWindow::CasesOverCompletedRun() const {
+  const Case base = WindowCase(inputForm_->CompletedInputs());
+  std::vector<Case> typed;
+  typed.reserve(operatingCases_.size());
+  for (const OperatingCase& operating : operatingCases_)
+    typed.push_back(OperatingCaseOf(base, operating));
+  return typed;
+}
+
+void MainWindow::UpdateChartCases() {
+  chartCases_.clear();
+  const RunOutcome* outcome = inputForm_->CompletedRun();
+  if (runComplete_ && outcome) {
+    // Each case of the table in force whose run was made over the last
+    // complete run: a case removed, renamed or changed since has none.
+    const std::vector<Case> typed = CasesOverCompletedRun();
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+      const auto at = std::ranges::find(bookCases_, typed[i]);
+      if (at == bookCases_.end()) continue;
+      const CaseRun& done = bookRuns_[std::size_t(at - bookCases_.begin())];
+      if (done.error || done.summaryError) continue;
+      if (chartCases_.empty())
+        chartCases_.push_back(
+            {BaseCaseName().toStdString(), &inputForm_->Run(), *outcome, ReadDesignData(design_)});
+      chartCases_.push_back(
+          {operatingCases_[i].name, &done.run, done.outcome, ReadDesignData(typed[i].design)});
+    }
+  }
+  ShowCaseRuns();
+}
+
+void MainWindow::RunCasesForCharts() {
+  const std::vector<Case> typed = CasesOverCompletedRun();
+  const bool stale = std::ranges::any_of(typed, [this](const Case& c) {
+    return std::ranges::find(bookCases_, c) == bookCases_.end();
+  });
+  // The cases are run again with the window's case when they had been run
+  // and a chart window shows them; else they wait for 计算全部工况 or the
+  // book.
+  const auto open = [](const QWidget* w) { return w && w->isVisible(); };
+  if (stale && !bookRuns_.empty() &&
+      (open(historyWindow_) || open(envelopeWindow_) || open(plotWindow_))) {
+    bookCases_.clear();
+    bookRuns_ = RunEachCase(typed);
+    bookCases_ = typed;
+    statusBar()->showMessage(tr("已重算 %1 个工况").arg(bookRuns_.size()), 10000);
+  }
+  UpdateChartCases();
 }
 
 ReportInput MainWindow::RunReport() const {
@@ -738,6 +791,9 @@ void MainWindow::editCases() {
     statusBar()->showMessage(tr("已算完 %1 个工况；导出计算书包括全部工况").arg(bookRuns_.size()),
                              10000);
   }
+  // The chart windows show the cases in force that have run: those just
+  // run at once, a case removed no more.
+  UpdateChartCases();
   UpdateCaption();
 }
 

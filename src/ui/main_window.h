@@ -150,6 +150,17 @@ class MainWindow : public QMainWindow {
   // Hands the cases of the last book (chartCases_) to the chart windows
   // that are open; without them the windows show the last complete run alone.
   void ShowCaseRuns();
+  // chartCases_ anew: the last complete run and the operating cases in force
+  // run over it (bookRuns_), then handed to the windows.
+  void UpdateChartCases();
+  // After a complete Calculate: the operating cases run again over it when
+  // their runs were made over another and a chart window is open, then
+  // UpdateChartCases.
+  void RunCasesForCharts();
+  // The operating cases in force over the case of the last complete run.
+  std::vector<Case> CasesOverCompletedRun() const;
+  // The main window's case as the book and the pickers name it.
+  QString BaseCaseName() const;
   // The window's case: the open file's title and notes, `texts`, the 工况
   // and the design data in force.
   Case WindowCase(const InputTexts& texts) const;

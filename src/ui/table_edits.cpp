@@ -62,4 +62,14 @@ QString PasteTableBlock(QTableWidget& table, const TextTable& block) {
   return {};
 }
 
+void PasteBlock(QTableWidget& table, const TextTable& block, QLabel& message,
+                const std::function<void()>& check) {
+  if (block.empty()) return;
+  if (const QString refused = PasteTableBlock(table, block); !refused.isEmpty()) {
+    message.setText(refused);
+    return;
+  }
+  check();
+}
+
 }  // namespace kelvane::ui

@@ -4,6 +4,7 @@
 // blocked: the caller checks the rows afterwards.
 #pragma once
 
+#include <QLabel>
 #include <QString>
 #include <QTableWidget>
 #include <functional>
@@ -27,5 +28,11 @@ bool RemoveTableRows(QTableWidget& table);
 // columns from there leaves the table as it was: the message that says so
 // is returned; an empty one when the block is pasted.
 QString PasteTableBlock(QTableWidget& table, const TextTable& block);
+
+// A dialog's paste of a block read from the clipboard: nothing for an empty
+// block; a refused one leaves the table as it was and says why on
+// `message`; a pasted one is checked by `check`.
+void PasteBlock(QTableWidget& table, const TextTable& block, QLabel& message,
+                const std::function<void()>& check);
 
 }  // namespace kelvane::ui

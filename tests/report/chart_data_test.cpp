@@ -144,6 +144,34 @@ TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
   }
 }
 
+// A head at the two ends of the culvert is a water level (the reservoir's at
+// node 1, the forebay's at the last node) and is named so; a node between
+// them shows the piezometric head, and the other quantities keep their names.
+TEST(History, LevelsAreNamedAsLevelsHeadsAsHeads) {
+  CompletedRun c = RunWith("5", "4");
+  const RunGeometry geometry = GeometryOf(c.outcome);
+  struct Row {
+    std::vector<int> nodes;
+    ChartQuantity quantity;
+    const char* title;
+    const char* yTitle;
+  };
+  const Row rows[] = {
+      {{6}, ChartQuantity::Head, "前池水位过程线", "水位 (m)"},
+      {{1, 6}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {{1}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {{3, 6}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
+      {{}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
+      {{6}, ChartQuantity::Velocity, "流速过程线", "流速 (m/s)"},
+      {{6}, ChartQuantity::Discharge, "流量过程线", "流量 (m³/s)"},
+  };
+  for (const Row& row : rows) {
+    const ChartData chart = HistoryChart(c.run, geometry, row.nodes, row.quantity);
+    EXPECT_EQ(chart.title, row.title) << row.nodes.size();
+    EXPECT_EQ(chart.yTitle, row.yTitle) << row.nodes.size();
+  }
+}
+
 // The envelope chart against a plain scan of the grids: highest, lowest and
 // step 1 of every node, at its distance from the reservoir.
 TEST(Envelope, ChartHoldsEachNodesExtremesOverEveryStep) {

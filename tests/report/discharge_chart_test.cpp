@@ -68,12 +68,12 @@ TEST(DischargeChart, TitlesNameTheEventOnlyWhenOneIsGiven) {
   const test::CompletedRun boxes = test::CalculateRun(DefaultInputTexts());
   const RunGeometry plain = GeometryOf(boxes.outcome);
   const int forebay[] = {boxes.run.GridNodes()};
-  EXPECT_EQ(HistoryChart(boxes.run, plain, forebay, ChartQuantity::Head).title, "水头过程线");
+  EXPECT_EQ(HistoryChart(boxes.run, plain, forebay, ChartQuantity::Head).title, "前池水位过程线");
   EXPECT_EQ(PumpDischargeChart(boxes.run, plain).title, "泵流量与箱涵入前池流量");
 
   const test::CompletedRun ramp = test::CalculateRun(DefaultInputTexts(), Extras("30", ""));
   EXPECT_EQ(HistoryChart(ramp.run, GeometryOf(ramp.outcome), forebay, ChartQuantity::Head).title,
-            "水头过程线（泵流量：线性变化 30 s）");
+            "前池水位过程线（泵流量：线性变化 30 s）");
   EXPECT_EQ(PumpDischargeChart(ramp.run, GeometryOf(ramp.outcome)).title,
             "泵流量与箱涵入前池流量（泵流量：线性变化 30 s）");
 }

@@ -1,7 +1,8 @@
 // The operating cases in the chart windows: after the book is run, the
-// 过程线 and 包络线 windows draw the cases picked, one colour each with its
-// name in the legend, their tables show the first case picked, and the
-// exports follow the choice.
+// 过程线, 包络线 and 前池水位变化线 windows draw the cases picked, one
+// colour each with its name in the legend, their tables show the first case
+// picked, and the exports follow the choice; the cases run again, or taken
+// out of the table, show in the open windows at once.
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,7 +14,9 @@
 #include "session.h"
 #include "support/files.h"
 #include "ui/case_picker.h"
+#include "ui/cases_dialog.h"
 #include "ui/main_window.h"
+#include "watchdog.h"
 
 using namespace kelvane;
 using namespace kelvane::ui;
@@ -45,6 +48,21 @@ struct CasesSession {
   }
   QString Path(const char* name) const { return folder.filePath(QString::fromUtf8(name)); }
   void RunBook() { book = window.RunBook(); }
+  // The 工况表 as the user works it from the menu: `act` gets the dialog.
+  bool EditCases(const std::function<void(CasesDialog&)>& act) {
+    ModalWatchdog watchdog;
+    watchdog.Expect([act](QWidget* modal) {
+      auto* dialog = qobject_cast<CasesDialog*>(modal);
+      if (!dialog) return modal->close(), void();
+      act(*dialog);
+    });
+    window.findChild<QAction*>(QStringLiteral("EditCases"))->trigger();
+    return QTest::qWaitFor([&] { return watchdog.Clean(); }, 5000);
+  }
+  void Calculate(const char* name) {
+    answer = Path(name);
+    window.inputForm()->calculate();
+  }
   std::string Export(QWidget& w, const char* name, bool image) {
     answer = Path(name);
     QMetaObject::invokeMethod(&w, image ? "exportImage" : "exportCsv");
@@ -66,6 +84,13 @@ std::vector<std::string> LegendTexts(const ChartScene& scene) {
   return texts;
 }
 
+// The last step's value of each line, as the chart holds it.
+std::vector<double> LastValues(const ChartData& data) {
+  std::vector<double> values;
+  for (const ChartLine& line : data.lines) values.push_back(line.y.back());
+  return values;
+}
+
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -81,6 +106,8 @@ class CaseChartsTest : public QObject {
   void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void historyDrawsThePickedCases();
   void envelopeDrawsThePickedCases();
+  void forebayWindowDrawsThePickedCases();
+  void openWindowsFollowTheCasesRunAgain();
 };
 
 // Before the book the window shows the run alone and no picker; after it the
@@ -138,9 +165,10 @@ void CaseChartsTest::historyDrawsThePickedCases() {
     for (int c : pick.cases) QVERIFY2(svg.find(kNames[c]) != std::string::npos, kNames[c]);
   }
 
-  s.answer = s.Path("again.txt");
-  s.window.inputForm()->calculate();
-  QVERIFY(!window->Cases()->isVisibleTo(window));
+  // A new Calculate of the same case leaves the cases' runs standing.
+  s.Calculate("again.txt");
+  QVERIFY(window->Cases()->isVisibleTo(window));
+  window->Cases()->SetPicked({0});
   QCOMPARE(window->Chart()->Data().lines.size(), std::size_t(2));
   window->close();
 }
@@ -181,6 +209,113 @@ void CaseChartsTest::envelopeDrawsThePickedCases() {
   QVERIFY2(cases.starts_with("case,node,"), cases.substr(0, 80).c_str());
   QCOMPARE(Count(cases, "\n"), std::size_t(1 + 2 * first.nodes));
   QVERIFY(cases.find(std::string("\n") + kNames[0] + ",") == std::string::npos);
+  window->close();
+}
+
+// The 前池水位变化线 window: the picture before the book; after it the
+// cases' forebay levels in one chart, one colour each named by its case,
+// the picked case alone with its forebay levels, and the exports of what is
+// shown.
+void CaseChartsTest::forebayWindowDrawsThePickedCases() {
+  CasesSession s;
+  // The results table (which opens the plot command) within the 60 steps.
+  Text(*s.window.inputForm(), InputId::LastOutputStep)->setText(QStringLiteral("60"));
+  s.window.showResults();
+  s.window.showPlot();
+  PlotWindow* window = s.window.plotWindow();
+  QVERIFY(window);
+  QVERIFY(!window->ShowsCases());
+  QVERIFY(window->Picture1()->isVisibleTo(window));
+  const QSize pictureSize = window->size();
+
+  s.RunBook();
+  QVERIFY(window->ShowsCases());
+  QVERIFY(!window->Picture1()->isVisibleTo(window));
+  QCOMPARE(PickerNames(*window->Cases()),
+           QStringList({QString::fromUtf8(kNames[0]), QString::fromUtf8(kNames[1]),
+                        QString::fromUtf8(kNames[2])}));
+  const ChartData& alone = window->Chart()->Data();
+  QCOMPARE(alone.title, std::string("前池水位过程线"));
+  QCOMPARE(alone.yTitle, std::string("水位 (m)"));
+  QCOMPARE(alone.lines.size(), std::size_t(1));
+
+  for (const std::vector<int>& pick : {std::vector<int>{0, 2}, std::vector<int>{0, 1, 2}}) {
+    window->Cases()->SetPicked(pick);
+    const ChartScene& scene = window->Chart()->Scene();
+    std::vector<std::string> legend;
+    std::vector<double> last;
+    for (std::size_t k = 0; k < pick.size(); ++k) {
+      const int c = pick[k];
+      legend.push_back(kNames[c]);
+      const SurgeRun& run = *s.book.cases[c].input.run;
+      last.push_back(run.Head(run.GridNodes(), 60));
+      QCOMPARE(scene.lines[k].colour, kLineColours[c]);
+    }
+    QCOMPARE(LegendTexts(scene), legend);
+    QCOMPARE(LastValues(window->Chart()->Data()), last);
+    QCOMPARE(window->Chart()->Data().yTitle, std::string("水位 (m)"));
+
+    const std::string csv = s.Export(*window, "forebay.csv", false);
+    QVERIFY2(csv.starts_with("case,step,time_s,H6_m\n"), csv.substr(0, 80).c_str());
+    QCOMPARE(Count(csv, "\n"), 1 + 60 * pick.size());
+    const std::string svg = s.Export(*window, "forebay.svg", true);
+    for (int c : pick) QVERIFY2(svg.find(kNames[c]) != std::string::npos, kNames[c]);
+  }
+  // The cases all taken out of the table: the picture again, at its own
+  // size.
+  QVERIFY(s.EditCases([](CasesDialog& d) {
+    d.Table()->selectAll();
+    d.removeRows();
+    d.findChild<QPushButton*>(QStringLiteral("OkButton"))->click();
+  }));
+  QVERIFY(!window->ShowsCases());
+  QVERIFY(window->Picture1()->isVisibleTo(window));
+  QCOMPARE(window->size(), pictureSize);
+  window->close();
+}
+
+// 计算全部工况 shows its cases in the open windows at once; a Calculate of
+// another main-window case runs the cases again over it while they are
+// shown; a case taken out of the table leaves the pickers.
+void CaseChartsTest::openWindowsFollowTheCasesRunAgain() {
+  CasesSession s;
+  s.window.showHistory();
+  HistoryWindow* window = s.window.historyWindow();
+  QVERIFY(window);
+  QVERIFY(!window->Cases()->isVisibleTo(window));
+
+  QVERIFY(s.EditCases([](CasesDialog& d) {
+    QTimer::singleShot(60000, &d, &CasesDialog::reject);
+    d.findChild<QPushButton*>(QStringLiteral("RunAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.isVisible(), 30000);
+  }));
+  QVERIFY(window->Cases()->isVisibleTo(window));
+  QCOMPARE(PickerNames(*window->Cases()).size(), 3);
+
+  // The third case changes the ramp time alone: its steady forebay level is
+  // the main window's, whatever the reservoir level.
+  window->Cases()->SetPicked({0, 2});
+  const std::vector<double> before = {window->Chart()->Data().lines[0].y.front(),
+                                      window->Chart()->Data().lines[1].y.front()};
+  QCOMPARE(before[1], before[0]);
+  Text(*s.window.inputForm(), InputId::ReservoirLevel)->setText(QStringLiteral("-4"));
+  s.Calculate("lower.txt");
+  QVERIFY(window->Cases()->isVisibleTo(window));
+  QCOMPARE(PickerNames(*window->Cases()).size(), 3);
+  window->Cases()->SetPicked({0, 2});
+  const ChartData& after = window->Chart()->Data();
+  QCOMPARE(after.lines[0].y.front(), double(s.window.inputForm()->Run().Head(6, 1)));
+  QVERIFY(after.lines[0].y.front() != before[0]);
+  QCOMPARE(after.lines[1].y.front(), after.lines[0].y.front());
+
+  // The first operating case taken out of the table.
+  QVERIFY(s.EditCases([](CasesDialog& d) {
+    d.Table()->setCurrentCell(0, 0);
+    d.removeRows();
+    d.findChild<QPushButton*>(QStringLiteral("OkButton"))->click();
+  }));
+  QCOMPARE(PickerNames(*window->Cases()),
+           QStringList({QString::fromUtf8(kNames[0]), QString::fromUtf8(kNames[2])}));
   window->close();
 }
 

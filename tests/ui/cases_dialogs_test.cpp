@@ -59,6 +59,7 @@ class CasesDialogsTest : public QObject {
   void casesTypedPastedSavedReopenedAndRun();
   void caseCellsAreCheckedAsTyped();
   void pasteWiderThanTheTableIsRefused();
+  void stoppedRunKeepsTheDialogAndNoRun();
 };
 
 // Typed in 工程信息, saved with the case, read back from the file and into
@@ -291,6 +292,43 @@ void CasesDialogsTest::pasteWiderThanTheTableIsRefused() {
            qPrintable(dialog.Message()->text()));
   dialog.Paste(QStringLiteral("\"甲,乙\",-3.5\n"));
   QVERIFY(dialog.Cases() == std::vector<OperatingCase>({{"甲,乙", {{"reservoir-level", "-3.5"}}}}));
+}
+
+// 停止 while many slow cases run: the cases in flight end and no other
+// starts; the dialog stays open and says so, and no case is taken as run:
+// 确定 then puts the table in force without runs, so the open chart window
+// shows none of them.
+void CasesDialogsTest::stoppedRunKeepsTheDialogAndNoRun() {
+  EventSession s;
+  QVERIFY(!s.Calculate("result.txt").empty());
+  s.window.showHistory();
+  constexpr int kCases = 16;
+  s.Edit<CasesDialog>("EditCases", [&](CasesDialog& d) {
+    AddColumns(d, {"segment-count", "step-count"});
+    QString rows;
+    for (int k = 1; k <= kCases; ++k) rows += QStringLiteral("工况%1\t150\t32766\n").arg(k);
+    d.Paste(rows);
+    QCOMPARE(d.Table()->rowCount(), kCases);
+    auto* run = Named<QPushButton>(d, "RunAllButton");
+    run->click();
+    QVERIFY(d.Running());
+    QCOMPARE(run->text(), QStringLiteral("停止"));
+    run->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.Running(), 60000);
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.result(), 0);
+    QCOMPARE(run->text(), QStringLiteral("计算全部工况"));
+    QVERIFY2(d.Message()->text().startsWith(QStringLiteral("已停止")),
+             qPrintable(d.Message()->text()));
+    QVERIFY(d.Runs().size() < std::size_t(kCases));
+    QVERIFY(!d.Progress()->isVisibleTo(&d));
+    QVERIFY(d.Table()->isEnabled() && run->isEnabled());
+    Click(d, "OkButton");
+  });
+  QCOMPARE(s.window.OperatingCases().size(), std::size_t(kCases));
+  QVERIFY(!s.window.statusBar()->currentMessage().contains(QStringLiteral("已算完")));
+  HistoryWindow* history = s.window.historyWindow();
+  QVERIFY(history && !history->Cases()->isVisibleTo(history));
 }
 
 QTEST_MAIN(CasesDialogsTest)
