@@ -78,12 +78,11 @@ void Extremes(Book& b, const CaseFacts& c) {
 }
 
 void Envelope(Book& b, const CaseFacts& c) {
-  const bool soffit = c.design[DesignId::CulvertInvertUpstream] &&
-                      c.design[DesignId::CulvertInvertDownstream] &&
-                      c.design[DesignId::CulvertHeight];
+  const std::vector<double> soffits = KnownSoffits(c.design, c.s);
+  const bool soffit = !soffits.empty();
   std::vector<std::string> head = {"节点", "距离 m", "最高水头 m", "最低水头 m"};
   if (soffit) {
-    head.push_back("顶板以上最高压力水头 m");
+    head.push_back("内水压力水头 m");
     head.push_back("顶板以上最低压力水头 m");
   }
   head.push_back("最大流速 m/s");
@@ -97,8 +96,8 @@ void Envelope(Book& b, const CaseFacts& c) {
         std::to_string(node), FixedText(NodeDistance(c.geometry, node), 3),
         FixedText(e.highestHead.value, 3), FixedText(e.lowestHead.value, 3)};
     if (soffit) {
-      const double top = SoffitAt(c.design, node, c.s.reaches);
-      row.push_back(FixedText(double(e.highestHead.value) - top, 3));
+      const double top = soffits[std::size_t(node - 1)];
+      row.push_back(FixedText(InternalPressureHead(e, top), 3));
       row.push_back(FixedText(double(e.lowestHead.value) - top, 3));
     }
     row.push_back(FixedText(e.highestVelocity.value, 3));

@@ -312,17 +312,18 @@ ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const Ru
   return chart;
 }
 
-std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
-                        const RunGeometry& geometry) {
+std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
+                        std::span<const double> soffits) {
+  const bool soffit = !soffits.empty() && soffits.size() >= summary.envelope.size();
   std::string out =
       "node,distance_m,initial_head_m,max_head_m,max_head_step,max_head_time_s,min_head_m,"
       "min_head_step,min_head_time_s,initial_velocity_m_per_s,max_velocity_m_per_s,"
       "max_velocity_step,max_velocity_time_s,min_velocity_m_per_s,min_velocity_step,"
       "min_velocity_time_s";
   const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
-  out += free ? ",invert_m,initial_depth_m,max_depth_m,max_depth_step,min_depth_m,"
-                "min_depth_step,regime\n"
-              : "\n";
+  if (free)
+    out += ",invert_m,initial_depth_m,max_depth_m,max_depth_step,min_depth_m,min_depth_step,regime";
+  out += soffit ? ",max_pressure_head_m\n" : "\n";
   auto extreme = [&](const ExtremeAt& at) {
     out += ',';
     AppendShortest(out, at.value);
@@ -351,6 +352,11 @@ std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
       out += ',' + std::to_string(node.highestDepthStep) + ',';
       AppendShortest(out, node.lowestDepth);
       out += ',' + std::to_string(node.lowestDepthStep) + ',' + NodeRegimeWord(node);
+    }
+    if (soffit) {
+      // At the heads' own precision, as every other value of the file.
+      out += ',';
+      AppendShortest(out, static_cast<float>(InternalPressureHead(e, soffits[k])));
     }
     out += '\n';
   }

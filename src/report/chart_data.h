@@ -152,9 +152,11 @@ ChartData EnvelopeChart(const RunSummary& summary, const SurgeRun& run, const Ru
                         EnvelopeOf what);
 
 // The envelope as CSV: per node its distance, the step-1 value, highest and
-// lowest with their steps and times, for heads and velocities.
-std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run,
-                        const RunGeometry& geometry);
+// lowest with their steps and times, for heads and velocities; with
+// `soffits` (every node's soffit, m, node 1 first) a last column
+// max_pressure_head_m, the node's 内水压力水头 (InternalPressureHead).
+std::string EnvelopeCsv(const RunSummary& summary, const SurgeRun& run, const RunGeometry& geometry,
+                        std::span<const double> soffits = {});
 
 // A sweep over two options: for each value of the second option, the
 // forebay's highest and lowest level against the first option's value.

@@ -655,9 +655,21 @@ CheckVerdict ForebayLimitVerdict(CheckKind kind, double limit, const RunSummary&
   return row.verdict;
 }
 
+std::vector<double> KnownSoffits(const DesignData& data, const RunSummary& summary) {
+  const std::optional<FreeSurfaceRecord>& free = summary.freeSurface;
+  if (!CulvertGiven(data) || (free && free->section == CulvertSection::Channel)) return {};
+  std::vector<double> soffits;
+  soffits.reserve(std::size_t(summary.nodes));
+  for (int node = 1; node <= summary.nodes; ++node)
+    soffits.push_back(SoffitAt(data, node, summary.reaches));
+  return soffits;
+}
+
 std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
                         const DesignCheckReport* checks) {
-  std::string text = SummaryText(summary, run);
+  std::string text = checks != nullptr
+                         ? SummaryText(summary, run, KnownSoffits(checks->data, summary))
+                         : SummaryText(summary, run);
   if (checks != nullptr && checks->data.Any()) text += CheckSectionText(*checks);
   return text;
 }

@@ -117,6 +117,11 @@ struct DesignCheckReport {
   std::vector<std::string> conclusions;
 };
 
+// The soffit at every node of the run (m, double; node 1 first) when it is
+// known: both inverts and the clear height given, and a box section (the
+// mixed model's open channel has none). Empty otherwise.
+std::vector<double> KnownSoffits(const DesignData& data, const RunSummary& summary);
+
 // A check's name, as its row shows it: "前池最高水位".
 const char* CheckItemName(CheckKind kind);
 

@@ -327,7 +327,15 @@ std::string FixedText(double value, int decimals) {
 }
 std::string StepTimeText(const SurgeRun& run, int step) { return StepAndTime(run, step); }
 
+double InternalPressureHead(const NodeEnvelope& node, double soffit) {
+  return double{node.highestHead.value} - soffit;
+}
+
 std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
+  return SummaryText(s, run, {});
+}
+
+std::string SummaryText(const RunSummary& s, const SurgeRun& run, std::span<const double> soffits) {
   std::string out = "运行概要\n\n网格\n";
   Line(out, "管段数", std::to_string(s.reaches));
   Line(out, "节点数", std::to_string(s.nodes));
@@ -373,11 +381,16 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
     Line(out, "末端流速反向", "无");
   }
 
-  out += "\n包络（时段 1 至 " + std::to_string(s.steps) + "；水头 m，流速 m/s）\n";
+  // The soffit of every node, or none: a column for some nodes only would
+  // not line up.
+  const bool soffit = !soffits.empty() && soffits.size() >= s.envelope.size();
+  out += "\n包络（时段 1 至 " + std::to_string(s.steps) + "；水头 m，流速 m/s" +
+         (soffit ? "；内水压力水头 = 最高水头 - 洞顶高程，m" : "") + "）\n";
   const char* headings[] = {"节点",     "最高水头", "时段",     "最低水头", "时段",
                             "最大流速", "时段",     "最小流速", "时段"};
   out += PadLeft(headings[0], 6);
   for (int c = 1; c < 9; ++c) out += PadLeft(headings[c], c % 2 ? 11 : 6);
+  if (soffit) out += PadLeft("内水压力水头", 14);
   out += '\n';
   for (std::size_t k = 0; k < s.envelope.size(); ++k) {
     const NodeEnvelope& e = s.envelope[k];
@@ -387,6 +400,8 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run) {
       out += PadLeft(Fixed(x->value, 3, NegativeZero::Drop), 11);
       out += PadLeft(std::to_string(x->step), 6);
     }
+    if (soffit)
+      out += PadLeft(Fixed(InternalPressureHead(e, soffits[k]), 3, NegativeZero::Drop), 14);
     out += '\n';
   }
   if (s.freeSurface) AppendFreeSurface(out, s, run);

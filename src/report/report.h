@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,15 @@ class RunSummarizer {
 // The summary as UTF-8 text with LF line ends, laid out for a terminal
 // (design_checks.h adds its 校核 section when design data is given).
 std::string SummaryText(const RunSummary& summary, const SurgeRun& run);
+// The same with the envelope's 内水压力水头 column when `soffits` holds the
+// soffit of every node (m, node 1 first); without it when `soffits` is empty.
+std::string SummaryText(const RunSummary& summary, const SurgeRun& run,
+                        std::span<const double> soffits);
+
+// The highest pressure head above the soffit at a node (内水压力水头): its
+// highest head less the soffit there, m. The summary, the envelope CSV and
+// the calculation report all print this one value.
+double InternalPressureHead(const NodeEnvelope& node, double soffit);
 
 // The summary's number texts, for every text that shows the same values (the
 // design checks, the calculation report): fixed-point digits independent of

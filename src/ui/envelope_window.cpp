@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "output/output.h"
 #include "report/design_checks.h"
@@ -141,15 +142,29 @@ void EnvelopeWindow::ShowPicked() {
   checks_->setText(QString::fromStdString(first.name) + tr("：") + checks_->text());
   if (picked.size() < 2) return;
   std::vector<CaseChart> heads, velocities;
-  std::vector<CaseCsv> csvs;
+  std::vector<RunSummary> summaries;
+  summaries.reserve(picked.size());
+  // The cases share one header: the 内水压力水头 column only when every
+  // case's soffit is known.
+  bool soffits = true;
   for (int index : picked) {
     const ChartCase& c = caseRuns_[index];
-    const RunSummary summary = SummarizeRun(*c.run, c.outcome);
+    summaries.push_back(SummarizeRun(*c.run, c.outcome));
+    soffits = soffits && !KnownSoffits(c.design, summaries.back()).empty();
+  }
+  std::vector<CaseCsv> csvs;
+  csvs.reserve(picked.size());
+  for (std::size_t k = 0; k < picked.size(); ++k) {
+    const int index = picked[k];
+    const ChartCase& c = caseRuns_[index];
+    const RunSummary& summary = summaries[k];
     const RunGeometry geometry = GeometryOf(c.outcome);
     heads.push_back({c.name, EnvelopeChart(summary, *c.run, geometry, EnvelopeOf::Head), index});
     velocities.push_back(
         {c.name, EnvelopeChart(summary, *c.run, geometry, EnvelopeOf::Velocity), index});
-    csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry)});
+    const std::vector<double> soffit =
+        soffits ? KnownSoffits(c.design, summary) : std::vector<double>();
+    csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry, soffit)});
   }
   const std::string headLines[] = {"最高水头", "最低水头"};
   const std::string velocityLines[] = {"最大流速", "最小流速"};
@@ -169,7 +184,7 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
     FillTable(what, summary, run);
     readOuts_[int(what)]->clear();
   }
-  csvText_ = EnvelopeCsv(summary, run, geometry);
+  csvText_ = EnvelopeCsv(summary, run, geometry, KnownSoffits(design, summary));
   // The checks by verdict, by the summary's names: those not met first.
   QStringList failed, passed;
   for (const CheckRow& row : CheckDesign(design, summary, run, outcome).rows) {

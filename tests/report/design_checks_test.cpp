@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -383,6 +384,7 @@ TEST(DesignChecks, ChartLinesFollowTheDesignData) {
     const DesignData data = Data(row.data);
     const std::vector<ChartLine> lines = CulvertDesignLines(data, 2, geometry);
     std::vector<std::string> names;
+    names.reserve(lines.size());
     for (const ChartLine& line : lines) names.push_back(line.name);
     EXPECT_EQ(names, row.lines);
     const double offsets[] = {-3, 0, -(kAtmosphericHead - kVapourPressureHead), 20};
@@ -439,6 +441,24 @@ TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
 namespace kelvane {
 namespace {
 
+// At an inner end of a span the margin between the envelope and the limit,
+// both linear between the nodes, is 0.
+void ExpectCrossingAtInnerEnds(const ChartSpan& span, CheckKind kind, const DesignData& data,
+                               const RunSummary& summary, const RunGeometry& geometry) {
+  for (double end : {span.from, span.to}) {
+    const int before = int(end / geometry.reachLength) + 1;
+    if (end == NodeDistance(geometry, 1) || end == NodeDistance(geometry, summary.nodes)) continue;
+    const double t = (end - NodeDistance(geometry, before)) / geometry.reachLength;
+    auto margin = [&](int node) {
+      const NodeEnvelope& e = summary.envelope[std::size_t(node - 1)];
+      const double value =
+          kind == CheckKind::DesignPressure ? e.highestHead.value : e.lowestHead.value;
+      return value - double(float(CulvertLimitAt(kind, data, node, summary.reaches)));
+    };
+    EXPECT_NEAR(margin(before) + t * (margin(before + 1) - margin(before)), 0, 1e-9);
+  }
+}
+
 // The failing spans cover exactly the nodes each check names, and where a
 // span ends inside the culvert the envelope, linear between the nodes,
 // meets the limit there.
@@ -491,21 +511,7 @@ TEST(DesignChecks, FailingSpansRunWhereTheEnvelopeCrossesItsLimit) {
           const double x = NodeDistance(geometry, node);
           if (x >= span.from && x <= span.to) covered.push_back(node);
         }
-        // At an inner end the margin between the envelope and the limit,
-        // both linear between the nodes, is 0.
-        for (double end : {span.from, span.to}) {
-          const int before = int(end / geometry.reachLength) + 1;
-          if (end == NodeDistance(geometry, 1) || end == NodeDistance(geometry, d.summary.nodes))
-            continue;
-          const double t = (end - NodeDistance(geometry, before)) / geometry.reachLength;
-          auto margin = [&](int node) {
-            const NodeEnvelope& e = d.summary.envelope[std::size_t(node - 1)];
-            const double value =
-                check.kind == CheckKind::DesignPressure ? e.highestHead.value : e.lowestHead.value;
-            return value - double(float(CulvertLimitAt(check.kind, data, node, 5)));
-          };
-          EXPECT_NEAR(margin(before) + t * (margin(before + 1) - margin(before)), 0, 1e-9);
-        }
+        ExpectCrossingAtInnerEnds(span, check.kind, data, d.summary, geometry);
       }
       EXPECT_EQ(covered, check.failingNodes);
     }
@@ -681,6 +687,82 @@ TEST(DesignChecks, AnUndeterminedCheckSaysWhatWouldDecideIt) {
     EXPECT_NE(report.rows[0].sentence.find(row.advice), std::string::npos)
         << report.rows[0].sentence;
     EXPECT_NE(report.conclusions.back().find("1 项未定"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// The 内水压力水头 column: in the summary's envelope and the envelope CSV,
+// each node's highest head less its own soffit, only where the soffit is
+// known; every other byte as without it. The default run's forebay (node 6)
+// peaks at -2.531 m; a soffit sloping from -4.2 to -5.3 m puts it 2.769 m
+// above the soffit there, and 1.669 m were the slope read backwards.
+TEST(DesignChecks, InternalPressureHeadOnlyWhereTheSoffitIsKnown) {
+  using enum DesignId;
+  const DefaultRun& d = Default();
+  const RunGeometry geometry = GeometryOf(d.outcome);
+  const std::map<DesignId, std::string> sloping = {
+      {CulvertInvertUpstream, "-7.2"}, {CulvertInvertDownstream, "-8.3"}, {CulvertHeight, "3"}};
+  struct Row {
+    const char* name;
+    std::map<DesignId, std::string> data;
+    CulvertSection section;  // None: the classic run
+    const char* forebay;     // node 6's value; nullptr: no column
+  };
+  const Row rows[] = {
+      {"box culvert", sloping, CulvertSection::None, "2.769"},
+      {"mixed model's box", sloping, CulvertSection::Box, "2.769"},
+      {"open channel: no soffit", sloping, CulvertSection::Channel, nullptr},
+      {"no clear height",
+       {{CulvertInvertUpstream, "-7.2"}, {CulvertInvertDownstream, "-8.3"}},
+       CulvertSection::None,
+       nullptr},
+      {"forebay data only", {{ForebayWallTop, "-1"}}, CulvertSection::None, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunSummary summary = d.summary;
+    if (row.section != CulvertSection::None) {
+      summary.freeSurface = FreeSurfaceRecord{};
+      summary.freeSurface->section = row.section;
+    }
+    const DesignData data = Data(row.data);
+    const std::vector<double> soffits = KnownSoffits(data, summary);
+    const DesignCheckReport report = CheckDesign(data, summary, d.run, d.outcome);
+    const std::string text = SummaryText(summary, d.run, &report);
+    const std::string csv = EnvelopeCsv(summary, d.run, geometry, soffits);
+    if (row.forebay == nullptr) {
+      EXPECT_TRUE(soffits.empty());
+      EXPECT_TRUE(text.starts_with(SummaryText(summary, d.run)));
+      EXPECT_EQ(csv, EnvelopeCsv(summary, d.run, geometry));
+      EXPECT_EQ(text.find("内水压力水头"), std::string::npos);
+      continue;
+    }
+    ASSERT_EQ(soffits.size(), std::size_t(summary.nodes));
+    // The summary: a last column, node by node.
+    EXPECT_NE(text.find("；内水压力水头 = 最高水头 - 洞顶高程，m）\n"), std::string::npos);
+    std::istringstream lines(text.substr(text.find("内水压力水头\n")));
+    std::string line;
+    std::getline(lines, line);
+    for (int node = 1; node <= summary.nodes; ++node) {
+      ASSERT_TRUE(std::getline(lines, line));
+      const double expected = double{summary.envelope[std::size_t(node - 1)].highestHead.value} -
+                              SoffitAt(data, node, summary.reaches);
+      EXPECT_TRUE(line.ends_with(" " + FixedText(expected, 3))) << line;
+      if (node == summary.nodes) {
+        EXPECT_TRUE(line.ends_with(std::string(" ") + row.forebay));
+      }
+    }
+    // The CSV: a last column in the heads' single precision.
+    const std::string header = csv.substr(0, csv.find('\n'));
+    EXPECT_TRUE(header.ends_with(",max_pressure_head_m")) << header;
+    const std::string last = csv.substr(csv.rfind('\n', csv.size() - 2) + 1);
+    const std::string cell = last.substr(last.rfind(',') + 1);
+    EXPECT_EQ(FixedText(std::stod(cell), 3), row.forebay) << last;
   }
 }
 
