@@ -116,17 +116,24 @@ std::string UndeterminedSentence(const CheckRow& row, const RunSummary& s) {
   return text;
 }
 
-// A check of one forebay extreme against a fixed limit.
-CheckRow ForebayRow(CheckKind kind, const ExtremeAt& extreme, double limit, bool atMost,
-                    const Context& c) {
+// A check of the forebay's highest (ForebayHighest) or lowest level against
+// a fixed limit, its numbers only.
+CheckRow ForebayRow(CheckKind kind, double limit, const RunSummary& summary) {
+  const bool atMost = Field(kind).atMost;
+  const ExtremeAt& extreme = atMost ? summary.forebayHighest : summary.forebayLowest;
   CheckRow row;
   row.kind = kind;
   row.limit = float(limit);
   row.value = extreme.value;
   row.pass = LevelWithin(row.value, limit, atMost);
-  row.node = c.summary.nodes;
+  row.node = summary.nodes;
   row.step = extreme.step;
   if (!row.pass) row.failingNodes = {row.node};
+  return row;
+}
+
+CheckRow ForebayRow(CheckKind kind, double limit, const Context& c) {
+  CheckRow row = ForebayRow(kind, limit, c.summary);
   Describe(row, c);
   return row;
 }
@@ -495,12 +502,10 @@ void AddCheckRows(const DesignData& data, const Context& c, bool channel,
   const RunSummary& summary = c.summary;
   NoteMissing(data, {ForebayWallTop}, {ForebayFreeboard}, report.missing);
   if (Given(data, ForebayWallTop)) {
-    report.rows.push_back(ForebayRow(CheckKind::ForebayHighest, summary.forebayHighest,
-                                     *ForebayHighestAllowed(data), true, c));
+    report.rows.push_back(ForebayRow(CheckKind::ForebayHighest, *ForebayHighestAllowed(data), c));
   }
   if (Given(data, PumpMinLevel)) {
-    report.rows.push_back(
-        ForebayRow(CheckKind::ForebayLowest, summary.forebayLowest, *data[PumpMinLevel], false, c));
+    report.rows.push_back(ForebayRow(CheckKind::ForebayLowest, *data[PumpMinLevel], c));
   }
 
   // The mixed model's open channel has no soffit: the culvert's checks are
@@ -670,6 +675,14 @@ std::string VacuumLimitText(const DesignData& data) {
     if (tabled != *temperature) text += "（按 " + ItemText(tabled) + " °C 计）";
   }
   return text;
+}
+
+CheckVerdict ForebayLimitVerdict(CheckKind kind, double limit, const RunSummary& summary,
+                                 const SurgeRun& run, const DesignCheckReport& report) {
+  CheckRow row = ForebayRow(kind, limit, summary);
+  Judge(row, summary);
+  JudgeWithinModel(row, report, run);
+  return row.verdict;
 }
 
 std::vector<double> KnownSoffits(const DesignData& data, const RunSummary& summary) {

@@ -134,6 +134,14 @@ std::vector<CheckKind> ChecksGiven(const DesignData& data);
 DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
                               const SurgeRun& run, const RunOutcome& outcome);
 
+// The forebay's highest (ForebayHighest) or lowest level (ForebayLowest)
+// against a limit that is not of the design data (a study's own), judged as
+// that check judges its own: kept only when the run reaches the extreme,
+// invalid after the model's end. `report`: the run's CheckDesign (of no
+// design data when none is given), for where the model ends.
+CheckVerdict ForebayLimitVerdict(CheckKind kind, double limit, const RunSummary& summary,
+                                 const SurgeRun& run, const DesignCheckReport& report);
+
 // Whether a level keeps to a limit: at most `limit` (atMost) or at least it.
 // Levels are singles, so the limit is rounded to single and the two compare
 // at the levels' own precision: a level that prints as the limit meets it.

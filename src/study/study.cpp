@@ -42,6 +42,10 @@ CaseExtremes ExtremesOf(const RunSummary& s, const SurgeRun& run) {
   x.headMin = OverNodes(s, run, &NodeEnvelope::lowestHead, false);
   x.velocityMax = OverNodes(s, run, &NodeEnvelope::highestVelocity, true);
   x.velocityMin = OverNodes(s, run, &NodeEnvelope::lowestVelocity, false);
+  if (s.oscillation) {
+    x.period = float(s.oscillation->period);
+    x.periodFraction = float(double{s.simulatedTime} / s.oscillation->period);
+  }
   return x;
 }
 
@@ -211,13 +215,40 @@ bool StudyNamesEvent(const StudyPlan& plan, const StudySettings& settings) {
 
 namespace {
 
-// The case's extremes and the outcome of each of the study's checks, from a
-// complete run's summary and design checks.
-void JudgeCase(const CaseRun& done, CaseResult& result) {
+// The study's own limits of a complete run, judged as the forebay's design
+// checks are: undetermined when the run ends before the extreme, invalid
+// after the model's end.
+void JudgeLimits(const StudyLimits& limits, const CaseRun& done, CaseResult& result) {
+  if (!limits.forebayMaxLevel && !limits.forebayMinLevel) return;
+  // Where the model ends, from the run's design checks or, without design
+  // data, from the run alone.
+  std::optional<DesignCheckReport> none;
+  const DesignCheckReport& report =
+      done.checks ? *done.checks
+                  : none.emplace(CheckDesign({}, *done.summary, done.run, done.outcome));
+  const auto judge = [&](const std::optional<double>& limit, CheckKind kind,
+                         std::optional<CheckVerdict>& verdict, std::optional<bool>& pass) {
+    if (!limit) return;
+    verdict = ForebayLimitVerdict(kind, *limit, *done.summary, done.run, report);
+    pass = PassOf(verdict);
+  };
+  judge(limits.forebayMaxLevel, CheckKind::ForebayHighest, result.verdictMax, result.passMax);
+  judge(limits.forebayMinLevel, CheckKind::ForebayLowest, result.verdictMin, result.passMin);
+}
+
+// The case's extremes and the outcome of each of the study's limits and
+// checks, from a complete run's summary and design checks.
+void JudgeCase(const StudyLimits& limits, const CaseRun& done, CaseResult& result) {
   if (done.summaryError) return SetError(result, *done.summaryError);
   try {
     result.extremes = ExtremesOf(*done.summary, done.run);
+    if (!done.checksError) JudgeLimits(limits, done, result);
   } catch (...) {
+    result.extremes.reset();
+    result.verdictMax.reset();
+    result.verdictMin.reset();
+    result.passMax.reset();
+    result.passMin.reset();
     return SetError(result, CurrentExceptionAsRunError(Stage::Report));
   }
   if (done.checksError) {
@@ -230,8 +261,7 @@ void JudgeCase(const CaseRun& done, CaseResult& result) {
     for (const CheckRow& row : done.checks->rows) {
       if (row.kind != check.kind) continue;
       check.verdict = row.verdict;
-      if (row.verdict == CheckVerdict::Pass || row.verdict == CheckVerdict::Fail)
-        check.pass = row.verdict == CheckVerdict::Pass;
+      check.pass = PassOf(check.verdict);
       if (!row.failingNodes.empty()) check.firstFailingNode = row.failingNodes.front();
     }
   }
@@ -307,17 +337,7 @@ void FinishStudyCase(const StudySettings& settings, const PreparedCase& prepared
   const double limit = ForebayStabilityLimit(done.outcome.parameters, done.outcome.coefficients);
   result.flags = CaseInputFlags(texts, areaTable, limit);
   if (!areaTable.empty()) result.eventWarnings = CheckEventTexts(prepared.typed.events, limit);
-  JudgeCase(done, result);
-  if (result.status != 0) return;
-  const StudyLimits& limits = settings.limits;
-  if (limits.forebayMaxLevel) {
-    result.passMax =
-        LevelWithin(result.extremes->forebayHighest.value, *limits.forebayMaxLevel, true);
-  }
-  if (limits.forebayMinLevel) {
-    result.passMin =
-        LevelWithin(result.extremes->forebayLowest.value, *limits.forebayMinLevel, false);
-  }
+  JudgeCase(settings.limits, done, result);
 }
 
 // Grids of at most this many values per quantity go into a batch: sixteen
@@ -404,9 +424,16 @@ std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, cons
 
 std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result) {
   if (!result.extremes || result.values.empty()) return std::nullopt;
+  const auto undecided = [](const std::optional<CheckVerdict>& verdict) {
+    return verdict == CheckVerdict::Undetermined || verdict == CheckVerdict::Invalid;
+  };
+  bool decided = !undecided(result.verdictMax) && !undecided(result.verdictMin);
+  for (const CaseResult::Check& check : result.checks) {
+    if (!Field(check.kind).alongCulvert) decided = decided && !undecided(check.verdict);
+  }
   return ForebayExtremesPoint{result.values[0], result.values.size() > 1 ? result.values[1] : 0,
                               result.extremes->forebayHighest.value,
-                              result.extremes->forebayLowest.value};
+                              result.extremes->forebayLowest.value, decided};
 }
 
 }  // namespace kelvane

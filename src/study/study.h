@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/design_checks.h"
@@ -63,6 +64,11 @@ struct CaseExtremes {
   std::optional<float> forebayReversalTime;  // s
   GridExtreme headMax, headMin;              // m
   GridExtreme velocityMax, velocityMin;      // m/s
+  // The rigid column's period (the summary's 振荡周期) and the part of it the
+  // run covers (its simulated time over the period); none when the inputs
+  // give no period.
+  std::optional<float> period;          // s
+  std::optional<float> periodFraction;  // periods
 };
 
 struct CaseResult {
@@ -74,8 +80,11 @@ struct CaseResult {
   // event and forebay (PumpEventName, ForebayShapeName); else empty.
   std::vector<std::string> eventCells;
   std::optional<CaseExtremes> extremes;  // a complete run only
-  // Per limit given, for a complete run only.
+  // Per limit given, for a complete run only: its verdict, as the forebay's
+  // design checks judge theirs (ForebayLimitVerdict), and whether it passed
+  // (none when undetermined or invalid).
   std::optional<bool> passMax, passMin;
+  std::optional<CheckVerdict> verdictMax, verdictMin;
   // Per check of the study (StudyChecks), for a complete run whose design
   // data gives that check: whether it passed, and along the culvert the
   // first node that breaks its limit (0 when none does).
@@ -95,10 +104,13 @@ struct CaseResult {
     return flags.size() + designFlags.size() + eventWarnings.size();
   }
 
-  // Complete, and within every limit and check given.
+  // Complete, and every limit and check given met (满足).
   bool Passed() const {
     for (const Check& check : checks) {
       if (check.verdict != CheckVerdict::Pass) return false;
+    }
+    for (const std::optional<CheckVerdict>& verdict : {verdictMax, verdictMin}) {
+      if (verdict && *verdict != CheckVerdict::Pass) return false;
     }
     return status == 0 && passMax != false && passMin != false;
   }
@@ -157,8 +169,11 @@ std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
 // then pass_forebay_max_level and pass_forebay_min_level for the limits
 // given, then per design check of the study pass_<check> (forebay_highest,
 // forebay_lowest, culvert_full, vacuum, design_pressure) and, along the
-// culvert, <check>_first_failing_node, and last `warnings` (the number of
-// options whose text the input check flags); one row per case. Numbers are the shortest text that
+// culvert, <check>_first_failing_node; each pass_ cell (1, 0, or empty when
+// undetermined or invalid) with its verdict_ cell (VerdictCell) beside it;
+// then `warnings` (the number of options whose text the input check flags)
+// and last period_s and period_fraction (CaseExtremes::period, after the
+// columns a reader of earlier studies knows); one row per case. Numbers are the shortest text that
 // reads back to the same single; cells with a comma, quote or line break are quoted; a value a
 // failed case lacks is empty. LF line ends.
 std::string StudyCsvHeader(const StudyPlan& plan, const StudyLimits& limits,
@@ -173,22 +188,47 @@ std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimit
 std::vector<std::string> StudyCsvCells(const StudyPlan& plan, const StudyLimits& limits,
                                        const CaseResult& result);
 
+// A verdict as a study's CSV writes it, without its explanation: 满足,
+// 不满足, 未定, 无效; empty for none.
+std::string VerdictCell(const std::optional<CheckVerdict>& verdict);
+// The verdict of such a cell: none for an empty cell; false for a cell that
+// is no verdict.
+bool ReadVerdictCell(std::string_view cell, std::optional<CheckVerdict>& verdict);
+// The pass cell a verdict gives: passed for 满足, not for 不满足, none else.
+std::optional<bool> PassOf(const std::optional<CheckVerdict>& verdict);
+
+// How the cases of a study came out for one limit or check.
+struct VerdictCount {
+  std::string item;  // "前池最高水位限值", "前池最低水位" (CheckItemName)
+  std::int64_t passed = 0, failed = 0, undetermined = 0, invalid = 0;
+  // The run failed, or the case's data left the check out.
+  std::int64_t unjudged = 0;
+  void Add(const std::optional<CheckVerdict>& verdict);
+};
+
 // The closing report, gathered row by row: how many cases ran, failed and
-// passed every limit, and for each swept column the values at which every
-// case that ran passed.
+// passed every limit, the verdicts of each limit and check counted apart,
+// and for each swept column the values at which every case that ran passed.
 class StudyTally {
  public:
-  explicit StudyTally(const StudyPlan& plan);
+  // `limits` and `checks` (StudyChecks): the items whose verdicts are counted.
+  explicit StudyTally(const StudyPlan& plan, const StudyLimits& limits = {},
+                      const std::vector<CheckKind>& checks = {});
   void Add(const CaseResult& result);
   std::int64_t Cases() const { return cases_; }
   std::int64_t Failed() const { return failed_; }
   std::int64_t Passed() const { return passed_; }
+  // The limits given, then the checks.
+  const std::vector<VerdictCount>& Counts() const { return counts_; }
   // The value indices of `column` met by some case, every one of which passed.
   std::vector<std::uint32_t> PassingValues(std::size_t column) const;
 
  private:
   std::vector<std::vector<std::uint8_t>> seen_, failing_;  // per column, per value
   std::int64_t cases_ = 0, failed_ = 0, passed_ = 0;
+  bool max_ = false, min_ = false;  // the limits given
+  std::vector<CheckKind> checks_;
+  std::vector<VerdictCount> counts_;
 };
 
 // The report as UTF-8 text with LF line ends. Consecutive passing values of
@@ -203,12 +243,15 @@ std::string StudyValuesText(const StudyPlan& plan, std::size_t column,
 
 // What the study's chart draws: the forebay's highest and lowest level of
 // each complete case, by its values of the first two swept columns (the
-// second 0 when there is only one), in case order.
+// second 0 when there is only one), in case order. `decided`: no verdict
+// on the forebay's levels (the limits, the forebay's checks) is undetermined
+// or invalid, so the levels drawn are the run's extremes.
 struct ForebayExtremesPoint {
   std::uint32_t firstValue = 0;
   std::uint32_t secondValue = 0;
   float highest = 0;  // m
   float lowest = 0;   // m
+  bool decided = true;
 };
 std::optional<ForebayExtremesPoint> ChartPoint(const CaseResult& result);
 

@@ -1,6 +1,8 @@
 // The study's CSV: its header and one row per case.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "solver/number_format.h"
@@ -54,6 +56,14 @@ void Extreme(Row& row, const GridExtreme& e) {
   Number(row, e.time);
 }
 
+// A limit's or check's pass cell and verdict cell.
+template <class Row>
+void Judged(Row& row, const std::optional<bool>& pass, const std::optional<CheckVerdict>& verdict) {
+  std::string& cell = row.Cell();
+  if (pass) cell += *pass ? '1' : '0';
+  row.Cell() += VerdictCell(verdict);
+}
+
 // A design check's name in the study's CSV.
 const char* CheckKey(CheckKind kind) { return Field(kind).key; }
 
@@ -62,6 +72,31 @@ const char* CheckKey(CheckKind kind) { return Field(kind).key; }
 bool AlongCulvert(CheckKind kind) { return Field(kind).alongCulvert; }
 
 }  // namespace
+
+std::string VerdictCell(const std::optional<CheckVerdict>& verdict) {
+  if (!verdict) return {};
+  const std::string word = CheckVerdictWord(*verdict);
+  return word.substr(0, word.find("（"));
+}
+
+bool ReadVerdictCell(std::string_view cell, std::optional<CheckVerdict>& verdict) {
+  verdict.reset();
+  if (cell.empty()) return true;
+  for (CheckVerdict v : {CheckVerdict::Invalid, CheckVerdict::Fail, CheckVerdict::Undetermined,
+                         CheckVerdict::Pass}) {
+    if (cell == VerdictCell(v)) {
+      verdict = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<bool> PassOf(const std::optional<CheckVerdict>& verdict) {
+  if (verdict == CheckVerdict::Pass || verdict == CheckVerdict::Fail)
+    return verdict == CheckVerdict::Pass;
+  return std::nullopt;
+}
 
 std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimits& limits,
                                          const std::vector<CheckKind>& checks, bool namesEvent) {
@@ -94,14 +129,22 @@ std::vector<std::string> StudyCsvColumns(const StudyPlan& plan, const StudyLimit
                            "velocity_min_time_s"}) {
     columns.emplace_back(name);
   }
-  if (limits.forebayMaxLevel) columns.emplace_back("pass_forebay_max_level");
-  if (limits.forebayMinLevel) columns.emplace_back("pass_forebay_min_level");
+  for (const auto& [given, key] : {std::pair(bool(limits.forebayMaxLevel), "forebay_max_level"),
+                                   std::pair(bool(limits.forebayMinLevel), "forebay_min_level")}) {
+    if (!given) continue;
+    columns.push_back(std::string("pass_") + key);
+    columns.push_back(std::string("verdict_") + key);
+  }
   for (CheckKind kind : checks) {
     columns.push_back(std::string("pass_") + CheckKey(kind));
     columns.push_back(std::string("verdict_") + CheckKey(kind));
     if (AlongCulvert(kind)) columns.push_back(std::string(CheckKey(kind)) + "_first_failing_node");
   }
   columns.emplace_back("warnings");
+  // After the columns earlier studies wrote, so that a reader of them finds
+  // its columns where they were.
+  columns.emplace_back("period_s");
+  columns.emplace_back("period_fraction");
   return columns;
 }
 
@@ -144,25 +187,23 @@ void WriteRow(const StudyPlan& plan, const StudyLimits& limits, const CaseResult
   } else {
     for (int i = 0; i < 18; ++i) row.Cell();
   }
-  for (const std::optional<bool>* pass : {&r.passMax, &r.passMin}) {
-    if (pass == &r.passMax ? !limits.forebayMaxLevel : !limits.forebayMinLevel) continue;
-    std::string& cell = row.Cell();
-    if (pass->has_value()) cell += **pass ? '1' : '0';
-  }
+  if (limits.forebayMaxLevel) Judged(row, r.passMax, r.verdictMax);
+  if (limits.forebayMinLevel) Judged(row, r.passMin, r.verdictMin);
   for (const CaseResult::Check& check : r.checks) {
-    std::string& cell = row.Cell();
-    if (check.pass) cell += *check.pass ? '1' : '0';
-    // The verdict word without its explanation: 满足, 不满足, 未定, 无效.
-    std::string& verdict = row.Cell();
-    if (check.verdict) {
-      const std::string word = CheckVerdictWord(*check.verdict);
-      verdict += word.substr(0, word.find("（"));
-    }
+    Judged(row, check.pass, check.verdict);
     if (!AlongCulvert(check.kind)) continue;
     std::string& node = row.Cell();
     if (check.firstFailingNode > 0) node += std::to_string(check.firstFailingNode);
   }
   row.Cell() += std::to_string(r.WarningCount());
+  for (const std::optional<float> CaseExtremes::*value :
+       {&CaseExtremes::period, &CaseExtremes::periodFraction}) {
+    if (r.extremes && (*r.extremes).*value) {
+      Number(row, *((*r.extremes).*value));
+    } else {
+      row.Cell();
+    }
+  }
 }
 
 }  // namespace

@@ -167,16 +167,10 @@ StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& setting
                            "forebay_lowest_time_s", "head_max_m", "head_min_m"}) {
     shown_.push_back(column(name));
   }
-  if (settings.limits.forebayMaxLevel) counts_.push_back({.item = "前池最高水位限值"});
-  if (settings.limits.forebayMinLevel) counts_.push_back({.item = "前池最低水位限值"});
-  for (CheckKind kind : StudyChecks(plan, settings))
-    counts_.push_back({.item = CheckItemName(kind)});
-  // The CSV's pass columns come in the counts' order: the limits, then the
-  // checks.
   statusColumn_ = column("status");
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (columns[c].starts_with("pass_")) passColumns_.push_back(c);
-    if (columns[c].starts_with("verdict_")) verdictColumns_[passColumns_.size() - 1] = c;
+    if (columns[c].starts_with("verdict_")) verdictColumns_.push_back(c);
   }
 }
 
@@ -186,17 +180,11 @@ void StudyDocument::Add(const CaseResult& result) {
 }
 
 void StudyDocument::AddCells(const std::vector<std::string>& cells) {
+  // A limit or check passes only as 满足 (not 未定 or 无效, whose pass cell
+  // is empty).
   bool passed = cells[statusColumn_] == "0";
-  for (std::size_t k = 0; k < counts_.size(); ++k) {
-    const std::string& pass = cells[passColumns_[k]];
-    const auto verdict = verdictColumns_.find(k);
-    counts_[k].Add(pass.empty() ? std::nullopt : std::optional<bool>(pass == "1"),
-                   verdict == verdictColumns_.end() ? "" : cells[verdict->second]);
-    // An undetermined or invalid check (an empty pass with a verdict) does not
-    // pass.
-    passed = passed && pass != "0" &&
-             !(pass.empty() && verdict != verdictColumns_.end() && !cells[verdict->second].empty());
-  }
+  for (std::size_t c : passColumns_) passed = passed && cells[c] != "0";
+  for (std::size_t c : verdictColumns_) passed = passed && (cells[c].empty() || cells[c] == "满足");
   if (rows_.size() >= kMaxRows) {
     ++leftOut_;
     return;
@@ -239,14 +227,14 @@ void StudyDocument::ResultsSection(ReportDocument& d, const ChartData& chart,
   }
 }
 
-void StudyDocument::ChecksSection(ReportDocument& d) const {
+void StudyDocument::ChecksSection(ReportDocument& d, const StudyTally& tally) {
   d.Heading("5  校核");
-  if (counts_.empty()) {
+  if (tally.Counts().empty()) {
     d.Paragraph("未给出限值与设计资料，未作校核；运行完成的算例即计为通过。");
   } else {
     ReportTable checks = Table({"项目", "通过", "不通过", "未定", "无效", "未判定"},
                                {30, 14, 14, 14, 14, 14}, {false, true, true, true, true, true});
-    for (const Count& count : counts_) {
+    for (const VerdictCount& count : tally.Counts()) {
       checks.rows.push_back({count.item, std::to_string(count.passed), std::to_string(count.failed),
                              std::to_string(count.undetermined), std::to_string(count.invalid),
                              std::to_string(count.unjudged)});
@@ -281,7 +269,7 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   PlanSection(d, plan_);
 
   ResultsSection(d, chart, shard);
-  ChecksSection(d);
+  ChecksSection(d, tally);
 
   d.Heading("6  结论");
   const std::int64_t notPassed = tally.Cases() - tally.Passed();

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,41 +41,17 @@ class StudyDocument {
  private:
   // The document's sections 4 (the results table) and 5 (the checks).
   void ResultsSection(ReportDocument& d, const ChartData& chart, const std::string& shard) const;
-  void ChecksSection(ReportDocument& d) const;
-
-  // Cases passing, failing and not judged (the run failed, or its data left
-  // the check out) for one limit or check.
-  struct Count {
-    std::string item;
-    std::int64_t passed = 0, failed = 0, undetermined = 0, invalid = 0, unjudged = 0;
-    // `verdict` is the cell of the check's verdict_ column, empty for a limit.
-    void Add(const std::optional<bool>& pass, std::string_view verdict = {}) {
-      if (verdict == "未定") {
-        ++undetermined;
-      } else if (verdict == "无效") {
-        ++invalid;
-      } else if (!pass) {
-        ++unjudged;
-      } else if (*pass) {
-        ++passed;
-      } else {
-        ++failed;
-      }
-    }
-  };
+  static void ChecksSection(ReportDocument& d, const StudyTally& tally);
 
   const StudyPlan& plan_;
   const StudySettings& settings_;
   std::vector<std::size_t> shown_;  // the CSV's columns the table shows
   std::vector<std::vector<std::string>> rows_;
   std::int64_t leftOut_ = 0;
-  std::vector<Count> counts_;  // the limits given, then the checks
-  // The CSV columns of the status and of each count's pass cell.
+  // The CSV columns of the status and of each limit's and check's pass and
+  // verdict cells.
   std::size_t statusColumn_ = 0;
-  std::vector<std::size_t> passColumns_;
-  // The verdict column beside a check's pass column, by the pass column's place in
-  // passColumns_.
-  std::map<std::size_t, std::size_t> verdictColumns_;
+  std::vector<std::size_t> passColumns_, verdictColumns_;
 };
 
 // The sentence a report of one shard states: it counts its own cases only.

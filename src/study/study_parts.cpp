@@ -240,7 +240,11 @@ CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row) {
   result.number = row.number;
   plan.CaseValues(row.number, result.values);
   result.status = row.status;
-  if (row.status == 0 && !row.passed) result.passMax = false;
+  result.passMax = row.passMax;
+  result.passMin = row.passMin;
+  result.verdictMax = row.verdictMax;
+  result.verdictMin = row.verdictMin;
+  result.checks = row.checks;
   if (row.highest && row.lowest) {
     result.extremes.emplace();
     result.extremes->forebayHighest.value = *row.highest;
@@ -264,22 +268,34 @@ StudyCsvReader::StudyCsvReader(std::FILE* in, const std::string& header, const S
     if (name == "error") error_ = c;
     if (name == "forebay_highest_m") highest_ = c;
     if (name == "forebay_lowest_m") lowest_ = c;
-    if (name == "pass_forebay_max_level") passMax_ = c;
-    if (name == "pass_forebay_min_level") passMin_ = c;
-    if (name.starts_with("pass_")) passes_.push_back(c);
-    if (name.starts_with("verdict_")) verdicts_.push_back(c);
     // What a complete run alone gives: every cell after the error but the
     // warnings' count.
     if (error_ && c > *error_ && name != "warnings") values_.push_back(c);
   }
-  // A check along the culvert: its node's cell with the pass_ cell of its name.
-  constexpr std::string_view kNodeSuffix = "_first_failing_node";
+  // Each limit and check: its pass_ cell, the verdict_ and node cells of its
+  // name.
+  const auto cell = [&](const std::string& name) -> std::optional<std::size_t> {
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end()) return std::nullopt;
+    return std::size_t(found - names.begin());
+  };
   for (std::size_t c = 0; c < names.size(); ++c) {
-    if (!names[c].ends_with(kNodeSuffix)) continue;
-    const std::string pass =
-        "pass_" + std::string(names[c].substr(0, names[c].size() - kNodeSuffix.size()));
-    const auto found = std::find(names.begin(), names.end(), pass);
-    if (found != names.end()) nodeChecks_.emplace_back(found - names.begin(), c);
+    if (!names[c].starts_with("pass_")) continue;
+    const std::string key = names[c].substr(std::string_view("pass_").size());
+    const std::optional<std::size_t> verdict = cell("verdict_" + key);
+    if (!verdict) throw StudyInputError("表头的 " + names[c] + " 列旁没有 verdict_ 列", 1);
+    Judged judged;
+    judged.pass = c;
+    judged.verdict = *verdict;
+    judged.node = cell(key + "_first_failing_node");
+    judged.atMost = key == "forebay_max_level";
+    if (!judged.atMost && key != "forebay_min_level") {
+      for (int k = 0; k < kCheckCount; ++k) {
+        if (key == Field(CheckKind(k)).key) judged.kind = CheckKind(k);
+      }
+      if (!judged.kind) throw StudyInputError("表头的 " + names[c] + " 不是本研究的校核", 1);
+    }
+    judged_.push_back(judged);
   }
 }
 
@@ -339,10 +355,25 @@ bool StudyCsvReader::Next(StoredRow& row) {
   }
   CheckRow(cells, first);
   row.passed = row.status == 0;
-  for (std::size_t c : passes_) row.passed = row.passed && cells[c] != "0";
-  // A check passes only as 满足 (not 未定 or 无效, whose pass cell is empty).
-  for (std::size_t c : verdicts_)
-    row.passed = row.passed && (cells[c].empty() || cells[c] == "满足");
+  row.checks.clear();
+  for (const Judged& judged : judged_) {
+    std::optional<CheckVerdict> verdict;
+    ReadVerdictCell(cells[judged.verdict], verdict);
+    const std::optional<bool> pass = PassOf(verdict);
+    // A limit or check passes only as 满足 (not 未定 or 无效, whose pass cell
+    // is empty).
+    row.passed = row.passed && cells[judged.pass] != "0" && (!verdict || pass == true);
+    if (judged.kind) {
+      CaseResult::Check& check = row.checks.emplace_back();
+      check.kind = *judged.kind;
+      check.pass = pass;
+      check.verdict = verdict;
+      if (judged.node) ReadWhole(cells[*judged.node], check.firstFailingNode);
+    } else {
+      (judged.atMost ? row.passMax : row.passMin) = pass;
+      (judged.atMost ? row.verdictMax : row.verdictMin) = verdict;
+    }
+  }
   row.highest.reset();
   row.lowest.reset();
   float value = 0;
@@ -368,18 +399,28 @@ void StudyCsvReader::CheckRow(const std::vector<std::string>& cells, int line) c
   if (!ReadWhole(cells[highest_], highest) || !ReadWhole(cells[lowest_], lowest)) {
     throw StudyInputError("算完的案例缺少前池最高或最低水位", line);
   }
-  // A level's pass cell as the study writes it from the level and the limit.
-  const auto agrees = [&](const std::optional<std::size_t>& cell,
-                          const std::optional<double>& limit, float level, bool atMost) {
-    return !cell || !limit || cells[*cell] == (LevelWithin(level, *limit, atMost) ? "1" : "0");
-  };
-  if (!agrees(passMax_, limits_.forebayMaxLevel, highest, true) ||
-      !agrees(passMin_, limits_.forebayMinLevel, lowest, false)) {
-    throw StudyInputError("pass_ 列与其水位和限值不符", line);
-  }
-  for (const auto& [pass, node] : nodeChecks_) {
-    if (cells[pass] == "1" && !cells[node].empty()) {
+  for (const Judged& judged : judged_) {
+    std::optional<CheckVerdict> verdict;
+    const std::optional<bool> pass =
+        cells[judged.pass].empty() ? std::nullopt : std::optional<bool>(cells[judged.pass] == "1");
+    // The pass cell as the study writes it from the verdict: 1, 0, or empty
+    // when undetermined, invalid or not checked.
+    if (!ReadVerdictCell(cells[judged.verdict], verdict) ||
+        (!cells[judged.pass].empty() && cells[judged.pass] != "1" && cells[judged.pass] != "0") ||
+        pass != PassOf(verdict)) {
+      throw StudyInputError("pass_ 列与其 verdict_ 列不符", line);
+    }
+    if (judged.node && pass == true && !cells[*judged.node].empty()) {
       throw StudyInputError("pass_ 列为 1，却有首个不满足的节点", line);
+    }
+    const std::optional<double>& limit =
+        judged.atMost ? limits_.forebayMaxLevel : limits_.forebayMinLevel;
+    if (judged.kind || !limit || !verdict || verdict == CheckVerdict::Invalid) continue;
+    // A limit's verdict from its level: kept for 满足 and 未定 (the run ends
+    // before the extreme), broken for 不满足.
+    const bool kept = LevelWithin(judged.atMost ? highest : lowest, *limit, judged.atMost);
+    if (kept != (verdict != CheckVerdict::Fail)) {
+      throw StudyInputError("pass_ 列与其水位和限值不符", line);
     }
   }
 }

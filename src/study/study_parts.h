@@ -78,13 +78,19 @@ struct StoredRow {
   int status = 0;
   bool passed = false;                   // complete, and no pass column 0
   std::optional<float> highest, lowest;  // m, the forebay's extremes
+  // The limits' and checks' cells as read: pass, verdict and first failing
+  // node, as CaseResult holds them.
+  std::optional<bool> passMax, passMin;
+  std::optional<CheckVerdict> verdictMax, verdictMin;
+  std::vector<CaseResult::Check> checks;
 };
 
 // The cells of one CSV record (without its line end), unquoted.
 std::vector<std::string> StudyCsvRecordCells(std::string_view record);
 
 // The case as the tally and the chart see it: the values of its number, its
-// status, whether it passed, the forebay's extremes. Nothing else is set.
+// status, the forebay's extremes, the limits' and checks' verdicts. Nothing
+// else is set.
 CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row);
 
 // Reads a study's CSV from a stream: its header (which must be `header`),
@@ -92,8 +98,9 @@ CaseResult StoredCaseResult(const StudyPlan& plan, const StoredRow& row);
 // Columns are found by their names in the header. Each row is checked
 // against itself: a failed case holds no values and names its error, a
 // complete one has its levels, and a pass cell agrees with its level and
-// `limits` (or with the check's first failing node). Throws StudyInputError
-// naming the line.
+// `limits` (or with the check's first failing node), and a verdict cell is
+// a verdict that agrees with its pass cell. Throws StudyInputError naming the
+// line.
 class StudyCsvReader {
  public:
   StudyCsvReader(std::FILE* in, const std::string& header, const StudyLimits& limits = {});
@@ -120,12 +127,17 @@ class StudyCsvReader {
   std::vector<std::string> row_;  // the cells of the last row read
   StudyLimits limits_;
   std::size_t status_ = 0, highest_ = 0, lowest_ = 0, cells_ = 0;
-  std::optional<std::size_t> error_, passMax_, passMin_;
-  std::vector<std::size_t> passes_;
+  std::optional<std::size_t> error_;
   std::vector<std::size_t> values_;  // the cells a failed case leaves empty
-  // The pass cells of checks along the culvert, each with its node's cell.
-  std::vector<std::pair<std::size_t, std::size_t>> nodeChecks_;
-  std::vector<std::size_t> verdicts_;  // the verdict_ cells
+  // The cells of a limit or a check: its pass_ and verdict_ cells and, along
+  // the culvert, its first failing node's.
+  struct Judged {
+    std::size_t pass = 0, verdict = 0;
+    std::optional<std::size_t> node;
+    std::optional<CheckKind> kind;  // none for a limit
+    bool atMost = false;            // a limit of the highest level
+  };
+  std::vector<Judged> judged_;
 };
 
 }  // namespace kelvane

@@ -7,16 +7,52 @@
 
 namespace kelvane {
 
-StudyTally::StudyTally(const StudyPlan& plan) {
+void VerdictCount::Add(const std::optional<CheckVerdict>& verdict) {
+  if (!verdict) {
+    ++unjudged;
+    return;
+  }
+  switch (*verdict) {
+    case CheckVerdict::Pass:
+      ++passed;
+      break;
+    case CheckVerdict::Fail:
+      ++failed;
+      break;
+    case CheckVerdict::Undetermined:
+      ++undetermined;
+      break;
+    case CheckVerdict::Invalid:
+      ++invalid;
+      break;
+  }
+}
+
+StudyTally::StudyTally(const StudyPlan& plan, const StudyLimits& limits,
+                       const std::vector<CheckKind>& checks)
+    : max_(limits.forebayMaxLevel.has_value()),
+      min_(limits.forebayMinLevel.has_value()),
+      checks_(checks) {
   for (std::size_t c = 0; c < plan.Columns().size(); ++c) {
     seen_.emplace_back(plan.ValueCount(c));
     failing_.emplace_back(plan.ValueCount(c));
   }
+  if (max_) counts_.push_back({.item = "前池最高水位限值"});
+  if (min_) counts_.push_back({.item = "前池最低水位限值"});
+  for (CheckKind kind : checks_) counts_.push_back({.item = CheckItemName(kind)});
 }
 
 void StudyTally::Add(const CaseResult& result) {
   ++cases_;
   failed_ += result.status != 0;
+  std::size_t k = 0;
+  if (max_) counts_[k++].Add(result.verdictMax);
+  if (min_) counts_[k++].Add(result.verdictMin);
+  for (CheckKind kind : checks_) {
+    const auto check = std::find_if(result.checks.begin(), result.checks.end(),
+                                    [&](const CaseResult::Check& c) { return c.kind == kind; });
+    counts_[k++].Add(check == result.checks.end() ? std::nullopt : check->verdict);
+  }
   const bool passed = result.Passed();
   passed_ += passed;
   for (std::size_t c = 0; c < result.values.size(); ++c) {
@@ -99,6 +135,23 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
     line(out, "设计校核", names);
   }
   line(out, passedLabel, std::to_string(tally.Passed()));
+
+  if (!tally.Counts().empty()) {
+    // Each limit and check counted apart: a case passes all only when every
+    // one is 满足.
+    out += "\n各项限值与校核的算例数\n";
+    int itemWidth = labelWidth;
+    for (const VerdictCount& count : tally.Counts())
+      itemWidth = std::max(itemWidth, DisplayWidth(count.item) + 2);
+    for (const VerdictCount& count : tally.Counts()) {
+      std::string counts = "满足 " + std::to_string(count.passed) + "，不满足 " +
+                           std::to_string(count.failed) + "，未定 " +
+                           std::to_string(count.undetermined) + "，无效 " +
+                           std::to_string(count.invalid);
+      if (count.unjudged != 0) counts += "，未判定 " + std::to_string(count.unjudged);
+      out += "  " + PadRight(count.item, itemWidth) + counts + "\n";
+    }
+  }
 
   out += "\n各扫描选项全部案例通过的取值\n";
   for (std::size_t c = 0; c < plan.Columns().size(); ++c) {

@@ -38,6 +38,25 @@ struct PartError {
                   "：" + why};
 }
 
+// A part of another study: refused, and when its header is not this
+// study's, said so (a part an earlier version wrote has fewer columns; its
+// rows are never read as this study's). The file is left at its start.
+[[noreturn]] void OtherStudy(const std::string& file, std::FILE* in, const std::string& header) {
+  std::string first;
+  for (int c; (c = std::fgetc(in)) != EOF;) {
+    first += char(c);
+    if (c == '\n' || first.size() > header.size()) break;
+  }
+  std::rewind(in);
+  if (first.ends_with("\r\n")) first.erase(first.size() - 2, 1);
+  if (first != header) {
+    BadPart(file,
+            "首行的列与本研究的不同（由较早的版本写出，或属于另一个研究），不能接续；"
+            "请重新计算");
+  }
+  BadPart(file, "属于另一个研究（扫描、输入、设计资料、限值或列与本命令的不同）");
+}
+
 // The rows of a study stopped by a signal: thrown out of the CSV's body so
 // that its temporary file goes.
 struct Stopped {};
@@ -344,7 +363,7 @@ StudySession::StudySession(const StudyPlan& plan, const StudySettings& settings,
       fingerprint_(StudyFingerprint(plan, settings)),
       header_(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),
                              StudyNamesEvent(plan, settings))),
-      tally_(plan),
+      tally_(plan, settings.limits, StudyChecks(plan, settings)),
       warnings_(plan, settings_),
       chartPoints_(plan),
       document_(plan, settings_) {
@@ -365,9 +384,7 @@ std::optional<StudyRefusal> StudySession::Open() {
     const std::optional<FoundPart> found = FindLastStudyPart(resumed->file.get());
     if (!found) BadPart(files_.resume, "不是中断留下的部分文件（应有 #kelvane-study 行）");
     const StudyPart& part = found->part;
-    if (part.plan != fingerprint_) {
-      BadPart(files_.resume, "属于另一个研究（扫描、输入、设计资料、限值或列与本命令的不同）");
-    }
+    if (part.plan != fingerprint_) OtherStudy(files_.resume, resumed->file.get(), header_);
     if (part.shardIndex != settings_.shardIndex || part.shardCount != settings_.shardCount) {
       BadPart(files_.resume, "是分片 " + std::to_string(part.shardIndex) + "/" +
                                  std::to_string(part.shardCount) + " 的部分文件，与本命令的不同");
@@ -520,7 +537,8 @@ struct Shard {
   StudyPart part;
 };
 
-Shard OpenShard(const std::string& name, const std::string& fingerprint) {
+Shard OpenShard(const std::string& name, const std::string& fingerprint,
+                const std::string& header) {
   Shard shard{name, OpenForReading(name), {}};
   const std::string manifest = StudyManifestName(name);
   File in = OpenFile(manifest, "rb");
@@ -536,9 +554,7 @@ Shard OpenShard(const std::string& name, const std::string& fingerprint) {
   const std::size_t size = std::fread(text, 1, sizeof text, in.get());
   const std::optional<StudyPart> part = ParseStudyManifest(std::string_view(text, size));
   if (!part || !part->Complete()) BadPart(manifest, "不是 --shard 写的清单");
-  if (part->plan != fingerprint) {
-    BadPart(name, "属于另一个研究（扫描、输入、设计资料、限值或列与本命令的不同）");
-  }
+  if (part->plan != fingerprint) OtherStudy(name, shard.file.get(), header);
   shard.part = *part;
   return shard;
 }
@@ -619,7 +635,8 @@ void JoinRows(std::vector<Shard>& shards, std::int64_t cases, const std::string&
 
 StudyOutcome StudySession::JoinShards(const std::function<void(std::int64_t)>& done) {
   std::vector<Shard> shards;
-  for (const std::string& name : files_.joinShards) shards.push_back(OpenShard(name, fingerprint_));
+  for (const std::string& name : files_.joinShards)
+    shards.push_back(OpenShard(name, fingerprint_, header_));
   CheckShards(shards);
   StudyOutcome outcome;
   RowOut::Sinks sinks{tally_, files_.chart || files_.document ? &chartPoints_ : nullptr, nullptr,

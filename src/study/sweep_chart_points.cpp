@@ -1,6 +1,7 @@
 #include "study/sweep_chart_points.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,7 @@ void SweepChartPoints::Add(const CaseResult& result) {
     at.highest = std::max(at.highest, point->highest);
     at.lowest = std::min(at.lowest, point->lowest);
   }
+  at.undecided = at.undecided || !point->decided;
 }
 
 ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limits,
@@ -95,7 +97,42 @@ ChartData SweepChartPoints::Chart(const StudyPlan& plan, const StudyLimits& limi
   }
   ChartData chart = SweepChart(input);
   if (input.curves.empty()) chart.note = "所有案例均未算成，没有可画的点";
+  UndecidedSpans(xs, chart);
   return chart;
+}
+
+void SweepChartPoints::UndecidedSpans(const std::vector<double>& xs, ChartData& chart) const {
+  // The values of the first column drawn, ascending, and whether some case
+  // at each is undecided.
+  std::vector<std::pair<double, bool>> drawn;
+  for (std::size_t v = 0; v < firstValues_; ++v) {
+    bool seen = false, undecided = false;
+    for (const std::vector<Extremes>& curve : curves_) {
+      if (curve.empty()) continue;
+      seen = seen || curve[v].seen;
+      undecided = undecided || curve[v].undecided;
+    }
+    if (seen) drawn.emplace_back(xs[v], undecided);
+  }
+  std::stable_sort(drawn.begin(), drawn.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Each band reaches halfway to the values beside it (as far on the other
+  // side at an end); a lone value's a twentieth of its size (of 1 at 0).
+  constexpr int kGrey = 8;
+  for (std::size_t k = 0; k < drawn.size(); ++k) {
+    if (!drawn[k].second) continue;
+    const double x = drawn[k].first;
+    double before = std::max(std::abs(x), 1.0) / 20;
+    if (k > 0) {
+      before = (x - drawn[k - 1].first) / 2;
+    } else if (k + 1 < drawn.size()) {
+      before = (drawn[k + 1].first - x) / 2;
+    }
+    const double after = k + 1 < drawn.size() ? (drawn[k + 1].first - x) / 2 : before;
+    if (!(before > 0 && after > 0)) continue;  // values that read as one
+    chart.spans.push_back(
+        {"结论未定或无效（计算未达水位极值或超出模型适用范围）", x - before, x + after, kGrey});
+  }
 }
 
 }  // namespace kelvane

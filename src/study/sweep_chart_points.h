@@ -26,7 +26,10 @@ class SweepChartPoints {
   void Add(const CaseResult& result);
   // The chart of the cases added: one curve per value of the second column
   // (or the envelope), its points by the first column's value as a box reads
-  // it, ascending; the limits as horizontal lines. `event`, when not empty,
+  // it, ascending; the limits as horizontal lines; a band over each value of
+  // the first column where some case's verdict on the forebay's levels is
+  // undetermined or invalid (its levels are not the extremes that decide
+  // it). `event`, when not empty,
   // names the pump event and forebay table of every case in the title
   // (ModelExtrasTitle).
   ChartData Chart(const StudyPlan& plan, const StudyLimits& limits,
@@ -40,9 +43,13 @@ class SweepChartPoints {
   struct Extremes {
     float highest, lowest;  // m
     bool seen = false;
+    bool undecided = false;  // some case's is not ForebayExtremesPoint::decided
   };
   std::size_t firstValues_;
   bool envelope_;
+  // The bands of the values where some case is undecided, onto `chart`;
+  // `xs`: each value of the first column as a box reads it.
+  void UndecidedSpans(const std::vector<double>& xs, ChartData& chart) const;
   // Per curve (a value of the second column, or the envelope), per value of
   // the first column; a curve's points are allocated when it is first met.
   std::vector<std::vector<Extremes>> curves_;

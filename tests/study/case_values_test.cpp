@@ -58,16 +58,17 @@ TEST(CaseValues, EachCaseGetsTheSingleRunsCheck) {
       if (flag.input == InputId::ForebayArea) forebay = flag.reasons;
     }
     EXPECT_EQ(forebay, expected[r.number - 1]);
-    std::string row;
-    AppendStudyCsvRow(plan, settings.limits, r, row);
-    const std::size_t last = row.rfind(',');
-    EXPECT_EQ(row.substr(last + 1), std::to_string(r.flags.size()) + '\n');
+    const std::vector<std::string> columns = StudyCsvColumns(plan, settings.limits);
+    const std::vector<std::string> cells = StudyCsvCells(plan, settings.limits, r);
+    const auto warnings = std::find(columns.begin(), columns.end(), "warnings") - columns.begin();
+    EXPECT_EQ(cells.at(std::size_t(warnings)), std::to_string(r.flags.size()));
   }
   EXPECT_EQ(results[1].status, 0);
   EXPECT_EQ(results[2].status, 0);
   EXPECT_NE(results[3].status, 0);
   EXPECT_NE(results[4].status, 0);
-  EXPECT_TRUE(StudyCsvHeader(plan, settings.limits).ends_with(",warnings\n"));
+  EXPECT_TRUE(
+      StudyCsvHeader(plan, settings.limits).ends_with(",warnings,period_s,period_fraction\n"));
 }
 
 // One line per option and kind however many cases: the first case's warning
@@ -147,6 +148,8 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
   plan.Add(ParseSweep("forebay-area=800"));
   plan.Add(ParseSweep("final-pump-discharge=0"));
   StudySettings settings;
+  // Long enough to reach both extremes: a kept limit is then met (满足).
+  settings.base.texts[InputId::StepCount] = "8000";
   const CaseResult bare = RunCase(plan, settings, 1);
   ASSERT_TRUE(bare.extremes);
   const float high = bare.extremes->forebayHighest.value;
@@ -175,6 +178,7 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
     const CaseResult r = RunCase(plan, settings, 1);
     EXPECT_EQ(r.passMax, row.passes);
     EXPECT_EQ(r.passMin, row.passes);
+    EXPECT_EQ(r.verdictMin, row.passes ? CheckVerdict::Pass : CheckVerdict::Fail);
   }
 }
 

@@ -131,21 +131,22 @@ struct MemoryFile {
 
 const std::string kReaderHeader =
     "case,forebay-area,status,error,forebay_highest_m,forebay_lowest_m,pass_forebay_max_level,"
-    "pass_vacuum,verdict_vacuum,vacuum_first_failing_node,warnings\n";
+    "verdict_forebay_max_level,pass_vacuum,verdict_vacuum,vacuum_first_failing_node,warnings\n";
 
 TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
   const std::string rows[] = {
-      "1,\"1,287.414\",0,,-1.5,-5.25,1,1,满足,,0\n",
-      "2,600,0,,-1.25,-5.5,1,0,不满足,3,0\n",
-      "3,\"a\nb\",6,\"运行时错误 '6': 溢出，\"\"x\"\"\",,,,,,,1\n",
-      "4,700,0,,-2,-6,,,,,0\n",
+      "1,\"1,287.414\",0,,-1.5,-5.25,1,满足,1,满足,,0\n",
+      "2,600,0,,-1.25,-5.5,1,满足,0,不满足,3,0\n",
+      "3,\"a\nb\",6,\"运行时错误 '6': 溢出，\"\"x\"\"\",,,,,,,,1\n",
+      "4,700,0,,-2,-6,,,,,,0\n",
       // Undetermined and invalid: an empty pass cell that does not pass.
-      "5,700,0,,-2,-6,,,未定,,0\n",
-      "6,700,0,,-2,-6,,,无效,,0\n",
+      "5,700,0,,-2,-6,,未定,,未定,,0\n",
+      "6,700,0,,-2,-6,,,,无效,,0\n",
+      "7,700,0,,-2,-6,,未定,1,满足,,0\n",
   };
   std::string text = kReaderHeader;
   for (const std::string& row : rows) text += row;
-  const StudyPart part{"0123456789abcdef", 0, 1, 6, 9, "fedcba9876543210"};
+  const StudyPart part{"0123456789abcdef", 0, 1, 7, 9, "fedcba9876543210"};
   text += StudyPartLine(part);
   MemoryFile in(text);
   const std::optional<FoundPart> found = FindLastStudyPart(in.file);
@@ -155,23 +156,39 @@ TEST(StudyCsvReader, GivesEachRowsBytesAndWhatTheReportReads) {
   // The report's cells of a row: quotes gone, a doubled one kept once.
   EXPECT_EQ(StudyCsvRecordCells(std::string_view(rows[2]).substr(0, rows[2].size() - 1)),
             (std::vector<std::string>{"3", "a\nb", "6", "运行时错误 '6': 溢出，\"x\"", "", "", "",
-                                      "", "", "", "1"}));
+                                      "", "", "", "", "1"}));
   StudyCsvReader reader(in.file, kReaderHeader);
   struct Expected {
     int status;
     bool passed;
     std::optional<float> highest;
+    std::optional<CheckVerdict> limit, vacuum;  // the verdicts read back
   };
-  const Expected expected[] = {{0, true, -1.5f}, {0, false, -1.25f}, {6, false, {}},
-                               {0, true, -2},    {0, false, -2},     {0, false, -2}};
+  using enum CheckVerdict;
+  const Expected expected[] = {{0, true, -1.5f, Pass, Pass},
+                               {0, false, -1.25f, Pass, Fail},
+                               {6, false, {}, {}, {}},
+                               {0, true, -2, {}, {}},
+                               {0, false, -2, Undetermined, Undetermined},
+                               {0, false, -2, {}, Invalid},
+                               {0, false, -2, Undetermined, Pass}};
   StoredRow row;
-  for (int k = 0; k < 6; ++k) {
+  for (int k = 0; k < 7; ++k) {
+    SCOPED_TRACE(k);
     ASSERT_TRUE(reader.Next(row));
     EXPECT_EQ(row.bytes, rows[k]);
     EXPECT_EQ(row.number, k + 1);
     EXPECT_EQ(row.status, expected[k].status);
-    EXPECT_EQ(row.passed, expected[k].passed) << k;
+    EXPECT_EQ(row.passed, expected[k].passed);
     EXPECT_EQ(row.highest, expected[k].highest);
+    EXPECT_EQ(row.verdictMax, expected[k].limit);
+    ASSERT_EQ(row.checks.size(), 1u);
+    EXPECT_EQ(row.checks[0].verdict, expected[k].vacuum);
+    // The tally and the chart read the stored case as the computed one.
+    const CaseResult stored = StoredCaseResult(PlanOf({"forebay-area=1,2,3,4,5,6,7"}), row);
+    if (expected[k].vacuum) {
+      EXPECT_EQ(stored.Passed(), expected[k].passed);
+    }
   }
   EXPECT_FALSE(reader.Next(row));
   EXPECT_EQ(reader.Part(), part);
@@ -192,17 +209,25 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
     bool refused;
   };
   const Row rows[] = {
-      {"1,600,0,,-1.5,-5.25,1,1,满足,,0\n", false},
-      {"1,600,0,,-1.5,-5.25,1,1,满足,,0\r\n", false},
-      {"1,600,0,,-1.5,-5.25,0,1,满足,,0\n", true},       // -1.5 <= -1.4 passes
-      {"1,600,0,,-1.25,-5.25,1,1,满足,,0\n", true},      // -1.25 > -1.4 does not
-      {"1,600,0,,-1.5,-5.25,1,1,满足,4,0\n", true},      // passes with a failing node
-      {"1,600,6,x,-1.5,-5.25,,,,,0\n", true},            // failed, with values
-      {"1,600,6,,,,,,,,0\n", true},                      // failed, without its error
-      {"1,600,0,x,-1.5,-5.25,1,1,满足,,0\n", true},      // complete, with an error
-      {"1,600,0,,,-5.25,1,1,满足,,0\n", true},           // complete, without its level
-      {"1,600,0,,-1.5,-5.25,1,1,满足,,0", true},         // cut short
-      {"1,\"600\"0,0,,-1.5,-5.25,1,1,满足,,0\n", true},  // text after a closing quote
+      {"1,600,0,,-1.5,-5.25,1,满足,1,满足,,0\n", false},
+      {"1,600,0,,-1.5,-5.25,1,满足,1,满足,,0\r\n", false},
+      {"1,600,0,,-1.5,-5.25,,未定,1,满足,,0\n", false},       // kept, the run too short
+      {"1,600,0,,-1.25,-5.25,,无效,1,满足,,0\n", false},      // after the model's end
+      {"1,600,0,,-1.5,-5.25,0,不满足,1,满足,,0\n", true},     // -1.5 <= -1.4 passes
+      {"1,600,0,,-1.25,-5.25,1,满足,1,满足,,0\n", true},      // -1.25 > -1.4 does not
+      {"1,600,0,,-1.25,-5.25,,未定,1,满足,,0\n", true},       // broken: not undetermined
+      {"1,600,0,,-1.5,-5.25,1,未定,1,满足,,0\n", true},       // undetermined has no pass
+      {"1,600,0,,-1.5,-5.25,,满足,1,满足,,0\n", true},        // met without its pass
+      {"1,600,0,,-1.5,-5.25,1,通过,1,满足,,0\n", true},       // not a verdict
+      {"1,600,0,,-1.5,-5.25,1,满足,0,满足,,0\n", true},       // a check's cells disagree
+      {"1,600,0,,-1.5,-5.25,1,满足,1,满足,4,0\n", true},      // passes with a failing node
+      {"1,600,6,x,-1.5,-5.25,,,,,,0\n", true},                // failed, with values
+      {"1,600,6,x,,,,未定,,,,0\n", true},                     // failed, with a verdict
+      {"1,600,6,,,,,,,,,0\n", true},                          // failed, without its error
+      {"1,600,0,x,-1.5,-5.25,1,满足,1,满足,,0\n", true},      // complete, with an error
+      {"1,600,0,,,-5.25,1,满足,1,满足,,0\n", true},           // complete, without its level
+      {"1,600,0,,-1.5,-5.25,1,满足,1,满足,,0", true},         // cut short
+      {"1,\"600\"0,0,,-1.5,-5.25,1,满足,1,满足,,0\n", true},  // text after a closing quote
   };
   for (const Row& c : rows) {
     SCOPED_TRACE(c.row);
@@ -219,7 +244,9 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
       continue;
     }
     ASSERT_TRUE(reader.Next(row));
-    EXPECT_EQ(row.bytes, "1,600,0,,-1.5,-5.25,1,1,满足,,0\n");
+    std::string bytes = c.row;
+    if (bytes.ends_with("\r\n")) bytes.erase(bytes.size() - 2, 1);
+    EXPECT_EQ(row.bytes, bytes);
   }
 }
 
@@ -256,6 +283,41 @@ TEST(SweepChartPoints, OneCurvePerValueWhileTheColoursLastThenTheEnvelope) {
     EXPECT_EQ(chart.lines[1].y, (std::vector<double>{-10, -110, -210}));
     EXPECT_NE(chart.title.find("11 个取值的包络"), std::string::npos) << chart.title;
   }
+}
+
+// A case whose verdict on the forebay's levels is undetermined or invalid is
+// not drawn as a decided one: a band over its value, halfway to the values
+// beside it. A broken limit is decided; a check along the culvert does not
+// read the forebay.
+TEST(SweepChartPoints, UndecidedCasesAreBanded) {
+  const StudyPlan plan = PlanOf({"forebay-area=600:1000:100"});
+  SweepChartPoints points(plan);
+  for (std::int64_t n = 1; n <= plan.CaseCount(); ++n) {
+    CaseResult r = ChartCase(plan, n);
+    using enum CheckVerdict;
+    if (n == 1) r.verdictMin = Fail;
+    if (n == 2) r.checks.push_back({CheckKind::Vacuum, std::nullopt, Invalid, 0});
+    if (n == 3) r.verdictMin = Undetermined;
+    if (n == 5) r.checks.push_back({CheckKind::ForebayHighest, std::nullopt, Invalid, 0});
+    points.Add(r);
+  }
+  const ChartData chart = points.Chart(plan, {});
+  ASSERT_EQ(chart.spans.size(), 2u);
+  EXPECT_EQ(chart.spans[0].from, 750);
+  EXPECT_EQ(chart.spans[0].to, 850);
+  EXPECT_EQ(chart.spans[1].from, 950);
+  EXPECT_EQ(chart.spans[1].to, 1050);
+  EXPECT_EQ(chart.lines[0].y.size(), 5u);  // every case's levels are still drawn
+
+  const StudyPlan lone = PlanOf({"forebay-area=600"});
+  SweepChartPoints one(lone);
+  CaseResult r = ChartCase(lone, 1);
+  r.verdictMax = CheckVerdict::Undetermined;
+  one.Add(r);
+  const ChartData alone = one.Chart(lone, {});
+  ASSERT_EQ(alone.spans.size(), 1u);
+  EXPECT_EQ(alone.spans[0].from, 570);
+  EXPECT_EQ(alone.spans[0].to, 630);
 }
 
 }  // namespace

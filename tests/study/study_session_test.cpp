@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
@@ -28,6 +29,9 @@ class StudySessionTest : public ::testing::Test {
  protected:
   StudySessionTest() {
     settings_.limits.forebayMaxLevel = -2;
+    // The short runs end before the lowest level: undetermined cells that a
+    // resumed or joined study reads back.
+    settings_.limits.forebayMinLevel = -6;
     settings_.jobs = 1;
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
@@ -154,12 +158,17 @@ std::string ReplaceLine(const std::string& text, int line, const std::string& ro
   return out;
 }
 
-// The row with its pass_forebay_max_level (the cell before the warnings)
-// turned over.
-std::string FlipPass(std::string row) {
-  const std::size_t cell = row.rfind(',', row.rfind(',') - 1) + 1;
-  row[cell] = row[cell] == '1' ? '0' : '1';
-  return row;
+// The row (of cells without quotes) with its pass_forebay_max_level cell
+// turned over, its verdict kept.
+std::string FlipPass(const std::string& header, const std::string& row) {
+  const std::vector<std::string> names = test::Split(header, ',');
+  std::vector<std::string> cells = test::Split(row, ',');
+  const auto at =
+      std::size_t(std::find(names.begin(), names.end(), "pass_forebay_max_level") - names.begin());
+  cells.at(at) = cells.at(at) == "1" ? "0" : "1";
+  std::string out;
+  for (const std::string& cell : cells) out += (out.empty() ? "" : ",") + cell;
+  return out;
 }
 
 // Rows altered by hand in a partial file or a shard are refused, naming the
@@ -170,6 +179,7 @@ TEST_F(StudySessionTest, AlteredRowsAreRefusedByFileAndLine) {
   ASSERT_FALSE(Run({.csv = "p0.csv", .manifest = true}, 0, 0, 2).csvError);
   const std::string partial = ReadFile(dir_ / "s.csv.partial");
   const std::string shard = ReadFile(dir_ / "p1.csv");
+  const std::string header = test::Split(partial, '\n')[0];
   const std::string row = test::Split(partial, '\n')[3];     // case 3 at line 4
   const std::string shardRow = test::Split(shard, '\n')[2];  // case 3 at line 3
   const std::size_t status = row.find(",0,,");
@@ -182,12 +192,15 @@ TEST_F(StudySessionTest, AlteredRowsAreRefusedByFileAndLine) {
     std::string where;  // in the refusal
   };
   const Case cases[] = {
-      {"s.csv.partial", ReplaceLine(partial, 4, FlipPass(row)),
+      {"s.csv.partial", ReplaceLine(partial, 4, FlipPass(header, row)),
        "“" + Path("s.csv.partial") + "” 第 4 行"},
       {"s.csv.partial", ReplaceLine(partial, 4, value), "“" + Path("s.csv.partial") + "” 第 "},
       {"s.csv.partial", ReplaceLine(partial, 4, failed), "“" + Path("s.csv.partial") + "” 第 4 行"},
-      {"p1.csv", ReplaceLine(shard, 3, FlipPass(shardRow)), "“" + Path("p1.csv") + "” 第 3 行"},
-      {"p1.csv", ReplaceLine(shard, 3, shardRow.substr(0, shardRow.size() - 1) + "7"),
+      {"p1.csv", ReplaceLine(shard, 3, FlipPass(header, shardRow)),
+       "“" + Path("p1.csv") + "” 第 3 行"},
+      {"p1.csv",
+       ReplaceLine(shard, 3,
+                   shardRow.substr(0, shardRow.size() - 1) + (shardRow.back() == '7' ? "8" : "7")),
        "“" + Path("p1.csv") + "”：行与"},
   };
   for (const Case& c : cases) {
@@ -203,6 +216,41 @@ TEST_F(StudySessionTest, AlteredRowsAreRefusedByFileAndLine) {
     EXPECT_FALSE(fs::exists(dir_ / "j.csv"));
     EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
     WriteFile(dir_ / c.file, before);
+  }
+}
+
+// A partial file of another plan is refused; one whose header lacks this
+// version's columns (as an earlier version wrote it: no period columns) is
+// said to be so, its rows never read as this study's.
+TEST_F(StudySessionTest, APartOfAnEarlierVersionOrAnotherStudyIsRefused) {
+  ASSERT_EQ(Run({.csv = "s.csv"}, 12).signal, SIGTERM);
+  const std::string partial = ReadFile(dir_ / "s.csv.partial");
+  const std::string header = test::Split(partial, '\n')[0];
+  const std::string old = header.substr(0, header.find(",period_s"));
+  ASSERT_NE(old, header);
+  // Another plan's fingerprint on every part line.
+  std::string other;
+  for (const std::string& line : test::Split(partial, '\n')) {
+    if (line.empty()) continue;
+    std::string copy = line;
+    if (copy.starts_with("#kelvane-study plan=")) copy.replace(20, 16, "0123456789abcdef");
+    other += copy + '\n';
+  }
+  struct Case {
+    std::string text;
+    std::string said;
+  };
+  const Case cases[] = {
+      {ReplaceLine(other, 1, old), "首行的列与本研究的不同（由较早的版本写出"},
+      {other, "属于另一个研究"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    WriteFile(dir_ / "s.csv.partial", c.text);
+    const StudyOutcome refused = Run({.csv = "t.csv", .resume = "s.csv.partial"});
+    ASSERT_TRUE(refused.refusal);
+    EXPECT_NE(refused.refusal->message.find(c.said), std::string::npos) << refused.refusal->message;
+    EXPECT_FALSE(fs::exists(dir_ / "t.csv"));
   }
 }
 
