@@ -250,14 +250,16 @@ TEST(StudyCsvReader, RefusesRowsThatContradictThemselvesAndReadsCrLf) {
   }
 }
 
-// Cases of forebay area x and second value s: levels that tell them apart.
+// Cases of forebay area x and second value s (0 in a plan of one factor):
+// levels that tell them apart.
 CaseResult ChartCase(const StudyPlan& plan, std::int64_t number) {
   CaseResult result;
   result.number = number;
   plan.CaseValues(number, result.values);
+  const unsigned second = result.values.size() > 1 ? result.values[1] : 0;
   result.extremes.emplace();
-  result.extremes->forebayHighest.value = float(result.values[0] + result.values[1]);
-  result.extremes->forebayLowest.value = -float(result.values[0] * 100 + result.values[1]);
+  result.extremes->forebayHighest.value = float(result.values[0] + second);
+  result.extremes->forebayLowest.value = -float(result.values[0] * 100 + second);
   return result;
 }
 
