@@ -90,10 +90,14 @@ class ColumnMarch {
   // One fourth-order Runge–Kutta step of length h from (t, s).
   State Step(double t, const State& s, double h) const {
     const State k1 = Rate(t, s);
-    const State k2 = Rate(t + h / 2, {s.v + h / 2 * k1.v, s.z + h / 2 * k1.z});
-    const State k3 = Rate(t + h / 2, {s.v + h / 2 * k2.v, s.z + h / 2 * k2.z});
-    const State k4 = Rate(t + h, {s.v + h * k3.v, s.z + h * k3.z});
+    const State k2 = Rate(t + h / 2, Ahead(s, h / 2, k1));
+    const State k3 = Rate(t + h / 2, Ahead(s, h / 2, k2));
+    const State k4 = Rate(t + h, Ahead(s, h, k3));
     return Combined(s, h, k1, k2, k3, k4);
+  }
+  // The state `by` seconds on at the rate k: a stage of Step.
+  static State Ahead(const State& s, double by, const State& k) {
+    return State{s.v + by * k.v, s.z + by * k.z};
   }
   static State Combined(const State& s, double h, const State& k1, const State& k2, const State& k3,
                         const State& k4) {
@@ -225,17 +229,12 @@ std::vector<std::optional<OscillationForecast>> ForecastOscillations(
       s[i] = m.At();
       k1[i] = m.Rate(t[i], s[i]);
     }
+    for (std::size_t i = 0; i < used; ++i)
+      k2[i] = marches[slot[i]].Rate(t[i] + h[i] / 2, ColumnMarch::Ahead(s[i], h[i] / 2, k1[i]));
+    for (std::size_t i = 0; i < used; ++i)
+      k3[i] = marches[slot[i]].Rate(t[i] + h[i] / 2, ColumnMarch::Ahead(s[i], h[i] / 2, k2[i]));
     for (std::size_t i = 0; i < used; ++i) {
-      k2[i] = marches[slot[i]].Rate(t[i] + h[i] / 2,
-                                    {s[i].v + h[i] / 2 * k1[i].v, s[i].z + h[i] / 2 * k1[i].z});
-    }
-    for (std::size_t i = 0; i < used; ++i) {
-      k3[i] = marches[slot[i]].Rate(t[i] + h[i] / 2,
-                                    {s[i].v + h[i] / 2 * k2[i].v, s[i].z + h[i] / 2 * k2[i].z});
-    }
-    for (std::size_t i = 0; i < used; ++i) {
-      k4[i] =
-          marches[slot[i]].Rate(t[i] + h[i], {s[i].v + h[i] * k3[i].v, s[i].z + h[i] * k3[i].z});
+      k4[i] = marches[slot[i]].Rate(t[i] + h[i], ColumnMarch::Ahead(s[i], h[i], k3[i]));
       after[i] = ColumnMarch::Combined(s[i], h[i], k1[i], k2[i], k3[i], k4[i]);
     }
     for (std::size_t i = 0; i < used; ++i) rise[i] = marches[slot[i]].Rate(t[i] + h[i], after[i]).z;
