@@ -202,8 +202,10 @@ void EnvelopeWindow::ShowPicked() {
     csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry, soffit)});
   }
   const std::string velocityLines[] = {"最大流速", "最小流速"};
-  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, kEnvelopeHeadLines));
-  charts_[int(EnvelopeOf::Velocity)]->SetData(ComparisonChart(velocities, velocityLines));
+  charts_[int(EnvelopeOf::Head)]->SetData(
+      ComparisonChart(heads, kEnvelopeHeadLines, kComparedHeadsTitle));
+  charts_[int(EnvelopeOf::Velocity)]->SetData(
+      ComparisonChart(velocities, velocityLines, "各工况沿程最大、最小流速"));
   csvText_ = CasesCsv(csvs);
 }
 

@@ -158,9 +158,7 @@ void PlotWindow::Redraw() {
     charts.push_back({caseRuns_[index].name, ForebayChartOf(caseRuns_[index]), index});
   // Each case's one line, named by the case.
   const std::string line[] = {""};
-  ChartData chart = ComparisonChart(charts, line);
-  chart.title = "各工况前池水位过程线";
-  chart_->SetData(std::move(chart));
+  chart_->SetData(ComparisonChart(charts, line, "各工况前池水位过程线"));
 }
 
 std::string PlotWindow::CaseCsvOf(int index) const {

@@ -51,7 +51,7 @@ class MixedWindowsTest : public QObject {
     QTest::newRow("channel") << 0 << QStringLiteral("明流 明流 明流 明流 明流 明流")
                              << QStringLiteral("引渠堤顶") << QStringLiteral("mixed-channel")
                              << QStringLiteral("校核　未定：引渠安全超高、渠末涌波高度");
-    QTest::newRow("draining box") << 1 << QString() << QStringLiteral("箱涵洞顶")
+    QTest::newRow("draining box") << 1 << QString() << QStringLiteral("箱涵顶板")
                                   << QStringLiteral("mixed-box")
                                   << QStringLiteral(
                                          "校核　不满足：箱涵满流；无效：前池最低水位、水柱分离");
