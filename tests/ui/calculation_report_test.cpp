@@ -444,7 +444,8 @@ class CalculationReportTest : public QObject {
     // Every table's columns in points, none in the shares word processors
     // read as they please.
     if (std::filesystem::exists(Tool("unzip"))) {
-      const test::ProcessResult content = test::RunProcess({Tool("unzip"), "-p", odt, "content.xml"});
+      const test::ProcessResult content =
+          test::RunProcess({Tool("unzip"), "-p", odt, "content.xml"});
       QCOMPARE(content.status, 0);
       QVERIFY2(content.out.find("column-width=\"") != std::string::npos, "no column widths");
       const std::size_t percent = content.out.find("%\"/>");
