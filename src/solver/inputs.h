@@ -139,7 +139,6 @@ struct RunParameters {
   std::int16_t LastOutputStep = 0;   // step
   double OutputInterval = 0;         // steps
   float FinalPumpDischarge = 0;      // m³/s, after the pump change
-  bool operator==(const RunParameters&) const = default;
 };
 
 // The coefficients formed from the parameters before the steady state.
