@@ -338,11 +338,11 @@ std::vector<std::string> RunLengthLines(const RunSummary& s) {
   if (FreeAtStart(s)) {
     const FreeSurfaceRecord& free = *s.freeSurface;
     const char* along = free.section == CulvertSection::Channel ? "引渠" : "箱涵";
-    lines.push_back(free.surgeRoundTrip
-                        ? std::string("涌波往返 ") + number(*free.surgeRoundTrip) + " s（" + along +
-                              "内按初始水深与流速），前池极值的判定时刻不早于泵流量变化结束后一个往返"
-                        : std::string("涌波往返时间无法估计：") + SurgeGap(free) +
-                              "，前池极值的结论未定");
+    lines.push_back(
+        free.surgeRoundTrip
+            ? std::string("涌波往返 ") + number(*free.surgeRoundTrip) + " s（" + along +
+                  "内按初始水深与流速），前池极值的判定时刻不早于泵流量变化结束后一个往返"
+            : std::string("涌波往返时间无法估计：") + SurgeGap(free) + "，前池极值的结论未定");
   }
   const auto extreme = [&](const char* name, bool highest) {
     const std::optional<VerdictTime> t = ExtremeVerdictTime(s, highest);
@@ -426,7 +426,8 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, std::span<cons
     Line(out, "振荡周期", lengthLines[0].substr(std::string_view("振荡周期 ").size()));
     lengthLine = 1;
   }
-  for (; lengthLine < lengthLines.size(); ++lengthLine) out += "  " + lengthLines[lengthLine] + "\n";
+  for (; lengthLine < lengthLines.size(); ++lengthLine)
+    out += "  " + lengthLines[lengthLine] + "\n";
   if (const std::string note = DriftNote(s); !note.empty()) out += "  " + note + "\n";
 
   if (!s.eventLines.empty()) {

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "freesurface/section.h"
-#include "solver/design_data.h"
 #include "solver/balanced_march.h"
+#include "solver/design_data.h"
 #include "solver/errors.h"
 #include "solver/number_format.h"
 #include "solver/run_editor.h"
