@@ -52,8 +52,8 @@ namespace {
 bool SameParameters(const RunParameters& a, const RunParameters& b) {
   const auto fields = [](const RunParameters& p) {
     return std::tie(p.SteadyDischarge, p.IntakeHeadLoss, p.ReservoirLevel, p.SegmentCount,
-                    p.StepCount, p.FrictionFactor, p.CulvertSlope, p.HydraulicRadius,
-                    p.ForebayArea, p.CulvertArea, p.WaveSpeed, p.CulvertLength, p.FirstOutputStep,
+                    p.StepCount, p.FrictionFactor, p.CulvertSlope, p.HydraulicRadius, p.ForebayArea,
+                    p.CulvertArea, p.WaveSpeed, p.CulvertLength, p.FirstOutputStep,
                     p.LastOutputStep, p.OutputInterval, p.FinalPumpDischarge);
   };
   return fields(a) == fields(b);
