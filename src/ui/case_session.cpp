@@ -11,9 +11,9 @@ CaseSession::CaseSession(QObject* parent) : QObject(parent) { Prepare(Case()); }
 
 void CaseSession::Prepare(Case typed) { prepared_ = PrepareCase(std::move(typed)); }
 
-void CaseSession::SetCase(const Case& typed, const ProjectInfo& project,
+void CaseSession::SetCase(PreparedCase prepared, const ProjectInfo& project,
                           const std::vector<OperatingCase>& cases) {
-  Prepare(typed);
+  prepared_ = std::move(prepared);
   project_ = project;
   operatingCases_ = cases;
   DropChartCases();
@@ -117,8 +117,9 @@ void CaseSession::UpdateChartCases() {
       if (done.error || done.summaryError) continue;
       if (chartCases_.empty())
         chartCases_.push_back({BaseCaseName(), &done_.run, *outcome, prepared_.design});
-      chartCases_.push_back(
-          {operatingCases_[i].name, &done.run, done.outcome, ReadDesignData(typed[i].design)});
+      // The design data each case was checked against (none given: no checks).
+      chartCases_.push_back({operatingCases_[i].name, &done.run, done.outcome,
+                             done.checks ? done.checks->data : DesignData{}});
     }
   }
   emit chartCasesChanged();

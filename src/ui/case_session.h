@@ -35,9 +35,9 @@ class CaseSession : public QObject {
 
   // Each of these puts its part in force, reads the case again and emits
   // caseChanged once.
-  // A case as a whole (a case file opened, a new case); the chart windows
-  // let go of the operating cases' runs.
-  void SetCase(const Case& typed, const ProjectInfo& project,
+  // A case as a whole, as read (a case file opened, a new case); the chart
+  // windows let go of the operating cases' runs.
+  void SetCase(PreparedCase prepared, const ProjectInfo& project,
                const std::vector<OperatingCase>& cases);
   void SetTexts(const InputTexts& texts);  // the boxes as typed
   // The pump event, area table and model; texts that cannot be read are

@@ -281,7 +281,7 @@ void InputForm::SetCase(PreparedCase prepared) {
   typed.texts = inForce.texts;
   typed.title = inForce.title;
   typed.notes = inForce.notes;
-  session_->SetCase(typed, session_->Project(), session_->OperatingCases());
+  session_->SetCase(PrepareCase(std::move(typed)), session_->Project(), session_->OperatingCases());
 }
 
 void InputForm::ShowInputFlags() {

@@ -91,14 +91,13 @@ QStringList EventWarningItems(const EventTexts& events, const InputTexts& inputs
 
 // The status line's items of the design data in force: how many checks it
 // gives, and a culvert that does not run full from the start.
-QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& inputs,
-                              const ModelExtras& extras) {
+QStringList DesignStatusItems(const PreparedCase& prepared) {
   QStringList items;
-  if (!design.Any()) return items;
-  const std::size_t checks = ChecksGiven(ReadDesignData(design)).size();
+  if (!prepared.typed.design.Any()) return items;
+  const std::size_t checks = ChecksGiven(prepared.design).size();
   items << (checks > 0 ? MainWindow::tr("设计校核 %1 项").arg(checks)
                        : MainWindow::tr("设计资料不全，不校核"));
-  for (DesignFlag flag : CheckDesignTexts(design, inputs, extras)) {
+  for (DesignFlag flag : prepared.designFlags) {
     if (std::ranges::find(flag.reasons, InputFlagReason::CulvertNotFullAtStart) ==
         flag.reasons.end())
       continue;
@@ -111,11 +110,7 @@ QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& input
 }  // namespace
 
 CaseFileAccess CaseFileLibrary() {
-  return {[](const std::string& path) {
-            CaseFile read = ReadCaseFile(path);
-            ReadModelExtras(read.base.events);  // a table that cannot be used: not opened
-            return read;
-          },
+  return {[](const std::string& path) { return ReadCaseFile(path); },
           [](const std::string& path, const CaseFile& file) { WriteCaseFile(path, file); }};
 }
 
@@ -392,8 +387,7 @@ void MainWindow::ShowRunPreview() {
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
   items << length.details;
-  items << DesignStatusItems(session_->Typed().design, inputForm_->Inputs(),
-                             inputForm_->ModelExtrasInForce());
+  items << DesignStatusItems(session_->Prepared());
   runPreview_->SetItems(items);
   // Every change of the case passes here: the model menu follows it.
   ShowModelInForce();
@@ -447,7 +441,7 @@ void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
   saved_ = kelvane::CaseFile();
-  session_->SetCase(Case(), {}, {});
+  session_->SetCase(PrepareCase(Case()), {}, {});
   inputForm_->SetInputs(DefaultInputTexts());
   UpdateCaption();
 }
@@ -461,8 +455,12 @@ void MainWindow::openCase() {
 void MainWindow::openCase(const QString& path) {
   if (!cases_.read || !MaybeSave()) return;
   kelvane::CaseFile read;
+  PreparedCase prepared;
   try {
     read = cases_.read(path.toStdString());
+    prepared = PrepareCase(read.base);
+    // A table that cannot be used: not opened.
+    if (prepared.eventError) throw *prepared.eventError;
   } catch (const RunError& error) {
     ShowFailure(RunErrorMessage(error));
     ForgetRecent(path);
@@ -476,7 +474,7 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
-  session_->SetCase(read.base, read.project, read.cases);
+  session_->SetCase(std::move(prepared), read.project, read.cases);
   inputForm_->SetInputs(read.base.texts);
   RememberRecent(path);
   UpdateCaption();

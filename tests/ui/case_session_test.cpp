@@ -61,7 +61,7 @@ void CaseSessionTest::eachChangeIsToldOnce() {
        [](const CaseSession& s) { return s.Project().name == "泵站"; }},
       {"operating cases", [&](CaseSession& s) { s.SetOperatingCases(cases); },
        [&](const CaseSession& s) { return s.OperatingCases() == cases; }},
-      {"whole case", [&](CaseSession& s) { s.SetCase(opened, {}, cases); },
+      {"whole case", [&](CaseSession& s) { s.SetCase(PrepareCase(opened), {}, cases); },
        [&](const CaseSession& s) {
          return s.Typed() == opened && s.OperatingCases() == cases &&
                 s.BaseCaseName() == "事故停泵";
