@@ -7,6 +7,7 @@
 
 #include "report/chart_data.h"
 #include "report/design_checks.h"
+#include "ui/case_session.h"
 #include "ui/twips.h"
 
 namespace kelvane::ui {
@@ -117,6 +118,13 @@ PlotWindow::PlotWindow(QWidget* parent) : QWidget(parent) {
 void PlotWindow::clearPlot() { picture1_->Clear(); }
 
 void PlotWindow::closePlot() { hide(); }
+
+void PlotWindow::Follow(const CaseSession& session) {
+  connect(&session, &CaseSession::runStarted, this, [this] { ShowCases({}); });
+  connect(&session, &CaseSession::chartCasesChanged, this,
+          [this, &session] { ShowCases(session.ChartCases()); });
+  ShowCases(session.ChartCases());
+}
 
 void PlotWindow::ShowCases(std::vector<ChartCase> cases) {
   const bool shown = ShowsCases();
