@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "solver/event_texts.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 namespace {

@@ -15,9 +15,9 @@
 #include <string>
 
 #include "csv/csv_reader.h"
-#include "solver/errors.h"
-#include "solver/event_texts.h"
-#include "solver/input_check.h"
+#include "model/errors.h"
+#include "texts/event_texts.h"
+#include "texts/input_check.h"
 #include "ui/flag_tint.h"
 #include "ui/help_window.h"
 #include "ui/input_form.h"

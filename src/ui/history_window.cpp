@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "output/output.h"
+#include "files/output.h"
 
 namespace kelvane::ui {
 namespace {

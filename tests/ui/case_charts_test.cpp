@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "report/chart_scene.h"
+#include "charts/chart_scene.h"
 #include "session.h"
 #include "support/files.h"
 #include "ui/case_picker.h"
