@@ -11,21 +11,22 @@
 
 #include "batch_options.h"
 #include "cases/case_file.h"
+#include "charts/chart_scene.h"
+#include "charts/design_lines.h"
+#include "evaluation/design_checks.h"
+#include "evaluation/report.h"
+#include "files/output.h"
+#include "files/write_output.h"
+#include "format/user_text.h"
 #include "gui_handover.h"
-#include "output/output.h"
-#include "output/write_output.h"
-#include "report/chart_scene.h"
-#include "report/design_checks.h"
-#include "report/report.h"
+#include "model/model.h"
 #include "run/mixed_case.h"
 #include "run/prepared_case.h"
 #include "run/run_case.h"
-#include "solver/event_texts.h"
-#include "solver/input_check.h"
-#include "solver/solver.h"
-#include "solver/user_text.h"
 #include "study_command.h"
 #include "terminal_progress.h"
+#include "texts/event_texts.h"
+#include "texts/input_check.h"
 #include "usage_error.h"
 
 namespace kelvane {
@@ -125,7 +126,7 @@ void DrawImages(const BatchOptions& options, const Images& images, const Prepare
                 const CaseRun& done, OutputRunner& outputs) {
   const SurgeRun& run = done.run;
   if (!options.plot.empty()) {
-    outputs.Run(Stage::Plot, [&] { images.Get().plot(run, options.plot); });
+    outputs.Run(Stage::ForebayLevelLine, [&] { images.Get().plot(run, options.plot); });
   }
   if (!options.historyPlot.empty()) {
     outputs.Run(Stage::Chart, "history-plot",

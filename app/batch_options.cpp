@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "cases/case_file.h"
-#include "output/file_reader.h"
-#include "output/file_writer.h"
-#include "report/chart_scene.h"
+#include "charts/chart_scene.h"
+#include "files/file_reader.h"
+#include "files/file_writer.h"
+#include "format/number_format.h"
+#include "format/user_text.h"
+#include "model/inputs.h"
 #include "run/case_item.h"
 #include "run/mixed_case.h"
 #include "run/prepared_case.h"
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
-#include "solver/number_format.h"
-#include "solver/user_text.h"
+#include "texts/event_texts.h"
 #include "usage_error.h"
 
 namespace kelvane {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_data.h"
+#include "model/model.h"
 #include "options.h"
-#include "report/chart_data.h"
 #include "report/project_info.h"
 #include "run/case.h"
-#include "solver/solver.h"
 #include "study_options.h"
 #include "usage_error.h"
 

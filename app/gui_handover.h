@@ -4,7 +4,7 @@
 // command that needs a window or an image is passed on to it whole.
 #pragma once
 
-#include "solver/errors.h"
+#include "model/errors.h"
 
 namespace kelvane {
 

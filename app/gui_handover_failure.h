@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "solver/errors.h"
+#include "model/errors.h"
 
 namespace kelvane {
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "files/utf16_win32.h"
 #include "gui_handover.h"
 #include "gui_handover_failure.h"
-#include "output/utf16_win32.h"
 
 namespace kelvane {
 namespace {

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_data.h"
+#include "evaluation/report.h"
+#include "model/calculate.h"
+#include "model/errors.h"
+#include "model/run_state.h"
 #include "report/book_input.h"
-#include "report/chart_data.h"
-#include "report/report.h"
 #include "report/report_document.h"
 #include "run/case.h"
 #include "run/run_case.h"
-#include "solver/calculate.h"
-#include "solver/errors.h"
-#include "solver/run_state.h"
 
 namespace kelvane {
 

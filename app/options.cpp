@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "report/chart_scene.h"
-#include "report/report.h"
-#include "solver/user_text.h"
+#include "charts/chart_scene.h"
+#include "evaluation/report.h"
+#include "format/user_text.h"
 
 namespace kelvane {
 namespace {

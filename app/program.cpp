@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "batch.h"
+#include "format/user_text.h"
 #include "gui_handover.h"
 #include "options.h"
-#include "solver/user_text.h"
 #include "utf16_entry.h"
 
 namespace kelvane {

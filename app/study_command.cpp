@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "charts/chart_scene.h"
+#include "files/write_output.h"
 #include "interrupt.h"
-#include "output/write_output.h"
-#include "report/chart_scene.h"
 #include "study/case_warnings.h"
 #include "study/study_session.h"
 #include "terminal_progress.h"

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "output/file_reader.h"
-#include "solver/user_text.h"
+#include "files/file_reader.h"
+#include "format/user_text.h"
 #include "usage_error.h"
 
 namespace kelvane {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "report/report.h"
-#include "solver/number_format.h"
+#include "evaluation/report.h"
+#include "format/number_format.h"
 
 namespace kelvane {
 namespace {

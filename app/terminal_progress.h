@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "output/output.h"
+#include "files/output.h"
 
 namespace kelvane {
 

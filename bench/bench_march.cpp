@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "solver/march.h"
-#include "solver/march_batch.h"
-#include "solver/solver.h"
+#include "model/march.h"
+#include "model/march_batch.h"
+#include "model/model.h"
 
 namespace {
 

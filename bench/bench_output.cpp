@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "output/output.h"
-#include "solver/run_editor.h"
+#include "files/output.h"
+#include "model/run_editor.h"
 
 namespace {
 

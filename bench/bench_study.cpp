@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "report/report.h"
-#include "solver/solver.h"
+#include "evaluation/report.h"
+#include "model/model.h"
 #include "study/study.h"
 
 namespace {

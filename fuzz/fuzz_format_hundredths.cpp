@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "output/output.h"
+#include "files/output.h"
 #include "support/reference_models.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "solver/solver.h"
+#include "model/model.h"
 #include "support/reference_models.h"
 
 namespace {

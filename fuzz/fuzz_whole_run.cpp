@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "output/output.h"
-#include "solver/solver.h"
+#include "files/output.h"
+#include "model/model.h"
 #include "support/run_checks.h"
 
 namespace {

@@ -22,15 +22,19 @@ import os, re, sys
 
 root = sys.argv[1]
 
-# library    level: the solver at the bottom, the program on top; the tests
+# library    level: the CSV reader and the formats at the bottom, the program on top; the tests
 # may use every library, the tools, benchmarks and fuzz targets the tests'
 # shared support too.
 LEVELS = """
 src/csv       5
-src/solver   10
+src/format    7
+src/model    10
+src/texts    12
 src/freesurface 15
-src/output   20
-src/report   30
+src/files    20
+src/evaluation 30
+src/charts   31
+src/report   32
 src/run      33
 src/cases    36
 src/study    40

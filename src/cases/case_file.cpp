@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "cases/toml_messages.h"
-#include "output/file_reader.h"
-#include "output/file_writer.h"
+#include "files/file_reader.h"
+#include "files/file_writer.h"
+#include "format/number_format.h"
+#include "format/user_text.h"
+#include "model/errors.h"
 #include "run/case_item.h"
-#include "solver/errors.h"
-#include "solver/number_format.h"
-#include "solver/user_text.h"
 
 // The parser is compiled into this file alone (header-only mode), so that
 // the fuzz and sanitizer builds instrument it too and the program needs no

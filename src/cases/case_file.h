@@ -39,10 +39,10 @@
 #include <string_view>
 #include <vector>
 
-#include "output/file_reader.h"
+#include "files/file_reader.h"
+#include "format/user_text.h"
 #include "report/project_info.h"
 #include "run/case.h"
-#include "solver/user_text.h"
 
 namespace kelvane {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "freesurface/reach.h"
-#include "solver/pump_event.h"
+#include "model/pump_event.h"
 
 namespace kelvane::freesurface {
 

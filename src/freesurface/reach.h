@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "freesurface/section.h"
-#include "solver/pump_event.h"
+#include "model/pump_event.h"
 
 namespace kelvane::freesurface {
 

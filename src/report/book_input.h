@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "evaluation/report.h"
+#include "model/model.h"
 #include "report/project_info.h"
-#include "report/report.h"
-#include "solver/design_data.h"
-#include "solver/solver.h"
+#include "texts/design_data.h"
 
 namespace kelvane {
 

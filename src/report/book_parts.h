@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "evaluation/design_checks.h"
 #include "report/book_input.h"
-#include "report/design_checks.h"
 #include "report/report_document.h"
 
 namespace kelvane::book {

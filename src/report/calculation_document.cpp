@@ -8,11 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "charts/design_lines.h"
+#include "charts/event_chart.h"
+#include "evaluation/design_checks.h"
+#include "format/number_format.h"
+#include "model/stability.h"
 #include "report/book_parts.h"
-#include "report/design_checks.h"
-#include "report/event_chart.h"
-#include "solver/number_format.h"
-#include "solver/stability.h"
 
 namespace kelvane {
 namespace book {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_data.h"
 #include "report/book_input.h"
-#include "report/chart_data.h"
 #include "report/report_document.h"
 
 namespace kelvane {

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "charts/design_lines.h"
+#include "evaluation/governing_case.h"
+#include "format/number_format.h"
+#include "model/pump_event.h"
 #include "report/book_parts.h"
 #include "report/calculation_document.h"
-#include "report/governing_case.h"
-#include "solver/event_texts.h"
-#include "solver/number_format.h"
-#include "solver/pump_event.h"
+#include "texts/event_texts.h"
 
 namespace kelvane::book {
 namespace {

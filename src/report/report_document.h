@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "report/chart_data.h"
+#include "charts/chart_data.h"
 
 namespace kelvane {
 

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "solver/design_data.h"
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
+#include "model/inputs.h"
+#include "texts/design_data.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <iterator>
 
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
-#include "solver/number_format.h"
+#include "format/number_format.h"
+#include "model/inputs.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 namespace {

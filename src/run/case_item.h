@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "model/errors.h"
+#include "model/inputs.h"
 #include "run/case.h"
-#include "solver/design_data.h"
-#include "solver/errors.h"
-#include "solver/inputs.h"
+#include "texts/design_data.h"
 
 namespace kelvane {
 

@@ -6,12 +6,12 @@
 #include <optional>
 #include <utility>
 
+#include "format/number_format.h"
 #include "freesurface/section.h"
-#include "solver/balanced_march.h"
-#include "solver/design_data.h"
-#include "solver/errors.h"
-#include "solver/number_format.h"
-#include "solver/run_editor.h"
+#include "model/balanced_march.h"
+#include "model/errors.h"
+#include "model/run_editor.h"
+#include "texts/design_data.h"
 
 namespace kelvane {
 namespace {

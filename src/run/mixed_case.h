@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "freesurface/mixed_run.h"
+#include "model/calculate.h"
+#include "model/inputs.h"
+#include "model/run_state.h"
 #include "run/prepared_case.h"
-#include "solver/calculate.h"
-#include "solver/inputs.h"
-#include "solver/run_state.h"
 
 namespace kelvane {
 

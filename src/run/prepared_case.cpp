@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "solver/pump_event.h"
+#include "model/pump_event.h"
 
 namespace kelvane {
 

@@ -6,12 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "model/errors.h"
+#include "model/pump_event.h"
 #include "run/case.h"
-#include "solver/design_data.h"
-#include "solver/errors.h"
-#include "solver/event_texts.h"
-#include "solver/input_check.h"
-#include "solver/pump_event.h"
+#include "texts/design_data.h"
+#include "texts/event_texts.h"
+#include "texts/input_check.h"
 
 namespace kelvane {
 

@@ -3,11 +3,11 @@
 #include <exception>
 #include <utility>
 
+#include "files/progress.h"
 #include "freesurface/mixed_run.h"
-#include "output/progress.h"
+#include "model/march_batch.h"
+#include "model/rigid_column.h"
 #include "run/mixed_case.h"
-#include "solver/march_batch.h"
-#include "solver/rigid_column.h"
 
 namespace kelvane {
 namespace {

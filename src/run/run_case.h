@@ -9,13 +9,13 @@
 #include <span>
 #include <vector>
 
+#include "evaluation/design_checks.h"
+#include "evaluation/report.h"
+#include "model/calculate.h"
+#include "model/errors.h"
+#include "model/run_state.h"
 #include "report/book_input.h"
-#include "report/design_checks.h"
-#include "report/report.h"
 #include "run/prepared_case.h"
-#include "solver/calculate.h"
-#include "solver/errors.h"
-#include "solver/run_state.h"
 
 namespace kelvane {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "solver/user_text.h"
+#include "format/user_text.h"
 
 namespace kelvane {
 

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "solver/event_texts.h"
-#include "solver/input_check.h"
 #include "study/study.h"
+#include "texts/event_texts.h"
+#include "texts/input_check.h"
 
 namespace kelvane {
 

@@ -8,9 +8,9 @@
 #include <mutex>
 #include <thread>
 
+#include "model/march_batch.h"
+#include "model/stability.h"
 #include "run/run_case.h"
-#include "solver/march_batch.h"
-#include "solver/stability.h"
 
 namespace kelvane {
 namespace {

@@ -14,12 +14,12 @@
 #include <string_view>
 #include <vector>
 
-#include "report/design_checks.h"
-#include "report/report.h"
+#include "evaluation/design_checks.h"
+#include "evaluation/report.h"
 #include "run/case.h"
-#include "solver/event_texts.h"
-#include "solver/input_check.h"
 #include "study/study_plan.h"
+#include "texts/event_texts.h"
+#include "texts/input_check.h"
 
 namespace kelvane {
 

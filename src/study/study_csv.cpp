@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "solver/number_format.h"
+#include "format/number_format.h"
 #include "study/study.h"
 
 namespace kelvane {

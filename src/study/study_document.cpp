@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "solver/event_texts.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "report/chart_data.h"
+#include "charts/chart_data.h"
 #include "report/report_document.h"
 #include "study/study.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "csv/csv_reader.h"
-#include "solver/user_text.h"
+#include "format/user_text.h"
 
 namespace kelvane {
 namespace {

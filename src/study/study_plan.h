@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "model/inputs.h"
 #include "run/case_item.h"
-#include "solver/design_data.h"
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
+#include "texts/design_data.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 

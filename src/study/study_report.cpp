@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <string>
 
-#include "solver/number_format.h"
+#include "format/number_format.h"
 #include "study/study.h"
 
 namespace kelvane {

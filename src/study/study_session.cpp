@@ -18,9 +18,9 @@
 #include <mutex>
 #include <thread>
 
-#include "output/file_reader.h"
-#include "output/file_target.h"
-#include "output/write_output.h"
+#include "files/file_reader.h"
+#include "files/file_target.h"
+#include "files/write_output.h"
 #include "study/study_parts.h"
 
 namespace kelvane {

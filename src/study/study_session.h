@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "solver/errors.h"
+#include "model/errors.h"
 #include "study/case_warnings.h"
 #include "study/study.h"
 #include "study/study_document.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "report/chart_data.h"
+#include "charts/chart_data.h"
 #include "study/study.h"
 
 namespace kelvane {

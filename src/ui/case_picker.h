@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "solver/design_data.h"
-#include "solver/solver.h"
+#include "model/model.h"
+#include "texts/design_data.h"
 
 namespace kelvane::ui {
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "model/errors.h"
 #include "report/book_input.h"
 #include "run/case.h"
 #include "run/prepared_case.h"
 #include "run/run_case.h"
-#include "solver/errors.h"
 #include "ui/case_picker.h"
 
 namespace kelvane::ui {

@@ -15,10 +15,10 @@
 #include <string>
 
 #include "csv/csv_reader.h"
+#include "model/errors.h"
 #include "run/prepared_case.h"
-#include "solver/errors.h"
-#include "solver/event_texts.h"
-#include "solver/input_check.h"
+#include "texts/event_texts.h"
+#include "texts/input_check.h"
 #include "ui/flag_tint.h"
 #include "ui/help_window.h"
 #include "ui/input_form.h"

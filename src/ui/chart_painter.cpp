@@ -8,7 +8,7 @@
 #include <cmath>
 #include <deque>
 
-#include "output/output.h"
+#include "files/output.h"
 
 namespace kelvane::ui {
 

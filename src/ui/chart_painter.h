@@ -1,4 +1,4 @@
-// Draws a chart scene (report/chart_scene.h) on a QPainter: the chart widget
+// Draws a chart scene (charts/chart_scene.h) on a QPainter: the chart widget
 // of the windows, the PNG images and any other paint device, antialiased and
 // in the chart's CJK fonts.
 #pragma once
@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <string>
 
-#include "report/chart_scene.h"
+#include "charts/chart_scene.h"
 
 namespace kelvane::ui {
 

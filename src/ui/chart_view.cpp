@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "output/output.h"
+#include "files/output.h"
 #include "ui/chart_painter.h"
 #include "ui/run_error_box.h"
 

@@ -1,5 +1,5 @@
 // The chart widget of the windows: draws a ChartData through its scene
-// (report/chart_scene.h) at the widget's size. Drag a rectangle to zoom into
+// (charts/chart_scene.h) at the widget's size. Drag a rectangle to zoom into
 // it, right click to go back one zoom (never past the whole chart), ResetZoom
 // for the whole chart; under the pointer, a read-out of every line's nearest
 // point. Each line is decimated to the plot's pixel columns over the x range
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "report/chart_data.h"
-#include "report/chart_scene.h"
+#include "charts/chart_data.h"
+#include "charts/chart_scene.h"
 #include "ui/save_dialog.h"
 
 namespace kelvane::ui {

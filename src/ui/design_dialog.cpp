@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "solver/input_check.h"
-#include "solver/inputs.h"
+#include "model/inputs.h"
+#include "texts/input_check.h"
 #include "ui/input_form.h"
 
 namespace kelvane::ui {

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <array>
 
-#include "solver/design_data.h"
-#include "solver/inputs.h"
-#include "solver/pump_event.h"
+#include "model/inputs.h"
+#include "model/pump_event.h"
+#include "texts/design_data.h"
 
 namespace kelvane::ui {
 

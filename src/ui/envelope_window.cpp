@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
-#include "output/output.h"
+#include "evaluation/design_checks.h"
+#include "files/output.h"
 #include "report/calculation_document.h"
-#include "report/design_checks.h"
 #include "ui/case_session.h"
 
 namespace kelvane::ui {

@@ -13,8 +13,8 @@
 #include <QWidget>
 #include <array>
 
-#include "report/chart_data.h"
-#include "solver/design_data.h"
+#include "charts/chart_data.h"
+#include "texts/design_data.h"
 #include "ui/case_picker.h"
 #include "ui/chart_view.h"
 #include "ui/save_dialog.h"

@@ -13,8 +13,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "solver/errors.h"
-#include "solver/event_texts.h"
+#include "model/errors.h"
+#include "texts/event_texts.h"
 
 namespace kelvane::ui {
 

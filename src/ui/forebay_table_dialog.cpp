@@ -3,9 +3,9 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "report/event_chart.h"
-#include "solver/number_format.h"
-#include "solver/run_preview.h"
+#include "charts/event_chart.h"
+#include "format/number_format.h"
+#include "model/run_preview.h"
 #include "ui/event_dialog_frame.h"
 
 namespace kelvane::ui {

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <optional>
 
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
+#include "model/inputs.h"
+#include "texts/event_texts.h"
 #include "ui/chart_view.h"
 #include "ui/event_dialog_frame.h"
 #include "ui/event_table.h"

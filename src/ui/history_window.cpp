@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "output/output.h"
+#include "files/output.h"
 #include "ui/case_session.h"
 
 namespace kelvane::ui {

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "report/chart_data.h"
+#include "charts/chart_data.h"
 #include "ui/case_picker.h"
 #include "ui/chart_view.h"
 #include "ui/save_dialog.h"

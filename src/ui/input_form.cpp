@@ -10,9 +10,9 @@
 #include <optional>
 #include <vector>
 
-#include "output/output.h"
-#include "solver/input_check.h"
-#include "solver/run_editor.h"
+#include "files/output.h"
+#include "model/run_editor.h"
+#include "texts/input_check.h"
 #include "ui/flag_tint.h"
 #include "ui/run_error_box.h"
 #include "ui/twips.h"
@@ -367,7 +367,7 @@ void InputForm::saveResultFile() {
 void InputForm::exitProgram() { window()->close(); }
 
 bool InputForm::DrawPlot(PlotPicture& picture) {
-  if (auto error = Attempt([&] { DrawForebayPlot(picture, Run()); }, Stage::Plot)) {
+  if (auto error = Attempt([&] { DrawForebayPlot(picture, Run()); }, Stage::ForebayLevelLine)) {
     ShowRunError(this, *error);
     return false;
   }

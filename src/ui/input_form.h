@@ -13,9 +13,9 @@
 #include <string>
 #include <utility>
 
+#include "model/model.h"
 #include "run/prepared_case.h"
 #include "run/run_case.h"
-#include "solver/solver.h"
 #include "ui/case_session.h"
 #include "ui/picture.h"
 #include "ui/progress_bar.h"

@@ -43,7 +43,7 @@ bool ClipToBox(double& x0, double& y0, double& x1, double& y1, double w, double 
 
 [[noreturn]] void ThrowPlotError(ErrorCode code, Term term) {
   ErrorLocation at;
-  at.stage = Stage::Plot;
+  at.stage = Stage::ForebayLevelLine;
   at.term = term;
   throw RunError(code, at);
 }
@@ -61,13 +61,13 @@ PlotPicture::PlotPicture() : image_(kWidth, kHeight, QImage::Format_RGB32) {
 }
 
 void PlotPicture::Scale(float left, float top, float right, float bottom) {
-  const float width = CheckedSingle(static_cast<double>(right) - left, Term::PlotWidth);
-  const float height = CheckedSingle(static_cast<double>(bottom) - top, Term::PlotHeight);
+  const float width = CheckedSingle(static_cast<double>(right) - left, Term::TimeSpan);
+  const float height = CheckedSingle(static_cast<double>(bottom) - top, Term::LevelSpan);
   if (!std::isfinite(left) || !std::isfinite(top))
-    ThrowPlotError(ErrorCode::Overflow, Term::PlotOrigin);
+    ThrowPlotError(ErrorCode::Overflow, Term::SpanOrigin);
   // The mapping divides by the extent: an empty one cannot be drawn in.
-  if (width == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::PlotWidth);
-  if (height == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::PlotHeight);
+  if (width == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::TimeSpan);
+  if (height == 0) ThrowPlotError(ErrorCode::DivisionByZero, Term::LevelSpan);
   left_ = left;
   top_ = top;
   width_ = width;
@@ -130,9 +130,9 @@ void DrawForebayPlot(PlotPicture& picture, const SurgeRun& run) {
 
   // Time from 0 to T + 1 across, level H0 + 3 at the top down to H0 - 3 at
   // the bottom; the three bounds are singles.
-  const float top = CheckedSingle(h0 + 3.0f, Term::PlotHeight);
-  const float bottom = CheckedSingle(h0 - 3.0f, Term::PlotHeight);
-  const float right = CheckedSingle(lastTime + 1.0f, Term::PlotWidth);
+  const float top = CheckedSingle(h0 + 3.0f, Term::LevelSpan);
+  const float bottom = CheckedSingle(h0 - 3.0f, Term::LevelSpan);
+  const float right = CheckedSingle(lastTime + 1.0f, Term::TimeSpan);
   picture.Scale(0.0f, top, right, bottom);
 
   // Reference line at the initial forebay level; its right end is the step
@@ -142,8 +142,8 @@ void DrawForebayPlot(PlotPicture& picture, const SurgeRun& run) {
   // The line at time 0 from half the picture's height in twips above zero
   // to half below, read as levels: it spans the picture's whole height.
   const double outer = picture.OuterHeightTwips();
-  const float upper = CheckedSingle(0.5 * outer, Term::PlotHeight);
-  const float lower = CheckedSingle(-0.5 * outer, Term::PlotHeight);
+  const float upper = CheckedSingle(0.5 * outer, Term::LevelSpan);
+  const float lower = CheckedSingle(-0.5 * outer, Term::LevelSpan);
   picture.Line(0.0f, upper, 0.0f, lower);
 
   for (int step = 1; step <= steps; ++step)

@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "solver/solver.h"
+#include "model/model.h"
 #include "ui/twips.h"
 
 namespace kelvane::ui {

@@ -5,8 +5,9 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "report/chart_data.h"
-#include "report/design_checks.h"
+#include "charts/chart_data.h"
+#include "charts/design_lines.h"
+#include "evaluation/design_checks.h"
 #include "ui/case_session.h"
 #include "ui/twips.h"
 

@@ -5,7 +5,7 @@
 
 #include <QProgressBar>
 
-#include "output/output.h"
+#include "files/output.h"
 
 namespace kelvane::ui {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "solver/user_text.h"
+#include "format/user_text.h"
 #include "ui/flag_tint.h"
 
 namespace kelvane::ui {

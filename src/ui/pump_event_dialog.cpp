@@ -8,9 +8,9 @@
 #include <cmath>
 #include <vector>
 
-#include "report/event_chart.h"
-#include "solver/number_format.h"
-#include "solver/run_preview.h"
+#include "charts/event_chart.h"
+#include "format/number_format.h"
+#include "model/run_preview.h"
 #include "ui/event_dialog_frame.h"
 #include "ui/flag_tint.h"
 

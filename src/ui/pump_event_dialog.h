@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 
-#include "solver/event_texts.h"
-#include "solver/inputs.h"
+#include "model/inputs.h"
+#include "texts/event_texts.h"
 #include "ui/chart_view.h"
 #include "ui/event_dialog_frame.h"
 #include "ui/event_table.h"

@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <string>
 
-#include "output/file_writer.h"
-#include "report/chart_scene.h"
-#include "solver/errors.h"
+#include "charts/chart_scene.h"
+#include "files/file_writer.h"
+#include "model/errors.h"
 #include "ui/chart_painter.h"
 
 namespace kelvane {

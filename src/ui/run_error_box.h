@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "solver/errors.h"
+#include "model/errors.h"
 
 class QWidget;
 

@@ -9,7 +9,7 @@
 #include <QTableWidget>
 #include <functional>
 
-#include "solver/event_texts.h"
+#include "texts/event_texts.h"
 
 namespace kelvane::ui {
 

@@ -6,8 +6,8 @@
 #include <QTranslator>
 #include <cstdio>
 
-#include "output/output.h"
-#include "report/report.h"
+#include "evaluation/report.h"
+#include "files/output.h"
 #include "run/run_case.h"
 #include "ui/calculation_report.h"
 #include "ui/chart_painter.h"
@@ -74,7 +74,7 @@ void SavePlotPng(const SurgeRun& run, const std::string& path) {
   buffer.open(QIODevice::WriteOnly);
   if (!picture.Image().save(&buffer, "PNG")) {
     ErrorLocation at;
-    at.stage = Stage::Plot;
+    at.stage = Stage::ForebayLevelLine;
     at.file = path;
     throw RunError(ErrorCode::OutOfMemory, at);
   }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_data.h"
+#include "charts/chart_scene.h"
+#include "model/model.h"
 #include "report/book_input.h"
-#include "report/chart_data.h"
-#include "report/chart_scene.h"
 #include "report/report_document.h"
-#include "solver/solver.h"
 
 namespace kelvane::ui {
 

@@ -9,7 +9,7 @@
 
 #include "batch_options.h"
 #include "cases/case_file.h"
-#include "report/design_checks.h"
+#include "evaluation/design_checks.h"
 #include "run/run_case.h"
 #include "support/child_process.h"
 #include "support/files.h"

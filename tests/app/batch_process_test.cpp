@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "report/report.h"
+#include "evaluation/report.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/result_bytes.h"

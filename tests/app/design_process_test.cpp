@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "report/design_checks.h"
-#include "report/report.h"
+#include "evaluation/design_checks.h"
+#include "evaluation/report.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"

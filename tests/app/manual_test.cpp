@@ -1,6 +1,6 @@
 // The user's manual against the program's registries: every option, every
 // input box (its row in the manual's table) and the help texts that point to
-// the manual. The error numbers: tests/solver; the menus: tests/ui.
+// the manual. The error numbers: tests/model; the menus: tests/ui.
 #include <gtest/gtest.h>
 
 #include <fstream>

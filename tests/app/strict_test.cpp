@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "output/output.h"
-#include "solver/solver.h"
+#include "files/output.h"
+#include "model/model.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/result_bytes.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "run/case_item.h"
-#include "solver/event_texts.h"
 #include "support/temp_dir.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 namespace {

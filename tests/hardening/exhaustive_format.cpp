@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "output/output.h"
+#include "files/output.h"
 #include "support/reference_models.h"
 
 namespace {

@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "output/output.h"
-#include "solver/solver.h"
+#include "files/output.h"
+#include "model/model.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 

@@ -30,8 +30,8 @@
 #include <thread>
 #include <vector>
 
-#include "output/output.h"
-#include "solver/solver.h"
+#include "files/output.h"
+#include "model/model.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/run_checks.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "evaluation/governing_case.h"
 #include "report/calculation_document.h"
-#include "report/governing_case.h"
 #include "support/book_cases.h"
 
 namespace kelvane {

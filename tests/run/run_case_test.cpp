@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_data.h"
+#include "evaluation/design_checks.h"
+#include "evaluation/report.h"
 #include "freesurface/reach.h"
+#include "model/run_preview.h"
 #include "report/calculation_document.h"
-#include "report/chart_data.h"
-#include "report/design_checks.h"
-#include "report/report.h"
 #include "run/prepared_case.h"
-#include "solver/run_preview.h"
 #include "support/cases.h"
 #include "support/mixed_cases.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "solver/number_format.h"
+#include "format/number_format.h"
 #include "study/case_warnings.h"
 #include "study/study.h"
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "report/report.h"
+#include "evaluation/report.h"
 #include "run/run_case.h"
-#include "solver/event_texts.h"
 #include "study/study.h"
 #include "support/texts.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "solver/number_format.h"
+#include "format/number_format.h"
 #include "support/files.h"
 #include "support/study_plans.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/run_state.h"
 #include "run/case.h"
-#include "solver/run_state.h"
 #include "support/texts.h"
 
 namespace kelvane::test {

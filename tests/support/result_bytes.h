@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/output.h"
+#include "files/output.h"
 #include "support/texts.h"
 
 namespace kelvane::test {

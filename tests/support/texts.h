@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "solver/solver.h"
+#include "model/model.h"
 
 namespace kelvane::test {
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "report/design_checks.h"
-#include "solver/event_texts.h"
+#include "evaluation/design_checks.h"
 #include "support/book_cases.h"
 #include "support/child_process.h"
 #include "support/pdf_pages.h"
+#include "texts/event_texts.h"
 #include "ui/report_pdf.h"
 
 using namespace kelvane;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "charts/chart_scene.h"
 #include "report/calculation_document.h"
-#include "report/chart_scene.h"
 #include "session.h"
 #include "support/files.h"
 #include "ui/case_picker.h"

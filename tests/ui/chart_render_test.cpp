@@ -8,7 +8,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "report/chart_scene.h"
+#include "charts/chart_scene.h"
 #include "ui/chart_painter.h"
 #include "ui/chart_view.h"
 

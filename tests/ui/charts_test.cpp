@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cases/case_file.h"
-#include "output/output.h"
+#include "files/output.h"
 #include "session.h"
 #include "support/child_process.h"
 #include "ui/main_window.h"

@@ -11,7 +11,7 @@
 #include <QtTest>
 
 #include "cases/case_file.h"
-#include "report/design_checks.h"
+#include "evaluation/design_checks.h"
 #include "session.h"
 #include "watchdog.h"
 

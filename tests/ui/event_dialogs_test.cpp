@@ -17,7 +17,7 @@
 
 #include "cases/case_file.h"
 #include "dialog_session.h"
-#include "solver/run_preview.h"
+#include "model/run_preview.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"

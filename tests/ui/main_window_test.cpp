@@ -11,7 +11,7 @@
 #include <QtTest>
 #include <vector>
 
-#include "output/output.h"
+#include "files/output.h"
 #include "session.h"
 #include "ui/run_error_box.h"
 #include "ui/translations.h"

@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "report/chart_data.h"
+#include "charts/chart_data.h"
 #include "run/run_case.h"
 #include "support/mixed_cases.h"
 #include "ui/envelope_window.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "output/output.h"
-#include "solver/solver.h"
+#include "files/output.h"
+#include "model/model.h"
 #include "ui/main_window.h"
 #include "ui/save_dialog.h"
 #include "ui/status_line.h"

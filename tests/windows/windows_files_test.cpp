@@ -9,10 +9,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "output/gbk.h"
-#include "output/output.h"
-#include "output/utf16_win32.h"
-#include "solver/errors.h"
+#include "files/gbk.h"
+#include "files/output.h"
+#include "files/utf16_win32.h"
+#include "model/errors.h"
 #include "support/child_process_win32.h"
 
 namespace kelvane {

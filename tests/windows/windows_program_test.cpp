@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "output/utf16_win32.h"
+#include "files/utf16_win32.h"
 #include "support/child_process_win32.h"
 
 namespace kelvane {

@@ -1,0 +1,74 @@
+// The rigid column's forecasts made side by side are each case's own: every
+// bit of the period and the first extremes as one case alone gives them,
+// whatever the cases beside it and however many end early.
+#include "model/rigid_column.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/texts.h"
+
+namespace kelvane {
+namespace {
+
+TEST(RigidColumn, ForecastsSideBySideAreEachCaseAlone) {
+  ModelExtras sudden, ramp, slowRamp, schedule, table, start;
+  ramp.pump.rampTime = 30;
+  slowRamp.pump.rampTime = 100;
+  slowRamp.pump.rampExponent = 2;
+  schedule.pump.schedule = {{0, 41.6}, {20, 30}, {45, 0}};
+  table.forebay.areaTable = {{-8, 600}, {-5, 1300}, {-2, 2500}};
+  start.pump.rampTime = 10;
+  struct Row {
+    const char* name;
+    test::BoxTexts boxes;
+    ModelExtras extras;
+  };
+  const std::vector<Row> rows = {
+      {"sudden stop", {}, sudden},
+      {"ramp", {}, ramp},
+      {"ramp of exponent 2", {}, slowRamp},
+      {"schedule", {}, schedule},
+      {"level–area table", {{InputId::ReservoirLevel, "-4"}}, table},
+      {"pump start",
+       {{InputId::SteadyDischarge, "10"}, {InputId::FinalPumpDischarge, "41.6"}},
+       start},
+      // No flow and no change: the level never turns, the march runs to its end.
+      {"at rest", {{InputId::SteadyDischarge, "0"}, {InputId::FinalPumpDischarge, "0"}}, sudden},
+      {"short culvert", {{InputId::CulvertLength, "120"}}, sudden},
+      {"lower reservoir", {{InputId::ReservoirLevel, "-5"}}, ramp},
+  };
+  std::vector<test::CompletedRun> runs;
+  runs.reserve(rows.size());
+  for (const Row& row : rows)
+    runs.push_back(test::CalculateRun(test::TextsWith(row.boxes), row.extras));
+  // A run without grids gives no forecast, alone or beside others.
+  const SurgeRun empty;
+  std::vector<ForecastCase> cases;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    cases.push_back({&runs[i].outcome.parameters, &rows[i].extras, &runs[i].run});
+    if (i == 2) cases.push_back({&runs[0].outcome.parameters, &sudden, &empty});
+  }
+  // In every instruction set's lanes.
+  for (const MarchIsa isa : SupportedMarchIsas()) {
+    SCOPED_TRACE(std::string(MarchIsaName(isa)));
+    const std::vector<std::optional<OscillationForecast>> together =
+        ForecastOscillations(cases, isa);
+    ASSERT_EQ(together.size(), cases.size());
+    int turned = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      SCOPED_TRACE("case " + std::to_string(i));
+      const std::optional<OscillationForecast> alone =
+          ForecastOscillation(*cases[i].parameters, *cases[i].extras, *cases[i].run);
+      EXPECT_EQ(together[i], alone);  // every bit, or both none
+      if (alone && alone->firstHighestTime && alone->firstLowestTime) ++turned;
+    }
+    EXPECT_FALSE(together[3].has_value());
+    EXPECT_GE(turned, 6);
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
