@@ -145,6 +145,7 @@ class MainWindow : public QMainWindow {
   // oscillation, formed as the menu opens; one puts its count in the box).
   void AddRunMenus(QMenu* events);
   void SetModel(MarchModel model);
+  void SetSection(CulvertSection section);
   void ShowModelInForce();
   void FillRunLengthMenu();
   // Hands the cases of the last book (chartCases_) to the chart windows
@@ -207,6 +208,7 @@ class MainWindow : public QMainWindow {
   QAction* envelopeAction_;
   QMenu* recentMenu_;
   std::vector<std::pair<MarchModel, QAction*>> modelActions_;
+  std::vector<std::pair<CulvertSection, QAction*>> sectionActions_;
   QMenu* runLengthMenu_ = nullptr;
   StatusLine* runPreview_;
 };

@@ -354,7 +354,7 @@ TEST(DesignChecks, SoffitRunsLinearlyFromEndToEnd) {
 // The lines drawn with the envelope follow the soffit node by node; the
 // forebay's limits are those the checks use.
 TEST(DesignChecks, ChartLinesFollowTheDesignData) {
-  const RunGeometry geometry{100, 18, "", {}, nullptr, false};
+  const RunGeometry geometry{100, 18, "", {}, nullptr, false, {}};
   struct Row {
     const char* name;
     std::map<DesignId, std::string> data;
