@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <numbers>
 
 namespace kelvane {
@@ -21,10 +24,60 @@ constexpr double kPeriodsAfterEvent = 3;
 // oscillation.
 constexpr double kLeastSwing = 1e-4;  // m
 
-struct State {
-  double v = 0;  // m/s, culvert velocity
-  double z = 0;  // m, forebay level
+// The cases side by side in this many slots, their values in vector lanes:
+// each integration step of one case is a chain of dependent divisions; a
+// division of four lanes costs what one of a single value does, and the two
+// vectors of eight slots (AVX2) keep two chains overlapping in the processor.
+// (Sixteen slots measured slower: the lanes no longer fit the registers.)
+constexpr std::size_t kSlots = 8;
+
+// The slots' values side by side, one lane each: each operation on lanes is
+// the operation on each lane alone, rounded as the scalar one. (Lanes never
+// cross this file, so how another build would pass them does not matter.)
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Lanes = double __attribute__((vector_size(kSlots * sizeof(double))));
+using LaneBits = std::int64_t __attribute__((vector_size(kSlots * sizeof(double))));
+
+// |x| lane by lane, as std::fabs: the sign bit cleared.
+Lanes Magnitude(Lanes x) {
+  return std::bit_cast<Lanes>(std::bit_cast<LaneBits>(x) &
+                              std::numeric_limits<std::int64_t>::max());
+}
+
+// The column's state: of one case (double), or of several side by side
+// (lanes of doubles, see ForecastOscillations).
+template <class T>
+struct StateOf {
+  T v{};  // m/s, culvert velocity
+  T z{};  // m, forebay level
 };
+using State = StateOf<double>;
+
+double Magnitude(double x) { return std::fabs(x); }
+using LaneState = StateOf<Lanes>;
+
+// The rigid column's equations, written once for one case and for lanes:
+// L/g·dV/dt = Z − Zf − K·V|V|/(2g) and Af·dZf/dt = Ac·V − Q(t).
+template <class T>
+StateOf<T> ColumnRate(const T& gravityOverLength, const T& reservoir, const T& loss,
+                      const T& columnArea, const StateOf<T>& s, const T& discharge,
+                      const T& forebayArea) {
+  return StateOf<T>{
+      gravityOverLength * (reservoir - s.z - loss * s.v * Magnitude(s.v) / (2 * kGravity)),
+      (columnArea * s.v - discharge) / forebayArea};
+}
+// The state `by` seconds on at the rate k: a stage of a Runge–Kutta step.
+template <class T>
+StateOf<T> Ahead(const StateOf<T>& s, const T& by, const StateOf<T>& k) {
+  return StateOf<T>{s.v + by * k.v, s.z + by * k.z};
+}
+// The end of a fourth-order Runge–Kutta step of length h from s.
+template <class T>
+StateOf<T> Combined(const StateOf<T>& s, const T& h, const StateOf<T>& k1, const StateOf<T>& k2,
+                    const StateOf<T>& k3, const StateOf<T>& k4) {
+  return StateOf<T>{s.v + h / 6 * (k1.v + 2 * k2.v + 2 * k3.v + k4.v),
+                    s.z + h / 6 * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
+}
 
 // A turn of the level: its rate changes sign.
 bool Turns(double before, double after) {
@@ -41,6 +94,7 @@ class ColumnMarch {
         table_(extras.forebay.areaTable),
         law_(extras.pump, p.SteadyDischarge, p.FinalPumpDischarge) {
     L_ = p.CulvertLength;
+    gravityOverLength_ = kGravity / L_;
     Ac_ = column ? column->area : p.CulvertArea;
     Z_ = p.ReservoirLevel;
     if (!run.HasGrids()) return;
@@ -68,7 +122,8 @@ class ColumnMarch {
     h_ = period / kStepsPerPeriod;
     end_ = eventEnd + kPeriodsAfterEvent * period;
     s_ = start_;
-    previousRise_ = Rate(0, s_).z;
+    rate_ = Rate(0, s_);
+    previousRise_ = rate_.z;
     marching_ = true;
     Stop();
   }
@@ -76,39 +131,32 @@ class ColumnMarch {
   bool Marching() const { return marching_; }
   const std::optional<OscillationForecast>& Result() const { return forecast_; }
 
-  // The integration step from the time reached, and the level's rate at its
-  // end: for Advance.
+  // The integration step from the time reached, the state there and its
+  // rate (the rate the last step ended with: the next step's first stage).
   double Time() const { return t_; }
   double StepLength() const { return h_; }
   const State& At() const { return s_; }
+  const State& RateAt() const { return rate_; }
 
   State Rate(double t, const State& s) const {
-    return State{kGravity / L_ * (Z_ - s.z - K_ * s.v * std::fabs(s.v) / (2 * kGravity)),
-                 (Ac_ * s.v - Discharge(t)) / AreaAt(s.z)};
+    return ColumnRate(gravityOverLength_, Z_, K_, Ac_, s, Discharge(t), AreaAt(s.z));
   }
 
-  // One fourth-order Runge–Kutta step of length h from (t, s).
-  State Step(double t, const State& s, double h) const {
-    const State k1 = Rate(t, s);
+  // One fourth-order Runge–Kutta step of length h from (t, s), whose rate
+  // is k1.
+  State Step(double t, const State& s, double h) const { return Step(t, s, h, Rate(t, s)); }
+  State Step(double t, const State& s, double h, const State& k1) const {
     const State k2 = Rate(t + h / 2, Ahead(s, h / 2, k1));
     const State k3 = Rate(t + h / 2, Ahead(s, h / 2, k2));
     const State k4 = Rate(t + h, Ahead(s, h, k3));
     return Combined(s, h, k1, k2, k3, k4);
   }
-  // The state `by` seconds on at the rate k: a stage of Step.
-  static State Ahead(const State& s, double by, const State& k) {
-    return State{s.v + by * k.v, s.z + by * k.z};
-  }
-  static State Combined(const State& s, double h, const State& k1, const State& k2, const State& k3,
-                        const State& k4) {
-    return State{s.v + h / 6 * (k1.v + 2 * k2.v + 2 * k3.v + k4.v),
-                 s.z + h / 6 * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
-  }
 
-  // Takes the integration step to `next`, whose level rises at `rise`: a
-  // turn of the level after the event is found again in finer steps, and
-  // its time interpolated within the finer step that holds it.
-  void Advance(const State& next, double rise) {
+  // Takes the integration step to `next`, whose rate is `nextRate`: a turn
+  // of the level after the event is found again in finer steps, and its
+  // time interpolated within the finer step that holds it.
+  void Advance(const State& next, const State& nextRate) {
+    const double rise = nextRate.z;
     if (!std::isfinite(rise)) {
       forecast_.reset();
       marching_ = false;
@@ -120,17 +168,27 @@ class ColumnMarch {
     }
     previousRise_ = rise;
     s_ = next;
+    rate_ = nextRate;
     t_ += h_;
     Stop();
   }
 
- private:
+  // The pumps' discharge at t and the forebay's area at a level: the two
+  // terms of Rate that depend on the case's event and table.
   double Discharge(double t) const {
     return law_.Sudden() ? double{p_.FinalPumpDischarge} : law_.At(t);
   }
   double AreaAt(double level) const {
     return table_.empty() ? p_.ForebayArea : ForebayAreaAt(table_, level);
   }
+  // Rate's constant factors: g/L, the reservoir level, the loss coefficient
+  // and the column's area.
+  double GravityOverLength() const { return gravityOverLength_; }
+  double ReservoirLevel() const { return Z_; }
+  double LossCoefficient() const { return K_; }
+  double ColumnArea() const { return Ac_; }
+
+ private:
   void Stop() {
     if (!(t_ < end_ && !(forecast_->firstHighestTime && forecast_->firstLowestTime)))
       marching_ = false;
@@ -166,6 +224,7 @@ class ColumnMarch {
   std::span<const ForebayPoint> table_;
   PumpDischarge law_;
   double L_ = 0;
+  double gravityOverLength_ = 0;  // g/L, the first factor of the column's acceleration
   double Ac_ = 0;
   double Z_ = 0;
   double K_ = 0;
@@ -173,17 +232,13 @@ class ColumnMarch {
   double h_ = 0;
   double end_ = 0;
   State s_;
+  State rate_;
   double t_ = 0;
   double previousRise_ = 0;
   double swing_ = 0;
   bool marching_ = false;
   std::optional<OscillationForecast> forecast_;
 };
-
-// The cases side by side in this many slots: each integration step of one
-// case is a chain of dependent divisions, and the chains of several cases
-// overlap in the processor.
-constexpr std::size_t kSlots = 4;
 
 }  // namespace
 
@@ -193,20 +248,67 @@ std::optional<OscillationForecast> ForecastOscillation(const RunParameters& p,
                                                        const std::optional<ColumnSection>& column) {
   ColumnMarch march(p, extras, run, column);
   while (march.Marching()) {
-    const State next = march.Step(march.Time(), march.At(), march.StepLength());
-    march.Advance(next, march.Rate(march.Time() + march.StepLength(), next).z);
+    const State next = march.Step(march.Time(), march.At(), march.StepLength(), march.RateAt());
+    march.Advance(next, march.Rate(march.Time() + march.StepLength(), next));
   }
   return march.Result();
 }
 
-std::vector<std::optional<OscillationForecast>> ForecastOscillations(
-    std::span<const ForecastCase> cases) {
-  std::vector<std::optional<OscillationForecast>> results(cases.size());
-  std::vector<ColumnMarch> marches;
-  marches.reserve(cases.size());
-  for (const ForecastCase& c : cases)
-    marches.emplace_back(*c.parameters, *c.extras, *c.run, std::nullopt);
-  // The slots hold marching cases; a slot whose case has ended takes the next.
+namespace {
+
+// The slots' cases, their constant factors in lanes. A lane past the slots
+// in use repeats the first slot's case, so that it computes numbers and its
+// results are never read.
+class SlotLanes {
+ public:
+  SlotLanes(const std::vector<ColumnMarch>& marches, const std::array<std::size_t, kSlots>& slot,
+            std::size_t used) {
+    for (std::size_t i = 0; i < kSlots; ++i) {
+      march_[i] = &marches[slot[i < used ? i : 0]];
+    }
+    gravityOverLength_ = Gather([](const ColumnMarch& m) { return m.GravityOverLength(); });
+    reservoir_ = Gather([](const ColumnMarch& m) { return m.ReservoirLevel(); });
+    loss_ = Gather([](const ColumnMarch& m) { return m.LossCoefficient(); });
+    area_ = Gather([](const ColumnMarch& m) { return m.ColumnArea(); });
+  }
+
+  // value(case) of each lane's case.
+  template <class Value>
+  Lanes Gather(Value value) const {
+    std::array<double, kSlots> each{};
+    for (std::size_t i = 0; i < kSlots; ++i) each[i] = value(*march_[i]);
+    return std::bit_cast<Lanes>(each);
+  }
+
+  const ColumnMarch& March(std::size_t i) const { return *march_[i]; }
+
+  // ColumnMarch::Rate of every lane.
+  LaneState Rate(const Lanes& t, const LaneState& s) const {
+    std::array<double, kSlots> discharge{};
+    std::array<double, kSlots> forebayArea{};
+    for (std::size_t i = 0; i < kSlots; ++i) {
+      discharge[i] = march_[i]->Discharge(t[i]);
+      forebayArea[i] = march_[i]->AreaAt(s.z[i]);
+    }
+    return ColumnRate(gravityOverLength_, reservoir_, loss_, area_, s,
+                      std::bit_cast<Lanes>(discharge), std::bit_cast<Lanes>(forebayArea));
+  }
+
+ private:
+  std::array<const ColumnMarch*, kSlots> march_{};
+  Lanes gravityOverLength_{};
+  Lanes reservoir_{};
+  Lanes loss_{};
+  Lanes area_{};
+};
+
+}  // namespace
+
+namespace {
+
+// Every case to the end of its forecast, kSlots at a time: a slot whose case
+// has ended takes the next.
+void MarchSlots(std::vector<ColumnMarch>& marches) {
   std::array<std::size_t, kSlots> slot{};
   std::size_t used = 0;
   std::size_t next = 0;
@@ -218,35 +320,61 @@ std::vector<std::optional<OscillationForecast>> ForecastOscillations(
   };
   refill();
   while (used > 0) {
-    // Each stage of every slot's step before the next stage: the same
-    // arithmetic as ColumnMarch::Step, case by case.
-    std::array<State, kSlots> k1, k2, k3, k4, s, after;
-    std::array<double, kSlots> t, h, rise;
-    for (std::size_t i = 0; i < used; ++i) {
-      const ColumnMarch& m = marches[slot[i]];
-      t[i] = m.Time();
-      h[i] = m.StepLength();
-      s[i] = m.At();
-      k1[i] = m.Rate(t[i], s[i]);
-    }
-    for (std::size_t i = 0; i < used; ++i)
-      k2[i] = marches[slot[i]].Rate(t[i] + h[i] / 2, ColumnMarch::Ahead(s[i], h[i] / 2, k1[i]));
-    for (std::size_t i = 0; i < used; ++i)
-      k3[i] = marches[slot[i]].Rate(t[i] + h[i] / 2, ColumnMarch::Ahead(s[i], h[i] / 2, k2[i]));
-    for (std::size_t i = 0; i < used; ++i) {
-      k4[i] = marches[slot[i]].Rate(t[i] + h[i], ColumnMarch::Ahead(s[i], h[i], k3[i]));
-      after[i] = ColumnMarch::Combined(s[i], h[i], k1[i], k2[i], k3[i], k4[i]);
-    }
-    for (std::size_t i = 0; i < used; ++i) rise[i] = marches[slot[i]].Rate(t[i] + h[i], after[i]).z;
+    // One step of every slot, lane by lane: the arithmetic of
+    // ColumnMarch::Step, expression for expression.
+    const SlotLanes lanes(marches, slot, used);
+    const Lanes t = lanes.Gather([](const ColumnMarch& m) { return m.Time(); });
+    const Lanes h = lanes.Gather([](const ColumnMarch& m) { return m.StepLength(); });
+    const LaneState s{lanes.Gather([](const ColumnMarch& m) { return m.At().v; }),
+                      lanes.Gather([](const ColumnMarch& m) { return m.At().z; })};
+    const LaneState k1{lanes.Gather([](const ColumnMarch& m) { return m.RateAt().v; }),
+                       lanes.Gather([](const ColumnMarch& m) { return m.RateAt().z; })};
+    const Lanes half = h / 2;
+    const LaneState k2 = lanes.Rate(t + half, Ahead(s, half, k1));
+    const LaneState k3 = lanes.Rate(t + half, Ahead(s, half, k2));
+    const LaneState k4 = lanes.Rate(t + h, Ahead(s, h, k3));
+    const LaneState after = Combined(s, h, k1, k2, k3, k4);
+    const LaneState rate = lanes.Rate(t + h, after);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < used; ++i) {
       ColumnMarch& m = marches[slot[i]];
-      m.Advance(after[i], rise[i]);
+      m.Advance(State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]});
       if (m.Marching()) slot[kept++] = slot[i];
     }
     used = kept;
     refill();
   }
+}
+
+// The variants of MarchSlots, each inlined whole into a function built for
+// its instruction set, as the marches' are (the lanes' divisions are the
+// cost: AVX2 divides four lanes at once).
+[[gnu::flatten]] void MarchSlotsBaseline(std::vector<ColumnMarch>& marches) { MarchSlots(marches); }
+
+#if defined(__x86_64__)
+[[gnu::target("avx2"), gnu::flatten]] void MarchSlotsAvx2(std::vector<ColumnMarch>& marches) {
+  MarchSlots(marches);
+}
+#endif
+
+}  // namespace
+
+std::vector<std::optional<OscillationForecast>> ForecastOscillations(
+    std::span<const ForecastCase> cases, MarchIsa isa) {
+  std::vector<ColumnMarch> marches;
+  marches.reserve(cases.size());
+  for (const ForecastCase& c : cases)
+    marches.emplace_back(*c.parameters, *c.extras, *c.run, std::nullopt);
+#if defined(__x86_64__)
+  if (std::min(isa, SupportedMarchIsas().back()) >= MarchIsa::Avx2)
+    MarchSlotsAvx2(marches);
+  else
+    MarchSlotsBaseline(marches);
+#else
+  (void)isa;
+  MarchSlotsBaseline(marches);
+#endif
+  std::vector<std::optional<OscillationForecast>> results(cases.size());
   for (std::size_t k = 0; k < marches.size(); ++k) results[k] = marches[k].Result();
   return results;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "solver/inputs.h"
+#include "solver/march.h"
 #include "solver/pump_event.h"
 #include "solver/run_state.h"
 
@@ -52,9 +53,10 @@ struct ForecastCase {
   const SurgeRun* run = nullptr;
 };
 // The forecast of each case, bit for bit ForecastOscillation's, the cases
-// integrated side by side (several cases cost little more than one).
+// integrated side by side in vector lanes of the instruction set `isa`
+// (several cases cost little more than one).
 std::vector<std::optional<OscillationForecast>> ForecastOscillations(
-    std::span<const ForecastCase> cases);
+    std::span<const ForecastCase> cases, MarchIsa isa = SelectedMarchIsa());
 
 // The step whose time first reaches `time` with a step of `timeStep`: the
 // step count a run needs to cover it.

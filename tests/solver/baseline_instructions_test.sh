@@ -3,8 +3,8 @@
 #
 # The solver library must run on every x86-64 processor: an AVX instruction
 # (VEX or EVEX encoded, every mnemonic starting with "v") may stand only in
-# the march's AVX2 and AVX-512 step loops, which are called only after the
-# processor has been found to have those sets. Fails, listing them, when one
+# the march's AVX2 and AVX-512 step loops and the rigid column's AVX2 lanes,
+# which are called only after the processor has been found to have those sets. Fails, listing them, when one
 # stands anywhere else (a flag such as -mavx2 or -march=native on the library,
 # or a wider target on a function that is not dispatched), and when the step
 # loops hold none (no disassembly, or the variants are gone).
@@ -16,7 +16,7 @@ shift
   /^ +[0-9a-f]+:\t/ {
     split($0, field, "\t")
     if (field[2] ~ /^v/) {
-      if (function_name ~ /(FastSteps|BatchSteps)Avx(2|512)[<(]/) { dispatched++ }
+      if (function_name ~ /(FastSteps|BatchSteps|MarchSlots)Avx(2|512)[<(]/) { dispatched++ }
       else { print function_name ": " field[2]; stray++ }
     }
   }

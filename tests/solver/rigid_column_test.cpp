@@ -41,6 +41,7 @@ TEST(RigidColumn, ForecastsSideBySideAreEachCaseAlone) {
       {"lower reservoir", {{InputId::ReservoirLevel, "-5"}}, ramp},
   };
   std::vector<test::CompletedRun> runs;
+  runs.reserve(rows.size());
   for (const Row& row : rows)
     runs.push_back(test::CalculateRun(test::TextsWith(row.boxes), row.extras));
   // A run without grids gives no forecast, alone or beside others.
@@ -50,18 +51,23 @@ TEST(RigidColumn, ForecastsSideBySideAreEachCaseAlone) {
     cases.push_back({&runs[i].outcome.parameters, &rows[i].extras, &runs[i].run});
     if (i == 2) cases.push_back({&runs[0].outcome.parameters, &sudden, &empty});
   }
-  const std::vector<std::optional<OscillationForecast>> together = ForecastOscillations(cases);
-  ASSERT_EQ(together.size(), cases.size());
-  int turned = 0;
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    SCOPED_TRACE("case " + std::to_string(i));
-    const std::optional<OscillationForecast> alone =
-        ForecastOscillation(*cases[i].parameters, *cases[i].extras, *cases[i].run);
-    EXPECT_EQ(together[i], alone);  // every bit, or both none
-    if (alone && alone->firstHighestTime && alone->firstLowestTime) ++turned;
+  // In every instruction set's lanes.
+  for (const MarchIsa isa : SupportedMarchIsas()) {
+    SCOPED_TRACE(std::string(MarchIsaName(isa)));
+    const std::vector<std::optional<OscillationForecast>> together =
+        ForecastOscillations(cases, isa);
+    ASSERT_EQ(together.size(), cases.size());
+    int turned = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      SCOPED_TRACE("case " + std::to_string(i));
+      const std::optional<OscillationForecast> alone =
+          ForecastOscillation(*cases[i].parameters, *cases[i].extras, *cases[i].run);
+      EXPECT_EQ(together[i], alone);  // every bit, or both none
+      if (alone && alone->firstHighestTime && alone->firstLowestTime) ++turned;
+    }
+    EXPECT_FALSE(together[3].has_value());
+    EXPECT_GE(turned, 6);
   }
-  EXPECT_FALSE(together[3].has_value());
-  EXPECT_GE(turned, 6);
 }
 
 }  // namespace
