@@ -77,18 +77,17 @@ void Describe(CheckRow& row, const Context& c) {
 }
 
 // The verdict of a row whose numbers stand: a broken limit fails; a kept one
-// passes only when the run reaches the predicted time of the forebay extreme
+// passes only when the run reaches the time that decides the forebay extreme
 // of its kind (the highest level for the highest heads, the lowest for the
-// lowest) plus a tenth of the period.
+// lowest; ExtremeVerdictTime), and is undetermined where none can be given.
 void Judge(CheckRow& row, const RunSummary& s) {
   row.verdict = row.pass ? CheckVerdict::Pass : CheckVerdict::Fail;
-  if (row.pass && s.oscillation) {
-    const bool highest = Field(row.kind).atMost;
-    const std::optional<double>& time =
-        highest ? s.oscillation->firstHighestTime : s.oscillation->firstLowestTime;
-    if (time) {
-      row.neededTime = *time + s.oscillation->period / 10;
-      if (double{s.simulatedTime} < row.neededTime) {
+  if (row.pass) {
+    if (const std::optional<VerdictTime> t = ExtremeVerdictTime(s, Field(row.kind).atMost)) {
+      row.neededTime = t->time.value_or(0);
+      if (!t->time) {
+        row.verdict = CheckVerdict::Undetermined;
+      } else if (double{s.simulatedTime} < row.neededTime) {
         row.verdict = CheckVerdict::Undetermined;
         row.neededSteps = StepsToReach(s, row.neededTime);
       }
@@ -97,15 +96,31 @@ void Judge(CheckRow& row, const RunSummary& s) {
   row.verdictText = CheckVerdictWord(row.verdict);
 }
 
+// What the run had to reach to decide the row, as the sentence names it.
+std::string NeededText(const CheckRow& row, const VerdictTime& t, bool highest) {
+  const char* extreme = highest ? "首个最高水位" : "首个最低水位";
+  if (!t.BySurge())
+    return std::string("预计") + extreme + "时刻后十分之一振荡周期（" +
+           FixedText(row.neededTime, 3) + " s）";
+  std::string text = "涌波往返一次的时刻（" + FixedText(t.surgeTime, 3) + " s";
+  if (t.extremeTime)
+    text += std::string("，晚于预计") + extreme + "时刻 " + FixedText(*t.extremeTime, 3) + " s";
+  return text + "）后十分之一振荡周期（" + FixedText(row.neededTime, 3) + " s）";
+}
+
 // Why a row is undetermined and what would decide it, one sentence.
 std::string UndeterminedSentence(const CheckRow& row, const RunSummary& s) {
   const bool highest = Field(row.kind).atMost;
   std::string text = std::string(CheckItemName(row.kind)) + "在已算的 " +
                      FixedText(s.simulatedTime, 3) + " s 内为 " + row.valueText + " m（" +
-                     row.whenText + "），限值 " + row.limitText + " m，但计算未达预计" +
-                     (highest ? "首个最高水位" : "首个最低水位") + "时刻后十分之一振荡周期（" +
-                     FixedText(row.neededTime, 3) + " s），结论未定：需计算时段数 " +
-                     std::to_string(row.neededSteps);
+                     row.whenText + "），限值 " + row.limitText + " m，但";
+  const std::optional<VerdictTime> t = ExtremeVerdictTime(s, highest);
+  if (!t || !t->time) {
+    return text + (t ? t->why : std::string()) + "，无法估计判定" +
+           (highest ? "最高水位" : "最低水位") + "所需的计算时长，结论未定。";
+  }
+  text += "计算未达" + NeededText(row, *t, highest) + "，结论未定：需计算时段数 " +
+          std::to_string(row.neededSteps);
   if (row.neededSteps > kMostSteps) {
     const long long reaches = std::max<long long>(1, s.reaches * kMostSteps / row.neededSteps);
     text += "，超过 " + std::to_string(kMostSteps) + "，请减少划分管段数（如 " +

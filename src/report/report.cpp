@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 
 #include "solver/event_texts.h"
 #include "solver/number_format.h"
@@ -283,22 +284,75 @@ long long StepsToReach(const RunSummary& summary, double time) {
   return StepsToReach(time, summary.timeStep);
 }
 
+namespace {
+
+// Whether the run's column starts part full somewhere: a free-surface run
+// with a node not full at step 1.
+bool FreeAtStart(const RunSummary& s) {
+  if (!s.freeSurface) return false;
+  return std::any_of(s.freeSurface->nodes.begin(), s.freeSurface->nodes.end(),
+                     [](const NodeRegime& node) { return !node.fullAtStart; });
+}
+
+// Why a free-surface run's surge gives no time, or empty when it gives one.
+std::string SurgeGap(const FreeSurfaceRecord& f) {
+  if (f.surgeRoundTrip) return "";
+  const std::string node = "节点 " + std::to_string(f.surgeBlockedNode);
+  return f.surgeBlockedDry ? node + " 初始干涸，涌波不能通过"
+                           : node + " 初始流速不小于其重力波速（急流），涌波不能上溯";
+}
+
+}  // namespace
+
+std::optional<VerdictTime> ExtremeVerdictTime(const RunSummary& s, bool highest) {
+  const std::optional<OscillationForecast>& f = s.oscillation;
+  const std::optional<double> extreme =
+      f ? (highest ? f->firstHighestTime : f->firstLowestTime) : std::nullopt;
+  VerdictTime t;
+  t.extremeTime = extreme;
+  if (!FreeAtStart(s)) {
+    if (!extreme) return std::nullopt;
+    t.time = *extreme + f->period / 10;
+    return t;
+  }
+  if (std::string gap = SurgeGap(*s.freeSurface); !gap.empty()) {
+    t.why = std::move(gap);
+    return t;
+  }
+  if (!f) {
+    t.why = "刚性水柱估计不出振荡周期";
+    return t;
+  }
+  t.surgeTime = f->eventEnd + *s.freeSurface->surgeRoundTrip;
+  t.time = std::max(t.surgeTime, extreme.value_or(0)) + f->period / 10;
+  return t;
+}
+
 std::vector<std::string> RunLengthLines(const RunSummary& s) {
   std::vector<std::string> lines;
-  if (!s.oscillation) return lines;
-  const OscillationForecast& f = *s.oscillation;
-  lines.push_back("振荡周期 " + Fixed(f.period, 3, NegativeZero::Drop) + " s（刚性水柱估计），" +
-                  "模拟时长为其 " + Fixed(s.simulatedTime / f.period, 3, NegativeZero::Drop) +
-                  " 倍");
-  const auto extreme = [&](const char* name, const std::optional<double>& time) {
-    if (!time) return;
-    const double needed = *time + f.period / 10;
-    lines.push_back(std::string("预计") + name + " " + Fixed(*time, 3, NegativeZero::Drop) +
-                    " s，判定需算至 " + Fixed(needed, 3, NegativeZero::Drop) + " s（计算时段数 " +
-                    std::to_string(StepsToReach(s, needed)) + "）");
+  const auto number = [](double value) { return Fixed(value, 3, NegativeZero::Drop); };
+  if (s.oscillation) {
+    lines.push_back("振荡周期 " + number(s.oscillation->period) + " s（刚性水柱估计），" +
+                    "模拟时长为其 " + number(s.simulatedTime / s.oscillation->period) + " 倍");
+  }
+  if (FreeAtStart(s)) {
+    const FreeSurfaceRecord& free = *s.freeSurface;
+    const char* along = free.section == CulvertSection::Channel ? "引渠" : "箱涵";
+    lines.push_back(
+        free.surgeRoundTrip
+            ? std::string("涌波往返 ") + number(*free.surgeRoundTrip) + " s（" + along +
+                  "内按初始水深与流速），前池极值的判定时刻不早于泵流量变化结束后一个往返"
+            : std::string("涌波往返时间无法估计：") + SurgeGap(free) + "，前池极值的结论未定");
+  }
+  const auto extreme = [&](const char* name, bool highest) {
+    const std::optional<VerdictTime> t = ExtremeVerdictTime(s, highest);
+    if (!t || !t->time || !t->extremeTime) return;
+    lines.push_back(std::string("预计") + name + " " + number(*t->extremeTime) + " s，判定需算至 " +
+                    number(*t->time) + " s（计算时段数 " +
+                    std::to_string(StepsToReach(s, *t->time)) + "）");
   };
-  extreme("首个最高水位", f.firstHighestTime);
-  extreme("首个最低水位", f.firstLowestTime);
+  extreme("首个最高水位", true);
+  extreme("首个最低水位", false);
   return lines;
 }
 
@@ -366,11 +420,14 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, std::span<cons
        Fixed(s.simulatedTime, 3, NegativeZero::Drop) + " s（时段 1 至 " + std::to_string(s.steps) +
            "）");
   Line(out, "相长 2L/a", Fixed(s.waveRoundTrip, 3, NegativeZero::Drop) + " s");
+  const std::vector<std::string> lengthLines = RunLengthLines(s);
+  std::size_t lengthLine = 0;
   if (s.oscillation) {
-    const std::vector<std::string> lines = RunLengthLines(s);
-    Line(out, "振荡周期", lines[0].substr(std::string_view("振荡周期 ").size()));
-    for (std::size_t k = 1; k < lines.size(); ++k) out += "  " + lines[k] + "\n";
+    Line(out, "振荡周期", lengthLines[0].substr(std::string_view("振荡周期 ").size()));
+    lengthLine = 1;
   }
+  for (; lengthLine < lengthLines.size(); ++lengthLine)
+    out += "  " + lengthLines[lengthLine] + "\n";
   if (const std::string note = DriftNote(s); !note.empty()) out += "  " + note + "\n";
 
   if (!s.eventLines.empty()) {

@@ -127,9 +127,29 @@ double InternalPressureHead(const NodeEnvelope& node, double soffit);
 // design checks, the calculation report): fixed-point digits independent of
 // the C locale, no "-" before a zero; "时段 1065，126.970 s".
 std::string FixedText(double value, int decimals);
+// When a verdict on a forebay extreme (the highest level for `highest`, the
+// lowest otherwise) is decided: the run must reach the rigid column's
+// predicted time of that first extreme plus a tenth of the period. A
+// free-surface run with a node part full at step 1 must also reach the end of
+// the pump event plus the surge's round trip over the reach (plus the same
+// tenth), the later of the two; where that trip or the period cannot be
+// given, no time is (`why` says why, and the verdict is undetermined).
+// None: nothing to wait for (no forecast or no such extreme of a full
+// column).
+struct VerdictTime {
+  std::optional<double> time;         // s, the run must reach it
+  std::optional<double> extremeTime;  // s, the rigid column's predicted extreme
+  double surgeTime = 0;               // s, the surge's return (0: a full column's run)
+  std::string why;                    // no time: "节点 3 初始干涸，涌波不能通过"
+  // Whether the surge's return, not the rigid column, sets the time.
+  bool BySurge() const { return surgeTime > extremeTime.value_or(0); }
+};
+std::optional<VerdictTime> ExtremeVerdictTime(const RunSummary& summary, bool highest);
+
 // The lines on the run length: the period, the share of it the run covers and
-// the predicted first extremes with the steps that reach them; for the
-// summary and the status line alike ("振荡周期 414.620 s，…").
+// the predicted first extremes with the steps that reach them (and the
+// surge's round trip of a free-surface run that sets them); for the summary
+// and the status line alike ("振荡周期 414.620 s，…").
 std::vector<std::string> RunLengthLines(const RunSummary& summary);
 // The note on the classic model's drift, empty when it is below kNotedDrift.
 std::string DriftNote(const RunSummary& summary);

@@ -8,6 +8,7 @@
 
 #include "freesurface/section.h"
 #include "solver/balanced_march.h"
+#include "solver/design_data.h"
 #include "solver/errors.h"
 #include "solver/number_format.h"
 #include "solver/run_editor.h"
@@ -161,6 +162,9 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
     reach.friction = {FrictionLaw::Darcy, p.FrictionFactor};
   }
   reach.waveSpeed = p.WaveSpeed;
+  // The water boils where the design checks' vacuum limit says, so that a
+  // cavity opens at the limit the checks and the report name.
+  reach.vapourHead = -VacuumLimitOf(prepared.design).Head();
   reach.gravity = kGravity;
   reach.cells = kMixedCells;
   const int reaches = std::max<int>(p.SegmentCount, 1);
@@ -200,7 +204,10 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
 }
 
 FreeSurfaceRecorder::FreeSurfaceRecorder(const freesurface::MixedCase& mixed,
-                                         CulvertSection section) {
+                                         CulvertSection section)
+    : section_(mixed.reach.section, mixed.reach.waveSpeed, mixed.reach.gravity),
+      length_(mixed.reach.length),
+      dryDepth_(mixed.reach.dryDepth) {
   record_.section = section;
   const int nodes = mixed.reaches + 1;
   areas_.reserve(static_cast<std::size_t>(nodes) *
@@ -241,7 +248,10 @@ void FreeSurfaceRecorder::AddStep(int step, std::span<const freesurface::NodeSta
     node.everFree = node.everFree || !full;
     areas_.push_back(static_cast<float>(nodes[k].area));
   }
-  if (step == 1) AddColumn(nodes);
+  if (step == 1) {
+    AddColumn(nodes);
+    AddSurgeRoundTrip(nodes);
+  }
 }
 
 void FreeSurfaceRecorder::AddColumn(std::span<const freesurface::NodeState> nodes) {
@@ -258,6 +268,28 @@ void FreeSurfaceRecorder::AddColumn(std::span<const freesurface::NodeState> node
   record_.columnArea = double(count - 1) / sum;
   const freesurface::NodeState& last = nodes[count - 1];
   record_.startDischarge = last.velocity * last.area;
+}
+
+void FreeSurfaceRecorder::AddSurgeRoundTrip(std::span<const freesurface::NodeState> nodes) {
+  // Each node's slowness up and down the reach, by the trapezoidal rule over
+  // reaches of one length.
+  const std::size_t count = nodes.size();
+  if (count < 2) return;
+  double slowness = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const freesurface::NodeState& node = nodes[k];
+    const bool dry = !(node.depth > dryDepth_);
+    const double celerity = dry ? 0 : section_.Celerity(node.area, node.pressurized);
+    const double speed = std::fabs(node.velocity);
+    if (!(celerity > 0) || !(speed < celerity)) {
+      record_.surgeBlockedNode = static_cast<int>(k) + 1;
+      record_.surgeBlockedDry = !(celerity > 0);
+      return;
+    }
+    const double weight = k == 0 || k + 1 == count ? 0.5 : 1.0;
+    slowness += weight * (1 / (celerity - speed) + 1 / (celerity + speed));
+  }
+  record_.surgeRoundTrip = slowness * length_ / double(count - 1);
 }
 
 FreeSurfaceRecord FreeSurfaceRecorder::Finish(const freesurface::MixedResult& result) {

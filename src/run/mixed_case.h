@@ -3,7 +3,9 @@
 // height or side slope, the inverts at both ends), the length, wave speed,
 // reaches, steps and pumps from the inputs, and the reservoir's and the
 // forebay's losses placed where the balanced model places them, so that a
-// culvert that stays full runs as that model runs. The model's nodes go into
+// culvert that stays full runs as that model runs. The water holds a head
+// below the soffit down to the design checks' vacuum limit (the site's
+// elevation and the water's temperature). The model's nodes go into
 // the run's grids at the run's own steps.
 #pragma once
 
@@ -47,7 +49,8 @@ freesurface::MixedCase MixedCaseOf(const PreparedCase& prepared, const RunParame
 
 // Gathers the record of a run's nodes step by step (`step` from 1, step 1
 // first): their depths, regimes and wetted areas, the rigid column of step
-// 1, and the model's own findings at the end.
+// 1 and the surge's round trip over it, and the model's own findings at the
+// end.
 class FreeSurfaceRecorder {
  public:
   FreeSurfaceRecorder(const freesurface::MixedCase& mixed, CulvertSection section);
@@ -56,7 +59,11 @@ class FreeSurfaceRecorder {
 
  private:
   void AddColumn(std::span<const freesurface::NodeState> nodes);
+  void AddSurgeRoundTrip(std::span<const freesurface::NodeState> nodes);
 
+  freesurface::Section section_;
+  double length_ = 0;    // m
+  double dryDepth_ = 0;  // m, the model's: a shallower node holds still water
   FreeSurfaceRecord record_;
   std::vector<float> areas_;
 };

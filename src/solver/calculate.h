@@ -46,6 +46,14 @@ struct FreeSurfaceRecord {
   // forebay then (m³/s).
   double columnArea = 0;
   double startDischarge = 0;
+  // The time a surge takes from the forebay to the reservoir and back over
+  // the state of step 1: ∫dx/(c − |V|) + ∫dx/(c + |V|), c = √(gA/T) where a
+  // node runs part full and the pressure wave speed where it runs full (s).
+  // None where no wave can make the trip: a node dry, or one whose flow is
+  // not slower than its wave (the surge cannot run up it); that node then.
+  std::optional<double> surgeRoundTrip;
+  int surgeBlockedNode = 0;
+  bool surgeBlockedDry = false;  // dry; otherwise not slower than its wave
 };
 
 // What a Calculate leaves besides the run state.

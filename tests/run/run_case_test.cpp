@@ -525,17 +525,88 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
   }
 }
 
+// A pump start on the open channel: the rigid column puts the first lowest
+// forebay level at 58.6 s, but the drawdown's surge needs 215.7 s to run up
+// the channel and back, and the level is lowest (-4.619 m) at 204.5 s. The
+// lowest-level check is undetermined until the run reaches that return plus
+// a tenth of the period (1992 steps), and the level it then passes on is the
+// one a far longer run finds. Where no wave can make the trip (a node dry at
+// step 1) the check cannot be decided at all, and says why.
+TEST(RunCase, ChannelVerdictsWaitForTheSurgesReturn) {
+  const auto withSteps = [](int steps) {
+    Case typed = test::PumpStartOnChannel();
+    typed.texts[InputId::StepCount] = std::to_string(steps);
+    typed.design[DesignId::PumpMinLevel] = "-5";
+    return typed;
+  };
+  const CaseRun longest = RunCase(PrepareCase(withSteps(3000)));
+  ASSERT_TRUE(longest.Complete()) << longest.error->where();
+  struct Row {
+    int steps;
+    CheckVerdict verdict;
+    const char* says;  // in the check's sentence
+  };
+  const Row rows[] = {
+      {1000, CheckVerdict::Undetermined, "涌波往返一次的时刻（215.664 s，晚于预计首个最低水位时刻"},
+      {1800, CheckVerdict::Undetermined, "（237.526 s），结论未定：需计算时段数 1992"},
+      {1991, CheckVerdict::Undetermined, "需计算时段数 1992"},
+      {1992, CheckVerdict::Pass, "满足要求"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.steps);
+    const CaseRun done = RunCase(PrepareCase(withSteps(row.steps)));
+    ASSERT_TRUE(done.Complete()) << done.error->where();
+    const CheckRow& check = done.checks->rows.at(0);
+    ASSERT_EQ(check.kind, CheckKind::ForebayLowest);
+    EXPECT_EQ(check.verdict, row.verdict);
+    EXPECT_NE(check.sentence.find(row.says), std::string::npos) << check.sentence;
+    if (row.verdict == CheckVerdict::Pass) {
+      EXPECT_EQ(check.value, longest.summary->forebayLowest.value);
+      EXPECT_EQ(check.step, longest.summary->forebayLowest.step);
+    }
+  }
+
+  const Case typed = withSteps(3000);
+  RunSummary blocked = *longest.summary;
+  blocked.freeSurface->surgeRoundTrip.reset();
+  blocked.freeSurface->surgeBlockedNode = 3;
+  blocked.freeSurface->surgeBlockedDry = true;
+  const DesignCheckReport report =
+      CheckDesign(PrepareCase(typed).design, blocked, longest.run, longest.outcome);
+  const CheckRow& check = report.rows.at(0);
+  EXPECT_EQ(check.verdict, CheckVerdict::Undetermined);
+  EXPECT_NE(check.sentence.find("节点 3 初始干涸，涌波不能通过，无法估计"), std::string::npos)
+      << check.sentence;
+  EXPECT_NE(RunLengthLines(blocked).at(1).find("涌波往返时间无法估计"), std::string::npos);
+}
+
 // A draining box whose refilling reaches the vapour limit: the lowest
 // pressure head reported is the limit the cavity opens at, not how far the
-// slot overshoots it within a sub-step (-18.4 m here before).
+// slot overshoots it within a sub-step (-18.4 m here before), and that limit
+// is the design checks' vacuum limit of the site and the water.
 TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
-  Case typed = test::PumpStartDrainingBox();
-  typed.texts[InputId::StepCount] = "2000";
-  const CaseRun done = RunCase(PrepareCase(typed));
-  ASSERT_TRUE(done.Complete()) << done.error->where();
-  const FreeSurfaceRecord& f = *done.outcome.freeSurface;
-  EXPECT_TRUE(f.vapourLimitReached);
-  EXPECT_DOUBLE_EQ(f.lowestPressureHead, freesurface::ReachSetup{}.vapourHead);
+  struct Row {
+    const char* elevation;  // 站址高程, m; none: sea level
+    const char* temperature;
+    double limit;  // m below the soffit
+  };
+  const Row rows[] = {
+      {nullptr, nullptr, 10.33 - 0.24},
+      {"1800", "30", 10.33 - 1800.0 / 900 - 4.2467 / 9.79},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.elevation ? row.elevation : "sea level");
+    Case typed = test::PumpStartDrainingBox();
+    typed.texts[InputId::StepCount] = "2000";
+    if (row.elevation) typed.design[DesignId::SiteElevation] = row.elevation;
+    if (row.temperature) typed.design[DesignId::WaterTemperature] = row.temperature;
+    const CaseRun done = RunCase(PrepareCase(typed));
+    ASSERT_TRUE(done.Complete()) << done.error->where();
+    const FreeSurfaceRecord& f = *done.outcome.freeSurface;
+    EXPECT_TRUE(f.vapourLimitReached);
+    EXPECT_NEAR(f.lowestPressureHead, -row.limit, 1e-9);
+    EXPECT_DOUBLE_EQ(f.lowestPressureHead, -VacuumLimitOf(PrepareCase(typed).design).Head());
+  }
 }
 
 // Cases run side by side on threads: each run, summary, check and error that
