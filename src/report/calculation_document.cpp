@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -157,12 +158,12 @@ void Cases(Book& b) {
   b.d.Heading("3  计算工况");
   b.d.Paragraph("共 " + std::to_string(b.cases.size()) +
                 " 个计算工况。第一个为基本工况，其余各工况只列出与基本工况不同的输入。");
-  ReportTable table = Table({"序号", "工况", "类别", "水库水位 m", "与基本工况的区别"},
+  ReportTable table = Table({"序号", "工况", "类别", "水库水位", "与基本工况的区别"},
                             {true, false, false, true}, {}, {8, 22, 16, 14, 40});
   int number = 0;
   for (const CaseFacts& c : b.cases) {
     table.rows.push_back({std::to_string(++number), c.c.name, EventName(c.c.input.outcome),
-                          HeldValue(c.p, InputId::ReservoirLevel),
+                          HeldValue(c.p, InputId::ReservoirLevel) + " m",
                           Or(c.c.differences, number == 1 ? "基本工况" : "无")});
   }
   b.d.Table(std::move(table));
@@ -330,6 +331,60 @@ std::string StabilityText(const CaseFacts& f) {
   return stability;
 }
 
+// A text's clauses, each with its closing "；" or "。".
+std::vector<std::string> Clauses(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.size();
+    for (const std::string_view stop : {std::string_view("；"), std::string_view("。")}) {
+      const std::size_t at = text.find(stop, from);
+      if (at != std::string::npos) end = std::min(end, at + stop.size());
+    }
+    out.push_back(text.substr(from, end - from));
+    from = end;
+  }
+  return out;
+}
+
+// Each case's text (beside b.cases) with what every case says written once:
+// the clauses all share that open the first case's text, `lead` before them
+// when there are several cases; then each case's own clauses after its name;
+// then the rest of the shared clauses. One case: its text as it is.
+void SharedOnce(Book& b, const std::vector<std::string>& texts, const std::string& lead) {
+  std::vector<std::vector<std::string>> clauses;
+  clauses.reserve(texts.size());
+  for (const std::string& text : texts) clauses.push_back(Clauses(text));
+  const auto shared = [&](const std::string& clause) {
+    return std::all_of(clauses.begin(), clauses.end(), [&](const std::vector<std::string>& c) {
+      return std::find(c.begin(), c.end(), clause) != c.end();
+    });
+  };
+  const auto paragraph = [&](std::string text, const std::string& name) {
+    if (text.empty()) return;
+    constexpr std::string_view kSemicolon = "；";
+    if (text.ends_with(kSemicolon))
+      text.replace(text.size() - kSemicolon.size(), kSemicolon.size(), "。");
+    b.d.Paragraph(name + text);
+  };
+  const bool several = texts.size() > 1;
+  std::string opening, closing;
+  bool opened = true;
+  for (const std::string& clause : clauses.front()) {
+    const bool common = shared(clause);
+    opened = opened && common;
+    if (common) (opened ? opening : closing) += clause;
+  }
+  paragraph(opening, several ? lead : "");
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::string own;
+    for (const std::string& clause : clauses[i])
+      if (!shared(clause)) own += clause;
+    paragraph(own, b.cases[i].c.name + "：");
+  }
+  paragraph(closing, "");
+}
+
 void Method(Book& b) {
   const CaseFacts& base = b.cases.front();
   b.d.Heading("5  计算方法");
@@ -368,18 +423,22 @@ void Method(Book& b) {
   b.d.Table(std::move(grid));
   // What each case's run covers of its oscillation, and the classic
   // model's drift where it is noted: the summary's own lines.
+  std::vector<std::string> lengths;
+  lengths.reserve(b.cases.size());
   for (const CaseFacts& c : b.cases) {
     std::string text;
     for (const std::string& line : RunLengthLines(c.s)) text += (text.empty() ? "" : "；") + line;
     if (const std::string note = DriftNote(c.s); !note.empty())
       text += (text.empty() ? "" : "。") + note;
-    if (!text.empty()) b.d.Paragraph((b.cases.size() > 1 ? c.c.name + "：" : "") + text + "。");
+    lengths.push_back(text.empty() ? text : text + "。");
   }
+  SharedOnce(b, lengths, "各工况：");
   b.d.Subheading("5.3  模型的适用范围");
   b.d.Paragraph(kModelDriftText);
-  for (const CaseFacts& c : b.cases) {
-    b.d.Paragraph((b.cases.size() > 1 ? c.c.name + "：" : "") + StabilityText(c));
-  }
+  std::vector<std::string> stability;
+  stability.reserve(b.cases.size());
+  for (const CaseFacts& c : b.cases) stability.push_back(StabilityText(c));
+  SharedOnce(b, stability, "");
   // The culvert's checks are section 7 of the book.
   std::string full = kCulvertFullText;
   constexpr std::string_view kOld = "第 5 节";

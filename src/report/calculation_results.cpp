@@ -32,6 +32,13 @@ struct VelocityExtremes {
   int reverseNode = 0;
 };
 
+// A reverse velocity as its magnitude at the printed digits, "无" when it
+// rounds to zero there (or the flow never turns).
+std::string ReverseText(double velocity) {
+  const std::string text = FixedText(std::fabs(velocity), 3);
+  return velocity < 0 && text != FixedText(0, 3) ? text : "无";
+}
+
 VelocityExtremes Velocities(const RunSummary& s) {
   VelocityExtremes v;
   for (int node = 1; node <= s.nodes; ++node) {
@@ -59,17 +66,19 @@ void Extremes(Book& b, const CaseFacts& c) {
   table.rows.push_back({"最低前池水位", Level(c.s.forebayLowest.value) + " m", forebay,
                         StepTimeText(c.run, c.s.forebayLowest.step)});
   if (c.s.forebayReversalStep) {
-    table.rows.push_back({"末端流速反向",
-                          FixedText(c.run.Velocity(c.s.nodes, c.s.forebayReversalStep), 3) + " m/s",
-                          forebay, StepTimeText(c.run, c.s.forebayReversalStep)});
+    // The velocity as the flow turns, a magnitude as the reverse velocities
+    // are; one too small for the printed digits is the flow passing zero.
+    const std::string turning = ReverseText(c.run.Velocity(c.s.nodes, c.s.forebayReversalStep));
+    table.rows.push_back({"末端流速反向", turning == "无" ? "流速过零" : turning + " m/s", forebay,
+                          StepTimeText(c.run, c.s.forebayReversalStep)});
   } else {
     table.rows.push_back({"末端流速反向", "无", "", ""});
   }
   const VelocityExtremes v = Velocities(c.s);
   table.rows.push_back({"最大流速", FixedText(v.highest.value, 3) + " m/s",
                         NodeLabel(c.geometry, v.highestNode), StepTimeText(c.run, v.highest.step)});
-  if (v.reverse) {
-    table.rows.push_back({"最大倒流流速", FixedText(v.reverse->value, 3) + " m/s",
+  if (v.reverse && ReverseText(-v.reverse->value) != "无") {
+    table.rows.push_back({"最大倒流流速", ReverseText(-v.reverse->value) + " m/s",
                           NodeLabel(c.geometry, v.reverseNode),
                           StepTimeText(c.run, v.reverse->step)});
   } else {
@@ -105,7 +114,7 @@ void Envelope(Book& b, const CaseFacts& c) {
       row.push_back(FixedText(double(e.lowestHead.value) - top, 3));
     }
     row.push_back(FixedText(e.highestVelocity.value, 3));
-    row.push_back(e.lowestVelocity.value < 0 ? FixedText(-e.lowestVelocity.value, 3) : "无");
+    row.push_back(ReverseText(e.lowestVelocity.value));
     table.rows.push_back(std::move(row));
   }
   b.d.Table(std::move(table));
@@ -113,11 +122,13 @@ void Envelope(Book& b, const CaseFacts& c) {
 
 // Lines of several cases in one chart, one colour per case: `pick` names the
 // lines of a case's chart to take.
-ChartData Comparison(const Book& b, ReportChart which, const std::vector<std::string>& pick) {
+ChartData Comparison(const Book& b, ReportChart which, const std::vector<std::string>& pick,
+                     const std::string& title) {
   std::vector<CaseChart> charts;
+  charts.reserve(b.cases.size());
   for (const CaseFacts& c : b.cases)
     charts.push_back({c.c.name, ReportChartData(c.c.input, which)});
-  return ComparisonChart(charts, pick);
+  return ComparisonChart(charts, pick, title);
 }
 
 // A chart whose vertical range keeps to its computed curves: a limit, or a
@@ -193,10 +204,12 @@ void Results(Book& b) {
   }
   if (b.cases.size() < 2) return;
   b.d.Subheading(Numbered(6, ++sub, "各工况比较"));
-  b.Figure(Comparison(b, ReportChart::ForebayLevel, {""}), "各工况前池水位过程线");
+  const std::string forebay = "各工况前池水位过程线";
+  b.Figure(Comparison(b, ReportChart::ForebayLevel, {""}, forebay), forebay);
+  const std::string envelope = kComparedHeadsTitle;
   b.Figure(Comparison(b, ReportChart::HeadEnvelope,
-                      {std::begin(kEnvelopeHeadLines), std::end(kEnvelopeHeadLines)}),
-           "各工况沿程最高、最低水头");
+                      {std::begin(kEnvelopeHeadLines), std::end(kEnvelopeHeadLines)}, envelope),
+           envelope);
 }
 
 namespace {
@@ -249,7 +262,7 @@ void CaseChecks(Book& b, const CaseFacts& c) {
     ReportTable table =
         Table({"项目", "判据", "限值 m", "计算值 m", "位置", "出现时刻", "结论"},
               {false, false, true, true}, {false, false, false, false, true, true, true},
-              {11, 17, 9, 9, 22, 24, 8});
+              {14, 14, 9, 10, 22, 23, 8});
     for (const CheckRow& row : c.checks.rows) {
       table.rows.push_back({row.item, row.rule, row.limitText, row.valueText, row.whereText,
                             row.whenText, row.verdictText});
@@ -302,28 +315,21 @@ void Checks(Book& b) {
 
 namespace {
 
-// "，各工况中满足本项的最短停机历时为 60 s（工况 3）": the least value of an
-// item the cases vary among the cases that pass the check; "" when the cases
-// do not vary it or none passes.
+// "；各工况中与控制工况只差停机（开机）历时者，满足本项的最小停机（开机）历时为
+// 120 s（工况 3）": the least value of an item among the cases that pass the
+// check and differ from the governing case in that item alone; "" when no
+// such case passes (the other cases' inputs would mix in their own effects).
 std::string LeastPassing(const Book& b, const CheckOverCases& check, const char* what,
-                         const char* unit, double (*value)(const CaseFacts&)) {
-  std::vector<double> all;
-  for (const CaseFacts& c : b.cases) all.push_back(value(c));
-  if (std::all_of(all.begin(), all.end(), [&](double v) { return v == all.front(); })) return "";
-  std::optional<std::size_t> least;
-  for (const CaseCheck& result : check.results) {
-    if (result.verdict != CheckVerdict::Pass) continue;
-    if (!least || all[result.caseIndex] < all[*least]) least = result.caseIndex;
-  }
+                         const char* unit, VariedItem item) {
+  std::vector<CaseGiven> given;
+  given.reserve(b.cases.size());
+  for (const CaseFacts& c : b.cases) given.push_back({&c.c.input.outcome, &c.design});
+  const std::optional<std::size_t> least =
+      LeastPassingAlone(check.results, check.governing, given, item);
   if (!least) return "";
-  return "；各工况中满足本项的最小" + std::string(what) + "为 " + ShortestText(all[*least]) + " " +
-         unit + "（" + b.cases[*least].c.name + "）";
-}
-
-double RampTime(const CaseFacts& c) { return c.c.input.outcome.extras.pump.rampTime; }
-double ForebayArea(const CaseFacts& c) {
-  const std::vector<ForebayPoint>& table = c.c.input.outcome.extras.forebay.areaTable;
-  return table.empty() ? double(c.p.ForebayArea) : SmallestForebayArea(table);
+  return "；各工况中与控制工况只差" + std::string(what) + "者，满足本项的最小" + what + "为 " +
+         ShortestText(VariedValue(*given[*least].outcome, item)) + " " + unit + "（" +
+         b.cases[*least].c.name + "）";
 }
 
 // The measure a failing check implies, computed from its governing case.
@@ -366,8 +372,8 @@ std::string Measure(const Book& b, const CheckOverCases& check) {
                 " m，或减缓流量变化";
       break;
   }
-  measure += LeastPassing(b, check, "停机（开机）历时", "s", RampTime);
-  measure += LeastPassing(b, check, "前池水面面积", "m²", ForebayArea);
+  measure += LeastPassing(b, check, "停机（开机）历时", "s", VariedItem::RampTime);
+  measure += LeastPassing(b, check, "前池水面面积", "m²", VariedItem::ForebayArea);
   return measure + "。";
 }
 

@@ -412,13 +412,15 @@ ChartData SweepChart(const SweepChartInput& input) {
   return chart;
 }
 
-ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick) {
+ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick,
+                          const std::string& title) {
   static constexpr LineStyle kStyles[] = {LineStyle::Solid, LineStyle::Dashed, LineStyle::Dotted};
   ChartData chart;
   int place = 0;
   for (const CaseChart& c : cases) {
     if (chart.title.empty()) {
-      chart.title = "各工况比较";
+      chart.title =
+          !title.empty() ? title : "各工况" + c.chart.title.substr(0, c.chart.title.find("（"));
       chart.xTitle = c.chart.xTitle;
       chart.yTitle = c.chart.yTitle;
     }
@@ -435,7 +437,7 @@ ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std:
       out.name = c.name + (alone ? "" : " " + line.name);
       out.colour = colour;
       out.markers = false;
-      if (pick.empty()) out.style = kStyles[taken % std::size(kStyles)];
+      if (!alone) out.style = kStyles[taken % std::size(kStyles)];
       ++taken;
       if (alone) break;
     }

@@ -203,16 +203,22 @@ struct CaseChart {
   int colour = -1;  // the case's colour number; -1: its place among the cases
 };
 
-// The lines of several cases in one chart "各工况比较", one colour per case,
-// the axes' titles of the first. `pick` names the lines of each case's chart
-// to take, each then named "case line"; a name "" takes the case's first
-// line alone, named by the case. Without `pick` every line is taken, named
-// "case line", the lines of one case told apart by their dashes. Limits and
-// spans are left out: they belong to one case.
-ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick = {});
+// The lines of several cases in one chart, one colour per case, the axes'
+// titles of the first. `pick` names the lines of each case's chart to take,
+// each then named "case line"; a name "" takes the case's first line alone,
+// named by the case. Without `pick` every line is taken, named "case line".
+// The lines one case gives are told apart by their dashes (solid, dashed,
+// dotted in turn). Limits and spans are left out: they belong to one case.
+// The chart is titled `title`, or when it is empty "各工况" and the first
+// case's title up to its first bracket ("各工况前池水位过程线").
+ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std::string> pick = {},
+                          const std::string& title = {});
 // The head envelope's highest and lowest lines, as a pick: a culvert's heads
 // and an open channel's water surface (EnvelopeChart).
 inline const std::string kEnvelopeHeadLines[] = {"最高水头", "最低水头", "最高水面", "最低水面"};
+// The title of the cases' head envelopes together, the book's and the
+// envelope window's.
+inline constexpr const char* kComparedHeadsTitle = "各工况沿程最高、最低水头";
 
 // The CSV of several cases: a first column "case" with each case's name,
 // then each case's rows under the first case's header (the cases' CSVs

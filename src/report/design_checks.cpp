@@ -221,31 +221,31 @@ void Word(CheckRow& row, const std::string& vapourHead) {
       break;
     case CheckKind::CulvertFull:
       row.item = CheckItemName(row.kind);
-      row.rule = "最低水头 ≥ 洞顶高程";
+      row.rule = "最低水头 ≥ 顶板高程";
       row.sentence = row.pass
-                         ? "箱涵各节点最低水头均不低于洞顶高程，" +
-                               Worst(row, "最低水头", "洞顶高程") + "，箱涵保持满流，满足要求。"
-                         : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于洞顶高程，" +
-                               Worst(row, "最低水头", "洞顶高程") +
+                         ? "箱涵各节点最低水头均不低于顶板高程，" +
+                               Worst(row, "最低水头", "顶板高程") + "，箱涵保持满流，满足要求。"
+                         : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于顶板高程，" +
+                               Worst(row, "最低水头", "顶板高程") +
                                "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
       break;
     case CheckKind::Vacuum:
       row.item = CheckItemName(row.kind);
-      row.rule = "最低水头 ≥ 洞顶高程 - 真空限值";
+      row.rule = "最低水头 ≥ 顶板高程 - 真空限值";
       row.sentence =
-          row.pass ? "箱涵各节点最低水头均不低于洞顶高程减真空限值（" + vapourHead + "），" +
+          row.pass ? "箱涵各节点最低水头均不低于顶板高程减真空限值（" + vapourHead + "），" +
                          Worst(row, "最低水头", "限值") + "，不发生水柱分离，满足要求。"
-                   : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于洞顶高程减真空限值（" +
+                   : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于顶板高程减真空限值（" +
                          vapourHead + "），" + Worst(row, "最低水头", "限值") +
                          "：水在此汽化、水柱分离，计算结果无效，不满足要求。";
       break;
     case CheckKind::DesignPressure:
       row.item = CheckItemName(row.kind);
-      row.rule = "最高水头 ≤ 洞顶高程 + 设计内水压力水头";
+      row.rule = "最高水头 ≤ 顶板高程 + 设计内水压力水头";
       row.sentence =
-          (row.pass ? std::string("箱涵各节点最高水头均不高于洞顶高程加设计内水压力水头，")
+          (row.pass ? std::string("箱涵各节点最高水头均不高于顶板高程加设计内水压力水头，")
                     : "箱涵" + NodeList(row.failingNodes) +
-                          " 的最高水头高于洞顶高程加设计内水压力水头，") +
+                          " 的最高水头高于顶板高程加设计内水压力水头，") +
           Worst(row, "最高水头", "限值") + (row.pass ? "，满足要求。" : "，不满足要求。");
       break;
     case CheckKind::ChannelFreeboard:
@@ -321,7 +321,7 @@ void JudgeWithinModel(CheckRow& row, const DesignCheckReport& report, const Surg
   row.sentence =
       std::string(CheckItemName(row.kind)) + "：箱涵自" + StepTimeText(run, report.modelEndStep) +
       " 起于节点 " + std::to_string(report.modelEndNode) +
-      " 脱空（水头低于洞顶），此后超出有压满流模型的适用范围，结论无效（超出模型适用范围）。";
+      " 脱空（水头低于顶板），此后超出有压满流模型的适用范围，结论无效（超出模型适用范围）。";
 }
 
 }  // namespace
@@ -473,8 +473,8 @@ std::vector<ChartLine> CulvertDesignLines(const DesignData& data, int reaches,
   };
   std::vector<Line> wanted = {
       {"箱涵底板", -height, LineStyle::Solid, kInvertColour},
-      {"箱涵洞顶", 0, LineStyle::Solid, kSoffitColour},
-      {"汽化限值（洞顶 - 真空限值）", -vapour, LineStyle::Dashed, kVapourColour}};
+      {"箱涵顶板", 0, LineStyle::Solid, kSoffitColour},
+      {"汽化限值（顶板 - 真空限值）", -vapour, LineStyle::Dashed, kVapourColour}};
   if (data[CulvertDesignPressureHead]) {
     wanted.push_back(
         {"设计内水压力限值", *data[CulvertDesignPressureHead], LineStyle::Dashed, kPressureColour});
@@ -566,7 +566,7 @@ void AddModelConclusions(const SurgeRun& run, bool freeSurface, DesignCheckRepor
           "本次计算的部分结果超出混合流模型已验证的范围：箱涵自" +
           StepTimeText(run, report.modelEndStep) +
           " 起在满流与明流之间转换（压力前锋移动、箱涵泄空），此类计算尚未验证，其后的水位、水头"
-          "和流速不能作为设计依据；须调整洞顶高程或工况使箱涵保持满流或保持明流后重新计算，方可"
+          "和流速不能作为设计依据；须调整顶板高程或工况使箱涵保持满流或保持明流后重新计算，方可"
           "对其后的结果作出结论。");
     }
     return;
@@ -575,7 +575,7 @@ void AddModelConclusions(const SurgeRun& run, bool freeSurface, DesignCheckRepor
     report.conclusions.push_back(
         "箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 " +
         std::to_string(report.modelEndNode) +
-        " 已低于洞顶，模型假定箱涵始终满流、有压，本次计算的全部结果超出模型的适用范围，不能作为"
+        " 已低于顶板，模型假定箱涵始终满流、有压，本次计算的全部结果超出模型的适用范围，不能作为"
         "设计依据。");
   } else if (!report.withinModel) {
     report.conclusions.push_back(
@@ -584,9 +584,9 @@ void AddModelConclusions(const SurgeRun& run, bool freeSurface, DesignCheckRepor
   }
   if (fromStart) {
     report.conclusions.push_back(
-        "须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可作出结论。");
+        "须使箱涵保持满流（调整顶板高程或工况）后重新计算，方可作出结论。");
   } else if (report.modelEndStep != 0) {
-    report.conclusions.push_back("须使箱涵保持满流（调整洞顶高程或工况）后重新计算，方可对" +
+    report.conclusions.push_back("须使箱涵保持满流（调整顶板高程或工况）后重新计算，方可对" +
                                  StepTimeText(run, report.modelEndStep) + " 以后的结果作出结论。");
   }
 }

@@ -380,8 +380,8 @@ std::vector<std::string> FreeSurfaceLines(const RunSummary& s, const SurgeRun& r
   if (f.section == CulvertSection::Box) {
     lines.push_back("最低压力水头 " +
                     (f.lowestPressureHead < 0
-                         ? Fixed(f.lowestPressureHead, 3, NegativeZero::Drop) + " m（相对洞顶）"
-                         : std::string("不低于洞顶")) +
+                         ? Fixed(f.lowestPressureHead, 3, NegativeZero::Drop) + " m（相对顶板）"
+                         : std::string("不低于顶板")) +
                     "，汽化限值" +
                     (f.vapourLimitReached ? "已达到（该处水体分离，按明流计算）" : "未达到"));
   }
@@ -461,7 +461,7 @@ std::string SummaryText(const RunSummary& s, const SurgeRun& run, std::span<cons
   // not line up.
   const bool soffit = !soffits.empty() && soffits.size() >= s.envelope.size();
   out += "\n包络（时段 1 至 " + std::to_string(s.steps) + "；水头 m，流速 m/s" +
-         (soffit ? "；内水压力水头 = 最高水头 - 洞顶高程，m" : "") + "）\n";
+         (soffit ? "；内水压力水头 = 最高水头 - 顶板高程，m" : "") + "）\n";
   const char* headings[] = {"节点",     "最高水头", "时段",     "最低水头", "时段",
                             "最大流速", "时段",     "最小流速", "时段"};
   out += PadLeft(headings[0], 6);

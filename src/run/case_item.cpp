@@ -1,9 +1,13 @@
 #include "run/case_item.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <iterator>
 
 #include "solver/event_texts.h"
+#include "solver/inputs.h"
+#include "solver/number_format.h"
 
 namespace kelvane {
 namespace {
@@ -93,13 +97,41 @@ Case OperatingCaseOf(const Case& base, const OperatingCase& operating) {
   return typed;
 }
 
+namespace {
+
+// A number's text as the book's tables print its value: the shortest text of
+// the value in the precision the run holds it ("-5.0" is -5, as the inputs'
+// table reads it); a table, or a text the number does not take whole, as
+// typed.
+std::string ValueText(const CaseItem& item, const std::string& text) {
+  if (item.Table()) return text;
+  const LeadingNumberScan scan = ScanLeadingNumber(text);
+  if (!scan.digits || scan.length != scan.clean.size()) return text;
+  const double value = ReadLeadingNumber(text);
+  if (!std::isfinite(value)) return text;
+  if (!item.input) return ShortestText(value);
+  switch (PrecisionOf(*item.input)) {
+    case InputPrecision::Single:
+      return ShortestText(static_cast<float>(value));
+    case InputPrecision::Int16: {
+      std::int16_t count = 0;
+      return ToInt16(value, count) ? std::to_string(count) : text;
+    }
+    case InputPrecision::Double:
+      break;
+  }
+  return ShortestText(value);
+}
+
+}  // namespace
+
 std::string OperatingCaseDifferences(const OperatingCase& operating) {
   std::string out;
   for (const auto& [option, text] : operating.changes) {
     const std::optional<CaseItem> item = CaseItemByOption(option);
     if (!item) continue;
     const std::string unit = item->Unit();
-    out += (out.empty() ? "" : "；") + std::string(item->Caption()) + " " + text +
+    out += (out.empty() ? "" : "；") + std::string(item->Caption()) + " " + ValueText(*item, text) +
            (unit.empty() ? "" : " " + unit);
   }
   return out;

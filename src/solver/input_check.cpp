@@ -161,7 +161,7 @@ std::string ReasonsText(const std::vector<InputFlagReason>& reasons, const std::
       case InputFlagReason::CulvertNotFullAtStart: {
         const int decimals = VerdictDecimals(float(head), float(bound));
         text += "第 1 时段节点 " + std::to_string(node) + " 的水头 " +
-                Fixed(head, decimals, NegativeZero::Drop) + " m 低于洞顶高程 " +
+                Fixed(head, decimals, NegativeZero::Drop) + " m 低于顶板高程 " +
                 Fixed(bound, decimals, NegativeZero::Drop) +
                 " m：箱涵自计算开始即未满流，有压满流模型不适用";
         break;

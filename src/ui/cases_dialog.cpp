@@ -15,6 +15,7 @@
 #include <string>
 
 #include "csv/csv_reader.h"
+#include "run/prepared_case.h"
 #include "solver/errors.h"
 #include "solver/event_texts.h"
 #include "solver/input_check.h"
@@ -244,18 +245,16 @@ void CasesDialog::Check() {
         eventColumn.reset();
       }
     }
-    ModelExtras extras;
-    try {
-      extras = ReadModelExtras(typed.events);
-    } catch (const RunError& error) {
+    const PreparedCase prepared = PrepareCase(typed);
+    if (const std::optional<RunError>& error = prepared.eventError) {
       // The cells read alone, but not with the main window's event.
       if (eventColumn)
-        faults.push_back({r, *eventColumn, QString::fromStdString(error.where()), true});
+        faults.push_back({r, *eventColumn, QString::fromStdString(error->where()), true});
       continue;
     }
     // The boxes and the design data as the main window checks them.
-    const std::vector<InputFlag> flags = CheckInputs(typed.texts, CaseCheckOptions(extras));
-    const std::vector<DesignFlag> designFlags = CheckDesignTexts(typed.design, typed.texts, extras);
+    const std::vector<InputFlag> flags = CheckCaseInputs(prepared);
+    const std::vector<DesignFlag>& designFlags = prepared.designFlags;
     for (std::size_t c = 0; c < columns_.size(); ++c) {
       const CaseItem& item = columns_[c];
       if (Blank(CellText(r, static_cast<int>(c) + 1))) continue;

@@ -20,7 +20,7 @@ DesignDialog::DesignDialog(const DesignTexts& texts, const InputTexts& inputs, Q
   setObjectName(QStringLiteral("DesignDialog"));
   setWindowTitle(tr("设计资料"));
   auto* note = new QLabel(tr("只用于计算结果的校核，不影响计算本身。不填的项目不校核；\n"
-                             "洞顶高程按进、出口底高程沿箱涵线性内插，加箱涵净高。"),
+                             "顶板高程按进、出口底高程沿箱涵线性内插，加箱涵净高。"),
                           this);
   auto* form = new QFormLayout;
   for (const DesignField& field : DesignFields()) {

@@ -12,6 +12,7 @@
 #include "output/output.h"
 #include "report/calculation_document.h"
 #include "report/design_checks.h"
+#include "ui/case_session.h"
 
 namespace kelvane::ui {
 
@@ -202,8 +203,10 @@ void EnvelopeWindow::ShowPicked() {
     csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry, soffit)});
   }
   const std::string velocityLines[] = {"最大流速", "最小流速"};
-  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(heads, kEnvelopeHeadLines));
-  charts_[int(EnvelopeOf::Velocity)]->SetData(ComparisonChart(velocities, velocityLines));
+  charts_[int(EnvelopeOf::Head)]->SetData(
+      ComparisonChart(heads, kEnvelopeHeadLines, kComparedHeadsTitle));
+  charts_[int(EnvelopeOf::Velocity)]->SetData(
+      ComparisonChart(velocities, velocityLines, "各工况沿程最大、最小流速"));
   csvText_ = CasesCsv(csvs);
 }
 
@@ -243,6 +246,27 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
   status_->hide();
   image_->setEnabled(true);
   csv_->setEnabled(true);
+}
+
+void EnvelopeWindow::Follow(const CaseSession& session) {
+  const auto showRun = [this, &session] {
+    if (const RunOutcome* outcome = session.CompletedRun()) {
+      ShowRun(session.LastRun().run, *outcome, session.Prepared().design);
+    } else {
+      Detach(true);
+    }
+  };
+  connect(&session, &CaseSession::runStarted, this, [this] { Detach(false); });
+  connect(&session, &CaseSession::runFinished, this, showRun);
+  // A run shown is checked anew against other design data; without a
+  // complete run there is nothing to check.
+  connect(&session, &CaseSession::designChanged, this, [showRun, &session] {
+    if (session.CompletedRun()) showRun();
+  });
+  connect(&session, &CaseSession::chartCasesChanged, this,
+          [this, &session] { ShowCases(session.ChartCases()); });
+  showRun();
+  ShowCases(session.ChartCases());
 }
 
 void EnvelopeWindow::Detach(bool failed) {

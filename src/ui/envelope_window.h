@@ -21,6 +21,8 @@
 
 namespace kelvane::ui {
 
+class CaseSession;
+
 class EnvelopeWindow : public QWidget {
   Q_OBJECT
 
@@ -31,6 +33,10 @@ class EnvelopeWindow : public QWidget {
   // culvert's design data the head chart shows the invert, soffit and limit
   // lines and marks where the envelope breaks a limit.
   void ShowRun(const SurgeRun& run, const RunOutcome& outcome, const DesignData& design = {});
+  // Shows `session`'s last complete run, checked against its design data,
+  // and its chart cases from now on, each as the session changes them;
+  // `session` must outlive the window.
+  void Follow(const CaseSession& session);
   // The operating cases beside that run, the main window's own first: the
   // charts draw the highest and lowest of the cases picked, one colour each;
   // the tables, the checks and the CSV are of the first picked (the CSV of

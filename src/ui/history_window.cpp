@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "output/output.h"
+#include "ui/case_session.h"
 
 namespace kelvane::ui {
 namespace {
@@ -127,6 +128,22 @@ void HistoryWindow::ShowRun(const SurgeRun& run, const RunGeometry& geometry) {
   for (QWidget* w : std::initializer_list<QWidget*>{quantity_, nodes_, reset_, image_, csv_})
     w->setEnabled(true);
   Redraw();
+}
+
+void HistoryWindow::Follow(const CaseSession& session) {
+  const auto showRun = [this, &session] {
+    if (const RunOutcome* outcome = session.CompletedRun()) {
+      ShowRun(session.LastRun().run, GeometryOf(*outcome));
+    } else {
+      Detach(true);
+    }
+  };
+  connect(&session, &CaseSession::runStarted, this, [this] { Detach(false); });
+  connect(&session, &CaseSession::runFinished, this, showRun);
+  connect(&session, &CaseSession::chartCasesChanged, this,
+          [this, &session] { ShowCases(session.ChartCases()); });
+  showRun();
+  ShowCases(session.ChartCases());
 }
 
 void HistoryWindow::Detach(bool failed) {

@@ -17,6 +17,8 @@
 
 namespace kelvane::ui {
 
+class CaseSession;
+
 class HistoryWindow : public QWidget {
   Q_OBJECT
 
@@ -26,6 +28,9 @@ class HistoryWindow : public QWidget {
   // Follows a complete run; nodes still in its grid stay chosen, else the
   // forebay is. `run` is read until the next ShowRun or Detach.
   void ShowRun(const SurgeRun& run, const RunGeometry& geometry);
+  // Shows `session`'s last complete run and chart cases from now on, each
+  // as the session changes them; `session` must outlive the window.
+  void Follow(const CaseSession& session);
   // The operating cases beside that run, the main window's own first (its
   // run the one shown): the window draws the cases picked, one colour each,
   // and exports them. Fewer than two: the run alone, no picker. ShowRun and

@@ -144,7 +144,8 @@ class BusyCursor {
 
 }  // namespace
 
-InputForm::InputForm(QWidget* parent) : QWidget(parent) {
+InputForm::InputForm(QWidget* parent, CaseSession* session)
+    : QWidget(parent), session_(session ? session : new CaseSession(this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Kelvane"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -224,10 +225,13 @@ InputForm::InputForm(QWidget* parent) : QWidget(parent) {
     return ChooseSaveFile(this, settings);
   };
 
-  // The flags follow every change of any box: the output steps depend on
-  // the step count, the stability limit on most of the boxes.
+  // What is typed goes into the case; the flags follow every change of it:
+  // the output steps depend on the step count, the stability limit on most
+  // of the boxes.
+  SetInputs(session_->Typed().texts);
   for (QLineEdit* box : boxes_)
-    connect(box, &QLineEdit::textChanged, this, &InputForm::ShowInputFlags);
+    connect(box, &QLineEdit::textChanged, this, [this] { session_->SetTexts(ReadInputs()); });
+  connect(session_, &CaseSession::caseChanged, this, &InputForm::ShowInputFlags);
   ShowInputFlags();
 }
 
@@ -272,13 +276,17 @@ void ShowBoxCheck(QLineEdit* box, const char* caption, const char* unit,
 }
 
 void InputForm::SetCase(PreparedCase prepared) {
-  prepared_ = std::move(prepared);
-  ShowInputFlags();
+  Case typed = std::move(prepared.typed);
+  const Case& inForce = session_->Typed();
+  typed.texts = inForce.texts;
+  typed.title = inForce.title;
+  typed.notes = inForce.notes;
+  session_->SetCase(PrepareCase(std::move(typed)), session_->Project(), session_->OperatingCases());
 }
 
 void InputForm::ShowInputFlags() {
   const InputTexts inputs = ReadInputs();
-  const InputCheckOptions options = CaseCheckOptions(prepared_.extras);
+  const InputCheckOptions options = CaseCheckOptions(session_->Prepared().extras);
   const std::vector<InputFlag> flags = CheckInputs(inputs, options);
   for (InputId id : AllInputs()) {
     const InputField& field = Field(id);
@@ -312,12 +320,9 @@ void InputForm::calculate() {
   RunObservers observers;
   observers.after = [this](const SurgeRun& run) { return MarchProgress(run, *progressBar_); };
   observers.summarize = false;  // the windows and the report summarize when asked
-  completed_ = false;
   emit runStarted();
-  prepared_.typed.texts = ReadInputs();
-  done_ = CaseRun();  // the last run's grids go before the new ones are sized
-  done_ = RunCase(prepared_, observers);
-  if (const std::optional<RunError>& error = done_.error) {
+  session_->Calculate(observers);
+  if (const std::optional<RunError>& error = session_->LastRun().error) {
     // The run state is incomplete: no output command may read it.
     SetOutputCommandsEnabled(false);
     progressBar_->hide();
@@ -326,18 +331,8 @@ void InputForm::calculate() {
     ShowRunError(this, *error);
     return;
   }
-  completed_ = true;
-  completedTexts_ = prepared_.typed.texts;
   emit runFinished(true);
-  // The bar's range is set before the dialog asks for the name.
-  auto error = Attempt(
-      [&] {
-        progressBar_->SetMinimum(0.0);
-        progressBar_->SetMaximum(static_cast<double>(done_.run.StepCount()));
-        const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
-        WriteResultFile(done_.run, done_.outcome.parameters.OutputInterval, path, *progressBar_);
-      },
-      Stage::ResultFile);
+  const std::optional<RunError> error = WriteResult();
   // The run is complete whether or not its file was written.
   progressBar_->hide();
   busy.Release();
@@ -345,18 +340,24 @@ void InputForm::calculate() {
   if (error) ShowRunError(this, *error);
 }
 
-void InputForm::saveResultFile() {
-  if (!completed_) return;
-  BusyCursor busy;
-  progressBar_->show();
-  const auto error = Attempt(
+std::optional<RunError> InputForm::WriteResult() {
+  const CaseRun& done = session_->LastRun();
+  // The bar's range is set before the dialog asks for the name.
+  return Attempt(
       [&] {
         progressBar_->SetMinimum(0.0);
-        progressBar_->SetMaximum(static_cast<double>(done_.run.StepCount()));
+        progressBar_->SetMaximum(static_cast<double>(done.run.StepCount()));
         const std::string path = chooseFile_(ResultFileDialogSettings()).toStdString();
-        WriteResultFile(done_.run, done_.outcome.parameters.OutputInterval, path, *progressBar_);
+        WriteResultFile(done.run, done.outcome.parameters.OutputInterval, path, *progressBar_);
       },
       Stage::ResultFile);
+}
+
+void InputForm::saveResultFile() {
+  if (!CompletedRun()) return;
+  BusyCursor busy;
+  progressBar_->show();
+  const std::optional<RunError> error = WriteResult();
   progressBar_->hide();
   busy.Release();
   if (error) ShowRunError(this, *error);
@@ -366,7 +367,7 @@ void InputForm::saveResultFile() {
 void InputForm::exitProgram() { window()->close(); }
 
 bool InputForm::DrawPlot(PlotPicture& picture) {
-  if (auto error = Attempt([&] { DrawForebayPlot(picture, done_.run); }, Stage::Plot)) {
+  if (auto error = Attempt([&] { DrawForebayPlot(picture, Run()); }, Stage::Plot)) {
     ShowRunError(this, *error);
     return false;
   }
@@ -383,8 +384,8 @@ std::optional<std::string> InputForm::ResultsTable() {
         const TableRange range = ReadTableRange(Box(InputId::FirstOutputStep)->text().toStdString(),
                                                 Box(InputId::LastOutputStep)->text().toStdString(),
                                                 Box(InputId::OutputInterval)->text().toStdString());
-        SurgeRunEditor(done_.run).SetOutputSteps(range.first, range.last);
-        table = ResultsTableText(done_.run, range, *progressBar_);
+        SurgeRunEditor(session_->RunState()).SetOutputSteps(range.first, range.last);
+        table = ResultsTableText(Run(), range, *progressBar_);
       },
       Stage::ResultsTable);
   if (error) {

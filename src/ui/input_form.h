@@ -1,6 +1,7 @@
 // The input form, the main window's client area: the sixteen input boxes,
-// the commands Calculate, Exit, plot and results, and the progress bar. It
-// owns the run state; the windows that show a run belong to the main window.
+// the commands Calculate, Exit, plot and results, and the progress bar. The
+// boxes and the run are those of its case session (its own when none is
+// given); the windows that show a run belong to the main window.
 #pragma once
 
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "run/prepared_case.h"
 #include "run/run_case.h"
 #include "solver/solver.h"
+#include "ui/case_session.h"
 #include "ui/picture.h"
 #include "ui/progress_bar.h"
 #include "ui/save_dialog.h"
@@ -25,26 +27,29 @@ class InputForm : public QWidget {
   Q_OBJECT
 
  public:
-  explicit InputForm(QWidget* parent = nullptr);
+  // The boxes show `session`'s texts and put what is typed in force there;
+  // without a session the form makes its own.
+  explicit InputForm(QWidget* parent = nullptr, CaseSession* session = nullptr);
+
+  CaseSession& Session() const { return *session_; }
 
   // Where the result file's name comes from; the save dialog by default.
   void SetSaveFileChooser(SaveFileChooser chooser);
 
-  const SurgeRun& Run() const { return done_.run; }
+  const SurgeRun& Run() const { return session_->LastRun().run; }
   // The parameters of the last complete run; null when the last Calculate
   // failed or none has run.
-  const RunOutcome* CompletedRun() const { return completed_ ? &done_.outcome : nullptr; }
+  const RunOutcome* CompletedRun() const { return session_->CompletedRun(); }
   // The boxes as typed for the last complete run.
-  const InputTexts& CompletedInputs() const { return completedTexts_; }
+  const InputTexts& CompletedInputs() const { return session_->CompletedTexts(); }
   InputTexts Inputs() const { return ReadInputs(); }
   void SetInputs(const InputTexts& texts);
-  // The case every Calculate runs, with the boxes' texts in place of its own:
-  // the pump event and forebay area table of the open case file (none by
-  // default), read once.
+  // The pump event, forebay area table, model and design data of `prepared`
+  // put in force in the session; the boxes, the title and the notes stay.
   // With a level–area table the 前池水面面积 box is greyed: not read; with
   // the mixed model the 箱涵断面面积 and 水力半径 boxes are.
   void SetCase(PreparedCase prepared);
-  const ModelExtras& ModelExtrasInForce() const { return prepared_.extras; }
+  const ModelExtras& ModelExtrasInForce() const { return session_->Prepared().extras; }
   QLineEdit* InputBox(InputId id) const { return Box(id); }
   QPushButton* CalculateButton() const { return calculateButton_; }
   QPushButton* PlotButton() const { return plotButton_; }
@@ -89,10 +94,10 @@ class InputForm : public QWidget {
   QPushButton* resultsButton_;
   RealProgressBar* progressBar_;
 
-  PreparedCase prepared_;
-  CaseRun done_;  // the last run; incomplete unless completed_
-  bool completed_ = false;
-  InputTexts completedTexts_ = DefaultInputTexts();
+  // Writes the result file of the last complete run through the save dialog.
+  std::optional<RunError> WriteResult();
+
+  CaseSession* session_;
   SaveFileChooser chooseFile_;
 };
 

@@ -91,14 +91,13 @@ QStringList EventWarningItems(const EventTexts& events, const InputTexts& inputs
 
 // The status line's items of the design data in force: how many checks it
 // gives, and a culvert that does not run full from the start.
-QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& inputs,
-                              const ModelExtras& extras) {
+QStringList DesignStatusItems(const PreparedCase& prepared) {
   QStringList items;
-  if (!design.Any()) return items;
-  const std::size_t checks = ChecksGiven(ReadDesignData(design)).size();
+  if (!prepared.typed.design.Any()) return items;
+  const std::size_t checks = ChecksGiven(prepared.design).size();
   items << (checks > 0 ? MainWindow::tr("设计校核 %1 项").arg(checks)
                        : MainWindow::tr("设计资料不全，不校核"));
-  for (DesignFlag flag : CheckDesignTexts(design, inputs, extras)) {
+  for (DesignFlag flag : prepared.designFlags) {
     if (std::ranges::find(flag.reasons, InputFlagReason::CulvertNotFullAtStart) ==
         flag.reasons.end())
       continue;
@@ -111,11 +110,7 @@ QStringList DesignStatusItems(const DesignTexts& design, const InputTexts& input
 }  // namespace
 
 CaseFileAccess CaseFileLibrary() {
-  return {[](const std::string& path) {
-            CaseFile read = ReadCaseFile(path);
-            ReadModelExtras(read.base.events);  // a table that cannot be used: not opened
-            return read;
-          },
+  return {[](const std::string& path) { return ReadCaseFile(path); },
           [](const std::string& path, const CaseFile& file) { WriteCaseFile(path, file); }};
 }
 
@@ -140,9 +135,9 @@ QString ChooseCaseToOpen(QWidget* parent) {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), session_(new CaseSession(this)) {
   setObjectName(QStringLiteral("MainWindow"));
-  inputForm_ = new InputForm();
+  inputForm_ = new InputForm(nullptr, session_);
   inputForm_->setParent(this, Qt::Widget);  // the client area, no window of its own
   setCentralWidget(inputForm_);
   // The frame is as large as the client area and the menu bar, no larger.
@@ -221,11 +216,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   // The results and plot commands follow their buttons' states.
   inputForm_->PlotButton()->installEventFilter(this);
   inputForm_->ResultsButton()->installEventFilter(this);
-  connect(inputForm_, &InputForm::runStarted, this, &MainWindow::RunStarted);
   connect(inputForm_, &InputForm::runFinished, this, &MainWindow::RunFinished);
-  for (InputId id : AllInputs()) {
-    connect(inputForm_->InputBox(id), &QLineEdit::textChanged, this, &MainWindow::InputsEdited);
-  }
+  connect(session_, &CaseSession::caseChanged, this, &MainWindow::CaseEdited);
 
   connect(inputForm_->PlotButton(), &QPushButton::clicked, this, &MainWindow::showPlot);
   connect(inputForm_->ResultsButton(), &QPushButton::clicked, this, &MainWindow::showResults);
@@ -287,51 +279,23 @@ SaveFileChooser MainWindow::ChooserFor(QWidget* owner) const {
   return [owner](const SaveDialogSettings& settings) { return ChooseSaveFile(owner, settings); };
 }
 
-void MainWindow::RunStarted() {
-  if (resultsWindow_) resultsWindow_->hide();
-  // The run state is about to be rewritten: nothing may read it meanwhile.
-  runComplete_ = false;
-  chartCases_.clear();
-  if (historyWindow_) historyWindow_->Detach(false);
-  if (envelopeWindow_) envelopeWindow_->Detach(false);
-  if (plotWindow_) plotWindow_->ShowCases({});
-}
-
 void MainWindow::RunFinished(bool complete) {
-  runComplete_ = complete;
   historyAction_->setEnabled(complete);
   envelopeAction_->setEnabled(complete);
   saveResultAction_->setEnabled(complete);
   exportReportAction_->setEnabled(complete);
   resultsAction_->setEnabled(inputForm_->ResultsButton()->isEnabled());
   plotAction_->setEnabled(inputForm_->PlotButton()->isEnabled());
-  const RunOutcome* outcome = inputForm_->CompletedRun();
-  if (historyWindow_) {
-    if (outcome) {
-      historyWindow_->ShowRun(inputForm_->Run(), GeometryOf(*outcome));
-    } else {
-      historyWindow_->Detach(true);
-    }
-  }
-  if (envelopeWindow_) {
-    if (outcome) {
-      envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
-    } else {
-      envelopeWindow_->Detach(true);
-    }
-  }
   if (complete) RunCasesForCharts();
 }
 
 void MainWindow::showHistory() {
-  const RunOutcome* outcome = inputForm_->CompletedRun();
-  if (!outcome) return;
+  if (!session_->CompletedRun()) return;
   if (!historyWindow_) {
     historyWindow_ = new HistoryWindow();
     historyWindow_->SetSaveFileChooser(ChooserFor(historyWindow_));
     CloseOnEscape(historyWindow_);
-    historyWindow_->ShowRun(inputForm_->Run(), GeometryOf(*outcome));
-    historyWindow_->ShowCases(chartCases_);
+    historyWindow_->Follow(*session_);
   }
   historyWindow_->show();
   historyWindow_->raise();
@@ -339,14 +303,12 @@ void MainWindow::showHistory() {
 }
 
 void MainWindow::showEnvelope() {
-  const RunOutcome* outcome = inputForm_->CompletedRun();
-  if (!outcome) return;
+  if (!session_->CompletedRun()) return;
   if (!envelopeWindow_) {
     envelopeWindow_ = new EnvelopeWindow();
     envelopeWindow_->SetSaveFileChooser(ChooserFor(envelopeWindow_));
     CloseOnEscape(envelopeWindow_);
-    envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
-    envelopeWindow_->ShowCases(chartCases_);
+    envelopeWindow_->Follow(*session_);
   }
   envelopeWindow_->show();
   envelopeWindow_->raise();
@@ -360,7 +322,7 @@ void MainWindow::showPlot() {
   if (!plotWindow_) {
     plotWindow_ = new PlotWindow();
     plotWindow_->SetSaveFileChooser(ChooserFor(plotWindow_));
-    plotWindow_->ShowCases(chartCases_);
+    plotWindow_->Follow(*session_);
   }
   plotWindow_->Picture1()->SetPicture(picture);
   plotWindow_->show();
@@ -373,7 +335,10 @@ void MainWindow::showResults() {
   if (!inputForm_->ResultsButton()->isEnabled()) return;
   const std::optional<std::string> table = inputForm_->ResultsTable();
   if (!table) return;
-  if (!resultsWindow_) resultsWindow_ = std::make_unique<ResultsWindow>();
+  if (!resultsWindow_) {
+    resultsWindow_ = std::make_unique<ResultsWindow>();
+    resultsWindow_->Follow(*session_);
+  }
   resultsWindow_->SetTableText(QString::fromStdString(*table));
   resultsWindow_->show();
   resultsWindow_->raise();
@@ -388,12 +353,13 @@ void MainWindow::UpdateCaption() {
 }
 
 bool MainWindow::Edited() const {
-  return inputForm_->Inputs() != saved_.base.texts || events_ != saved_.base.events ||
-         design_ != saved_.base.design || project_ != saved_.project ||
-         operatingCases_ != saved_.cases;
+  const Case& typed = session_->Typed();
+  return typed.texts != saved_.base.texts || typed.events != saved_.base.events ||
+         typed.design != saved_.base.design || session_->Project() != saved_.project ||
+         session_->OperatingCases() != saved_.cases;
 }
 
-void MainWindow::InputsEdited() {
+void MainWindow::CaseEdited() {
   UpdateCaption();
   ShowRunPreview();
 }
@@ -411,7 +377,7 @@ void MainWindow::ShowRunPreview() {
           << tr("2L/a %1 s").arg(Figure(preview->waveReturn))
           << tr("前池面积稳定下限 %1").arg(limit);
     if (!preview->steadyState) items << tr("恒定流算不出");
-    items << EventWarningItems(events_, inputForm_->Inputs());
+    items << EventWarningItems(session_->Typed().events, inputForm_->Inputs());
     items << length.period;
   } else {
     items << tr("这些输入构不成一次计算：时间步长无从得出");
@@ -421,7 +387,7 @@ void MainWindow::ShowRunPreview() {
   for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
     items << QString::fromStdString(line);
   items << length.details;
-  items << DesignStatusItems(design_, inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  items << DesignStatusItems(session_->Prepared());
   runPreview_->SetItems(items);
   // Every change of the case passes here: the model menu follows it.
   ShowModelInForce();
@@ -475,13 +441,8 @@ void MainWindow::newCase() {
   if (!MaybeSave()) return;
   caseFile_.clear();
   saved_ = kelvane::CaseFile();
-  project_ = {};
-  operatingCases_ = {};
-  events_ = {};
-  SetDesign({});
-  inputForm_->SetCase(PrepareCase(Case()));
+  session_->SetCase(PrepareCase(Case()), {}, {});
   inputForm_->SetInputs(DefaultInputTexts());
-  ShowRunPreview();
   UpdateCaption();
 }
 
@@ -494,8 +455,12 @@ void MainWindow::openCase() {
 void MainWindow::openCase(const QString& path) {
   if (!cases_.read || !MaybeSave()) return;
   kelvane::CaseFile read;
+  PreparedCase prepared;
   try {
     read = cases_.read(path.toStdString());
+    prepared = PrepareCase(read.base);
+    // A table that cannot be used: not opened.
+    if (prepared.eventError) throw *prepared.eventError;
   } catch (const RunError& error) {
     ShowFailure(RunErrorMessage(error));
     ForgetRecent(path);
@@ -509,13 +474,8 @@ void MainWindow::openCase(const QString& path) {
   }
   caseFile_ = path;
   saved_ = read;
-  project_ = read.project;
-  operatingCases_ = read.cases;
-  events_ = read.base.events;
-  SetDesign(read.base.design);
-  inputForm_->SetCase(PrepareCase(read.base));
+  session_->SetCase(std::move(prepared), read.project, read.cases);
   inputForm_->SetInputs(read.base.texts);
-  ShowRunPreview();
   RememberRecent(path);
   UpdateCaption();
 }
@@ -523,11 +483,11 @@ void MainWindow::openCase(const QString& path) {
 bool MainWindow::SaveTo(const QString& path) {
   // The title and notes stay as the file had them.
   kelvane::CaseFile texts = saved_;
-  texts.project = project_;
-  texts.cases = operatingCases_;
+  texts.project = session_->Project();
+  texts.cases = session_->OperatingCases();
   texts.base.texts = inputForm_->Inputs();
-  texts.base.events = events_;
-  texts.base.design = design_;
+  texts.base.events = session_->Typed().events;
+  texts.base.design = session_->Typed().design;
   try {
     cases_.write(path.toStdString(), texts);
   } catch (const RunError& error) {
@@ -561,8 +521,7 @@ bool MainWindow::saveCaseAs() {
 }
 
 void MainWindow::exportReport() {
-  const RunOutcome* outcome = inputForm_->CompletedRun();
-  if (!runComplete_ || !outcome) return;
+  if (!session_->CompletedRun()) return;
   SaveDialogSettings settings;
   settings.title = tr("导出计算书");
   settings.presetName = caseFile_.isEmpty()
@@ -584,92 +543,39 @@ void MainWindow::exportReport() {
 
 BookInput MainWindow::RunBook() {
   BookInput book;
-  book.project = project_;
+  book.project = session_->Project();
   const ReportInput run = RunReport();
-  book.cases.push_back({BaseCaseName().toStdString(), "", run});
+  book.cases.push_back({session_->BaseCaseName(), "", run});
   // The operating cases over the case of the last complete run, each run as
   // the batch mode runs them for its book, on every processor, unless
   // 计算全部工况 has run them just so.
-  const std::vector<Case> typed = CasesOverCompletedRun();
-  if (typed != bookCases_ || bookRuns_.size() != typed.size()) {
-    // The windows let go of the runs about to be replaced.
-    chartCases_.clear();
-    ShowCaseRuns();
-    bookCases_.clear();
-    bookRuns_ = RunEachCase(typed);
-    bookCases_ = typed;
-  }
+  const std::vector<Case> typed = session_->CasesOverCompletedRun();
+  if (typed != session_->CaseRunCases() || session_->CaseRuns().size() != typed.size())
+    session_->RunCasesOverCompletedRun();
+  const std::vector<CaseRun>& runs = session_->CaseRuns();
   for (std::size_t i = 0; i < typed.size(); ++i) {
-    const CaseRun& done = bookRuns_[i];
+    const CaseRun& done = runs[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
-    const OperatingCase& operating = operatingCases_[i];
+    const OperatingCase& operating = session_->OperatingCases()[i];
     book.cases.push_back(
         {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
   }
-  UpdateChartCases();
+  session_->UpdateChartCases();
   return book;
 }
 
-void MainWindow::ShowCaseRuns() {
-  if (historyWindow_) historyWindow_->ShowCases(chartCases_);
-  if (envelopeWindow_) envelopeWindow_->ShowCases(chartCases_);
-  if (plotWindow_) plotWindow_->ShowCases(chartCases_);
-}
-
-QString MainWindow::BaseCaseName() const {
-  const std::string& title = caseFile_.isEmpty() ? std::string() : saved_.base.title;
-  return QString::fromStdString(title.empty() ? "基本工况" : title);
-}
-
-std::vector<Case> MainWindow::CasesOverCompletedRun() const {
-  const Case base = WindowCase(inputForm_->CompletedInputs());
-  std::vector<Case> typed;
-  typed.reserve(operatingCases_.size());
-  for (const OperatingCase& operating : operatingCases_)
-    typed.push_back(OperatingCaseOf(base, operating));
-  return typed;
-}
-
-void MainWindow::UpdateChartCases() {
-  chartCases_.clear();
-  const RunOutcome* outcome = inputForm_->CompletedRun();
-  if (runComplete_ && outcome) {
-    // Each case of the table in force whose run was made over the last
-    // complete run: a case removed, renamed or changed since has none.
-    const std::vector<Case> typed = CasesOverCompletedRun();
-    for (std::size_t i = 0; i < typed.size(); ++i) {
-      const auto at = std::ranges::find(bookCases_, typed[i]);
-      if (at == bookCases_.end()) continue;
-      const CaseRun& done = bookRuns_[std::size_t(at - bookCases_.begin())];
-      if (done.error || done.summaryError) continue;
-      if (chartCases_.empty())
-        chartCases_.push_back(
-            {BaseCaseName().toStdString(), &inputForm_->Run(), *outcome, ReadDesignData(design_)});
-      chartCases_.push_back(
-          {operatingCases_[i].name, &done.run, done.outcome, ReadDesignData(typed[i].design)});
-    }
-  }
-  ShowCaseRuns();
-}
-
 void MainWindow::RunCasesForCharts() {
-  const std::vector<Case> typed = CasesOverCompletedRun();
-  const bool stale = std::ranges::any_of(typed, [this](const Case& c) {
-    return std::ranges::find(bookCases_, c) == bookCases_.end();
-  });
   // The cases are run again with the window's case when they had been run
   // and a chart window shows them; else they wait for 计算全部工况 or the
   // book.
   const auto open = [](const QWidget* w) { return w && w->isVisible(); };
-  if (stale && !bookRuns_.empty() &&
+  if (session_->CaseRunsStale() && !session_->CaseRuns().empty() &&
       (open(historyWindow_) || open(envelopeWindow_) || open(plotWindow_))) {
-    bookCases_.clear();
-    bookRuns_ = RunEachCase(typed);
-    bookCases_ = typed;
-    statusBar()->showMessage(tr("已重算 %1 个工况").arg(bookRuns_.size()), 10000);
+    session_->RunCasesOverCompletedRun();
+    statusBar()->showMessage(tr("已重算 %1 个工况").arg(session_->CaseRuns().size()), 10000);
   }
-  UpdateChartCases();
+  session_->UpdateChartCases();
 }
 
 ReportInput MainWindow::RunReport() const {
@@ -678,10 +584,10 @@ ReportInput MainWindow::RunReport() const {
     report.title = saved_.base.title;
     report.notes = saved_.base.notes;
   }
-  report.design = design_;
-  report.texts = inputForm_->CompletedInputs();
-  if (const RunOutcome* outcome = inputForm_->CompletedRun()) {
-    report.run = &inputForm_->Run();
+  report.design = session_->Typed().design;
+  report.texts = session_->CompletedTexts();
+  if (const RunOutcome* outcome = session_->CompletedRun()) {
+    report.run = &session_->LastRun().run;
     report.outcome = *outcome;
     report.summary = SummarizeRun(inputForm_->Run(), *outcome);
   }
@@ -689,29 +595,17 @@ ReportInput MainWindow::RunReport() const {
 }
 
 void MainWindow::editDesign() {
-  DesignDialog dialog(design_, inputForm_->Inputs(), this, inputForm_->ModelExtrasInForce());
+  DesignDialog dialog(Design(), inputForm_->Inputs(), this, inputForm_->ModelExtrasInForce());
   if (dialog.exec() == QDialog::Accepted) SetDesign(dialog.Texts());
 }
 
 void MainWindow::editProject() {
-  ProjectDialog dialog(project_, this);
+  ProjectDialog dialog(Project(), this);
   if (dialog.exec() != QDialog::Accepted) return;
-  project_ = dialog.Info();
-  UpdateCaption();
+  session_->SetProject(dialog.Info());
 }
 
-void MainWindow::SetDesign(const DesignTexts& design) {
-  design_ = design;
-  // The cases were checked against other data (or are another file's).
-  chartCases_.clear();
-  ShowCaseRuns();
-  ShowRunPreview();
-  UpdateCaption();
-  const RunOutcome* outcome = inputForm_->CompletedRun();
-  if (envelopeWindow_ && runComplete_ && outcome) {
-    envelopeWindow_->ShowRun(inputForm_->Run(), *outcome, ReadDesignData(design_));
-  }
-}
+void MainWindow::SetDesign(const DesignTexts& design) { session_->SetDesign(design); }
 
 bool MainWindow::MaybeSave() {
   // Without a case file the typed inputs are compared with the default texts.
@@ -750,29 +644,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ------------------------------------------------------------ 工况
 
 void MainWindow::SetEvents(const EventTexts& events) {
-  Case typed;
-  typed.events = events;
-  PreparedCase prepared = PrepareCase(std::move(typed));
-  if (prepared.eventError) {
-    ShowFailure(RunErrorMessage(*prepared.eventError));  // the dialogs refuse such texts
-    return;
-  }
-  events_ = events;
-  inputForm_->SetCase(std::move(prepared));
-  ShowRunPreview();
-  UpdateCaption();
-}
-
-Case MainWindow::WindowCase(const InputTexts& texts) const {
-  Case base = saved_.base;
-  base.texts = texts;
-  base.events = events_;
-  base.design = design_;
-  return base;
+  if (const std::optional<RunError> error = session_->SetEvents(events))
+    ShowFailure(RunErrorMessage(*error));  // the dialogs refuse such texts
 }
 
 void MainWindow::editCases() {
-  CasesDialog dialog(WindowCase(inputForm_->Inputs()), operatingCases_, this);
+  CasesDialog dialog(session_->Typed(), OperatingCases(), this);
   const int result = dialog.exec();
   if (result == QDialog::Rejected) return;
   // The table's columns may put a case's changes in another order than the
@@ -781,31 +658,28 @@ void MainWindow::editCases() {
     for (OperatingCase& c : cases) std::ranges::sort(c.changes);
     return cases;
   };
-  if (sorted(dialog.Cases()) != sorted(operatingCases_)) operatingCases_ = dialog.Cases();
+  if (sorted(dialog.Cases()) != sorted(OperatingCases()))
+    session_->SetOperatingCases(dialog.Cases());
   if (result == kAcceptedToRun) {
-    // The windows let go of the runs about to be replaced.
-    chartCases_.clear();
-    ShowCaseRuns();
-    bookRuns_ = std::move(dialog.Runs());
-    bookCases_ = dialog.RunTexts();
-    statusBar()->showMessage(tr("已算完 %1 个工况；导出计算书包括全部工况").arg(bookRuns_.size()),
-                             10000);
+    session_->SetCaseRuns(dialog.RunTexts(), std::move(dialog.Runs()));
+    statusBar()->showMessage(
+        tr("已算完 %1 个工况；导出计算书包括全部工况").arg(session_->CaseRuns().size()), 10000);
   }
   // The chart windows show the cases in force that have run: those just
   // run at once, a case removed no more.
-  UpdateChartCases();
+  session_->UpdateChartCases();
   UpdateCaption();
 }
 
 void MainWindow::editPumpEvent() {
-  PumpEventDialog dialog(events_, inputForm_->Inputs(), this);
+  PumpEventDialog dialog(session_->Typed().events, inputForm_->Inputs(), this);
   const int result = dialog.exec();
   if (result != QDialog::Rejected) SetEvents(dialog.Events());
   if (result == kAcceptedToSave) saveCase();
 }
 
 void MainWindow::editForebayTable() {
-  ForebayTableDialog dialog(events_, inputForm_->Inputs(), this);
+  ForebayTableDialog dialog(session_->Typed().events, inputForm_->Inputs(), this);
   const int result = dialog.exec();
   if (result != QDialog::Rejected) SetEvents(dialog.Events());
   if (result == kAcceptedToSave) saveCase();
@@ -878,7 +752,7 @@ void MainWindow::SetSection(CulvertSection section) {
 
 void MainWindow::SetModel(MarchModel model) {
   if (model == inputForm_->ModelExtrasInForce().model) return;
-  EventTexts events = events_;
+  EventTexts events = session_->Typed().events;
   // The classic model is the one a case without a model runs: none is
   // written unless the case file named one.
   events.model = model == MarchModel::Classic && !saved_.base.events.model

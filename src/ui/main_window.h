@@ -1,8 +1,9 @@
 // The program's main window: the menu bar above the input form, which stays
 // the client area (625×445, its colours and tab order), and the status bar
-// below it. It owns the caption and the case file shown in it, and every
-// window that shows a run: the plot, the results table, the time history,
-// the envelope, and the help.
+// below it. It owns the caption and the case file shown in it, the case
+// session (the case in force and its runs), and every window that shows a
+// run: the plot, the results table, the time history, the envelope, and the
+// help; those follow the session by themselves.
 #pragma once
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include "solver/design_data.h"
 #include "solver/event_texts.h"
 #include "ui/calculation_report.h"
+#include "ui/case_session.h"
 #include "ui/envelope_window.h"
 #include "ui/history_window.h"
 #include "ui/input_form.h"
@@ -54,6 +56,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   InputForm* inputForm() const { return inputForm_; }
+  CaseSession* Session() const { return session_; }
   PlotWindow* plotWindow() const { return plotWindow_; }                 // null when not existing
   ResultsWindow* resultsWindow() const { return resultsWindow_.get(); }  // null until first used
   HistoryWindow* historyWindow() const { return historyWindow_; }        // null until first shown
@@ -69,13 +72,13 @@ class MainWindow : public QMainWindow {
   const QString& CaseFile() const { return caseFile_; }
   // The design data in force: the last complete run is checked against it
   // (the envelope window, the calculation report) and it goes with the case.
-  const DesignTexts& Design() const { return design_; }
+  const DesignTexts& Design() const { return session_->Typed().design; }
   // The project information in force: the book's cover, sign-off and basis;
   // it goes with the case file.
-  const ProjectInfo& Project() const { return project_; }
+  const ProjectInfo& Project() const { return session_->Project(); }
   // The operating cases in force (工况表): they go with the case file and
   // into the calculation book.
-  const std::vector<OperatingCase>& OperatingCases() const { return operatingCases_; }
+  const std::vector<OperatingCase>& OperatingCases() const { return session_->OperatingCases(); }
   void SetDesign(const DesignTexts& design);
   // The calculation report of the last complete run as 导出计算书 writes it;
   // only while a complete run stands.
@@ -108,7 +111,7 @@ class MainWindow : public QMainWindow {
   void editPumpEvent();     // "泵流量过程…"
   void editForebayTable();  // "前池水位–面积…"
   // "工况表…": the operating cases over the window's case; its 计算全部工况
-  // leaves their runs for the book and the charts (bookRuns_).
+  // leaves their runs for the book and the charts (in the session).
   void editCases();
 
  protected:
@@ -116,9 +119,8 @@ class MainWindow : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void RunStarted();
   void RunFinished(bool complete);
-  void InputsEdited();
+  void CaseEdited();
   // The status line: time step, duration, 2L/a and the forebay stability
   // limit of the run the boxes give.
   void ShowRunPreview();
@@ -137,7 +139,7 @@ class MainWindow : public QMainWindow {
   // as last read or written or, with none open, from the default texts;
   // false when the user cancels (or saving fails).
   bool MaybeSave();
-  // Puts `events` in force: the runs, the status line, the caption.
+  // Puts `events` in force, or says why they cannot be.
   void SetEvents(const EventTexts& events);
   void ShowFailure(const QString& message);
   // 工况 → 计算模型 (one checkable command per model, the one in force
@@ -148,24 +150,12 @@ class MainWindow : public QMainWindow {
   void SetSection(CulvertSection section);
   void ShowModelInForce();
   void FillRunLengthMenu();
-  // Hands the cases of the last book (chartCases_) to the chart windows
-  // that are open; without them the windows show the last complete run alone.
-  void ShowCaseRuns();
-  // chartCases_ anew: the last complete run and the operating cases in force
-  // run over it (bookRuns_), then handed to the windows.
-  void UpdateChartCases();
   // After a complete Calculate: the operating cases run again over it when
-  // their runs were made over another and a chart window is open, then
-  // UpdateChartCases.
+  // their runs were made over another and a chart window is open, then the
+  // chart cases anew.
   void RunCasesForCharts();
-  // The operating cases in force over the case of the last complete run.
-  std::vector<Case> CasesOverCompletedRun() const;
-  // The main window's case as the book and the pickers name it.
-  QString BaseCaseName() const;
-  // The window's case: the open file's title and notes, `texts`, the 工况
-  // and the design data in force.
-  Case WindowCase(const InputTexts& texts) const;
 
+  CaseSession* session_;
   InputForm* inputForm_;
   QPointer<PlotWindow> plotWindow_;
   std::unique_ptr<ResultsWindow> resultsWindow_;
@@ -182,19 +172,6 @@ class MainWindow : public QMainWindow {
   QString caseFile_;
   // The open case file as last read or written; else the defaults.
   kelvane::CaseFile saved_;
-  std::vector<OperatingCase> operatingCases_;  // in force, as the 工况表 holds them
-  // The runs of the operating cases that 计算全部工况 or the last RunBook
-  // made, and the cases they ran (the window's case with each one's changes).
-  std::vector<CaseRun> bookRuns_;
-  std::vector<Case> bookCases_;
-  // The last complete run and those runs as the chart windows show them;
-  // empty once another run starts (they were run over the run replaced).
-  std::vector<ChartCase> chartCases_;
-  // The pump event and forebay table in force, as typed.
-  EventTexts events_;
-  DesignTexts design_;
-  ProjectInfo project_;
-  bool runComplete_ = false;
 
   QAction* newAction_;
   QAction* openAction_;

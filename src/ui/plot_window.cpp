@@ -7,6 +7,7 @@
 
 #include "report/chart_data.h"
 #include "report/design_checks.h"
+#include "ui/case_session.h"
 #include "ui/twips.h"
 
 namespace kelvane::ui {
@@ -118,6 +119,13 @@ void PlotWindow::clearPlot() { picture1_->Clear(); }
 
 void PlotWindow::closePlot() { hide(); }
 
+void PlotWindow::Follow(const CaseSession& session) {
+  connect(&session, &CaseSession::runStarted, this, [this] { ShowCases({}); });
+  connect(&session, &CaseSession::chartCasesChanged, this,
+          [this, &session] { ShowCases(session.ChartCases()); });
+  ShowCases(session.ChartCases());
+}
+
 void PlotWindow::ShowCases(std::vector<ChartCase> cases) {
   const bool shown = ShowsCases();
   caseRuns_ = cases.size() < 2 ? std::vector<ChartCase>() : std::move(cases);
@@ -158,9 +166,7 @@ void PlotWindow::Redraw() {
     charts.push_back({caseRuns_[index].name, ForebayChartOf(caseRuns_[index]), index});
   // Each case's one line, named by the case.
   const std::string line[] = {""};
-  ChartData chart = ComparisonChart(charts, line);
-  chart.title = "各工况前池水位过程线";
-  chart_->SetData(std::move(chart));
+  chart_->SetData(ComparisonChart(charts, line, "各工况前池水位过程线"));
 }
 
 std::string PlotWindow::CaseCsvOf(int index) const {

@@ -16,6 +16,8 @@
 
 namespace kelvane::ui {
 
+class CaseSession;
+
 // Shows a PlotPicture; what is drawn stays until it is wiped.
 class PictureBox : public QWidget {
   Q_OBJECT
@@ -48,6 +50,9 @@ class PlotWindow : public QWidget {
   // two: the picture again, as it was. The runs are read until the next
   // ShowCases.
   void ShowCases(std::vector<ChartCase> cases);
+  // Shows `session`'s chart cases from now on, none while a run is under
+  // way; `session` must outlive the window.
+  void Follow(const CaseSession& session);
   void SetSaveFileChooser(SaveFileChooser chooser) { chooseFile_ = std::move(chooser); }
   CasePicker* Cases() const { return cases_; }
   ChartView* Chart() const { return chart_; }

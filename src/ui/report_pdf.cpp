@@ -160,7 +160,8 @@ std::string SignOffHtml(const ReportCover& cover) {
       "<p style=\"margin-top: 40pt; margin-bottom: 30pt; font-size: 18pt;\" "
       "align=\"center\"><b>签署页</b></p>";
   HtmlTable table;
-  table.Head({"职责", "姓名", "签名", "日期"}, {16, 28, 28, 28});
+  // The date's blank lines kept on one line in a word processor too.
+  table.Head({"职责", "姓名", "签名", "日期"}, {14, 24, 24, 38});
   for (const auto& [duty, name] : cover.signers) {
     table.Row({duty, name, "", "=______年____月____日"});
   }
@@ -634,7 +635,24 @@ QByteArray ReportDocumentOdt(const ReportDocument& document) {
     format.setWidth(points(format.width(), kTextWidthPt));
     const double width = format.width().rawValue();
     QList<QTextLength> columns = format.columnWidthConstraints();
-    for (QTextLength& column : columns) column = points(column, width);
+    while (columns.size() < table->columns()) columns.append(QTextLength());
+    // Columns given no width share what the others leave (the writer would
+    // give them equal percentages).
+    double given = 0;
+    qsizetype free = 0;
+    for (QTextLength& column : columns) {
+      column = points(column, width);
+      if (column.type() == QTextLength::FixedLength) {
+        given += column.rawValue();
+      } else {
+        ++free;
+      }
+    }
+    const double share = free > 0 ? std::max(width - given, 0.0) / double(free) : 0;
+    for (QTextLength& column : columns) {
+      if (column.type() != QTextLength::FixedLength)
+        column = QTextLength(QTextLength::FixedLength, share);
+    }
     format.setColumnWidthConstraints(columns);
     table->setFormat(format);
   }

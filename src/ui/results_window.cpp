@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/case_session.h"
 #include "ui/twips.h"
 
 namespace kelvane::ui {
@@ -40,6 +41,10 @@ void ResultsWindow::resizeEvent(QResizeEvent* event) {
   // columns.
   text1_->setGeometry(0, 0, width() + kBoxOverhangX, height() + kBoxOverhangY);
   QWidget::resizeEvent(event);
+}
+
+void ResultsWindow::Follow(const CaseSession& session) {
+  connect(&session, &CaseSession::runStarted, this, &QWidget::hide);
 }
 
 void ResultsWindow::SetTableText(const QString& text) {

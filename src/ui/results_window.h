@@ -6,6 +6,8 @@
 
 namespace kelvane::ui {
 
+class CaseSession;
+
 class ResultsWindow : public QWidget {
   Q_OBJECT
 
@@ -15,6 +17,9 @@ class ResultsWindow : public QWidget {
   QPlainTextEdit* Text1() const { return text1_; }
   // Replaces the text box's text; CR LF line ends are accepted.
   void SetTableText(const QString& text);
+  // Hides as each of `session`'s runs starts: its table is of the run
+  // replaced. `session` must outlive the window.
+  void Follow(const CaseSession& session);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -116,7 +116,7 @@ TEST_F(StrictBatch, WarningsTellAndStrictStops) {
       {{"--strict", "--culvert-invert-upstream", "-10", "--culvert-invert-downstream", "-14.415",
         "--culvert-height", "9"},
        2,
-       {"--culvert-height 读作 9：第 1 时段节点 1 的水头 -4.340 m 低于洞顶高程 -1.000 m"},
+       {"--culvert-height 读作 9：第 1 时段节点 1 的水头 -4.340 m 低于顶板高程 -1.000 m"},
        {}},
       // The pump event: reverse flow given directly, an exponent alone.
       {{"--strict", "--final-pump-discharge", "-5"},

@@ -455,8 +455,8 @@ TEST_F(SweepProcess, DesignItemsAreSweptAndEveryCaseChecked) {
     ProcessResult single = Shell("$KELVANE --batch --summary - --forebay-wall-top=-2" + design +
                                  " --culvert-height=" + cells[1]);
     ASSERT_EQ(single.status, 0) << single.err;
-    const SingleRunCheck full = CheckOf(single.out, "箱涵满流", "的最低水头低于洞顶高程，");
-    const SingleRunCheck vacuum = CheckOf(single.out, "水柱分离", "低于洞顶高程减真空限值");
+    const SingleRunCheck full = CheckOf(single.out, "箱涵满流", "的最低水头低于顶板高程，");
+    const SingleRunCheck vacuum = CheckOf(single.out, "水柱分离", "低于顶板高程减真空限值");
     const SingleRunCheck highest = CheckOf(single.out, "前池最高水位", "");
     const std::vector<std::string> expected{highest.pass,   highest.verdict,        full.pass,
                                             full.verdict,   full.firstFailingNode,  vacuum.pass,

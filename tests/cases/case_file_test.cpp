@@ -287,6 +287,19 @@ TEST(CaseFile, OperatingCasesComeBackAndApply) {
   EXPECT_EQ(schedule.events.schedule, SplitPairsText("0:41.6,10:0"));
   EXPECT_EQ(schedule.texts, read.base.texts);
   EXPECT_EQ(OperatingCaseDifferences(read.cases[0]), "前池墙顶高程 -2 m；库水位 -3.5 m");
+  // A number prints as the value read, as the book's tables print it; a
+  // text the number does not take whole, as typed.
+  const std::pair<Changes, const char*> differences[] = {
+      {{{"reservoir-level", "-5.0"}}, "库水位 -5 m"},
+      {{{"reservoir-level", "-5.0abc"}}, "库水位 -5.0abc m"},
+      {{{"segment-count", "5.0"}, {"culvert-height", "3.00"}}, "划分管段数 5；箱涵净高 3 m"},
+      {{{"pump-ramp-time", "120.0"}}, "泵流量变化历时 120 s"},
+  };
+  for (const auto& [changes, text] : differences) {
+    OperatingCase operating;
+    operating.changes = changes;
+    EXPECT_EQ(OperatingCaseDifferences(operating), text);
+  }
 
   struct Row {
     const char* toml;

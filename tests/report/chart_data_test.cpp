@@ -263,6 +263,7 @@ TEST(Envelope, CsvWritesDistancesAsSingles) {
 TEST(Comparison, OneColourPerCaseNamedByTheCase) {
   const auto chartOf = [](std::vector<std::string> names) {
     ChartData chart;
+    chart.title = "水头包络线（时段 1 至 9）";
     chart.xTitle = "x";
     chart.yTitle = "y";
     chart.limits.push_back({"限值", 1});
@@ -287,7 +288,7 @@ TEST(Comparison, OneColourPerCaseNamedByTheCase) {
   const LineStyle S = LineStyle::Solid, D = LineStyle::Dashed, T = LineStyle::Dotted;
   const Row rows[] = {
       {{""}, {"甲", "乙"}, {0, 5}, {S, S}},
-      {{"最高", "最低"}, {"甲 最高", "甲 最低", "乙 最高", "乙 最低"}, {0, 0, 5, 5}, {S, S, S, S}},
+      {{"最高", "最低"}, {"甲 最高", "甲 最低", "乙 最高", "乙 最低"}, {0, 0, 5, 5}, {S, D, S, D}},
       {{},
        {"甲 最高", "甲 最低", "甲 初始", "乙 最高", "乙 最低", "乙 初始"},
        {0, 0, 0, 5, 5, 5},
@@ -295,7 +296,9 @@ TEST(Comparison, OneColourPerCaseNamedByTheCase) {
   };
   for (const Row& row : rows) {
     const ChartData chart = ComparisonChart(cases, row.pick);
-    EXPECT_EQ(chart.title, "各工况比较");
+    EXPECT_EQ(chart.title, "各工况水头包络线");
+    EXPECT_EQ(ComparisonChart(cases, row.pick, "各工况沿程最高、最低水头").title,
+              "各工况沿程最高、最低水头");
     EXPECT_EQ(chart.yTitle, "y");
     EXPECT_TRUE(chart.limits.empty());
     ASSERT_EQ(chart.lines.size(), row.names.size());

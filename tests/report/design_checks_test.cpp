@@ -369,14 +369,14 @@ TEST(DesignChecks, ChartLinesFollowTheDesignData) {
        {-1.5, -6}},
       {"culvert",
        {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-10"}, {CulvertHeight, "3"}},
-       {"箱涵底板", "箱涵洞顶", "汽化限值（洞顶 - 真空限值）"},
+       {"箱涵底板", "箱涵顶板", "汽化限值（顶板 - 真空限值）"},
        {}},
       {"culvert with design pressure",
        {{CulvertInvertUpstream, "-8"},
         {CulvertInvertDownstream, "-10"},
         {CulvertHeight, "3"},
         {CulvertDesignPressureHead, "20"}},
-       {"箱涵底板", "箱涵洞顶", "汽化限值（洞顶 - 真空限值）", "设计内水压力限值"},
+       {"箱涵底板", "箱涵顶板", "汽化限值（顶板 - 真空限值）", "设计内水压力限值"},
        {}},
   };
   for (const Row& row : rows) {
@@ -430,7 +430,7 @@ TEST(DesignChecks, SummaryShowsTheSectionOnlyWithDesignData) {
       Data({{CulvertInvertUpstream, "3"}, {CulvertInvertDownstream, "3"}, {CulvertHeight, "3"}}),
       d.summary, d.run, d.outcome);
   EXPECT_EQ(Find(high, CheckKind::Vacuum)->sentence,
-            "箱涵节点 1 至 6 的最低水头低于洞顶高程减真空限值（10.33 - 0.24 = 10.09 m，水温 20 "
+            "箱涵节点 1 至 6 的最低水头低于顶板高程减真空限值（10.33 - 0.24 = 10.09 m，水温 20 "
             "°C），最不利为节点 6（596.662 m），最低水头 -5.248 m（时段 1，0.000 s），限值 -4.090 "
             "m：水在此汽化、水柱分离，计算结果无效，不满足要求。");
 }
@@ -544,7 +544,7 @@ TEST(DesignChecks, EnvelopeGetsTheDesignOnlyWithTheCulvertsData) {
           {{CulvertInvertUpstream, "-8"}, {CulvertInvertDownstream, "-8"}, {CulvertHeight, "3.2"}}),
       d.summary, geometry);
   EXPECT_EQ(chart.lines.size(), plain.lines.size() + 3);
-  EXPECT_EQ(chart.lines[plain.lines.size() + 1].name, "箱涵洞顶");
+  EXPECT_EQ(chart.lines[plain.lines.size() + 1].name, "箱涵顶板");
   ASSERT_EQ(chart.spans.size(), 1u);
   EXPECT_EQ(chart.spans[0].name, "不满足：箱涵满流");
 }
@@ -656,7 +656,7 @@ TEST(DesignChecks, NoVerdictRestsOnStepsAfterTheCulvertDrains) {
   EXPECT_EQ(start.modelEndStep, 1);
   std::string conclusions;
   for (const std::string& sentence : start.conclusions) conclusions += sentence + "\n";
-  EXPECT_NE(conclusions.find("箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 1 已低于洞顶"),
+  EXPECT_NE(conclusions.find("箱涵自计算开始（时段 1）即未满流：起始恒定流水头在节点 1 已低于顶板"),
             std::string::npos)
       << conclusions;
   EXPECT_EQ(conclusions.find("部分结果"), std::string::npos) << conclusions;
@@ -744,7 +744,7 @@ TEST(DesignChecks, InternalPressureHeadOnlyWhereTheSoffitIsKnown) {
     }
     ASSERT_EQ(soffits.size(), std::size_t(summary.nodes));
     // The summary: a last column, node by node.
-    EXPECT_NE(text.find("；内水压力水头 = 最高水头 - 洞顶高程，m）\n"), std::string::npos);
+    EXPECT_NE(text.find("；内水压力水头 = 最高水头 - 顶板高程，m）\n"), std::string::npos);
     std::istringstream lines(text.substr(text.find("内水压力水头\n")));
     std::string line;
     std::getline(lines, line);

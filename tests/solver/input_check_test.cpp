@@ -393,7 +393,7 @@ TEST(InputCheck, SoffitAboveTheStartingHeadIsFlagged) {
   design[DesignId::CulvertInvertDownstream] = "-14.415";
   design[DesignId::CulvertHeight] = "9";
   EXPECT_EQ(DesignFlagLine(CheckDesignTexts(design, DefaultInputTexts()).at(0)),
-            "--culvert-height 读作 9：第 1 时段节点 1 的水头 -4.340 m 低于洞顶高程 -1.000 m："
+            "--culvert-height 读作 9：第 1 时段节点 1 的水头 -4.340 m 低于顶板高程 -1.000 m："
             "箱涵自计算开始即未满流，有压满流模型不适用");
 }
 

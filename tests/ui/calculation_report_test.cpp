@@ -435,6 +435,23 @@ class CalculationReportTest : public QObject {
         test::PdfText(folder.filePath(QStringLiteral("book.pdf")).toStdString());
     QCOMPARE(text.status, 0);
     const std::string pdf = Squeezed(text.out);
+    // Each signer's date lines on one line.
+    std::size_t dates = 0;
+    for (std::size_t at = 0; (at = text.out.find("______年____月____日", at)) != std::string::npos;
+         ++at)
+      ++dates;
+    QCOMPARE(dates, document.cover->signers.size());
+    // Every table's columns in points, none in the shares word processors
+    // read as they please.
+    if (std::filesystem::exists(Tool("unzip"))) {
+      const test::ProcessResult content =
+          test::RunProcess({Tool("unzip"), "-p", odt, "content.xml"});
+      QCOMPARE(content.status, 0);
+      QVERIFY2(content.out.find("column-width=\"") != std::string::npos, "no column widths");
+      const std::size_t percent = content.out.find("%\"/>");
+      if (percent != std::string::npos)
+        QFAIL(content.out.substr(percent < 80 ? 0 : percent - 80, 90).c_str());
+    }
     for (const std::string& heading : HeadingTexts(document)) {
       QVERIFY2(pdf.find(Squeezed(heading)) != std::string::npos, heading.c_str());
     }

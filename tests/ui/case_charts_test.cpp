@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "report/calculation_document.h"
 #include "report/chart_scene.h"
 #include "session.h"
 #include "support/files.h"
@@ -189,6 +190,9 @@ void CaseChartsTest::envelopeDrawsThePickedCases() {
   QVERIFY(window->Cases()->isVisibleTo(window));
   QCOMPARE(window->Chart(EnvelopeOf::Head)->Data().lines.size(), lines);
   QCOMPARE(s.Export(*window, "base.csv", false), csv);
+  // The picture the window exports is titled as the book's chart is.
+  const std::string own = ReportChartData(s.book.cases[0].input, ReportChart::HeadEnvelope).title;
+  QVERIFY2(s.Export(*window, "base.svg", true).find(own) != std::string::npos, own.c_str());
 
   window->Cases()->SetPicked({1, 2});
   const ChartScene& scene = window->Chart(EnvelopeOf::Head)->Scene();
@@ -197,7 +201,14 @@ void CaseChartsTest::envelopeDrawsThePickedCases() {
     for (const char* line : {" 最高水头", " 最低水头"})
       legend.push_back(kNames[c] + std::string(line));
   QCOMPARE(LegendTexts(scene), legend);
-  for (std::size_t k = 0; k < 4; ++k) QCOMPARE(scene.lines[k].colour, kLineColours[1 + k / 2]);
+  for (std::size_t k = 0; k < 4; ++k) {
+    QCOMPARE(scene.lines[k].colour, kLineColours[1 + k / 2]);
+    // A case's highest and lowest heads told apart by their dashes.
+    QCOMPARE(scene.lines[k].style, k % 2 ? LineStyle::Dashed : LineStyle::Solid);
+  }
+  const std::string svg = s.Export(*window, "cases.svg", true);
+  QVERIFY2(svg.find(kComparedHeadsTitle) != std::string::npos, svg.substr(0, 400).c_str());
+  QVERIFY(svg.find("各工况比较") == std::string::npos);
   QCOMPARE(window->Chart(EnvelopeOf::Velocity)->Data().lines.size(), std::size_t(4));
   // The table is the first case picked's.
   const RunSummary& first = s.book.cases[1].input.summary;
@@ -260,6 +271,7 @@ void CaseChartsTest::forebayWindowDrawsThePickedCases() {
     QCOMPARE(Count(csv, "\n"), 1 + 60 * pick.size());
     const std::string svg = s.Export(*window, "forebay.svg", true);
     for (int c : pick) QVERIFY2(svg.find(kNames[c]) != std::string::npos, kNames[c]);
+    QVERIFY(svg.find("各工况前池水位过程线") != std::string::npos);
   }
   // The cases all taken out of the table: the picture again, at its own
   // size.

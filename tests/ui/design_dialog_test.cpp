@@ -141,7 +141,7 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
       names << QString::fromStdString(line.name);
     return names;
   };
-  QVERIFY2(lineNames().contains(QStringLiteral("箱涵洞顶")), qPrintable(lineNames().join(u',')));
+  QVERIFY2(lineNames().contains(QStringLiteral("箱涵顶板")), qPrintable(lineNames().join(u',')));
   QVERIFY(!envelope->Chart(EnvelopeOf::Head)->Data().spans.empty());
   QVERIFY(envelope->Chart(EnvelopeOf::Velocity)->Data().spans.empty());
   QVERIFY2(envelope->Checks()->text().contains(

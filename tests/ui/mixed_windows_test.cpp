@@ -57,7 +57,7 @@ class MixedWindowsTest : public QObject {
                              << QStringLiteral("校核　未定：引渠安全超高、渠末涌波高度")
                              << QStringLiteral("水位过程线（模型：混合流） 水位 (m)")
                              << QStringLiteral("水位 (m)");
-    QTest::newRow("draining box") << 1 << QString() << QStringLiteral("箱涵洞顶")
+    QTest::newRow("draining box") << 1 << QString() << QStringLiteral("箱涵顶板")
                                   << QStringLiteral("mixed-box")
                                   << QStringLiteral(
                                          "校核　不满足：箱涵满流；无效：前池最低水位、水柱分离")
