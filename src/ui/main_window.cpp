@@ -745,7 +745,7 @@ void MainWindow::ShowModelInForce() {
 
 void MainWindow::SetSection(CulvertSection section) {
   if (section == inputForm_->ModelExtrasInForce().section) return;
-  EventTexts events = events_;
+  EventTexts events = session_->Typed().events;
   events.section = std::string(CulvertSectionName(section));
   SetEvents(events);
 }
