@@ -144,23 +144,29 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
 namespace {
 
 // Whether the heads of `nodes` are water levels: the head at the reservoir
-// end (node 1) is the reservoir's level, at the last node the forebay's;
-// along the culvert between them it is the piezometric head.
-bool LevelsOnly(ChartQuantity quantity, std::span<const int> nodes, int forebay) {
-  return quantity == ChartQuantity::Head && !nodes.empty() &&
-         std::ranges::all_of(nodes, [forebay](int node) { return node == 1 || node == forebay; });
+// end (node 1) is the reservoir's level, at the last node the forebay's, at
+// a node that runs free throughout its water surface; at a node that runs
+// full it is the piezometric head.
+bool LevelsOnly(const RunGeometry& geometry, ChartQuantity quantity, std::span<const int> nodes,
+                int forebay) {
+  const auto level = [&](int node) {
+    const auto at = std::size_t(node - 1);
+    return node == 1 || node == forebay ||
+           (at < geometry.surfaceNodes.size() && geometry.surfaceNodes[at]);
+  };
+  return quantity == ChartQuantity::Head && !nodes.empty() && std::ranges::all_of(nodes, level);
 }
 
 // "水位" on the axis of levels, the quantity's own name otherwise.
-const char* HistoryAxisName(ChartQuantity quantity, std::span<const int> nodes, int forebay) {
-  return LevelsOnly(quantity, nodes, forebay) ? "水位" : TextOf(quantity).name;
+const char* HistoryAxisName(bool levels, ChartQuantity quantity) {
+  return levels ? "水位" : TextOf(quantity).name;
 }
 
 // The title's name: "前池水位" for the forebay alone.
-const char* HistoryName(ChartQuantity quantity, std::span<const int> nodes, int forebay) {
-  if (LevelsOnly(quantity, nodes, forebay) && nodes.size() == 1 && nodes.front() == forebay)
-    return "前池水位";
-  return HistoryAxisName(quantity, nodes, forebay);
+const char* HistoryName(bool levels, ChartQuantity quantity, std::span<const int> nodes,
+                        int forebay) {
+  if (levels && nodes.size() == 1 && nodes.front() == forebay) return "前池水位";
+  return HistoryAxisName(levels, quantity);
 }
 
 }  // namespace
@@ -169,11 +175,12 @@ ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::sp
                        ChartQuantity quantity) {
   const QuantityText& text = TextOf(quantity);
   const int forebay = run.GridNodes();
+  const bool levels = LevelsOnly(geometry, quantity, nodes, forebay);
   ChartData chart;
   chart.title =
-      std::string(HistoryName(quantity, nodes, forebay)) + "过程线" + Named(geometry.event);
+      std::string(HistoryName(levels, quantity, nodes, forebay)) + "过程线" + Named(geometry.event);
   chart.xTitle = "时间 (s)";
-  chart.yTitle = std::string(HistoryAxisName(quantity, nodes, forebay)) + " (" + text.unit + ")";
+  chart.yTitle = std::string(HistoryAxisName(levels, quantity)) + " (" + text.unit + ")";
   const std::span<const float> times = run.StepTimes().first(run.StepCount());
   const std::vector<double> x(times.begin(), times.end());
   if (nodes.empty()) chart.note = "未勾选节点：请在左侧列表中勾选要画的节点";

@@ -102,7 +102,10 @@ std::vector<double> NodeHistory(const SurgeRun& run, const RunGeometry& geometry
 // x the step times (s), one line per node, each node in a colour of its own
 // whichever others are shown (the forebay's first, the reservoir end's
 // second); with no node, a note that asks for one. The heads of the two
-// ends alone are levels: "水位 (m)", the forebay's alone "前池水位过程线".
+// ends and of nodes that run free throughout (RunGeometry::surfaceNodes) are
+// levels: of those alone the chart is "水位过程线" on "水位 (m)", of the
+// forebay's alone "前池水位过程线"; a piezometric head elsewhere makes it
+// "水头过程线".
 // `run` must hold a complete run.
 ChartData HistoryChart(const SurgeRun& run, const RunGeometry& geometry, std::span<const int> nodes,
                        ChartQuantity quantity);

@@ -1,5 +1,6 @@
 #include "evaluation/run_geometry.h"
 
+#include <algorithm>
 #include <string>
 
 #include "format/number_format.h"
@@ -10,15 +11,18 @@ namespace kelvane {
 
 RunGeometry GeometryOf(const RunOutcome& outcome) {
   const RunParameters& p = outcome.parameters;
-  RunGeometry geometry{double(outcome.coefficients.ReachLength),
-                       p.CulvertArea,
-                       ModelExtrasTitle(outcome.extras),
-                       {p.SteadyDischarge},
-                       nullptr,
-                       false};
-  if (outcome.freeSurface) {
-    geometry.wettedArea = outcome.freeSurface->wettedArea;
-    geometry.openChannel = outcome.freeSurface->section == CulvertSection::Channel;
+  RunGeometry geometry;
+  geometry.reachLength = double(outcome.coefficients.ReachLength);
+  geometry.culvertArea = p.CulvertArea;
+  geometry.event = ModelExtrasTitle(outcome.extras);
+  geometry.pumpDischarge.reserve(std::size_t(std::max<int>(p.StepCount, 1)));
+  geometry.pumpDischarge.push_back(p.SteadyDischarge);
+  if (const std::optional<FreeSurfaceRecord>& free = outcome.freeSurface) {
+    geometry.wettedArea = free->wettedArea;
+    geometry.openChannel = free->section == CulvertSection::Channel;
+    geometry.surfaceNodes.reserve(free->nodes.size());
+    for (const NodeRegime& node : free->nodes)
+      geometry.surfaceNodes.push_back(geometry.openChannel || !node.everFull);
   }
   const PumpDischarge law(outcome.extras.pump, p.SteadyDischarge, p.FinalPumpDischarge);
   for (int step = 2; step <= p.StepCount; ++step) {

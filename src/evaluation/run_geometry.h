@@ -27,6 +27,10 @@ struct RunGeometry {
   // culvertArea; none for the other models.
   std::shared_ptr<const std::vector<float>> wettedArea;
   bool openChannel = false;  // the reach is an open channel (引渠), not a culvert
+  // Whether each node's head (node 1 first) is a water level at every step:
+  // every node of an open channel, a box culvert's nodes that never ran full;
+  // empty for the models of a full culvert.
+  std::vector<bool> surfaceNodes;
 };
 RunGeometry GeometryOf(const RunOutcome& outcome);
 

@@ -91,7 +91,10 @@ void Extremes(Book& b, const CaseFacts& c) {
 void Envelope(Book& b, const CaseFacts& c) {
   const std::vector<double> soffits = KnownSoffits(c.design, c.s);
   const bool soffit = !soffits.empty();
-  std::vector<std::string> head = {"节点", "距离 m", "最高水头 m", "最低水头 m"};
+  // An open channel's heads are its water levels.
+  const bool surface = HeadIsWaterSurface(c.s);
+  std::vector<std::string> head = {"节点", "距离 m", surface ? "最高水位 m" : "最高水头 m",
+                                   surface ? "最低水位 m" : "最低水头 m"};
   if (soffit) {
     head.push_back("内水压力水头 m");
     head.push_back("顶板以上最低压力水头 m");

@@ -222,6 +222,7 @@ void EnvelopeWindow::Show(const SurgeRun& run, const RunOutcome& outcome,
     readOuts_[int(what)]->clear();
   }
   FillDepthColumns(summary);
+  tabs_->setTabText(int(EnvelopeOf::Head), HeadIsWaterSurface(summary) ? tr("水位") : tr("水头"));
   csvText_ = EnvelopeCsv(summary, run, geometry, KnownSoffits(design, summary));
   // The checks by verdict, by the summary's names: those not met first,
   // then those beyond the model and those the run is too short to decide,

@@ -103,6 +103,13 @@ void HistoryWindow::ShowRun(const SurgeRun& run, const RunGeometry& geometry) {
   if (chosen.empty()) chosen.push_back(count);
   run_ = &run;
   geometry_ = geometry;
+  // An open channel's heads are its water levels, its flow the channel's.
+  const bool channel = geometry.openChannel;
+  quantity_->setItemText(quantity_->findData(int(ChartQuantity::Head)),
+                         channel ? tr("水位 (m)") : tr("水头 (m)"));
+  quantity_->setItemText(
+      quantity_->findData(kPumpAndInflow),
+      channel ? tr("泵流量与引渠入前池流量 (m³/s)") : tr("泵流量与箱涵入前池流量 (m³/s)"));
   DropCases();
   {
     const QSignalBlocker blocker(nodes_);

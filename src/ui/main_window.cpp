@@ -712,6 +712,22 @@ void MainWindow::AddRunMenus(QMenu* events) {
     connect(a, &QAction::triggered, this, [this, model] { SetModel(model); });
     modelActions_.emplace_back(model, a);
   }
+  // The section the free-surface model computes; the other models do not
+  // read it.
+  QMenu* sections = events->addMenu(tr("断面形式"));
+  sections->setObjectName(QStringLiteral("SectionMenu"));
+  auto* sectionGroup = new QActionGroup(this);
+  sectionGroup->setExclusive(true);
+  for (CulvertSection section : {CulvertSection::Box, CulvertSection::Channel}) {
+    const std::string_view name = CulvertSectionName(section);
+    QAction* a = sections->addAction(QString::fromUtf8(CulvertSectionCaption(section)));
+    a->setObjectName(
+        QStringLiteral("Section_%1").arg(QString::fromLatin1(name.data(), qsizetype(name.size()))));
+    a->setCheckable(true);
+    sectionGroup->addAction(a);
+    connect(a, &QAction::triggered, this, [this, section] { SetSection(section); });
+    sectionActions_.emplace_back(section, a);
+  }
   runLengthMenu_ = events->addMenu(tr("计算时长"));
   runLengthMenu_->setObjectName(QStringLiteral("RunLengthMenu"));
   connect(runLengthMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRunLengthMenu);
@@ -719,8 +735,19 @@ void MainWindow::AddRunMenus(QMenu* events) {
 }
 
 void MainWindow::ShowModelInForce() {
-  const MarchModel inForce = inputForm_->ModelExtrasInForce().model;
-  for (const auto& [model, a] : modelActions_) a->setChecked(model == inForce);
+  const ModelExtras& extras = inputForm_->ModelExtrasInForce();
+  for (const auto& [model, a] : modelActions_) a->setChecked(model == extras.model);
+  for (const auto& [section, a] : sectionActions_) {
+    a->setChecked(section == extras.section);
+    a->setEnabled(extras.model == MarchModel::Mixed);
+  }
+}
+
+void MainWindow::SetSection(CulvertSection section) {
+  if (section == inputForm_->ModelExtrasInForce().section) return;
+  EventTexts events = session_->Typed().events;
+  events.section = std::string(CulvertSectionName(section));
+  SetEvents(events);
 }
 
 void MainWindow::SetModel(MarchModel model) {

@@ -147,6 +147,7 @@ class MainWindow : public QMainWindow {
   // oscillation, formed as the menu opens; one puts its count in the box).
   void AddRunMenus(QMenu* events);
   void SetModel(MarchModel model);
+  void SetSection(CulvertSection section);
   void ShowModelInForce();
   void FillRunLengthMenu();
   // After a complete Calculate: the operating cases run again over it when
@@ -184,6 +185,7 @@ class MainWindow : public QMainWindow {
   QAction* envelopeAction_;
   QMenu* recentMenu_;
   std::vector<std::pair<MarchModel, QAction*>> modelActions_;
+  std::vector<std::pair<CulvertSection, QAction*>> sectionActions_;
   QMenu* runLengthMenu_ = nullptr;
   StatusLine* runPreview_;
 };

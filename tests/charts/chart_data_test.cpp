@@ -145,30 +145,47 @@ TEST(History, SeriesAreTheRunsGridsAndTheCsvShowsThem) {
 }
 
 // A head at the two ends of the culvert is a water level (the reservoir's at
-// node 1, the forebay's at the last node) and is named so; a node between
-// them shows the piezometric head, and the other quantities keep their names.
+// node 1, the forebay's at the last node) and is named so; so is a node's
+// that runs free throughout (every node of an open channel, a part-full node
+// of a box); a node that runs full shows the piezometric head, and the other
+// quantities keep their names.
 TEST(History, LevelsAreNamedAsLevelsHeadsAsHeads) {
   CompletedRun c = RunWith("5", "4");
-  const RunGeometry geometry = GeometryOf(c.outcome);
+  const RunGeometry full = GeometryOf(c.outcome);
+  ASSERT_TRUE(full.surfaceNodes.empty());
+  RunGeometry channel = full;
+  channel.surfaceNodes.assign(6, true);
+  RunGeometry box = full;
+  box.surfaceNodes = {false, false, true, false, false, true};  // node 3 free throughout
   struct Row {
+    const RunGeometry& geometry;
     std::vector<int> nodes;
     ChartQuantity quantity;
     const char* title;
     const char* yTitle;
   };
   const Row rows[] = {
-      {{6}, ChartQuantity::Head, "前池水位过程线", "水位 (m)"},
-      {{1, 6}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
-      {{1}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
-      {{3, 6}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
-      {{}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
-      {{6}, ChartQuantity::Velocity, "流速过程线", "流速 (m/s)"},
-      {{6}, ChartQuantity::Discharge, "流量过程线", "流量 (m³/s)"},
+      {full, {6}, ChartQuantity::Head, "前池水位过程线", "水位 (m)"},
+      {full, {1, 6}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {full, {1}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {full, {3, 6}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
+      {full, {}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
+      {full, {6}, ChartQuantity::Velocity, "流速过程线", "流速 (m/s)"},
+      {full, {6}, ChartQuantity::Discharge, "流量过程线", "流量 (m³/s)"},
+      {channel, {3, 6}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {channel, {2, 4, 5}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {channel, {6}, ChartQuantity::Head, "前池水位过程线", "水位 (m)"},
+      {channel, {}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
+      {channel, {3}, ChartQuantity::Velocity, "流速过程线", "流速 (m/s)"},
+      {box, {3, 6}, ChartQuantity::Head, "水位过程线", "水位 (m)"},
+      {box, {3, 4}, ChartQuantity::Head, "水头过程线", "水头 (m)"},
   };
   for (const Row& row : rows) {
-    const ChartData chart = HistoryChart(c.run, geometry, row.nodes, row.quantity);
-    EXPECT_EQ(chart.title, row.title) << row.nodes.size();
-    EXPECT_EQ(chart.yTitle, row.yTitle) << row.nodes.size();
+    const ChartData chart = HistoryChart(c.run, row.geometry, row.nodes, row.quantity);
+    const std::string trace = ::testing::PrintToString(row.nodes) + " of " +
+                              ::testing::PrintToString(row.geometry.surfaceNodes);
+    EXPECT_EQ(chart.title, row.title) << trace;
+    EXPECT_EQ(chart.yTitle, row.yTitle) << trace;
   }
 }
 

@@ -22,7 +22,7 @@ using enum DesignId;
 // The lines drawn with the envelope follow the soffit node by node; the
 // forebay's limits are those the checks use.
 TEST(DesignLines, LinesFollowTheDesignData) {
-  const RunGeometry geometry{100, 18, "", {}, nullptr, false};
+  const RunGeometry geometry{100, 18, "", {}, nullptr, false, {}};
   struct Row {
     const char* name;
     std::map<DesignId, std::string> data;

@@ -463,12 +463,13 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
     const char* inflow;              // the forebay's inflow line
     const char* highest;             // the head envelope's highest line
     const char* caption;             // the book's figure of that envelope
+    const char* tableHead;           // its table's column of the highest heads
   };
   const Row rows[] = {
       {"channel", test::PumpStartOnChannel(), 0, 0, "引渠入前池流量（节点 6（", "最高水面",
-       "沿程水面线包络线"},
+       "沿程水面线包络线", "最高水位 m"},
       {"box", test::PumpStartDrainingBox(), 31.8, 31.8 * (1 + 1e-4), "箱涵入前池流量（节点 6（",
-       "最高水头", "沿程测压管水头包络线"},
+       "最高水头", "沿程测压管水头包络线", "最高水头 m"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -510,11 +511,17 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
               row.highest);
     BookInput book;
     book.cases.push_back({row.name, "", CaseReportInput(row.typed, done)});
-    int captioned = 0;
-    for (const ReportBlock& block : CalculationBook(book).blocks)
+    int captioned = 0, tables = 0;
+    for (const ReportBlock& block : CalculationBook(book).blocks) {
       captioned +=
           block.kind == ReportBlockKind::Chart && block.text.find(row.caption) != std::string::npos;
+      if (block.kind != ReportBlockKind::Table || !block.table.title.starts_with("沿程包络"))
+        continue;
+      ++tables;
+      EXPECT_EQ(block.table.head.at(2), row.tableHead);
+    }
     EXPECT_EQ(captioned, 1);
+    EXPECT_EQ(tables, 1);
   }
 }
 

@@ -402,11 +402,22 @@ void EventDialogsTest::mixedModelIsTheMenusThird() {
   QCOMPARE(names, (QStringList{QStringLiteral("Model_classic"), QStringLiteral("Model_balanced"),
                                QStringLiteral("Model_mixed")}));
   QAction* mixed = menu->actions().back();
+  // The section, read by the free-surface model alone: offered with it.
+  auto* sections = Named<QMenu>(s.window, "SectionMenu");
+  QVERIFY(sections);
+  QAction* channel = Named<QAction>(s.window, "Section_channel");
+  QVERIFY(channel && Named<QAction>(s.window, "Section_box"));
+  for (const QAction* a : sections->actions()) QVERIFY(!a->isEnabled() && !a->isChecked());
   auto* form = s.window.inputForm();
   form->InputBox(InputId::CulvertArea)->setText(QStringLiteral("0"));
   const QColor tinted = form->InputBox(InputId::CulvertArea)->palette().color(QPalette::Base);
   mixed->trigger();
   for (const QAction* a : menu->actions()) QCOMPARE(a->isChecked(), a == mixed);
+  for (const QAction* a : sections->actions()) QVERIFY(a->isEnabled() && !a->isChecked());
+  channel->trigger();
+  for (const QAction* a : sections->actions()) QCOMPARE(a->isChecked(), a == channel);
+  QVERIFY2(s.Status().contains(QStringLiteral("断面形式：明渠（梯形断面）")),
+           qPrintable(s.Status()));
   // The section gives the wetted area and hydraulic radius: their boxes are
   // greyed and untinted whatever they hold, their tooltips say so; the
   // forebay's box is still read.
@@ -423,11 +434,14 @@ void EventDialogsTest::mixedModelIsTheMenusThird() {
   QVERIFY(s.window.saveCaseAs());
   const std::string saved = test::ReadFile(s.answer.toStdString());
   QVERIFY2(saved.find("[model]\nkind = \"mixed\"") != std::string::npos, saved.c_str());
+  QVERIFY2(saved.find("\nsection = \"channel\"") != std::string::npos, saved.c_str());
   s.window.newCase();
   QVERIFY(!mixed->isChecked());
+  QVERIFY(!channel->isChecked() && !channel->isEnabled());
   QVERIFY(form->InputBox(InputId::CulvertArea)->isEnabled());
   s.window.openCase(s.answer);
   QVERIFY(mixed->isChecked());
+  QVERIFY(channel->isChecked());
   QVERIFY(!form->InputBox(InputId::HydraulicRadius)->isEnabled());
 }
 

@@ -48,13 +48,21 @@ class MixedWindowsTest : public QObject {
     QTest::addColumn<QString>("design");   // a line the head chart draws
     QTest::addColumn<QString>("picture");
     QTest::addColumn<QString>("checks");  // the window's line of verdicts
+    // The time history of node 3 and the forebay, and the name of the heads
+    // in the list of quantities.
+    QTest::addColumn<QString>("history");
+    QTest::addColumn<QString>("heads");
     QTest::newRow("channel") << 0 << QStringLiteral("明流 明流 明流 明流 明流 明流")
                              << QStringLiteral("引渠堤顶") << QStringLiteral("mixed-channel")
-                             << QStringLiteral("校核　未定：引渠安全超高、渠末涌波高度");
+                             << QStringLiteral("校核　未定：引渠安全超高、渠末涌波高度")
+                             << QStringLiteral("水位过程线（模型：混合流） 水位 (m)")
+                             << QStringLiteral("水位 (m)");
     QTest::newRow("draining box") << 1 << QString() << QStringLiteral("箱涵顶板")
                                   << QStringLiteral("mixed-box")
                                   << QStringLiteral(
-                                         "校核　不满足：箱涵满流；无效：前池最低水位、水柱分离");
+                                         "校核　不满足：箱涵满流；无效：前池最低水位、水柱分离")
+                                  << QStringLiteral("水头过程线（模型：混合流） 水头 (m)")
+                                  << QStringLiteral("水头 (m)");
   }
 
   void windowsShowTheSection() {
@@ -63,6 +71,8 @@ class MixedWindowsTest : public QObject {
     QFETCH(QString, design);
     QFETCH(QString, picture);
     QFETCH(QString, checks);
+    QFETCH(QString, history);
+    QFETCH(QString, heads);
     const PreparedCase prepared =
         PrepareCase(which == 0 ? test::PumpStartOnChannel() : test::PumpStartDrainingBox());
     const CaseRun done = RunCase(prepared);
@@ -96,17 +106,23 @@ class MixedWindowsTest : public QObject {
     QVERIFY(drawn);
     // A check beyond the model or not yet decided is not shown as met.
     QCOMPARE(envelope.Checks()->text(), checks);
+    QCOMPARE(envelope.Tabs()->tabText(0) + QStringLiteral(" (m)"), heads);
 
-    HistoryWindow history;
+    HistoryWindow window;
     const RunGeometry geometry = GeometryOf(done.outcome);
-    history.ShowRun(done.run, geometry);
-    history.SetQuantity(ChartQuantity::Discharge);
-    const ChartData& chart = history.Chart()->Data();
+    window.ShowRun(done.run, geometry);
+    window.SetNodes({3, 6});
+    const ChartData& heads3 = window.Chart()->Data();
+    QCOMPARE(QString::fromStdString(heads3.title + " " + heads3.yTitle), history);
+    QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("Quantity"))->currentText(), heads);
+    window.SetNodes({6});
+    window.SetQuantity(ChartQuantity::Discharge);
+    const ChartData& chart = window.Chart()->Data();
     QCOMPARE(chart.lines.size(), std::size_t(1));
     // The flow into the forebay starts at the steady discharge, not at the
     // velocity times the 箱涵断面面积 box.
     QVERIFY(std::fabs(chart.lines[0].y.front() - 20) < 0.02);
-    Picture(history, qPrintable(picture + QStringLiteral("-history.png")));
+    Picture(window, qPrintable(picture + QStringLiteral("-history.png")));
     envelope.Tabs()->setCurrentIndex(0);
     Picture(envelope, qPrintable(picture + QStringLiteral("-envelope.png")));
 
@@ -114,6 +130,7 @@ class MixedWindowsTest : public QObject {
     const CaseRun classic = RunCase(PrepareCase(Case{}));
     envelope.ShowRun(classic.run, classic.outcome);
     QCOMPARE(envelope.Table(EnvelopeOf::Head)->columnCount(), 9);
+    QCOMPARE(envelope.Tabs()->tabText(0), QStringLiteral("水头"));
   }
 };
 
