@@ -14,6 +14,7 @@
 #include "format/number_format.h"
 #include "model/stability.h"
 #include "report/book_parts.h"
+#include "texts/event_texts.h"
 
 namespace kelvane {
 namespace book {
@@ -386,24 +387,88 @@ void SharedOnce(Book& b, const std::vector<std::string>& texts, const std::strin
   paragraph(closing, "");
 }
 
+// The models the book's cases ran.
+struct BookModels {
+  bool classic = false;
+  bool balanced = false;
+  bool mixed = false;
+  bool ClassicOnly() const { return classic && !balanced && !mixed; }
+  // "经典模型（仅沿程损失）、平衡模型（…）", in that order.
+  std::string Captions() const {
+    std::string text;
+    const auto add = [&](bool used, MarchModel model) {
+      if (used) text += (text.empty() ? "" : "、") + std::string(MarchModelCaption(model));
+    };
+    add(classic, MarchModel::Classic);
+    add(balanced, MarchModel::Balanced);
+    add(mixed, MarchModel::Mixed);
+    return text;
+  }
+};
+
+BookModels ModelsOf(const Book& b) {
+  BookModels models;
+  for (const CaseFacts& c : b.cases) {
+    switch (c.c.input.outcome.extras.model) {
+      case MarchModel::Classic:
+        models.classic = true;
+        break;
+      case MarchModel::Balanced:
+        models.balanced = true;
+        break;
+      case MarchModel::Mixed:
+        models.mixed = true;
+        break;
+    }
+  }
+  return models;
+}
+
+// The method of the two models beside the classic one, and the drift they
+// do not have.
+constexpr const char* kBalancedMethodText =
+    "平衡模型在上列方程中另计初始水面线所含的其余损失：取水头部水头损失、进口段 31 m 摩阻的扣除与"
+    "局部损失（系数 0.1825、0.0304、0.58），各在其所在位置作为与 V·|V| 成正比的损失项计入（随流向"
+    "反向），系数由恒定流资料求得，因此初始水面线是非恒定计算的精确恒定状态。";
+constexpr const char* kMixedMethodText =
+    "自由水面与混合流模型按设计资料的断面（箱涵或梯形明渠）以有限体积法求解明流方程（HLL 通量，"
+    "底坡项按静水重构，静水保持静止）；箱涵满流段在顶板以上接一条窄缝，使满流段的波速为给定的"
+    "弹性波速，允许低至真空限值的负压。每个计算时段内按最快波的库朗数 0.9 分为若干子步，按双精度"
+    "计算，在上述时段与节点上输出；边界的损失与平衡模型相同。"
+    "该模型不用上列特征线方程。";
+constexpr const char* kNoDriftBesideClassicText = "平衡模型与混合流模型计入这些损失，无此漂移。";
+constexpr const char* kNoDriftText =
+    "（1）非恒定计算计入初始水面线所含的全部损失，水泵流量不变时水流保持恒定，"
+    "不发生经典模型那样的前池水位漂移。";
+
 void Method(Book& b) {
   const CaseFacts& base = b.cases.front();
   b.d.Heading("5  计算方法");
   b.d.Subheading("5.1  基本方程");
   b.d.Paragraph(ModelMethodText(std::to_string(base.s.reaches)));
-  b.d.Paragraph(
-      "本次计算采用经典模型。记 B = a/g，F = f·Δt/(2D)，G = F·B，D = 4R，J 为箱涵坡度，"
-      "A、B 两点为上一时段相邻节点：");
-  b.d.Paragraph(
-      "内部节点（顺、逆特征线相交）：\n"
-      "V_P = [(V_A + V_B) + (H_A − H_B)/B − F·(V_A|V_A| + V_B|V_B|) − Δt·J·(V_A − V_B)/B] / 2\n"
-      "H_P = [(H_A + H_B) + B·(V_A − V_B) − G·(V_A|V_A| − V_B|V_B|) − Δt·J·(V_A + V_B)] / 2");
-  b.d.Paragraph(
-      "上游端（水库，节点 1）：H_1 = Z，V_1 = (Z − C_M)/B，C_M = H_2 − V_2·(B − G·|V_2| + Δt·J)");
-  b.d.Paragraph(
-      "下游端（前池）蓄水量平衡：H_f = H + (V·A_c − Q_p)·Δt/A_f，V_f = (C_P − H_f)/B，"
-      "C_P = H_n + V_n·(B − G·|V_n| − Δt·J)；Q_p 为该时段的水泵平均流量，A_f 为前池水面面积"
-      "（给出水位–面积表时取上一时段水位下的面积）。");
+  const BookModels models = ModelsOf(b);
+  constexpr const char* kSymbols =
+      "记 B = a/g，F = f·Δt/(2D)，G = F·B，D = 4R，J 为箱涵坡度，A、B 两点为上一时段相邻节点：";
+  if (models.ClassicOnly()) {
+    b.d.Paragraph(std::string("本次计算采用经典模型。") + kSymbols);
+  } else {
+    b.d.Paragraph("本次计算采用" + models.Captions() + "。" +
+                  (models.classic || models.balanced ? kSymbols : ""));
+  }
+  if (models.classic || models.balanced) {
+    b.d.Paragraph(
+        "内部节点（顺、逆特征线相交）：\n"
+        "V_P = [(V_A + V_B) + (H_A − H_B)/B − F·(V_A|V_A| + V_B|V_B|) − Δt·J·(V_A − V_B)/B] / 2\n"
+        "H_P = [(H_A + H_B) + B·(V_A − V_B) − G·(V_A|V_A| − V_B|V_B|) − Δt·J·(V_A + V_B)] / 2");
+    b.d.Paragraph(
+        "上游端（水库，节点 1）：H_1 = Z，V_1 = (Z − C_M)/B，C_M = H_2 − V_2·(B − G·|V_2| + Δt·J)");
+    b.d.Paragraph(
+        "下游端（前池）蓄水量平衡：H_f = H + (V·A_c − Q_p)·Δt/A_f，V_f = (C_P − H_f)/B，"
+        "C_P = H_n + V_n·(B − G·|V_n| − Δt·J)；Q_p 为该时段的水泵平均流量，A_f 为前池水面面积"
+        "（给出水位–面积表时取上一时段水位下的面积）。");
+  }
+  if (models.balanced) b.d.Paragraph(kBalancedMethodText);
+  if (models.mixed) b.d.Paragraph(kMixedMethodText);
   b.d.Subheading("5.2  计算网格");
   ReportTable grid = Table({"计算网格", "数值"}, {false, true});
   grid.rows = {
@@ -435,7 +500,9 @@ void Method(Book& b) {
   }
   SharedOnce(b, lengths, "各工况：");
   b.d.Subheading("5.3  模型的适用范围");
-  b.d.Paragraph(kModelDriftText);
+  b.d.Paragraph(models.classic ? std::string(kModelDriftText) +
+                                     (models.ClassicOnly() ? "" : kNoDriftBesideClassicText)
+                               : std::string(kNoDriftText));
   std::vector<std::string> stability;
   stability.reserve(b.cases.size());
   for (const CaseFacts& c : b.cases) stability.push_back(StabilityText(c));

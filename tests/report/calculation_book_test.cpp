@@ -331,5 +331,44 @@ TEST_F(CalculationBook, SharedNotesOnceAndEachEventWithItsForebay) {
   EXPECT_TRUE(AnyHolds(own, "最高库水位事故停泵说明：另一说明"));
 }
 
+// The method names the models the cases ran: the classic march's equations
+// and drift only where a case ran it.
+TEST_F(CalculationBook, MethodNamesTheModelsTheCasesRan) {
+  struct Row {
+    const char* what;
+    std::vector<MarchModel> models;  // of the three cases
+    std::vector<std::string> held;
+    std::vector<std::string> absent;
+  };
+  const std::string classicDrift = "（1）非恒定计算只计沿程摩阻";
+  const std::vector<Row> rows = {
+      {"classic",
+       {MarchModel::Classic, MarchModel::Classic, MarchModel::Classic},
+       {"本次计算采用经典模型。记 B = a/g", classicDrift, "内部节点（顺、逆特征线相交）"},
+       {"平衡模型在上列方程", "平衡模型与混合流模型计入这些损失", "（仅沿程损失）"}},
+      {"balanced",
+       {MarchModel::Balanced, MarchModel::Balanced, MarchModel::Balanced},
+       {"本次计算采用平衡模型（计入全部恒定流损失）。记 B = a/g", "平衡模型在上列方程中另计",
+        "（1）非恒定计算计入初始水面线所含的全部损失", "内部节点（顺、逆特征线相交）"},
+       {"本次计算采用经典模型", classicDrift, "该模型不用上列特征线方程"}},
+      {"classic beside mixed",
+       {MarchModel::Classic, MarchModel::Mixed, MarchModel::Classic},
+       {"本次计算采用经典模型（仅沿程损失）、自由水面与混合流模型", "该模型不用上列特征线方程",
+        classicDrift, "平衡模型与混合流模型计入这些损失，无此漂移。"},
+       {"平衡模型在上列方程"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    BookInput book = cases_->book;
+    ASSERT_EQ(book.cases.size(), row.models.size());
+    for (std::size_t i = 0; i < row.models.size(); ++i)
+      book.cases[i].input.outcome.extras.model = row.models[i];
+    const std::vector<std::string> paragraphs =
+        Texts(kelvane::CalculationBook(book), ReportBlockKind::Paragraph);
+    for (const std::string& piece : row.held) EXPECT_TRUE(AnyHolds(paragraphs, piece)) << piece;
+    for (const std::string& piece : row.absent) EXPECT_FALSE(AnyHolds(paragraphs, piece)) << piece;
+  }
+}
+
 }  // namespace
 }  // namespace kelvane
