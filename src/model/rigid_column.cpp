@@ -123,7 +123,6 @@ class ColumnMarch {
     end_ = eventEnd + kPeriodsAfterEvent * period;
     s_ = start_;
     rate_ = Rate(0, s_);
-    previousRise_ = rate_.z;
     marching_ = true;
     Stop();
   }
@@ -163,10 +162,9 @@ class ColumnMarch {
       return;
     }
     swing_ = std::max(swing_, std::fabs(next.z - start_.z));
-    if (t_ + h_ > forecast_->eventEnd && swing_ >= kLeastSwing && Turns(previousRise_, rise)) {
+    if (t_ + h_ > forecast_->eventEnd && swing_ >= kLeastSwing && Turns(rate_.z, rise)) {
       FindTurn();
     }
-    previousRise_ = rise;
     s_ = next;
     rate_ = nextRate;
     t_ += h_;
@@ -196,7 +194,7 @@ class ColumnMarch {
   void FindTurn() {
     const double fine = h_ / kStepsPerTurnStep;
     State at = s_;
-    double before = previousRise_;
+    double before = rate_.z;
     for (int k = 0; k < kStepsPerTurnStep; ++k) {
       const double from = t_ + k * fine;
       const State after = Step(from, at, fine);
@@ -234,7 +232,6 @@ class ColumnMarch {
   State s_;
   State rate_;
   double t_ = 0;
-  double previousRise_ = 0;
   double swing_ = 0;
   bool marching_ = false;
   std::optional<OscillationForecast> forecast_;
