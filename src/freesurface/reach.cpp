@@ -92,6 +92,7 @@ ReachModel::Side ReachModel::CellSide(const std::vector<double>& area,
   s.z = bed_[i];
   s.h = section_.Depth(area[i], s.p);
   s.eta = s.z + s.h;
+  s.openEta = s.p && area[i] < section_.FullArea() ? s.z + section_.Depth(area[i], false) : s.eta;
   s.u = (s.p || s.h > setup_.dryDepth) && area[i] > 0 ? discharge[i] / area[i] : 0.0;
   s.gI = setup_.gravity * section_.PressureMoment(s.h, s.p);
   s.c = section_.Celerity(area[i], s.p);
@@ -115,6 +116,7 @@ ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) co
   s.eta = reflected >= s.z ? reflected : std::max(opening, s.z);
   s.h = s.eta - s.z;
   s.p = section_.Closed() && s.h >= section_.Height();
+  s.openEta = s.eta;
   s.u = cell.u;
   s.c = section_.Celerity(section_.Area(s.h, s.p), s.p);
   return s;
@@ -125,13 +127,17 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) 
   // Hydrostatic reconstruction: both sides' levels over the higher bed. A
   // pressurized side keeps its piezometric head even below that bed.
   // Below the soffit a pressurized side stays so only against another
-  // pressurized side: facing a free one, the interface is open to the air.
+  // pressurized side: facing a free one, the interface is open to the air,
+  // and the side's water stands at the open section's depth of its area.
+  // (Its sub-atmospheric head instead, a metre for every slot width of
+  // area it lacks, would show a cell a hair below full as one far below its
+  // soffit, which the free side would fill with a swing of many metres.)
   const double zs = std::max(l.z, r.z);
   const double d = section_.Height();
   const bool pl = l.p && (r.p || l.eta - zs >= d);
   const bool pr = r.p && (l.p || r.eta - zs >= d);
-  const double hl = pl ? l.eta - zs : std::max(0.0, l.eta - zs);
-  const double hr = pr ? r.eta - zs : std::max(0.0, r.eta - zs);
+  const double hl = pl ? l.eta - zs : std::max(0.0, (l.p ? l.openEta : l.eta) - zs);
+  const double hr = pr ? r.eta - zs : std::max(0.0, (r.p ? r.openEta : r.eta) - zs);
   const double al = pl || hl > setup_.dryDepth ? section_.Area(hl, pl) : 0.0;
   const double ar = pr || hr > setup_.dryDepth ? section_.Area(hr, pr) : 0.0;
   const double ul = al > 0 ? l.u : 0.0;

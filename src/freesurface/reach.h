@@ -162,6 +162,10 @@ class ReachModel {
     double gI = 0;   // m⁴/s², g times the pressure moment at h
     double c = 0;    // m/s, the wave speed of the cell itself
     bool p = false;
+    // m, the level its water stands at once air reaches it: the level
+    // itself, but for a pressurized cell below its full area, whose level is
+    // a sub-atmospheric head, the open section's depth of its area.
+    double openEta = 0;
   };
   // The fluxes through one interface: the mass flux, and the momentum flux
   // as the cell on either side sees it (the hydrostatic reconstruction's

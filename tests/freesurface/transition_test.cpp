@@ -79,6 +79,7 @@ TransitionRecord Run(const TransitionCase& c, double waveSpeed, double window, i
   double variation = 0;
   double windowEnd = 0;
   double last = reach.CellLevel(probe);
+  double windowStart = last;
   while (reach.Time() < c.duration) {
     for (int i = 0; i < kCells; ++i) {
       before[i] = reach.CellLevel(i);
@@ -100,11 +101,15 @@ TransitionRecord Run(const TransitionCase& c, double waveSpeed, double window, i
     if (record.passed < 0 && reach.CellPressurized(probe) != initial[probe]) {
       record.passed = reach.Time();
       windowEnd = reach.Time() + window;
+      windowStart = level;
     } else if (record.passed >= 0) {
       variation += std::fabs(level - last);
       if (reach.Time() >= windowEnd) {
-        record.windowVariation.push_back(variation);
+        // What the head swings beyond its net change in the window: a
+        // steady fall as the culvert drains counts nothing.
+        record.windowVariation.push_back(variation - std::fabs(level - windowStart));
         variation = 0;
+        windowStart = level;
         windowEnd += window;
       }
     }
@@ -113,18 +118,22 @@ TransitionRecord Run(const TransitionCase& c, double waveSpeed, double window, i
   return record;
 }
 
-// Mass to 1e-9; the probe's head varies in no later window by more than in
+// A swing of the probe's head smaller than this in a window counts as none, m.
+constexpr double kNoSwing = 0.01;
+
+// Mass to 1e-9; the probe's head swings in no later window by more than in
 // the largest before it (the front's own passage comes first), and in the
-// last by less than in the first; behind the front no head swings within a
-// sub-step by as much as the culvert's height (the swing between the slot's
-// head and the free surface's is hundreds of metres).
+// last by less than in the first, unless by less than kNoSwing; behind the
+// front no head swings within a sub-step by as much as the culvert's height
+// (the swing between the slot's head and the free surface's is hundreds of
+// metres).
 void Check(double waveSpeed) {
   for (const TransitionCase& c : Cases()) {
     const TransitionRecord r = Run(c, waveSpeed, 10, 3);
     std::printf(
         "transitions, %s, a = %.0f m/s: front at the probe %.1f s, mass %.1e of the volume, "
-        "largest swing behind the front %.3f m, %d sub-steps; the probe's head variation "
-        "in 10 s windows (m):",
+        "largest swing behind the front %.3f m, %d sub-steps; the probe's head swing "
+        "beyond its net change in 10 s windows (m):",
         c.name, waveSpeed, r.passed, r.worstMass, r.worstSwing, r.substeps);
     for (double v : r.windowVariation) std::printf(" %.3f", v);
     std::printf("\n");
@@ -132,23 +141,23 @@ void Check(double waveSpeed) {
     EXPECT_LT(r.worstSwing, 2.0) << c.name;
     ASSERT_GE(r.passed, 0) << c.name << ": the front never reached the probe";
     ASSERT_GE(r.windowVariation.size(), 3u) << c.name;
-    double largest = r.windowVariation.front();
+    double largest = std::max(r.windowVariation.front(), kNoSwing);
     for (std::size_t k = 1; k < r.windowVariation.size(); ++k) {
       EXPECT_LE(r.windowVariation[k], largest) << c.name << ", window " << k;
       largest = std::max(largest, r.windowVariation[k]);
     }
-    EXPECT_LT(r.windowVariation.back(), r.windowVariation.front()) << c.name;
+    EXPECT_LT(r.windowVariation.back(), std::max(r.windowVariation.front(), kNoSwing)) << c.name;
   }
 }
 
 TEST(FreeSurfaceTransitions, FrontsAndDrainingAtAModerateWaveSpeed) { Check(100); }
 
-// Known to fail, and slow (about 1.7 million sub-steps in the filling case,
-// ten minutes): at 1000 m/s the runs stay bounded, keep their mass to 1e-13
-// and the probe's variation dies away (1034 m in the first window, 0.22 m in
-// the last), but the filling and rising cases swing by 6.8 and 2.6 m behind
-// the front and the draining case's second window (12.0 m) exceeds its first
-// (8.0 m). Run with --gtest_also_run_disabled_tests.
+// Known to fail, and slow (87,618 sub-steps in the filling case, about a
+// minute): at 1000 m/s the runs stay bounded, keep their mass to 1e-13 and
+// the probe's swing dies away (811 m in the first window, 0.99 m in the
+// last), but the filling and rising cases swing by 6.8 and 2.6 m behind the
+// front and the draining case's third window (11.8 m) exceeds its first
+// (1.1 m). Run with --gtest_also_run_disabled_tests.
 TEST(FreeSurfaceTransitions, DISABLED_FrontsAndDrainingAtTheWaterHammerWaveSpeed) { Check(1000); }
 
 }  // namespace
