@@ -46,10 +46,10 @@ MixedCase DrainingCase(double waveSpeed) {
 }
 
 struct DrainingRecord {
-  double worstMass = 0;      // of the culvert's and forebay's volume at the start
-  double turnedFree = -1;    // s, when the end cell first ran free
-  double backAbove = -1;     // s, when the forebay rose back above the outlet's soffit
-  double endAreaAfter = 0;   // m², the end cell's least area from 5 s after that on
+  double worstMass = 0;       // of the culvert's and forebay's volume at the start
+  double turnedFree = -1;     // s, when the end cell first ran free
+  double backAbove = -1;      // s, when the forebay rose back above the outlet's soffit
+  double endAreaAfter = 0;    // m², the end cell's least area from 5 s after that on
   std::vector<double> swing;  // m, node 3's swing beyond its net change, 10 s windows
 };
 
