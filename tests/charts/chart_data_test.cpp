@@ -311,6 +311,21 @@ TEST(Comparison, OneColourPerCaseNamedByTheCase) {
   }
 }
 
+// The cases' head envelopes together name levels as levels: an open
+// channel's heads are its water surface, a culvert's piezometric heads.
+TEST(Comparison, HeadsTitleNamesLevelsWhereEveryCaseRunsFree) {
+  struct Row {
+    std::size_t surfaces, cases;
+    const char* title;
+  };
+  const Row rows[] = {{0, 3, "各工况沿程最高、最低水头"},
+                      {3, 3, "各工况沿程最高、最低水位"},
+                      {1, 3, "各工况沿程最高、最低水位与水头"},
+                      {2, 2, "各工况沿程最高、最低水位"}};
+  for (const Row& row : rows)
+    EXPECT_EQ(ComparedHeadsTitle(row.surfaces, row.cases), row.title) << row.surfaces;
+}
+
 // The cases' CSVs under one header, each row led by its case's name, quoted
 // when it holds a comma, a quotation mark or a line break.
 TEST(Comparison, CsvLeadsEachRowWithItsCase) {
