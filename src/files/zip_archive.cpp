@@ -73,7 +73,10 @@ int Decode(BitReader& in, const Huffman& h) {
   for (int len = 1; len <= kLongestCode; ++len) {
     code |= int(in.Bits(1));
     const int count = h.count[std::size_t(len)];
-    if (code - count < first) return h.symbol[std::size_t(index + (code - first))];
+    if (code - count < first) {
+      const int at = index + (code - first);
+      return h.symbol[std::size_t(at)];
+    }
     index += count;
     first = (first + count) << 1;
     code <<= 1;
@@ -107,7 +110,8 @@ void Codes(BitReader& in, std::string& out, const Huffman& lengths, const Huffma
     const int length = kLengthBase[l] + int(in.Bits(kLengthExtra[l]));
     const auto d = std::size_t(Decode(in, distances));
     if (d >= kDistanceBase.size()) Broken("bad distance code");
-    const auto distance = std::size_t(kDistanceBase[d] + int(in.Bits(kDistanceExtra[d])));
+    const int back = kDistanceBase[d] + int(in.Bits(kDistanceExtra[d]));
+    const auto distance = std::size_t(back);
     if (distance > out.size()) Broken("distance before the start");
     // Byte by byte: a reference may overlap what it writes.
     for (int k = 0; k < length; ++k) out += out[out.size() - distance];
@@ -134,7 +138,8 @@ void DynamicBlock(BitReader& in, std::string& out) {
     codeLengths[std::size_t(kOrder[std::size_t(k)])] = int(in.Bits(3));
   const Huffman lengthCode = Construct(codeLengths);
   std::vector<int> lengths;
-  lengths.reserve(std::size_t(literals + distances));
+  const int total = literals + distances;
+  lengths.reserve(std::size_t(total));
   while (int(lengths.size()) < literals + distances) {
     const int symbol = Decode(in, lengthCode);
     if (symbol < 16) {
