@@ -261,7 +261,7 @@ TEST(Envelope, CsvWritesDistancesAsSingles) {
 // the lines named, "" the first alone; without a pick the lines of one case
 // are told apart by their dashes.
 TEST(Comparison, OneColourPerCaseNamedByTheCase) {
-  const auto chartOf = [](std::vector<std::string> names) {
+  const auto chartOf = [](const std::vector<std::string>& names) {
     ChartData chart;
     chart.title = "水头包络线（时段 1 至 9）";
     chart.xTitle = "x";
