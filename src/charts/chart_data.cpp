@@ -275,6 +275,11 @@ std::string PumpDischargeCsv(const SurgeRun& run, const RunGeometry& geometry, S
   return out;
 }
 
+std::string ComparedHeadsTitle(std::size_t surfaces, std::size_t cases) {
+  const char* name = surfaces == 0 ? "水头" : surfaces < cases ? "水位与水头" : "水位";
+  return std::string("各工况沿程最高、最低") + name;
+}
+
 bool HeadIsWaterSurface(const RunSummary& summary) {
   return summary.freeSurface && summary.freeSurface->section == CulvertSection::Channel;
 }

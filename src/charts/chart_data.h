@@ -190,8 +190,10 @@ ChartData ComparisonChart(std::span<const CaseChart> cases, std::span<const std:
 // and an open channel's water surface (EnvelopeChart).
 inline const std::string kEnvelopeHeadLines[] = {"最高水头", "最低水头", "最高水面", "最低水面"};
 // The title of the cases' head envelopes together, the book's and the
-// envelope window's.
-inline constexpr const char* kComparedHeadsTitle = "各工况沿程最高、最低水头";
+// envelope window's, naming levels as levels: of `cases` cases, `surfaces`
+// have heads that are a water surface (HeadIsWaterSurface). "各工况沿程最高、
+// 最低水位" when all do, "…水头" when none does, "…水位与水头" otherwise.
+std::string ComparedHeadsTitle(std::size_t surfaces, std::size_t cases);
 
 // The CSV of several cases: a first column "case" with each case's name,
 // then each case's rows under the first case's header (the cases' CSVs

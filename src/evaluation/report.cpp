@@ -366,12 +366,16 @@ std::vector<std::string> RunLengthLines(const RunSummary& s) {
   return lines;
 }
 
-std::string DriftNote(const RunSummary& s) {
+std::string DriftAmountText(const RunSummary& s) {
   if (!s.classicDrift || !(std::fabs(*s.classicDrift) > kNotedDrift)) return "";
-  return "注：经典模型只计沿程损失，泵流量不变时前池水位也将偏离初始水位约 " +
-         Fixed(std::fabs(*s.classicDrift), 3, NegativeZero::Drop) + " m（趋向 " +
-         Fixed(s.forebayInitial + *s.classicDrift, 3, NegativeZero::Drop) +
-         " m）；平衡模型（balanced）计入全部恒定流损失，无此漂移";
+  return "约 " + Fixed(std::fabs(*s.classicDrift), 3, NegativeZero::Drop) + " m（趋向 " +
+         Fixed(s.forebayInitial + *s.classicDrift, 3, NegativeZero::Drop) + " m）";
+}
+
+std::string DriftNote(const RunSummary& s) {
+  const std::string amount = DriftAmountText(s);
+  if (amount.empty()) return "";
+  return std::string(kDriftNoteLead) + amount + "；" + kDriftNoteClose;
 }
 
 const char* NodeRegimeWord(const NodeRegime& node) {

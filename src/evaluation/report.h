@@ -151,8 +151,16 @@ std::optional<VerdictTime> ExtremeVerdictTime(const RunSummary& summary, bool hi
 // surge's round trip of a free-surface run that sets them); for the summary
 // and the status line alike ("振荡周期 414.620 s，…").
 std::vector<std::string> RunLengthLines(const RunSummary& summary);
-// The note on the classic model's drift, empty when it is below kNotedDrift.
+// The note on the classic model's drift, empty when it is below kNotedDrift:
+// its first clause up to the amount (kDriftNoteLead), the run's own amount
+// and level (DriftAmountText: "约 0.366 m（趋向 -4.882 m）"), then what the
+// balanced model does (kDriftNoteClose). A book of several cases writes the
+// shared words once and each case's amount alone.
+inline constexpr const char* kDriftNoteLead =
+    "注：经典模型只计沿程损失，泵流量不变时前池水位也将偏离初始水位";
+inline constexpr const char* kDriftNoteClose = "平衡模型（balanced）计入全部恒定流损失，无此漂移";
 std::string DriftNote(const RunSummary& summary);
+std::string DriftAmountText(const RunSummary& summary);
 std::string StepTimeText(const SurgeRun& run, int step);
 
 // The CSV of every computed step: a header row

@@ -441,6 +441,33 @@ constexpr const char* kNoDriftText =
     "（1）非恒定计算计入初始水面线所含的全部损失，水泵流量不变时水流保持恒定，"
     "不发生经典模型那样的前池水位漂移。";
 
+// What each case's run covers of its oscillation, and the classic model's
+// drift where it is noted: the summary's own lines. With several cases the
+// drift's explanation is written once after them, each case giving its
+// amount alone.
+void RunLengths(Book& b) {
+  const bool several = b.cases.size() > 1;
+  std::vector<std::string> lengths;
+  lengths.reserve(b.cases.size());
+  bool drifts = false;
+  for (const CaseFacts& c : b.cases) {
+    std::string text;
+    for (const std::string& line : RunLengthLines(c.s)) text += (text.empty() ? "" : "；") + line;
+    const std::string amount = DriftAmountText(c.s);
+    drifts = drifts || !amount.empty();
+    if (!amount.empty()) {
+      text +=
+          (text.empty() ? "" : "。") + (several ? "经典模型前池水位漂移" + amount : DriftNote(c.s));
+    }
+    lengths.push_back(text.empty() ? text : text + "。");
+  }
+  SharedOnce(b, lengths, "各工况：");
+  if (several && drifts) {
+    b.d.Paragraph(std::string(kDriftNoteLead) + "（各工况的漂移量如上）；" + kDriftNoteClose +
+                  "。");
+  }
+}
+
 void Method(Book& b) {
   const CaseFacts& base = b.cases.front();
   b.d.Heading("5  计算方法");
@@ -487,18 +514,7 @@ void Method(Book& b) {
     grid.rows.push_back({"模拟时长 / T", FixedText(base.s.simulatedTime / f->period, 3)});
   }
   b.d.Table(std::move(grid));
-  // What each case's run covers of its oscillation, and the classic
-  // model's drift where it is noted: the summary's own lines.
-  std::vector<std::string> lengths;
-  lengths.reserve(b.cases.size());
-  for (const CaseFacts& c : b.cases) {
-    std::string text;
-    for (const std::string& line : RunLengthLines(c.s)) text += (text.empty() ? "" : "；") + line;
-    if (const std::string note = DriftNote(c.s); !note.empty())
-      text += (text.empty() ? "" : "。") + note;
-    lengths.push_back(text.empty() ? text : text + "。");
-  }
-  SharedOnce(b, lengths, "各工况：");
+  RunLengths(b);
   b.d.Subheading("5.3  模型的适用范围");
   b.d.Paragraph(models.classic ? std::string(kModelDriftText) +
                                      (models.ClassicOnly() ? "" : kNoDriftBesideClassicText)

@@ -207,7 +207,9 @@ void Results(Book& b) {
   b.d.Subheading(Numbered(6, ++sub, "各工况比较"));
   const std::string forebay = "各工况前池水位过程线";
   b.Figure(Comparison(b, ReportChart::ForebayLevel, {""}, forebay), forebay);
-  const std::string envelope = kComparedHeadsTitle;
+  const auto surfaces = std::size_t(std::count_if(
+      b.cases.begin(), b.cases.end(), [](const CaseFacts& c) { return HeadIsWaterSurface(c.s); }));
+  const std::string envelope = ComparedHeadsTitle(surfaces, b.cases.size());
   b.Figure(Comparison(b, ReportChart::HeadEnvelope,
                       {std::begin(kEnvelopeHeadLines), std::end(kEnvelopeHeadLines)}, envelope),
            envelope);

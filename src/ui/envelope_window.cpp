@@ -203,8 +203,10 @@ void EnvelopeWindow::ShowPicked() {
     csvs.push_back({c.name, EnvelopeCsv(summary, *c.run, geometry, soffit)});
   }
   const std::string velocityLines[] = {"最大流速", "最小流速"};
-  charts_[int(EnvelopeOf::Head)]->SetData(
-      ComparisonChart(heads, kEnvelopeHeadLines, kComparedHeadsTitle));
+  charts_[int(EnvelopeOf::Head)]->SetData(ComparisonChart(
+      heads, kEnvelopeHeadLines,
+      ComparedHeadsTitle(std::size_t(std::ranges::count_if(summaries, HeadIsWaterSurface)),
+                         summaries.size())));
   charts_[int(EnvelopeOf::Velocity)]->SetData(
       ComparisonChart(velocities, velocityLines, "各工况沿程最大、最小流速"));
   csvText_ = CasesCsv(csvs);

@@ -24,6 +24,7 @@
 #include "model/run_preview.h"
 #include "report/calculation_document.h"
 #include "run/case_item.h"
+#include "run/case_run_length.h"
 #include "run/run_case.h"
 #include "texts/input_check.h"
 #include "ui/calculation_report.h"
@@ -763,8 +764,9 @@ void MainWindow::SetModel(MarchModel model) {
 
 void MainWindow::FillRunLengthMenu() {
   runLengthMenu_->clear();
-  const std::optional<RunLengthPreview> length =
-      PreviewRunLength(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  // Formed as the menu opens, not as the user types: a mixed case's comes
+  // from the model's own step 1.
+  const std::optional<CaseRunLength> length = PreviewCaseRunLength(session_->Prepared());
   if (!length) {
     runLengthMenu_->addAction(tr("这些输入给不出振荡周期"))->setEnabled(false);
     return;
@@ -782,10 +784,10 @@ void MainWindow::FillRunLengthMenu() {
       inputForm_->InputBox(InputId::StepCount)->setText(QString::number(steps));
     });
   };
-  if (const std::optional<long long> decide = length->StepsToDecide())
+  if (const std::optional<long long> decide = length->stepsToDecide)
     offer(tr("至可判定首个最高、最低水位"), *decide, QStringLiteral("RunLengthToDecide"));
   for (double periods : kCoveredPeriods) {
-    offer(tr("%1 个振荡周期").arg(Figure(periods)), length->StepsForPeriods(periods),
+    offer(tr("%1 个振荡周期").arg(Figure(periods)), length->preview.StepsForPeriods(periods),
           QStringLiteral("RunLength_%1").arg(Figure(periods)));
   }
 }

@@ -21,6 +21,7 @@
 
 #include "charts/chart_scene.h"
 #include "files/file_writer.h"
+#include "files/odf_package.h"
 #include "model/errors.h"
 #include "ui/chart_painter.h"
 
@@ -685,7 +686,11 @@ QByteArray ReportDocumentOdt(const ReportDocument& document) {
   buffer.open(QIODevice::WriteOnly);
   QTextDocumentWriter writer(&buffer, "odf");
   if (!writer.write(&text)) ReportFail("cannot write the ODF text");
-  return bytes;
+  // The sizes and weights in the East Asian properties too: the Chinese
+  // text is set by those.
+  const std::string package = OdtWithPropertiesInEveryScript(
+      std::string_view(bytes.constData(), std::size_t(bytes.size())));
+  return {package.data(), qsizetype(package.size())};
 }
 
 bool IsOdtName(std::string_view path) {

@@ -261,7 +261,7 @@ TEST(Envelope, CsvWritesDistancesAsSingles) {
 // the lines named, "" the first alone; without a pick the lines of one case
 // are told apart by their dashes.
 TEST(Comparison, OneColourPerCaseNamedByTheCase) {
-  const auto chartOf = [](std::vector<std::string> names) {
+  const auto chartOf = [](const std::vector<std::string>& names) {
     ChartData chart;
     chart.title = "水头包络线（时段 1 至 9）";
     chart.xTitle = "x";
@@ -309,6 +309,21 @@ TEST(Comparison, OneColourPerCaseNamedByTheCase) {
       EXPECT_FALSE(chart.lines[k].markers);
     }
   }
+}
+
+// The cases' head envelopes together name levels as levels: an open
+// channel's heads are its water surface, a culvert's piezometric heads.
+TEST(Comparison, HeadsTitleNamesLevelsWhereEveryCaseRunsFree) {
+  struct Row {
+    std::size_t surfaces, cases;
+    const char* title;
+  };
+  const Row rows[] = {{0, 3, "各工况沿程最高、最低水头"},
+                      {3, 3, "各工况沿程最高、最低水位"},
+                      {1, 3, "各工况沿程最高、最低水位与水头"},
+                      {2, 2, "各工况沿程最高、最低水位"}};
+  for (const Row& row : rows)
+    EXPECT_EQ(ComparedHeadsTitle(row.surfaces, row.cases), row.title) << row.surfaces;
 }
 
 // The cases' CSVs under one header, each row led by its case's name, quoted

@@ -331,6 +331,34 @@ TEST_F(CalculationBook, SharedNotesOnceAndEachEventWithItsForebay) {
   EXPECT_TRUE(AnyHolds(own, "最高库水位事故停泵说明：另一说明"));
 }
 
+// The classic drift's explanation is written once for the cases, each case
+// giving its own amount and level; a book of one case keeps the summary's
+// note whole.
+TEST_F(CalculationBook, DriftExplainedOnceEachCaseItsAmount) {
+  struct Row {
+    std::size_t cases;
+    std::size_t explanations;  // paragraphs holding the explanation
+    bool amountsAlone;         // each case's amount in a clause of its own
+  };
+  const Row rows[] = {{3, 1, true}, {1, 1, false}};
+  for (const Row& row : rows) {
+    BookInput book = cases_->book;
+    book.cases.resize(row.cases);
+    const std::vector<std::string> paragraphs =
+        Texts(kelvane::CalculationBook(book), ReportBlockKind::Paragraph);
+    EXPECT_EQ(std::count_if(paragraphs.begin(), paragraphs.end(),
+                            [](const std::string& p) { return p.find(kDriftNoteLead) != p.npos; }),
+              row.explanations)
+        << row.cases;
+    for (const BookCase& c : book.cases) {
+      const std::string amount = DriftAmountText(c.input.summary);
+      ASSERT_FALSE(amount.empty()) << c.name;
+      EXPECT_EQ(AnyHolds(paragraphs, "经典模型前池水位漂移" + amount), row.amountsAlone) << c.name;
+      EXPECT_EQ(AnyHolds(paragraphs, DriftNote(c.input.summary)), !row.amountsAlone) << c.name;
+    }
+  }
+}
+
 // The method names the models the cases ran: the classic march's equations
 // and drift only where a case ran it.
 TEST_F(CalculationBook, MethodNamesTheModelsTheCasesRan) {

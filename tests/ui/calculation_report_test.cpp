@@ -117,6 +117,20 @@ std::vector<std::string> HeadingTexts(const ReportDocument& document) {
   return out;
 }
 
+// The cover's title and subtitle of a converted book at their own sizes (22
+// and 20 pt), not at the body's: each Chinese character as wide as its size.
+void CoverTitlesAtTheirSizes(const std::string& pdf, const ReportDocument& document) {
+  const test::ProcessResult boxes = test::PdfText(pdf, "-bbox");
+  QCOMPARE(boxes.status, 0);
+  for (const auto& [words, points] :
+       {std::pair{document.title, 22.0}, std::pair{document.subtitle, 20.0}}) {
+    const test::PdfWordBox box = test::FindPdfWordStarting(boxes.out, words);
+    const double characters = double(QString::fromStdString(words).size());
+    QVERIFY2(box.right - box.left > 0.9 * points * characters,
+             (words + " " + std::to_string(box.right - box.left)).c_str());
+  }
+}
+
 }  // namespace
 
 class CalculationReportTest : public QObject {
@@ -435,6 +449,7 @@ class CalculationReportTest : public QObject {
         test::PdfText(folder.filePath(QStringLiteral("book.pdf")).toStdString());
     QCOMPARE(text.status, 0);
     const std::string pdf = Squeezed(text.out);
+    CoverTitlesAtTheirSizes(folder.filePath(QStringLiteral("book.pdf")).toStdString(), document);
     // Each signer's date lines on one line.
     std::size_t dates = 0;
     for (std::size_t at = 0; (at = text.out.find("______年____月____日", at)) != std::string::npos;

@@ -18,6 +18,7 @@
 #include "cases/case_file.h"
 #include "dialog_session.h"
 #include "model/run_preview.h"
+#include "run/mixed_case.h"
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"
@@ -53,6 +54,8 @@ class EventDialogsTest : public QObject {
   void eventWarningsAreTheBatchModes_data();
   void eventWarningsAreTheBatchModes();
   void runLengthCommandsSetTheStepCount();
+  void mixedRunLengthDecidesTheChannelExample_data();
+  void mixedRunLengthDecidesTheChannelExample();
 };
 
 // Rows typed one after another; the last one is bad in the named column, its
@@ -519,6 +522,61 @@ void EventDialogsTest::runLengthCommandsSetTheStepCount() {
   QAction* three = Named<QAction>(s.window, "RunLength_3");
   QVERIFY(!three->isEnabled());
   QVERIFY2(three->text().contains(QStringLiteral("超过 32766")), qPrintable(three->text()));
+}
+
+// 工况 → 计算时长 under the mixed model on the channel example: the forebay
+// checks wait for the surge's round trip after the pump start, which the
+// rigid column of the culvert box alone does not see (with a smaller
+// forebay its extremes come well before the surge is back). The count the
+// menu offers decides every check; one fewer leaves them 未定, and so does
+// the box column's count wherever it falls short.
+void EventDialogsTest::mixedRunLengthDecidesTheChannelExample_data() {
+  QTest::addColumn<QString>("forebayArea");  // "" as the example has it
+  QTest::newRow("example") << QString();
+  QTest::newRow("smaller forebay") << QStringLiteral("600");
+}
+
+void EventDialogsTest::mixedRunLengthDecidesTheChannelExample() {
+  QFETCH(QString, forebayArea);
+  EventSession s;
+  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
+  if (!forebayArea.isEmpty())
+    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
+  const PreparedCase& prepared = s.window.Session()->Prepared();
+  QCOMPARE(prepared.extras.model, MarchModel::Mixed);
+  const std::optional<RunLengthPreview> box =
+      PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
+  QVERIFY(box && box->StepsToDecide());
+  const long long boxSteps = *box->StepsToDecide();
+  emit Named<QMenu>(s.window, "RunLengthMenu")->aboutToShow();
+  QAction* decide = Named<QAction>(s.window, "RunLengthToDecide");
+  QVERIFY(decide && decide->isEnabled());
+  decide->trigger();
+  QLineEdit* steps = s.window.inputForm()->InputBox(InputId::StepCount);
+  const long long offered = steps->text().toLongLong();
+  QVERIFY2(offered != boxSteps, qPrintable(steps->text()));
+  struct Row {
+    long long steps;
+    bool decided;
+  };
+  const Row rows[] = {{offered, true}, {offered - 1, false}, {boxSteps, boxSteps >= offered}};
+  for (const Row& row : rows) {
+    steps->setText(QString::number(row.steps));
+    s.Calculate("out.txt");
+    // Judged as the window's envelope and the book judge the run.
+    const CaseRun& run = s.window.Session()->LastRun();
+    QVERIFY(run.Complete());
+    const DesignCheckReport checks =
+        CheckDesign(prepared.design, SummarizeRun(run.run, run.outcome), run.run, run.outcome);
+    QVERIFY(!checks.rows.empty());
+    QStringList undecided;
+    for (const CheckRow& check : checks.rows) {
+      if (check.verdict == CheckVerdict::Undetermined)
+        undecided << QString::fromUtf8(CheckItemName(check.kind));
+    }
+    QVERIFY2(undecided.isEmpty() == row.decided,
+             qPrintable(QString::number(row.steps) + QLatin1Char(' ') + undecided.join(u'、')));
+  }
 }
 
 QTEST_MAIN(EventDialogsTest)
