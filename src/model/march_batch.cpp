@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -43,21 +44,33 @@ struct LaneConstants {
   }
 };
 
-// One batch as it marches. The two latest steps of every lane are held node
-// by node, the lanes of a node side by side (element i*kLanes + l is node
-// i+1 of lane l), so that each formula runs over all lanes at once; each
-// finished step is copied into the lanes' own grids.
+// Steps a batch holds side by side before it copies them into the lanes'
+// grids: a block's, fewer for grids of many nodes, so that the steps held
+// take about 64 KiB of each quantity.
+constexpr std::size_t kHeldValues = 16384;
+
+// One batch as it marches. The steps held are kept node by node, the lanes
+// of a node side by side (element (t*(n+1) + i)*kLanes + l of slot t is node
+// i+1 of lane l), so that each formula runs over all lanes at once; slot 0
+// holds the step before them. Once the steps are held they are copied into
+// the lanes' own grids together.
 struct BatchState {
   LaneConstants k;
   int n = 0;
-  // Heads and velocities of the steps of odd and even number.
-  std::vector<float> heads[2], velocities[2];
+  int held = 1;  // the steps held at most, slots 1..held
+  // Heads and velocities of slots 0..held.
+  std::vector<float> heads, velocities;
+  // The step times of slots 1..held: element (t-1)*kLanes + l.
+  std::vector<float> times;
   // Lane l's grids from step 1 and its step times.
   float* gridHeads[kLanes] = {};
   float* gridVelocities[kLanes] = {};
   float* stepTimes[kLanes] = {};
   // All ones while lane l is a run of the batch whose values are finite.
   alignas(64) std::uint32_t live[kLanes] = {};
+  // How many of the steps held go into lane l's grids: all of them while it
+  // is live, those before the step that dropped it.
+  std::size_t kept[kLanes] = {};
   // With a pump event in some lane: element j*kLanes + l is lane l's mean
   // pump discharge over step j (Q1 widened for a lane without one).
   std::vector<double> pumpDischarges;
@@ -99,97 +112,147 @@ struct BatchState {
   KeepBeyond(s.lowVelocity, s.lowVelocityStep, v, size, j, false);
 }
 
-// Steps first..last of every lane. A lane whose step holds a value that is
-// not finite stops being live at that step, and neither that step nor any
-// later one reaches its grids.
-[[gnu::always_inline]] inline void BatchSteps(BatchState& s, int first, int last) {
+// Step j of every lane, from slot t-1 into slot t. A lane whose step holds
+// a value that is not finite stops being live at that step; it keeps the
+// steps held before it.
+[[gnu::always_inline]] inline void BatchStep(BatchState& s, int j, std::size_t t, int from) {
   const LaneConstants& k = s.k;
   const int n = s.n;
-  const std::size_t stride = static_cast<std::size_t>(n) + 1;
+  const std::size_t row = (static_cast<std::size_t>(n) + 1) * kLanes;
   detail::PlainArith a;
-  for (int j = first; j <= last; ++j) {
-    const float* __restrict pH = s.heads[(j - 1) & 1].data();
-    const float* __restrict pV = s.velocities[(j - 1) & 1].data();
-    float* __restrict h = s.heads[j & 1].data();
-    float* __restrict v = s.velocities[j & 1].data();
-    alignas(64) float time[kLanes];
-    alignas(64) std::uint32_t bad[kLanes];
+  const float* __restrict pH = s.heads.data() + (t - 1) * row;
+  const float* __restrict pV = s.velocities.data() + (t - 1) * row;
+  float* __restrict h = s.heads.data() + t * row;
+  float* __restrict v = s.velocities.data() + t * row;
+  float* __restrict time = s.times.data() + (t - 1) * kLanes;
+  alignas(64) std::uint32_t bad[kLanes];
+  for (int l = 0; l < kLanes; ++l) {
+    time[l] = detail::StepTimeOf(j, k.timeStep[l], a);
+    bad[l] = detail::NonFiniteBits(time[l]);
+  }
+
+  // Interior nodes ascending, as the single march takes them.
+  for (int i = 1; i < n; ++i) {
+    const std::size_t A = static_cast<std::size_t>(i - 1) * kLanes;
+    const std::size_t I = static_cast<std::size_t>(i) * kLanes;
+    const std::size_t B = static_cast<std::size_t>(i + 1) * kLanes;
     for (int l = 0; l < kLanes; ++l) {
-      time[l] = detail::StepTimeOf(j, k.timeStep[l], a);
-      bad[l] = detail::NonFiniteBits(time[l]);
+      float Vij, Hij;
+      detail::InteriorNode(k.Node(l), j, i + 1, pH[A + l], pV[A + l], pH[B + l], pV[B + l], Vij,
+                           Hij, a);
+      v[I + l] = Vij;
+      h[I + l] = Hij;
+      bad[l] |= detail::NonFiniteBits(Vij) | detail::NonFiniteBits(Hij);
     }
+  }
 
-    // Interior nodes ascending, as the single march takes them.
-    for (int i = 1; i < n; ++i) {
-      const std::size_t A = static_cast<std::size_t>(i - 1) * kLanes;
-      const std::size_t I = static_cast<std::size_t>(i) * kLanes;
-      const std::size_t B = static_cast<std::size_t>(i + 1) * kLanes;
-      for (int l = 0; l < kLanes; ++l) {
-        float Vij, Hij;
-        detail::InteriorNode(k.Node(l), j, i + 1, pH[A + l], pV[A + l], pH[B + l], pV[B + l], Vij,
-                             Hij, a);
-        v[I + l] = Vij;
-        h[I + l] = Hij;
-        bad[l] |= detail::NonFiniteBits(Vij) | detail::NonFiniteBits(Hij);
-      }
-    }
-
-    // The forebay area and the pump discharge of the step, lane by lane.
-    const std::size_t F = static_cast<std::size_t>(n) * kLanes;
-    alignas(64) double area[kLanes];
-    alignas(64) double pump[kLanes];
-    const double* pumps = s.pumpDischarges.empty()
-                              ? k.finalPumpDischarge
-                              : s.pumpDischarges.data() + static_cast<std::size_t>(j) * kLanes;
+  // The forebay area and the pump discharge of the step, lane by lane: the
+  // lanes' constants unless some lane has a table or an event.
+  const std::size_t F = static_cast<std::size_t>(n) * kLanes;
+  alignas(64) double tableArea[kLanes];
+  const double* area = k.forebayArea;
+  if (s.anyAreaTable) {
     for (int l = 0; l < kLanes; ++l) {
-      area[l] = s.anyAreaTable && !s.areaTables[l].empty()
-                    ? ForebayAreaAt(s.areaTables[l], pH[F + l])
-                    : k.forebayArea[l];
-      pump[l] = pumps[l];
+      tableArea[l] =
+          s.areaTables[l].empty() ? k.forebayArea[l] : ForebayAreaAt(s.areaTables[l], pH[F + l]);
     }
+    area = tableArea;
+  }
+  const double* pump = s.pumpDischarges.empty()
+                           ? k.finalPumpDischarge
+                           : s.pumpDischarges.data() + static_cast<std::size_t>(j) * kLanes;
 
-    // The characteristics, node 1 and node n+1.
-    const std::size_t L2 = kLanes, Ln = static_cast<std::size_t>(n - 1) * kLanes;
+  // The characteristics, node 1 and node n+1.
+  const std::size_t L2 = kLanes, Ln = static_cast<std::size_t>(n - 1) * kLanes;
+  for (int l = 0; l < kLanes; ++l) {
+    const detail::NodeConstants kn = k.Node(l);
+    const float CM = detail::BackwardHead(kn, j, pH[L2 + l], pV[L2 + l], a);
+    const float V1 = detail::ReservoirVelocity(kn, j, k.reservoirLevel[l], CM, a);
+    h[l] = k.reservoirLevel[l];
+    v[l] = V1;
+    bad[l] |= detail::NonFiniteBits(V1);
+  }
+  for (int l = 0; l < kLanes; ++l) {
+    const detail::NodeConstants kn = k.Node(l);
+    const float CP = detail::ForwardHead(kn, j, n + 1, pH[Ln + l], pV[Ln + l], a);
+    float Hf, Vf;
+    detail::ForebayNode(kn, j, n + 1, pH[F + l], pV[F + l], k.culvertArea[l], pump[l], area[l], CP,
+                        Hf, Vf, a);
+    h[F + l] = Hf;
+    v[F + l] = Vf;
+    bad[l] |= detail::NonFiniteBits(Hf) | detail::NonFiniteBits(Vf);
+  }
+
+  // One OR over the lanes; a lane is dropped only in the rare step that
+  // finds one.
+  std::uint32_t anyBad = 0;
+  for (int l = 0; l < kLanes; ++l) anyBad |= bad[l] & s.live[l];
+  if (anyBad != 0) {
     for (int l = 0; l < kLanes; ++l) {
-      const detail::NodeConstants kn = k.Node(l);
-      const float CM = detail::BackwardHead(kn, j, pH[L2 + l], pV[L2 + l], a);
-      const float V1 = detail::ReservoirVelocity(kn, j, k.reservoirLevel[l], CM, a);
-      h[l] = k.reservoirLevel[l];
-      v[l] = V1;
-      bad[l] |= detail::NonFiniteBits(V1);
+      if ((bad[l] & s.live[l]) == 0) continue;
+      s.live[l] = 0;
+      s.kept[l] = static_cast<std::size_t>(j - from);
     }
-    for (int l = 0; l < kLanes; ++l) {
-      const detail::NodeConstants kn = k.Node(l);
-      const float CP = detail::ForwardHead(kn, j, n + 1, pH[Ln + l], pV[Ln + l], a);
-      float Hf, Vf;
-      detail::ForebayNode(kn, j, n + 1, pH[F + l], pV[F + l], k.culvertArea[l], pump[l], area[l],
-                          CP, Hf, Vf, a);
-      h[F + l] = Hf;
-      v[F + l] = Vf;
-      bad[l] |= detail::NonFiniteBits(Hf) | detail::NonFiniteBits(Vf);
-    }
+  }
 
-    std::uint32_t anyBad = 0;
-    for (int l = 0; l < kLanes; ++l) anyBad |= bad[l] & s.live[l];
-    if (anyBad != 0) {
-      for (int l = 0; l < kLanes; ++l)
-        if ((bad[l] & s.live[l]) != 0) s.live[l] = 0;
-    }
+  if (s.gather) GatherStep(s, h, v, j);
+}
 
-    if (s.gather) GatherStep(s, h, v, j);
+// Four rows of four lanes turned: element m of row r becomes element r of
+// lane m's row. Loaded and stored whole, so that each is one vector move.
+using Quad = float __attribute__((vector_size(4 * sizeof(float))));
 
-    // The step into each live lane's grids.
-    const std::size_t at = static_cast<std::size_t>(j - 1) * stride;
-    for (int l = 0; l < kLanes; ++l) {
-      if (s.live[l] == 0) continue;
-      float* gh = s.gridHeads[l] + at;
-      float* gv = s.gridVelocities[l] + at;
-      for (std::size_t i = 0; i < stride; ++i) {
-        gh[i] = h[i * kLanes + l];
-        gv[i] = v[i * kLanes + l];
-      }
-      s.stepTimes[l][j - 1] = time[l];
+[[gnu::always_inline]] inline void TurnFour(const float* __restrict from, float* const to[4],
+                                            std::size_t at) {
+  Quad r[4];
+  for (std::size_t k = 0; k < 4; ++k) std::memcpy(&r[k], from + k * kLanes, sizeof(Quad));
+  const Quad low01 = __builtin_shufflevector(r[0], r[1], 0, 4, 1, 5);
+  const Quad high01 = __builtin_shufflevector(r[0], r[1], 2, 6, 3, 7);
+  const Quad low23 = __builtin_shufflevector(r[2], r[3], 0, 4, 1, 5);
+  const Quad high23 = __builtin_shufflevector(r[2], r[3], 2, 6, 3, 7);
+  const Quad lane[4] = {__builtin_shufflevector(low01, low23, 0, 1, 4, 5),
+                        __builtin_shufflevector(low01, low23, 2, 3, 6, 7),
+                        __builtin_shufflevector(high01, high23, 0, 1, 4, 5),
+                        __builtin_shufflevector(high01, high23, 2, 3, 6, 7)};
+  for (std::size_t m = 0; m < 4; ++m) std::memcpy(to[m] + at, &lane[m], sizeof(Quad));
+}
+
+// Rows of lanes side by side (element r*kLanes + l) into each lane's own
+// array: rows[l] of them into to[l] + at, whole blocks of four rows and four
+// lanes turned at once.
+[[gnu::always_inline]] inline void IntoLanes(const float* __restrict from, float* const to[kLanes],
+                                             std::size_t at, const std::size_t rows[kLanes]) {
+  for (std::size_t l0 = 0; l0 < kLanes; l0 += 4) {
+    const std::size_t common = std::min({rows[l0], rows[l0 + 1], rows[l0 + 2], rows[l0 + 3]});
+    std::size_t r = 0;
+    for (; r + 4 <= common; r += 4) TurnFour(from + r * kLanes + l0, to + l0, at + r);
+    for (std::size_t l = l0; l < l0 + 4; ++l) {
+      for (std::size_t q = r; q < rows[l]; ++q) to[l][at + q] = from[q * kLanes + l];
     }
+  }
+}
+
+// Steps first..last of every lane, a few held at a time and then copied
+// into the grids of the lanes that were live while they were formed:
+// neither the step that drops a lane nor any later one reaches its grids.
+[[gnu::always_inline]] inline void BatchSteps(BatchState& s, int first, int last) {
+  const std::size_t nodes = static_cast<std::size_t>(s.n) + 1;
+  const std::size_t row = nodes * kLanes;
+  for (int from = first; from <= last; from += s.held) {
+    const int to = std::min(last, from + s.held - 1);
+    const std::size_t count = static_cast<std::size_t>(to - from) + 1;
+    for (int l = 0; l < kLanes; ++l) s.kept[l] = s.live[l] != 0 ? count : 0;
+    for (int j = from; j <= to; ++j) BatchStep(s, j, static_cast<std::size_t>(j - from) + 1, from);
+
+    std::size_t values[kLanes];
+    for (int l = 0; l < kLanes; ++l) values[l] = s.kept[l] * nodes;
+    const std::size_t at = static_cast<std::size_t>(from - 1) * nodes;
+    IntoLanes(s.heads.data() + row, s.gridHeads, at, values);
+    IntoLanes(s.velocities.data() + row, s.gridVelocities, at, values);
+    IntoLanes(s.times.data(), s.stepTimes, static_cast<std::size_t>(from - 1), s.kept);
+    // The last step held is the next one's start.
+    std::copy_n(s.heads.data() + count * row, row, s.heads.data());
+    std::copy_n(s.velocities.data() + count * row, row, s.velocities.data());
   }
 }
 
@@ -292,10 +355,13 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
   const int n = first.SegmentCount();
   const int last = first.StepCount();
   const std::size_t nodes = static_cast<std::size_t>(n) + 1;
+  const std::size_t row = nodes * kLanes;
   BatchState s;
   s.n = n;
-  for (std::vector<float>& buffer : s.heads) buffer.assign(nodes * kLanes, 0.0f);
-  for (std::vector<float>& buffer : s.velocities) buffer.assign(nodes * kLanes, 0.0f);
+  s.held = static_cast<int>(std::clamp<std::size_t>(kHeldValues / row, 1, kBlock));
+  s.heads.assign((static_cast<std::size_t>(s.held) + 1) * row, 0.0f);
+  s.velocities.assign(s.heads.size(), 0.0f);
+  s.times.assign(static_cast<std::size_t>(s.held) * kLanes, 0.0f);
   const int count = static_cast<int>(group.size());
   bool anyPumpEvent = false;
   // Lanes beyond the group repeat its first run and are never live.
@@ -321,8 +387,8 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
     const float* h1 = editor.HeadsAt(1);
     const float* v1 = editor.VelocitiesAt(1);
     for (std::size_t i = 0; i < nodes; ++i) {
-      s.heads[1][i * kLanes + l] = h1[i];
-      s.velocities[1][i * kLanes + l] = v1[i];
+      s.heads[i * kLanes + l] = h1[i];
+      s.velocities[i * kLanes + l] = v1[i];
     }
     if (l < count) {
       s.gridHeads[l] = editor.HeadsAt(1);
@@ -350,8 +416,11 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
   for (int l = 0; l < count; ++l) s.gather = s.gather || group[l]->envelope != nullptr;
   if (s.gather) {
     // Step 1 holds every extreme so far.
-    s.highHead = s.lowHead = s.heads[1];
-    s.highVelocity = s.lowVelocity = s.velocities[1];
+    s.highHead.assign(s.heads.begin(), s.heads.begin() + static_cast<std::ptrdiff_t>(row));
+    s.lowHead = s.highHead;
+    s.highVelocity.assign(s.velocities.begin(),
+                          s.velocities.begin() + static_cast<std::ptrdiff_t>(row));
+    s.lowVelocity = s.highVelocity;
     for (auto* held : {&s.highHeadStep, &s.lowHeadStep, &s.highVelocityStep, &s.lowVelocityStep})
       held->assign(nodes * kLanes, 1);
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 namespace kelvane {
 
@@ -179,6 +180,8 @@ class ColumnMarch {
   double AreaAt(double level) const {
     return table_.empty() ? p_.ForebayArea : ForebayAreaAt(table_, level);
   }
+  // Whether both are constants: the sudden change and the constant area.
+  bool ConstantTerms() const { return law_.Sudden() && table_.empty(); }
   // Rate's constant factors: g/L, the reservoir level, the loss coefficient
   // and the column's area.
   double GravityOverLength() const { return gravityOverLength_; }
@@ -267,6 +270,13 @@ class SlotLanes {
     reservoir_ = Gather([](const ColumnMarch& m) { return m.ReservoirLevel(); });
     loss_ = Gather([](const ColumnMarch& m) { return m.LossCoefficient(); });
     area_ = Gather([](const ColumnMarch& m) { return m.ColumnArea(); });
+    constantTerms_ = true;
+    for (const ColumnMarch* m : march_) constantTerms_ = constantTerms_ && m->ConstantTerms();
+    if (constantTerms_) {
+      // The same values at every time and level: gathered once.
+      discharge_ = Gather([](const ColumnMarch& m) { return m.Discharge(0); });
+      forebayArea_ = Gather([](const ColumnMarch& m) { return m.AreaAt(0); });
+    }
   }
 
   // value(case) of each lane's case.
@@ -281,6 +291,8 @@ class SlotLanes {
 
   // ColumnMarch::Rate of every lane.
   LaneState Rate(const Lanes& t, const LaneState& s) const {
+    if (constantTerms_)
+      return ColumnRate(gravityOverLength_, reservoir_, loss_, area_, s, discharge_, forebayArea_);
     std::array<double, kSlots> discharge{};
     std::array<double, kSlots> forebayArea{};
     for (std::size_t i = 0; i < kSlots; ++i) {
@@ -297,6 +309,10 @@ class SlotLanes {
   Lanes reservoir_{};
   Lanes loss_{};
   Lanes area_{};
+  // With every lane's discharge and forebay area constant: those.
+  bool constantTerms_ = false;
+  Lanes discharge_{};
+  Lanes forebayArea_{};
 };
 
 }  // namespace
@@ -316,30 +332,45 @@ void MarchSlots(std::vector<ColumnMarch>& marches) {
     }
   };
   refill();
+  // The slots' lanes, gathered again only when a slot changes its case:
+  // while every slot marches on, its lanes go on from the step's own end,
+  // the values Advance keeps (the state, its rate, and t + h).
+  std::optional<SlotLanes> lanes;
+  Lanes t{}, h{};
+  LaneState s, k1;
+  bool changed = true;
   while (used > 0) {
+    if (changed) {
+      lanes.emplace(marches, slot, used);
+      t = lanes->Gather([](const ColumnMarch& m) { return m.Time(); });
+      h = lanes->Gather([](const ColumnMarch& m) { return m.StepLength(); });
+      s = {lanes->Gather([](const ColumnMarch& m) { return m.At().v; }),
+           lanes->Gather([](const ColumnMarch& m) { return m.At().z; })};
+      k1 = {lanes->Gather([](const ColumnMarch& m) { return m.RateAt().v; }),
+            lanes->Gather([](const ColumnMarch& m) { return m.RateAt().z; })};
+      changed = false;
+    }
     // One step of every slot, lane by lane: the arithmetic of
     // ColumnMarch::Step, expression for expression.
-    const SlotLanes lanes(marches, slot, used);
-    const Lanes t = lanes.Gather([](const ColumnMarch& m) { return m.Time(); });
-    const Lanes h = lanes.Gather([](const ColumnMarch& m) { return m.StepLength(); });
-    const LaneState s{lanes.Gather([](const ColumnMarch& m) { return m.At().v; }),
-                      lanes.Gather([](const ColumnMarch& m) { return m.At().z; })};
-    const LaneState k1{lanes.Gather([](const ColumnMarch& m) { return m.RateAt().v; }),
-                       lanes.Gather([](const ColumnMarch& m) { return m.RateAt().z; })};
     const Lanes half = h / 2;
-    const LaneState k2 = lanes.Rate(t + half, Ahead(s, half, k1));
-    const LaneState k3 = lanes.Rate(t + half, Ahead(s, half, k2));
-    const LaneState k4 = lanes.Rate(t + h, Ahead(s, h, k3));
+    const LaneState k2 = lanes->Rate(t + half, Ahead(s, half, k1));
+    const LaneState k3 = lanes->Rate(t + half, Ahead(s, half, k2));
+    const LaneState k4 = lanes->Rate(t + h, Ahead(s, h, k3));
     const LaneState after = Combined(s, h, k1, k2, k3, k4);
-    const LaneState rate = lanes.Rate(t + h, after);
+    const LaneState rate = lanes->Rate(t + h, after);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < used; ++i) {
       ColumnMarch& m = marches[slot[i]];
       m.Advance(State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]});
       if (m.Marching()) slot[kept++] = slot[i];
     }
+    changed = kept != used;
     used = kept;
     refill();
+    changed = changed || used != kept;
+    s = after;
+    k1 = rate;
+    t = t + h;
   }
 }
 

@@ -257,9 +257,13 @@ TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
     int reaches, steps, lanes;
     int otherReaches = 0, otherSteps = 0;  // every third lane of this grid, when set
   };
+  // The last two: grids of so many nodes that the batch holds one step (1,101
+  // nodes) or two (401) before the lanes' grids take them, neither a whole
+  // number of fours.
   const Row rows[] = {
-      {5, 1500, 16}, {5, 300, 1},  {5, 300, 3},   {1, 200, 17},         {2, 200, 9},
-      {3, 150, 33},  {7, 400, 16}, {40, 120, 20}, {5, 300, 24, 6, 300}, {5, 200, 12, 5, 1},
+      {5, 1500, 16},        {5, 300, 1},        {5, 300, 3},   {1, 200, 17},
+      {2, 200, 9},          {3, 150, 33},       {7, 400, 16},  {40, 120, 20},
+      {5, 300, 24, 6, 300}, {5, 200, 12, 5, 1}, {1100, 30, 7}, {400, 60, 18},
   };
   std::mt19937 random(20261209 + static_cast<int>(GetParam()));
   int faults = 0, gathered = 0;
@@ -270,6 +274,7 @@ TEST_P(MarchVariant, BatchLanesGiveTheSingleMarchsBits) {
         cases[k] = std::move(RandomBatchCases(random, row.otherReaches, row.otherSteps, 1)[0]);
     }
     std::vector<SurgeRun> runs;
+    runs.reserve(cases.size());
     for (const BatchCase& c : cases) runs.push_back(c.start);
     std::vector<std::vector<std::pair<int, int>>> told(cases.size());
     std::vector<MarchLane> lanes(cases.size());
