@@ -122,9 +122,19 @@ int Sign(float value) { return (value > 0) - (value < 0); }
 // The first step at which `velocity(step)` runs against the direction of the
 // first non-zero velocity; 0 when it never does.
 int FirstReversal(const SurgeRun& run, int node, int steps) {
+  // The steps inside the grids read straight from them, a node's values one
+  // step apart; any step beyond them through the checked accessor, which
+  // reports it.
+  const int nodes = run.GridNodes();
+  const int inGrids = node >= 1 && node <= nodes ? std::min(steps, run.GridSteps()) : 0;
+  const float* velocity = inGrids > 0 ? run.VelocitiesAt(1).data() + (node - 1) : nullptr;
   int direction = 0;
   for (int step = 1; step <= steps; ++step) {
-    int sign = Sign(run.Velocity(node, step));
+    const float v =
+        step <= inGrids
+            ? velocity[static_cast<std::size_t>(step - 1) * static_cast<std::size_t>(nodes)]
+            : run.Velocity(node, step);
+    const int sign = Sign(v);
     if (direction == 0) {
       direction = sign;
     } else if (sign == -direction) {

@@ -112,6 +112,12 @@ struct BatchState {
   KeepBeyond(s.lowVelocity, s.lowVelocityStep, v, size, j, false);
 }
 
+// A value of every lane, in one vector (of several registers where the
+// instruction set's are narrower).
+#pragma GCC diagnostic ignored "-Wpsabi"
+using LaneSingles = float __attribute__((vector_size(kLanes * sizeof(float))));
+using LaneDoubles = double __attribute__((vector_size(kLanes * sizeof(double))));
+
 // Step j of every lane, from slot t-1 into slot t. A lane whose step holds
 // a value that is not finite stops being live at that step; it keeps the
 // steps held before it.
@@ -125,11 +131,16 @@ struct BatchState {
   float* __restrict h = s.heads.data() + t * row;
   float* __restrict v = s.velocities.data() + t * row;
   float* __restrict time = s.times.data() + (t - 1) * kLanes;
+  // The lanes' times at once, each as StepTimeOf forms it: (j-1)*dt exact
+  // in double, then rounded once to single.
+  LaneSingles timeStep;
+  std::memcpy(&timeStep, k.timeStep, sizeof timeStep);
+  const LaneSingles stepTime = __builtin_convertvector(
+      __builtin_convertvector(timeStep, LaneDoubles) * static_cast<double>(j - 1), LaneSingles);
+  std::memcpy(time, &stepTime, sizeof stepTime);
   alignas(64) std::uint32_t bad[kLanes];
-  for (int l = 0; l < kLanes; ++l) {
-    time[l] = detail::StepTimeOf(j, k.timeStep[l], a);
-    bad[l] = detail::NonFiniteBits(time[l]);
-  }
+  const LaneSingles timeFault = stepTime - stepTime;  // as NonFiniteBits
+  std::memcpy(bad, &timeFault, sizeof bad);
 
   // Interior nodes ascending, as the single march takes them.
   for (int i = 1; i < n; ++i) {
@@ -185,8 +196,13 @@ struct BatchState {
 
   // One OR over the lanes; a lane is dropped only in the rare step that
   // finds one.
-  std::uint32_t anyBad = 0;
-  for (int l = 0; l < kLanes; ++l) anyBad |= bad[l] & s.live[l];
+  std::uint64_t anyBad = 0;
+  for (int l = 0; l < kLanes; l += 2) {
+    std::uint64_t two, live;
+    std::memcpy(&two, bad + l, sizeof two);
+    std::memcpy(&live, s.live + l, sizeof live);
+    anyBad |= two & live;
+  }
   if (anyBad != 0) {
     for (int l = 0; l < kLanes; ++l) {
       if ((bad[l] & s.live[l]) == 0) continue;
