@@ -99,8 +99,10 @@ int WriteImages(const BatchOptions& options, const Images& images, const StudySe
   const StudyCommand& study = options.study;
   // A swept event is named by the chart's axis or legend instead.
   const auto studyChart = [&] {
-    const std::string event =
-        study.plan.SweepsEvent() ? "" : ModelExtrasTitle(ReadModelExtras(options.typed.events));
+    const PreparedCase& base = session.Base();
+    // A base event that cannot be read has been refused before the study ran.
+    if (base.eventError && !study.plan.SweepsEvent()) throw *base.eventError;
+    const std::string event = study.plan.SweepsEvent() ? "" : ModelExtrasTitle(base.extras);
     return session.ChartPoints().Chart(study.plan, session.Settings().limits, event);
   };
   int status = 0;
@@ -135,7 +137,7 @@ int WriteImages(const BatchOptions& options, const Images& images, const StudySe
 // be written.
 int WriteSummary(const BatchOptions& options, const StudySession& session) {
   const std::string report =
-      StudyReportText(options.study.plan, session.Settings(), session.Tally());
+      StudyReportText(options.study.plan, session.Settings(), session.Tally(), session.Checks());
   if (options.summary.empty()) {
     std::fputs(report.c_str(), stderr);
     return 0;
@@ -157,7 +159,7 @@ int RunStudyCommand(const BatchOptions& options, const Images& images) {
   // --strict: a warning on any case's text refuses the study before it runs.
   if (options.strict) {
     if (const std::optional<FlaggedCase> flagged =
-            FirstFlaggedCase(study.plan, session.Settings())) {
+            FirstFlaggedCase(study.plan, session.Settings(), session.Base())) {
       std::fputs(("kelvane: --strict: " + FlaggedCaseText(*flagged) + "；不运行研究\n").c_str(),
                  stderr);
       return kExitUsage;

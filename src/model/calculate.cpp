@@ -260,6 +260,12 @@ std::optional<RunOutcome> CalculateSteadyState(const InputTexts& texts, SurgeRun
   }
 }
 
+std::optional<RunOutcome> CalculateCoefficients(const InputTexts& texts,
+                                                const ModelExtras& extras) {
+  SurgeRun run;
+  return CalculateSteadyState(texts, run, extras);
+}
+
 const ModelExtras* MarchExtras(const CalculateOptions& options) {
   return options.extras.Given() ? &options.extras : nullptr;
 }

@@ -101,4 +101,11 @@ const ModelExtras* MarchExtras(const CalculateOptions& options);
 std::optional<RunOutcome> CalculateSteadyState(const InputTexts& texts, SurgeRun& run,
                                                const ModelExtras& extras);
 
+// The parameters and coefficients of the run of `texts` with `extras`,
+// formed as CalculateSteadyState forms them (the reach's head loss with the
+// steady state), the grids then dropped; none when a fault comes first. What
+// a check reads of a run it does not march (the forebay stability limit).
+std::optional<RunOutcome> CalculateCoefficients(const InputTexts& texts,
+                                                const ModelExtras& extras = {});
+
 }  // namespace kelvane

@@ -2,37 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <exception>
-#include <string>
 
 #include "model/model.h"
 #include "model/stability.h"
 
 namespace kelvane {
 
-namespace {
-
-// What a run of `texts` leaves at its steady state (one step stops after it;
-// the time step does not depend on the count), or none where it fails.
-std::optional<RunOutcome> SteadyStateOf(const InputTexts& texts) {
-  InputTexts probe = texts;
-  probe[InputId::StepCount] = std::string(1, '1');
-  try {
-    SurgeRun run;
-    return Calculate(probe, run);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
-
-}  // namespace
-
 std::optional<RunPreview> PreviewRun(const InputTexts& texts) {
   std::int16_t steps = 0;
   if (!ToInt16(ReadLeadingNumber(texts[InputId::StepCount]), steps) || steps < 1 || steps == 32767)
     return std::nullopt;
   RunPreview preview;
-  std::optional<RunOutcome> outcome = SteadyStateOf(texts);
+  std::optional<RunOutcome> outcome = CalculateCoefficients(texts);
   if (!outcome) {
     // The grid's figures need only the culvert's length, its reaches and the
     // wave speed (the limit the culvert's area too): formed with every other
@@ -42,7 +23,7 @@ std::optional<RunPreview> PreviewRun(const InputTexts& texts) {
     InputTexts grid = DefaultInputTexts();
     for (const InputId id : {InputId::SegmentCount, InputId::WaveSpeed, InputId::CulvertLength})
       grid[id] = texts[id];
-    outcome = SteadyStateOf(grid);
+    outcome = CalculateCoefficients(grid);
     if (!outcome) return std::nullopt;
     outcome->parameters.CulvertArea = ReadLeadingNumber(texts[InputId::CulvertArea]);
   }

@@ -2,6 +2,7 @@
 #include "study/case_warnings.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "format/user_text.h"
 
@@ -17,35 +18,29 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
 }
 
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings) {
-  InputTexts texts = settings.base.texts;
-  DesignTexts designTexts = settings.base.design;
-  // Each case's own event and table where a factor sets part of the event
-  // (the values were checked before), else the base ones, read once.
-  const auto extrasOf = [](const EventTexts& events) {
-    try {
-      return ReadModelExtras(events);
-    } catch (const RunError&) {
-      return ModelExtras{};
-    }
-  };
-  const ModelExtras baseExtras = extrasOf(settings.base.events);
-  EventTexts events = settings.base.events;
+  return FirstFlaggedCase(plan, settings, PrepareCase(settings.base));
+}
+
+std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings,
+                                            const PreparedCase& base) {
   // The shard's cases: those whose number is shardIndex modulo shardCount.
   const std::int64_t first = settings.shardIndex == 0 ? settings.shardCount : settings.shardIndex;
   for (std::int64_t number = first; number <= plan.CaseCount(); number += settings.shardCount) {
-    plan.SetCaseTexts(number, texts, designTexts, &events);
-    ModelExtras swept;
-    if (plan.SweepsEvent()) swept = extrasOf(events);
-    const ModelExtras& extras = plan.SweepsEvent() ? swept : baseExtras;
-    std::vector<InputFlag> flags = CaseInputFlags(texts, extras.forebay.areaTable);
+    // Each case read once, its event and table its own where a factor sets
+    // part of them (the values were checked before); an event that cannot be
+    // read is checked as none.
+    Case typed = base.typed;
+    plan.SetCaseTexts(number, typed.texts, typed.design, &typed.events);
+    const PreparedCase prepared = PrepareCase(std::move(typed));
+    const InputTexts& texts = prepared.typed.texts;
+    std::vector<InputFlag> flags = CaseInputFlags(texts, prepared.extras.forebay.areaTable);
     if (!flags.empty()) {
       const InputId id = flags.front().input;
       return FlaggedCase{number, std::move(flags.front()), texts[id], {}, {}};
     }
-    if (const std::vector<DesignFlag> design = CheckDesignTexts(designTexts, texts, extras);
-        !design.empty()) {
-      return FlaggedCase{number, {}, {}, design.front(), {}};
-    }
+    if (!prepared.designFlags.empty())
+      return FlaggedCase{number, {}, {}, prepared.designFlags.front(), {}};
+    const EventTexts& events = prepared.typed.events;
     const std::optional<double> limit =
         events.areaTable ? RunStabilityLimit(texts) : std::optional<double>{};
     if (const std::vector<EventWarning> event = CheckEventTexts(events, limit); !event.empty()) {

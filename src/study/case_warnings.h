@@ -33,6 +33,9 @@ struct FlaggedCase {
 // its first flag; none when every case is clean. Checks the cases without
 // running them: --strict refuses a study before its first case.
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings);
+// The same with settings.base prepared once by the caller as `base`.
+std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings,
+                                            const PreparedCase& base);
 
 // A flagged case on one line: "案例 2 的 --forebay-area “1,287.414” 读作 1：
 // 从 “,287.414” 起未读入" (the flag's every reason); "案例 1 的

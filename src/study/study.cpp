@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -80,12 +81,15 @@ bool StopAsked(const StudySettings& settings) {
   return settings.stop != nullptr && settings.stop->load(std::memory_order_relaxed) != 0;
 }
 
+// Runs a few consecutive cases of the study, their rows in order.
+using BatchRunner = std::function<std::vector<CaseResult>(std::span<const std::int64_t> numbers)>;
+
 // The state the study's threads share.
 class StudyRunner {
  public:
-  StudyRunner(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink,
+  StudyRunner(const BatchRunner& runBatch, const StudySettings& settings, const CaseSink& sink,
               std::int64_t total, int jobs, std::size_t window)
-      : plan_(plan),
+      : runBatch_(runBatch),
         settings_(settings),
         sink_(sink),
         total_(total),
@@ -118,7 +122,7 @@ class StudyRunner {
         numbers.push_back(NumberAt(position));
       std::vector<CaseResult> results;
       try {
-        results = RunCaseBatch(plan_, settings_, numbers);
+        results = runBatch_(numbers);
       } catch (...) {
         lock.lock();
         Fail();
@@ -181,7 +185,7 @@ class StudyRunner {
     return static_cast<std::size_t>(position % static_cast<std::int64_t>(window_.size()));
   }
 
-  const StudyPlan& plan_;
+  const BatchRunner& runBatch_;
   const StudySettings& settings_;
   const CaseSink& sink_;
   const std::int64_t total_;
@@ -202,7 +206,11 @@ constexpr std::size_t kWindowPerThread = 2 * kMarchBatchLanes;
 }  // namespace
 
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings) {
-  DesignData given = ReadDesignData(settings.base.design);
+  return StudyChecks(plan, PrepareCase(settings.base));
+}
+
+std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const PreparedCase& base) {
+  DesignData given = base.design;
   for (const StudyItem& item : plan.Columns()) {
     if (item.design) given[*item.design] = 0;
   }
@@ -277,17 +285,17 @@ struct StudyShape {
   bool namesEvent = false;
 };
 
-StudyShape ShapeOf(const StudyPlan& plan, const StudySettings& settings) {
-  return {StudyChecks(plan, settings), StudyNamesEvent(plan, settings)};
+StudyShape ShapeOf(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base) {
+  return {StudyChecks(plan, base), StudyNamesEvent(plan, settings)};
 }
 
 // Case `number` read before it runs: its row's values, checks, design and
 // event warnings and event cells, and the case prepared to run.
-PreparedCase PrepareStudyCase(const StudyPlan& plan, const StudySettings& settings,
+PreparedCase PrepareStudyCase(const StudyPlan& plan, const PreparedCase& base,
                               const StudyShape& shape, std::int64_t number, CaseResult& result) {
   result.number = number;
   plan.CaseValues(number, result.values);
-  Case typed = settings.base;
+  Case typed = base.typed;
   plan.SetCaseTexts(number, typed.texts, typed.design, &typed.events);
   for (CheckKind kind : shape.checks) {
     CaseResult::Check check;
@@ -360,23 +368,31 @@ bool SmallGrid(const PreparedCase& prepared) {
 }  // namespace
 
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
+  return RunCase(plan, settings, PrepareCase(settings.base), number);
+}
+
+CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base,
+                   std::int64_t number) {
   CaseResult result;
   const PreparedCase prepared =
-      PrepareStudyCase(plan, settings, ShapeOf(plan, settings), number, result);
+      PrepareStudyCase(plan, base, ShapeOf(plan, settings, base), number, result);
   FinishStudyCase(settings, prepared, RunCase(prepared, StudyObservers(settings)), result);
   return result;
 }
 
-std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings& settings,
-                                     std::span<const std::int64_t> numbers) {
-  const StudyShape shape = ShapeOf(plan, settings);
+namespace {
+
+// The cases `numbers` of a study whose base is `base` and whose shape is `shape`.
+std::vector<CaseResult> RunBatchOf(const StudySettings& settings, const PreparedCase& base,
+                                   const StudyPlan& plan, const StudyShape& shape,
+                                   std::span<const std::int64_t> numbers) {
   const RunObservers observers = StudyObservers(settings);
   std::vector<CaseResult> results(numbers.size());
   std::vector<PreparedCase> prepared(numbers.size());
   std::vector<const PreparedCase*> small;
   std::vector<std::size_t> smallAt;
   for (std::size_t k = 0; k < numbers.size(); ++k) {
-    prepared[k] = PrepareStudyCase(plan, settings, shape, numbers[k], results[k]);
+    prepared[k] = PrepareStudyCase(plan, base, shape, numbers[k], results[k]);
     if (SmallGrid(prepared[k])) {
       small.push_back(&prepared[k]);
       smallAt.push_back(k);
@@ -392,6 +408,14 @@ std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings&
   return results;
 }
 
+}  // namespace
+
+std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings& settings,
+                                     std::span<const std::int64_t> numbers) {
+  const PreparedCase base = PrepareCase(settings.base);
+  return RunBatchOf(settings, base, plan, ShapeOf(plan, settings, base), numbers);
+}
+
 std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::int64_t shardCount) {
   const std::int64_t first = FirstOfShard(shardIndex, shardCount);
   return cases < first ? 0 : (cases - first) / shardCount + 1;
@@ -403,11 +427,21 @@ std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
 }
 
 std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink) {
+  return RunStudy(plan, settings, PrepareCase(settings.base), sink);
+}
+
+std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings,
+                      const PreparedCase& base, const CaseSink& sink) {
+  // What every case reads of the study, formed once for all of them.
+  const StudyShape shape = ShapeOf(plan, settings, base);
+  const BatchRunner runBatch = [&](std::span<const std::int64_t> numbers) {
+    return RunBatchOf(settings, base, plan, shape, numbers);
+  };
   const std::int64_t total =
       ShardCaseCount(plan.CaseCount(), settings.shardIndex, settings.shardCount);
   const int jobs = static_cast<int>(
       std::max<std::int64_t>(1, std::min<std::int64_t>(settings.jobs, total - settings.skip)));
-  StudyRunner runner(plan, settings, sink, total, jobs, kWindowPerThread * jobs);
+  StudyRunner runner(runBatch, settings, sink, total, jobs, kWindowPerThread * jobs);
   std::vector<std::thread> threads;
   try {
     for (int k = 1; k < jobs; ++k) threads.emplace_back([&] { runner.Work(); });

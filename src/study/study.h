@@ -17,6 +17,7 @@
 #include "evaluation/design_checks.h"
 #include "evaluation/report.h"
 #include "run/case.h"
+#include "run/prepared_case.h"
 #include "study/study_plan.h"
 #include "texts/event_texts.h"
 #include "texts/input_check.h"
@@ -121,7 +122,9 @@ struct CaseResult {
 bool StudyNamesEvent(const StudyPlan& plan, const StudySettings& settings);
 
 // The design checks of a study: those the design data of any case may give
-// (the items the base gives or a factor sweeps), in CheckKind order.
+// (the items the base gives or a factor sweeps), in CheckKind order. `base`:
+// the study's base case (settings.base) prepared once.
+std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const PreparedCase& base);
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings);
 
 // Case `number` exactly as `kelvane --batch` runs its texts: the study's
@@ -129,6 +132,9 @@ std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& s
 // Calculate with the summary's envelope gathered block by block, and the
 // design checks of its summary. A fault is the row's error.
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
+// The same with settings.base prepared once by the caller as `base`.
+CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base,
+                   std::int64_t number);
 
 // The cases `numbers`, each row exactly RunCase's: the cases of small grids
 // run together (RunCases, their marches side by side), the others one by one.
@@ -156,6 +162,9 @@ using CaseSink = std::function<void(const CaseResult&)>;
 // cases, and what the sink sees never depends on the number of threads. Returns the rows of the
 // shard written, skipped ones included: all of them unless settings.stop stopped the study.
 std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink);
+// The same with settings.base prepared once by the caller as `base`.
+std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings,
+                      const PreparedCase& base, const CaseSink& sink);
 
 // The number of cases in the shard.
 std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::int64_t shardCount);
@@ -235,6 +244,9 @@ class StudyTally {
 // one FROM:TO:STEP are written as one range.
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally);
+// The same with the study's checks (StudyChecks) formed once by the caller.
+std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
+                            const StudyTally& tally, const std::vector<CheckKind>& checks);
 // Values of `column` (ascending indices) as the report lists them: "、"
 // between them, and three or more consecutive values of one FROM:TO:STEP as
 // "FROM 至 TO".

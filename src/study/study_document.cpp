@@ -82,7 +82,8 @@ void SummaryTables(const std::string& summary, ReportDocument& document) {
 // 1 工程概况: the case, the inputs every case shares, the event, the design
 // data.
 void OverviewSection(ReportDocument& d, const std::string& notes, const StudyPlan& plan,
-                     const StudySettings& settings, const std::string& shard) {
+                     const StudySettings& settings, const std::vector<std::string>& events,
+                     const std::string& shard) {
   d.Heading("1  工程概况");
   d.Paragraph("算例：" + d.title);
   if (!notes.empty()) d.Paragraph("说明：" + notes);
@@ -97,7 +98,6 @@ void OverviewSection(ReportDocument& d, const std::string& notes, const StudyPla
          Swept(plan, field.id) ? "扫描，见第 3 节" : "“" + settings.base.texts[field.id] + "”"});
   }
   d.Table(std::move(inputs));
-  const std::vector<std::string> events = ModelExtrasLines(ReadModelExtras(settings.base.events));
   if (!events.empty()) {
     d.Subheading("泵流量过程与前池面积");
     for (const std::string& line : events) d.Paragraph(line);
@@ -154,9 +154,17 @@ std::string StudyShardSentence(const StudyPlan& plan, const StudySettings& setti
 }
 
 StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& settings)
-    : plan_(plan), settings_(settings) {
-  const std::vector<std::string> columns = StudyCsvColumns(
-      plan, settings.limits, StudyChecks(plan, settings), StudyNamesEvent(plan, settings));
+    : StudyDocument(plan, settings, PrepareCase(settings.base)) {}
+
+StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& settings,
+                             const PreparedCase& base)
+    : plan_(plan),
+      settings_(settings),
+      checks_(StudyChecks(plan, base)),
+      eventLines_(ModelExtrasLines(base.extras)),
+      eventError_(base.eventError) {
+  const std::vector<std::string> columns =
+      StudyCsvColumns(plan, settings.limits, checks_, StudyNamesEvent(plan, settings));
   auto column = [&](std::string_view name) {
     return std::size_t(std::find(columns.begin(), columns.end(), name) - columns.begin());
   };
@@ -255,7 +263,9 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
   d.date = about.date;
   const std::string shard = StudyShardSentence(plan_, settings_);
 
-  OverviewSection(d, about.notes, plan_, settings_, shard);
+  // A base event that cannot be read has been refused before the study ran.
+  if (eventError_) throw *eventError_;
+  OverviewSection(d, about.notes, plan_, settings_, eventLines_, shard);
 
   d.Heading("2  计算依据与方法");
   d.Paragraph(ModelMethodText("n（管段数，见基本资料）"));
@@ -280,7 +290,7 @@ ReportDocument StudyDocument::Document(const StudyTally& tally, const ChartData&
                 std::to_string(tally.Cases()) +
                 " 个），见第 4 节表中的结论列和 --sweep-csv 的输出。" + shard);
   }
-  SummaryTables(StudyReportText(plan_, settings_, tally), d);
+  SummaryTables(StudyReportText(plan_, settings_, tally, checks_), d);
   return d;
 }
 

@@ -28,6 +28,8 @@ class StudyDocument {
   static constexpr std::size_t kMaxRows = 200;
 
   StudyDocument(const StudyPlan& plan, const StudySettings& settings);
+  // `base`: settings.base prepared once by the caller.
+  StudyDocument(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base);
   // The rows in case order, as the study hands them on: computed, or read
   // back as the CSV's cells (a resumed study's rows, a joined shard's).
   void Add(const CaseResult& result);
@@ -45,6 +47,11 @@ class StudyDocument {
 
   const StudyPlan& plan_;
   const StudySettings& settings_;
+  std::vector<CheckKind> checks_;  // StudyChecks
+  // The base case's pump event and area table in the report's lines, or the
+  // fault that keeps them from being read.
+  std::vector<std::string> eventLines_;
+  std::optional<RunError> eventError_;
   std::vector<std::size_t> shown_;  // the CSV's columns the table shows
   std::vector<std::vector<std::string>> rows_;
   std::int64_t leftOut_ = 0;

@@ -137,8 +137,13 @@ std::vector<std::string> StudyCsvRecordCells(std::string_view record) {
 }
 
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings) {
+  return StudyFingerprint(plan, settings, PrepareCase(settings.base));
+}
+
+std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings,
+                             const PreparedCase& base) {
   Hash hash;
-  hash.Add(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),
+  hash.Add(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, base),
                           StudyNamesEvent(plan, settings)));
   hash.AddNumber(plan.Factors().size());
   for (const StudyFactor& factor : plan.Factors()) {
@@ -169,12 +174,9 @@ std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& setting
     hash.AddNumber(text.has_value());
     if (text) hash.Add(*text);
   }
-  ModelExtras extras;  // the base event; a swept one is in the factors' values
-  try {
-    extras = ReadModelExtras(settings.base.events);
-  } catch (const RunError&) {
-  }
-  AddExtras(hash, extras);
+  // The base event (none when it cannot be read); a swept one is in the
+  // factors' values.
+  AddExtras(hash, base.extras);
   hash.AddOptional(settings.limits.forebayMaxLevel);
   hash.AddOptional(settings.limits.forebayMinLevel);
   return hash.Hex();

@@ -27,6 +27,9 @@ class CsvLineReader;
 // event and area table and the limits. Not the shard, not the threads. 16
 // hexadecimal digits.
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings);
+// The same with settings.base prepared once by the caller as `base`.
+std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings,
+                             const PreparedCase& base);
 
 // "#kelvane-study plan=HEX shard=K/N rows=R/T sum=S": a part of the plan HEX,
 // rows R of the T of shard K/N (0/1: the whole study), whose bytes (each row

@@ -91,13 +91,50 @@ std::string StudyValuesText(const StudyPlan& plan, std::size_t column,
   return out;
 }
 
+namespace {
+
+// The study's own limits, "前池最高水位 ≤ -2 m，前池最低水位 ≥ -6 m"; "" for none.
+std::string LimitsText(const StudyLimits& l) {
+  std::string limits;
+  if (l.forebayMaxLevel) limits = "前池最高水位 ≤ " + ShortestText(*l.forebayMaxLevel) + " m";
+  if (l.forebayMinLevel) {
+    limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
+              ShortestText(*l.forebayMinLevel) + " m";
+  }
+  return limits;
+}
+
+// Each limit and check counted apart: a case passes all only when every one
+// is 满足. Nothing when the study has neither.
+std::string VerdictCountsText(const StudyTally& tally, int labelWidth) {
+  if (tally.Counts().empty()) return {};
+  std::string out = "\n各项限值与校核的算例数\n";
+  int itemWidth = labelWidth;
+  for (const VerdictCount& count : tally.Counts())
+    itemWidth = std::max(itemWidth, DisplayWidth(count.item) + 2);
+  for (const VerdictCount& count : tally.Counts()) {
+    std::string counts =
+        "满足 " + std::to_string(count.passed) + "，不满足 " + std::to_string(count.failed) +
+        "，未定 " + std::to_string(count.undetermined) + "，无效 " + std::to_string(count.invalid);
+    if (count.unjudged != 0) counts += "，未判定 " + std::to_string(count.unjudged);
+    out += "  " + PadRight(count.item, itemWidth) + counts + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally) {
+  return StudyReportText(plan, settings, tally, StudyChecks(plan, settings));
+}
+
+std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
+                            const StudyTally& tally, const std::vector<CheckKind>& checks) {
   int labelWidth = 16;
   for (const StudyItem& item : plan.Columns()) {
     labelWidth = std::max(labelWidth, DisplayWidth(item.Option()) + 2);
   }
-  const std::vector<CheckKind> checks = StudyChecks(plan, settings);
   const std::string passedLabel = checks.empty() ? "全部限值通过" : "全部限值与校核通过";
   labelWidth = std::max(labelWidth, DisplayWidth(passedLabel) + 2);
   auto line = [&](std::string& out, std::string_view label, std::string_view value) {
@@ -115,13 +152,7 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
              "合并各分片得全研究的概要）");
   }
   line(out, "运行失败", std::to_string(tally.Failed()));
-  std::string limits;
-  const StudyLimits& l = settings.limits;
-  if (l.forebayMaxLevel) limits = "前池最高水位 ≤ " + ShortestText(*l.forebayMaxLevel) + " m";
-  if (l.forebayMinLevel) {
-    limits += (limits.empty() ? "" : "，") + std::string("前池最低水位 ≥ ") +
-              ShortestText(*l.forebayMinLevel) + " m";
-  }
+  const std::string limits = LimitsText(settings.limits);
   if (checks.empty()) {
     line(out, "限值", limits.empty() ? "无（运行完成即通过）" : limits);
   } else {
@@ -135,23 +166,7 @@ std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings
     line(out, "设计校核", names);
   }
   line(out, passedLabel, std::to_string(tally.Passed()));
-
-  if (!tally.Counts().empty()) {
-    // Each limit and check counted apart: a case passes all only when every
-    // one is 满足.
-    out += "\n各项限值与校核的算例数\n";
-    int itemWidth = labelWidth;
-    for (const VerdictCount& count : tally.Counts())
-      itemWidth = std::max(itemWidth, DisplayWidth(count.item) + 2);
-    for (const VerdictCount& count : tally.Counts()) {
-      std::string counts = "满足 " + std::to_string(count.passed) + "，不满足 " +
-                           std::to_string(count.failed) + "，未定 " +
-                           std::to_string(count.undetermined) + "，无效 " +
-                           std::to_string(count.invalid);
-      if (count.unjudged != 0) counts += "，未判定 " + std::to_string(count.unjudged);
-      out += "  " + PadRight(count.item, itemWidth) + counts + "\n";
-    }
-  }
+  out += VerdictCountsText(tally, labelWidth);
 
   out += "\n各扫描选项全部案例通过的取值\n";
   for (std::size_t c = 0; c < plan.Columns().size(); ++c) {

@@ -359,14 +359,15 @@ struct StudySession::Resumed {
 StudySession::StudySession(const StudyPlan& plan, const StudySettings& settings, StudyFiles files)
     : plan_(plan),
       settings_(settings),
+      base_(PrepareCase(settings.base)),
+      checks_(StudyChecks(plan, base_)),
       files_(std::move(files)),
-      fingerprint_(StudyFingerprint(plan, settings)),
-      header_(StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),
-                             StudyNamesEvent(plan, settings))),
-      tally_(plan, settings.limits, StudyChecks(plan, settings)),
+      fingerprint_(StudyFingerprint(plan, settings, base_)),
+      header_(StudyCsvHeader(plan, settings.limits, checks_, StudyNamesEvent(plan, settings))),
+      tally_(plan, settings.limits, checks_),
       warnings_(plan, settings_),
       chartPoints_(plan),
-      document_(plan, settings_) {
+      document_(plan, settings_, base_) {
   if (settings_.jobs <= 0) settings_.jobs = UsableCores();
 }
 
@@ -409,7 +410,7 @@ std::optional<StudyEstimate> StudySession::Estimate(std::int64_t large) const {
   while (estimate.timed < kMostTimed && Clock::now() - start < std::chrono::milliseconds(200)) {
     // Cases spread over the study: its first ones may all fail at once.
     const std::int64_t position = settings_.skip + (left / kMostTimed) * estimate.timed;
-    RunCase(plan_, settings_,
+    RunCase(plan_, settings_, base_,
             ShardCaseNumber(position, settings_.shardIndex, settings_.shardCount));
     ++estimate.timed;
   }
@@ -499,7 +500,7 @@ StudyOutcome StudySession::RunCases(const std::function<void(std::int64_t)>& don
       out.Guard([&] { kept->Create(header_); });
     }
     outcome.rows =
-        RunStudy(plan_, settings_, [&](const CaseResult& result) { out.Computed(result); });
+        RunStudy(plan_, settings_, base_, [&](const CaseResult& result) { out.Computed(result); });
     out.Flush();
     rowsSum = out.Sum();
     if (out.Fault()) throw *out.Fault();

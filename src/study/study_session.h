@@ -71,6 +71,11 @@ class StudySession {
   // a join.
   std::int64_t Total() const;
   const StudySettings& Settings() const { return settings_; }
+  // The study's base case (Settings().base), prepared once for every case
+  // and output of the study.
+  const PreparedCase& Base() const { return base_; }
+  // The study's design checks (StudyChecks), formed once.
+  const std::vector<CheckKind>& Checks() const { return checks_; }
   // The study's cases timed when more than `large` are left to run.
   std::optional<StudyEstimate> Estimate(std::int64_t large) const;
 
@@ -90,6 +95,8 @@ class StudySession {
 
   const StudyPlan& plan_;
   StudySettings settings_;
+  PreparedCase base_;
+  std::vector<CheckKind> checks_;
   StudyFiles files_;
   std::string fingerprint_;
   std::string header_;

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <exception>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -58,20 +57,14 @@ int RunStepCount(const InputTexts& texts) {
 }
 
 // The forebay stability limit of the run the texts give, in m²; none when
-// they give no run up to its steady state. Calculate reads the boxes and
-// forms the coefficients exactly as for the run; with one step it stops
-// after the steady state, and the time step does not depend on the count.
+// they give no run up to its steady state. The boxes are read and the
+// coefficients formed exactly as for the run, and the time step does not
+// depend on the step count.
 std::optional<double> Limit(const InputTexts& texts) {
   if (RunStepCount(texts) == 0) return std::nullopt;
-  InputTexts probe = texts;
-  probe[InputId::StepCount] = std::string(1, '1');
-  try {
-    SurgeRun run;
-    const RunOutcome outcome = Calculate(probe, run);
-    return ForebayStabilityLimit(outcome.parameters, outcome.coefficients);
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
+  const std::optional<RunOutcome> outcome = CalculateCoefficients(texts);
+  if (!outcome) return std::nullopt;
+  return ForebayStabilityLimit(outcome->parameters, outcome->coefficients);
 }
 
 std::string FixedText3(double value) { return Fixed(value, 3, NegativeZero::Drop); }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -56,6 +57,61 @@ TEST(DefaultRun, SteadyStateAndStepTimes) {
   EXPECT_EQ(Digits("%.8g", run.StepTime(1500)), "178.87926");
   for (int step = 1; step <= 1500; ++step)
     ASSERT_EQ(run.StepTime(step), static_cast<float>((step - 1) * static_cast<double>(dt)));
+}
+
+// The parameters and coefficients a check reads without marching are the
+// run's own, bit for bit, with each model and event; where the run fails
+// before its march, there are none.
+TEST(CalculateCoefficients, TheRunsOwnWithoutItsMarch) {
+  ModelExtras balanced;
+  balanced.model = MarchModel::Balanced;
+  balanced.pump.rampTime = 12;
+  ModelExtras table;
+  table.forebay.areaTable = {{-8, 300}, {-2, 900}};
+  struct Row {
+    test::BoxTexts boxes;
+    ModelExtras extras;
+    bool runs;  // Calculate gets past its steady state
+  };
+  const Row rows[] = {
+      {{}, {}, true},
+      {{{InputId::SegmentCount, "10"}, {InputId::StepCount, "3000"}}, {}, true},
+      {{{InputId::WaveSpeed, "500"}, {InputId::IntakeHeadLoss, "0.7"}}, balanced, true},
+      {{{InputId::ForebayArea, "0"}}, table, true},
+      {{{InputId::WaveSpeed, "0"}}, {}, false},
+      {{{InputId::HydraulicRadius, "1e300"}}, {}, false},
+  };
+  for (const Row& row : rows) {
+    const InputTexts texts = TextsWith(row.boxes);
+    const std::optional<RunOutcome> formed = CalculateCoefficients(texts, row.extras);
+    std::optional<RunOutcome> run;
+    try {
+      run = test::CalculateRun(texts, row.extras).outcome;
+    } catch (const RunError&) {
+    }
+    ASSERT_EQ(formed.has_value(), row.runs);
+    ASSERT_EQ(run.has_value(), row.runs);
+    if (!row.runs) continue;
+    const RunParameters& p = formed->parameters;
+    const RunParameters& q = run->parameters;
+    EXPECT_EQ(std::memcmp(&p.SteadyDischarge, &q.SteadyDischarge, sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(&p.ForebayArea, &q.ForebayArea, sizeof(double)), 0);
+    EXPECT_EQ(p.SegmentCount, q.SegmentCount);
+    EXPECT_EQ(p.StepCount, 1);  // one step, whatever the count typed
+    const SolverCoefficients& c = formed->coefficients;
+    const SolverCoefficients& d = run->coefficients;
+    const std::pair<float, float> pairs[] = {
+        {c.HydraulicDiameter, d.HydraulicDiameter},
+        {c.SteadyVelocity, d.SteadyVelocity},
+        {c.ReachLength, d.ReachLength},
+        {c.TimeStep, d.TimeStep},
+        {c.WaveCoefficient, d.WaveCoefficient},
+        {c.VelocityFrictionTerm, d.VelocityFrictionTerm},
+        {c.HeadFrictionTerm, d.HeadFrictionTerm},
+        {c.ReachHeadLoss, d.ReachHeadLoss},
+    };
+    for (const auto& [mine, its] : pairs) EXPECT_EQ(std::memcmp(&mine, &its, sizeof(float)), 0);
+  }
 }
 
 TEST(DefaultRun, ForebayPeakAndFlowReversal) {

@@ -140,6 +140,30 @@ TEST(CaseValues, TheFirstFlaggedCaseOfTheShard) {
   }
 }
 
+// A case that keeps the base's text is checked with the base's text, not
+// with the one an earlier case of the shard set: --strict finds what the
+// case's own row flags.
+TEST(CaseValues, AKeptBaseTextIsCheckedAsTheBases) {
+  StudySettings settings;
+  settings.base.texts[InputId::ForebayArea] = "1,287.414";  // read as 1 m²
+  settings.shardIndex = 0;
+  settings.shardCount = 2;  // cases 2 and 4
+  const std::vector<OperatingCase> cases = {
+      {"A", {{"forebay-area", "1287.414"}}},
+      {"B", {{"reservoir-level", "-3.5"}}},
+      {"C", {{"reservoir-level", "-3"}}},
+  };
+  StudyPlan plan;
+  plan.Add(OperatingCasesFactor(
+      "基本工况", cases, [](const StudyItem&) { return true; }, ""));
+  const std::optional<FlaggedCase> flagged = FirstFlaggedCase(plan, settings);
+  ASSERT_TRUE(flagged);
+  EXPECT_EQ(flagged->number, 4);
+  EXPECT_EQ(flagged->flag.input, InputId::ForebayArea);
+  EXPECT_EQ(flagged->text, "1,287.414");
+  EXPECT_FALSE(RunCase(plan, settings, 4).flags.empty());
+}
+
 // Levels are singles: a limit is met by a level that the CSV prints as the
 // limit, and by any double that rounds to that level, but not by the next
 // single beyond it.
