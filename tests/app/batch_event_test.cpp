@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 
 using test::UsageErrorOf;
 
-BatchOptions Parse(const std::vector<std::string>& args) { return test::ParseArgs(args); }
-
 class BatchEvent : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
@@ -119,7 +117,8 @@ TEST_F(BatchEvent, OptionsOverrideTheCaseFilesPumpAndForebay) {
   table.areaTable = SplitPairsText("-9:500,1:3000");
   rows.push_back({{"--forebay-area-table", "-9:500,1:3000", "--case", file}, table});
   for (const Row& row : rows) {
-    EXPECT_EQ(Parse(row.args).typed.events, row.expected) << row.args[0] << " " << row.args[1];
+    EXPECT_EQ(test::ParseArgs(row.args).typed.events, row.expected)
+        << row.args[0] << " " << row.args[1];
   }
 }
 

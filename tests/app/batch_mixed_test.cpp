@@ -19,8 +19,6 @@ namespace {
 
 using test::UsageErrorOf;
 
-BatchOptions Parse(const std::vector<std::string>& args) { return test::ParseArgs(args); }
-
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
   args.insert(args.end(), more.begin(), more.end());
   return args;
@@ -58,7 +56,8 @@ const std::vector<std::string> kChannel = {"--section",
                                            "-3"};
 
 TEST(BatchMixed, OptionsReachTheCaseAndMissingGeometryIsAUsageError) {
-  const BatchOptions options = Parse(With({"--model", "mixed", "--manning-n", "0.014"}, kChannel));
+  const BatchOptions options =
+      test::ParseArgs(With({"--model", "mixed", "--manning-n", "0.014"}, kChannel));
   EXPECT_EQ(options.typed.events.model, "mixed");
   EXPECT_EQ(options.typed.events.section, "channel");
   EXPECT_EQ(options.typed.design[DesignId::CulvertWidth], "6");
