@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -72,12 +73,12 @@ template <class T>
 StateOf<T> Ahead(const StateOf<T>& s, const T& by, const StateOf<T>& k) {
   return StateOf<T>{s.v + by * k.v, s.z + by * k.z};
 }
-// The end of a fourth-order Runge–Kutta step of length h from s.
+// The end of a fourth-order Runge–Kutta step of length h from s, given h/6.
 template <class T>
-StateOf<T> Combined(const StateOf<T>& s, const T& h, const StateOf<T>& k1, const StateOf<T>& k2,
+StateOf<T> Combined(const StateOf<T>& s, const T& sixth, const StateOf<T>& k1, const StateOf<T>& k2,
                     const StateOf<T>& k3, const StateOf<T>& k4) {
-  return StateOf<T>{s.v + h / 6 * (k1.v + 2 * k2.v + 2 * k3.v + k4.v),
-                    s.z + h / 6 * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
+  return StateOf<T>{s.v + sixth * (k1.v + 2 * k2.v + 2 * k3.v + k4.v),
+                    s.z + sixth * (k1.z + 2 * k2.z + 2 * k3.z + k4.z)};
 }
 
 // A turn of the level: its rate changes sign.
@@ -149,7 +150,7 @@ class ColumnMarch {
     const State k2 = Rate(t + h / 2, Ahead(s, h / 2, k1));
     const State k3 = Rate(t + h / 2, Ahead(s, h / 2, k2));
     const State k4 = Rate(t + h, Ahead(s, h, k3));
-    return Combined(s, h, k1, k2, k3, k4);
+    return Combined(s, h / 6, k1, k2, k3, k4);
   }
 
   // Takes the integration step to `next`, whose rate is `nextRate`: a turn
@@ -188,6 +189,23 @@ class ColumnMarch {
   double ReservoirLevel() const { return Z_; }
   double LossCoefficient() const { return K_; }
   double ColumnArea() const { return Ac_; }
+
+  // What Advance compares besides the state: the level's largest swing from
+  // its start so far, that start, when the event ends and the integration
+  // at the latest.
+  double Swing() const { return swing_; }
+  double StartLevel() const { return start_.z; }
+  double EventEnd() const { return forecast_->eventEnd; }
+  double End() const { return end_; }
+  // The time, state, rate and swing reached, for a march whose steps were
+  // taken outside it in exactly Advance's arithmetic (none of which would
+  // have turned, ended or stopped it).
+  void Reached(double t, const State& s, const State& rate, double swing) {
+    t_ = t;
+    s_ = s;
+    rate_ = rate;
+    swing_ = swing;
+  }
 
  private:
   void Stop() {
@@ -319,6 +337,46 @@ class SlotLanes {
 
 namespace {
 
+// Half the slots' lanes: the width whose comparisons each instruction set
+// here compiles to vector compares (the slots' wider vectors it compares lane
+// by lane, with a branch each).
+constexpr std::size_t kHalf = kSlots / 2;
+using HalfLanes = double __attribute__((vector_size(kHalf * sizeof(double))));
+using HalfBits = std::int64_t __attribute__((vector_size(kHalf * sizeof(double))));
+
+HalfLanes HalfOf(const Lanes& x, std::size_t from) {
+  HalfLanes half;
+  std::memcpy(&half, reinterpret_cast<const double*>(&x) + from, sizeof half);
+  return half;
+}
+
+// What Advance does of a step, for every lane: the larger swing after it
+// (std::max(swing, lift)) into `swingNext`, and the lanes where the step needs
+// the case's own Advance (bit i for lane i): the level's rate not finite, a
+// turn after the event with the level swung far enough, or the integration's
+// end reached. Elsewhere Advance only keeps the state, its rate, t + h and
+// that swing, which the lanes hold themselves.
+unsigned NeedAdvance(const Lanes& before, const Lanes& rise, const Lanes& tNext, const Lanes& lift,
+                     const Lanes& swing, const Lanes& eventEnd, const Lanes& end,
+                     Lanes& swingNext) {
+  unsigned need = 0;
+  std::array<double, kSlots> larger{};
+  for (std::size_t from = 0; from < kSlots; from += kHalf) {
+    const HalfLanes b = HalfOf(before, from), r = HalfOf(rise, from), t = HalfOf(tNext, from);
+    const HalfLanes was = HalfOf(swing, from), by = HalfOf(lift, from);
+    const HalfLanes now = was < by ? by : was;
+    std::memcpy(larger.data() + from, &now, sizeof now);
+    const HalfBits finite = (r - r) == 0;
+    const HalfBits turns = ((b > 0) & (r <= 0)) | ((b < 0) & (r >= 0));
+    const HalfBits turnAfterEvent = (t > HalfOf(eventEnd, from)) & (now >= kLeastSwing) & turns;
+    const HalfBits lanes = ~finite | turnAfterEvent | ~(t < HalfOf(end, from));
+    for (std::size_t i = 0; i < kHalf; ++i)
+      need |= static_cast<unsigned>(lanes[i] & 1) << (from + i);
+  }
+  swingNext = std::bit_cast<Lanes>(larger);
+  return need;
+}
+
 // Every case to the end of its forecast, kSlots at a time: a slot whose case
 // has ended takes the next.
 void MarchSlots(std::vector<ColumnMarch>& marches) {
@@ -332,45 +390,70 @@ void MarchSlots(std::vector<ColumnMarch>& marches) {
     }
   };
   refill();
-  // The slots' lanes, gathered again only when a slot changes its case:
-  // while every slot marches on, its lanes go on from the step's own end,
-  // the values Advance keeps (the state, its rate, and t + h).
+  // The slots' lanes, gathered again only when a slot changes its case or a
+  // case needs its own Advance: until then the lanes go on from the step's
+  // own end, the values Advance keeps (the state, its rate, t + h and the
+  // swing), and the cases are told of them only then.
   std::optional<SlotLanes> lanes;
-  Lanes t{}, h{};
+  Lanes t{}, h{}, half{}, sixth{}, swing{}, start{}, eventEnd{}, end{};
   LaneState s, k1;
+  // Lanes past the slots in use never need their case's Advance.
+  unsigned inUse = 0;
   bool changed = true;
   while (used > 0) {
     if (changed) {
       lanes.emplace(marches, slot, used);
       t = lanes->Gather([](const ColumnMarch& m) { return m.Time(); });
       h = lanes->Gather([](const ColumnMarch& m) { return m.StepLength(); });
+      half = h / 2;
+      sixth = h / 6;
       s = {lanes->Gather([](const ColumnMarch& m) { return m.At().v; }),
            lanes->Gather([](const ColumnMarch& m) { return m.At().z; })};
       k1 = {lanes->Gather([](const ColumnMarch& m) { return m.RateAt().v; }),
             lanes->Gather([](const ColumnMarch& m) { return m.RateAt().z; })};
+      swing = lanes->Gather([](const ColumnMarch& m) { return m.Swing(); });
+      start = lanes->Gather([](const ColumnMarch& m) { return m.StartLevel(); });
+      eventEnd = lanes->Gather([](const ColumnMarch& m) { return m.EventEnd(); });
+      end = lanes->Gather([](const ColumnMarch& m) { return m.End(); });
+      inUse = (1u << used) - 1;
       changed = false;
     }
     // One step of every slot, lane by lane: the arithmetic of
-    // ColumnMarch::Step, expression for expression.
-    const Lanes half = h / 2;
+    // ColumnMarch::Step and Advance, expression for expression.
     const LaneState k2 = lanes->Rate(t + half, Ahead(s, half, k1));
     const LaneState k3 = lanes->Rate(t + half, Ahead(s, half, k2));
     const LaneState k4 = lanes->Rate(t + h, Ahead(s, h, k3));
-    const LaneState after = Combined(s, h, k1, k2, k3, k4);
+    const LaneState after = Combined(s, sixth, k1, k2, k3, k4);
     const LaneState rate = lanes->Rate(t + h, after);
+    const Lanes tNext = t + h;
+    Lanes swingNext;
+    const unsigned need = NeedAdvance(k1.z, rate.z, tNext, Magnitude(after.z - start), swing,
+                                      eventEnd, end, swingNext) &
+                          inUse;
+    if (need == 0) {
+      s = after;
+      k1 = rate;
+      t = tNext;
+      swing = swingNext;
+      continue;
+    }
+    // Each case told of the step: the lanes that need it through Advance
+    // from the step's start, the others at its end.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < used; ++i) {
       ColumnMarch& m = marches[slot[i]];
-      m.Advance(State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]});
+      if ((need >> i & 1) != 0) {
+        m.Reached(t[i], State{s.v[i], s.z[i]}, State{k1.v[i], k1.z[i]}, swing[i]);
+        m.Advance(State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]});
+      } else {
+        m.Reached(tNext[i], State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]},
+                  swingNext[i]);
+      }
       if (m.Marching()) slot[kept++] = slot[i];
     }
-    changed = kept != used;
     used = kept;
     refill();
-    changed = changed || used != kept;
-    s = after;
-    k1 = rate;
-    t = t + h;
+    changed = true;
   }
 }
 

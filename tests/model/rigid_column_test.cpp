@@ -39,17 +39,20 @@ int ExpectEachCaseAlone(const std::vector<ForecastCase>& cases) {
 }
 
 TEST(RigidColumn, ForecastsSideBySideAreEachCaseAlone) {
-  ModelExtras sudden, ramp, slowRamp, schedule, table, start;
+  ModelExtras sudden, ramp, slowRamp, schedule, table, start, tiny;
   ramp.pump.rampTime = 30;
   slowRamp.pump.rampTime = 100;
   slowRamp.pump.rampExponent = 2;
   schedule.pump.schedule = {{0, 41.6}, {20, 30}, {45, 0}};
   table.forebay.areaTable = {{-8, 600}, {-5, 1300}, {-2, 2500}};
   start.pump.rampTime = 10;
+  // Areas so small that the level's rate is infinite at the first step.
+  tiny.forebay.areaTable = {{-10, 1e-307}, {0, 1e-307}};
   struct Row {
     const char* name;
     test::BoxTexts boxes;
     ModelExtras extras;
+    const ModelExtras* marched = nullptr;  // the run's, when not `extras` (whose march faults)
   };
   const std::vector<Row> rows = {
       {"sudden stop", {}, sudden},
@@ -64,11 +67,14 @@ TEST(RigidColumn, ForecastsSideBySideAreEachCaseAlone) {
       {"at rest", {{InputId::SteadyDischarge, "0"}, {InputId::FinalPumpDischarge, "0"}}, sudden},
       {"short culvert", {{InputId::CulvertLength, "120"}}, sudden},
       {"lower reservoir", {{InputId::ReservoirLevel, "-5"}}, ramp},
+      {"rate beyond the double range", {}, tiny, &sudden},
   };
   std::vector<test::CompletedRun> runs;
   runs.reserve(rows.size());
-  for (const Row& row : rows)
-    runs.push_back(test::CalculateRun(test::TextsWith(row.boxes), row.extras));
+  for (const Row& row : rows) {
+    runs.push_back(
+        test::CalculateRun(test::TextsWith(row.boxes), row.marched ? *row.marched : row.extras));
+  }
   // A run without grids gives no forecast, alone or beside others.
   const SurgeRun empty;
   std::vector<ForecastCase> cases;
@@ -77,6 +83,7 @@ TEST(RigidColumn, ForecastsSideBySideAreEachCaseAlone) {
     if (i == 2) cases.push_back({&runs[0].outcome.parameters, &sudden, &empty});
   }
   EXPECT_FALSE(ForecastOscillation(*cases[3].parameters, *cases[3].extras, *cases[3].run));
+  EXPECT_FALSE(ForecastOscillation(*cases.back().parameters, tiny, *cases.back().run));
   EXPECT_GE(ExpectEachCaseAlone(cases), 6);
 }
 
