@@ -193,46 +193,53 @@ RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
   box.Read<InputId::StepCount>(p.StepCount);
 
   // Sizing: both counts plus one in 16-bit arithmetic, then the grids and
-  // step times, all zero, before anything else.
+  // step times, as zero-filled ones before anything else (options.gridFill).
   if (p.SegmentCount == 32767) ThrowCountOverflow(Term::NodeCount, InputId::SegmentCount);
   if (p.StepCount == 32767) ThrowCountOverflow(Term::StepCount, InputId::StepCount);
   SurgeRunEditor editor(run);
-  editor.Resize(p.SegmentCount, p.StepCount);
+  editor.Resize(p.SegmentCount, p.StepCount, options.gridFill);
+  try {
+    box.Read<InputId::FirstOutputStep>(p.FirstOutputStep);
+    box.Read<InputId::LastOutputStep>(p.LastOutputStep);
+    editor.SetOutputSteps(p.FirstOutputStep, p.LastOutputStep);
+    box.Read<InputId::OutputInterval>(p.OutputInterval);
 
-  box.Read<InputId::FirstOutputStep>(p.FirstOutputStep);
-  box.Read<InputId::LastOutputStep>(p.LastOutputStep);
-  editor.SetOutputSteps(p.FirstOutputStep, p.LastOutputStep);
-  box.Read<InputId::OutputInterval>(p.OutputInterval);
+    // The remaining coefficients, in order.
+    const float n = p.SegmentCount;  // exact
+    a.At(Site::Coefficient(Term::ReachLength, InputId::SegmentCount));
+    c.ReachLength = a.DivF(p.CulvertLength, n);
+    // The product of the count and the wave speed is exact in double and is
+    // not rounded to single before the division.
+    a.At(Site::Coefficient(Term::TimeStep,
+                           p.SegmentCount == 0 ? InputId::SegmentCount : InputId::WaveSpeed));
+    c.TimeStep =
+        a.S(a.Div(p.CulvertLength, a.D(static_cast<double>(p.SegmentCount) * p.WaveSpeed)));
+    a.At(Site::Coefficient(Term::WaveCoefficient));
+    c.WaveCoefficient = a.DivF(p.WaveSpeed, kGravity);
+    a.At(Site::Coefficient(Term::VelocityFrictionTerm, InputId::HydraulicRadius));
+    const float frictionTime = a.F(p.FrictionFactor * c.TimeStep);
+    c.VelocityFrictionTerm =
+        a.S(a.Div(frictionTime, a.D(2.0 * static_cast<double>(c.HydraulicDiameter))));
+    a.At(Site::Coefficient(Term::HeadFrictionTerm));
+    c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
 
-  // The remaining coefficients, in order.
-  const float n = p.SegmentCount;  // exact
-  a.At(Site::Coefficient(Term::ReachLength, InputId::SegmentCount));
-  c.ReachLength = a.DivF(p.CulvertLength, n);
-  // The product of the count and the wave speed is exact in double and is
-  // not rounded to single before the division.
-  a.At(Site::Coefficient(Term::TimeStep,
-                         p.SegmentCount == 0 ? InputId::SegmentCount : InputId::WaveSpeed));
-  c.TimeStep = a.S(a.Div(p.CulvertLength, a.D(static_cast<double>(p.SegmentCount) * p.WaveSpeed)));
-  a.At(Site::Coefficient(Term::WaveCoefficient));
-  c.WaveCoefficient = a.DivF(p.WaveSpeed, kGravity);
-  a.At(Site::Coefficient(Term::VelocityFrictionTerm, InputId::HydraulicRadius));
-  const float frictionTime = a.F(p.FrictionFactor * c.TimeStep);
-  c.VelocityFrictionTerm =
-      a.S(a.Div(frictionTime, a.D(2.0 * static_cast<double>(c.HydraulicDiameter))));
-  a.At(Site::Coefficient(Term::HeadFrictionTerm));
-  c.HeadFrictionTerm = a.F(c.VelocityFrictionTerm * c.WaveCoefficient);
-
-  const ModelExtras* extras = MarchExtras(options);
-  const bool balanced = extras != nullptr && extras->model == MarchModel::Balanced;
-  // The balanced model takes the intake loss at the intake's design
-  // discharge and scales it to the steady one.
-  const double design =
-      balanced ? IntakeDesignDischarge(extras->pump, p.SteadyDischarge, p.FinalPumpDischarge) : 0;
-  SteadyState(p, c, run, balanced ? BalancedIntakeLoss(p, design) : p.IntakeHeadLoss);
-  const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
-  if (observer != nullptr) (*observer)(1, 1);
-  if (extras != nullptr && extras->pump.units)
-    CheckUnitsAgainstSteady(*extras->pump.units, p.SteadyDischarge);
+    const ModelExtras* extras = MarchExtras(options);
+    const bool balanced = extras != nullptr && extras->model == MarchModel::Balanced;
+    // The balanced model takes the intake loss at the intake's design
+    // discharge and scales it to the steady one.
+    const double design =
+        balanced ? IntakeDesignDischarge(extras->pump, p.SteadyDischarge, p.FinalPumpDischarge) : 0;
+    SteadyState(p, c, run, balanced ? BalancedIntakeLoss(p, design) : p.IntakeHeadLoss);
+    const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
+    if (observer != nullptr) (*observer)(1, 1);
+    if (extras != nullptr && extras->pump.units)
+      CheckUnitsAgainstSteady(*extras->pump.units, p.SteadyDischarge);
+  } catch (...) {
+    // Grids created unfilled end as zero-filled ones would: no step after
+    // step 1 written.
+    if (options.gridFill != GridFill::Zeros) editor.ClearSteps(2);
+    throw;
+  }
   return outcome;
 }
 
@@ -276,6 +283,8 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
   if (extras != nullptr && extras->model == MarchModel::Mixed)
     throw std::logic_error("混合流模型不经推进计算");
   RunOutcome outcome = CalculateBeforeMarch(texts, run, options);
+  // The single march writes no step past a fault: those steps hold zeros.
+  if (options.gridFill != GridFill::Zeros) SurgeRunEditor(run).ClearSteps(2);
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;
   const RunParameters& p = outcome.parameters;
   if (extras != nullptr && extras->model == MarchModel::Balanced) {

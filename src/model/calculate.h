@@ -74,6 +74,7 @@ struct CalculateOptions {
   // The pump event and the forebay area table; empty: the sudden change to
   // FinalPumpDischarge and the constant ForebayArea.
   ModelExtras extras = {};
+  GridFill gridFill = GridFill::Zeros;
 };
 
 // Reads the sixteen texts in a fixed order, forms the coefficients, sizes

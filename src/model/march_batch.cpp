@@ -311,7 +311,12 @@ struct ObserverThrew {
 };
 
 // The lane by the single march; `observer` says whether its observer is told.
+// Its steps after step 1 are cleared first: the single march writes none past
+// a fault, and there the lane's grids hold zeros, as grids created with their
+// zeros do, whatever the batch had written or the grids had been created
+// with (GridFill::MarchWritten).
 void MarchAlone(MarchLane& lane, MarchIsa isa, bool observer) {
+  SurgeRunEditor(*lane.run).ClearSteps(2);
   StepBlockObserver told;
   if (observer && lane.observer) {
     told = [&lane](int first, int last) {

@@ -16,8 +16,10 @@
 namespace kelvane {
 
 // One run of a batch. The run state must be sized and hold step 1, as for
-// MarchTransient; the parameters, coefficients and extras must outlive the
-// call.
+// MarchTransient, its last grid step and first step time zero; its other
+// steps may hold anything (GridFill::MarchWritten): each run ends as its
+// single march leaves grids created with zeros. The parameters,
+// coefficients and extras must outlive the call.
 struct MarchLane {
   const RunParameters* parameters = nullptr;
   const SolverCoefficients* coefficients = nullptr;

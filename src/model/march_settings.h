@@ -22,4 +22,16 @@ enum class MarchChecking {
   EveryOperation,
 };
 
+// How Calculate creates the grids before the steady state fills step 1.
+enum class GridFill {
+  // Every value 0: what every step the march does not reach keeps.
+  Zeros,
+  // Step 1 of both grids, their last step (never marched) and the first step
+  // time 0, the steps between and the other step times unset: for MarchBatch,
+  // which writes all of them or clears them before a lane's single march. A
+  // fault in Calculate after the grids are created clears them too, so that
+  // every run ends as with Zeros.
+  MarchWritten,
+};
+
 }  // namespace kelvane

@@ -2,6 +2,7 @@
 #include "model/run_editor.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -12,10 +13,15 @@ namespace kelvane {
 
 namespace {
 
-// Creates one array of `count` zeros; `where` names it in the fault.
-void Create(std::vector<float>& array, std::size_t count, const ErrorLocation& where) {
+// Creates one array of `count` values, zeros unless `zeros` is false (then
+// unset); `where` names it in the fault.
+void Create(detail::GridValues& array, std::size_t count, bool zeros, const ErrorLocation& where) {
   try {
-    array.assign(count, 0.0f);
+    if (zeros) {
+      array.assign(count, 0.0f);
+    } else {
+      array.resize(count);
+    }
   } catch (const std::bad_alloc&) {
     throw RunError(ErrorCode::OutOfMemory, where);
   } catch (const std::length_error&) {
@@ -58,16 +64,30 @@ float* SurgeRunEditor::VelocitiesAt(int step) {
   return const_cast<float*>(std::as_const(run_).VelocitiesAt(step).data());
 }
 
-void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount) {
+void SurgeRunEditor::ClearSteps(int from) {
+  SurgeRun& r = run_;
+  const std::size_t first = static_cast<std::size_t>(std::max(from, 1)) - 1;
+  const std::size_t nodes = static_cast<std::size_t>(r.gridNodes_);
+  const std::size_t values = static_cast<std::size_t>(r.gridSteps_) * nodes;
+  if (first * nodes < values) {
+    std::fill(r.head_.begin() + static_cast<std::ptrdiff_t>(first * nodes), r.head_.end(), 0.0f);
+    std::fill(r.velocity_.begin() + static_cast<std::ptrdiff_t>(first * nodes), r.velocity_.end(),
+              0.0f);
+  }
+  if (first < r.stepTimes_.size())
+    std::fill(r.stepTimes_.begin() + static_cast<std::ptrdiff_t>(first), r.stepTimes_.end(), 0.0f);
+}
+
+void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount, GridFill fill) {
   // The old arrays go first, so a run never holds two generations of grids.
   SurgeRun& r = run_;
   r.segmentCount_ = 0;
   r.stepCount_ = 0;
   r.gridNodes_ = 0;
   r.gridSteps_ = 0;
-  std::vector<float>().swap(r.head_);
-  std::vector<float>().swap(r.velocity_);
-  std::vector<float>().swap(r.stepTimes_);
+  detail::GridValues().swap(r.head_);
+  detail::GridValues().swap(r.velocity_);
+  detail::GridValues().swap(r.stepTimes_);
 
   const int nodes = segmentCount + 1;
   const int steps = stepCount + 1;
@@ -81,20 +101,31 @@ void SurgeRunEditor::Resize(std::int16_t segmentCount, std::int16_t stepCount) {
                    GridSite(Term::Grids, InputId::StepCount, stepCount));
   }
   const std::size_t count = static_cast<std::size_t>(nodes) * static_cast<std::size_t>(steps);
+  const bool zeros = fill == GridFill::Zeros;
   try {
-    Create(r.head_, count, GridSite(Term::Grids, InputId::StepCount, stepCount));
-    Create(r.velocity_, count, GridSite(Term::Grids, InputId::StepCount, stepCount));
+    Create(r.head_, count, zeros, GridSite(Term::Grids, InputId::StepCount, stepCount));
+    Create(r.velocity_, count, zeros, GridSite(Term::Grids, InputId::StepCount, stepCount));
     if (stepCount < 1) {
       throw RunError(ErrorCode::SubscriptOutOfRange,
                      GridSite(Term::StepTimes, InputId::StepCount, stepCount));
     }
-    Create(r.stepTimes_, static_cast<std::size_t>(stepCount),
+    Create(r.stepTimes_, static_cast<std::size_t>(stepCount), zeros,
            GridSite(Term::StepTimes, InputId::StepCount, stepCount));
   } catch (...) {
-    std::vector<float>().swap(r.head_);
-    std::vector<float>().swap(r.velocity_);
-    std::vector<float>().swap(r.stepTimes_);
+    detail::GridValues().swap(r.head_);
+    detail::GridValues().swap(r.velocity_);
+    detail::GridValues().swap(r.stepTimes_);
     throw;
+  }
+  if (!zeros) {
+    // Step 1 (which the steady state may leave part written on a fault), the
+    // last grid step and the first step time: the values no march writes.
+    const auto node = static_cast<std::size_t>(nodes);
+    std::fill_n(r.head_.begin(), node, 0.0f);
+    std::fill_n(r.velocity_.begin(), node, 0.0f);
+    std::fill(r.head_.end() - static_cast<std::ptrdiff_t>(node), r.head_.end(), 0.0f);
+    std::fill(r.velocity_.end() - static_cast<std::ptrdiff_t>(node), r.velocity_.end(), 0.0f);
+    r.stepTimes_[0] = 0.0f;
   }
   r.segmentCount_ = segmentCount;
   r.stepCount_ = stepCount;

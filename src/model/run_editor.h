@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "model/march_settings.h"
 #include "model/run_state.h"
 
 namespace kelvane {
@@ -12,12 +13,16 @@ class SurgeRunEditor {
  public:
   explicit SurgeRunEditor(SurgeRun& run) : run_(run) {}
 
-  // Releases the old arrays, then creates zero-filled grids of
-  // segmentCount+1 nodes by stepCount+1 steps and stepCount step times, and
+  // Releases the old arrays, then creates grids of segmentCount+1 nodes by
+  // stepCount+1 steps and stepCount step times, filled as `fill` says, and
   // sets both counts with them. No nodes or steps is a subscript error,
   // memory that cannot be had an out-of-memory error. On any fault the run
   // is left empty (no grids, both counts 0).
-  void Resize(std::int16_t segmentCount, std::int16_t stepCount);
+  void Resize(std::int16_t segmentCount, std::int16_t stepCount, GridFill fill = GridFill::Zeros);
+  // Zeros in steps `from`..GridSteps() of both grids and in the step times
+  // from step `from` on: what zero-filled grids hold where no step was
+  // written.
+  void ClearSteps(int from);
 
   void SetOutputSteps(std::int16_t first, std::int16_t last) { run_.SetOutputSteps(first, last); }
 

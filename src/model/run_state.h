@@ -4,12 +4,45 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace kelvane {
 
 class SurgeRunEditor;
+
+namespace detail {
+
+// The grids' storage: an element that a resize adds is left unset, so that
+// a run whose march writes every value does not first write zeros there
+// (SurgeRunEditor::Resize says which values it sets). Values given to a
+// resize or an assign are set as by std::allocator.
+template <class T>
+struct GridAllocator : std::allocator<T> {
+  using value_type = T;
+  template <class U>
+  struct rebind {
+    using other = GridAllocator<U>;
+  };
+  GridAllocator() = default;
+  template <class U>
+  GridAllocator(const GridAllocator<U>& /*other*/) noexcept {}  // NOLINT: as std::allocator
+  template <class U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+
+using GridValues = std::vector<float, GridAllocator<float>>;
+
+}  // namespace detail
 
 // Nodes and steps count from 1. The grids hold SegmentCount()+1 nodes by
 // StepCount()+1 steps (the last step is allocated, never computed); the step
@@ -53,9 +86,9 @@ class SurgeRun {
   std::int16_t lastOutputStep_ = 0;
   int gridNodes_ = 0;
   int gridSteps_ = 0;
-  std::vector<float> head_;
-  std::vector<float> velocity_;
-  std::vector<float> stepTimes_;
+  detail::GridValues head_;
+  detail::GridValues velocity_;
+  detail::GridValues stepTimes_;
 };
 
 }  // namespace kelvane

@@ -156,6 +156,9 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       continue;
     }
     options[k] = OptionsOf(prepared, observers, summarizers[k], result);
+    // The batch writes every step of its runs' grids or clears them.
+    if (observers.checking == MarchChecking::VerifyEachStep)
+      options[k].gridFill = GridFill::MarchWritten;
     try {
       result.outcome = CalculateBeforeMarch(prepared.typed.texts, result.run, options[k]);
     } catch (...) {

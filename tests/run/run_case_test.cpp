@@ -375,6 +375,61 @@ TEST(RunCases, EveryModelsCaseIsTheRunOfRunCase) {
   }
 }
 
+// The grids RunCases leaves of a case that fails or is stopped, each beside a
+// complete case in the batch, are those RunCase leaves (its grids created
+// with their zeros): the march's fault, a fault after the grids are created
+// and before the march, an observer that throws at step 1. An observer that
+// throws in the march is told nothing more and the batch marches the case to
+// its end. The memory the grids take was held by complete runs just before.
+TEST(RunCases, FaultedAndStoppedCasesLeaveTheGridsOfRunCase) {
+  struct Row {
+    const char* name;
+    test::BoxTexts boxes;
+    int stopFrom;  // the first step whose block the observer throws at; 0: never
+    bool marchedWhole;
+    Stage stage;  // of the fault
+  };
+  const Row rows[] = {
+      {"march fault", {{InputId::ForebayArea, "1e-30"}}, 0, false, Stage::March},
+      {"output step beyond 16 bits", {{InputId::LastOutputStep, "1e9"}}, 0, false, Stage::Reading},
+      // Step 1's velocities written, its heads not.
+      {"steady state's reach loss",
+       {{InputId::FrictionFactor, "1e37"}},
+       0,
+       false,
+       Stage::Coefficients},
+      {"stopped at step 1", {}, 1, false, Stage::Program},
+      {"stopped in the march", {}, 2, true, Stage::Program},
+  };
+  const PreparedCase complete = PrepareCase(CaseWith({{InputId::StepCount, "300"}}));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    {
+      const std::vector<const PreparedCase*> earlier(4, &complete);
+      ASSERT_TRUE(RunCases(earlier)[0].Complete());
+    }
+    test::BoxTexts boxes = row.boxes;
+    boxes.emplace_back(InputId::StepCount, "300");
+    const PreparedCase prepared = PrepareCase(CaseWith(boxes));
+    RunObservers observers;
+    if (row.stopFrom > 0) {
+      observers.before = [&](const SurgeRun&) -> StepBlockObserver {
+        return [&](int first, int) {
+          if (first >= row.stopFrom) throw std::runtime_error("stop");
+        };
+      };
+    }
+    const PreparedCase* cases[] = {&prepared, &complete};
+    const std::vector<CaseRun> runs = RunCases(cases, observers);
+    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_FALSE(runs[0].Complete());
+    EXPECT_EQ(runs[0].error->location().stage, row.stage);
+    const CaseRun alone = RunCase(prepared, row.marchedWhole ? RunObservers{} : observers);
+    ASSERT_TRUE(runs[0].run.HasGrids());
+    EXPECT_TRUE(test::SameGrids(runs[0].run, alone.run));
+  }
+}
+
 // A mixed run's summary, envelope CSV and checks read the model's own record
 // of each node: its depth and whether it ran full or part full. Its model
 // ends where a node first changes between the two: verdicts resting on later

@@ -27,11 +27,13 @@ inline Case CaseWith(const BoxTexts& boxes, const DesignItems& design = {},
 
 // Whether two run states hold the same bits, step times included.
 inline bool SameGrids(const SurgeRun& a, const SurgeRun& b) {
-  if (a.GridNodes() != b.GridNodes() || a.TimeSteps() != b.TimeSteps()) return false;
+  if (a.GridNodes() != b.GridNodes() || a.GridSteps() != b.GridSteps() ||
+      a.TimeSteps() != b.TimeSteps())
+    return false;
   const auto same = [](std::span<const float> x, std::span<const float> y) {
     return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size_bytes()) == 0;
   };
-  for (int step = 1; step <= a.TimeSteps(); ++step) {
+  for (int step = 1; step <= a.GridSteps(); ++step) {
     if (!same(a.HeadsAt(step), b.HeadsAt(step)) ||
         !same(a.VelocitiesAt(step), b.VelocitiesAt(step)))
       return false;
