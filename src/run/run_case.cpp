@@ -54,6 +54,20 @@ StepBlockObserver ObserversBesideEnvelope(const RunObservers& observers, const S
   return BothObservers(Made(observers.before, run), Made(observers.after, run));
 }
 
+// `observer` keeping its first throw in `threw`, after which it is told
+// nothing: a case's fault is then that throw, not the march's.
+StepBlockObserver Guarded(StepBlockObserver observer, std::exception_ptr& threw) {
+  if (!observer) return {};
+  return [&threw, observer = std::move(observer)](int first, int last) {
+    if (threw) return;
+    try {
+      observer(first, last);
+    } catch (...) {
+      threw = std::current_exception();
+    }
+  };
+}
+
 // The blocks of steps the observers are told of, as the march tells them.
 constexpr int kObservedBlock = 64;
 
@@ -170,23 +184,12 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
     lane.coefficients = &result.outcome.coefficients;
     lane.run = &result.run;
     lane.extras = MarchExtras(options[k]);
-    // The first throw of an observer is kept; after it the case is told nothing.
-    const auto guarded = [&observerThrew, k](StepBlockObserver observer) -> StepBlockObserver {
-      if (!observer) return {};
-      return [&observerThrew, k, observer = std::move(observer)](int first, int last) {
-        if (observerThrew[k]) return;
-        try {
-          observer(first, last);
-        } catch (...) {
-          observerThrew[k] = std::current_exception();
-        }
-      };
-    };
-    lane.observer = guarded(options[k].observer);
+    lane.observer = Guarded(options[k].observer, observerThrew[k]);
     if (observers.summarize) {
       // The batch gathers the summary's envelope as it marches the steps.
       lane.envelope = &envelopes[k];
-      lane.batchObserver = guarded(ObserversBesideEnvelope(observers, result.run));
+      lane.batchObserver =
+          Guarded(ObserversBesideEnvelope(observers, result.run), observerThrew[k]);
     }
     lanes.push_back(std::move(lane));
     caseOfLane.push_back(k);
