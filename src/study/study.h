@@ -16,8 +16,8 @@
 
 #include "evaluation/design_checks.h"
 #include "evaluation/report.h"
-#include "run/case.h"
-#include "run/prepared_case.h"
+#include "texts/case.h"
+#include "texts/prepared_case.h"
 #include "study/study_plan.h"
 #include "texts/event_texts.h"
 #include "texts/input_check.h"
