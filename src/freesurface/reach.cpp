@@ -16,7 +16,13 @@ constexpr int kUp = 0;
 constexpr int kDown = 1;
 // The share of the full area above which a free cell counts as nearly full:
 // its filling bounds the sub-step (FrontStep), and between two such cells
-// the momentum flux damps at the pressure wave's speed (Flux).
+// the momentum flux damps at the pressure wave's speed (Flux). Without that
+// damping two nearly full cells whose discharges differ close the air
+// between them with a water hammer of a·ΔV/2g: at a front smeared over a
+// few cells the cell ahead of the front cell fills first, the one left
+// behind closes on two full neighbours, and each such closure sent a pulse
+// of some 20 m behind the front. Where the damping acts some cell runs
+// full, so the sub-step is bounded by a's Courant number (StableStep).
 constexpr double kNearlyFull = 0.9;
 
 }  // namespace
@@ -211,13 +217,8 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric,
     }
   }
   // Two nearly full sides, not both in the slot, while the reach runs full
-  // somewhere: the momentum flux with the pressure wave's speed both ways
-  // (Rusanov's), the mass flux as above. Without it two nearly full cells
-  // whose discharges differ close the air between them with a water hammer
-  // of a·ΔV/g: at a front smeared over a few cells, the cell ahead of the
-  // front fills first and the one left behind closes on both neighbours,
-  // and each such closure sent a pulse of metres behind the front. The
-  // sub-step then is bounded by a's Courant number (StableStep).
+  // somewhere: the momentum flux at the pressure wave's speed both ways
+  // (Rusanov's), the mass flux as above (see kNearlyFull).
   const double nearlyFull = kNearlyFull * section_.FullArea();
   if (anyFull && section_.Closed() && !(slotL && slotR) && al >= nearlyFull && ar >= nearlyFull) {
     momentum = 0.5 * (fl + fr) - 0.5 * setup_.waveSpeed * (qr - ql);
