@@ -152,7 +152,7 @@ TEST(FreeSurfaceTransitions, FrontsAndDrainingAtAModerateWaveSpeed) {
   for (const TransitionCase& c : Cases()) CheckTransition(c, 100);
 }
 
-// At 1000 m/s one case a test (some 20 s each; the ctest label soak keeps
+// At 1000 m/s one case a test (tens of seconds each; the ctest label soak keeps
 // them out of the default run). Before the damping between nearly full
 // cells the filling and rising cases swung by 6.8 and 2.6 m behind the
 // front, and the draining case's third window (11.8 m) exceeded its first.
