@@ -19,8 +19,8 @@
 
 #include "cases/case_file.h"
 #include "report/book_input.h"
-#include "run/case.h"
 #include "run/run_case.h"
+#include "texts/case.h"
 #include "texts/design_data.h"
 #include "texts/event_texts.h"
 #include "ui/calculation_report.h"
