@@ -17,6 +17,8 @@
 
 #include "cases/case_file.h"
 #include "dialog_session.h"
+#include "evaluation/report.h"
+#include "format/number_format.h"
 #include "model/run_preview.h"
 #include "run/mixed_case.h"
 #include "support/child_process.h"
@@ -56,6 +58,8 @@ class EventDialogsTest : public QObject {
   void runLengthCommandsSetTheStepCount();
   void mixedRunLengthDecidesTheChannelExample_data();
   void mixedRunLengthDecidesTheChannelExample();
+  void mixedStatusPeriodIsTheSummarys_data();
+  void mixedStatusPeriodIsTheSummarys();
 };
 
 // Rows typed one after another; the last one is bad in the named column, its
@@ -577,6 +581,35 @@ void EventDialogsTest::mixedRunLengthDecidesTheChannelExample() {
     QVERIFY2(undecided.isEmpty() == row.decided,
              qPrintable(QString::number(row.steps) + QLatin1Char(' ') + undecided.join(u'、')));
   }
+}
+
+// The status line's period of a mixed case is its summary's (the model's
+// own column at step 1), not the culvert box's, also after an edit.
+void EventDialogsTest::mixedStatusPeriodIsTheSummarys_data() {
+  mixedRunLengthDecidesTheChannelExample_data();
+}
+
+void EventDialogsTest::mixedStatusPeriodIsTheSummarys() {
+  QFETCH(QString, forebayArea);
+  EventSession s;
+  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
+  if (!forebayArea.isEmpty())
+    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
+  const PreparedCase& prepared = s.window.Session()->Prepared();
+  const std::optional<RunLengthPreview> box =
+      PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
+  QVERIFY(box);
+  s.Calculate("out.txt");
+  const CaseRun& run = s.window.Session()->LastRun();
+  QVERIFY(run.Complete());
+  const RunSummary summary = SummarizeRun(run.run, run.outcome);
+  QVERIFY(summary.oscillation);
+  const auto period = [](double seconds) {
+    return QStringLiteral("振荡周期 %1 s").arg(QString::fromStdString(SignificantText(seconds, 4)));
+  };
+  QVERIFY(period(summary.oscillation->period) != period(box->oscillation.period));
+  QTRY_VERIFY2(s.Status().contains(period(summary.oscillation->period)), qPrintable(s.Status()));
+  QVERIFY2(!s.Status().contains(period(box->oscillation.period)), qPrintable(s.Status()));
 }
 
 QTEST_MAIN(EventDialogsTest)
