@@ -38,6 +38,16 @@ bool Tinted(const QTableWidget& table, int row, int column) {
   return table.item(row, column)->background().color() == FlaggedBackColor();
 }
 
+// Opens the channel example (mixed model), with `forebayArea` typed when
+// not empty; the culvert box's rigid-column forecast of the case.
+std::optional<RunLengthPreview> OpenChannelExample(EventSession& s, const QString& forebayArea) {
+  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
+  if (!forebayArea.isEmpty())
+    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
+  const PreparedCase& prepared = s.window.Session()->Prepared();
+  return PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
+}
+
 }  // namespace
 
 class EventDialogsTest : public QObject {
@@ -543,13 +553,9 @@ void EventDialogsTest::mixedRunLengthDecidesTheChannelExample_data() {
 void EventDialogsTest::mixedRunLengthDecidesTheChannelExample() {
   QFETCH(QString, forebayArea);
   EventSession s;
-  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
-  if (!forebayArea.isEmpty())
-    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
+  const std::optional<RunLengthPreview> box = OpenChannelExample(s, forebayArea);
   const PreparedCase& prepared = s.window.Session()->Prepared();
   QCOMPARE(prepared.extras.model, MarchModel::Mixed);
-  const std::optional<RunLengthPreview> box =
-      PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
   QVERIFY(box && box->StepsToDecide());
   const long long boxSteps = *box->StepsToDecide();
   emit Named<QMenu>(s.window, "RunLengthMenu")->aboutToShow();
@@ -592,12 +598,7 @@ void EventDialogsTest::mixedStatusPeriodIsTheSummarys_data() {
 void EventDialogsTest::mixedStatusPeriodIsTheSummarys() {
   QFETCH(QString, forebayArea);
   EventSession s;
-  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
-  if (!forebayArea.isEmpty())
-    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
-  const PreparedCase& prepared = s.window.Session()->Prepared();
-  const std::optional<RunLengthPreview> box =
-      PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
+  const std::optional<RunLengthPreview> box = OpenChannelExample(s, forebayArea);
   QVERIFY(box);
   s.Calculate("out.txt");
   const CaseRun& run = s.window.Session()->LastRun();
