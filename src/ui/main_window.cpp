@@ -207,18 +207,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), session_(new Case
       help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
   action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
 
-  // The mixed model's period, as its summary gives it, from the model's own
-  // step 1: formed once the user has paused, not at each key.
-  mixedLengthTimer_ = new QTimer(this);
-  mixedLengthTimer_->setSingleShot(true);
-  mixedLengthTimer_->setInterval(300);
-  connect(mixedLengthTimer_, &QTimer::timeout, this, [this] {
-    const std::optional<CaseRunLength> length = PreviewCaseRunLength(session_->Prepared());
-    mixedLength_ = length ? std::optional(length->preview) : std::nullopt;
-    mixedLengthOf_ = session_->Typed();
-    ShowRunPreview();
-  });
-
+  AddMixedRunLength();
   runPreview_ = new StatusLine(this);
   runPreview_->setObjectName(QStringLiteral("RunPreview"));
   statusBar()->addWidget(runPreview_, 1);
@@ -375,6 +364,20 @@ bool MainWindow::Edited() const {
 void MainWindow::CaseEdited() {
   UpdateCaption();
   ShowRunPreview();
+}
+
+void MainWindow::AddMixedRunLength() {
+  // Formed once the user has paused, not at each key: the model's step 1
+  // runs for it.
+  mixedLengthTimer_ = new QTimer(this);
+  mixedLengthTimer_->setSingleShot(true);
+  mixedLengthTimer_->setInterval(300);
+  connect(mixedLengthTimer_, &QTimer::timeout, this, [this] {
+    const std::optional<CaseRunLength> length = PreviewCaseRunLength(session_->Prepared());
+    mixedLength_ = length ? std::optional(length->preview) : std::nullopt;
+    mixedLengthOf_ = session_->Typed();
+    ShowRunPreview();
+  });
 }
 
 void MainWindow::ShowRunPreview() {

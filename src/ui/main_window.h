@@ -127,6 +127,9 @@ class MainWindow : public QMainWindow {
   // The status line: time step, duration, 2L/a and the forebay stability
   // limit of the run the boxes give.
   void ShowRunPreview();
+  // The status line's period of a mixed case: its model's own column at
+  // step 1, as the case's summary gives it.
+  void AddMixedRunLength();
   void UpdateCaption();
   void UpdateCaseActions();
   void UpdateRecentMenu();
