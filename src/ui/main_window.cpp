@@ -574,17 +574,16 @@ BookInput MainWindow::RunBook() {
   // The operating cases over the case of the last complete run, each run as
   // the batch mode runs them for its book, on every processor, unless
   // 计算全部工况 has run them just so.
-  const std::vector<Case> typed = session_->CasesOverCompletedRun();
-  if (typed != session_->CaseRunCases() || session_->CaseRuns().size() != typed.size())
+  if (!session_->CaseRunsAreOf(session_->CasesOverCompletedRun()))
     session_->RunCasesOverCompletedRun();
   const std::vector<CaseRun>& runs = session_->CaseRuns();
-  for (std::size_t i = 0; i < typed.size(); ++i) {
+  for (std::size_t i = 0; i < runs.size(); ++i) {
     const CaseRun& done = runs[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
     const OperatingCase& operating = session_->OperatingCases()[i];
-    book.cases.push_back(
-        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
+    book.cases.push_back({operating.name, OperatingCaseDifferences(operating),
+                          CaseReportInput(session_->CaseRunCases()[i], done)});
   }
   session_->UpdateChartCases();
   return book;
@@ -605,12 +604,7 @@ void MainWindow::RunCasesForCharts() {
 
 ReportInput MainWindow::RunReport() const {
   ReportInput report;
-  if (!caseFile_.isEmpty()) {
-    report.title = saved_.base.title;
-    report.notes = saved_.base.notes;
-  }
-  report.design = session_->Typed().design;
-  report.texts = session_->CompletedTexts();
+  report.prepared = &session_->CompletedCase();
   if (const RunOutcome* outcome = session_->CompletedRun()) {
     report.run = &session_->LastRun().run;
     report.outcome = *outcome;
@@ -686,7 +680,7 @@ void MainWindow::editCases() {
   if (sorted(dialog.Cases()) != sorted(OperatingCases()))
     session_->SetOperatingCases(dialog.Cases());
   if (result == kAcceptedToRun) {
-    session_->SetCaseRuns(dialog.RunTexts(), std::move(dialog.Runs()));
+    session_->SetCaseRuns(dialog.RunCases(), std::move(dialog.Runs()));
     statusBar()->showMessage(
         tr("已算完 %1 个工况；导出计算书包括全部工况").arg(session_->CaseRuns().size()), 10000);
   }

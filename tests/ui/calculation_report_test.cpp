@@ -31,23 +31,30 @@ namespace {
 using test::Squeezed;
 
 struct Report {
+  PreparedCase prepared;
   SurgeRun run;
   ReportInput input;
   explicit Report(const DesignTexts& design, const EventTexts& events = {},
                   const InputTexts& texts = DefaultInputTexts()) {
-    input.title = "某泵站 全部停泵";
-    input.notes = "第一行\n第二行";
-    input.design = design;
-    input.texts = texts;
+    Case typed;
+    typed.title = "某泵站 全部停泵";
+    typed.notes = "第一行\n第二行";
+    typed.design = design;
+    typed.texts = texts;
+    typed.events = events;
+    prepared = PrepareCase(typed);
+    input.prepared = &prepared;
     CalculateOptions options;
-    options.extras = ReadModelExtras(events);
-    input.outcome = Calculate(input.texts, run, options);
+    options.extras = prepared.extras;
+    input.outcome = Calculate(typed.texts, run, options);
     input.run = &run;
     input.summary = SummarizeRun(run, input.outcome);
     input.date = "2026-01-31";
   }
+  Report(const Report&) = delete;  // the input points into it
+  Report& operator=(const Report&) = delete;
   DesignCheckReport Checks() const {
-    return CheckDesign(ReadDesignData(input.design), input.summary, run, input.outcome);
+    return CheckDesign(prepared.design, input.summary, run, input.outcome);
   }
 };
 
