@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -66,9 +67,8 @@ struct RunLengthItems {
   QStringList period;
   QStringList details;
 };
-RunLengthItems RunLengthStatusItems(const InputTexts& inputs, const ModelExtras& extras) {
+RunLengthItems RunLengthStatusItems(const std::optional<RunLengthPreview>& length) {
   RunLengthItems items;
-  const std::optional<RunLengthPreview> length = PreviewRunLength(inputs, extras);
   if (!length) return items;
   items.period << MainWindow::tr("振荡周期 %1 s").arg(Figure(length->oscillation.period));
   items.details << MainWindow::tr("计算历时为振荡周期的 %1 倍")
@@ -207,6 +207,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), session_(new Case
       help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
   action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
 
+  AddMixedRunLength();
   runPreview_ = new StatusLine(this);
   runPreview_->setObjectName(QStringLiteral("RunPreview"));
   statusBar()->addWidget(runPreview_, 1);
@@ -365,10 +366,34 @@ void MainWindow::CaseEdited() {
   ShowRunPreview();
 }
 
+void MainWindow::AddMixedRunLength() {
+  // Formed once the user has paused, not at each key: the model's step 1
+  // runs for it.
+  mixedLengthTimer_ = new QTimer(this);
+  mixedLengthTimer_->setSingleShot(true);
+  mixedLengthTimer_->setInterval(300);
+  connect(mixedLengthTimer_, &QTimer::timeout, this, [this] {
+    const std::optional<CaseRunLength> length = PreviewCaseRunLength(session_->Prepared());
+    mixedLength_ = length ? std::optional(length->preview) : std::nullopt;
+    mixedLengthOf_ = session_->Typed();
+    ShowRunPreview();
+  });
+}
+
 void MainWindow::ShowRunPreview() {
   QStringList items;
-  const RunLengthItems length =
-      RunLengthStatusItems(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  const ModelExtras extras = inputForm_->ModelExtrasInForce();
+  std::optional<RunLengthPreview> forecast;
+  if (extras.model != MarchModel::Mixed) {
+    forecast = PreviewRunLength(inputForm_->Inputs(), extras);
+  } else if (mixedLengthOf_ == session_->Typed()) {
+    forecast = mixedLength_;
+  } else {
+    // Until the user stops typing the line gives no period rather than the
+    // culvert box's.
+    mixedLengthTimer_->start();
+  }
+  const RunLengthItems length = RunLengthStatusItems(forecast);
   if (const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs())) {
     const QString limit = std::isfinite(preview->stabilityLimit)
                               ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
@@ -385,8 +410,7 @@ void MainWindow::ShowRunPreview() {
   }
   // A run is not the sixteen boxes alone when the case brings a pump event
   // or an area table: say so.
-  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
-    items << QString::fromStdString(line);
+  for (const std::string& line : ModelExtrasLines(extras)) items << QString::fromStdString(line);
   items << length.details;
   items << DesignStatusItems(session_->Prepared());
   runPreview_->SetItems(items);

@@ -558,10 +558,12 @@ TEST(RunCase, ChannelVerdictsWaitForTheSurgesReturn) {
   EXPECT_NE(RunLengthLines(blocked).at(1).find("涌波往返时间无法估计"), std::string::npos);
 }
 
-// A draining box whose pump start (to 60 m³/s) draws its head to the vapour
+// A draining box whose pump start (to 80 m³/s) draws its head to the vapour
 // limit: the lowest pressure head reported is the limit the cavity opens at,
 // not how far the slot overshoots it within a sub-step, and that limit is
-// the design checks' vacuum limit of the site and the water.
+// the design checks' vacuum limit of the site and the water. (A start to
+// 60 m³/s reached it before the damping between nearly full cells; now its
+// lowest head is -2.1 m.)
 TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
   struct Row {
     const char* elevation;  // 站址高程, m; none: sea level
@@ -576,7 +578,7 @@ TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
     SCOPED_TRACE(row.elevation ? row.elevation : "sea level");
     Case typed = test::PumpStartDrainingBox();
     typed.texts[InputId::StepCount] = "2000";
-    typed.texts[InputId::FinalPumpDischarge] = "60";
+    typed.texts[InputId::FinalPumpDischarge] = "80";
     if (row.elevation) typed.design[DesignId::SiteElevation] = row.elevation;
     if (row.temperature) typed.design[DesignId::WaterTemperature] = row.temperature;
     const CaseRun done = RunCase(PrepareCase(typed));
