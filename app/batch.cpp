@@ -21,12 +21,12 @@
 #include "gui_handover.h"
 #include "model/model.h"
 #include "run/mixed_case.h"
-#include "run/prepared_case.h"
 #include "run/run_case.h"
 #include "study_command.h"
 #include "terminal_progress.h"
 #include "texts/event_texts.h"
 #include "texts/input_check.h"
+#include "texts/prepared_case.h"
 #include "usage_error.h"
 
 namespace kelvane {
@@ -152,11 +152,12 @@ void DrawImages(const BatchOptions& options, const Images& images, const Prepare
 // The calculation book: the case run, then each other operating case of
 // the case file, run here on every processor. The first case that cannot run
 // is named and leaves the book unwritten.
-void WriteBook(const BatchOptions& options, const Images& images, const CaseRun& done,
-               OutputRunner& outputs) {
-  std::vector<Case> typed;
-  for (const BookCaseTexts& other : options.otherCases) typed.push_back(other.typed);
-  const std::vector<CaseRun> others = RunEachCase(typed);
+void WriteBook(const BatchOptions& options, const Images& images, const PreparedCase& prepared,
+               const CaseRun& done, OutputRunner& outputs) {
+  std::vector<PreparedCase> otherCases;
+  for (const BookCaseTexts& other : options.otherCases)
+    otherCases.push_back(PrepareCase(other.typed));
+  const std::vector<CaseRun> others = RunEachCase(otherCases);
   for (std::size_t i = 0; i < others.size(); ++i) {
     const RunError* fault = others[i].error          ? &*others[i].error
                             : others[i].summaryError ? &*others[i].summaryError
@@ -172,10 +173,11 @@ void WriteBook(const BatchOptions& options, const Images& images, const CaseRun&
   book.project = options.project;
   const std::string& title = options.typed.title;
   book.cases.push_back({title.empty() ? "基本工况" : title, options.caseDifferences,
-                        CaseReportInput(options.typed, done)});
+                        CaseReportInput(prepared, done)});
   for (std::size_t i = 0; i < others.size(); ++i) {
     const BookCaseTexts& other = options.otherCases[i];
-    book.cases.push_back({other.name, other.differences, CaseReportInput(other.typed, others[i])});
+    book.cases.push_back(
+        {other.name, other.differences, CaseReportInput(otherCases[i], others[i])});
   }
   outputs.Run(Stage::Report, "report", [&] { images.Get().report(book, options.report); });
 }
@@ -183,8 +185,8 @@ void WriteBook(const BatchOptions& options, const Images& images, const CaseRun&
 // The reports of the full grids: the summary, the CSV, and the calculation
 // report at the very end. The run gathered the envelope as it marched when a
 // summary or the calculation report was asked for.
-void WriteReports(const BatchOptions& options, const Images& images, const CaseRun& done,
-                  OutputRunner& outputs) {
+void WriteReports(const BatchOptions& options, const Images& images, const PreparedCase& prepared,
+                  const CaseRun& done, OutputRunner& outputs) {
   if (done.summaryError) outputs.Report(*done.summaryError);
   if (done.summary && !options.summary.empty()) WriteSummary(options, done, outputs);
   if (!options.csv.empty()) {
@@ -192,7 +194,7 @@ void WriteReports(const BatchOptions& options, const Images& images, const CaseR
       WriteOutput(options.csv, [&](const ByteWriter& write) { WriteCsv(done.run, write); });
     });
   }
-  if (done.summary && !options.report.empty()) WriteBook(options, images, done, outputs);
+  if (done.summary && !options.report.empty()) WriteBook(options, images, prepared, done, outputs);
 }
 
 // The same order as at the window: the run and its result file, then the
@@ -227,7 +229,7 @@ int RunAndWrite(const BatchOptions& options, const Images& images, ProgressSink&
     outputs.Run(Stage::ResultsTable, [&] { WriteTable(options, done.run, progress); });
   }
   DrawImages(options, images, prepared, done, outputs);
-  WriteReports(options, images, done, outputs);
+  WriteReports(options, images, prepared, done, outputs);
   return outputs.Failures();
 }
 

@@ -20,8 +20,8 @@
 #include "model/inputs.h"
 #include "run/case_item.h"
 #include "run/mixed_case.h"
-#include "run/prepared_case.h"
 #include "texts/event_texts.h"
+#include "texts/prepared_case.h"
 #include "usage_error.h"
 
 namespace kelvane {

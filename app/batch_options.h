@@ -9,8 +9,8 @@
 #include "model/model.h"
 #include "options.h"
 #include "report/project_info.h"
-#include "run/case.h"
 #include "study_options.h"
+#include "texts/case.h"
 #include "usage_error.h"
 
 namespace kelvane {

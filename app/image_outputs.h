@@ -16,8 +16,8 @@
 #include "model/run_state.h"
 #include "report/book_input.h"
 #include "report/report_document.h"
-#include "run/case.h"
 #include "run/run_case.h"
+#include "texts/case.h"
 
 namespace kelvane {
 

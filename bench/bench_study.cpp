@@ -62,14 +62,15 @@ void BM_Sweep(benchmark::State& state) {
   for (auto _ : state) {
     kelvane::StudyTally tally(plan);
     std::string rows = kelvane::StudyCsvHeader(plan, settings.limits);
-    kelvane::RunStudy(plan, settings, [&](const kelvane::CaseResult& r) {
-      tally.Add(r);
-      kelvane::AppendStudyCsvRow(plan, settings.limits, r, rows);
-      if (rows.size() >= (1 << 16)) {
-        benchmark::DoNotOptimize(rows.data());
-        rows.clear();
-      }
-    });
+    kelvane::RunStudy(plan, settings, kelvane::PrepareCase(settings.base),
+                      [&](const kelvane::CaseResult& r) {
+                        tally.Add(r);
+                        kelvane::AppendStudyCsvRow(plan, settings.limits, r, rows);
+                        if (rows.size() >= (1 << 16)) {
+                          benchmark::DoNotOptimize(rows.data());
+                          rows.clear();
+                        }
+                      });
     if (tally.Cases() != kCases || tally.Failed() != 0) state.SkipWithError("cases lost or failed");
   }
   SetCases(state);

@@ -42,7 +42,7 @@
 #include "files/file_reader.h"
 #include "format/user_text.h"
 #include "report/project_info.h"
-#include "run/case.h"
+#include "texts/case.h"
 
 namespace kelvane {
 

@@ -14,6 +14,16 @@ namespace {
 
 constexpr int kUp = 0;
 constexpr int kDown = 1;
+// The share of the full area above which a free cell counts as nearly full:
+// its filling bounds the sub-step (FrontStep), and between two such cells
+// the momentum flux damps at the pressure wave's speed (Flux). Without that
+// damping two nearly full cells whose discharges differ close the air
+// between them with a water hammer of a·ΔV/2g: at a front smeared over a
+// few cells the cell ahead of the front cell fills first, the one left
+// behind closes on two full neighbours, and each such closure sent a pulse
+// of some 20 m behind the front. Where the damping acts some cell runs
+// full, so the sub-step is bounded by a's Courant number (StableStep).
+constexpr double kNearlyFull = 0.9;
 
 }  // namespace
 
@@ -122,7 +132,8 @@ ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) co
   return s;
 }
 
-ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) const {
+ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric,
+                                  bool anyFull) const {
   const double g = setup_.gravity;
   // Hydrostatic reconstruction: both sides' levels over the higher bed. A
   // pressurized side keeps its piezometric head even below that bed.
@@ -151,13 +162,13 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) 
 
   double mass = 0;
   double momentum = 0;
+  const bool slotL = section_.Closed() && (pl || hl > d);
+  const bool slotR = section_.Closed() && (pr || hr > d);
   if (al > 0 || ar > 0) {
     const double cl = section_.Celerity(al, pl);
     const double cr = section_.Celerity(ar, pr);
     double sl;
     double sr;
-    const bool slotL = section_.Closed() && (pl || hl > d);
-    const bool slotR = section_.Closed() && (pr || hr > d);
     if (symmetric || (slotL && slotR)) {
       // Rusanov within the pressurized part: the larger speed both ways.
       const double s = std::max(std::fabs(ul) + cl, std::fabs(ur) + cr);
@@ -205,6 +216,13 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric) 
       momentum = fl + sl * (sr * (qr - ql) - (fr - fl)) / span;
     }
   }
+  // Two nearly full sides, not both in the slot, while the reach runs full
+  // somewhere: the momentum flux at the pressure wave's speed both ways
+  // (Rusanov's), the mass flux as above (see kNearlyFull).
+  const double nearlyFull = kNearlyFull * section_.FullArea();
+  if (anyFull && section_.Closed() && !(slotL && slotR) && al >= nearlyFull && ar >= nearlyFull) {
+    momentum = 0.5 * (fl + fr) - 0.5 * setup_.waveSpeed * (qr - ql);
+  }
   // The reconstruction's pressure correction on each side: the flux's own
   // pressure term first taken off (exactly, for still water), then the
   // cell's added.
@@ -237,6 +255,8 @@ void ReachModel::Fluxes(const std::vector<double>& area, const std::vector<doubl
   source.assign(m, 0.0);
   std::vector<Side> centre(m);
   for (int i = 0; i < m; ++i) centre[i] = CellSide(area, discharge, flags, i);
+  const bool anyFull =
+      std::any_of(flags.begin(), flags.end(), [](unsigned char f) { return f != 0; });
 
   // Each cell's states at its two faces: the level, depth and velocity
   // reconstructed with limited slopes where the cell and both neighbours run
@@ -275,7 +295,7 @@ void ReachModel::Fluxes(const std::vector<double>& area, const std::vector<doubl
       source[i] = mean * (w.z - e.z);
     }
   }
-  for (int k = 1; k < m; ++k) faces[k] = Flux(east[k - 1], west[k], false);
+  for (int k = 1; k < m; ++k) faces[k] = Flux(east[k - 1], west[k], false, anyFull);
   const Side& first = centre[0];
   const Side& left = centre[m - 1];
   const Side& last = left;
@@ -288,11 +308,11 @@ void ReachModel::Fluxes(const std::vector<double>& area, const std::vector<doubl
     return s;
   };
   faces[0] = setup_.upstream.kind == EndKind::Discharge
-                 ? Flux(mirror(first, area[0], externalUp), first, true)
-                 : Flux(EndSide(kUp, first, levels[kUp]), first, false);
+                 ? Flux(mirror(first, area[0], externalUp), first, true, anyFull)
+                 : Flux(EndSide(kUp, first, levels[kUp]), first, false, anyFull);
   faces[m] = setup_.downstream.kind == EndKind::Discharge
-                 ? Flux(last, mirror(last, area[m - 1], externalDown), true)
-                 : Flux(last, EndSide(kDown, last, levels[kDown]), false);
+                 ? Flux(last, mirror(last, area[m - 1], externalDown), true, anyFull)
+                 : Flux(last, EndSide(kDown, last, levels[kDown]), false, anyFull);
 }
 
 // β of dQ/dt = −β·Q|Q| (1/m³): friction on the wetted hydraulic radius and
@@ -313,6 +333,9 @@ double ReachModel::StableStep() const {
   for (int i = 0; i < Cells(); ++i) {
     const bool p = pressurized_[i] != 0;
     fastest = std::max(fastest, std::fabs(CellVelocity(i)) + section_.Celerity(area_[i], p));
+    // A full cell below its full area is slower than a, but the damping
+    // between nearly full cells runs at a.
+    if (p) fastest = std::max(fastest, setup_.waveSpeed);
   }
   // The states just outside the ends (a reservoir above the soffit of a
   // culvert that runs free inside sends its pressure wave in).
@@ -351,9 +374,13 @@ double ReachModel::StableStep() const {
 
 double ReachModel::FrontStep() const {
   const int m = Cells();
+  // The cells at a front, and any nearly full free cell: one that fills past
+  // its soffit within a sub-step, away from a front, would put the whole
+  // excess into the slot (a head of tens of metres from a few litres).
   auto front = [&](int i) {
     return (i > 0 && pressurized_[i - 1] != pressurized_[i]) ||
-           (i + 1 < m && pressurized_[i + 1] != pressurized_[i]);
+           (i + 1 < m && pressurized_[i + 1] != pressurized_[i]) ||
+           (!pressurized_[i] && area_[i] >= kNearlyFull * section_.FullArea());
   };
   bool any = false;
   for (int i = 0; i < m && !any; ++i) any = front(i);

@@ -6,7 +6,9 @@
 // slot at the given wave speed; within the pressurized part both waves take
 // the larger speed (the Rusanov flux), which damps the oscillations behind
 // pressurization fronts; at a front the front's own speed bounds the free
-// side and the sub-step is kept short enough for the slot's small storage.
+// side and the sub-step is kept short enough for the slot's small storage;
+// between nearly full cells, while any cell runs full, the momentum flux
+// damps differences of discharge at the pressure wave's speed.
 #pragma once
 
 #include <functional>
@@ -178,8 +180,10 @@ class ReachModel {
   Side CellSide(const std::vector<double>& area, const std::vector<double>& discharge,
                 const std::vector<unsigned char>& flags, int i) const;
   Side EndSide(int end, const Side& cell, double level) const;
-  // `symmetric`: both waves at the larger speed whatever the states.
-  Face Flux(const Side& l, const Side& r, bool symmetric) const;
+  // `symmetric`: both waves at the larger speed whatever the states;
+  // `anyFull`: some cell of the state runs full (the sub-step is then
+  // bounded by the pressure wave's Courant number).
+  Face Flux(const Side& l, const Side& r, bool symmetric, bool anyFull) const;
   // Interface fluxes of a state (faces[k] between cells k−1 and k) and each
   // cell's bed term (m⁴/s², over the cell).
   void Fluxes(const std::vector<double>& area, const std::vector<double>& discharge,

@@ -1,5 +1,5 @@
-// What the calculation book is made from: each case's run with its texts,
-// and the project's information. Qt-free.
+// What the calculation book is made from: each case's run with the case it
+// ran, and the project's information. Qt-free.
 #pragma once
 
 #include <string>
@@ -8,16 +8,15 @@
 #include "evaluation/report.h"
 #include "model/model.h"
 #include "report/project_info.h"
-#include "texts/design_data.h"
+#include "texts/prepared_case.h"
 
 namespace kelvane {
 
 struct ReportInput {
-  std::string title;                       // the case's title; "" prints 未命名算例
-  std::string notes;                       // the case's notes; may hold line breaks
-  InputTexts texts = DefaultInputTexts();  // the boxes as typed for this run
-  DesignTexts design;                      // the design data given, as typed
-  const SurgeRun* run = nullptr;           // the complete run of `texts`
+  // The case as it ran: its title ("" prints 未命名算例), its notes, the boxes
+  // as typed for this run and the design data, as typed and as read.
+  const PreparedCase* prepared = nullptr;
+  const SurgeRun* run = nullptr;  // the complete run of that case
   RunOutcome outcome;
   RunSummary summary;  // SummarizeRun of that run
   std::string date;    // the header's date; "" for today (yyyy-MM-dd)

@@ -16,10 +16,11 @@ namespace kelvane::book {
 // What the book reads of one case, gathered once.
 struct CaseFacts {
   const BookCase& c;
+  const Case& typed;  // the case as it ran
   const SurgeRun& run;
   const RunSummary& s;
   const RunParameters& p;
-  DesignData design;
+  const DesignData& design;  // the case's design data as read
   DesignCheckReport checks;
   RunGeometry geometry;
 };

@@ -130,16 +130,16 @@ void Purpose(Book& b) {
       "最低水位和箱涵沿程测压管水头的包络，校核前池墙顶高程、水泵最低运行水位和箱涵顶板处的压力，"
       "为设计提供依据。");
   // The cases inherit the base case's notes: notes all cases share are said once.
-  const std::string& notes = b.cases.front().c.input.notes;
-  const bool shared = b.cases.size() > 1 &&
-                      std::all_of(b.cases.begin(), b.cases.end(),
-                                  [&](const CaseFacts& c) { return c.c.input.notes == notes; });
+  const std::string& notes = b.cases.front().typed.notes;
+  const bool shared =
+      b.cases.size() > 1 && std::all_of(b.cases.begin(), b.cases.end(),
+                                        [&](const CaseFacts& c) { return c.typed.notes == notes; });
   if (shared) {
     if (!notes.empty()) b.d.Paragraph("说明：" + notes);
     return;
   }
   for (const CaseFacts& c : b.cases) {
-    if (!c.c.input.notes.empty()) b.d.Paragraph(c.c.name + "说明：" + c.c.input.notes);
+    if (!c.typed.notes.empty()) b.d.Paragraph(c.c.name + "说明：" + c.typed.notes);
   }
 }
 
@@ -147,7 +147,7 @@ void Basis(Book& b) {
   b.d.Heading("2  计算依据");
   std::vector<std::string> basis = b.in.project.basis;
   if (basis.empty()) basis.push_back("《泵站设计标准》GB 50265-2022");
-  basis.push_back(b.cases.front().c.input.design.Any()
+  basis.push_back(b.cases.front().typed.design.Any()
                       ? "本工程设计资料（见 4.4，按输入原样列出）"
                       : "本工程输入资料（见第 4 节，按输入原样列出）");
   int number = 0;
@@ -263,7 +263,7 @@ void EventData(Book& b, const CaseFacts& base) {
 
 void DesignTable(Book& b, const CaseFacts& base) {
   b.d.Subheading("4.4  设计资料");
-  const DesignTexts& texts = base.c.input.design;
+  const DesignTexts& texts = base.typed.design;
   if (!texts.Any()) {
     b.d.Paragraph("未给出设计资料。");
     return;
@@ -297,7 +297,7 @@ void Data(Book& b) {
     const bool unused = field.id == InputId::ForebayArea && base.s.forebayAreaUse;
     (OutputControl(field.id) ? output : inputs)
         .rows.push_back({std::to_string(BoxNumber(field.id)), field.caption, field.unit,
-                         "“" + base.c.input.texts[field.id] + "”",
+                         "“" + base.typed.texts[field.id] + "”",
                          unused ? "不用（按水位–面积表）" : HeldValue(base.p, field.id)});
   }
   b.d.Table(std::move(inputs));
@@ -545,7 +545,7 @@ ChartData PiezometricEnvelopeChart(const RunSummary& summary, const SurgeRun& ru
 
 ChartData ReportChartData(const ReportInput& input, ReportChart chart) {
   const RunGeometry geometry = GeometryOf(input.outcome);
-  const DesignData design = ReadDesignData(input.design);
+  const DesignData& design = input.prepared->design;
   if (chart == ReportChart::ForebayLevel) {
     const int forebay[] = {input.summary.nodes};
     ChartData data = HistoryChart(*input.run, geometry, forebay, ChartQuantity::Head);
@@ -559,12 +559,12 @@ ReportDocument CalculationBook(const BookInput& in) {
   book::Book b{in, {}, {}, 0};
   for (const BookCase& c : in.cases) {
     const ReportInput& input = c.input;
-    const DesignData design = ReadDesignData(input.design);
-    b.cases.push_back({c, *input.run, input.summary, input.outcome.parameters, design,
-                       CheckDesign(design, input.summary, *input.run, input.outcome),
-                       GeometryOf(input.outcome)});
+    const DesignData& design = input.prepared->design;
+    b.cases.push_back(
+        {c, input.prepared->typed, *input.run, input.summary, input.outcome.parameters, design,
+         CheckDesign(design, input.summary, *input.run, input.outcome), GeometryOf(input.outcome)});
   }
-  const std::string& first = in.cases.front().input.title;
+  const std::string& first = in.cases.front().input.prepared->typed.title;
   b.d.title = !in.project.name.empty() ? in.project.name : first.empty() ? "未命名算例" : first;
   b.d.subtitle = "箱涵水力过渡过程计算书";
   b.d.header = "计算书";
@@ -585,7 +585,8 @@ ReportDocument CalculationDocument(const ReportInput& input, const ProjectInfo& 
   BookInput in;
   in.project = project;
   in.date = input.date;
-  in.cases.push_back({input.title.empty() ? "基本工况" : input.title, "", input});
+  const std::string& title = input.prepared->typed.title;
+  in.cases.push_back({title.empty() ? "基本工况" : title, "", input});
   return CalculationBook(in);
 }
 

@@ -11,7 +11,7 @@
 
 #include "model/errors.h"
 #include "model/inputs.h"
-#include "run/case.h"
+#include "texts/case.h"
 #include "texts/design_data.h"
 
 namespace kelvane {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "model/run_preview.h"
-#include "run/prepared_case.h"
+#include "texts/prepared_case.h"
 
 namespace kelvane {
 

@@ -16,7 +16,7 @@
 #include "model/calculate.h"
 #include "model/inputs.h"
 #include "model/run_state.h"
-#include "run/prepared_case.h"
+#include "texts/prepared_case.h"
 
 namespace kelvane {
 

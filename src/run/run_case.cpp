@@ -98,12 +98,9 @@ RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& 
 
 }  // namespace
 
-ReportInput CaseReportInput(const Case& typed, const CaseRun& run) {
+ReportInput CaseReportInput(const PreparedCase& prepared, const CaseRun& run) {
   ReportInput input;
-  input.title = typed.title;
-  input.notes = typed.notes;
-  input.texts = typed.texts;
-  input.design = typed.design;
+  input.prepared = &prepared;
   input.run = &run.run;
   input.outcome = run.outcome;
   if (run.summary) input.summary = *run.summary;

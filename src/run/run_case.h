@@ -15,7 +15,7 @@
 #include "model/errors.h"
 #include "model/run_state.h"
 #include "report/book_input.h"
-#include "run/prepared_case.h"
+#include "texts/prepared_case.h"
 
 namespace kelvane {
 
@@ -64,11 +64,11 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {}
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
                               const RunObservers& observers = {});
 
-// Each case prepared and run as RunCase runs it, `threads` of them at once
-// (0: one for each processor); the runs in the order of the cases, each the
-// same as when run alone. What a case throws is thrown again once all have
-// ended (the first such case's).
-std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads = 0);
+// Each case run as RunCase runs it, `threads` of them at once (0: one for
+// each processor); the runs in the order of the cases, each the same as when
+// run alone. What a case throws is thrown again once all have ended (the
+// first such case's).
+std::vector<CaseRun> RunEachCase(std::span<const PreparedCase> cases, unsigned threads = 0);
 
 // What RunEachCase tells and heeds while it runs (a window's progress bar
 // and its stop).
@@ -81,12 +81,12 @@ struct EachCaseControl {
 
 // The same, told and stopped by `control`: after a stop, the runs of the
 // first cases, in order, up to the first case that did not start.
-std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads,
+std::vector<CaseRun> RunEachCase(std::span<const PreparedCase> cases, unsigned threads,
                                  const EachCaseControl& control);
 
 // What the calculation book reads of a complete run with its summary: the
-// case's title, notes, texts and design data, and `run` (which must outlive
-// the result).
-ReportInput CaseReportInput(const Case& typed, const CaseRun& run);
+// case it ran (its title, notes, boxes and design data) and its run; both
+// must outlive the result.
+ReportInput CaseReportInput(const PreparedCase& prepared, const CaseRun& run);
 
 }  // namespace kelvane

@@ -8,11 +8,11 @@
 
 namespace kelvane {
 
-std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads) {
+std::vector<CaseRun> RunEachCase(std::span<const PreparedCase> cases, unsigned threads) {
   return RunEachCase(cases, threads, {});
 }
 
-std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads,
+std::vector<CaseRun> RunEachCase(std::span<const PreparedCase> cases, unsigned threads,
                                  const EachCaseControl& control) {
   std::vector<CaseRun> runs(cases.size());
   std::vector<std::exception_ptr> thrown(cases.size());
@@ -24,7 +24,7 @@ std::vector<CaseRun> RunEachCase(std::span<const Case> cases, unsigned threads,
     for (std::size_t i = next++; i < cases.size(); i = next++) {
       if (control.stop != nullptr && control.stop->load()) return;
       try {
-        runs[i] = RunCase(PrepareCase(cases[i]));
+        runs[i] = RunCase(cases[i]);
       } catch (...) {
         thrown[i] = std::current_exception();
       }

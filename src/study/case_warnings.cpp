@@ -17,10 +17,6 @@ std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
   return CheckInputs(texts, check);
 }
 
-std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings) {
-  return FirstFlaggedCase(plan, settings, PrepareCase(settings.base));
-}
-
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings,
                                             const PreparedCase& base) {
   // The shard's cases: those whose number is shardIndex modulo shardCount.

@@ -32,8 +32,7 @@ struct FlaggedCase {
 // The first case of the shard (in case order) whose texts are flagged, and
 // its first flag; none when every case is clean. Checks the cases without
 // running them: --strict refuses a study before its first case.
-std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings);
-// The same with settings.base prepared once by the caller as `base`.
+// `base`: settings.base prepared once by the caller.
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings,
                                             const PreparedCase& base);
 

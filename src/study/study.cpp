@@ -205,10 +205,6 @@ constexpr std::size_t kWindowPerThread = 2 * kMarchBatchLanes;
 
 }  // namespace
 
-std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings) {
-  return StudyChecks(plan, PrepareCase(settings.base));
-}
-
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const PreparedCase& base) {
   DesignData given = base.design;
   for (const StudyItem& item : plan.Columns()) {
@@ -367,10 +363,6 @@ bool SmallGrid(const PreparedCase& prepared) {
 
 }  // namespace
 
-CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number) {
-  return RunCase(plan, settings, PrepareCase(settings.base), number);
-}
-
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base,
                    std::int64_t number) {
   CaseResult result;
@@ -410,12 +402,6 @@ std::vector<CaseResult> RunBatchOf(const StudySettings& settings, const Prepared
 
 }  // namespace
 
-std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings& settings,
-                                     std::span<const std::int64_t> numbers) {
-  const PreparedCase base = PrepareCase(settings.base);
-  return RunBatchOf(settings, base, plan, ShapeOf(plan, settings, base), numbers);
-}
-
 std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::int64_t shardCount) {
   const std::int64_t first = FirstOfShard(shardIndex, shardCount);
   return cases < first ? 0 : (cases - first) / shardCount + 1;
@@ -424,10 +410,6 @@ std::int64_t ShardCaseCount(std::int64_t cases, std::int64_t shardIndex, std::in
 std::int64_t ShardCaseNumber(std::int64_t position, std::int64_t shardIndex,
                              std::int64_t shardCount) {
   return FirstOfShard(shardIndex, shardCount) + position * shardCount;
-}
-
-std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink) {
-  return RunStudy(plan, settings, PrepareCase(settings.base), sink);
 }
 
 std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings,

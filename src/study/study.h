@@ -9,18 +9,17 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "evaluation/design_checks.h"
 #include "evaluation/report.h"
-#include "run/case.h"
-#include "run/prepared_case.h"
 #include "study/study_plan.h"
+#include "texts/case.h"
 #include "texts/event_texts.h"
 #include "texts/input_check.h"
+#include "texts/prepared_case.h"
 
 namespace kelvane {
 
@@ -125,21 +124,14 @@ bool StudyNamesEvent(const StudyPlan& plan, const StudySettings& settings);
 // (the items the base gives or a factor sweeps), in CheckKind order. `base`:
 // the study's base case (settings.base) prepared once.
 std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const PreparedCase& base);
-std::vector<CheckKind> StudyChecks(const StudyPlan& plan, const StudySettings& settings);
 
 // Case `number` exactly as `kelvane --batch` runs its texts: the study's
-// base texts and design data with the case's swept texts, one whole
-// Calculate with the summary's envelope gathered block by block, and the
-// design checks of its summary. A fault is the row's error.
-CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, std::int64_t number);
-// The same with settings.base prepared once by the caller as `base`.
+// base texts and design data (settings.base, prepared once by the caller as
+// `base`) with the case's swept texts, one whole Calculate with the summary's
+// envelope gathered block by block, and the design checks of its summary. A
+// fault is the row's error.
 CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base,
                    std::int64_t number);
-
-// The cases `numbers`, each row exactly RunCase's: the cases of small grids
-// run together (RunCases, their marches side by side), the others one by one.
-std::vector<CaseResult> RunCaseBatch(const StudyPlan& plan, const StudySettings& settings,
-                                     std::span<const std::int64_t> numbers);
 
 // The flags of a case's texts, checked as a single run that writes no
 // results table checks them (case_warnings.cpp), with the case's level–area
@@ -156,13 +148,12 @@ using CaseSink = std::function<void(const CaseResult&)>;
 
 // Runs every case of the shard after the first settings.skip on
 // settings.jobs threads (the calling thread one of them), each taking a few consecutive cases at a
-// time and marching those of small grids side by side (RunCaseBatch). Each thread holds the grids
+// time and marching those of small grids side by side (RunCases), every row exactly RunCase's.
+// `base`: settings.base prepared once by the caller. Each thread holds the grids
 // of one large run or of one batch of small ones (at most 8 MiB); finished rows wait for the
 // earlier ones in a window of a few rows per thread, so memory does not grow with the number of
 // cases, and what the sink sees never depends on the number of threads. Returns the rows of the
 // shard written, skipped ones included: all of them unless settings.stop stopped the study.
-std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings, const CaseSink& sink);
-// The same with settings.base prepared once by the caller as `base`.
 std::int64_t RunStudy(const StudyPlan& plan, const StudySettings& settings,
                       const PreparedCase& base, const CaseSink& sink);
 
@@ -240,11 +231,9 @@ class StudyTally {
   std::vector<VerdictCount> counts_;
 };
 
-// The report as UTF-8 text with LF line ends. Consecutive passing values of
-// one FROM:TO:STEP are written as one range.
-std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
-                            const StudyTally& tally);
-// The same with the study's checks (StudyChecks) formed once by the caller.
+// The report as UTF-8 text with LF line ends, `checks` the study's
+// (StudyChecks). Consecutive passing values of one FROM:TO:STEP are written
+// as one range.
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally, const std::vector<CheckKind>& checks);
 // Values of `column` (ascending indices) as the report lists them: "、"

@@ -153,9 +153,6 @@ std::string StudyShardSentence(const StudyPlan& plan, const StudySettings& setti
          " 个算例（全部 " + std::to_string(plan.CaseCount()) + " 个中），其余分片的算例不在其中。";
 }
 
-StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& settings)
-    : StudyDocument(plan, settings, PrepareCase(settings.base)) {}
-
 StudyDocument::StudyDocument(const StudyPlan& plan, const StudySettings& settings,
                              const PreparedCase& base)
     : plan_(plan),

@@ -27,7 +27,6 @@ class StudyDocument {
  public:
   static constexpr std::size_t kMaxRows = 200;
 
-  StudyDocument(const StudyPlan& plan, const StudySettings& settings);
   // `base`: settings.base prepared once by the caller.
   StudyDocument(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base);
   // The rows in case order, as the study hands them on: computed, or read

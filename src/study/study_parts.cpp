@@ -136,10 +136,6 @@ std::vector<std::string> StudyCsvRecordCells(std::string_view record) {
   return cells;
 }
 
-std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings) {
-  return StudyFingerprint(plan, settings, PrepareCase(settings.base));
-}
-
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings,
                              const PreparedCase& base) {
   Hash hash;

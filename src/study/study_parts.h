@@ -26,8 +26,7 @@ class CsvLineReader;
 // the factors with their values, the base texts, the design data, the pump
 // event and area table and the limits. Not the shard, not the threads. 16
 // hexadecimal digits.
-std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings);
-// The same with settings.base prepared once by the caller as `base`.
+// `base`: settings.base prepared once by the caller.
 std::string StudyFingerprint(const StudyPlan& plan, const StudySettings& settings,
                              const PreparedCase& base);
 

@@ -125,11 +125,6 @@ std::string VerdictCountsText(const StudyTally& tally, int labelWidth) {
 }  // namespace
 
 std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
-                            const StudyTally& tally) {
-  return StudyReportText(plan, settings, tally, StudyChecks(plan, settings));
-}
-
-std::string StudyReportText(const StudyPlan& plan, const StudySettings& settings,
                             const StudyTally& tally, const std::vector<CheckKind>& checks) {
   int labelWidth = 16;
   for (const StudyItem& item : plan.Columns()) {

@@ -7,13 +7,21 @@
 
 namespace kelvane::ui {
 
-CaseSession::CaseSession(QObject* parent) : QObject(parent) { Prepare(Case()); }
+CaseSession::CaseSession(QObject* parent) : QObject(parent) {
+  Prepare(Case());
+  completedCase_ = prepared_;
+}
 
 void CaseSession::Prepare(Case typed) { prepared_ = PrepareCase(std::move(typed)); }
+
+void CaseSession::FollowCompletedCase() {
+  completedCase_ = WithBoxes(prepared_, completedCase_.typed.texts);
+}
 
 void CaseSession::SetCase(PreparedCase prepared, const ProjectInfo& project,
                           const std::vector<OperatingCase>& cases) {
   prepared_ = std::move(prepared);
+  FollowCompletedCase();
   project_ = project;
   operatingCases_ = cases;
   DropChartCases();
@@ -34,6 +42,7 @@ std::optional<RunError> CaseSession::SetEvents(const EventTexts& events) {
   PreparedCase prepared = PrepareCase(std::move(typed));
   if (prepared.eventError) return prepared.eventError;
   prepared_ = std::move(prepared);
+  FollowCompletedCase();
   emit caseChanged();
   return std::nullopt;
 }
@@ -42,6 +51,7 @@ void CaseSession::SetDesign(const DesignTexts& design) {
   Case typed = prepared_.typed;
   typed.design = design;
   Prepare(std::move(typed));
+  FollowCompletedCase();
   DropChartCases();
   emit designChanged();
   emit caseChanged();
@@ -66,21 +76,19 @@ void CaseSession::Calculate(const RunObservers& observers) {
   done_ = CaseRun();  // the last run's grids go before the new ones are sized
   done_ = RunCase(prepared_, observers);
   completed_ = done_.Complete();
-  if (completed_) completedTexts_ = prepared_.typed.texts;
+  if (completed_) completedCase_ = prepared_;
   emit runFinished(completed_);
 }
 
 std::vector<Case> CaseSession::CasesOverCompletedRun() const {
-  Case base = prepared_.typed;
-  base.texts = completedTexts_;
   std::vector<Case> typed;
   typed.reserve(operatingCases_.size());
   for (const OperatingCase& operating : operatingCases_)
-    typed.push_back(OperatingCaseOf(base, operating));
+    typed.push_back(OperatingCaseOf(completedCase_.typed, operating));
   return typed;
 }
 
-void CaseSession::SetCaseRuns(std::vector<Case> cases, std::vector<CaseRun> runs) {
+void CaseSession::SetCaseRuns(std::vector<PreparedCase> cases, std::vector<CaseRun> runs) {
   // The windows show the chart cases: they let go of the runs replaced.
   if (!chartCases_.empty()) DropChartCases();
   caseRuns_ = std::move(runs);
@@ -88,16 +96,24 @@ void CaseSession::SetCaseRuns(std::vector<Case> cases, std::vector<CaseRun> runs
 }
 
 void CaseSession::RunCasesOverCompletedRun() {
-  std::vector<Case> typed = CasesOverCompletedRun();
-  std::vector<CaseRun> runs = RunEachCase(typed);
-  SetCaseRuns(std::move(typed), std::move(runs));
+  std::vector<PreparedCase> cases = PrepareCases(CasesOverCompletedRun());
+  std::vector<CaseRun> runs = RunEachCase(cases);
+  SetCaseRuns(std::move(cases), std::move(runs));
+}
+
+const CaseRun* CaseSession::CaseRunOf(const Case& typed) const {
+  const auto at = std::ranges::find(caseRunCases_, typed, &PreparedCase::typed);
+  return at == caseRunCases_.end() ? nullptr : &caseRuns_[std::size_t(at - caseRunCases_.begin())];
 }
 
 bool CaseSession::CaseRunsStale() const {
   const std::vector<Case> typed = CasesOverCompletedRun();
-  return std::ranges::any_of(typed, [this](const Case& c) {
-    return std::ranges::find(caseRunCases_, c) == caseRunCases_.end();
-  });
+  return std::ranges::any_of(typed, [this](const Case& c) { return CaseRunOf(c) == nullptr; });
+}
+
+bool CaseSession::CaseRunsAreOf(const std::vector<Case>& cases) const {
+  return caseRuns_.size() == cases.size() &&
+         std::ranges::equal(caseRunCases_, cases, {}, &PreparedCase::typed);
 }
 
 std::string CaseSession::BaseCaseName() const {
@@ -111,9 +127,9 @@ void CaseSession::UpdateChartCases() {
     // complete run: a case removed, renamed or changed since has none.
     const std::vector<Case> typed = CasesOverCompletedRun();
     for (std::size_t i = 0; i < typed.size(); ++i) {
-      const auto at = std::ranges::find(caseRunCases_, typed[i]);
-      if (at == caseRunCases_.end()) continue;
-      const CaseRun& done = caseRuns_[std::size_t(at - caseRunCases_.begin())];
+      const CaseRun* run = CaseRunOf(typed[i]);
+      if (run == nullptr) continue;
+      const CaseRun& done = *run;
       if (done.error || done.summaryError) continue;
       if (chartCases_.empty())
         chartCases_.push_back({BaseCaseName(), &done_.run, *outcome, prepared_.design});

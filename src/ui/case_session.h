@@ -14,9 +14,9 @@
 
 #include "model/errors.h"
 #include "report/book_input.h"
-#include "run/case.h"
-#include "run/prepared_case.h"
 #include "run/run_case.h"
+#include "texts/case.h"
+#include "texts/prepared_case.h"
 #include "ui/case_picker.h"
 
 namespace kelvane::ui {
@@ -62,23 +62,26 @@ class CaseSession : public QObject {
   // The parameters of the last complete run; null when the last run failed
   // or none has run.
   const RunOutcome* CompletedRun() const { return completed_ ? &done_.outcome : nullptr; }
-  // The boxes as typed for the last complete run.
-  const InputTexts& CompletedTexts() const { return completedTexts_; }
+  // The case of the last complete run as the book reads it: the case in
+  // force with the boxes that run read (the default boxes before any run).
+  const PreparedCase& CompletedCase() const { return completedCase_; }
 
   // ------------------------------------------------------------ the operating cases' runs
-  // The operating cases in force over the case of the last complete run:
-  // the case in force with the boxes of that run.
+  // The operating cases in force over the case of the last complete run
+  // (CompletedCase()).
   std::vector<Case> CasesOverCompletedRun() const;
   // The runs of the operating cases (计算全部工况 or the book) and the cases
-  // they ran: the chart windows let go of the runs replaced, then show
-  // those of the cases in force (chartCasesChanged each time).
-  void SetCaseRuns(std::vector<Case> cases, std::vector<CaseRun> runs);
+  // they ran, prepared: the chart windows let go of the runs replaced, then
+  // show those of the cases in force (chartCasesChanged each time).
+  void SetCaseRuns(std::vector<PreparedCase> cases, std::vector<CaseRun> runs);
   // CasesOverCompletedRun run as the batch mode runs them, through SetCaseRuns.
   void RunCasesOverCompletedRun();
-  const std::vector<Case>& CaseRunCases() const { return caseRunCases_; }
+  const std::vector<PreparedCase>& CaseRunCases() const { return caseRunCases_; }
   const std::vector<CaseRun>& CaseRuns() const { return caseRuns_; }
   // Whether an operating case in force has no run over the last complete run.
   bool CaseRunsStale() const;
+  // Whether the runs held are those of `cases`, one each and in order.
+  bool CaseRunsAreOf(const std::vector<Case>& cases) const;
   // The main window's case as the book and the pickers name it.
   std::string BaseCaseName() const;
   // The last complete run and the operating cases' runs made over it, as
@@ -103,6 +106,11 @@ class CaseSession : public QObject {
 
  private:
   void Prepare(Case typed);
+  // The case in force (not its boxes) taken into the case of the last
+  // complete run.
+  void FollowCompletedCase();
+  // The run held of `typed`, if any.
+  const CaseRun* CaseRunOf(const Case& typed) const;
 
   PreparedCase prepared_;
   ProjectInfo project_;
@@ -110,9 +118,9 @@ class CaseSession : public QObject {
 
   CaseRun done_;
   bool completed_ = false;
-  InputTexts completedTexts_ = DefaultInputTexts();
+  PreparedCase completedCase_;
 
-  std::vector<Case> caseRunCases_;
+  std::vector<PreparedCase> caseRunCases_;
   std::vector<CaseRun> caseRuns_;  // beside caseRunCases_
   std::vector<ChartCase> chartCases_;
 };

@@ -16,9 +16,9 @@
 
 #include "csv/csv_reader.h"
 #include "model/errors.h"
-#include "run/prepared_case.h"
 #include "texts/event_texts.h"
 #include "texts/input_check.h"
+#include "texts/prepared_case.h"
 #include "ui/flag_tint.h"
 #include "ui/help_window.h"
 #include "ui/input_form.h"
@@ -340,25 +340,25 @@ void CasesDialog::runAll() {
     return;
   }
   if (!runAll_->isEnabled()) return;
-  runTexts_.clear();
+  runCases_.clear();
   for (const OperatingCase& operating : Cases())
-    runTexts_.push_back(OperatingCaseOf(base_, operating));
+    runCases_.push_back(PrepareCase(OperatingCaseOf(base_, operating)));
   runs_.clear();
   runFailure_ = nullptr;
   stop_ = false;
   ended_ = 0;
   finished_ = false;
-  progress_->setRange(0, static_cast<int>(runTexts_.size()));
+  progress_->setRange(0, static_cast<int>(runCases_.size()));
   progress_->setValue(0);
   progress_->show();
   table_->setEnabled(false);
   editBar_->setEnabled(false);
   ok_->setEnabled(false);
   runAll_->setText(tr("停止"));
-  message_->setText(tr("正在计算 %1 个工况…").arg(runTexts_.size()));
+  message_->setText(tr("正在计算 %1 个工况…").arg(runCases_.size()));
   worker_ = std::thread([this] {
     try {
-      runs_ = RunEachCase(runTexts_, 0, {[this] { ++ended_; }, &stop_});
+      runs_ = RunEachCase(runCases_, 0, {[this] { ++ended_; }, &stop_});
     } catch (...) {
       runFailure_ = std::current_exception();
     }
@@ -384,9 +384,9 @@ void CasesDialog::RunEnded() {
     }
     return;
   }
-  if (runs_.size() < runTexts_.size()) {
+  if (runs_.size() < runCases_.size()) {
     message_->setText(
-        tr("已停止：%1 个工况中算完 %2 个，结果未保留").arg(runTexts_.size()).arg(runs_.size()));
+        tr("已停止：%1 个工况中算完 %2 个，结果未保留").arg(runCases_.size()).arg(runs_.size()));
     return;
   }
   for (std::size_t i = 0; i < runs_.size(); ++i) {
@@ -395,7 +395,7 @@ void CasesDialog::RunEnded() {
     if (fault) {
       message_->setText(
           tr("工况“%1”不能计算：%2")
-              .arg(QString::fromStdString(runTexts_[i].title), RunErrorMessage(*fault)));
+              .arg(QString::fromStdString(runCases_[i].typed.title), RunErrorMessage(*fault)));
       return;
     }
   }

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "run/case.h"
 #include "run/case_item.h"
 #include "run/run_case.h"
+#include "texts/case.h"
 
 namespace kelvane::ui {
 
@@ -51,9 +51,9 @@ class CasesDialog : public QDialog {
 
   QProgressBar* Progress() const { return progress_; }  // "CasesProgress"
   bool Running() const { return worker_.joinable(); }
-  // After kAcceptedToRun: each case as run (the base with its changes made)
-  // and its run, in the rows' order.
-  const std::vector<Case>& RunTexts() const { return runTexts_; }
+  // After kAcceptedToRun: each case as run (the base with its changes made,
+  // prepared) and its run, in the rows' order.
+  const std::vector<PreparedCase>& RunCases() const { return runCases_; }
   std::vector<CaseRun>& Runs() { return runs_; }
 
   // Adds a column for `item` at the end, unless it has one.
@@ -103,7 +103,7 @@ class CasesDialog : public QDialog {
   QProgressBar* progress_;
 
   // The run of 计算全部工况, on a thread of its own; the timer follows it.
-  std::vector<Case> runTexts_;
+  std::vector<PreparedCase> runCases_;
   std::vector<CaseRun> runs_;
   std::exception_ptr runFailure_;
   std::atomic<bool> stop_{false};

@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "model/model.h"
-#include "run/prepared_case.h"
 #include "run/run_case.h"
+#include "texts/prepared_case.h"
 #include "ui/case_session.h"
 #include "ui/picture.h"
 #include "ui/progress_bar.h"
@@ -41,7 +41,7 @@ class InputForm : public QWidget {
   // failed or none has run.
   const RunOutcome* CompletedRun() const { return session_->CompletedRun(); }
   // The boxes as typed for the last complete run.
-  const InputTexts& CompletedInputs() const { return session_->CompletedTexts(); }
+  const InputTexts& CompletedInputs() const { return session_->CompletedCase().typed.texts; }
   InputTexts Inputs() const { return ReadInputs(); }
   void SetInputs(const InputTexts& texts);
   // The pump event, forebay area table, model and design data of `prepared`

@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -66,9 +67,8 @@ struct RunLengthItems {
   QStringList period;
   QStringList details;
 };
-RunLengthItems RunLengthStatusItems(const InputTexts& inputs, const ModelExtras& extras) {
+RunLengthItems RunLengthStatusItems(const std::optional<RunLengthPreview>& length) {
   RunLengthItems items;
-  const std::optional<RunLengthPreview> length = PreviewRunLength(inputs, extras);
   if (!length) return items;
   items.period << MainWindow::tr("振荡周期 %1 s").arg(Figure(length->oscillation.period));
   items.details << MainWindow::tr("计算历时为振荡周期的 %1 倍")
@@ -207,6 +207,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), session_(new Case
       help, tr("使用说明"), "ShowHelp", [this] { showHelp(); }, QKeySequence(Qt::Key_F1));
   action(help, tr("关于 Kelvane"), "ShowAbout", [this] { showAbout(); });
 
+  AddMixedRunLength();
   runPreview_ = new StatusLine(this);
   runPreview_->setObjectName(QStringLiteral("RunPreview"));
   statusBar()->addWidget(runPreview_, 1);
@@ -365,10 +366,34 @@ void MainWindow::CaseEdited() {
   ShowRunPreview();
 }
 
+void MainWindow::AddMixedRunLength() {
+  // Formed once the user has paused, not at each key: the model's step 1
+  // runs for it.
+  mixedLengthTimer_ = new QTimer(this);
+  mixedLengthTimer_->setSingleShot(true);
+  mixedLengthTimer_->setInterval(300);
+  connect(mixedLengthTimer_, &QTimer::timeout, this, [this] {
+    const std::optional<CaseRunLength> length = PreviewCaseRunLength(session_->Prepared());
+    mixedLength_ = length ? std::optional(length->preview) : std::nullopt;
+    mixedLengthOf_ = session_->Typed();
+    ShowRunPreview();
+  });
+}
+
 void MainWindow::ShowRunPreview() {
   QStringList items;
-  const RunLengthItems length =
-      RunLengthStatusItems(inputForm_->Inputs(), inputForm_->ModelExtrasInForce());
+  const ModelExtras extras = inputForm_->ModelExtrasInForce();
+  std::optional<RunLengthPreview> forecast;
+  if (extras.model != MarchModel::Mixed) {
+    forecast = PreviewRunLength(inputForm_->Inputs(), extras);
+  } else if (mixedLengthOf_ == session_->Typed()) {
+    forecast = mixedLength_;
+  } else {
+    // Until the user stops typing the line gives no period rather than the
+    // culvert box's.
+    mixedLengthTimer_->start();
+  }
+  const RunLengthItems length = RunLengthStatusItems(forecast);
   if (const std::optional<RunPreview> preview = PreviewRun(inputForm_->Inputs())) {
     const QString limit = std::isfinite(preview->stabilityLimit)
                               ? tr("%1 m²").arg(Figure(preview->stabilityLimit))
@@ -385,8 +410,7 @@ void MainWindow::ShowRunPreview() {
   }
   // A run is not the sixteen boxes alone when the case brings a pump event
   // or an area table: say so.
-  for (const std::string& line : ModelExtrasLines(inputForm_->ModelExtrasInForce()))
-    items << QString::fromStdString(line);
+  for (const std::string& line : ModelExtrasLines(extras)) items << QString::fromStdString(line);
   items << length.details;
   items << DesignStatusItems(session_->Prepared());
   runPreview_->SetItems(items);
@@ -550,17 +574,16 @@ BookInput MainWindow::RunBook() {
   // The operating cases over the case of the last complete run, each run as
   // the batch mode runs them for its book, on every processor, unless
   // 计算全部工况 has run them just so.
-  const std::vector<Case> typed = session_->CasesOverCompletedRun();
-  if (typed != session_->CaseRunCases() || session_->CaseRuns().size() != typed.size())
+  if (!session_->CaseRunsAreOf(session_->CasesOverCompletedRun()))
     session_->RunCasesOverCompletedRun();
   const std::vector<CaseRun>& runs = session_->CaseRuns();
-  for (std::size_t i = 0; i < typed.size(); ++i) {
+  for (std::size_t i = 0; i < runs.size(); ++i) {
     const CaseRun& done = runs[i];
     if (done.error) throw *done.error;
     if (done.summaryError) throw *done.summaryError;
     const OperatingCase& operating = session_->OperatingCases()[i];
-    book.cases.push_back(
-        {operating.name, OperatingCaseDifferences(operating), CaseReportInput(typed[i], done)});
+    book.cases.push_back({operating.name, OperatingCaseDifferences(operating),
+                          CaseReportInput(session_->CaseRunCases()[i], done)});
   }
   session_->UpdateChartCases();
   return book;
@@ -581,12 +604,7 @@ void MainWindow::RunCasesForCharts() {
 
 ReportInput MainWindow::RunReport() const {
   ReportInput report;
-  if (!caseFile_.isEmpty()) {
-    report.title = saved_.base.title;
-    report.notes = saved_.base.notes;
-  }
-  report.design = session_->Typed().design;
-  report.texts = session_->CompletedTexts();
+  report.prepared = &session_->CompletedCase();
   if (const RunOutcome* outcome = session_->CompletedRun()) {
     report.run = &session_->LastRun().run;
     report.outcome = *outcome;
@@ -662,7 +680,7 @@ void MainWindow::editCases() {
   if (sorted(dialog.Cases()) != sorted(OperatingCases()))
     session_->SetOperatingCases(dialog.Cases());
   if (result == kAcceptedToRun) {
-    session_->SetCaseRuns(dialog.RunTexts(), std::move(dialog.Runs()));
+    session_->SetCaseRuns(dialog.RunCases(), std::move(dialog.Runs()));
     statusBar()->showMessage(
         tr("已算完 %1 个工况；导出计算书包括全部工况").arg(session_->CaseRuns().size()), 10000);
   }

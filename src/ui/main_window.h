@@ -11,16 +11,19 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cases/case_file.h"
+#include "model/run_preview.h"
 #include "report/book_input.h"
-#include "run/case.h"
 #include "run/run_case.h"
+#include "texts/case.h"
 #include "texts/design_data.h"
 #include "texts/event_texts.h"
 #include "ui/calculation_report.h"
@@ -124,6 +127,9 @@ class MainWindow : public QMainWindow {
   // The status line: time step, duration, 2L/a and the forebay stability
   // limit of the run the boxes give.
   void ShowRunPreview();
+  // The status line's period of a mixed case: its model's own column at
+  // step 1, as the case's summary gives it.
+  void AddMixedRunLength();
   void UpdateCaption();
   void UpdateCaseActions();
   void UpdateRecentMenu();
@@ -188,6 +194,11 @@ class MainWindow : public QMainWindow {
   std::vector<std::pair<CulvertSection, QAction*>> sectionActions_;
   QMenu* runLengthMenu_ = nullptr;
   StatusLine* runPreview_;
+  // The status line's period of a mixed case: its model's own column (the
+  // summary's), formed after a pause in typing for the case it names.
+  QTimer* mixedLengthTimer_;
+  std::optional<Case> mixedLengthOf_;
+  std::optional<RunLengthPreview> mixedLength_;
 };
 
 // The caption: "Kelvane" without a case file, "NAME[*] - Kelvane" with one

@@ -68,6 +68,13 @@ class ChartObject : public QObject, public QTextObjectInterface {
   double width_;
 };
 
+// The headings' and tables' type sizes, in the PDF and the editable copy
+// alike: without them the editable copy's headings would be set at the
+// body's size (Qt's writer gives a heading's size adjustment no property).
+const QString kTypeSizes =
+    u"h1 { font-size: 18pt; } h2 { font-size: 14pt; } h3 { font-size: 11pt; } "
+    "th, td { font-size: 9.5pt; } "_s;
+
 QFont ReportFont(double points) {
   QFont font;
   // CJK faces first, so every Chinese character comes from one embedded face.
@@ -132,16 +139,29 @@ std::string DocumentHtml(const ReportDocument& document) {
   return html;
 }
 
+// The cover's, the sign-off's and the 目录's spaces are given in px (1/96
+// inch; 147 px is 110 pt): Qt's rich text reads a margin in pt as none.
+
 constexpr const char* kNewPage = "<p style=\"page-break-before: always; margin: 0;\"></p>";
 
-// The cover: the title, what kind of report, and the cover's lines with the
-// date last.
+// An empty line of 1 pt with `pixels` of space above it: a space that Qt's layout
+// keeps at the top of the document (where it drops the first paragraph's
+// top margin) and before a table (where it drops the paragraph's bottom
+// margin), and that a word processor sets alike.
+std::string SpaceHtml(int pixels) {
+  return "<p style=\"margin-top: " + std::to_string(pixels) +
+         "px; margin-bottom: 0; font-size: 1pt;\">&nbsp;</p>";
+}
+
+// The cover: the title well down the page, what kind of report, and the
+// cover's lines with the date last.
 std::string CoverHtml(const ReportDocument& document, const std::string& date) {
   const ReportCover& cover = *document.cover;
-  std::string html = "<p style=\"margin-top: 110pt; font-size: 22pt;\" align=\"center\"><b>" +
+  std::string html = SpaceHtml(0) +
+                     "<p style=\"margin-top: 147px; font-size: 22pt;\" align=\"center\"><b>" +
                      ReportHtml(document.title) + "</b></p>";
-  html += "<p style=\"margin-top: 24pt; margin-bottom: 90pt; font-size: 20pt;\" align=\"center\">" +
-          ReportHtml(document.subtitle) + "</p>";
+  html += "<p style=\"margin-top: 32px; font-size: 20pt;\" align=\"center\">" +
+          ReportHtml(document.subtitle) + "</p>" + SpaceHtml(120);
   html += "<table align=\"center\" cellpadding=\"6\" width=\"70%\">";
   std::vector<std::pair<std::string, std::string>> lines = cover.lines;
   lines.emplace_back("计算日期", date);
@@ -158,7 +178,7 @@ std::string CoverHtml(const ReportDocument& document, const std::string& date) {
 std::string SignOffHtml(const ReportCover& cover) {
   std::string html = kNewPage;
   html +=
-      "<p style=\"margin-top: 40pt; margin-bottom: 30pt; font-size: 18pt;\" "
+      "<p style=\"margin-top: 53px; margin-bottom: 40px; font-size: 18pt;\" "
       "align=\"center\"><b>签署页</b></p>";
   HtmlTable table;
   // The date's blank lines kept on one line in a word processor too.
@@ -173,7 +193,7 @@ std::string SignOffHtml(const ReportCover& cover) {
 // (none in an editable copy: its word processor numbers the pages).
 std::string ContentsHtml(const ReportDocument& document, bool pages = true) {
   std::string html = kNewPage;
-  html += "<p style=\"margin-bottom: 18pt; font-size: 18pt;\" align=\"center\"><b>目录</b></p>";
+  html += "<p style=\"margin-bottom: 24px; font-size: 18pt;\" align=\"center\"><b>目录</b></p>";
   html += "<table width=\"100%\" cellpadding=\"3\">";
   int index = 0;
   for (const ReportBlock& block : document.blocks) {
@@ -256,16 +276,55 @@ bool SplitAcrossPages(const QTextDocument& document, QTextTable& table) {
   return PageOf(document, last, lastLine) != PageOf(document, first);
 }
 
-// What breaks a page rule first, in reading order: a heading whose text
-// (the first block after it that is no heading) begins on a later page, a
-// paragraph split across two pages (a caption away from its chart), or a
-// short table split so. Neither set when nothing does.
+// Whether `block` is a chart of the book with its caption (one paragraph).
+bool IsChart(const QTextBlock& block) {
+  for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+    if (it.fragment().charFormat().objectType() == kChartObjectType) return true;
+  }
+  return false;
+}
+
+// The table that begins straight after `block`, if any.
+QTextTable* TableAfter(const QTextBlock& block) {
+  const QTextBlock next = block.next();
+  if (!next.isValid()) return nullptr;
+  QTextTable* table = QTextCursor(next).currentTable();
+  return table != nullptr && table->firstCursorPosition().block() == next ? table : nullptr;
+}
+
+// The block of the first cell of the table's second row beneath its head
+// (its last row when it has fewer): a reader meets the head with rows under
+// it, not alone.
+QTextBlock FirstRowsEnd(QTextTable& table) {
+  const int row = std::min(table.format().headerRowCount() + 1, table.rows() - 1);
+  return table.cellAt(std::max(row, 0), 0).firstCursorPosition().block();
+}
+
+// What a heading keeps on its page, past its text (the first block after it
+// that is no heading): when the text opens a table, or is a short lead
+// paragraph (a quarter page or less) straight before a table or a chart,
+// the table's head and first rows, or the chart with its caption. Else the
+// text itself.
+QTextBlock KeptWithHeading(const QTextDocument& document, const QTextBlock& text) {
+  if (QTextTable* table = QTextCursor(text).currentTable()) return FirstRowsEnd(*table);
+  if (document.documentLayout()->blockBoundingRect(text).height() >
+      document.pageSize().height() / 4)
+    return text;
+  if (QTextTable* table = TableAfter(text)) return FirstRowsEnd(*table);
+  if (IsChart(text.next())) return text.next();
+  return text;
+}
+
+// What breaks a page rule first, in reading order: a heading that stands on
+// an earlier page than what it keeps (KeptWithHeading), a paragraph split
+// across two pages (a caption away from its chart), or a short table split
+// so. Neither set when nothing does.
 struct Stranded {
   QTextBlock block;
   QTextTable* table = nullptr;
-  // A heading's text: the heading that moves takes it along, so a page
-  // break made before it earlier goes.
-  QTextBlock text;
+  // A heading's text and the last block it keeps: the heading that moves
+  // takes them along, so page breaks made before them earlier go.
+  QTextBlock text, kept;
 };
 
 Stranded FirstStranded(const QTextDocument& document) {
@@ -274,7 +333,7 @@ Stranded FirstStranded(const QTextDocument& document) {
     if (QTextTable* table = QTextCursor(block).currentTable()) {
       if (table->firstCursorPosition().block() == block &&
           !(table->format().pageBreakPolicy() & kBreak) && SplitAcrossPages(document, *table))
-        return {{}, table, {}};
+        return {{}, table, {}, {}};
       continue;
     }
     if (block.blockFormat().pageBreakPolicy() & kBreak) continue;
@@ -282,10 +341,11 @@ Stranded FirstStranded(const QTextDocument& document) {
       // The text after the heading and any subheadings straight after it.
       QTextBlock next = block.next();
       while (next.isValid() && next.blockFormat().headingLevel() >= 2) next = next.next();
-      if (next.isValid() && PageOf(document, next) != PageOf(document, block))
-        return {block, nullptr, next};
+      if (!next.isValid()) continue;
+      const QTextBlock kept = KeptWithHeading(document, next);
+      if (PageOf(document, kept) != PageOf(document, block)) return {block, nullptr, next, kept};
     } else if (SplitAcrossPages(document, block)) {
-      return {block, nullptr, {}};
+      return {block, nullptr, {}, {}};
     }
   }
   return {};
@@ -298,6 +358,22 @@ int FirstPosition(const Stranded& stranded) {
                                    : stranded.block.position();
 }
 
+// Lets the layout place `block` (or the table it stands in) where it falls:
+// no page break before it.
+void ClearPageBreak(const QTextBlock& block) {
+  if (!block.isValid()) return;
+  QTextCursor cursor(block);
+  if (QTextTable* table = cursor.currentTable()) {
+    QTextTableFormat format = table->format();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+    table->setFormat(format);
+  } else {
+    QTextBlockFormat format;
+    format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+    cursor.mergeBlockFormat(format);
+  }
+}
+
 // Begins what `stranded` names on a new page.
 void MoveToNextPage(const Stranded& stranded) {
   if (stranded.table != nullptr) {
@@ -308,17 +384,13 @@ void MoveToNextPage(const Stranded& stranded) {
     QTextBlockFormat format;
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     QTextCursor(stranded.block).mergeBlockFormat(format);
-    if (stranded.text.isValid()) {
-      QTextCursor text(stranded.text);
-      if (QTextTable* table = text.currentTable()) {
-        QTextTableFormat tableFormat = table->format();
-        tableFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-        table->setFormat(tableFormat);
-      } else {
-        QTextBlockFormat textFormat;
-        textFormat.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-        text.mergeBlockFormat(textFormat);
-      }
+    for (QTextBlock block = stranded.text; block.isValid(); block = block.next()) {
+      ClearPageBreak(block);
+      // A table is cleared once, by its first block: go on after it.
+      const QTextTable* table = QTextCursor(block).currentTable();
+      const QTextBlock last = table != nullptr ? table->lastCursorPosition().block() : block;
+      if (stranded.kept.position() <= last.position()) break;
+      block = last;
     }
   }
 }
@@ -512,10 +584,9 @@ QByteArray HtmlPagesPdf(const HtmlPages& pages) {
   document.setUndoRedoEnabled(false);
   document.setDefaultFont(ReportFont(10.5));
   document.setDocumentMargin(0);
-  document.setDefaultStyleSheet(
-      u"h1 { font-size: 18pt; } h2 { font-size: 14pt; margin-top: 14pt; } "
-      "h3 { font-size: 11pt; margin-top: 8pt; } p { margin-top: 3pt; margin-bottom: 3pt; } "
-      "th, td { font-size: 9.5pt; }"_s);
+  document.setDefaultStyleSheet(kTypeSizes +
+                                u"h2 { margin-top: 14pt; } h3 { margin-top: 8pt; } "
+                                "p { margin-top: 3pt; margin-bottom: 3pt; }"_s);
   // The text and then the charts go in before the document has a layout,
   // so that nothing is laid out while they go in: laid out as they went in,
   // each chart would lay out again all after it (and the blocks after a
@@ -605,6 +676,32 @@ QByteArray ReportDocumentPdf(const ReportDocument& document) {
   return HtmlPagesPdf(pages);
 }
 
+namespace {
+
+// Every span of `text` without a size of its own at `points`: a word
+// processor sets such text at its own default (12 pt, above the
+// subheadings), not at the document's default font.
+void GiveBodySize(QTextDocument& text, double points) {
+  std::vector<std::pair<int, int>> spans;
+  for (QTextBlock block = text.begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      if (!fragment.charFormat().hasProperty(QTextFormat::FontPointSize))
+        spans.emplace_back(fragment.position(), fragment.length());
+    }
+  }
+  QTextCharFormat size;
+  size.setFontPointSize(points);
+  QTextCursor cursor(&text);
+  for (const auto& [from, length] : spans) {
+    cursor.setPosition(from);
+    cursor.setPosition(from + length, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(size);
+  }
+}
+
+}  // namespace
+
 QByteArray ReportDocumentOdt(const ReportDocument& document) {
   std::string html = "<html><body>";
   if (document.cover) {
@@ -618,7 +715,9 @@ QByteArray ReportDocumentOdt(const ReportDocument& document) {
 
   QTextDocument text;
   text.setDefaultFont(ReportFont(10.5));
+  text.setDefaultStyleSheet(kTypeSizes);
   text.setHtml(Q(html));
+  GiveBodySize(text, 10.5);
   // The ODF writer gives a table's width in percent as that many points (a
   // table of 100% is 100 pt wide, its cells a character or two) and its
   // columns' in a form word processors ignore: shares of the word

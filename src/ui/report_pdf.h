@@ -64,7 +64,9 @@ struct HtmlPages {
   std::string html;    // the body, with ChartPlaceholder paragraphs
   std::function<void(QPainter&, const QRectF&, int index)> drawChart;
   // A book: the first page (the cover) has no header or page number; no
-  // heading stays alone at a page's foot (it begins the next page); a chart
+  // heading stays alone at a page's foot (it begins the next page), nor
+  // apart from the head and first rows of the table, or the chart, that it
+  // or its short lead paragraph opens; a chart
   // keeps its caption on its page; and each PagePlaceholder(n) becomes the
   // number of the page on which the n-th heading (h2 or h3) begins.
   bool book = false;

@@ -5,7 +5,8 @@
 // pressurized wave speed of 25 m/s as the paper's own computation took them.
 // The head 9.9 m from the fill box against the values read from the
 // published figure: about 0.076 m until the bore arrives near 6.2 s, then
-// 0.13 to 0.15 m.
+// 0.13 to 0.15 m; once the bore has reached the surge tank, a spike to about
+// 0.27 m at 8.4 s and about 0.37 m by 15 s.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,9 +22,8 @@ namespace {
 
 using namespace testing;
 
-// Slow (about three minutes on a loaded machine): run with
-// --gtest_also_run_disabled_tests. It passes: the bore at 5.85 s, 0.154 m
-// behind it on average.
+// Slow (16 s of the rig, some three minutes on a loaded machine): run with
+// --gtest_also_run_disabled_tests.
 TEST(FreeSurfaceFillingPipe, DISABLED_BoreArrivesAndPressurizesAsMeasured) {
   constexpr double kStart = 0.073;  // m, 78 % of the diameter
   ReachSetup s;
@@ -46,28 +46,56 @@ TEST(FreeSurfaceFillingPipe, DISABLED_BoreArrivesAndPressurizesAsMeasured) {
   double sum = 0;
   int samples = 0;
   double highest = 0;
-  while (reach.Time() < 8.0 - 1e-9) {
+  // After 8 s: the first peak (to 10 s), the least and greatest head, and the
+  // mean over 14 to 16 s.
+  double spike = 0;
+  double spikeTime = 0;
+  double lowestLate = 1e9;
+  double highestLate = -1e9;
+  double lateSum = 0;
+  int lateSamples = 0;
+  while (reach.Time() < 16.0 - 1e-9) {
     reach.Advance(0.01);
+    const double t = reach.Time();
     const double head = reach.CellLevel(probe);
-    if (arrival < 0 && head > 0.10) arrival = reach.Time();
-    if (arrival > 0 && reach.Time() > arrival + 0.5) {
-      sum += head;
-      ++samples;
-      highest = std::max(highest, head);
+    if (arrival < 0 && head > 0.10) arrival = t;
+    if (t <= 8.0 + 1e-9) {
+      if (arrival > 0 && t > arrival + 0.5) {
+        sum += head;
+        ++samples;
+        highest = std::max(highest, head);
+      }
+      continue;
+    }
+    lowestLate = std::min(lowestLate, head);
+    highestLate = std::max(highestLate, head);
+    if (t <= 10.0 && head > spike) {
+      spike = head;
+      spikeTime = t;
+    }
+    if (t >= 14.0) {
+      lateSum += head;
+      ++lateSamples;
     }
   }
   ASSERT_GT(arrival, 0) << "the bore never reached 9.9 m";
   ASSERT_GT(samples, 0);
+  ASSERT_GT(lateSamples, 0);
   const double plateau = sum / samples;
+  const double late = lateSum / lateSamples;
   std::printf(
       "filling pipe: bore at 9.9 m after %.2f s (measured about 6.2 s); head behind it "
-      "to 8 s %.4f m on average, %.4f m at most (measured 0.13 to 0.15 m)\n",
-      arrival, plateau, highest);
+      "to 8 s %.4f m on average, %.4f m at most (measured 0.13 to 0.15 m); after 8 s "
+      "between %.4f and %.4f m, first peak %.4f m at %.2f s (measured about 0.27 m at 8.4 s), "
+      "14 to 16 s %.4f m on average (measured about 0.37 m by 15 s)\n",
+      arrival, plateau, highest, lowestLate, highestLate, spike, spikeTime, late);
   // The figure is read by eye: the arrival to 10 %, the head to 0.01 m
-  // beyond the band it shows.
+  // beyond the band it shows, the late head to 0.05 m. The spike is not
+  // held: the model's comes later and higher, after a dip.
   EXPECT_NEAR(arrival, 6.2, 0.62);
   EXPECT_GE(plateau, 0.12);
   EXPECT_LE(plateau, 0.16);
+  EXPECT_NEAR(late, 0.37, 0.05);
 }
 
 }  // namespace

@@ -127,38 +127,65 @@ constexpr double kNoSwing = 0.01;
 // front no head swings within a sub-step by as much as the culvert's height
 // (the swing between the slot's head and the free surface's is hundreds of
 // metres).
-void Check(double waveSpeed) {
-  for (const TransitionCase& c : Cases()) {
-    const TransitionRecord r = Run(c, waveSpeed, 10, 3);
-    std::printf(
-        "transitions, %s, a = %.0f m/s: front at the probe %.1f s, mass %.1e of the volume, "
-        "largest swing behind the front %.3f m, %d sub-steps; the probe's head swing "
-        "beyond its net change in 10 s windows (m):",
-        c.name, waveSpeed, r.passed, r.worstMass, r.worstSwing, r.substeps);
-    for (double v : r.windowVariation) std::printf(" %.3f", v);
-    std::printf("\n");
-    EXPECT_LT(r.worstMass, 1e-9) << c.name;
-    EXPECT_LT(r.worstSwing, 2.0) << c.name;
-    ASSERT_GE(r.passed, 0) << c.name << ": the front never reached the probe";
-    ASSERT_GE(r.windowVariation.size(), 3u) << c.name;
-    double largest = std::max(r.windowVariation.front(), kNoSwing);
-    for (std::size_t k = 1; k < r.windowVariation.size(); ++k) {
-      EXPECT_LE(r.windowVariation[k], largest) << c.name << ", window " << k;
-      largest = std::max(largest, r.windowVariation[k]);
-    }
-    EXPECT_LT(r.windowVariation.back(), std::max(r.windowVariation.front(), kNoSwing)) << c.name;
+void CheckTransition(const TransitionCase& c, double waveSpeed) {
+  const TransitionRecord r = Run(c, waveSpeed, 10, 3);
+  std::printf(
+      "transitions, %s, a = %.0f m/s: front at the probe %.1f s, mass %.1e of the volume, "
+      "largest swing behind the front %.3f m, %d sub-steps; the probe's head swing "
+      "beyond its net change in 10 s windows (m):",
+      c.name, waveSpeed, r.passed, r.worstMass, r.worstSwing, r.substeps);
+  for (double v : r.windowVariation) std::printf(" %.3f", v);
+  std::printf("\n");
+  EXPECT_LT(r.worstMass, 1e-9) << c.name;
+  EXPECT_LT(r.worstSwing, 2.0) << c.name;
+  ASSERT_GE(r.passed, 0) << c.name << ": the front never reached the probe";
+  ASSERT_GE(r.windowVariation.size(), 3u) << c.name;
+  double largest = std::max(r.windowVariation.front(), kNoSwing);
+  for (std::size_t k = 1; k < r.windowVariation.size(); ++k) {
+    EXPECT_LE(r.windowVariation[k], largest) << c.name << ", window " << k;
+    largest = std::max(largest, r.windowVariation[k]);
   }
+  EXPECT_LT(r.windowVariation.back(), std::max(r.windowVariation.front(), kNoSwing)) << c.name;
 }
 
-TEST(FreeSurfaceTransitions, FrontsAndDrainingAtAModerateWaveSpeed) { Check(100); }
+TEST(FreeSurfaceTransitions, FrontsAndDrainingAtAModerateWaveSpeed) {
+  for (const TransitionCase& c : Cases()) CheckTransition(c, 100);
+}
 
-// Known to fail, and slow (87,618 sub-steps in the filling case, about a
-// minute): at 1000 m/s the runs stay bounded, keep their mass to 1e-13 and
-// the probe's swing dies away (811 m in the first window, 0.99 m in the
-// last), but the filling and rising cases swing by 6.8 and 2.6 m behind the
-// front and the draining case's third window (11.8 m) exceeds its first
-// (1.1 m). Run with --gtest_also_run_disabled_tests.
-TEST(FreeSurfaceTransitions, DISABLED_FrontsAndDrainingAtTheWaterHammerWaveSpeed) { Check(1000); }
+// At 1000 m/s one case a test (tens of seconds each; the ctest label soak keeps
+// them out of the default run). Before the damping between nearly full
+// cells the filling and rising cases swung by 6.8 and 2.6 m behind the
+// front, and the draining case's third window (11.8 m) exceeded its first.
+class FreeSurfaceTransitionsAtTheWaterHammerWaveSpeed : public ::testing::TestWithParam<int> {};
+
+TEST_P(FreeSurfaceTransitionsAtTheWaterHammerWaveSpeed, FrontAndDraining) {
+  CheckTransition(Cases()[GetParam()], 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FreeSurfaceTransitionsAtTheWaterHammerWaveSpeed,
+                         ::testing::Range(0, static_cast<int>(Cases().size())));
+
+// Free cells a little below their soffit, no cell full, the flow converging
+// on the middle one: the first sub-step may fill it past its soffit by no
+// more than about the front's head step (before, with the free surface's
+// Courant number alone, by 946 m at 1000 m/s and 9.9 m at 100 m/s).
+TEST(FreeSurfaceTransitions, NearlyFullCellsFillPastTheirSoffitInSmallSteps) {
+  for (double waveSpeed : {100.0, 1000.0}) {
+    ReachSetup setup = Box(3, 2, 40, 20, waveSpeed);
+    setup.upstream = LevelEnd(1.9);
+    setup.downstream = LevelEnd(1.9);
+    ReachModel reach(setup);
+    const int middle = reach.Cells() / 2;
+    std::vector<double> area(reach.Cells(), 0.95 * 6);
+    std::vector<double> discharge(reach.Cells());
+    for (int i = 0; i < reach.Cells(); ++i) discharge[i] = i < middle ? 3 : (i > middle ? -3 : 0);
+    reach.SetState(area, discharge);
+    reach.Step(reach.StableStep());
+    double highest = -1e9;
+    for (int i = 0; i < reach.Cells(); ++i) highest = std::max(highest, reach.CellLevel(i));
+    EXPECT_LT(highest - 2, 1.5 * setup.frontHeadStep) << "a = " << waveSpeed;
+  }
+}
 
 }  // namespace
 }  // namespace kelvane::freesurface

@@ -317,7 +317,11 @@ TEST_F(CalculationBook, FarLimitsLeaveTheChartForTheCaption) {
 // event is stated with its forebay, the ramped one as the conclusions word it.
 TEST_F(CalculationBook, SharedNotesOnceAndEachEventWithItsForebay) {
   BookInput book = cases_->book;
-  for (BookCase& c : book.cases) c.input.notes = "三个工况的说明";
+  std::vector<PreparedCase> noted(cases_->cases.begin(), cases_->cases.end());
+  for (std::size_t i = 0; i < noted.size(); ++i) {
+    noted[i].typed.notes = "三个工况的说明";
+    book.cases[i].input.prepared = &noted[i];
+  }
   const ReportDocument d = kelvane::CalculationBook(book);
   const std::vector<std::string> paragraphs = Texts(d, ReportBlockKind::Paragraph);
   EXPECT_EQ(std::count(paragraphs.begin(), paragraphs.end(), "说明：三个工况的说明"), 1);
@@ -325,7 +329,7 @@ TEST_F(CalculationBook, SharedNotesOnceAndEachEventWithItsForebay) {
   EXPECT_TRUE(AnyHolds(
       paragraphs, "设计库水位正常停机：泵流量斜坡：历时 120 s，指数 1；前池水面面积 3000 m²。"));
   EXPECT_TRUE(AnyHolds(paragraphs, "变为 0 m³/s 后，前池水位由初始"));
-  book.cases[1].input.notes = "另一说明";
+  noted[1].typed.notes = "另一说明";
   const std::vector<std::string> own =
       Texts(kelvane::CalculationBook(book), ReportBlockKind::Paragraph);
   EXPECT_TRUE(AnyHolds(own, "最高库水位事故停泵说明：另一说明"));

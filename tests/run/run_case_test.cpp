@@ -1,5 +1,5 @@
-// A case read once and run once: what PrepareCase keeps as data, and that
-// RunCase's run, summary and checks are those of the pieces it joins.
+// A case run once: that RunCase's run, summary and checks are those of the
+// pieces it joins, and what the prepared case flags is what the run finds.
 #include "run/run_case.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,9 @@
 #include "freesurface/reach.h"
 #include "model/run_preview.h"
 #include "report/calculation_document.h"
-#include "run/prepared_case.h"
 #include "support/cases.h"
 #include "support/mixed_cases.h"
+#include "texts/prepared_case.h"
 
 namespace kelvane {
 namespace {
@@ -33,85 +33,6 @@ const test::DesignItems kWallAndPumps = {{DesignId::ForebayWallTop, "-1.5"},
 
 using test::kChannel;
 using test::MixedModel;
-
-// The events and design texts read once: what cannot be used, and what does
-// not read as typed, stays with the case as data.
-TEST(PrepareCase, EventFaultsAndDesignFlagsAreData) {
-  EventTexts badRamp;
-  badRamp.rampTime = "-3";
-  EventTexts bothSchedules;
-  bothSchedules.schedule = SplitPairsText("0:41.6,10:0");
-  bothSchedules.units = "4:-10.4:0:30:10";
-  EventTexts table;
-  table.areaTable = SplitPairsText("-10:450,0:2700");
-  struct Row {
-    const char* name;
-    Case typed;
-    bool eventError;
-    std::vector<DesignId> flagged;
-    std::size_t tablePoints;
-    bool designRead;  // some design item holds a value
-  };
-  const Row rows[] = {
-      {"defaults", Case{}, false, {}, 0, false},
-      {"negative ramp", CaseWith({}, {}, badRamp), true, {}, 0, false},
-      {"schedule and units", CaseWith({}, {}, bothSchedules), true, {}, 0, false},
-      {"area table", CaseWith({}, {}, table), false, {}, 2, false},
-      {"height with its unit",
-       CaseWith({}, {{DesignId::CulvertHeight, "3.2m"}}),
-       false,
-       {DesignId::CulvertHeight},
-       0,
-       true},
-      {"negative freeboard and a blank item",
-       CaseWith({}, {{DesignId::ForebayFreeboard, "-1"}, {DesignId::PumpMinLevel, " "}}),
-       false,
-       {DesignId::ForebayFreeboard},
-       0,
-       true},
-      {"blank items only", CaseWith({}, {{DesignId::PumpMinLevel, " "}}), false, {}, 0, false},
-  };
-  for (const Row& row : rows) {
-    const PreparedCase prepared = PrepareCase(row.typed);
-    EXPECT_EQ(prepared.typed, row.typed) << row.name;
-    EXPECT_EQ(prepared.eventError.has_value(), row.eventError) << row.name;
-    if (prepared.eventError) {
-      EXPECT_EQ(prepared.eventError->location().stage, Stage::EventInput) << row.name;
-    }
-    std::vector<DesignId> flagged;
-    for (const DesignFlag& flag : prepared.designFlags) flagged.push_back(flag.item);
-    EXPECT_EQ(flagged, row.flagged) << row.name;
-    EXPECT_EQ(prepared.extras.forebay.areaTable.size(), row.tablePoints) << row.name;
-    EXPECT_EQ(prepared.design.Any(), row.designRead) << row.name;
-  }
-}
-
-// The stability check takes a level–area table's smallest area in place of
-// the forebay box, so a table decides whether the area box is flagged.
-// Under a level–area table the forebay box is not checked at all; a table
-// whose smallest area lies below the stability limit is warned about as the
-// table.
-TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
-  EventTexts wide, narrow;
-  wide.areaTable = SplitPairsText("-10:450,0:2700");
-  narrow.areaTable = SplitPairsText("-10:0.01,0:2700");
-  const auto areaFlagged = [](const Case& typed) {
-    for (const InputFlag& flag : CheckCaseInputs(PrepareCase(typed))) {
-      if (flag.input == InputId::ForebayArea) return true;
-    }
-    return false;
-  };
-  const test::BoxTexts tinyBox = {{InputId::ForebayArea, "0.01"}};  // below 0.0105 m²
-  EXPECT_FALSE(areaFlagged(Case{}));
-  EXPECT_TRUE(areaFlagged(CaseWith(tinyBox)));
-  EXPECT_FALSE(areaFlagged(CaseWith(tinyBox, {}, wide)));
-  EXPECT_FALSE(areaFlagged(CaseWith({}, {}, narrow)));
-  const auto tableWarned = [](const EventTexts& events) {
-    return CheckEventTexts(events, RunStabilityLimit(DefaultInputTexts())).size() == 1;
-  };
-  EXPECT_FALSE(tableWarned(wide));
-  EXPECT_TRUE(tableWarned(narrow));
-}
 
 // The mixed model takes the section's area and hydraulic radius: the two
 // boxes are not checked, and what they hold (a 0, a word) neither stops nor
@@ -474,7 +395,8 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const CaseRun done = RunCase(PrepareCase(row.typed));
+    const PreparedCase prepared = PrepareCase(row.typed);
+    const CaseRun done = RunCase(prepared);
     ASSERT_TRUE(done.Complete()) << done.error->where();
     const RunGeometry geometry = GeometryOf(done.outcome);
     const FreeSurfaceRecord& f = *done.outcome.freeSurface;
@@ -511,7 +433,7 @@ TEST(RunCase, MixedModelShowsTheSectionsAreas) {
     EXPECT_EQ(EnvelopeChart(*done.summary, done.run, geometry, EnvelopeOf::Head).lines.at(0).name,
               row.highest);
     BookInput book;
-    book.cases.push_back({row.name, "", CaseReportInput(row.typed, done)});
+    book.cases.push_back({row.name, "", CaseReportInput(prepared, done)});
     int captioned = 0, tables = 0;
     for (const ReportBlock& block : CalculationBook(book).blocks) {
       captioned +=
@@ -581,10 +503,12 @@ TEST(RunCase, ChannelVerdictsWaitForTheSurgesReturn) {
   EXPECT_NE(RunLengthLines(blocked).at(1).find("涌波往返时间无法估计"), std::string::npos);
 }
 
-// A draining box whose pump start (to 60 m³/s) draws its head to the vapour
+// A draining box whose pump start (to 80 m³/s) draws its head to the vapour
 // limit: the lowest pressure head reported is the limit the cavity opens at,
 // not how far the slot overshoots it within a sub-step, and that limit is
-// the design checks' vacuum limit of the site and the water.
+// the design checks' vacuum limit of the site and the water. (A start to
+// 60 m³/s reached it before the damping between nearly full cells; now its
+// lowest head is -2.1 m.)
 TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
   struct Row {
     const char* elevation;  // 站址高程, m; none: sea level
@@ -599,7 +523,7 @@ TEST(RunCase, MixedModelsLowestPressureStopsAtTheVapourLimit) {
     SCOPED_TRACE(row.elevation ? row.elevation : "sea level");
     Case typed = test::PumpStartDrainingBox();
     typed.texts[InputId::StepCount] = "2000";
-    typed.texts[InputId::FinalPumpDischarge] = "60";
+    typed.texts[InputId::FinalPumpDischarge] = "80";
     if (row.elevation) typed.design[DesignId::SiteElevation] = row.elevation;
     if (row.temperature) typed.design[DesignId::WaterTemperature] = row.temperature;
     const CaseRun done = RunCase(PrepareCase(typed));
@@ -621,12 +545,13 @@ TEST(RunEachCase, EachRunIsTheCaseRunAlone) {
     cases.push_back(CaseWith({{InputId::StepCount, "400"}, {InputId::ReservoirLevel, level}},
                              kWallAndPumps, ramp));
   cases.push_back(CaseWith({{InputId::StepCount, "0"}}));
+  const std::vector<PreparedCase> prepared = PrepareCases(cases);
   for (unsigned threads : {1u, 2u, 7u}) {
-    const std::vector<CaseRun> runs = RunEachCase(cases, threads);
+    const std::vector<CaseRun> runs = RunEachCase(prepared, threads);
     ASSERT_EQ(runs.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
       SCOPED_TRACE(testing::Message() << "threads " << threads << ", case " << i);
-      const CaseRun alone = RunCase(PrepareCase(cases[i]));
+      const CaseRun alone = RunCase(prepared[i]);
       ASSERT_EQ(runs[i].error.has_value(), alone.error.has_value());
       if (alone.error) {
         EXPECT_EQ(runs[i].error->location(), alone.error->location());
@@ -648,6 +573,7 @@ TEST(RunEachCase, TellsEachCaseAndStops) {
   std::vector<Case> cases;
   for (const char* level : {"-4.34", "-3.5", "-5", "-6"})
     cases.push_back(CaseWith({{InputId::StepCount, "300"}, {InputId::ReservoirLevel, level}}));
+  const std::vector<PreparedCase> prepared = PrepareCases(cases);
   struct Row {
     bool stopAtOnce;
     int stopAfter;  // cases ended when the stop is set; 0: never
@@ -657,7 +583,7 @@ TEST(RunEachCase, TellsEachCaseAndStops) {
     SCOPED_TRACE(testing::Message() << row.stopAtOnce << " " << row.stopAfter);
     std::atomic<bool> stop{row.stopAtOnce};
     std::atomic<int> ended{0};
-    const std::vector<CaseRun> runs = RunEachCase(cases, row.threads,
+    const std::vector<CaseRun> runs = RunEachCase(prepared, row.threads,
                                                   {[&] {
                                                      if (++ended == row.stopAfter) stop = true;
                                                    },
@@ -668,7 +594,7 @@ TEST(RunEachCase, TellsEachCaseAndStops) {
     ASSERT_EQ(runs.size(), expected);
     EXPECT_EQ(ended.load(), static_cast<int>(expected));
     for (std::size_t i = 0; i < runs.size(); ++i)
-      EXPECT_TRUE(test::SameGrids(runs[i].run, RunCase(PrepareCase(cases[i])).run));
+      EXPECT_TRUE(test::SameGrids(runs[i].run, RunCase(prepared[i]).run));
   }
 }
 

@@ -47,7 +47,8 @@ TEST(CaseValues, EachCaseGetsTheSingleRunsCheck) {
       {InputFlagReason::TextNotReadWhole}};
   const StudySettings settings;
   std::vector<CaseResult> results;
-  RunStudy(plan, settings, [&](const CaseResult& r) { results.push_back(r); });
+  RunStudy(plan, settings, PrepareCase(settings.base),
+           [&](const CaseResult& r) { results.push_back(r); });
   ASSERT_EQ(results.size(), expected.size());
   for (const CaseResult& r : results) {
     SCOPED_TRACE(r.number);
@@ -79,7 +80,8 @@ TEST(CaseValues, WarningsAreToldPerOptionAndKindWithTheirFirstCasesAndACount) {
   plan.Add(ParseSweep("final-pump-discharge=0,1"));
   const StudySettings settings;
   StudyWarnings warnings(plan, settings);
-  RunStudy(plan, settings, [&](const CaseResult& r) { warnings.Add(r); });
+  RunStudy(plan, settings, PrepareCase(settings.base),
+           [&](const CaseResult& r) { warnings.Add(r); });
   EXPECT_EQ(warnings.FlaggedCases(), 8);
   EXPECT_EQ(warnings.Text(),
             "kelvane: 警告: 案例 3 的 --forebay-area “600m2” 读作 600：从 “m2” 起未读入"
@@ -90,7 +92,7 @@ TEST(CaseValues, WarningsAreToldPerOptionAndKindWithTheirFirstCasesAndACount) {
             "（此类警告共 6 个案例：案例 1、2、7 等）\n");
 
   StudyWarnings one(plan, settings);
-  one.Add(RunCase(plan, settings, 4));
+  one.Add(RunCase(plan, settings, PrepareCase(settings.base), 4));
   EXPECT_EQ(one.Text(),
             "kelvane: 警告: 案例 4 的 --forebay-area “600m2” 读作 600：从 “m2” 起未读入\n");
 }
@@ -135,7 +137,8 @@ TEST(CaseValues, TheFirstFlaggedCaseOfTheShard) {
     StudySettings settings;
     settings.shardIndex = row.shardIndex;
     settings.shardCount = row.shardCount;
-    const std::optional<FlaggedCase> flagged = FirstFlaggedCase(plan, settings);
+    const std::optional<FlaggedCase> flagged =
+        FirstFlaggedCase(plan, settings, PrepareCase(settings.base));
     EXPECT_EQ(flagged ? flagged->number : 0, row.first);
   }
 }
@@ -156,12 +159,13 @@ TEST(CaseValues, AKeptBaseTextIsCheckedAsTheBases) {
   StudyPlan plan;
   plan.Add(OperatingCasesFactor(
       "基本工况", cases, [](const StudyItem&) { return true; }, ""));
-  const std::optional<FlaggedCase> flagged = FirstFlaggedCase(plan, settings);
+  const std::optional<FlaggedCase> flagged =
+      FirstFlaggedCase(plan, settings, PrepareCase(settings.base));
   ASSERT_TRUE(flagged);
   EXPECT_EQ(flagged->number, 4);
   EXPECT_EQ(flagged->flag.input, InputId::ForebayArea);
   EXPECT_EQ(flagged->text, "1,287.414");
-  EXPECT_FALSE(RunCase(plan, settings, 4).flags.empty());
+  EXPECT_FALSE(RunCase(plan, settings, PrepareCase(settings.base), 4).flags.empty());
 }
 
 // Levels are singles: a limit is met by a level that the CSV prints as the
@@ -174,7 +178,7 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
   StudySettings settings;
   // Long enough to reach both extremes: a kept limit is then met (满足).
   settings.base.texts[InputId::StepCount] = "8000";
-  const CaseResult bare = RunCase(plan, settings, 1);
+  const CaseResult bare = RunCase(plan, settings, PrepareCase(settings.base), 1);
   ASSERT_TRUE(bare.extremes);
   const float high = bare.extremes->forebayHighest.value;
   const float low = bare.extremes->forebayLowest.value;
@@ -199,7 +203,7 @@ TEST(Limits, ALevelThatPrintsAsTheLimitMeetsIt) {
   for (const Row& row : rows) {
     SCOPED_TRACE(ShortestText(row.max) + " " + ShortestText(row.min));
     settings.limits = {row.max, row.min};
-    const CaseResult r = RunCase(plan, settings, 1);
+    const CaseResult r = RunCase(plan, settings, PrepareCase(settings.base), 1);
     EXPECT_EQ(r.passMax, row.passes);
     EXPECT_EQ(r.passMin, row.passes);
     EXPECT_EQ(r.verdictMin, row.passes ? CheckVerdict::Pass : CheckVerdict::Fail);

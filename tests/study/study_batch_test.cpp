@@ -53,8 +53,9 @@ std::string RandomCaseTable(std::uint32_t seed, int rows, const std::vector<cons
 // The CSV of the rows a sink is handed.
 std::string RowsCsv(const StudyPlan& plan, const StudySettings& settings,
                     const std::vector<CaseResult>& rows) {
-  std::string csv = StudyCsvHeader(plan, settings.limits, StudyChecks(plan, settings),
-                                   StudyNamesEvent(plan, settings));
+  std::string csv =
+      StudyCsvHeader(plan, settings.limits, StudyChecks(plan, PrepareCase(settings.base)),
+                     StudyNamesEvent(plan, settings));
   for (const CaseResult& row : rows) AppendStudyCsvRow(plan, settings.limits, row, csv);
   return csv;
 }
@@ -86,8 +87,9 @@ TEST(StudyBatch, RowsAreThoseOfEachCaseRunAlone) {
       settings.base.design[DesignId::PumpMinLevel] = "-6";
     }
     std::vector<CaseResult> alone;
+    const PreparedCase base = PrepareCase(settings.base);
     for (std::int64_t number = 1; number <= plan.CaseCount(); ++number)
-      alone.push_back(RunCase(plan, settings, number));
+      alone.push_back(RunCase(plan, settings, base, number));
     const std::string expected = RowsCsv(plan, settings, alone);
     int failed = 0;
     for (const CaseResult& result : alone) failed += result.status != 0;
@@ -96,7 +98,7 @@ TEST(StudyBatch, RowsAreThoseOfEachCaseRunAlone) {
     for (int jobs : {1, 2, 7}) {
       settings.jobs = jobs;
       std::vector<CaseResult> studied;
-      RunStudy(plan, settings, [&](const CaseResult& r) { studied.push_back(r); });
+      RunStudy(plan, settings, base, [&](const CaseResult& r) { studied.push_back(r); });
       EXPECT_EQ(RowsCsv(plan, settings, studied), expected) << jobs << " threads";
     }
   }

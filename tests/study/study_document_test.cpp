@@ -45,8 +45,9 @@ struct Study {
 
   void Add(const CaseResult& result) {
     if (!document) {
-      document.emplace(plan, settings);
-      tally.emplace(plan, settings.limits, StudyChecks(plan, settings));
+      const PreparedCase base = PrepareCase(settings.base);
+      document.emplace(plan, settings, base);
+      tally.emplace(plan, settings.limits, StudyChecks(plan, base));
     }
     document->Add(result);
     tally->Add(result);
@@ -76,7 +77,8 @@ TEST(StudyDocument, RowsHoldTheCsvCellsAndChecksAreCounted) {
   s.settings.base.design[DesignId::CulvertInvertDownstream] = "-8.3";
   s.settings.base.design[DesignId::CulvertHeight] = "3";
   s.settings.jobs = 2;
-  RunStudy(s.plan, s.settings, [&](const CaseResult& r) { s.Add(r); });
+  RunStudy(s.plan, s.settings, PrepareCase(s.settings.base),
+           [&](const CaseResult& r) { s.Add(r); });
   ASSERT_EQ(s.results.size(), 4u);
   const ReportDocument d = s.Document();
 
@@ -84,7 +86,7 @@ TEST(StudyDocument, RowsHoldTheCsvCellsAndChecksAreCounted) {
       BlockAfter(d, "各算例的结果（水位、水头 m，时刻 s）", ReportBlockKind::Table);
   ASSERT_NE(table, nullptr);
   ASSERT_EQ(table->table.rows.size(), 4u);
-  const std::vector<CheckKind> checks = StudyChecks(s.plan, s.settings);
+  const std::vector<CheckKind> checks = StudyChecks(s.plan, PrepareCase(s.settings.base));
   const std::vector<std::string> columns = StudyCsvColumns(s.plan, s.settings.limits, checks);
   const char* shown[] = {"case",
                          "segment-count",
@@ -128,7 +130,8 @@ TEST(StudyDocument, RowsHoldTheCsvCellsAndChecksAreCounted) {
   EXPECT_EQ(counts->table.rows[0],
             (std::vector<std::string>{"前池最高水位限值", "0", "0", "0", "2", "2"}));
   // The closing report's lines, word for word.
-  const std::string text = StudyReportText(s.plan, s.settings, *s.tally);
+  const std::string text = StudyReportText(s.plan, s.settings, *s.tally,
+                                           StudyChecks(s.plan, PrepareCase(s.settings.base)));
   const ReportBlock* summary = BlockAfter(d, "设计研究概要", ReportBlockKind::Table);
   ASSERT_NE(summary, nullptr);
   for (const std::vector<std::string>& line : summary->table.rows) {

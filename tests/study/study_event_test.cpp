@@ -36,7 +36,7 @@ TEST(StudyEvent, SweptRampTimeRunsAsSingleRuns) {
   settings.base.texts = test::TextsWith({{InputId::StepCount, "8000"}});
   settings.base.events.rampExponent.emplace("1");
   std::vector<float> peaks;
-  RunStudy(plan, settings, [&](const CaseResult& result) {
+  RunStudy(plan, settings, PrepareCase(settings.base), [&](const CaseResult& result) {
     ASSERT_EQ(result.status, 0) << result.error;
     peaks.push_back(result.extremes->forebayHighest.value);
   });
@@ -63,7 +63,7 @@ TEST(StudyEvent, CsvNamesTheEventAndTableOfEachCase) {
   settings.base.events.rampTime = "30";
   settings.base.events.areaTable = SplitPairsText("-10:450,0:2700");
   std::string csv = StudyCsvHeader(plan, settings.limits, {}, StudyNamesEvent(plan, settings));
-  RunStudy(plan, settings, [&](const CaseResult& r) {
+  RunStudy(plan, settings, PrepareCase(settings.base), [&](const CaseResult& r) {
     EXPECT_EQ(r.status, 0) << r.error;
     AppendStudyCsvRow(plan, settings.limits, r, csv);
   });
@@ -95,7 +95,7 @@ TEST(StudyEvent, EachCaseIsTheRunOfItsCase) {
   settings.base.design[DesignId::PumpMinLevel] = "-6";
   settings.base.events.areaTable = SplitPairsText("-10:450,0:2700");
   int cases = 0;
-  RunStudy(plan, settings, [&](const CaseResult& result) {
+  RunStudy(plan, settings, PrepareCase(settings.base), [&](const CaseResult& result) {
     ++cases;
     Case typed = settings.base;
     plan.SetCaseTexts(result.number, typed.texts, typed.design, &typed.events);

@@ -22,7 +22,7 @@ using test::PlanOf;
 TEST(StudyFingerprint, ChangesWithWhatDecidesTheRowsOnly) {
   const StudyPlan plan = PlanOf({"forebay-area=600:1000:200", "final-pump-discharge=0,20"});
   const StudySettings settings;
-  const std::string base = StudyFingerprint(plan, settings);
+  const std::string base = StudyFingerprint(plan, settings, PrepareCase(settings.base));
   struct Row {
     const char* change;
     std::function<void(StudyPlan&, StudySettings&)> apply;
@@ -60,14 +60,17 @@ TEST(StudyFingerprint, ChangesWithWhatDecidesTheRowsOnly) {
     StudyPlan changedPlan = plan;
     StudySettings changed = settings;
     row.apply(changedPlan, changed);
-    EXPECT_EQ(StudyFingerprint(changedPlan, changed) != base, row.differs) << row.change;
+    EXPECT_EQ(StudyFingerprint(changedPlan, changed, PrepareCase(changed.base)) != base,
+              row.differs)
+        << row.change;
   }
   // Once with no limit, once with a limit of 0: the limit's presence counts.
   StudySettings zero = settings;
   zero.limits.forebayMaxLevel = 0.0;
   StudySettings negativeZero = settings;
   negativeZero.limits.forebayMaxLevel = -0.0;
-  EXPECT_NE(StudyFingerprint(plan, zero), StudyFingerprint(plan, negativeZero));
+  EXPECT_NE(StudyFingerprint(plan, zero, PrepareCase(zero.base)),
+            StudyFingerprint(plan, negativeZero, PrepareCase(negativeZero.base)));
 }
 
 TEST(StudyPartLine, ReadsBackAndRefusesWhatItNeverWrites) {
@@ -103,14 +106,16 @@ TEST(RunStudy, SkipsTheRowsHeldAndStopsWhenAsked) {
   settings.skip = 2;
   settings.jobs = 2;
   std::vector<std::int64_t> numbers;
-  EXPECT_EQ(RunStudy(plan, settings, [&](const CaseResult& r) { numbers.push_back(r.number); }), 5);
+  EXPECT_EQ(RunStudy(plan, settings, PrepareCase(settings.base),
+                     [&](const CaseResult& r) { numbers.push_back(r.number); }),
+            5);
   EXPECT_EQ(numbers, (std::vector<std::int64_t>{7, 10, 13}));
 
   std::atomic<int> stop{0};
   settings = {};
   settings.stop = &stop;
   numbers.clear();
-  EXPECT_EQ(RunStudy(plan, settings,
+  EXPECT_EQ(RunStudy(plan, settings, PrepareCase(settings.base),
                      [&](const CaseResult& r) {
                        numbers.push_back(r.number);
                        if (r.number == 4) stop = 15;

@@ -27,7 +27,7 @@ using test::PlanOf;
 // The whole CSV the study writes.
 std::string StudyCsv(const StudyPlan& plan, const StudySettings& settings) {
   std::string csv = StudyCsvHeader(plan, settings.limits);
-  RunStudy(plan, settings,
+  RunStudy(plan, settings, PrepareCase(settings.base),
            [&](const CaseResult& r) { AppendStudyCsvRow(plan, settings.limits, r, csv); });
   return csv;
 }
@@ -229,7 +229,8 @@ TEST(Study, CasesAreTheProductInOrderTheFirstFactorSlowest) {
   StudySettings settings;
   settings.jobs = 3;
   std::vector<std::int64_t> order;
-  RunStudy(plan, settings, [&](const CaseResult& r) { order.push_back(r.number); });
+  RunStudy(plan, settings, PrepareCase(settings.base),
+           [&](const CaseResult& r) { order.push_back(r.number); });
   EXPECT_EQ(order, (std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
   EXPECT_THROW(plan.Add(ParseSweep("step-count=5")), StudyInputError);  // swept twice
 }
@@ -338,7 +339,7 @@ TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
   settings.limits = {-2.0, -6.0};
   StudyTally tally(plan, settings.limits);
   std::vector<CaseResult> results;
-  RunStudy(plan, settings, [&](const CaseResult& r) {
+  RunStudy(plan, settings, PrepareCase(settings.base), [&](const CaseResult& r) {
     tally.Add(r);
     results.push_back(r);
   });
@@ -362,7 +363,8 @@ TEST(Study, LimitColumnsAndTheValuesAtWhichEveryCasePassed) {
   EXPECT_EQ(tally.PassingValues(0), (std::vector<std::uint32_t>{3, 4, 5, 6}));
   EXPECT_EQ(tally.PassingValues(1), (std::vector<std::uint32_t>{}));
 
-  const std::string report = StudyReportText(plan, settings, tally);
+  const std::string report =
+      StudyReportText(plan, settings, tally, StudyChecks(plan, PrepareCase(settings.base)));
   EXPECT_NE(report.find("运行失败              3\n"), std::string::npos) << report;
   EXPECT_NE(report.find("全部限值通过          16\n"), std::string::npos) << report;
   EXPECT_NE(report.find("前池最高水位限值      满足 17，不满足 1，未定 0，无效 0，未判定 3\n"),
@@ -401,7 +403,7 @@ TEST(Study, ForebayLimitsAreMetOnlyWhenTheRunReachesTheirExtreme) {
     settings.base.texts[InputId::StepCount] = row.steps;
     settings.limits = {row.max, row.min};
     StudyTally tally(plan, settings.limits);
-    const CaseResult r = RunCase(plan, settings, 1);
+    const CaseResult r = RunCase(plan, settings, PrepareCase(settings.base), 1);
     tally.Add(r);
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_EQ(row.max ? r.verdictMax : r.verdictMin, row.verdict);
@@ -432,7 +434,7 @@ TEST(Study, PeriodColumnsFollowTheForebayArea) {
   ASSERT_EQ(std::vector<std::string>(columns.end() - 3, columns.end()),
             (std::vector<std::string>{"warnings", "period_s", "period_fraction"}));
   std::vector<std::vector<std::string>> cells;
-  RunStudy(plan, settings,
+  RunStudy(plan, settings, PrepareCase(settings.base),
            [&](const CaseResult& r) { cells.push_back(StudyCsvCells(plan, settings.limits, r)); });
   ASSERT_EQ(cells.size(), 3u);
   const auto read = [](const std::string& text) { return std::strtod(text.c_str(), nullptr); };

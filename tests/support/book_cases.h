@@ -14,7 +14,9 @@
 namespace kelvane::test {
 
 struct BookCases {
-  std::deque<SurgeRun> runs;  // each case's run, where its ReportInput points
+  // Each case and its run, where its ReportInput points.
+  std::deque<PreparedCase> cases;
+  std::deque<SurgeRun> runs;
   BookInput book;
 };
 
@@ -56,15 +58,17 @@ inline BookCases ThreeBookCases() {
     bookCase.name = c.name;
     bookCase.differences = c.differences;
     ReportInput& input = bookCase.input;
-    input.texts[InputId::ReservoirLevel] = c.reservoirLevel;
-    input.texts[InputId::ForebayArea] = c.forebayArea;
+    kelvane::Case typed;
+    typed.texts[InputId::ReservoirLevel] = c.reservoirLevel;
+    typed.texts[InputId::ForebayArea] = c.forebayArea;
     // Long enough to reach the first highest and lowest levels of each case.
-    input.texts[InputId::StepCount] = "6000";
-    input.design = BookDesign();
+    typed.texts[InputId::StepCount] = "6000";
+    typed.design = BookDesign();
+    input.prepared = &out.cases.emplace_back(PrepareCase(typed));
     CalculateOptions options;
     options.extras.pump.rampTime = c.rampTime;
     SurgeRun& run = out.runs.emplace_back();
-    input.outcome = Calculate(input.texts, run, options);
+    input.outcome = Calculate(typed.texts, run, options);
     input.run = &run;
     input.summary = SummarizeRun(run, input.outcome);
   }

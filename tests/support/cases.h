@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/run_state.h"
-#include "run/case.h"
 #include "support/texts.h"
+#include "texts/case.h"
 
 namespace kelvane::test {
 

@@ -31,23 +31,30 @@ namespace {
 using test::Squeezed;
 
 struct Report {
+  PreparedCase prepared;
   SurgeRun run;
   ReportInput input;
   explicit Report(const DesignTexts& design, const EventTexts& events = {},
                   const InputTexts& texts = DefaultInputTexts()) {
-    input.title = "某泵站 全部停泵";
-    input.notes = "第一行\n第二行";
-    input.design = design;
-    input.texts = texts;
+    Case typed;
+    typed.title = "某泵站 全部停泵";
+    typed.notes = "第一行\n第二行";
+    typed.design = design;
+    typed.texts = texts;
+    typed.events = events;
+    prepared = PrepareCase(typed);
+    input.prepared = &prepared;
     CalculateOptions options;
-    options.extras = ReadModelExtras(events);
-    input.outcome = Calculate(input.texts, run, options);
+    options.extras = prepared.extras;
+    input.outcome = Calculate(typed.texts, run, options);
     input.run = &run;
     input.summary = SummarizeRun(run, input.outcome);
     input.date = "2026-01-31";
   }
+  Report(const Report&) = delete;  // the input points into it
+  Report& operator=(const Report&) = delete;
   DesignCheckReport Checks() const {
-    return CheckDesign(ReadDesignData(input.design), input.summary, run, input.outcome);
+    return CheckDesign(prepared.design, input.summary, run, input.outcome);
   }
 };
 
@@ -117,18 +124,46 @@ std::vector<std::string> HeadingTexts(const ReportDocument& document) {
   return out;
 }
 
-// The cover's title and subtitle of a converted book at their own sizes (22
-// and 20 pt), not at the body's: each Chinese character as wide as its size.
-void CoverTitlesAtTheirSizes(const std::string& pdf, const ReportDocument& document) {
+// A converted book set at its sizes, not at the word processor's default
+// (12 pt): the cover's title and subtitle (22 and 20 pt), a heading (14 pt)
+// and a subheading (11 pt) above the body (10.5 pt), each Chinese character
+// about as wide as its size; and the cover's title well down its page.
+void EditableCopyAtItsSizes(const std::string& pdf, const ReportDocument& document) {
   const test::ProcessResult boxes = test::PdfText(pdf, "-bbox");
   QCOMPARE(boxes.status, 0);
-  for (const auto& [words, points] :
-       {std::pair{document.title, 22.0}, std::pair{document.subtitle, 20.0}}) {
-    const test::PdfWordBox box = test::FindPdfWordStarting(boxes.out, words);
-    const double characters = double(QString::fromStdString(words).size());
-    QVERIFY2(box.right - box.left > 0.9 * points * characters,
-             (words + " " + std::to_string(box.right - box.left)).c_str());
+  // The words after a heading's number; the first body paragraph's start.
+  const auto named = [&](ReportBlockKind kind) {
+    for (const ReportBlock& block : document.blocks)
+      if (block.kind == kind)
+        return block.text.substr(block.text.find_first_not_of(' ', block.text.find(' ')));
+    return std::string();
+  };
+  std::string body;
+  for (const ReportBlock& block : document.blocks)
+    if (block.kind == ReportBlockKind::Paragraph && body.empty()) body = block.text.substr(0, 12);
+  struct Row {
+    std::string words;
+    double points;
+    bool last;  // the last such word (a heading's, after its 目录 line)
+  };
+  const Row rows[] = {{document.title, 22, false},
+                      {document.subtitle, 20, false},
+                      {named(ReportBlockKind::Heading), 14, true},
+                      {named(ReportBlockKind::Subheading), 11, true},
+                      {body, 10.5, false}};
+  for (const Row& row : rows) {
+    const std::size_t at = row.last ? boxes.out.rfind("\">" + row.words + "</word>")
+                                    : boxes.out.find("\">" + row.words);
+    QVERIFY2(at != std::string::npos, row.words.c_str());
+    const test::PdfWordBox box =
+        test::FindPdfWordStarting(boxes.out.substr(boxes.out.rfind("<word", at)), row.words);
+    const double each = (box.right - box.left) / double(QString::fromStdString(box.text).size());
+    QVERIFY2(each > 0.9 * row.points && each < 1.1 * row.points,
+             (row.words + " " + std::to_string(each) + " pt a character").c_str());
   }
+  // Below the top seventh of the A4 page's 842 pt (at the page's margin
+  // without the cover's space).
+  QVERIFY(test::FindPdfWord(boxes.out, document.title).top > 120);
 }
 
 }  // namespace
@@ -449,7 +484,7 @@ class CalculationReportTest : public QObject {
         test::PdfText(folder.filePath(QStringLiteral("book.pdf")).toStdString());
     QCOMPARE(text.status, 0);
     const std::string pdf = Squeezed(text.out);
-    CoverTitlesAtTheirSizes(folder.filePath(QStringLiteral("book.pdf")).toStdString(), document);
+    EditableCopyAtItsSizes(folder.filePath(QStringLiteral("book.pdf")).toStdString(), document);
     // Each signer's date lines on one line.
     std::size_t dates = 0;
     for (std::size_t at = 0; (at = text.out.find("______年____月____日", at)) != std::string::npos;
@@ -480,6 +515,57 @@ class CalculationReportTest : public QObject {
           // on one line: the table as wide as the page, not its cells
           // broken after a character or two
           QVERIFY2(text.out.find(cell) != std::string::npos, cell.c_str());
+        }
+      }
+    }
+  }
+
+  // A heading keeps its lead paragraph and its table's head and first two
+  // rows on its page, with or without the paragraph, wherever the text
+  // before leaves it on the page.
+  void headingKeepsItsTableOnItsPage() {
+    QTemporaryDir folder;
+    const std::string file = folder.filePath(QStringLiteral("rule.pdf")).toStdString();
+    for (const bool lead : {true, false}) {
+      for (int filler = 28; filler <= 52; ++filler) {
+        std::string html = "<html><body><p>封面</p>";
+        html += "<p style=\"page-break-before: always;\">正文 0</p>";
+        for (int line = 1; line < filler; ++line)
+          html += "<p>正文 " + std::to_string(line) + "</p>";
+        html += "<h2>7.2 控制工况</h2>";
+        if (lead) html += "<p>每项校核取最不利的工况为控制工况。</p>";
+        HtmlTable table;
+        table.Head("表题", 3, {"校核项目", "控制工况", "结论"}, {});
+        for (const char* row : {"甲", "乙", "丙", "丁", "戊"})
+          table.Row({std::string("项") + row, std::string("工况") + row, "满足"});
+        html += table.End() + "<p>后文</p></body></html>";
+        HtmlPages pages;
+        pages.title = "某泵站";
+        pages.header = "计算书";
+        pages.date = "2026-01-31";
+        pages.book = true;
+        pages.html = html;
+        WritePdfFile(HtmlPagesPdf(pages), file);
+        // The first page whose body holds each piece.
+        std::vector<std::string> bodies(1);
+        for (const char c : BodyText(file)) {
+          if (c == '\f') {
+            bodies.emplace_back();
+          } else {
+            bodies.back() += c;
+          }
+        }
+        const auto pageOf = [&](const char* piece) {
+          for (std::size_t p = 0; p < bodies.size(); ++p)
+            if (Squeezed(bodies[p]).find(piece) != std::string::npos) return int(p);
+          return -1;
+        };
+        const int heading = pageOf("7.2控制工况");
+        const std::string where = std::to_string(filler) + (lead ? " lines, lead" : " lines");
+        QVERIFY2(heading > 0, where.c_str());
+        for (const char* piece : {"每项校核", "校核项目", "项甲", "项乙"}) {
+          if (!lead && piece == std::string("每项校核")) continue;
+          QVERIFY2(pageOf(piece) == heading, (where + ": " + piece).c_str());
         }
       }
     }

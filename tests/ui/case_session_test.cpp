@@ -21,6 +21,7 @@ class CaseSessionTest : public QObject {
   void eachChangeIsToldOnce();
   void unreadableEventsChangeNothing();
   void typingReachesTheSession();
+  void completedCaseKeepsTheRunsBoxes();
   void keepsTheDesignDataWithTheEvents();
   void runReachesTheOpenWindows();
   void caseRunsLeaveTheWindows();
@@ -98,6 +99,44 @@ void CaseSessionTest::typingReachesTheSession() {
   QVERIFY(s.form.CompletedRun());
   QCOMPARE(s.form.CompletedInputs()[InputId::StepCount], std::string("50"));
   QCOMPARE(s.form.Run().StepCount(), 50);
+}
+
+// The case of the last complete run, which the book and the operating cases
+// are made of: the boxes of that run, every other part of the case in force
+// (read as PrepareCase reads it), kept through a run that fails.
+void CaseSessionTest::completedCaseKeepsTheRunsBoxes() {
+  CaseSession session;
+  InputTexts ran = DefaultInputTexts();
+  ran[InputId::StepCount] = "50";
+  session.SetTexts(ran);
+  session.Calculate({});
+  QVERIFY(session.CompletedRun());
+  InputTexts later = ran;
+  later[InputId::StepCount] = "0";  // cannot run
+  session.SetTexts(later);
+  DesignTexts design;
+  design[DesignId::PumpMinLevel] = "-6";
+  session.SetDesign(design);
+  const PreparedCase& completed = session.CompletedCase();
+  QVERIFY(completed.typed.design == design);
+  QCOMPARE(completed.design[DesignId::PumpMinLevel], std::optional<double>(-6));
+  EventTexts events;
+  events.rampTime = "30";
+  QVERIFY(!session.SetEvents(events));
+  QVERIFY(completed.typed.events == events);
+  QCOMPARE(completed.extras.pump.rampTime, 30.0);
+  session.Calculate({});
+  QVERIFY(!session.CompletedRun());
+  QVERIFY(completed.typed.texts == ran);
+  QVERIFY(completed.typed.design == design);
+  Case opened = session.Typed();
+  opened.title = "事故停泵";
+  session.SetCase(PrepareCase(opened), {}, {{"高水位", {{"reservoir-level", "-3.5"}}}});
+  QCOMPARE(session.CompletedCase().typed.title, std::string("事故停泵"));
+  QVERIFY(session.CompletedCase().typed.texts == ran);
+  const std::vector<Case> over = session.CasesOverCompletedRun();
+  QCOMPARE(over.size(), std::size_t(1));
+  QCOMPARE(over[0].texts[InputId::StepCount], std::string("50"));
 }
 
 // A change of the model or the pump event keeps the design data in the case

@@ -125,9 +125,9 @@ void DesignDialogTest::acceptedDataChecksTheRun() {
   s.form.calculate();  // the result file's dialog cancelled
   QVERIFY(s.form.CompletedRun());
   const ReportInput report = s.window.RunReport();
-  QVERIFY(report.design == s.window.Design());
+  QVERIFY(report.prepared->typed.design == s.window.Design());
   const DesignCheckReport checks =
-      CheckDesign(ReadDesignData(report.design), report.summary, *report.run, report.outcome);
+      CheckDesign(report.prepared->design, report.summary, *report.run, report.outcome);
   QCOMPARE(checks.rows.size(), std::size_t(3));
   const std::string summary = SummaryText(report.summary, *report.run, &checks);
   QVERIFY(summary.find("\n校核\n") != std::string::npos);

@@ -17,6 +17,8 @@
 
 #include "cases/case_file.h"
 #include "dialog_session.h"
+#include "evaluation/report.h"
+#include "format/number_format.h"
 #include "model/run_preview.h"
 #include "run/mixed_case.h"
 #include "support/child_process.h"
@@ -34,6 +36,16 @@ namespace {
 
 bool Tinted(const QTableWidget& table, int row, int column) {
   return table.item(row, column)->background().color() == FlaggedBackColor();
+}
+
+// Opens the channel example (mixed model), with `forebayArea` typed when
+// not empty; the culvert box's rigid-column forecast of the case.
+std::optional<RunLengthPreview> OpenChannelExample(EventSession& s, const QString& forebayArea) {
+  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
+  if (!forebayArea.isEmpty())
+    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
+  const PreparedCase& prepared = s.window.Session()->Prepared();
+  return PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
 }
 
 }  // namespace
@@ -56,6 +68,8 @@ class EventDialogsTest : public QObject {
   void runLengthCommandsSetTheStepCount();
   void mixedRunLengthDecidesTheChannelExample_data();
   void mixedRunLengthDecidesTheChannelExample();
+  void mixedStatusPeriodIsTheSummarys_data();
+  void mixedStatusPeriodIsTheSummarys();
 };
 
 // Rows typed one after another; the last one is bad in the named column, its
@@ -539,13 +553,9 @@ void EventDialogsTest::mixedRunLengthDecidesTheChannelExample_data() {
 void EventDialogsTest::mixedRunLengthDecidesTheChannelExample() {
   QFETCH(QString, forebayArea);
   EventSession s;
-  s.window.openCase(QStringLiteral(KELVANE_EXAMPLES "/channel-pump-start.toml"));
-  if (!forebayArea.isEmpty())
-    s.window.inputForm()->InputBox(InputId::ForebayArea)->setText(forebayArea);
+  const std::optional<RunLengthPreview> box = OpenChannelExample(s, forebayArea);
   const PreparedCase& prepared = s.window.Session()->Prepared();
   QCOMPARE(prepared.extras.model, MarchModel::Mixed);
-  const std::optional<RunLengthPreview> box =
-      PreviewRunLength(MixedRunTexts(prepared), prepared.extras);
   QVERIFY(box && box->StepsToDecide());
   const long long boxSteps = *box->StepsToDecide();
   emit Named<QMenu>(s.window, "RunLengthMenu")->aboutToShow();
@@ -577,6 +587,30 @@ void EventDialogsTest::mixedRunLengthDecidesTheChannelExample() {
     QVERIFY2(undecided.isEmpty() == row.decided,
              qPrintable(QString::number(row.steps) + QLatin1Char(' ') + undecided.join(u'、')));
   }
+}
+
+// The status line's period of a mixed case is its summary's (the model's
+// own column at step 1), not the culvert box's, also after an edit.
+void EventDialogsTest::mixedStatusPeriodIsTheSummarys_data() {
+  mixedRunLengthDecidesTheChannelExample_data();
+}
+
+void EventDialogsTest::mixedStatusPeriodIsTheSummarys() {
+  QFETCH(QString, forebayArea);
+  EventSession s;
+  const std::optional<RunLengthPreview> box = OpenChannelExample(s, forebayArea);
+  QVERIFY(box);
+  s.Calculate("out.txt");
+  const CaseRun& run = s.window.Session()->LastRun();
+  QVERIFY(run.Complete());
+  const RunSummary summary = SummarizeRun(run.run, run.outcome);
+  QVERIFY(summary.oscillation);
+  const auto period = [](double seconds) {
+    return QStringLiteral("振荡周期 %1 s").arg(QString::fromStdString(SignificantText(seconds, 4)));
+  };
+  QVERIFY(period(summary.oscillation->period) != period(box->oscillation.period));
+  QTRY_VERIFY2(s.Status().contains(period(summary.oscillation->period)), qPrintable(s.Status()));
+  QVERIFY2(!s.Status().contains(period(box->oscillation.period)), qPrintable(s.Status()));
 }
 
 QTEST_MAIN(EventDialogsTest)

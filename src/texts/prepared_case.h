@@ -4,11 +4,12 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "model/errors.h"
 #include "model/pump_event.h"
-#include "run/case.h"
+#include "texts/case.h"
 #include "texts/design_data.h"
 #include "texts/event_texts.h"
 #include "texts/input_check.h"
@@ -30,6 +31,12 @@ struct PreparedCase {
 };
 
 PreparedCase PrepareCase(Case typed);
+// Each case prepared, in order.
+std::vector<PreparedCase> PrepareCases(std::span<const Case> cases);
+// The same case with other boxes: what reads the boxes (the design flags)
+// is read again, the events and design data stay as they were read. The
+// same as PrepareCase of the case with those boxes.
+PreparedCase WithBoxes(PreparedCase prepared, const InputTexts& texts);
 
 // The input check of the case's sixteen texts; the forebay box is not
 // checked while a level–area table is in force.

@@ -1,4 +1,4 @@
-#include "run/prepared_case.h"
+#include "texts/prepared_case.h"
 
 #include <utility>
 
@@ -18,6 +18,20 @@ PreparedCase PrepareCase(Case typed) {
   prepared.designFlags = CheckDesignTexts(typed.design, typed.texts, prepared.extras);
   prepared.eventWarnings = CheckEventTexts(typed.events);
   prepared.typed = std::move(typed);
+  return prepared;
+}
+
+std::vector<PreparedCase> PrepareCases(std::span<const Case> cases) {
+  std::vector<PreparedCase> prepared;
+  prepared.reserve(cases.size());
+  for (const Case& typed : cases) prepared.push_back(PrepareCase(typed));
+  return prepared;
+}
+
+PreparedCase WithBoxes(PreparedCase prepared, const InputTexts& texts) {
+  prepared.typed.texts = texts;
+  prepared.designFlags =
+      CheckDesignTexts(prepared.typed.design, prepared.typed.texts, prepared.extras);
   return prepared;
 }
 
