@@ -528,6 +528,16 @@ void Method(Book& b) {
   constexpr std::string_view kOld = "第 5 节";
   if (const std::size_t at = full.find(kOld); at != std::string::npos)
     full.replace(at, kOld.size(), "第 7 节");
+  // Only the pressurized models assume a full culvert.
+  if (models.mixed) {
+    constexpr std::string_view kWho = "（3）模型";
+    if (models.classic || models.balanced) {
+      full.replace(0, kWho.size(), "（3）经典模型与平衡模型");
+      full += kMixedCulvertText;
+    } else {
+      full = "（3）" + std::string(kMixedCulvertText);
+    }
+  }
   b.d.Paragraph(full);
 }
 

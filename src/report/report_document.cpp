@@ -25,4 +25,8 @@ const char* const kCulvertFullText =
     "水头减汽化压力水头）"
     "时水柱分离，此后的结果不再有效；给出箱涵高程时由第 5 节校核。";
 
+const char* const kMixedCulvertText =
+    "混合流模型计算明流、满流及其间的转换，满流时水头低于顶板减真空限值即水柱分离，此后的结果不再"
+    "有效；压力前锋移动与箱涵泄空的计算尚未验证，出现满流与明流之间的转换后的结论无效。";
+
 }  // namespace kelvane

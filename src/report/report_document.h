@@ -78,5 +78,7 @@ std::string ModelMethodText(std::string_view reaches);
 extern const char* const kModelDriftText;
 extern const char* const kForebayStabilityRule;
 extern const char* const kCulvertFullText;
+// The same limits of the mixed model, a sentence without its number.
+extern const char* const kMixedCulvertText;
 
 }  // namespace kelvane

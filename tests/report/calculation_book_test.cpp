@@ -377,7 +377,8 @@ TEST_F(CalculationBook, MethodNamesTheModelsTheCasesRan) {
       {"classic",
        {MarchModel::Classic, MarchModel::Classic, MarchModel::Classic},
        {"本次计算采用经典模型。记 B = a/g", classicDrift, "内部节点（顺、逆特征线相交）"},
-       {"平衡模型在上列方程", "平衡模型与混合流模型计入这些损失", "（仅沿程损失）"}},
+       {"平衡模型在上列方程", "平衡模型与混合流模型计入这些损失", "（仅沿程损失）",
+        "混合流模型计算明流"}},
       {"balanced",
        {MarchModel::Balanced, MarchModel::Balanced, MarchModel::Balanced},
        {"本次计算采用平衡模型（计入全部恒定流损失）。记 B = a/g", "平衡模型在上列方程中另计",
@@ -386,8 +387,13 @@ TEST_F(CalculationBook, MethodNamesTheModelsTheCasesRan) {
       {"classic beside mixed",
        {MarchModel::Classic, MarchModel::Mixed, MarchModel::Classic},
        {"本次计算采用经典模型（仅沿程损失）、自由水面与混合流模型", "该模型不用上列特征线方程",
-        classicDrift, "平衡模型与混合流模型计入这些损失，无此漂移。"},
+        classicDrift, "平衡模型与混合流模型计入这些损失，无此漂移。",
+        "（3）经典模型与平衡模型假定箱涵始终满流", "混合流模型计算明流、满流及其间的转换"},
        {"平衡模型在上列方程"}},
+      {"mixed",
+       {MarchModel::Mixed, MarchModel::Mixed, MarchModel::Mixed},
+       {"（3）混合流模型计算明流、满流及其间的转换"},
+       {"假定箱涵始终满流"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
