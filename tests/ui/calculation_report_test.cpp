@@ -21,6 +21,7 @@
 #include "support/book_cases.h"
 #include "support/child_process.h"
 #include "support/pdf_pages.h"
+#include "test_classes.h"
 #include "texts/event_texts.h"
 #include "ui/report_pdf.h"
 
@@ -620,5 +621,5 @@ class CalculationReportTest : public QObject {
   }
 };
 
-QTEST_MAIN(CalculationReportTest)
+KELVANE_UI_TEST(calculation_report, CalculationReportTest);
 #include "calculation_report_test.moc"

@@ -14,6 +14,7 @@
 #include "report/calculation_document.h"
 #include "session.h"
 #include "support/files.h"
+#include "test_classes.h"
 #include "ui/case_picker.h"
 #include "ui/cases_dialog.h"
 #include "ui/main_window.h"
@@ -331,5 +332,5 @@ void CaseChartsTest::openWindowsFollowTheCasesRunAgain() {
   window->close();
 }
 
-QTEST_MAIN(CaseChartsTest)
+KELVANE_UI_TEST(case_charts, CaseChartsTest);
 #include "case_charts_test.moc"

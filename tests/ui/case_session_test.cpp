@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "session.h"
+#include "test_classes.h"
 #include "ui/main_window.h"
 
 using namespace kelvane;
@@ -220,5 +221,5 @@ void CaseSessionTest::caseRunsLeaveTheWindows() {
   QCOMPARE(casesAtStart, std::size_t(0));
 }
 
-QTEST_MAIN(CaseSessionTest)
+KELVANE_UI_TEST(case_session, CaseSessionTest);
 #include "case_session_test.moc"

@@ -14,6 +14,7 @@
 #include "dialog_session.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"
+#include "test_classes.h"
 #include "ui/cases_dialog.h"
 #include "ui/flag_tint.h"
 #include "ui/project_dialog.h"
@@ -32,10 +33,6 @@ QLineEdit* ProjectBox(const ProjectDialog& dialog, const char* key) {
 void TypeKeys(QWidget* widget, const QString& text) {
   for (QChar c : text)
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-bool Tinted(const QTableWidget& table, int row, int column) {
-  return table.item(row, column)->background().color() == FlaggedBackColor();
 }
 
 // A dialog over the default case with a column for each of `options`.
@@ -331,5 +328,5 @@ void CasesDialogsTest::stoppedRunKeepsTheDialogAndNoRun() {
   QVERIFY(history && !history->Cases()->isVisibleTo(history));
 }
 
-QTEST_MAIN(CasesDialogsTest)
+KELVANE_UI_TEST(cases_dialogs, CasesDialogsTest);
 #include "cases_dialogs_test.moc"

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "charts/chart_scene.h"
+#include "test_classes.h"
 #include "ui/chart_painter.h"
 #include "ui/chart_view.h"
 
@@ -163,5 +164,5 @@ void ChartRenderTest::dragZoomsAndRightClickGoesBackToTheWholeChart() {
   QVERIFY(view.Scene().range == whole);
 }
 
-QTEST_MAIN(ChartRenderTest)
+KELVANE_UI_TEST(chart_render, ChartRenderTest);
 #include "chart_render_test.moc"

@@ -18,6 +18,7 @@
 #include "files/output.h"
 #include "session.h"
 #include "support/child_process.h"
+#include "test_classes.h"
 #include "ui/main_window.h"
 #include "watchdog.h"
 
@@ -540,5 +541,5 @@ void ChartsTest::historyShowsThePumpDischarge() {
   window->close();
 }
 
-QTEST_MAIN(ChartsTest)
+KELVANE_UI_TEST(charts, ChartsTest);
 #include "charts_test.moc"

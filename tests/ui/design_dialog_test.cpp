@@ -13,6 +13,7 @@
 #include "cases/case_file.h"
 #include "evaluation/design_checks.h"
 #include "session.h"
+#include "test_classes.h"
 #include "watchdog.h"
 
 using namespace kelvane;
@@ -239,5 +240,5 @@ void DesignDialogTest::dataGoesWithTheCase() {
   QVERIFY(s.window.Design() == given);
 }
 
-QTEST_MAIN(DesignDialogTest)
+KELVANE_UI_TEST(design_dialog, DesignDialogTest);
 #include "design_dialog_test.moc"

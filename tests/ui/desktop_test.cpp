@@ -14,6 +14,7 @@
 
 #include "cases/case_file.h"
 #include "session.h"
+#include "test_classes.h"
 #include "ui/translations.h"
 #include "watchdog.h"
 
@@ -448,10 +449,11 @@ void DesktopTest::dialogTextsAreChinese() {
 }
 
 // As the program starts: the interface's locale before the application.
-int main(int argc, char** argv) {
+int RunDesktopTest(int argc, char** argv) {
   UseInterfaceLocale();
   QApplication app(argc, argv);
   DesktopTest test;
   return QTest::qExec(&test, argc, argv);
 }
+KELVANE_UI_TEST_MAIN(desktop, RunDesktopTest);
 #include "desktop_test.moc"

@@ -1,6 +1,7 @@
 // What the tests of the 工况 and 工程信息 dialogs share: controls found by
-// name, a table cell typed as a user types it, and a main window whose save
-// dialogs are scripted and whose modal dialogs a test works through.
+// name, a table cell typed as a user types it and its tint, and a main
+// window whose save dialogs are scripted and whose modal dialogs a test
+// works through.
 #pragma once
 
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"
+#include "ui/flag_tint.h"
 #include "watchdog.h"
 
 namespace kelvane::ui {
@@ -38,6 +40,11 @@ inline void TypeCell(QTableWidget& table, int row, int column, const char* text)
   QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCOMPARE(table.item(row, column)->text(), QString::fromUtf8(text));
+}
+
+// The cell is tinted as a flagged input.
+inline bool Tinted(const QTableWidget& table, int row, int column) {
+  return table.item(row, column)->background().color() == FlaggedBackColor();
 }
 
 inline QStringList CellTexts(const QTableWidget& table) {

@@ -24,6 +24,7 @@
 #include "support/child_process.h"
 #include "support/files.h"
 #include "support/pdf_pages.h"
+#include "test_classes.h"
 #include "ui/flag_tint.h"
 #include "ui/forebay_table_dialog.h"
 #include "ui/pump_event_dialog.h"
@@ -33,10 +34,6 @@ using namespace kelvane;
 using namespace kelvane::ui;
 
 namespace {
-
-bool Tinted(const QTableWidget& table, int row, int column) {
-  return table.item(row, column)->background().color() == FlaggedBackColor();
-}
 
 // Opens the channel example (mixed model), with `forebayArea` typed when
 // not empty; the culvert box's rigid-column forecast of the case.
@@ -613,5 +610,5 @@ void EventDialogsTest::mixedStatusPeriodIsTheSummarys() {
   QVERIFY2(!s.Status().contains(period(box->oscillation.period)), qPrintable(s.Status()));
 }
 
-QTEST_MAIN(EventDialogsTest)
+KELVANE_UI_TEST(event_dialogs, EventDialogsTest);
 #include "event_dialogs_test.moc"

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "session.h"
+#include "test_classes.h"
 #include "ui/help_window.h"
 
 using namespace kelvane;
@@ -144,5 +145,5 @@ void HelpTest::contentsLinksLeadToTheirHeadings() {
   help->close();
 }
 
-QTEST_MAIN(HelpTest)
+KELVANE_UI_TEST(help, HelpTest);
 #include "help_test.moc"

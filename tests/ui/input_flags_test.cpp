@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "session.h"
+#include "test_classes.h"
 #include "ui/input_form.h"
 
 using namespace kelvane;
@@ -63,5 +64,5 @@ void InputFlagsTest::flaggedBoxIsTintedAndSaysWhy() {
   QCOMPARE(Text(form, 3)->toolTip(), QStringLiteral("<qt><nobr>库水位（m）<br>读作 -4.34</nobr>"));
 }
 
-QTEST_MAIN(InputFlagsTest)
+KELVANE_UI_TEST(input_flags, InputFlagsTest);
 #include "input_flags_test.moc"

@@ -13,6 +13,7 @@
 
 #include "files/output.h"
 #include "session.h"
+#include "test_classes.h"
 #include "ui/run_error_box.h"
 #include "ui/translations.h"
 #include "watchdog.h"
@@ -668,5 +669,5 @@ void MainWindowTest::statusLineFitsTheWindow() {
   }
 }
 
-QTEST_MAIN(MainWindowTest)
+KELVANE_UI_TEST(main_window, MainWindowTest);
 #include "main_window_test.moc"

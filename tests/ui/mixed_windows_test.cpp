@@ -9,6 +9,7 @@
 #include "charts/chart_data.h"
 #include "run/run_case.h"
 #include "support/mixed_cases.h"
+#include "test_classes.h"
 #include "ui/envelope_window.h"
 #include "ui/history_window.h"
 
@@ -134,5 +135,5 @@ class MixedWindowsTest : public QObject {
   }
 };
 
-QTEST_MAIN(MixedWindowsTest)
+KELVANE_UI_TEST(mixed_windows, MixedWindowsTest);
 #include "mixed_windows_test.moc"

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "session.h"
+#include "test_classes.h"
 #include "ui/main_window.h"
 #include "ui/picture.h"
 #include "ui/ui.h"
@@ -302,5 +303,5 @@ void PlotWindowTest::pngMatchesWindow() {
   }
 }
 
-QTEST_MAIN(PlotWindowTest)
+KELVANE_UI_TEST(plot_window, PlotWindowTest);
 #include "plot_window_test.moc"
