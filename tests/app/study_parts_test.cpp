@@ -146,30 +146,37 @@ TEST_F(StudyParts, InterruptedAtRandomPointsAndResumedGivesTheUninterruptedBytes
 // Killed, the study loses at most its last second's rows: the partial file
 // is on the disk while it runs, and resumes.
 TEST_F(StudyParts, AKilledStudyResumesFromItsPartialFile) {
-  // 843 cases of 30000 steps and 20 segments: about 3 s here, so that the
-  // first rows reach the disk (a second after they come, or at 64 KiB of
-  // rows, about half the study) well before the study ends. With 171 cases
-  // the study could end within its first second, its partial file never
-  // holding a row, and the kill came after it had finished.
+  // 843 cases of 10000 steps and 20 segments, so that the first rows reach
+  // the disk (a second after they come, or at 64 KiB of rows, a little under
+  // half the study however fast the machine) well before the study ends.
+  // With 171 cases the rows would never fill 64 KiB: the study could end
+  // within its first second, its partial file never holding a row, and the
+  // kill came after it had finished. The killed run has one thread, so that
+  // the half of the study still to run when its first rows are out lasts
+  // twice as long as with two; the rows are the same bytes for any number of
+  // threads.
   const std::vector<std::string> slow = {"--sweep",         "forebay-area=600:2000:5",
                                          "--sweep",         "final-pump-discharge=0,20,41.6",
-                                         "--step-count",    "30000",
+                                         "--step-count",    "10000",
                                          "--segment-count", "20"};
   ASSERT_EQ(Run({"--sweep-csv", "whole.csv"}, slow).status, 0);
-  const ProcessResult killed = Run({"--sweep-csv", "study.csv"}, slow, [&](pid_t pid, int) {
-    // Killed once the partial file vouches for some rows (within a second
-    // of their coming, however loaded the machine).
-    for (int wait = 0; wait < 6000; ++wait) {
-      const std::string text = ReadFile(dir_ / "study.csv.partial");
-      const std::size_t first = text.find("\n1,");
-      if (first != std::string::npos &&
-          text.find("\n#kelvane-study ", first) != std::string::npos) {
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(pid, SIGKILL);
-  });
+  ASSERT_GT(ReadFile(dir_ / "whole.csv").size(), std::size_t{2} << 16)
+      << "the first 64 KiB of rows would not come before the study's middle";
+  const ProcessResult killed =
+      Run({"--sweep-csv", "study.csv", "--jobs", "1"}, slow, [&](pid_t pid, int) {
+        // Killed once the partial file vouches for some rows (within a second
+        // of their coming, however loaded the machine).
+        for (int wait = 0; wait < 6000; ++wait) {
+          const std::string text = ReadFile(dir_ / "study.csv.partial");
+          const std::size_t first = text.find("\n1,");
+          if (first != std::string::npos &&
+              text.find("\n#kelvane-study ", first) != std::string::npos) {
+            break;
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(pid, SIGKILL);
+      });
   ASSERT_EQ(killed.signal, SIGKILL);
   const std::string partial = ReadFile(dir_ / "study.csv.partial");
   ASSERT_NE(partial.find("#kelvane-study "), std::string::npos) << "nothing on the disk";
@@ -189,7 +196,12 @@ const std::vector<std::string> kSharded = {"--sweep",
                                            "-2"};
 
 TEST_F(StudyParts, ShardsJoinIntoTheWholeStudyAndOnlyAllShardsOfOnePlanJoin) {
-  ASSERT_EQ(Run({"--sweep-csv", "whole.csv", "--summary", "whole.txt"}, kSharded).status, 0);
+  std::vector<std::string> whole = {"--sweep-csv", "whole.csv", "--summary", "whole.txt"};
+#ifdef KELVANE_TEST_WITH_UI
+  // The whole study's calculation report from the same run.
+  whole.insert(whole.end(), {"--report", "whole.pdf"});
+#endif
+  ASSERT_EQ(Run(whole, kSharded).status, 0);
   for (const char* k : {"0", "1", "2"}) {
     const std::string n(k);
     ASSERT_EQ(
@@ -214,7 +226,6 @@ TEST_F(StudyParts, ShardsJoinIntoTheWholeStudyAndOnlyAllShardsOfOnePlanJoin) {
 #ifdef KELVANE_TEST_WITH_UI
   // The joined study's calculation report is the whole study's, rows, counts
   // and the 200-row cap included.
-  ASSERT_EQ(Run({"--report", "whole.pdf"}, kSharded).status, 0);
   const ProcessResult report =
       Run({"--join-shards", "s0.csv", "s1.csv", "s2.csv", "--report", "all.pdf"}, kSharded);
   ASSERT_EQ(report.status, 0) << report.err;
