@@ -141,6 +141,17 @@ ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) co
   return s;
 }
 
+// A cell's own pressure at a face, g times its pressure moment: a full side
+// seen there as open water (below its soffit, against a free side) takes it
+// as open water too. With its slot's, a sub-atmospheric head, the cell would
+// push against this face the less the more water it lost through it, and a
+// full cell beside air that the air has not yet reached would drain itself
+// to the vapour limit.
+double ReachModel::OwnPressure(const Side& s, bool seenFull) const {
+  if (!s.p || seenFull) return s.gI;
+  return setup_.gravity * section_.PressureMoment(s.openEta - s.z, false);
+}
+
 ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric,
                                   bool anyFull) const {
   const double g = setup_.gravity;
@@ -235,18 +246,10 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric,
   // The reconstruction's pressure correction on each side: the flux's own
   // pressure term first taken off (exactly, for still water), then the
   // cell's added.
-  // A full side seen here as open water (below its soffit, against a free
-  // side) takes its own pressure as open water too: with its slot's, a
-  // sub-atmospheric head, the cell would push against this face less the
-  // more water it lost through it, and a full cell beside air, one that the
-  // air has not yet reached, would drain itself to the vapour limit.
-  auto own = [&](const Side& s, bool seenFull) {
-    return s.p && !seenFull ? g * section_.PressureMoment(s.openEta - s.z, false) : s.gI;
-  };
   Face f;
   f.mass = mass;
-  f.leftMomentum = (momentum - gIl) + own(l, pl);
-  f.rightMomentum = (momentum - gIr) + own(r, pr);
+  f.leftMomentum = (momentum - gIl) + OwnPressure(l, pl);
+  f.rightMomentum = (momentum - gIr) + OwnPressure(r, pr);
   return f;
 }
 

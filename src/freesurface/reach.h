@@ -186,6 +186,8 @@ class ReachModel {
   // `anyFull`: some cell of the state runs full (the sub-step is then
   // bounded by the pressure wave's Courant number).
   Face Flux(const Side& l, const Side& r, bool symmetric, bool anyFull) const;
+  // A side's own g·I at a face whose flux saw it full (`seenFull`) or open.
+  double OwnPressure(const Side& s, bool seenFull) const;
   // Interface fluxes of a state (faces[k] between cells k−1 and k) and each
   // cell's bed term (m⁴/s², over the cell).
   void Fluxes(const std::vector<double>& area, const std::vector<double>& discharge,
