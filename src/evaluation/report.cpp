@@ -128,13 +128,23 @@ int FirstReversal(const SurgeRun& run, int node, int steps) {
   const int nodes = run.GridNodes();
   const int inGrids = node >= 1 && node <= nodes ? std::min(steps, run.GridSteps()) : 0;
   const float* velocity = inGrids > 0 ? run.VelocitiesAt(1).data() + (node - 1) : nullptr;
+  const auto at = [&](int step) {
+    return velocity[static_cast<std::size_t>(step - 1) * static_cast<std::size_t>(nodes)];
+  };
   int direction = 0;
-  for (int step = 1; step <= steps; ++step) {
-    const float v =
-        step <= inGrids
-            ? velocity[static_cast<std::size_t>(step - 1) * static_cast<std::size_t>(nodes)]
-            : run.Velocity(node, step);
-    const int sign = Sign(v);
+  int step = 1;
+  // Within the grids: the direction, then the first step against it (a NaN
+  // has neither sign).
+  for (; step <= inGrids && direction == 0; ++step) direction = Sign(at(step));
+  if (direction > 0) {
+    for (; step <= inGrids; ++step)
+      if (at(step) < 0) return step;
+  } else if (direction < 0) {
+    for (; step <= inGrids; ++step)
+      if (at(step) > 0) return step;
+  }
+  for (; step <= steps; ++step) {
+    const int sign = Sign(run.Velocity(node, step));
     if (direction == 0) {
       direction = sign;
     } else if (sign == -direction) {

@@ -7,10 +7,12 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "model/run_editor.h"
 #include "support/result_bytes.h"
 
 namespace kelvane::test {
@@ -71,6 +73,29 @@ TEST(Summary, PumpsKeepingTheirDischargeNeverReverseTheFlow) {
   EXPECT_EQ(s.envelope[5].lowestVelocity.step, 1);
   EXPECT_GT(s.envelope[5].lowestVelocity.value, 0);
   EXPECT_NE(SummaryText(s, c.run).find("末端流速反向    无\n"), std::string::npos);
+}
+
+// The reversal is the first step against the first velocity that is not
+// zero; zeros and NaNs have no direction.
+TEST(Summary, ReversalIsTheFirstStepAgainstTheFirstDirection) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Row {
+    std::vector<float> forebayVelocities;  // steps 1..6
+    int reversal;
+  };
+  const Row rows[] = {
+      {{0, 0, 1, 2, -1, -2}, 5},    {{0, nan, -1, 0, 1, 1}, 5}, {{1, nan, 0, -1, 1, 1}, 4},
+      {{-1, -2, -3, 0, -1, -2}, 0}, {{0, 0, 0, 0, 0, 0}, 0},    {{nan, 0, 1, 1, 1, -1}, 6},
+      {{2, -1, 1, 1, 1, 1}, 2},
+  };
+  for (const Row& row : rows) {
+    CompletedRun c = CalculateRun(TextsWith({{InputId::StepCount, "6"}}));
+    SurgeRunEditor editor(c.run);
+    for (int step = 1; step <= 6; ++step)
+      editor.VelocitiesAt(step)[5] = row.forebayVelocities[step - 1];
+    EXPECT_EQ(SummarizeRun(c.run, c.outcome).forebayReversalStep, row.reversal)
+        << ::testing::PrintToString(row.forebayVelocities);
+  }
 }
 
 TEST(Summary, OneStepRunHasOnlyItsSteadyState) {
