@@ -223,7 +223,7 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = CurrentExceptionAsRunError(Stage::Program);
       continue;
     }
-    if (envelopes[k].gathered) summarizers[k].TakeEnvelope(envelopes[k]);
+    if (envelopes[k].gathered) summarizers[k].TakeEnvelope(std::move(envelopes[k]));
     complete.push_back(k);
   }
   if (!observers.summarize) return results;

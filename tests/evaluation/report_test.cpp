@@ -98,6 +98,36 @@ TEST(Summary, ReversalIsTheFirstStepAgainstTheFirstDirection) {
   }
 }
 
+// The envelope is the same however the steps are told: all at once, or
+// step 1 alone and then blocks of 64 as the march tells them (a one-step
+// run: step 1 alone).
+TEST(Summary, EnvelopeIsTheSameHoweverTheStepsAreTold) {
+  for (const char* steps : {"1", "2", "17", "1500"}) {
+    CompletedRun c =
+        CalculateRun(TextsWith({{InputId::StepCount, steps}, {InputId::FinalPumpDischarge, "10"}}));
+    const int last = c.run.StepCount();
+    RunSummarizer told;
+    told.AddSteps(c.run, 1, 1);
+    for (int first = 2; first <= last; first += 64)
+      told.AddSteps(c.run, first, std::min(last, first + 63));
+    const RunSummary once = SummarizeRun(c.run, c.outcome);
+    const RunSummary blocks = told.Summary(c.run, c.outcome);
+    EXPECT_EQ(SummaryText(blocks, c.run), SummaryText(once, c.run)) << steps << " steps";
+    ASSERT_EQ(blocks.envelope.size(), once.envelope.size());
+    for (std::size_t k = 0; k < once.envelope.size(); ++k) {
+      const NodeEnvelope& a = blocks.envelope[k];
+      const NodeEnvelope& b = once.envelope[k];
+      for (const auto member : {&NodeEnvelope::highestHead, &NodeEnvelope::lowestHead,
+                                &NodeEnvelope::highestVelocity, &NodeEnvelope::lowestVelocity}) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>((a.*member).value),
+                  std::bit_cast<std::uint32_t>((b.*member).value))
+            << steps << " steps, node " << k + 1;
+        EXPECT_EQ((a.*member).step, (b.*member).step) << steps << " steps, node " << k + 1;
+      }
+    }
+  }
+}
+
 TEST(Summary, OneStepRunHasOnlyItsSteadyState) {
   CompletedRun c = CalculateRun(TextsWith({{InputId::StepCount, "1"}}));
   RunSummary s = SummarizeRun(c.run, c.outcome);
