@@ -65,16 +65,24 @@ class GridExtremes {
 
   // Steps first..last; calls come in ascending order of steps, step 1 first.
   void Add(const SurgeRun& run, int first, int last) {
-    if (first == 1) {
+    // Step 1 alone is its own envelope: read from the grid (whose step 1
+    // stays as it was when told) once more steps come or the summary asks,
+    // and never where a batch's lane hands over the envelope of every step.
+    if (first == 1 && last == 1) {
+      startOnly_ = true;
+      return;
+    }
+    if (first == 1 || startOnly_) {
+      startOnly_ = false;
       std::span<const float> start = (run.*row_)(1);
       highest_.assign(start.begin(), start.end());
       lowest_ = highest_;
       highestBlock_.assign(highest_.size(), 1);
       lowestBlock_.assign(highest_.size(), 1);
-      blockHighest_.resize(highest_.size());
-      blockLowest_.resize(highest_.size());
     }
     const std::size_t n = highest_.size();
+    blockHighest_.resize(n);
+    blockLowest_.resize(n);
     for (int blockStart = first; blockStart <= last; blockStart += kStepBlock) {
       const int blockEnd = std::min(last, blockStart + kStepBlock - 1);
       std::span<const float> start = (run.*row_)(blockStart);
@@ -95,22 +103,26 @@ class GridExtremes {
   }
 
   // The extremes of every step at once, each with the first step holding it.
-  void Take(const GridEnvelope::Extremes& highest, const GridEnvelope::Extremes& lowest) {
-    highest_ = highest.value;
-    highestBlock_ = highest.step;
-    lowest_ = lowest.value;
-    lowestBlock_ = lowest.step;
+  void Take(GridEnvelope::Extremes&& highest, GridEnvelope::Extremes&& lowest) {
+    startOnly_ = false;
+    highest_ = std::move(highest.value);
+    highestBlock_ = std::move(highest.step);
+    lowest_ = std::move(lowest.value);
+    lowestBlock_ = std::move(lowest.step);
   }
 
   ExtremeAt Highest(const SurgeRun& run, std::size_t k, int steps) const {
+    if (startOnly_) return FirstStepAt(run, row_, k, (run.*row_)(1)[k], 1, steps);
     return FirstStepAt(run, row_, k, highest_[k], highestBlock_[k], steps);
   }
   ExtremeAt Lowest(const SurgeRun& run, std::size_t k, int steps) const {
+    if (startOnly_) return FirstStepAt(run, row_, k, (run.*row_)(1)[k], 1, steps);
     return FirstStepAt(run, row_, k, lowest_[k], lowestBlock_[k], steps);
   }
 
  private:
   GridRow row_;
+  bool startOnly_ = false;  // only step 1 added, not yet read
   std::vector<float> highest_, lowest_, blockHighest_, blockLowest_;
   // Where each extreme is first held: the first step of its block of steps,
   // or the step itself when the march gathered it.
@@ -128,13 +140,23 @@ int FirstReversal(const SurgeRun& run, int node, int steps) {
   const int nodes = run.GridNodes();
   const int inGrids = node >= 1 && node <= nodes ? std::min(steps, run.GridSteps()) : 0;
   const float* velocity = inGrids > 0 ? run.VelocitiesAt(1).data() + (node - 1) : nullptr;
+  const auto at = [&](int step) {
+    return velocity[static_cast<std::size_t>(step - 1) * static_cast<std::size_t>(nodes)];
+  };
   int direction = 0;
-  for (int step = 1; step <= steps; ++step) {
-    const float v =
-        step <= inGrids
-            ? velocity[static_cast<std::size_t>(step - 1) * static_cast<std::size_t>(nodes)]
-            : run.Velocity(node, step);
-    const int sign = Sign(v);
+  int step = 1;
+  // Within the grids: the direction, then the first step against it (a NaN
+  // has neither sign).
+  for (; step <= inGrids && direction == 0; ++step) direction = Sign(at(step));
+  if (direction > 0) {
+    for (; step <= inGrids; ++step)
+      if (at(step) < 0) return step;
+  } else if (direction < 0) {
+    for (; step <= inGrids; ++step)
+      if (at(step) > 0) return step;
+  }
+  for (; step <= steps; ++step) {
+    const int sign = Sign(run.Velocity(node, step));
     if (direction == 0) {
       direction = sign;
     } else if (sign == -direction) {
@@ -245,9 +267,10 @@ void RunSummarizer::AddSteps(const SurgeRun& run, int first, int last) {
   envelope_->velocities.Add(run, first, last);
 }
 
-void RunSummarizer::TakeEnvelope(const GridEnvelope& envelope) {
-  envelope_->heads.Take(envelope.highestHead, envelope.lowestHead);
-  envelope_->velocities.Take(envelope.highestVelocity, envelope.lowestVelocity);
+void RunSummarizer::TakeEnvelope(GridEnvelope envelope) {
+  envelope_->heads.Take(std::move(envelope.highestHead), std::move(envelope.lowestHead));
+  envelope_->velocities.Take(std::move(envelope.highestVelocity),
+                             std::move(envelope.lowestVelocity));
 }
 
 RunSummary RunSummarizer::Summary(const SurgeRun& run, const RunOutcome& outcome) const {

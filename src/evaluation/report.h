@@ -97,7 +97,7 @@ class RunSummarizer {
   // Steps first..last of `run`, in ascending order of steps, step 1 first.
   void AddSteps(const SurgeRun& run, int first, int last);
   // In place of the steps: the envelope of every step as the march gathered it.
-  void TakeEnvelope(const GridEnvelope& envelope);
+  void TakeEnvelope(GridEnvelope envelope);
   // Once every step 1..StepCount has been added.
   RunSummary Summary(const SurgeRun& run, const RunOutcome& outcome) const;
   // The same with the run's oscillation forecast already made

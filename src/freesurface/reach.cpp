@@ -43,6 +43,7 @@ ReachModel::ReachModel(ReachSetup setup)
   area_.assign(m, 0.0);
   discharge_.assign(m, 0.0);
   pressurized_.assign(m, 0);
+  airReach_.assign(m, 0.0);
   endLevel_[kUp] = setup_.upstream.level;
   endLevel_[kDown] = setup_.downstream.level;
 }
@@ -66,6 +67,7 @@ void ReachModel::SetAtRest(double level) {
     discharge_[i] = 0;
     pressurized_[i] = full;
   }
+  std::fill(airReach_.begin(), airReach_.end(), 0.0);
   for (int end : {kUp, kDown}) {
     const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
     endLevel_[end] = e.kind == EndKind::Storage ? level : e.level;
@@ -79,6 +81,7 @@ void ReachModel::SetState(const std::vector<double>& area, const std::vector<dou
   discharge_ = discharge;
   for (int i = 0; i < Cells(); ++i)
     pressurized_[i] = section_.Closed() && area_[i] >= section_.FullArea();
+  std::fill(airReach_.begin(), airReach_.end(), 0.0);
   time_ = 0;
   exchanged_ = 0;
 }
@@ -125,11 +128,28 @@ ReachModel::Side ReachModel::EndSide(int end, const Side& cell, double level) co
   const double reflected = 2 * opening - cell.eta;
   s.eta = reflected >= s.z ? reflected : std::max(opening, s.z);
   s.h = s.eta - s.z;
-  s.p = section_.Closed() && s.h >= section_.Height();
+  // Outside a full cell the reflection stays in the slot, below the soffit
+  // too: the interface then stands at the opening's level as a head. (Taken
+  // as free water a hair below the soffit, it faced the full cell across
+  // the jump to the open section's area, and the flux's term for that jump,
+  // at the pressure wave's speed, drained the slot's small storage: the cell
+  // fell metres below its soffit within two sub-steps and let air in.)
+  s.p = section_.Closed() && (cell.p || s.h >= section_.Height());
   s.openEta = s.eta;
   s.u = cell.u;
   s.c = section_.Celerity(section_.Area(s.h, s.p), s.p);
   return s;
+}
+
+// A cell's own pressure at a face, g times its pressure moment: a full side
+// seen there as open water (below its soffit, against a free side) takes it
+// as open water too. With its slot's, a sub-atmospheric head, the cell would
+// push against this face the less the more water it lost through it, and a
+// full cell beside air that the air has not yet reached would drain itself
+// to the vapour limit.
+double ReachModel::OwnPressure(const Side& s, bool seenFull) const {
+  if (!s.p || seenFull) return s.gI;
+  return setup_.gravity * section_.PressureMoment(s.openEta - s.z, false);
 }
 
 ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric,
@@ -228,8 +248,8 @@ ReachModel::Face ReachModel::Flux(const Side& l, const Side& r, bool symmetric,
   // cell's added.
   Face f;
   f.mass = mass;
-  f.leftMomentum = (momentum - gIl) + l.gI;
-  f.rightMomentum = (momentum - gIr) + r.gI;
+  f.leftMomentum = (momentum - gIl) + OwnPressure(l, pl);
+  f.rightMomentum = (momentum - gIr) + OwnPressure(r, pr);
   return f;
 }
 
@@ -360,6 +380,9 @@ double ReachModel::StableStep() const {
     if (pressurized_[a] == pressurized_[k]) continue;
     const int full = pressurized_[a] ? a : k;
     const int open = full == a ? k : a;
+    // A full cell below its full area faces the free one with the open
+    // section's depth of its area (see Flux): no slot at that interface.
+    if (area_[full] < section_.FullArea()) continue;
     const double depth = CellLevel(full) - std::max(bed_[a], bed_[k]);
     if (!(depth < section_.Height())) continue;
     const double width = section_.TopWidth(depth, false);
@@ -477,7 +500,7 @@ double ReachModel::Step(double dt) {
   endLevel_[kDown] = first.levels[kDown];
   exchanged_ += first.exchanged;
   time_ += dt;
-  UpdateFlags();
+  UpdateFlags(dt);
 
   double fastest = 0;
   for (int i = 0; i < Cells(); ++i)
@@ -489,22 +512,44 @@ double ReachModel::Step(double dt) {
 // A cell turns pressurized once it holds the full area; it stays so below it
 // (a sub-atmospheric head) until air reaches it from a free neighbour or an
 // open end, or until its head falls to the vapour limit and a cavity opens.
-void ReachModel::UpdateFlags() {
+// Air against the water runs in along the soffit as a cavity at its own
+// speed: a cell below its full area beside such air opens only once the
+// cavity has had the time to cross it, and only while it stays below full
+// all that time.
+void ReachModel::UpdateFlags(double dt) {
   if (!section_.Closed()) return;
   const int m = Cells();
   const std::vector<unsigned char> old = pressurized_;
-  auto endFull = [&](int end) {
-    const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
-    if (e.kind == EndKind::Discharge) return true;  // a closed end lets no air in
-    const double invert = end == kUp ? setup_.invertUpstream : setup_.invertDownstream;
-    return endLevel_[end] - invert >= section_.Height();
+  auto endFull = [&](int end) { return !EndOpen(end); };
+  // The gap between the soffit and the water on the air's side of a cell.
+  auto gap = [&](int j, int end) {
+    if (j < 0 || j >= m) {
+      const double invert = end == kUp ? setup_.invertUpstream : setup_.invertDownstream;
+      return invert + section_.Height() - endLevel_[end];
+    }
+    return section_.Height() - section_.Depth(area_[j], false);
   };
   for (int i = 0; i < m; ++i) {
     bool p = area_[i] >= section_.FullArea();
+    double reach = 0;
     if (!p && old[i] && setup_.subAtmospheric) {
       const bool leftFull = i == 0 ? endFull(kUp) : old[i - 1] != 0;
       const bool rightFull = i == m - 1 ? endFull(kDown) : old[i + 1] != 0;
-      p = leftFull && rightFull;
+      if (!(leftFull && rightFull)) {
+        // Air that the water carries towards the cell reaches it at once.
+        // Against the water it runs in as a cavity, slower by the water's
+        // velocity, and not at all against an outflow faster than that.
+        const double u = discharge_[i] / area_[i];
+        if ((!leftFull && u > 0) || (!rightFull && u < 0)) {
+          reach = 1;
+        } else {
+          double speed = 0;
+          if (!leftFull) speed = std::max(speed, CavitySpeed(gap(i - 1, kUp)) + u);
+          if (!rightFull) speed = std::max(speed, CavitySpeed(gap(i + 1, kDown)) - u);
+          reach = airReach_[i] + dt * speed / dx_;
+        }
+      }
+      p = reach < 1;
     }
     if (p) {
       // A head below the vapour limit within a sub-step is the cavity that
@@ -517,7 +562,25 @@ void ReachModel::UpdateFlags() {
       }
     }
     pressurized_[i] = p;
+    airReach_[i] = p ? reach : 0.0;
   }
+}
+
+bool ReachModel::EndOpen(int end) const {
+  const ReachEnd& e = end == kUp ? setup_.upstream : setup_.downstream;
+  if (e.kind == EndKind::Discharge) return false;  // a closed end lets no air in
+  const double invert = end == kUp ? setup_.invertUpstream : setup_.invertDownstream;
+  return endLevel_[end] - invert < section_.Height();
+}
+
+// The speed of an air cavity `gap` m deep that runs in under the soffit of a
+// full conduit against still water (Benjamin's gravity current with its
+// loss at the front): √(gD·h(2−h)(1−h)/(1+h)), h = gap/D, at most the
+// loss-free cavity's ½√(gD) at h = ½. A thin layer of air is slow, √(2g·gap).
+double ReachModel::CavitySpeed(double gap) const {
+  const double d = section_.Height();
+  const double h = std::clamp(gap / d, 0.0, 0.5);
+  return std::sqrt(setup_.gravity * d * h * (2 - h) * (1 - h) / (1 + h));
 }
 
 int ReachModel::Advance(double duration) {
@@ -714,6 +777,7 @@ bool ReachModel::SetSteadyState(double discharge) {
     discharge_[i] = x[2 * i + 1];
     pressurized_[i] = section_.Closed() && area_[i] >= section_.FullArea();
   }
+  std::fill(airReach_.begin(), airReach_.end(), 0.0);
   endLevel_[kUp] = setup_.upstream.level;
   endLevel_[kDown] =
       setup_.downstream.kind == EndKind::Storage ? x[2 * m] : setup_.downstream.level;

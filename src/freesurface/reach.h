@@ -8,7 +8,9 @@
 // pressurization fronts; at a front the front's own speed bounds the free
 // side and the sub-step is kept short enough for the slot's small storage;
 // between nearly full cells, while any cell runs full, the momentum flux
-// damps differences of discharge at the pressure wave's speed.
+// damps differences of discharge at the pressure wave's speed. Air reaches
+// a full cell from a free neighbour or an open end at the speed of a cavity
+// under the soffit, less the water's velocity against it.
 #pragma once
 
 #include <functional>
@@ -184,6 +186,8 @@ class ReachModel {
   // `anyFull`: some cell of the state runs full (the sub-step is then
   // bounded by the pressure wave's Courant number).
   Face Flux(const Side& l, const Side& r, bool symmetric, bool anyFull) const;
+  // A side's own g·I at a face whose flux saw it full (`seenFull`) or open.
+  double OwnPressure(const Side& s, bool seenFull) const;
   // Interface fluxes of a state (faces[k] between cells k−1 and k) and each
   // cell's bed term (m⁴/s², over the cell).
   void Fluxes(const std::vector<double>& area, const std::vector<double>& discharge,
@@ -199,7 +203,10 @@ class ReachModel {
   void Stage(const State& from, double dt, double externalUp, double externalDown, State& to) const;
   double LossRate(int i, double area, bool pressurized) const;
   double StorageArea(int end, double level) const;
-  void UpdateFlags();
+  void UpdateFlags(double dt);
+  double CavitySpeed(double gap) const;  // m/s
+  // Whether air reaches the reach through an end (its level below the soffit).
+  bool EndOpen(int end) const;
   // The longest sub-step that frontHeadStep allows (infinite without a front).
   double FrontStep() const;
   std::vector<double> SteadyResidual(const std::vector<double>& x, double discharge) const;
@@ -213,6 +220,9 @@ class ReachModel {
   std::vector<double> area_;
   std::vector<double> discharge_;
   std::vector<unsigned char> pressurized_;
+  // The share of each full cell below its full area that air has crossed
+  // from a free neighbour or an open end (see UpdateFlags).
+  std::vector<double> airReach_;
   mutable std::vector<Face> stageFaces_;
   mutable std::vector<double> stageSource_;
   double endLevel_[2] = {0, 0};

@@ -27,7 +27,8 @@ constexpr float kTwoGravity = 19.6f;
 // Reads the boxes one at a time; a fault names the box being read.
 class BoxReader {
  public:
-  explicit BoxReader(const InputTexts& texts) : texts_(texts) {}
+  BoxReader(const InputTexts& texts, const InputNumbers* numbers)
+      : texts_(texts), numbers_(numbers) {}
 
   // Reads box `id` into the run's field for it, in the precision its row
   // gives; a field of another type does not compile.
@@ -46,7 +47,7 @@ class BoxReader {
 
  private:
   double Double(InputId box) const {
-    const double value = ReadLeadingNumber(texts_[box]);
+    const double value = numbers_ != nullptr ? (*numbers_)[box] : ReadLeadingNumber(texts_[box]);
     // A number beyond even the double range fails at its read.
     if (!std::isfinite(value)) Fail(box);
     return value;
@@ -68,6 +69,7 @@ class BoxReader {
     throw RunError(ErrorCode::Overflow, at);
   }
   const InputTexts& texts_;
+  const InputNumbers* numbers_;
 };
 
 [[noreturn]] void ThrowCountOverflow(Term term, InputId box) {
@@ -169,7 +171,7 @@ RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
-  const BoxReader box(texts);
+  const BoxReader box(texts, options.numbers);
   CheckedArith a;
 
   // The boxes in their fixed reading order; the coefficients that need only

@@ -75,6 +75,10 @@ struct CalculateOptions {
   // FinalPumpDischarge and the constant ForebayArea.
   ModelExtras extras = {};
   GridFill gridFill = GridFill::Zeros;
+  // The texts' numbers when the caller has read them already (a study's
+  // case, whose boxes are mostly its base's): ReadInputNumbers of the very
+  // texts given, read in their place.
+  const InputNumbers* numbers = nullptr;
 };
 
 // Reads the sixteen texts in a fixed order, forms the coefficients, sizes

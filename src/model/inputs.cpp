@@ -95,6 +95,12 @@ double ReadLeadingNumber(std::string_view text) {
 #endif
 }
 
+InputNumbers ReadInputNumbers(const InputTexts& texts) {
+  InputNumbers numbers;
+  for (InputId id : AllInputs()) numbers[id] = ReadLeadingNumber(texts[id]);
+  return numbers;
+}
+
 bool ToInt16(double value, std::int16_t& result) {
   // nearbyint rounds in the current mode, which the program never changes
   // from round-to-nearest-even.

@@ -117,6 +117,17 @@ struct LeadingNumberScan {
 };
 LeadingNumberScan ScanLeadingNumber(std::string_view text);
 
+// Every box's text read by the leading-number rule, in box order.
+class InputNumbers {
+ public:
+  double operator[](InputId id) const { return values_[static_cast<std::size_t>(id)]; }
+  double& operator[](InputId id) { return values_[static_cast<std::size_t>(id)]; }
+
+ private:
+  std::array<double, kInputCount> values_{};
+};
+InputNumbers ReadInputNumbers(const InputTexts& texts);
+
 // A number to a 16-bit signed integer, round half to even; false outside
 // -32768..32767 or not finite.
 bool ToInt16(double value, std::int16_t& result);

@@ -88,6 +88,7 @@ RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& 
   }
   CalculateOptions before = options;
   before.observer = {};
+  before.numbers = nullptr;  // the section's own texts, not the boxes'
   RunOutcome outcome = CalculateBeforeMarch(MixedRunTexts(prepared), run, before);
   freesurface::MixedCase mixed = MixedCaseOf(prepared, outcome.parameters, outcome.coefficients);
   mixed.keepGrid = false;
@@ -121,7 +122,8 @@ ReportInput CaseReportInput(const PreparedCase& prepared, const CaseRun& run) {
   return input;
 }
 
-CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
+CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
+                const InputNumbers* numbers) {
   CaseRun result;
   if (prepared.eventError) {
     result.error = prepared.eventError;
@@ -130,7 +132,8 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
   RunSummarizer summarizer;
-  const CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
+  CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
+  options.numbers = numbers;
   try {
     result.outcome = prepared.extras.model == MarchModel::Mixed
                          ? CalculateMixed(prepared, options, result.run)
@@ -144,7 +147,8 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
 }
 
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
-                              const RunObservers& observers) {
+                              const RunObservers& observers,
+                              std::span<const InputNumbers* const> numbers) {
   const std::size_t count = cases.size();
   // Sized once: the observers hold the addresses of the runs and summarizers.
   std::vector<CaseRun> results(count);
@@ -162,11 +166,13 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = prepared.eventError;
       continue;
     }
+    const InputNumbers* read = numbers.empty() ? nullptr : numbers[k];
     if (prepared.extras.model != MarchModel::Classic) {  // not a march of the batch
-      result = RunCase(prepared, observers);
+      result = RunCase(prepared, observers, read);
       continue;
     }
     options[k] = OptionsOf(prepared, observers, summarizers[k], result);
+    options[k].numbers = read;
     // The batch writes every step of its runs' grids or clears them.
     if (observers.checking == MarchChecking::VerifyEachStep)
       options[k].gridFill = GridFill::MarchWritten;
@@ -217,7 +223,7 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = CurrentExceptionAsRunError(Stage::Program);
       continue;
     }
-    if (envelopes[k].gathered) summarizers[k].TakeEnvelope(envelopes[k]);
+    if (envelopes[k].gathered) summarizers[k].TakeEnvelope(std::move(envelopes[k]));
     complete.push_back(k);
   }
   if (!observers.summarize) return results;

@@ -8,13 +8,18 @@
 
 namespace kelvane {
 
-std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
-                                      const std::vector<ForebayPoint>& areaTable,
-                                      std::optional<double> stabilityLimit) {
+InputCheckOptions StudyCheckOptions(const std::vector<ForebayPoint>& areaTable,
+                                    std::optional<double> stabilityLimit) {
   // A study writes no results table, so its output steps are not in use.
   InputCheckOptions check{.outputSteps = false, .forebayStabilityLimit = stabilityLimit};
   check.forebayTableInForce = !areaTable.empty();
-  return CheckInputs(texts, check);
+  return check;
+}
+
+std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
+                                      const std::vector<ForebayPoint>& areaTable,
+                                      std::optional<double> stabilityLimit) {
+  return CheckInputs(texts, StudyCheckOptions(areaTable, stabilityLimit));
 }
 
 std::optional<FlaggedCase> FirstFlaggedCase(const StudyPlan& plan, const StudySettings& settings,

@@ -141,6 +141,9 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, const P
 std::vector<InputFlag> CaseInputFlags(const InputTexts& texts,
                                       const std::vector<ForebayPoint>& areaTable,
                                       std::optional<double> stabilityLimit = std::nullopt);
+// The options of that check.
+InputCheckOptions StudyCheckOptions(const std::vector<ForebayPoint>& areaTable,
+                                    std::optional<double> stabilityLimit = std::nullopt);
 
 // Receives the rows in ascending case order, one call at a time (from any of
 // the study's threads). A throw ends the study and is rethrown by RunStudy.

@@ -510,6 +510,11 @@ void StudyPlan::SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts
                              EventTexts* events) const {
   std::vector<std::uint32_t> values;
   CaseValues(number, values);
+  SetValueTexts(values, texts, design, events);
+}
+
+void StudyPlan::SetValueTexts(const std::vector<std::uint32_t>& values, InputTexts& texts,
+                              DesignTexts& design, EventTexts* events) const {
   for (std::size_t c = 0; c < columns_.size(); ++c) {
     const StudyItem& item = columns_[c];
     if (KeepsBase(c, values[c])) continue;

@@ -145,6 +145,9 @@ class StudyPlan {
   // `events` when given (SetEventText).
   void SetCaseTexts(std::int64_t number, InputTexts& texts, DesignTexts& design,
                     EventTexts* events = nullptr) const;
+  // The same for the case whose CaseValues are `values`.
+  void SetValueTexts(const std::vector<std::uint32_t>& values, InputTexts& texts,
+                     DesignTexts& design, EventTexts* events = nullptr) const;
   // Whether a column sets a part of the pump event or the forebay's table.
   bool SweepsEvent() const;
   // Whether a case table names its cases; then the name of case `number`:

@@ -49,11 +49,15 @@ bool HasNonAsciiNumber(std::string_view s) {
   return false;
 }
 
-// The run's step count when the texts give one that sizes a run, else 0.
-int RunStepCount(const InputTexts& texts) {
+// The run's step count when the step count box, read as `value`, gives one
+// that sizes a run, else 0.
+int StepCountOf(double value) {
   std::int16_t steps = 0;
-  if (!ToInt16(ReadLeadingNumber(texts[InputId::StepCount]), steps)) return 0;
+  if (!ToInt16(value, steps)) return 0;
   return steps >= 1 && steps < 32767 ? steps : 0;
+}
+int RunStepCount(const InputTexts& texts) {
+  return StepCountOf(ReadLeadingNumber(texts[InputId::StepCount]));
 }
 
 // The forebay stability limit of the run the texts give, in m²; none when
@@ -190,52 +194,99 @@ bool InputUnread(InputId id, const InputCheckOptions& options) {
   }
 }
 
+namespace {
+
+// The reasons of box `id` that read its own text alone, `value` what it
+// reads as: how it was read, the impossible values, a step count that sizes
+// no run and reverse flow.
+InputFlag OwnFlag(InputId id, const std::string& text, double value) {
+  InputFlag flag{id, value, {}, {}, 0};
+  const LeadingNumberScan reading = ScanLeadingNumber(text);
+  AddReadingReason(reading, flag.reasons, flag.unread);
+  const ImpossibleValues impossible = Field(id).impossible;
+  if (impossible == ImpossibleValues::NotPositive && !(value > 0))
+    flag.reasons.push_back(InputFlagReason::NotPositive);
+  if (impossible == ImpossibleValues::Negative && value < 0)
+    flag.reasons.push_back(InputFlagReason::Negative);
+  if (id == InputId::StepCount && reading.digits && StepCountOf(value) == 0)
+    flag.reasons.push_back(InputFlagReason::StepCountOutOfRange);
+  if (id == InputId::FinalPumpDischarge && value < 0)
+    flag.reasons.push_back(InputFlagReason::ReverseFlow);
+  return flag;
+}
+
+// The reasons of a box that read the other boxes, after its own (no box has
+// both kinds but the output steps, whose own reasons come first): the
+// output steps against the step count and each other, the forebay area
+// against the stability limit. `numbers`: what every box reads as.
+void AddReasonsOfOthers(InputFlag& flag, const InputTexts& texts, const InputNumbers& numbers,
+                        const InputCheckOptions& options) {
+  const InputId id = flag.input;
+  const double v = flag.value;
+  if ((id == InputId::FirstOutputStep || id == InputId::LastOutputStep) && options.outputSteps) {
+    const int steps = StepCountOf(numbers[InputId::StepCount]);
+    std::int16_t step = 0;
+    if (steps > 0 && (!ToInt16(v, step) || step < 1 || step > steps)) {
+      flag.reasons.push_back(InputFlagReason::StepOutsideRun);
+      flag.bound = steps;
+    }
+  }
+  // With an interval that counts upwards (0 lists every step), a first
+  // step after the last gives a table of no rows.
+  if (id == InputId::FirstOutputStep && options.outputSteps &&
+      numbers[InputId::OutputInterval] >= 0) {
+    const double last = numbers[InputId::LastOutputStep];
+    if (v > last) {
+      flag.reasons.push_back(InputFlagReason::FirstAfterLastOutputStep);
+      flag.bound = last;
+    }
+  }
+  if (id == InputId::ForebayArea && v > 0) {
+    const std::optional<double> limit =
+        options.forebayStabilityLimit ? options.forebayStabilityLimit : Limit(texts);
+    if (limit && std::isfinite(*limit) && v < *limit) {
+      flag.reasons.push_back(InputFlagReason::BelowForebayStabilityLimit);
+      flag.bound = *limit;
+    }
+  }
+}
+
+}  // namespace
+
 std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options) {
-  const int steps = RunStepCount(texts);
+  const InputNumbers numbers = ReadInputNumbers(texts);
   std::vector<InputFlag> flags;
   for (InputId id : AllInputs()) {
     if (InputUnread(id, options)) continue;
-    InputFlag flag{id, ReadLeadingNumber(texts[id]), {}, {}, 0};
-    const double v = flag.value;
+    InputFlag flag = OwnFlag(id, texts[id], numbers[id]);
+    AddReasonsOfOthers(flag, texts, numbers, options);
+    if (!flag.reasons.empty()) flags.push_back(std::move(flag));
+  }
+  return flags;
+}
 
-    const LeadingNumberScan reading = ScanLeadingNumber(texts[id]);
-    AddReadingReason(reading, flag.reasons, flag.unread);
+InputCheckBase::InputCheckBase(const InputTexts& base)
+    : texts_(base), numbers_(ReadInputNumbers(base)) {
+  for (InputId id : AllInputs())
+    own_[static_cast<std::size_t>(id)] = OwnFlag(id, base[id], numbers_[id]);
+}
 
-    const ImpossibleValues impossible = Field(id).impossible;
-    if (impossible == ImpossibleValues::NotPositive && !(v > 0))
-      flag.reasons.push_back(InputFlagReason::NotPositive);
-    if (impossible == ImpossibleValues::Negative && v < 0)
-      flag.reasons.push_back(InputFlagReason::Negative);
-    if ((id == InputId::FirstOutputStep || id == InputId::LastOutputStep) && options.outputSteps &&
-        steps > 0) {
-      std::int16_t step = 0;
-      if (!ToInt16(v, step) || step < 1 || step > steps) {
-        flag.reasons.push_back(InputFlagReason::StepOutsideRun);
-        flag.bound = steps;
-      }
-    }
-    if (id == InputId::StepCount && reading.digits && steps == 0)
-      flag.reasons.push_back(InputFlagReason::StepCountOutOfRange);
-    // With an interval that counts upwards (0 lists every step), a first
-    // step after the last gives a table of no rows.
-    if (id == InputId::FirstOutputStep && options.outputSteps &&
-        ReadLeadingNumber(texts[InputId::OutputInterval]) >= 0) {
-      const double last = ReadLeadingNumber(texts[InputId::LastOutputStep]);
-      if (v > last) {
-        flag.reasons.push_back(InputFlagReason::FirstAfterLastOutputStep);
-        flag.bound = last;
-      }
-    }
-    if (id == InputId::FinalPumpDischarge && v < 0)
-      flag.reasons.push_back(InputFlagReason::ReverseFlow);
-    if (id == InputId::ForebayArea && v > 0) {
-      const std::optional<double> limit =
-          options.forebayStabilityLimit ? options.forebayStabilityLimit : Limit(texts);
-      if (limit && std::isfinite(*limit) && v < *limit) {
-        flag.reasons.push_back(InputFlagReason::BelowForebayStabilityLimit);
-        flag.bound = *limit;
-      }
-    }
+InputNumbers InputCheckBase::Numbers(const InputTexts& texts) const {
+  InputNumbers numbers = numbers_;
+  for (InputId id : AllInputs()) {
+    if (texts[id] != texts_[id]) numbers[id] = ReadLeadingNumber(texts[id]);
+  }
+  return numbers;
+}
+
+std::vector<InputFlag> InputCheckBase::Check(const InputTexts& texts, const InputNumbers& numbers,
+                                             const InputCheckOptions& options) const {
+  std::vector<InputFlag> flags;
+  for (InputId id : AllInputs()) {
+    if (InputUnread(id, options)) continue;
+    InputFlag flag = texts[id] == texts_[id] ? own_[static_cast<std::size_t>(id)]
+                                             : OwnFlag(id, texts[id], numbers[id]);
+    AddReasonsOfOthers(flag, texts, numbers, options);
     if (!flag.reasons.empty()) flags.push_back(std::move(flag));
   }
   return flags;
@@ -309,6 +360,10 @@ std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTe
     if (!flag.reasons.empty()) flags.push_back(std::move(flag));
   }
   return flags;
+}
+
+bool DesignCheckReadsInputs(const DesignTexts& texts) {
+  return texts[DesignId::CulvertInvertDownstream] || texts[DesignId::CulvertHeight];
 }
 
 std::string DesignFlagText(const DesignFlag& flag) {

@@ -3,6 +3,7 @@
 // read every box exactly as before.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +81,27 @@ bool InputUnread(InputId id, const InputCheckOptions& options);
 // inputs give a run (reading, coefficients, sizing and steady state pass).
 std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOptions& options = {});
 
+// The input check of many cases that share most of their texts with one
+// base (a study's cases): what a box's own text gives is read once for the
+// base, and for a case again only where its text is not the base's. Every
+// case gets exactly CheckInputs' flags.
+class InputCheckBase {
+ public:
+  explicit InputCheckBase(const InputTexts& base);
+  // ReadInputNumbers(texts), the base's boxes not read again.
+  InputNumbers Numbers(const InputTexts& texts) const;
+  // CheckInputs(texts, options); `numbers`: Numbers(texts).
+  std::vector<InputFlag> Check(const InputTexts& texts, const InputNumbers& numbers,
+                               const InputCheckOptions& options) const;
+
+ private:
+  InputTexts texts_;
+  InputNumbers numbers_;
+  // Per box, the reasons its own text gives (CheckInputs gives a box the
+  // reasons that read the other boxes after these).
+  std::array<InputFlag, kInputCount> own_;
+};
+
 // The forebay stability limit (m²) of the run the texts give; none when they
 // give no run up to its steady state.
 std::optional<double> RunStabilityLimit(const InputTexts& texts);
@@ -127,6 +149,11 @@ struct DesignFlag {
 // soffit when the culvert's inverts and height are given.
 std::vector<DesignFlag> CheckDesignTexts(const DesignTexts& texts, const InputTexts& inputs,
                                          const ModelExtras& extras = {});
+
+// Whether CheckDesignTexts of `texts` reads the input boxes (the downstream
+// invert or the clear height is given); else its flags are the same for
+// every input texts.
+bool DesignCheckReadsInputs(const DesignTexts& texts);
 
 // Whether the drop between two inverts (upstream less downstream, m)
 // disagrees with the drop |slope| x length (m) by more than a tenth of the

@@ -7,17 +7,18 @@
 namespace kelvane {
 
 PreparedCase PrepareCase(Case typed) {
-  PreparedCase prepared;
+  // Made from the case itself, not from a default case's texts.
+  PreparedCase prepared{std::move(typed), {}, {}, {}, {}, {}};
+  const Case& read = prepared.typed;
   try {
-    prepared.extras = ReadModelExtras(typed.events);
+    prepared.extras = ReadModelExtras(read.events);
   } catch (...) {
     prepared.eventError = CurrentExceptionAsRunError(Stage::Program);
     prepared.extras = {};
   }
-  prepared.design = ReadDesignData(typed.design);
-  prepared.designFlags = CheckDesignTexts(typed.design, typed.texts, prepared.extras);
-  prepared.eventWarnings = CheckEventTexts(typed.events);
-  prepared.typed = std::move(typed);
+  prepared.design = ReadDesignData(read.design);
+  prepared.designFlags = CheckDesignTexts(read.design, read.texts, prepared.extras);
+  prepared.eventWarnings = CheckEventTexts(read.events);
   return prepared;
 }
 

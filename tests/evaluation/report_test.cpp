@@ -7,10 +7,12 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "model/run_editor.h"
 #include "support/result_bytes.h"
 
 namespace kelvane::test {
@@ -71,6 +73,59 @@ TEST(Summary, PumpsKeepingTheirDischargeNeverReverseTheFlow) {
   EXPECT_EQ(s.envelope[5].lowestVelocity.step, 1);
   EXPECT_GT(s.envelope[5].lowestVelocity.value, 0);
   EXPECT_NE(SummaryText(s, c.run).find("末端流速反向    无\n"), std::string::npos);
+}
+
+// The reversal is the first step against the first velocity that is not
+// zero; zeros and NaNs have no direction.
+TEST(Summary, ReversalIsTheFirstStepAgainstTheFirstDirection) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Row {
+    std::vector<float> forebayVelocities;  // steps 1..6
+    int reversal;
+  };
+  const Row rows[] = {
+      {{0, 0, 1, 2, -1, -2}, 5},    {{0, nan, -1, 0, 1, 1}, 5}, {{1, nan, 0, -1, 1, 1}, 4},
+      {{-1, -2, -3, 0, -1, -2}, 0}, {{0, 0, 0, 0, 0, 0}, 0},    {{nan, 0, 1, 1, 1, -1}, 6},
+      {{2, -1, 1, 1, 1, 1}, 2},
+  };
+  for (const Row& row : rows) {
+    CompletedRun c = CalculateRun(TextsWith({{InputId::StepCount, "6"}}));
+    SurgeRunEditor editor(c.run);
+    for (int step = 1; step <= 6; ++step)
+      editor.VelocitiesAt(step)[5] = row.forebayVelocities[step - 1];
+    EXPECT_EQ(SummarizeRun(c.run, c.outcome).forebayReversalStep, row.reversal)
+        << ::testing::PrintToString(row.forebayVelocities);
+  }
+}
+
+// The envelope is the same however the steps are told: all at once, or
+// step 1 alone and then blocks of 64 as the march tells them (a one-step
+// run: step 1 alone).
+TEST(Summary, EnvelopeIsTheSameHoweverTheStepsAreTold) {
+  for (const char* steps : {"1", "2", "17", "1500"}) {
+    CompletedRun c =
+        CalculateRun(TextsWith({{InputId::StepCount, steps}, {InputId::FinalPumpDischarge, "10"}}));
+    const int last = c.run.StepCount();
+    RunSummarizer told;
+    told.AddSteps(c.run, 1, 1);
+    for (int first = 2; first <= last; first += 64)
+      told.AddSteps(c.run, first, std::min(last, first + 63));
+    const RunSummary once = SummarizeRun(c.run, c.outcome);
+    const RunSummary blocks = told.Summary(c.run, c.outcome);
+    EXPECT_EQ(SummaryText(blocks, c.run), SummaryText(once, c.run)) << steps << " steps";
+    ASSERT_EQ(blocks.envelope.size(), once.envelope.size());
+    for (std::size_t k = 0; k < once.envelope.size(); ++k) {
+      const NodeEnvelope& a = blocks.envelope[k];
+      const NodeEnvelope& b = once.envelope[k];
+      for (const auto member : {&NodeEnvelope::highestHead, &NodeEnvelope::lowestHead,
+                                &NodeEnvelope::highestVelocity, &NodeEnvelope::lowestVelocity}) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>((a.*member).value),
+                  std::bit_cast<std::uint32_t>((b.*member).value))
+            << steps << " steps, node " << k + 1;
+        EXPECT_EQ((a.*member).step, (b.*member).step) << steps << " steps, node " << k + 1;
+      }
+    }
+  }
 }
 
 TEST(Summary, OneStepRunHasOnlyItsSteadyState) {

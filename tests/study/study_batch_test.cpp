@@ -104,5 +104,42 @@ TEST(StudyBatch, RowsAreThoseOfEachCaseRunAlone) {
   }
 }
 
+// Each case's input and design flags are those of its own case read alone,
+// where the design data reads the boxes a factor sweeps (the inverts against
+// the slope, the soffit against the starting heads) and where it does not.
+TEST(StudyBatch, FlagsAreThoseOfEachCaseReadAlone) {
+  for (bool readsBoxes : {true, false}) {
+    SCOPED_TRACE(readsBoxes ? "inverts and soffit" : "forebay items only");
+    StudyPlan plan;
+    plan.Add(ParseSweep("reservoir-level=-4.34,-6"));
+    plan.Add(ParseSweep("culvert-slope=-0.0074,-0.002"));
+    plan.Add(ParseSweep("forebay-area=1287.414,1287.4m2"));
+    StudySettings settings;
+    settings.base.design[DesignId::ForebayFreeboard] = "0.5";
+    if (readsBoxes) {
+      settings.base.design[DesignId::CulvertInvertUpstream] = "-8";
+      settings.base.design[DesignId::CulvertInvertDownstream] = "-12.4";
+      settings.base.design[DesignId::CulvertHeight] = "3";
+      settings.base.design[DesignId::CulvertWidth] = "4";
+    }
+    const PreparedCase base = PrepareCase(settings.base);
+    std::size_t designFlags = 0, inputFlags = 0;
+    RunStudy(plan, settings, base, [&](const CaseResult& result) {
+      Case typed = settings.base;
+      plan.SetCaseTexts(result.number, typed.texts, typed.design, &typed.events);
+      const PreparedCase alone = PrepareCase(typed);
+      EXPECT_EQ(result.designFlags, alone.designFlags) << "case " << result.number;
+      EXPECT_EQ(result.flags, CaseInputFlags(typed.texts, {})) << "case " << result.number;
+      designFlags += result.designFlags.size();
+      inputFlags += result.flags.size();
+    });
+    // The flags compared are there: the inverts of the four cases of the
+    // other slope, the soffit of the four of the lower reservoir, and the
+    // area not read whole.
+    EXPECT_EQ(designFlags, readsBoxes ? 8u : 0u);
+    EXPECT_EQ(inputFlags, 4u);
+  }
+}
+
 }  // namespace
 }  // namespace kelvane

@@ -397,5 +397,52 @@ TEST(InputCheck, SoffitAboveTheStartingHeadIsFlagged) {
             "箱涵自计算开始即未满流，有压满流模型不适用");
 }
 
+// Cases checked against a base read once: every case gets CheckInputs'
+// flags whichever boxes it shares with the base, the boxes whose check
+// reads other boxes (the output steps, the forebay area) included, and
+// reads the numbers ReadInputNumbers reads.
+TEST(InputCheck, CasesCheckedAgainstABaseAsAlone) {
+  using test::BoxTexts;
+  const BoxTexts variants[] = {
+      {},
+      {{InputId::ForebayArea, "1,287.4"}},
+      {{InputId::ForebayArea, "10"}},
+      {{InputId::ForebayArea, "-5"}, {InputId::SteadyDischarge, "abc"}},
+      {{InputId::StepCount, "50"}},
+      {{InputId::StepCount, "40000"}},
+      {{InputId::StepCount, "x"}, {InputId::LastOutputStep, "3000"}},
+      {{InputId::OutputInterval, "-1"}, {InputId::FirstOutputStep, "900"}},
+      {{InputId::LastOutputStep, "10"}},
+      {{InputId::FinalPumpDischarge, "-3"}, {InputId::ReservoirLevel, "−4.34"}},
+      {{InputId::WaveSpeed, "0"}, {InputId::CulvertArea, "1e400"}},
+  };
+  const InputCheckOptions options[] = {
+      {},
+      {.outputSteps = false},
+      {.forebayTableInForce = true},
+      {.outputSteps = false, .forebayStabilityLimit = 5000},
+  };
+  for (const BoxTexts& baseBoxes : variants) {
+    const InputTexts base = test::TextsWith(baseBoxes);
+    const InputCheckBase checker(base);
+    for (const BoxTexts& caseBoxes : variants) {
+      const InputTexts texts = test::TextsWith(caseBoxes);
+      const InputNumbers numbers = checker.Numbers(texts);
+      const InputNumbers alone = ReadInputNumbers(texts);
+      for (InputId id : AllInputs()) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(numbers[id]),
+                  std::bit_cast<std::uint64_t>(alone[id]))
+            << Field(id).option;
+      }
+      for (const InputCheckOptions& option : options) {
+        EXPECT_EQ(checker.Check(texts, numbers, option), CheckInputs(texts, option))
+            << "base:\n"
+            << Describe(CheckInputs(base, option)) << "case:\n"
+            << Describe(CheckInputs(texts, option));
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvane

@@ -1,8 +1,9 @@
 // The 过程线 and 包络线 windows of free-surface runs: a pump start on an open
-// channel and on a box culvert that drains at its forebay end. The envelope's
-// table carries each node's invert, depths and regime, the channel's chart
-// its water surface and banks; the discharge is the section's. With
-// KELVANE_PICTURES naming a folder the windows are saved there as PNGs.
+// channel and on a box culvert whose forebay it draws below the outlet's
+// soffit. The envelope's table carries each node's invert, depths and regime,
+// the channel's chart its water surface and banks; the discharge is the
+// section's. With KELVANE_PICTURES naming a folder the windows are saved
+// there as PNGs.
 #include <QtTest>
 #include <cmath>
 
@@ -57,12 +58,13 @@ class MixedWindowsTest : public QObject {
                              << QStringLiteral("校核　未定：引渠安全超高、渠末涌波高度")
                              << QStringLiteral("水位过程线（模型：混合流） 水位 (m)")
                              << QStringLiteral("水位 (m)");
-    QTest::newRow("draining box") << 1 << QString() << QStringLiteral("箱涵顶板")
-                                  << QStringLiteral("mixed-box")
-                                  << QStringLiteral(
-                                         "校核　不满足：箱涵满流；无效：前池最低水位、水柱分离")
-                                  << QStringLiteral("水头过程线（模型：混合流） 水头 (m)")
-                                  << QStringLiteral("水头 (m)");
+    // The forebay falls below the outlet's soffit, but the culvert runs out
+    // faster than air could run in: it stays full.
+    QTest::newRow("box, forebay below the outlet")
+        << 1 << QStringLiteral("满流 满流 满流 满流 满流 满流") << QStringLiteral("箱涵顶板")
+        << QStringLiteral("mixed-box")
+        << QStringLiteral("校核　不满足：箱涵满流；满足：前池最低水位、水柱分离")
+        << QStringLiteral("水头过程线（模型：混合流） 水头 (m)") << QStringLiteral("水头 (m)");
   }
 
   void windowsShowTheSection() {
