@@ -204,7 +204,9 @@ std::string Worst(const CheckRow& row, const char* quantity, const char* limitNa
          row.whenText + "），" + limitName + " " + row.limitText + " m";
 }
 
-void Word(CheckRow& row, const std::string& vapourHead) {
+// `freeSurface`: the mixed model's run, which computes a part-full culvert
+// as such; the pressurized models cannot.
+void Word(CheckRow& row, const std::string& vapourHead, bool freeSurface) {
   const std::string at = row.valueText + " m（" + row.whenText + "），";
   switch (row.kind) {
     case CheckKind::ForebayHighest:
@@ -222,12 +224,14 @@ void Word(CheckRow& row, const std::string& vapourHead) {
     case CheckKind::CulvertFull:
       row.item = CheckItemName(row.kind);
       row.rule = "最低水头 ≥ 顶板高程";
-      row.sentence = row.pass
-                         ? "箱涵各节点最低水头均不低于顶板高程，" +
-                               Worst(row, "最低水头", "顶板高程") + "，箱涵保持满流，满足要求。"
-                         : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于顶板高程，" +
-                               Worst(row, "最低水头", "顶板高程") +
-                               "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
+      row.sentence =
+          row.pass ? "箱涵各节点最低水头均不低于顶板高程，" + Worst(row, "最低水头", "顶板高程") +
+                         "，箱涵保持满流，满足要求。"
+                   : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于顶板高程，" +
+                         Worst(row, "最低水头", "顶板高程") +
+                         (freeSurface ? "：箱涵在此未满流、进气（混合流模型按明流计算），"
+                                        "不满足箱涵满流的设计要求。"
+                                      : "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。");
       break;
     case CheckKind::Vacuum:
       row.item = CheckItemName(row.kind);
@@ -518,7 +522,7 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
   int invalid = 0;
   for (CheckRow& row : report.rows) {
     Judge(row, summary);
-    Word(row, report.vapourHeadText);
+    Word(row, report.vapourHeadText, free.has_value());
     if (row.verdict == CheckVerdict::Undetermined)
       row.sentence = UndeterminedSentence(row, summary);
     JudgeWithinModel(row, report, run);
