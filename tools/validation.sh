@@ -570,7 +570,7 @@ A second model of the reach for open channels and culverts that run part full
   as one test a case under the ctest label `soak`, outside the default presets (`ctest
   --test-dir build/default -R WaterHammerWaveSpeed`). The same three cases on a culvert of
   200 m (100 cells of the same 2 m, the probes and the 50 s of the run a third of the way)
-  run in the default presets (`ShortCulvertFrontsAndDrainingAtAThousandMetresASecond`,
+  run in the default presets (`FreeSurfaceTransitionsOnAShortCulvert.*`,
   2.7 s of processor time together) and hold the same: largest swings behind the front
   1.359, 0.703 and 0.064 m, the probe's windows falling from 132.9 to 1.59 m, from 48.8 to
   0.60 m, and below 0.002 m while draining; mass to 1.6e-14. At 100 m/s the largest swings fell

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -167,12 +168,21 @@ void EditableCopyAtItsSizes(const std::string& pdf, const ReportDocument& docume
   QVERIFY(test::FindPdfWord(boxes.out, document.title).top > 120);
 }
 
-}  // namespace
-
 class CalculationReportTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The default case's report and the three-case book, each laid out once
+  // for the functions that only read them.
+  void initTestCase() {
+    QVERIFY(shared_.isValid());
+    plain_ = std::make_unique<const Report>(DesignTexts{});
+    plainPdf_ = shared_.filePath(QStringLiteral("report.pdf")).toStdString();
+    WriteCalculationReport(plain_->input, plainPdf_);
+    book_ = std::make_unique<const test::BookCases>(test::ThreeBookCases());
+    bookDocument_ = CalculationBook(book_->book);
+  }
+
   void textHoldsInputsExtremesAndVerdicts() {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("计算书.pdf")).toStdString();
@@ -291,9 +301,7 @@ class CalculationReportTest : public QObject {
 
   void fontsAreEmbeddedAndPagesHaveInk() {
     QTemporaryDir folder;
-    const std::string path = folder.filePath(QStringLiteral("report.pdf")).toStdString();
-    const Report report{DesignTexts{}};
-    WriteCalculationReport(report.input, path);
+    const std::string& path = plainPdf_;
 
     // Every font, the Chinese one included, embedded ("emb" column "yes").
     const test::ProcessResult fonts = test::RunProcess({Tool("pdffonts"), path});
@@ -332,9 +340,8 @@ class CalculationReportTest : public QObject {
   // the frame's width.
   void chartsDrawTheirLinesInTheirFrames() {
     QTemporaryDir folder;
-    const std::string path = folder.filePath(QStringLiteral("charts.pdf")).toStdString();
-    const Report report{DesignTexts{}};
-    WriteCalculationReport(report.input, path);
+    const std::string& path = plainPdf_;
+    const Report& report = *plain_;
     const test::ProcessResult words = test::RunProcess({Tool("pdftotext"), "-bbox", path, "-"});
     QCOMPARE(words.status, 0);
     const std::string prefix = folder.filePath(QStringLiteral("page")).toStdString();
@@ -391,8 +398,7 @@ class CalculationReportTest : public QObject {
   void bookPagesKeepTheirRules() {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("book.pdf")).toStdString();
-    const test::BookCases cases = test::ThreeBookCases();
-    const ReportDocument document = CalculationBook(cases.book);
+    const ReportDocument& document = bookDocument_;
     WriteReportDocument(document, path);
     // The text area ends 56 pt before the A4 page's 595 pt; a word may
     // overhang it by a character's sidebearing.
@@ -472,8 +478,7 @@ class CalculationReportTest : public QObject {
     }
     QTemporaryDir folder;
     const std::string odt = folder.filePath(QStringLiteral("book.odt")).toStdString();
-    const test::BookCases cases = test::ThreeBookCases();
-    const ReportDocument document = CalculationBook(cases.book);
+    const ReportDocument& document = bookDocument_;
     WriteReportDocument(document, odt);
     const std::string profile =
         "-env:UserInstallation=file://" + folder.filePath(QStringLiteral("profile")).toStdString();
@@ -610,16 +615,24 @@ class CalculationReportTest : public QObject {
   void failedWriteLeavesNothing() {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("missing/report.pdf")).toStdString();
-    const Report report{DesignTexts{}};
     try {
-      WriteCalculationReport(report.input, path);
+      WriteCalculationReport(plain_->input, path);
       QFAIL("written into a missing folder");
     } catch (const RunError& error) {
       QCOMPARE(error.code(), ErrorCode::PathNotFound);
     }
     QVERIFY(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
   }
+
+ private:
+  QTemporaryDir shared_;
+  std::unique_ptr<const Report> plain_;
+  std::string plainPdf_;
+  std::unique_ptr<const test::BookCases> book_;
+  ReportDocument bookDocument_;
 };
+
+}  // namespace
 
 KELVANE_UI_TEST(calculation_report, CalculationReportTest);
 #include "calculation_report_test.moc"
