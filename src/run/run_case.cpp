@@ -88,8 +88,8 @@ RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& 
   }
   CalculateOptions before = options;
   before.observer = {};
-  before.numbers = nullptr;  // the section's own texts, not the boxes'
-  RunOutcome outcome = CalculateBeforeMarch(MixedRunTexts(prepared), run, before);
+  // The boxes with the section's own texts where the model takes them.
+  RunOutcome outcome = CalculateBeforeMarch(ReadInputNumbers(MixedRunTexts(prepared)), run, before);
   freesurface::MixedCase mixed = MixedCaseOf(prepared, outcome.parameters, outcome.coefficients);
   mixed.keepGrid = false;
   const float timeStep = outcome.coefficients.TimeStep;
@@ -122,8 +122,7 @@ ReportInput CaseReportInput(const PreparedCase& prepared, const CaseRun& run) {
   return input;
 }
 
-CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
-                const InputNumbers* numbers) {
+CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   CaseRun result;
   if (prepared.eventError) {
     result.error = prepared.eventError;
@@ -132,12 +131,11 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
   RunSummarizer summarizer;
-  CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
-  options.numbers = numbers;
+  const CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
   try {
     result.outcome = prepared.extras.model == MarchModel::Mixed
                          ? CalculateMixed(prepared, options, result.run)
-                         : Calculate(prepared.typed.texts, result.run, options);
+                         : Calculate(prepared.numbers, result.run, options);
   } catch (...) {
     result.error = CurrentExceptionAsRunError(Stage::Program);
     return result;
@@ -147,8 +145,7 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
 }
 
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
-                              const RunObservers& observers,
-                              std::span<const InputNumbers* const> numbers) {
+                              const RunObservers& observers) {
   const std::size_t count = cases.size();
   // Sized once: the observers hold the addresses of the runs and summarizers.
   std::vector<CaseRun> results(count);
@@ -166,18 +163,16 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = prepared.eventError;
       continue;
     }
-    const InputNumbers* read = numbers.empty() ? nullptr : numbers[k];
     if (prepared.extras.model != MarchModel::Classic) {  // not a march of the batch
-      result = RunCase(prepared, observers, read);
+      result = RunCase(prepared, observers);
       continue;
     }
     options[k] = OptionsOf(prepared, observers, summarizers[k], result);
-    options[k].numbers = read;
     // The batch writes every step of its runs' grids or clears them.
     if (observers.checking == MarchChecking::VerifyEachStep)
       options[k].gridFill = GridFill::MarchWritten;
     try {
-      result.outcome = CalculateBeforeMarch(prepared.typed.texts, result.run, options[k]);
+      result.outcome = CalculateBeforeMarch(prepared.numbers, result.run, options[k]);
     } catch (...) {
       result.error = CurrentExceptionAsRunError(Stage::Program);
       continue;
