@@ -34,7 +34,7 @@ PreparedCase PrepareCase(Case typed) {
   return prepared;
 }
 
-PreparedCase PrepareCase(Case typed, const PreparedCase& like) {
+PreparedCase PrepareCase(Case&& typed, const PreparedCase& like) {
   PreparedCase prepared{std::move(typed), {}, {}, {}, {}, {}, {}};
   const Case& read = prepared.typed;
   prepared.numbers = ReadInputNumbers(read.texts, like.typed.texts, like.numbers);

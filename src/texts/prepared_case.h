@@ -38,7 +38,7 @@ PreparedCase PrepareCase(Case typed);
 // `like` (a study's case and its base): the boxes, the events and the
 // design data typed as in `like` are not read again, nor the design flags
 // where neither they nor what they read differ.
-PreparedCase PrepareCase(Case typed, const PreparedCase& like);
+PreparedCase PrepareCase(Case&& typed, const PreparedCase& like);
 // Each case prepared, in order.
 std::vector<PreparedCase> PrepareCases(std::span<const Case> cases);
 // The same case with other boxes: PrepareCase of it, what does not read the

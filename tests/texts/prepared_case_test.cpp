@@ -171,7 +171,7 @@ TEST(PrepareCase, LikeAnotherIsTheCasePreparedAlone) {
   for (std::size_t l = 0; l < std::size(cases); ++l) {
     const PreparedCase like = PrepareCase(cases[l]);
     for (std::size_t c = 0; c < std::size(cases); ++c) {
-      ExpectSamePrepared(PrepareCase(cases[c], like), PrepareCase(cases[c]),
+      ExpectSamePrepared(PrepareCase(Case(cases[c]), like), PrepareCase(cases[c]),
                          "case " + std::to_string(c) + " like " + std::to_string(l));
     }
   }
