@@ -204,7 +204,28 @@ std::string Worst(const CheckRow& row, const char* quantity, const char* limitNa
          row.whenText + "），" + limitName + " " + row.limitText + " m";
 }
 
-void Word(CheckRow& row, const std::string& vapourHead) {
+// Whether some failing node of the row ran part full in the mixed model's
+// run (`free`; none for the pressurized models).
+bool FailsPartFull(const CheckRow& row, const FreeSurfaceRecord* free) {
+  if (free == nullptr) return false;
+  for (int node : row.failingNodes) {
+    const auto k = static_cast<std::size_t>(node - 1);
+    if (k < free->nodes.size() && free->nodes[k].everFree) return true;
+  }
+  return false;
+}
+
+// What a head below the soffit means for the run's model: the pressurized
+// models (no `free` record) leave their model there; the mixed model
+// computes the culvert as it runs, part full or still full below the soffit.
+const char* BelowSoffitText(const CheckRow& row, const FreeSurfaceRecord* free) {
+  if (free == nullptr) return "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
+  if (FailsPartFull(row, free))
+    return "：箱涵在此未满流、进气，混合流模型按明流计算，不满足箱涵满流的设计要求。";
+  return "：混合流模型中箱涵在此仍为满流（水头低于顶板，空气未进入），不满足箱涵满流的设计要求。";
+}
+
+void Word(CheckRow& row, const std::string& vapourHead, const FreeSurfaceRecord* free) {
   const std::string at = row.valueText + " m（" + row.whenText + "），";
   switch (row.kind) {
     case CheckKind::ForebayHighest:
@@ -226,8 +247,7 @@ void Word(CheckRow& row, const std::string& vapourHead) {
                          ? "箱涵各节点最低水头均不低于顶板高程，" +
                                Worst(row, "最低水头", "顶板高程") + "，箱涵保持满流，满足要求。"
                          : "箱涵" + NodeList(row.failingNodes) + " 的最低水头低于顶板高程，" +
-                               Worst(row, "最低水头", "顶板高程") +
-                               "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
+                               Worst(row, "最低水头", "顶板高程") + BelowSoffitText(row, free);
       break;
     case CheckKind::Vacuum:
       row.item = CheckItemName(row.kind);
@@ -518,7 +538,7 @@ DesignCheckReport CheckDesign(const DesignData& data, const RunSummary& summary,
   int invalid = 0;
   for (CheckRow& row : report.rows) {
     Judge(row, summary);
-    Word(row, report.vapourHeadText);
+    Word(row, report.vapourHeadText, free ? &*free : nullptr);
     if (row.verdict == CheckVerdict::Undetermined)
       row.sentence = UndeterminedSentence(row, summary);
     JudgeWithinModel(row, report, run);

@@ -488,6 +488,59 @@ TEST(DesignChecks, NoVerdictRestsOnStepsAfterTheCulvertDrains) {
   EXPECT_EQ(Find(start, CheckKind::ForebayLowest)->verdict, CheckVerdict::Invalid);
 }
 
+// The culvert-full check's failing sentence says what the run's model makes
+// of a head below the soffit: the pressurized models (classic, balanced)
+// leave their model there; the mixed model computes the culvert as it runs
+// there, part full or still full below the soffit, and the check fails as
+// the design's requirement of a full culvert.
+TEST(DesignChecks, CulvertFullFailureIsWordedForTheRunsModel) {
+  // A soffit from -4 to -5 m lies above the reservoir and every node's
+  // head at step 1, whichever march.
+  const DesignData data =
+      Data({{CulvertInvertUpstream, "-7"}, {CulvertInvertDownstream, "-8"}, {CulvertHeight, "3"}});
+  const std::string pressurized = "：箱涵在此脱空进气，有压流模型不再成立，不满足要求。";
+  const std::string partFull =
+      "：箱涵在此未满流、进气，混合流模型按明流计算，不满足箱涵满流的设计要求。";
+  const std::string stillFull =
+      "：混合流模型中箱涵在此仍为满流（水头低于顶板，空气未进入），不满足箱涵满流的设计要求。";
+  CalculateOptions balancedOptions;
+  balancedOptions.extras.model = MarchModel::Balanced;
+  SurgeRun balancedRun;
+  const RunOutcome balanced = Calculate(DefaultInputTexts(), balancedRun, balancedOptions);
+  const DefaultRun& d = Default();
+  // The mixed model's record on the default run's grids: every node full,
+  // or the outlet node part full at some step.
+  RunOutcome full = d.outcome;
+  full.freeSurface = FreeSurfaceRecord{};
+  full.freeSurface->section = CulvertSection::Box;
+  full.freeSurface->nodes.assign(6, NodeRegime{});
+  RunOutcome open = full;
+  open.freeSurface->nodes[5].everFree = true;
+  struct Row {
+    const char* name;
+    const SurgeRun& run;
+    const RunOutcome& outcome;
+    const std::string& ending;
+  };
+  const Row rows[] = {
+      {"classic", d.run, d.outcome, pressurized},
+      {"balanced", balancedRun, balanced, pressurized},
+      {"mixed, the outlet node part full", d.run, open, partFull},
+      {"mixed, full throughout", d.run, full, stillFull},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const DesignCheckReport report =
+        CheckDesign(data, SummarizeRun(row.run, row.outcome), row.run, row.outcome);
+    const CheckRow* check = Find(report, CheckKind::CulvertFull);
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->verdict, CheckVerdict::Fail);
+    EXPECT_TRUE(check->sentence.starts_with("箱涵节点 1 至 6 的最低水头低于顶板高程"))
+        << check->sentence;
+    EXPECT_TRUE(check->sentence.ends_with(row.ending)) << check->sentence;
+  }
+}
+
 TEST(DesignChecks, AnUndeterminedCheckSaysWhatWouldDecideIt) {
   struct Row {
     const char* reaches;
