@@ -55,10 +55,11 @@ StepBlockObserver ObserversBesideEnvelope(const RunObservers& observers, const S
 }
 
 // `observer` keeping its first throw in `threw`, after which it is told
-// nothing: a case's fault is then that throw, not the march's.
-StepBlockObserver Guarded(StepBlockObserver observer, std::exception_ptr& threw) {
+// nothing: a case's fault is then that throw, not the march's. Both must
+// outlive the result, which holds only their addresses.
+StepBlockObserver Guarded(const StepBlockObserver& observer, std::exception_ptr& threw) {
   if (!observer) return {};
-  return [&threw, observer = std::move(observer)](int first, int last) {
+  return [&threw, &observer](int first, int last) {
     if (threw) return;
     try {
       observer(first, last);
@@ -152,6 +153,8 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
   std::vector<RunSummarizer> summarizers(count);
   std::vector<CalculateOptions> options(count);
   std::vector<GridEnvelope> envelopes(count);
+  // With the envelope gathered by the batch: each case's other observers.
+  std::vector<StepBlockObserver> besideEnvelope(count);
   std::vector<MarchLane> lanes;
   std::vector<std::size_t> caseOfLane;
   // The first throw of each case's observer, after which it is told nothing.
@@ -186,8 +189,8 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
     if (observers.summarize) {
       // The batch gathers the summary's envelope as it marches the steps.
       lane.envelope = &envelopes[k];
-      lane.batchObserver =
-          Guarded(ObserversBesideEnvelope(observers, result.run), observerThrew[k]);
+      besideEnvelope[k] = ObserversBesideEnvelope(observers, result.run);
+      lane.batchObserver = Guarded(besideEnvelope[k], observerThrew[k]);
     }
     lanes.push_back(std::move(lane));
     caseOfLane.push_back(k);
