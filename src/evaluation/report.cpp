@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <utility>
@@ -131,6 +132,36 @@ class GridExtremes {
 
 int Sign(float value) { return (value > 0) - (value < 0); }
 
+// The first of steps first..last whose value at(step) is below zero
+// (`kBelow`) or above it; 0 when none is. Blocks of steps are passed over
+// by their least (greatest) value, formed without a branch: a NaN is never
+// kept, as it is never beyond zero, and -0 is not beyond zero either. The
+// block that holds a value beyond zero is then read step by step.
+template <bool kBelow, class At>
+int FirstAgainst(const At& at, int first, int last) {
+  constexpr int kBlock = 16;
+  constexpr float kNone =
+      kBelow ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+  int step = first;
+  for (; step + kBlock - 1 <= last; step += kBlock) {
+    float extreme = kNone;
+    for (int k = 0; k < kBlock; ++k) {
+      const float v = at(step + k);
+      if constexpr (kBelow) {
+        extreme = v < extreme ? v : extreme;
+      } else {
+        extreme = v > extreme ? v : extreme;
+      }
+    }
+    if (kBelow ? extreme < 0 : extreme > 0) break;
+  }
+  for (; step <= last; ++step) {
+    const float v = at(step);
+    if (kBelow ? v < 0 : v > 0) return step;
+  }
+  return 0;
+}
+
 // The first step at which `velocity(step)` runs against the direction of the
 // first non-zero velocity; 0 when it never does.
 int FirstReversal(const SurgeRun& run, int node, int steps) {
@@ -148,12 +179,11 @@ int FirstReversal(const SurgeRun& run, int node, int steps) {
   // Within the grids: the direction, then the first step against it (a NaN
   // has neither sign).
   for (; step <= inGrids && direction == 0; ++step) direction = Sign(at(step));
-  if (direction > 0) {
-    for (; step <= inGrids; ++step)
-      if (at(step) < 0) return step;
-  } else if (direction < 0) {
-    for (; step <= inGrids; ++step)
-      if (at(step) > 0) return step;
+  if (direction != 0) {
+    const int against = direction > 0 ? FirstAgainst<true>(at, step, inGrids)
+                                      : FirstAgainst<false>(at, step, inGrids);
+    if (against != 0) return against;
+    step = inGrids + 1;
   }
   for (; step <= steps; ++step) {
     const int sign = Sign(run.Velocity(node, step));

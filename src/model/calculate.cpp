@@ -24,11 +24,10 @@ using detail::Site;
 constexpr float kGravity = 9.8f;
 constexpr float kTwoGravity = 19.6f;
 
-// Reads the boxes one at a time; a fault names the box being read.
+// Takes the boxes' numbers one at a time; a fault names the box being read.
 class BoxReader {
  public:
-  BoxReader(const InputTexts& texts, const InputNumbers* numbers)
-      : texts_(texts), numbers_(numbers) {}
+  explicit BoxReader(const InputNumbers& numbers) : numbers_(numbers) {}
 
   // Reads box `id` into the run's field for it, in the precision its row
   // gives; a field of another type does not compile.
@@ -47,7 +46,7 @@ class BoxReader {
 
  private:
   double Double(InputId box) const {
-    const double value = numbers_ != nullptr ? (*numbers_)[box] : ReadLeadingNumber(texts_[box]);
+    const double value = numbers_[box];
     // A number beyond even the double range fails at its read.
     if (!std::isfinite(value)) Fail(box);
     return value;
@@ -68,8 +67,7 @@ class BoxReader {
     at.input = box;
     throw RunError(ErrorCode::Overflow, at);
   }
-  const InputTexts& texts_;
-  const InputNumbers* numbers_;
+  const InputNumbers& numbers_;
 };
 
 [[noreturn]] void ThrowCountOverflow(Term term, InputId box) {
@@ -166,12 +164,12 @@ void SteadyState(const RunParameters& p, SolverCoefficients& c, SurgeRun& state,
 
 }  // namespace
 
-RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
+RunOutcome CalculateBeforeMarch(const InputNumbers& numbers, SurgeRun& run,
                                 const CalculateOptions& options) {
   RunOutcome outcome;
   RunParameters& p = outcome.parameters;
   SolverCoefficients& c = outcome.coefficients;
-  const BoxReader box(texts, options.numbers);
+  const BoxReader box(numbers);
   CheckedArith a;
 
   // The boxes in their fixed reading order; the coefficients that need only
@@ -258,8 +256,8 @@ void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options,
 
 std::optional<RunOutcome> CalculateSteadyState(const InputTexts& texts, SurgeRun& run,
                                                const ModelExtras& extras) {
-  InputTexts probe = texts;
-  probe[InputId::StepCount] = std::string(1, '1');
+  InputNumbers probe = ReadInputNumbers(texts);
+  probe[InputId::StepCount] = 1;
   CalculateOptions options;
   options.extras = extras;
   try {
@@ -280,11 +278,15 @@ const ModelExtras* MarchExtras(const CalculateOptions& options) {
 }
 
 RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options) {
+  return Calculate(ReadInputNumbers(texts), run, options);
+}
+
+RunOutcome Calculate(const InputNumbers& numbers, SurgeRun& run, const CalculateOptions& options) {
   const ModelExtras* extras = MarchExtras(options);
   // The free-surface model is no march of this library: run/mixed_case.h.
   if (extras != nullptr && extras->model == MarchModel::Mixed)
     throw std::logic_error("混合流模型不经推进计算");
-  RunOutcome outcome = CalculateBeforeMarch(texts, run, options);
+  RunOutcome outcome = CalculateBeforeMarch(numbers, run, options);
   // The single march writes no step past a fault: those steps hold zeros.
   if (options.gridFill != GridFill::Zeros) SurgeRunEditor(run).ClearSteps(2);
   const StepBlockObserver* observer = options.observer ? &options.observer : nullptr;

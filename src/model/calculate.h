@@ -1,4 +1,4 @@
-// Calculate: the sixteen input texts in, the grids of one run out.
+// Calculate: the sixteen boxes' numbers in, the grids of one run out.
 #pragma once
 
 #include <memory>
@@ -75,16 +75,16 @@ struct CalculateOptions {
   // FinalPumpDischarge and the constant ForebayArea.
   ModelExtras extras = {};
   GridFill gridFill = GridFill::Zeros;
-  // The texts' numbers when the caller has read them already (a study's
-  // case, whose boxes are mostly its base's): ReadInputNumbers of the very
-  // texts given, read in their place.
-  const InputNumbers* numbers = nullptr;
 };
 
-// Reads the sixteen texts in a fixed order, forms the coefficients, sizes
-// `run`, computes the steady state and marches every step. The first fault
-// throws RunError; nothing is rolled back (the run state is then incomplete
-// and must not be read).
+// Takes the sixteen boxes' numbers in a fixed order, forms the coefficients,
+// sizes `run`, computes the steady state and marches every step. The first
+// fault throws RunError, a box that gives no value in its precision at its
+// turn in that order; nothing is rolled back (the run state is then
+// incomplete and must not be read).
+RunOutcome Calculate(const InputNumbers& numbers, SurgeRun& run,
+                     const CalculateOptions& options = {});
+// The same of the texts' numbers (ReadInputNumbers).
 RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOptions& options = {});
 
 // Calculate in its two halves, for a caller that marches many runs at once
@@ -92,7 +92,7 @@ RunOutcome Calculate(const InputTexts& texts, SurgeRun& run, const CalculateOpti
 // then, once the march has filled `run` without a fault, what the outcome
 // records of it. Between them the march takes the parameters and
 // coefficients of the outcome and MarchExtras(options).
-RunOutcome CalculateBeforeMarch(const InputTexts& texts, SurgeRun& run,
+RunOutcome CalculateBeforeMarch(const InputNumbers& numbers, SurgeRun& run,
                                 const CalculateOptions& options = {});
 void CalculateAfterMarch(const SurgeRun& run, const CalculateOptions& options, RunOutcome& outcome);
 // The pump event and area table the march takes: none for the sudden change

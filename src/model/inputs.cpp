@@ -101,6 +101,15 @@ InputNumbers ReadInputNumbers(const InputTexts& texts) {
   return numbers;
 }
 
+InputNumbers ReadInputNumbers(const InputTexts& texts, const InputTexts& known,
+                              const InputNumbers& knownNumbers) {
+  InputNumbers numbers = knownNumbers;
+  for (InputId id : AllInputs()) {
+    if (texts[id] != known[id]) numbers[id] = ReadLeadingNumber(texts[id]);
+  }
+  return numbers;
+}
+
 bool ToInt16(double value, std::int16_t& result) {
   // nearbyint rounds in the current mode, which the program never changes
   // from round-to-nearest-even.

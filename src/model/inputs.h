@@ -127,6 +127,10 @@ class InputNumbers {
   std::array<double, kInputCount> values_{};
 };
 InputNumbers ReadInputNumbers(const InputTexts& texts);
+// The same, the boxes whose text is `known`'s taken from `knownNumbers`
+// (ReadInputNumbers(known)) instead of read again.
+InputNumbers ReadInputNumbers(const InputTexts& texts, const InputTexts& known,
+                              const InputNumbers& knownNumbers);
 
 // A number to a 16-bit signed integer, round half to even; false outside
 // -32768..32767 or not finite.

@@ -58,10 +58,11 @@ struct BatchState {
   LaneConstants k;
   int n = 0;
   int held = 1;  // the steps held at most, slots 1..held
-  // Heads and velocities of slots 0..held.
-  std::vector<float> heads, velocities;
-  // The step times of slots 1..held: element (t-1)*kLanes + l.
-  std::vector<float> times;
+  // Heads and velocities of slots 0..held, and the step times of slots
+  // 1..held (element (t-1)*kLanes + l): created unset, as every step writes
+  // each of its slot's values before they are read.
+  detail::GridValues heads, velocities;
+  detail::GridValues times;
   // Lane l's grids from step 1 and its step times.
   float* gridHeads[kLanes] = {};
   float* gridVelocities[kLanes] = {};
@@ -380,9 +381,9 @@ void MarchGroup(std::span<MarchLane* const> group, MarchIsa isa) {
   BatchState s;
   s.n = n;
   s.held = static_cast<int>(std::clamp<std::size_t>(kHeldValues / row, 1, kBlock));
-  s.heads.assign((static_cast<std::size_t>(s.held) + 1) * row, 0.0f);
-  s.velocities.assign(s.heads.size(), 0.0f);
-  s.times.assign(static_cast<std::size_t>(s.held) * kLanes, 0.0f);
+  s.heads.resize((static_cast<std::size_t>(s.held) + 1) * row);
+  s.velocities.resize(s.heads.size());
+  s.times.resize(static_cast<std::size_t>(s.held) * kLanes);
   const int count = static_cast<int>(group.size());
   bool anyPumpEvent = false;
   // Lanes beyond the group repeat its first run and are never live.

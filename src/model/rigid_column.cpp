@@ -33,17 +33,61 @@ constexpr double kLeastSwing = 1e-4;  // m
 // (Sixteen slots measured slower: the lanes no longer fit the registers.)
 constexpr std::size_t kSlots = 8;
 
-// The slots' values side by side, one lane each: each operation on lanes is
-// the operation on each lane alone, rounded as the scalar one. (Lanes never
-// cross this file, so how another build would pass them does not matter.)
+// Half the slots' lanes: the width of one vector register of AVX2, whose
+// operations and comparisons each instruction set here compiles whole (a
+// vector of all the slots it would pass through memory piece by piece).
+constexpr std::size_t kHalf = kSlots / 2;
+// (Vectors never cross this file, so how another build would pass them does
+// not matter.)
 #pragma GCC diagnostic ignored "-Wpsabi"
-using Lanes = double __attribute__((vector_size(kSlots * sizeof(double))));
-using LaneBits = std::int64_t __attribute__((vector_size(kSlots * sizeof(double))));
+using HalfLanes = double __attribute__((vector_size(kHalf * sizeof(double))));
+using HalfBits = std::int64_t __attribute__((vector_size(kHalf * sizeof(double))));
+
+// The slots' values side by side, one lane each, in two halves: each
+// operation on lanes is the operation on each lane alone, rounded as the
+// scalar one.
+struct Lanes {
+  HalfLanes half[2];
+};
+static_assert(sizeof(Lanes) == kSlots * sizeof(double));
+// Each lane's value, slot by slot (copied out, so that the lanes themselves
+// can stay in registers).
+std::array<double, kSlots> Each(const Lanes& x) {
+  return std::bit_cast<std::array<double, kSlots>>(x);
+}
+
+template <class Op>
+Lanes EachHalf(const Lanes& a, const Lanes& b, Op op) {
+  return {{op(a.half[0], b.half[0]), op(a.half[1], b.half[1])}};
+}
+Lanes operator+(const Lanes& a, const Lanes& b) {
+  return EachHalf(a, b, [](HalfLanes x, HalfLanes y) { return x + y; });
+}
+Lanes operator-(const Lanes& a, const Lanes& b) {
+  return EachHalf(a, b, [](HalfLanes x, HalfLanes y) { return x - y; });
+}
+Lanes operator*(const Lanes& a, const Lanes& b) {
+  return EachHalf(a, b, [](HalfLanes x, HalfLanes y) { return x * y; });
+}
+Lanes operator/(const Lanes& a, const Lanes& b) {
+  return EachHalf(a, b, [](HalfLanes x, HalfLanes y) { return x / y; });
+}
+// A number in every lane.
+Lanes Every(double x) {
+  HalfLanes each;
+  for (std::size_t i = 0; i < kHalf; ++i) each[i] = x;
+  return {{each, each}};
+}
+Lanes operator*(double a, const Lanes& b) { return Every(a) * b; }
+Lanes operator/(const Lanes& a, double b) { return a / Every(b); }
 
 // |x| lane by lane, as std::fabs: the sign bit cleared.
-Lanes Magnitude(Lanes x) {
-  return std::bit_cast<Lanes>(std::bit_cast<LaneBits>(x) &
-                              std::numeric_limits<std::int64_t>::max());
+Lanes Magnitude(const Lanes& x) {
+  const auto clear = [](HalfLanes h) {
+    return std::bit_cast<HalfLanes>(std::bit_cast<HalfBits>(h) &
+                                    std::numeric_limits<std::int64_t>::max());
+  };
+  return {{clear(x.half[0]), clear(x.half[1])}};
 }
 
 // The column's state: of one case (double), or of several side by side
@@ -313,9 +357,10 @@ class SlotLanes {
       return ColumnRate(gravityOverLength_, reservoir_, loss_, area_, s, discharge_, forebayArea_);
     std::array<double, kSlots> discharge{};
     std::array<double, kSlots> forebayArea{};
+    const std::array<double, kSlots> time = Each(t), level = Each(s.z);
     for (std::size_t i = 0; i < kSlots; ++i) {
-      discharge[i] = march_[i]->Discharge(t[i]);
-      forebayArea[i] = march_[i]->AreaAt(s.z[i]);
+      discharge[i] = march_[i]->Discharge(time[i]);
+      forebayArea[i] = march_[i]->AreaAt(level[i]);
     }
     return ColumnRate(gravityOverLength_, reservoir_, loss_, area_, s,
                       std::bit_cast<Lanes>(discharge), std::bit_cast<Lanes>(forebayArea));
@@ -337,18 +382,7 @@ class SlotLanes {
 
 namespace {
 
-// Half the slots' lanes: the width whose comparisons each instruction set
-// here compiles to vector compares (the slots' wider vectors it compares lane
-// by lane, with a branch each).
-constexpr std::size_t kHalf = kSlots / 2;
-using HalfLanes = double __attribute__((vector_size(kHalf * sizeof(double))));
-using HalfBits = std::int64_t __attribute__((vector_size(kHalf * sizeof(double))));
-
-HalfLanes HalfOf(const Lanes& x, std::size_t from) {
-  HalfLanes half;
-  std::memcpy(&half, reinterpret_cast<const double*>(&x) + from, sizeof half);
-  return half;
-}
+HalfLanes HalfOf(const Lanes& x, std::size_t from) { return x.half[from / kHalf]; }
 
 // What Advance does of a step, for every lane: the larger swing after it
 // (std::max(swing, lift)) into `swingNext`, and the lanes where the step needs
@@ -360,12 +394,11 @@ unsigned NeedAdvance(const Lanes& before, const Lanes& rise, const Lanes& tNext,
                      const Lanes& swing, const Lanes& eventEnd, const Lanes& end,
                      Lanes& swingNext) {
   unsigned need = 0;
-  std::array<double, kSlots> larger{};
   for (std::size_t from = 0; from < kSlots; from += kHalf) {
     const HalfLanes b = HalfOf(before, from), r = HalfOf(rise, from), t = HalfOf(tNext, from);
     const HalfLanes was = HalfOf(swing, from), by = HalfOf(lift, from);
     const HalfLanes now = was < by ? by : was;
-    std::memcpy(larger.data() + from, &now, sizeof now);
+    swingNext.half[from / kHalf] = now;
     const HalfBits finite = (r - r) == 0;
     const HalfBits turns = ((b > 0) & (r <= 0)) | ((b < 0) & (r >= 0));
     const HalfBits turnAfterEvent = (t > HalfOf(eventEnd, from)) & (now >= kLeastSwing) & turns;
@@ -373,7 +406,6 @@ unsigned NeedAdvance(const Lanes& before, const Lanes& rise, const Lanes& tNext,
     for (std::size_t i = 0; i < kHalf; ++i)
       need |= static_cast<unsigned>(lanes[i] & 1) << (from + i);
   }
-  swingNext = std::bit_cast<Lanes>(larger);
   return need;
 }
 
@@ -440,14 +472,17 @@ void MarchSlots(std::vector<ColumnMarch>& marches) {
     // Each case told of the step: the lanes that need it through Advance
     // from the step's start, the others at its end.
     std::size_t kept = 0;
+    const auto t0 = Each(t), v0 = Each(s.v), z0 = Each(s.z), dv0 = Each(k1.v), dz0 = Each(k1.z),
+               swing0 = Each(swing);
+    const auto t1 = Each(tNext), v1 = Each(after.v), z1 = Each(after.z), dv1 = Each(rate.v),
+               dz1 = Each(rate.z), swing1 = Each(swingNext);
     for (std::size_t i = 0; i < used; ++i) {
       ColumnMarch& m = marches[slot[i]];
       if ((need >> i & 1) != 0) {
-        m.Reached(t[i], State{s.v[i], s.z[i]}, State{k1.v[i], k1.z[i]}, swing[i]);
-        m.Advance(State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]});
+        m.Reached(t0[i], State{v0[i], z0[i]}, State{dv0[i], dz0[i]}, swing0[i]);
+        m.Advance(State{v1[i], z1[i]}, State{dv1[i], dz1[i]});
       } else {
-        m.Reached(tNext[i], State{after.v[i], after.z[i]}, State{rate.v[i], rate.z[i]},
-                  swingNext[i]);
+        m.Reached(t1[i], State{v1[i], z1[i]}, State{dv1[i], dz1[i]}, swing1[i]);
       }
       if (m.Marching()) slot[kept++] = slot[i];
     }

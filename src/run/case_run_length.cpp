@@ -40,9 +40,9 @@ std::optional<CaseRunLength> PreviewCaseRunLength(const PreparedCase& prepared) 
   if (!length) return std::nullopt;
   // Step 1 of the model: its column, its forebay level and the surge's
   // round trip, which the summary forecasts and judges from.
-  PreparedCase first = prepared;
-  first.typed.texts[InputId::StepCount] = std::string(1, '1');
-  const CaseRun run = RunCase(first);
+  InputTexts firstStep = prepared.typed.texts;
+  firstStep[InputId::StepCount] = std::string(1, '1');
+  const CaseRun run = RunCase(WithBoxes(prepared, firstStep));
   if (!run.summary || !run.summary->oscillation) return std::nullopt;
   length->oscillation = *run.summary->oscillation;
   return CaseRunLength{*length, StepsToDecide(*run.summary)};

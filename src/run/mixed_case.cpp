@@ -112,11 +112,11 @@ std::string MixedGeometryMissingText(const std::vector<std::string>& options) {
 std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared) {
   std::vector<std::string> lines;
   if (!MixedGeometryMissing(prepared).empty()) return lines;
-  const InputTexts& texts = prepared.typed.texts;
-  const double area = ReadLeadingNumber(texts[InputId::CulvertArea]);
-  const double radius = ReadLeadingNumber(texts[InputId::HydraulicRadius]);
-  const double waveSpeed = ReadLeadingNumber(texts[InputId::WaveSpeed]);
-  const double level = ReadLeadingNumber(texts[InputId::ReservoirLevel]);
+  const InputNumbers& boxes = prepared.numbers;
+  const double area = boxes[InputId::CulvertArea];
+  const double radius = boxes[InputId::HydraulicRadius];
+  const double waveSpeed = boxes[InputId::WaveSpeed];
+  const double level = boxes[InputId::ReservoirLevel];
   const Section section(ShapeOf(prepared), waveSpeed > 0 ? waveSpeed : 1000, kGravity);
   const std::optional<ReferenceSection> r = Reference(prepared, section, level);
   if (!r) return lines;
@@ -136,14 +136,15 @@ std::vector<std::string> MixedSectionWarnings(const PreparedCase& prepared) {
 
 InputTexts MixedRunTexts(const PreparedCase& prepared) {
   InputTexts texts = prepared.typed.texts;
-  const double waveSpeed = ReadLeadingNumber(texts[InputId::WaveSpeed]);
+  const InputNumbers& boxes = prepared.numbers;
+  const double waveSpeed = boxes[InputId::WaveSpeed];
   const Section section(ShapeOf(prepared), waveSpeed > 0 ? waveSpeed : 1000, kGravity);
   const std::optional<ReferenceSection> r =
-      Reference(prepared, section, ReadLeadingNumber(texts[InputId::ReservoirLevel]));
+      Reference(prepared, section, boxes[InputId::ReservoirLevel]);
   if (!r) return texts;
   for (const auto& [id, own] :
        {std::pair{InputId::CulvertArea, r->area}, std::pair{InputId::HydraulicRadius, r->radius}}) {
-    if (!(ReadLeadingNumber(texts[id]) > 0)) texts[id] = ShortestText(own);
+    if (!(boxes[id] > 0)) texts[id] = ShortestText(own);
   }
   return texts;
 }

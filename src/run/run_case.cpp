@@ -55,10 +55,11 @@ StepBlockObserver ObserversBesideEnvelope(const RunObservers& observers, const S
 }
 
 // `observer` keeping its first throw in `threw`, after which it is told
-// nothing: a case's fault is then that throw, not the march's.
-StepBlockObserver Guarded(StepBlockObserver observer, std::exception_ptr& threw) {
+// nothing: a case's fault is then that throw, not the march's. Both must
+// outlive the result, which holds only their addresses.
+StepBlockObserver Guarded(const StepBlockObserver& observer, std::exception_ptr& threw) {
   if (!observer) return {};
-  return [&threw, observer = std::move(observer)](int first, int last) {
+  return [&threw, &observer](int first, int last) {
     if (threw) return;
     try {
       observer(first, last);
@@ -88,8 +89,8 @@ RunOutcome CalculateMixed(const PreparedCase& prepared, const CalculateOptions& 
   }
   CalculateOptions before = options;
   before.observer = {};
-  before.numbers = nullptr;  // the section's own texts, not the boxes'
-  RunOutcome outcome = CalculateBeforeMarch(MixedRunTexts(prepared), run, before);
+  // The boxes with the section's own texts where the model takes them.
+  RunOutcome outcome = CalculateBeforeMarch(ReadInputNumbers(MixedRunTexts(prepared)), run, before);
   freesurface::MixedCase mixed = MixedCaseOf(prepared, outcome.parameters, outcome.coefficients);
   mixed.keepGrid = false;
   const float timeStep = outcome.coefficients.TimeStep;
@@ -122,8 +123,7 @@ ReportInput CaseReportInput(const PreparedCase& prepared, const CaseRun& run) {
   return input;
 }
 
-CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
-                const InputNumbers* numbers) {
+CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers) {
   CaseRun result;
   if (prepared.eventError) {
     result.error = prepared.eventError;
@@ -132,12 +132,11 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
   // The summary's envelope is gathered as the march finishes each block of
   // steps, while the block is still in the caches.
   RunSummarizer summarizer;
-  CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
-  options.numbers = numbers;
+  const CalculateOptions options = OptionsOf(prepared, observers, summarizer, result);
   try {
     result.outcome = prepared.extras.model == MarchModel::Mixed
                          ? CalculateMixed(prepared, options, result.run)
-                         : Calculate(prepared.typed.texts, result.run, options);
+                         : Calculate(prepared.numbers, result.run, options);
   } catch (...) {
     result.error = CurrentExceptionAsRunError(Stage::Program);
     return result;
@@ -147,14 +146,15 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers,
 }
 
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
-                              const RunObservers& observers,
-                              std::span<const InputNumbers* const> numbers) {
+                              const RunObservers& observers) {
   const std::size_t count = cases.size();
   // Sized once: the observers hold the addresses of the runs and summarizers.
   std::vector<CaseRun> results(count);
   std::vector<RunSummarizer> summarizers(count);
   std::vector<CalculateOptions> options(count);
   std::vector<GridEnvelope> envelopes(count);
+  // With the envelope gathered by the batch: each case's other observers.
+  std::vector<StepBlockObserver> besideEnvelope(count);
   std::vector<MarchLane> lanes;
   std::vector<std::size_t> caseOfLane;
   // The first throw of each case's observer, after which it is told nothing.
@@ -166,18 +166,16 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
       result.error = prepared.eventError;
       continue;
     }
-    const InputNumbers* read = numbers.empty() ? nullptr : numbers[k];
     if (prepared.extras.model != MarchModel::Classic) {  // not a march of the batch
-      result = RunCase(prepared, observers, read);
+      result = RunCase(prepared, observers);
       continue;
     }
     options[k] = OptionsOf(prepared, observers, summarizers[k], result);
-    options[k].numbers = read;
     // The batch writes every step of its runs' grids or clears them.
     if (observers.checking == MarchChecking::VerifyEachStep)
       options[k].gridFill = GridFill::MarchWritten;
     try {
-      result.outcome = CalculateBeforeMarch(prepared.typed.texts, result.run, options[k]);
+      result.outcome = CalculateBeforeMarch(prepared.numbers, result.run, options[k]);
     } catch (...) {
       result.error = CurrentExceptionAsRunError(Stage::Program);
       continue;
@@ -191,8 +189,8 @@ std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
     if (observers.summarize) {
       // The batch gathers the summary's envelope as it marches the steps.
       lane.envelope = &envelopes[k];
-      lane.batchObserver =
-          Guarded(ObserversBesideEnvelope(observers, result.run), observerThrew[k]);
+      besideEnvelope[k] = ObserversBesideEnvelope(observers, result.run);
+      lane.batchObserver = Guarded(besideEnvelope[k], observerThrew[k]);
     }
     lanes.push_back(std::move(lane));
     caseOfLane.push_back(k);

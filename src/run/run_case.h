@@ -51,10 +51,7 @@ struct CaseRun {
   bool Complete() const { return !error; }
 };
 
-// `numbers`: ReadInputNumbers of the case's texts when the caller has read
-// them already, or none.
-CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {},
-                const InputNumbers* numbers = nullptr);
+CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {});
 
 // Each case as RunCase runs it, the marches of classic cases with the same
 // grid side by side (MarchBatch, which gathers the summary's envelope as it
@@ -63,11 +60,9 @@ CaseRun RunCase(const PreparedCase& prepared, const RunObservers& observers = {}
 // same. A throw from a case's
 // observer ends that case as its error; its run state is then incomplete and
 // may hold other steps than RunCase's would. Every run's grids are held at
-// once: for cases of small grids. `numbers`: empty, or for each case its
-// texts' numbers as RunCase takes them.
+// once: for cases of small grids.
 std::vector<CaseRun> RunCases(std::span<const PreparedCase* const> cases,
-                              const RunObservers& observers = {},
-                              std::span<const InputNumbers* const> numbers = {});
+                              const RunObservers& observers = {});
 
 // Each case run as RunCase runs it, `threads` of them at once (0: one for
 // each processor); the runs in the order of the cases, each the same as when

@@ -279,33 +279,21 @@ namespace {
 struct StudyShape {
   std::vector<CheckKind> checks;
   bool namesEvent = false;
-  // Whether a column sets design data or a part of the pump event or area
-  // table; else every case has the base's.
-  bool setsDesignOrEvent = false;
-  // The base's boxes read and checked once, for every case that keeps them.
+  // The base's boxes checked once, for every case that keeps them.
   InputCheckBase inputs;
 };
 
 StudyShape ShapeOf(const StudyPlan& plan, const StudySettings& settings, const PreparedCase& base) {
-  bool setsDesignOrEvent = false;
-  for (const StudyItem& item : plan.Columns()) setsDesignOrEvent = setsDesignOrEvent || !item.input;
-  return {StudyChecks(plan, base), StudyNamesEvent(plan, settings), setsDesignOrEvent,
+  return {StudyChecks(plan, base), StudyNamesEvent(plan, settings),
           InputCheckBase(base.typed.texts)};
 }
 
-// A case read before it runs: the case prepared, and what its boxes read as.
-struct StudyCase {
-  PreparedCase prepared;
-  InputNumbers numbers;
-};
-
 // Case `number` read before it runs: its row's values, checks, design and
-// event warnings and event cells, and the case prepared to run. A case with
-// the base's events and design data takes what PrepareCase read of them
-// from the base (`base` is PrepareCase of settings.base), and its design
-// flags too where they do not read the boxes or the boxes are the base's.
-StudyCase PrepareStudyCase(const StudyPlan& plan, const PreparedCase& base, const StudyShape& shape,
-                           std::int64_t number, CaseResult& result) {
+// event warnings and event cells, and the case prepared to run, what it
+// shares with the base not read again (`base` is PrepareCase of
+// settings.base).
+PreparedCase PrepareStudyCase(const StudyPlan& plan, const PreparedCase& base,
+                              const StudyShape& shape, std::int64_t number, CaseResult& result) {
   result.number = number;
   plan.CaseValues(number, result.values);
   Case typed = base.typed;
@@ -315,14 +303,7 @@ StudyCase PrepareStudyCase(const StudyPlan& plan, const PreparedCase& base, cons
     check.kind = kind;
     result.checks.push_back(check);
   }
-  const InputNumbers numbers = shape.inputs.Numbers(typed.texts);
-  const bool asBase = !shape.setsDesignOrEvent &&
-                      (!DesignCheckReadsInputs(typed.design) || typed.texts == base.typed.texts);
-  StudyCase study{asBase ? PreparedCase{std::move(typed), base.extras, base.eventError, base.design,
-                                        base.designFlags, base.eventWarnings}
-                         : PrepareCase(std::move(typed)),
-                  numbers};
-  const PreparedCase& prepared = study.prepared;
+  PreparedCase prepared = PrepareCase(std::move(typed), base);
   result.designFlags = prepared.designFlags;
   result.eventWarnings = prepared.eventWarnings;
   if (shape.namesEvent) {
@@ -333,7 +314,7 @@ StudyCase PrepareStudyCase(const StudyPlan& plan, const PreparedCase& base, cons
                            ForebayShapeName(prepared.extras.forebay)};
     }
   }
-  return study;
+  return prepared;
 }
 
 // As the batch mode runs one case with its summary asked for; a stopped
@@ -352,19 +333,18 @@ RunObservers StudyObservers(const StudySettings& settings) {
 
 // The row of a case that has run: its error, or its input flags, extremes,
 // checks and limits.
-void FinishStudyCase(const StudySettings& settings, const StudyShape& shape, const StudyCase& study,
-                     const CaseRun& done, CaseResult& result) {
-  const PreparedCase& prepared = study.prepared;
+void FinishStudyCase(const StudySettings& settings, const StudyShape& shape,
+                     const PreparedCase& prepared, const CaseRun& done, CaseResult& result) {
   const InputTexts& texts = prepared.typed.texts;
   const std::vector<ForebayPoint>& areaTable = prepared.extras.forebay.areaTable;
   if (done.error) {
     SetError(result, *done.error);
-    result.flags = shape.inputs.Check(texts, study.numbers, StudyCheckOptions(areaTable));
+    result.flags = shape.inputs.Check(texts, prepared.numbers, StudyCheckOptions(areaTable));
     return;
   }
   // The input check takes the stability limit of the run just made.
   const double limit = ForebayStabilityLimit(done.outcome.parameters, done.outcome.coefficients);
-  result.flags = shape.inputs.Check(texts, study.numbers, StudyCheckOptions(areaTable, limit));
+  result.flags = shape.inputs.Check(texts, prepared.numbers, StudyCheckOptions(areaTable, limit));
   if (!areaTable.empty()) result.eventWarnings = CheckEventTexts(prepared.typed.events, limit);
   JudgeCase(settings.limits, done, result);
 }
@@ -377,11 +357,11 @@ constexpr double kBatchGridValues = 65536;
 // Whether the case's grids are small enough to share a batch, from its two
 // count boxes read as Calculate reads them (a box that does not read as a
 // count only sends its case to run alone).
-bool SmallGrid(const StudyCase& study) {
-  const double reaches = study.numbers[InputId::SegmentCount];
-  const double steps = study.numbers[InputId::StepCount];
+bool SmallGrid(const PreparedCase& prepared) {
+  const double reaches = prepared.numbers[InputId::SegmentCount];
+  const double steps = prepared.numbers[InputId::StepCount];
   // The batch marches the classic model only.
-  return study.prepared.extras.model == MarchModel::Classic && reaches >= 1 && steps >= 2 &&
+  return prepared.extras.model == MarchModel::Classic && reaches >= 1 && steps >= 2 &&
          (reaches + 1) * (steps + 1) <= kBatchGridValues;
 }
 
@@ -391,9 +371,8 @@ CaseResult RunCase(const StudyPlan& plan, const StudySettings& settings, const P
                    std::int64_t number) {
   CaseResult result;
   const StudyShape shape = ShapeOf(plan, settings, base);
-  const StudyCase study = PrepareStudyCase(plan, base, shape, number, result);
-  FinishStudyCase(settings, shape, study,
-                  RunCase(study.prepared, StudyObservers(settings), &study.numbers), result);
+  const PreparedCase prepared = PrepareStudyCase(plan, base, shape, number, result);
+  FinishStudyCase(settings, shape, prepared, RunCase(prepared, StudyObservers(settings)), result);
   return result;
 }
 
@@ -405,24 +384,21 @@ std::vector<CaseResult> RunBatchOf(const StudySettings& settings, const Prepared
                                    std::span<const std::int64_t> numbers) {
   const RunObservers observers = StudyObservers(settings);
   std::vector<CaseResult> results(numbers.size());
-  std::vector<StudyCase> cases;
+  std::vector<PreparedCase> cases;
   cases.reserve(numbers.size());  // the pointers below stay valid
   std::vector<const PreparedCase*> small;
-  std::vector<const InputNumbers*> smallNumbers;
   std::vector<std::size_t> smallAt;
   for (std::size_t k = 0; k < numbers.size(); ++k) {
-    const StudyCase& study =
+    const PreparedCase& prepared =
         cases.emplace_back(PrepareStudyCase(plan, base, shape, numbers[k], results[k]));
-    if (SmallGrid(study)) {
-      small.push_back(&study.prepared);
-      smallNumbers.push_back(&study.numbers);
+    if (SmallGrid(prepared)) {
+      small.push_back(&prepared);
       smallAt.push_back(k);
     } else {
-      FinishStudyCase(settings, shape, study, RunCase(study.prepared, observers, &study.numbers),
-                      results[k]);
+      FinishStudyCase(settings, shape, prepared, RunCase(prepared, observers), results[k]);
     }
   }
-  const std::vector<CaseRun> runs = RunCases(small, observers, smallNumbers);
+  const std::vector<CaseRun> runs = RunCases(small, observers);
   for (std::size_t n = 0; n < small.size(); ++n) {
     const std::size_t k = smallAt[n];
     FinishStudyCase(settings, shape, cases[k], runs[n], results[k]);

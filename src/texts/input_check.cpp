@@ -265,18 +265,10 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
   return flags;
 }
 
-InputCheckBase::InputCheckBase(const InputTexts& base)
-    : texts_(base), numbers_(ReadInputNumbers(base)) {
+InputCheckBase::InputCheckBase(const InputTexts& base) : texts_(base) {
+  const InputNumbers numbers = ReadInputNumbers(base);
   for (InputId id : AllInputs())
-    own_[static_cast<std::size_t>(id)] = OwnFlag(id, base[id], numbers_[id]);
-}
-
-InputNumbers InputCheckBase::Numbers(const InputTexts& texts) const {
-  InputNumbers numbers = numbers_;
-  for (InputId id : AllInputs()) {
-    if (texts[id] != texts_[id]) numbers[id] = ReadLeadingNumber(texts[id]);
-  }
-  return numbers;
+    own_[static_cast<std::size_t>(id)] = OwnFlag(id, base[id], numbers[id]);
 }
 
 std::vector<InputFlag> InputCheckBase::Check(const InputTexts& texts, const InputNumbers& numbers,

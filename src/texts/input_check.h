@@ -88,15 +88,12 @@ std::vector<InputFlag> CheckInputs(const InputTexts& texts, const InputCheckOpti
 class InputCheckBase {
  public:
   explicit InputCheckBase(const InputTexts& base);
-  // ReadInputNumbers(texts), the base's boxes not read again.
-  InputNumbers Numbers(const InputTexts& texts) const;
-  // CheckInputs(texts, options); `numbers`: Numbers(texts).
+  // CheckInputs(texts, options); `numbers`: ReadInputNumbers(texts).
   std::vector<InputFlag> Check(const InputTexts& texts, const InputNumbers& numbers,
                                const InputCheckOptions& options) const;
 
  private:
   InputTexts texts_;
-  InputNumbers numbers_;
   // Per box, the reasons its own text gives (CheckInputs gives a box the
   // reasons that read the other boxes after these).
   std::array<InputFlag, kInputCount> own_;

@@ -18,6 +18,9 @@ namespace kelvane {
 
 struct PreparedCase {
   Case typed;
+  // typed.texts read by the leading-number rule (a default case's until
+  // prepared).
+  InputNumbers numbers = ReadInputNumbers(DefaultInputTexts());
   // The pump event and area table read from typed.events; the sudden change
   // and the constant area when none is given or they cannot be read.
   ModelExtras extras;
@@ -31,12 +34,16 @@ struct PreparedCase {
 };
 
 PreparedCase PrepareCase(Case typed);
+// PrepareCase(typed) of a case that shares most of what is typed with
+// `like` (a study's case and its base): the boxes, the events and the
+// design data typed as in `like` are not read again, nor the design flags
+// where neither they nor what they read differ.
+PreparedCase PrepareCase(Case&& typed, const PreparedCase& like);
 // Each case prepared, in order.
 std::vector<PreparedCase> PrepareCases(std::span<const Case> cases);
-// The same case with other boxes: what reads the boxes (the design flags)
-// is read again, the events and design data stay as they were read. The
-// same as PrepareCase of the case with those boxes.
-PreparedCase WithBoxes(PreparedCase prepared, const InputTexts& texts);
+// The same case with other boxes: PrepareCase of it, what does not read the
+// boxes (the events and design data) kept as it was read.
+PreparedCase WithBoxes(const PreparedCase& prepared, const InputTexts& texts);
 
 // The input check of the case's sixteen texts; the forebay box is not
 // checked while a level–area table is in force.

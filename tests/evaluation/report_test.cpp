@@ -10,6 +10,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/run_editor.h"
@@ -95,6 +96,42 @@ TEST(Summary, ReversalIsTheFirstStepAgainstTheFirstDirection) {
       editor.VelocitiesAt(step)[5] = row.forebayVelocities[step - 1];
     EXPECT_EQ(SummarizeRun(c.run, c.outcome).forebayReversalStep, row.reversal)
         << ::testing::PrintToString(row.forebayVelocities);
+  }
+}
+
+// The same over a longer run, whose steps are passed over in blocks: a
+// reversal at either end of a block, past the last whole block, after a
+// block holding -0 and a NaN, and against a first direction that is
+// negative or comes after zeros.
+TEST(Summary, ReversalIsFoundAtEveryStepOfALongRun) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  constexpr int kSteps = 60;
+  struct Row {
+    float velocity;                            // of every step not listed
+    std::vector<std::pair<int, float>> steps;  // {step, velocity}
+    int reversal;
+  };
+  const Row rows[] = {
+      {1, {}, 0},
+      {1, {{2, -1}}, 2},
+      {1, {{17, -1}}, 17},
+      {1, {{18, -1}}, 18},
+      {1, {{33, -0.0f}, {34, nan}, {40, -2}}, 40},
+      {1, {{49, -1}}, 49},
+      {1, {{50, -1}}, 50},
+      {1, {{60, -1}}, 60},
+      {-1, {{25, 0.5f}}, 25},
+      {-1, {{25, 0}, {26, nan}, {27, 3}, {28, 4}}, 27},
+      {-1, {{1, 0}, {2, 0}, {20, 1}}, 20},
+      {-1, {{1, 0}, {2, nan}, {3, 2}, {4, 2}, {36, -1}}, 5},
+  };
+  for (const Row& row : rows) {
+    CompletedRun c = CalculateRun(TextsWith({{InputId::StepCount, std::to_string(kSteps)}}));
+    SurgeRunEditor editor(c.run);
+    for (int step = 1; step <= kSteps; ++step) editor.VelocitiesAt(step)[5] = row.velocity;
+    for (const auto& [step, velocity] : row.steps) editor.VelocitiesAt(step)[5] = velocity;
+    EXPECT_EQ(SummarizeRun(c.run, c.outcome).forebayReversalStep, row.reversal)
+        << row.velocity << " with " << ::testing::PrintToString(row.steps);
   }
 }
 

@@ -211,7 +211,7 @@ std::vector<BatchCase> RandomBatchCases(std::mt19937& random, int reaches, int s
     CalculateOptions options;
     options.extras = c.extras;
     try {
-      c.outcome = CalculateBeforeMarch(TextsWith(boxes), c.start, options);
+      c.outcome = CalculateBeforeMarch(ReadInputNumbers(TextsWith(boxes)), c.start, options);
     } catch (const RunError&) {
       continue;  // a fault before the march: no case of a batch
     }

@@ -399,8 +399,8 @@ TEST(InputCheck, SoffitAboveTheStartingHeadIsFlagged) {
 
 // Cases checked against a base read once: every case gets CheckInputs'
 // flags whichever boxes it shares with the base, the boxes whose check
-// reads other boxes (the output steps, the forebay area) included, and
-// reads the numbers ReadInputNumbers reads.
+// reads other boxes (the output steps, the forebay area) included; and the
+// boxes read against the base's numbers give the numbers read alone.
 TEST(InputCheck, CasesCheckedAgainstABaseAsAlone) {
   using test::BoxTexts;
   const BoxTexts variants[] = {
@@ -425,9 +425,10 @@ TEST(InputCheck, CasesCheckedAgainstABaseAsAlone) {
   for (const BoxTexts& baseBoxes : variants) {
     const InputTexts base = test::TextsWith(baseBoxes);
     const InputCheckBase checker(base);
+    const InputNumbers baseNumbers = ReadInputNumbers(base);
     for (const BoxTexts& caseBoxes : variants) {
       const InputTexts texts = test::TextsWith(caseBoxes);
-      const InputNumbers numbers = checker.Numbers(texts);
+      const InputNumbers numbers = ReadInputNumbers(texts, base, baseNumbers);
       const InputNumbers alone = ReadInputNumbers(texts);
       for (InputId id : AllInputs()) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(numbers[id]),

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -94,9 +97,25 @@ TEST(PrepareCase, InputCheckLeavesTheBoxToTheTable) {
   EXPECT_TRUE(tableWarned(narrow));
 }
 
-// WithBoxes is PrepareCase of the case with the other boxes: the design
-// flags read against the new boxes (inverts that agree with one slope and
-// not with another), the rest as it was read.
+// Whether `got` holds what `expected` holds, the boxes' numbers bit for bit.
+void ExpectSamePrepared(const PreparedCase& got, const PreparedCase& expected,
+                        const std::string& name) {
+  EXPECT_EQ(got.typed, expected.typed) << name;
+  for (InputId id : AllInputs()) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(got.numbers[id]),
+              std::bit_cast<std::uint64_t>(expected.numbers[id]))
+        << name << ": " << Field(id).option;
+  }
+  EXPECT_EQ(got.extras, expected.extras) << name;
+  EXPECT_EQ(got.eventError.has_value(), expected.eventError.has_value()) << name;
+  EXPECT_EQ(got.design.values, expected.design.values) << name;
+  EXPECT_EQ(got.designFlags, expected.designFlags) << name;
+  EXPECT_EQ(got.eventWarnings, expected.eventWarnings) << name;
+}
+
+// WithBoxes is PrepareCase of the case with the other boxes: the numbers
+// and the design flags read against the new boxes (inverts that agree with
+// one slope and not with another), the rest as it was read.
 TEST(PrepareCase, WithBoxesIsTheCasePreparedWithThem) {
   EventTexts ramp;
   ramp.rampTime = "30";
@@ -112,23 +131,50 @@ TEST(PrepareCase, WithBoxesIsTheCasePreparedWithThem) {
                                   {{InputId::CulvertSlope, "0.001"}},
                                   {{InputId::StepCount, "80"}, {InputId::CulvertArea, "x"}}};
   int flagsMoved = 0;
-  for (const Case& typed : cases) {
-    const PreparedCase prepared = PrepareCase(typed);
-    for (const test::BoxTexts& box : boxes) {
-      Case other = typed;
-      other.texts = test::TextsWith(box);
+  for (std::size_t c = 0; c < std::size(cases); ++c) {
+    const PreparedCase prepared = PrepareCase(cases[c]);
+    for (std::size_t b = 0; b < std::size(boxes); ++b) {
+      Case other = cases[c];
+      other.texts = test::TextsWith(boxes[b]);
       const PreparedCase expected = PrepareCase(other);
-      const PreparedCase got = WithBoxes(prepared, other.texts);
-      EXPECT_EQ(got.typed, expected.typed);
-      EXPECT_EQ(got.extras, expected.extras);
-      EXPECT_EQ(got.eventError.has_value(), expected.eventError.has_value());
-      EXPECT_EQ(got.design.values, expected.design.values);
-      EXPECT_EQ(got.designFlags, expected.designFlags);
-      EXPECT_EQ(got.eventWarnings, expected.eventWarnings);
+      ExpectSamePrepared(WithBoxes(prepared, other.texts), expected,
+                         "case " + std::to_string(c) + " boxes " + std::to_string(b));
       flagsMoved += expected.designFlags != prepared.designFlags;
     }
   }
   EXPECT_GT(flagsMoved, 0);  // some boxes do decide the flags
+}
+
+// A case prepared like another (a study's case like its base) is the case
+// prepared alone, whichever of its boxes, events and design data it shares:
+// an event that fails in one and not the other, design items that read the
+// boxes or not.
+TEST(PrepareCase, LikeAnotherIsTheCasePreparedAlone) {
+  EventTexts ramp, badRamp, table;
+  ramp.rampTime = "30";
+  badRamp.rampTime = "-3";
+  table.areaTable = SplitPairsText("-10:450,0:2700");
+  const test::DesignItems sloped = {{DesignId::CulvertInvertUpstream, "-10"},
+                                    {DesignId::CulvertInvertDownstream, "-14.415"},
+                                    {DesignId::CulvertHeight, "4.8"}};
+  const test::DesignItems level = {{DesignId::PumpMinLevel, "-6"}};
+  const test::BoxTexts slope = {{InputId::CulvertSlope, "0.001"}, {InputId::StepCount, "80"}};
+  const Case cases[] = {
+      Case{},
+      CaseWith(slope),
+      CaseWith({}, sloped),
+      CaseWith(slope, sloped),
+      CaseWith(slope, level, ramp),
+      CaseWith({}, level, badRamp),
+      CaseWith({{InputId::ForebayArea, "x"}}, sloped, table),
+  };
+  for (std::size_t l = 0; l < std::size(cases); ++l) {
+    const PreparedCase like = PrepareCase(cases[l]);
+    for (std::size_t c = 0; c < std::size(cases); ++c) {
+      ExpectSamePrepared(PrepareCase(Case(cases[c]), like), PrepareCase(cases[c]),
+                         "case " + std::to_string(c) + " like " + std::to_string(l));
+    }
+  }
 }
 
 }  // namespace
